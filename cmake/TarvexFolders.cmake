@@ -1,0 +1,64 @@
+# Helpers for the folder libraries. Every engine folder builds its .cpp files into one static
+# library without Qt; the files of the Qt window classes named in TARVEX_UI_CLASSES go into a
+# second library, <name>_ui, that is only built with the window layer.
+
+set(TARVEX_UI_CLASSES CGraphStatic CMapView CSelectDriveDlg CSettingDlg CFormatDialog)
+
+# tarvex_folder_library(NAME [LIBS ...] [UI_LIBS ...])
+function(tarvex_folder_library name)
+    cmake_parse_arguments(F "" "" "LIBS;UI_LIBS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    set(engine "")
+    set(ui "")
+    foreach(src ${sources})
+        get_filename_component(base ${src} NAME_WE)
+        if(base IN_LIST TARVEX_UI_CLASSES OR base MATCHES "^Qt")
+            list(APPEND ui ${src})
+        else()
+            list(APPEND engine ${src})
+        endif()
+    endforeach()
+    if(engine)
+        add_library(${name} STATIC ${engine})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PUBLIC tarvex_support ${F_LIBS})
+    endif()
+    if(ui AND TARVEX_WITH_UI)
+        file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+        add_library(${name}_ui STATIC ${ui} ${headers})
+        target_include_directories(${name}_ui PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name}_ui PUBLIC tarvex_support Qt6::Widgets ${F_UI_LIBS})
+        if(TARGET ${name})
+            target_link_libraries(${name}_ui PUBLIC ${name})
+        endif()
+    endif()
+endfunction()
+
+# tarvex_glob_tests(PREFIX [LIBS ...] [LABELS ...]): one test program per *Test.cpp file of
+# the current folder, linked with every engine library that exists.
+function(tarvex_glob_tests prefix)
+    cmake_parse_arguments(G "" "" "LIBS;LABELS" ${ARGN})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+    set(libs tarvex_support)
+    foreach(lib tarvex_media tarvex_telemetry tarvex_library tarvex_device tarvex_cardgen)
+        if(TARGET ${lib})
+            list(APPEND libs ${lib})
+        endif()
+    endforeach()
+    foreach(src ${tests})
+        get_filename_component(base ${src} NAME_WE)
+        set(exe ${prefix}_${base})
+        add_executable(${exe} ${src})
+        target_link_libraries(${exe} PRIVATE ${libs} ${G_LIBS} GTest::gtest_main GTest::gmock)
+        target_compile_definitions(${exe} PRIVATE
+            TARVEX_TEST_DATA_DIR="${TARVEX_TEST_DATA_DIR}"
+            TARVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+            TARVEX_BINARY_DIR="${CMAKE_BINARY_DIR}"
+            TARVEX_TOOL_PATH="$<TARGET_FILE:tarvex-tool>")
+        gtest_discover_tests(${exe}
+            DISCOVERY_TIMEOUT 120
+            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy"
+                       TIMEOUT 600
+                       LABELS "${prefix};${G_LABELS}")
+    endforeach()
+endfunction()

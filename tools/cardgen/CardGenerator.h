@@ -1,0 +1,54 @@
+#pragma once
+// Sample recordings and cards in the dashcam's own layout, for the tests, the benchmarks and
+// `tarvex-tool make-card`.
+//
+// A recording is a RIFF/AVI file exactly as the dashcam writes it: header list (avih, then a
+// stream list per video stream, the audio stream and the text stream), the movie list with
+// one chunk per access unit / PCM packet / telemetry payload in time order, then idx1.
+// Front video is "00dc", rear "01dc", PCM "02wb", telemetry "03tx".
+//
+// Content is self-describing: every frame shows its index as a block pattern (FramePattern.h)
+// and the sound beeps for the first 100 ms of every whole second, so a test can tell which
+// frame was shown and how far sound and picture are apart. Output is deterministic: the same
+// options give the same bytes.
+
+#include <cstdint>
+#include <string>
+
+struct RecordingOptions {
+    int durationSec = 20;
+    int frontWidth = 1280;
+    int frontHeight = 720;
+    int rearWidth = 640;
+    int rearHeight = 360;
+    bool rearCamera = true;
+    int frameRate = 30;        // both cameras
+    int keyFrameInterval = 30;  // frames
+    int audioRate = 8000;       // 16-bit mono PCM
+    bool audio = true;
+    bool telemetry = true;     // GPS fix every second and G-sensor samples
+    bool writeIndex = true;    // false: the file ends after the movie list (as after power loss)
+    // Recording start, local time of the dashcam (it stores UTC + 9 h in its GPS fixes).
+    int year = 2026, month = 3, day = 14, hour = 18, minute = 25, second = 9;
+    // Where the drive starts; the route moves on from here.
+    double startLatitude = 37.5665;
+    double startLongitude = 126.9780;
+    uint32_t seed = 1;  // varies the route and the G-sensor events between recordings
+};
+
+// Writes one recording; false with a message in *error on failure.
+bool WriteRecording(const std::string& path, const RecordingOptions& options, std::string* error);
+
+struct CardOptions {
+    int drivingCount = 3;   // recordings in DRIVING
+    int eventCount = 1;
+    int parkingCount = 1;
+    int userCount = 1;
+    int durationSec = 20;
+    bool fullHd = false;    // 1920x1080 front instead of 1280x720
+    bool oneCamera = false;  // no rear camera (names end in N)
+};
+
+// Writes a whole card: DRIVING, EVENT, PARKING, USER with recordings named
+// CATEGORY_YYYYMMDD_HHMMSS_FLAG.AVI, and SETTING/blackbox.cfg (CRLF line endings).
+bool WriteCard(const std::string& folder, const CardOptions& options, std::string* error);
