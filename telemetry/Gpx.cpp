@@ -1,0 +1,129 @@
+#include "telemetry/Gpx.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+
+// Days since 1970-01-01 of a proleptic Gregorian date (month 1-12).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp + (mp < 10 ? 3 : -9);
+    y = yoe + era * 400 + (m <= 2);
+}
+
+int DaysInMonth(int64_t y, int64_t m) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+std::string XmlEscape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default:
+                // Control characters are not allowed in XML 1.0.
+                if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+        }
+    }
+    return out;
+}
+
+// A comment may not contain "--".
+std::string CommentText(const std::string& text) {
+    std::string out = XmlEscape(text);
+    for (size_t i = out.find("--"); i != std::string::npos; i = out.find("--", i)) out[i + 1] = '_';
+    return out;
+}
+
+// Nine decimals (about a millimetre), with a '.' whatever the process locale says.
+std::string FixedDegrees(double degrees) {
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof text, degrees, std::chars_format::fixed, 9);
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+bool GpsFixUtcSeconds(const CGPSData& fix, int64_t& utcSeconds) {
+    const int64_t year = ((fix.year + 30) % 100 + 100) % 100 + 1970;
+    if (fix.month < 1 || fix.month > 12) return false;
+    if (fix.day < 1 || fix.day > DaysInMonth(year, fix.month)) return false;
+    if (fix.minute < 0 || fix.minute > 59 || fix.second < 0 || fix.second > 60) return false;
+    const int64_t utcHour = int64_t{fix.hour} - CGPSData::kLocalHourOffset;
+    if (utcHour < 0 || utcHour > 23) return false;
+    utcSeconds = DaysFromCivil(year, fix.month, fix.day) * kSecondsPerDay + utcHour * 3600 +
+                 int64_t{fix.minute} * 60 + fix.second;
+    return true;
+}
+
+std::string FormatUtcTime(int64_t utcSeconds) {
+    int64_t days = utcSeconds / kSecondsPerDay;
+    int64_t rest = utcSeconds % kSecondsPerDay;
+    if (rest < 0) {
+        rest += kSecondsPerDay;
+        --days;
+    }
+    int64_t y, m, d;
+    CivilFromDays(days, y, m, d);
+    char text[64];
+    snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
+             static_cast<long long>(y), static_cast<long long>(m), static_cast<long long>(d),
+             static_cast<long long>(rest / 3600), static_cast<long long>(rest % 3600 / 60),
+             static_cast<long long>(rest % 60));
+    return text;
+}
+
+std::string FormatGpx(const std::string& trackName, const std::vector<GpxSegment>& segments) {
+    std::string out =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"tarvex-tool\" "
+        "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+        "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n"
+        "  <trk>\n";
+    if (!trackName.empty()) out += "    <name>" + XmlEscape(trackName) + "</name>\n";
+    for (const GpxSegment& segment : segments) {
+        if (!segment.source.empty()) out += "    <!-- " + CommentText(segment.source) + " -->\n";
+        out += "    <trkseg>\n";
+        for (const CGPSData& fix : segment.fixes) {
+            if (!fix.valid) continue;
+            const double lat = fix.GetLatitude();
+            const double lon = fix.GetLongitude();
+            // The schema bounds latitude to +-90 and longitude to [-180, 180); a fix outside
+            // them is damage, and readers reject the whole file for one such point.
+            if (!(lat >= -90.0 && lat <= 90.0 && lon >= -180.0 && lon < 180.0)) continue;
+            out += "      <trkpt lat=\"" + FixedDegrees(lat) + "\" lon=\"" + FixedDegrees(lon) + "\">";
+            int64_t utc = 0;
+            if (GpsFixUtcSeconds(fix, utc)) out += "<time>" + FormatUtcTime(utc) + "</time>";
+            out += "</trkpt>\n";
+        }
+        out += "    </trkseg>\n";
+    }
+    out += "  </trk>\n</gpx>\n";
+    return out;
+}
