@@ -1,0 +1,131 @@
+#pragma once
+// A slider drawn from bitmaps: a channel (the track) and a thumb, each with an optional active
+// picture and an optional colour-key transparency. With an active channel the part left of
+// the thumb shows the active picture, so the track fills up as the value grows.
+//
+// The slider reports to its parent with two posted SliderNotifyEvent notices carrying the
+// control id and the new position: kMovingMessage while the thumb is dragged, kMovedMessage
+// when the user lets go of it and after every handled key. Positions are plain ints in
+// minimum..maximum; the pixel mapping uses the channel's size (not the widget's), as set by
+// SetBitmapChannel.
+
+#include <QBitmap>
+#include <QEvent>
+#include <QPixmap>
+#include <QWidget>
+#include <cstdint>
+
+class SliderNotifyEvent : public QEvent {
+public:
+    static constexpr int kMovingMessage = 0x28D1;  // 10449: position changed during a drag
+    static constexpr int kMovedMessage = 0x28D2;   // 10450: the user finished (release or key)
+
+    // The registered event types of the two notices (the message numbers themselves when
+    // free in the application's event-type space).
+    static QEvent::Type MovingType();
+    static QEvent::Type MovedType();
+
+    SliderNotifyEvent(int message, int controlId, int position);
+
+    // kMovingMessage or kMovedMessage.
+    int message() const { return m_nMessage; }
+    int controlId() const { return m_nControlId; }
+    int position() const { return m_nPosition; }
+
+private:
+    int m_nMessage;
+    int m_nControlId;
+    int m_nPosition;
+};
+
+class CBitmapSlider : public QWidget {
+    Q_OBJECT
+public:
+    explicit CBitmapSlider(QWidget* parent = nullptr, int controlId = 0);
+
+    int GetDlgCtrlID() const { return m_nControlId; }
+    void SetDlgCtrlID(int controlId) { m_nControlId = controlId; }
+
+    // Channel and its active picture by skin bitmap id. channelId 0 unloads the channel.
+    // transparent: cut out the key colour, which is `colour` (0x00BBGGRR) or, with
+    // kColorFromPixel (0xFF000000), the colour of the bitmap's pixel (x, y). The widget takes
+    // the channel's size. Returns false, with the channel unloaded, when a bitmap fails.
+    bool SetBitmapChannel(int channelId, int activeId, bool transparent = false,
+                          uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
+    bool SetBitmapChannel(const QPixmap& channel, const QPixmap& active, bool transparent = false,
+                          uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
+    // Thumb and its active picture (shown while dragging); thumbId 0 unloads the thumb.
+    bool SetBitmapThumb(int thumbId, int activeId, bool transparent = false,
+                        uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
+    bool SetBitmapThumb(const QPixmap& thumb, const QPixmap& active, bool transparent = false,
+                        uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
+
+    void SetRange(int minimum, int maximum, bool redraw = false);
+    void GetRange(int& minimum, int& maximum) const;
+    int GetRangeMin() const { return m_nMin; }
+    int GetRangeMax() const { return m_nMax; }
+    // Clamped to maximum, then to minimum; repaints. Posts nothing.
+    void SetPos(int position);
+    int GetPos() const { return m_nPos; }
+    // Returns the previous page size.
+    int SetPageSize(int size);
+    int GetPageSize() const { return m_nPage; }
+    void SetDrawFocusRect(bool on, bool redraw = true);
+
+    // Thumb centre (along the slider) for a position, and the position for a thumb centre.
+    int PosToPixel(int position) const;
+    int PixelToPos(int pixel) const;
+
+    bool IsDragging() const { return m_bDragging; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    struct Picture {
+        QPixmap bitmap;  // as loaded
+        QPixmap keyed;   // key colour cut out (transparent pictures only)
+        QBitmap mask;    // set where the bitmap shows the key colour
+        const QPixmap& Face() const { return keyed.isNull() ? bitmap : keyed; }
+    };
+    static bool LoadPicture(Picture& picture, const QPixmap& bitmap, bool transparent,
+                            uint32_t colour, int x, int y);
+    void MoveThumbTo(int pointer);
+    void Notify(int message);
+
+    int m_nControlId;
+    int m_nMax = 100;
+    int m_nMin = 0;
+    int m_nPos = 0;
+    int m_nPage = 20;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nThumbWidth = 0;
+    int m_nThumbHeight = 0;
+    int m_nMarginLeft = 0;
+    int m_nMarginRight = 0;
+    int m_nMarginTop = 0;
+    int m_nMarginBottom = 0;
+    int m_nDragOffset = 0;
+    bool m_bVertical = false;
+    bool m_bChannelActive = false;
+    bool m_bThumbActive = false;
+    bool m_bTransparentChannel = false;
+    bool m_bTransparentThumb = false;
+    bool m_bThumb = false;
+    bool m_bChannel = false;
+    bool m_bDragging = false;
+    bool m_bFocus = false;
+    bool m_bDrawFocusRect = true;
+    Picture m_channel;
+    Picture m_channelActive;
+    Picture m_thumb;
+    Picture m_thumbActive;
+};
