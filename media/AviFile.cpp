@@ -1,0 +1,66 @@
+#include "media/AviFile.h"
+
+#include <sys/types.h>
+
+#include "media/AviChunk.h"
+
+bool AviFile::Open(const char* path) {
+    Close();
+    if (path == nullptr) return false;
+    m_file = fopen(path, "rb");
+    if (m_file == nullptr) return false;
+    if (fseeko(m_file, 0, SEEK_END) != 0) {
+        Close();
+        return false;
+    }
+    const off_t size = ftello(m_file);
+    if (size < 0 || fseeko(m_file, 0, SEEK_SET) != 0) {
+        Close();
+        return false;
+    }
+    m_size = size;
+    return true;
+}
+
+void AviFile::Close() {
+    if (m_file != nullptr) fclose(m_file);
+    m_file = nullptr;
+    m_size = 0;
+}
+
+int64_t AviFile::Remaining() {
+    const int64_t pos = Tell();
+    if (pos < 0 || pos >= m_size) return 0;
+    return m_size - pos;
+}
+
+size_t AviFile::Read(void* buffer, size_t length) {
+    if (m_file == nullptr || buffer == nullptr || length == 0) return 0;
+    return fread(buffer, 1, length, m_file);
+}
+
+int AviFile::Seek(int64_t offset, int origin) {
+    if (m_file == nullptr) return -1;
+    static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (origin < 0 || origin > 2) return -1;
+    return fseeko(m_file, static_cast<off_t>(offset), kWhence[origin]);
+}
+
+int64_t AviFile::Tell() {
+    if (m_file == nullptr) return -1;
+    return ftello(m_file);
+}
+
+bool AviFile::ReadU32(uint32_t* value) {
+    uint8_t bytes[4];
+    if (!ReadExact(bytes, sizeof bytes)) return false;
+    *value = ReadLe32(bytes);
+    return true;
+}
+
+bool AviFile::Skip(int64_t bytes) {
+    if (bytes < 0) return false;
+    const int64_t pos = Tell();
+    if (pos < 0 || bytes > m_size - pos) return false;
+    return Seek(bytes, 1) == 0;
+}

@@ -1,0 +1,324 @@
+#include "media/CAVIExtractor.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "media/AviChunk.h"
+#include "support/Trace.h"
+
+namespace {
+
+constexpr uint32_t kMainHeaderBytes = 56;
+constexpr uint32_t kStreamHeaderBytes = 56;
+constexpr uint32_t kVideoFormatBytes = 40;  // BITMAPINFOHEADER
+constexpr uint32_t kAudioFormatBytes = 16;  // PCM WAVEFORMAT
+constexpr int kStreamTypeOffset = 0;        // fccType in the stream header
+constexpr int kStreamRateOffset = 24;       // dwRate in the stream header
+constexpr int kVideoWidthOffset = 4;        // biWidth
+constexpr int kVideoHeightOffset = 8;       // biHeight
+constexpr int kAudioRateOffset = 4;         // nSamplesPerSec
+constexpr int kAudioBitsOffset = 14;        // wBitsPerSample
+// The recorder writes dwScale 1000, so dwRate is frames per 1000 seconds.
+constexpr uint32_t kRateScale = 1000;
+constexpr int32_t kMaxReportedFrameRate = 30;
+// Larger than any camera picture; a header claiming more is damaged.
+constexpr int32_t kMaxVideoDimension = 16384;
+// hdrl > strl > (odml and the like): deeper nesting only comes from damaged files.
+constexpr int kMaxListDepth = 4;
+constexpr int kChunkHeaderBytes = 8;
+
+// Until a recording with sound has been opened the slot holds the format the player's output
+// starts with (16-bit mono 8000 Hz), so a silent first recording does not reopen the output.
+void SetDefaultAudioFormat(uint8_t* slot) {
+    const uint8_t kDefault[kAudioFormatBytes] = {
+        1, 0,                  // PCM
+        1, 0,                  // mono
+        0x40, 0x1F, 0, 0,      // 8000 samples a second
+        0x80, 0x3E, 0, 0,      // 16000 bytes a second
+        2, 0,                  // block align
+        16, 0,                 // bits per sample
+    };
+    std::memcpy(slot, kDefault, sizeof kDefault);
+}
+
+}  // namespace
+
+CAVIExtractor::CAVIExtractor() { SetDefaultAudioFormat(m_audioFormat); }
+
+CAVIExtractor::~CAVIExtractor() { CloseFile(); }
+
+int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
+    if (info != nullptr) BuildIndex(path, info);
+    m_videoStreamCount = 0;
+    m_videoStreams[0] = VideoStream{};
+    m_videoStreams[1] = VideoStream{};
+    m_movieSize = 0;
+    m_moviPos = -1;
+    CloseFile();
+    if (!m_file.Open(path)) return 0;
+    const int32_t movieSize = ParseHeader();
+    if (movieSize == 0) {
+        // A rejected file is closed rather than left open at the point of failure.
+        m_file.Close();
+        m_movieSize = 0;
+        m_moviPos = -1;
+    }
+    return movieSize;
+}
+
+void CAVIExtractor::CloseFile() { m_file.Close(); }
+
+int32_t CAVIExtractor::ParseHeader() {
+    char id[4];
+    if (!m_file.ReadFourCC(id) || !IsFourCC(id, "RIFF")) return 0;
+    if (!m_file.ReadU32(&m_riffSize)) return 0;
+    if (!m_file.ReadFourCC(m_formType) || !IsFourCC(m_formType, "AVI ")) return 0;
+    m_formType[4] = '\0';
+    char headerListId[4];
+    uint32_t headerListSize = 0;
+    if (!m_file.ReadFourCC(headerListId) || !m_file.ReadU32(&headerListSize)) return 0;
+    int64_t remaining = headerListSize;
+    if (remaining > m_file.Remaining()) return 0;
+
+    // The first item is the header list's type ("hdrl"), the rest are its chunks and lists.
+    bool atListType = true;
+    while (remaining > 0) {
+        if (!ParseItem(remaining, atListType, 0)) return 0;
+        atListType = false;
+    }
+    return FindMovieList();
+}
+
+bool CAVIExtractor::ParseItem(int64_t& remaining, bool atListType, int depth) {
+    char id[4];
+    if (!m_file.ReadFourCC(id)) return false;
+    remaining -= 4;
+    if (IsFourCC(id, "LIST")) {
+        if (depth >= kMaxListDepth) return false;
+        uint32_t size = 0;
+        if (!m_file.ReadU32(&size)) return false;
+        remaining -= 4 + PaddedChunkSize(size);
+        int64_t inner = size;
+        return ParseList(inner, depth + 1) && ((size & 1) == 0 || m_file.Skip(1));
+    }
+    if (IsFourCC(id, "hdrl")) return ParseMainHeader(remaining);
+    if (IsFourCC(id, "strl")) return ParseStreamList(remaining);
+    if (atListType) {
+        // A list of a kind the reader has no use for (odml, INFO): skip it whole.
+        if (remaining > 0 && !m_file.Skip(remaining)) return false;
+        remaining = 0;
+        return true;
+    }
+    // Any other chunk (JUNK, strn, vprp) is stepped over by its own size.
+    uint32_t size = 0;
+    if (!m_file.ReadU32(&size)) return false;
+    remaining -= 4 + PaddedChunkSize(size);
+    return m_file.Skip(PaddedChunkSize(size));
+}
+
+bool CAVIExtractor::ParseList(int64_t& remaining, int depth) {
+    if (!ParseItem(remaining, true, depth)) return false;
+    // Whatever follows the parts the reader uses (strn or vprp after a stream's format) is
+    // skipped, so the walk goes on at the next item of the enclosing list.
+    if (remaining > 0 && !m_file.Skip(remaining)) return false;
+    remaining = 0;
+    return true;
+}
+
+bool CAVIExtractor::ReadChunkHeader(int64_t& remaining, uint32_t* size) {
+    char id[4];
+    if (!m_file.ReadFourCC(id) || !m_file.ReadU32(size)) return false;
+    remaining -= kChunkHeaderBytes;
+    return true;
+}
+
+bool CAVIExtractor::ParseMainHeader(int64_t& remaining) {
+    uint32_t size = 0;
+    if (!ReadChunkHeader(remaining, &size) || size != kMainHeaderBytes) return false;
+    if (!m_file.ReadExact(m_mainHeader, kMainHeaderBytes)) return false;
+    remaining -= kMainHeaderBytes;
+    return true;
+}
+
+bool CAVIExtractor::ParseFormatChunk(int64_t& remaining, uint32_t expectedSize, uint8_t* slot) {
+    uint32_t size = 0;
+    if (!ReadChunkHeader(remaining, &size) || size != expectedSize) return false;
+    uint8_t record[kVideoFormatBytes];
+    if (!m_file.ReadExact(record, expectedSize)) return false;
+    std::memcpy(slot, record, expectedSize);
+    remaining -= expectedSize;
+    return true;
+}
+
+bool CAVIExtractor::ParseStreamList(int64_t& remaining) {
+    uint32_t size = 0;
+    if (!ReadChunkHeader(remaining, &size) || size != kStreamHeaderBytes) return false;
+    if (!m_file.ReadExact(m_streamHeader, kStreamHeaderBytes)) return false;
+    remaining -= kStreamHeaderBytes;
+    const char* type = reinterpret_cast<const char*>(m_streamHeader + kStreamTypeOffset);
+
+    if (IsFourCC(type, "vids")) {
+        if (!ParseFormatChunk(remaining, kVideoFormatBytes, m_videoFormat)) return false;
+        const int32_t width = static_cast<int32_t>(ReadLe32(m_videoFormat + kVideoWidthOffset));
+        const int32_t height = static_cast<int32_t>(ReadLe32(m_videoFormat + kVideoHeightOffset));
+        if (width < 0 || height < 0 || width > kMaxVideoDimension || height > kMaxVideoDimension) {
+            return false;
+        }
+        // A third video stream overwrites the rear camera's entry.
+        VideoStream& entry = m_videoStreams[std::min(m_videoStreamCount, 1)];
+        entry.width = width;
+        entry.height = height;
+        entry.frameRate =
+            static_cast<int32_t>(ReadLe32(m_streamHeader + kStreamRateOffset) / kRateScale);
+        ++m_videoStreamCount;
+        return true;
+    }
+    if (IsFourCC(type, "auds")) {
+        return ParseFormatChunk(remaining, kAudioFormatBytes, m_audioFormat);
+    }
+    // The text stream and anything else: nothing to learn from the rest of the list.
+    if (remaining > 0 && !m_file.Skip(remaining)) return false;
+    remaining = 0;
+    return true;
+}
+
+int32_t CAVIExtractor::FindMovieList() {
+    // Normally the movie list follows the header list directly; writers may put JUNK (or
+    // an INFO list) between them.
+    for (;;) {
+        const int64_t pos = m_file.Tell();
+        char id[4];
+        uint32_t size = 0;
+        if (pos < 0 || !m_file.ReadFourCC(id) || !m_file.ReadU32(&size)) return 0;
+        if (!IsFourCC(id, "LIST")) {
+            if (!m_file.Skip(PaddedChunkSize(size))) return 0;
+            continue;
+        }
+        char type[4];
+        if (size < 4 || !m_file.ReadFourCC(type)) return 0;
+        if (IsFourCC(type, "movi")) {
+            m_movieSize = size;
+            m_moviPos = pos + kChunkHeaderBytes;
+            return static_cast<int32_t>(std::min<uint32_t>(size, INT32_MAX));
+        }
+        if (!m_file.Skip(PaddedChunkSize(size) - 4)) return 0;
+    }
+}
+
+bool CAVIExtractor::ReadMediaHeader(char id[4], uint32_t* size, int64_t* position) {
+    if (!m_file.IsOpen()) return false;
+    *position = m_file.Tell();
+    return *position >= 0 && m_file.ReadFourCC(id) && m_file.ReadU32(size);
+}
+
+int64_t CAVIExtractor::ParseMedia(char id[4], uint8_t* buffer, int32_t* size) {
+    if (id == nullptr || buffer == nullptr || size == nullptr) return -1;
+    int64_t position = -1;
+    uint32_t payloadSize = 0;
+    if (!ReadMediaHeader(id, &payloadSize, &position)) return -1;
+    const int64_t padded = PaddedChunkSize(payloadSize);
+    if (*size < padded) {
+        Trace("Wrong Size %d < %d\n", *size, static_cast<int>(payloadSize));
+        return -1;
+    }
+    // A payload cut short by the end of the file is the end of the data, not a chunk; a
+    // missing pad byte after a complete last payload is forgiven.
+    if (m_file.Read(buffer, static_cast<size_t>(padded)) < payloadSize) return -1;
+    *size = static_cast<int32_t>(payloadSize);
+    return position;
+}
+
+int64_t CAVIExtractor::SkipChunk(char id[4], uint32_t* size) {
+    if (id == nullptr || size == nullptr) return -1;
+    int64_t position = -1;
+    uint32_t payloadSize = 0;
+    if (!ReadMediaHeader(id, &payloadSize, &position)) return -1;
+    const int64_t payloadEnd = position + kChunkHeaderBytes + payloadSize;
+    if (payloadEnd > m_file.Size()) {
+        m_file.Seek(0, 2);
+        return -1;
+    }
+    m_file.Seek(std::min(payloadEnd + (payloadSize & 1), m_file.Size()), 0);
+    *size = payloadSize;
+    return position;
+}
+
+int32_t CAVIExtractor::ReadPacket(uint8_t* buffer, int32_t* size) {
+    char id[4];
+    if (ParseMedia(id, buffer, size) <= 0) {
+        Trace("m_aviExtractor.ParseMedia failed\n");
+        return static_cast<int32_t>(AviChunkKind::Other);
+    }
+    return static_cast<int32_t>(ClassifyChunk(id));
+}
+
+bool CAVIExtractor::BuildIndex(const char* path, MediaInfo* info) {
+    m_framePositions.clear();
+    m_indexSource = AviIndexSource::None;
+    if (OpenFile(path, nullptr) == 0) return false;
+
+    MediaInfo scratch;
+    MediaInfo& out = info != nullptr ? *info : scratch;
+    out.frontFrameRate = GetFrameRate(0);
+    out.rearFrameRate = GetFrameRate(1);
+    out.frontFrameCount = 0;
+    out.rearFrameCount = 0;
+    out.frontFramePositions.clear();
+    out.byteArrays.clear();
+
+    AviFrameIndex index = LoadFrameIndex(m_file, m_moviPos, m_movieSize);
+    CloseFile();
+
+    out.frontFrameCount = index.frontCount;
+    out.rearFrameCount = index.rearCount;
+    out.frontFramePositions.reserve(index.frontPositions.size());
+    for (int64_t position : index.frontPositions) {
+        out.frontFramePositions.push_back(static_cast<uint32_t>(position) | kFramePositionFlag);
+    }
+    m_framePositions = std::move(index.frontPositions);
+    m_indexSource = index.source;
+    return true;
+}
+
+VideoSizeRec CAVIExtractor::GetVideoSize(VideoSizeRec* out, int stream) {
+    VideoSizeRec size;
+    if (stream == 0 || stream == 1) {
+        size.width = m_videoStreams[stream].width;
+        size.height = m_videoStreams[stream].height;
+    }
+    if (out != nullptr) *out = size;
+    return size;
+}
+
+int32_t CAVIExtractor::GetFrameRate(int stream) {
+    return std::min(GetNativeFrameRate(stream), kMaxReportedFrameRate);
+}
+
+int32_t CAVIExtractor::GetNativeFrameRate(int stream) {
+    if (stream != 0 && stream != 1) return 0;
+    return m_videoStreams[stream].frameRate;
+}
+
+void CAVIExtractor::GetAudioFormat(int32_t* bits, int32_t* rate) {
+    if (bits != nullptr) *bits = ReadLe16(m_audioFormat + kAudioBitsOffset);
+    if (rate != nullptr) {
+        *rate = static_cast<int32_t>(
+            std::min<uint32_t>(ReadLe32(m_audioFormat + kAudioRateOffset), INT32_MAX));
+    }
+}
+
+size_t CAVIExtractor::Read(void* buffer, size_t length) { return m_file.Read(buffer, length); }
+
+int CAVIExtractor::Seek(int64_t offset, int origin) { return m_file.Seek(offset, origin); }
+
+int64_t CAVIExtractor::Tell() { return m_file.Tell(); }
+
+int32_t CAVIExtractor::SeekToSecond(int32_t second) {
+    if (m_framePositions.empty() || second < 0) return -1;
+    // The table has one entry per front frame at the stream's real rate, so a 60 fps
+    // recording needs 60 entries a second even though the player is told 30.
+    const int64_t target = static_cast<int64_t>(second) * GetNativeFrameRate(0);
+    if (target >= static_cast<int64_t>(m_framePositions.size())) return -1;
+    return Seek(m_framePositions[static_cast<size_t>(target)], 0);
+}

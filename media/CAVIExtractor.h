@@ -1,0 +1,85 @@
+#pragma once
+// The dashcam recording reader: a RIFF/AVI file with up to two H.264 video streams (front and
+// rear camera), one PCM audio stream and one telemetry text stream.
+//
+// OpenFile walks the header list for the video sizes, frame rates and audio format and stops
+// at the first chunk of the movie list; ParseMedia then hands out the movie data one chunk at
+// a time, in file order, without interpreting payloads. BuildIndex records where every front
+// camera frame starts so that SeekToSecond can jump to a whole second with one file seek.
+//
+// States: closed -> open (after a successful OpenFile) -> closed (CloseFile, BuildIndex, a
+// rejected OpenFile, destruction). No lock of its own: see VMediaParser.h for who calls what.
+
+#include <cstdint>
+#include <vector>
+
+#include "media/AviFile.h"
+#include "media/AviIndex.h"
+#include "media/VMediaParser.h"
+
+class CAVIExtractor : public VMediaParser {
+public:
+    CAVIExtractor();
+    ~CAVIExtractor() override;
+
+    bool Initialize() override { return true; }
+    void Shutdown() override {}
+    int32_t OpenFile(const char* path, MediaInfo* info) override;
+    void CloseFile() override;
+    int32_t ReadPacket(uint8_t* buffer, int32_t* size) override;
+    int64_t ParseMedia(char id[4], uint8_t* buffer, int32_t* size) override;
+    bool BuildIndex(const char* path, MediaInfo* info) override;
+    VideoSizeRec GetVideoSize(VideoSizeRec* out, int stream) override;
+    int32_t GetFrameRate(int stream) override;
+    int32_t GetNativeFrameRate(int stream) override;
+    void GetAudioFormat(int32_t* bits, int32_t* rate) override;
+    size_t Read(void* buffer, size_t length) override;
+    int Seek(int64_t offset, int origin) override;
+    int64_t Tell() override;
+    int32_t SeekToSecond(int32_t second) override;
+
+    // Reads the next chunk's header and steps over its payload, like ParseMedia without a
+    // buffer (for listings). Returns the chunk's position or -1.
+    int64_t SkipChunk(char id[4], uint32_t* size);
+
+    // The movie list's stated size and the position of its "movi" type, as the last
+    // successful OpenFile found them (0 and -1 otherwise).
+    uint32_t GetMovieSize() const { return m_movieSize; }
+    int64_t GetMovieListPosition() const { return m_moviPos; }
+    // Where the last BuildIndex took its frame table from.
+    AviIndexSource GetIndexSource() const { return m_indexSource; }
+    // Front frame positions of the last BuildIndex, without the flag bit.
+    const std::vector<int64_t>& FramePositions() const { return m_framePositions; }
+
+private:
+    struct VideoStream {
+        int32_t width = 0;
+        int32_t height = 0;
+        int32_t frameRate = 0;  // dwRate / 1000, uncapped
+    };
+
+    int32_t ParseHeader();
+    bool ParseItem(int64_t& remaining, bool atListType, int depth);
+    bool ParseList(int64_t& remaining, int depth);
+    bool ParseMainHeader(int64_t& remaining);
+    bool ParseStreamList(int64_t& remaining);
+    bool ParseFormatChunk(int64_t& remaining, uint32_t expectedSize, uint8_t* slot);
+    bool ReadChunkHeader(int64_t& remaining, uint32_t* size);
+    int32_t FindMovieList();
+    // Reads a chunk header at the current position; false at the end of the data.
+    bool ReadMediaHeader(char id[4], uint32_t* size, int64_t* position);
+
+    AviFile m_file;
+    uint32_t m_riffSize = 0;
+    char m_formType[5] = {};
+    uint8_t m_mainHeader[56] = {};
+    uint8_t m_streamHeader[56] = {};  // each stream list overwrites it
+    uint8_t m_videoFormat[40] = {};
+    uint8_t m_audioFormat[16] = {};  // kept across files: a file without sound leaves it
+    VideoStream m_videoStreams[2];
+    int32_t m_videoStreamCount = 0;
+    std::vector<int64_t> m_framePositions;
+    uint32_t m_movieSize = 0;
+    int64_t m_moviPos = -1;
+    AviIndexSource m_indexSource = AviIndexSource::None;
+};
