@@ -1,0 +1,61 @@
+#include "media/CMediaSync.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/Ticks.h"
+
+CMediaSync::CMediaSync() = default;
+
+CMediaSync::~CMediaSync() { StopFeeding(); }
+
+bool CMediaSync::StartFeeding() {
+    m_worker.BeginThread(&CMediaSync::FeedOnce, this);
+    return true;
+}
+
+void CMediaSync::StopFeeding() { m_worker.StopThread(); }
+
+bool CMediaSync::PushPcm(const uint8_t* data, int32_t length) {
+    length = std::clamp(length, 0, kPcmPacketBytes);
+    CSyncLock lock(m_queueLock);
+    _packet_pcm& packet = m_queue.emplace_back();
+    packet.length = length;
+    if (length > 0 && data) std::memcpy(packet.samples, data, static_cast<size_t>(length));
+    m_count.store(static_cast<int>(m_queue.size()));
+    return true;
+}
+
+bool CMediaSync::PopPcm(uint8_t* buffer, int32_t* length) {
+    if (m_count.load() == 0) return false;
+    CSyncLock lock(m_queueLock);
+    // A clear may have emptied the queue since the count was read.
+    if (m_queue.empty()) return false;
+    const _packet_pcm& packet = m_queue.front();
+    std::memcpy(buffer, packet.samples, static_cast<size_t>(packet.length));
+    *length = packet.length;
+    m_queue.pop_front();
+    m_count.store(static_cast<int>(m_queue.size()));
+    return true;
+}
+
+void CMediaSync::ClearPcm() {
+    CSyncLock lock(m_queueLock);
+    m_queue.clear();
+    m_count.store(0);
+}
+
+void CMediaSync::WaitDrained() const {
+    while (m_count.load() >= 2) SleepMs(kDrainPollMs);
+}
+
+bool CMediaSync::FeedOnce(void* self) {
+    CMediaSync* sync = static_cast<CMediaSync*>(self);
+    if (sync->PopPcm(sync->m_work.samples, &sync->m_work.length)) {
+        // Without an output the packet is dropped, so the drain wait still ends.
+        if (sync->m_output) sync->m_output->Write(sync->m_work.samples, sync->m_work.length);
+    } else {
+        SleepMs(kIdleSleepMs);
+    }
+    return true;
+}

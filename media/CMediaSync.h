@@ -1,0 +1,64 @@
+#pragma once
+// The audio queue between the player's worker and the sound output, and the "MediaSync"
+// thread that feeds the output from it.
+//
+// Audio leads: before each front frame is shown the player waits here until at most one
+// packet is still queued, so video never runs ahead of what the output has taken.
+//
+// Threads: PushPcm and WaitDrained come from the player's worker (with the player lock
+// held); ClearPcm from the UI thread through the player's Open (same lock); PopPcm and the
+// output's Write from the "MediaSync" thread, which never takes the player lock. m_queueLock
+// is held only for push, pop and clear, never while calling the output.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+
+#include "media/VAudio.h"
+#include "support/CSingleThread.h"
+#include "support/CSync.h"
+
+constexpr int kPcmPacketBytes = 3840;
+
+// One queued audio packet.
+struct _packet_pcm {
+    uint8_t samples[kPcmPacketBytes];
+    int32_t length;  // valid bytes, 0 ... 3840
+};
+
+class CMediaSync {
+public:
+    static constexpr int kDrainPollMs = 10;
+    static constexpr int kIdleSleepMs = 1;
+
+    CMediaSync();
+    virtual ~CMediaSync();
+    CMediaSync(const CMediaSync&) = delete;
+    CMediaSync& operator=(const CMediaSync&) = delete;
+
+    // Set while the feeding thread is stopped.
+    void SetOutput(VAudio* output) { m_output = output; }
+
+    bool StartFeeding();
+    void StopFeeding();
+
+    // Queues one packet; bytes past 3840 are dropped.
+    bool PushPcm(const uint8_t* data, int32_t length);
+    // Takes the oldest packet; false when the queue is empty. buffer holds 3840 bytes.
+    bool PopPcm(uint8_t* buffer, int32_t* length);
+    void ClearPcm();
+    // Returns once fewer than two packets are queued.
+    void WaitDrained() const;
+    int QueuedPackets() const { return m_count.load(); }
+
+    // One feeding step: the body of the "MediaSync" thread.
+    static bool FeedOnce(void* self);
+
+private:
+    VAudio* m_output = nullptr;        // set before StartFeeding, read-only while feeding
+    CSingleThread m_worker{"MediaSync"};
+    std::deque<_packet_pcm> m_queue;   // guarded by m_queueLock
+    std::atomic<int> m_count{0};       // mirrors m_queue.size() for the lock-free tests
+    _packet_pcm m_work{};              // feeding thread only
+    CSync m_queueLock{"none"};
+};

@@ -1,0 +1,185 @@
+#include "media/CWaveBox.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/Ticks.h"
+#include "support/Trace.h"
+
+namespace {
+// About 20 ms of sound per device period, so the device takes a buffer in small steps.
+int DevicePeriodSamples(int rate) {
+    int samples = 64;
+    while (samples * 50 < rate && samples < 4096) samples *= 2;
+    return samples;
+}
+}  // namespace
+
+CWaveBox::CWaveBox() = default;
+
+CWaveBox::~CWaveBox() { Close(); }
+
+bool CWaveBox::Open(uint16_t bitsPerSample, int32_t samplesPerSecond) {
+    Close();
+    if ((bitsPerSample != 8 && bitsPerSample != 16) || samplesPerSecond <= 0) return false;
+    std::lock_guard<std::mutex> writeLock(m_writeLock);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        Trace("waveOutOpen failed: %s\n", SDL_GetError());
+        return false;
+    }
+    m_sdlStarted = true;
+    SDL_AudioSpec want{};
+    want.freq = samplesPerSecond;
+    want.format = bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    want.channels = 1;
+    want.samples = static_cast<Uint16>(DevicePeriodSamples(samplesPerSecond));
+    want.callback = &CWaveBox::DeviceCallback;
+    want.userdata = this;
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        ResetBuffers();
+    }
+    m_bits = bitsPerSample;
+    m_silence = bitsPerSample == 8 ? 0x80 : 0;
+    m_nextBuffer = 0;
+    SDL_AudioSpec have{};
+    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (m_device == 0) {
+        Trace("waveOutOpen failed: %s\n", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_sdlStarted = false;
+        return false;
+    }
+    m_open.store(true);
+    SDL_PauseAudioDevice(m_device, 0);
+    return true;
+}
+
+int32_t CWaveBox::Close() {
+    // Cleared first, so a writer polling for a free buffer gives up within one poll.
+    m_open.store(false);
+    std::lock_guard<std::mutex> writeLock(m_writeLock);
+    if (m_device != 0) {
+        // Waits for a running callback; after it the callback is never called again.
+        SDL_CloseAudioDevice(m_device);
+        m_device = 0;
+    }
+    if (m_sdlStarted) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_sdlStarted = false;
+    }
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    ResetBuffers();
+    return 1;
+}
+
+void CWaveBox::ResetBuffers() {
+    m_queued[0] = m_queued[1] = false;
+    m_length[0] = m_length[1] = 0;
+    m_freeBuffers = kBufferCount;
+    m_playBuffer = 0;
+    m_playOffset = 0;
+}
+
+void CWaveBox::Write(const uint8_t* data, int32_t length) {
+    while (m_open.load()) {
+        if (WriteAttempt(data, length) != kBusy) return;
+    }
+}
+
+CWaveBox::AttemptResult CWaveBox::WriteAttempt(const uint8_t* data, int32_t length) {
+    AttemptResult result = kBusy;
+    {
+        std::lock_guard<std::mutex> writeLock(m_writeLock);
+        if (m_device == 0) return kFinished;
+        int freeBuffers;
+        {
+            std::lock_guard<std::mutex> lock(m_stateLock);
+            freeBuffers = m_freeBuffers;
+        }
+        if (freeBuffers >= 1) {
+            result = kWritten;
+            length = std::min(std::max(length, 0), kBufferBytes);
+            if (length == 0 || !data) {
+                // An empty write only asks whether the device has finished everything.
+                std::lock_guard<std::mutex> lock(m_stateLock);
+                if (m_freeBuffers == kBufferCount) return kFinished;
+            } else {
+                const int index = m_nextBuffer;
+                std::memcpy(m_buffers[index], data, static_cast<size_t>(length));
+                {
+                    std::lock_guard<std::mutex> lock(m_stateLock);
+                    m_length[index] = length;
+                    m_queued[index] = true;
+                    --m_freeBuffers;
+                }
+                m_nextBuffer = (m_nextBuffer + 1) % kBufferCount;
+            }
+        }
+    }
+    // Outside the lock, so a Close never waits for a poll.
+    SleepMs(kPollMs);
+    return result;
+}
+
+void SDLCALL CWaveBox::DeviceCallback(void* user, Uint8* stream, int length) {
+    static_cast<CWaveBox*>(user)->Consume(stream, length);
+}
+
+void CWaveBox::Consume(Uint8* stream, int length) {
+    int filled = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        while (filled < length && m_queued[m_playBuffer]) {
+            const int index = m_playBuffer;
+            const int take = std::min(length - filled, m_length[index] - m_playOffset);
+            std::memcpy(stream + filled, m_buffers[index] + m_playOffset, static_cast<size_t>(take));
+            if (m_tap) m_tap(m_tapUser, m_buffers[index] + m_playOffset, take);
+            filled += take;
+            m_playOffset += take;
+            if (m_playOffset >= m_length[index]) {
+                // The buffer is done: the counterpart of the wave output's done message.
+                m_queued[index] = false;
+                ++m_freeBuffers;
+                m_playBuffer = (index + 1) % kBufferCount;
+                m_playOffset = 0;
+            }
+        }
+    }
+    m_bytesConsumed.fetch_add(filled);
+    ApplyGain(stream, filled);
+    if (filled < length) std::memset(stream + filled, m_silence, static_cast<size_t>(length - filled));
+}
+
+void CWaveBox::ApplyGain(Uint8* stream, int length) const {
+    const uint32_t gain = m_volume.load() & 0xFFFFu;
+    if (gain == 0xFFFFu || length <= 0) return;
+    if (m_bits == 8) {
+        for (int i = 0; i < length; ++i) {
+            const int centred = static_cast<int>(stream[i]) - 128;
+            stream[i] = static_cast<Uint8>(128 + centred * static_cast<int>(gain) / 0xFFFF);
+        }
+        return;
+    }
+    for (int i = 0; i + 1 < length; i += 2) {
+        int16_t sample;
+        std::memcpy(&sample, stream + i, 2);
+        sample = static_cast<int16_t>(static_cast<int32_t>(sample) * static_cast<int32_t>(gain) / 0xFFFF);
+        std::memcpy(stream + i, &sample, 2);
+    }
+}
+
+void CWaveBox::SetVolume(uint32_t volume) { m_volume.store(volume); }
+
+int CWaveBox::FreeBuffers() const {
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    return m_freeBuffers;
+}
+
+void CWaveBox::SetConsumeTap(ConsumeTap tap, void* user) {
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    m_tap = tap;
+    m_tapUser = user;
+}
