@@ -34,6 +34,12 @@ struct RecordingOptions {
     double startLatitude = 37.5665;
     double startLongitude = 126.9780;
     uint32_t seed = 1;  // varies the route and the G-sensor events between recordings
+    // The first fixes report "no fix" (status V), as a receiver does after a cold start.
+    int noFixSeconds = 0;
+    // x264 threads per camera; fixed rather than taken from the machine, so the same
+    // options give the same bytes everywhere.
+    int encoderThreads = 1;
+    int crf = 26;  // picture quality (x264 constant rate factor)
 };
 
 // Writes one recording; false with a message in *error on failure.

@@ -7,6 +7,17 @@
 
 #include "support/CPixImg.h"
 
+// Layout: the top three fifths of the picture are a grid of 8 x 4 cells across the whole
+// width. The four corner cells are references (top left and bottom right white, the other two
+// black, so a flipped picture does not read as a plain one); the other 28 cells carry, in
+// row order, the camera bit, 19 bits of the frame index (lowest first) and an 8-bit check.
+constexpr int kFramePatternColumns = 8;
+constexpr int kFramePatternRows = 4;
+constexpr int kFramePatternIndexBits = 19;
+constexpr int kFramePatternMaxIndex = (1 << kFramePatternIndexBits) - 1;
+// Height of the pattern area for a picture of the given height; the rest is free.
+int FramePatternHeight(int height);
+
 struct FrameMark {
     int frameIndex = -1;  // -1: no readable pattern
     int camera = -1;      // 0 front, 1 rear

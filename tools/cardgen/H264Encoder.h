@@ -1,0 +1,55 @@
+#pragma once
+// libx264 through libavcodec, set up the way the dashcam's encoder behaves: Annex B, no
+// B-frames, an IDR frame every keyFrameInterval frames with SPS and PPS in front of it, one
+// access unit per packet. Every access unit is rewritten so it starts with a 4-byte start
+// code and with the SPS (key frames) or the slice (other frames): the player recognises key
+// frames by the first NAL header, and x264 likes to put its version SEI first.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/cardgen/FFmpegHandles.h"
+
+struct EncodedFrame {
+    int64_t index = 0;
+    bool keyFrame = false;
+    int firstNalType = -1;
+    std::vector<uint8_t> data;
+};
+
+struct H264EncoderSettings {
+    int width = 1280;
+    int height = 720;
+    int frameRate = 30;
+    int keyFrameInterval = 30;
+    int threads = 1;  // fixed, so the same options give the same bytes
+    int crf = 26;
+};
+
+class H264Encoder {
+public:
+    bool Open(const H264EncoderSettings& settings, std::string* error);
+    // The frame to draw the next picture into (YUV 4:2:0).
+    AVFrame* Picture();
+    // Encodes the picture drawn into Picture(); finished access units are appended to out.
+    bool Encode(std::vector<EncodedFrame>& out, std::string* error);
+    // Drains the encoder at the end.
+    bool Flush(std::vector<EncodedFrame>& out, std::string* error);
+
+private:
+    bool Drain(std::vector<EncodedFrame>& out, std::string* error);
+
+    CodecContextPtr m_context;
+    FramePtr m_frame;
+    PacketPtr m_packet;
+    int64_t m_nextIndex = 0;
+};
+
+// Rewrites an Annex B access unit: 4-byte start codes only, SEI and access unit delimiters
+// dropped. Returns the NAL type of the first NAL left (-1 when none).
+int NormalizeAccessUnit(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+// NAL units of an Annex B buffer (start codes of 3 or 4 bytes), as (offset, size) of the
+// NAL payload after its start code.
+std::vector<std::pair<size_t, size_t>> SplitAnnexB(const uint8_t* data, size_t size);

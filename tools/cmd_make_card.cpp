@@ -1,0 +1,101 @@
+// make-card and make-recording: sample cards and recordings from the generator.
+
+#include <cstdio>
+
+#include "tools/ToolCommand.h"
+#include "tools/cardgen/CardGenerator.h"
+
+namespace {
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    long long w = 0, h = 0;
+    if (!ToolParseInt(text.substr(0, x), w) || !ToolParseInt(text.substr(x + 1), h)) return false;
+    if (w < 16 || h < 16 || w > 4096 || h > 4096 || w % 2 || h % 2) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+// Reads the number after option args[i]; false (with the usage message given) when absent or
+// out of range.
+bool NumberAfter(const std::vector<std::string>& args, size_t& i, long long low, long long high,
+                 int& value) {
+    long long v = 0;
+    if (i + 1 >= args.size() || !ToolParseInt(args[i + 1], v) || v < low || v > high) return false;
+    value = static_cast<int>(v);
+    ++i;
+    return true;
+}
+
+int RunMakeCard(const std::vector<std::string>& args) {
+    const char* name = "make-card";
+    CardOptions options;
+    std::string folder;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool ok = true;
+        if (a == "--driving") ok = NumberAfter(args, i, 0, 1000, options.drivingCount);
+        else if (a == "--event") ok = NumberAfter(args, i, 0, 1000, options.eventCount);
+        else if (a == "--parking") ok = NumberAfter(args, i, 0, 1000, options.parkingCount);
+        else if (a == "--user") ok = NumberAfter(args, i, 0, 1000, options.userCount);
+        else if (a == "--duration") ok = NumberAfter(args, i, 1, 3600, options.durationSec);
+        else if (a == "--full-hd") options.fullHd = true;
+        else if (a == "--one-camera") options.oneCamera = true;
+        else if (!a.empty() && a[0] == '-') return ToolUsageError(name, "unknown option " + a);
+        else if (folder.empty()) folder = a;
+        else return ToolUsageError(name, "more than one folder given");
+        if (!ok) return ToolUsageError(name, a + " needs a number in range");
+    }
+    if (folder.empty()) return ToolUsageError(name, "no folder given");
+    std::string error;
+    if (!WriteCard(folder, options, &error)) return ToolFailure("make-card: " + error);
+    return kToolOk;
+}
+
+int RunMakeRecording(const std::vector<std::string>& args) {
+    const char* name = "make-recording";
+    RecordingOptions options;
+    std::string path;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool ok = true;
+        if (a == "--duration") ok = NumberAfter(args, i, 1, 3600, options.durationSec);
+        else if (a == "--fps") ok = NumberAfter(args, i, 1, 120, options.frameRate);
+        else if (a == "--seed") {
+            int seed = 0;
+            ok = NumberAfter(args, i, 0, 0x7FFFFFFF, seed);
+            options.seed = static_cast<uint32_t>(seed);
+        } else if (a == "--full-hd") {
+            options.frontWidth = 1920;
+            options.frontHeight = 1080;
+        } else if (a == "--one-camera") options.rearCamera = false;
+        else if (a == "--rear-size") {
+            ok = i + 1 < args.size() && ParseSize(args[i + 1], options.rearWidth, options.rearHeight);
+            if (ok) ++i;
+            else return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
+        } else if (a == "--no-index") options.writeIndex = false;
+        else if (a == "--no-audio") options.audio = false;
+        else if (a == "--no-telemetry") options.telemetry = false;
+        else if (!a.empty() && a[0] == '-') return ToolUsageError(name, "unknown option " + a);
+        else if (path.empty()) path = a;
+        else return ToolUsageError(name, "more than one file given");
+        if (!ok) return ToolUsageError(name, a + " needs a number in range");
+    }
+    if (path.empty()) return ToolUsageError(name, "no file given");
+    std::string error;
+    if (!WriteRecording(path, options, &error)) return ToolFailure("make-recording: " + error);
+    return kToolOk;
+}
+
+}  // namespace
+
+TARVEX_TOOL_COMMAND(make_card, "make-card",
+                    "DIR [--driving N] [--event N] [--parking N] [--user N] [--duration S] "
+                    "[--full-hd] [--one-camera]",
+                    RunMakeCard);
+TARVEX_TOOL_COMMAND(make_recording, "make-recording",
+                    "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
+                    "[--no-index] [--no-audio] [--no-telemetry] [--seed N]",
+                    RunMakeRecording);
