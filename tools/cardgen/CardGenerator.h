@@ -58,3 +58,10 @@ struct CardOptions {
 // Writes a whole card: DRIVING, EVENT, PARKING, USER with recordings named
 // CATEGORY_YYYYMMDD_HHMMSS_FLAG.AVI, and SETTING/blackbox.cfg (CRLF line endings).
 bool WriteCard(const std::string& folder, const CardOptions& options, std::string* error);
+
+// The name the dashcam gives a recording: TOKEN_YYYYMMDD_HHMMSS_D.AVI (N without rear camera).
+struct CivilTime;
+std::string RecordingFileName(const char* token, const CivilTime& start, bool rearCamera);
+// The device configuration file as the dashcam writes it (CRLF line endings), with its clock
+// section set to the given time.
+std::string BlackboxConfigText(const CivilTime& clock);

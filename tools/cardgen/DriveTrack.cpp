@@ -105,8 +105,8 @@ std::string NmeaChecksum(const std::string& sentence) {
 }
 
 DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSeconds(noFixSeconds) {
-    m_startUtc = DaysFromCivil(o.year, o.month, o.day) * 86400 + o.hour * 3600 + o.minute * 60 +
-                 o.second - kDashcamUtcOffsetHours * 3600;
+    m_startUtc = SecondsFromCivil({o.year, o.month, o.day, o.hour, o.minute, o.second}) -
+                 kDashcamUtcOffsetHours * 3600;
     const double duration = std::max(1, o.durationSec);
     const Plan plan(duration, o.seed);
     Lcg noise{o.seed * 2654435761u + 12345u};
@@ -149,25 +149,35 @@ DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSec
     }
 }
 
-void DriveTrack::UtcFields(int second, std::string* time, std::string* date) const {
-    const int64_t utc = m_startUtc + second;
-    int64_t days = utc >= 0 ? utc / 86400 : (utc - 86399) / 86400;
-    const int64_t secOfDay = utc - days * 86400;
-    // Civil date from the day count (inverse of DaysFromCivil).
+int64_t SecondsFromCivil(const CivilTime& t) {
+    return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+CivilTime CivilFromSeconds(int64_t seconds) {
+    int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const int64_t secOfDay = seconds - days * 86400;
     days += 719468;
     const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
     const int64_t doe = days - era * 146097;
     const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
     const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
     const int64_t mp = (5 * doy + 2) / 153;
-    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const int year = static_cast<int>(yoe + era * 400 + (month <= 2));
+    CivilTime t;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+    t.hour = static_cast<int>(secOfDay / 3600);
+    t.minute = static_cast<int>(secOfDay / 60 % 60);
+    t.second = static_cast<int>(secOfDay % 60);
+    return t;
+}
+
+void DriveTrack::UtcFields(int second, std::string* time, std::string* date) const {
+    const CivilTime t = CivilFromSeconds(m_startUtc + second);
     char text[32];
-    snprintf(text, sizeof text, "%02d%02d%02d.000", static_cast<int>(secOfDay / 3600),
-             static_cast<int>(secOfDay / 60 % 60), static_cast<int>(secOfDay % 60));
+    snprintf(text, sizeof text, "%02d%02d%02d.000", t.hour, t.minute, t.second);
     if (time) *time = text;
-    snprintf(text, sizeof text, "%02d%02d%02d", day, month, ((year % 100) + 100) % 100);
+    snprintf(text, sizeof text, "%02d%02d%02d", t.day, t.month, ((t.year % 100) + 100) % 100);
     if (date) *date = text;
 }
 
