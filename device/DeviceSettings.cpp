@@ -1,0 +1,301 @@
+#include "device/DeviceSettings.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/Profile.h"
+#include "support/Trace.h"
+
+namespace {
+
+constexpr const char* kCapacity = "capacity";
+constexpr const char* kBlackbox = "blackbox";
+constexpr const char* kTime = "time";
+constexpr int kCapacityMaxReadPercent = 84;  // 80 and the values just above it select "80"
+constexpr int kLevelMin = 1, kLevelMax = 5;
+constexpr int kPictureMin = 0, kPictureMax = 10;
+
+std::vector<std::string> NumberEntries(int first, int last, int step = 1) {
+    std::vector<std::string> entries;
+    for (int v = first; v <= last; v += step) entries.push_back(std::to_string(v));
+    return entries;
+}
+
+bool ValidIndex(int index, const std::vector<std::string>& entries) {
+    return index >= 0 && static_cast<size_t>(index) < entries.size();
+}
+
+// The leading number of a list entry ("11.4v/23.4v" reads 11.4), whatever the locale.
+double LeadingNumber(const std::string& text) {
+    double value = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+class ConfigReader {
+public:
+    explicit ConfigReader(const ProfileDocument& doc) : m_doc(doc) {}
+    std::string Text(const char* section, const char* key) const {
+        char buffer[kDeviceValueBufferBytes];
+        uint32_t n = m_doc.GetString(section, key, "0", buffer, sizeof buffer);
+        return std::string(buffer, n);
+    }
+    int Number(const char* section, const char* key) const {
+        return std::atoi(Text(section, key).c_str());
+    }
+
+private:
+    const ProfileDocument& m_doc;
+};
+
+int CapacityIndexFromPercent(int percent) {
+    if (percent < kCapacityStepPercent || percent > kCapacityMaxReadPercent) return kNoSelection;
+    return percent / kCapacityStepPercent - 1;
+}
+
+int IndexOfNumber(const std::vector<std::string>& entries, int value) {
+    auto it = std::find(entries.begin(), entries.end(), std::to_string(value));
+    return it == entries.end() ? kNoSelection : static_cast<int>(it - entries.begin());
+}
+
+}  // namespace
+
+const std::vector<std::string>& CapacityEntries() {
+    static const auto entries = NumberEntries(5, 80, kCapacityStepPercent);
+    return entries;
+}
+const std::vector<std::string>& VoltageEntries() {
+    static const std::vector<std::string> entries = {"11.4v/23.4v", "11.6v/23.6v", "11.8v/23.8v",
+                                                     "12.0v/24.0v", "12.2v/24.2v"};
+    return entries;
+}
+const std::vector<std::string>& YearEntries() {
+    static const auto entries = NumberEntries(kFirstClockYear, 2024);
+    return entries;
+}
+const std::vector<std::string>& MonthEntries() {
+    static const auto entries = NumberEntries(1, 12);
+    return entries;
+}
+const std::vector<std::string>& DayEntries() {
+    static const auto entries = NumberEntries(1, 31);
+    return entries;
+}
+const std::vector<std::string>& HourEntries() {
+    static const auto entries = NumberEntries(1, 24);
+    return entries;
+}
+const std::vector<std::string>& MinuteEntries() {
+    static const auto entries = NumberEntries(0, 59);
+    return entries;
+}
+
+int CapacityPercent(int index) {
+    return ValidIndex(index, CapacityEntries()) ? std::atoi(CapacityEntries()[index].c_str()) : -1;
+}
+
+int VoltageMillivolts(int index) {
+    if (!ValidIndex(index, VoltageEntries())) return -1;
+    return static_cast<int>(LeadingNumber(VoltageEntries()[index]) * 1000.0);
+}
+
+bool LoadDeviceSettings(const std::string& path, DeviceSettings& s) {
+    ProfileDocument doc;
+    bool existed = false;
+    if (!LoadProfileDocument(path, doc, &existed) || !existed) return false;
+    ConfigReader r(doc);
+
+    s.constIndex = CapacityIndexFromPercent(r.Number(kCapacity, "const"));
+    s.eventIndex = CapacityIndexFromPercent(r.Number(kCapacity, "event"));
+    s.manualIndex = CapacityIndexFromPercent(r.Number(kCapacity, "manual"));
+    s.parkIndex = CapacityIndexFromPercent(r.Number(kCapacity, "park"));
+
+    const int millivolts = r.Number(kBlackbox, "power_off_vlt");
+    s.voltageChecked = millivolts > 0;
+    if (s.voltageChecked) {
+        int index = (millivolts - kVoltageBaseMillivolts) / kVoltageStepMillivolts;
+        s.voltageIndex = ValidIndex(index, VoltageEntries()) ? index : kNoSelection;
+    }
+
+    s.voiceVolume = std::clamp(r.Number(kBlackbox, "voice_volume"), kLevelMin, kLevelMax);
+    s.micVolume = std::clamp(r.Number(kBlackbox, "mic_volume"), kLevelMin, kLevelMax);
+    s.micChecked = r.Number(kBlackbox, "mic_in") == 1;
+    s.voiceChecked = r.Number(kBlackbox, "voice_out") == 1;
+    s.motionLevel = std::clamp(r.Number(kBlackbox, "motion_level"), kLevelMin, kLevelMax);
+    s.accLevel = std::clamp(r.Number(kBlackbox, "acc_level"), kLevelMin, kLevelMax);
+    s.brightness = std::clamp(r.Number(kBlackbox, "brightness"), kPictureMin, kPictureMax);
+    s.contrast = std::clamp(r.Number(kBlackbox, "contrast"), kPictureMin, kPictureMax);
+
+    s.version = r.Text(kBlackbox, "version");
+    s.model = r.Text(kBlackbox, "model");
+    s.timeSyncChecked = false;
+    return true;
+}
+
+void PresetClock(DeviceSettings& s, const std::tm& now) {
+    const int year = now.tm_year + 1900;
+    if (year >= kFirstClockYear && ValidIndex(year - kFirstClockYear, YearEntries()))
+        s.yearIndex = year - kFirstClockYear;
+    s.monthIndex = now.tm_mon;
+    s.dayIndex = now.tm_mday - 1;
+    s.hourIndex = now.tm_hour >= 1 ? now.tm_hour - 1 : kNoSelection;
+    s.minuteIndex = now.tm_min;
+    s.secondIndex = std::min(now.tm_sec, 59);  // a leap second shows as 59
+}
+
+DeviceSaveStatus SaveDeviceSettings(const std::string& path, const DeviceSettings& s) {
+    const int capacity[] = {CapacityPercent(s.constIndex), CapacityPercent(s.eventIndex),
+                            CapacityPercent(s.manualIndex), CapacityPercent(s.parkIndex)};
+    int sum = 0;
+    for (int percent : capacity) {
+        if (percent < 0) return DeviceSaveStatus::NoSelection;
+        sum += percent;
+    }
+    if (sum != kCapacityTotalPercent) return DeviceSaveStatus::CapacityNot95;
+    if (s.voltageChecked && VoltageMillivolts(s.voltageIndex) < 0)
+        return DeviceSaveStatus::NoSelection;
+    const std::vector<std::string>* clockLists[] = {&YearEntries(),   &MonthEntries(),
+                                                    &DayEntries(),    &HourEntries(),
+                                                    &MinuteEntries(), &MinuteEntries()};
+    const int clockIndices[] = {s.yearIndex, s.monthIndex,  s.dayIndex,
+                                s.hourIndex, s.minuteIndex, s.secondIndex};
+    if (s.timeSyncChecked) {
+        for (int i = 0; i < 6; ++i)
+            if (!ValidIndex(clockIndices[i], *clockLists[i])) return DeviceSaveStatus::NoSelection;
+    }
+
+    // The device owns the file: it is edited, never made from nothing.
+    ProfileDocument doc;
+    bool existed = false;
+    if (!LoadProfileDocument(path, doc, &existed) || !existed) return DeviceSaveStatus::WriteFailed;
+    auto write = [&doc](const char* section, const char* key, int value) {
+        doc.Set(section, key, std::to_string(value).c_str());
+    };
+
+    write(kCapacity, "const", capacity[0]);
+    write(kCapacity, "event", capacity[1]);
+    write(kCapacity, "manual", capacity[2]);
+    write(kCapacity, "park", capacity[3]);
+
+    std::string voltage = "0";
+    if (s.voltageChecked) {
+        const double leading = LeadingNumber(VoltageEntries()[s.voltageIndex]);
+        Trace("voltage_Value => %f\n", leading);
+        Trace("Test => %f", leading * 1000.0);
+        voltage = std::to_string(VoltageMillivolts(s.voltageIndex));
+        Trace("Voltage => %s", voltage.c_str());
+    }
+    doc.Set(kBlackbox, "power_off_vlt", voltage.c_str());
+
+    write(kBlackbox, "mic_in", s.micChecked ? 1 : 0);
+    write(kBlackbox, "mic_volume", s.micVolume);
+    write(kBlackbox, "voice_out", s.voiceChecked ? 1 : 0);
+    write(kBlackbox, "voice_volume", s.voiceVolume);
+    write(kBlackbox, "acc_level", s.accLevel);
+    write(kBlackbox, "motion_level", s.motionLevel);
+    write(kBlackbox, "brightness", s.brightness);
+    write(kBlackbox, "contrast", s.contrast);
+
+    if (s.timeSyncChecked) {
+        write(kTime, "set", 1);
+        const char* keys[] = {"year", "month", "day", "hour", "min", "sec"};
+        for (int i = 0; i < 6; ++i)
+            write(kTime, keys[i], std::atoi((*clockLists[i])[clockIndices[i]].c_str()));
+    } else {
+        write(kTime, "set", 0);
+    }
+    return SaveProfileDocument(path, doc) ? DeviceSaveStatus::Saved : DeviceSaveStatus::WriteFailed;
+}
+
+bool ApplyDeviceSetting(DeviceSettings& s, const std::string& key, const std::string& value,
+                        std::string* error) {
+    auto fail = [&](const std::string& message) {
+        if (error) *error = message;
+        return false;
+    };
+    int v = 0;
+    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+    if (ec != std::errc() || end != value.data() + value.size())
+        return fail("'" + value + "' is not a whole number for " + key);
+    auto inRange = [&](int lo, int hi) { return v >= lo && v <= hi; };
+    auto badValue = [&]() { return fail(key + "=" + value + " is not a value the device offers"); };
+
+    struct ListKey {
+        const char* name;
+        int DeviceSettings::*index;
+        const std::vector<std::string>& (*entries)();
+    };
+    static const ListKey kLists[] = {
+        {"const", &DeviceSettings::constIndex, CapacityEntries},
+        {"park", &DeviceSettings::parkIndex, CapacityEntries},
+        {"event", &DeviceSettings::eventIndex, CapacityEntries},
+        {"manual", &DeviceSettings::manualIndex, CapacityEntries},
+        {"year", &DeviceSettings::yearIndex, YearEntries},
+        {"month", &DeviceSettings::monthIndex, MonthEntries},
+        {"day", &DeviceSettings::dayIndex, DayEntries},
+        {"hour", &DeviceSettings::hourIndex, HourEntries},
+        {"min", &DeviceSettings::minuteIndex, MinuteEntries},
+        {"sec", &DeviceSettings::secondIndex, MinuteEntries},
+    };
+    for (const ListKey& list : kLists) {
+        if (key != list.name) continue;
+        int index = IndexOfNumber(list.entries(), v);
+        if (index == kNoSelection) return badValue();
+        s.*list.index = index;
+        // Choosing a clock entry means asking the device to set its clock.
+        if (list.entries != CapacityEntries) s.timeSyncChecked = true;
+        return true;
+    }
+
+    struct LevelKey {
+        const char* name;
+        int DeviceSettings::*level;
+        int lo, hi;
+    };
+    static const LevelKey kLevels[] = {
+        {"mic_volume", &DeviceSettings::micVolume, kLevelMin, kLevelMax},
+        {"voice_volume", &DeviceSettings::voiceVolume, kLevelMin, kLevelMax},
+        {"acc_level", &DeviceSettings::accLevel, kLevelMin, kLevelMax},
+        {"motion_level", &DeviceSettings::motionLevel, kLevelMin, kLevelMax},
+        {"brightness", &DeviceSettings::brightness, kPictureMin, kPictureMax},
+        {"contrast", &DeviceSettings::contrast, kPictureMin, kPictureMax},
+    };
+    for (const LevelKey& level : kLevels) {
+        if (key != level.name) continue;
+        if (!inRange(level.lo, level.hi)) return badValue();
+        s.*level.level = v;
+        return true;
+    }
+
+    struct CheckKey {
+        const char* name;
+        bool DeviceSettings::*checked;
+    };
+    static const CheckKey kChecks[] = {{"mic_in", &DeviceSettings::micChecked},
+                                       {"voice_out", &DeviceSettings::voiceChecked},
+                                       {"set", &DeviceSettings::timeSyncChecked}};
+    for (const CheckKey& check : kChecks) {
+        if (key != check.name) continue;
+        if (!inRange(0, 1)) return badValue();
+        s.*check.checked = v == 1;
+        return true;
+    }
+
+    if (key == "power_off_vlt") {
+        if (v == 0) {
+            s.voltageChecked = false;
+            return true;
+        }
+        for (int i = 0; i < static_cast<int>(VoltageEntries().size()); ++i) {
+            if (VoltageMillivolts(i) == v) {
+                s.voltageChecked = true;
+                s.voltageIndex = i;
+                return true;
+            }
+        }
+        return badValue();
+    }
+    return fail("unknown setting '" + key + "'");
+}
