@@ -149,26 +149,31 @@ void CWaveBox::Consume(Uint8* stream, int length) {
         }
     }
     m_bytesConsumed.fetch_add(filled);
-    ApplyGain(stream, filled);
+    ApplyGain(stream, filled, m_bits, m_volume.load());
     if (filled < length) std::memset(stream + filled, m_silence, static_cast<size_t>(length - filled));
 }
 
-void CWaveBox::ApplyGain(Uint8* stream, int length) const {
-    const uint32_t gain = m_volume.load() & 0xFFFFu;
-    if (gain == 0xFFFFu || length <= 0) return;
-    if (m_bits == 8) {
+void CWaveBox::ApplyGain(uint8_t* samples, int length, int bits, uint32_t volume) {
+    const int32_t gain = static_cast<int32_t>(volume & 0xFFFFu);
+    if (gain == 0xFFFF || length <= 0) return;
+    if (bits == 8) {
         for (int i = 0; i < length; ++i) {
-            const int centred = static_cast<int>(stream[i]) - 128;
-            stream[i] = static_cast<Uint8>(128 + centred * static_cast<int>(gain) / 0xFFFF);
+            const int32_t centred = static_cast<int32_t>(samples[i]) - 128;
+            samples[i] = static_cast<uint8_t>(128 + centred * gain / 0xFFFF);
         }
         return;
     }
     for (int i = 0; i + 1 < length; i += 2) {
         int16_t sample;
-        std::memcpy(&sample, stream + i, 2);
-        sample = static_cast<int16_t>(static_cast<int32_t>(sample) * static_cast<int32_t>(gain) / 0xFFFF);
-        std::memcpy(stream + i, &sample, 2);
+        std::memcpy(&sample, samples + i, 2);
+        sample = static_cast<int16_t>(static_cast<int32_t>(sample) * gain / 0xFFFF);
+        std::memcpy(samples + i, &sample, 2);
     }
+}
+
+void CWaveBox::SetDeviceHeld(bool held) {
+    std::lock_guard<std::mutex> writeLock(m_writeLock);
+    if (m_device != 0) SDL_PauseAudioDevice(m_device, held ? 1 : 0);
 }
 
 void CWaveBox::SetVolume(uint32_t volume) { m_volume.store(volume); }

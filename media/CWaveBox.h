@@ -41,6 +41,12 @@ public:
     void SetVolume(uint32_t volume);
     uint32_t GetVolume() const { return m_volume.load(); }
 
+    // Holds or resumes the device's consumption (a stalled sound card, for tests).
+    void SetDeviceHeld(bool held);
+
+    // The gain of a volume word applied to mono PCM of the given bits, in place.
+    static void ApplyGain(uint8_t* samples, int length, int bits, uint32_t volume);
+
     bool IsOpen() const { return m_open.load(); }
     int FreeBuffers() const;
     // Bytes the device has taken out of the buffers since construction.
@@ -56,7 +62,6 @@ private:
     AttemptResult WriteAttempt(const uint8_t* data, int32_t length);
     static void SDLCALL DeviceCallback(void* user, Uint8* stream, int length);
     void Consume(Uint8* stream, int length);
-    void ApplyGain(Uint8* stream, int length) const;
     void ResetBuffers();  // caller holds m_stateLock
 
     std::mutex m_writeLock;
