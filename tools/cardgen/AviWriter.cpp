@@ -1,6 +1,9 @@
 #include "tools/cardgen/AviWriter.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -67,7 +70,9 @@ bool AviWriter::Open(const std::string& path, const AviLayout& layout, std::stri
     if (layout.video.empty() || layout.video.size() > 2)
         return Fail("a recording needs one or two video streams", error);
     m_path = path;
-    m_tempPath = path + ".part";
+    // Unique per writer, so two writers aimed at the same name never share a temporary file.
+    static std::atomic<unsigned> s_serial{0};
+    m_tempPath = path + "." + std::to_string(getpid()) + "-" + std::to_string(s_serial++) + ".part";
     m_layout = layout;
     m_counts.assign(layout.video.size() + 2, StreamCount{});
     m_index.clear();
