@@ -11,8 +11,7 @@ constexpr int64_t kChunkHeaderBytes = 8;
 // Entries are read in blocks so that a long recording's index never needs one large buffer.
 constexpr int64_t kIndexEntriesPerBlock = 4096;
 
-void CountVideoChunk(AviFrameIndex* index, const char* id, int64_t position) {
-    const AviChunkKind kind = ClassifyChunk(id);
+void CountVideoChunk(AviFrameIndex* index, AviChunkKind kind, int64_t position) {
     if (kind == AviChunkKind::FrontVideo) {
         index->frontPositions.push_back(position);
         ++index->frontCount;
@@ -57,7 +56,11 @@ bool ReadIdx1Index(AviFile& file, int64_t moviPos, uint32_t movieSize, AviFrameI
     const int64_t size = FindIdx1(file, moviPos, movieSize);
     if (size < 0) return false;
     // The file position is now at the first entry. An entry's offset counts from the "movi"
-    // type, so its chunk header sits at offset + moviPos.
+    // type, so its chunk header sits at offset + moviPos. A video entry that points outside
+    // the movie data means the index is damaged (torn by a power loss, or written with other
+    // offsets); the chunk walk gives the right table in that case.
+    const int64_t dataStart = moviPos + 4;
+    const int64_t dataEnd = std::min<int64_t>(moviPos + movieSize, file.Size());
     int64_t entries = size / kIndexEntryBytes;
     std::vector<uint8_t> block(
         static_cast<size_t>(std::min(entries, kIndexEntriesPerBlock) * kIndexEntryBytes));
@@ -68,8 +71,11 @@ bool ReadIdx1Index(AviFile& file, int64_t moviPos, uint32_t movieSize, AviFrameI
         }
         for (int64_t i = 0; i < count; ++i) {
             const uint8_t* entry = block.data() + i * kIndexEntryBytes;
-            CountVideoChunk(index, reinterpret_cast<const char*>(entry),
-                            moviPos + ReadLe32(entry + 8));
+            const AviChunkKind kind = ClassifyChunk(reinterpret_cast<const char*>(entry));
+            if (!IsVideoChunk(kind)) continue;
+            const int64_t position = moviPos + ReadLe32(entry + 8);
+            if (position < dataStart || position + kChunkHeaderBytes > dataEnd) return false;
+            CountVideoChunk(index, kind, position);
         }
         entries -= count;
     }
@@ -89,7 +95,7 @@ AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSi
         // Past the last complete chunk a cut-off recording holds zeros or a partial chunk.
         if (!IsPrintableFourCC(id)) break;
         if (pos + kChunkHeaderBytes + size > file.Size()) break;
-        CountVideoChunk(&index, id, pos);
+        CountVideoChunk(&index, ClassifyChunk(id), pos);
         pos += kChunkHeaderBytes + PaddedChunkSize(size);
     }
     return index;

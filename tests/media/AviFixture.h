@@ -102,8 +102,6 @@ struct Layout {
     std::vector<MediaChunk> movie;
     IndexKind index = IndexKind::Idx1;
     std::vector<Bytes> afterMovie;  // chunks between the movie list and idx1
-    // Extra entries appended to the index (for example audio and text-only entries).
-    std::vector<std::string> extraIndexIds;
 };
 
 struct Built {
@@ -143,12 +141,6 @@ inline Built Build(const Layout& layout) {
             Put32(entries, 0x10);
             Put32(entries, static_cast<uint32_t>(out.chunkPositions[i] - out.moviPos));
             Put32(entries, static_cast<uint32_t>(layout.movie[i].payload.size()));
-        }
-        for (const std::string& id : layout.extraIndexIds) {
-            PutFourCC(entries, id.c_str());
-            Put32(entries, 0);
-            Put32(entries, 4);
-            Put32(entries, 0);
         }
         out.idx1Pos = static_cast<int64_t>(b.size());
         Append(b, Chunk("idx1", entries));
