@@ -30,24 +30,26 @@ double SmoothStep(double x) {
 
 // The drive's plan, scaled to the recording's length.
 struct Plan {
-    double pullAwayEnd, turnStart, turnEnd, bumpAt, brakeStart, brakeEnd;
+    double standStill, pullAwayEnd, turnStart, turnEnd, bumpAt, brakeStart, brakeEnd;
     double cruiseKmh, turnKmh, startCourse, turnDeg;
 
     Plan(double duration, uint32_t seed) {
-        pullAwayEnd = std::min(0.3 * duration, 12.0);
+        standStill = std::min(1.0, 0.1 * duration);
+        pullAwayEnd = standStill + std::min(0.3 * duration, 12.0);
         turnStart = 0.45 * duration;
         turnEnd = turnStart + std::min(0.15 * duration, 6.0);
         bumpAt = 0.65 * duration;
         brakeStart = 0.8 * duration;
         brakeEnd = brakeStart + std::min(0.1 * duration, 2.5);
-        cruiseKmh = std::min(50.0 + seed % 10, kMaxPullAwayMs2 * pullAwayEnd * 3.6);
+        cruiseKmh = std::min(50.0 + seed % 10, kMaxPullAwayMs2 * (pullAwayEnd - standStill) * 3.6);
         turnKmh = 0.55 * cruiseKmh;
         startCourse = (seed * 73u) % 360;
         turnDeg = (seed & 1) ? 90.0 : -90.0;
     }
 
     double Speed(double t) const {
-        if (t <= pullAwayEnd) return cruiseKmh * t / pullAwayEnd;
+        if (t <= standStill) return 0;
+        if (t <= pullAwayEnd) return cruiseKmh * (t - standStill) / (pullAwayEnd - standStill);
         if (t >= turnStart && t <= turnEnd) {
             const double x = (t - turnStart) / (turnEnd - turnStart);
             return turnKmh + (cruiseKmh - turnKmh) * std::abs(2 * x - 1);
