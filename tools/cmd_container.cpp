@@ -1,0 +1,145 @@
+// Container sub-commands: what the recording reader sees in a file.
+//
+//   info FILE                 header, index and stream facts as one JSON object
+//   chunks FILE [--limit N]   the movie data's chunks, one JSON object a line
+//   seek FILE SECOND          where reading continues after a seek to that second
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "media/CAVIExtractor.h"
+#include "support/JsonWriter.h"
+#include "tools/ToolCommand.h"
+
+namespace {
+
+bool Readable(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    fclose(f);
+    return true;
+}
+
+// Identifiers come from the file; keep the JSON valid whatever bytes they hold.
+std::string PrintableId(const char id[4]) {
+    std::string text(id, 4);
+    for (char& c : text) {
+        if (c < 0x20 || c > 0x7E) c = '?';
+    }
+    return text;
+}
+
+// Writes the reader's fields into an open JSON object. The player-level fields (duration,
+// camera count) are added beside these by the caller that knows them.
+void WriteContainerFields(JsonWriter& j, CAVIExtractor& reader, const MediaInfo& info,
+                          int32_t movieSize) {
+    j.Key("accepted").Bool(movieSize != 0);
+    j.Key("movie_size").UInt(movieSize != 0 ? reader.GetMovieSize() : 0);
+    j.Key("video").BeginArray();
+    for (int stream = 0; stream < 2; ++stream) {
+        const VideoSizeRec size = reader.GetVideoSize(nullptr, stream);
+        j.BeginObject()
+            .Key("width").Int(size.width)
+            .Key("height").Int(size.height)
+            .Key("frame_rate").Int(reader.GetFrameRate(stream))
+            .EndObject();
+    }
+    j.EndArray();
+    int32_t bits = 0, rate = 0;
+    reader.GetAudioFormat(&bits, &rate);
+    j.Key("audio").BeginObject().Key("bits").Int(bits).Key("rate").Int(rate).EndObject();
+    j.Key("front_frames").Int(info.frontFrameCount);
+    j.Key("rear_frames").Int(info.rearFrameCount);
+    j.Key("index").String(AviIndexSourceName(reader.GetIndexSource()));
+}
+
+std::string ContainerInfoJson(CAVIExtractor& reader, const MediaInfo& info, int32_t movieSize) {
+    JsonWriter j;
+    j.BeginObject();
+    WriteContainerFields(j, reader, info, movieSize);
+    j.EndObject();
+    return j.Text();
+}
+
+int RunInfo(const std::vector<std::string>& args) {
+    if (args.size() != 1) return ToolUsageError("info", "expected one FILE");
+    const std::string& path = args[0];
+    if (!Readable(path)) return ToolFailure(path + ": cannot be read");
+    CAVIExtractor reader;
+    MediaInfo info;
+    const int32_t movieSize = reader.OpenFile(path.c_str(), &info);
+    puts(ContainerInfoJson(reader, info, movieSize).c_str());
+    if (movieSize == 0) return ToolFailure(path + ": not a recording the reader accepts");
+    return kToolOk;
+}
+
+int RunChunks(const std::vector<std::string>& args) {
+    std::string path;
+    long long limit = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--limit") {
+            if (i + 1 >= args.size() || !ToolParseInt(args[i + 1], limit) || limit < 0) {
+                return ToolUsageError("chunks", "--limit needs a count of 0 or more");
+            }
+            ++i;
+        } else if (path.empty()) {
+            path = args[i];
+        } else {
+            return ToolUsageError("chunks", "unexpected argument '" + args[i] + "'");
+        }
+    }
+    if (path.empty()) return ToolUsageError("chunks", "expected FILE");
+    if (!Readable(path)) return ToolFailure(path + ": cannot be read");
+    CAVIExtractor reader;
+    if (reader.OpenFile(path.c_str(), nullptr) == 0) {
+        return ToolFailure(path + ": not a recording the reader accepts");
+    }
+    char id[4];
+    uint32_t size = 0;
+    for (long long n = 0; limit < 0 || n < limit; ++n) {
+        const int64_t pos = reader.SkipChunk(id, &size);
+        if (pos < 0) break;
+        JsonWriter j;
+        j.BeginObject().Key("pos").Int(pos).Key("id").String(PrintableId(id)).Key("size").UInt(size)
+            .EndObject();
+        puts(j.Text().c_str());
+    }
+    return kToolOk;
+}
+
+int RunSeek(const std::vector<std::string>& args) {
+    long long second = 0;
+    if (args.size() != 2) return ToolUsageError("seek", "expected FILE and SECOND");
+    if (!ToolParseInt(args[1], second) || second < INT32_MIN || second > INT32_MAX) {
+        return ToolUsageError("seek", "SECOND must be a whole number");
+    }
+    const std::string& path = args[0];
+    if (!Readable(path)) return ToolFailure(path + ": cannot be read");
+    CAVIExtractor reader;
+    MediaInfo info;
+    if (reader.OpenFile(path.c_str(), &info) == 0) {
+        return ToolFailure(path + ": not a recording the reader accepts");
+    }
+    const int32_t result = reader.SeekToSecond(static_cast<int32_t>(second));
+    const int64_t pos = reader.Tell();
+    char id[4];
+    const bool haveId = reader.Read(id, 4) == 4;
+    JsonWriter j;
+    j.BeginObject().Key("second").Int(second).Key("result").Int(result).Key("pos").Int(pos);
+    j.Key("id");
+    if (haveId) {
+        j.String(PrintableId(id));
+    } else {
+        j.Null();
+    }
+    j.EndObject();
+    puts(j.Text().c_str());
+    return kToolOk;
+}
+
+}  // namespace
+
+TARVEX_TOOL_COMMAND(info, "info", "FILE", RunInfo);
+TARVEX_TOOL_COMMAND(chunks, "chunks", "FILE [--limit N]", RunChunks);
+TARVEX_TOOL_COMMAND(seek, "seek", "FILE SECOND", RunSeek);
