@@ -105,6 +105,9 @@ public:
     int32_t GetFrameCounter() const { return m_frameCounter.load(); }
     int32_t GetFrontFrameRate() const { return m_frontFrameRate.load(); }
     int GetCameraCount() const { return m_cameraCount.load(); }
+    // How often the worker has polled while held (and dropped pending seeks); lets a caller
+    // know that a request made while paused is gone.
+    int64_t GetHeldPolls() const { return m_heldPolls.load(); }
 
     // Saves the camera's current picture (camera 0 front, 1 rear) under the player lock.
     // False when nothing is playing (state 2) or nothing was decoded yet.
@@ -180,5 +183,6 @@ private:
     bool m_rateDeclared = true;             // guarded by m_lock
     std::atomic<int> m_cameraCount{1};      // written under m_lock, read anywhere
     std::atomic<bool> m_noClock{false};     // any thread
+    std::atomic<int64_t> m_heldPolls{0};    // written by the worker, read anywhere
     bool m_started = false;                 // owner's thread only
 };

@@ -26,6 +26,7 @@ bool CQRVMediaPlayer::RunOnce(void* self) {
         // Requests made while held are dropped, as a paused player ignores seeks.
         player->m_relativeSeek.store(0);
         player->m_absoluteSeek.store(0);
+        player->m_heldPolls.fetch_add(1);
         return true;
     }
     {

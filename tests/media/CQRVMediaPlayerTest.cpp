@@ -1,0 +1,314 @@
+// The player's step against a scripted reader: what is shown, when, and with which position.
+
+#include "media/CQRVMediaPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <thread>
+
+#include "FakeMedia.h"
+
+namespace {
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> v(static_cast<size_t>(last - first + 1));
+    std::iota(v.begin(), v.end(), first);
+    return v;
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void Build(const FakeRecordingSpec& spec, int declaredRate = -1) {
+        parser = std::make_unique<FakeParser>(spec, declaredRate);
+        player.SetParser(parser.get());
+        player.SetDecoder(&decoder);
+        player.SetOutput(&audio);
+        player.SetNoClock(true);
+        decoder.Observe(parser.get(), [this] { return player.GetFrameCounter(); });
+        parser->WatchBusy(&decoder.busy);
+        player.Start(nullptr, nullptr);
+    }
+    void TearDown() override { player.StopThreads(); }
+    bool WaitForEnd() {
+        return WaitFor([&] { return player.GetState() == CQRVMediaPlayer::kStateStopped; });
+    }
+
+    std::unique_ptr<FakeParser> parser;
+    FakeDecoder decoder;
+    FakeAudio audio;
+    CQRVMediaPlayer player;
+};
+
+TEST_F(PlayerTest, PlaysEveryFrontAndRearFrameOnceInOrderThenStops) {
+    Build({});
+    ASSERT_TRUE(player.Open("/card/DRIVING/REC_20260314_182509_D.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front(), Range(0, 89));
+    EXPECT_EQ(decoder.Rear(), Range(0, 89));
+    EXPECT_FALSE(player.IsRunning());
+    EXPECT_EQ(player.GetPositionMs(), 3000);
+    EXPECT_EQ(player.GetDuration(), 3000);
+}
+
+TEST_F(PlayerTest, NothingIsShownBeforeAKeyFrameAnd700MsOfFrontVideo) {
+    Build({.leadingNonKeyFrames = 3});
+    ASSERT_TRUE(player.Open("x_N.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const auto shown = decoder.Shown();
+    ASSERT_FALSE(shown.empty());
+    // The leading P frames were dropped, and the first frame came out only after the 21st
+    // front frame (700 ms at 30 frames a second) had been read.
+    EXPECT_EQ(shown[0].index, 0);
+    EXPECT_EQ(shown[0].cursor, parser->FrontChunkAt(20) + 1);
+    EXPECT_EQ(decoder.Front(), Range(0, 89));
+}
+
+TEST_F(PlayerTest, SoundStartsAfterTheFirstKeyFrameAndArrivesWhole) {
+    FakeRecordingSpec spec{.leadingNonKeyFrames = 2};
+    Build(spec);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    ASSERT_TRUE(WaitFor([&] { return audio.Packets().size() >= 11; }));
+    const auto packets = audio.Packets();
+    // Audio chunk k precedes front frame 8k; chunk 0 comes before frame 0 (the first key
+    // frame) and is dropped, like everything read while waiting for it.
+    std::vector<std::vector<uint8_t>> expected;
+    for (int k = 1; k < 12; ++k) expected.push_back(AudioChunk(k).bytes);
+    EXPECT_EQ(packets, expected);
+}
+
+TEST_F(PlayerTest, TextChunksCarryAZeroByteAndThePositionOfFramesShown) {
+    Build({});
+    struct Seen {
+        std::string text;
+        bool terminated;
+        int32_t position;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    player.SetTextCallback(
+        [](void* user, const uint8_t* payload, int32_t length, int32_t positionMs) {
+            static_cast<std::vector<Seen>*>(user)->push_back(
+                {std::string(reinterpret_cast<const char*>(payload), length), payload[length] == 0,
+                 positionMs});
+        },
+        &seen);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    ASSERT_EQ(seen.size(), 3u);
+    for (int s = 0; s < 3; ++s) {
+        EXPECT_EQ(seen[s].text, "$GPRMC,second," + std::to_string(s));
+        EXPECT_TRUE(seen[s].terminated);
+    }
+    // The text of second s is read just before its first frame, while 21 frames (700 ms)
+    // ahead of the last one shown are queued: 30 - 21 + 1 = 10 frames are shown by then.
+    EXPECT_EQ(seen[0].position, 0);
+    EXPECT_EQ(seen[1].position, 333);
+    EXPECT_EQ(seen[2].position, 1333);
+}
+
+TEST_F(PlayerTest, SeekForwardLandsOnSecondBoundaryOneSecondBehind) {
+    Build({.seconds = 12});
+    int32_t counterAtFirst = -1;
+    std::atomic<bool> requested{false};
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera == 0 && f.index == 0) {
+            player.SeekForward(10);
+            requested = true;
+        }
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const auto front = decoder.Front();
+    ASSERT_GE(front.size(), 2u);
+    EXPECT_EQ(front[0], 0);
+    EXPECT_EQ(front[1], 300);  // counter 1 + 300 frames lies in second 10
+    for (const ShownFrame& f : decoder.Shown()) {
+        if (f.camera == 0 && f.index == 300) counterAtFirst = f.counter;
+    }
+    EXPECT_EQ(counterAtFirst, 271);  // 9000 ms before it, plus the frame itself
+    EXPECT_EQ(parser->SecondsSought(), std::vector<int>{10});
+    EXPECT_EQ(decoder.Front().back(), 359);
+}
+
+struct SeekRow {
+    int32_t ms;
+    int firstFrame;  // first front frame after the seek; -1: no seek happened
+    int second;
+};
+class PlayerSeekTo : public PlayerTest, public ::testing::WithParamInterface<SeekRow> {};
+
+TEST_P(PlayerSeekTo, AbsoluteSeekLandsOnTheSecondOrTheLastOne) {
+    Build({.seconds = 5});
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera == 0 && f.index == 0) player.SeekToMs(GetParam().ms);
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const auto front = decoder.Front();
+    ASSERT_GE(front.size(), 2u);
+    if (GetParam().firstFrame < 0) {
+        EXPECT_EQ(front, Range(0, 149));
+        EXPECT_TRUE(parser->SecondsSought().empty());
+    } else {
+        EXPECT_EQ(front[1], GetParam().firstFrame);
+        EXPECT_EQ(parser->SecondsSought(), std::vector<int>{GetParam().second});
+        EXPECT_EQ(front.back(), 149);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Targets, PlayerSeekTo,
+                         ::testing::Values(SeekRow{0, -1, 0},           // 0 is no request
+                                           SeekRow{1000, 30, 1},
+                                           SeekRow{2500, 60, 2},
+                                           SeekRow{999999, 120, 4}));  // past the end
+
+TEST_F(PlayerTest, SeekMadeWhilePausedIsLost) {
+    Build({.seconds = 4});
+    std::atomic<bool> paused{false};
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera == 0 && f.index == 5) {
+            player.Pause();
+            paused = true;
+        }
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitFor([&] { return paused.load(); }));
+    const int64_t polls = player.GetHeldPolls();
+    player.SeekToMs(3000);
+    ASSERT_TRUE(WaitFor([&] { return player.GetHeldPolls() > polls + 1; }));
+    player.Play();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front(), Range(0, 119));
+    EXPECT_TRUE(parser->SecondsSought().empty());
+}
+
+TEST_F(PlayerTest, FastRecordingPlaysAndSeeksAtItsRealRate) {
+    Build({.seconds = 4, .rate = 60, .gop = 60});
+    EXPECT_EQ(player.GetFrontFrameRate(), 0);
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera == 0 && f.index == 0) player.SeekToMs(2000);
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    EXPECT_EQ(player.GetDuration(), 4000);
+    ASSERT_TRUE(WaitForEnd());
+    const auto shown = decoder.Shown();
+    const auto front = decoder.Front();
+    ASSERT_GE(front.size(), 2u);
+    EXPECT_EQ(front[1], 120);  // second 2 at 60 frames a second
+    EXPECT_EQ(parser->SecondsSought(), std::vector<int>{2});
+    EXPECT_EQ(player.GetPositionMs(), 4000 - 1000);
+    // 700 ms of 60-frame video is 42 frames before the first picture.
+    EXPECT_EQ(shown[0].cursor, parser->FrontChunkAt(41) + 1);
+}
+
+TEST_F(PlayerTest, RecordingWithoutFrameRateStillPlaysSeeksAndTimesText) {
+    Build({.seconds = 3}, /*declaredRate=*/0);
+    std::vector<int32_t> positions;
+    player.SetTextCallback(
+        [](void* user, const uint8_t*, int32_t, int32_t positionMs) {
+            static_cast<std::vector<int32_t>*>(user)->push_back(positionMs);
+        },
+        &positions);
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera == 0 && f.index == 0) player.SeekToMs(2000);
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    EXPECT_EQ(player.GetDuration(), 3000);  // counted at 30 frames a second
+    ASSERT_TRUE(WaitForEnd());
+    const auto front = decoder.Front();
+    ASSERT_GE(front.size(), 2u);
+    EXPECT_EQ(front[1], 60);
+    EXPECT_EQ(parser->RawSeeks(), 1);
+    EXPECT_FALSE(positions.empty());
+}
+
+TEST_F(PlayerTest, CloseWaitsForTheRunningStep) {
+    Build({.seconds = 2});
+    decoder.Hold(true);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitFor([&] { return decoder.busy.load(); }));
+    std::atomic<bool> closed{false};
+    std::thread closer([&] {
+        player.Close();
+        closed = true;
+    });
+    SleepMs(50);
+    EXPECT_FALSE(closed.load());
+    decoder.Hold(false);
+    closer.join();
+    EXPECT_FALSE(parser->ClosedDuringStep());
+    EXPECT_EQ(player.GetState(), CQRVMediaPlayer::kStateStopped);
+    // Nothing more is shown after the close.
+    const size_t shown = decoder.Shown().size();
+    SleepMs(30);
+    EXPECT_EQ(decoder.Shown().size(), shown);
+}
+
+TEST_F(PlayerTest, RejectedFileLeavesThePlayerStopped) {
+    Build({});
+    parser->SetReject(true);
+    EXPECT_FALSE(player.Open("broken.AVI"));
+    EXPECT_TRUE(player.IsRunning() || player.GetState() == CQRVMediaPlayer::kStateStopped);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_TRUE(decoder.Shown().empty());
+    EXPECT_FALSE(player.Capture(0, "/nonexistent/x_front.jpg"));
+}
+
+TEST_F(PlayerTest, LongPathIsKeptWhole) {
+    Build({.seconds = 1});
+    const std::string path = "/media/user/CARD/" + std::string(300, 'a') + "/REC_20260314_182509_d.AVI";
+    ASSERT_TRUE(player.Open(path.c_str()));
+    EXPECT_EQ(parser->OpenedPath(), path);
+    EXPECT_EQ(player.GetCameraCount(), 2);
+}
+
+struct CameraRow {
+    const char* path;
+    int rearRate;
+    int cameras;
+};
+class PlayerCameraCount : public ::testing::TestWithParam<CameraRow> {};
+TEST_P(PlayerCameraCount, FollowsTheFileNameFlag) {
+    EXPECT_EQ(CQRVMediaPlayer::CameraCountFor(GetParam().path, GetParam().rearRate),
+              GetParam().cameras);
+}
+INSTANTIATE_TEST_SUITE_P(Names, PlayerCameraCount,
+                         ::testing::Values(CameraRow{"REC_20260314_182509_D.AVI", 0, 2},
+                                           CameraRow{"rec_20260314_182509_d.avi", 0, 2},
+                                           CameraRow{"REC_20260314_182509_N.AVI", 30, 1},
+                                           CameraRow{"", 30, 2}, CameraRow{"", 0, 1},
+                                           CameraRow{"D.A", 30, 1}));
+
+struct KeyRow {
+    std::vector<uint8_t> bytes;
+    bool key;
+};
+class PlayerKeyFrames : public ::testing::TestWithParam<KeyRow> {};
+TEST_P(PlayerKeyFrames, OnlyNonIdrSlicesAreNotKeyFrames) {
+    const auto& b = GetParam().bytes;
+    EXPECT_EQ(CQRVMediaPlayer::IsKeyFrame(b.data(), static_cast<int32_t>(b.size())), GetParam().key);
+}
+INSTANTIATE_TEST_SUITE_P(Headers, PlayerKeyFrames,
+                         ::testing::Values(KeyRow{{0, 0, 0, 1, 0x67, 0x42}, true},
+                                           KeyRow{{0, 0, 0, 1, 0x65, 0x88}, true},
+                                           KeyRow{{0, 0, 0, 1, 0x41, 0x9A}, false},
+                                           KeyRow{{0, 0, 1, 0x41, 0x9A, 0x02}, false},
+                                           KeyRow{{0, 0, 1, 0x65, 0x41, 0x02}, true},
+                                           KeyRow{{0, 0, 0, 1}, false}));
+
+struct DurationRow {
+    int32_t frames;
+    int32_t rate;
+    int32_t ms;
+};
+class PlayerDuration : public ::testing::TestWithParam<DurationRow> {};
+TEST_P(PlayerDuration, FrameCountOverRate) {
+    EXPECT_EQ(CQRVMediaPlayer::DurationMsFor(GetParam().frames, GetParam().rate), GetParam().ms);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, PlayerDuration,
+                         ::testing::Values(DurationRow{1800, 30, 60000}, DurationRow{100, 30, 3333},
+                                           DurationRow{120, 60, 2000}, DurationRow{90, 0, 3000},
+                                           DurationRow{0, 30, 0}));
+
+}  // namespace
