@@ -52,6 +52,10 @@ struct Scale {
     int sourceW, sourceH, shownW, shownH;
 };
 
+void PrintTo(const Scale& s, std::ostream* os) {
+    *os << s.sourceW << "x" << s.sourceH << " shown at " << s.shownW << "x" << s.shownH;
+}
+
 class PatternAtScale : public ::testing::TestWithParam<Scale> {};
 
 TEST_P(PatternAtScale, ReadsIndexAndCameraDirectlyAndThroughJpeg) {

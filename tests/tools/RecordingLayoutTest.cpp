@@ -202,6 +202,8 @@ struct VariantCase {
     std::vector<std::string> ids;
 };
 
+void PrintTo(const VariantCase& v, std::ostream* os) { *os << v.name; }
+
 class RecordingVariant : public ::testing::TestWithParam<VariantCase> {};
 
 TEST_P(RecordingVariant, StreamsAreNumberedInHeaderOrder) {

@@ -78,7 +78,7 @@ bool AviWriter::Open(const std::string& path, const AviLayout& layout, std::stri
     m_index.clear();
     m_writeFailed = false;
     m_file = fopen(m_tempPath.c_str(), "wb");
-    if (!m_file) return Fail("cannot create " + m_tempPath + ": " + strerror(errno), error);
+    if (!m_file) return Fail("cannot create " + path + ": " + strerror(errno), error);
     setvbuf(m_file, nullptr, _IOFBF, kFileBufferBytes);
     WriteHeader();
     if (fwrite(m_header.data(), 1, m_header.size(), m_file) != m_header.size())

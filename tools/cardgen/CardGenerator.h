@@ -60,7 +60,9 @@ struct CardOptions {
 bool WriteCard(const std::string& folder, const CardOptions& options, std::string* error);
 
 // The name the dashcam gives a recording: TOKEN_YYYYMMDD_HHMMSS_D.AVI (N without rear camera).
-struct CivilTime;
+struct CivilTime {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
 std::string RecordingFileName(const char* token, const CivilTime& start, bool rearCamera);
 // The device configuration file as the dashcam writes it (CRLF line endings), with its clock
 // section set to the given time.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-struct RecordingOptions;
+#include "tools/cardgen/CardGenerator.h"
 
 struct DriveState {
     double timeSec = 0;
@@ -62,9 +62,6 @@ std::string NmeaChecksum(const std::string& sentence);
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
 int64_t DaysFromCivil(int year, int month, int day);
 
-struct CivilTime {
-    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-};
 // Seconds since 1970-01-01 00:00 of a calendar time (no time zone involved) and back.
 int64_t SecondsFromCivil(const CivilTime& t);
 CivilTime CivilFromSeconds(int64_t seconds);
