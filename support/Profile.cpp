@@ -1,12 +1,15 @@
 #include "support/Profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -127,6 +130,29 @@ std::string LineEnding(const std::string& text) {
 
 bool HasLineBreak(const char* s) {
     return s && std::strpbrk(s, "\r\n") != nullptr;
+}
+
+// Removes the temporary files that writers killed mid-write left beside the target: those
+// whose process (named in the file name) no longer exists.
+void RemoveStaleTemporaries(int dirfd, const std::string& prefix) {
+    int fd = ::dup(dirfd);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
+        char* end = nullptr;
+        long pid = std::strtol(name + prefix.size(), &end, 10);
+        if (end == name + prefix.size() || *end != '-' || pid <= 0 || pid == self) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(dir), name, 0);
+    }
+    ::closedir(dir);
 }
 
 std::mutex g_writeMutex;  // serialises read-modify-write of profile files in this process
@@ -293,6 +319,7 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes) {
     // The rename itself must reach the device too.
     int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd >= 0) {
+        RemoveStaleTemporaries(dirfd, "." + base + ".tmp-");
         (void)::fsync(dirfd);
         ::close(dirfd);
     }
@@ -315,7 +342,7 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
     if (!LoadProfileDocument(path, doc, &existed)) return false;
     const std::string before = doc.Text();
     if (!doc.Set(section, key, value)) return false;
-    if (existed && doc.Text() == before) return true;  // nothing to change
+    if (doc.Text() == before) return true;  // nothing to change (or to create)
     return SaveProfileDocument(path, doc);
 }
 

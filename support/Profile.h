@@ -13,7 +13,8 @@
 // Every write reaches the disk whole: the new content goes to a temporary file in the same
 // folder, is flushed to the device and renamed over the old file, so a card pulled or a
 // process killed mid-write leaves the old file or the new one, never a mixture. A killed
-// write may leave its temporary file (".NAME.tmp-*") beside the target.
+// write leaves its temporary file (".NAME.tmp-PID-*") beside the target; the next successful
+// write to that file removes the temporaries of processes that no longer run.
 //
 // Threads: the free functions may be called from any thread; writes within one process are
 // serialised. A ProfileDocument is a plain value with no lock of its own.
