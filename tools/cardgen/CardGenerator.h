@@ -38,7 +38,7 @@ struct RecordingOptions {
     int noFixSeconds = 0;
     // x264 threads per camera; fixed rather than taken from the machine, so the same
     // options give the same bytes everywhere.
-    int encoderThreads = 1;
+    int encoderThreads = 2;
     int crf = 26;  // picture quality (x264 constant rate factor)
 };
 
