@@ -108,6 +108,8 @@ public:
     // How often the worker has polled while held (and dropped pending seeks); lets a caller
     // know that a request made while paused is gone.
     int64_t GetHeldPolls() const { return m_heldPolls.load(); }
+    // Audio packets read but not yet handed to the output.
+    int GetQueuedAudioPackets() const { return m_sync.QueuedPackets(); }
 
     // Saves the camera's current picture (camera 0 front, 1 rear) under the player lock.
     // False when nothing is playing (state 2) or nothing was decoded yet.

@@ -22,11 +22,12 @@ int32_t CQRVMediaPlayer::Rate() const {
 bool CQRVMediaPlayer::RunOnce(void* self) {
     CQRVMediaPlayer* player = static_cast<CQRVMediaPlayer*>(self);
     if (player->m_run.load() != 1) {
-        SleepMs(kHoldPollMs);
-        // Requests made while held are dropped, as a paused player ignores seeks.
+        // Requests made while held are dropped, as a paused player ignores seeks. They are
+        // dropped before the sleep, so one made just after Play or Open is kept.
         player->m_relativeSeek.store(0);
         player->m_absoluteSeek.store(0);
         player->m_heldPolls.fetch_add(1);
+        SleepMs(kHoldPollMs);
         return true;
     }
     {

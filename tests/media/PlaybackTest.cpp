@@ -1,0 +1,290 @@
+// End to end: generated recordings through the real reader, decoder and player, checked
+// through the frame index every picture carries.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <unistd.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "FakeMedia.h"
+#include "media/CAVIExtractor.h"
+#include "media/CDecoder.h"
+#include "media/CQRVMediaPlayer.h"
+#include "media/CWaveBox.h"
+#include "support/HeadlessVideoWindow.h"
+#include "tools/cardgen/CardGenerator.h"
+#include "tools/cardgen/FramePattern.h"
+
+namespace {
+
+std::string DataPath(const std::string& name) {
+    std::filesystem::create_directories(TARVEX_TEST_DATA_DIR);
+    return std::string(TARVEX_TEST_DATA_DIR) + "/media_playback_" + name;
+}
+
+// Small pictures keep generation and decoding quick; names end in D (two cameras).
+std::string Recording(const char* name, int seconds) {
+    const std::string path = DataPath(name);
+    if (std::filesystem::exists(path)) return path;
+    RecordingOptions o;
+    o.durationSec = seconds;
+    o.frontWidth = 320;
+    o.frontHeight = 180;
+    o.rearWidth = 192;
+    o.rearHeight = 108;
+    std::string error;
+    // Test programs run in parallel and may generate the same file.
+    const std::string temp = path + "." + std::to_string(getpid()) + ".part";
+    if (!WriteRecording(temp, o, &error)) {
+        ADD_FAILURE() << "cannot generate " << path << ": " << error;
+        return path;
+    }
+    std::filesystem::rename(temp, path);
+    return path;
+}
+
+// What a window showed, read back from the pictures.
+struct Seen {
+    int index;
+    int32_t counter;
+};
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        front.SetOnPresent([this](const CPixImgBase& image, int) {
+            const FrameMark mark = ReadFramePattern(image);
+            std::lock_guard<std::mutex> lock(mutex);
+            frontSeen.push_back({mark.camera == 0 ? mark.frameIndex : -1, player.GetFrameCounter()});
+            if (onFront) onFront(frontSeen.back());
+        });
+        rear.SetOnPresent([this](const CPixImgBase& image, int) {
+            const FrameMark mark = mirroredRear ? ReadFramePatternMirrored(image) : ReadFramePattern(image);
+            std::lock_guard<std::mutex> lock(mutex);
+            rearSeen.push_back(mark.camera == 1 ? mark.frameIndex : -1);
+        });
+    }
+    void Start(VAudio* output, bool noClock) {
+        player.SetParser(&reader);
+        player.SetDecoder(&decoder);
+        player.SetOutput(output);
+        player.SetNoClock(noClock);
+        player.Start(&front, &rear);
+    }
+    void TearDown() override { player.StopThreads(); }
+    bool WaitForEnd() {
+        return WaitFor([&] { return player.GetState() == CQRVMediaPlayer::kStateStopped; }, 120000);
+    }
+    std::vector<int> FrontIndices() {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<int> v;
+        for (const Seen& s : frontSeen) v.push_back(s.index);
+        return v;
+    }
+    std::vector<Seen> FrontSeen() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return frontSeen;
+    }
+    std::vector<int> RearIndices() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return rearSeen;
+    }
+    // After a seek requested right after Open, the worker may (on a busy machine) have shown
+    // a few frames from the start first; returns the first frame after that prefix.
+    static size_t FirstAfterStartPrefix(const std::vector<int>& indices) {
+        size_t i = 0;
+        while (i < indices.size() && indices[i] == static_cast<int>(i)) ++i;
+        return i;
+    }
+
+    CAVIExtractor reader;
+    CDecoder decoder;
+    HeadlessVideoWindow front{320, 180};
+    HeadlessVideoWindow rear{160, 90};
+    std::mutex mutex;
+    std::vector<Seen> frontSeen;       // guarded by mutex
+    std::vector<int> rearSeen;         // guarded by mutex
+    std::function<void(const Seen&)> onFront;  // called under mutex on the worker
+    bool mirroredRear = false;
+    FakeAudio recorder;      // outputs outlive the player's threads
+    CWaveBox wave;
+    CQRVMediaPlayer player;  // last: destroyed first
+};
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> v;
+    for (int i = first; i <= last; ++i) v.push_back(i);
+    return v;
+}
+
+TEST_F(PlaybackTest, PlayingFromTheStartShowsEveryFrontFrameOnceInOrder) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    Start(nullptr, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    EXPECT_EQ(player.GetDuration(), 4000);
+    EXPECT_EQ(player.GetCameraCount(), 2);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(FrontIndices(), Range(0, 119));
+    EXPECT_EQ(RearIndices(), Range(0, 119));
+    EXPECT_EQ(player.GetPositionMs(), 4000);
+}
+
+TEST_F(PlaybackTest, SeekForwardTenSecondsShowsFrame300WithPositionAt9000) {
+    const std::string path = Recording("13s_D.AVI", 13);
+    Start(nullptr, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    player.SeekForward(10);
+    ASSERT_TRUE(WaitForEnd());
+    const auto seen = FrontSeen();
+    const auto indices = FrontIndices();
+    const size_t first = FirstAfterStartPrefix(indices);
+    ASSERT_LT(first, seen.size());
+    EXPECT_EQ(first, 0u) << "frames from the start were shown before the seek took effect";
+    EXPECT_EQ(seen[first].index, 300);
+    EXPECT_EQ((seen[first].counter - 1) * 1000 / 30, 9000);
+    EXPECT_EQ(std::vector<int>(indices.begin() + first, indices.end()), Range(300, 389));
+}
+
+TEST_F(PlaybackTest, SeekPastTheEndLandsOnTheLastSecond) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    Start(nullptr, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    player.SeekToMs(60000);
+    ASSERT_TRUE(WaitForEnd());
+    const auto indices = FrontIndices();
+    const size_t first = FirstAfterStartPrefix(indices);
+    ASSERT_LT(first, indices.size());
+    EXPECT_EQ(std::vector<int>(indices.begin() + first, indices.end()), Range(90, 119));
+}
+
+TEST_F(PlaybackTest, CaptureSavesThePicturesThatWereShown) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    std::atomic<bool> paused{false};
+    onFront = [&](const Seen& s) {
+        if (s.index >= 45 && !paused) {
+            player.Pause();
+            paused = true;
+        }
+    };
+    Start(nullptr, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    ASSERT_TRUE(WaitFor([&] { return paused.load(); }));
+    const std::string frontJpg = DataPath("capture_front.jpg");
+    const std::string rearJpg = DataPath("capture_rear.jpg");
+    ASSERT_TRUE(player.Capture(0, frontJpg.c_str()));
+    ASSERT_TRUE(player.Capture(1, rearJpg.c_str()));
+    CPixImage still;
+    ASSERT_TRUE(still.LoadImage(frontJpg));
+    EXPECT_EQ(still.Width(), 320);
+    EXPECT_EQ(ReadFramePattern(still).frameIndex, FrontIndices().back());
+    EXPECT_EQ(FrontIndices().back(), 45);
+    ASSERT_TRUE(still.LoadImage(rearJpg));
+    EXPECT_EQ(still.Width(), 192);
+    EXPECT_EQ(ReadFramePattern(still).frameIndex, RearIndices().back());
+}
+
+TEST_F(PlaybackTest, MirrorFlipsOnlyTheRearPicture) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    mirroredRear = true;
+    Start(nullptr, true);
+    player.SetMirror(1, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(FrontIndices(), Range(0, 119));  // read unmirrored
+    EXPECT_EQ(RearIndices(), Range(0, 119));   // read mirrored
+    EXPECT_EQ(ReadFramePattern(rear.LastImage()).frameIndex, -1);
+}
+
+// The PCM of the file after its first front key frame, chunk by chunk, as the player should
+// deliver it.
+std::vector<uint8_t> PcmAfterFirstKeyFrame(const std::string& path) {
+    CAVIExtractor reader;
+    std::vector<uint8_t> pcm;
+    if (reader.OpenFile(path.c_str(), nullptr) == 0) return pcm;
+    std::vector<uint8_t> buffer(CQRVMediaPlayer::kChunkCapacityBytes + 1);
+    bool keySeen = false;
+    char id[4];
+    int32_t size = CQRVMediaPlayer::kChunkCapacityBytes;
+    while (reader.ParseMedia(id, buffer.data(), &size) >= 0) {
+        if (id[0] == '0' && id[1] == '0' && id[2] == 'd' && id[3] == 'c' &&
+            CQRVMediaPlayer::IsKeyFrame(buffer.data(), size))
+            keySeen = true;
+        if (keySeen && id[2] == 'w' && id[3] == 'b')
+            pcm.insert(pcm.end(), buffer.begin(), buffer.begin() + std::min(size, kPcmPacketBytes));
+        size = CQRVMediaPlayer::kChunkCapacityBytes;
+    }
+    return pcm;
+}
+
+TEST_F(PlaybackTest, SoundReachingTheOutputIsTheFilesPcmAfterTheFirstKeyFrame) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    FakeAudio& output = recorder;
+    Start(&output, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    ASSERT_TRUE(WaitForEnd());
+    const std::vector<uint8_t> expected = PcmAfterFirstKeyFrame(path);
+    ASSERT_GT(expected.size(), 8000u * 2 * 3);
+    ASSERT_TRUE(WaitFor([&] { return player.GetQueuedAudioPackets() == 0; }));
+    std::vector<uint8_t> played;
+    for (const auto& packet : output.Packets()) played.insert(played.end(), packet.begin(), packet.end());
+    ASSERT_TRUE(WaitFor([&] {
+        played.clear();
+        for (const auto& packet : output.Packets()) played.insert(played.end(), packet.begin(), packet.end());
+        return played.size() >= expected.size();
+    }));
+    EXPECT_TRUE(played == expected) << played.size() << " bytes played, " << expected.size() << " expected";
+}
+
+TEST_F(PlaybackTest, RealTimePlayWithSoundShowsEveryFrameAndPlaysEverySample) {
+    const std::string path = Recording("2s_D.AVI", 2);
+    Start(&wave, false);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(FrontIndices(), Range(0, 59));
+    const int64_t expected = static_cast<int64_t>(PcmAfterFirstKeyFrame(path).size());
+    // Without a sound device the output stays closed and the picture runs on the pacer.
+    if (wave.IsOpen()) {
+        ASSERT_TRUE(WaitFor([&] { return wave.BytesConsumed() == expected; }));
+    }
+}
+
+TEST_F(PlaybackTest, OpenAndCloseOneRecordingAfterAnotherWhilePlaying) {
+    const std::string a = Recording("4s_D.AVI", 4);
+    const std::string b = Recording("2s_D.AVI", 2);
+    Start(&wave, false);
+    for (int round = 0; round < 3; ++round) {
+        const std::string& path = round % 2 ? b : a;
+        const size_t before = FrontIndices().size();
+        ASSERT_TRUE(player.Open(path.c_str()));
+        ASSERT_TRUE(WaitFor([&] { return FrontIndices().size() > before + 3; }));
+        if (round == 1) player.Pause();
+        player.Close();
+        EXPECT_EQ(player.GetState(), CQRVMediaPlayer::kStateStopped);
+    }
+    ASSERT_TRUE(player.Open(b.c_str()));
+    ASSERT_TRUE(WaitForEnd());
+    // The last recording plays whole from its first key frame.
+    const auto indices = FrontIndices();
+    ASSERT_GE(indices.size(), 60u);
+    EXPECT_EQ(std::vector<int>(indices.end() - 60, indices.end()), Range(0, 59));
+}
+
+TEST_F(PlaybackTest, StopThreadsWhilePlaying) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    Start(&wave, false);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    ASSERT_TRUE(WaitFor([&] { return FrontIndices().size() > 5; }));
+    player.StopThreads();
+    const size_t shown = FrontIndices().size();
+    EXPECT_FALSE(wave.IsOpen());
+    SleepMs(30);
+    EXPECT_EQ(FrontIndices().size(), shown);
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+// play: plays a recording with the real player, headless video windows and SDL's sound
+// output, printing one JSON line per text chunk and per front frame shown, then a summary.
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "media/CAVIExtractor.h"
+#include "media/CDecoder.h"
+#include "media/CQRVMediaPlayer.h"
+#include "media/CWaveBox.h"
+#include "support/HeadlessVideoWindow.h"
+#include "support/JsonWriter.h"
+#include "support/Ticks.h"
+#include "tools/ToolCommand.h"
+
+namespace {
+
+constexpr const char* kName = "play";
+constexpr int kDefaultFrontWidth = 640;
+constexpr int kDefaultFrontHeight = 360;
+constexpr int kPollMs = 5;
+constexpr int kAudioDrainLimitMs = 5000;
+
+struct PlayOptions {
+    std::string path;
+    long long seekMs = 0;
+    long long seekForward = 0;
+    long long forMs = -1;
+    int width = kDefaultFrontWidth;
+    int height = kDefaultFrontHeight;
+    std::string capturePrefix;
+    bool noClock = false;
+};
+
+struct PlaySession {
+    CAVIExtractor reader;
+    CDecoder decoder;
+    CWaveBox wave;
+    HeadlessVideoWindow front{kDefaultFrontWidth, kDefaultFrontHeight};
+    HeadlessVideoWindow rear{kDefaultFrontWidth / 2, kDefaultFrontHeight / 2};
+    CQRVMediaPlayer player;  // last, so it is destroyed (and its threads joined) first
+    long long forMs = -1;
+    int32_t firstPositionMs = 0;
+    std::atomic<int> frontShown{0};
+    std::atomic<int> rearShown{0};
+    std::atomic<bool> stoppedEarly{false};
+};
+
+const char* TextKind(const uint8_t* payload, int32_t length) {
+    if (length >= 7 && payload[0] == 'G' && std::string(reinterpret_cast<const char*>(payload) + 2, 5) == "GPRMC")
+        return "gps";
+    if (length >= 1 && payload[0] == 'M') return "gsensor";
+    return "other";
+}
+
+void OnText(void* user, const uint8_t* payload, int32_t length, int32_t positionMs) {
+    (void)user;
+    JsonWriter j;
+    j.BeginObject().Key("kind").String(TextKind(payload, length)).Key("len").Int(length);
+    j.Key("position_ms").Int(positionMs).EndObject();
+    std::printf("%s\n", j.Text().c_str());
+}
+
+// Runs on the player's worker, inside the presentation of a front frame.
+void OnFrontPresented(PlaySession& s) {
+    const int32_t counter = s.player.GetFrameCounter();
+    const int32_t position = s.player.GetPositionMs();
+    JsonWriter j;
+    j.BeginObject().Key("counter").Int(counter).Key("position_ms").Int(position).EndObject();
+    std::printf("%s\n", j.Text().c_str());
+    if (s.frontShown.fetch_add(1) == 0) s.firstPositionMs = position;
+    if (s.forMs >= 0 && position - s.firstPositionMs >= s.forMs) {
+        // The step ends at its next loop, before any later frame is shown.
+        s.player.Pause();
+        s.stoppedEarly = true;
+    }
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    long long w = 0, h = 0;
+    if (x == std::string::npos || !ToolParseInt(text.substr(0, x), w) ||
+        !ToolParseInt(text.substr(x + 1), h))
+        return false;
+    if (w < 2 || h < 2 || w > 8192 || h > 8192) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        auto number = [&](long long& value, long long low) {
+            return hasValue && ToolParseInt(args[++i], value) && value >= low && value <= 100000000;
+        };
+        if (a == "--seek-ms") {
+            if (!number(o.seekMs, 0)) return ToolUsageError(kName, "--seek-ms needs a number of ms");
+        } else if (a == "--seek-forward") {
+            if (!number(o.seekForward, 0)) return ToolUsageError(kName, "--seek-forward needs seconds");
+        } else if (a == "--for-ms") {
+            if (!number(o.forMs, 0)) return ToolUsageError(kName, "--for-ms needs a number of ms");
+        } else if (a == "--size") {
+            if (!hasValue || !ParseSize(args[++i], o.width, o.height))
+                return ToolUsageError(kName, "--size needs WxH");
+        } else if (a == "--capture") {
+            if (!hasValue || args[i + 1].empty()) return ToolUsageError(kName, "--capture needs a prefix");
+            o.capturePrefix = args[++i];
+        } else if (a == "--no-clock") {
+            o.noClock = true;
+        } else if (!a.empty() && a[0] == '-') {
+            return ToolUsageError(kName, "unknown option " + a);
+        } else if (o.path.empty()) {
+            o.path = a;
+        } else {
+            return ToolUsageError(kName, "more than one file given");
+        }
+    }
+    if (o.path.empty()) return ToolUsageError(kName, "no file given");
+    return kToolOk;
+}
+
+// Lets the sound that was read play out, so the byte count covers it.
+void WaitForSound(PlaySession& s) {
+    for (int waited = 0; waited < kAudioDrainLimitMs; waited += kPollMs) {
+        if (s.player.GetQueuedAudioPackets() == 0 &&
+            (!s.wave.IsOpen() || s.wave.FreeBuffers() == CWaveBox::kBufferCount))
+            return;
+        SleepMs(kPollMs);
+    }
+}
+
+int RunPlay(const std::vector<std::string>& args) {
+    PlayOptions o;
+    if (const int usage = ParseOptions(args, o); usage != kToolOk) return usage;
+
+    PlaySession s;
+    s.forMs = o.forMs;
+    s.front.SetSize(o.width, o.height);
+    s.rear.SetSize(std::max(1, o.width / 2), std::max(1, o.height / 2));
+    s.front.SetOnPresent([&s](const CPixImgBase&, int) { OnFrontPresented(s); });
+    s.rear.SetOnPresent([&s](const CPixImgBase&, int) { s.rearShown.fetch_add(1); });
+    s.player.SetParser(&s.reader);
+    s.player.SetDecoder(&s.decoder);
+    s.player.SetOutput(&s.wave);
+    s.player.SetNoClock(o.noClock);
+    s.player.Start(&s.front, &s.rear);
+    s.player.SetTextCallback(&OnText, &s);
+
+    if (!s.player.Open(o.path.c_str())) {
+        s.player.StopThreads();
+        return ToolFailure("play: not a playable recording: " + o.path);
+    }
+    if (o.seekMs > 0) s.player.SeekToMs(static_cast<int32_t>(o.seekMs));
+    if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
+
+    while (!s.stoppedEarly.load() && s.player.GetState() != CQRVMediaPlayer::kStateStopped) {
+        SleepMs(kPollMs);
+    }
+    if (!o.noClock && !s.stoppedEarly.load()) WaitForSound(s);
+
+    if (!o.capturePrefix.empty()) {
+        s.player.Capture(0, (o.capturePrefix + "_front.jpg").c_str());
+        if (s.player.GetCameraCount() > 1 && s.rearShown.load() > 0)
+            s.player.Capture(1, (o.capturePrefix + "_rear.jpg").c_str());
+    }
+
+    JsonWriter j;
+    j.BeginObject()
+        .Key("front_shown").Int(s.frontShown.load())
+        .Key("rear_shown").Int(s.rearShown.load())
+        .Key("audio_bytes").Int(s.wave.BytesConsumed())
+        .Key("state").Int(s.player.GetState())
+        .Key("duration_ms").Int(s.player.GetDuration())
+        .EndObject();
+    std::printf("%s\n", j.Text().c_str());
+    std::fflush(stdout);
+    s.player.StopThreads();
+    return kToolOk;
+}
+
+}  // namespace
+
+TARVEX_TOOL_COMMAND(play, "play",
+                    "FILE [--seek-ms N] [--seek-forward S] [--for-ms N] [--size WxH] "
+                    "[--capture PREFIX] [--no-clock]",
+                    RunPlay);
