@@ -1,0 +1,279 @@
+// Set-up, the settings file, closing and the window's event plumbing.
+#include "app/CSamplePlayerDlg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimerEvent>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/QtVideoArea.h"
+#include "app/Resource.h"
+#include "controls/CBitmapButtonTrans.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/ColorRef.h"
+#include "controls/CxSkinButton.h"
+#include "library/CSelectDriveDlg.h"
+#include "res/SkinBitmaps.h"
+#include "support/Profile.h"
+#include "support/StringTable.h"
+#include "support/Trace.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/TelemetryLogic.h"
+
+namespace {
+
+constexpr int kConfigValueChars = 10;  // value buffer, so nine characters are seen
+constexpr int kGraphRange = 200;
+constexpr int kGraphPerDivision = 50;
+constexpr int kGraphXStep = 13;
+constexpr uint32_t kGraphColourX = 0xFF0000;  // blue
+constexpr uint32_t kGraphColourY = 0x00FFFF;  // yellow
+constexpr uint32_t kGraphColourZ = 0x0000FF;  // red
+constexpr int kPageSizeVolume = 25;
+constexpr int kBrightnessMin = -5;
+constexpr int kBrightnessMax = 5;
+
+}  // namespace
+
+CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
+    m_nScreenMode = kScreenNormal;
+    m_nCurIndex = -1;
+    OnInitDialog();
+}
+
+CSamplePlayerDlg::~CSamplePlayerDlg() {
+    OnDestroy();
+}
+
+bool CSamplePlayerDlg::OnInitDialog() {
+    InitUiLanguage();
+    setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
+    CreateControls();
+    InitControls();
+    LayoutControls(m_nScreenMode);
+    LoadBackground();
+
+    m_pGraph->PreSubclassWindow();
+    m_pGraph->SetRange(kGraphRange, kGraphPerDivision);
+    m_pGraph->SetXStep(kGraphXStep);
+    m_pGraph->SetGrid(true);
+    m_pSeriesX = m_pGraph->AddSeries(kGraphColourX, 1);
+    m_pSeriesY = m_pGraph->AddSeries(kGraphColourY, 1);
+    m_pSeriesZ = m_pGraph->AddSeries(kGraphColourZ, 1);
+    m_nLastPlotSec = 0;
+
+    InitSkins();
+    // The stored positions are applied only now that the sliders have their real ranges,
+    // and handed to the sound output and the decoder, so the first recording already plays
+    // at the volume and brightness the user left.
+    InitConfig();
+    ApplyVolume(m_sliderVolume->GetPos());
+    ApplyBrightness(m_sliderBright->GetPos());
+
+    SetTimer(kMapTimer, kMapTimerPeriodMs);
+    qApp->installEventFilter(this);
+    return true;
+}
+
+void CSamplePlayerDlg::InitControls() {
+    m_bMapNavigated = false;
+    m_bMapReady = false;
+    HideVideoAreas();
+
+    m_player.SetDecoder(&m_decoder);
+    m_player.SetParser(&m_aviExtractor);
+    m_player.SetOutput(&m_waveBox);
+    m_bPlayerStarted = m_player.Start(m_pFrontArea, m_pRearArea);
+    m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
+
+    m_nScreenMode = kScreenNormal;
+    m_nFrontView = m_nRearView = m_nMapView = kViewHidden;
+
+    Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
+    CreateListColumns();
+    StyleList();
+}
+
+void CSamplePlayerDlg::InitSkins() {
+    struct ButtonSkin {
+        int id, normal, selected, focus, disabled;
+    };
+    static const ButtonSkin kButtons[] = {
+        {IDC_BUTTON_MINIMIZE, IDB_MINIMIZE, IDB_MINIMIZE_DOWN, IDB_MINIMIZE, 0},
+        {IDC_BUTTON_CLOSE, IDB_CLOSE, IDB_CLOSE_DOWN, IDB_CLOSE, 0},
+        {IDC_BUTTON_FULLSCREEN, IDB_FULLSCREEN, IDB_FULLSCREEN_DOWN, IDB_FULLSCREEN, 0},
+        {IDC_BUTTON_PREVSIZE, IDB_PREVSIZE, IDB_PREVSIZE_DOWN, IDB_PREVSIZE, 0},
+        {IDC_BUTTON_CHANGEVIEW, IDB_CHANGEVIEW, IDB_CHANGEVIEW_DOWN, IDB_CHANGEVIEW, IDB_CHANGEVIEW_DISABLED},
+        {IDC_BUTTON_MAPVIEW, IDB_MAPVIEW, IDB_MAPVIEW_DOWN, IDB_MAPVIEW, IDB_MAPVIEW_DISABLED},
+        {IDC_BUTTON_DRIVING, IDB_DRIVING, IDB_DRIVING_DOWN, IDB_DRIVING, 0},
+        {IDC_BUTTON_EVENT, IDB_EVENT, IDB_EVENT_DOWN, IDB_EVENT, 0},
+        {IDC_BUTTON_PARKING, IDB_PARKING, IDB_PARKING_DOWN, IDB_PARKING, 0},
+        {IDC_BUTTON_USER, IDB_USER, IDB_USER_DOWN, IDB_USER, 0},
+        {IDC_BUTTON_ALL, IDB_ALL, IDB_ALL_DOWN, IDB_ALL, 0},
+        {IDC_BUTTON_OPEN, IDB_OPEN, IDB_OPEN_DOWN, IDB_OPEN, 0},
+        {IDC_BUTTON_STOP, IDB_STOP, IDB_STOP_DOWN, IDB_STOP, 0},
+        {IDC_BUTTON_PRE, IDB_PRE, IDB_PRE_DOWN, IDB_PRE, 0},
+        {IDC_BUTTON_BACKWARD, IDB_BACKWARD, IDB_BACKWARD_DOWN, IDB_BACKWARD, 0},
+        {IDC_BUTTON_PLAY, IDB_PLAY, IDB_PLAY_DOWN, 0, 0},
+        {IDC_BUTTON_PAUSE, IDB_PAUSE, 0, 0, 0},
+        {IDC_BUTTON_FORWARD, IDB_FORWARD, IDB_FORWARD_DOWN, IDB_FORWARD, 0},
+        {IDC_BUTTON_NEXT, IDB_NEXT, IDB_NEXT_DOWN, IDB_NEXT, 0},
+        {IDC_BUTTON_ZOOM, IDB_ZOOM, IDB_ZOOM_DOWN, IDB_ZOOM, 0},
+        {IDC_BUTTON_CAPTURE, IDB_CAPTURE, IDB_CAPTURE_DOWN, IDB_CAPTURE, 0},
+        {IDC_BUTTON_SETTING, IDB_SETTING, IDB_SETTING_DOWN, IDB_SETTING, 0},
+        {IDC_BUTTON_BRIGHT_ICON, IDB_BRIGHT_ICON, 0, 0, 0},
+    };
+    for (const ButtonSkin& skin : kButtons) {
+        auto* button = static_cast<CBitmapButtonTrans*>(GetDlgItem(skin.id));
+        button->SetTransparentColor(0x000000);
+        button->LoadBitmaps(skin.normal, skin.selected, skin.focus, skin.disabled);
+        button->SizeToContent();
+    }
+    for (int id : {IDC_BUTTON_PLAY, IDC_BUTTON_PAUSE}) {
+        Place(id, 244, 457, 54, 54);
+    }
+    ShowPlayButton(true);
+
+    m_sliderPos->SetBitmapChannel(IDB_POS_CHANNEL, IDB_POS_CHANNEL_ACTIVE, true, kColorFromPixel, 0, 0);
+    m_sliderPos->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
+    for (CBitmapSlider* slider : {m_sliderVolume, m_sliderBright}) {
+        slider->SetBitmapChannel(IDB_SMALL_CHANNEL, IDB_SMALL_CHANNEL_ACTIVE, true, kColorFromPixel, 0, 0);
+        slider->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
+    }
+    m_sliderVolume->SetPageSize(kPageSizeVolume);
+    m_sliderVolume->SetRange(0, kVolumeMax, false);
+    m_sliderBright->SetRange(kBrightnessMin, kBrightnessMax, false);
+    for (CBitmapSlider* slider : {m_sliderPos, m_sliderVolume, m_sliderBright}) {
+        slider->SetDrawFocusRect(false, false);
+    }
+
+    auto skin = [this](int id) { return static_cast<CxSkinButton*>(GetDlgItem(id)); };
+    skin(IDC_CHECK_MAPSMALL)->SetSkin(IDB_MAPSMALL, IDB_MAPSMALL_DOWN, 0, IDB_MAPSMALL_DISABLED, 0, 0, 0, 0, 0);
+    skin(IDC_CHECK_CAMSMALL)->SetSkin(IDB_CAMSMALL, IDB_CAMSMALL_DOWN, 0, IDB_CAMSMALL_DISABLED, 0, 0, 0, 0, 0);
+    skin(IDC_CHECK_MIRROR)->SetSkin(IDB_MIRROR, IDB_MIRROR_DOWN, 0, 0, 0, 0, 0, 1, 0);
+    skin(IDC_BUTTON_MUTE)->SetSkin(IDB_MUTE, IDB_MUTE_DOWN, 0, 0, 0, 0, 0, 1, 0);
+}
+
+// ---- settings file ----
+
+void CSamplePlayerDlg::InitConfig() {
+    {
+        std::ifstream existing(kConfigPath);
+        if (!existing) std::ofstream create(kConfigPath);
+    }
+    Trace("InitConfig\n");
+    char text[kConfigValueChars] = {};
+    GetPrivateProfileString("config", "brightness", "-200", text, sizeof text, kConfigPath);
+    int value = std::atoi(text);
+    Trace("Brightness => %d\n", value);
+    m_sliderBright->SetPos(value == kMissingConfigValue ? kDefaultBrightness : value);
+
+    GetPrivateProfileString("config", "volume", "-200", text, sizeof text, kConfigPath);
+    value = std::atoi(text);
+    Trace("Volume => %d\n", value);
+    m_sliderVolume->SetPos(value == kMissingConfigValue ? kDefaultVolume : value);
+}
+
+void CSamplePlayerDlg::SaveConfig() {
+    Trace("SaveConfig\n");
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", m_sliderBright->GetPos());
+    Trace("Brightness => %d\n", m_sliderBright->GetPos());
+    WritePrivateProfileString("config", "brightness", text, kConfigPath);
+    std::snprintf(text, sizeof text, "%d", m_sliderVolume->GetPos());
+    Trace("Volume => %d\n", m_sliderVolume->GetPos());
+    WritePrivateProfileString("config", "volume", text, kConfigPath);
+}
+
+// ---- closing ----
+
+void CSamplePlayerDlg::OnBnClickedButtonClose() {
+    SaveConfig();
+    m_player.Close();
+    KillTimer(kDisplayTimer);
+    const QString text = QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_KO, IDS_QUIT_EN)));
+    const QString caption =
+        QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_CAPTION_KO, IDS_QUIT_CAPTION_EN)));
+    if (AskQuit(text, caption)) close();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonMinimize() {
+    showMinimized();
+}
+
+void CSamplePlayerDlg::OnDestroy() {
+    if (m_bDestroyed) return;
+    m_bDestroyed = true;
+    qApp->removeEventFilter(this);
+    KillTimer(kMapTimer);
+    KillTimer(kDisplayTimer);
+    // The worker presents into the video areas and calls back into m_textData: it must be
+    // gone before either of them.
+    m_player.StopThreads();
+}
+
+bool CSamplePlayerDlg::AskQuit(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setIconPixmap(LoadSkinIcon(IDI_MAINFRAME).pixmap(48, 48));
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CSamplePlayerDlg::ShowMessage(const QString& text) {
+    QMessageBox::information(this, windowTitle(), text);
+}
+
+bool CSamplePlayerDlg::RunDriveDialog(std::string* drive) {
+    CSelectDriveDlg dialog(this);
+    if (dialog.DoModal() != QDialog::Accepted) return false;
+    *drive = dialog.m_strDrive;
+    return true;
+}
+
+// ---- plumbing ----
+
+void CSamplePlayerDlg::OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
+                                        int32_t positionMs) {
+    OnTextChunk(static_cast<CSamplePlayerDlg*>(user)->m_textData, payload, length, positionMs);
+}
+
+bool CSamplePlayerDlg::IsPlayerActive() const {
+    return m_player.GetState() != CQRVMediaPlayer::kStateStopped;
+}
+
+bool CSamplePlayerDlg::event(QEvent* event) {
+    if (event->type() == SliderNotifyEvent::MovedType()) {
+        auto* notice = static_cast<SliderNotifyEvent*>(event);
+        OnSliderMoved(notice->controlId(), notice->position());
+        return true;
+    }
+    if (event->type() == SliderNotifyEvent::MovingType()) return true;  // not acted on
+    return QDialog::event(event);
+}
+
+void CSamplePlayerDlg::SetTimer(int id, int periodMs) {
+    KillTimer(id);
+    m_timerIds[id] = startTimer(periodMs);
+}
+
+void CSamplePlayerDlg::KillTimer(int id) {
+    auto found = m_timerIds.find(id);
+    if (found == m_timerIds.end()) return;
+    killTimer(found->second);
+    m_timerIds.erase(found);
+}
+
+void CSamplePlayerDlg::timerEvent(QTimerEvent* event) {
+    for (const auto& [id, qtId] : m_timerIds) {
+        if (qtId == event->timerId()) {
+            OnTimer(id);
+            return;
+        }
+    }
+    QDialog::timerEvent(event);
+}

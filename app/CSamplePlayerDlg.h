@@ -1,0 +1,247 @@
+#pragma once
+// The viewer's main window: a caption-less skinned window that owns the player and its
+// parts, the telemetry of the open recording, the recording list and the G-sensor graph.
+//
+// Threads: everything here runs on the GUI thread except OnTextChunkThunk, which the
+// player's worker calls with the player lock held; it only appends to m_textData, which has
+// its own lock. The player presents pictures straight into the two QtVideoArea children.
+//
+// Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
+// threads before any member or child widget goes away.
+//
+// The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
+// state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
+// the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the recording list
+// (…List.cpp).
+
+#include <QDialog>
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// Engine parts; the player header pulls in the media interfaces.
+#include "library/RecordingCatalogue.h"
+#include "media/CAVIExtractor.h"
+#include "media/CDecoder.h"
+#include "media/CQRVMediaPlayer.h"
+#include "media/CWaveBox.h"
+#include "telemetry/CTextData.h"
+
+class CBitmapButtonTrans;
+class CBitmapSlider;
+class CxSkinButton;
+class CGraphStatic;
+struct GraphSeries;
+class QtVideoArea;
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QKeyEvent;
+
+class CSamplePlayerDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kNormalWidth = 975;  // the background picture's size
+    static constexpr int kNormalHeight = 635;
+    static constexpr int kScreenNormal = 1;
+    static constexpr int kScreenFull = 2;
+    static constexpr int kViewHidden = 0;
+    static constexpr int kViewMain = 1;
+    static constexpr int kViewSmall = 2;
+    static constexpr QRect kMainArea{4, 64, 640, 360};
+    static constexpr QRect kSmallArea{650, 268, 320, 180};
+    static constexpr int kSeekStepSec = 10;
+    static constexpr int kHandOverSec = 2;
+    static constexpr int kVolumeKeyStep = 5;
+    static constexpr int kVolumeMax = 99;
+    static constexpr int kDefaultVolume = 50;
+    static constexpr int kDefaultBrightness = 0;
+    static constexpr int kMissingConfigValue = -200;
+    static constexpr const char* kConfigPath = "./config.cfg";
+
+    explicit CSamplePlayerDlg(QWidget* parent = nullptr);
+    ~CSamplePlayerDlg() override;
+
+    // Set-up in its fixed order; run once by the constructor.
+    bool OnInitDialog();
+    // Stops the player's threads and timers; safe to run more than once.
+    void OnDestroy();
+
+    // ---- settings file ----
+    void InitConfig();
+    void SaveConfig();
+
+    // ---- layout and view state ----
+    int LayoutControls(int mode);
+    void LoadBackground();
+    void UpdateView();
+    void OnBnClickedButtonFullScreen();
+    void OnBnClickedButtonPrevSize();
+    // The video rectangle of the full-screen layout for a client of w x h.
+    static QRect FullScreenVideoRect(int w, int h);
+
+    // ---- playback ----
+    bool OpenRecording(const std::string& path);
+    void OnBnClickedButtonPlay();
+    void OnBnClickedButtonPause();
+    void OnBnClickedButtonStop();
+    void OnBnClickedButtonPre();
+    void OnBnClickedButtonNext();
+    void OnBnClickedButtonBackward();
+    void OnBnClickedButtonForward();
+    void OnBnClickedButtonMute();
+    void OnBnClickedButtonOpen();
+    void OnBnClickedButtonSetting();
+    void OnBnClickedButtonClose();
+    void OnBnClickedButtonMinimize();
+    int OnSliderMoved(int controlId, int position);
+    void OnListDoubleClick(int row);
+
+    // ---- display tick ----
+    void UpdateDisplay();
+    void UpdateTimeLabels(int64_t current, int64_t total);
+    static std::string FormatHms(int64_t seconds);
+
+    // ---- keyboard ----
+    bool PreTranslateMessage(QKeyEvent* event);
+    // Windows virtual-key code of a Qt key (0 when it has none).
+    static int VirtualKeyFromQt(int key);
+
+    // ---- recording list ----
+    void OnBnClickedButtonDriving();
+    void OnBnClickedButtonEvent();
+    void OnBnClickedButtonParking();
+    void OnBnClickedButtonUser();
+    void OnBnClickedButtonAll();
+
+    // ---- state, for the window's own parts and its tests ----
+    QWidget* GetDlgItem(int controlId) const;
+    CQRVMediaPlayer& Player() { return m_player; }
+    CWaveBox& WaveBox() { return m_waveBox; }
+    CTextData& TextData() { return m_textData; }
+    QtVideoArea* FrontArea() const { return m_pFrontArea; }
+    QtVideoArea* RearArea() const { return m_pRearArea; }
+    QTreeWidget* List() const { return m_listFilename; }
+    CGraphStatic* Graph() const { return m_pGraph; }
+    GraphSeries* SeriesX() const { return m_pSeriesX; }
+    CBitmapSlider* PositionSlider() const { return m_sliderPos; }
+    CBitmapSlider* VolumeSlider() const { return m_sliderVolume; }
+    CBitmapSlider* BrightSlider() const { return m_sliderBright; }
+    int ScreenMode() const { return m_nScreenMode; }
+    int CurIndex() const { return m_nCurIndex; }
+    int LastPlotSec() const { return m_nLastPlotSec; }
+    bool IsPlayerActive() const;
+    bool IsDisplayTimerRunning() const { return m_timerIds.count(kDisplayTimer) != 0; }
+    const std::string& DrivePath() const { return m_strDrivePath; }
+    void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
+    const std::string& FolderPath() const { return m_strFolderPath; }
+    const QPixmap& Background() const { return m_bmpBackground; }
+    int FrontView() const { return m_nFrontView; }
+    int RearView() const { return m_nRearView; }
+    int MapView() const { return m_nMapView; }
+
+protected:
+    // Modal questions and choices; tests answer them without a nested event loop.
+    virtual bool RunDriveDialog(std::string* drive);
+    virtual bool AskQuit(const QString& text, const QString& caption);
+    virtual void ShowMessage(const QString& text);
+
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    static constexpr int kDisplayTimer = 100;
+    static constexpr int kMapTimer = 101;
+
+    void InitControls();
+    void CreateControls();
+    void InitSkins();
+    void CreateListColumns();
+    void StyleList();
+    void SetTimer(int id, int periodMs);
+    void KillTimer(int id);
+    void OnTimer(int id);
+
+    CBitmapButtonTrans* AddBitmapButton(int id, void (CSamplePlayerDlg::*handler)());
+    CxSkinButton* AddSkinButton(int id, void (CSamplePlayerDlg::*handler)());
+    CBitmapSlider* AddSlider(int id);
+    QLabel* AddLabel(int id);
+    void Place(int id, int x, int y, int w, int h);
+    void ShowItem(int id, bool show);
+    void EnableItem(int id, bool enable);
+    void SetCheck(int id, bool on);
+    bool IsItemVisible(int id) const;
+
+    void ShowPlayButton(bool showPlay);
+    void SetLabelText(QLabel* label, const std::string& text);
+    void ApplyLabelColours(QLabel* label);
+    void ApplyVolume(int value);
+    void ApplyBrightness(int value);
+    void HideVideoAreas();
+    void PlaceArea(QWidget* area, int where);
+    void ReplotGraph(int64_t positionSec);
+    void ClearGraph();
+    void ShowSpeed(int64_t positionSec, int64_t sliderSec);
+
+    void RowMove(int row);
+    std::string PathCell(int row) const;
+    void SelectOnly(int row, bool focus);
+    void ShowCategory(CatalogueView view);
+    void FillList(const std::vector<CatalogueRow>& rows);
+
+    static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
+                                 int32_t positionMs);
+
+    // Members the player's threads use are declared before the player, so they outlive it
+    // even if the threads were not stopped first.
+    int m_nLastPlotSec = 0;
+    CDecoder m_decoder;
+    CAVIExtractor m_aviExtractor;
+    CWaveBox m_waveBox;
+    CTextData m_textData;
+    CQRVMediaPlayer m_player;
+    bool m_bPlayerStarted = false;
+    bool m_bDestroyed = false;
+
+    QtVideoArea* m_pFrontArea = nullptr;
+    QtVideoArea* m_pRearArea = nullptr;
+    int m_nScreenMode = kScreenNormal;
+    int m_nFrontView = kViewHidden;
+    int m_nRearView = kViewHidden;
+    int m_nMapView = kViewHidden;
+    std::string m_strFolderPath;
+    std::string m_strDrivePath;
+    QRect m_rcWindow;
+    CBitmapSlider* m_sliderPos = nullptr;
+    CBitmapSlider* m_sliderVolume = nullptr;
+    CBitmapSlider* m_sliderBright = nullptr;
+    QLabel* m_pCurTime = nullptr;
+    QLabel* m_pTotalTime = nullptr;
+    QLabel* m_pSpeed = nullptr;
+    QTreeWidget* m_listFilename = nullptr;
+    int m_nCurIndex = -1;
+    QWidget* m_pMapView = nullptr;  // the map page arrives with the view commands
+    QPixmap m_bmpBackground;
+    CGraphStatic* m_pGraph = nullptr;
+    GraphSeries* m_pSeriesX = nullptr;
+    GraphSeries* m_pSeriesY = nullptr;
+    GraphSeries* m_pSeriesZ = nullptr;
+    bool m_bMapNavigated = false;
+    bool m_bMapReady = false;
+
+    std::map<int, QWidget*> m_controls;  // control id -> widget
+    std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id
+    bool m_bDragging = false;
+    QPoint m_dragOffset;
+};

@@ -1,0 +1,84 @@
+// The display tick: position slider, time labels, speed and the G-sensor graph.
+#include <QGuiApplication>
+#include <QLabel>
+#include <cstdio>
+
+#include "app/CSamplePlayerDlg.h"
+#include "app/Resource.h"
+#include "controls/CBitmapSlider.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/TelemetryLogic.h"
+
+namespace {
+
+constexpr int kGraphOffsetX = 150;  // rest lines at three quarters, half and a quarter
+constexpr int kGraphOffsetY = 100;
+constexpr int kGraphOffsetZ = 50;
+
+}  // namespace
+
+std::string CSamplePlayerDlg::FormatHms(int64_t seconds) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>((seconds % 3600) / 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+void CSamplePlayerDlg::UpdateTimeLabels(int64_t current, int64_t total) {
+    SetLabelText(m_pCurTime, FormatHms(current));  // only repaints on a change
+    SetLabelText(m_pTotalTime, FormatHms(total));
+}
+
+void CSamplePlayerDlg::OnTimer(int id) {
+    if (id != kDisplayTimer) return;  // the map binding arrives with the map view
+    // Holding the left button (on a slider, a button or the background) freezes the tick.
+    if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
+    UpdateDisplay();
+}
+
+void CSamplePlayerDlg::ClearGraph() {
+    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
+    m_pGraph->Redraw();
+}
+
+void CSamplePlayerDlg::ShowSpeed(int64_t positionSec, int64_t sliderSec) {
+    CGPSData fix;
+    if (!ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
+    SetLabelText(m_pSpeed, FormatSpeedLabel(fix));
+}
+
+void CSamplePlayerDlg::ReplotGraph(int64_t positionSec) {
+    if (positionSec <= m_nLastPlotSec) return;
+    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
+    for (const CGSensorData& sample : m_textData.SnapshotGSensor()) {
+        m_pGraph->AddValue(m_pSeriesX, sample.x + kGraphOffsetX);
+        m_pGraph->AddValue(m_pSeriesY, sample.y + kGraphOffsetY);
+        m_pGraph->AddValue(m_pSeriesZ, sample.z + kGraphOffsetZ);
+    }
+    m_nLastPlotSec = static_cast<int>(positionSec);
+}
+
+void CSamplePlayerDlg::UpdateDisplay() {
+    const int64_t positionSec = static_cast<int64_t>(m_player.GetPositionMs()) / 1000;
+    const int64_t totalSec = static_cast<int64_t>(m_player.GetDuration()) / 1000;
+    if (IsPlayerActive()) {
+        const int64_t sliderSec = m_sliderPos->GetPos();
+        if (positionSec < totalSec - kHandOverSec && positionSec >= 0) {
+            m_sliderPos->SetPos(static_cast<int>(positionSec));
+            UpdateTimeLabels(positionSec, totalSec);
+            ShowSpeed(positionSec, sliderSec);
+            ReplotGraph(positionSec);
+        } else {
+            // The last two seconds: hand over to the next newer recording.
+            m_sliderPos->SetPos(static_cast<int>(positionSec));
+            ClearGraph();
+            UpdateTimeLabels(positionSec + 1, totalSec);
+            OnBnClickedButtonNext();
+        }
+        return;
+    }
+    m_player.Pause();
+    m_sliderPos->SetPos(static_cast<int>(positionSec));
+    UpdateTimeLabels(positionSec, totalSec);
+    if (positionSec >= totalSec) OnBnClickedButtonNext();
+}

@@ -1,0 +1,368 @@
+// Controls, the two layouts (normal window and full screen) and the view state.
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include "app/CSamplePlayerDlg.h"
+#include "app/QtVideoArea.h"
+#include "app/Resource.h"
+#include "controls/CBitmapButtonTrans.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/CxSkinButton.h"
+#include "res/SkinBitmaps.h"
+#include "telemetry/CGraphStatic.h"
+
+namespace {
+
+// The camera swap, the map and the small-area toggles come with the view commands; until
+// then they stay disabled whatever the recording allows.
+constexpr bool kViewCommandsAvailable = false;
+
+struct Rect {
+    int x, y, w, h;
+};
+
+// Normal-mode rectangles of the controls the layout moves.
+struct NormalPlace {
+    int id;
+    Rect rect;
+};
+const NormalPlace kNormalPlaces[] = {
+    {IDC_BUTTON_MINIMIZE, {892, 5, 25, 25}},   {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},
+    {IDC_BUTTON_FULLSCREEN, {919, 5, 25, 25}}, {IDC_BUTTON_CHANGEVIEW, {325, 39, 161, 24}},
+    {IDC_BUTTON_MAPVIEW, {486, 39, 161, 24}},  {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
+    {IDC_BUTTON_EVENT, {714, 39, 65, 24}},     {IDC_BUTTON_PARKING, {779, 39, 64, 24}},
+    {IDC_BUTTON_USER, {843, 39, 64, 24}},      {IDC_BUTTON_ALL, {907, 39, 64, 24}},
+    {IDC_CHECK_CAMSMALL, {649, 246, 161, 24}}, {IDC_CHECK_MAPSMALL, {810, 246, 161, 24}},
+    {IDC_SLIDER_POS, {92, 432, 410, 16}},      {IDC_STATIC_CURTIME, {25, 433, 56, 14}},
+    {IDC_STATIC_TOTALTIME, {495, 433, 56, 14}}, {IDC_STATIC_SPEED, {580, 433, 56, 14}},
+    {IDC_BUTTON_OPEN, {28, 470, 30, 30}},      {IDC_BUTTON_STOP, {82, 470, 30, 30}},
+    {IDC_BUTTON_PRE, {136, 470, 30, 30}},      {IDC_BUTTON_BACKWARD, {190, 470, 30, 30}},
+    {IDC_BUTTON_PLAY, {244, 457, 54, 54}},     {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},
+    {IDC_BUTTON_FORWARD, {322, 470, 30, 30}},  {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
+    {IDC_BUTTON_ZOOM, {430, 470, 30, 30}},     {IDC_BUTTON_CAPTURE, {484, 470, 30, 30}},
+    {IDC_BUTTON_SETTING, {538, 470, 30, 30}},  {IDC_CHECK_MIRROR, {592, 470, 30, 30}},
+    {IDC_BUTTON_MUTE, {679, 470, 30, 30}},     {IDC_SLIDER_VOLUME, {719, 477, 81, 16}},
+    {IDC_BUTTON_BRIGHT_ICON, {820, 470, 30, 30}}, {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
+};
+
+// Full-screen rectangles relative to the client's right (w) and bottom (h) edges: a negative
+// coordinate is counted from that edge.
+struct FullPlace {
+    int id;
+    int x;  // >= 0 from the left, < 0: w + x
+    int y;  // >= 0 from the top, < 0: h + y
+    int w, h;
+};
+const FullPlace kFullPlaces[] = {
+    {IDC_BUTTON_MINIMIZE, -99, 10, 25, 25},  {IDC_BUTTON_CLOSE, -45, 10, 25, 25},
+    {IDC_BUTTON_PREVSIZE, -72, 10, 25, 25},  {IDC_BUTTON_CHANGEVIEW, -300, 10, 161, 24},
+    {IDC_SLIDER_POS, 55, -50, 390, 16},      {IDC_STATIC_CURTIME, 55, -25, 60, 12},
+    {IDC_STATIC_TOTALTIME, 370, -25, 60, 12}, {IDC_STATIC_SPEED, 470, -25, 60, 12},
+    {IDC_BUTTON_OPEN, -50, -40, 30, 30},     {IDC_BUTTON_STOP, -398, -40, 30, 30},
+    {IDC_BUTTON_PRE, -344, -40, 30, 30},     {IDC_BUTTON_BACKWARD, -290, -40, 30, 30},
+    {IDC_BUTTON_PLAY, -236, -53, 54, 54},    {IDC_BUTTON_PAUSE, -236, -53, 54, 54},
+    {IDC_BUTTON_FORWARD, -158, -40, 30, 30}, {IDC_BUTTON_NEXT, -104, -40, 30, 30},
+    {IDC_BUTTON_MUTE, -366, -97, 30, 30},    {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
+    {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
+};
+
+}  // namespace
+
+// ---- controls ----
+
+CBitmapButtonTrans* CSamplePlayerDlg::AddBitmapButton(int id, void (CSamplePlayerDlg::*handler)()) {
+    auto* button = new CBitmapButtonTrans(this, id);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (handler) connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    m_controls[id] = button;
+    return button;
+}
+
+CxSkinButton* CSamplePlayerDlg::AddSkinButton(int id, void (CSamplePlayerDlg::*handler)()) {
+    auto* button = new CxSkinButton(this, id, CxSkinButton::kCheckBox);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (handler) connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    m_controls[id] = button;
+    return button;
+}
+
+CBitmapSlider* CSamplePlayerDlg::AddSlider(int id) {
+    auto* slider = new CBitmapSlider(this, id);
+    m_controls[id] = slider;
+    return slider;
+}
+
+QLabel* CSamplePlayerDlg::AddLabel(int id) {
+    auto* label = new QLabel(this);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont font = label->font();
+    font.setPixelSize(11);
+    label->setFont(font);
+    m_controls[id] = label;
+    return label;
+}
+
+void CSamplePlayerDlg::CreateControls() {
+    // Created back to front: what is created later stacks above.
+    m_pFrontArea = new QtVideoArea(this);
+    m_pRearArea = new QtVideoArea(this);
+    m_controls[IDC_STATIC_FRONT] = m_pFrontArea;
+    m_controls[IDC_STATIC_REAR] = m_pRearArea;
+
+    AddBitmapButton(IDC_BUTTON_MINIMIZE, &CSamplePlayerDlg::OnBnClickedButtonMinimize);
+    AddBitmapButton(IDC_BUTTON_CLOSE, &CSamplePlayerDlg::OnBnClickedButtonClose);
+    AddBitmapButton(IDC_BUTTON_FULLSCREEN, &CSamplePlayerDlg::OnBnClickedButtonFullScreen);
+    AddBitmapButton(IDC_BUTTON_PREVSIZE, &CSamplePlayerDlg::OnBnClickedButtonPrevSize);
+    AddBitmapButton(IDC_BUTTON_CHANGEVIEW, nullptr);
+    AddBitmapButton(IDC_BUTTON_MAPVIEW, nullptr);
+    AddBitmapButton(IDC_BUTTON_DRIVING, &CSamplePlayerDlg::OnBnClickedButtonDriving);
+    AddBitmapButton(IDC_BUTTON_EVENT, &CSamplePlayerDlg::OnBnClickedButtonEvent);
+    AddBitmapButton(IDC_BUTTON_PARKING, &CSamplePlayerDlg::OnBnClickedButtonParking);
+    AddBitmapButton(IDC_BUTTON_USER, &CSamplePlayerDlg::OnBnClickedButtonUser);
+    AddBitmapButton(IDC_BUTTON_ALL, &CSamplePlayerDlg::OnBnClickedButtonAll);
+
+    m_listFilename = new QTreeWidget(this);
+    m_controls[IDC_LIST_FILENAME] = m_listFilename;
+    connect(m_listFilename, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { OnListDoubleClick(m_listFilename->indexOfTopLevelItem(item)); });
+
+    AddSkinButton(IDC_CHECK_CAMSMALL, nullptr);
+    AddSkinButton(IDC_CHECK_MAPSMALL, nullptr);
+
+    m_sliderPos = AddSlider(IDC_SLIDER_POS);
+    m_pCurTime = AddLabel(IDC_STATIC_CURTIME);
+    m_pTotalTime = AddLabel(IDC_STATIC_TOTALTIME);
+    m_pSpeed = AddLabel(IDC_STATIC_SPEED);
+    SetLabelText(m_pCurTime, "00:00:00");
+    SetLabelText(m_pTotalTime, "00:00:00");
+    SetLabelText(m_pSpeed, "");
+
+    AddBitmapButton(IDC_BUTTON_OPEN, &CSamplePlayerDlg::OnBnClickedButtonOpen);
+    AddBitmapButton(IDC_BUTTON_STOP, &CSamplePlayerDlg::OnBnClickedButtonStop);
+    AddBitmapButton(IDC_BUTTON_PRE, &CSamplePlayerDlg::OnBnClickedButtonPre);
+    AddBitmapButton(IDC_BUTTON_BACKWARD, &CSamplePlayerDlg::OnBnClickedButtonBackward);
+    AddBitmapButton(IDC_BUTTON_PLAY, &CSamplePlayerDlg::OnBnClickedButtonPlay);
+    AddBitmapButton(IDC_BUTTON_PAUSE, &CSamplePlayerDlg::OnBnClickedButtonPause);
+    AddBitmapButton(IDC_BUTTON_FORWARD, &CSamplePlayerDlg::OnBnClickedButtonForward);
+    AddBitmapButton(IDC_BUTTON_NEXT, &CSamplePlayerDlg::OnBnClickedButtonNext);
+    // Zoom, capture and mirror are drawn in place; their commands are not part of this window
+    // yet, so they stay disabled rather than do nothing when pressed.
+    AddBitmapButton(IDC_BUTTON_ZOOM, nullptr)->setEnabled(false);
+    AddBitmapButton(IDC_BUTTON_CAPTURE, nullptr)->setEnabled(false);
+    AddBitmapButton(IDC_BUTTON_SETTING, &CSamplePlayerDlg::OnBnClickedButtonSetting);
+    AddSkinButton(IDC_CHECK_MIRROR, nullptr)->setEnabled(false);
+    AddSkinButton(IDC_BUTTON_MUTE, &CSamplePlayerDlg::OnBnClickedButtonMute);
+    m_sliderVolume = AddSlider(IDC_SLIDER_VOLUME);
+    AddBitmapButton(IDC_BUTTON_BRIGHT_ICON, nullptr)->setEnabled(false);
+    m_sliderBright = AddSlider(IDC_SLIDER_BRIGHT);
+
+    m_pGraph = new CGraphStatic(this);
+    m_controls[IDC_STATIC_GRAPH] = m_pGraph;
+    m_pGraph->setGeometry(30, 520, 760, 104);
+}
+
+QWidget* CSamplePlayerDlg::GetDlgItem(int controlId) const {
+    auto found = m_controls.find(controlId);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+void CSamplePlayerDlg::Place(int id, int x, int y, int w, int h) {
+    if (QWidget* item = GetDlgItem(id)) item->setGeometry(x, y, w, h);
+}
+
+void CSamplePlayerDlg::ShowItem(int id, bool show) {
+    if (QWidget* item = GetDlgItem(id)) item->setVisible(show);
+}
+
+void CSamplePlayerDlg::EnableItem(int id, bool enable) {
+    if (QWidget* item = GetDlgItem(id)) item->setEnabled(enable);
+}
+
+void CSamplePlayerDlg::SetCheck(int id, bool on) {
+    if (auto* button = qobject_cast<CxSkinButton*>(GetDlgItem(id))) button->SetCheck(on ? 1 : 0);
+}
+
+bool CSamplePlayerDlg::IsItemVisible(int id) const {
+    const QWidget* item = GetDlgItem(id);
+    return item && !item->isHidden();
+}
+
+void CSamplePlayerDlg::ShowPlayButton(bool showPlay) {
+    ShowItem(IDC_BUTTON_PLAY, showPlay);
+    ShowItem(IDC_BUTTON_PAUSE, !showPlay);
+}
+
+// ---- layouts ----
+
+QRect CSamplePlayerDlg::FullScreenVideoRect(int w, int h) {
+    constexpr int kVideoWidth = 1280, kVideoHeight = 720, kNeededHeight = 829, kTop = 29, kBarHeight = 109;
+    if (w >= kVideoWidth && h >= kNeededHeight) {
+        return QRect((w - kVideoWidth) / 2, (h - kNeededHeight) / 2 + kTop, kVideoWidth, kVideoHeight);
+    }
+    return QRect(0, kTop, w, std::max(0, h - kBarHeight));
+}
+
+int CSamplePlayerDlg::LayoutControls(int mode) {
+    const bool playVisible = IsItemVisible(IDC_BUTTON_PLAY) || !IsItemVisible(IDC_BUTTON_PAUSE);
+    if (mode == kScreenNormal) {
+        m_pGraph->setGeometry(30, 520, 760, 104);
+        m_pGraph->show();
+        m_rcWindow = QRect(geometry().topLeft(), QSize(1020, 730));
+        for (const NormalPlace& place : kNormalPlaces) {
+            Place(place.id, place.rect.x, place.rect.y, place.rect.w, place.rect.h);
+        }
+        for (int id : {IDC_CHECK_MIRROR, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_SETTING,
+                       IDC_BUTTON_CAPTURE, IDC_BUTTON_ZOOM, IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW,
+                       IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING,
+                       IDC_BUTTON_USER, IDC_BUTTON_ALL, IDC_BUTTON_OPEN, IDC_LIST_FILENAME}) {
+            ShowItem(id, true);
+        }
+        ShowItem(IDC_BUTTON_PREVSIZE, false);
+        Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
+    } else {
+        m_pGraph->hide();
+        const int w = width(), h = height();
+        const QRect video = FullScreenVideoRect(w, h);
+        m_pFrontArea->setGeometry(video);
+        m_pRearArea->setGeometry(video);
+        for (const FullPlace& place : kFullPlaces) {
+            Place(place.id, place.x < 0 ? w + place.x : place.x, place.y < 0 ? h + place.y : place.y,
+                  place.w, place.h);
+        }
+        for (int id : {IDC_LIST_FILENAME, IDC_BUTTON_OPEN, IDC_BUTTON_SETTING, IDC_BUTTON_CAPTURE,
+                       IDC_BUTTON_ZOOM, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW,
+                       IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING,
+                       IDC_BUTTON_USER, IDC_BUTTON_ALL, IDC_CHECK_MIRROR}) {
+            ShowItem(id, false);
+        }
+        ShowItem(IDC_BUTTON_PREVSIZE, true);
+    }
+    ShowPlayButton(playVisible);
+    for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_MAPSMALL, IDC_CHECK_CAMSMALL}) {
+        EnableItem(id, false);
+    }
+    update();
+    return 0;
+}
+
+void CSamplePlayerDlg::LoadBackground() {
+    m_bmpBackground = LoadSkinBitmap(IDB_BACKGROUND);
+    const QSize size = m_bmpBackground.isNull() ? QSize(kNormalWidth, kNormalHeight) : m_bmpBackground.size();
+    setFixedSize(size);
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonFullScreen() {
+    m_rcWindow = geometry();
+    m_nScreenMode = kScreenFull;
+    m_bmpBackground = QPixmap();
+    // The map never shows in full screen; a camera takes the main area (the map's own
+    // commands arrive with the map view).
+    if (!IsPlayerActive()) {
+        SetLabelText(m_pCurTime, "00:00:00");
+        SetLabelText(m_pTotalTime, "00:00:00");
+    }
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        // Without a window manager a maximise request does nothing, so size the window too.
+        setGeometry(screen->availableGeometry());
+    }
+    showMaximized();
+    LayoutControls(kScreenFull);
+    UpdateView();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonPrevSize() {
+    showNormal();
+    m_nScreenMode = kScreenNormal;
+    if (!IsPlayerActive()) {
+        SetLabelText(m_pCurTime, "00:00:00");
+        SetLabelText(m_pTotalTime, "00:00:00");
+    }
+    LayoutControls(kScreenNormal);
+    LoadBackground();
+    UpdateView();
+}
+
+void CSamplePlayerDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The window manager may grant the maximised size after the request returned.
+    if (m_nScreenMode == kScreenFull && m_pGraph) {
+        LayoutControls(kScreenFull);
+        UpdateView();
+    }
+}
+
+// ---- view state ----
+
+void CSamplePlayerDlg::HideVideoAreas() {
+    m_pFrontArea->setGeometry(kMainArea.x(), kMainArea.y(), 0, 0);
+    m_pRearArea->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+}
+
+void CSamplePlayerDlg::PlaceArea(QWidget* area, int where) {
+    const QRect target = where == kViewMain ? kMainArea : kSmallArea;
+    area->setGeometry(target.x(), target.y(), 0, 0);
+    area->setGeometry(target);
+    area->show();
+}
+
+void CSamplePlayerDlg::UpdateView() {
+    const bool twoCameras = m_player.GetCameraCount() > 1;
+    SetCheck(IDC_CHECK_MAPSMALL, false);
+    EnableItem(IDC_CHECK_MAPSMALL, true);
+    EnableItem(IDC_BUTTON_MAPVIEW, true);
+    EnableItem(IDC_CHECK_CAMSMALL, true);
+    if (!twoCameras) {
+        for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL}) EnableItem(id, false);
+    } else {
+        EnableItem(IDC_BUTTON_CHANGEVIEW, true);
+        if (m_nScreenMode == kScreenNormal) {
+            for (int id : {IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW}) EnableItem(id, true);
+        }
+    }
+    if (!kViewCommandsAvailable) {
+        for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL}) {
+            EnableItem(id, false);
+        }
+    }
+
+    if (m_nScreenMode == kScreenNormal) {
+        if (m_nFrontView == kViewHidden) {
+            m_pFrontArea->hide();
+            SetCheck(IDC_CHECK_CAMSMALL, false);
+        } else {
+            PlaceArea(m_pFrontArea, m_nFrontView);
+            if (m_nFrontView == kViewSmall) SetCheck(IDC_CHECK_CAMSMALL, true);
+        }
+        if (twoCameras) {
+            if (m_nRearView == kViewHidden) {
+                m_pRearArea->hide();
+                if (m_pMapView) m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+                SetCheck(IDC_CHECK_CAMSMALL, false);
+            } else {
+                PlaceArea(m_pRearArea, m_nRearView);
+            }
+        } else {
+            m_pRearArea->hide();
+        }
+        // The map view itself is placed here once it exists; its toggles follow the state.
+        if (m_nMapView == kViewSmall) SetCheck(IDC_CHECK_MAPSMALL, true);
+    } else {
+        // STOP shrinks the areas to nothing; a recording opened in full screen needs the
+        // video rectangle back.
+        const QRect video = FullScreenVideoRect(width(), height());
+        m_pFrontArea->setGeometry(video);
+        m_pRearArea->setGeometry(video);
+        m_pFrontArea->setVisible(m_nFrontView == kViewMain);
+        m_pRearArea->setVisible(m_nRearView == kViewMain);
+        if (m_pMapView) m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+    }
+    update();
+}

@@ -1,0 +1,238 @@
+// Playback commands: opening a recording, the transport buttons, sliders and mute.
+#include <QTreeWidget>
+
+#include "app/CSamplePlayerDlg.h"
+#include "app/QtVideoArea.h"
+#include "app/Resource.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/CxSkinButton.h"
+#include "telemetry/CGraphStatic.h"
+
+namespace {
+
+constexpr int64_t kMsPerSec = 1000;
+constexpr int64_t kBackMinimumMs = 11000;
+constexpr int64_t kForwardMinimumMs = 10000;
+constexpr double kVolumePerStep = 655.35;  // slider 0..99 onto the 16-bit channel volume
+
+uint32_t ChannelVolumeWord(int sliderValue) {
+    const uint32_t channel = static_cast<uint32_t>(sliderValue * kVolumePerStep) & 0xFFFF;
+    return channel | (channel << 16);
+}
+
+}  // namespace
+
+bool CSamplePlayerDlg::OpenRecording(const std::string& path) {
+    m_player.Pause();
+    m_player.Close();
+    {
+        MediaInfo info;
+        m_player.BuildIndex(path.c_str(), &info);
+    }
+    m_textData.RemoveAll();
+    m_nLastPlotSec = 0;
+    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
+
+    if (!m_player.Open(path.c_str())) {
+        OnBnClickedButtonNext();
+        update();
+        return false;
+    }
+    const int64_t total = static_cast<int64_t>(m_player.GetDuration()) / kMsPerSec;
+    m_sliderPos->SetRange(0, static_cast<int>(total), false);
+    SetLabelText(m_pTotalTime, FormatHms(total));
+
+    m_nFrontView = kViewMain;
+    if (m_player.GetCameraCount() > 1) {
+        m_nRearView = kViewSmall;
+        m_nMapView = kViewHidden;
+    } else {
+        m_nRearView = kViewHidden;
+        m_nMapView = kViewSmall;
+    }
+    SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
+    UpdateView();
+
+    ShowPlayButton(false);
+    m_player.Play();
+    update();
+    return true;
+}
+
+void CSamplePlayerDlg::RowMove(int row) {
+    m_nCurIndex = row;
+    const std::string path = PathCell(row);
+    if (path.empty()) return;
+    SelectOnly(row, false);
+    if (OpenRecording(path)) {
+        if (QTreeWidgetItem* item = m_listFilename->topLevelItem(row)) {
+            m_listFilename->scrollToItem(item, QAbstractItemView::EnsureVisible);
+        }
+    }
+    m_listFilename->viewport()->update();
+}
+
+// Play and pause only flip the player's run flag, which the worker samples at the top of
+// each step, so the handlers return at once.
+void CSamplePlayerDlg::OnBnClickedButtonPlay() {
+    if (IsPlayerActive()) {
+        ShowPlayButton(false);
+        m_player.Play();
+        return;
+    }
+    const int rows = m_listFilename->topLevelItemCount();
+    const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
+    if (rows == 0 || selected.isEmpty()) return;
+    const int row = m_listFilename->indexOfTopLevelItem(selected.first());
+    if (row != m_nCurIndex) {
+        m_nCurIndex = row;
+        if (!OpenRecording(PathCell(row))) return;
+    }
+    ShowPlayButton(false);
+    m_player.Play();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonPause() {
+    if (!IsPlayerActive()) return;
+    ShowPlayButton(true);
+    m_player.Pause();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonStop() {
+    m_player.Pause();
+    m_player.Close();
+    m_player.SeekToMs(0);
+    KillTimer(kDisplayTimer);
+    HideVideoAreas();
+    m_pFrontArea->Clear();
+    m_pRearArea->Clear();
+    m_sliderPos->SetPos(0);
+    SetLabelText(m_pCurTime, "00:00:00");
+    SetLabelText(m_pTotalTime, "00:00:00");
+    m_nCurIndex = -1;
+    ShowPlayButton(true);
+    m_player.Close();
+    SetCheck(IDC_CHECK_CAMSMALL, false);
+    SetCheck(IDC_CHECK_MAPSMALL, false);
+    SetCheck(IDC_CHECK_MIRROR, false);
+    m_nMapView = m_nFrontView = m_nRearView = kViewHidden;
+    update();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonPre() {
+    if (m_nCurIndex + 1 < m_listFilename->topLevelItemCount()) {
+        RowMove(m_nCurIndex + 1);
+    } else {
+        OnBnClickedButtonStop();
+    }
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonNext() {
+    if (m_nCurIndex > 0 && m_nCurIndex - 1 < m_listFilename->topLevelItemCount()) {
+        RowMove(m_nCurIndex - 1);
+    } else if (m_nCurIndex <= 0) {
+        OnBnClickedButtonStop();
+    }
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonBackward() {
+    if (IsPlayerActive() && m_player.GetPositionMs() > kBackMinimumMs) {
+        m_player.SeekBackward(kSeekStepSec);
+        UpdateDisplay();
+    }
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonForward() {
+    if (IsPlayerActive() &&
+        static_cast<int64_t>(m_player.GetDuration()) - m_player.GetPositionMs() > kForwardMinimumMs) {
+        m_player.SeekForward(kSeekStepSec);
+        UpdateDisplay();
+    }
+}
+
+void CSamplePlayerDlg::ApplyVolume(int value) {
+    auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
+    if (value > 0) {
+        mute->SetCheck(0);
+        m_waveBox.SetVolume(ChannelVolumeWord(value));
+    } else {
+        mute->SetCheck(1);
+        m_waveBox.SetVolume(0);
+    }
+}
+
+void CSamplePlayerDlg::ApplyBrightness(int value) {
+    m_player.SetBrightness(0, value);
+    m_player.SetBrightness(1, value);
+}
+
+int CSamplePlayerDlg::OnSliderMoved(int controlId, int) {
+    // The slider's own position is what counts, whatever the notice carried.
+    switch (controlId) {
+    case IDC_SLIDER_POS:
+        m_player.SeekToMs(m_sliderPos->GetPos() * static_cast<int32_t>(kMsPerSec));
+        UpdateDisplay();
+        break;
+    case IDC_SLIDER_VOLUME:
+        ApplyVolume(m_sliderVolume->GetPos());
+        break;
+    case IDC_SLIDER_BRIGHT:
+        ApplyBrightness(m_sliderBright->GetPos());
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonMute() {
+    // A check box: its state has already flipped when the click arrives.
+    auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
+    if (mute->GetCheck()) {
+        m_waveBox.SetVolume(0);
+        mute->SetCheck(1);
+    } else {
+        const int value = m_sliderVolume->GetPos();
+        m_waveBox.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
+        mute->SetCheck(0);
+    }
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonOpen() {
+    if (m_strDrivePath.empty()) {
+        std::string drive;
+        if (!RunDriveDialog(&drive)) return;
+        m_strDrivePath = drive;
+        OnBnClickedButtonDriving();
+        return;
+    }
+    m_listFilename->clear();
+    OnBnClickedButtonDriving();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonSetting() {
+    if (IsPlayerActive()) OnBnClickedButtonPause();
+    if (m_strDrivePath.empty()) {
+        std::string drive;
+        if (!RunDriveDialog(&drive)) return;
+        m_strDrivePath = drive;
+    }
+    // The device settings dialog for m_strDrivePath opens here once it is part of the viewer.
+}
+
+void CSamplePlayerDlg::OnListDoubleClick(int row) {
+    if (row < 0) return;
+    const std::string path = PathCell(row);
+    if (path.empty()) return;
+    m_nCurIndex = row;
+    if (OpenRecording(path)) {
+        ShowPlayButton(false);
+        SelectOnly(row, true);
+        m_listFilename->setFocus();
+        m_listFilename->viewport()->update();
+    } else if (!IsPlayerActive()) {
+        // A failed open has already handed over to the row above; only when that found
+        // nothing to play is there no current row.
+        m_nCurIndex = -1;
+    }
+}

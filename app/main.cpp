@@ -1,0 +1,18 @@
+// tarvex-viewer [CARD]: the dashcam card viewer. With a folder argument the window starts
+// with that folder as the chosen drive and its DRIVING recordings listed.
+#include <QApplication>
+#include <cstdio>
+
+#include "app/CSamplePlayerApp.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].startsWith('-'))) {
+        std::fprintf(stderr, "usage: tarvex-viewer [CARD_FOLDER]\n");
+        return 2;
+    }
+    CSamplePlayerApp app;
+    app.InitInstance(arguments.size() == 2 ? arguments[1].toStdString() : std::string());
+    return 0;
+}

@@ -1,0 +1,70 @@
+#include "library/CSelectDriveDlg.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+
+#include "library/RemovableDrives.h"
+#include "support/StringTable.h"
+
+namespace {
+
+constexpr int IDS_SELECT_DRIVE_KO = 403, IDS_SELECT_DRIVE_EN = 404;
+constexpr int IDS_DRIVE_GUIDE_KO = 429, IDS_DRIVE_GUIDE_EN = 430;
+constexpr int IDS_OK_KO = 432, IDS_OK_EN = 433;
+
+QString Text(int koreanId, int englishId) {
+    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
+}
+
+}  // namespace
+
+CSelectDriveDlg::CSelectDriveDlg(QWidget* parent) : CSelectDriveDlg(parent, ListRemovableDrives()) {}
+
+CSelectDriveDlg::CSelectDriveDlg(QWidget* parent, std::vector<std::string> drives)
+    : QDialog(parent), m_drives(std::move(drives)) {
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    m_labelDrive = new QLabel(this);
+    m_comboDrive = new QComboBox(this);
+    m_comboDrive->setEditable(true);
+    m_comboDrive->setInsertPolicy(QComboBox::InsertAlphabetically);
+    m_comboDrive->setMinimumWidth(260);
+    m_labelGuide = new QLabel(this);
+    m_labelGuide->setAlignment(Qt::AlignCenter);
+    m_buttonOk = new QPushButton(this);
+    m_buttonOk->setDefault(true);
+    m_buttonOk->setAutoDefault(true);
+    connect(m_buttonOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(m_labelDrive, 0, 0);
+    layout->addWidget(m_comboDrive, 0, 1);
+    layout->addWidget(m_labelGuide, 1, 0, 1, 2);
+    layout->addWidget(m_buttonOk, 2, 0, 1, 2, Qt::AlignHCenter);
+    OnInitDialog();
+}
+
+void CSelectDriveDlg::OnInitDialog() {
+    InitUiLanguage();
+    setWindowTitle(Text(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
+    m_labelDrive->setText(Text(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
+    m_labelGuide->setText(Text(IDS_DRIVE_GUIDE_KO, IDS_DRIVE_GUIDE_EN));
+    m_buttonOk->setText(Text(IDS_OK_KO, IDS_OK_EN));
+    // The entries are sorted, so entry 0 is the first volume in name order.
+    std::vector<std::string> sorted = m_drives;
+    std::sort(sorted.begin(), sorted.end());
+    for (const std::string& drive : sorted) m_comboDrive->addItem(QString::fromStdString(drive));
+    if (m_comboDrive->count() > 0) m_comboDrive->setCurrentIndex(0);
+}
+
+int CSelectDriveDlg::DoModal() {
+    if (m_comboDrive->count() == 0) return QDialog::Rejected;
+    return exec();
+}
+
+void CSelectDriveDlg::accept() {
+    m_strDrive = m_comboDrive->currentText().toStdString();
+    QDialog::accept();
+}
