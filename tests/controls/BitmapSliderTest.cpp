@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <climits>
+
+#include "WidgetEvents.h"
+#include "controls/CBitmapSlider.h"
+#include "res/SkinBitmaps.h"
+
+namespace {
+
+constexpr int kSliderId = 1004;
+constexpr auto kMoving = SliderNotifyEvent::kMovingMessage;
+constexpr auto kMoved = SliderNotifyEvent::kMovedMessage;
+
+// Range 0..99 on a 100-pixel channel with a 10-pixel thumb and no margins.
+class BitmapSliderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        parent.resize(200, 50);
+        slider = new CBitmapSlider(&parent, kSliderId);
+        ASSERT_TRUE(slider->SetBitmapChannel(Solid({100, 16}, Qt::darkGray), QPixmap()));
+        ASSERT_TRUE(slider->SetBitmapThumb(Solid({10, 16}, Qt::white), QPixmap()));
+        slider->SetRange(0, 99);
+    }
+
+    Notice Moving(int pos) const { return {SliderNotifyEvent::MovingType(), kMoving, kSliderId, pos}; }
+    Notice Moved(int pos) const { return {SliderNotifyEvent::MovedType(), kMoved, kSliderId, pos}; }
+
+    RecordingParent parent;
+    CBitmapSlider* slider = nullptr;
+};
+
+TEST_F(BitmapSliderTest, NoticesCarryTheirMessageNumbersAsEventTypes) {
+    EXPECT_EQ(SliderNotifyEvent::MovingType(), QEvent::Type(0x28D1));
+    EXPECT_EQ(SliderNotifyEvent::MovedType(), QEvent::Type(0x28D2));
+}
+
+TEST_F(BitmapSliderTest, PositionAndThumbCentreMapBothWays) {
+    struct Row { int position, pixel; };
+    for (const Row& row : {Row{0, 5}, Row{99, 95}, Row{49, 49}, Row{50, 50}, Row{1, 5}}) {
+        EXPECT_EQ(slider->PosToPixel(row.position), row.pixel) << "position " << row.position;
+    }
+    // PixelToPos does not clamp: pixels outside the travel give positions outside the range.
+    for (const Row& row : {Row{0, 5}, Row{99, 95}, Row{49, 50}, Row{-5, 0}, Row{104, 100}}) {
+        EXPECT_EQ(slider->PixelToPos(row.pixel), row.position) << "pixel " << row.pixel;
+    }
+}
+
+TEST_F(BitmapSliderTest, NegativeRangeMapsLikeAnyOther) {
+    slider->SetRange(-5, 5);
+    EXPECT_EQ(slider->PosToPixel(-5), 5);
+    EXPECT_EQ(slider->PosToPixel(0), 50);
+    EXPECT_EQ(slider->PosToPixel(5), 95);
+    EXPECT_EQ(slider->PixelToPos(50), 0);
+}
+
+TEST_F(BitmapSliderTest, EmptyRangeKeepsTheThumbAtTheStart) {
+    slider->SetRange(7, 7);
+    slider->SetPos(7);
+    EXPECT_EQ(slider->PosToPixel(7), 5);
+    EXPECT_EQ(slider->PixelToPos(60), 7);
+    Press(slider, {60, 8});  // must not divide by zero while dragging either
+    Release(slider, {60, 8});
+    EXPECT_EQ(slider->GetPos(), 7);
+}
+
+TEST_F(BitmapSliderTest, SetPosClampsToTheRange) {
+    slider->SetPos(150);
+    EXPECT_EQ(slider->GetPos(), 99);
+    slider->SetPos(-3);
+    EXPECT_EQ(slider->GetPos(), 0);
+    EXPECT_TRUE(parent.Take().empty()) << "SetPos is not a user action";
+}
+
+TEST_F(BitmapSliderTest, NarrowingTheRangePullsThePositionIn) {
+    slider->SetPos(80);
+    slider->SetRange(0, 30);
+    EXPECT_EQ(slider->GetPos(), 30);
+    slider->SetRange(40, 60);
+    EXPECT_EQ(slider->GetPos(), 40);
+}
+
+TEST_F(BitmapSliderTest, PageSizeStartsAtTwentyAndReturnsThePrevious) {
+    EXPECT_EQ(slider->SetPageSize(25), 20);
+    EXPECT_EQ(slider->SetPageSize(5), 25);
+}
+
+TEST_F(BitmapSliderTest, KeysMoveThroughSetPosAndPostMoved) {
+    struct Row { int key, from, expected; };
+    slider->SetPageSize(25);
+    const Row rows[] = {
+        {Qt::Key_PageUp, 10, 0},   {Qt::Key_PageUp, 60, 35},  {Qt::Key_PageDown, 10, 35},
+        {Qt::Key_PageDown, 90, 99}, {Qt::Key_Home, 40, 0},    {Qt::Key_End, 40, 99},
+        {Qt::Key_Right, 40, 41},   {Qt::Key_Down, 40, 41},    {Qt::Key_Left, 40, 39},
+        {Qt::Key_Up, 40, 39},      {Qt::Key_Left, 0, 0},      {Qt::Key_Right, 99, 99},
+    };
+    for (const Row& row : rows) {
+        slider->SetPos(row.from);
+        Key(slider, row.key);
+        EXPECT_EQ(slider->GetPos(), row.expected) << "key " << row.key << " from " << row.from;
+        EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(row.expected)})
+            << "key " << row.key << " from " << row.from;
+    }
+}
+
+TEST_F(BitmapSliderTest, OtherKeysPostNothing) {
+    slider->SetPos(40);
+    Key(slider, Qt::Key_A);
+    EXPECT_EQ(slider->GetPos(), 40);
+    EXPECT_TRUE(parent.Take().empty());
+}
+
+TEST_F(BitmapSliderTest, PageStepsAtTheEndsOfTheIntRangeDoNotWrap) {
+    slider->SetRange(INT_MAX - 10, INT_MAX);
+    slider->SetPageSize(25);
+    slider->SetPos(INT_MAX - 5);
+    Key(slider, Qt::Key_PageDown);
+    EXPECT_EQ(slider->GetPos(), INT_MAX);
+    slider->SetRange(INT_MIN, INT_MIN + 10);
+    slider->SetPos(INT_MIN + 5);
+    Key(slider, Qt::Key_PageUp);
+    EXPECT_EQ(slider->GetPos(), INT_MIN);
+}
+
+TEST_F(BitmapSliderTest, DraggingTheThumbPostsMovingThenMovedOnRelease) {
+    Press(slider, {5, 8});  // on the thumb centre at position 0
+    EXPECT_TRUE(slider->IsDragging());
+    EXPECT_TRUE(parent.Take().empty()) << "taking hold of the thumb does not move it";
+    DragTo(slider, {50, 8});
+    EXPECT_EQ(slider->GetPos(), 49);
+    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moving(49)});
+    DragTo(slider, {60, 8});
+    Release(slider, {60, 8});
+    EXPECT_FALSE(slider->IsDragging());
+    const int pos = slider->GetPos();
+    EXPECT_EQ(pos, 60);
+    EXPECT_EQ(parent.Take(), (std::vector<Notice>{Moving(60), Moved(60)}));
+}
+
+TEST_F(BitmapSliderTest, GrabKeepsThePointerOffsetFromTheThumbCentre) {
+    Press(slider, {8, 8});  // three pixels right of the centre: within half a thumb
+    EXPECT_EQ(slider->GetPos(), 0);
+    DragTo(slider, {53, 8});  // the centre follows to 50
+    EXPECT_EQ(slider->GetPos(), 49);
+}
+
+TEST_F(BitmapSliderTest, ClickAwayFromTheThumbJumpsItsCentreToThePointer) {
+    Press(slider, {70, 8});
+    EXPECT_EQ(slider->GetPos(), 71);  // trunc(65 / 90 * 99)
+    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moving(71)});
+    Release(slider, {70, 8});
+    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(71)});
+}
+
+TEST_F(BitmapSliderTest, DragBeyondTheEndsStopsAtMinimumAndMaximum) {
+    slider->SetPos(50);
+    Press(slider, {50, 8});
+    DragTo(slider, {500, 8});
+    EXPECT_EQ(slider->GetPos(), 99);
+    DragTo(slider, {-300, 8});
+    EXPECT_EQ(slider->GetPos(), 0);
+}
+
+TEST_F(BitmapSliderTest, ReleaseWithoutMovingStillPostsMoved) {
+    slider->SetPos(30);
+    const int centre = slider->PosToPixel(30);
+    Press(slider, {centre, 8});
+    Release(slider, {centre, 8});
+    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(30)});
+}
+
+TEST_F(BitmapSliderTest, DisabledSliderIgnoresPointerAndKeys) {
+    slider->setEnabled(false);
+    Press(slider, {70, 8});
+    Release(slider, {70, 8});
+    Key(slider, Qt::Key_End);
+    EXPECT_EQ(slider->GetPos(), 0);
+    EXPECT_TRUE(parent.Take().empty());
+}
+
+TEST_F(BitmapSliderTest, RightButtonDoesNotDrag) {
+    SendMouse(slider, QEvent::MouseButtonPress, {70, 8}, Qt::RightButton, Qt::RightButton);
+    SendMouse(slider, QEvent::MouseButtonRelease, {70, 8}, Qt::RightButton, Qt::NoButton);
+    EXPECT_EQ(slider->GetPos(), 0);
+    EXPECT_TRUE(parent.Take().empty());
+}
+
+TEST(BitmapSliderBitmaps, ChannelGivesTheSliderItsSizeAndUnloadsOnFailure) {
+    QWidget parent;
+    CBitmapSlider slider(&parent, 1002);
+    slider.move(92, 432);
+    ASSERT_TRUE(slider.SetBitmapChannel(SkinId::kPositionChannel, SkinId::kPositionChannelActive,
+                                        true, 0xFF000000, 0, 0));
+    EXPECT_EQ(slider.size(), QSize(410, 16));
+    EXPECT_EQ(slider.pos(), QPoint(92, 432));
+    EXPECT_FALSE(slider.SetBitmapChannel(SkinId::kPositionChannel, 9999, true));
+    EXPECT_FALSE(slider.SetBitmapChannel(9999, 0));
+    EXPECT_TRUE(slider.SetBitmapChannel(0, 0)) << "unloading always succeeds";
+    EXPECT_TRUE(slider.SetBitmapThumb(SkinId::kThumb, SkinId::kThumb, true, 0xFF000000, 0, 0));
+    EXPECT_FALSE(slider.SetBitmapThumb(9999, 0));
+}
+
+// Channel: key colour at its edges, grey track; active channel: the same with an orange
+// track; thumb: key colour outside a white core. The slider sits on a blue parent.
+class BitmapSliderPaintTest : public ::testing::Test {
+protected:
+    static QPixmap Track(QColor colour) {
+        QPixmap p(100, 16);
+        p.fill(QColor(10, 20, 30));  // key colour, picked up from pixel (0,0)
+        QPainter(&p).fillRect(0, 6, 100, 4, colour);
+        return p;
+    }
+    void SetUp() override {
+        parent.resize(140, 40);
+        parent.setAutoFillBackground(true);
+        QPalette pal;
+        pal.setColor(QPalette::Window, Qt::blue);
+        parent.setPalette(pal);
+        slider = new CBitmapSlider(&parent, 1002);
+        slider->move(20, 10);
+        QPixmap thumb(10, 16);
+        thumb.fill(Qt::black);
+        QPainter(&thumb).fillRect(2, 2, 6, 12, Qt::white);
+        ASSERT_TRUE(slider->SetBitmapChannel(Track(Qt::gray), Track(QColor(255, 128, 0)), true,
+                                             0xFF000000, 0, 0));
+        ASSERT_TRUE(slider->SetBitmapThumb(thumb, thumb, true, 0xFF000000, 0, 0));
+        slider->SetRange(0, 99);
+        slider->SetDrawFocusRect(false, false);
+        slider->SetPos(49);  // thumb centre at x 49
+    }
+    QColor At(int x, int y) { return ShownAt(parent, QPoint(20 + x, 10 + y)); }
+
+    QWidget parent;
+    CBitmapSlider* slider = nullptr;
+};
+
+TEST_F(BitmapSliderPaintTest, KeyColourShowsTheParentAndTrackFillsUpToTheThumb) {
+    EXPECT_EQ(At(0, 0), QColor(Qt::blue)) << "key colour is transparent";
+    EXPECT_EQ(At(30, 2), QColor(Qt::blue));
+    EXPECT_EQ(At(20, 7), QColor(255, 128, 0)) << "active part left of the thumb";
+    EXPECT_EQ(At(80, 7), QColor(Qt::gray)) << "plain part right of the thumb";
+    EXPECT_EQ(At(49, 7), QColor(Qt::white)) << "thumb core at the thumb centre";
+    EXPECT_EQ(At(44, 1), QColor(Qt::blue)) << "thumb's key-colour rim is transparent";
+}
+
+TEST_F(BitmapSliderPaintTest, DisabledSliderShowsThePlainChannelAndNoThumb) {
+    slider->setEnabled(false);
+    EXPECT_EQ(At(20, 7), QColor(Qt::gray));
+    EXPECT_EQ(At(49, 7), QColor(Qt::gray));
+}
+
+TEST_F(BitmapSliderPaintTest, OpaqueChannelKeepsItsKeyColour) {
+    ASSERT_TRUE(slider->SetBitmapChannel(Track(Qt::gray), QPixmap(), false));
+    EXPECT_EQ(At(0, 0), QColor(10, 20, 30));
+    EXPECT_EQ(At(20, 7), QColor(Qt::gray));
+}
+
+}  // namespace
