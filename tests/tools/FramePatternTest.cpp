@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -94,6 +95,25 @@ TEST(FramePattern, MirroredPictureReadsOnlyWithTheMirroredReader) {
         EXPECT_EQ(mark.camera, 1);
         image.MirrorRows();
         EXPECT_EQ(ReadFramePatternMirrored(image).frameIndex, -1) << index;
+    }
+}
+
+TEST(FramePattern, SurvivesBrightnessAndContrastSettings) {
+    // The viewer's picture settings move every level; the reference cells move with them.
+    struct Levels {
+        double gain;
+        int offset;
+    } settings[] = {{0.5, 60}, {0.6, -20}, {1.4, -40}, {1.0, 90}};
+    for (const Levels& l : settings) {
+        CPixImage image = ToBgr(Draw(640, 360, 777, 1), 320, 180);
+        for (int y = 0; y < image.Height(); ++y)
+            for (int x = 0; x < image.Width() * 3; ++x) {
+                uint8_t& p = image.Row(y)[x];
+                p = static_cast<uint8_t>(std::clamp(static_cast<int>(p * l.gain) + l.offset, 0, 255));
+            }
+        const FrameMark mark = ReadFramePattern(image);
+        EXPECT_EQ(mark.frameIndex, 777) << "gain " << l.gain << " offset " << l.offset;
+        EXPECT_EQ(mark.camera, 1);
     }
 }
 
