@@ -141,6 +141,7 @@ QImage RenderBackground() {
 
     // Graph
     Panel(p, QRect(1, 519, 973, 111));
+    Well(p, QRect(30, 520, 760, 104), 0);
     GraphLegend(p);
     return img;
 }

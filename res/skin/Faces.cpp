@@ -326,10 +326,10 @@ QImage RenderAppIcon(int size) {
         // At 16 px only the ring and the pupil survive.
         p.setPen(QPen(kAccent, 2));
         p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPointF(8, 8), 5, 5);
+        p.drawEllipse(QPointF(8, 8), 5.5, 5.5);
         p.setPen(Qt::NoPen);
         p.setBrush(kAccent);
-        p.drawEllipse(QPointF(8, 8), 1.8, 1.8);
+        p.drawEllipse(QPointF(8, 8), 2, 2);
     } else {
         DrawIcon(p, Icon::Lens, QRectF(s * 0.1, s * 0.1, s * 0.8, s * 0.8), kAccent, s / 16);
     }

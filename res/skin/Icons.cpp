@@ -141,8 +141,9 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
         p.setPen(dashed);
         p.drawLine(QPointF(12, 3), QPointF(12, 21));
         p.setPen(pen);
-        p.drawPath(Polyline({{9.5, 6.5}, {9.5, 17.5}, {3, 17.5}}, true));
-        p.drawPath(Polyline({{14.5, 6.5}, {14.5, 17.5}, {21, 17.5}}, true));
+        // Two halves pointing away from the axis: the picture flips left to right.
+        p.drawPath(Polyline({{9.5, 6.5}, {9.5, 17.5}, {3, 12}}, true));
+        p.drawPath(Polyline({{14.5, 6.5}, {14.5, 17.5}, {21, 12}}, true));
         break;
     }
     case Icon::SoundOn:
@@ -217,7 +218,7 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
         p.drawEllipse(QPointF(12, 12), 4.5, 4.5);
         p.setPen(Qt::NoPen);
         p.setBrush(colour);
-        p.drawEllipse(QPointF(14, 10), 1.4, 1.4);
+        p.drawEllipse(QPointF(13.4, 10.6), 1.1, 1.1);
         break;
     }
     p.restore();
