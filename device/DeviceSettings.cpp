@@ -105,6 +105,11 @@ bool LoadDeviceSettings(const std::string& path, DeviceSettings& s) {
     ProfileDocument doc;
     bool existed = false;
     if (!LoadProfileDocument(path, doc, &existed) || !existed) return false;
+    LoadDeviceSettings(doc, s);
+    return true;
+}
+
+void LoadDeviceSettings(const ProfileDocument& doc, DeviceSettings& s) {
     ConfigReader r(doc);
 
     s.constIndex = CapacityIndexFromPercent(r.Number(kCapacity, "const"));
@@ -131,7 +136,6 @@ bool LoadDeviceSettings(const std::string& path, DeviceSettings& s) {
     s.version = r.Text(kBlackbox, "version");
     s.model = r.Text(kBlackbox, "model");
     s.timeSyncChecked = false;
-    return true;
 }
 
 void PresetClock(DeviceSettings& s, const std::tm& now) {

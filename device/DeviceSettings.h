@@ -68,6 +68,9 @@ const std::vector<std::string>& MinuteEntries();    // "0" ... "59" (also the se
 // Reads the file into the values (the clock lists are left alone; see PresetClock). False
 // when the file cannot be opened for reading; the dialog does not open then.
 bool LoadDeviceSettings(const std::string& path, DeviceSettings& settings);
+// The same conversions over a file already read.
+class ProfileDocument;
+void LoadDeviceSettings(const ProfileDocument& doc, DeviceSettings& settings);
 
 // Presets the clock lists from the computer's local time: year (while it lies in 2013 ...
 // 2024), month, day, hour (no selection at hour 0, the list starts at "1"), minute, second.

@@ -1,0 +1,95 @@
+// telemetry: plays a recording with the real player as fast as it goes, stores its text
+// chunks through the window's own OnTextChunk logic and prints the GPS fixes and G-sensor
+// samples that end up stored.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "media/CAVIExtractor.h"
+#include "media/CDecoder.h"
+#include "media/CQRVMediaPlayer.h"
+#include "support/HeadlessVideoWindow.h"
+#include "support/JsonWriter.h"
+#include "support/Ticks.h"
+#include "telemetry/TelemetryLogic.h"
+#include "tools/ToolCommand.h"
+
+namespace {
+
+constexpr const char* kName = "telemetry";
+constexpr int kPollMs = 5;
+
+void OnText(void* user, const uint8_t* payload, int32_t length, int32_t positionMs) {
+    OnTextChunk(*static_cast<CTextData*>(user), payload, length, positionMs);
+}
+
+std::string TelemetryJson(const CTextData& data) {
+    JsonWriter j;
+    j.BeginObject().Key("gps").BeginArray();
+    for (const CGPSData& fix : data.SnapshotGps()) {
+        j.BeginObject()
+            .Key("year").Int(fix.year)
+            .Key("month").Int(fix.month)
+            .Key("day").Int(fix.day)
+            .Key("hour").Int(fix.hour)
+            .Key("minute").Int(fix.minute)
+            .Key("second").Int(fix.second)
+            .Key("valid").Int(fix.valid)
+            .Key("latitude").Double(fix.latitude)
+            .Key("longitude").Double(fix.longitude)
+            .Key("speed").Double(fix.speed)
+            .Key("course").Double(fix.course)
+            .Key("timestamp").Int(fix.timestamp)
+            .Key("latitude_deg").Double(fix.GetLatitude())
+            .Key("longitude_deg").Double(fix.GetLongitude())
+            .EndObject();
+    }
+    j.EndArray().Key("gsensor").BeginArray();
+    for (const CGSensorData& s : data.SnapshotGSensor())
+        j.BeginArray().Int(s.x).Int(s.y).Int(s.z).EndArray();
+    j.EndArray().EndObject();
+    return j.Text();
+}
+
+int RunTelemetry(const std::vector<std::string>& args) {
+    std::string path;
+    for (const std::string& a : args) {
+        if (a == "--no-clock") continue;  // always: the telemetry does not need real time
+        if (!a.empty() && a[0] == '-') return ToolUsageError(kName, "unknown option " + a);
+        if (!path.empty()) return ToolUsageError(kName, "more than one file given");
+        path = a;
+    }
+    if (path.empty()) return ToolUsageError(kName, "no file given");
+
+    CTextData textData;
+    CAVIExtractor reader;
+    CDecoder decoder;
+    // Hidden video areas: the player runs its whole step, the decoder draws nothing.
+    HeadlessVideoWindow front(0, 0);
+    HeadlessVideoWindow rear(0, 0);
+    CQRVMediaPlayer player;  // declared last: its threads stop before the rest goes
+    player.SetParser(&reader);
+    player.SetDecoder(&decoder);
+    player.SetOutput(nullptr);
+    player.SetNoClock(true);
+    if (!player.Start(&front, &rear)) return ToolFailure("telemetry: the player did not start");
+    player.SetTextCallback(&OnText, &textData);
+
+    // As the window opens a recording: the arrays start empty for every file.
+    textData.RemoveAll();
+    if (!player.Open(path.c_str())) {
+        player.StopThreads();
+        return ToolFailure("telemetry: not a playable recording: " + path);
+    }
+    player.Play();
+    while (player.GetState() != CQRVMediaPlayer::kStateStopped) SleepMs(kPollMs);
+    player.StopThreads();
+
+    std::printf("%s\n", TelemetryJson(textData).c_str());
+    return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
+}
+
+}  // namespace
+
+TARVEX_TOOL_COMMAND(telemetry, "telemetry", "FILE [--no-clock]", RunTelemetry);
