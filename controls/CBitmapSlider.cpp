@@ -63,7 +63,6 @@ bool CBitmapSlider::LoadPicture(Picture& picture, const QPixmap& bitmap, bool tr
     picture.bitmap = bitmap;
     if (transparent) {
         if (const auto key = ResolveKeyColour(bitmap, colour, x, y)) {
-            picture.mask = MakeKeyMask(bitmap, *key);
             picture.keyed = CutOutKeyColour(bitmap, *key);
         }
     }

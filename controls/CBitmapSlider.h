@@ -9,7 +9,6 @@
 // minimum..maximum; the pixel mapping uses the channel's size (not the widget's), as set by
 // SetBitmapChannel.
 
-#include <QBitmap>
 #include <QEvent>
 #include <QPixmap>
 #include <QWidget>
@@ -92,7 +91,6 @@ private:
     struct Picture {
         QPixmap bitmap;  // as loaded
         QPixmap keyed;   // key colour cut out (transparent pictures only)
-        QBitmap mask;    // set where the bitmap shows the key colour
         const QPixmap& Face() const { return keyed.isNull() ? bitmap : keyed; }
     };
     static bool LoadPicture(Picture& picture, const QPixmap& bitmap, bool transparent,

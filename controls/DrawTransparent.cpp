@@ -4,29 +4,6 @@
 
 #include "controls/ColorRef.h"
 
-namespace {
-
-QImage AsRgb32(const QPixmap& bitmap) {
-    return bitmap.toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-}  // namespace
-
-QBitmap MakeKeyMask(const QPixmap& bitmap, uint32_t keyColour) {
-    if (bitmap.isNull()) return QBitmap();
-    const QImage image = AsRgb32(bitmap);
-    const QRgb key = ColorRefToQColor(keyColour).rgb() & 0xFFFFFF;
-    QImage mask(image.size(), QImage::Format_MonoLSB);
-    mask.setColor(0, QColor(Qt::white).rgb());  // color0: the bitmap shows
-    mask.setColor(1, QColor(Qt::black).rgb());  // color1: the key colour
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            mask.setPixel(x, y, (line[x] & 0xFFFFFF) == key ? 1 : 0);
-    }
-    return QBitmap::fromImage(mask);
-}
-
 QPixmap CutOutKeyColour(const QPixmap& bitmap, uint32_t keyColour) {
     if (bitmap.isNull()) return QPixmap();
     QImage image = bitmap.toImage().convertToFormat(QImage::Format_ARGB32);

@@ -257,3 +257,25 @@ TEST_F(BitmapSliderPaintTest, OpaqueChannelKeepsItsKeyColour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BitmapSliderPaintTest, KeyColourCanBeGivenOrTakenFromAnyPixelInside) {
+    struct Row { uint32_t colour; int x, y; bool transparent; };
+    const Row rows[] = {
+        {0x1E140A, 0, 0, true},     // (10,20,30) given as 0x00BBGGRR
+        {0x0A141E, 0, 0, false},    // the same bytes the other way round: another colour
+        {0xFF000000, 99, 15, true}, // bottom-right corner holds the key colour too
+        {0xFF000000, 50, 8, false}, // the track's grey: the edges stay
+        {0xFF000000, 100, 0, false}, // outside the bitmap: nothing is transparent
+        {0xFF000000, -1, 0, false},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(slider->SetBitmapChannel(Track(Qt::gray), QPixmap(), true, row.colour, row.x,
+                                             row.y));
+        EXPECT_EQ(At(0, 0), row.transparent ? QColor(Qt::blue) : QColor(10, 20, 30))
+            << std::hex << row.colour << " at " << std::dec << row.x << "," << row.y;
+    }
+}
+
+}  // namespace
