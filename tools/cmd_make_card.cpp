@@ -75,7 +75,8 @@ int RunMakeRecording(const std::vector<std::string>& args) {
             ok = i + 1 < args.size() && ParseSize(args[i + 1], options.rearWidth, options.rearHeight);
             if (ok) ++i;
             else return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
-        } else if (a == "--no-index") options.writeIndex = false;
+        } else if (a == "--no-fix") ok = NumberAfter(args, i, 0, 3600, options.noFixSeconds);
+        else if (a == "--no-index") options.writeIndex = false;
         else if (a == "--no-audio") options.audio = false;
         else if (a == "--no-telemetry") options.telemetry = false;
         else if (!a.empty() && a[0] == '-') return ToolUsageError(name, "unknown option " + a);
@@ -97,5 +98,5 @@ TARVEX_TOOL_COMMAND(make_card, "make-card",
                     RunMakeCard);
 TARVEX_TOOL_COMMAND(make_recording, "make-recording",
                     "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
-                    "[--no-index] [--no-audio] [--no-telemetry] [--seed N]",
+                    "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N]",
                     RunMakeRecording);

@@ -192,6 +192,7 @@ TEST(MakeCommands, ExitStatusTellsSuccessRejectionAndUsage) {
     } cases[] = {
         {"make-recording " + folder + "/ok.avi --duration 1 --rear-size 160x90 --fps 15 --seed 9", 0},
         {"make-recording " + folder + "/one.avi --duration 1 --one-camera --no-audio --no-index", 0},
+        {"make-recording " + folder + "/cold.avi --duration 2 --no-fix 1 --no-telemetry --full-hd", 0},
         {"make-recording " + folder + "/missing/x.avi --duration 1", 1},
         {"make-recording", 2},
         {"make-recording " + folder + "/y.avi --duration", 2},
