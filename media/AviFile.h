@@ -30,6 +30,10 @@ public:
     int Seek(int64_t offset, int origin);
     int64_t Tell();
 
+    // Reads at an absolute position without moving the stream or filling its buffer (one
+    // system call, for walks that only look at chunk headers). Returns the bytes read.
+    size_t ReadAt(int64_t position, void* buffer, size_t length);
+
     bool ReadExact(void* buffer, size_t length) { return Read(buffer, length) == length; }
     bool ReadFourCC(char id[4]) { return ReadExact(id, 4); }
     bool ReadU32(uint32_t* value);
@@ -39,4 +43,7 @@ public:
 private:
     FILE* m_file = nullptr;
     int64_t m_size = 0;
+    // The stream position, kept here because ftello costs a system call and the reader asks
+    // for it before every chunk. -1 when unknown.
+    int64_t m_position = -1;
 };

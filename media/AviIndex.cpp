@@ -10,6 +10,7 @@ constexpr int64_t kIndexEntryBytes = 16;
 constexpr int64_t kChunkHeaderBytes = 8;
 // Entries are read in blocks so that a long recording's index never needs one large buffer.
 constexpr int64_t kIndexEntriesPerBlock = 4096;
+constexpr size_t kRebuildWindowBytes = 64 * 1024;
 
 void CountVideoChunk(AviFrameIndex* index, AviChunkKind kind, int64_t position) {
     if (kind == AviChunkKind::FrontVideo) {
@@ -88,10 +89,20 @@ AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSi
     index.source = AviIndexSource::Rebuilt;
     const int64_t listEnd = std::min<int64_t>(moviPos + movieSize, file.Size());
     int64_t pos = moviPos + 4;
+    // Headers are picked out of a window of the file read in one call; most chunks are
+    // smaller than the window, so a long recording costs a few hundred reads.
+    std::vector<uint8_t> window(kRebuildWindowBytes);
+    int64_t windowStart = 0;
+    int64_t windowLength = 0;
     while (pos + kChunkHeaderBytes <= listEnd) {
-        char id[4];
-        uint32_t size = 0;
-        if (file.Seek(pos, 0) != 0 || !file.ReadFourCC(id) || !file.ReadU32(&size)) break;
+        if (pos < windowStart || pos + kChunkHeaderBytes > windowStart + windowLength) {
+            windowStart = pos;
+            windowLength = static_cast<int64_t>(file.ReadAt(pos, window.data(), window.size()));
+            if (windowLength < kChunkHeaderBytes) break;
+        }
+        const uint8_t* header = window.data() + (pos - windowStart);
+        const char* id = reinterpret_cast<const char*>(header);
+        const uint32_t size = ReadLe32(header + 4);
         // Past the last complete chunk a cut-off recording holds zeros or a partial chunk.
         if (!IsPrintableFourCC(id)) break;
         if (pos + kChunkHeaderBytes + size > file.Size()) break;
