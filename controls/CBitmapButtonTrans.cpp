@@ -41,7 +41,9 @@ void CBitmapButtonTrans::SizeToContent() {
     if (!m_faces[kNormal].isNull()) resize(m_faces[kNormal].size());
 }
 
-void CBitmapButtonTrans::SetTransparentColor(uint32_t colour) { m_crTransparent = colour; }
+void CBitmapButtonTrans::SetTransparentColor(uint32_t colour) {
+    m_crTransparent = colour;
+}
 
 QSize CBitmapButtonTrans::sizeHint() const {
     return m_faces[kNormal].isNull() ? QSize(16, 16) : m_faces[kNormal].size();

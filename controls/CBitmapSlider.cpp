@@ -69,8 +69,8 @@ bool CBitmapSlider::LoadPicture(Picture& picture, const QPixmap& bitmap, bool tr
     return true;
 }
 
-bool CBitmapSlider::SetBitmapChannel(int channelId, int activeId, bool transparent,
-                                     uint32_t colour, int x, int y) {
+bool CBitmapSlider::SetBitmapChannel(int channelId, int activeId, bool transparent, uint32_t colour,
+                                     int x, int y) {
     if (channelId == 0) return SetBitmapChannel(QPixmap(), QPixmap(), transparent, colour, x, y);
     const QPixmap channel = LoadSkinBitmap(channelId);
     if (channel.isNull()) {
@@ -250,7 +250,8 @@ void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
     // Qt grabs the mouse for the pressed widget until the release.
     setFocus(Qt::MouseFocusReason);
     m_bDragging = true;
-    const int pointer = m_bVertical ? event->position().toPoint().y() : event->position().toPoint().x();
+    const int pointer =
+        m_bVertical ? event->position().toPoint().y() : event->position().toPoint().x();
     const int thumb = m_bVertical ? m_nThumbHeight : m_nThumbWidth;
     const int distance = pointer - PosToPixel(m_nPos);
     // Grabbing the thumb keeps the pointer where it took hold; a click beside the thumb
@@ -289,15 +290,29 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
     // Steps are taken in 64 bits so a page step near the ends of the int range cannot wrap.
     int64_t target = 0;
     switch (event->key()) {
-    case Qt::Key_PageUp: target = int64_t(m_nPos) - m_nPage; break;
-    case Qt::Key_PageDown: target = int64_t(m_nPos) + m_nPage; break;
-    case Qt::Key_End: target = m_nMax; break;
-    case Qt::Key_Home: target = m_nMin; break;
-    case Qt::Key_Right:
-    case Qt::Key_Down: target = int64_t(m_nPos) + 1; break;
-    case Qt::Key_Left:
-    case Qt::Key_Up: target = int64_t(m_nPos) - 1; break;
-    default: QWidget::keyPressEvent(event); return;
+        case Qt::Key_PageUp:
+            target = int64_t(m_nPos) - m_nPage;
+            break;
+        case Qt::Key_PageDown:
+            target = int64_t(m_nPos) + m_nPage;
+            break;
+        case Qt::Key_End:
+            target = m_nMax;
+            break;
+        case Qt::Key_Home:
+            target = m_nMin;
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            target = int64_t(m_nPos) + 1;
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            target = int64_t(m_nPos) - 1;
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
     }
     SetPos(int(Clamp64(target, INT32_MIN, INT32_MAX)));
     Notify(SliderNotifyEvent::kMovedMessage);

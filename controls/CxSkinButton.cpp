@@ -49,8 +49,8 @@ void CxSkinButton::SetSkin(int normal, int down, int over, int disabled, int foc
 }
 
 void CxSkinButton::SetSkin(const QPixmap& normal, const QPixmap& down, const QPixmap& over,
-                           const QPixmap& disabled, const QPixmap& focus, int drawMode,
-                           int border, int focusMargin) {
+                           const QPixmap& disabled, const QPixmap& focus, int drawMode, int border,
+                           int focusMargin) {
     m_bmpNormal = normal;
     m_bmpDown = down;
     m_bmpOver = over;
@@ -80,8 +80,10 @@ QSize CxSkinButton::sizeHint() const {
 }
 
 void CxSkinButton::ApplyUserCheck() {
-    if (m_kind == kCheckBox) SetCheck(m_nCheck ? 0 : 1);
-    else if (m_kind == kRadioButton) SetCheck(1);
+    if (m_kind == kCheckBox)
+        SetCheck(m_nCheck ? 0 : 1);
+    else if (m_kind == kRadioButton)
+        SetCheck(1);
 }
 
 void CxSkinButton::UncheckGroup() {
@@ -155,15 +157,19 @@ void CxSkinButton::DrawFace(QPainter& painter, const QPixmap& face) const {
         return;
     }
     switch (m_nDrawMode) {
-    case kDrawCopy: {
-        // Natural size from the top-left corner; what the face does not cover stays plain.
-        const QRect part = r.intersected(face.rect());
-        if (part != r) painter.fillRect(r, palette().button());
-        painter.drawPixmap(part.topLeft(), face, part);
-        break;
-    }
-    case kDrawStretch: painter.drawPixmap(r, face); break;
-    default: painter.drawTiledPixmap(r, face); break;
+        case kDrawCopy: {
+            // Natural size from the top-left corner; what the face does not cover stays plain.
+            const QRect part = r.intersected(face.rect());
+            if (part != r) painter.fillRect(r, palette().button());
+            painter.drawPixmap(part.topLeft(), face, part);
+            break;
+        }
+        case kDrawStretch:
+            painter.drawPixmap(r, face);
+            break;
+        default:
+            painter.drawTiledPixmap(r, face);
+            break;
     }
 }
 

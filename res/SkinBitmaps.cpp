@@ -17,7 +17,9 @@ void InitSkinResource() {
     (void)registered;
 }
 
-QString PathOf(int id) { return QStringLiteral(":/skin/%1.png").arg(id); }
+QString PathOf(int id) {
+    return QStringLiteral(":/skin/%1.png").arg(id);
+}
 
 }  // namespace
 

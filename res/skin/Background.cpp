@@ -29,8 +29,8 @@ void Well(QPainter& p, const QRect& r, int markSize) {
     p.drawLine(r.topLeft() - QPoint(0, 1), r.topRight() - QPoint(0, 1));
     p.restore();
     if (markSize > 0) {
-        const QRectF mark(r.center().x() - markSize / 2.0 + 0.5, r.center().y() - markSize / 2.0 + 0.5,
-                          markSize, markSize);
+        const QRectF mark(r.center().x() - markSize / 2.0 + 0.5,
+                          r.center().y() - markSize / 2.0 + 0.5, markSize, markSize);
         DrawIcon(p, Icon::Lens, mark, QColor(30, 36, 44), markSize / 24.0 * 1.4);
     }
 }
@@ -90,10 +90,13 @@ void TitleBar(QPainter& p) {
 
 void GraphLegend(QPainter& p) {
     Caption(p, QPointF(808, 541), QStringLiteral("G-SENSOR"), kTextQuiet);
-    struct Axis { const char* name; QColor colour; };
+    struct Axis {
+        const char* name;
+        QColor colour;
+    };
     // The graph's own curve colours: x blue, y yellow, z red.
-    const Axis axes[] = {{"X", QColor(0, 0, 255)}, {"Y", QColor(255, 255, 0)},
-                         {"Z", QColor(255, 0, 0)}};
+    const Axis axes[] = {
+        {"X", QColor(0, 0, 255)}, {"Y", QColor(255, 255, 0)}, {"Z", QColor(255, 0, 0)}};
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setFont(UiFont(11, true));

@@ -11,9 +11,12 @@ using S = State;
 
 QColor IconColour(State state) {
     switch (state) {
-    case S::Pressed: return kAccent;
-    case S::Disabled: return kIconDim;
-    default: return kIcon;
+        case S::Pressed:
+            return kAccent;
+        case S::Disabled:
+            return kIconDim;
+        default:
+            return kIcon;
     }
 }
 
@@ -88,8 +91,7 @@ void DrawIconAndWord(QPainter& p, const QRectF& r, Icon icon, const QString& wor
     const qreal textWidth = QFontMetricsF(font).horizontalAdvance(word);
     const qreal iconSize = 16, gap = 7;
     const qreal left = qRound(r.center().x() - (iconSize + gap + textWidth) / 2);
-    DrawIcon(p, icon, QRectF(left, r.center().y() - iconSize / 2, iconSize, iconSize), colour,
-             1.6);
+    DrawIcon(p, icon, QRectF(left, r.center().y() - iconSize / 2, iconSize, iconSize), colour, 1.6);
     DrawLabel(p, QRectF(left + iconSize + gap, r.top(), textWidth + 2, r.height()), word, colour,
               bold, 11);
 }
@@ -97,8 +99,13 @@ void DrawIconAndWord(QPainter& p, const QRectF& r, Icon icon, const QString& wor
 void DrawViewButton(QPainter& p, const FaceSpec& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     const bool down = f.state == S::Pressed, off = f.state == S::Disabled;
-    Plate(p, r.adjusted(1, 1, -1, -1), 5, down ? kFaceDown : off ? kPanel : kFace,
-          down ? kAccentDeep : off ? kHairline : kFaceBorder);
+    Plate(p, r.adjusted(1, 1, -1, -1), 5,
+          down  ? kFaceDown
+          : off ? kPanel
+                : kFace,
+          down  ? kAccentDeep
+          : off ? kHairline
+                : kFaceBorder);
     DrawIconAndWord(p, r, f.icon, f.label, IconColour(f.state), down);
 }
 
@@ -106,8 +113,13 @@ void DrawToggle(QPainter& p, const FaceSpec& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     const bool on = f.state == S::Pressed, off = f.state == S::Disabled;
     p.fillRect(r, kPanel);
-    Plate(p, r.adjusted(1, 1, -1, -1), 5, on ? kFaceDown : off ? kPanel : kFace,
-          on ? kAccentDeep : off ? kHairline : kFaceBorder);
+    Plate(p, r.adjusted(1, 1, -1, -1), 5,
+          on    ? kFaceDown
+          : off ? kPanel
+                : kFace,
+          on    ? kAccentDeep
+          : off ? kHairline
+                : kFaceBorder);
     // The lamp at the left: lit amber when on.
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -205,17 +217,39 @@ void DrawThumb(QPainter& p, const FaceSpec& f) {
 
 void DrawArt(QPainter& p, const FaceSpec& f) {
     switch (f.kind) {
-    case K::TitleButton: DrawTitleButton(p, f); break;
-    case K::Transport: DrawTransport(p, f); break;
-    case K::IconOnly: DrawIcon(p, f.icon, QRectF(5, 5, 20, 20), kTextQuiet, 2.0); break;
-    case K::Round: DrawRound(p, f); break;
-    case K::ViewButton: DrawViewButton(p, f); break;
-    case K::Tab: DrawTab(p, f); break;
-    case K::Toggle: DrawToggle(p, f); break;
-    case K::Square: DrawSquare(p, f); break;
-    case K::Channel: DrawTrack(p, f, false); break;
-    case K::ChannelActive: DrawTrack(p, f, true); break;
-    case K::Thumb: DrawThumb(p, f); break;
+        case K::TitleButton:
+            DrawTitleButton(p, f);
+            break;
+        case K::Transport:
+            DrawTransport(p, f);
+            break;
+        case K::IconOnly:
+            DrawIcon(p, f.icon, QRectF(5, 5, 20, 20), kTextQuiet, 2.0);
+            break;
+        case K::Round:
+            DrawRound(p, f);
+            break;
+        case K::ViewButton:
+            DrawViewButton(p, f);
+            break;
+        case K::Tab:
+            DrawTab(p, f);
+            break;
+        case K::Toggle:
+            DrawToggle(p, f);
+            break;
+        case K::Square:
+            DrawSquare(p, f);
+            break;
+        case K::Channel:
+            DrawTrack(p, f, false);
+            break;
+        case K::ChannelActive:
+            DrawTrack(p, f, true);
+            break;
+        case K::Thumb:
+            DrawThumb(p, f);
+            break;
     }
 }
 
@@ -284,9 +318,12 @@ const std::vector<FaceSpec>& FaceSpecs() {
 QImage RenderFace(const FaceSpec& spec, const QImage& background) {
     const QSize size = spec.at.size();
     QImage ground(size, QImage::Format_RGB32);
-    if (spec.onBlack) ground.fill(Qt::black);
-    else if (spec.kind == K::Thumb) ground.fill(kPanel);  // it travels along the track
-    else ground = background.copy(spec.at).convertToFormat(QImage::Format_RGB32);
+    if (spec.onBlack)
+        ground.fill(Qt::black);
+    else if (spec.kind == K::Thumb)
+        ground.fill(kPanel);  // it travels along the track
+    else
+        ground = background.copy(spec.at).convertToFormat(QImage::Format_RGB32);
 
     QImage art(size, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
@@ -306,8 +343,10 @@ QImage RenderFace(const FaceSpec& spec, const QImage& background) {
         const QRgb* a = reinterpret_cast<const QRgb*>(art.constScanLine(y));
         QRgb* o = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
-            if (qAlpha(a[x]) == 0) o[x] = qRgb(0, 0, 0);
-            else if ((o[x] & 0xFFFFFF) == 0) o[x] = qRgb(1, 1, 1);
+            if (qAlpha(a[x]) == 0)
+                o[x] = qRgb(0, 0, 0);
+            else if ((o[x] & 0xFFFFFF) == 0)
+                o[x] = qRgb(1, 1, 1);
         }
     }
     return out;

@@ -9,11 +9,30 @@
 namespace skin {
 
 enum class Icon {
-    Minimize, FullScreen, PrevSize, Close,
-    Open, Stop, Prev, Back10, Forward10, Next, Zoom, Capture, Settings, Mirror,
-    SoundOn, SoundOff, Brightness,
-    Swap, MapSize, PictureInPicture, MapPin,
-    Play, Pause, Lens,
+    Minimize,
+    FullScreen,
+    PrevSize,
+    Close,
+    Open,
+    Stop,
+    Prev,
+    Back10,
+    Forward10,
+    Next,
+    Zoom,
+    Capture,
+    Settings,
+    Mirror,
+    SoundOn,
+    SoundOff,
+    Brightness,
+    Swap,
+    MapSize,
+    PictureInPicture,
+    MapPin,
+    Play,
+    Pause,
+    Lens,
 };
 
 // Draws the icon scaled from its 24-unit grid into box; stroke is the line width in pixels.

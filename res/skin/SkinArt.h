@@ -16,17 +16,17 @@ constexpr int kIconId = 143;
 constexpr int kWindowWidth = 975, kWindowHeight = 635;
 
 enum class FaceKind {
-    TitleButton,   // 25 x 25 icon, plate only when pressed
-    Transport,     // 30 x 30 plate with a line icon
-    IconOnly,      // an icon with no plate (the brightness mark)
-    Round,         // PLAY and Pause, 54 x 54, filled
-    ViewButton,    // 161 x 24 pill with icon and word
-    Tab,           // category tab, part of one segmented bar
-    Toggle,        // 161 x 24 on/off with a lamp (opaque)
-    Square,        // 30 x 30 opaque toggle (the control adds a 3-D edge)
-    Channel,       // slider track
-    ChannelActive, // slider track, filled part
-    Thumb,         // slider knob
+    TitleButton,    // 25 x 25 icon, plate only when pressed
+    Transport,      // 30 x 30 plate with a line icon
+    IconOnly,       // an icon with no plate (the brightness mark)
+    Round,          // PLAY and Pause, 54 x 54, filled
+    ViewButton,     // 161 x 24 pill with icon and word
+    Tab,            // category tab, part of one segmented bar
+    Toggle,         // 161 x 24 on/off with a lamp (opaque)
+    Square,         // 30 x 30 opaque toggle (the control adds a 3-D edge)
+    Channel,        // slider track
+    ChannelActive,  // slider track, filled part
+    Thumb,          // slider knob
 };
 
 struct FaceSpec {
@@ -36,9 +36,9 @@ struct FaceSpec {
     QRect at;  // where the face sits in the normal window; its size is the bitmap's size
     Icon icon = Icon::Lens;
     QString label;
-    bool keyed = true;   // black is the transparent key colour
+    bool keyed = true;     // black is the transparent key colour
     bool onBlack = false;  // shown only over the plain black full-screen ground
-    int segment = 0;     // tabs: -1 first, 1 last, 0 between
+    int segment = 0;       // tabs: -1 first, 1 last, 0 between
 };
 
 const std::vector<FaceSpec>& FaceSpecs();

@@ -15,11 +15,11 @@ inline const QColor kTitleBar(18, 22, 27);
 inline const QColor kPanel(32, 38, 46);
 inline const QColor kPanelHigh(38, 45, 54);
 inline const QColor kHairline(58, 65, 75);
-inline const QColor kWell(10, 12, 15);      // empty picture areas
+inline const QColor kWell(10, 12, 15);       // empty picture areas
 inline const QColor kTimePlate(43, 52, 61);  // the time and speed labels' own brush
 // Faces
-inline const QColor kFace(42, 49, 59);       // raised plate of a released button
-inline const QColor kFaceDown(27, 32, 39);   // pressed plate
+inline const QColor kFace(42, 49, 59);      // raised plate of a released button
+inline const QColor kFaceDown(27, 32, 39);  // pressed plate
 inline const QColor kFaceBorder(66, 74, 86);
 inline const QColor kIcon(201, 209, 217);
 inline const QColor kIconDim(89, 96, 106);

@@ -39,8 +39,8 @@ QImage Preview(const QImage& background, const std::map<int, QImage>& faces) {
     const int hidden[] = {502, 505};  // full screen only; Pause replaces PLAY while playing
     for (const FaceSpec& f : FaceSpecs()) {
         if (f.state != State::Released || f.kind == FaceKind::ChannelActive ||
-            f.kind == FaceKind::Thumb || std::find(std::begin(hidden), std::end(hidden), f.id) !=
-                                             std::end(hidden))
+            f.kind == FaceKind::Thumb ||
+            std::find(std::begin(hidden), std::end(hidden), f.id) != std::end(hidden))
             continue;
         Blit(out, faces.at(f.id), f.at.topLeft(), f.keyed);
     }

@@ -77,8 +77,7 @@ TEST_F(BitmapButtonTransTest, FaceFollowsPressedAndDisabledStates) {
     button->setDown(false);
     button->setEnabled(false);
     EXPECT_EQ(At(10, 10), QColor(Qt::green)) << "no disabled face: the released one";
-    ASSERT_TRUE(button->LoadBitmaps(Face(Qt::green), Face(Qt::yellow), QPixmap(),
-                                    Face(Qt::gray)));
+    ASSERT_TRUE(button->LoadBitmaps(Face(Qt::green), Face(Qt::yellow), QPixmap(), Face(Qt::gray)));
     EXPECT_EQ(At(10, 10), QColor(Qt::gray));
 }
 

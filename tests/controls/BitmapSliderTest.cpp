@@ -24,7 +24,9 @@ protected:
         slider->SetRange(0, 99);
     }
 
-    Notice Moving(int pos) const { return {SliderNotifyEvent::MovingType(), kMoving, kSliderId, pos}; }
+    Notice Moving(int pos) const {
+        return {SliderNotifyEvent::MovingType(), kMoving, kSliderId, pos};
+    }
     Notice Moved(int pos) const { return {SliderNotifyEvent::MovedType(), kMoved, kSliderId, pos}; }
 
     RecordingParent parent;
@@ -37,7 +39,9 @@ TEST_F(BitmapSliderTest, NoticesCarryTheirMessageNumbersAsEventTypes) {
 }
 
 TEST_F(BitmapSliderTest, PositionAndThumbCentreMapBothWays) {
-    struct Row { int position, pixel; };
+    struct Row {
+        int position, pixel;
+    };
     for (const Row& row : {Row{0, 5}, Row{99, 95}, Row{49, 49}, Row{50, 50}, Row{1, 5}}) {
         EXPECT_EQ(slider->PosToPixel(row.position), row.pixel) << "position " << row.position;
     }
@@ -87,13 +91,15 @@ TEST_F(BitmapSliderTest, PageSizeStartsAtTwentyAndReturnsThePrevious) {
 }
 
 TEST_F(BitmapSliderTest, KeysMoveThroughSetPosAndPostMoved) {
-    struct Row { int key, from, expected; };
+    struct Row {
+        int key, from, expected;
+    };
     slider->SetPageSize(25);
     const Row rows[] = {
-        {Qt::Key_PageUp, 10, 0},   {Qt::Key_PageUp, 60, 35},  {Qt::Key_PageDown, 10, 35},
+        {Qt::Key_PageUp, 10, 0},    {Qt::Key_PageUp, 60, 35}, {Qt::Key_PageDown, 10, 35},
         {Qt::Key_PageDown, 90, 99}, {Qt::Key_Home, 40, 0},    {Qt::Key_End, 40, 99},
-        {Qt::Key_Right, 40, 41},   {Qt::Key_Down, 40, 41},    {Qt::Key_Left, 40, 39},
-        {Qt::Key_Up, 40, 39},      {Qt::Key_Left, 0, 0},      {Qt::Key_Right, 99, 99},
+        {Qt::Key_Right, 40, 41},    {Qt::Key_Down, 40, 41},   {Qt::Key_Left, 40, 39},
+        {Qt::Key_Up, 40, 39},       {Qt::Key_Left, 0, 0},     {Qt::Key_Right, 99, 99},
     };
     for (const Row& row : rows) {
         slider->SetPos(row.from);
@@ -261,18 +267,22 @@ TEST_F(BitmapSliderPaintTest, OpaqueChannelKeepsItsKeyColour) {
 namespace {
 
 TEST_F(BitmapSliderPaintTest, KeyColourCanBeGivenOrTakenFromAnyPixelInside) {
-    struct Row { uint32_t colour; int x, y; bool transparent; };
+    struct Row {
+        uint32_t colour;
+        int x, y;
+        bool transparent;
+    };
     const Row rows[] = {
-        {0x1E140A, 0, 0, true},     // (10,20,30) given as 0x00BBGGRR
-        {0x0A141E, 0, 0, false},    // the same bytes the other way round: another colour
-        {0xFF000000, 99, 15, true}, // bottom-right corner holds the key colour too
-        {0xFF000000, 50, 8, false}, // the track's grey: the edges stay
-        {0xFF000000, 100, 0, false}, // outside the bitmap: nothing is transparent
+        {0x1E140A, 0, 0, true},       // (10,20,30) given as 0x00BBGGRR
+        {0x0A141E, 0, 0, false},      // the same bytes the other way round: another colour
+        {0xFF000000, 99, 15, true},   // bottom-right corner holds the key colour too
+        {0xFF000000, 50, 8, false},   // the track's grey: the edges stay
+        {0xFF000000, 100, 0, false},  // outside the bitmap: nothing is transparent
         {0xFF000000, -1, 0, false},
     };
     for (const Row& row : rows) {
-        ASSERT_TRUE(slider->SetBitmapChannel(Track(Qt::gray), QPixmap(), true, row.colour, row.x,
-                                             row.y));
+        ASSERT_TRUE(
+            slider->SetBitmapChannel(Track(Qt::gray), QPixmap(), true, row.colour, row.x, row.y));
         EXPECT_EQ(At(0, 0), row.transparent ? QColor(Qt::blue) : QColor(10, 20, 30))
             << std::hex << row.colour << " at " << std::dec << row.x << "," << row.y;
     }

@@ -19,8 +19,8 @@ const Expected kTable[] = {
     {{431, 432, 433, 428, 429, 430, 475, 476, 477, 448, 449, 450}, {161, 24}},
     {{463, 464, 437, 438}, {65, 24}},
     {{457, 458, 445, 446, 417, 418}, {64, 24}},
-    {{466, 467, 489, 490, 472, 473, 478, 479, 481, 482, 460, 461, 496, 497, 425, 426, 484, 485,
-      454, 455, 495, 494, 424},
+    {{466, 467, 489, 490, 472, 473, 478, 479, 481, 482, 460, 461,
+      496, 497, 425, 426, 484, 485, 454, 455, 495, 494, 424},
      {30, 30}},
     {{469, 470, 505}, {54, 54}},
     {{443, 444}, {410, 16}},
@@ -48,7 +48,8 @@ TEST(SkinBitmapsTest, UnknownIdsGiveNothing) {
 
 TEST(SkinBitmapsTest, IdListHoldsExactlyTheTable) {
     std::vector<int> expected;
-    for (const Expected& row : kTable) expected.insert(expected.end(), row.ids.begin(), row.ids.end());
+    for (const Expected& row : kTable)
+        expected.insert(expected.end(), row.ids.begin(), row.ids.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(SkinBitmapIds(), expected);
 }

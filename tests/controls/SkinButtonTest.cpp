@@ -140,8 +140,8 @@ TEST_F(SkinButtonTest, BorderDrawsARaisedEdgeThatSinksWhenOn) {
 TEST(SkinButtonSkin, SetSkinWithTheMapToggleIdsLeavesTheRestAbsent) {
     QWidget parent;
     CxSkinButton button(&parent, 1099, CxSkinButton::kCheckBox);
-    button.SetSkin(SkinId::kMapSmall, SkinId::kMapSmallDown, 0, SkinId::kMapSmallDisabled, 0, 0,
-                   0, 0, 0);
+    button.SetSkin(SkinId::kMapSmall, SkinId::kMapSmallDown, 0, SkinId::kMapSmallDisabled, 0, 0, 0,
+                   0, 0);
     EXPECT_EQ(button.NormalBitmap().size(), QSize(161, 24));
     EXPECT_EQ(button.DownBitmap().size(), QSize(161, 24));
     EXPECT_EQ(button.DisabledBitmap().size(), QSize(161, 24));
@@ -163,7 +163,9 @@ TEST(SkinButtonSkin, NormalFaceStandsInForAMissingDisabledFace) {
 TEST(SkinButtonSkin, DrawModeAndFocusMarginAreClamped) {
     QWidget parent;
     CxSkinButton button(&parent);
-    struct Row { int mode, margin, expectedMode, expectedMargin; };
+    struct Row {
+        int mode, margin, expectedMode, expectedMargin;
+    };
     for (const Row& row : {Row{7, -5, 2, 0}, Row{-3, 4, 0, 4}, Row{1, 0, 1, 0}}) {
         button.SetSkin(0, 0, 0, 0, 0, 0, row.mode, 0, row.margin);
         EXPECT_EQ(button.GetDrawMode(), row.expectedMode);

@@ -29,16 +29,16 @@ struct ButtonRow {
 };
 
 const ButtonRow kButtons[] = {
-    {1000, 451, 452, 0, {892, 5}},   {1001, 434, 435, 0, {946, 5}},
-    {1018, 440, 441, 0, {919, 5}},   {1097, 431, 432, 433, {325, 39}},
+    {1000, 451, 452, 0, {892, 5}},    {1001, 434, 435, 0, {946, 5}},
+    {1018, 440, 441, 0, {919, 5}},    {1097, 431, 432, 433, {325, 39}},
     {1101, 428, 429, 430, {486, 39}}, {1152, 463, 464, 0, {649, 39}},
-    {1150, 437, 438, 0, {714, 39}},  {1151, 457, 458, 0, {779, 39}},
-    {1153, 445, 446, 0, {843, 39}},  {1154, 417, 418, 0, {907, 39}},
-    {1012, 466, 467, 0, {28, 470}},  {1007, 489, 490, 0, {82, 470}},
-    {1005, 472, 473, 0, {136, 470}}, {1009, 478, 479, 0, {190, 470}},
-    {1006, 469, 470, 0, {244, 457}}, {1010, 481, 482, 0, {322, 470}},
-    {1008, 460, 461, 0, {376, 470}}, {1121, 496, 497, 0, {430, 470}},
-    {1017, 425, 426, 0, {484, 470}}, {1016, 484, 485, 0, {538, 470}},
+    {1150, 437, 438, 0, {714, 39}},   {1151, 457, 458, 0, {779, 39}},
+    {1153, 445, 446, 0, {843, 39}},   {1154, 417, 418, 0, {907, 39}},
+    {1012, 466, 467, 0, {28, 470}},   {1007, 489, 490, 0, {82, 470}},
+    {1005, 472, 473, 0, {136, 470}},  {1009, 478, 479, 0, {190, 470}},
+    {1006, 469, 470, 0, {244, 457}},  {1010, 481, 482, 0, {322, 470}},
+    {1008, 460, 461, 0, {376, 470}},  {1121, 496, 497, 0, {430, 470}},
+    {1017, 425, 426, 0, {484, 470}},  {1016, 484, 485, 0, {538, 470}},
     {1237, 424, 0, 0, {820, 470}},
 };
 
@@ -54,17 +54,22 @@ protected:
             b->move(row.at);
             buttons.push_back(b);
         }
-        struct Skin { int id, normal, down, disabled, border; QPoint at; };
-        for (const Skin& s : {Skin{1100, 475, 476, 477, 0, {649, 246}},
-                              Skin{1099, 448, 449, 450, 0, {810, 246}},
-                              Skin{1236, 454, 455, 0, 1, {592, 470}},
-                              Skin{1023, 495, 494, 0, 1, {679, 470}}}) {
+        struct Skin {
+            int id, normal, down, disabled, border;
+            QPoint at;
+        };
+        for (const Skin& s :
+             {Skin{1100, 475, 476, 477, 0, {649, 246}}, Skin{1099, 448, 449, 450, 0, {810, 246}},
+              Skin{1236, 454, 455, 0, 1, {592, 470}}, Skin{1023, 495, 494, 0, 1, {679, 470}}}) {
             auto* b = new CxSkinButton(&window, s.id, CxSkinButton::kCheckBox);
             b->SetSkin(s.normal, s.down, 0, s.disabled, 0, 0, 0, s.border, 0);
             b->setGeometry(QRect(s.at, QSize(s.id >= 1236 || s.id == 1023 ? 30 : 161,
                                              s.id >= 1236 || s.id == 1023 ? 30 : 24)));
         }
-        struct Slider { int id, channel, active, min, max, pos; QPoint at; };
+        struct Slider {
+            int id, channel, active, min, max, pos;
+            QPoint at;
+        };
         for (const Slider& s : {Slider{1002, 443, 444, 0, 180, 60, {92, 432}},
                                 Slider{1004, 422, 423, 0, 99, 70, {719, 477}},
                                 Slider{1112, 422, 423, -5, 5, 0, {860, 477}}}) {
@@ -93,8 +98,8 @@ TEST_F(SkinnedWindowTest, KeyedFacesShowTheBackgroundOnlyWhereTheyAreBlack) {
         for (int y = 0; y < face.height(); ++y)
             for (int x = 0; x < face.width(); ++x) {
                 const QPoint at = row.at + QPoint(x, y);
-                const QRgb expected = (face.pixel(x, y) & 0xFFFFFF) == 0 ? background.pixel(at)
-                                                                         : face.pixel(x, y);
+                const QRgb expected =
+                    (face.pixel(x, y) & 0xFFFFFF) == 0 ? background.pixel(at) : face.pixel(x, y);
                 mismatches += (shot.pixel(at) & 0xFFFFFF) != (expected & 0xFFFFFF);
             }
         EXPECT_EQ(mismatches, 0) << "control " << row.id;

@@ -13,8 +13,7 @@
 
 inline void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button,
                       Qt::MouseButtons held) {
-    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, held,
-                      Qt::NoModifier);
+    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, held, Qt::NoModifier);
     QApplication::sendEvent(w, &event);
 }
 inline void Press(QWidget* w, QPoint at) {
