@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: bench_cardgen [SECONDS] [--full-hd]\n");
         return 2;
     }
-    const std::string path = std::string(TARVEX_BINARY_DIR) + "/bench_cardgen_" +
-                             std::to_string(getpid()) + ".avi";
+    const std::string path =
+        std::string(TARVEX_BINARY_DIR) + "/bench_cardgen_" + std::to_string(getpid()) + ".avi";
     auto start = std::chrono::steady_clock::now();
     std::string error;
     if (!WriteRecording(path, o, &error)) {

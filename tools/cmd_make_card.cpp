@@ -36,16 +36,26 @@ int RunMakeCard(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool ok = true;
-        if (a == "--driving") ok = NumberAfter(args, i, 0, 1000, options.drivingCount);
-        else if (a == "--event") ok = NumberAfter(args, i, 0, 1000, options.eventCount);
-        else if (a == "--parking") ok = NumberAfter(args, i, 0, 1000, options.parkingCount);
-        else if (a == "--user") ok = NumberAfter(args, i, 0, 1000, options.userCount);
-        else if (a == "--duration") ok = NumberAfter(args, i, 1, 3600, options.durationSec);
-        else if (a == "--full-hd") options.fullHd = true;
-        else if (a == "--one-camera") options.oneCamera = true;
-        else if (!a.empty() && a[0] == '-') return ToolUsageError(name, "unknown option " + a);
-        else if (folder.empty()) folder = a;
-        else return ToolUsageError(name, "more than one folder given");
+        if (a == "--driving")
+            ok = NumberAfter(args, i, 0, 1000, options.drivingCount);
+        else if (a == "--event")
+            ok = NumberAfter(args, i, 0, 1000, options.eventCount);
+        else if (a == "--parking")
+            ok = NumberAfter(args, i, 0, 1000, options.parkingCount);
+        else if (a == "--user")
+            ok = NumberAfter(args, i, 0, 1000, options.userCount);
+        else if (a == "--duration")
+            ok = NumberAfter(args, i, 1, 3600, options.durationSec);
+        else if (a == "--full-hd")
+            options.fullHd = true;
+        else if (a == "--one-camera")
+            options.oneCamera = true;
+        else if (!a.empty() && a[0] == '-')
+            return ToolUsageError(name, "unknown option " + a);
+        else if (folder.empty())
+            folder = a;
+        else
+            return ToolUsageError(name, "more than one folder given");
         if (!ok) return ToolUsageError(name, a + " needs a number in range");
     }
     if (folder.empty()) return ToolUsageError(name, "no folder given");
@@ -61,8 +71,10 @@ int RunMakeRecording(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool ok = true;
-        if (a == "--duration") ok = NumberAfter(args, i, 1, 3600, options.durationSec);
-        else if (a == "--fps") ok = NumberAfter(args, i, 1, 120, options.frameRate);
+        if (a == "--duration")
+            ok = NumberAfter(args, i, 1, 3600, options.durationSec);
+        else if (a == "--fps")
+            ok = NumberAfter(args, i, 1, 120, options.frameRate);
         else if (a == "--seed") {
             int seed = 0;
             ok = NumberAfter(args, i, 0, 0x7FFFFFFF, seed);
@@ -70,18 +82,29 @@ int RunMakeRecording(const std::vector<std::string>& args) {
         } else if (a == "--full-hd") {
             options.frontWidth = 1920;
             options.frontHeight = 1080;
-        } else if (a == "--one-camera") options.rearCamera = false;
+        } else if (a == "--one-camera")
+            options.rearCamera = false;
         else if (a == "--rear-size") {
-            ok = i + 1 < args.size() && ParseSize(args[i + 1], options.rearWidth, options.rearHeight);
-            if (ok) ++i;
-            else return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
-        } else if (a == "--no-fix") ok = NumberAfter(args, i, 0, 3600, options.noFixSeconds);
-        else if (a == "--no-index") options.writeIndex = false;
-        else if (a == "--no-audio") options.audio = false;
-        else if (a == "--no-telemetry") options.telemetry = false;
-        else if (!a.empty() && a[0] == '-') return ToolUsageError(name, "unknown option " + a);
-        else if (path.empty()) path = a;
-        else return ToolUsageError(name, "more than one file given");
+            ok = i + 1 < args.size() &&
+                 ParseSize(args[i + 1], options.rearWidth, options.rearHeight);
+            if (ok)
+                ++i;
+            else
+                return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
+        } else if (a == "--no-fix")
+            ok = NumberAfter(args, i, 0, 3600, options.noFixSeconds);
+        else if (a == "--no-index")
+            options.writeIndex = false;
+        else if (a == "--no-audio")
+            options.audio = false;
+        else if (a == "--no-telemetry")
+            options.telemetry = false;
+        else if (!a.empty() && a[0] == '-')
+            return ToolUsageError(name, "unknown option " + a);
+        else if (path.empty())
+            path = a;
+        else
+            return ToolUsageError(name, "more than one file given");
         if (!ok) return ToolUsageError(name, a + " needs a number in range");
     }
     if (path.empty()) return ToolUsageError(name, "no file given");

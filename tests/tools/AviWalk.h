@@ -12,15 +12,16 @@
 namespace avi_walk {
 
 inline uint32_t U32(const std::vector<uint8_t>& d, size_t at) {
-    return at + 4 <= d.size() ? uint32_t(d[at]) | uint32_t(d[at + 1]) << 8 | uint32_t(d[at + 2]) << 16 |
-                                    uint32_t(d[at + 3]) << 24
+    return at + 4 <= d.size() ? uint32_t(d[at]) | uint32_t(d[at + 1]) << 8 |
+                                    uint32_t(d[at + 2]) << 16 | uint32_t(d[at + 3]) << 24
                               : 0;
 }
 inline uint16_t U16(const std::vector<uint8_t>& d, size_t at) {
     return at + 2 <= d.size() ? uint16_t(d[at] | d[at + 1] << 8) : 0;
 }
 inline std::string FourCC(const std::vector<uint8_t>& d, size_t at) {
-    return at + 4 <= d.size() ? std::string(reinterpret_cast<const char*>(&d[at]), 4) : std::string();
+    return at + 4 <= d.size() ? std::string(reinterpret_cast<const char*>(&d[at]), 4)
+                              : std::string();
 }
 
 struct Chunk {
@@ -31,9 +32,9 @@ struct Chunk {
 };
 
 struct StreamList {
-    std::string type;                  // fccType of strh
+    std::string type;                   // fccType of strh
     std::vector<uint8_t> streamHeader;  // the 56 bytes
-    std::vector<uint8_t> format;       // strf payload
+    std::vector<uint8_t> format;        // strf payload
     uint32_t streamHeaderSize = 0;
     bool extraChunks = false;  // anything after strf
 };
@@ -80,7 +81,8 @@ inline AviFile Walk(const std::string& path) {
     f.mainHeader.assign(d.begin() + p + 8, d.begin() + p + 8 + f.mainHeaderSize);
     p += 8 + f.mainHeaderSize;
     while (p < hdrlEnd) {
-        if (FourCC(d, p) != "LIST" || FourCC(d, p + 8) != "strl") return fail("header item not a strl");
+        if (FourCC(d, p) != "LIST" || FourCC(d, p + 8) != "strl")
+            return fail("header item not a strl");
         const size_t end = p + 8 + U32(d, p + 4);
         StreamList s;
         size_t q = p + 12;
@@ -98,7 +100,8 @@ inline AviFile Walk(const std::string& path) {
         p = end;
     }
     if (p != hdrlEnd) return fail("header list size does not match its items");
-    if (FourCC(d, p) != "LIST" || FourCC(d, p + 8) != "movi") return fail("movi list not right after hdrl");
+    if (FourCC(d, p) != "LIST" || FourCC(d, p + 8) != "movi")
+        return fail("movi list not right after hdrl");
     f.moviSize = U32(d, p + 4);
     f.moviFourcc = p + 8;
     f.endOfMovi = f.moviFourcc + f.moviSize;

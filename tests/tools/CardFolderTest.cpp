@@ -24,7 +24,8 @@ std::string TestFolder(const std::string& name) {
 
 std::vector<std::string> Names(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -41,11 +42,13 @@ TEST(Card, FoldersHoldRecordingsNamedByStartTime) {
     o.durationSec = 1;
     std::string error;
     ASSERT_TRUE(WriteCard(root, o, &error)) << error;
-    EXPECT_EQ(Names(root), (std::vector<std::string>{"DRIVING", "EVENT", "PARKING", "SETTING", "USER"}));
+    EXPECT_EQ(Names(root),
+              (std::vector<std::string>{"DRIVING", "EVENT", "PARKING", "SETTING", "USER"}));
     EXPECT_EQ(Names(root + "/DRIVING"),
               (std::vector<std::string>{"REC_20260314_182509_D.AVI", "REC_20260314_182510_D.AVI"}));
     EXPECT_EQ(Names(root + "/EVENT"), (std::vector<std::string>{"EVENT_20260314_182511_D.AVI"}));
-    EXPECT_EQ(Names(root + "/PARKING"), (std::vector<std::string>{"PARKING_20260314_182512_D.AVI"}));
+    EXPECT_EQ(Names(root + "/PARKING"),
+              (std::vector<std::string>{"PARKING_20260314_182512_D.AVI"}));
     EXPECT_EQ(Names(root + "/USER"), (std::vector<std::string>{"USER_20260314_182513_D.AVI"}));
     EXPECT_EQ(Names(root + "/SETTING"), (std::vector<std::string>{"blackbox.cfg"}));
     // Each recording has a route of its own.
@@ -71,8 +74,8 @@ TEST(Card, OneCameraCardsAreMarkedNAndTimesCarryOver) {
     std::string error;
     ASSERT_TRUE(WriteCard(root, o, &error)) << error;
     EXPECT_TRUE(fs::is_empty(root + "/EVENT"));
-    EXPECT_EQ(Names(root + "/USER"),
-              (std::vector<std::string>{"USER_20260314_182510_N.AVI", "USER_20260314_182511_N.AVI"}));
+    EXPECT_EQ(Names(root + "/USER"), (std::vector<std::string>{"USER_20260314_182510_N.AVI",
+                                                               "USER_20260314_182511_N.AVI"}));
     fs::remove_all(root);
 }
 
@@ -155,8 +158,10 @@ TEST(AccessUnit, StartsWithFourByteStartCodeAndParameterSets) {
          {0, 0, 0, 1, 0x06, 5, 0x80, 0, 0, 1, 0x67, 1, 2, 0, 0, 1, 0x68, 3, 0, 0, 1, 0x65, 9},
          {0, 0, 0, 1, 0x67, 1, 2, 0, 0, 0, 1, 0x68, 3, 0, 0, 0, 1, 0x65, 9},
          7},
-        {"delimiter first, slice", {0, 0, 0, 1, 0x09, 0xF0, 0, 0, 1, 0x41, 7, 8},
-         {0, 0, 0, 1, 0x41, 7, 8}, 1},
+        {"delimiter first, slice",
+         {0, 0, 0, 1, 0x09, 0xF0, 0, 0, 1, 0x41, 7, 8},
+         {0, 0, 0, 1, 0x41, 7, 8},
+         1},
         {"already right", {0, 0, 0, 1, 0x41, 1, 0, 3}, {0, 0, 0, 1, 0x41, 1, 0, 3}, 1},
         {"trailing zero bytes dropped", {0, 0, 1, 0x41, 5, 0, 0}, {0, 0, 0, 1, 0x41, 5}, 1},
         {"nothing but an SEI", {0, 0, 0, 1, 0x06, 1}, {}, -1},
@@ -176,7 +181,8 @@ struct ToolRun {
 
 ToolRun RunTool(const std::string& args) {
     const std::string errFile = TestFolder("stderr.txt");
-    const std::string command = std::string(TARVEX_TOOL_PATH) + " " + args + " 2>" + errFile + " >/dev/null";
+    const std::string command =
+        std::string(TARVEX_TOOL_PATH) + " " + args + " 2>" + errFile + " >/dev/null";
     const int raw = std::system(command.c_str());
     ToolRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(errFile)};
     fs::remove(errFile);
@@ -190,9 +196,12 @@ TEST(MakeCommands, ExitStatusTellsSuccessRejectionAndUsage) {
         std::string args;
         int status;
     } cases[] = {
-        {"make-recording " + folder + "/ok.avi --duration 1 --rear-size 160x90 --fps 15 --seed 9", 0},
-        {"make-recording " + folder + "/one.avi --duration 1 --one-camera --no-audio --no-index", 0},
-        {"make-recording " + folder + "/cold.avi --duration 2 --no-fix 1 --no-telemetry --full-hd", 0},
+        {"make-recording " + folder + "/ok.avi --duration 1 --rear-size 160x90 --fps 15 --seed 9",
+         0},
+        {"make-recording " + folder + "/one.avi --duration 1 --one-camera --no-audio --no-index",
+         0},
+        {"make-recording " + folder + "/cold.avi --duration 2 --no-fix 1 --no-telemetry --full-hd",
+         0},
         {"make-recording " + folder + "/missing/x.avi --duration 1", 1},
         {"make-recording", 2},
         {"make-recording " + folder + "/y.avi --duration", 2},
@@ -203,7 +212,9 @@ TEST(MakeCommands, ExitStatusTellsSuccessRejectionAndUsage) {
         {"make-card", 2},
         {"make-card " + folder + "/card --driving -1", 2},
         {"make-card /proc/no-card-here --duration 1", 1},
-        {"make-card " + folder + "/card --driving 1 --event 0 --parking 0 --user 0 --duration 1 --one-camera", 0},
+        {"make-card " + folder +
+             "/card --driving 1 --event 0 --parking 0 --user 0 --duration 1 --one-camera",
+         0},
     };
     for (const Case& c : cases) {
         const ToolRun r = RunTool(c.args);

@@ -19,7 +19,10 @@ struct Yuv {
     int width, height;
     std::vector<uint8_t> y, u, v;
     Yuv(int w, int h)
-        : width(w), height(h), y(size_t(w) * h, 90), u(size_t(w / 2) * (h / 2), 140),
+        : width(w),
+          height(h),
+          y(size_t(w) * h, 90),
+          u(size_t(w / 2) * (h / 2), 140),
           v(size_t(w / 2) * (h / 2), 120) {}
 };
 
@@ -63,7 +66,8 @@ TEST_P(PatternAtScale, ReadsIndexAndCameraDirectlyAndThroughJpeg) {
     const Scale s = GetParam();
     for (int camera : {0, 1}) {
         for (int index : {0, 1, 29, 30, 1234, 5399, 10799, kFramePatternMaxIndex}) {
-            const CPixImage shown = ToBgr(Draw(s.sourceW, s.sourceH, index, camera), s.shownW, s.shownH);
+            const CPixImage shown =
+                ToBgr(Draw(s.sourceW, s.sourceH, index, camera), s.shownW, s.shownH);
             const FrameMark mark = ReadFramePattern(shown);
             EXPECT_EQ(mark.frameIndex, index) << "camera " << camera;
             EXPECT_EQ(mark.camera, camera) << "index " << index;
@@ -109,7 +113,8 @@ TEST(FramePattern, SurvivesBrightnessAndContrastSettings) {
         for (int y = 0; y < image.Height(); ++y)
             for (int x = 0; x < image.Width() * 3; ++x) {
                 uint8_t& p = image.Row(y)[x];
-                p = static_cast<uint8_t>(std::clamp(static_cast<int>(p * l.gain) + l.offset, 0, 255));
+                p = static_cast<uint8_t>(
+                    std::clamp(static_cast<int>(p * l.gain) + l.offset, 0, 255));
             }
         const FrameMark mark = ReadFramePattern(image);
         EXPECT_EQ(mark.frameIndex, 777) << "gain " << l.gain << " offset " << l.offset;
@@ -148,11 +153,14 @@ TEST(FramePattern, OneWrongCellIsRejectedNotMisread) {
     for (int row = 0; row < kFramePatternRows; ++row) {
         for (int column = 0; column < kFramePatternColumns; ++column) {
             CPixImage bad = good;
-            const int x0 = column * width / kFramePatternColumns, x1 = (column + 1) * width / kFramePatternColumns;
-            const int y0 = row * areaHeight / kFramePatternRows, y1 = (row + 1) * areaHeight / kFramePatternRows;
+            const int x0 = column * width / kFramePatternColumns,
+                      x1 = (column + 1) * width / kFramePatternColumns;
+            const int y0 = row * areaHeight / kFramePatternRows,
+                      y1 = (row + 1) * areaHeight / kFramePatternRows;
             const int cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
             const uint8_t flipped = bad.Row(cy)[cx * 3 + 1] > 128 ? 0 : 255;
-            for (int y = y0; y < y1; ++y) std::fill(bad.Row(y) + x0 * 3, bad.Row(y) + x1 * 3, flipped);
+            for (int y = y0; y < y1; ++y)
+                std::fill(bad.Row(y) + x0 * 3, bad.Row(y) + x1 * 3, flipped);
             const FrameMark mark = ReadFramePattern(bad);
             EXPECT_EQ(mark.frameIndex, -1) << "cell " << column << "," << row;
         }
@@ -161,8 +169,9 @@ TEST(FramePattern, OneWrongCellIsRejectedNotMisread) {
 
 TEST(FramePattern, OutOfRangeIndexIsDrawnClamped) {
     EXPECT_EQ(ReadFramePattern(ToBgr(Draw(320, 180, -5, 0), 320, 180)).frameIndex, 0);
-    EXPECT_EQ(ReadFramePattern(ToBgr(Draw(320, 180, kFramePatternMaxIndex + 10, 0), 320, 180)).frameIndex,
-              kFramePatternMaxIndex);
+    EXPECT_EQ(
+        ReadFramePattern(ToBgr(Draw(320, 180, kFramePatternMaxIndex + 10, 0), 320, 180)).frameIndex,
+        kFramePatternMaxIndex);
 }
 
 }  // namespace

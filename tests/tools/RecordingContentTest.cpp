@@ -172,8 +172,9 @@ double NmeaDegrees(const std::string& text) {
 double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
     const double k = M_PI / 180;
     const double dLat = (lat2 - lat1) * k, dLon = (lon2 - lon1) * k;
-    const double a = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                     std::cos(lat1 * k) * std::cos(lat2 * k) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    const double a =
+        std::sin(dLat / 2) * std::sin(dLat / 2) +
+        std::cos(lat1 * k) * std::cos(lat2 * k) * std::sin(dLon / 2) * std::sin(dLon / 2);
     return 2 * 6371000 * std::asin(std::sqrt(a));
 }
 
@@ -234,9 +235,12 @@ TEST(DriveTrack, SpeedAndCourseAgreeWithSuccessivePositions) {
                                                  NmeaDegrees(b[3]), NmeaDegrees(b[5]));
             // The distance covered lies between what the two reported speeds give (a little
             // slack for the dip of a turn and the rounding of the positions).
-            const double kmhA = std::atof(a[7].c_str()) * 1.852, kmhB = std::atof(b[7].c_str()) * 1.852;
-            EXPECT_GE(metres * 3.6, 0.85 * std::min(kmhA, kmhB) - 1.0) << "seed " << seed << " second " << i;
-            EXPECT_LE(metres * 3.6, 1.05 * std::max(kmhA, kmhB) + 1.0) << "seed " << seed << " second " << i;
+            const double kmhA = std::atof(a[7].c_str()) * 1.852,
+                         kmhB = std::atof(b[7].c_str()) * 1.852;
+            EXPECT_GE(metres * 3.6, 0.85 * std::min(kmhA, kmhB) - 1.0)
+                << "seed " << seed << " second " << i;
+            EXPECT_LE(metres * 3.6, 1.05 * std::max(kmhA, kmhB) + 1.0)
+                << "seed " << seed << " second " << i;
             fastest = std::max(fastest, std::atof(b[7].c_str()) * 1.852);
             if (metres > 5) {
                 const double k = M_PI / 180;
@@ -244,7 +248,8 @@ TEST(DriveTrack, SpeedAndCourseAgreeWithSuccessivePositions) {
                 const double dLon = (NmeaDegrees(b[5]) - NmeaDegrees(a[5])) * k;
                 double bearing = std::atan2(std::sin(dLon) * std::cos(lat2),
                                             std::cos(lat1) * std::sin(lat2) -
-                                                std::sin(lat1) * std::cos(lat2) * std::cos(dLon)) / k;
+                                                std::sin(lat1) * std::cos(lat2) * std::cos(dLon)) /
+                                 k;
                 const double course = (std::atof(a[8].c_str()) + std::atof(b[8].c_str())) / 2;
                 double diff = std::fmod(std::abs(bearing - course) + 360, 360);
                 diff = std::min(diff, 360 - diff);
@@ -291,9 +296,9 @@ TEST(DriveTrack, ReceiverTimeIsNineHoursBehindTheDashcamClock) {
         const char* date;
     } cases[] = {
         {2026, 3, 14, 18, 25, 9, 0, "092509.000", "140326"},
-        {2026, 3, 1, 5, 0, 0, 0, "200000.000", "280226"},   // previous day, previous month
-        {2024, 3, 1, 8, 59, 59, 0, "235959.000", "290224"},  // leap day
-        {2027, 1, 1, 3, 0, 0, 0, "180000.000", "311226"},   // previous year
+        {2026, 3, 1, 5, 0, 0, 0, "200000.000", "280226"},     // previous day, previous month
+        {2024, 3, 1, 8, 59, 59, 0, "235959.000", "290224"},   // leap day
+        {2027, 1, 1, 3, 0, 0, 0, "180000.000", "311226"},     // previous year
         {2026, 3, 14, 8, 59, 58, 3, "000001.000", "140326"},  // the fix crosses midnight UTC
     };
     for (const Case& c : cases) {
@@ -323,8 +328,10 @@ TEST(DriveTrack, ColdStartReportsNoFixFirst) {
 }
 
 TEST(Nmea, ChecksumIsXorBetweenDollarAndStar) {
-    EXPECT_EQ(NmeaChecksum("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"), "6A");
-    EXPECT_EQ(NmeaChecksum("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"), "6A");
+    EXPECT_EQ(NmeaChecksum("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"),
+              "6A");
+    EXPECT_EQ(NmeaChecksum("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"),
+              "6A");
     EXPECT_EQ(NmeaChecksum("$"), "00");
 }
 

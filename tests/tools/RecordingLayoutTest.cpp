@@ -121,8 +121,10 @@ TEST_F(TwoCameraRecording, ChunksComeInTimeOrder) {
             startMs = audioSamples * 1000 / 8000;
             audioSamples += c.size / 2;
         } else if (c.id == "03tx") {
-            if (c.payload[0] == 'G') startMs = 1000 * gps++;
-            else startMs = 100 * gsensor++;
+            if (c.payload[0] == 'G')
+                startMs = 1000 * gps++;
+            else
+                startMs = 100 * gsensor++;
         }
         if (startMs >= 0) {
             // front frames written so far: the next frame is `front`, due at front*1000/30 ms.
@@ -165,7 +167,8 @@ void ExpectRecorderAccessUnits(const AviFile& f, int keyInterval) {
         if (!c.id.ends_with("dc")) continue;
         const int n = frameNumber[c.id]++;
         ASSERT_GE(c.size, 5u);
-        EXPECT_EQ(std::vector<uint8_t>(c.payload, c.payload + 4), (std::vector<uint8_t>{0, 0, 0, 1}))
+        EXPECT_EQ(std::vector<uint8_t>(c.payload, c.payload + 4),
+                  (std::vector<uint8_t>{0, 0, 0, 1}))
             << c.id << " frame " << n;
         EXPECT_EQ(c.payload[4], n % keyInterval == 0 ? 0x67 : 0x41) << c.id << " frame " << n;
         for (uint32_t i = 0; i + 3 < c.size; ++i) {
@@ -202,7 +205,9 @@ struct VariantCase {
     std::vector<std::string> ids;
 };
 
-void PrintTo(const VariantCase& v, std::ostream* os) { *os << v.name; }
+void PrintTo(const VariantCase& v, std::ostream* os) {
+    *os << v.name;
+}
 
 class RecordingVariant : public ::testing::TestWithParam<VariantCase> {};
 

@@ -48,7 +48,9 @@ void PutU32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-AviWriter::~AviWriter() { Abandon(); }
+AviWriter::~AviWriter() {
+    Abandon();
+}
 
 bool AviWriter::Fail(const std::string& message, std::string* error) {
     if (error) *error = message;
@@ -103,7 +105,8 @@ void AviWriter::WriteHeader() {
     }
     const uint32_t frontFrames = m_counts[0].chunks;
     const uint32_t durationMs =
-        front.frameRate > 0 ? static_cast<uint32_t>(uint64_t(frontFrames) * 1000 / front.frameRate) : 0;
+        front.frameRate > 0 ? static_cast<uint32_t>(uint64_t(frontFrames) * 1000 / front.frameRate)
+                            : 0;
 
     b.FourCC("RIFF");
     size_t riff = b.SizeSlot();
@@ -115,19 +118,19 @@ void AviWriter::WriteHeader() {
     b.U32(kMainHeaderSize);
     b.U32(front.frameRate > 0 ? 1000000u / front.frameRate : 0);  // dwMicroSecPerFrame
     b.U32(durationMs > 0 ? static_cast<uint32_t>(totalBytes * 1000 / durationMs) : 0);
-    b.U32(0);                                   // dwPaddingGranularity
-    b.U32(kAviHasIndex | kAviIsInterleaved);    // dwFlags
-    b.U32(frontFrames);                         // dwTotalFrames
-    b.U32(0);                                   // dwInitialFrames
+    b.U32(0);                                 // dwPaddingGranularity
+    b.U32(kAviHasIndex | kAviIsInterleaved);  // dwFlags
+    b.U32(frontFrames);                       // dwTotalFrames
+    b.U32(0);                                 // dwInitialFrames
     b.U32(streams);
-    b.U32(largest + 8);                         // dwSuggestedBufferSize
+    b.U32(largest + 8);  // dwSuggestedBufferSize
     b.U32(front.width);
     b.U32(front.height);
     for (int i = 0; i < 4; ++i) b.U32(0);
 
     auto streamHeader = [&](const char* type, const char* handler, uint32_t scale, uint32_t rate,
-                            uint32_t length, uint32_t bufferSize, uint32_t sampleSize,
-                            int width, int height) {
+                            uint32_t length, uint32_t bufferSize, uint32_t sampleSize, int width,
+                            int height) {
         b.FourCC("strh");
         b.U32(kStreamHeaderSize);
         b.FourCC(type);
@@ -223,7 +226,8 @@ bool AviWriter::WriteChunk(const char id[4], const uint8_t* data, size_t size, u
     std::memcpy(header, id, 4);
     PutU32(header + 4, static_cast<uint32_t>(size));
     static const uint8_t kPad = 0;
-    bool ok = fwrite(header, 1, 8, m_file) == 8 && (size == 0 || fwrite(data, 1, size, m_file) == size) &&
+    bool ok = fwrite(header, 1, 8, m_file) == 8 &&
+              (size == 0 || fwrite(data, 1, size, m_file) == size) &&
               (padded == size || fwrite(&kPad, 1, 1, m_file) == 1);
     if (!ok) {
         m_writeFailed = true;
@@ -267,7 +271,8 @@ bool AviWriter::WriteText(const uint8_t* data, size_t size) {
 
 bool AviWriter::Finish(bool writeIndex, std::string* error) {
     if (!m_file) return Fail("no recording is open", error);
-    if (m_writeFailed) return Fail("cannot write " + m_tempPath + " (disk full or too large)", error);
+    if (m_writeFailed)
+        return Fail("cannot write " + m_tempPath + " (disk full or too large)", error);
     const uint64_t moviEnd = m_position;
     bool ok = true;
     if (writeIndex) {
@@ -275,7 +280,8 @@ bool AviWriter::Finish(bool writeIndex, std::string* error) {
         std::memcpy(header, "idx1", 4);
         PutU32(header + 4, static_cast<uint32_t>(m_index.size()));
         ok = fwrite(header, 1, 8, m_file) == 8 &&
-             (m_index.empty() || fwrite(m_index.data(), 1, m_index.size(), m_file) == m_index.size());
+             (m_index.empty() ||
+              fwrite(m_index.data(), 1, m_index.size(), m_file) == m_index.size());
         m_position += 8 + m_index.size();
     }
     WriteHeader();

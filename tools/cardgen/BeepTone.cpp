@@ -14,6 +14,7 @@ void FillBeepPcm(int64_t firstSample, int count, int sampleRate, int16_t* out) {
         }
         // Half a sample of phase keeps every tone sample well away from zero (at 8 kHz the
         // samples are +-0.38 and +-0.92 of the amplitude), so the tone's edges are exact.
-        out[i] = static_cast<int16_t>(std::lround(kBeepAmplitude * std::sin(step * (inSecond + 0.5))));
+        out[i] =
+            static_cast<int16_t>(std::lround(kBeepAmplitude * std::sin(step * (inSecond + 0.5))));
     }
 }

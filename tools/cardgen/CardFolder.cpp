@@ -105,7 +105,8 @@ bool WriteCard(const std::string& folder, const CardOptions& options, std::strin
     std::error_code ec;
     for (const char* sub : {"DRIVING", "EVENT", "PARKING", "USER", "SETTING"}) {
         fs::create_directories(root / sub, ec);
-        if (ec) return Reject(error, "cannot create " + (root / sub).string() + ": " + ec.message());
+        if (ec)
+            return Reject(error, "cannot create " + (root / sub).string() + ": " + ec.message());
     }
 
     RecordingOptions base;
@@ -115,7 +116,8 @@ bool WriteCard(const std::string& folder, const CardOptions& options, std::strin
         base.frontHeight = 1080;
     }
     base.rearCamera = !options.oneCamera;
-    const CivilTime firstStart{base.year, base.month, base.day, base.hour, base.minute, base.second};
+    const CivilTime firstStart{base.year, base.month,  base.day,
+                               base.hour, base.minute, base.second};
     // Recordings follow one another a recording length apart, driving first, then the
     // others in category order, each with its own route.
     int64_t start = SecondsFromCivil(firstStart);
@@ -135,6 +137,6 @@ bool WriteCard(const std::string& folder, const CardOptions& options, std::strin
             if (!WriteRecording(path.string(), o, error)) return false;
         }
     }
-    return WriteTextFile(root / "SETTING" / "blackbox.cfg", BlackboxConfigText(CivilFromSeconds(start)),
-                         error);
+    return WriteTextFile(root / "SETTING" / "blackbox.cfg",
+                         BlackboxConfigText(CivilFromSeconds(start)), error);
 }

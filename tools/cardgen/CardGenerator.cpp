@@ -32,12 +32,14 @@ bool ValidSize(int width, int height) {
 bool CheckOptions(const RecordingOptions& o, std::string* error) {
     if (o.durationSec < 1 || o.durationSec > kMaxDurationSec)
         return Reject(error, "duration must be 1 to 3600 seconds");
-    if (!ValidSize(o.frontWidth, o.frontHeight) || (o.rearCamera && !ValidSize(o.rearWidth, o.rearHeight)))
+    if (!ValidSize(o.frontWidth, o.frontHeight) ||
+        (o.rearCamera && !ValidSize(o.rearWidth, o.rearHeight)))
         return Reject(error, "picture sizes must be even and 16 to 4096 pixels");
     if (o.frameRate < 1 || o.frameRate > 120) return Reject(error, "frame rate must be 1 to 120");
     if (o.keyFrameInterval < 1 || o.keyFrameInterval > 600)
         return Reject(error, "key frame interval must be 1 to 600 frames");
-    if (o.encoderThreads < 1 || o.encoderThreads > 16) return Reject(error, "encoder threads must be 1 to 16");
+    if (o.encoderThreads < 1 || o.encoderThreads > 16)
+        return Reject(error, "encoder threads must be 1 to 16");
     if (o.crf < 0 || o.crf > 51) return Reject(error, "crf must be 0 to 51");
     if (o.noFixSeconds < 0) return Reject(error, "no-fix seconds cannot be negative");
     if (o.audio && (o.audioRate < 1000 || o.audioRate > 48000))
@@ -122,7 +124,8 @@ private:
                 const int expected = f.keyFrame ? kNalSps : kNalSlice;
                 if (f.index != m_nextFrame || f.firstNalType != expected)
                     return Fail(error, "the encoder's output is not in the recorder's form");
-                if (!m_avi.WriteVideo(static_cast<int>(c), f.data.data(), f.data.size(), f.keyFrame))
+                if (!m_avi.WriteVideo(static_cast<int>(c), f.data.data(), f.data.size(),
+                                      f.keyFrame))
                     return Fail(error, "cannot write the recording (disk full?)");
                 m_cameras[c].pending.pop_front();
             }

@@ -22,12 +22,12 @@ struct RecordingOptions {
     int rearWidth = 640;
     int rearHeight = 360;
     bool rearCamera = true;
-    int frameRate = 30;        // both cameras
+    int frameRate = 30;         // both cameras
     int keyFrameInterval = 30;  // frames
     int audioRate = 8000;       // 16-bit mono PCM
     bool audio = true;
-    bool telemetry = true;     // GPS fix every second and G-sensor samples
-    bool writeIndex = true;    // false: the file ends after the movie list (as after power loss)
+    bool telemetry = true;   // GPS fix every second and G-sensor samples
+    bool writeIndex = true;  // false: the file ends after the movie list (as after power loss)
     // Recording start, local time of the dashcam (it stores UTC + 9 h in its GPS fixes).
     int year = 2026, month = 3, day = 14, hour = 18, minute = 25, second = 9;
     // Where the drive starts; the route moves on from here.
@@ -46,12 +46,12 @@ struct RecordingOptions {
 bool WriteRecording(const std::string& path, const RecordingOptions& options, std::string* error);
 
 struct CardOptions {
-    int drivingCount = 3;   // recordings in DRIVING
+    int drivingCount = 3;  // recordings in DRIVING
     int eventCount = 1;
     int parkingCount = 1;
     int userCount = 1;
     int durationSec = 20;
-    bool fullHd = false;    // 1920x1080 front instead of 1280x720
+    bool fullHd = false;     // 1920x1080 front instead of 1280x720
     bool oneCamera = false;  // no rear camera (names end in N)
 };
 

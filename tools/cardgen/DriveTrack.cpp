@@ -127,11 +127,11 @@ DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSec
             const double metres = (speed + s.speedKmh) / 2 / 3.6 * kStepSec;
             const double course = plan.Course(t - kStepSec / 2) * M_PI / 180;
             s.latitude += metres * std::cos(course) / kMetresPerDegree;
-            s.longitude += metres * std::sin(course) /
-                           (kMetresPerDegree * std::cos(s.latitude * M_PI / 180));
+            s.longitude +=
+                metres * std::sin(course) / (kMetresPerDegree * std::cos(s.latitude * M_PI / 180));
         }
-        const double forward = (plan.Speed(t + kStepSec / 2) - plan.Speed(t - kStepSec / 2)) /
-                               3.6 / kStepSec;
+        const double forward =
+            (plan.Speed(t + kStepSec / 2) - plan.Speed(t - kStepSec / 2)) / 3.6 / kStepSec;
         const double turnRate = (plan.Course(t + kStepSec / 2) - plan.Course(t - kStepSec / 2));
         const double wrapped = std::remainder(turnRate, 360.0) * M_PI / 180 / kStepSec;
         const double sideways = speed / 3.6 * wrapped;

@@ -50,7 +50,9 @@ int Edge(int extent, int part, int parts, bool even) {
 
 }  // namespace
 
-int FramePatternHeight(int height) { return height * 3 / 5; }
+int FramePatternHeight(int height) {
+    return height * 3 / 5;
+}
 
 void DrawFramePattern(uint8_t* y, int yStride, uint8_t* u, int uStride, uint8_t* v, int vStride,
                       int width, int height, int frameIndex, int camera) {
@@ -81,8 +83,10 @@ void DrawFramePattern(uint8_t* y, int yStride, uint8_t* u, int uStride, uint8_t*
             if (!u || !v) continue;
             const int cx0 = x0 / 2, cx1 = (x1 + 1) / 2;
             for (int line = y0 / 2; line < y1 / 2; ++line) {
-                std::memset(u + static_cast<size_t>(line) * uStride + cx0, kChromaNeutral, cx1 - cx0);
-                std::memset(v + static_cast<size_t>(line) * vStride + cx0, kChromaNeutral, cx1 - cx0);
+                std::memset(u + static_cast<size_t>(line) * uStride + cx0, kChromaNeutral,
+                            cx1 - cx0);
+                std::memset(v + static_cast<size_t>(line) * vStride + cx0, kChromaNeutral,
+                            cx1 - cx0);
             }
         }
     }
@@ -158,6 +162,10 @@ FrameMark ReadPattern(const CPixImgBase& image, bool mirrored) {
 
 }  // namespace
 
-FrameMark ReadFramePattern(const CPixImgBase& image) { return ReadPattern(image, false); }
+FrameMark ReadFramePattern(const CPixImgBase& image) {
+    return ReadPattern(image, false);
+}
 
-FrameMark ReadFramePatternMirrored(const CPixImgBase& image) { return ReadPattern(image, true); }
+FrameMark ReadFramePatternMirrored(const CPixImgBase& image) {
+    return ReadPattern(image, true);
+}

@@ -86,7 +86,8 @@ bool H264Encoder::Open(const H264EncoderSettings& s, std::string* error) {
     av_opt_set(c->priv_data, "tune", "zerolatency", 0);
     av_opt_set_int(c->priv_data, "crf", s.crf, 0);
     av_opt_set(c->priv_data, "x264-params",
-               "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:annexb=1", 0);
+               "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:annexb=1",
+               0);
     int rc = avcodec_open2(c, codec, nullptr);
     if (rc < 0) {
         if (error) *error = "cannot open libx264: " + AvError(rc);
