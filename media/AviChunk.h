@@ -49,8 +49,7 @@ inline AviChunkKind ClassifyChunk(const char* id) {
     const bool digits = id[0] >= '0' && id[0] <= '9' && id[1] >= '0' && id[1] <= '9';
     if (!digits) return AviChunkKind::Other;
     if (id[2] == 'd' && id[3] == 'c') {
-        return (id[0] == '0' && id[1] == '0') ? AviChunkKind::FrontVideo
-                                               : AviChunkKind::RearVideo;
+        return (id[0] == '0' && id[1] == '0') ? AviChunkKind::FrontVideo : AviChunkKind::RearVideo;
     }
     if (id[2] == 'w' && id[3] == 'b') return AviChunkKind::Audio;
     if (id[2] == 't' && id[3] == 'x') return AviChunkKind::Text;

@@ -32,21 +32,25 @@ constexpr int kChunkHeaderBytes = 8;
 // starts with (16-bit mono 8000 Hz), so a silent first recording does not reopen the output.
 void SetDefaultAudioFormat(uint8_t* slot) {
     const uint8_t kDefault[kAudioFormatBytes] = {
-        1, 0,                  // PCM
-        1, 0,                  // mono
-        0x40, 0x1F, 0, 0,      // 8000 samples a second
-        0x80, 0x3E, 0, 0,      // 16000 bytes a second
-        2, 0,                  // block align
-        16, 0,                 // bits per sample
+        1,    0,           // PCM
+        1,    0,           // mono
+        0x40, 0x1F, 0, 0,  // 8000 samples a second
+        0x80, 0x3E, 0, 0,  // 16000 bytes a second
+        2,    0,           // block align
+        16,   0,           // bits per sample
     };
     std::memcpy(slot, kDefault, sizeof kDefault);
 }
 
 }  // namespace
 
-CAVIExtractor::CAVIExtractor() { SetDefaultAudioFormat(m_audioFormat); }
+CAVIExtractor::CAVIExtractor() {
+    SetDefaultAudioFormat(m_audioFormat);
+}
 
-CAVIExtractor::~CAVIExtractor() { CloseFile(); }
+CAVIExtractor::~CAVIExtractor() {
+    CloseFile();
+}
 
 int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
     if (info != nullptr) BuildIndex(path, info);
@@ -67,7 +71,9 @@ int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
     return movieSize;
 }
 
-void CAVIExtractor::CloseFile() { m_file.Close(); }
+void CAVIExtractor::CloseFile() {
+    m_file.Close();
+}
 
 int32_t CAVIExtractor::ParseHeader() {
     char id[4];
@@ -308,11 +314,17 @@ void CAVIExtractor::GetAudioFormat(int32_t* bits, int32_t* rate) {
     }
 }
 
-size_t CAVIExtractor::Read(void* buffer, size_t length) { return m_file.Read(buffer, length); }
+size_t CAVIExtractor::Read(void* buffer, size_t length) {
+    return m_file.Read(buffer, length);
+}
 
-int CAVIExtractor::Seek(int64_t offset, int origin) { return m_file.Seek(offset, origin); }
+int CAVIExtractor::Seek(int64_t offset, int origin) {
+    return m_file.Seek(offset, origin);
+}
 
-int64_t CAVIExtractor::Tell() { return m_file.Tell(); }
+int64_t CAVIExtractor::Tell() {
+    return m_file.Tell();
+}
 
 int32_t CAVIExtractor::SeekToSecond(int32_t second) {
     if (m_framePositions.empty() || second < 0) return -1;

@@ -40,9 +40,12 @@ void WriteContainerFields(JsonWriter& j, CAVIExtractor& reader, const MediaInfo&
     for (int stream = 0; stream < 2; ++stream) {
         const VideoSizeRec size = reader.GetVideoSize(nullptr, stream);
         j.BeginObject()
-            .Key("width").Int(size.width)
-            .Key("height").Int(size.height)
-            .Key("frame_rate").Int(reader.GetFrameRate(stream))
+            .Key("width")
+            .Int(size.width)
+            .Key("height")
+            .Int(size.height)
+            .Key("frame_rate")
+            .Int(reader.GetFrameRate(stream))
             .EndObject();
     }
     j.EndArray();
@@ -101,7 +104,13 @@ int RunChunks(const std::vector<std::string>& args) {
         const int64_t pos = reader.SkipChunk(id, &size);
         if (pos < 0) break;
         JsonWriter j;
-        j.BeginObject().Key("pos").Int(pos).Key("id").String(PrintableId(id)).Key("size").UInt(size)
+        j.BeginObject()
+            .Key("pos")
+            .Int(pos)
+            .Key("id")
+            .String(PrintableId(id))
+            .Key("size")
+            .UInt(size)
             .EndObject();
         puts(j.Text().c_str());
     }

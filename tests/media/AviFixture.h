@@ -19,8 +19,12 @@ inline void Put16(Bytes& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));
 }
-inline void PutFourCC(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
-inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+inline void PutFourCC(Bytes& b, const char* id) {
+    b.insert(b.end(), id, id + 4);
+}
+inline void Append(Bytes& b, const Bytes& more) {
+    b.insert(b.end(), more.begin(), more.end());
+}
 inline void Patch32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -44,7 +48,9 @@ inline Bytes List(const char* type, const std::vector<Bytes>& items) {
     return Chunk("LIST", body);
 }
 
-inline Bytes MainHeader(uint32_t size = 56) { return Chunk("avih", Bytes(size, 0)); }
+inline Bytes MainHeader(uint32_t size = 56) {
+    return Chunk("avih", Bytes(size, 0));
+}
 
 inline Bytes StreamHeader(const char* type, uint32_t dwRate, uint32_t size = 56) {
     Bytes h(size, 0);
@@ -106,9 +112,9 @@ struct Layout {
 
 struct Built {
     Bytes bytes;
-    int64_t moviPos = 0;      // position of the "movi" type
-    uint32_t movieSize = 0;   // the movie list's stated size
-    int64_t idx1Pos = -1;     // position of the idx1 chunk header
+    int64_t moviPos = 0;                  // position of the "movi" type
+    uint32_t movieSize = 0;               // the movie list's stated size
+    int64_t idx1Pos = -1;                 // position of the idx1 chunk header
     std::vector<int64_t> chunkPositions;  // header position of each movie chunk
 };
 

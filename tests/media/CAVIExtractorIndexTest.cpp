@@ -50,8 +50,11 @@ std::string ChunkIdAt(CAVIExtractor& reader) {
 TEST(CAVIExtractorIndex, Idx1CountsFrontAndRearFramesOnly) {
     Layout l;
     l.headerItems = DashcamHeader();
-    l.movie = {{"00dc", Bytes(10, 0)}, {"01dc", Bytes(10, 0)}, {"02dc", Bytes(10, 0)},
-               {"01wb", Bytes(10, 0)}, {"02tx", Bytes(10, 0)}};
+    l.movie = {{"00dc", Bytes(10, 0)},
+               {"01dc", Bytes(10, 0)},
+               {"02dc", Bytes(10, 0)},
+               {"01wb", Bytes(10, 0)},
+               {"02tx", Bytes(10, 0)}};
     const Built built = Build(l);
     const std::string path = WriteBytes("index_counts.avi", built.bytes);
 
@@ -122,7 +125,8 @@ TEST(CAVIExtractorIndex, RecordingWithoutIndexGetsTheSameIndexRebuilt) {
     MediaInfo expected, rebuilt;
     ASSERT_TRUE(reader.BuildIndex(WriteBytes("indexed.avi", withIndex.bytes).c_str(), &expected));
     ASSERT_EQ(reader.GetIndexSource(), AviIndexSource::Idx1);
-    ASSERT_TRUE(reader.BuildIndex(WriteBytes("unindexed.avi", withoutIndex.bytes).c_str(), &rebuilt));
+    ASSERT_TRUE(
+        reader.BuildIndex(WriteBytes("unindexed.avi", withoutIndex.bytes).c_str(), &rebuilt));
     EXPECT_EQ(reader.GetIndexSource(), AviIndexSource::Rebuilt);
     EXPECT_EQ(rebuilt.frontFrameCount, expected.frontFrameCount);
     EXPECT_EQ(rebuilt.rearFrameCount, expected.rearFrameCount);

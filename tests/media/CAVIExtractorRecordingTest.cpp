@@ -127,11 +127,20 @@ TEST_F(CAVIExtractorRecording, ChunksReadInOrderMatchTheIndex) {
     int rear = 0, audio = 0, text = 0;
     for (const Chunk& c : chunks) {
         switch (ClassifyChunk(c.id.c_str())) {
-            case AviChunkKind::FrontVideo: front.push_back(c.position); break;
-            case AviChunkKind::RearVideo: ++rear; break;
-            case AviChunkKind::Audio: ++audio; break;
-            case AviChunkKind::Text: ++text; break;
-            case AviChunkKind::Other: break;
+            case AviChunkKind::FrontVideo:
+                front.push_back(c.position);
+                break;
+            case AviChunkKind::RearVideo:
+                ++rear;
+                break;
+            case AviChunkKind::Audio:
+                ++audio;
+                break;
+            case AviChunkKind::Text:
+                ++text;
+                break;
+            case AviChunkKind::Other:
+                break;
         }
     }
     EXPECT_EQ(front, reader.FramePositions());
@@ -182,7 +191,8 @@ TEST_F(CAVIExtractorRecording, CutOffCopyKeepsTheFramesBeforeTheCut) {
     ASSERT_EQ(all.size(), 150u);
 
     // Cut 7 bytes into front frame 100's payload: frames 0..99 remain whole.
-    const std::string cut = CopyPrefix(s_indexed, "5s_cut.avi", static_cast<uintmax_t>(all[100] + 15));
+    const std::string cut =
+        CopyPrefix(s_indexed, "5s_cut.avi", static_cast<uintmax_t>(all[100] + 15));
     MediaInfo info;
     ASSERT_GT(reader.OpenFile(cut.c_str(), &info), 0);
     EXPECT_EQ(reader.GetIndexSource(), AviIndexSource::Rebuilt);

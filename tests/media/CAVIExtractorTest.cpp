@@ -124,16 +124,16 @@ INSTANTIATE_TEST_SUITE_P(
                       {MainHeader(), VideoStream(1280, 720, 30000), VideoStream(640, 360, 30000),
                        AudioStream(22050, 16), TextStream()},
                       {kOddJunk, List("INFO", {Chunk("ISFT", Bytes(9, 'x'))}), kJunk}},
-        HeaderVariant{"strn_vprp_in_stream_list",
-                      {MainHeader(), VideoStream(1280, 720, 30000, {kStrn, kVprp}),
-                       VideoStream(640, 360, 30000, {kOddStrn}), AudioStream(22050, 16),
-                       TextStream()},
-                      {}},
-        HeaderVariant{"odml_list",
-                      {MainHeader(), VideoStream(1280, 720, 30000), VideoStream(640, 360, 30000),
-                       AudioStream(22050, 16), TextStream(),
-                       List("odml", {Chunk("dmlh", Bytes(248, 0))})},
-                      {}}),
+        HeaderVariant{
+            "strn_vprp_in_stream_list",
+            {MainHeader(), VideoStream(1280, 720, 30000, {kStrn, kVprp}),
+             VideoStream(640, 360, 30000, {kOddStrn}), AudioStream(22050, 16), TextStream()},
+            {}},
+        HeaderVariant{
+            "odml_list",
+            {MainHeader(), VideoStream(1280, 720, 30000), VideoStream(640, 360, 30000),
+             AudioStream(22050, 16), TextStream(), List("odml", {Chunk("dmlh", Bytes(248, 0))})},
+            {}}),
     [](const ::testing::TestParamInfo<HeaderVariant>& info) { return info.param.name; });
 
 // Every header the reader cannot trust is refused with 0 and leaves nothing open.
@@ -162,7 +162,8 @@ std::vector<RejectedHeader> RejectedHeaders() {
     rows.push_back({"main_header_55", withHeader({MainHeader(55), VideoStream(1, 1, 30000)})});
     rows.push_back({"stream_header_57",
                     withHeader({MainHeader(), List("strl", {StreamHeader("vids", 30000, 57)})})});
-    rows.push_back({"video_format_44", withHeader({MainHeader(), VideoStream(1, 1, 30000, {}, 44)})});
+    rows.push_back(
+        {"video_format_44", withHeader({MainHeader(), VideoStream(1, 1, 30000, {}, 44)})});
     rows.push_back({"audio_format_18", withHeader({MainHeader(), AudioStream(8000, 16, 18)})});
     rows.push_back({"negative_width", withHeader({MainHeader(), VideoStream(-1280, 720, 30000)})});
     rows.push_back({"negative_height", withHeader({MainHeader(), VideoStream(1280, -720, 30000)})});
@@ -177,8 +178,9 @@ std::vector<RejectedHeader> RejectedHeaders() {
 
     rows.push_back({"junk_runs_past_end",
                     withHeader({MainHeader(), ChunkSized("JUNK", 0xFFFFFFFFu, Bytes(4, 0))})});
-    rows.push_back({"nested_lists",
-                    withHeader({List("LIST", {List("LIST", {List("LIST", {List("LIST", {})})})})})});
+    rows.push_back(
+        {"nested_lists",
+         withHeader({List("LIST", {List("LIST", {List("LIST", {List("LIST", {})})})})})});
 
     Layout noMovie = DashcamLayout(1);
     Bytes header = Build(noMovie).bytes;
@@ -305,8 +307,8 @@ TEST(CAVIExtractorChunks, ReadsEveryChunkInFileOrderThenTheIndexThenStops) {
         EXPECT_EQ(reader.ParseMedia(id, buffer.data(), &size), built.chunkPositions[i]);
         EXPECT_EQ(std::string(id, 4), l.movie[i].id);
         ASSERT_EQ(size, static_cast<int32_t>(l.movie[i].payload.size()));
-        EXPECT_TRUE(std::equal(l.movie[i].payload.begin(), l.movie[i].payload.end(),
-                               buffer.begin()));
+        EXPECT_TRUE(
+            std::equal(l.movie[i].payload.begin(), l.movie[i].payload.end(), buffer.begin()));
     }
     const ReadChunk index = NextChunk(reader);
     EXPECT_EQ(index.position, built.idx1Pos);

@@ -43,12 +43,11 @@ TEST(CAVIExtractorTool, InfoReportsHeaderAndIndex) {
     const Built built = Build(l);
     const ToolRun info = RunTool("info " + WriteBytes("tool_info.avi", built.bytes));
     EXPECT_EQ(info.status, 0);
-    EXPECT_EQ(info.out,
-              "{\"accepted\": true, \"movie_size\": " + std::to_string(built.movieSize) +
-                  ", \"video\": [{\"width\": 1280, \"height\": 720, \"frame_rate\": 30}, "
-                  "{\"width\": 640, \"height\": 360, \"frame_rate\": 30}], "
-                  "\"audio\": {\"bits\": 16, \"rate\": 8000}, \"front_frames\": 60, "
-                  "\"rear_frames\": 60, \"index\": \"idx1\"}\n");
+    EXPECT_EQ(info.out, "{\"accepted\": true, \"movie_size\": " + std::to_string(built.movieSize) +
+                            ", \"video\": [{\"width\": 1280, \"height\": 720, \"frame_rate\": 30}, "
+                            "{\"width\": 640, \"height\": 360, \"frame_rate\": 30}], "
+                            "\"audio\": {\"bits\": 16, \"rate\": 8000}, \"front_frames\": 60, "
+                            "\"rear_frames\": 60, \"index\": \"idx1\"}\n");
 
     l.index = IndexKind::None;
     const ToolRun rebuilt = RunTool("info " + WriteBytes("tool_info_noindex.avi", Build(l).bytes));
@@ -107,11 +106,18 @@ TEST(CAVIExtractorTool, ExitStatusTellsRejectedFromWrongUsage) {
         int status;
     };
     const Row rows[] = {
-        {"info " + bad, 1},          {"info " + missing, 1},       {"chunks " + bad, 1},
-        {"seek " + bad + " 0", 1},   {"info", 2},                  {"info " + good + " x", 2},
-        {"chunks", 2},               {"chunks " + good + " --limit", 2},
-        {"chunks " + good + " --limit -1", 2},                     {"seek " + good, 2},
-        {"seek " + good + " one", 2}, {"seek " + good + " 99999999999", 2},
+        {"info " + bad, 1},
+        {"info " + missing, 1},
+        {"chunks " + bad, 1},
+        {"seek " + bad + " 0", 1},
+        {"info", 2},
+        {"info " + good + " x", 2},
+        {"chunks", 2},
+        {"chunks " + good + " --limit", 2},
+        {"chunks " + good + " --limit -1", 2},
+        {"seek " + good, 2},
+        {"seek " + good + " one", 2},
+        {"seek " + good + " 99999999999", 2},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(RunTool(row.args).status, row.status) << row.args;
