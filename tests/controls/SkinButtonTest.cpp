@@ -71,6 +71,16 @@ TEST_F(SkinButtonTest, ReleasedOutsideNeitherClicksNorToggles) {
     EXPECT_EQ(Shown(), kNormal);
 }
 
+TEST_F(SkinButtonTest, DoubleClickCountsAsTwoClicks) {
+    QSignalSpy commands(button, &CxSkinButton::command);
+    Press(button, {15, 15});
+    Release(button, {15, 15});
+    SendMouse(button, QEvent::MouseButtonDblClick, {15, 15}, Qt::LeftButton, Qt::LeftButton);
+    Release(button, {15, 15});
+    EXPECT_EQ(commands.count(), 2);
+    EXPECT_EQ(button->GetCheck(), 0);
+}
+
 TEST_F(SkinButtonTest, SpaceTogglesLikeAClick) {
     QSignalSpy commands(button, &CxSkinButton::command);
     Key(button, Qt::Key_Space);

@@ -56,15 +56,15 @@ protected:
         }
         struct Skin {
             int id, normal, down, disabled, border;
-            QPoint at;
+            QRect at;
         };
-        for (const Skin& s :
-             {Skin{1100, 475, 476, 477, 0, {649, 246}}, Skin{1099, 448, 449, 450, 0, {810, 246}},
-              Skin{1236, 454, 455, 0, 1, {592, 470}}, Skin{1023, 495, 494, 0, 1, {679, 470}}}) {
+        for (const Skin& s : {Skin{1100, 475, 476, 477, 0, {649, 246, 161, 24}},
+                              Skin{1099, 448, 449, 450, 0, {810, 246, 161, 24}},
+                              Skin{1236, 454, 455, 0, 1, {592, 470, 30, 30}},
+                              Skin{1023, 495, 494, 0, 1, {679, 470, 30, 30}}}) {
             auto* b = new CxSkinButton(&window, s.id, CxSkinButton::kCheckBox);
             b->SetSkin(s.normal, s.down, 0, s.disabled, 0, 0, 0, s.border, 0);
-            b->setGeometry(QRect(s.at, QSize(s.id >= 1236 || s.id == 1023 ? 30 : 161,
-                                             s.id >= 1236 || s.id == 1023 ? 30 : 24)));
+            b->setGeometry(s.at);
         }
         struct Slider {
             int id, channel, active, min, max, pos;
