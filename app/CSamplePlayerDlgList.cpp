@@ -58,7 +58,7 @@ void CSamplePlayerDlg::StyleList() {
     m_listFilename->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listFilename->setAllColumnsShowFocus(true);
     m_listFilename->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listFilename->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listFilename->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // White rows on black; the selection stays visible when the list loses the focus.
     m_listFilename->setStyleSheet(QStringLiteral(
         "QTreeWidget { background-color: #000000; color: #ffffff; border: 1px solid #3a414b;"
@@ -69,7 +69,10 @@ void CSamplePlayerDlg::StyleList() {
         "  border-right: 1px solid #3a414b; padding: 2px; font-size: 11px; }"
         "QScrollBar:vertical { background: #181d23; width: 10px; }"
         "QScrollBar::handle:vertical { background: #3a414b; min-height: 20px; border-radius: 4px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"));
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar:horizontal { background: #181d23; height: 10px; }"
+        "QScrollBar::handle:horizontal { background: #3a414b; min-width: 20px; border-radius: 4px; }"
+        "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"));
 }
 
 std::string CSamplePlayerDlg::PathCell(int row) const {

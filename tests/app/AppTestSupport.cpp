@@ -1,0 +1,124 @@
+#include "tests/app/AppTestSupport.h"
+
+#include <QThread>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+#include "tools/cardgen/CardGenerator.h"
+
+namespace fs = std::filesystem;
+
+namespace apptest {
+
+namespace {
+
+struct Recording {
+    const char* folder;
+    const char* name;
+    int durationSec;
+    uint32_t seed;
+};
+
+// DRIVING names sort newest first as listed: 182549 (8 s), 182529 (60 s), 182509 (8 s).
+const Recording kRecordings[] = {
+    {"DRIVING", "REC_20260314_182509_D.AVI", 8, 1},
+    {"DRIVING", "REC_20260314_182529_D.AVI", 60, 2},
+    {"DRIVING", "REC_20260314_182549_D.AVI", 8, 3},
+    {"EVENT", "EVENT_20260314_182609_D.AVI", 4, 4},
+    {"USER", "USER_20260314_182629_D.AVI", 4, 5},
+};
+
+bool Generate(const fs::path& folder) {
+    for (const char* category : {"DRIVING", "EVENT", "PARKING", "USER", "SETTING"}) {
+        fs::create_directories(folder / category);
+    }
+    for (const Recording& recording : kRecordings) {
+        RecordingOptions options;
+        options.durationSec = recording.durationSec;
+        options.frontWidth = 320;
+        options.frontHeight = 180;
+        options.rearWidth = 160;
+        options.rearHeight = 90;
+        options.seed = recording.seed;
+        std::string error;
+        if (!WriteRecording((folder / recording.folder / recording.name).string(), options, &error)) {
+            fprintf(stderr, "sample card: %s\n", error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const SampleCard& Card() {
+    static SampleCard card = [] {
+        const fs::path root = fs::path(TARVEX_TEST_DATA_DIR) / "app-card";
+        std::error_code ec;
+        if (!fs::exists(root / "USER" / kRecordings[4].name, ec)) {
+            // Test programs may run side by side: build in a private folder, then rename.
+            const fs::path staging = root.string() + ".tmp-" + std::to_string(getpid());
+            fs::remove_all(staging, ec);
+            if (Generate(staging)) {
+                fs::rename(staging, root, ec);
+                if (ec) fs::remove_all(staging, ec);  // another program won the race
+            }
+        }
+        SampleCard made;
+        made.root = root.string();
+        made.driving[0] = (root / "DRIVING" / kRecordings[2].name).string();
+        made.driving[1] = (root / "DRIVING" / kRecordings[1].name).string();
+        made.driving[2] = (root / "DRIVING" / kRecordings[0].name).string();
+        made.event = (root / "EVENT" / kRecordings[3].name).string();
+        made.user = (root / "USER" / kRecordings[4].name).string();
+        return made;
+    }();
+    return card;
+}
+
+std::string CopyCard(const std::string& name) {
+    const fs::path target = fs::path(TARVEX_TEST_DATA_DIR) / ("app-card-" + name + "-" + std::to_string(getpid()));
+    std::error_code ec;
+    fs::remove_all(target, ec);
+    fs::copy(Card().root, target, fs::copy_options::recursive, ec);
+    return target.string();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void Pump(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+bool TestWindow::RunDriveDialog(std::string* drive) {
+    ++driveDialogs;
+    if (driveAnswer.empty()) return false;
+    *drive = driveAnswer;
+    return true;
+}
+
+bool TestWindow::AskQuit(const QString&, const QString&) {
+    ++quitQuestions;
+    return quitAnswer;
+}
+
+void TestWindow::ShowMessage(const QString& text) {
+    messages << text;
+}
+
+}  // namespace apptest
