@@ -1,49 +1,13 @@
 #include "controls/CBitmapSlider.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <cstdlib>
 
 #include "controls/CMemDC.h"
 #include "controls/DrawTransparent.h"
 #include "res/SkinBitmaps.h"
-
-// ---------------------------------------------------------------------------------------------
-// Notices
-
-namespace {
-
-QEvent::Type RegisteredType(int hint) {
-    // registerEventType hands out the hint itself while it is free, so the notices normally
-    // carry their message numbers as their event types.
-    return static_cast<QEvent::Type>(QEvent::registerEventType(hint));
-}
-
-int64_t Clamp64(int64_t value, int minimum, int maximum) {
-    return std::max<int64_t>(std::min<int64_t>(value, maximum), minimum);
-}
-
-}  // namespace
-
-QEvent::Type SliderNotifyEvent::MovingType() {
-    static const QEvent::Type type = RegisteredType(kMovingMessage);
-    return type;
-}
-
-QEvent::Type SliderNotifyEvent::MovedType() {
-    static const QEvent::Type type = RegisteredType(kMovedMessage);
-    return type;
-}
-
-SliderNotifyEvent::SliderNotifyEvent(int message, int controlId, int position)
-    : QEvent(message == kMovingMessage ? MovingType() : MovedType()),
-      m_nMessage(message == kMovingMessage ? kMovingMessage : kMovedMessage),
-      m_nControlId(controlId),
-      m_nPosition(position) {}
 
 // ---------------------------------------------------------------------------------------------
 // Set-up
@@ -161,7 +125,7 @@ void CBitmapSlider::SetRange(int minimum, int maximum, bool redraw) {
     m_nMin = minimum;
     m_nMax = maximum;
     // A position left outside the new range would put the thumb off the track.
-    m_nPos = int(Clamp64(Clamp64(m_nPos, INT32_MIN, m_nMax), m_nMin, INT32_MAX));
+    m_nPos = std::max(std::min(m_nPos, m_nMax), m_nMin);
     if (redraw) update();
 }
 
@@ -217,118 +181,6 @@ int CBitmapSlider::PixelToPos(int pixel) const {
     const double offset = double(pixel - thumb / 2 - lead) / travel;
     const double value = std::trunc(m_nMin + offset * (double(m_nMax) - m_nMin));
     return int(std::clamp(value, double(INT32_MIN), double(INT32_MAX)));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Pointer and keys
-
-void CBitmapSlider::Notify(int message) {
-    if (QWidget* parent = parentWidget())
-        QCoreApplication::postEvent(parent, new SliderNotifyEvent(message, m_nControlId, m_nPos));
-}
-
-void CBitmapSlider::MoveThumbTo(int pointer) {
-    const int length = m_bVertical ? m_nHeight : m_nWidth;
-    const int thumb = m_bVertical ? m_nThumbHeight : m_nThumbWidth;
-    const int lead = m_bVertical ? m_nMarginTop : m_nMarginLeft;
-    const int trail = m_bVertical ? m_nMarginBottom : m_nMarginRight;
-    const int low = lead + thumb / 2;
-    const int high = length - trail - thumb / 2;
-    int pixel = pointer - m_nDragOffset;
-    pixel = std::max(std::min(pixel, high), low);
-    if (pixel != PosToPixel(m_nPos)) {
-        SetPos(PixelToPos(pixel));
-        Notify(SliderNotifyEvent::kMovingMessage);
-    }
-}
-
-void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
-    if (!isEnabled() || event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    // Qt grabs the mouse for the pressed widget until the release.
-    setFocus(Qt::MouseFocusReason);
-    m_bDragging = true;
-    const int pointer =
-        m_bVertical ? event->position().toPoint().y() : event->position().toPoint().x();
-    const int thumb = m_bVertical ? m_nThumbHeight : m_nThumbWidth;
-    const int distance = pointer - PosToPixel(m_nPos);
-    // Grabbing the thumb keeps the pointer where it took hold; a click beside the thumb
-    // brings the thumb's centre to the pointer.
-    m_nDragOffset = std::abs(distance) > thumb / 2 ? 0 : distance;
-    MoveThumbTo(pointer);
-    update();
-    event->accept();
-}
-
-void CBitmapSlider::mouseMoveEvent(QMouseEvent* event) {
-    if (!isEnabled() || !m_bDragging) {
-        QWidget::mouseMoveEvent(event);
-        return;
-    }
-    MoveThumbTo(m_bVertical ? event->position().toPoint().y() : event->position().toPoint().x());
-    event->accept();
-}
-
-void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
-    if (!isEnabled() || event->button() != Qt::LeftButton || !m_bDragging) {
-        QWidget::mouseReleaseEvent(event);
-        return;
-    }
-    m_bDragging = false;
-    update();
-    Notify(SliderNotifyEvent::kMovedMessage);
-    event->accept();
-}
-
-void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
-    if (!isEnabled()) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    // Steps are taken in 64 bits so a page step near the ends of the int range cannot wrap.
-    int64_t target = 0;
-    switch (event->key()) {
-        case Qt::Key_PageUp:
-            target = int64_t(m_nPos) - m_nPage;
-            break;
-        case Qt::Key_PageDown:
-            target = int64_t(m_nPos) + m_nPage;
-            break;
-        case Qt::Key_End:
-            target = m_nMax;
-            break;
-        case Qt::Key_Home:
-            target = m_nMin;
-            break;
-        case Qt::Key_Right:
-        case Qt::Key_Down:
-            target = int64_t(m_nPos) + 1;
-            break;
-        case Qt::Key_Left:
-        case Qt::Key_Up:
-            target = int64_t(m_nPos) - 1;
-            break;
-        default:
-            QWidget::keyPressEvent(event);
-            return;
-    }
-    SetPos(int(Clamp64(target, INT32_MIN, INT32_MAX)));
-    Notify(SliderNotifyEvent::kMovedMessage);
-    event->accept();
-}
-
-void CBitmapSlider::focusInEvent(QFocusEvent* event) {
-    m_bFocus = true;
-    update();
-    QWidget::focusInEvent(event);
-}
-
-void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
-    m_bFocus = false;
-    update();
-    QWidget::focusOutEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------

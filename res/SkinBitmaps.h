@@ -57,6 +57,7 @@ constexpr int kAppIcon = 143;  // 48 x 48 bitmap; the icon also has a 16 x 16 pi
 }  // namespace SkinId
 
 // The bitmap with that id, or a null pixmap for an unknown id.
+// User-interface thread only (pixmaps belong to it).
 QPixmap LoadSkinBitmap(int id);
 // The size of a bitmap id (invalid size for an unknown id) without decoding it.
 QSize SkinBitmapSize(int id);

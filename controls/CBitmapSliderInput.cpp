@@ -1,0 +1,119 @@
+// The slider's pointer and keyboard handling, and the notices they post to the parent.
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+#include "controls/CBitmapSlider.h"
+
+void CBitmapSlider::Notify(int message) {
+    if (QWidget* parent = parentWidget())
+        QCoreApplication::postEvent(parent, new SliderNotifyEvent(message, m_nControlId, m_nPos));
+}
+
+void CBitmapSlider::MoveThumbTo(int pointer) {
+    const int length = m_bVertical ? m_nHeight : m_nWidth;
+    const int thumb = m_bVertical ? m_nThumbHeight : m_nThumbWidth;
+    const int lead = m_bVertical ? m_nMarginTop : m_nMarginLeft;
+    const int trail = m_bVertical ? m_nMarginBottom : m_nMarginRight;
+    const int low = lead + thumb / 2;
+    const int high = length - trail - thumb / 2;
+    int pixel = pointer - m_nDragOffset;
+    pixel = std::max(std::min(pixel, high), low);
+    if (pixel != PosToPixel(m_nPos)) {
+        SetPos(PixelToPos(pixel));
+        Notify(SliderNotifyEvent::kMovingMessage);
+    }
+}
+
+void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
+    if (!isEnabled() || event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    // Qt grabs the mouse for the pressed widget until the release.
+    setFocus(Qt::MouseFocusReason);
+    m_bDragging = true;
+    const int pointer =
+        m_bVertical ? event->position().toPoint().y() : event->position().toPoint().x();
+    const int thumb = m_bVertical ? m_nThumbHeight : m_nThumbWidth;
+    const int distance = pointer - PosToPixel(m_nPos);
+    // Grabbing the thumb keeps the pointer where it took hold; a click beside the thumb
+    // brings the thumb's centre to the pointer.
+    m_nDragOffset = std::abs(distance) > thumb / 2 ? 0 : distance;
+    MoveThumbTo(pointer);
+    update();
+    event->accept();
+}
+
+void CBitmapSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (!isEnabled() || !m_bDragging) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    MoveThumbTo(m_bVertical ? event->position().toPoint().y() : event->position().toPoint().x());
+    event->accept();
+}
+
+void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (!isEnabled() || event->button() != Qt::LeftButton || !m_bDragging) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    m_bDragging = false;
+    update();
+    Notify(SliderNotifyEvent::kMovedMessage);
+    event->accept();
+}
+
+void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
+    if (!isEnabled()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // Steps are taken in 64 bits so a page step near the ends of the int range cannot wrap.
+    int64_t target = 0;
+    switch (event->key()) {
+        case Qt::Key_PageUp:
+            target = int64_t(m_nPos) - m_nPage;
+            break;
+        case Qt::Key_PageDown:
+            target = int64_t(m_nPos) + m_nPage;
+            break;
+        case Qt::Key_End:
+            target = m_nMax;
+            break;
+        case Qt::Key_Home:
+            target = m_nMin;
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            target = int64_t(m_nPos) + 1;
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            target = int64_t(m_nPos) - 1;
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    SetPos(int(std::clamp<int64_t>(target, INT_MIN, INT_MAX)));
+    Notify(SliderNotifyEvent::kMovedMessage);
+    event->accept();
+}
+
+void CBitmapSlider::focusInEvent(QFocusEvent* event) {
+    m_bFocus = true;
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
+    m_bFocus = false;
+    update();
+    QWidget::focusOutEvent(event);
+}
