@@ -208,27 +208,3 @@ TEST_F(CAVIExtractorRecording, CutOffCopyKeepsTheFramesBeforeTheCut) {
     ASSERT_FALSE(chunks.empty());
     EXPECT_LT(chunks.back().position, all[100]);
 }
-
-TEST(CAVIExtractorRecordingRates, OneCamera60FpsReportsCappedRateAndSeeksByRealRate) {
-    RecordingOptions options;
-    options.durationSec = 3;
-    options.frameRate = 60;
-    options.rearCamera = false;
-    options.frontWidth = 320;
-    options.frontHeight = 180;
-    const std::string path = Generate("60fps.avi", options);
-    CAVIExtractor reader;
-    MediaInfo info;
-    ASSERT_GT(reader.OpenFile(path.c_str(), &info), 0);
-    EXPECT_EQ(reader.GetFrameRate(0), 30);
-    EXPECT_EQ(reader.GetNativeFrameRate(0), 60);
-    EXPECT_EQ(reader.GetVideoSize(nullptr, 1).width, 0);
-    EXPECT_EQ(info.frontFrameRate, 30);
-    EXPECT_EQ(info.rearFrameRate, 0);
-    EXPECT_EQ(info.frontFrameCount, 180);
-    EXPECT_EQ(info.rearFrameCount, 0);
-    ASSERT_EQ(reader.SeekToSecond(2), 0);
-    EXPECT_EQ(reader.Tell(), reader.FramePositions()[120]);
-    reader.CloseFile();
-    std::filesystem::remove(path);
-}
