@@ -1,9 +1,11 @@
-// make-card and make-recording: sample cards and recordings from the generator.
+// make-card and make-recording: sample cards and recordings from the generator; frame-mark:
+// which generated frame a saved picture shows.
 
 #include <cstdio>
 
 #include "tools/ToolCommand.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "tools/cardgen/FramePattern.h"
 
 namespace {
 
@@ -113,6 +115,29 @@ int RunMakeRecording(const std::vector<std::string>& args) {
     return kToolOk;
 }
 
+int RunFrameMark(const std::vector<std::string>& args) {
+    const char* name = "frame-mark";
+    std::string path;
+    bool mirrored = false;
+    for (const std::string& a : args) {
+        if (a == "--mirrored")
+            mirrored = true;
+        else if (!a.empty() && a[0] == '-')
+            return ToolUsageError(name, "unknown option " + a);
+        else if (path.empty())
+            path = a;
+        else
+            return ToolUsageError(name, "more than one picture given");
+    }
+    if (path.empty()) return ToolUsageError(name, "no picture given");
+    CPixImage image;
+    if (!image.LoadImage(path)) return ToolFailure("frame-mark: cannot read " + path + " as JPEG");
+    const FrameMark mark = mirrored ? ReadFramePatternMirrored(image) : ReadFramePattern(image);
+    // -1 for both when the picture carries no readable pattern.
+    printf("{\"frame\": %d, \"camera\": %d}\n", mark.frameIndex, mark.camera);
+    return kToolOk;
+}
+
 }  // namespace
 
 TARVEX_TOOL_COMMAND(make_card, "make-card",
@@ -123,3 +148,4 @@ TARVEX_TOOL_COMMAND(make_recording, "make-recording",
                     "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
                     "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N]",
                     RunMakeRecording);
+TARVEX_TOOL_COMMAND(frame_mark, "frame-mark", "PICTURE.jpg [--mirrored]", RunFrameMark);

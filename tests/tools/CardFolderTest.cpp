@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "tools/cardgen/CardGenerator.h"
+#include "tools/cardgen/FramePattern.h"
 #include "tools/cardgen/H264Encoder.h"
 
 namespace fs = std::filesystem;
@@ -230,6 +231,27 @@ TEST(MakeCommands, ExitStatusTellsSuccessRejectionAndUsage) {
         EXPECT_NE(e.path().extension(), ".part") << "temporary file left: " << e.path();
     }
     fs::remove_all(folder);
+}
+
+TEST(MakeCommands, FrameMarkNamesTheFrameOfASavedPicture) {
+    const int width = 320, height = 180;
+    std::vector<uint8_t> luma(size_t(width) * height, 100);
+    DrawFramePattern(luma.data(), width, nullptr, 0, nullptr, 0, width, height, 321, 1);
+    CPixImage image;
+    ASSERT_TRUE(image.Allocate(width, height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) image.Row(y)[3 * x + c] = luma[size_t(y) * width + x];
+    const std::string picture = TestFolder("mark.jpg");
+    ASSERT_TRUE(image.SaveImage(picture));
+    const std::string out = TestFolder("mark.json");
+    const std::string tool = std::string(TARVEX_TOOL_PATH) + " frame-mark ";
+    ASSERT_EQ(std::system((tool + picture + " >" + out).c_str()), 0);
+    EXPECT_EQ(ReadAll(out), "{\"frame\": 321, \"camera\": 1}\n");
+    ASSERT_EQ(std::system((tool + picture + " --mirrored >" + out).c_str()), 0);
+    EXPECT_EQ(ReadAll(out), "{\"frame\": -1, \"camera\": -1}\n");
+    fs::remove(picture);
+    fs::remove(out);
 }
 
 }  // namespace
