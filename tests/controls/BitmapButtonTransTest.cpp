@@ -5,6 +5,7 @@
 
 #include "WidgetEvents.h"
 #include "controls/CBitmapButtonTrans.h"
+#include "controls/DrawTransparent.h"
 #include "res/SkinBitmaps.h"
 
 namespace {
@@ -100,6 +101,21 @@ TEST_F(BitmapButtonTransTest, SkinFacesLoadByIdAndSizeTheButton) {
     button->SizeToContent();
     EXPECT_EQ(button->size(), QSize(54, 54));
     EXPECT_FALSE(button->LoadBitmaps(9999, SkinId::kPlayDown)) << "no released face";
+}
+
+TEST(DrawTransparentTest, CopiesTheFaceExactlyAndLeavesKeyPixelsAlone) {
+    QImage target(30, 30, QImage::Format_RGB32);
+    target.fill(QColor(Qt::red));
+    {
+        QPainter painter(&target);
+        DrawTransparent(painter, Face(QColor(12, 34, 56)), 5, 5, 0x000000);
+        DrawTransparent(painter, QPixmap(), 0, 0, 0x000000);  // nothing to draw
+    }
+    EXPECT_EQ(target.pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_EQ(target.pixelColor(7, 7), QColor(Qt::red));
+    EXPECT_EQ(target.pixelColor(15, 15), QColor(12, 34, 56));
+    EXPECT_EQ(target.pixelColor(24, 24), QColor(Qt::red));
+    EXPECT_EQ(target.pixelColor(26, 26), QColor(Qt::red));
 }
 
 }  // namespace
