@@ -93,5 +93,5 @@ int VoltageMillivolts(int index);
 // Changes one value the way the dialog's control would, by the file's key name ("const",
 // "power_off_vlt", "mic_in", "year", "set" ...) and the value the file would hold. False
 // with a message for an unknown key or a value the control cannot show.
-bool ApplyDeviceSetting(DeviceSettings& settings, const std::string& key,
-                        const std::string& value, std::string* error);
+bool ApplyDeviceSetting(DeviceSettings& settings, const std::string& key, const std::string& value,
+                        std::string* error);

@@ -1,7 +1,9 @@
 #include "library/CardRoot.h"
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 }  // namespace
 
 std::string CardRoot(const std::string& driveString) {

@@ -16,7 +16,9 @@ namespace {
 constexpr uint64_t kBytesPerKiB = 1024;
 constexpr uint64_t kThousand = 1000;
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -136,8 +138,7 @@ bool ScanFolder(const std::string& folder, std::vector<CatalogueRow>& rows) {
     scanned.reserve(names.size());
     for (const std::string& name : names) {
         struct stat st;
-        if (fstatat(dirfd(dir.get()), name.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode))
-            continue;
+        if (fstatat(dirfd(dir.get()), name.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
         scanned.push_back(MakeCatalogueRow(folder, name, static_cast<uint64_t>(st.st_size)));
     }
     rows.insert(rows.begin(), std::make_move_iterator(scanned.begin()),
@@ -145,8 +146,8 @@ bool ScanFolder(const std::string& folder, std::vector<CatalogueRow>& rows) {
     return true;
 }
 
-bool ListCatalogue(const std::string& cardRoot, CatalogueView view,
-                   std::vector<CatalogueRow>& rows, std::string* folderPath) {
+bool ListCatalogue(const std::string& cardRoot, CatalogueView view, std::vector<CatalogueRow>& rows,
+                   std::string* folderPath) {
     rows.clear();
     if (cardRoot.empty()) return false;
     auto scan = [&](const char* name) {
@@ -155,11 +156,16 @@ bool ListCatalogue(const std::string& cardRoot, CatalogueView view,
         return ScanFolder(folder, rows);
     };
     switch (view) {
-        case CatalogueView::Driving: return scan(kDrivingFolder);
-        case CatalogueView::Event: return scan(kEventFolder);
-        case CatalogueView::Parking: return scan(kParkingFolder);
-        case CatalogueView::User: return scan(kUserFolder);
-        case CatalogueView::All: break;
+        case CatalogueView::Driving:
+            return scan(kDrivingFolder);
+        case CatalogueView::Event:
+            return scan(kEventFolder);
+        case CatalogueView::Parking:
+            return scan(kParkingFolder);
+        case CatalogueView::User:
+            return scan(kUserFolder);
+        case CatalogueView::All:
+            break;
     }
     if (!scan(kDrivingFolder)) return false;
     for (const char* name : {kEventFolder, kParkingFolder, kUserFolder}) scan(name);

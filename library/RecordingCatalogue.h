@@ -54,5 +54,5 @@ bool ScanFolder(const std::string& folder, std::vector<CatalogueRow>& rows);
 // end on top; only a DRIVING failure counts. On failure rows stay empty and the window
 // forgets the drive and shows message 421/422. folderPath (when given) receives the folder
 // scanned last. An empty root (no drive chosen) fails without searching anything.
-bool ListCatalogue(const std::string& cardRoot, CatalogueView view,
-                   std::vector<CatalogueRow>& rows, std::string* folderPath = nullptr);
+bool ListCatalogue(const std::string& cardRoot, CatalogueView view, std::vector<CatalogueRow>& rows,
+                   std::string* folderPath = nullptr);

@@ -17,7 +17,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view Trim(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -93,8 +95,8 @@ struct SectionSpan {
     size_t end = 0;
 };
 
-bool FindSection(const std::string& text, const std::vector<Line>& lines,
-                 std::string_view section, SectionSpan& span) {
+bool FindSection(const std::string& text, const std::vector<Line>& lines, std::string_view section,
+                 SectionSpan& span) {
     section = Trim(section);
     std::string_view name;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -192,9 +194,7 @@ uint32_t ProfileDocument::GetString(const char* section, const char* key, const 
 }
 
 bool ProfileDocument::Set(const char* section, const char* key, const char* value) {
-    if (!section || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value))
-        return false;
+    if (!section || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
     if (std::strchr(section, ']') || Trim(section).empty()) return false;
     if (key && (std::strchr(key, '=') || Trim(key).empty())) return false;
 
@@ -306,8 +306,10 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes) {
     while (ok && done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
     }
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
@@ -326,8 +328,8 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes) {
     return true;
 }
 
-uint32_t GetPrivateProfileString(const char* section, const char* key, const char* def,
-                                 char* out, uint32_t size, const char* path) {
+uint32_t GetPrivateProfileString(const char* section, const char* key, const char* def, char* out,
+                                 uint32_t size, const char* path) {
     ProfileDocument doc;
     if (!path || !LoadProfileDocument(path, doc)) doc = ProfileDocument();
     return doc.GetString(section, key, def, out, size);
@@ -347,11 +349,10 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
 }
 
 std::string GetProfileString(const std::string& section, const std::string& key,
-                             const std::string& def, uint32_t bufferSize,
-                             const std::string& path) {
+                             const std::string& def, uint32_t bufferSize, const std::string& path) {
     if (bufferSize == 0) return std::string();
     std::vector<char> buffer(bufferSize);
-    uint32_t n = GetPrivateProfileString(section.c_str(), key.c_str(), def.c_str(),
-                                         buffer.data(), bufferSize, path.c_str());
+    uint32_t n = GetPrivateProfileString(section.c_str(), key.c_str(), def.c_str(), buffer.data(),
+                                         bufferSize, path.c_str());
     return std::string(buffer.data(), n);
 }

@@ -65,8 +65,8 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes);
 
 // The platform's profile functions. A missing or unreadable file reads as empty, so the
 // default is returned.
-uint32_t GetPrivateProfileString(const char* section, const char* key, const char* def,
-                                 char* out, uint32_t size, const char* path);
+uint32_t GetPrivateProfileString(const char* section, const char* key, const char* def, char* out,
+                                 uint32_t size, const char* path);
 // Creates the file when it does not exist. False when the file cannot be read or written.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* path);

@@ -10,8 +10,12 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The leading decimal number of a field, 0 when there is none. Independent of the process
 // locale (the window sets one whose decimal point may be a comma) and never yields an
@@ -23,8 +27,8 @@ double LeadingDouble(std::string_view s) {
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     if (i >= s.size() || !(IsDigit(s[i]) || s[i] == '.')) return 0.0;
     double value = 0.0;
-    auto result = std::from_chars(s.data() + i, s.data() + s.size(), value,
-                                  std::chars_format::general);
+    auto result =
+        std::from_chars(s.data() + i, s.data() + s.size(), value, std::chars_format::general);
     if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
     return negative ? -value : value;
 }
@@ -36,7 +40,8 @@ int32_t LeadingInt(std::string_view s) {
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     int64_t value = 0;
-    for (; i < s.size() && IsDigit(s[i]) && value < 1000000000; ++i) value = value * 10 + (s[i] - '0');
+    for (; i < s.size() && IsDigit(s[i]) && value < 1000000000; ++i)
+        value = value * 10 + (s[i] - '0');
     return static_cast<int32_t>(negative ? -value : value);
 }
 
@@ -72,7 +77,9 @@ private:
 
 }  // namespace
 
-CGPSData::CGPSData(const char* payload, int32_t nTag) : tag(nTag) { ParseSentence(payload); }
+CGPSData::CGPSData(const char* payload, int32_t nTag) : tag(nTag) {
+    ParseSentence(payload);
+}
 
 CGPSData::CGPSData(const char* payload, size_t length, int32_t nTag) : tag(nTag) {
     ParseSentence(payload, length);

@@ -39,13 +39,13 @@ public:
     // ddmm.mmmm (or dddmm.mmmm) to decimal degrees; the sign carries through.
     static double NmeaToDegrees(double v);
 
-    int32_t year = 0;    // two digits, 0-99
-    int32_t month = 0;   // 1-12 in a good sentence
+    int32_t year = 0;   // two digits, 0-99
+    int32_t month = 0;  // 1-12 in a good sentence
     int32_t day = 0;
-    int32_t hour = 0;    // UTC hour + 9, not wrapped
+    int32_t hour = 0;  // UTC hour + 9, not wrapped
     int32_t minute = 0;
-    int32_t second = 0;  // whole seconds
-    int32_t valid = 0;   // 1 when the status field begins with 'A'
+    int32_t second = 0;      // whole seconds
+    int32_t valid = 0;       // 1 when the status field begins with 'A'
     double latitude = 0.0;   // ddmm.mmmm, negative unless 'N'
     double longitude = 0.0;  // dddmm.mmmm, negative unless 'E'
     double speed = 0.0;      // km/h, rounded through single precision

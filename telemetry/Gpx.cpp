@@ -40,10 +40,18 @@ std::string XmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
             default:
                 // Control characters are not allowed in XML 1.0.
                 if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
@@ -117,7 +125,8 @@ std::string FormatGpx(const std::string& trackName, const std::vector<GpxSegment
             // The schema bounds latitude to +-90 and longitude to [-180, 180); a fix outside
             // them is damage, and readers reject the whole file for one such point.
             if (!(lat >= -90.0 && lat <= 90.0 && lon >= -180.0 && lon < 180.0)) continue;
-            out += "      <trkpt lat=\"" + FixedDegrees(lat) + "\" lon=\"" + FixedDegrees(lon) + "\">";
+            out +=
+                "      <trkpt lat=\"" + FixedDegrees(lat) + "\" lon=\"" + FixedDegrees(lon) + "\">";
             int64_t utc = 0;
             if (GpsFixUtcSeconds(fix, utc)) out += "<time>" + FormatUtcTime(utc) + "</time>";
             out += "</trkpt>\n";

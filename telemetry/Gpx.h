@@ -9,8 +9,8 @@
 #include "telemetry/CGPSData.h"
 
 struct GpxSegment {
-    std::string source;            // recording the fixes came from (named in a comment)
-    std::vector<CGPSData> fixes;   // in file order; invalid fixes are skipped
+    std::string source;           // recording the fixes came from (named in a comment)
+    std::vector<CGPSData> fixes;  // in file order; invalid fixes are skipped
 };
 
 // Seconds since 1970 in UTC of a fix: its date is the sentence's UTC date and its hour the

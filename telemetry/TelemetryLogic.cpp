@@ -7,17 +7,15 @@
 
 namespace {
 constexpr char kRmcName[] = "GPRMC";
-constexpr size_t kRmcNameOffset = 2;  // "G$GPRMC": byte 1 is the '$', never examined
+constexpr size_t kRmcNameOffset = 2;        // "G$GPRMC": byte 1 is the '$', never examined
 constexpr size_t kGSensorPayloadBytes = 4;  // 'M' and the three axis bytes
 }  // namespace
 
-void OnTextChunk(CTextData& textData, const uint8_t* payload, int32_t length,
-                 int32_t positionMs) {
+void OnTextChunk(CTextData& textData, const uint8_t* payload, int32_t length, int32_t positionMs) {
     if (!payload || length <= 0) return;
     const size_t size = static_cast<size_t>(length);
     if (payload[0] == 'G') {
-        if (size >= kRmcNameOffset + 5 &&
-            std::memcmp(payload + kRmcNameOffset, kRmcName, 5) == 0) {
+        if (size >= kRmcNameOffset + 5 && std::memcmp(payload + kRmcNameOffset, kRmcName, 5) == 0) {
             textData.AddGps(CGPSData(reinterpret_cast<const char*>(payload), size, 0));
         }
         return;

@@ -16,8 +16,7 @@ constexpr int32_t kMsPerSecond = 1000;
 // becomes a G-sensor sample only while fewer samples are stored than whole seconds played, so
 // at most one sample is kept per second. Anything else is dropped. Runs on the player's
 // worker; length bounds every read (the player also terminates the payload with a zero byte).
-void OnTextChunk(CTextData& textData, const uint8_t* payload, int32_t length,
-                 int32_t positionMs);
+void OnTextChunk(CTextData& textData, const uint8_t* payload, int32_t length, int32_t positionMs);
 inline void OnTextChunk(CTextData& textData, const char* payload, int32_t length,
                         int32_t positionMs) {
     OnTextChunk(textData, reinterpret_cast<const uint8_t*>(payload), length, positionMs);

@@ -19,8 +19,10 @@ constexpr int kBlackboxNotFoundEnglish = 422;
 void CapacityValue(JsonWriter& j, const char* key, int index) {
     j.Key(key);
     const int percent = CapacityPercent(index);
-    if (percent < 0) j.Null();
-    else j.Int(percent);
+    if (percent < 0)
+        j.Null();
+    else
+        j.Int(percent);
 }
 
 std::string SettingsJson(const DeviceSettings& s) {
@@ -34,9 +36,12 @@ std::string SettingsJson(const DeviceSettings& s) {
     CapacityValue(j, "manual", s.manualIndex);
     j.EndObject();
     j.Key("blackbox").BeginObject().Key("power_off_vlt");
-    if (!s.voltageChecked) j.Int(0);
-    else if (VoltageMillivolts(s.voltageIndex) < 0) j.Null();
-    else j.Int(VoltageMillivolts(s.voltageIndex));
+    if (!s.voltageChecked)
+        j.Int(0);
+    else if (VoltageMillivolts(s.voltageIndex) < 0)
+        j.Null();
+    else
+        j.Int(VoltageMillivolts(s.voltageIndex));
     j.Key("mic_in").Int(s.micChecked ? 1 : 0).Key("mic_volume").Int(s.micVolume);
     j.Key("voice_out").Int(s.voiceChecked ? 1 : 0).Key("voice_volume").Int(s.voiceVolume);
     j.Key("acc_level").Int(s.accLevel).Key("motion_level").Int(s.motionLevel);
@@ -92,21 +97,23 @@ int RunConfig(const std::vector<std::string>& args) {
         PresetClock(settings, local);
         for (const auto& [key, value] : changes) {
             std::string error;
-            if (!ApplyDeviceSetting(settings, key, value, &error)) return ToolUsageError(kName, error);
+            if (!ApplyDeviceSetting(settings, key, value, &error))
+                return ToolUsageError(kName, error);
         }
         switch (SaveDeviceSettings(path, settings)) {
-            case DeviceSaveStatus::Saved: break;
+            case DeviceSaveStatus::Saved:
+                break;
             case DeviceSaveStatus::CapacityNot95: {
-                const int sum = CapacityPercent(settings.constIndex) +
-                                CapacityPercent(settings.parkIndex) +
-                                CapacityPercent(settings.eventIndex) +
-                                CapacityPercent(settings.manualIndex);
+                const int sum =
+                    CapacityPercent(settings.constIndex) + CapacityPercent(settings.parkIndex) +
+                    CapacityPercent(settings.eventIndex) + CapacityPercent(settings.manualIndex);
                 return ToolFailure("config: storage shares add up to " + std::to_string(sum) +
                                    "%, they must add up to 95%; nothing written");
             }
             case DeviceSaveStatus::NoSelection:
-                return ToolFailure("config: a value the file needs has none chosen (a storage "
-                                   "share, the voltage or the clock); nothing written");
+                return ToolFailure(
+                    "config: a value the file needs has none chosen (a storage "
+                    "share, the voltage or the clock); nothing written");
             case DeviceSaveStatus::WriteFailed:
                 return ToolFailure("config: cannot write " + path);
         }

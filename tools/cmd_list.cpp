@@ -18,8 +18,10 @@ constexpr int kBlackboxNotFoundEnglish = 422;
 
 bool ParseView(const std::string& text, CatalogueView& view) {
     static const std::pair<const char*, CatalogueView> kViews[] = {
-        {"driving", CatalogueView::Driving}, {"event", CatalogueView::Event},
-        {"parking", CatalogueView::Parking}, {"user", CatalogueView::User},
+        {"driving", CatalogueView::Driving},
+        {"event", CatalogueView::Event},
+        {"parking", CatalogueView::Parking},
+        {"user", CatalogueView::User},
         {"all", CatalogueView::All}};
     for (const auto& [name, v] : kViews) {
         if (text == name) {
@@ -36,7 +38,8 @@ int RunList(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--category") {
             if (i + 1 >= args.size() || !ParseView(args[++i], view))
-                return ToolUsageError(kName, "--category needs driving, event, parking, user or all");
+                return ToolUsageError(kName,
+                                      "--category needs driving, event, parking, user or all");
         } else if (!args[i].empty() && args[i][0] == '-') {
             return ToolUsageError(kName, "unknown option " + args[i]);
         } else if (card.empty()) {
@@ -56,12 +59,18 @@ int RunList(const std::vector<std::string>& args) {
     for (const CatalogueRow& row : rows) {
         JsonWriter j;
         j.BeginObject()
-            .Key("FileName").String(row.fileName)
-            .Key("Type").String(row.type)
-            .Key("Date").String(row.date)
-            .Key("Rear").String(row.rear)
-            .Key("Size").String(row.size)
-            .Key("Path").String(row.path)
+            .Key("FileName")
+            .String(row.fileName)
+            .Key("Type")
+            .String(row.type)
+            .Key("Date")
+            .String(row.date)
+            .Key("Rear")
+            .String(row.rear)
+            .Key("Size")
+            .String(row.size)
+            .Key("Path")
+            .String(row.path)
             .EndObject();
         out += j.Text();
         out += '\n';

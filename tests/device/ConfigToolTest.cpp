@@ -74,8 +74,9 @@ TEST_F(ConfigToolTest, SetWritesLikeSaveKeepingTheRestOfTheFile) {
         RunTool(m_card.string() + " --set const=20 park=25 event=25 manual=25 power_off_vlt=12200");
     ASSERT_EQ(run.status, 0);
     const std::string file = ReadAll(m_file);
-    EXPECT_EQ(file.substr(0, file.find("[blackbox]")),
-              "; device file\r\n[capacity]\r\nconst=20\r\npark=25\r\nevent=25\r\nmanual=25\r\n\r\n");
+    EXPECT_EQ(
+        file.substr(0, file.find("[blackbox]")),
+        "; device file\r\n[capacity]\r\nconst=20\r\npark=25\r\nevent=25\r\nmanual=25\r\n\r\n");
     EXPECT_NE(file.find("power_off_vlt=12200\r\npark_mode=1\r\nmic_in=1\r\nmic_volume=3\r\n"
                         "version=1.02.07\r\nmodel=K310VZN\r\nvoice_out=0\r\n"),
               std::string::npos)

@@ -216,12 +216,12 @@ TEST_F(DeviceSettingsTest, ClockRequestIsWrittenAndLaterClearedAlone) {
     Write(kCardFile);
     DeviceSettings s = Valid();
     s.timeSyncChecked = true;
-    s.yearIndex = 1;     // 2014
-    s.monthIndex = 2;    // 3
-    s.dayIndex = 6;      // 7
-    s.hourIndex = 17;    // 18
-    s.minuteIndex = 5;   // 5
-    s.secondIndex = 9;   // 9
+    s.yearIndex = 1;    // 2014
+    s.monthIndex = 2;   // 3
+    s.dayIndex = 6;     // 7
+    s.hourIndex = 17;   // 18
+    s.minuteIndex = 5;  // 5
+    s.secondIndex = 9;  // 9
     ASSERT_EQ(SaveDeviceSettings(m_path, s), DeviceSaveStatus::Saved);
     const std::string timed = ReadAll(m_path);
     EXPECT_NE(timed.find("[time]\r\nset=1\r\nyear=2014\r\nmonth=3\r\nday=7\r\nhour=18\r\nmin=5\r\n"
@@ -279,10 +279,17 @@ TEST(ApplyDeviceSettingTest, ValuesMapToTheControls) {
     EXPECT_TRUE(s.timeSyncChecked);
     EXPECT_TRUE(ApplyDeviceSetting(s, "contrast", "10", &error));
     EXPECT_EQ(s.contrast, 10);
-    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
-             {"park", "33"}, {"park", "85"}, {"power_off_vlt", "11500"}, {"hour", "0"},
-             {"mic_volume", "6"}, {"mic_in", "2"}, {"year", "2025"}, {"brightness", "5x"},
-             {"version", "1"}, {"nonsense", "1"}}) {
+    for (const auto& [key, value] :
+         std::vector<std::pair<std::string, std::string>>{{"park", "33"},
+                                                          {"park", "85"},
+                                                          {"power_off_vlt", "11500"},
+                                                          {"hour", "0"},
+                                                          {"mic_volume", "6"},
+                                                          {"mic_in", "2"},
+                                                          {"year", "2025"},
+                                                          {"brightness", "5x"},
+                                                          {"version", "1"},
+                                                          {"nonsense", "1"}}) {
         EXPECT_FALSE(ApplyDeviceSetting(s, key, value, &error)) << key << "=" << value;
         EXPECT_FALSE(error.empty());
     }

@@ -203,8 +203,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, CardRootTest,
                          ::testing::Values(RootRow{"", ""}, RootRow{"  \n", ""},
                                            RootRow{"/media/me/CARD", "/media/me/CARD/"},
                                            RootRow{"/media/me/CARD/", "/media/me/CARD/"},
-                                           RootRow{" /mnt/sd//\n", "/mnt/sd/"},
-                                           RootRow{"/", "/"}, RootRow{"card", "card/"}));
+                                           RootRow{" /mnt/sd//\n", "/mnt/sd/"}, RootRow{"/", "/"},
+                                           RootRow{"card", "card/"}));
 
 TEST(CardConfigPathTest, SettingFileUnderTheRoot) {
     EXPECT_EQ(CardConfigPath("/media/me/CARD/"), "/media/me/CARD/SETTING/blackbox.cfg");

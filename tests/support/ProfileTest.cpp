@@ -37,8 +37,8 @@ protected:
     }
     std::string Get(const char* section, const char* key, uint32_t size = 64) {
         std::string buffer(size, '#');
-        uint32_t n = GetPrivateProfileString(section, key, "dflt", buffer.data(), size,
-                                             m_path.c_str());
+        uint32_t n =
+            GetPrivateProfileString(section, key, "dflt", buffer.data(), size, m_path.c_str());
         EXPECT_EQ(buffer[n], '\0');
         return buffer.substr(0, n);
     }
@@ -71,8 +71,8 @@ TEST_F(ProfileFileTest, ReadsNamesWithoutCaseAndTrimsValues) {
     EXPECT_EQ(Get("capacity", "park"), "15");
     EXPECT_EQ(Get("capacity", "event"), "20");  // one pair of quotes removed
     EXPECT_EQ(Get("blackbox", "model"), "K310VZN-XYZW");
-    EXPECT_EQ(Get("blackbox", "mic_in"), "dflt");   // commented out
-    EXPECT_EQ(Get("capacity", "manual"), "dflt");   // only the first section of a name counts
+    EXPECT_EQ(Get("blackbox", "mic_in"), "dflt");  // commented out
+    EXPECT_EQ(Get("capacity", "manual"), "dflt");  // only the first section of a name counts
     EXPECT_EQ(Get("time", "set"), "dflt");
 }
 

@@ -22,8 +22,10 @@ protected:
         tzset();
     }
     void TearDown() override {
-        if (m_hadTz) setenv("TZ", m_savedTz.c_str(), 1);
-        else unsetenv("TZ");
+        if (m_hadTz)
+            setenv("TZ", m_savedTz.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
@@ -146,14 +148,13 @@ TEST_P(MakeTimeTest, NormalisesLikeMktime) {
     EXPECT_EQ(fix.timestamp, GetParam().timestamp) << GetParam().sentence;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, MakeTimeTest,
-    ::testing::Values(
-        // UTC 20:00 plus 9 is hour 29: rolls into 2000-01-01 05:00.
-        TimeRow{"G$GPRMC,200000,A,0,N,0,E,0,0,311299", 946702800},
-        // Years 00-69 are 2000-2069, 70-99 are 1970-1999.
-        TimeRow{"G$GPRMC,000000,A,0,N,0,E,0,0,010169", 3124256400},
-        TimeRow{"G$GPRMC,000000,A,0,N,0,E,0,0,020170", 118800}));
+INSTANTIATE_TEST_SUITE_P(Rows, MakeTimeTest,
+                         ::testing::Values(
+                             // UTC 20:00 plus 9 is hour 29: rolls into 2000-01-01 05:00.
+                             TimeRow{"G$GPRMC,200000,A,0,N,0,E,0,0,311299", 946702800},
+                             // Years 00-69 are 2000-2069, 70-99 are 1970-1999.
+                             TimeRow{"G$GPRMC,000000,A,0,N,0,E,0,0,010169", 3124256400},
+                             TimeRow{"G$GPRMC,000000,A,0,N,0,E,0,0,020170", 118800}));
 
 TEST_F(CGPSDataTest, NmeaToDegreesKeepsTheSign) {
     EXPECT_NEAR(CGPSData::NmeaToDegrees(4807.038), 48.1173, 1e-12);

@@ -11,7 +11,9 @@
 
 namespace {
 
-CGPSData Fix(const std::string& sentence) { return CGPSData(sentence.c_str(), 0); }
+CGPSData Fix(const std::string& sentence) {
+    return CGPSData(sentence.c_str(), 0);
+}
 
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
@@ -34,13 +36,13 @@ TEST_P(GpxUtcTest, TakesTheNineHoursOffOnTheRightDay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GpxUtcTest,
-    ::testing::Values(
-        UtcRow{"G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394", "1994-03-23T12:35:19Z"},
-        // Stored hours 32 and 9: the last and first second of a UTC day.
-        UtcRow{"G$GPRMC,235959,A,0,N,0,E,0,0,311299", "1999-12-31T23:59:59Z"},
-        UtcRow{"G$GPRMC,000001,A,0,N,0,E,0,0,010100", "2000-01-01T00:00:01Z"},
-        UtcRow{"G$GPRMC,150000,A,0,N,0,E,0,0,290224", "2024-02-29T15:00:00Z"},
-        UtcRow{"G$GPRMC,235500,A,0,N,0,E,0,0,300426", "2026-04-30T23:55:00Z"}));
+    ::testing::Values(UtcRow{"G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394",
+                             "1994-03-23T12:35:19Z"},
+                      // Stored hours 32 and 9: the last and first second of a UTC day.
+                      UtcRow{"G$GPRMC,235959,A,0,N,0,E,0,0,311299", "1999-12-31T23:59:59Z"},
+                      UtcRow{"G$GPRMC,000001,A,0,N,0,E,0,0,010100", "2000-01-01T00:00:01Z"},
+                      UtcRow{"G$GPRMC,150000,A,0,N,0,E,0,0,290224", "2024-02-29T15:00:00Z"},
+                      UtcRow{"G$GPRMC,235500,A,0,N,0,E,0,0,300426", "2026-04-30T23:55:00Z"}));
 
 TEST(GpxTest, FixWithoutUsableDateHasNoTime) {
     int64_t seconds = 0;
@@ -50,11 +52,13 @@ TEST(GpxTest, FixWithoutUsableDateHasNoTime) {
 }
 
 TEST(GpxTest, TrackHoldsValidFixesOneSegmentPerRecording) {
-    GpxSegment first{"DRIVING/REC_1.AVI", {Fix("G$GPRMC,000001,A,3733.990,N,12658.680,E,10,0,140326"),
-                                          Fix("G$GPRMC,000002,V,3733.991,N,12658.681,E,10,0,140326"),
-                                          Fix("G$GPRMC,000003,A,3733.992,S,12658.682,W,10,0,140326")}};
-    GpxSegment second{"a--b & <c>", {Fix("G$GPRMC,000004,A,9999.0,N,0,E,0,0,140326"),  // beyond 90
-                                     Fix("G$GPRMC,000005,A,0,N,0,E,0,0,000000")}};
+    GpxSegment first{"DRIVING/REC_1.AVI",
+                     {Fix("G$GPRMC,000001,A,3733.990,N,12658.680,E,10,0,140326"),
+                      Fix("G$GPRMC,000002,V,3733.991,N,12658.681,E,10,0,140326"),
+                      Fix("G$GPRMC,000003,A,3733.992,S,12658.682,W,10,0,140326")}};
+    GpxSegment second{"a--b & <c>",
+                      {Fix("G$GPRMC,000004,A,9999.0,N,0,E,0,0,140326"),  // beyond 90
+                       Fix("G$GPRMC,000005,A,0,N,0,E,0,0,000000")}};
     const std::string gpx = FormatGpx("REC_1.AVI", {first, second});
     EXPECT_EQ(Count(gpx, "<trk>"), 1u);
     EXPECT_EQ(Count(gpx, "<trkseg>"), 2u);

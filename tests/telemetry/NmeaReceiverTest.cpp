@@ -87,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReceiverRow{kGarminGeko201[17], 30, 44, 24, 0, 4023.9621, -339.163, 10.8, 0.0, 14, 6, 5,
                     40 + 23.9621 / 60, -(3 + 39.163 / 60)},
         // Power-up placeholder: fractional seconds, 8960 "degrees-minutes", a 1980 date.
-        ReceiverRow{kMtk3301[0], 32, 59, 46, 0, 8960.0, 0.0, 0.0, 0.0, 5, 1, 80,
-                    89 + 60.0 / 60, 0.0},
+        ReceiverRow{kMtk3301[0], 32, 59, 46, 0, 8960.0, 0.0, 0.0, 0.0, 5, 1, 80, 89 + 60.0 / 60,
+                    0.0},
         ReceiverRow{kMtk3301[6], 17, 14, 34, 0, 5212.978993, 653.097906, 0.052, 0.0, 23, 8, 8,
                     52 + 12.978993 / 60, 6 + 53.097906 / 60},
         // First valid fixes.

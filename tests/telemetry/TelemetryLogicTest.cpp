@@ -65,8 +65,8 @@ TEST(OnTextChunkTest, SeekBackwardsAddsFixesAgainButNotSamples) {
 TEST(OnTextChunkTest, EveryRmcPayloadIsStoredAndOthersAreIgnored) {
     CTextData data;
     Deliver(data, kFix, 0);
-    Deliver(data, kNoFix, 0);                  // no fix: still stored
-    Deliver(data, "G$GPRMC,123519,A", 0);      // short: still stored
+    Deliver(data, kNoFix, 0);                     // no fix: still stored
+    Deliver(data, "G$GPRMC,123519,A", 0);         // short: still stored
     Deliver(data, "GXGPRMC,010000,A,,,,,,,", 0);  // the byte after 'G' is not examined
     Deliver(data, "G$GPGGA,123519,4807.038,N", 0);
     Deliver(data, "X$GPRMC,123519,A", 5000);
@@ -107,9 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ChoiceRow{30, 10, 20, 15},  // right after a seek backwards
                       ChoiceRow{30, 19, 20, 28},  // 28.5 truncated
                       ChoiceRow{30, 20, 20, 29},  // steady play: the newest
-                      ChoiceRow{30, 21, 20, 29},
-                      ChoiceRow{30, 0, 20, 0},
-                      ChoiceRow{1, 3, 4, 0}));
+                      ChoiceRow{30, 21, 20, 29}, ChoiceRow{30, 0, 20, 0}, ChoiceRow{1, 3, 4, 0}));
 
 TEST(DisplayChoiceTest, InvalidRecordChangesNothingAndValidShowsSpeed) {
     CTextData data;
