@@ -7,8 +7,8 @@
 // The check state is the button's own (GetCheck/SetCheck); a check box flips it and a radio
 // button sets it when the user releases the mouse over the button (or presses Space), before
 // clicked() and command(controlId) reach the parent, so a handler reads the new state.
-// Setting a radio button on clears every other radio button of its group under the same
-// parent.
+// Setting a radio button on clears every other skin button of its group (same parent, same
+// group number) at once.
 //
 // Faces are copied opaque (no colour key); a missing face is drawn as a flat button fill.
 
