@@ -176,6 +176,11 @@ TEST_F(BitmapSliderTest, ReleaseWithoutMovingStillPostsMoved) {
     EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(30)});
 }
 
+TEST_F(BitmapSliderTest, ReleaseWithoutAPressOnTheSliderPostsNothing) {
+    Release(slider, {70, 8});
+    EXPECT_TRUE(parent.Take().empty());
+}
+
 TEST_F(BitmapSliderTest, DisabledSliderIgnoresPointerAndKeys) {
     slider->setEnabled(false);
     Press(slider, {70, 8});
