@@ -20,13 +20,13 @@ QColor IconColour(State state) {
     }
 }
 
-void DrawTitleButton(QPainter& p, const FaceSpec& f) {
+void DrawTitleButton(QPainter& p, const FaceEntry& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     if (f.state == S::Pressed) Plate(p, r, 5, kPanelHigh, kHairline);
     DrawIcon(p, f.icon, QRectF(5, 5, 15, 15), IconColour(f.state), 1.7);
 }
 
-void DrawTransport(QPainter& p, const FaceSpec& f) {
+void DrawTransport(QPainter& p, const FaceEntry& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     const bool down = f.state == S::Pressed;
     Plate(p, r, 6, down ? kFaceDown : kFace, down ? kAccentDeep : kFaceBorder);
@@ -41,14 +41,14 @@ void DrawTransport(QPainter& p, const FaceSpec& f) {
     DrawIcon(p, f.icon, QRectF(5, 5, 20, 20), IconColour(f.state), 2.0);
 }
 
-void DrawSquare(QPainter& p, const FaceSpec& f) {
+void DrawSquare(QPainter& p, const FaceEntry& f) {
     const QRect r(0, 0, f.at.width(), f.at.height());
     const bool down = f.state == S::Pressed;
     p.fillRect(r, down ? kFaceDown : kFace);
     DrawIcon(p, f.icon, QRectF(5, 5, 20, 20), IconColour(f.state), 2.0);
 }
 
-void DrawRound(QPainter& p, const FaceSpec& f) {
+void DrawRound(QPainter& p, const FaceEntry& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     const bool down = f.state == S::Pressed;
     const bool pause = f.icon == Icon::Pause;
@@ -96,7 +96,7 @@ void DrawIconAndWord(QPainter& p, const QRectF& r, Icon icon, const QString& wor
               bold, 11);
 }
 
-void DrawViewButton(QPainter& p, const FaceSpec& f) {
+void DrawViewButton(QPainter& p, const FaceEntry& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     const bool down = f.state == S::Pressed, off = f.state == S::Disabled;
     Plate(p, r.adjusted(1, 1, -1, -1), 5,
@@ -109,7 +109,7 @@ void DrawViewButton(QPainter& p, const FaceSpec& f) {
     DrawIconAndWord(p, r, f.icon, f.label, IconColour(f.state), down);
 }
 
-void DrawToggle(QPainter& p, const FaceSpec& f) {
+void DrawToggle(QPainter& p, const FaceEntry& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     const bool on = f.state == S::Pressed, off = f.state == S::Disabled;
     p.fillRect(r, kPanel);
@@ -143,7 +143,7 @@ void DrawToggle(QPainter& p, const FaceSpec& f) {
     DrawIconAndWord(p, r.adjusted(12, 0, 0, 0), f.icon, f.label, on ? kAccent : ink, on);
 }
 
-void DrawTab(QPainter& p, const FaceSpec& f) {
+void DrawTab(QPainter& p, const FaceEntry& f) {
     const qreal w = f.at.width(), h = f.at.height();
     const bool down = f.state == S::Pressed;
     // One segmented bar: each tab draws its left edge, the last one also its right edge, and
@@ -178,7 +178,7 @@ void DrawTab(QPainter& p, const FaceSpec& f) {
 }
 
 // Track shape shared by the channel and its filled part, so the two meet without a step.
-void DrawTrack(QPainter& p, const FaceSpec& f, bool active) {
+void DrawTrack(QPainter& p, const FaceEntry& f, bool active) {
     const qreal w = f.at.width(), h = f.at.height();
     // The track spans exactly the thumb centre's travel (half a thumb in from either end).
     const QRectF track(7, h / 2 - 2, w - 16, 4);
@@ -199,7 +199,7 @@ void DrawTrack(QPainter& p, const FaceSpec& f, bool active) {
     p.restore();
 }
 
-void DrawThumb(QPainter& p, const FaceSpec& f) {
+void DrawThumb(QPainter& p, const FaceEntry& f) {
     const QRectF r(0, 0, f.at.width(), f.at.height());
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -215,7 +215,7 @@ void DrawThumb(QPainter& p, const FaceSpec& f) {
     p.restore();
 }
 
-void DrawArt(QPainter& p, const FaceSpec& f) {
+void DrawArt(QPainter& p, const FaceEntry& f) {
     switch (f.kind) {
         case K::TitleButton:
             DrawTitleButton(p, f);
@@ -255,10 +255,10 @@ void DrawArt(QPainter& p, const FaceSpec& f) {
 
 }  // namespace
 
-const std::vector<FaceSpec>& FaceSpecs() {
-    static const std::vector<FaceSpec> specs = [] {
-        std::vector<FaceSpec> v;
-        auto add = [&v](FaceSpec f) { v.push_back(std::move(f)); };
+const std::vector<FaceEntry>& FaceTable() {
+    static const std::vector<FaceEntry> entries = [] {
+        std::vector<FaceEntry> v;
+        auto add = [&v](FaceEntry f) { v.push_back(std::move(f)); };
         auto pair = [&](int up, int down, FaceKind kind, QRect at, Icon icon,
                         QString label = QString(), int segment = 0, bool onBlack = false) {
             add({up, kind, S::Released, at, icon, label, true, onBlack, segment});
@@ -312,31 +312,31 @@ const std::vector<FaceSpec>& FaceSpecs() {
         add({420, K::Thumb, S::Released, {719, 477, 16, 16}, Icon::Lens, QString()});
         return v;
     }();
-    return specs;
+    return entries;
 }
 
-QImage RenderFace(const FaceSpec& spec, const QImage& background) {
-    const QSize size = spec.at.size();
+QImage RenderFace(const FaceEntry& entry, const QImage& background) {
+    const QSize size = entry.at.size();
     QImage ground(size, QImage::Format_RGB32);
-    if (spec.onBlack)
+    if (entry.onBlack)
         ground.fill(Qt::black);
-    else if (spec.kind == K::Thumb)
+    else if (entry.kind == K::Thumb)
         ground.fill(kPanel);  // it travels along the track
     else
-        ground = background.copy(spec.at).convertToFormat(QImage::Format_RGB32);
+        ground = background.copy(entry.at).convertToFormat(QImage::Format_RGB32);
 
     QImage art(size, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
     {
         QPainter p(&art);
-        DrawArt(p, spec);
+        DrawArt(p, entry);
     }
     QImage out = ground;
     {
         QPainter p(&out);
         p.drawImage(0, 0, art);
     }
-    if (!spec.keyed) return out;
+    if (!entry.keyed) return out;
     // Where the art left the ground bare the face takes the key colour; the art's own pixels
     // never do, even where they came out black.
     for (int y = 0; y < size.height(); ++y) {

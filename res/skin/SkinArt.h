@@ -29,7 +29,7 @@ enum class FaceKind {
     Thumb,          // slider knob
 };
 
-struct FaceSpec {
+struct FaceEntry {
     int id;
     FaceKind kind;
     State state;
@@ -41,12 +41,12 @@ struct FaceSpec {
     int segment = 0;       // tabs: -1 first, 1 last, 0 between
 };
 
-const std::vector<FaceSpec>& FaceSpecs();
+const std::vector<FaceEntry>& FaceTable();
 
 QImage RenderBackground();
 // The face composited over the ground it sits on; keyed faces keep (0,0,0) exactly where the
 // art leaves the ground visible and nowhere else.
-QImage RenderFace(const FaceSpec& spec, const QImage& background);
+QImage RenderFace(const FaceEntry& entry, const QImage& background);
 QImage RenderAppIcon(int size);
 
 }  // namespace skin

@@ -37,7 +37,7 @@ QImage Preview(const QImage& background, const std::map<int, QImage>& faces) {
     using namespace skin;
     QImage out = background.copy();
     const int hidden[] = {502, 505};  // full screen only; Pause replaces PLAY while playing
-    for (const FaceSpec& f : FaceSpecs()) {
+    for (const FaceEntry& f : FaceTable()) {
         if (f.state != State::Released || f.kind == FaceKind::ChannelActive ||
             f.kind == FaceKind::Thumb ||
             std::find(std::begin(hidden), std::end(hidden), f.id) != std::end(hidden))
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     std::map<int, QImage> faces;
     const QImage background = skin::RenderBackground();
     faces[skin::kBackgroundId] = background;
-    for (const skin::FaceSpec& f : skin::FaceSpecs()) faces[f.id] = skin::RenderFace(f, background);
+    for (const skin::FaceEntry& f : skin::FaceTable()) faces[f.id] = skin::RenderFace(f, background);
     faces[skin::kIconId] = skin::RenderAppIcon(48);
 
     bool ok = true;
