@@ -47,9 +47,12 @@ struct Line {
     size_t next = 0;
 };
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 std::vector<Line> SplitLines(const std::string& text) {
     std::vector<Line> lines;
-    size_t pos = 0;
+    // A byte-order mark written by a text editor is not part of the first line's content.
+    size_t pos = std::string_view(text).substr(0, 3) == kUtf8Bom ? 3 : 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         Line line;
@@ -240,7 +243,7 @@ bool ProfileDocument::Set(const char* section, const char* key, const char* valu
         }
         return true;
     }
-    if (!m_text.empty() && m_text.back() != '\n') m_text += eol;
+    if (!m_text.empty() && m_text.back() != '\n' && m_text != kUtf8Bom) m_text += eol;
     m_text += "[" + std::string(Trim(section)) + "]" + eol + keyLine + eol;
     return true;
 }

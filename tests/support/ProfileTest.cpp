@@ -162,6 +162,15 @@ TEST_F(ProfileFileTest, WriteKeepsPermissionsAndFailsCleanlyInAMissingFolder) {
     EXPECT_FALSE(fs::exists(m_dir / "gone"));
 }
 
+TEST(ProfileDocumentTest, ByteOrderMarkDoesNotHideTheFirstSection) {
+    ProfileDocument doc("\xEF\xBB\xBF[config]\nvolume=40\n");
+    std::string value;
+    EXPECT_TRUE(doc.Find("config", "volume", value));
+    EXPECT_EQ(value, "40");
+    EXPECT_TRUE(doc.Set("config", "volume", "50"));
+    EXPECT_EQ(doc.Text(), "\xEF\xBB\xBF[config]\nvolume=50\n");
+}
+
 TEST(ProfileDocumentTest, EditsInMemoryFollowTheSameRules) {
     ProfileDocument doc("[s]\r\nk=1\r\n\r\n[t]\r\n");
     EXPECT_TRUE(doc.Set("T", "n", "2"));
