@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     std::map<int, QImage> faces;
     const QImage background = skin::RenderBackground();
     faces[skin::kBackgroundId] = background;
-    for (const skin::FaceEntry& f : skin::FaceTable()) faces[f.id] = skin::RenderFace(f, background);
+    for (const skin::FaceEntry& f : skin::FaceTable())
+        faces[f.id] = skin::RenderFace(f, background);
     faces[skin::kIconId] = skin::RenderAppIcon(48);
 
     bool ok = true;
