@@ -150,8 +150,10 @@ bool CAVIExtractor::ParseMainHeader(int64_t& remaining) {
 bool CAVIExtractor::ParseFormatChunk(int64_t& remaining, uint32_t expectedSize, uint8_t* slot) {
     uint32_t size = 0;
     if (!ReadChunkHeader(remaining, &size) || size != expectedSize) return false;
+    // Read aside first: a short read must not leave half a record in a slot that outlives
+    // this file (the audio format is kept across files).
     uint8_t record[kVideoFormatBytes];
-    if (!m_file.ReadExact(record, expectedSize)) return false;
+    if (expectedSize > sizeof record || !m_file.ReadExact(record, expectedSize)) return false;
     std::memcpy(slot, record, expectedSize);
     remaining -= expectedSize;
     return true;
