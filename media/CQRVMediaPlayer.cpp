@@ -35,9 +35,12 @@ bool CQRVMediaPlayer::Start(VideoWindow* frontWindow, VideoWindow* rearWindow) {
 
 void CQRVMediaPlayer::StopThreads() {
     if (!m_started) return;
-    JoinThreads();
-    if (m_parser) m_parser->Shutdown();
+    m_run.store(0);
+    m_worker.StopThread();
+    // Closing the output frees a feeder waiting for a free buffer, so its join is quick.
     if (m_output) m_output->Close();
+    m_sync.StopFeeding();
+    if (m_parser) m_parser->Shutdown();
     m_started = false;
 }
 

@@ -18,8 +18,8 @@
 //   (CDecoder). The MediaSync thread never takes m_lock, so the drain wait inside a step
 //   always ends.
 // - Shutdown order (StopThreads): run := 0, join the worker (it leaves its step at the next
-//   loop), stop and join the MediaSync thread, shut the reader down, close the output. Only
-//   then may the reader, decoder and output be destroyed.
+//   loop), close the output (which frees a feeder waiting for room), join the MediaSync
+//   thread, shut the reader down. Only then may the reader, decoder and output be destroyed.
 // - Timing. The position is a count of front frames shown: ms = counter * 1000 / rate. Before
 //   each front frame the worker waits until the audio queue holds at most one packet, then
 //   paces to the frame period; the no-clock mode skips both to process a file as fast as the

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "media/CQRVMediaPlayer.h"
 #include "media/FramePacer.h"
@@ -30,6 +31,7 @@ bool CQRVMediaPlayer::RunOnce(void* self) {
         SleepMs(kHoldPollMs);
         return true;
     }
+    bool collecting = false;
     {
         CSyncLock lock(player->m_lock);
         // Close or Open may have run between the test above and the lock; their state wins.
@@ -41,8 +43,16 @@ bool CQRVMediaPlayer::RunOnce(void* self) {
                 player->m_run.store(0);
             }
         }
+        collecting = player->m_prebuffering;
     }
-    SleepMs(kStepPauseMs);
+    // The pause between steps paces a playing worker. While the prebuffer is being collected
+    // (each chunk ends a step) or without a clock there is nothing to pace, and sleeping per
+    // chunk would only delay the first picture; the lock is still released between steps.
+    if (collecting || player->m_noClock.load()) {
+        std::this_thread::yield();
+    } else {
+        SleepMs(kStepPauseMs);
+    }
     return true;
 }
 
@@ -173,4 +183,7 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
     // The counter starts one second before the second sought.
     m_frameCounter.store(second * rate - rate);
     ResetForSeeking();
+    // Sound queued before the jump belongs to the old position; left queued it would play
+    // after the jump and hold the first new picture back until it had drained.
+    m_sync.ClearPcm();
 }

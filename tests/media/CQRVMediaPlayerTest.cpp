@@ -163,6 +163,29 @@ INSTANTIATE_TEST_SUITE_P(Targets, PlayerSeekTo,
                                            SeekRow{2500, 60, 2},
                                            SeekRow{999999, 120, 4}));  // past the end
 
+TEST_F(PlayerTest, SeekDropsTheSoundQueuedForTheOldPosition) {
+    Build({.seconds = 4});
+    audio.Hold(true);
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera == 0 && f.index == 0) player.SeekToMs(2000);
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    audio.Hold(false);
+    ASSERT_TRUE(WaitFor([&] { return player.GetQueuedAudioPackets() == 0; }));
+    player.StopThreads();
+    // Chunk k comes before front frame 8k. Chunks 1 and 2 were read before the seek; the
+    // feeder held chunk 1, chunk 2 was still queued and must not play after the jump to
+    // frame 60. From there chunks 8 to 14 follow in order.
+    std::vector<std::vector<uint8_t>> after;
+    for (const auto& packet : audio.Packets()) {
+        if (packet != AudioChunk(1).bytes) after.push_back(packet);
+    }
+    std::vector<std::vector<uint8_t>> expected;
+    for (int k = 8; k <= 14; ++k) expected.push_back(AudioChunk(k).bytes);
+    EXPECT_TRUE(after == expected) << after.size() << " packets after the seek";
+}
+
 TEST_F(PlayerTest, SeekMadeWhilePausedIsLost) {
     Build({.seconds = 4});
     std::atomic<bool> paused{false};

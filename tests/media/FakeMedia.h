@@ -267,8 +267,15 @@ public:
     }
     int32_t Close() override { return 1; }
     void Write(const uint8_t* data, int32_t length) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         m_packets.emplace_back(data, data + length);
+        // A held output takes the packet, then keeps the writer like a full sound card.
+        m_changed.wait(lock, [&] { return !m_held; });
+    }
+    void Hold(bool held) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_held = held;
+        m_changed.notify_all();
     }
     std::vector<std::vector<uint8_t>> Packets() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -277,6 +284,8 @@ public:
 
 private:
     std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_held = false;
     std::vector<std::pair<int, int>> m_opens;
     std::vector<std::vector<uint8_t>> m_packets;
 };
