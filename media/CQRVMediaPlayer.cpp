@@ -80,6 +80,7 @@ bool CQRVMediaPlayer::Open(const char* path) {
             m_framePositions = std::move(info.frontFramePositions);
             ResetForSeeking();
             m_sync.ClearPcm();
+            if (m_output) m_output->Flush();
             m_relativeSeek.store(0);
             m_absoluteSeek.store(0);
             m_cameraCount.store(CameraCountFor(m_path, m_rearFrameRate));

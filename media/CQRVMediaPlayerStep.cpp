@@ -186,4 +186,5 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
     // Sound queued before the jump belongs to the old position; left queued it would play
     // after the jump and hold the first new picture back until it had drained.
     m_sync.ClearPcm();
+    if (m_output) m_output->Flush();
 }

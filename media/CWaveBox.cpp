@@ -83,6 +83,14 @@ void CWaveBox::ResetBuffers() {
     m_playOffset = 0;
 }
 
+void CWaveBox::Flush() {
+    std::lock_guard<std::mutex> writeLock(m_writeLock);
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    ResetBuffers();
+    // The device takes the buffer the writer fills next.
+    m_playBuffer = m_nextBuffer;
+}
+
 void CWaveBox::Write(const uint8_t* data, int32_t length) {
     while (m_open.load()) {
         if (WriteAttempt(data, length) != kBusy) return;

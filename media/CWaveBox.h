@@ -35,6 +35,7 @@ public:
     // Drops whatever is still queued; the output can be opened again afterwards.
     int32_t Close() override;
     void Write(const uint8_t* data, int32_t length) override;
+    void Flush() override;
 
     // The wave output's volume word: low 16 bits left, high 16 bits right, 0xFFFF is full
     // volume. The output is mono, so the left value is the gain, as on a mono device.

@@ -21,4 +21,7 @@ public:
     // 1 when the device closed, -1 when it refused.
     virtual int32_t Close() = 0;
     virtual void Write(const uint8_t* data, int32_t length) = 0;
+    // Drops what was written but not yet played; the output stays open. Called when the
+    // player jumps (open, seek), so the old position's sound does not play on.
+    virtual void Flush() {}
 };

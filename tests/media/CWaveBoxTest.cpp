@@ -115,6 +115,20 @@ TEST_F(WaveBoxTest, HeldWriterProceedsWhenTheDeviceResumes) {
     EXPECT_EQ(tap.Copy(), all);
 }
 
+TEST_F(WaveBoxTest, FlushDropsQueuedSoundAndTheNextWritePlaysFirst) {
+    box.SetDeviceHeld(true);
+    const auto old = Pattern(3840, 1), fresh = Pattern(1000, 2);
+    // One buffer queued, so the next write goes to the other one: the device must follow.
+    box.Write(old.data(), 3840);
+    EXPECT_EQ(box.FreeBuffers(), 1);
+    box.Flush();
+    EXPECT_EQ(box.FreeBuffers(), 2);
+    box.Write(fresh.data(), 1000);
+    box.SetDeviceHeld(false);
+    ASSERT_TRUE(WaitFor([&] { return box.BytesConsumed() == 1000; }));
+    EXPECT_EQ(tap.Copy(), fresh);
+}
+
 TEST_F(WaveBoxTest, EmptyWriteEndsWithoutQueuing) {
     box.Write(nullptr, 0);
     EXPECT_EQ(box.FreeBuffers(), 2);
