@@ -5,7 +5,13 @@
 // A recording is a RIFF/AVI file exactly as the dashcam writes it: header list (avih, then a
 // stream list per video stream, the audio stream and the text stream), the movie list with
 // one chunk per access unit / PCM packet / telemetry payload in time order, then idx1.
-// Front video is "00dc", rear "01dc", PCM "02wb", telemetry "03tx".
+// Front video is "00dc", rear "01dc", PCM "02wb", telemetry "03tx"; streams that are left
+// out shift the numbers after them (one camera: "00dc", "01wb", "02tx"). Sound and telemetry
+// chunks are written just before the first frame whose time has reached their start. PCM
+// chunks hold 3840 bytes (240 ms); telemetry is a GPS fix a second ('G' + RMC sentence) and
+// ten G-sensor samples a second ('M' + three axis bytes), see DriveTrack.h.
+//
+// The file only appears under its name once it is complete; a failure leaves nothing behind.
 //
 // Content is self-describing: every frame shows its index as a block pattern (FramePattern.h)
 // and the sound beeps for the first 100 ms of every whole second, so a test can tell which
@@ -59,10 +65,11 @@ struct CardOptions {
 // CATEGORY_YYYYMMDD_HHMMSS_FLAG.AVI, and SETTING/blackbox.cfg (CRLF line endings).
 bool WriteCard(const std::string& folder, const CardOptions& options, std::string* error);
 
-// The name the dashcam gives a recording: TOKEN_YYYYMMDD_HHMMSS_D.AVI (N without rear camera).
+// A calendar time of the dashcam's clock (no time zone attached).
 struct CivilTime {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
 };
+// The name the dashcam gives a recording: TOKEN_YYYYMMDD_HHMMSS_D.AVI (N without rear camera).
 std::string RecordingFileName(const char* token, const CivilTime& start, bool rearCamera);
 // The device configuration file as the dashcam writes it (CRLF line endings), with its clock
 // section set to the given time.
