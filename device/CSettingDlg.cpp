@@ -1,0 +1,260 @@
+#include "device/CSettingDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <fstream>
+
+#include "device/CardFormat.h"
+#include "device/QtUDisks2Formatter.h"
+#include "library/CardRoot.h"
+#include "support/StringTable.h"
+#include "support/Trace.h"
+
+namespace {
+
+constexpr int IDS_CONFIG_ERROR_KO = 423, IDS_CONFIG_ERROR_EN = 424;
+constexpr int IDS_CAPACITY_SUM_KO = 425, IDS_CAPACITY_SUM_EN = 426;
+constexpr int IDS_FORMAT_KO = 434, IDS_FORMAT_EN = 435;
+constexpr int IDS_FORMAT_ASK_KO = 436, IDS_FORMAT_ASK_EN = 437;
+constexpr int IDS_FORMAT_DONE_KO = 438, IDS_FORMAT_DONE_EN = 439;
+constexpr int IDS_FORMAT_FAILED_KO = 440, IDS_FORMAT_FAILED_EN = 441;
+constexpr int IDS_CHOOSE_VALUE_KO = 470, IDS_CHOOSE_VALUE_EN = 471;
+constexpr int IDS_WRITE_FAILED_KO = 472, IDS_WRITE_FAILED_EN = 473;
+constexpr int IDS_NOT_A_CARD_KO = 474, IDS_NOT_A_CARD_EN = 475;
+
+QString Text(int koreanId, int englishId) {
+    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
+}
+
+CSettingDlg::MessageBoxHook& GlobalHook() {
+    static CSettingDlg::MessageBoxHook hook;
+    return hook;
+}
+
+// A combo box's index as the model keeps it (-1 is no selection in both).
+void Select(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+}  // namespace
+
+CSettingDlg::CSettingDlg(QWidget* parent, std::string configPath, std::string drivePath,
+                         VCardFormatter* formatter)
+    : QDialog(parent),
+      m_strConfigPath(std::move(configPath)),
+      m_strDrivePath(std::move(drivePath)),
+      m_pFormatter(formatter) {
+    BuildControls();
+    LayOutControls();
+    ApplySkin();
+    OnInitDialog();
+}
+
+CSettingDlg::~CSettingDlg() = default;
+
+bool CSettingDlg::CanOpen(const std::string& configPath) {
+    std::ifstream in(configPath, std::ios::binary);
+    return static_cast<bool>(in);
+}
+
+void CSettingDlg::SetMessageBoxHook(MessageBoxHook hook) { GlobalHook() = std::move(hook); }
+
+int CSettingDlg::DoModal() { return exec(); }
+
+QWidget* CSettingDlg::GetDlgItem(int id) const {
+    auto it = m_items.find(id);
+    return it == m_items.end() ? nullptr : it->second;
+}
+QComboBox* CSettingDlg::Combo(int id) const { return qobject_cast<QComboBox*>(GetDlgItem(id)); }
+QSlider* CSettingDlg::Slider(int id) const { return qobject_cast<QSlider*>(GetDlgItem(id)); }
+QCheckBox* CSettingDlg::Check(int id) const { return qobject_cast<QCheckBox*>(GetDlgItem(id)); }
+QLabel* CSettingDlg::Label(int id) const { return qobject_cast<QLabel*>(GetDlgItem(id)); }
+QPushButton* CSettingDlg::Button(int id) const {
+    return qobject_cast<QPushButton*>(GetDlgItem(id));
+}
+
+void CSettingDlg::OnInitDialog() {
+    SetTexts();
+    Label(IDC_STATIC_VIEWER_VERSION)->setText(QString::fromLatin1(kViewerVersion));
+    Label(IDC_STATIC_FW_VERSION)->setText(QString());
+    for (int id : {IDC_SLIDER_MIC, IDC_SLIDER_SPEAKER, IDC_SLIDER_MOTION, IDC_SLIDER_GSENSOR})
+        Slider(id)->setRange(1, 5);
+    for (int id : {IDC_SLIDER_BRIGHTNESS, IDC_SLIDER_CONTRAST}) Slider(id)->setRange(0, 10);
+    LoadBlackboxConfig();
+}
+
+void CSettingDlg::LoadBlackboxConfig() {
+    DeviceSettings s;
+    if (!LoadDeviceSettings(m_strConfigPath, s))
+        Trace("LoadBlackboxConfig: cannot read %s\n", m_strConfigPath.c_str());
+    PresetClock(s, LocalNow());
+    ShowSettings(s);
+}
+
+void CSettingDlg::ShowSettings(const DeviceSettings& s) {
+    Select(Combo(IDC_COMBO_CONST), s.constIndex);
+    Select(Combo(IDC_COMBO_EVENT), s.eventIndex);
+    Select(Combo(IDC_COMBO_MANUAL), s.manualIndex);
+    Select(Combo(IDC_COMBO_PARK), s.parkIndex);
+
+    Check(IDC_CHECK_VOLTAGE)->setChecked(s.voltageChecked);
+    Select(Combo(IDC_COMBO_VOLTAGE), s.voltageIndex);
+    Combo(IDC_COMBO_VOLTAGE)->setEnabled(s.voltageChecked);
+
+    Slider(IDC_SLIDER_SPEAKER)->setValue(s.voiceVolume);
+    Slider(IDC_SLIDER_MIC)->setValue(s.micVolume);
+    Check(IDC_CHECK_MIC)->setChecked(s.micChecked);
+    Slider(IDC_SLIDER_MIC)->setEnabled(s.micChecked);
+    Check(IDC_CHECK_SPEAKER)->setChecked(s.voiceChecked);
+    Slider(IDC_SLIDER_SPEAKER)->setEnabled(s.voiceChecked);
+    Slider(IDC_SLIDER_MOTION)->setValue(s.motionLevel);
+    Slider(IDC_SLIDER_GSENSOR)->setValue(s.accLevel);
+    Slider(IDC_SLIDER_BRIGHTNESS)->setValue(s.brightness);
+    Slider(IDC_SLIDER_CONTRAST)->setValue(s.contrast);
+
+    const int clock[] = {s.yearIndex, s.monthIndex,  s.dayIndex,
+                         s.hourIndex, s.minuteIndex, s.secondIndex};
+    const int clockIds[] = {IDC_COMBO_YEAR, IDC_COMBO_MONTH, IDC_COMBO_DAY,
+                            IDC_COMBO_HOUR, IDC_COMBO_MIN,   IDC_COMBO_SEC};
+    for (int i = 0; i < 6; ++i) {
+        Select(Combo(clockIds[i]), clock[i]);
+        Combo(clockIds[i])->setEnabled(false);
+    }
+    Check(IDC_CHECK_TIMESYNC)->setChecked(false);
+
+    m_strFirmwareVersion = s.version;
+    Label(IDC_STATIC_FW_VERSION)->setText(QString::fromLocal8Bit(s.version.c_str()));
+    Label(IDC_STATIC_MODEL)->setText(QString::fromLocal8Bit(s.model.c_str()));
+}
+
+DeviceSettings CSettingDlg::ReadControls() const {
+    DeviceSettings s;
+    s.constIndex = Combo(IDC_COMBO_CONST)->currentIndex();
+    s.parkIndex = Combo(IDC_COMBO_PARK)->currentIndex();
+    s.eventIndex = Combo(IDC_COMBO_EVENT)->currentIndex();
+    s.manualIndex = Combo(IDC_COMBO_MANUAL)->currentIndex();
+    s.voltageChecked = Check(IDC_CHECK_VOLTAGE)->isChecked();
+    s.voltageIndex = Combo(IDC_COMBO_VOLTAGE)->currentIndex();
+    s.micChecked = Check(IDC_CHECK_MIC)->isChecked();
+    s.micVolume = Slider(IDC_SLIDER_MIC)->value();
+    s.voiceChecked = Check(IDC_CHECK_SPEAKER)->isChecked();
+    s.voiceVolume = Slider(IDC_SLIDER_SPEAKER)->value();
+    s.accLevel = Slider(IDC_SLIDER_GSENSOR)->value();
+    s.motionLevel = Slider(IDC_SLIDER_MOTION)->value();
+    s.brightness = Slider(IDC_SLIDER_BRIGHTNESS)->value();
+    s.contrast = Slider(IDC_SLIDER_CONTRAST)->value();
+    s.timeSyncChecked = Check(IDC_CHECK_TIMESYNC)->isChecked();
+    s.yearIndex = Combo(IDC_COMBO_YEAR)->currentIndex();
+    s.monthIndex = Combo(IDC_COMBO_MONTH)->currentIndex();
+    s.dayIndex = Combo(IDC_COMBO_DAY)->currentIndex();
+    s.hourIndex = Combo(IDC_COMBO_HOUR)->currentIndex();
+    s.minuteIndex = Combo(IDC_COMBO_MIN)->currentIndex();
+    s.secondIndex = Combo(IDC_COMBO_SEC)->currentIndex();
+    return s;
+}
+
+DeviceSaveStatus CSettingDlg::SaveBlackboxConfig() {
+    return SaveDeviceSettings(m_strConfigPath, ReadControls());
+}
+
+void CSettingDlg::OnBnClickedButtonSave() {
+    const DeviceSaveStatus status = SaveBlackboxConfig();
+    if (status == DeviceSaveStatus::Saved) {
+        done(QDialog::Accepted);
+        return;
+    }
+    // Nothing was written; the dialog stays open with the user's choices.
+    const int shares[] = {IDC_COMBO_CONST, IDC_COMBO_EVENT, IDC_COMBO_MANUAL, IDC_COMBO_PARK};
+    bool sharesChosen = true;
+    for (int id : shares) sharesChosen = sharesChosen && Combo(id)->currentIndex() >= 0;
+    QString text;
+    if (status == DeviceSaveStatus::CapacityNot95 || !sharesChosen)
+        text = Text(IDS_CAPACITY_SUM_KO, IDS_CAPACITY_SUM_EN);
+    else if (status == DeviceSaveStatus::NoSelection)
+        text = Text(IDS_CHOOSE_VALUE_KO, IDS_CHOOSE_VALUE_EN);
+    else
+        text = Text(IDS_WRITE_FAILED_KO, IDS_WRITE_FAILED_EN);
+    ShowMessageBox(text, Text(IDS_CONFIG_ERROR_KO, IDS_CONFIG_ERROR_EN), QMessageBox::Ok);
+}
+
+void CSettingDlg::OnBnClickedButtonFormat() {
+    const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
+    if (ShowMessageBox(Text(IDS_FORMAT_ASK_KO, IDS_FORMAT_ASK_EN), caption,
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    m_bCardChanged = 1;
+    if (m_fnBeforeFormat) m_fnBeforeFormat();
+    if (!m_pFormatter) {
+        m_ownFormatter = std::make_unique<QtUDisks2Formatter>();
+        m_pFormatter = m_ownFormatter.get();
+    }
+    // The format may take a while and prompts for authorisation; no input meanwhile.
+    setEnabled(false);
+    const CardFormatReport report =
+        FormatCardKeepingConfig(m_strDrivePath, m_strBackupPath, *m_pFormatter);
+    setEnabled(true);
+    if (report.drivePath != m_strDrivePath) {
+        m_strDrivePath = report.drivePath;
+        m_strConfigPath = CardConfigPath(CardRoot(m_strDrivePath));
+    }
+    ShowFormatResult(report.status);
+}
+
+void CSettingDlg::ShowFormatResult(CardFormatStatus status) {
+    const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
+    QString text;
+    switch (status) {
+        case CardFormatStatus::Formatted: text = Text(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN); break;
+        case CardFormatStatus::Refused: text = Text(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN); break;
+        default: text = Text(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN); break;
+    }
+    ShowMessageBox(text, caption, QMessageBox::Ok);
+}
+
+void CSettingDlg::OnBnClickedCheckVoltage() {
+    Combo(IDC_COMBO_VOLTAGE)->setEnabled(Check(IDC_CHECK_VOLTAGE)->isChecked());
+}
+
+void CSettingDlg::OnBnClickedCheckTimeSync() {
+    const bool on = Check(IDC_CHECK_TIMESYNC)->isChecked();
+    for (int id = IDC_COMBO_YEAR; id <= IDC_COMBO_SEC; ++id) Combo(id)->setEnabled(on);
+}
+
+void CSettingDlg::OnBnClickedCheckMic() {
+    Slider(IDC_SLIDER_MIC)->setEnabled(Check(IDC_CHECK_MIC)->isChecked());
+}
+
+void CSettingDlg::OnBnClickedCheckSpeaker() {
+    Slider(IDC_SLIDER_SPEAKER)->setEnabled(Check(IDC_CHECK_SPEAKER)->isChecked());
+}
+
+std::tm CSettingDlg::LocalNow() const {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+QMessageBox::StandardButton CSettingDlg::ShowMessageBox(const QString& text,
+                                                        const QString& caption,
+                                                        QMessageBox::StandardButtons buttons) {
+    if (GlobalHook()) return GlobalHook()(text, caption, buttons);
+    // The table's texts keep the "\r\n" line breaks of their first home; a label wants "\n".
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    QMessageBox box(QMessageBox::NoIcon, caption, shown, buttons, this);
+    if (buttons & QMessageBox::No) box.setDefaultButton(QMessageBox::No);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void CSettingDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        done(QDialog::Rejected);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

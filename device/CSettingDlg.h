@@ -1,0 +1,135 @@
+#pragma once
+// The dashcam settings dialog: the card's split between the four recording categories, the
+// low-voltage cut-off, microphone and voice guidance, G-sensor and motion sensitivities,
+// camera brightness and contrast, the request to set the device's clock, the version texts,
+// and the card format that keeps the configuration file.
+//
+// The dialog reads SETTING/blackbox.cfg once when it is built and writes it only from a Save
+// whose four shares add up to 95 %; Escape, the close box and Enter end it without writing.
+//
+// Use from the main window:
+//     CSettingDlg dlg(this, CardConfigPath(CardRoot(m_strDrivePath)), m_strDrivePath);
+//     dlg.DoModal();
+//     if (dlg.m_bCardChanged) { m_strDrivePath = dlg.DrivePath(); OnBnClickedButtonDriving(); }
+// CanOpen(configPath) tells beforehand whether the file is there to be read.
+//
+// User-interface thread only. Message boxes go through ShowMessageBox, which a subclass (or
+// the process-wide hook, for tests of the window) answers without showing anything.
+
+#include <QDialog>
+#include <QMessageBox>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "device/CardFormat.h"
+#include "device/DeviceSettings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class VCardFormatter;
+
+class CSettingDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Lists
+    static constexpr int IDC_COMBO_CONST = 1173, IDC_COMBO_PARK = 1174, IDC_COMBO_EVENT = 1176,
+                         IDC_COMBO_MANUAL = 1178, IDC_COMBO_VOLTAGE = 1177;
+    static constexpr int IDC_COMBO_YEAR = 1180, IDC_COMBO_MONTH = 1181, IDC_COMBO_DAY = 1182,
+                         IDC_COMBO_HOUR = 1183, IDC_COMBO_MIN = 1184, IDC_COMBO_SEC = 1185;
+    // Check boxes
+    static constexpr int IDC_CHECK_MIC = 1154, IDC_CHECK_SPEAKER = 1156,
+                         IDC_CHECK_VOLTAGE = 1158, IDC_CHECK_TIMESYNC = 1162;
+    // Sliders
+    static constexpr int IDC_SLIDER_MIC = 1170, IDC_SLIDER_SPEAKER = 1172,
+                         IDC_SLIDER_MOTION = 1171, IDC_SLIDER_GSENSOR = 1186,
+                         IDC_SLIDER_BRIGHTNESS = 1112, IDC_SLIDER_CONTRAST = 1191;
+    // Texts and push buttons
+    static constexpr int IDC_STATIC_VIEWER_VERSION = 1168, IDC_STATIC_FW_VERSION = 1169,
+                         IDC_STATIC_MODEL = 1188, IDC_STATIC_NOTICE = 1167;
+    static constexpr int IDC_BUTTON_FORMAT = 1235, IDC_BUTTON_SAVE = 1163;
+
+    static constexpr const char* kViewerVersion = "2.1.9";
+    static constexpr const char* kDefaultBackupPath = "./blackbox.cfg";
+
+    // formatter: the card formatter to use; null gives the desktop's (UDisks2).
+    CSettingDlg(QWidget* parent, std::string configPath, std::string drivePath,
+                VCardFormatter* formatter = nullptr);
+    ~CSettingDlg() override;
+
+    // True when the configuration file can be opened for reading (the dialog needs it).
+    static bool CanOpen(const std::string& configPath);
+
+    // Accepted after a Save that wrote the file, Rejected otherwise.
+    int DoModal();
+
+    // Set to 1 by every confirmed format, whatever its result; the caller then reloads the
+    // DRIVING view.
+    int m_bCardChanged = 0;
+    // The drive string after the dialog: a format may mount the card somewhere new.
+    const std::string& DrivePath() const { return m_strDrivePath; }
+    const std::string& ConfigPath() const { return m_strConfigPath; }
+    // Where the configuration file is kept while the card is formatted.
+    void SetBackupPath(std::string path) { m_strBackupPath = std::move(path); }
+    // Run once the user has confirmed a format, before anything is touched: the window closes
+    // the open recording so the volume can be unmounted.
+    void SetBeforeFormat(std::function<void()> fn) { m_fnBeforeFormat = std::move(fn); }
+
+    // Message boxes of every dialog built afterwards, process-wide (window tests); empty
+    // restores the real boxes.
+    using MessageBoxHook = std::function<QMessageBox::StandardButton(
+        const QString& text, const QString& caption, QMessageBox::StandardButtons buttons)>;
+    static void SetMessageBoxHook(MessageBoxHook hook);
+
+    QWidget* GetDlgItem(int id) const;
+    QComboBox* Combo(int id) const;
+    QSlider* Slider(int id) const;
+    QCheckBox* Check(int id) const;
+    QLabel* Label(int id) const;
+    QPushButton* Button(int id) const;
+
+public slots:
+    void OnBnClickedButtonSave();
+    void OnBnClickedButtonFormat();
+    void OnBnClickedCheckVoltage();
+    void OnBnClickedCheckTimeSync();
+    void OnBnClickedCheckMic();
+    void OnBnClickedCheckSpeaker();
+
+protected:
+    virtual void LoadBlackboxConfig();
+    // Reads the controls and writes the file; the status says why nothing was written.
+    virtual DeviceSaveStatus SaveBlackboxConfig();
+    // The computer's local time, for the clock lists.
+    virtual std::tm LocalNow() const;
+    virtual QMessageBox::StandardButton ShowMessageBox(const QString& text, const QString& caption,
+                                                       QMessageBox::StandardButtons buttons);
+    // Enter while no push button has the focus ends the dialog without writing.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildControls();
+    void LayOutControls();
+    void ApplySkin();
+    void OnInitDialog();
+    void SetTexts();
+    void ShowSettings(const DeviceSettings& s);
+    DeviceSettings ReadControls() const;
+    void ShowFormatResult(CardFormatStatus status);
+    template <class T>
+    T* Add(int id, T* widget);
+
+    std::string m_strConfigPath;
+    std::string m_strDrivePath;
+    std::string m_strBackupPath = kDefaultBackupPath;
+    VCardFormatter* m_pFormatter = nullptr;
+    std::unique_ptr<VCardFormatter> m_ownFormatter;
+    std::function<void()> m_fnBeforeFormat;
+    std::map<int, QWidget*> m_items;
+    std::string m_strFirmwareVersion;
+};

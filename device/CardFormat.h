@@ -1,0 +1,74 @@
+#pragma once
+// Formatting the dashcam's card while keeping its configuration file, and the checks that
+// keep the format away from any disk but a removable card.
+//
+// FormatCardKeepingConfig runs the whole sequence: copy SETTING/blackbox.cfg aside (memory
+// and a backup file), format through a VCardFormatter, create the card folders again on the
+// fresh volume (DRIVING, EVENT, PARKING, USER, SETTING, in this order) and put the file back.
+// When the copy cannot be made the card is not formatted at all: restoring an older backup
+// would hand this card the settings of another one.
+//
+// No Qt; the UDisks2 formatter and the settings dialog sit on top of this.
+
+#include <string>
+#include <vector>
+
+class VCardFormatter;
+
+// The folders a card needs, in the order they are created.
+const std::vector<std::string>& CardFolderNames();
+
+// Creates the card folders under cardRoot (a folder that exists is left alone). True when
+// all of them exist afterwards.
+bool CreateCardFolders(const std::string& cardRoot);
+
+enum class CardFormatStatus {
+    Formatted,      // formatted, folders made, configuration file restored
+    BackupFailed,   // the configuration file could not be copied aside; nothing formatted
+    Refused,        // the formatter refused the volume; nothing formatted
+    FormatFailed,   // the format failed or was cancelled
+    RestoreFailed,  // formatted, but the folders or the file could not be written back
+};
+
+struct CardFormatReport {
+    CardFormatStatus status = CardFormatStatus::FormatFailed;
+    // The drive string to use from now on: the new mount point after a remount elsewhere,
+    // otherwise the one passed in.
+    std::string drivePath;
+};
+
+// drivePath: the selected drive string (the card's mount point); backupPath: where the copy
+// of the configuration file is kept during the format (the viewer uses "./blackbox.cfg").
+CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
+                                         const std::string& backupPath,
+                                         VCardFormatter& formatter);
+
+// ---- Which volumes may be formatted ----
+
+struct FormatGuardSources {
+    std::string mountInfoPath = "/proc/self/mountinfo";
+    std::string sysRoot = "/sys";
+    // Paths whose disk must never be formatted, besides the working directory.
+    std::vector<std::string> systemPaths = {"/", "/boot", "/home", "/usr"};
+    std::string workingDirectory;  // empty: the process's current directory
+};
+
+enum class FormatRefusal {
+    None,
+    NotAMountPoint,   // a folder inside some volume, not the volume itself
+    NotABlockDevice,  // tmpfs, network or overlay file systems
+    NotRemovable,     // a fixed disk (mounting it under /media does not make it a card)
+    SystemDisk,       // the disk holding /, /boot, /home, /usr or the working directory
+};
+
+struct FormatTarget {
+    std::string mountPoint;
+    std::string device;  // "/dev/sdb1" as the mount table names it
+    int major = -1;
+    int minor = -1;
+};
+
+// Checks the volume mounted at mountPoint; fills target (when given) with its block device.
+FormatRefusal CheckFormatTarget(const std::string& mountPoint, FormatTarget* target,
+                                const FormatGuardSources& sources = {});
+const char* FormatRefusalName(FormatRefusal refusal);

@@ -1,0 +1,287 @@
+// The settings dialog's controls, their texts in the user's language, their places and the
+// dark look that matches the main window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QVBoxLayout>
+
+#include "device/CSettingDlg.h"
+#include "support/StringTable.h"
+
+namespace {
+
+// Group boxes and labels: id, Korean text id, English text id.
+struct TextEntry {
+    int id, korean, english;
+};
+constexpr TextEntry kTexts[] = {
+    {1200, 312, 313}, {1201, 314, 315}, {1202, 316, 317}, {1203, 318, 319}, {1204, 320, 321},
+    {1167, 322, 323}, {1205, 324, 325}, {1206, 326, 327}, {1208, 330, 331}, {1210, 338, 339},
+    {1212, 340, 341}, {1213, 400, 401}, {1214, 342, 343}, {1215, 344, 345}, {1166, 346, 347},
+    {1216, 352, 353}, {1217, 354, 355}, {1218, 356, 357}, {1219, 362, 363}, {1220, 348, 349},
+    {1221, 350, 351}, {1222, 358, 359}, {1223, 360, 361}, {1224, 380, 381}, {1225, 388, 389},
+    {1227, 382, 383}, {1228, 384, 385}, {1229, 386, 387}, {1226, 394, 395}, {1230, 390, 391},
+    {1231, 384, 385}, {1192, 392, 393}, {1235, 434, 435}, {1163, 396, 397},
+};
+constexpr int IDS_CAPTION_KO = 398, IDS_CAPTION_EN = 399;
+constexpr int kGroupIds[] = {1200, 1205, 1208, 1212, 1166, 1224};
+
+constexpr int kSliderWidthPx = 190;
+constexpr int kClockComboWidthPx = 58;
+
+QString Text(int koreanId, int englishId) {
+    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
+}
+
+QComboBox* MakeCombo(QWidget* parent, const std::vector<std::string>& entries) {
+    auto* combo = new QComboBox(parent);
+    for (const std::string& entry : entries) combo->addItem(QString::fromStdString(entry));
+    combo->setMaxVisibleItems(16);
+    return combo;
+}
+
+QSlider* MakeSlider(QWidget* parent) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setTickPosition(QSlider::TicksBothSides);
+    slider->setTickInterval(1);
+    slider->setSingleStep(1);
+    slider->setPageStep(1);
+    slider->setMinimumWidth(kSliderWidthPx);
+    return slider;
+}
+
+// The end labels above a slider ("min" ... "max", or three with a middle one).
+QWidget* EndLabels(QLabel* left, QLabel* middle, QLabel* right) {
+    auto* row = new QWidget;
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->addWidget(left, 1, Qt::AlignLeft);
+    if (middle) h->addWidget(middle, 1, Qt::AlignHCenter);
+    h->addWidget(right, 1, Qt::AlignRight);
+    return row;
+}
+
+}  // namespace
+
+template <class T>
+T* CSettingDlg::Add(int id, T* widget) {
+    widget->setObjectName(QString::number(id));
+    m_items[id] = widget;
+    return widget;
+}
+
+void CSettingDlg::BuildControls() {
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    for (int id : kGroupIds) Add(id, new QGroupBox(this));
+    for (const TextEntry& t : kTexts) {
+        if (t.id == IDC_BUTTON_FORMAT || t.id == IDC_BUTTON_SAVE || m_items.count(t.id)) continue;
+        Add(t.id, new QLabel(this));
+    }
+    for (int id : {IDC_STATIC_VIEWER_VERSION, IDC_STATIC_FW_VERSION, IDC_STATIC_MODEL})
+        Add(id, new QLabel(this))->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    for (int id : {IDC_COMBO_CONST, IDC_COMBO_PARK, IDC_COMBO_EVENT, IDC_COMBO_MANUAL})
+        Add(id, MakeCombo(this, CapacityEntries()));
+    Add(IDC_COMBO_VOLTAGE, MakeCombo(this, VoltageEntries()));
+    Add(IDC_COMBO_YEAR, MakeCombo(this, YearEntries()));
+    Add(IDC_COMBO_MONTH, MakeCombo(this, MonthEntries()));
+    Add(IDC_COMBO_DAY, MakeCombo(this, DayEntries()));
+    Add(IDC_COMBO_HOUR, MakeCombo(this, HourEntries()));
+    Add(IDC_COMBO_MIN, MakeCombo(this, MinuteEntries()));
+    Add(IDC_COMBO_SEC, MakeCombo(this, MinuteEntries()));
+    for (int id = IDC_COMBO_YEAR; id <= IDC_COMBO_SEC; ++id)
+        Combo(id)->setMinimumWidth(id == IDC_COMBO_YEAR ? kClockComboWidthPx + 14
+                                                        : kClockComboWidthPx);
+
+    for (int id : {IDC_CHECK_MIC, IDC_CHECK_SPEAKER, IDC_CHECK_VOLTAGE, IDC_CHECK_TIMESYNC})
+        Add(id, new QCheckBox(this));
+    for (int id : {IDC_SLIDER_MIC, IDC_SLIDER_SPEAKER, IDC_SLIDER_MOTION, IDC_SLIDER_GSENSOR,
+                   IDC_SLIDER_BRIGHTNESS, IDC_SLIDER_CONTRAST})
+        Add(id, MakeSlider(this));
+
+    for (int id : {IDC_BUTTON_FORMAT, IDC_BUTTON_SAVE}) {
+        QPushButton* button = Add(id, new QPushButton(this));
+        button->setDefault(false);
+        button->setMinimumWidth(120);
+    }
+    connect(Button(IDC_BUTTON_SAVE), &QPushButton::clicked, this,
+            &CSettingDlg::OnBnClickedButtonSave);
+    connect(Button(IDC_BUTTON_FORMAT), &QPushButton::clicked, this,
+            &CSettingDlg::OnBnClickedButtonFormat);
+    connect(Check(IDC_CHECK_VOLTAGE), &QCheckBox::toggled, this,
+            &CSettingDlg::OnBnClickedCheckVoltage);
+    connect(Check(IDC_CHECK_TIMESYNC), &QCheckBox::toggled, this,
+            &CSettingDlg::OnBnClickedCheckTimeSync);
+    connect(Check(IDC_CHECK_MIC), &QCheckBox::toggled, this, &CSettingDlg::OnBnClickedCheckMic);
+    connect(Check(IDC_CHECK_SPEAKER), &QCheckBox::toggled, this,
+            &CSettingDlg::OnBnClickedCheckSpeaker);
+}
+
+void CSettingDlg::SetTexts() {
+    setWindowTitle(Text(IDS_CAPTION_KO, IDS_CAPTION_EN));
+    for (const TextEntry& t : kTexts) {
+        const QString text = Text(t.korean, t.english);
+        QWidget* item = GetDlgItem(t.id);
+        if (auto* group = qobject_cast<QGroupBox*>(item)) group->setTitle(text);
+        else if (auto* label = qobject_cast<QLabel*>(item)) label->setText(text);
+        else if (auto* button = qobject_cast<QPushButton*>(item)) button->setText(text);
+    }
+}
+
+void CSettingDlg::LayOutControls() {
+    auto group = [this](int id) { return static_cast<QGroupBox*>(GetDlgItem(id)); };
+
+    // Storage: the four shares beneath each other, the reminder under them.
+    auto* storage = new QGridLayout(group(1200));
+    const int shareRows[][2] = {{1201, IDC_COMBO_CONST},
+                                {1202, IDC_COMBO_PARK},
+                                {1203, IDC_COMBO_EVENT},
+                                {1204, IDC_COMBO_MANUAL}};
+    int row = 0;
+    for (const auto& r : shareRows) {
+        storage->addWidget(Label(r[0]), row, 0);
+        storage->addWidget(Combo(r[1]), row++, 1);
+    }
+    Label(IDC_STATIC_NOTICE)->setWordWrap(true);
+    storage->addWidget(Label(IDC_STATIC_NOTICE), row, 0, 1, 2);
+    storage->setColumnStretch(1, 1);
+
+    auto* battery = new QHBoxLayout(group(1205));
+    battery->addWidget(Label(1206));
+    battery->addWidget(Check(IDC_CHECK_VOLTAGE));
+    battery->addWidget(Combo(IDC_COMBO_VOLTAGE), 1);
+
+    // Audio and sensors: two switchable volume rows, then two sensitivity rows.
+    auto* audio = new QGridLayout(group(1166));
+    audio->addWidget(EndLabels(Label(1220), nullptr, Label(1221)), 0, 2);
+    audio->addWidget(Label(1216), 1, 0);
+    audio->addWidget(Check(IDC_CHECK_MIC), 1, 1);
+    audio->addWidget(Slider(IDC_SLIDER_MIC), 1, 2);
+    audio->addWidget(Label(1217), 2, 0);
+    audio->addWidget(Check(IDC_CHECK_SPEAKER), 2, 1);
+    audio->addWidget(Slider(IDC_SLIDER_SPEAKER), 2, 2);
+    audio->addWidget(EndLabels(Label(1222), nullptr, Label(1223)), 3, 2);
+    audio->addWidget(Label(1218), 4, 0, 1, 2);
+    audio->addWidget(Slider(IDC_SLIDER_GSENSOR), 4, 2);
+    audio->addWidget(Label(1219), 5, 0, 1, 2);
+    audio->addWidget(Slider(IDC_SLIDER_MOTION), 5, 2);
+    audio->setColumnStretch(2, 1);
+
+    auto* camera = new QGridLayout(group(1224));
+    camera->addWidget(EndLabels(Label(1227), Label(1228), Label(1229)), 0, 1);
+    camera->addWidget(Label(1225), 1, 0);
+    camera->addWidget(Slider(IDC_SLIDER_BRIGHTNESS), 1, 1);
+    camera->addWidget(EndLabels(Label(1230), Label(1231), Label(1192)), 2, 1);
+    camera->addWidget(Label(1226), 3, 0);
+    camera->addWidget(Slider(IDC_SLIDER_CONTRAST), 3, 1);
+    camera->setColumnStretch(1, 1);
+
+    // Clock request: the switch, then year ... second in one row.
+    auto* clock = new QVBoxLayout(group(1208));
+    auto* clockSwitch = new QHBoxLayout;
+    clockSwitch->addWidget(Label(1210));
+    clockSwitch->addWidget(Check(IDC_CHECK_TIMESYNC));
+    clockSwitch->addStretch(1);
+    clock->addLayout(clockSwitch);
+    auto* clockLists = new QHBoxLayout;
+    clockLists->setSpacing(4);
+    for (int id = IDC_COMBO_YEAR; id <= IDC_COMBO_SEC; ++id) clockLists->addWidget(Combo(id));
+    clock->addLayout(clockLists);
+
+    auto* version = new QGridLayout(group(1212));
+    const int versionRows[][2] = {{1213, IDC_STATIC_VIEWER_VERSION},
+                                  {1214, IDC_STATIC_MODEL},
+                                  {1215, IDC_STATIC_FW_VERSION}};
+    row = 0;
+    for (const auto& r : versionRows) {
+        version->addWidget(Label(r[0]), row, 0);
+        version->addWidget(Label(r[1]), row++, 1);
+    }
+    version->setColumnStretch(1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button(IDC_BUTTON_FORMAT));
+    buttons->addWidget(Button(IDC_BUTTON_SAVE));
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(group(1200));
+    left->addWidget(group(1205));
+    left->addStretch(1);
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(group(1166));
+    middle->addWidget(group(1224));
+    middle->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(group(1208));
+    right->addWidget(group(1212));
+    right->addStretch(1);
+    right->addLayout(buttons);
+
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(14, 14, 14, 14);
+    columns->setSpacing(12);
+    columns->addLayout(left, 0);
+    columns->addLayout(middle, 1);
+    columns->addLayout(right, 0);
+}
+
+void CSettingDlg::ApplySkin() {
+    // The main window's colours: blue-grey ground, panels one step lighter, amber accent.
+    const QColor ground(24, 29, 35), panel(32, 38, 46), face(42, 49, 59), text(201, 209, 217),
+        quiet(132, 141, 152), dim(89, 96, 106), accent(245, 165, 36);
+    QPalette pal;
+    pal.setColor(QPalette::Window, ground);
+    pal.setColor(QPalette::WindowText, text);
+    pal.setColor(QPalette::Base, face);
+    pal.setColor(QPalette::AlternateBase, panel);
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::Button, face);
+    pal.setColor(QPalette::ButtonText, text);
+    pal.setColor(QPalette::Highlight, accent);
+    pal.setColor(QPalette::HighlightedText, ground);
+    pal.setColor(QPalette::Light, QColor(66, 74, 86));
+    pal.setColor(QPalette::Midlight, QColor(58, 65, 75));
+    pal.setColor(QPalette::Mid, QColor(48, 55, 64));
+    pal.setColor(QPalette::Dark, QColor(16, 19, 23));
+    pal.setColor(QPalette::Shadow, QColor(8, 10, 12));
+    pal.setColor(QPalette::ToolTipBase, panel);
+    pal.setColor(QPalette::ToolTipText, text);
+    pal.setColor(QPalette::PlaceholderText, quiet);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, dim);
+    pal.setColor(QPalette::Disabled, QPalette::Highlight, dim);
+    pal.setColor(QPalette::Disabled, QPalette::Base, panel);
+    pal.setColor(QPalette::Disabled, QPalette::Button, panel);
+    setPalette(pal);
+
+    // One style for every control, whatever the desktop's, so the palette reads the same.
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
+        fusion->setParent(this);
+        setStyle(fusion);
+        for (QWidget* child : findChildren<QWidget*>()) child->setStyle(fusion);
+    }
+    for (int id : kGroupIds) {
+        QFont font = GetDlgItem(id)->font();
+        font.setBold(true);
+        GetDlgItem(id)->setFont(font);
+        for (QWidget* child : GetDlgItem(id)->findChildren<QWidget*>()) {
+            QFont plain = child->font();
+            plain.setBold(false);
+            child->setFont(plain);
+        }
+    }
+    for (int id : {1220, 1221, 1222, 1223, 1227, 1228, 1229, 1230, 1231, 1192, 1167}) {
+        QPalette quietText = Label(id)->palette();
+        quietText.setColor(QPalette::WindowText, quiet);
+        Label(id)->setPalette(quietText);
+    }
+}

@@ -1,0 +1,167 @@
+#include "device/QtUDisks2Formatter.h"
+
+#include <sys/sysmacros.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QMap>
+#include <QTimer>
+
+#include "support/Trace.h"
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.UDisks2");
+const QString kRootPath = QStringLiteral("/org/freedesktop/UDisks2");
+const QString kBlock = QStringLiteral("org.freedesktop.UDisks2.Block");
+const QString kFilesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+
+// The authorisation prompt may wait for the user; formatting a large card takes a while too.
+constexpr int kPromptedCallTimeoutMs = 15 * 60 * 1000;
+constexpr int kQueryTimeoutMs = 10 * 1000;
+// UDisks2 reports the new file system a moment after Format returns; Mount is retried
+// until it is there.
+constexpr int kRemountWindowMs = 10 * 1000;
+constexpr int kRemountRetryMs = 250;
+
+using InterfaceMap = QMap<QString, QVariantMap>;
+using ObjectMap = QMap<QDBusObjectPath, InterfaceMap>;
+
+struct BlockObject {
+    QString path;
+    QString label;
+};
+
+QList<QByteArray> ByteArrays(const QVariant& value) {
+    QList<QByteArray> list;
+    if (value.canConvert<QDBusArgument>()) {
+        const QDBusArgument arg = value.value<QDBusArgument>();
+        arg >> list;
+    } else {
+        list = value.value<QList<QByteArray>>();
+    }
+    return list;
+}
+
+QString ErrorText(const QDBusMessage& reply) {
+    return reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
+}
+
+QVariantMap PromptOptions() {
+    return {{QStringLiteral("auth.no_user_interaction"), false}};
+}
+
+QDBusMessage Call(const QString& path, const QString& interface, const QString& method,
+                  const QVariantList& args, int timeoutMs) {
+    QDBusMessage msg = QDBusMessage::createMethodCall(kService, path, interface, method);
+    msg.setArguments(args);
+    return QDBusConnection::systemBus().call(msg, QDBus::BlockWithGui, timeoutMs);
+}
+
+// The block object with the given device number whose file system is mounted at mountPoint.
+bool FindBlockObject(const FormatTarget& target, BlockObject* found, QString* error) {
+    const QDBusMessage reply =
+        Call(kRootPath, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+             QStringLiteral("GetManagedObjects"), {}, kQueryTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        *error = ErrorText(reply);
+        return false;
+    }
+    ObjectMap objects;
+    reply.arguments().first().value<QDBusArgument>() >> objects;
+    const QByteArray wanted = target.mountPoint.c_str();
+    const qulonglong number = makedev(target.major, target.minor);
+    for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+        const InterfaceMap& ifaces = it.value();
+        if (!ifaces.contains(kBlock) || !ifaces.contains(kFilesystem)) continue;
+        const QVariantMap& block = ifaces[kBlock];
+        if (target.major > 0 && block.value(QStringLiteral("DeviceNumber")).toULongLong() != number)
+            continue;
+        for (QByteArray point : ByteArrays(ifaces[kFilesystem].value(QStringLiteral("MountPoints")))) {
+            if (point.endsWith('\0')) point.chop(1);
+            if (point != wanted) continue;
+            found->path = it.key().path();
+            found->label = block.value(QStringLiteral("IdLabel")).toString();
+            return true;
+        }
+    }
+    *error = QStringLiteral("no UDisks2 block object is mounted at ") + QString::fromUtf8(wanted);
+    return false;
+}
+
+void WaitMs(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool Mount(const QString& path, QString* mountPath, QString* error) {
+    QDeadlineTimer deadline(kRemountWindowMs);
+    for (;;) {
+        const QDBusMessage reply = Call(path, kFilesystem, QStringLiteral("Mount"),
+                                        {PromptOptions()}, kPromptedCallTimeoutMs);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+            *mountPath = reply.arguments().first().toString();
+            return true;
+        }
+        *error = ErrorText(reply);
+        // A refused or dismissed prompt will not change its mind.
+        if (reply.errorName().contains(QStringLiteral("NotAuthorized")) || deadline.hasExpired())
+            return false;
+        WaitMs(kRemountRetryMs);
+    }
+}
+
+}  // namespace
+
+QtUDisks2Formatter::QtUDisks2Formatter(FormatGuardSources sources) : m_sources(std::move(sources)) {
+    qDBusRegisterMetaType<InterfaceMap>();
+    qDBusRegisterMetaType<ObjectMap>();
+}
+
+CardFormatOutcome QtUDisks2Formatter::Format(const std::string& mountPoint) {
+    CardFormatOutcome outcome;
+    FormatTarget target;
+    const FormatRefusal refusal = CheckFormatTarget(mountPoint, &target, m_sources);
+    if (refusal != FormatRefusal::None) {
+        outcome.result = CardFormatResult::Refused;
+        outcome.detail = FormatRefusalName(refusal);
+        return outcome;
+    }
+    auto fail = [&outcome](const QString& why) {
+        outcome.result = CardFormatResult::Failed;
+        outcome.detail = why.toStdString();
+        Trace("UDisks2 format: %s\n", outcome.detail.c_str());
+        return outcome;
+    };
+    if (!QDBusConnection::systemBus().isConnected()) return fail(QStringLiteral("no system bus"));
+
+    BlockObject object;
+    QString error;
+    if (!FindBlockObject(target, &object, &error)) return fail(error);
+
+    QDBusMessage reply = Call(object.path, kFilesystem, QStringLiteral("Unmount"),
+                              {PromptOptions()}, kPromptedCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) return fail(ErrorText(reply));
+
+    QVariantMap options = PromptOptions();
+    if (!object.label.isEmpty()) options.insert(QStringLiteral("label"), object.label);
+    reply = Call(object.path, kBlock, QStringLiteral("Format"), {QStringLiteral("vfat"), options},
+                 kPromptedCallTimeoutMs);
+    const bool formatted = reply.type() == QDBusMessage::ReplyMessage;
+    const QString formatError = formatted ? QString() : ErrorText(reply);
+
+    // Mounted again either way, so a cancelled format leaves the card where it was.
+    QString mountPath;
+    const bool mounted = Mount(object.path, &mountPath, &error);
+    if (!formatted) return fail(formatError);
+    if (!mounted) return fail(QStringLiteral("formatted, not mounted again: ") + error);
+    outcome.result = CardFormatResult::Formatted;
+    outcome.mountPoint = mountPath.toStdString();
+    return outcome;
+}

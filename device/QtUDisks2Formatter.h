@@ -1,0 +1,21 @@
+#pragma once
+// The card formatter of the desktop: UDisks2 over the system D-Bus. The volume is checked
+// first (CheckFormatTarget: a removable card, not the system's disk), then its block object
+// is found by device number and mount point, unmounted, formatted as FAT ("vfat", keeping
+// the volume's label) and mounted again. Every call lets UDisks2 ask for authorisation
+// through the desktop's prompt.
+//
+// User-interface thread only. The D-Bus calls block while still dispatching window events,
+// so the caller disables its window for the duration.
+
+#include "device/CardFormat.h"
+#include "device/VCardFormatter.h"
+
+class QtUDisks2Formatter : public VCardFormatter {
+public:
+    explicit QtUDisks2Formatter(FormatGuardSources sources = {});
+    CardFormatOutcome Format(const std::string& mountPoint) override;
+
+private:
+    FormatGuardSources m_sources;
+};
