@@ -8,7 +8,7 @@
 //      indices presented;
 //   5. peak memory of `tarvex-tool play`.
 //
-// usage: bench_player [--seconds N] [--skip-realtime]
+// usage: bench_player [--seconds N] [--skip-realtime | --sync-only]
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -223,6 +223,10 @@ void MeasureSync(const std::string& path, int frameRate) {
         auto beep = probe.beepMs.find(second);
         if (beep != probe.beepMs.end()) offsets.push_back(frameTime - beep->second);
     }
+    if (std::getenv("BENCH_VERBOSE")) {
+        for (double x : offsets) std::printf("%+.0f ", x);
+        std::printf("\n");
+    }
     const Stats s = Summarise(offsets);
     int outside = 0;
     for (double x : offsets) outside += (x > 90 || x < -185);
@@ -237,9 +241,11 @@ void MeasureSync(const std::string& path, int frameRate) {
 int main(int argc, char** argv) {
     int seconds = 60;
     bool realtime = true;
+    bool syncOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(3, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--skip-realtime")) realtime = false;
+        else if (!std::strcmp(argv[i], "--sync-only")) syncOnly = true;
     }
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     SetTraceSink([](const std::string&) {});
@@ -264,6 +270,10 @@ int main(int argc, char** argv) {
         std::filesystem::rename(path + ".part", path);
     }
     const int frames = seconds * 30 * 2;
+    if (syncOnly) {
+        MeasureSync(path, 30);
+        return 0;
+    }
     const std::string tool = TARVEX_TOOL_PATH;
 
     // Warm the file into the page cache.

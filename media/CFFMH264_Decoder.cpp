@@ -1,5 +1,7 @@
 #include "media/CFFMH264_Decoder.h"
 
+#include <cstring>
+
 CFFMH264_Decoder::~CFFMH264_Decoder() { Close(); }
 
 bool CFFMH264_Decoder::Open() {
@@ -26,6 +28,8 @@ void CFFMH264_Decoder::Close() {
     {
         std::lock_guard<std::mutex> lock(m_scaleLock);
         m_scaler.reset();
+        m_converter.reset();
+        m_scaled.reset();
         m_targetWidth = m_targetHeight = 0;
         m_sourceWidth = m_sourceHeight = 0;
         m_sourceFormat = -1;
@@ -74,22 +78,65 @@ void CFFMH264_Decoder::ConvertPicture(uint8_t* dst, int stride, int width, int h
     std::lock_guard<std::mutex> lock(m_scaleLock);
     const AVFrame* f = m_frame.get();
     // A new recording may have another picture size, so the source is checked as well.
-    if (!m_scaler || width != m_targetWidth || height != m_targetHeight ||
+    if (!m_converter || width != m_targetWidth || height != m_targetHeight ||
         f->width != m_sourceWidth || f->height != m_sourceHeight || f->format != m_sourceFormat) {
-        m_scaler.reset(sws_getContext(f->width, f->height, static_cast<AVPixelFormat>(f->format),
-                                      width, height, AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr,
-                                      nullptr, nullptr));
         m_targetWidth = width;
         m_targetHeight = height;
         m_sourceWidth = f->width;
         m_sourceHeight = f->height;
         m_sourceFormat = f->format;
-        if (!m_scaler) return;
-        ApplyColour();
+        if (!BuildConverters(static_cast<AVPixelFormat>(f->format))) return;
     }
-    uint8_t* planes[4] = {dst, nullptr, nullptr, nullptr};
-    int strides[4] = {stride, 0, 0, 0};
-    sws_scale(m_scaler.get(), f->data, f->linesize, 0, f->height, planes, strides);
+    // The vectorised conversion writes whole blocks of pixels, past the end of a row whose
+    // width is not a multiple of the block, so it writes into a padded buffer of its own.
+    uint8_t* planes[4] = {m_bgr.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {m_bgrStride, 0, 0, 0};
+    if (!m_scaler) {
+        sws_scale(m_converter.get(), f->data, f->linesize, 0, f->height, planes, strides);
+    } else {
+        sws_scale(m_scaler.get(), f->data, f->linesize, 0, f->height, m_scaled->data,
+                  m_scaled->linesize);
+        sws_scale(m_converter.get(), m_scaled->data, m_scaled->linesize, 0, height, planes, strides);
+    }
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(dst + static_cast<size_t>(y) * stride,
+                    m_bgr.data() + static_cast<size_t>(y) * m_bgrStride, rowBytes);
+    }
+}
+
+bool CFFMH264_Decoder::BuildConverters(AVPixelFormat source) {
+    m_scaler.reset();
+    m_converter.reset();
+    m_scaled.reset();
+    const int width = m_targetWidth, height = m_targetHeight;
+    if (width == m_sourceWidth && height == m_sourceHeight) {
+        m_converter.reset(sws_getContext(width, height, source, width, height, AV_PIX_FMT_BGR24,
+                                         SWS_POINT, nullptr, nullptr, nullptr));
+    } else {
+        // Resizing stays in YUV with the fast bilinear scaler; the colour conversion then
+        // runs unscaled at the window's size, where swscale has a vectorised path. Done in
+        // one pass, the scaler converts every pixel with its generic code, which costs twice
+        // as much as the two passes together.
+        m_scaled.reset(av_frame_alloc());
+        if (!m_scaled) return false;
+        m_scaled->format = AV_PIX_FMT_YUV420P;
+        m_scaled->width = width;
+        m_scaled->height = height;
+        if (av_frame_get_buffer(m_scaled.get(), 0) < 0) return false;
+        m_scaler.reset(sws_getContext(m_sourceWidth, m_sourceHeight, source, width, height,
+                                      AV_PIX_FMT_YUV420P, SWS_FAST_BILINEAR, nullptr, nullptr,
+                                      nullptr));
+        m_converter.reset(sws_getContext(width, height, AV_PIX_FMT_YUV420P, width, height,
+                                         AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr));
+        if (!m_scaler) m_converter.reset();
+    }
+    if (!m_converter) return false;
+    m_bgrStride = (width * 3 + kBgrPadBytes + 63) / 64 * 64;
+    m_bgr.assign(static_cast<size_t>(m_bgrStride) * (height + 1), 0);
+    // A converter made after a brightness or contrast change takes the stored values.
+    ApplyColour();
+    return true;
 }
 
 void CFFMH264_Decoder::SetBrightness(float brightness) {
@@ -115,10 +162,10 @@ float CFFMH264_Decoder::Contrast() const {
 }
 
 void CFFMH264_Decoder::ApplyColour() {
-    if (!m_scaler) return;
+    if (!m_converter) return;
     const int* table = sws_getCoefficients(SWS_CS_DEFAULT);
     constexpr int kOne = 1 << 16;  // 16.16 fixed point
-    sws_setColorspaceDetails(m_scaler.get(), table, 0, table, 0,
+    sws_setColorspaceDetails(m_converter.get(), table, 0, table, 0,
                              static_cast<int>(m_brightness * kOne),
                              static_cast<int>(m_contrast * kOne), kOne);
 }

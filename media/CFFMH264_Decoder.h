@@ -1,6 +1,7 @@
 #pragma once
 // One camera's H.264 decoder: decodes Annex B access units with libavcodec and converts the
-// decoded picture to BGR24 at a requested size with libswscale's fast bilinear scaler.
+// decoded picture to BGR24 at a requested size: libswscale's fast bilinear scaler resizes it,
+// and an unscaled conversion, which carries brightness and contrast, turns it into BGR24.
 //
 // Threads: DecodePacket and ConvertPicture run on the player's worker (or, for a capture, on
 // the UI thread under the player lock, so never at the same time). SetBrightness and
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "media/FFmpegPtr.h"
 
@@ -43,6 +45,7 @@ public:
 
 private:
     void ApplyColour();  // caller holds m_scaleLock
+    bool BuildConverters(AVPixelFormat source);  // caller holds m_scaleLock
 
     AVPacketPtr m_packet;          // worker only (reused for every decode)
     const AVCodec* m_codec = nullptr;  // set by Open
@@ -51,7 +54,12 @@ private:
     AVFramePtr m_spare;            // worker only; receives the next picture, then swaps places
 
     mutable std::mutex m_scaleLock;
-    SwsContextPtr m_scaler;        // guarded by m_scaleLock
+    SwsContextPtr m_scaler;        // guarded by m_scaleLock; resizes in YUV (fast bilinear)
+    AVFramePtr m_scaled;           // guarded by m_scaleLock; the resized YUV picture
+    SwsContextPtr m_converter;     // guarded by m_scaleLock; YUV to BGR24, carries the colour
+    static constexpr int kBgrPadBytes = 64;
+    std::vector<uint8_t> m_bgr;    // guarded by m_scaleLock; the converter's padded output
+    int m_bgrStride = 0;           // guarded by m_scaleLock
     float m_brightness = kDefaultBrightness;  // guarded by m_scaleLock
     float m_contrast = kDefaultContrast;      // guarded by m_scaleLock
     int m_targetWidth = 0;         // guarded by m_scaleLock

@@ -14,15 +14,30 @@ bool CMediaSync::StartFeeding() {
     return true;
 }
 
-void CMediaSync::StopFeeding() { m_worker.StopThread(); }
+void CMediaSync::StopFeeding() {
+    {
+        std::lock_guard<std::mutex> lock(m_wakeLock);
+        m_stopping.store(true);
+    }
+    m_wake.notify_all();
+    m_worker.StopThread();
+    m_stopping.store(false);
+}
 
 bool CMediaSync::PushPcm(const uint8_t* data, int32_t length) {
     length = std::clamp(length, 0, kPcmPacketBytes);
-    CSyncLock lock(m_queueLock);
-    _packet_pcm& packet = m_queue.emplace_back();
-    packet.length = length;
-    if (length > 0 && data) std::memcpy(packet.samples, data, static_cast<size_t>(length));
-    m_count.store(static_cast<int>(m_queue.size()));
+    {
+        CSyncLock lock(m_queueLock);
+        _packet_pcm& packet = m_queue.emplace_back();
+        packet.length = length;
+        if (length > 0 && data) std::memcpy(packet.samples, data, static_cast<size_t>(length));
+        m_count.store(static_cast<int>(m_queue.size()));
+    }
+    {
+        // Taken so the wake cannot fall between the feeder's test and its wait.
+        std::lock_guard<std::mutex> wakeLock(m_wakeLock);
+    }
+    m_wake.notify_one();
     return true;
 }
 
@@ -55,7 +70,10 @@ bool CMediaSync::FeedOnce(void* self) {
         // Without an output the packet is dropped, so the drain wait still ends.
         if (sync->m_output) sync->m_output->Write(sync->m_work.samples, sync->m_work.length);
     } else {
-        SleepMs(kIdleSleepMs);
+        std::unique_lock<std::mutex> lock(sync->m_wakeLock);
+        sync->m_wake.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs), [sync] {
+            return sync->m_count.load() > 0 || sync->m_stopping.load();
+        });
     }
     return true;
 }

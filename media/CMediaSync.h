@@ -11,6 +11,8 @@
 // is held only for push, pop and clear, never while calling the output.
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <deque>
 
@@ -29,7 +31,8 @@ struct _packet_pcm {
 class CMediaSync {
 public:
     static constexpr int kDrainPollMs = 10;
-    static constexpr int kIdleSleepMs = 1;
+    // Longest idle wait of the feeder; a push or StopFeeding wakes it at once.
+    static constexpr int kIdleWaitMs = 10;
 
     CMediaSync();
     virtual ~CMediaSync();
@@ -61,4 +64,8 @@ private:
     std::atomic<int> m_count{0};       // mirrors m_queue.size() for the lock-free tests
     _packet_pcm m_work{};              // feeding thread only
     CSync m_queueLock{"none"};
+    // Wakes an idle feeder; the feeder waits on it instead of polling an empty queue.
+    std::mutex m_wakeLock;
+    std::condition_variable m_wake;    // with m_wakeLock
+    std::atomic<bool> m_stopping{false};
 };

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kName = "play";
 constexpr int kDefaultFrontWidth = 640;
 constexpr int kDefaultFrontHeight = 360;
-constexpr int kPollMs = 5;
+constexpr int kPollMs = 20;
 constexpr int kAudioDrainLimitMs = 5000;
 
 struct PlayOptions {
