@@ -35,6 +35,19 @@ CSettingDlg::MessageBoxHook& GlobalHook() {
     return hook;
 }
 
+std::function<std::tm()>& TimeSource() {
+    static std::function<std::tm()> source;
+    return source;
+}
+
+std::tm LocalNow() {
+    if (TimeSource()) return TimeSource()();
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
 // A combo box's index as the model keeps it (-1 is no selection in both).
 void Select(QComboBox* combo, int index) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
@@ -232,11 +245,8 @@ void CSettingDlg::OnBnClickedCheckSpeaker() {
     Slider(IDC_SLIDER_SPEAKER)->setEnabled(Check(IDC_CHECK_SPEAKER)->isChecked());
 }
 
-std::tm CSettingDlg::LocalNow() const {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
+void CSettingDlg::SetLocalTimeSource(std::function<std::tm()> source) {
+    TimeSource() = std::move(source);
 }
 
 QMessageBox::StandardButton CSettingDlg::ShowMessageBox(const QString& text,
@@ -253,6 +263,10 @@ QMessageBox::StandardButton CSettingDlg::ShowMessageBox(const QString& text,
 
 void CSettingDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
         done(QDialog::Rejected);
         return;
     }

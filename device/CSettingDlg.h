@@ -85,6 +85,9 @@ public:
     using MessageBoxHook = std::function<QMessageBox::StandardButton(
         const QString& text, const QString& caption, QMessageBox::StandardButtons buttons)>;
     static void SetMessageBoxHook(MessageBoxHook hook);
+    // The local time the clock lists start from, process-wide (tests); empty restores the
+    // computer's clock.
+    static void SetLocalTimeSource(std::function<std::tm()> source);
 
     QWidget* GetDlgItem(int id) const;
     QComboBox* Combo(int id) const;
@@ -105,8 +108,6 @@ protected:
     virtual void LoadBlackboxConfig();
     // Reads the controls and writes the file; the status says why nothing was written.
     virtual DeviceSaveStatus SaveBlackboxConfig();
-    // The computer's local time, for the clock lists.
-    virtual std::tm LocalNow() const;
     virtual QMessageBox::StandardButton ShowMessageBox(const QString& text, const QString& caption,
                                                        QMessageBox::StandardButtons buttons);
     // Enter while no push button has the focus ends the dialog without writing.

@@ -146,7 +146,8 @@ CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
                             : CardFormatStatus::FormatFailed;
         return report;
     }
-    if (!outcome.mountPoint.empty()) report.drivePath = outcome.mountPoint;
+    if (!outcome.mountPoint.empty() && CardRoot(outcome.mountPoint) != CardRoot(drivePath))
+        report.drivePath = outcome.mountPoint;
 
     // The copy in memory is the one just written to the backup file, so it is put back
     // even when the backup folder has gone away meanwhile.

@@ -90,7 +90,7 @@ void CSettingDlg::BuildControls() {
 
     for (int id : {IDC_COMBO_CONST, IDC_COMBO_PARK, IDC_COMBO_EVENT, IDC_COMBO_MANUAL})
         Add(id, MakeCombo(this, CapacityEntries()));
-    Add(IDC_COMBO_VOLTAGE, MakeCombo(this, VoltageEntries()));
+    Add(IDC_COMBO_VOLTAGE, MakeCombo(this, VoltageEntries()))->setMinimumWidth(130);
     Add(IDC_COMBO_YEAR, MakeCombo(this, YearEntries()));
     Add(IDC_COMBO_MONTH, MakeCombo(this, MonthEntries()));
     Add(IDC_COMBO_DAY, MakeCombo(this, DayEntries()));
@@ -109,6 +109,9 @@ void CSettingDlg::BuildControls() {
 
     for (int id : {IDC_BUTTON_FORMAT, IDC_BUTTON_SAVE}) {
         QPushButton* button = Add(id, new QPushButton(this));
+        // No default button: Enter clicks the focused push button, elsewhere it ends the
+        // dialog without writing (keyPressEvent).
+        button->setAutoDefault(false);
         button->setDefault(false);
         button->setMinimumWidth(120);
     }

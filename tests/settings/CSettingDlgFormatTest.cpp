@@ -1,0 +1,126 @@
+// The dialog's card format with a fake formatter: the question, the configuration file kept
+// across the format, the messages, and the report that tells the window to reload.
+
+#include "support/StringTable.h"
+#include "tests/settings/SettingsTestSupport.h"
+
+using namespace settingstest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kCardFile =
+    "[capacity]\r\nconst=50\r\npark=15\r\nevent=20\r\nmanual=10\r\n"
+    "[blackbox]\r\nvoice_out=1\r\nvoice_volume=2\r\nfirmware_flag=7\r\n";
+
+class CSettingDlgFormatTest : public SettingsDialogTest {
+protected:
+    void SetUp() override {
+        SettingsDialogTest::SetUp();
+        WriteAll(card / "DRIVING" / "REC_20140307_182509_D.AVI", "recording");
+    }
+    QString Text(int id) { return QString::fromStdString(FormatResourceString(id)); }
+};
+
+TEST_F(CSettingDlgFormatTest, AnsweringNoChangesNothing) {
+    Open(kCardFile).answer = QMessageBox::No;
+    int beforeFormat = 0;
+    dlg->SetBeforeFormat([&] { ++beforeFormat; });
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+    ASSERT_EQ(dlg->messages.size(), 1u);
+    EXPECT_EQ(dlg->messages[0].caption, "SD Card Format");
+    EXPECT_EQ(dlg->messages[0].text, "Are you sure you want to format?");
+    EXPECT_EQ(dlg->messages[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(formatter.calls, 0);
+    EXPECT_EQ(beforeFormat, 0);
+    EXPECT_EQ(dlg->m_bCardChanged, 0) << "the window does not reload";
+    EXPECT_FALSE(fs::exists(backupPath));
+}
+
+TEST_F(CSettingDlgFormatTest, ASuccessfulFormatKeepsTheFileAndRecreatesTheFolders) {
+    Open(kCardFile);
+    int beforeFormat = 0;
+    dlg->SetBeforeFormat([&] { ++beforeFormat; });
+    dlg->Slider(CSettingDlg::IDC_SLIDER_SPEAKER)->setValue(5);
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+
+    EXPECT_EQ(formatter.calls, 1);
+    EXPECT_EQ(beforeFormat, 1);
+    ASSERT_EQ(dlg->messages.size(), 2u);
+    EXPECT_EQ(dlg->messages[1].caption, "SD Card Format");
+    EXPECT_EQ(dlg->messages[1].text, "SD Card format has been completed.");
+    EXPECT_EQ(dlg->m_bCardChanged, 1);
+    EXPECT_EQ(dlg->DrivePath(), card.string());
+    EXPECT_TRUE(dlg->isVisible()) << "the dialog stays open";
+    EXPECT_TRUE(dlg->isEnabled());
+    for (const char* folder : {"DRIVING", "EVENT", "PARKING", "USER", "SETTING"})
+        EXPECT_TRUE(fs::is_directory(card / folder)) << folder;
+    EXPECT_FALSE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
+    EXPECT_EQ(CardFile(), kCardFile);
+
+    // The values loaded before the format (and changed since) go into the restored file.
+    Click(CSettingDlg::IDC_BUTTON_SAVE);
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_NE(CardFile().find("voice_volume=5\r\n"), std::string::npos);
+    EXPECT_NE(CardFile().find("firmware_flag=7\r\n"), std::string::npos);
+}
+
+TEST_F(CSettingDlgFormatTest, AFailedOrRefusedFormatIsReportedAndStillAsksForAReload) {
+    struct Row {
+        CardFormatResult result;
+        int englishText;
+    } rows[] = {{CardFormatResult::Failed, 441}, {CardFormatResult::Refused, 475}};
+    for (const Row& row : rows) {
+        formatter.result = row.result;
+        Open(kCardFile);
+        Click(CSettingDlg::IDC_BUTTON_FORMAT);
+        ASSERT_EQ(dlg->messages.size(), 2u);
+        EXPECT_EQ(dlg->messages[1].text, Text(row.englishText));
+        EXPECT_EQ(dlg->messages[1].buttons, QMessageBox::Ok);
+        EXPECT_EQ(dlg->m_bCardChanged, 1);
+        EXPECT_EQ(CardFile(), kCardFile);
+        EXPECT_TRUE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
+    }
+}
+
+TEST_F(CSettingDlgFormatTest, WhenTheFileCannotBeCopiedAsideNothingIsFormatted) {
+    // An older copy from another card lies beside the viewer; it must not reach this card.
+    WriteAll(backupPath, "[capacity]\r\nconst=80\r\n");
+    Open(kCardFile);
+    fs::remove(configPath);
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+    EXPECT_EQ(formatter.calls, 0);
+    ASSERT_EQ(dlg->messages.size(), 2u);
+    EXPECT_EQ(dlg->messages[1].text, "SD Card format has been failed.");
+    EXPECT_EQ(dlg->m_bCardChanged, 1);
+    EXPECT_TRUE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
+    EXPECT_FALSE(fs::exists(configPath));
+}
+
+TEST_F(CSettingDlgFormatTest, KoreanQuestionAndAnswer) {
+    g_wLanguage = kLangKorean;
+    Open(kCardFile);
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+    ASSERT_EQ(dlg->messages.size(), 2u);
+    EXPECT_EQ(dlg->messages[0].caption, QString::fromUtf8("SD Card 포맷"));
+    EXPECT_EQ(dlg->messages[0].text, QString::fromUtf8("SD Card를 포맷 하시겠습니까?"));
+    EXPECT_EQ(dlg->messages[1].text, QString::fromUtf8("SD Card 포맷이 완료되었습니다."));
+}
+
+TEST_F(CSettingDlgFormatTest, TheProcessWideHookAnswersDialogsTheWindowBuilds) {
+    std::vector<QString> seen;
+    CSettingDlg::SetMessageBoxHook([&](const QString& text, const QString&, QMessageBox::StandardButtons) {
+        seen.push_back(text);
+        return QMessageBox::No;
+    });
+    WriteAll(configPath, kCardFile);
+    CSettingDlg plain(nullptr, configPath.string(), card.string(), &formatter);
+    plain.show();
+    QTest::mouseClick(plain.GetDlgItem(CSettingDlg::IDC_BUTTON_FORMAT), Qt::LeftButton);
+    CSettingDlg::SetMessageBoxHook(nullptr);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], "Are you sure you want to format?");
+    EXPECT_EQ(formatter.calls, 0);
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// Renders the settings dialog offscreen in English and in Korean, with a sample card file,
+// to settings-dialog-en.png and settings-dialog-ko.png in the given folder (default: here).
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <cstdio>
+#include <filesystem>
+
+#include "support/StringTable.h"
+#include "tests/settings/SettingsTestSupport.h"
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    const std::filesystem::path card = std::filesystem::path(out.toStdString()) / "screenshot-card";
+    const std::filesystem::path config = card / "SETTING" / "blackbox.cfg";
+    settingstest::WriteAll(config,
+                           "[capacity]\r\nconst=50\r\npark=15\r\nevent=20\r\nmanual=10\r\n"
+                           "[blackbox]\r\npower_off_vlt=11800\r\nmic_in=1\r\nmic_volume=3\r\n"
+                           "voice_out=0\r\nvoice_volume=4\r\nacc_level=3\r\nmotion_level=2\r\n"
+                           "brightness=5\r\ncontrast=5\r\nversion=1.02.03\r\nmodel=K310VZN\r\n");
+    CSettingDlg::SetLocalTimeSource(settingstest::MarchSeventh2014);
+    for (auto [language, name] : {std::pair{kLangEnglish, "en"}, std::pair{kLangKorean, "ko"}}) {
+        g_wLanguage = language;
+        CSettingDlg dlg(nullptr, config.string(), card.string());
+        dlg.show();
+        dlg.adjustSize();
+        QApplication::processEvents();
+        const QString file = out + QStringLiteral("/settings-dialog-%1.png").arg(name);
+        if (!dlg.grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        std::printf("%s %dx%d\n", qPrintable(file), dlg.width(), dlg.height());
+    }
+    return 0;
+}

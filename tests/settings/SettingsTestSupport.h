@@ -1,0 +1,74 @@
+#pragma once
+// Shared pieces of the settings dialog tests: a dialog whose message boxes are answered and
+// recorded instead of shown, a card folder with its configuration file, a fake formatter.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/CSettingDlg.h"
+#include "device/VCardFormatter.h"
+
+namespace settingstest {
+
+std::string ReadAll(const std::filesystem::path& path);
+void WriteAll(const std::filesystem::path& path, const std::string& text);
+
+struct MessageRecord {
+    QString text;
+    QString caption;
+    QMessageBox::StandardButtons buttons;
+};
+
+class RecordingSettingDlg : public CSettingDlg {
+public:
+    using CSettingDlg::CSettingDlg;
+    std::vector<MessageRecord> messages;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+
+protected:
+    QMessageBox::StandardButton ShowMessageBox(const QString& text, const QString& caption,
+                                               QMessageBox::StandardButtons buttons) override {
+        messages.push_back({text, caption, buttons});
+        return buttons & answer ? answer : QMessageBox::Ok;
+    }
+};
+
+// Formats by emptying the card's folder (keeping the folder, as a volume's root stays).
+class FakeFormatter : public VCardFormatter {
+public:
+    CardFormatResult result = CardFormatResult::Formatted;
+    int calls = 0;
+    CardFormatOutcome Format(const std::string& mountPoint) override;
+};
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes the card's file and opens a dialog on it (at the clock time `now`).
+    RecordingSettingDlg& Open(const std::string& config);
+    std::string CardFile() const { return ReadAll(configPath); }
+    void Click(int id);
+
+    std::filesystem::path dir, card, configPath, backupPath;
+    std::tm now{};
+    FakeFormatter formatter;
+    std::unique_ptr<RecordingSettingDlg> dlg;
+};
+
+// 14:30:15 on 7 March 2014.
+std::tm MarchSeventh2014();
+
+}  // namespace settingstest
