@@ -50,6 +50,8 @@ function(tarvex_glob_tests prefix)
         set(exe ${prefix}_${base})
         add_executable(${exe} ${src})
         target_link_libraries(${exe} PRIVATE ${libs} ${G_LIBS} GTest::gtest_main GTest::gmock)
+        # Tests that run the command-line tool need it built first.
+        add_dependencies(${exe} tarvex-tool)
         target_compile_definitions(${exe} PRIVATE
             TARVEX_TEST_DATA_DIR="${TARVEX_TEST_DATA_DIR}"
             TARVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
