@@ -1,0 +1,171 @@
+// The viewer's map page on Leaflet. The viewer drives it through three global functions:
+//
+//   setCenter_wgs84(lon, lat)                        centre the map on a position
+//   addPoi_wgs84(id, lon, lat, label, dx, dy, kind)  place marker `id`, replacing one of that id
+//   removePoi(id)                                    take marker `id` away
+//
+// Positions are WGS84 decimal degrees, longitude first. A non-empty `label` is written above
+// the marker, moved by (dx, dy) pixels. Kind "gpspos" is the vehicle: every vehicle position
+// placed also extends the track line, so the line runs through each position the viewer
+// showed, in order. Each function answers true when it changed something; the viewer ignores
+// the answers. A position that is not a number or lies off the globe changes nothing.
+//
+// The query picks the tiles: tiles=<Leaflet URL template>, attribution=<plain text>, and
+// invert=1 to turn light tiles dark. Without a network the tiles fail quietly: the marker and
+// the line show on the dark ground, and failed tiles are asked for again now and then.
+//
+// window.tarvexMap.state() describes what the page shows; window.tarvexMap.clearTrack()
+// starts a new line (the viewer opened another recording).
+(function () {
+    'use strict';
+
+    var DEFAULT_TILES = 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
+    var DEFAULT_ATTRIBUTION = '\u00a9 OpenStreetMap contributors';
+    var VEHICLE_KIND = 'gpspos';
+    var FIRST_FIX_ZOOM = 16;  // street level for the first position shown
+    var MAX_ZOOM = 19;
+    var TILE_RETRY_MS = 30000;
+    var CENTRED_TOLERANCE_PX = 0.5;
+
+    var query = new URLSearchParams(window.location.search);
+    var tileUrl = query.get('tiles') || DEFAULT_TILES;
+    var attribution = query.has('attribution') ? query.get('attribution') : DEFAULT_ATTRIBUTION;
+    // The default tiles are light; a configured source is shown as served unless asked.
+    var invertTiles = query.has('tiles') ? query.get('invert') === '1' : true;
+
+    var map = L.map('map', {
+        keyboard: false,  // the viewer's window owns the keys
+        zoomControl: true,
+        worldCopyJump: true
+    });
+    map.attributionControl.setPrefix(false);
+    map.setView([20, 0], 2);
+    if (invertTiles) document.body.classList.add('tiles-inverted');
+
+    var tiles = L.tileLayer(tileUrl, { maxZoom: MAX_ZOOM, attribution: escapeHtml(attribution) });
+    var tilesFailed = false;
+    tiles.on('tileerror', function () {
+        tilesFailed = true;
+    });
+    tiles.addTo(map);
+    function retryTiles() {
+        if (!tilesFailed || navigator.onLine === false) return;
+        tilesFailed = false;
+        tiles.redraw();
+    }
+    window.setInterval(retryTiles, TILE_RETRY_MS);
+    window.addEventListener('online', retryTiles);
+
+    var pois = {};   // id -> { id, layer, lat, lon, label, kind }
+    var track = [];  // [lat, lon] of the vehicle positions placed, in order
+    var trackLine = L.polyline([], {
+        className: 'track',
+        interactive: false,
+        color: '#f5a524',
+        weight: 3,
+        opacity: 0.85,
+        lineJoin: 'round'
+    }).addTo(map);
+    var centred = false;  // false until the first position: then zoom to street level
+
+    function escapeHtml(text) {
+        return String(text).replace(/[&<>"']/g, function (c) {
+            return { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;' }[c];
+        });
+    }
+
+    function isPosition(lon, lat) {
+        return typeof lon === 'number' && typeof lat === 'number' && isFinite(lon) &&
+               isFinite(lat) && Math.abs(lat) <= 90 && Math.abs(lon) <= 180;
+    }
+
+    // The viewer centres on the vehicle twice per display tick; a map already centred there
+    // is left alone so that the tiles are not laid out again ten times a second.
+    function isCentredOn(lat, lon) {
+        var point = map.latLngToContainerPoint([lat, lon]);
+        var middle = map.getSize().divideBy(2);
+        return Math.abs(point.x - middle.x) < CENTRED_TOLERANCE_PX &&
+               Math.abs(point.y - middle.y) < CENTRED_TOLERANCE_PX;
+    }
+
+    function setCenter(lon, lat) {
+        if (!isPosition(lon, lat)) return false;
+        if (centred && isCentredOn(lat, lon)) return true;
+        map.setView([lat, lon], centred ? map.getZoom() : FIRST_FIX_ZOOM, { animate: false });
+        centred = true;
+        return true;
+    }
+
+    function removePoi(id) {
+        var poi = pois[id];
+        if (!poi) return false;
+        map.removeLayer(poi.layer);
+        delete pois[id];
+        return true;
+    }
+
+    function extendTrack(lat, lon) {
+        var last = track[track.length - 1];
+        if (last && last[0] === lat && last[1] === lon) return;
+        track.push([lat, lon]);
+        trackLine.addLatLng([lat, lon]);
+    }
+
+    function addPoi(id, lon, lat, label, dx, dy, kind) {
+        if (!isPosition(lon, lat)) return false;
+        removePoi(id);
+        var vehicle = kind === VEHICLE_KIND;
+        var size = vehicle ? 18 : 12;
+        var layer = L.marker([lat, lon], {
+            icon: L.divIcon({ className: vehicle ? 'poi poi-vehicle' : 'poi', iconSize: [size, size] }),
+            interactive: false,
+            keyboard: false
+        });
+        label = label ? String(label) : '';
+        if (label) {
+            var text = document.createElement('span');
+            text.textContent = label;  // never markup
+            layer.bindTooltip(text, {
+                permanent: true,
+                direction: 'top',
+                className: 'poi-label',
+                offset: [(dx | 0), (dy | 0) - size / 2]
+            });
+        }
+        layer.addTo(map);
+        pois[id] = { id: id, layer: layer, lat: lat, lon: lon, label: label, kind: String(kind || '') };
+        if (vehicle) extendTrack(lat, lon);
+        return true;
+    }
+
+    function clearTrack() {
+        track = [];
+        trackLine.setLatLngs([]);
+        return true;
+    }
+
+    function state() {
+        var markers = Object.keys(pois).map(function (key) {
+            var poi = pois[key];
+            return { id: poi.id, lat: poi.lat, lon: poi.lon, label: poi.label, kind: poi.kind };
+        });
+        var centre = map.getCenter();
+        return {
+            markers: markers.length,
+            markerList: markers,
+            center: { lat: centre.lat, lon: centre.lng },
+            zoom: map.getZoom(),
+            track: track.map(function (p) {
+                return [p[0], p[1]];
+            }),
+            tiles: tileUrl,
+            attribution: attribution,
+            inverted: invertTiles
+        };
+    }
+
+    window.setCenter_wgs84 = setCenter;
+    window.addPoi_wgs84 = addPoi;
+    window.removePoi = removePoi;
+    window.tarvexMap = { state: state, clearTrack: clearTrack };
+})();

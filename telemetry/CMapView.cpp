@@ -1,0 +1,281 @@
+#include "telemetry/CMapView.h"
+
+#include <QPalette>
+#include <QResizeEvent>
+#include <QTimer>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+#include "support/Profile.h"
+#include "support/Trace.h"
+
+#if defined(TARVEX_WITH_MAP_PAGE)
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+// The page's resources live in a static library, so they are registered by hand.
+static void InitMapPageResources() {
+    Q_INIT_RESOURCE(tarvex_map);
+}
+#endif
+
+namespace {
+
+const QColor kGroundColour(18, 22, 27);  // the page's own ground, shown until it has drawn
+
+constexpr const char* kProbeScript =
+    "typeof setCenter_wgs84 === 'function' && typeof addPoi_wgs84 === 'function' && "
+    "typeof removePoi === 'function'";
+
+// The shortest text that reads back as the same float, so 37.5f goes out as 37.5.
+std::string JsNumber(float value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string JsString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    }
+    return true;
+}
+
+// An http(s) address with the three tile numbers to fill in and nothing that would break it.
+bool IsTileTemplate(std::string_view url) {
+    if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://")) return false;
+    for (const char c : url) {
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return false;
+    }
+    return url.find("{z}") != std::string_view::npos && url.find("{x}") != std::string_view::npos &&
+           url.find("{y}") != std::string_view::npos;
+}
+
+#if defined(TARVEX_WITH_MAP_PAGE)
+// The map page as the viewer wants it: no dialogs, console errors to the trace, and no way
+// to navigate the view away from the page (a dropped link, a link in the page).
+class SilentMapPage : public QWebEnginePage {
+public:
+    SilentMapPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
+        return false;
+    }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override {
+        if (level != ErrorMessageLevel) return;
+        Trace("Map page: %s (%s:%d)\n", message.toUtf8().constData(), source.toUtf8().constData(),
+              line);
+    }
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        return !isMainFrame || url.scheme() == QLatin1String("qrc");
+    }
+};
+#endif
+
+}  // namespace
+
+CMapView::CMapView(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, kGroundColour);
+    setPalette(colours);
+#if defined(TARVEX_WITH_MAP_PAGE)
+    InitMapPageResources();
+    // Off the record: nothing of the map reaches the disk; tiles are kept for the session.
+    m_pProfile = new QWebEngineProfile(this);
+    m_pProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    m_pProfile->setHttpUserAgent(m_pProfile->httpUserAgent() + QStringLiteral(" TarvexViewer"));
+
+    m_pBrowser = new QWebEngineView(this);
+    auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
+    page->setBackgroundColor(kGroundColour);
+    QWebEngineSettings* settings = page->settings();
+    // The page comes from the program's resources and its tiles from the network.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    m_pBrowser->setPage(page);
+    m_pBrowser->setContextMenuPolicy(Qt::NoContextMenu);
+    m_pBrowser->setAcceptDrops(false);
+    m_pBrowser->setGeometry(rect());
+
+    connect(page, &QWebEnginePage::loadStarted, this, &CMapView::OnLoadStarted);
+    connect(page, &QWebEnginePage::loadFinished, this, &CMapView::OnLoadFinished);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                OnRendererGone(status != QWebEnginePage::NormalTerminationStatus);
+            });
+#endif
+}
+
+CMapView::~CMapView() {
+    // Answers still on their way belong to a page that is going away.
+    ++m_nPageGeneration;
+    // The page must go before its profile, which is the older child.
+    delete m_pBrowser;
+    m_pBrowser = nullptr;
+}
+
+bool CMapView::Available() {
+#if defined(TARVEX_WITH_MAP_PAGE)
+    return true;
+#else
+    return false;
+#endif
+}
+
+MapTileSource CMapView::DefaultTileSource() {
+    return MapTileSource{kDefaultTileUrl, kDefaultAttribution, true};
+}
+
+MapTileSource CMapView::ReadTileSource(const char* profilePath) {
+    MapTileSource source = DefaultTileSource();
+    const std::string url =
+        GetProfileString(kConfigSection, kTilesKey, "", kConfigValueChars, profilePath);
+    if (!url.empty() && url != source.url) {
+        if (IsTileTemplate(url)) {
+            source = MapTileSource{url, "", false};
+        } else {
+            Trace("Map tiles => %s is not a tile address, using the default\n", url.c_str());
+        }
+    }
+    const std::string attribution =
+        GetProfileString(kConfigSection, kAttributionKey, "", kConfigValueChars, profilePath);
+    if (!attribution.empty()) source.attribution = attribution;
+    return source;
+}
+
+QUrl CMapView::PageUrl(const MapTileSource& tiles) {
+    QByteArray query = "tiles=" + QUrl::toPercentEncoding(QString::fromStdString(tiles.url));
+    query += "&attribution=" + QUrl::toPercentEncoding(QString::fromStdString(tiles.attribution));
+    query += tiles.invert ? "&invert=1" : "&invert=0";
+    QUrl url(QString::fromLatin1(kPageUrl));
+    url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
+    return url;
+}
+
+bool CMapView::Navigate(const MapTileSource& tiles) {
+#if defined(TARVEX_WITH_MAP_PAGE)
+    m_pageUrl = PageUrl(tiles);
+    m_nRendererRestarts = 0;
+    OnLoadStarted();
+    m_pBrowser->page()->load(m_pageUrl);
+    return true;
+#else
+    (void)tiles;
+    return false;
+#endif
+}
+
+int CMapView::BindScript() {
+    if (m_bBound) return 1;
+    Probe();
+    return 0;
+}
+
+void CMapView::ShowPosition(float latitude, float longitude) {
+    if (!m_bBound || !std::isfinite(latitude) || !std::isfinite(longitude)) return;
+    const std::string lon = JsNumber(longitude);
+    const std::string lat = JsNumber(latitude);
+    CenterOn(latitude, longitude);
+    if (m_nMarkerId > 0) Call("removePoi(" + std::to_string(m_nMarkerId) + ")");
+    m_nMarkerId = kMarkerId;
+    Call("addPoi_wgs84(" + std::to_string(kMarkerId) + ", " + lon + ", " + lat + ", " +
+         JsString("") + ", 0, 0, " + JsString(kMarkerKind) + ")");
+    CenterOn(latitude, longitude);
+}
+
+void CMapView::CenterOn(float latitude, float longitude) {
+    if (!m_bBound || !std::isfinite(latitude) || !std::isfinite(longitude)) return;
+    Call("setCenter_wgs84(" + JsNumber(longitude) + ", " + JsNumber(latitude) + ")");
+}
+
+void CMapView::ClearTrack() {
+    if (m_bBound) Call("tarvexMap.clearTrack()");
+}
+
+void CMapView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_pBrowser) m_pBrowser->setGeometry(rect());
+}
+
+void CMapView::OnLoadStarted() {
+    ++m_nPageGeneration;
+    m_bPageLoaded = false;
+    m_bBound = false;
+    m_bProbing = false;
+    m_nMarkerId = 0;
+}
+
+void CMapView::OnLoadFinished(bool ok) {
+    m_bPageLoaded = ok;
+    if (!ok) Trace("Map page did not load\n");
+    emit pageLoaded(ok);
+    if (ok) Probe();
+}
+
+void CMapView::OnRendererGone(bool crashed) {
+    OnLoadStarted();
+    if (!crashed) return;
+    Trace("Map page renderer ended\n");
+#if defined(TARVEX_WITH_MAP_PAGE)
+    if (m_pageUrl.isEmpty() || m_nRendererRestarts >= kMaxRendererRestarts) return;
+    ++m_nRendererRestarts;
+    // Not from inside the browser's own notice.
+    QTimer::singleShot(0, this, [this] {
+        if (m_pBrowser) m_pBrowser->page()->load(m_pageUrl);
+    });
+#endif
+}
+
+void CMapView::Probe() {
+#if defined(TARVEX_WITH_MAP_PAGE)
+    if (!m_bPageLoaded || m_bProbing || m_bBound) return;
+    m_bProbing = true;
+    const uint64_t generation = m_nPageGeneration;
+    m_pBrowser->page()->runJavaScript(QString::fromLatin1(kProbeScript),
+                                      [this, generation](const QVariant& answer) {
+                                          if (generation != m_nPageGeneration) return;
+                                          m_bProbing = false;
+                                          if (!answer.toBool()) return;
+                                          m_bBound = true;
+                                          emit scriptBound();
+                                      });
+#endif
+}
+
+void CMapView::Call(std::string script) {
+#if defined(TARVEX_WITH_MAP_PAGE)
+    m_pBrowser->page()->runJavaScript(QString::fromStdString(script));
+#endif
+    m_scriptCalls.push_back(std::move(script));
+    if (m_scriptCalls.size() > kScriptCallsKept) m_scriptCalls.pop_front();
+}

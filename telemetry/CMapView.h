@@ -1,0 +1,124 @@
+#pragma once
+// The map view: our own map page (res/map, compiled into the program) in an embedded browser,
+// driven through three functions the page defines. The view draws nothing itself: it loads
+// the page (Navigate), finds the functions (BindScript) and moves the vehicle's marker
+// (ShowPosition). The page keeps the line of the positions shown; ClearTrack starts it anew.
+//
+// Binding is asynchronous, because the browser answers questions about the page later, on
+// the GUI thread. BindScript returns the answer known so far at once and, when the page has
+// loaded and no question is outstanding, asks again; the page is also asked as soon as it
+// has loaded. A caller that tries once a second therefore gets 1 on its first try after the
+// page came up. Loading a page (Navigate, or the view reloading it after its renderer died)
+// forgets the binding and the marker.
+//
+// Script calls go to the page in the order they are made (the browser runs them in that
+// order); their results are ignored. The latest calls sent are kept as their script text
+// (ScriptCalls), so tests see what reached the page. Nothing is sent while unbound.
+//
+// The page has no dialogs: script alerts are swallowed, console errors go to the trace, and
+// the view cannot be navigated away from the page.
+//
+// GUI thread only. In a build without the web engine the view is an empty dark panel that
+// never binds.
+
+#include <QUrl>
+#include <QWidget>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+class QResizeEvent;
+class QWebEngineView;
+class QWebEngineProfile;
+
+// Where the map's tiles come from: a Leaflet URL template ({z}, {x}, {y}, optionally {s}),
+// the credit line shown under the map (plain text), and whether the tiles are light ones the
+// page turns dark.
+struct MapTileSource {
+    std::string url;
+    std::string attribution;
+    bool invert = false;
+
+    bool operator==(const MapTileSource&) const = default;
+};
+
+class CMapView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMarkerId = 1;
+    static constexpr const char* kMarkerKind = "gpspos";
+    static constexpr const char* kPageUrl = "qrc:/map/index.html";
+    static constexpr const char* kDefaultTileUrl = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+    static constexpr const char* kDefaultAttribution = "\u00a9 OpenStreetMap contributors";
+    // The viewer's settings file and the keys of its "config" section naming the tiles.
+    static constexpr const char* kViewerConfigPath = "./config.cfg";
+    static constexpr const char* kConfigSection = "config";
+    static constexpr const char* kTilesKey = "map_tiles";
+    static constexpr const char* kAttributionKey = "map_attribution";
+    static constexpr uint32_t kConfigValueChars = 1024;
+    static constexpr size_t kScriptCallsKept = 256;
+    static constexpr int kMaxRendererRestarts = 3;
+
+    explicit CMapView(QWidget* parent = nullptr);
+    ~CMapView() override;
+
+    // True when this build carries the web engine and the page.
+    static bool Available();
+    // OpenStreetMap's tiles.
+    static MapTileSource DefaultTileSource();
+    // The tile source named in the settings file: "map_tiles" (an http or https template
+    // holding {z}, {x} and {y}) and "map_attribution" in section "config". A missing or
+    // unusable address gives the default source.
+    static MapTileSource ReadTileSource(const char* profilePath = kViewerConfigPath);
+    // The page's address for a tile source.
+    static QUrl PageUrl(const MapTileSource& tiles);
+
+    // Loads the page for the given tiles. The page is built into the program, so no cache
+    // can hold an old copy of it; the tiles are cached in memory for the session only.
+    // False when this build has no web engine.
+    bool Navigate(const MapTileSource& tiles);
+
+    // 1 when the page defines setCenter_wgs84, addPoi_wgs84 and removePoi, else 0 (see the
+    // note at the top about the answer arriving later).
+    int BindScript();
+    bool IsPageLoaded() const { return m_bPageLoaded; }
+
+    // Centres on the position, replaces the vehicle's marker with one there and centres again.
+    // Nothing happens while unbound or for a position that is not a finite number.
+    void ShowPosition(float latitude, float longitude);
+    // One setCenter_wgs84 call, when bound.
+    void CenterOn(float latitude, float longitude);
+    // Empties the page's line of positions shown (a new recording); the marker stays.
+    void ClearTrack();
+
+    int32_t MarkerId() const { return m_nMarkerId; }
+    const std::deque<std::string>& ScriptCalls() const { return m_scriptCalls; }
+    void ClearScriptCalls() { m_scriptCalls.clear(); }
+    // The embedded browser (null without the web engine), for tests that read the page.
+    QWebEngineView* Browser() const { return m_pBrowser; }
+
+signals:
+    void pageLoaded(bool ok);
+    void scriptBound();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void OnLoadStarted();
+    void OnLoadFinished(bool ok);
+    void OnRendererGone(bool crashed);
+    void Probe();
+    void Call(std::string script);
+
+    QWebEngineProfile* m_pProfile = nullptr;  // outlives m_pBrowser's page
+    QWebEngineView* m_pBrowser = nullptr;
+    bool m_bPageLoaded = false;      // the current page finished loading
+    bool m_bBound = false;           // the current page defines the three functions
+    bool m_bProbing = false;         // a question about the functions is outstanding
+    uint64_t m_nPageGeneration = 0;  // counts page loads; late answers about old pages are dropped
+    int m_nRendererRestarts = 0;     // reloads after the page's renderer died, per Navigate
+    QUrl m_pageUrl;                  // the page last asked for
+    int32_t m_nMarkerId = 0;  // 1 once the vehicle's marker has been placed on the current page
+    std::deque<std::string> m_scriptCalls;  // the latest kScriptCallsKept calls sent
+};

@@ -1,0 +1,266 @@
+// The map view against its real page in the browser engine: binding, the calls a position
+// makes and what the page then shows, the track, reloads, and the tiles.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QBuffer>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "MapTestSupport.h"
+
+namespace {
+
+struct Fix {
+    float lat;
+    float lon;
+};
+
+const QColor kMarkerColour(245, 165, 36);
+const QColor kGroundColour(18, 22, 27);
+
+// A closed port: every tile fails at once, as without a network.
+MapTileSource OfflineTiles() {
+    return MapTileSource{"http://127.0.0.1:1/{z}/{x}/{y}.png", "", false};
+}
+
+void ExpectAt(const QVariant& lat, const QVariant& lon, Fix fix, const char* what) {
+    EXPECT_NEAR(lat.toDouble(), fix.lat, 1e-5) << what;
+    EXPECT_NEAR(lon.toDouble(), fix.lon, 1e-5) << what;
+}
+
+std::vector<std::string> Calls(const CMapView& view) {
+    return {view.ScriptCalls().begin(), view.ScriptCalls().end()};
+}
+
+}  // namespace
+
+TEST(MapViewBinding, UnloadedViewStaysUnboundAndSendsNothing) {
+    QWidget window;
+    auto* view = new CMapView(&window);
+    window.show();
+    for (int tick = 0; tick < 3; ++tick) {
+        EXPECT_EQ(view->BindScript(), 0);
+        QTest::qWait(20);
+    }
+    view->ShowPosition(37.5f, 127.0f);
+    view->CenterOn(37.5f, 127.0f);
+    view->ClearTrack();
+    EXPECT_TRUE(view->ScriptCalls().empty());
+    EXPECT_EQ(view->MarkerId(), 0);
+}
+
+TEST_F(MapViewFixture, PageLoadsOfflineAndBindsWithNothingShown) {
+    ASSERT_TRUE(m_view->Navigate(OfflineTiles()));
+    EXPECT_EQ(m_view->BindScript(), 0);  // asked before the page is there
+    ASSERT_TRUE(WaitUntilBound(*m_view));
+    EXPECT_TRUE(m_view->IsPageLoaded());
+    const QVariantMap state = PageState(*m_view);
+    EXPECT_EQ(state["markers"].toInt(), 0);
+    EXPECT_TRUE(state["track"].toList().isEmpty());
+    EXPECT_TRUE(m_view->ScriptCalls().empty());
+}
+
+TEST_F(MapViewFixture, FirstFixPlacesTheMarkerAndLaterFixesReplaceIt) {
+    LoadAndBind(OfflineTiles());
+    m_view->ShowPosition(37.5f, 127.0f);
+    EXPECT_EQ(Calls(*m_view), (std::vector<std::string>{
+                                  "setCenter_wgs84(127, 37.5)",
+                                  R"(addPoi_wgs84(1, 127, 37.5, "", 0, 0, "gpspos"))",
+                                  "setCenter_wgs84(127, 37.5)",
+                              }));
+    EXPECT_EQ(m_view->MarkerId(), 1);
+
+    m_view->ClearScriptCalls();
+    m_view->ShowPosition(37.5f, 127.0f);
+    EXPECT_EQ(Calls(*m_view), (std::vector<std::string>{
+                                  "setCenter_wgs84(127, 37.5)",
+                                  "removePoi(1)",
+                                  R"(addPoi_wgs84(1, 127, 37.5, "", 0, 0, "gpspos"))",
+                                  "setCenter_wgs84(127, 37.5)",
+                              }));
+}
+
+TEST_F(MapViewFixture, DriveLeavesOneMarkerAtTheLastFixAndATrackThroughEveryFix) {
+    LoadAndBind(OfflineTiles());
+    const std::vector<Fix> drive = {
+        {37.56650f, 126.97800f}, {37.56690f, 126.97840f}, {37.56730f, 126.97905f},
+        {37.56760f, 126.97990f}, {37.56770f, 126.98080f},
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const Fix& fix : drive) {
+        // Ten display ticks a second send the newest fix again until the next one is read.
+        for (int tick = 0; tick < 3; ++tick) m_view->ShowPosition(fix.lat, fix.lon);
+        m_view->ShowPosition(nan, fix.lon);
+        m_view->ShowPosition(fix.lat, inf);
+    }
+
+    const QVariantMap state = PageState(*m_view);
+    ASSERT_EQ(state["markers"].toInt(), 1);
+    const QVariantMap marker = state["markerList"].toList().at(0).toMap();
+    EXPECT_EQ(marker["id"].toInt(), CMapView::kMarkerId);
+    EXPECT_EQ(marker["kind"].toString(), QStringLiteral("gpspos"));
+    ExpectAt(marker["lat"], marker["lon"], drive.back(), "marker");
+    const QVariantMap centre = state["center"].toMap();
+    ExpectAt(centre["lat"], centre["lon"], drive.back(), "centre");
+
+    const QVariantList track = state["track"].toList();
+    ASSERT_EQ(track.size(), static_cast<qsizetype>(drive.size()));
+    for (size_t i = 0; i < drive.size(); ++i) {
+        const QVariantList point = track.at(i).toList();
+        ExpectAt(point.at(0), point.at(1), drive[i], "track point");
+    }
+}
+
+TEST_F(MapViewFixture, SouthernWesternFixPassesNegativeValues) {
+    LoadAndBind(OfflineTiles());
+    m_view->ShowPosition(-33.4489f, -70.6693f);
+    ASSERT_EQ(m_view->ScriptCalls().size(), 3u);
+    EXPECT_EQ(m_view->ScriptCalls().front(), "setCenter_wgs84(-70.6693, -33.4489)");
+    EXPECT_EQ(m_view->ScriptCalls().at(1),
+              R"(addPoi_wgs84(1, -70.6693, -33.4489, "", 0, 0, "gpspos"))");
+    const QVariantMap marker = PageState(*m_view)["markerList"].toList().value(0).toMap();
+    ExpectAt(marker["lat"], marker["lon"], Fix{-33.4489f, -70.6693f}, "marker");
+}
+
+TEST_F(MapViewFixture, ClearingTheTrackKeepsTheMarker) {
+    LoadAndBind(OfflineTiles());
+    m_view->ShowPosition(51.5007f, -0.1246f);
+    m_view->ShowPosition(51.5010f, -0.1240f);
+    m_view->ClearTrack();
+    QVariantMap state = PageState(*m_view);
+    EXPECT_TRUE(state["track"].toList().isEmpty());
+    EXPECT_EQ(state["markers"].toInt(), 1);
+
+    // The next recording's line starts at its own first fix.
+    m_view->ShowPosition(48.8584f, 2.2945f);
+    state = PageState(*m_view);
+    ASSERT_EQ(state["track"].toList().size(), 1);
+    EXPECT_EQ(state["markers"].toInt(), 1);
+}
+
+TEST_F(MapViewFixture, LoadingThePageAgainForgetsBindingAndMarker) {
+    LoadAndBind(OfflineTiles());
+    m_view->ShowPosition(37.5f, 127.0f);
+    ASSERT_TRUE(m_view->Navigate(OfflineTiles()));
+    EXPECT_EQ(m_view->BindScript(), 0);
+    EXPECT_EQ(m_view->MarkerId(), 0);
+    m_view->ClearScriptCalls();
+    m_view->ShowPosition(37.6f, 127.1f);
+    EXPECT_TRUE(m_view->ScriptCalls().empty());  // nothing goes to a page still loading
+
+    ASSERT_TRUE(WaitUntilBound(*m_view));
+    m_view->ShowPosition(37.6f, 127.1f);
+    EXPECT_EQ(m_view->ScriptCalls().size(), 3u);  // a first fix again: no removePoi
+    const QVariantMap state = PageState(*m_view);
+    EXPECT_EQ(state["markers"].toInt(), 1);
+    EXPECT_EQ(state["track"].toList().size(), 1);
+}
+
+TEST_F(MapViewFixture, KilledRendererIsReloadedAndBoundAgain) {
+    LoadAndBind(OfflineTiles());
+    m_view->ShowPosition(37.5f, 127.0f);
+    const qint64 pid = m_view->Browser()->page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->MarkerId() == 0; }, kHangGuardMs))
+        << "the view never noticed its renderer died";
+    ASSERT_TRUE(WaitUntilBound(*m_view));
+    m_view->ShowPosition(37.5f, 127.0f);
+    EXPECT_EQ(PageState(*m_view)["markers"].toInt(), 1);
+}
+
+TEST_F(MapViewFixture, OfflineMapShowsTheMarkerOnTheDarkGroundOnceShown) {
+    LoadAndBind(OfflineTiles());
+    // Positions arrive while the view is still hidden at zero size, as during playback.
+    m_view->ShowPosition(37.5665f, 126.9780f);
+    m_view->ShowPosition(37.5670f, 126.9790f);
+    ShowInSmallArea();
+    const QPoint middle(kSmallArea.width() / 2, kSmallArea.height() / 2);
+    const QImage picture = GrabWhen(*m_view, [&](const QImage& image) {
+        return IsNear(image.pixelColor(middle), kMarkerColour);
+    });
+    EXPECT_TRUE(IsNear(picture.pixelColor(middle), kMarkerColour))
+        << "centre " << picture.pixelColor(middle).name().toStdString();
+    EXPECT_TRUE(IsNear(picture.pixelColor(20, 20), kGroundColour, 8))
+        << "ground " << picture.pixelColor(20, 20).name().toStdString();
+}
+
+namespace {
+
+// Serves one plain green picture for every request and remembers the requests' first lines.
+class TileServer {
+public:
+    static inline const QColor kTileColour{40, 160, 90};
+
+    TileServer() {
+        QImage tile(256, 256, QImage::Format_RGB32);
+        tile.fill(kTileColour);
+        QBuffer buffer(&m_png);
+        buffer.open(QIODevice::WriteOnly);
+        tile.save(&buffer, "PNG");
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] { Accept(); });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    quint16 Port() const { return m_server.serverPort(); }
+    const QStringList& Requests() const { return m_requests; }
+
+private:
+    void Accept() {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                QByteArray& request = m_pending[socket];
+                request += socket->readAll();
+                if (!request.contains("\r\n\r\n")) return;
+                m_requests << QString::fromLatin1(request.left(request.indexOf("\r\n")));
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " +
+                              QByteArray::number(m_png.size()) + "\r\nConnection: close\r\n\r\n" +
+                              m_png);
+                socket->disconnectFromHost();
+                m_pending.remove(socket);
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    QTcpServer m_server;
+    QByteArray m_png;
+    QStringList m_requests;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
+
+}  // namespace
+
+TEST_F(MapViewFixture, TilesComeFromTheConfiguredAddress) {
+    TileServer server;
+    ASSERT_GT(server.Port(), 0);
+    // Query delimiters and a plus sign must reach the page as they were written.
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(server.Port()) + "/tiles/{z}/{x}/{y}.png?key=a&b=c+d";
+    LoadAndBind(MapTileSource{url, "Tiles: test server", false});
+    const QVariantMap state = PageState(*m_view);
+    EXPECT_EQ(state["tiles"].toString().toStdString(), url);
+    EXPECT_EQ(state["attribution"].toString(), QStringLiteral("Tiles: test server"));
+    EXPECT_FALSE(state["inverted"].toBool());
+
+    ShowInSmallArea();
+    m_view->ShowPosition(37.5665f, 126.9780f);
+    const QImage picture = GrabWhen(*m_view, [](const QImage& image) {
+        return IsNear(image.pixelColor(20, 20), TileServer::kTileColour, 8);
+    });
+    EXPECT_TRUE(IsNear(picture.pixelColor(20, 20), TileServer::kTileColour, 8));
+    // Tiles around the fix at street level, with the address's own query.
+    const QRegularExpression streetTile(
+        QStringLiteral(R"(^GET /tiles/16/\d+/\d+\.png\?key=a&b=c\+d )"));
+    EXPECT_TRUE(std::any_of(server.Requests().begin(), server.Requests().end(),
+                            [&](const QString& line) { return streetTile.match(line).hasMatch(); }))
+        << server.Requests().join(QLatin1Char('\n')).toStdString();
+}
