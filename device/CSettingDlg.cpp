@@ -74,18 +74,30 @@ bool CSettingDlg::CanOpen(const std::string& configPath) {
     return static_cast<bool>(in);
 }
 
-void CSettingDlg::SetMessageBoxHook(MessageBoxHook hook) { GlobalHook() = std::move(hook); }
+void CSettingDlg::SetMessageBoxHook(MessageBoxHook hook) {
+    GlobalHook() = std::move(hook);
+}
 
-int CSettingDlg::DoModal() { return exec(); }
+int CSettingDlg::DoModal() {
+    return exec();
+}
 
 QWidget* CSettingDlg::GetDlgItem(int id) const {
     auto it = m_items.find(id);
     return it == m_items.end() ? nullptr : it->second;
 }
-QComboBox* CSettingDlg::Combo(int id) const { return qobject_cast<QComboBox*>(GetDlgItem(id)); }
-QSlider* CSettingDlg::Slider(int id) const { return qobject_cast<QSlider*>(GetDlgItem(id)); }
-QCheckBox* CSettingDlg::Check(int id) const { return qobject_cast<QCheckBox*>(GetDlgItem(id)); }
-QLabel* CSettingDlg::Label(int id) const { return qobject_cast<QLabel*>(GetDlgItem(id)); }
+QComboBox* CSettingDlg::Combo(int id) const {
+    return qobject_cast<QComboBox*>(GetDlgItem(id));
+}
+QSlider* CSettingDlg::Slider(int id) const {
+    return qobject_cast<QSlider*>(GetDlgItem(id));
+}
+QCheckBox* CSettingDlg::Check(int id) const {
+    return qobject_cast<QCheckBox*>(GetDlgItem(id));
+}
+QLabel* CSettingDlg::Label(int id) const {
+    return qobject_cast<QLabel*>(GetDlgItem(id));
+}
 QPushButton* CSettingDlg::Button(int id) const {
     return qobject_cast<QPushButton*>(GetDlgItem(id));
 }
@@ -221,9 +233,15 @@ void CSettingDlg::ShowFormatResult(CardFormatStatus status) {
     const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
     QString text;
     switch (status) {
-        case CardFormatStatus::Formatted: text = Text(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN); break;
-        case CardFormatStatus::Refused: text = Text(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN); break;
-        default: text = Text(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN); break;
+        case CardFormatStatus::Formatted:
+            text = Text(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN);
+            break;
+        case CardFormatStatus::Refused:
+            text = Text(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN);
+            break;
+        default:
+            text = Text(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN);
+            break;
     }
     ShowMessageBox(text, caption, QMessageBox::Ok);
 }
@@ -249,8 +267,7 @@ void CSettingDlg::SetLocalTimeSource(std::function<std::tm()> source) {
     TimeSource() = std::move(source);
 }
 
-QMessageBox::StandardButton CSettingDlg::ShowMessageBox(const QString& text,
-                                                        const QString& caption,
+QMessageBox::StandardButton CSettingDlg::ShowMessageBox(const QString& text, const QString& caption,
                                                         QMessageBox::StandardButtons buttons) {
     if (GlobalHook()) return GlobalHook()(text, caption, buttons);
     // The table's texts keep the "\r\n" line breaks of their first home; a label wants "\n".

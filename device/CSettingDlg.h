@@ -43,12 +43,12 @@ public:
     static constexpr int IDC_COMBO_YEAR = 1180, IDC_COMBO_MONTH = 1181, IDC_COMBO_DAY = 1182,
                          IDC_COMBO_HOUR = 1183, IDC_COMBO_MIN = 1184, IDC_COMBO_SEC = 1185;
     // Check boxes
-    static constexpr int IDC_CHECK_MIC = 1154, IDC_CHECK_SPEAKER = 1156,
-                         IDC_CHECK_VOLTAGE = 1158, IDC_CHECK_TIMESYNC = 1162;
+    static constexpr int IDC_CHECK_MIC = 1154, IDC_CHECK_SPEAKER = 1156, IDC_CHECK_VOLTAGE = 1158,
+                         IDC_CHECK_TIMESYNC = 1162;
     // Sliders
-    static constexpr int IDC_SLIDER_MIC = 1170, IDC_SLIDER_SPEAKER = 1172,
-                         IDC_SLIDER_MOTION = 1171, IDC_SLIDER_GSENSOR = 1186,
-                         IDC_SLIDER_BRIGHTNESS = 1112, IDC_SLIDER_CONTRAST = 1191;
+    static constexpr int IDC_SLIDER_MIC = 1170, IDC_SLIDER_SPEAKER = 1172, IDC_SLIDER_MOTION = 1171,
+                         IDC_SLIDER_GSENSOR = 1186, IDC_SLIDER_BRIGHTNESS = 1112,
+                         IDC_SLIDER_CONTRAST = 1191;
     // Texts and push buttons
     static constexpr int IDC_STATIC_VIEWER_VERSION = 1168, IDC_STATIC_FW_VERSION = 1169,
                          IDC_STATIC_MODEL = 1188, IDC_STATIC_NOTICE = 1167;

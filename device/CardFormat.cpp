@@ -64,7 +64,8 @@ fs::path BlockFolder(const MountEntry& entry, const std::string& sysRoot) {
     // Btrfs and device-mapper mounts report a 0:N number; their source names the device.
     if (entry.device.rfind("/dev/", 0) == 0) {
         const fs::path real = fs::weakly_canonical(entry.device, ec);
-        const fs::path name = (!ec && !real.empty()) ? real.filename() : fs::path(entry.device).filename();
+        const fs::path name =
+            (!ec && !real.empty()) ? real.filename() : fs::path(entry.device).filename();
         const fs::path folder = fs::path(sysRoot) / "class" / "block" / name;
         if (fs::exists(folder, ec)) return fs::canonical(folder, ec);
     }
@@ -86,9 +87,8 @@ bool DiskIsRemovable(const fs::path& disk) {
 
 bool IsUnder(const std::string& path, const std::string& mountPoint) {
     if (mountPoint == "/") return !path.empty() && path[0] == '/';
-    return path == mountPoint ||
-           (path.size() > mountPoint.size() && path.rfind(mountPoint, 0) == 0 &&
-            path[mountPoint.size()] == '/');
+    return path == mountPoint || (path.size() > mountPoint.size() &&
+                                  path.rfind(mountPoint, 0) == 0 && path[mountPoint.size()] == '/');
 }
 
 // The mount holding path: the last entry with the longest matching mount point, as the
@@ -122,8 +122,7 @@ bool CreateCardFolders(const std::string& cardRoot) {
 }
 
 CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
-                                         const std::string& backupPath,
-                                         VCardFormatter& formatter) {
+                                         const std::string& backupPath, VCardFormatter& formatter) {
     CardFormatReport report;
     report.drivePath = drivePath;
     const std::string configPath = CardConfigPath(CardRoot(drivePath));
@@ -200,11 +199,16 @@ FormatRefusal CheckFormatTarget(const std::string& mountPoint, FormatTarget* tar
 
 const char* FormatRefusalName(FormatRefusal refusal) {
     switch (refusal) {
-        case FormatRefusal::None: return "none";
-        case FormatRefusal::NotAMountPoint: return "not a mount point";
-        case FormatRefusal::NotABlockDevice: return "not a block device";
-        case FormatRefusal::NotRemovable: return "not a removable disk";
-        case FormatRefusal::SystemDisk: return "the system's own disk";
+        case FormatRefusal::None:
+            return "none";
+        case FormatRefusal::NotAMountPoint:
+            return "not a mount point";
+        case FormatRefusal::NotABlockDevice:
+            return "not a block device";
+        case FormatRefusal::NotRemovable:
+            return "not a removable disk";
+        case FormatRefusal::SystemDisk:
+            return "the system's own disk";
     }
     return "?";
 }

@@ -40,8 +40,7 @@ struct CardFormatReport {
 // drivePath: the selected drive string (the card's mount point); backupPath: where the copy
 // of the configuration file is kept during the format (the viewer uses "./blackbox.cfg").
 CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
-                                         const std::string& backupPath,
-                                         VCardFormatter& formatter);
+                                         const std::string& backupPath, VCardFormatter& formatter);
 
 // ---- Which volumes may be formatted ----
 

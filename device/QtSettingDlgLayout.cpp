@@ -133,9 +133,12 @@ void CSettingDlg::SetTexts() {
     for (const TextEntry& t : kTexts) {
         const QString text = Text(t.korean, t.english);
         QWidget* item = GetDlgItem(t.id);
-        if (auto* group = qobject_cast<QGroupBox*>(item)) group->setTitle(text);
-        else if (auto* label = qobject_cast<QLabel*>(item)) label->setText(text);
-        else if (auto* button = qobject_cast<QPushButton*>(item)) button->setText(text);
+        if (auto* group = qobject_cast<QGroupBox*>(item))
+            group->setTitle(text);
+        else if (auto* label = qobject_cast<QLabel*>(item))
+            label->setText(text);
+        else if (auto* button = qobject_cast<QPushButton*>(item))
+            button->setText(text);
     }
 }
 
@@ -200,9 +203,8 @@ void CSettingDlg::LayOutControls() {
     clock->addLayout(clockLists);
 
     auto* version = new QGridLayout(group(1212));
-    const int versionRows[][2] = {{1213, IDC_STATIC_VIEWER_VERSION},
-                                  {1214, IDC_STATIC_MODEL},
-                                  {1215, IDC_STATIC_FW_VERSION}};
+    const int versionRows[][2] = {
+        {1213, IDC_STATIC_VIEWER_VERSION}, {1214, IDC_STATIC_MODEL}, {1215, IDC_STATIC_FW_VERSION}};
     row = 0;
     for (const auto& r : versionRows) {
         version->addWidget(Label(r[0]), row, 0);

@@ -4,6 +4,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -56,17 +57,18 @@ QVariantMap PromptOptions() {
     return {{QStringLiteral("auth.no_user_interaction"), false}};
 }
 
-QDBusMessage Call(const QString& path, const QString& interface, const QString& method,
-                  const QVariantList& args, int timeoutMs) {
+QDBusMessage Call(const QDBusConnection& bus, const QString& path, const QString& interface,
+                  const QString& method, const QVariantList& args, int timeoutMs) {
     QDBusMessage msg = QDBusMessage::createMethodCall(kService, path, interface, method);
     msg.setArguments(args);
-    return QDBusConnection::systemBus().call(msg, QDBus::BlockWithGui, timeoutMs);
+    return bus.call(msg, QDBus::BlockWithGui, timeoutMs);
 }
 
 // The block object with the given device number whose file system is mounted at mountPoint.
-bool FindBlockObject(const FormatTarget& target, BlockObject* found, QString* error) {
+bool FindBlockObject(const QDBusConnection& bus, const FormatTarget& target, BlockObject* found,
+                     QString* error) {
     const QDBusMessage reply =
-        Call(kRootPath, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+        Call(bus, kRootPath, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
              QStringLiteral("GetManagedObjects"), {}, kQueryTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         *error = ErrorText(reply);
@@ -82,7 +84,8 @@ bool FindBlockObject(const FormatTarget& target, BlockObject* found, QString* er
         const QVariantMap& block = ifaces[kBlock];
         if (target.major > 0 && block.value(QStringLiteral("DeviceNumber")).toULongLong() != number)
             continue;
-        for (QByteArray point : ByteArrays(ifaces[kFilesystem].value(QStringLiteral("MountPoints")))) {
+        for (QByteArray point :
+             ByteArrays(ifaces[kFilesystem].value(QStringLiteral("MountPoints")))) {
             if (point.endsWith('\0')) point.chop(1);
             if (point != wanted) continue;
             found->path = it.key().path();
@@ -100,10 +103,10 @@ void WaitMs(int ms) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-bool Mount(const QString& path, QString* mountPath, QString* error) {
+bool Mount(const QDBusConnection& bus, const QString& path, QString* mountPath, QString* error) {
     QDeadlineTimer deadline(kRemountWindowMs);
     for (;;) {
-        const QDBusMessage reply = Call(path, kFilesystem, QStringLiteral("Mount"),
+        const QDBusMessage reply = Call(bus, path, kFilesystem, QStringLiteral("Mount"),
                                         {PromptOptions()}, kPromptedCallTimeoutMs);
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
             *mountPath = reply.arguments().first().toString();
@@ -119,7 +122,8 @@ bool Mount(const QString& path, QString* mountPath, QString* error) {
 
 }  // namespace
 
-QtUDisks2Formatter::QtUDisks2Formatter(FormatGuardSources sources) : m_sources(std::move(sources)) {
+QtUDisks2Formatter::QtUDisks2Formatter(FormatGuardSources sources, QString busAddress)
+    : m_sources(std::move(sources)), m_busAddress(std::move(busAddress)) {
     qDBusRegisterMetaType<InterfaceMap>();
     qDBusRegisterMetaType<ObjectMap>();
 }
@@ -139,26 +143,31 @@ CardFormatOutcome QtUDisks2Formatter::Format(const std::string& mountPoint) {
         Trace("UDisks2 format: %s\n", outcome.detail.c_str());
         return outcome;
     };
-    if (!QDBusConnection::systemBus().isConnected()) return fail(QStringLiteral("no system bus"));
+    const QDBusConnection bus =
+        m_busAddress.isEmpty()
+            ? QDBusConnection::systemBus()
+            : QDBusConnection::connectToBus(m_busAddress,
+                                            QStringLiteral("tarvex-udisks2 ") + m_busAddress);
+    if (!bus.isConnected()) return fail(QStringLiteral("no D-Bus: ") + bus.lastError().message());
 
     BlockObject object;
     QString error;
-    if (!FindBlockObject(target, &object, &error)) return fail(error);
+    if (!FindBlockObject(bus, target, &object, &error)) return fail(error);
 
-    QDBusMessage reply = Call(object.path, kFilesystem, QStringLiteral("Unmount"),
+    QDBusMessage reply = Call(bus, object.path, kFilesystem, QStringLiteral("Unmount"),
                               {PromptOptions()}, kPromptedCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage) return fail(ErrorText(reply));
 
     QVariantMap options = PromptOptions();
     if (!object.label.isEmpty()) options.insert(QStringLiteral("label"), object.label);
-    reply = Call(object.path, kBlock, QStringLiteral("Format"), {QStringLiteral("vfat"), options},
-                 kPromptedCallTimeoutMs);
+    reply = Call(bus, object.path, kBlock, QStringLiteral("Format"),
+                 {QStringLiteral("vfat"), options}, kPromptedCallTimeoutMs);
     const bool formatted = reply.type() == QDBusMessage::ReplyMessage;
     const QString formatError = formatted ? QString() : ErrorText(reply);
 
     // Mounted again either way, so a cancelled format leaves the card where it was.
     QString mountPath;
-    const bool mounted = Mount(object.path, &mountPath, &error);
+    const bool mounted = Mount(bus, object.path, &mountPath, &error);
     if (!formatted) return fail(formatError);
     if (!mounted) return fail(QStringLiteral("formatted, not mounted again: ") + error);
     outcome.result = CardFormatResult::Formatted;

@@ -8,14 +8,19 @@
 // User-interface thread only. The D-Bus calls block while still dispatching window events,
 // so the caller disables its window for the duration.
 
+#include <QString>
+
 #include "device/CardFormat.h"
 #include "device/VCardFormatter.h"
 
 class QtUDisks2Formatter : public VCardFormatter {
 public:
-    explicit QtUDisks2Formatter(FormatGuardSources sources = {});
+    // busAddress: the D-Bus to find UDisks2 on; empty for the system bus (tests give a
+    // private bus with a stand-in service).
+    explicit QtUDisks2Formatter(FormatGuardSources sources = {}, QString busAddress = {});
     CardFormatOutcome Format(const std::string& mountPoint) override;
 
 private:
     FormatGuardSources m_sources;
+    QString m_busAddress;
 };

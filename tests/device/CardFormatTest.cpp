@@ -223,8 +223,8 @@ TEST_F(FormatGuardTest, OnlyARemovableCardAwayFromTheSystemIsFormatted) {
         {"/media/me/CARD", "26 21 0:45 / /home rw - btrfs /dev/sdb2 rw\n", "/tmp/viewer",
          FormatRefusal::SystemDisk},
         // A board booted from its SD card: the card's first partition is its /boot.
-        {"/media/me/SD CARD", "26 21 179:2 / /boot rw - ext4 /dev/mmcblk0p2 rw\n",
-         "/tmp/viewer", FormatRefusal::SystemDisk},
+        {"/media/me/SD CARD", "26 21 179:2 / /boot rw - ext4 /dev/mmcblk0p2 rw\n", "/tmp/viewer",
+         FormatRefusal::SystemDisk},
         // A later mount over the card's place hides it; the top one is what would be formatted.
         {"/media/me/CARD", "27 23 8:1 / /media/me/CARD rw - ext4 /dev/sda1 rw\n", "/tmp/viewer",
          FormatRefusal::NotRemovable},
@@ -251,8 +251,7 @@ TEST_F(FormatGuardTest, TheTargetNamesTheCardsBlockDevice) {
 
 TEST_F(FormatGuardTest, AnUnreadableMountTableRefusesEverything) {
     sources.mountInfoPath = (dir / "missing").string();
-    EXPECT_EQ(CheckFormatTarget("/media/me/CARD", nullptr, sources),
-              FormatRefusal::NotAMountPoint);
+    EXPECT_EQ(CheckFormatTarget("/media/me/CARD", nullptr, sources), FormatRefusal::NotAMountPoint);
 }
 
 }  // namespace

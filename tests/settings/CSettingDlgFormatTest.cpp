@@ -109,10 +109,11 @@ TEST_F(CSettingDlgFormatTest, KoreanQuestionAndAnswer) {
 
 TEST_F(CSettingDlgFormatTest, TheProcessWideHookAnswersDialogsTheWindowBuilds) {
     std::vector<QString> seen;
-    CSettingDlg::SetMessageBoxHook([&](const QString& text, const QString&, QMessageBox::StandardButtons) {
-        seen.push_back(text);
-        return QMessageBox::No;
-    });
+    CSettingDlg::SetMessageBoxHook(
+        [&](const QString& text, const QString&, QMessageBox::StandardButtons) {
+            seen.push_back(text);
+            return QMessageBox::No;
+        });
     WriteAll(configPath, kCardFile);
     CSettingDlg plain(nullptr, configPath.string(), card.string(), &formatter);
     plain.show();

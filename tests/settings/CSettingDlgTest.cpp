@@ -80,9 +80,12 @@ TEST_F(CSettingDlgTest, ACardFileOpensWithItsValuesAndSaveChangesOnlyTheWrittenK
     EXPECT_FALSE(Enabled(CSettingDlg::IDC_SLIDER_SPEAKER));
     struct {
         int id, value, min, max;
-    } sliders[] = {{CSettingDlg::IDC_SLIDER_MIC, 3, 1, 5},       {CSettingDlg::IDC_SLIDER_SPEAKER, 4, 1, 5},
-                   {CSettingDlg::IDC_SLIDER_GSENSOR, 2, 1, 5},   {CSettingDlg::IDC_SLIDER_MOTION, 5, 1, 5},
-                   {CSettingDlg::IDC_SLIDER_BRIGHTNESS, 5, 0, 10}, {CSettingDlg::IDC_SLIDER_CONTRAST, 7, 0, 10}};
+    } sliders[] = {{CSettingDlg::IDC_SLIDER_MIC, 3, 1, 5},
+                   {CSettingDlg::IDC_SLIDER_SPEAKER, 4, 1, 5},
+                   {CSettingDlg::IDC_SLIDER_GSENSOR, 2, 1, 5},
+                   {CSettingDlg::IDC_SLIDER_MOTION, 5, 1, 5},
+                   {CSettingDlg::IDC_SLIDER_BRIGHTNESS, 5, 0, 10},
+                   {CSettingDlg::IDC_SLIDER_CONTRAST, 7, 0, 10}};
     for (const auto& s : sliders) {
         QSlider* slider = dlg->Slider(s.id);
         EXPECT_EQ(slider->value(), s.value) << s.id;
@@ -271,18 +274,20 @@ TEST_F(CSettingDlgTest, TextsFollowTheLanguage) {
         const char* format;
         const char* tune;
     } rows[] = {
-        {kLangEnglish, "BlackBox Configuration", "Notice) Total Size = 95%", "Save", "SD Card Format",
-         "TUNE"},
-        {kLangKorean, "블랙박스 설정", "(주의) 저장 공간의 합은 95% 입니다.", "저장", "SD Card 포맷",
-         "최적"},
+        {kLangEnglish, "BlackBox Configuration", "Notice) Total Size = 95%", "Save",
+         "SD Card Format", "TUNE"},
+        {kLangKorean, "블랙박스 설정", "(주의) 저장 공간의 합은 95% 입니다.", "저장",
+         "SD Card 포맷", "최적"},
     };
     for (const Row& row : rows) {
         g_wLanguage = row.language;
         Open(kCardFile);
         EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8(row.caption));
-        EXPECT_EQ(dlg->Label(CSettingDlg::IDC_STATIC_NOTICE)->text(), QString::fromUtf8(row.notice));
+        EXPECT_EQ(dlg->Label(CSettingDlg::IDC_STATIC_NOTICE)->text(),
+                  QString::fromUtf8(row.notice));
         EXPECT_EQ(dlg->Button(CSettingDlg::IDC_BUTTON_SAVE)->text(), QString::fromUtf8(row.save));
-        EXPECT_EQ(dlg->Button(CSettingDlg::IDC_BUTTON_FORMAT)->text(), QString::fromUtf8(row.format));
+        EXPECT_EQ(dlg->Button(CSettingDlg::IDC_BUTTON_FORMAT)->text(),
+                  QString::fromUtf8(row.format));
         EXPECT_EQ(dlg->Label(1228)->text(), QString::fromUtf8(row.tune));
         EXPECT_EQ(dlg->Label(1231)->text(), QString::fromUtf8(row.tune));
         EXPECT_FALSE(dlg->Button(CSettingDlg::IDC_BUTTON_SAVE)->isDefault());
