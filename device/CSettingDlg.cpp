@@ -116,7 +116,13 @@ void CSettingDlg::LoadBlackboxConfig() {
     DeviceSettings s;
     if (!LoadDeviceSettings(m_strConfigPath, s))
         Trace("LoadBlackboxConfig: cannot read %s\n", m_strConfigPath.c_str());
-    PresetClock(s, LocalNow());
+    const std::tm now = LocalNow();
+    PresetClock(s, now);
+    // A year the list cannot show is left unchosen rather than shown as the list's first
+    // one: a clock request then asks for a choice instead of setting the device years back.
+    const int yearIndex = now.tm_year + 1900 - kFirstClockYear;
+    if (yearIndex < 0 || yearIndex >= static_cast<int>(YearEntries().size()))
+        s.yearIndex = kNoSelection;
     ShowSettings(s);
 }
 

@@ -6,10 +6,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 
 #include "device/CSettingDlg.h"
@@ -35,6 +38,46 @@ constexpr int kGroupIds[] = {1200, 1205, 1208, 1212, 1166, 1224};
 
 constexpr int kSliderWidthPx = 190;
 constexpr int kClockComboWidthPx = 58;
+
+// Fusion draws slider ticks a shade darker than the ground, which vanishes on a dark one;
+// this draws them in the quiet text colour instead.
+class TickStyle : public QProxyStyle {
+public:
+    TickStyle(QStyle* base, QColor tick) : QProxyStyle(base), m_tick(tick) {}
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_Slider || !slider || !(slider->subControls & SC_SliderTickmarks) ||
+            slider->orientation != Qt::Horizontal) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        QStyleOptionSlider rest = *slider;
+        rest.subControls &= ~SC_SliderTickmarks;
+        QProxyStyle::drawComplexControl(control, &rest, painter, widget);
+
+        const QRect handle = subControlRect(CC_Slider, slider, SC_SliderHandle, widget);
+        const int span = slider->rect.width() - handle.width();
+        const int interval = slider->tickInterval > 0 ? slider->tickInterval : 1;
+        painter->save();
+        painter->setPen(QPen(slider->state & State_Enabled ? m_tick : m_tick.darker(160), 1));
+        const int top = slider->rect.top(), bottom = slider->rect.bottom();
+        for (int v = slider->minimum; v <= slider->maximum; v += interval) {
+            const int x = slider->rect.left() + handle.width() / 2 +
+                          sliderPositionFromValue(slider->minimum, slider->maximum, v, span,
+                                                  slider->upsideDown);
+            if (slider->tickPosition & QSlider::TicksAbove)
+                painter->drawLine(x, top + 1, x, top + 3);
+            if (slider->tickPosition & QSlider::TicksBelow)
+                painter->drawLine(x, bottom - 3, x, bottom - 1);
+        }
+        painter->restore();
+    }
+
+private:
+    QColor m_tick;
+};
 
 QString Text(int koreanId, int englishId) {
     return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
@@ -270,9 +313,10 @@ void CSettingDlg::ApplySkin() {
 
     // One style for every control, whatever the desktop's, so the palette reads the same.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
-        fusion->setParent(this);
-        setStyle(fusion);
-        for (QWidget* child : findChildren<QWidget*>()) child->setStyle(fusion);
+        auto* style = new TickStyle(fusion, quiet);  // takes the base style
+        style->setParent(this);
+        setStyle(style);
+        for (QWidget* child : findChildren<QWidget*>()) child->setStyle(style);
     }
     for (int id : kGroupIds) {
         QFont font = GetDlgItem(id)->font();

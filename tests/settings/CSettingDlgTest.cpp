@@ -239,6 +239,34 @@ TEST_F(CSettingDlgTest, AtMidnightTheHourListIsEmptyAndAClockRequestIsRefused) {
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
 }
 
+TEST_F(CSettingDlgTest, AYearBeyondTheListIsLeftUnchosenSoTheClockIsNotSetYearsBack) {
+    now.tm_year = 2026 - 1900;
+    Open(kCardFile);
+    EXPECT_EQ(dlg->Combo(CSettingDlg::IDC_COMBO_YEAR)->currentIndex(), -1);
+    EXPECT_EQ(ComboText(CSettingDlg::IDC_COMBO_MONTH), "3");
+    Click(CSettingDlg::IDC_CHECK_TIMESYNC);
+    Click(CSettingDlg::IDC_BUTTON_SAVE);
+    ASSERT_EQ(dlg->messages.size(), 1u);
+    EXPECT_EQ(CardFile(), kCardFile);
+    dlg->Combo(CSettingDlg::IDC_COMBO_YEAR)->setCurrentIndex(11);
+    Click(CSettingDlg::IDC_BUTTON_SAVE);
+    EXPECT_NE(CardFile().find("year=2024\r\n"), std::string::npos);
+}
+
+TEST_F(CSettingDlgTest, ABrokenFileOpensWithoutHarmAndSaveRewritesOnlyItsKeys) {
+    std::string garbage("\0\xff[capacity\r\nconst=\x01\x02\n=\n[]\n", 20);
+    garbage += std::string(100000, 'x') + "\n[capacity]\nconst=20\npark=25\nevent=25\nmanual=25";
+    Open(garbage);
+    EXPECT_EQ(ComboText(CSettingDlg::IDC_COMBO_CONST), "20");
+    EXPECT_EQ(dlg->Label(CSettingDlg::IDC_STATIC_FW_VERSION)->text(), "0");
+    Click(CSettingDlg::IDC_BUTTON_SAVE);
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    const std::string saved = CardFile();
+    EXPECT_EQ(saved.substr(0, garbage.size() - 9), garbage.substr(0, garbage.size() - 9))
+        << "everything before the last key stays byte for byte";
+    EXPECT_NE(saved.find("contrast=0"), std::string::npos);
+}
+
 TEST_F(CSettingDlgTest, ACardPulledBeforeSaveIsNotReportedAsSaved) {
     Open(kCardFile);
     std::filesystem::remove_all(card);
