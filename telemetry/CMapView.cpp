@@ -1,5 +1,8 @@
 #include "telemetry/CMapView.h"
 
+#include <unistd.h>
+
+#include <QCoreApplication>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QTimer>
@@ -108,6 +111,27 @@ CMapView::CMapView(QWidget* parent) : QWidget(parent) {
     colours.setColor(QPalette::Window, kGroundColour);
     setPalette(colours);
 #if defined(TARVEX_WITH_MAP_PAGE)
+    if (BrowserMayStart()) {
+        StartBrowser();
+    } else {
+        Trace("Map: the browser does not run as root with its sandbox on; the map stays empty\n");
+    }
+#endif
+}
+
+// The browser engine ends the whole process when it finds itself root with its sandbox on.
+bool CMapView::BrowserMayStart() {
+    if (::geteuid() != 0) return true;
+    if (qEnvironmentVariableIntValue("QTWEBENGINE_DISABLE_SANDBOX") != 0) return true;
+    if (qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")
+            .contains(QLatin1String("--no-sandbox"))) {
+        return true;
+    }
+    return QCoreApplication::arguments().contains(QLatin1String("--no-sandbox"));
+}
+
+#if defined(TARVEX_WITH_MAP_PAGE)
+void CMapView::StartBrowser() {
     InitMapPageResources();
     // Off the record: nothing of the map reaches the disk; tiles are kept for the session.
     m_pProfile = new QWebEngineProfile(this);
@@ -133,8 +157,8 @@ CMapView::CMapView(QWidget* parent) : QWidget(parent) {
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 OnRendererGone(status != QWebEnginePage::NormalTerminationStatus);
             });
-#endif
 }
+#endif
 
 CMapView::~CMapView() {
     // Answers still on their way belong to a page that is going away.
@@ -184,6 +208,7 @@ QUrl CMapView::PageUrl(const MapTileSource& tiles) {
 
 bool CMapView::Navigate(const MapTileSource& tiles) {
 #if defined(TARVEX_WITH_MAP_PAGE)
+    if (!m_pBrowser) return false;
     m_pageUrl = PageUrl(tiles);
     m_nRendererRestarts = 0;
     OnLoadStarted();
@@ -258,7 +283,7 @@ void CMapView::OnRendererGone(bool crashed) {
 
 void CMapView::Probe() {
 #if defined(TARVEX_WITH_MAP_PAGE)
-    if (!m_bPageLoaded || m_bProbing || m_bBound) return;
+    if (!m_pBrowser || !m_bPageLoaded || m_bProbing || m_bBound) return;
     m_bProbing = true;
     const uint64_t generation = m_nPageGeneration;
     m_pBrowser->page()->runJavaScript(QString::fromLatin1(kProbeScript),
@@ -274,7 +299,7 @@ void CMapView::Probe() {
 
 void CMapView::Call(std::string script) {
 #if defined(TARVEX_WITH_MAP_PAGE)
-    m_pBrowser->page()->runJavaScript(QString::fromStdString(script));
+    if (m_pBrowser) m_pBrowser->page()->runJavaScript(QString::fromStdString(script));
 #endif
     m_scriptCalls.push_back(std::move(script));
     if (m_scriptCalls.size() > kScriptCallsKept) m_scriptCalls.pop_front();

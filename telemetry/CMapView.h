@@ -19,7 +19,10 @@
 // the view cannot be navigated away from the page.
 //
 // GUI thread only. In a build without the web engine the view is an empty dark panel that
-// never binds.
+// never binds. So it is when the program runs as root with the browser's sandbox on: the
+// browser engine would end the whole process there, so the view does not start it (a root
+// session that wants the map switches the sandbox off with QTWEBENGINE_DISABLE_SANDBOX=1 or
+// --no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS).
 
 #include <QUrl>
 #include <QWidget>
@@ -64,6 +67,9 @@ public:
 
     // True when this build carries the web engine and the page.
     static bool Available();
+    // False when the browser engine would refuse to run in this process (root with the
+    // sandbox on); the view then never starts it.
+    static bool BrowserMayStart();
     // OpenStreetMap's tiles.
     static MapTileSource DefaultTileSource();
     // The tile source named in the settings file: "map_tiles" (an http or https template
@@ -75,7 +81,7 @@ public:
 
     // Loads the page for the given tiles. The page is built into the program, so no cache
     // can hold an old copy of it; the tiles are cached in memory for the session only.
-    // False when this build has no web engine.
+    // False when there is no browser (no web engine in the build, or it may not start).
     bool Navigate(const MapTileSource& tiles);
 
     // 1 when the page defines setCenter_wgs84, addPoi_wgs84 and removePoi, else 0 (see the
@@ -105,6 +111,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void StartBrowser();
     void OnLoadStarted();
     void OnLoadFinished(bool ok);
     void OnRendererGone(bool crashed);

@@ -2,6 +2,7 @@
 // makes and what the page then shows, the track, reloads, and the tiles.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QRegularExpression>
@@ -54,6 +55,31 @@ TEST(MapViewBinding, UnloadedViewStaysUnboundAndSendsNothing) {
     view->ClearTrack();
     EXPECT_TRUE(view->ScriptCalls().empty());
     EXPECT_EQ(view->MarkerId(), 0);
+}
+
+TEST(MapViewBinding, AsRootWithTheSandboxOnTheMapStaysEmptyInsteadOfEndingTheProgram) {
+    if (::geteuid() != 0) GTEST_SKIP() << "the browser refuses only root";
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    EXPECT_FALSE(CMapView::BrowserMayStart());
+    {
+        // Started here, the browser would end this test program at once.
+        QWidget window;
+        auto* view = new CMapView(&window);
+        window.show();
+        EXPECT_EQ(view->Browser(), nullptr);
+        EXPECT_FALSE(view->Navigate(CMapView::DefaultTileSource()));
+        EXPECT_EQ(view->BindScript(), 0);
+        view->ShowPosition(37.5f, 127.0f);
+        EXPECT_TRUE(view->ScriptCalls().empty());
+    }
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    EXPECT_TRUE(CMapView::BrowserMayStart());
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+    EXPECT_TRUE(CMapView::BrowserMayStart());
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 TEST_F(MapViewFixture, PageLoadsOfflineAndBindsWithNothingShown) {
