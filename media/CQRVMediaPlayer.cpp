@@ -1,6 +1,7 @@
 #include "media/CQRVMediaPlayer.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "support/Ticks.h"
 
@@ -103,17 +104,23 @@ void CQRVMediaPlayer::Close() {
     ResetForSeeking();
 }
 
+namespace {
+// Requests are frame counts; absurd arguments are limited instead of overflowing.
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN + 1, INT32_MAX));
+}
+}  // namespace
+
 void CQRVMediaPlayer::SeekBackward(int seconds) {
-    m_relativeSeek.store(-(seconds * m_frontFrameRate.load()));
+    m_relativeSeek.store(ClampToInt32(-static_cast<int64_t>(seconds) * m_frontFrameRate.load()));
 }
 
 void CQRVMediaPlayer::SeekForward(int seconds) {
-    m_relativeSeek.store(seconds * m_frontFrameRate.load());
+    m_relativeSeek.store(ClampToInt32(static_cast<int64_t>(seconds) * m_frontFrameRate.load()));
 }
 
 bool CQRVMediaPlayer::SeekToMs(int32_t ms) {
-    m_absoluteSeek.store(
-        static_cast<int32_t>(static_cast<int64_t>(ms) * m_frontFrameRate.load() / 1000));
+    m_absoluteSeek.store(ClampToInt32(static_cast<int64_t>(ms) * m_frontFrameRate.load() / 1000));
     return true;
 }
 
@@ -150,7 +157,8 @@ int CQRVMediaPlayer::CameraCountFor(const std::string& path, int32_t rearFrameRa
 
 int32_t CQRVMediaPlayer::DurationMsFor(int32_t frameCount, int32_t frameRate) {
     if (frameRate <= 0) frameRate = kFallbackFrameRate;
-    return static_cast<int32_t>(static_cast<double>(frameCount) / frameRate * 1000.0);
+    const double ms = static_cast<double>(frameCount) / frameRate * 1000.0;
+    return ms >= INT32_MAX ? INT32_MAX : static_cast<int32_t>(ms);
 }
 
 bool CQRVMediaPlayer::IsKeyFrame(const uint8_t* data, int32_t size) {

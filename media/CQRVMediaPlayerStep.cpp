@@ -2,6 +2,7 @@
 // Everything here runs on the worker thread with m_lock held.
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -61,7 +62,8 @@ bool CQRVMediaPlayer::Step() {
     while (m_run.load() == 1) {
         int32_t size = kChunkCapacityBytes;
         if (const int32_t relative = m_relativeSeek.exchange(0)) {
-            SeekToFrame(m_frameCounter.load() + relative);
+            const int64_t target = static_cast<int64_t>(m_frameCounter.load()) + relative;
+            SeekToFrame(static_cast<int32_t>(std::clamp<int64_t>(target, 0, INT32_MAX)));
         }
         if (const int32_t absolute = m_absoluteSeek.exchange(0)) SeekToFrame(absolute);
 

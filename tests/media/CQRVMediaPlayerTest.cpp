@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <numeric>
 #include <thread>
 
@@ -159,6 +160,7 @@ TEST_P(PlayerSeekTo, AbsoluteSeekLandsOnTheSecondOrTheLastOne) {
 }
 INSTANTIATE_TEST_SUITE_P(Targets, PlayerSeekTo,
                          ::testing::Values(SeekRow{0, -1, 0},           // 0 is no request
+                                           SeekRow{INT32_MAX, 120, 4},  // no overflow
                                            SeekRow{1000, 30, 1},
                                            SeekRow{2500, 60, 2},
                                            SeekRow{999999, 120, 4}));  // past the end
@@ -332,6 +334,7 @@ TEST_P(PlayerDuration, FrameCountOverRate) {
 INSTANTIATE_TEST_SUITE_P(Rows, PlayerDuration,
                          ::testing::Values(DurationRow{1800, 30, 60000}, DurationRow{100, 30, 3333},
                                            DurationRow{120, 60, 2000}, DurationRow{90, 0, 3000},
-                                           DurationRow{0, 30, 0}));
+                                           DurationRow{0, 30, 0},
+                                           DurationRow{INT32_MAX, 1, INT32_MAX}));
 
 }  // namespace
