@@ -77,8 +77,11 @@ void CSamplePlayerDlg::UpdateDisplay() {
         }
         return;
     }
+    // The player stops by itself only when its recording ends. A damaged or cut recording
+    // ends before its declared duration, and waiting for the position to reach it would
+    // leave the window stuck on that recording; it is over either way, so move on.
     m_player.Pause();
     m_sliderPos->SetPos(static_cast<int>(positionSec));
     UpdateTimeLabels(positionSec, totalSec);
-    if (positionSec >= totalSec) OnBnClickedButtonNext();
+    OnBnClickedButtonNext();
 }

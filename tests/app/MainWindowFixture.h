@@ -1,0 +1,122 @@
+#pragma once
+// A real main window on the generated card, in a private working folder (the window reads
+// and writes "./config.cfg" there), with the interface in English and trace lines captured.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
+
+#include "app/QtVideoArea.h"
+#include "app/Resource.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/CxSkinButton.h"
+#include "support/Trace.h"
+#include "tests/app/AppTestSupport.h"
+#include "tools/cardgen/FramePattern.h"
+
+namespace apptest {
+
+class MainWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("LANG", "en_US.UTF-8");
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        Card();  // generate before changing folder
+        workDir = std::filesystem::path(TARVEX_TEST_DATA_DIR) /
+                  ("app-cwd-" + std::to_string(getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(workDir);
+        std::filesystem::create_directories(workDir);
+        savedDir = std::filesystem::current_path();
+        std::filesystem::current_path(workDir);
+        SetTraceSink([this](const std::string& line) {
+            std::lock_guard<std::mutex> guard(traceLock);
+            traces.push_back(line);
+        });
+    }
+
+    void TearDown() override {
+        window.reset();
+        SetTraceSink({});
+        std::filesystem::current_path(savedDir);
+    }
+
+    TestWindow& Window() {
+        if (!window) {
+            window = std::make_unique<TestWindow>();
+            window->show();
+        }
+        return *window;
+    }
+
+    void ShowCard(const std::string& root = Card().root) {
+        Window().SetDrivePath(root);
+        Window().OnBnClickedButtonDriving();
+    }
+
+    // Double-clicks row r of the list as the user would.
+    void DoubleClickRow(int row) {
+        QTreeWidget* list = Window().List();
+        QTreeWidgetItem* item = list->topLevelItem(row);
+        ASSERT_NE(item, nullptr);
+        const QRect rect = list->visualItemRect(item);
+        // An item view only takes a double click on the item the button went down on.
+        QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        // The double click leaves the button down as far as the application knows, and a
+        // held button freezes the display tick; let it go as the user's finger would.
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    }
+
+    void Key(int key) { QTest::keyClick(&Window(), static_cast<Qt::Key>(key)); }
+
+    int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
+    bool Visible(int id) { return !Window().GetDlgItem(id)->isHidden(); }
+    QString LabelText(int id) { return static_cast<QLabel*>(Window().GetDlgItem(id))->text(); }
+    int MuteCheck() { return static_cast<CxSkinButton*>(Window().GetDlgItem(IDC_BUTTON_MUTE))->GetCheck(); }
+
+    // Plays until the front area shows a frame index at least n.
+    bool WaitForFrontFrame(int n) {
+        return WaitUntil([&] { return FrontFrame() >= n; });
+    }
+
+    std::vector<std::string> Traces() {
+        std::lock_guard<std::mutex> guard(traceLock);
+        return traces;
+    }
+    void ClearTraces() {
+        std::lock_guard<std::mutex> guard(traceLock);
+        traces.clear();
+    }
+    // The key-press lines only (the engine writes its own statistics lines too).
+    std::vector<std::string> KeyTraces() {
+        std::vector<std::string> keys;
+        for (const std::string& line : Traces()) {
+            if (line.rfind("Press Button", 0) == 0) keys.push_back(line);
+        }
+        return keys;
+    }
+
+    void SendSliderRelease(int id, int position) {
+        auto* slider = static_cast<CBitmapSlider*>(Window().GetDlgItem(id));
+        slider->SetPos(position);
+        SliderNotifyEvent notice(SliderNotifyEvent::kMovedMessage, id, slider->GetPos());
+        QCoreApplication::sendEvent(&Window(), &notice);
+    }
+
+    std::unique_ptr<TestWindow> window;
+    std::filesystem::path workDir;
+    std::filesystem::path savedDir;
+    std::mutex traceLock;
+    std::vector<std::string> traces;
+};
+
+}  // namespace apptest

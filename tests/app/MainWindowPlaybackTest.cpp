@@ -1,0 +1,166 @@
+// Listing, opening, the transport commands and the display tick on the generated card.
+#include "tests/app/MainWindowFixture.h"
+
+using namespace apptest;
+
+namespace {
+constexpr int kRows = 3;  // DRIVING: 8 s (row 0, newest), 60 s (row 1), 8 s (row 2)
+}
+
+TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPlaying) {
+    ShowCard();
+    QTreeWidget* list = Window().List();
+    ASSERT_EQ(list->topLevelItemCount(), kRows);
+    EXPECT_EQ(list->topLevelItem(0)->text(5).toStdString(), Card().driving[0]);
+    EXPECT_EQ(list->topLevelItem(1)->text(5).toStdString(), Card().driving[1]);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "REC");
+    EXPECT_EQ(list->topLevelItem(0)->text(2), "2026.03.14 18:25:49");
+    EXPECT_EQ(list->topLevelItem(0)->text(3), "0");
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_FALSE(Window().IsPlayerActive());
+    // Headings and widths of the English interface; file name and path are hidden.
+    const QStringList headings = {"FileName", "Type", "Date", "Rear", "Size", "Path"};
+    const int widths[] = {0, 60, 180, 60, 90, 0};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(list->headerItem()->text(i), headings[i]);
+        EXPECT_EQ(list->isColumnHidden(i), widths[i] == 0) << i;
+        if (widths[i]) {
+            EXPECT_EQ(list->columnWidth(i), widths[i]) << i;
+        }
+    }
+}
+
+TEST_F(MainWindowFixture, AllViewStacksUserThenEventAboveDriving) {
+    ShowCard();
+    Window().OnBnClickedButtonAll();
+    QTreeWidget* list = Window().List();
+    ASSERT_EQ(list->topLevelItemCount(), kRows + 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "MAN");
+    EXPECT_EQ(list->topLevelItem(1)->text(1), "EVT");
+    EXPECT_EQ(list->topLevelItem(2)->text(5).toStdString(), Card().driving[0]);
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(Window().FolderPath().find("USER") != std::string::npos);
+    Window().OnBnClickedButtonEvent();
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+    Window().OnBnClickedButtonParking();
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_TRUE(Window().messages.isEmpty()) << "an empty folder is no failure";
+}
+
+TEST_F(MainWindowFixture, ACardWithoutTheLayoutShowsTheMessageAndForgetsTheDrive) {
+    ShowCard((workDir / "no-such-card").string());
+    EXPECT_EQ(Window().List()->topLevelItemCount(), 0);
+    ASSERT_EQ(Window().messages.size(), 1);
+    EXPECT_EQ(Window().messages[0], "Blackbox info not found.\nPlease check location of drive");
+    EXPECT_TRUE(Window().DrivePath().empty());
+    // With no drive, OPEN asks for one; a cancelled question changes nothing.
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Window().driveDialogs, 1);
+    EXPECT_TRUE(Window().DrivePath().empty());
+    Window().driveAnswer = Card().root;
+    Window().OnBnClickedButtonOpen();
+    EXPECT_EQ(Window().DrivePath(), Card().root);
+    EXPECT_EQ(Window().List()->topLevelItemCount(), kRows);
+}
+
+TEST_F(MainWindowFixture, DoubleClickOpensTheRowAndFrontFramesAdvance) {
+    ShowCard();
+    DoubleClickRow(1);
+    EXPECT_EQ(Window().CurIndex(), 1);
+    EXPECT_TRUE(Window().IsPlayerActive());
+    EXPECT_TRUE(Window().IsDisplayTimerRunning());
+    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
+    EXPECT_FALSE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(4, 64, 640, 360));
+    EXPECT_EQ(Window().RearArea()->geometry(), QRect(650, 268, 320, 180));
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    const int first = FrontFrame();
+    ASSERT_TRUE(WaitForFrontFrame(first + 15));
+    EXPECT_EQ(ReadFramePattern(Window().FrontArea()->LastImage()).camera, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ReadFramePattern(Window().RearArea()->LastImage()).camera == 1; }));
+    // The tick moves the labels and the speed as the recording plays.
+    ASSERT_TRUE(WaitUntil([&] { return LabelText(IDC_STATIC_CURTIME) == "00:00:01"; }));
+    EXPECT_TRUE(LabelText(IDC_STATIC_SPEED).endsWith("Km/h"));
+    EXPECT_EQ(Window().PositionSlider()->GetPos(), 1);
+}
+
+TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverNearItsEnd) {
+    ShowCard();
+    DoubleClickRow(1);
+    EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:01:00");
+    EXPECT_EQ(Window().PositionSlider()->GetRangeMax(), 60);
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    SendSliderRelease(IDC_SLIDER_POS, 55);
+    ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }));
+    EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:08");
+    EXPECT_TRUE(Window().List()->topLevelItem(0)->isSelected());
+    // The top row ends playback when it reaches its own last two seconds.
+    ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == -1; }));
+    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+}
+
+TEST_F(MainWindowFixture, StopResetsLabelsSliderButtonsAndAreas) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitUntil([&] { return Window().PositionSlider()->GetPos() >= 1; }));
+    Window().OnBnClickedButtonStop();
+    EXPECT_FALSE(Window().IsPlayerActive());
+    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    EXPECT_EQ(Window().CurIndex(), -1);
+    EXPECT_EQ(Window().PositionSlider()->GetPos(), 0);
+    EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:00");
+    EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:00");
+    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_FALSE(Visible(IDC_BUTTON_PAUSE));
+    EXPECT_EQ(Window().FrontArea()->Size().width, 0);
+    EXPECT_EQ(Window().RearArea()->Size().width, 0);
+    EXPECT_EQ(Window().FrontView(), 0);
+    // PLAY with the selected row opens it again.
+    Window().List()->setCurrentItem(Window().List()->topLevelItem(2));  // as a click selects
+    Window().OnBnClickedButtonPlay();
+    EXPECT_EQ(Window().CurIndex(), 2);
+    EXPECT_TRUE(Window().IsPlayerActive());
+}
+
+TEST_F(MainWindowFixture, PlayWithoutASelectedRowDoesNothing) {
+    ShowCard();
+    Window().List()->clearSelection();
+    Window().OnBnClickedButtonPlay();
+    EXPECT_FALSE(Window().IsPlayerActive());
+    EXPECT_EQ(Window().CurIndex(), -1);
+}
+
+TEST_F(MainWindowFixture, VolumeSliderReleaseSetsTheChannelVolumeOrMutes) {
+    struct Row {
+        int position;
+        uint32_t channel;
+        int mute;
+    } rows[] = {{1, 655, 0}, {50, 32767, 0}, {99, 64879, 0}, {0, 0, 1}, {50, 32767, 0}};
+    for (const Row& row : rows) {
+        SendSliderRelease(IDC_SLIDER_VOLUME, row.position);
+        EXPECT_EQ(Window().WaveBox().GetVolume(), row.channel | (row.channel << 16)) << row.position;
+        EXPECT_EQ(MuteCheck(), row.mute) << row.position;
+    }
+}
+
+TEST_F(MainWindowFixture, MuteButtonSilencesAndRestoresTheSliderVolume) {
+    SendSliderRelease(IDC_SLIDER_VOLUME, 50);
+    auto* mute = Window().GetDlgItem(IDC_BUTTON_MUTE);
+    QTest::mouseClick(mute, Qt::LeftButton);
+    EXPECT_EQ(MuteCheck(), 1);
+    EXPECT_EQ(Window().WaveBox().GetVolume(), 0u);
+    QTest::mouseClick(mute, Qt::LeftButton);
+    EXPECT_EQ(MuteCheck(), 0);
+    EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 32767u);
+}
+
+TEST_F(MainWindowFixture, PositionSliderAtZeroRequestsNoJumpBack) {
+    ShowCard();
+    DoubleClickRow(1);
+    SendSliderRelease(IDC_SLIDER_POS, 20);
+    ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() >= 20000; }));
+    SendSliderRelease(IDC_SLIDER_POS, 0);
+    Pump(300);
+    EXPECT_GE(Window().Player().GetPositionMs(), 20000);
+}

@@ -1,0 +1,139 @@
+// "./config.cfg", the close button, layouts and the window's controls at rest.
+#include <fstream>
+#include <sstream>
+
+#include "tests/app/MainWindowFixture.h"
+
+using namespace apptest;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace
+
+TEST_F(MainWindowFixture, WithoutASettingsFileAnEmptyOneIsMadeAndDefaultsApply) {
+    Window();
+    EXPECT_TRUE(std::filesystem::exists("config.cfg"));
+    EXPECT_EQ(ReadFile("config.cfg"), "");
+    EXPECT_EQ(Window().VolumeSlider()->GetPos(), 50);
+    EXPECT_EQ(Window().BrightSlider()->GetPos(), 0);
+    EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 32767u) << "restored volume applied";
+}
+
+TEST_F(MainWindowFixture, StoredValuesAreReadLikeTheProfileFunctionsDo) {
+    struct Row {
+        const char* volume;
+        const char* brightness;
+        int volumeSlider;
+        int brightSlider;
+    } rows[] = {
+        {"70", "3", 70, 3},
+        {"-200", "-200", 50, 0},          // the missing marker
+        {"abc", "x", 0, 0},               // not a number
+        {"1234567890123", "-3", 99, -3},  // nine characters seen, clamped; negative kept
+        {"100", "9", 99, 5},              // clamped to the real ranges
+    };
+    for (const Row& row : rows) {
+        WriteFile("config.cfg", std::string("[config]\r\nbrightness=") + row.brightness + "\r\nvolume=" +
+                                    row.volume + "\r\n");
+        window.reset();
+        EXPECT_EQ(Window().VolumeSlider()->GetPos(), row.volumeSlider) << row.volume;
+        EXPECT_EQ(Window().BrightSlider()->GetPos(), row.brightSlider) << row.brightness;
+    }
+    const std::vector<std::string> traces = Traces();
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "Volume => 123456789\n"), traces.end());
+}
+
+TEST_F(MainWindowFixture, CloseButtonSavesClosesTheRecordingAndAsks) {
+    ShowCard();
+    DoubleClickRow(0);
+    SendSliderRelease(IDC_SLIDER_VOLUME, 35);
+    SendSliderRelease(IDC_SLIDER_BRIGHT, -2);
+    Window().quitAnswer = false;
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CLOSE), Qt::LeftButton);
+    EXPECT_EQ(Window().quitQuestions, 1);
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_FALSE(Window().IsPlayerActive());
+    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    const std::string text = ReadFile("config.cfg");
+    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\n");
+
+    window.reset();  // read back by the next start
+    EXPECT_EQ(Window().VolumeSlider()->GetPos(), 35);
+    EXPECT_EQ(Window().BrightSlider()->GetPos(), -2);
+
+    Window().quitAnswer = true;
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CLOSE), Qt::LeftButton);
+    EXPECT_FALSE(Window().isVisible());
+}
+
+TEST_F(MainWindowFixture, NormalLayoutPutsTheControlsAtTheirRectangles) {
+    EXPECT_EQ(Window().size(), QSize(975, 635));
+    struct Row {
+        int id;
+        QRect rect;
+    } rows[] = {
+        {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},      {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
+        {IDC_BUTTON_ALL, {907, 39, 64, 24}},       {IDC_LIST_FILENAME, {650, 65, 320, 178}},
+        {IDC_STATIC_CURTIME, {25, 433, 56, 14}},   {IDC_BUTTON_PLAY, {244, 457, 54, 54}},
+        {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},    {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
+        {IDC_BUTTON_MUTE, {679, 470, 30, 30}},     {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
+        {IDC_STATIC_GRAPH, {30, 520, 760, 104}},
+    };
+    for (const Row& row : rows) EXPECT_EQ(Window().GetDlgItem(row.id)->geometry(), row.rect) << row.id;
+    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_FALSE(Visible(IDC_BUTTON_PAUSE));
+    EXPECT_FALSE(Visible(IDC_BUTTON_PREVSIZE));
+    // View buttons wait for a recording (and for their commands).
+    EXPECT_FALSE(Window().GetDlgItem(IDC_BUTTON_CHANGEVIEW)->isEnabled());
+    EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:00");
+    EXPECT_FALSE(Window().Background().isNull());
+}
+
+TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
+    struct Row {
+        int w, h;
+        QRect video;
+    } rows[] = {
+        {1920, 1080, {320, 154, 1280, 720}},
+        {1280, 800, {0, 29, 1280, 691}},
+        {1280, 829, {0, 29, 1280, 720}},
+        {1279, 1080, {0, 29, 1279, 971}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CSamplePlayerDlg::FullScreenVideoRect(row.w, row.h), row.video) << row.w << "x" << row.h;
+    }
+    ShowCard();
+    DoubleClickRow(0);
+    Window().OnBnClickedButtonFullScreen();
+    for (const Row& row : {rows[0], rows[1]}) {
+        Window().resize(row.w, row.h);
+        EXPECT_EQ(Window().FrontArea()->geometry(), row.video);
+        EXPECT_TRUE(Window().FrontArea()->isVisible());
+        EXPECT_FALSE(Window().RearArea()->isVisible()) << "the rear camera is in the small area";
+        EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_CLOSE)->geometry(), QRect(row.w - 45, 10, 25, 25));
+        EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_PLAY)->geometry(), QRect(row.w - 236, row.h - 53, 54, 54));
+    }
+}
+
+TEST_F(MainWindowFixture, ARecordingOpenedInFullScreenAfterStopFillsTheVideoRectangle) {
+    ShowCard();
+    Window().OnBnClickedButtonFullScreen();
+    Window().resize(1280, 800);
+    DoubleClickRow(0);
+    Window().OnBnClickedButtonStop();
+    EXPECT_EQ(Window().FrontArea()->Size().width, 0);
+    Window().List()->setCurrentItem(Window().List()->topLevelItem(1));
+    Window().OnBnClickedButtonPlay();
+    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 29, 1280, 691));
+}
