@@ -68,6 +68,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+// A corrupt fix can carry any number; the page could not place it and would lose the marker
+// it removed for it. NaN fails both comparisons, so it is refused as well.
+bool IsOnGlobe(float latitude, float longitude) {
+    return std::fabs(latitude) <= 90.0f && std::fabs(longitude) <= 180.0f;
+}
+
 // An http(s) address with the three tile numbers to fill in and nothing that would break it.
 bool IsTileTemplate(std::string_view url) {
     if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://")) return false;
@@ -227,7 +233,7 @@ int CMapView::BindScript() {
 }
 
 void CMapView::ShowPosition(float latitude, float longitude) {
-    if (!m_bBound || !std::isfinite(latitude) || !std::isfinite(longitude)) return;
+    if (!m_bBound || !IsOnGlobe(latitude, longitude)) return;
     const std::string lon = JsNumber(longitude);
     const std::string lat = JsNumber(latitude);
     CenterOn(latitude, longitude);
@@ -239,7 +245,7 @@ void CMapView::ShowPosition(float latitude, float longitude) {
 }
 
 void CMapView::CenterOn(float latitude, float longitude) {
-    if (!m_bBound || !std::isfinite(latitude) || !std::isfinite(longitude)) return;
+    if (!m_bBound || !IsOnGlobe(latitude, longitude)) return;
     Call("setCenter_wgs84(" + JsNumber(longitude) + ", " + JsNumber(latitude) + ")");
 }
 

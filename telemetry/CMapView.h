@@ -90,7 +90,8 @@ public:
     bool IsPageLoaded() const { return m_bPageLoaded; }
 
     // Centres on the position, replaces the vehicle's marker with one there and centres again.
-    // Nothing happens while unbound or for a position that is not a finite number.
+    // Nothing happens while unbound or for a position off the globe (not a number, latitude
+    // beyond 90 degrees or longitude beyond 180, as a corrupt fix may carry).
     void ShowPosition(float latitude, float longitude);
     // One setCenter_wgs84 call, when bound.
     void CenterOn(float latitude, float longitude);
@@ -100,7 +101,7 @@ public:
     int32_t MarkerId() const { return m_nMarkerId; }
     const std::deque<std::string>& ScriptCalls() const { return m_scriptCalls; }
     void ClearScriptCalls() { m_scriptCalls.clear(); }
-    // The embedded browser (null without the web engine), for tests that read the page.
+    // The embedded browser (null when there is none, see above), for tests that read the page.
     QWebEngineView* Browser() const { return m_pBrowser; }
 
 signals:

@@ -124,8 +124,11 @@ TEST_F(MapViewFixture, DriveLeavesOneMarkerAtTheLastFixAndATrackThroughEveryFix)
     for (const Fix& fix : drive) {
         // Ten display ticks a second send the newest fix again until the next one is read.
         for (int tick = 0; tick < 3; ++tick) m_view->ShowPosition(fix.lat, fix.lon);
+        // Fixes off the globe are never sent: the marker must not vanish for them.
         m_view->ShowPosition(nan, fix.lon);
         m_view->ShowPosition(fix.lat, inf);
+        m_view->ShowPosition(91.5f, fix.lon);
+        m_view->ShowPosition(fix.lat, -180.5f);
     }
 
     const QVariantMap state = PageState(*m_view);
