@@ -39,8 +39,19 @@ TEST_F(MainWindowFixture, DamagedRecordingsHandOverOrStopWithoutCrashing) {
     std::filesystem::copy_file(source, cut);
     std::filesystem::resize_file(cut, std::filesystem::file_size(source) / 2);
 
+    // And one whose movie data is overwritten with noise in the middle: its index still
+    // promises all of it, but reading stops at the noise.
+    const auto holed = driving / "REC_20260314_184000_D.AVI";
+    std::filesystem::copy_file(source, holed);
+    {
+        const auto size = std::filesystem::file_size(holed);
+        std::fstream file(holed, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(static_cast<std::streamoff>(size * 2 / 5));
+        for (int i = 0; i < 20000; ++i) file.put(static_cast<char>(0xA5));
+    }
+
     ShowCard(card);
-    ASSERT_EQ(Window().List()->topLevelItemCount(), 5);
+    ASSERT_EQ(Window().List()->topLevelItemCount(), 6);
     DoubleClickRow(0);  // noise: the open fails and NEXT at the top row stops
     EXPECT_EQ(Window().CurIndex(), -1);
     EXPECT_FALSE(Window().IsDisplayTimerRunning());
@@ -48,6 +59,9 @@ TEST_F(MainWindowFixture, DamagedRecordingsHandOverOrStopWithoutCrashing) {
     DoubleClickRow(1);  // the cut recording plays what it has, then moves on
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() != 1; }, 60000));
     EXPECT_TRUE(Window().CurIndex() == 0 || Window().CurIndex() == -1);
+
+    DoubleClickRow(2);  // ends early: the window moves on instead of waiting for its end
+    ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() != 2; }, 60000));
     Window().OnBnClickedButtonStop();
 }
 
@@ -63,5 +77,22 @@ TEST_F(MainWindowFixture, RebuildingTheListWhilePlayingKeepsPlaying) {
     ASSERT_TRUE(WaitForFrontFrame(FrontFrame() + 5));
     Key(Qt::Key_PageUp);
     EXPECT_EQ(Window().CurIndex(), 0);
+    EXPECT_TRUE(Window().IsPlayerActive());
+}
+
+TEST_F(MainWindowFixture, AFailedDoubleClickHandsOverAndKeepsTheRowThatPlays) {
+    const std::string card = CopyCard("failed-open");
+    {
+        std::ofstream noise(std::filesystem::path(card) / "DRIVING" / "REC_20260314_182539_D.AVI",
+                            std::ios::binary);
+        noise << std::string(4096, 'x');
+    }
+    ShowCard(card);
+    ASSERT_EQ(Window().List()->topLevelItemCount(), 4);
+    DoubleClickRow(1);  // noise; the row above plays instead
+    EXPECT_TRUE(Window().IsPlayerActive());
+    EXPECT_EQ(Window().CurIndex(), 0);
+    Key(Qt::Key_PageDown);  // steps on from the row that plays, not from nowhere
+    EXPECT_EQ(Window().CurIndex(), 0) << "row 1 fails again and hands back to row 0";
     EXPECT_TRUE(Window().IsPlayerActive());
 }
