@@ -275,6 +275,34 @@ TEST_F(PlaybackTest, OpenAndCloseOneRecordingAfterAnotherWhilePlaying) {
     EXPECT_EQ(std::vector<int>(indices.end() - 60, indices.end()), Range(0, 59));
 }
 
+TEST_F(PlaybackTest, DamagedAndCutRecordingPlaysWhatItCanAndEnds) {
+    const std::string source = Recording("4s_D.AVI", 4);
+    const std::string damaged = DataPath("damaged_" + std::to_string(getpid()) + "_D.AVI");
+    std::vector<char> bytes;
+    {
+        FILE* in = fopen(source.c_str(), "rb");
+        ASSERT_TRUE(in);
+        char chunk[65536];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, in)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+        fclose(in);
+    }
+    // Cut off like a card pulled while recording, with bytes flipped in the second quarter.
+    bytes.resize(bytes.size() * 6 / 10);
+    for (size_t i = bytes.size() / 4; i < bytes.size() / 2; i += 997) bytes[i] = static_cast<char>(~bytes[i]);
+    FILE* out = fopen(damaged.c_str(), "wb");
+    ASSERT_TRUE(out);
+    fwrite(bytes.data(), 1, bytes.size(), out);
+    fclose(out);
+
+    Start(&recorder, true);
+    if (player.Open(damaged.c_str())) {
+        ASSERT_TRUE(WaitForEnd());
+    }
+    EXPECT_EQ(player.GetState(), CQRVMediaPlayer::kStateStopped);
+    std::filesystem::remove(damaged);
+}
+
 TEST_F(PlaybackTest, StopThreadsWhilePlaying) {
     const std::string path = Recording("4s_D.AVI", 4);
     Start(&wave, false);
