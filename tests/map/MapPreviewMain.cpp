@@ -1,8 +1,9 @@
-// tarvex-map-preview OUT.png [WIDTH HEIGHT] [TILE-URL]
+// tarvex-map-preview OUT.png [WIDTH HEIGHT] [TILE-URL [dark]]
 //
 // Draws the map view offscreen as the viewer shows it after a short drive through central
 // Seoul, and saves the picture. Without a tile address (or without a network) the map is the
-// dark ground with the track and the marker; with one, the tiles show beneath them.
+// dark ground with the track and the marker; with one, the tiles show beneath them (turned
+// dark as the default tiles are, with "dark").
 #include <QApplication>
 #include <QImage>
 #include <QTest>
@@ -32,7 +33,7 @@ bool IsMarkerColour(QColor c) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT.png [WIDTH HEIGHT] [TILE-URL]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT.png [WIDTH HEIGHT] [TILE-URL [dark]]\n", argv[0]);
         return 2;
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     const int width = argc >= 4 ? std::atoi(argv[2]) : 320;
     const int height = argc >= 4 ? std::atoi(argv[3]) : 180;
     MapTileSource tiles = CMapView::DefaultTileSource();
-    if (argc >= 5) tiles = MapTileSource{argv[4], "", false};
+    if (argc >= 5) tiles = MapTileSource{argv[4], "", argc >= 6 && std::string(argv[5]) == "dark"};
 
     CMapView view;
     view.resize(width, height);
