@@ -109,7 +109,8 @@ void CSamplePlayerDlg::InitSkins() {
         {IDC_BUTTON_CLOSE, IDB_CLOSE, IDB_CLOSE_DOWN, IDB_CLOSE, 0},
         {IDC_BUTTON_FULLSCREEN, IDB_FULLSCREEN, IDB_FULLSCREEN_DOWN, IDB_FULLSCREEN, 0},
         {IDC_BUTTON_PREVSIZE, IDB_PREVSIZE, IDB_PREVSIZE_DOWN, IDB_PREVSIZE, 0},
-        {IDC_BUTTON_CHANGEVIEW, IDB_CHANGEVIEW, IDB_CHANGEVIEW_DOWN, IDB_CHANGEVIEW, IDB_CHANGEVIEW_DISABLED},
+        {IDC_BUTTON_CHANGEVIEW, IDB_CHANGEVIEW, IDB_CHANGEVIEW_DOWN, IDB_CHANGEVIEW,
+         IDB_CHANGEVIEW_DISABLED},
         {IDC_BUTTON_MAPVIEW, IDB_MAPVIEW, IDB_MAPVIEW_DOWN, IDB_MAPVIEW, IDB_MAPVIEW_DISABLED},
         {IDC_BUTTON_DRIVING, IDB_DRIVING, IDB_DRIVING_DOWN, IDB_DRIVING, 0},
         {IDC_BUTTON_EVENT, IDB_EVENT, IDB_EVENT_DOWN, IDB_EVENT, 0},
@@ -140,10 +141,12 @@ void CSamplePlayerDlg::InitSkins() {
     }
     ShowPlayButton(true);
 
-    m_sliderPos->SetBitmapChannel(IDB_POS_CHANNEL, IDB_POS_CHANNEL_ACTIVE, true, kColorFromPixel, 0, 0);
+    m_sliderPos->SetBitmapChannel(IDB_POS_CHANNEL, IDB_POS_CHANNEL_ACTIVE, true, kColorFromPixel, 0,
+                                  0);
     m_sliderPos->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
     for (CBitmapSlider* slider : {m_sliderVolume, m_sliderBright}) {
-        slider->SetBitmapChannel(IDB_SMALL_CHANNEL, IDB_SMALL_CHANNEL_ACTIVE, true, kColorFromPixel, 0, 0);
+        slider->SetBitmapChannel(IDB_SMALL_CHANNEL, IDB_SMALL_CHANNEL_ACTIVE, true, kColorFromPixel,
+                                 0, 0);
         slider->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
     }
     m_sliderVolume->SetPageSize(kPageSizeVolume);
@@ -154,8 +157,10 @@ void CSamplePlayerDlg::InitSkins() {
     }
 
     auto skin = [this](int id) { return static_cast<CxSkinButton*>(GetDlgItem(id)); };
-    skin(IDC_CHECK_MAPSMALL)->SetSkin(IDB_MAPSMALL, IDB_MAPSMALL_DOWN, 0, IDB_MAPSMALL_DISABLED, 0, 0, 0, 0, 0);
-    skin(IDC_CHECK_CAMSMALL)->SetSkin(IDB_CAMSMALL, IDB_CAMSMALL_DOWN, 0, IDB_CAMSMALL_DISABLED, 0, 0, 0, 0, 0);
+    skin(IDC_CHECK_MAPSMALL)
+        ->SetSkin(IDB_MAPSMALL, IDB_MAPSMALL_DOWN, 0, IDB_MAPSMALL_DISABLED, 0, 0, 0, 0, 0);
+    skin(IDC_CHECK_CAMSMALL)
+        ->SetSkin(IDB_CAMSMALL, IDB_CAMSMALL_DOWN, 0, IDB_CAMSMALL_DISABLED, 0, 0, 0, 0, 0);
     skin(IDC_CHECK_MIRROR)->SetSkin(IDB_MIRROR, IDB_MIRROR_DOWN, 0, 0, 0, 0, 0, 1, 0);
     skin(IDC_BUTTON_MUTE)->SetSkin(IDB_MUTE, IDB_MUTE_DOWN, 0, 0, 0, 0, 0, 1, 0);
 }
@@ -197,9 +202,10 @@ void CSamplePlayerDlg::OnBnClickedButtonClose() {
     SaveConfig();
     m_player.Close();
     KillTimer(kDisplayTimer);
-    const QString text = QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_KO, IDS_QUIT_EN)));
-    const QString caption =
-        QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_CAPTION_KO, IDS_QUIT_CAPTION_EN)));
+    const QString text =
+        QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_KO, IDS_QUIT_EN)));
+    const QString caption = QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_QUIT_CAPTION_KO, IDS_QUIT_CAPTION_EN)));
     if (AskQuit(text, caption)) close();
 }
 

@@ -20,7 +20,8 @@ constexpr int kGraphOffsetZ = 50;
 std::string CSamplePlayerDlg::FormatHms(int64_t seconds) {
     char text[48];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                  static_cast<long long>((seconds % 3600) / 60), static_cast<long long>(seconds % 60));
+                  static_cast<long long>((seconds % 3600) / 60),
+                  static_cast<long long>(seconds % 60));
     return text;
 }
 

@@ -23,29 +23,50 @@ int CSamplePlayerDlg::VirtualKeyFromQt(int key) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + (key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Pause: return VK_PAUSE;
-    case Qt::Key_CapsLock: return VK_CAPITAL;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    default: return 0;
+        case Qt::Key_Backspace:
+            return VK_BACK;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return VK_TAB;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Control:
+            return VK_CONTROL;
+        case Qt::Key_Alt:
+            return VK_MENU;
+        case Qt::Key_Pause:
+            return VK_PAUSE;
+        case Qt::Key_CapsLock:
+            return VK_CAPITAL;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        case Qt::Key_Space:
+            return VK_SPACE;
+        case Qt::Key_PageUp:
+            return VK_PRIOR;
+        case Qt::Key_PageDown:
+            return VK_NEXT;
+        case Qt::Key_End:
+            return VK_END;
+        case Qt::Key_Home:
+            return VK_HOME;
+        case Qt::Key_Left:
+            return VK_LEFT;
+        case Qt::Key_Up:
+            return VK_UP;
+        case Qt::Key_Right:
+            return VK_RIGHT;
+        case Qt::Key_Down:
+            return VK_DOWN;
+        case Qt::Key_Insert:
+            return VK_INSERT;
+        case Qt::Key_Delete:
+            return VK_DELETE;
+        default:
+            return 0;
     }
 }
 
@@ -53,53 +74,53 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     const int vk = VirtualKeyFromQt(event->key());
     Trace("Press Button => %d\n", vk);
     switch (vk) {
-    case VK_RETURN:
-        if (m_nScreenMode == kScreenNormal) {
-            OnBnClickedButtonFullScreen();
-        } else {
-            OnBnClickedButtonPrevSize();
-        }
-        break;
-    case VK_PRIOR:
-        OnBnClickedButtonNext();
-        break;
-    case VK_NEXT:
-        OnBnClickedButtonPre();
-        break;
-    case VK_LEFT:
-        Trace("Press Button => VK_LEFT\n");
-        OnBnClickedButtonBackward();
-        break;
-    case VK_RIGHT:
-        Trace("Press Button => VK_RIGHT\n");
-        OnBnClickedButtonForward();
-        break;
-    case VK_UP:
-        Trace("Press Button => VK_UP\n");
-        m_sliderVolume->SetPos(std::min(m_sliderVolume->GetPos() + kVolumeKeyStep, kVolumeMax));
-        // The keys move the slider the way a drag would, so the sound follows at once.
-        OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
-        break;
-    case VK_DOWN:
-        Trace("Press Button => VK_DOWN\n");
-        m_sliderVolume->SetPos(std::max(m_sliderVolume->GetPos() - kVolumeKeyStep, 0));
-        OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
-        break;
-    case VK_F2:
-        OnBnClickedButtonOpen();
-        break;
-    case VK_F3:
-        OnBnClickedButtonSetting();
-        [[fallthrough]];
-    case VK_SPACE:
-        if (IsItemVisible(IDC_BUTTON_PLAY)) {
-            OnBnClickedButtonPlay();
-        } else {
-            OnBnClickedButtonPause();
-        }
-        break;
-    default:
-        break;
+        case VK_RETURN:
+            if (m_nScreenMode == kScreenNormal) {
+                OnBnClickedButtonFullScreen();
+            } else {
+                OnBnClickedButtonPrevSize();
+            }
+            break;
+        case VK_PRIOR:
+            OnBnClickedButtonNext();
+            break;
+        case VK_NEXT:
+            OnBnClickedButtonPre();
+            break;
+        case VK_LEFT:
+            Trace("Press Button => VK_LEFT\n");
+            OnBnClickedButtonBackward();
+            break;
+        case VK_RIGHT:
+            Trace("Press Button => VK_RIGHT\n");
+            OnBnClickedButtonForward();
+            break;
+        case VK_UP:
+            Trace("Press Button => VK_UP\n");
+            m_sliderVolume->SetPos(std::min(m_sliderVolume->GetPos() + kVolumeKeyStep, kVolumeMax));
+            // The keys move the slider the way a drag would, so the sound follows at once.
+            OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
+            break;
+        case VK_DOWN:
+            Trace("Press Button => VK_DOWN\n");
+            m_sliderVolume->SetPos(std::max(m_sliderVolume->GetPos() - kVolumeKeyStep, 0));
+            OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
+            break;
+        case VK_F2:
+            OnBnClickedButtonOpen();
+            break;
+        case VK_F3:
+            OnBnClickedButtonSetting();
+            [[fallthrough]];
+        case VK_SPACE:
+            if (IsItemVisible(IDC_BUTTON_PLAY)) {
+                OnBnClickedButtonPlay();
+            } else {
+                OnBnClickedButtonPause();
+            }
+            break;
+        default:
+            break;
     }
     return true;
 }

@@ -29,21 +29,21 @@ struct NormalPlace {
     Rect rect;
 };
 const NormalPlace kNormalPlaces[] = {
-    {IDC_BUTTON_MINIMIZE, {892, 5, 25, 25}},   {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},
-    {IDC_BUTTON_FULLSCREEN, {919, 5, 25, 25}}, {IDC_BUTTON_CHANGEVIEW, {325, 39, 161, 24}},
-    {IDC_BUTTON_MAPVIEW, {486, 39, 161, 24}},  {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
-    {IDC_BUTTON_EVENT, {714, 39, 65, 24}},     {IDC_BUTTON_PARKING, {779, 39, 64, 24}},
-    {IDC_BUTTON_USER, {843, 39, 64, 24}},      {IDC_BUTTON_ALL, {907, 39, 64, 24}},
-    {IDC_CHECK_CAMSMALL, {649, 246, 161, 24}}, {IDC_CHECK_MAPSMALL, {810, 246, 161, 24}},
-    {IDC_SLIDER_POS, {92, 432, 410, 16}},      {IDC_STATIC_CURTIME, {25, 433, 56, 14}},
-    {IDC_STATIC_TOTALTIME, {495, 433, 56, 14}}, {IDC_STATIC_SPEED, {580, 433, 56, 14}},
-    {IDC_BUTTON_OPEN, {28, 470, 30, 30}},      {IDC_BUTTON_STOP, {82, 470, 30, 30}},
-    {IDC_BUTTON_PRE, {136, 470, 30, 30}},      {IDC_BUTTON_BACKWARD, {190, 470, 30, 30}},
-    {IDC_BUTTON_PLAY, {244, 457, 54, 54}},     {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},
-    {IDC_BUTTON_FORWARD, {322, 470, 30, 30}},  {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
-    {IDC_BUTTON_ZOOM, {430, 470, 30, 30}},     {IDC_BUTTON_CAPTURE, {484, 470, 30, 30}},
-    {IDC_BUTTON_SETTING, {538, 470, 30, 30}},  {IDC_CHECK_MIRROR, {592, 470, 30, 30}},
-    {IDC_BUTTON_MUTE, {679, 470, 30, 30}},     {IDC_SLIDER_VOLUME, {719, 477, 81, 16}},
+    {IDC_BUTTON_MINIMIZE, {892, 5, 25, 25}},      {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},
+    {IDC_BUTTON_FULLSCREEN, {919, 5, 25, 25}},    {IDC_BUTTON_CHANGEVIEW, {325, 39, 161, 24}},
+    {IDC_BUTTON_MAPVIEW, {486, 39, 161, 24}},     {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
+    {IDC_BUTTON_EVENT, {714, 39, 65, 24}},        {IDC_BUTTON_PARKING, {779, 39, 64, 24}},
+    {IDC_BUTTON_USER, {843, 39, 64, 24}},         {IDC_BUTTON_ALL, {907, 39, 64, 24}},
+    {IDC_CHECK_CAMSMALL, {649, 246, 161, 24}},    {IDC_CHECK_MAPSMALL, {810, 246, 161, 24}},
+    {IDC_SLIDER_POS, {92, 432, 410, 16}},         {IDC_STATIC_CURTIME, {25, 433, 56, 14}},
+    {IDC_STATIC_TOTALTIME, {495, 433, 56, 14}},   {IDC_STATIC_SPEED, {580, 433, 56, 14}},
+    {IDC_BUTTON_OPEN, {28, 470, 30, 30}},         {IDC_BUTTON_STOP, {82, 470, 30, 30}},
+    {IDC_BUTTON_PRE, {136, 470, 30, 30}},         {IDC_BUTTON_BACKWARD, {190, 470, 30, 30}},
+    {IDC_BUTTON_PLAY, {244, 457, 54, 54}},        {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},
+    {IDC_BUTTON_FORWARD, {322, 470, 30, 30}},     {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
+    {IDC_BUTTON_ZOOM, {430, 470, 30, 30}},        {IDC_BUTTON_CAPTURE, {484, 470, 30, 30}},
+    {IDC_BUTTON_SETTING, {538, 470, 30, 30}},     {IDC_CHECK_MIRROR, {592, 470, 30, 30}},
+    {IDC_BUTTON_MUTE, {679, 470, 30, 30}},        {IDC_SLIDER_VOLUME, {719, 477, 81, 16}},
     {IDC_BUTTON_BRIGHT_ICON, {820, 470, 30, 30}}, {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
 };
 
@@ -56,15 +56,15 @@ struct FullPlace {
     int w, h;
 };
 const FullPlace kFullPlaces[] = {
-    {IDC_BUTTON_MINIMIZE, -99, 10, 25, 25},  {IDC_BUTTON_CLOSE, -45, 10, 25, 25},
-    {IDC_BUTTON_PREVSIZE, -72, 10, 25, 25},  {IDC_BUTTON_CHANGEVIEW, -300, 10, 161, 24},
-    {IDC_SLIDER_POS, 55, -50, 390, 16},      {IDC_STATIC_CURTIME, 55, -25, 60, 12},
-    {IDC_STATIC_TOTALTIME, 370, -25, 60, 12}, {IDC_STATIC_SPEED, 470, -25, 60, 12},
-    {IDC_BUTTON_OPEN, -50, -40, 30, 30},     {IDC_BUTTON_STOP, -398, -40, 30, 30},
-    {IDC_BUTTON_PRE, -344, -40, 30, 30},     {IDC_BUTTON_BACKWARD, -290, -40, 30, 30},
-    {IDC_BUTTON_PLAY, -236, -53, 54, 54},    {IDC_BUTTON_PAUSE, -236, -53, 54, 54},
-    {IDC_BUTTON_FORWARD, -158, -40, 30, 30}, {IDC_BUTTON_NEXT, -104, -40, 30, 30},
-    {IDC_BUTTON_MUTE, -366, -97, 30, 30},    {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
+    {IDC_BUTTON_MINIMIZE, -99, 10, 25, 25},      {IDC_BUTTON_CLOSE, -45, 10, 25, 25},
+    {IDC_BUTTON_PREVSIZE, -72, 10, 25, 25},      {IDC_BUTTON_CHANGEVIEW, -300, 10, 161, 24},
+    {IDC_SLIDER_POS, 55, -50, 390, 16},          {IDC_STATIC_CURTIME, 55, -25, 60, 12},
+    {IDC_STATIC_TOTALTIME, 370, -25, 60, 12},    {IDC_STATIC_SPEED, 470, -25, 60, 12},
+    {IDC_BUTTON_OPEN, -50, -40, 30, 30},         {IDC_BUTTON_STOP, -398, -40, 30, 30},
+    {IDC_BUTTON_PRE, -344, -40, 30, 30},         {IDC_BUTTON_BACKWARD, -290, -40, 30, 30},
+    {IDC_BUTTON_PLAY, -236, -53, 54, 54},        {IDC_BUTTON_PAUSE, -236, -53, 54, 54},
+    {IDC_BUTTON_FORWARD, -158, -40, 30, 30},     {IDC_BUTTON_NEXT, -104, -40, 30, 30},
+    {IDC_BUTTON_MUTE, -366, -97, 30, 30},        {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
     {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
 };
 
@@ -75,7 +75,8 @@ const FullPlace kFullPlaces[] = {
 CBitmapButtonTrans* CSamplePlayerDlg::AddBitmapButton(int id, void (CSamplePlayerDlg::*handler)()) {
     auto* button = new CBitmapButtonTrans(this, id);
     button->setFocusPolicy(Qt::NoFocus);
-    if (handler) connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    if (handler)
+        connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
     m_controls[id] = button;
     return button;
 }
@@ -83,7 +84,8 @@ CBitmapButtonTrans* CSamplePlayerDlg::AddBitmapButton(int id, void (CSamplePlaye
 CxSkinButton* CSamplePlayerDlg::AddSkinButton(int id, void (CSamplePlayerDlg::*handler)()) {
     auto* button = new CxSkinButton(this, id, CxSkinButton::kCheckBox);
     button->setFocusPolicy(Qt::NoFocus);
-    if (handler) connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    if (handler)
+        connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
     m_controls[id] = button;
     return button;
 }
@@ -126,7 +128,9 @@ void CSamplePlayerDlg::CreateControls() {
     m_listFilename = new QTreeWidget(this);
     m_controls[IDC_LIST_FILENAME] = m_listFilename;
     connect(m_listFilename, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) { OnListDoubleClick(m_listFilename->indexOfTopLevelItem(item)); });
+            [this](QTreeWidgetItem* item, int) {
+                OnListDoubleClick(m_listFilename->indexOfTopLevelItem(item));
+            });
 
     AddSkinButton(IDC_CHECK_CAMSMALL, nullptr);
     AddSkinButton(IDC_CHECK_MAPSMALL, nullptr);
@@ -197,9 +201,11 @@ void CSamplePlayerDlg::ShowPlayButton(bool showPlay) {
 // ---- layouts ----
 
 QRect CSamplePlayerDlg::FullScreenVideoRect(int w, int h) {
-    constexpr int kVideoWidth = 1280, kVideoHeight = 720, kNeededHeight = 829, kTop = 29, kBarHeight = 109;
+    constexpr int kVideoWidth = 1280, kVideoHeight = 720, kNeededHeight = 829, kTop = 29,
+                  kBarHeight = 109;
     if (w >= kVideoWidth && h >= kNeededHeight) {
-        return QRect((w - kVideoWidth) / 2, (h - kNeededHeight) / 2 + kTop, kVideoWidth, kVideoHeight);
+        return QRect((w - kVideoWidth) / 2, (h - kNeededHeight) / 2 + kTop, kVideoWidth,
+                     kVideoHeight);
     }
     return QRect(0, kTop, w, std::max(0, h - kBarHeight));
 }
@@ -213,10 +219,11 @@ int CSamplePlayerDlg::LayoutControls(int mode) {
         for (const NormalPlace& place : kNormalPlaces) {
             Place(place.id, place.rect.x, place.rect.y, place.rect.w, place.rect.h);
         }
-        for (int id : {IDC_CHECK_MIRROR, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_SETTING,
-                       IDC_BUTTON_CAPTURE, IDC_BUTTON_ZOOM, IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW,
-                       IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING,
-                       IDC_BUTTON_USER, IDC_BUTTON_ALL, IDC_BUTTON_OPEN, IDC_LIST_FILENAME}) {
+        for (int id :
+             {IDC_CHECK_MIRROR, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_SETTING,
+              IDC_BUTTON_CAPTURE, IDC_BUTTON_ZOOM, IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW,
+              IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING,
+              IDC_BUTTON_USER, IDC_BUTTON_ALL, IDC_BUTTON_OPEN, IDC_LIST_FILENAME}) {
             ShowItem(id, true);
         }
         ShowItem(IDC_BUTTON_PREVSIZE, false);
@@ -228,19 +235,20 @@ int CSamplePlayerDlg::LayoutControls(int mode) {
         m_pFrontArea->setGeometry(video);
         m_pRearArea->setGeometry(video);
         for (const FullPlace& place : kFullPlaces) {
-            Place(place.id, place.x < 0 ? w + place.x : place.x, place.y < 0 ? h + place.y : place.y,
-                  place.w, place.h);
+            Place(place.id, place.x < 0 ? w + place.x : place.x,
+                  place.y < 0 ? h + place.y : place.y, place.w, place.h);
         }
         for (int id : {IDC_LIST_FILENAME, IDC_BUTTON_OPEN, IDC_BUTTON_SETTING, IDC_BUTTON_CAPTURE,
                        IDC_BUTTON_ZOOM, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW,
-                       IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING,
-                       IDC_BUTTON_USER, IDC_BUTTON_ALL, IDC_CHECK_MIRROR}) {
+                       IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT,
+                       IDC_BUTTON_PARKING, IDC_BUTTON_USER, IDC_BUTTON_ALL, IDC_CHECK_MIRROR}) {
             ShowItem(id, false);
         }
         ShowItem(IDC_BUTTON_PREVSIZE, true);
     }
     ShowPlayButton(playVisible);
-    for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_MAPSMALL, IDC_CHECK_CAMSMALL}) {
+    for (int id :
+         {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_MAPSMALL, IDC_CHECK_CAMSMALL}) {
         EnableItem(id, false);
     }
     update();
@@ -249,9 +257,11 @@ int CSamplePlayerDlg::LayoutControls(int mode) {
 
 void CSamplePlayerDlg::LoadBackground() {
     m_bmpBackground = LoadSkinBitmap(IDB_BACKGROUND);
-    const QSize size = m_bmpBackground.isNull() ? QSize(kNormalWidth, kNormalHeight) : m_bmpBackground.size();
+    const QSize size =
+        m_bmpBackground.isNull() ? QSize(kNormalWidth, kNormalHeight) : m_bmpBackground.size();
     setFixedSize(size);
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
         move(available.center() - QPoint(size.width() / 2, size.height() / 2));
     }
@@ -269,7 +279,8 @@ void CSamplePlayerDlg::OnBnClickedButtonFullScreen() {
     }
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         // Without a window manager a maximise request does nothing, so size the window too.
         setGeometry(screen->availableGeometry());
     }
@@ -320,15 +331,18 @@ void CSamplePlayerDlg::UpdateView() {
     EnableItem(IDC_BUTTON_MAPVIEW, true);
     EnableItem(IDC_CHECK_CAMSMALL, true);
     if (!twoCameras) {
-        for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL}) EnableItem(id, false);
+        for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL})
+            EnableItem(id, false);
     } else {
         EnableItem(IDC_BUTTON_CHANGEVIEW, true);
         if (m_nScreenMode == kScreenNormal) {
-            for (int id : {IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW}) EnableItem(id, true);
+            for (int id : {IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW})
+                EnableItem(id, true);
         }
     }
     if (!kViewCommandsAvailable) {
-        for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL}) {
+        for (int id :
+             {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL}) {
             EnableItem(id, false);
         }
     }

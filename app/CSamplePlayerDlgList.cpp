@@ -30,7 +30,8 @@ const Column kColumns[] = {
 void CSamplePlayerDlg::CreateListColumns() {
     QStringList headings;
     for (const Column& column : kColumns) {
-        headings << QString::fromStdString(FormatResourceString(PickStringId(column.koId, column.enId)));
+        headings << QString::fromStdString(
+            FormatResourceString(PickStringId(column.koId, column.enId)));
     }
     m_listFilename->setColumnCount(static_cast<int>(std::size(kColumns)));
     m_listFilename->setHeaderLabels(headings);
@@ -71,7 +72,8 @@ void CSamplePlayerDlg::StyleList() {
         "QScrollBar::handle:vertical { background: #3a414b; min-height: 20px; border-radius: 4px; }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
         "QScrollBar:horizontal { background: #181d23; height: 10px; }"
-        "QScrollBar::handle:horizontal { background: #3a414b; min-width: 20px; border-radius: 4px; }"
+        "QScrollBar::handle:horizontal { background: #3a414b; min-width: 20px; border-radius: 4px; "
+        "}"
         "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"));
 }
 
@@ -95,10 +97,10 @@ void CSamplePlayerDlg::FillList(const std::vector<CatalogueRow>& rows) {
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<int>(rows.size()));
     for (const CatalogueRow& row : rows) {
-        auto* item = new QTreeWidgetItem(QStringList{
-            QString::fromStdString(row.fileName), QString::fromStdString(row.type),
-            QString::fromStdString(row.date), QString::fromStdString(row.rear),
-            QString::fromStdString(row.size), QString::fromStdString(row.path)});
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::fromStdString(row.fileName), QString::fromStdString(row.type),
+                        QString::fromStdString(row.date), QString::fromStdString(row.rear),
+                        QString::fromStdString(row.size), QString::fromStdString(row.path)});
         for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
             item->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
         }
@@ -126,8 +128,18 @@ void CSamplePlayerDlg::ShowCategory(CatalogueView view) {
     m_listFilename->viewport()->update();
 }
 
-void CSamplePlayerDlg::OnBnClickedButtonDriving() { ShowCategory(CatalogueView::Driving); }
-void CSamplePlayerDlg::OnBnClickedButtonEvent() { ShowCategory(CatalogueView::Event); }
-void CSamplePlayerDlg::OnBnClickedButtonParking() { ShowCategory(CatalogueView::Parking); }
-void CSamplePlayerDlg::OnBnClickedButtonUser() { ShowCategory(CatalogueView::User); }
-void CSamplePlayerDlg::OnBnClickedButtonAll() { ShowCategory(CatalogueView::All); }
+void CSamplePlayerDlg::OnBnClickedButtonDriving() {
+    ShowCategory(CatalogueView::Driving);
+}
+void CSamplePlayerDlg::OnBnClickedButtonEvent() {
+    ShowCategory(CatalogueView::Event);
+}
+void CSamplePlayerDlg::OnBnClickedButtonParking() {
+    ShowCategory(CatalogueView::Parking);
+}
+void CSamplePlayerDlg::OnBnClickedButtonUser() {
+    ShowCategory(CatalogueView::User);
+}
+void CSamplePlayerDlg::OnBnClickedButtonAll() {
+    ShowCategory(CatalogueView::All);
+}

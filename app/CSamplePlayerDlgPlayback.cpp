@@ -144,7 +144,8 @@ void CSamplePlayerDlg::OnBnClickedButtonBackward() {
 
 void CSamplePlayerDlg::OnBnClickedButtonForward() {
     if (IsPlayerActive() &&
-        static_cast<int64_t>(m_player.GetDuration()) - m_player.GetPositionMs() > kForwardMinimumMs) {
+        static_cast<int64_t>(m_player.GetDuration()) - m_player.GetPositionMs() >
+            kForwardMinimumMs) {
         m_player.SeekForward(kSeekStepSec);
         UpdateDisplay();
     }
@@ -169,18 +170,18 @@ void CSamplePlayerDlg::ApplyBrightness(int value) {
 int CSamplePlayerDlg::OnSliderMoved(int controlId, int) {
     // The slider's own position is what counts, whatever the notice carried.
     switch (controlId) {
-    case IDC_SLIDER_POS:
-        m_player.SeekToMs(m_sliderPos->GetPos() * static_cast<int32_t>(kMsPerSec));
-        UpdateDisplay();
-        break;
-    case IDC_SLIDER_VOLUME:
-        ApplyVolume(m_sliderVolume->GetPos());
-        break;
-    case IDC_SLIDER_BRIGHT:
-        ApplyBrightness(m_sliderBright->GetPos());
-        break;
-    default:
-        break;
+        case IDC_SLIDER_POS:
+            m_player.SeekToMs(m_sliderPos->GetPos() * static_cast<int32_t>(kMsPerSec));
+            UpdateDisplay();
+            break;
+        case IDC_SLIDER_VOLUME:
+            ApplyVolume(m_sliderVolume->GetPos());
+            break;
+        case IDC_SLIDER_BRIGHT:
+            ApplyBrightness(m_sliderBright->GetPos());
+            break;
+        default:
+            break;
     }
     return 0;
 }

@@ -29,7 +29,8 @@ void QtVideoArea::Present(const CPixImgBase& image) {
     QImage picture(image.Width(), image.Height(), QImage::Format_BGR888);
     if (picture.isNull()) return;
     const size_t rowBytes = static_cast<size_t>(image.Width()) * CPixImgBase::kChannels;
-    for (int y = 0; y < image.Height(); ++y) std::memcpy(picture.scanLine(y), image.Row(y), rowBytes);
+    for (int y = 0; y < image.Height(); ++y)
+        std::memcpy(picture.scanLine(y), image.Row(y), rowBytes);
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_picture = std::move(picture);
@@ -37,7 +38,8 @@ void QtVideoArea::Present(const CPixImgBase& image) {
     }
     if (!m_repaintQueued.exchange(true)) {
         // Queued to this object: dropped by Qt if the area is gone before it runs.
-        QMetaObject::invokeMethod(this, [this] { RepaintRequested(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { RepaintRequested(); }, Qt::QueuedConnection);
     }
 }
 
@@ -63,7 +65,8 @@ CPixImage QtVideoArea::LastImage() const {
     CPixImage image;
     if (picture.isNull() || !image.Allocate(picture.width(), picture.height())) return image;
     const size_t rowBytes = static_cast<size_t>(picture.width()) * CPixImgBase::kChannels;
-    for (int y = 0; y < picture.height(); ++y) std::memcpy(image.Row(y), picture.constScanLine(y), rowBytes);
+    for (int y = 0; y < picture.height(); ++y)
+        std::memcpy(image.Row(y), picture.constScanLine(y), rowBytes);
     return image;
 }
 

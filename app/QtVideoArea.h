@@ -44,8 +44,8 @@ private:
     void RepaintRequested();
 
     mutable std::mutex m_lock;
-    QImage m_picture;                        // guarded by m_lock
-    int m_presentCount = 0;                  // guarded by m_lock
-    VideoSize m_size;                        // guarded by m_lock, written on the GUI thread
+    QImage m_picture;        // guarded by m_lock
+    int m_presentCount = 0;  // guarded by m_lock
+    VideoSize m_size;        // guarded by m_lock, written on the GUI thread
     std::atomic<bool> m_repaintQueued{false};
 };

@@ -21,11 +21,13 @@ QString Text(int koreanId, int englishId) {
 
 }  // namespace
 
-CSelectDriveDlg::CSelectDriveDlg(QWidget* parent) : CSelectDriveDlg(parent, ListRemovableDrives()) {}
+CSelectDriveDlg::CSelectDriveDlg(QWidget* parent)
+    : CSelectDriveDlg(parent, ListRemovableDrives()) {}
 
 CSelectDriveDlg::CSelectDriveDlg(QWidget* parent, std::vector<std::string> drives)
     : QDialog(parent), m_drives(std::move(drives)) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     m_labelDrive = new QLabel(this);
     m_comboDrive = new QComboBox(this);
     m_comboDrive->setEditable(true);

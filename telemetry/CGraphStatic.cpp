@@ -25,12 +25,14 @@ void CGraphStatic::PreSubclassWindow() {
     const int top = m_rcClient.top() + kPlotInset;
     const int right = m_rcClient.left() + m_rcClient.width() - kPlotInset;
     const int bottom = m_rcClient.top() + m_rcClient.height() - kPlotInset;
-    m_rcPlot = QRect(QPoint(left, top), QSize(std::max(0, right - left), std::max(0, bottom - top)));
+    m_rcPlot =
+        QRect(QPoint(left, top), QSize(std::max(0, right - left), std::max(0, bottom - top)));
     m_nXStep = m_nPerDivision = m_nDefaultStep;
     m_nDivisions = m_nRange / m_nDefaultStep;
     m_nClientWidth = m_rcClient.width();
     m_nClientHeight = m_rcClient.height();
-    m_picture = QImage(std::max(1, m_nClientWidth), std::max(1, m_nClientHeight), QImage::Format_RGB32);
+    m_picture =
+        QImage(std::max(1, m_nClientWidth), std::max(1, m_nClientHeight), QImage::Format_RGB32);
     m_picture.fill(ToQColor(m_crBack));
 }
 

@@ -18,7 +18,7 @@
 struct GraphSeries {
     static constexpr int kValueCount = 1024;
 
-    uint32_t colour = 0;     // 0x00BBGGRR
+    uint32_t colour = 0;  // 0x00BBGGRR
     uint32_t reserved = 0;
     int32_t visible = 1;
     int penWidth = 1;
@@ -29,7 +29,7 @@ struct GraphSeries {
 class CGraphStatic : public QWidget {
     Q_OBJECT
 public:
-    static constexpr uint32_t kDefaultBackColour = 1;        // practically black
+    static constexpr uint32_t kDefaultBackColour = 1;  // practically black
     static constexpr uint32_t kDefaultGridColour = 0x292929;
     static constexpr int kDefaultStep = 10;
     static constexpr int kDefaultRange = 100;

@@ -1,9 +1,10 @@
 #include "tests/app/AppTestSupport.h"
 
+#include <unistd.h>
+
 #include <QThread>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 #include "tools/cardgen/CardGenerator.h"
 
@@ -22,10 +23,8 @@ struct Recording {
 
 // DRIVING names sort newest first as listed: 182549 (8 s), 182529 (60 s), 182509 (8 s).
 const Recording kRecordings[] = {
-    {"DRIVING", "REC_20260314_182509_D.AVI", 8, 1},
-    {"DRIVING", "REC_20260314_182529_D.AVI", 60, 2},
-    {"DRIVING", "REC_20260314_182549_D.AVI", 8, 3},
-    {"EVENT", "EVENT_20260314_182609_D.AVI", 4, 4},
+    {"DRIVING", "REC_20260314_182509_D.AVI", 8, 1}, {"DRIVING", "REC_20260314_182529_D.AVI", 60, 2},
+    {"DRIVING", "REC_20260314_182549_D.AVI", 8, 3}, {"EVENT", "EVENT_20260314_182609_D.AVI", 4, 4},
     {"USER", "USER_20260314_182629_D.AVI", 4, 5},
 };
 
@@ -42,7 +41,8 @@ bool Generate(const fs::path& folder) {
         options.rearHeight = 90;
         options.seed = recording.seed;
         std::string error;
-        if (!WriteRecording((folder / recording.folder / recording.name).string(), options, &error)) {
+        if (!WriteRecording((folder / recording.folder / recording.name).string(), options,
+                            &error)) {
             fprintf(stderr, "sample card: %s\n", error.c_str());
             return false;
         }
@@ -78,7 +78,8 @@ const SampleCard& Card() {
 }
 
 std::string CopyCard(const std::string& name) {
-    const fs::path target = fs::path(TARVEX_TEST_DATA_DIR) / ("app-card-" + name + "-" + std::to_string(getpid()));
+    const fs::path target =
+        fs::path(TARVEX_TEST_DATA_DIR) / ("app-card-" + name + "-" + std::to_string(getpid()));
     std::error_code ec;
     fs::remove_all(target, ec);
     fs::copy(Card().root, target, fs::copy_options::recursive, ec);

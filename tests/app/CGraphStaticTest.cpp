@@ -1,6 +1,6 @@
-#include "telemetry/CGraphStatic.h"
-
 #include <gtest/gtest.h>
+
+#include "telemetry/CGraphStatic.h"
 
 namespace {
 
@@ -99,9 +99,9 @@ TEST(GraphDegenerateSettings, ZeroDivisionsOrRangeDrawNoGridLinesAndDoNotDivideB
     graph.resize(100, 6);
     graph.PreSubclassWindow();
     GraphSeries* series = graph.AddSeries(0xFF0000, 1);
-    graph.SetRange(200, 0);     // no divisions
-    graph.SetRange(200, 500);   // 0 divisions by integer division
-    graph.SetRange(200, 1);     // 200 divisions on a 2 px plot: finer than a pixel
+    graph.SetRange(200, 0);    // no divisions
+    graph.SetRange(200, 500);  // 0 divisions by integer division
+    graph.SetRange(200, 1);    // 200 divisions on a 2 px plot: finer than a pixel
     graph.SetRange(0, 50);
     graph.AddValue(series, 150);
     EXPECT_EQ(series->values[0], 0);

@@ -1,5 +1,3 @@
-#include "library/CSelectDriveDlg.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -7,6 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "library/CSelectDriveDlg.h"
 #include "support/StringTable.h"
 
 TEST(SelectDrive, OffersTheVolumesSortedWithTheFirstSelected) {

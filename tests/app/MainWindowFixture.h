@@ -3,6 +3,7 @@
 // and writes "./config.cfg" there), with the interface in English and trace lines captured.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QLabel>
 #include <QTest>
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <unistd.h>
 
 #include "app/QtVideoArea.h"
 #include "app/Resource.h"
@@ -81,7 +81,9 @@ protected:
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
     bool Visible(int id) { return !Window().GetDlgItem(id)->isHidden(); }
     QString LabelText(int id) { return static_cast<QLabel*>(Window().GetDlgItem(id))->text(); }
-    int MuteCheck() { return static_cast<CxSkinButton*>(Window().GetDlgItem(IDC_BUTTON_MUTE))->GetCheck(); }
+    int MuteCheck() {
+        return static_cast<CxSkinButton*>(Window().GetDlgItem(IDC_BUTTON_MUTE))->GetCheck();
+    }
 
     // Plays until the front area shows a frame index at least n.
     bool WaitForFrontFrame(int n) {

@@ -26,8 +26,9 @@ TEST_F(MainWindowFixture, RightAndLeftSeekTenSecondsWithTheirTraceLines) {
     ClearTraces();
     Key(Qt::Key_Left);  // under 11 s: ignored
     Key(Qt::Key_Right);
-    EXPECT_EQ(KeyTraces(), (std::vector<std::string>{"Press Button => 37\n", "Press Button => VK_LEFT\n",
-                                                     "Press Button => 39\n", "Press Button => VK_RIGHT\n"}));
+    EXPECT_EQ(KeyTraces(),
+              (std::vector<std::string>{"Press Button => 37\n", "Press Button => VK_LEFT\n",
+                                        "Press Button => 39\n", "Press Button => VK_RIGHT\n"}));
     ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() >= 10000; }));
     ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() > 11000; }));
     const int before = Window().Player().GetPositionMs();
@@ -65,7 +66,8 @@ TEST_F(MainWindowFixture, UpAndDownMoveTheVolumeByFiveWithinItsRange) {
     for (const Step& step : steps) {
         Key(step.key);
         EXPECT_EQ(Window().VolumeSlider()->GetPos(), step.volume);
-        EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, static_cast<uint32_t>(step.volume * 655.35));
+        EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF,
+                  static_cast<uint32_t>(step.volume * 655.35));
     }
     EXPECT_EQ(KeyTraces()[1], "Press Button => VK_UP\n");
     EXPECT_EQ(KeyTraces()[5], "Press Button => VK_DOWN\n");

@@ -77,7 +77,8 @@ TEST_F(MainWindowFixture, DoubleClickOpensTheRowAndFrontFramesAdvance) {
     const int first = FrontFrame();
     ASSERT_TRUE(WaitForFrontFrame(first + 15));
     EXPECT_EQ(ReadFramePattern(Window().FrontArea()->LastImage()).camera, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ReadFramePattern(Window().RearArea()->LastImage()).camera == 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadFramePattern(Window().RearArea()->LastImage()).camera == 1; }));
     // The tick moves the labels and the speed as the recording plays.
     ASSERT_TRUE(WaitUntil([&] { return LabelText(IDC_STATIC_CURTIME) == "00:00:01"; }));
     EXPECT_TRUE(LabelText(IDC_STATIC_SPEED).endsWith("Km/h"));
@@ -139,7 +140,8 @@ TEST_F(MainWindowFixture, VolumeSliderReleaseSetsTheChannelVolumeOrMutes) {
     } rows[] = {{1, 655, 0}, {50, 32767, 0}, {99, 64879, 0}, {0, 0, 1}, {50, 32767, 0}};
     for (const Row& row : rows) {
         SendSliderRelease(IDC_SLIDER_VOLUME, row.position);
-        EXPECT_EQ(Window().WaveBox().GetVolume(), row.channel | (row.channel << 16)) << row.position;
+        EXPECT_EQ(Window().WaveBox().GetVolume(), row.channel | (row.channel << 16))
+            << row.position;
         EXPECT_EQ(MuteCheck(), row.mute) << row.position;
     }
 }

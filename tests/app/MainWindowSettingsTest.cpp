@@ -44,8 +44,8 @@ TEST_F(MainWindowFixture, StoredValuesAreReadLikeTheProfileFunctionsDo) {
         {"100", "9", 99, 5},              // clamped to the real ranges
     };
     for (const Row& row : rows) {
-        WriteFile("config.cfg", std::string("[config]\r\nbrightness=") + row.brightness + "\r\nvolume=" +
-                                    row.volume + "\r\n");
+        WriteFile("config.cfg", std::string("[config]\r\nbrightness=") + row.brightness +
+                                    "\r\nvolume=" + row.volume + "\r\n");
         window.reset();
         EXPECT_EQ(Window().VolumeSlider()->GetPos(), row.volumeSlider) << row.volume;
         EXPECT_EQ(Window().BrightSlider()->GetPos(), row.brightSlider) << row.brightness;
@@ -83,14 +83,15 @@ TEST_F(MainWindowFixture, NormalLayoutPutsTheControlsAtTheirRectangles) {
         int id;
         QRect rect;
     } rows[] = {
-        {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},      {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
-        {IDC_BUTTON_ALL, {907, 39, 64, 24}},       {IDC_LIST_FILENAME, {650, 65, 320, 178}},
-        {IDC_STATIC_CURTIME, {25, 433, 56, 14}},   {IDC_BUTTON_PLAY, {244, 457, 54, 54}},
-        {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},    {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
-        {IDC_BUTTON_MUTE, {679, 470, 30, 30}},     {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
+        {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},    {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
+        {IDC_BUTTON_ALL, {907, 39, 64, 24}},     {IDC_LIST_FILENAME, {650, 65, 320, 178}},
+        {IDC_STATIC_CURTIME, {25, 433, 56, 14}}, {IDC_BUTTON_PLAY, {244, 457, 54, 54}},
+        {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},  {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
+        {IDC_BUTTON_MUTE, {679, 470, 30, 30}},   {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
         {IDC_STATIC_GRAPH, {30, 520, 760, 104}},
     };
-    for (const Row& row : rows) EXPECT_EQ(Window().GetDlgItem(row.id)->geometry(), row.rect) << row.id;
+    for (const Row& row : rows)
+        EXPECT_EQ(Window().GetDlgItem(row.id)->geometry(), row.rect) << row.id;
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
     EXPECT_FALSE(Visible(IDC_BUTTON_PAUSE));
     EXPECT_FALSE(Visible(IDC_BUTTON_PREVSIZE));
@@ -111,7 +112,8 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         {1279, 1080, {0, 29, 1279, 971}},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(CSamplePlayerDlg::FullScreenVideoRect(row.w, row.h), row.video) << row.w << "x" << row.h;
+        EXPECT_EQ(CSamplePlayerDlg::FullScreenVideoRect(row.w, row.h), row.video)
+            << row.w << "x" << row.h;
     }
     ShowCard();
     DoubleClickRow(0);
@@ -122,7 +124,8 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         EXPECT_TRUE(Window().FrontArea()->isVisible());
         EXPECT_FALSE(Window().RearArea()->isVisible()) << "the rear camera is in the small area";
         EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_CLOSE)->geometry(), QRect(row.w - 45, 10, 25, 25));
-        EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_PLAY)->geometry(), QRect(row.w - 236, row.h - 53, 54, 54));
+        EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_PLAY)->geometry(),
+                  QRect(row.w - 236, row.h - 53, 54, 54));
     }
 }
 

@@ -1,11 +1,10 @@
-#include "app/QtVideoArea.h"
-
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <atomic>
 #include <thread>
 
+#include "app/QtVideoArea.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {

@@ -21,8 +21,8 @@ bool SaveScreen(const QWidget& window, const QString& path, bool wholeScreen) {
     QPixmap shot = screen->grabWindow(0);
     if (!wholeScreen) shot = shot.copy(window.frameGeometry());
     const bool saved = shot.save(path);
-    std::printf("%s %s (%dx%d)\n", saved ? "saved" : "could not save", qPrintable(path), shot.width(),
-                shot.height());
+    std::printf("%s %s (%dx%d)\n", saved ? "saved" : "could not save", qPrintable(path),
+                shot.width(), shot.height());
     return saved;
 }
 

@@ -1,9 +1,9 @@
-#include "library/RemovableDrives.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "library/RemovableDrives.h"
 
 namespace fs = std::filesystem;
 
