@@ -103,6 +103,7 @@ QLabel* CSamplePlayerDlg::AddLabel(int id) {
     font.setPixelSize(11);
     label->setFont(font);
     m_controls[id] = label;
+    ApplyLabelColours(label);  // empty: the black control ground
     return label;
 }
 

@@ -1,4 +1,7 @@
 // Listing, opening, the transport commands and the display tick on the generated card.
+#include <QTimer>
+
+#include "app/CSamplePlayerApp.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -165,4 +168,20 @@ TEST_F(MainWindowFixture, PositionSliderAtZeroRequestsNoJumpBack) {
     SendSliderRelease(IDC_SLIDER_POS, 0);
     Pump(300);
     EXPECT_GE(Window().Player().GetPositionMs(), 20000);
+}
+
+TEST_F(MainWindowFixture, StartingWithACardFolderShowsItsDrivingRecordings) {
+    int rows = -1;
+    std::string drive;
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<CSamplePlayerDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        rows = shown->List()->topLevelItemCount();
+        drive = shown->DrivePath();
+        shown->close();
+    });
+    CSamplePlayerApp app;
+    EXPECT_FALSE(app.InitInstance(Card().root));
+    EXPECT_EQ(rows, kRows);
+    EXPECT_EQ(drive, Card().root);
 }

@@ -140,3 +140,32 @@ TEST_F(MainWindowFixture, ARecordingOpenedInFullScreenAfterStopFillsTheVideoRect
     Window().OnBnClickedButtonPlay();
     EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 29, 1280, 691));
 }
+
+TEST_F(MainWindowFixture, TheBackgroundDragsTheNormalWindowButNotTheFullScreenOne) {
+    Window().move(100, 100);
+    const QPoint start = Window().pos();
+    QTest::mousePress(&Window(), Qt::LeftButton, Qt::NoModifier, QPoint(500, 20));
+    QTest::mouseMove(&Window(), QPoint(540, 50));
+    QTest::mouseRelease(&Window(), Qt::LeftButton, Qt::NoModifier, QPoint(540, 50));
+    EXPECT_EQ(Window().pos(), start + QPoint(40, 30));
+
+    Window().OnBnClickedButtonFullScreen();
+    const QPoint full = Window().pos();
+    QTest::mousePress(&Window(), Qt::LeftButton, Qt::NoModifier, QPoint(500, 300));
+    QTest::mouseMove(&Window(), QPoint(540, 330));
+    QTest::mouseRelease(&Window(), Qt::LeftButton, Qt::NoModifier, QPoint(540, 330));
+    EXPECT_EQ(Window().pos(), full);
+}
+
+TEST_F(MainWindowFixture, TimeAndSpeedLabelsSitOnTheirPlateOnlyWhileTheyHaveText) {
+    auto corner = [&](int id) {
+        return QColor(Window().GetDlgItem(id)->grab().toImage().pixel(1, 1));
+    };
+    const QColor plate(43, 52, 61);
+    EXPECT_EQ(corner(IDC_STATIC_CURTIME), plate);
+    EXPECT_EQ(corner(IDC_STATIC_SPEED), QColor(Qt::black)) << "no speed yet";
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitUntil([&] { return !LabelText(IDC_STATIC_SPEED).isEmpty(); }));
+    EXPECT_EQ(corner(IDC_STATIC_SPEED), plate);
+}
