@@ -153,9 +153,10 @@ void MeasureLatency(const std::string& path, int seconds) {
     }
     e.player.StopThreads();
     const Stats o = Summarise(opens), s = Summarise(seeks);
-    std::printf("3. latency: open->first picture median %.1f ms (min %.1f, max %.1f, n %zu); "
-                "seek->first picture median %.1f ms (min %.1f, max %.1f, n %zu); goal < 100 ms\n",
-                o.median, o.min, o.max, o.n, s.median, s.min, s.max, s.n);
+    std::printf(
+        "3. latency: open->first picture median %.1f ms (min %.1f, max %.1f, n %zu); "
+        "seek->first picture median %.1f ms (min %.1f, max %.1f, n %zu); goal < 100 ms\n",
+        o.median, o.min, o.max, o.n, s.median, s.min, s.max, s.n);
 }
 
 // Item 4: the moment each second's beep is consumed against the moment that second's first
@@ -230,10 +231,11 @@ void MeasureSync(const std::string& path, int frameRate) {
     const Stats s = Summarise(offsets);
     int outside = 0;
     for (double x : offsets) outside += (x > 90 || x < -185);
-    std::printf("4. sound/picture offset (positive: sound early) over %zu seconds: mean %+.1f ms, "
-                "sd %.1f, min %+.1f, max %+.1f; goal mean within +45/-125, every second within "
-                "+90/-185 (%d outside)\n",
-                s.n, s.mean, s.sd, s.min, s.max, outside);
+    std::printf(
+        "4. sound/picture offset (positive: sound early) over %zu seconds: mean %+.1f ms, "
+        "sd %.1f, min %+.1f, max %+.1f; goal mean within +45/-125, every second within "
+        "+90/-185 (%d outside)\n",
+        s.n, s.mean, s.sd, s.min, s.max, outside);
 }
 
 }  // namespace
@@ -243,9 +245,12 @@ int main(int argc, char** argv) {
     bool realtime = true;
     bool syncOnly = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(3, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--skip-realtime")) realtime = false;
-        else if (!std::strcmp(argv[i], "--sync-only")) syncOnly = true;
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+            seconds = std::max(3, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--skip-realtime"))
+            realtime = false;
+        else if (!std::strcmp(argv[i], "--sync-only"))
+            syncOnly = true;
     }
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     SetTraceSink([](const std::string&) {});
@@ -279,32 +284,37 @@ int main(int argc, char** argv) {
     // Warm the file into the page cache.
     RunChild({"cat", path});
 
-    const ChildRun ff = RunChild({"ffmpeg", "-hide_banner", "-nostdin", "-benchmark", "-threads", "1", "-i",
-                                  path, "-map", "0:v:0", "-map", "0:v:1", "-f", "null", "-"});
+    const ChildRun ff =
+        RunChild({"ffmpeg", "-hide_banner", "-nostdin", "-benchmark", "-threads", "1", "-i", path,
+                  "-map", "0:v:0", "-map", "0:v:1", "-f", "null", "-"});
     const ChildRun ours = RunChild({tool, "play", path, "--no-clock"});
     if (ff.status != 0 || ours.status != 0) {
         std::fprintf(stderr, "reference or engine run failed (%d, %d)\n", ff.status, ours.status);
         return 1;
     }
     const double ffFps = frames / ff.wallSec, ourFps = frames / ours.wallSec;
-    std::printf("1. throughput: engine %.1f frames/s (%.2f s), ffmpeg -threads 1 %.1f frames/s "
-                "(%.2f s): ratio %.2f (goal >= 0.90)\n",
-                ourFps, ours.wallSec, ffFps, ff.wallSec, ourFps / ffFps);
-    std::printf("   decode-only CPU: ffmpeg %.2f s, engine --no-clock %.2f s\n", ff.cpuSec, ours.cpuSec);
+    std::printf(
+        "1. throughput: engine %.1f frames/s (%.2f s), ffmpeg -threads 1 %.1f frames/s "
+        "(%.2f s): ratio %.2f (goal >= 0.90)\n",
+        ourFps, ours.wallSec, ffFps, ff.wallSec, ourFps / ffFps);
+    std::printf("   decode-only CPU: ffmpeg %.2f s, engine --no-clock %.2f s\n", ff.cpuSec,
+                ours.cpuSec);
 
     MeasureLatency(path, seconds);
 
     long peakKb = ours.maxRssKb;
     if (realtime) {
         const ChildRun rt = RunChild({tool, "play", path});
-        std::printf("2. real-time playback CPU %.2f s over %.1f s against decode-only %.2f s: "
-                    "ratio %.2f (goal <= 1.15)\n",
-                    rt.cpuSec, rt.wallSec, ff.cpuSec, rt.cpuSec / ff.cpuSec);
+        std::printf(
+            "2. real-time playback CPU %.2f s over %.1f s against decode-only %.2f s: "
+            "ratio %.2f (goal <= 1.15)\n",
+            rt.cpuSec, rt.wallSec, ff.cpuSec, rt.cpuSec / ff.cpuSec);
         peakKb = std::max(peakKb, rt.maxRssKb);
         MeasureSync(path, 30);
-        std::printf("5. peak memory of tarvex-tool play: %.1f MB real-time, %.1f MB --no-clock "
-                    "(goal < 150 MB)\n",
-                    rt.maxRssKb / 1024.0, ours.maxRssKb / 1024.0);
+        std::printf(
+            "5. peak memory of tarvex-tool play: %.1f MB real-time, %.1f MB --no-clock "
+            "(goal < 150 MB)\n",
+            rt.maxRssKb / 1024.0, ours.maxRssKb / 1024.0);
     } else {
         std::printf("5. peak memory of tarvex-tool play --no-clock: %.1f MB (goal < 150 MB)\n",
                     peakKb / 1024.0);

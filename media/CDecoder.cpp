@@ -43,7 +43,9 @@ float CDecoder::ContrastForLevel(int level) {
     return std::clamp(level / 10.0f + 1.0f, kContrastMin, kContrastMax);
 }
 
-float CDecoder::BrightnessForLevel(int level) { return level / 10.0f; }
+float CDecoder::BrightnessForLevel(int level) {
+    return level / 10.0f;
+}
 
 void CDecoder::SetContrast(int camera, int level) {
     m_decoders[ClampCamera(camera)].SetContrast(ContrastForLevel(level));

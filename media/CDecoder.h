@@ -42,8 +42,8 @@ public:
 private:
     static int ClampCamera(int camera) { return camera < 0 ? 0 : (camera > 1 ? 1 : camera); }
 
-    CFFMH264_Decoder m_decoders[kCameraCount];       // see CFFMH264_Decoder for its threads
+    CFFMH264_Decoder m_decoders[kCameraCount];  // see CFFMH264_Decoder for its threads
     std::atomic<bool> m_mirror[kCameraCount] = {false, false};  // any thread
-    CPixImage m_display[kCameraCount];               // worker only (under the player lock)
-    CSync m_decodeLock{"none"};                      // held around the decode call
+    CPixImage m_display[kCameraCount];  // worker only (under the player lock)
+    CSync m_decodeLock{"none"};         // held around the decode call
 };

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-CFFMH264_Decoder::~CFFMH264_Decoder() { Close(); }
+CFFMH264_Decoder::~CFFMH264_Decoder() {
+    Close();
+}
 
 bool CFFMH264_Decoder::Open() {
     Close();
@@ -71,7 +73,9 @@ void CFFMH264_Decoder::GetPictureSize(int* width, int* height) const {
     if (height) *height = h;
 }
 
-bool CFFMH264_Decoder::HasPicture() const { return m_frame && m_frame->data[0]; }
+bool CFFMH264_Decoder::HasPicture() const {
+    return m_frame && m_frame->data[0];
+}
 
 void CFFMH264_Decoder::ConvertPicture(uint8_t* dst, int stride, int width, int height) {
     if (!HasPicture() || !dst || width <= 0 || height <= 0) return;
@@ -96,7 +100,8 @@ void CFFMH264_Decoder::ConvertPicture(uint8_t* dst, int stride, int width, int h
     } else {
         sws_scale(m_scaler.get(), f->data, f->linesize, 0, f->height, m_scaled->data,
                   m_scaled->linesize);
-        sws_scale(m_converter.get(), m_scaled->data, m_scaled->linesize, 0, height, planes, strides);
+        sws_scale(m_converter.get(), m_scaled->data, m_scaled->linesize, 0, height, planes,
+                  strides);
     }
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     for (int y = 0; y < height; ++y) {

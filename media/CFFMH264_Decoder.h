@@ -44,27 +44,27 @@ public:
     float Contrast() const;
 
 private:
-    void ApplyColour();  // caller holds m_scaleLock
+    void ApplyColour();                          // caller holds m_scaleLock
     bool BuildConverters(AVPixelFormat source);  // caller holds m_scaleLock
 
-    AVPacketPtr m_packet;          // worker only (reused for every decode)
+    AVPacketPtr m_packet;              // worker only (reused for every decode)
     const AVCodec* m_codec = nullptr;  // set by Open
-    AVCodecContextPtr m_context;   // worker only
-    AVFramePtr m_frame;            // worker only (UI thread for captures, under the player lock)
-    AVFramePtr m_spare;            // worker only; receives the next picture, then swaps places
+    AVCodecContextPtr m_context;       // worker only
+    AVFramePtr m_frame;  // worker only (UI thread for captures, under the player lock)
+    AVFramePtr m_spare;  // worker only; receives the next picture, then swaps places
 
     mutable std::mutex m_scaleLock;
-    SwsContextPtr m_scaler;        // guarded by m_scaleLock; resizes in YUV (fast bilinear)
-    AVFramePtr m_scaled;           // guarded by m_scaleLock; the resized YUV picture
-    SwsContextPtr m_converter;     // guarded by m_scaleLock; YUV to BGR24, carries the colour
+    SwsContextPtr m_scaler;     // guarded by m_scaleLock; resizes in YUV (fast bilinear)
+    AVFramePtr m_scaled;        // guarded by m_scaleLock; the resized YUV picture
+    SwsContextPtr m_converter;  // guarded by m_scaleLock; YUV to BGR24, carries the colour
     static constexpr int kBgrPadBytes = 64;
-    std::vector<uint8_t> m_bgr;    // guarded by m_scaleLock; the converter's padded output
-    int m_bgrStride = 0;           // guarded by m_scaleLock
+    std::vector<uint8_t> m_bgr;  // guarded by m_scaleLock; the converter's padded output
+    int m_bgrStride = 0;         // guarded by m_scaleLock
     float m_brightness = kDefaultBrightness;  // guarded by m_scaleLock
     float m_contrast = kDefaultContrast;      // guarded by m_scaleLock
-    int m_targetWidth = 0;         // guarded by m_scaleLock
-    int m_targetHeight = 0;        // guarded by m_scaleLock
-    int m_sourceWidth = 0;         // guarded by m_scaleLock
-    int m_sourceHeight = 0;        // guarded by m_scaleLock
-    int m_sourceFormat = -1;       // guarded by m_scaleLock
+    int m_targetWidth = 0;                    // guarded by m_scaleLock
+    int m_targetHeight = 0;                   // guarded by m_scaleLock
+    int m_sourceWidth = 0;                    // guarded by m_scaleLock
+    int m_sourceHeight = 0;                   // guarded by m_scaleLock
+    int m_sourceFormat = -1;                  // guarded by m_scaleLock
 };

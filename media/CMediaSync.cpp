@@ -7,7 +7,9 @@
 
 CMediaSync::CMediaSync() = default;
 
-CMediaSync::~CMediaSync() { StopFeeding(); }
+CMediaSync::~CMediaSync() {
+    StopFeeding();
+}
 
 bool CMediaSync::StartFeeding() {
     m_worker.BeginThread(&CMediaSync::FeedOnce, this);

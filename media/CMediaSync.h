@@ -12,9 +12,9 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 
 #include "media/VAudio.h"
 #include "support/CSingleThread.h"
@@ -58,14 +58,14 @@ public:
     static bool FeedOnce(void* self);
 
 private:
-    VAudio* m_output = nullptr;        // set before StartFeeding, read-only while feeding
+    VAudio* m_output = nullptr;  // set before StartFeeding, read-only while feeding
     CSingleThread m_worker{"MediaSync"};
-    std::deque<_packet_pcm> m_queue;   // guarded by m_queueLock
-    std::atomic<int> m_count{0};       // mirrors m_queue.size() for the lock-free tests
-    _packet_pcm m_work{};              // feeding thread only
+    std::deque<_packet_pcm> m_queue;  // guarded by m_queueLock
+    std::atomic<int> m_count{0};      // mirrors m_queue.size() for the lock-free tests
+    _packet_pcm m_work{};             // feeding thread only
     CSync m_queueLock{"none"};
     // Wakes an idle feeder; the feeder waits on it instead of polling an empty queue.
     std::mutex m_wakeLock;
-    std::condition_variable m_wake;    // with m_wakeLock
+    std::condition_variable m_wake;  // with m_wakeLock
     std::atomic<bool> m_stopping{false};
 };

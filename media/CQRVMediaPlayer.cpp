@@ -175,7 +175,8 @@ bool CQRVMediaPlayer::ProbeFile(const char* path, VMediaParser& parser, int32_t*
     MediaInfo info;
     const bool accepted = path && parser.OpenFile(path, &info) != 0;
     if (accepted) {
-        if (durationMs) *durationMs = DurationMsFor(info.frontFrameCount, parser.GetNativeFrameRate(0));
+        if (durationMs)
+            *durationMs = DurationMsFor(info.frontFrameCount, parser.GetNativeFrameRate(0));
         if (cameras) *cameras = CameraCountFor(path, parser.GetFrameRate(1));
     }
     parser.CloseFile();

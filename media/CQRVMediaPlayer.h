@@ -141,7 +141,7 @@ private:
     static bool RunOnce(void* self);
     bool Step();
     bool HandleChunk(const char id[4], int32_t length, bool* show);  // false ends the step
-    bool ShowOldest();                                                 // false: queue empty
+    bool ShowOldest();                                               // false: queue empty
     void QueuePacket(int camera, const uint8_t* data, int32_t length);
     void SeekToFrame(int32_t target);
     void ResetForSeeking();
@@ -149,42 +149,42 @@ private:
     int32_t Rate() const;  // front frame rate, never 0
     void JoinThreads();
 
-    CSingleThread m_worker;                 // owner's thread starts and stops it
-    VMediaParser* m_parser = nullptr;       // set before Start, read-only after
-    VAudio* m_output = nullptr;             // set before Start, read-only after
-    VMediaDecoder* m_decoder = nullptr;     // set before Start, read-only after
-    CMediaSync m_sync;                      // has its own lock
-    std::deque<QueuedPacket> m_frameQueue;  // guarded by m_lock
+    CSingleThread m_worker;                            // owner's thread starts and stops it
+    VMediaParser* m_parser = nullptr;                  // set before Start, read-only after
+    VAudio* m_output = nullptr;                        // set before Start, read-only after
+    VMediaDecoder* m_decoder = nullptr;                // set before Start, read-only after
+    CMediaSync m_sync;                                 // has its own lock
+    std::deque<QueuedPacket> m_frameQueue;             // guarded by m_lock
     std::vector<std::vector<uint8_t>> m_spareBuffers;  // guarded by m_lock; reused packets
-    bool m_prebuffering = true;             // guarded by m_lock
-    std::atomic<int32_t> m_run{0};          // any thread
-    std::atomic<int32_t> m_state{kStateStopped};  // written under m_lock, read anywhere
-    std::atomic<int32_t> m_frontFrameRate{0};     // written under m_lock, read anywhere
-    int32_t m_rearFrameRate = 0;            // guarded by m_lock
-    std::atomic<int32_t> m_duration{0};     // written under m_lock, read anywhere
-    std::atomic<int32_t> m_frameCounter{0}; // written under m_lock, read anywhere
-    std::atomic<int32_t> m_relativeSeek{0}; // any thread; consumed by the worker
-    std::atomic<int32_t> m_absoluteSeek{0}; // any thread; consumed by the worker
-    int32_t m_totalFrames = 0;              // guarded by m_lock
-    bool m_waitFrontKey = true;             // guarded by m_lock
-    bool m_waitRearKey = true;              // guarded by m_lock
+    bool m_prebuffering = true;                        // guarded by m_lock
+    std::atomic<int32_t> m_run{0};                     // any thread
+    std::atomic<int32_t> m_state{kStateStopped};       // written under m_lock, read anywhere
+    std::atomic<int32_t> m_frontFrameRate{0};          // written under m_lock, read anywhere
+    int32_t m_rearFrameRate = 0;                       // guarded by m_lock
+    std::atomic<int32_t> m_duration{0};                // written under m_lock, read anywhere
+    std::atomic<int32_t> m_frameCounter{0};            // written under m_lock, read anywhere
+    std::atomic<int32_t> m_relativeSeek{0};            // any thread; consumed by the worker
+    std::atomic<int32_t> m_absoluteSeek{0};            // any thread; consumed by the worker
+    int32_t m_totalFrames = 0;                         // guarded by m_lock
+    bool m_waitFrontKey = true;                        // guarded by m_lock
+    bool m_waitRearKey = true;                         // guarded by m_lock
     CSync m_lock{"none"};
-    int32_t m_queuedFront = 0;              // guarded by m_lock
-    int32_t m_outputBits = kDefaultOutputBits;  // guarded by m_lock
-    int32_t m_outputRate = kDefaultOutputRate;  // guarded by m_lock
-    int32_t m_prebufferMs = kPrebufferMs;   // read-only
+    int32_t m_queuedFront = 0;                   // guarded by m_lock
+    int32_t m_outputBits = kDefaultOutputBits;   // guarded by m_lock
+    int32_t m_outputRate = kDefaultOutputRate;   // guarded by m_lock
+    int32_t m_prebufferMs = kPrebufferMs;        // read-only
     TextChunkCallback m_textCallback = nullptr;  // guarded by m_lock
-    void* m_textCallbackUser = nullptr;     // guarded by m_lock
-    std::vector<uint8_t> m_readBuffer;      // guarded by m_lock; one byte beyond the capacity
-    VideoWindow* m_frontWindow = nullptr;   // set by Start, read-only after
-    VideoWindow* m_rearWindow = nullptr;    // set by Start, read-only after
-    std::string m_path;                     // guarded by m_lock
+    void* m_textCallbackUser = nullptr;          // guarded by m_lock
+    std::vector<uint8_t> m_readBuffer;           // guarded by m_lock; one byte beyond the capacity
+    VideoWindow* m_frontWindow = nullptr;        // set by Start, read-only after
+    VideoWindow* m_rearWindow = nullptr;         // set by Start, read-only after
+    std::string m_path;                          // guarded by m_lock
     // Front frame positions from the index, for recordings that declare no frame rate (the
     // reader cannot seek those by second).
     std::vector<uint32_t> m_framePositions;  // guarded by m_lock
-    bool m_rateDeclared = true;             // guarded by m_lock
-    std::atomic<int> m_cameraCount{1};      // written under m_lock, read anywhere
-    std::atomic<bool> m_noClock{false};     // any thread
-    std::atomic<int64_t> m_heldPolls{0};    // written by the worker, read anywhere
-    bool m_started = false;                 // owner's thread only
+    bool m_rateDeclared = true;              // guarded by m_lock
+    std::atomic<int> m_cameraCount{1};       // written under m_lock, read anywhere
+    std::atomic<bool> m_noClock{false};      // any thread
+    std::atomic<int64_t> m_heldPolls{0};     // written by the worker, read anywhere
+    bool m_started = false;                  // owner's thread only
 };

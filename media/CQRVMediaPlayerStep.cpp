@@ -11,9 +11,13 @@
 #include "support/Ticks.h"
 
 namespace {
-bool KindIs(const char id[4], const char* kind) { return id[2] == kind[0] && id[3] == kind[1]; }
+bool KindIs(const char id[4], const char* kind) {
+    return id[2] == kind[0] && id[3] == kind[1];
+}
 // "00dc" is the front camera; any other stream number is the rear one.
-int CameraOf(const char id[4]) { return id[0] == '0' && id[1] == '0' ? 0 : 1; }
+int CameraOf(const char id[4]) {
+    return id[0] == '0' && id[1] == '0' ? 0 : 1;
+}
 }  // namespace
 
 int32_t CQRVMediaPlayer::Rate() const {
@@ -95,7 +99,8 @@ bool CQRVMediaPlayer::HandleChunk(const char id[4], int32_t length, bool* show) 
             QueuePacket(0, data, length);
             ++m_queuedFront;
             if (m_prebuffering) {
-                const int32_t needed = static_cast<int32_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
+                const int32_t needed =
+                    static_cast<int32_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
                 if (m_queuedFront < needed) return false;
                 m_prebuffering = false;
             }

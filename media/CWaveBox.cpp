@@ -19,7 +19,9 @@ int DevicePeriodSamples(int rate) {
 
 CWaveBox::CWaveBox() = default;
 
-CWaveBox::~CWaveBox() { Close(); }
+CWaveBox::~CWaveBox() {
+    Close();
+}
 
 bool CWaveBox::Open(uint16_t bitsPerSample, int32_t samplesPerSecond) {
     Close();
@@ -143,7 +145,8 @@ void CWaveBox::Consume(Uint8* stream, int length) {
         while (filled < length && m_queued[m_playBuffer]) {
             const int index = m_playBuffer;
             const int take = std::min(length - filled, m_length[index] - m_playOffset);
-            std::memcpy(stream + filled, m_buffers[index] + m_playOffset, static_cast<size_t>(take));
+            std::memcpy(stream + filled, m_buffers[index] + m_playOffset,
+                        static_cast<size_t>(take));
             if (m_tap) m_tap(m_tapUser, m_buffers[index] + m_playOffset, take);
             filled += take;
             m_playOffset += take;
@@ -158,7 +161,8 @@ void CWaveBox::Consume(Uint8* stream, int length) {
     }
     m_bytesConsumed.fetch_add(filled);
     ApplyGain(stream, filled, m_bits, m_volume.load());
-    if (filled < length) std::memset(stream + filled, m_silence, static_cast<size_t>(length - filled));
+    if (filled < length)
+        std::memset(stream + filled, m_silence, static_cast<size_t>(length - filled));
 }
 
 void CWaveBox::ApplyGain(uint8_t* samples, int length, int bits, uint32_t volume) {
@@ -184,7 +188,9 @@ void CWaveBox::SetDeviceHeld(bool held) {
     if (m_device != 0) SDL_PauseAudioDevice(m_device, held ? 1 : 0);
 }
 
-void CWaveBox::SetVolume(uint32_t volume) { m_volume.store(volume); }
+void CWaveBox::SetVolume(uint32_t volume) {
+    m_volume.store(volume);
+}
 
 int CWaveBox::FreeBuffers() const {
     std::lock_guard<std::mutex> lock(m_stateLock);

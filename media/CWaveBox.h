@@ -67,22 +67,22 @@ private:
 
     std::mutex m_writeLock;
     mutable std::mutex m_stateLock;
-    SDL_AudioDeviceID m_device = 0;           // guarded by m_writeLock
-    bool m_sdlStarted = false;                // guarded by m_writeLock
-    int m_bits = 16;                          // guarded by m_writeLock; read by the callback
-                                              // only while the device is open
-    uint8_t m_silence = 0;                    // as m_bits
+    SDL_AudioDeviceID m_device = 0;  // guarded by m_writeLock
+    bool m_sdlStarted = false;       // guarded by m_writeLock
+    int m_bits = 16;                 // guarded by m_writeLock; read by the callback
+                                     // only while the device is open
+    uint8_t m_silence = 0;           // as m_bits
     uint8_t m_buffers[kBufferCount][kBufferBytes] = {};  // a buffer is the writer's while not
                                                          // queued, the callback's while queued
-    int m_length[kBufferCount] = {0, 0};      // guarded by m_stateLock
-    bool m_queued[kBufferCount] = {false, false};  // guarded by m_stateLock
-    int m_freeBuffers = kBufferCount;         // guarded by m_stateLock
-    int m_nextBuffer = 0;                     // writer only (under m_writeLock)
-    int m_playBuffer = 0;                     // guarded by m_stateLock
-    int m_playOffset = 0;                     // guarded by m_stateLock
-    std::atomic<bool> m_open{false};          // written by Open/Close, read by Write
+    int m_length[kBufferCount] = {0, 0};                 // guarded by m_stateLock
+    bool m_queued[kBufferCount] = {false, false};        // guarded by m_stateLock
+    int m_freeBuffers = kBufferCount;                    // guarded by m_stateLock
+    int m_nextBuffer = 0;                                // writer only (under m_writeLock)
+    int m_playBuffer = 0;                                // guarded by m_stateLock
+    int m_playOffset = 0;                                // guarded by m_stateLock
+    std::atomic<bool> m_open{false};                     // written by Open/Close, read by Write
     std::atomic<uint32_t> m_volume{kFullVolume};
     std::atomic<int64_t> m_bytesConsumed{0};
-    ConsumeTap m_tap = nullptr;               // set while closed, read by the callback
+    ConsumeTap m_tap = nullptr;  // set while closed, read by the callback
     void* m_tapUser = nullptr;
 };

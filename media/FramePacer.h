@@ -28,6 +28,6 @@ public:
     static bool ShouldSleep(int waitMs) { return waitMs >= 1 && waitMs <= kMaxSleepMs; }
 
 private:
-    uint32_t m_lastTick = 0;     // worker only; 0 before the first call
-    std::deque<int> m_history;   // worker only
+    uint32_t m_lastTick = 0;    // worker only; 0 before the first call
+    std::deque<int> m_history;  // worker only
 };

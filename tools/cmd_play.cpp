@@ -48,7 +48,8 @@ struct PlaySession {
 };
 
 const char* TextKind(const uint8_t* payload, int32_t length) {
-    if (length >= 7 && payload[0] == 'G' && std::string(reinterpret_cast<const char*>(payload) + 2, 5) == "GPRMC")
+    if (length >= 7 && payload[0] == 'G' &&
+        std::string(reinterpret_cast<const char*>(payload) + 2, 5) == "GPRMC")
         return "gps";
     if (length >= 1 && payload[0] == 'M') return "gsensor";
     return "other";
@@ -97,16 +98,19 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
             return hasValue && ToolParseInt(args[++i], value) && value >= low && value <= 100000000;
         };
         if (a == "--seek-ms") {
-            if (!number(o.seekMs, 0)) return ToolUsageError(kName, "--seek-ms needs a number of ms");
+            if (!number(o.seekMs, 0))
+                return ToolUsageError(kName, "--seek-ms needs a number of ms");
         } else if (a == "--seek-forward") {
-            if (!number(o.seekForward, 0)) return ToolUsageError(kName, "--seek-forward needs seconds");
+            if (!number(o.seekForward, 0))
+                return ToolUsageError(kName, "--seek-forward needs seconds");
         } else if (a == "--for-ms") {
             if (!number(o.forMs, 0)) return ToolUsageError(kName, "--for-ms needs a number of ms");
         } else if (a == "--size") {
             if (!hasValue || !ParseSize(args[++i], o.width, o.height))
                 return ToolUsageError(kName, "--size needs WxH");
         } else if (a == "--capture") {
-            if (!hasValue || args[i + 1].empty()) return ToolUsageError(kName, "--capture needs a prefix");
+            if (!hasValue || args[i + 1].empty())
+                return ToolUsageError(kName, "--capture needs a prefix");
             o.capturePrefix = args[++i];
         } else if (a == "--no-clock") {
             o.noClock = true;
@@ -169,11 +173,16 @@ int RunPlay(const std::vector<std::string>& args) {
 
     JsonWriter j;
     j.BeginObject()
-        .Key("front_shown").Int(s.frontShown.load())
-        .Key("rear_shown").Int(s.rearShown.load())
-        .Key("audio_bytes").Int(s.wave.BytesConsumed())
-        .Key("state").Int(s.player.GetState())
-        .Key("duration_ms").Int(s.player.GetDuration())
+        .Key("front_shown")
+        .Int(s.frontShown.load())
+        .Key("rear_shown")
+        .Int(s.rearShown.load())
+        .Key("audio_bytes")
+        .Int(s.wave.BytesConsumed())
+        .Key("state")
+        .Int(s.player.GetState())
+        .Key("duration_ms")
+        .Int(s.player.GetDuration())
         .EndObject();
     std::printf("%s\n", j.Text().c_str());
     std::fflush(stdout);

@@ -1,19 +1,24 @@
-#include "media/CDecoder.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "H264TestStream.h"
+#include "media/CDecoder.h"
 #include "support/HeadlessVideoWindow.h"
 
 namespace {
 
-int LumaStep(int i) { return 40 + (i % 8) * 20; }
+int LumaStep(int i) {
+    return 40 + (i % 8) * 20;
+}
 // The level a video-range luma value has in the converted BGR picture.
-double Shown(int luma) { return (luma - 16) * 255.0 / 219.0; }
-int MidGrey(int) { return 128; }
+double Shown(int luma) {
+    return (luma - 16) * 255.0 / 219.0;
+}
+int MidGrey(int) {
+    return 128;
+}
 
 // Mean of the green channel over the picture (grey pictures have B = G = R).
 double MeanLevel(const CPixImgBase& image) {

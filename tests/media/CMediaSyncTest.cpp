@@ -1,5 +1,3 @@
-#include "media/CMediaSync.h"
-
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -9,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "media/CMediaSync.h"
 #include "media/FramePacer.h"
 #include "support/Ticks.h"
 #include "support/Trace.h"
@@ -174,17 +173,15 @@ TEST_P(FramePacerRows, WaitFollowsTheAverageLoopTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FramePacerRows,
-    ::testing::Values(
-        PaceRow{30, 10, 10, 21, true, "[00] dif 10, mean 10 : 21 msec\n"},
-        PaceRow{30, 31, 31, 0, false, nullptr},
-        PaceRow{30, 40, 40, -9, false, nullptr},
-        PaceRow{25, -1, 0, 38, true, "[00] dif  0, mean  0 : 38 msec\n"},
-        PaceRow{24, -1, 0, 39, true, nullptr},
-        PaceRow{20, -1, 0, 48, false, nullptr},
-        // A long pause is recorded as 60 ms.
-        PaceRow{30, -1, 500, -29, false, "[00] dif 60, mean 60 : -29 msec\n"},
-        // No declared rate paces as 30 frames a second instead of dividing by zero.
-        PaceRow{0, -1, 0, 31, true, nullptr}));
+    ::testing::Values(PaceRow{30, 10, 10, 21, true, "[00] dif 10, mean 10 : 21 msec\n"},
+                      PaceRow{30, 31, 31, 0, false, nullptr},
+                      PaceRow{30, 40, 40, -9, false, nullptr},
+                      PaceRow{25, -1, 0, 38, true, "[00] dif  0, mean  0 : 38 msec\n"},
+                      PaceRow{24, -1, 0, 39, true, nullptr}, PaceRow{20, -1, 0, 48, false, nullptr},
+                      // A long pause is recorded as 60 ms.
+                      PaceRow{30, -1, 500, -29, false, "[00] dif 60, mean 60 : -29 msec\n"},
+                      // No declared rate paces as 30 frames a second instead of dividing by zero.
+                      PaceRow{0, -1, 0, 31, true, nullptr}));
 
 TEST(FramePacerHistory, OnlyTheLast24LoopTimesCount) {
     FramePacer pacer;

@@ -1,7 +1,5 @@
 // The player's step against a scripted reader: what is shown, when, and with which position.
 
-#include "media/CQRVMediaPlayer.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,6 +7,7 @@
 #include <thread>
 
 #include "FakeMedia.h"
+#include "media/CQRVMediaPlayer.h"
 
 namespace {
 
@@ -161,8 +160,7 @@ TEST_P(PlayerSeekTo, AbsoluteSeekLandsOnTheSecondOrTheLastOne) {
 INSTANTIATE_TEST_SUITE_P(Targets, PlayerSeekTo,
                          ::testing::Values(SeekRow{0, -1, 0},           // 0 is no request
                                            SeekRow{INT32_MAX, 120, 4},  // no overflow
-                                           SeekRow{1000, 30, 1},
-                                           SeekRow{2500, 60, 2},
+                                           SeekRow{1000, 30, 1}, SeekRow{2500, 60, 2},
                                            SeekRow{999999, 120, 4}));  // past the end
 
 TEST_F(PlayerTest, SeekDropsTheSoundQueuedForTheOldPosition) {
@@ -282,7 +280,8 @@ TEST_F(PlayerTest, RejectedFileLeavesThePlayerStopped) {
 
 TEST_F(PlayerTest, LongPathIsKeptWhole) {
     Build({.seconds = 1});
-    const std::string path = "/media/user/CARD/" + std::string(300, 'a') + "/REC_20260314_182509_d.AVI";
+    const std::string path =
+        "/media/user/CARD/" + std::string(300, 'a') + "/REC_20260314_182509_d.AVI";
     ASSERT_TRUE(player.Open(path.c_str()));
     EXPECT_EQ(parser->OpenedPath(), path);
     EXPECT_EQ(player.GetCameraCount(), 2);
@@ -312,7 +311,8 @@ struct KeyRow {
 class PlayerKeyFrames : public ::testing::TestWithParam<KeyRow> {};
 TEST_P(PlayerKeyFrames, OnlyNonIdrSlicesAreNotKeyFrames) {
     const auto& b = GetParam().bytes;
-    EXPECT_EQ(CQRVMediaPlayer::IsKeyFrame(b.data(), static_cast<int32_t>(b.size())), GetParam().key);
+    EXPECT_EQ(CQRVMediaPlayer::IsKeyFrame(b.data(), static_cast<int32_t>(b.size())),
+              GetParam().key);
 }
 INSTANTIATE_TEST_SUITE_P(Headers, PlayerKeyFrames,
                          ::testing::Values(KeyRow{{0, 0, 0, 1, 0x67, 0x42}, true},

@@ -1,5 +1,3 @@
-#include "media/CWaveBox.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "media/CWaveBox.h"
 #include "support/Ticks.h"
 
 namespace {
@@ -63,7 +62,8 @@ TEST_F(WaveBoxTest, DeviceConsumesEveryWrittenByteInOrderAndLongWritesAreCut) {
         expected.insert(expected.end(), bytes.begin(),
                         bytes.begin() + std::min(lengths[i], CWaveBox::kBufferBytes));
     }
-    ASSERT_TRUE(WaitFor([&] { return box.BytesConsumed() == static_cast<int64_t>(expected.size()); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return box.BytesConsumed() == static_cast<int64_t>(expected.size()); }));
     EXPECT_EQ(tap.Copy(), expected);
     ASSERT_TRUE(WaitFor([&] { return box.FreeBuffers() == 2; }));
 }

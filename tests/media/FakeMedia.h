@@ -3,11 +3,11 @@
 // player's step can be checked chunk by chunk. Front and rear packets carry their frame
 // index after the NAL header.
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,7 +32,8 @@ struct FakeChunk {
 };
 
 inline FakeChunk VideoChunk(int camera, int index, bool key) {
-    FakeChunk c{{'0', camera == 0 ? '0' : '1', 'd', 'c'}, {0, 0, 0, 1, key ? uint8_t(0x65) : uint8_t(0x41)}};
+    FakeChunk c{{'0', camera == 0 ? '0' : '1', 'd', 'c'},
+                {0, 0, 0, 1, key ? uint8_t(0x65) : uint8_t(0x41)}};
     for (int i = 0; i < 4; ++i) c.bytes.push_back(static_cast<uint8_t>(index >> (8 * i)));
     return c;
 }
@@ -72,8 +73,10 @@ public:
         for (int i = 0; i < spec.leadingNonKeyFrames; ++i) Add(VideoChunk(0, 100000 + i, false));
         const int frames = spec.seconds * spec.rate;
         for (int f = 0; f < frames; ++f) {
-            if (spec.text && f % spec.rate == 0) Add(TextChunk("$GPRMC,second," + std::to_string(f / spec.rate)));
-            if (spec.audioEvery > 0 && f % spec.audioEvery == 0) Add(AudioChunk(f / spec.audioEvery));
+            if (spec.text && f % spec.rate == 0)
+                Add(TextChunk("$GPRMC,second," + std::to_string(f / spec.rate)));
+            if (spec.audioEvery > 0 && f % spec.audioEvery == 0)
+                Add(AudioChunk(f / spec.audioEvery));
             m_frontChunks.push_back(m_chunks.size());
             Add(VideoChunk(0, f, f % spec.gop == 0));
             if (spec.rear) Add(VideoChunk(1, f, f % spec.gop == 0));
@@ -94,7 +97,9 @@ public:
             info->frontFrameRate = std::min(m_rate, 30);
             info->frontFrameCount = static_cast<int32_t>(m_frontChunks.size());
             info->frontFramePositions.clear();
-            for (size_t c : m_frontChunks) info->frontFramePositions.push_back(static_cast<uint32_t>(Position(c)) | kFramePositionFlag);
+            for (size_t c : m_frontChunks)
+                info->frontFramePositions.push_back(static_cast<uint32_t>(Position(c)) |
+                                                    kFramePositionFlag);
         }
         return 1000;
     }
@@ -115,12 +120,16 @@ public:
         return Position(m_cursor++);
     }
     bool BuildIndex(const char*, MediaInfo*) override { return true; }
-    VideoSizeRec GetVideoSize(VideoSizeRec* out, int) override { return out ? *out : VideoSizeRec{}; }
+    VideoSizeRec GetVideoSize(VideoSizeRec* out, int) override {
+        return out ? *out : VideoSizeRec{};
+    }
     int32_t GetFrameRate(int stream) override {
         if (stream == 1) return m_hasRear ? std::min(m_rate, 30) : 0;
         return std::min(m_rate, 30);
     }
-    int32_t GetNativeFrameRate(int stream) override { return stream == 1 && !m_hasRear ? 0 : m_rate; }
+    int32_t GetNativeFrameRate(int stream) override {
+        return stream == 1 && !m_hasRear ? 0 : m_rate;
+    }
     void GetAudioFormat(int32_t* bits, int32_t* rate) override {
         *bits = 16;
         *rate = 8000;
@@ -191,8 +200,8 @@ private:
 struct ShownFrame {
     int camera;
     int index;
-    int32_t counter;   // the player's frame counter while the frame was decoded
-    size_t cursor;     // the reader's position (chunk index) at that moment
+    int32_t counter;  // the player's frame counter while the frame was decoded
+    size_t cursor;    // the reader's position (chunk index) at that moment
 };
 
 class FakeDecoder : public VMediaDecoder {

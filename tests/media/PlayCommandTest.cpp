@@ -1,7 +1,6 @@
 // tarvex-tool play, run as a program: its JSON lines, early stop, captures and exit status.
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,8 +44,8 @@ struct ToolRun {
 
 ToolRun Play(const std::string& arguments) {
     ToolRun run;
-    const std::string command =
-        std::string("SDL_AUDIODRIVER=dummy ") + TARVEX_TOOL_PATH + " play " + arguments + " 2>/dev/null";
+    const std::string command = std::string("SDL_AUDIODRIVER=dummy ") + TARVEX_TOOL_PATH +
+                                " play " + arguments + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
     char line[4096];
@@ -73,7 +72,9 @@ TEST(PlayCommand, NoClockPlaysTheWholeFileAndSummarises) {
     EXPECT_EQ(CountWith(run, "\"counter\""), 90);
     EXPECT_GT(CountWith(run, "\"kind\": \"gps\""), 0);
     EXPECT_GT(CountWith(run, "\"kind\": \"gsensor\""), 0);
-    EXPECT_EQ(run.lines.back().rfind("{\"front_shown\": 90, \"rear_shown\": 90, \"audio_bytes\": ", 0), 0u)
+    EXPECT_EQ(
+        run.lines.back().rfind("{\"front_shown\": 90, \"rear_shown\": 90, \"audio_bytes\": ", 0),
+        0u)
         << run.lines.back();
     EXPECT_NE(run.lines.back().find("\"state\": 2, \"duration_ms\": 3000}"), std::string::npos);
 }
@@ -82,13 +83,15 @@ TEST(PlayCommand, ForMsStopsInsideThePresentationAndCapturesWhatWasShown) {
     const std::string prefix = DataPath("stop");
     std::filesystem::remove(prefix + "_front.jpg");
     std::filesystem::remove(prefix + "_rear.jpg");
-    const ToolRun run = Play(Recording() + " --no-clock --seek-ms 1000 --for-ms 500 --capture " + prefix);
+    const ToolRun run =
+        Play(Recording() + " --no-clock --seek-ms 1000 --for-ms 500 --capture " + prefix);
     ASSERT_EQ(run.status, 0);
     // After a seek to second 1 the counter restarts at 0, so 500 ms past the first frame
     // shown is the frame with counter 16.
     EXPECT_EQ(CountWith(run, "\"counter\""), 16);
-    EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), "{\"counter\": 16, \"position_ms\": 533}"),
-              run.lines.end());
+    EXPECT_NE(
+        std::find(run.lines.begin(), run.lines.end(), "{\"counter\": 16, \"position_ms\": 533}"),
+        run.lines.end());
     EXPECT_NE(run.lines.back().find("\"state\": 0"), std::string::npos) << run.lines.back();
     CPixImage still;
     ASSERT_TRUE(still.LoadImage(prefix + "_front.jpg"));

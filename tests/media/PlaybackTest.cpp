@@ -2,10 +2,9 @@
 // through the frame index every picture carries.
 
 #include <gtest/gtest.h>
-
-#include <atomic>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -61,11 +60,13 @@ protected:
         front.SetOnPresent([this](const CPixImgBase& image, int) {
             const FrameMark mark = ReadFramePattern(image);
             std::lock_guard<std::mutex> lock(mutex);
-            frontSeen.push_back({mark.camera == 0 ? mark.frameIndex : -1, player.GetFrameCounter()});
+            frontSeen.push_back(
+                {mark.camera == 0 ? mark.frameIndex : -1, player.GetFrameCounter()});
             if (onFront) onFront(frontSeen.back());
         });
         rear.SetOnPresent([this](const CPixImgBase& image, int) {
-            const FrameMark mark = mirroredRear ? ReadFramePatternMirrored(image) : ReadFramePattern(image);
+            const FrameMark mark =
+                mirroredRear ? ReadFramePatternMirrored(image) : ReadFramePattern(image);
             std::lock_guard<std::mutex> lock(mutex);
             rearSeen.push_back(mark.camera == 1 ? mark.frameIndex : -1);
         });
@@ -108,11 +109,11 @@ protected:
     HeadlessVideoWindow front{320, 180};
     HeadlessVideoWindow rear{160, 90};
     std::mutex mutex;
-    std::vector<Seen> frontSeen;       // guarded by mutex
-    std::vector<int> rearSeen;         // guarded by mutex
+    std::vector<Seen> frontSeen;               // guarded by mutex
+    std::vector<int> rearSeen;                 // guarded by mutex
     std::function<void(const Seen&)> onFront;  // called under mutex on the worker
     bool mirroredRear = false;
-    FakeAudio recorder;      // outputs outlive the player's threads
+    FakeAudio recorder;  // outputs outlive the player's threads
     CWaveBox wave;
     CQRVMediaPlayer player;  // last: destroyed first
 };
@@ -232,13 +233,16 @@ TEST_F(PlaybackTest, SoundReachingTheOutputIsTheFilesPcmAfterTheFirstKeyFrame) {
     ASSERT_GT(expected.size(), 8000u * 2 * 3);
     ASSERT_TRUE(WaitFor([&] { return player.GetQueuedAudioPackets() == 0; }));
     std::vector<uint8_t> played;
-    for (const auto& packet : output.Packets()) played.insert(played.end(), packet.begin(), packet.end());
+    for (const auto& packet : output.Packets())
+        played.insert(played.end(), packet.begin(), packet.end());
     ASSERT_TRUE(WaitFor([&] {
         played.clear();
-        for (const auto& packet : output.Packets()) played.insert(played.end(), packet.begin(), packet.end());
+        for (const auto& packet : output.Packets())
+            played.insert(played.end(), packet.begin(), packet.end());
         return played.size() >= expected.size();
     }));
-    EXPECT_TRUE(played == expected) << played.size() << " bytes played, " << expected.size() << " expected";
+    EXPECT_TRUE(played == expected)
+        << played.size() << " bytes played, " << expected.size() << " expected";
 }
 
 TEST_F(PlaybackTest, RealTimePlayWithSoundShowsEveryFrameAndPlaysEverySample) {
@@ -284,12 +288,14 @@ TEST_F(PlaybackTest, DamagedAndCutRecordingPlaysWhatItCanAndEnds) {
         ASSERT_TRUE(in);
         char chunk[65536];
         size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, in)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+        while ((n = fread(chunk, 1, sizeof chunk, in)) > 0)
+            bytes.insert(bytes.end(), chunk, chunk + n);
         fclose(in);
     }
     // Cut off like a card pulled while recording, with bytes flipped in the second quarter.
     bytes.resize(bytes.size() * 6 / 10);
-    for (size_t i = bytes.size() / 4; i < bytes.size() / 2; i += 997) bytes[i] = static_cast<char>(~bytes[i]);
+    for (size_t i = bytes.size() / 4; i < bytes.size() / 2; i += 997)
+        bytes[i] = static_cast<char>(~bytes[i]);
     FILE* out = fopen(damaged.c_str(), "wb");
     ASSERT_TRUE(out);
     fwrite(bytes.data(), 1, bytes.size(), out);
