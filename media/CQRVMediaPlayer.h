@@ -86,7 +86,8 @@ public:
     void StopThreads();
 
     // Opens a recording and prepares playback from its start. False when the reader rejects
-    // the file. Leaves the player running (run 1) in both cases.
+    // the file. Leaves the player running (run 1) in both cases. After a successful Open the
+    // state reads 0 until the recording has been played out (2), so a caller can wait for 2.
     bool Open(const char* path);
     // Waits for a running step to finish, then closes the file and empties the queues.
     void Close();
