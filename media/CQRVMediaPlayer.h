@@ -14,9 +14,10 @@
 //   else a step touches is guarded by m_lock, which the worker holds for a whole step and
 //   which Open, Close, Capture and SetTextCallback take. The worker never calls up into the
 //   window: it presents pictures through VideoWindow and hands telemetry to the callback.
-// - Lock order: m_lock first, then the audio queue lock (CMediaSync) or the decode lock
-//   (CDecoder). The MediaSync thread never takes m_lock, so the drain wait inside a step
-//   always ends.
+// - Lock order: m_lock first, then the audio queue lock (CMediaSync), the decode lock
+//   (CDecoder) or the output's own locks (Open, Close and Flush of the output are called
+//   with m_lock held). The MediaSync thread never takes m_lock, so the drain wait inside a
+//   step always ends.
 // - Shutdown order (StopThreads): run := 0, join the worker (it leaves its step at the next
 //   loop), close the output (which frees a feeder waiting for room), join the MediaSync
 //   thread, shut the reader down. Only then may the reader, decoder and output be destroyed.
