@@ -34,8 +34,8 @@ function(tarvex_folder_library name)
     endif()
 endfunction()
 
-# tarvex_glob_tests(PREFIX [LIBS ...] [LABELS ...]): one test program per *Test.cpp file of
-# the current folder, linked with every engine library that exists.
+# tarvex_glob_tests(PREFIX [LIBS ...]): one test program per *Test.cpp file of the current
+# folder, linked with every engine library that exists, labelled PREFIX.
 function(tarvex_glob_tests prefix)
     cmake_parse_arguments(G "" "" "LIBS;LABELS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
@@ -48,7 +48,7 @@ function(tarvex_glob_tests prefix)
     foreach(src ${tests})
         get_filename_component(base ${src} NAME_WE)
         set(exe ${prefix}_${base})
-        add_executable(${exe} ${src})
+        add_executable(${exe} ${src} ${PROJECT_SOURCE_DIR}/tests/TestEnvironment.cpp)
         target_link_libraries(${exe} PRIVATE ${libs} ${G_LIBS} GTest::gtest_main GTest::gmock)
         # Tests that run the command-line tool need it built first.
         add_dependencies(${exe} tarvex-tool)
@@ -57,10 +57,10 @@ function(tarvex_glob_tests prefix)
             TARVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
             TARVEX_BINARY_DIR="${CMAKE_BINARY_DIR}"
             TARVEX_TOOL_PATH="$<TARGET_FILE:tarvex-tool>")
+        # gtest_discover_tests flattens list-valued properties, so every property here has
+        # one value; the environment the tests need comes from TestEnvironment.cpp.
         gtest_discover_tests(${exe}
             DISCOVERY_TIMEOUT 120
-            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy"
-                       TIMEOUT 600
-                       LABELS "${prefix};${G_LABELS}")
+            PROPERTIES TIMEOUT 600 LABELS ${prefix})
     endforeach()
 endfunction()
