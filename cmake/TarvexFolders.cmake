@@ -58,9 +58,10 @@ function(tarvex_glob_tests prefix)
             TARVEX_BINARY_DIR="${CMAKE_BINARY_DIR}"
             TARVEX_TOOL_PATH="$<TARGET_FILE:tarvex-tool>")
         # gtest_discover_tests flattens list-valued properties, so every property here has
-        # one value; the environment the tests need comes from TestEnvironment.cpp.
+        # one value; the environment the tests need comes from TestEnvironment.cpp. The cases
+        # of one program share its files in the test data folder, so they never run at once.
         gtest_discover_tests(${exe}
             DISCOVERY_TIMEOUT 120
-            PROPERTIES TIMEOUT 600 LABELS ${prefix})
+            PROPERTIES TIMEOUT 600 LABELS ${prefix} RESOURCE_LOCK ${exe})
     endforeach()
 endfunction()
