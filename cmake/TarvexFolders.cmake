@@ -34,17 +34,29 @@ function(tarvex_folder_library name)
     endif()
 endfunction()
 
-# tarvex_glob_tests(PREFIX [LIBS ...]): one test program per *Test.cpp file of the current
-# folder, linked with every engine library that exists, labelled PREFIX.
-function(tarvex_glob_tests prefix)
-    cmake_parse_arguments(G "" "" "LIBS;LABELS" ${ARGN})
-    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+# tarvex_engine_libraries(OUT [WITH_CARDGEN]): the engine libraries this build defines, in
+# link order, for programs that may use any of them.
+function(tarvex_engine_libraries out)
+    cmake_parse_arguments(E "WITH_CARDGEN" "" "" ${ARGN})
+    set(candidates tarvex_media tarvex_telemetry tarvex_library tarvex_device)
+    if(E_WITH_CARDGEN)
+        list(APPEND candidates tarvex_cardgen)
+    endif()
     set(libs tarvex_support)
-    foreach(lib tarvex_media tarvex_telemetry tarvex_library tarvex_device tarvex_cardgen)
+    foreach(lib ${candidates})
         if(TARGET ${lib})
             list(APPEND libs ${lib})
         endif()
     endforeach()
+    set(${out} ${libs} PARENT_SCOPE)
+endfunction()
+
+# tarvex_glob_tests(PREFIX [LIBS ...]): one test program per *Test.cpp file of the current
+# folder, linked with every engine library that exists, labelled PREFIX.
+function(tarvex_glob_tests prefix)
+    cmake_parse_arguments(G "" "" "LIBS" ${ARGN})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+    tarvex_engine_libraries(libs WITH_CARDGEN)
     foreach(src ${tests})
         get_filename_component(base ${src} NAME_WE)
         set(exe ${prefix}_${base})
