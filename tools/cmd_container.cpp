@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/CAVIExtractor.h"
+#include "media/CQRVMediaPlayer.h"
 #include "support/JsonWriter.h"
 #include "tools/ToolCommand.h"
 
@@ -57,10 +58,12 @@ void WriteContainerFields(JsonWriter& j, CAVIExtractor& reader, const MediaInfo&
     j.Key("index").String(AviIndexSourceName(reader.GetIndexSource()));
 }
 
-std::string ContainerInfoJson(CAVIExtractor& reader, const MediaInfo& info, int32_t movieSize) {
+std::string ContainerInfoJson(CAVIExtractor& reader, const MediaInfo& info, int32_t movieSize,
+                              int32_t durationMs, int cameras) {
     JsonWriter j;
     j.BeginObject();
     WriteContainerFields(j, reader, info, movieSize);
+    j.Key("duration_ms").Int(durationMs).Key("cameras").Int(cameras);
     j.EndObject();
     return j.Text();
 }
@@ -72,7 +75,12 @@ int RunInfo(const std::vector<std::string>& args) {
     CAVIExtractor reader;
     MediaInfo info;
     const int32_t movieSize = reader.OpenFile(path.c_str(), &info);
-    puts(ContainerInfoJson(reader, info, movieSize).c_str());
+    // Duration and camera count as the player works them out, through a reader of its own.
+    int32_t durationMs = 0;
+    int cameras = 0;
+    CAVIExtractor probe;
+    CQRVMediaPlayer::ProbeFile(path.c_str(), probe, &durationMs, &cameras);
+    puts(ContainerInfoJson(reader, info, movieSize, durationMs, cameras).c_str());
     if (movieSize == 0) return ToolFailure(path + ": not a recording the reader accepts");
     return kToolOk;
 }
