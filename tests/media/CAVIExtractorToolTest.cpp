@@ -47,7 +47,8 @@ TEST(CAVIExtractorTool, InfoReportsHeaderAndIndex) {
                             ", \"video\": [{\"width\": 1280, \"height\": 720, \"frame_rate\": 30}, "
                             "{\"width\": 640, \"height\": 360, \"frame_rate\": 30}], "
                             "\"audio\": {\"bits\": 16, \"rate\": 8000}, \"front_frames\": 60, "
-                            "\"rear_frames\": 60, \"index\": \"idx1\"}\n");
+                            "\"rear_frames\": 60, \"index\": \"idx1\", \"duration_ms\": 2000, "
+                            "\"cameras\": 1}\n");
 
     l.index = IndexKind::None;
     const ToolRun rebuilt = RunTool("info " + WriteBytes("tool_info_noindex.avi", Build(l).bytes));
