@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "app/CZoomDlg.h"
 #include "app/QtVideoArea.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -22,6 +23,7 @@
 #include "support/StringTable.h"
 #include "support/Trace.h"
 #include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
 #include "telemetry/TelemetryLogic.h"
 
 namespace {
@@ -94,10 +96,24 @@ void CSamplePlayerDlg::InitControls() {
 
     m_nScreenMode = kScreenNormal;
     m_nFrontView = m_nRearView = m_nMapView = kViewHidden;
+    CreateMapView();
 
     Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
     CreateListColumns();
     StyleList();
+}
+
+void CSamplePlayerDlg::CreateMapView() {
+    m_pMapView = new CMapView(this);
+    m_controls[IDC_MAPVIEW] = m_pMapView;
+    m_pMapView->setGeometry(kSmallArea);
+    m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+    m_pMapView->show();
+    // The page is built into the program and comes up offline (only its tiles need the
+    // network), so it is always requested.
+    if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(kConfigPath))) {
+        m_bMapNavigated = true;
+    }
 }
 
 void CSamplePlayerDlg::InitSkins() {
@@ -217,6 +233,14 @@ void CSamplePlayerDlg::OnDestroy() {
     if (m_bDestroyed) return;
     m_bDestroyed = true;
     qApp->removeEventFilter(this);
+    delete m_pZoomDlg;
+    m_pZoomDlg = nullptr;
+    if (m_pMapView) {
+        m_controls.erase(IDC_MAPVIEW);
+        delete m_pMapView;
+        m_pMapView = nullptr;
+        m_bMapReady = false;
+    }
     KillTimer(kMapTimer);
     KillTimer(kDisplayTimer);
     // The worker presents into the video areas and calls back into m_textData: it must be

@@ -12,13 +12,16 @@
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
 // state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
 // the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the recording list
-// (…List.cpp).
+// (…List.cpp), the view commands and still capture (…View.cpp) and the device settings
+// (…Settings.cpp). The zoom window is its own class (CZoomDlg).
 
 #include <QDialog>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -36,6 +39,10 @@ class CBitmapButtonTrans;
 class CBitmapSlider;
 class CxSkinButton;
 class CGraphStatic;
+class CMapView;
+class CSettingDlg;
+class CZoomDlg;
+class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
 class QLabel;
@@ -63,6 +70,11 @@ public:
     static constexpr int kDefaultBrightness = 0;
     static constexpr int kMissingConfigValue = -200;
     static constexpr const char* kConfigPath = "./config.cfg";
+    // Window texts of the map button (1101), the same in both languages.
+    static constexpr const char* kMapLargeText = "지도 크게보기";
+    static constexpr const char* kMapSmallText = "지도 작게보기";
+    static constexpr int kZoomX = 850;  // where the zoom window opens, screen pixels
+    static constexpr int kZoomY = 465;
 
     explicit CSamplePlayerDlg(QWidget* parent = nullptr);
     ~CSamplePlayerDlg() override;
@@ -96,11 +108,28 @@ public:
     void OnBnClickedButtonForward();
     void OnBnClickedButtonMute();
     void OnBnClickedButtonOpen();
-    void OnBnClickedButtonSetting();
     void OnBnClickedButtonClose();
     void OnBnClickedButtonMinimize();
     int OnSliderMoved(int controlId, int position);
     void OnListDoubleClick(int row);
+
+    // ---- view commands, mirror, capture, zoom ----
+    void OnBnClickedButtonChangeView();
+    void OnBnClickedButtonMapSmall();
+    void OnBnClickedButtonSubCamera();
+    void OnBnClickedButtonMapLarge();
+    void OnBnClickedCheckMirror();
+    void OnBnClickedButtonCapture();
+    void OnBnClickedButtonZoom();
+    // "Capture_%d%d%d_%d%d%d.jpg" of a local time, without leading zeros.
+    static std::string CaptureFileName(const std::tm& local);
+    // The chosen capture path without its extension, to which "_front.jpg" and "_rear.jpg"
+    // are appended.
+    static QString CaptureBasePath(const QString& chosenPath);
+
+    // ---- device settings ----
+    void OnBnClickedButtonSetting();
+    void OpenDeviceSettings(const std::string& drive);
 
     // ---- display tick ----
     void UpdateDisplay();
@@ -144,12 +173,25 @@ public:
     int FrontView() const { return m_nFrontView; }
     int RearView() const { return m_nRearView; }
     int MapView() const { return m_nMapView; }
+    // Puts the three views where given and applies them (as a view command would).
+    void SetViewState(int front, int rear, int map);
+    CMapView* MapViewWidget() const { return m_pMapView; }
+    bool IsMapNavigated() const { return m_bMapNavigated; }
+    bool IsMapReady() const { return m_bMapReady; }
+    CZoomDlg* ZoomDialog() const { return m_pZoomDlg; }
 
 protected:
     // Modal questions and choices; tests answer them without a nested event loop.
     virtual bool RunDriveDialog(std::string* drive);
     virtual bool AskQuit(const QString& text, const QString& caption);
     virtual void ShowMessage(const QString& text);
+    // The capture's save dialog: the chosen full path, or empty when cancelled.
+    virtual QString RunCaptureDialog(const QString& proposedName);
+    // Runs the settings dialog modally and returns its result.
+    virtual int RunSettingsDialog(CSettingDlg& dialog);
+    // The card formatter the settings dialog uses; null: the desktop's.
+    virtual VCardFormatter* CardFormatter() { return nullptr; }
+    virtual std::tm LocalTime() const;
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -192,7 +234,11 @@ private:
     void PlaceArea(QWidget* area, int where);
     void ReplotGraph(int64_t positionSec);
     void ClearGraph();
-    void ShowSpeed(int64_t positionSec, int64_t sliderSec);
+    void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
+    void CreateMapView();
+    void PlaceMapView(int where);
+    void EnableViewButtons(bool enable);
+    bool HasOpenView() const;
 
     void RowMove(int row);
     std::string PathCell(int row) const;
@@ -231,7 +277,8 @@ private:
     QLabel* m_pSpeed = nullptr;
     QTreeWidget* m_listFilename = nullptr;
     int m_nCurIndex = -1;
-    QWidget* m_pMapView = nullptr;  // the map page arrives with the view commands
+    CMapView* m_pMapView = nullptr;
+    CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button
     QPixmap m_bmpBackground;
     CGraphStatic* m_pGraph = nullptr;
     GraphSeries* m_pSeriesX = nullptr;

@@ -1,4 +1,5 @@
-// The display tick: position slider, time labels, speed and the G-sensor graph.
+// The display tick: position slider, time labels, speed, the map's marker and the G-sensor
+// graph; and the map page's binding.
 #include <QGuiApplication>
 #include <QLabel>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
 #include "telemetry/TelemetryLogic.h"
 
 namespace {
@@ -31,7 +33,14 @@ void CSamplePlayerDlg::UpdateTimeLabels(int64_t current, int64_t total) {
 }
 
 void CSamplePlayerDlg::OnTimer(int id) {
-    if (id != kDisplayTimer) return;  // the map binding arrives with the map view
+    if (id == kMapTimer) {
+        // Until the page has loaded and defines its functions, every tick asks again.
+        if (m_bMapNavigated && !m_bMapReady && m_pMapView && m_pMapView->BindScript() == 1) {
+            m_bMapReady = true;
+        }
+        return;
+    }
+    if (id != kDisplayTimer) return;
     // Holding the left button (on a slider, a button or the background) freezes the tick.
     if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
     UpdateDisplay();
@@ -42,10 +51,15 @@ void CSamplePlayerDlg::ClearGraph() {
     m_pGraph->Redraw();
 }
 
-void CSamplePlayerDlg::ShowSpeed(int64_t positionSec, int64_t sliderSec) {
+void CSamplePlayerDlg::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec) {
     CGPSData fix;
     if (!ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
     SetLabelText(m_pSpeed, FormatSpeedLabel(fix));
+    // Sent on every tick, also while paused or while the map is not shown.
+    if (m_bMapReady && m_pMapView) {
+        m_pMapView->ShowPosition(static_cast<float>(fix.GetLatitude()),
+                                 static_cast<float>(fix.GetLongitude()));
+    }
 }
 
 void CSamplePlayerDlg::ReplotGraph(int64_t positionSec) {
@@ -67,7 +81,7 @@ void CSamplePlayerDlg::UpdateDisplay() {
         if (positionSec < totalSec - kHandOverSec && positionSec >= 0) {
             m_sliderPos->SetPos(static_cast<int>(positionSec));
             UpdateTimeLabels(positionSec, totalSec);
-            ShowSpeed(positionSec, sliderSec);
+            ShowSpeedAndPosition(positionSec, sliderSec);
             ReplotGraph(positionSec);
         } else {
             // The last two seconds: hand over to the next newer recording.

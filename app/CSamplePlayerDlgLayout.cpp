@@ -12,12 +12,9 @@
 #include "controls/CxSkinButton.h"
 #include "res/SkinBitmaps.h"
 #include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
 
 namespace {
-
-// The camera swap, the map and the small-area toggles come with the view commands; until
-// then they stay disabled whatever the recording allows.
-constexpr bool kViewCommandsAvailable = false;
 
 struct Rect {
     int x, y, w, h;
@@ -118,8 +115,8 @@ void CSamplePlayerDlg::CreateControls() {
     AddBitmapButton(IDC_BUTTON_CLOSE, &CSamplePlayerDlg::OnBnClickedButtonClose);
     AddBitmapButton(IDC_BUTTON_FULLSCREEN, &CSamplePlayerDlg::OnBnClickedButtonFullScreen);
     AddBitmapButton(IDC_BUTTON_PREVSIZE, &CSamplePlayerDlg::OnBnClickedButtonPrevSize);
-    AddBitmapButton(IDC_BUTTON_CHANGEVIEW, nullptr);
-    AddBitmapButton(IDC_BUTTON_MAPVIEW, nullptr);
+    AddBitmapButton(IDC_BUTTON_CHANGEVIEW, &CSamplePlayerDlg::OnBnClickedButtonChangeView);
+    AddBitmapButton(IDC_BUTTON_MAPVIEW, &CSamplePlayerDlg::OnBnClickedButtonMapLarge);
     AddBitmapButton(IDC_BUTTON_DRIVING, &CSamplePlayerDlg::OnBnClickedButtonDriving);
     AddBitmapButton(IDC_BUTTON_EVENT, &CSamplePlayerDlg::OnBnClickedButtonEvent);
     AddBitmapButton(IDC_BUTTON_PARKING, &CSamplePlayerDlg::OnBnClickedButtonParking);
@@ -133,8 +130,8 @@ void CSamplePlayerDlg::CreateControls() {
                 OnListDoubleClick(m_listFilename->indexOfTopLevelItem(item));
             });
 
-    AddSkinButton(IDC_CHECK_CAMSMALL, nullptr);
-    AddSkinButton(IDC_CHECK_MAPSMALL, nullptr);
+    AddSkinButton(IDC_CHECK_CAMSMALL, &CSamplePlayerDlg::OnBnClickedButtonSubCamera);
+    AddSkinButton(IDC_CHECK_MAPSMALL, &CSamplePlayerDlg::OnBnClickedButtonMapSmall);
 
     m_sliderPos = AddSlider(IDC_SLIDER_POS);
     m_pCurTime = AddLabel(IDC_STATIC_CURTIME);
@@ -152,12 +149,10 @@ void CSamplePlayerDlg::CreateControls() {
     AddBitmapButton(IDC_BUTTON_PAUSE, &CSamplePlayerDlg::OnBnClickedButtonPause);
     AddBitmapButton(IDC_BUTTON_FORWARD, &CSamplePlayerDlg::OnBnClickedButtonForward);
     AddBitmapButton(IDC_BUTTON_NEXT, &CSamplePlayerDlg::OnBnClickedButtonNext);
-    // Zoom, capture and mirror are drawn in place; their commands are not part of this window
-    // yet, so they stay disabled rather than do nothing when pressed.
-    AddBitmapButton(IDC_BUTTON_ZOOM, nullptr)->setEnabled(false);
-    AddBitmapButton(IDC_BUTTON_CAPTURE, nullptr)->setEnabled(false);
+    AddBitmapButton(IDC_BUTTON_ZOOM, &CSamplePlayerDlg::OnBnClickedButtonZoom);
+    AddBitmapButton(IDC_BUTTON_CAPTURE, &CSamplePlayerDlg::OnBnClickedButtonCapture);
     AddBitmapButton(IDC_BUTTON_SETTING, &CSamplePlayerDlg::OnBnClickedButtonSetting);
-    AddSkinButton(IDC_CHECK_MIRROR, nullptr)->setEnabled(false);
+    AddSkinButton(IDC_CHECK_MIRROR, &CSamplePlayerDlg::OnBnClickedCheckMirror);
     AddSkinButton(IDC_BUTTON_MUTE, &CSamplePlayerDlg::OnBnClickedButtonMute);
     m_sliderVolume = AddSlider(IDC_SLIDER_VOLUME);
     AddBitmapButton(IDC_BUTTON_BRIGHT_ICON, nullptr)->setEnabled(false);
@@ -248,12 +243,16 @@ int CSamplePlayerDlg::LayoutControls(int mode) {
         ShowItem(IDC_BUTTON_PREVSIZE, true);
     }
     ShowPlayButton(playVisible);
-    for (int id :
-         {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_MAPSMALL, IDC_CHECK_CAMSMALL}) {
-        EnableItem(id, false);
-    }
+    EnableViewButtons(false);  // UpdateView enables them as the open recording allows
     update();
     return 0;
+}
+
+void CSamplePlayerDlg::EnableViewButtons(bool enable) {
+    for (int id :
+         {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_MAPSMALL, IDC_CHECK_CAMSMALL}) {
+        EnableItem(id, enable);
+    }
 }
 
 void CSamplePlayerDlg::LoadBackground() {
@@ -272,8 +271,8 @@ void CSamplePlayerDlg::OnBnClickedButtonFullScreen() {
     m_rcWindow = geometry();
     m_nScreenMode = kScreenFull;
     m_bmpBackground = QPixmap();
-    // The map never shows in full screen; a camera takes the main area (the map's own
-    // commands arrive with the map view).
+    // The map never shows in full screen: a camera takes the main area.
+    if (m_nMapView == kViewMain) OnBnClickedButtonMapLarge();
     if (!IsPlayerActive()) {
         SetLabelText(m_pCurTime, "00:00:00");
         SetLabelText(m_pTotalTime, "00:00:00");
@@ -325,6 +324,22 @@ void CSamplePlayerDlg::PlaceArea(QWidget* area, int where) {
     area->show();
 }
 
+void CSamplePlayerDlg::PlaceMapView(int where) {
+    if (!m_pMapView) return;
+    if (where == kViewHidden) {
+        m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+    } else {
+        m_pMapView->setGeometry(where == kViewMain ? kMainArea : kSmallArea);
+    }
+}
+
+void CSamplePlayerDlg::SetViewState(int front, int rear, int map) {
+    m_nFrontView = front;
+    m_nRearView = rear;
+    m_nMapView = map;
+    UpdateView();
+}
+
 void CSamplePlayerDlg::UpdateView() {
     const bool twoCameras = m_player.GetCameraCount() > 1;
     SetCheck(IDC_CHECK_MAPSMALL, false);
@@ -341,12 +356,6 @@ void CSamplePlayerDlg::UpdateView() {
                 EnableItem(id, true);
         }
     }
-    if (!kViewCommandsAvailable) {
-        for (int id :
-             {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL}) {
-            EnableItem(id, false);
-        }
-    }
 
     if (m_nScreenMode == kScreenNormal) {
         if (m_nFrontView == kViewHidden) {
@@ -359,7 +368,7 @@ void CSamplePlayerDlg::UpdateView() {
         if (twoCameras) {
             if (m_nRearView == kViewHidden) {
                 m_pRearArea->hide();
-                if (m_pMapView) m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+                PlaceMapView(kViewHidden);
                 SetCheck(IDC_CHECK_CAMSMALL, false);
             } else {
                 PlaceArea(m_pRearArea, m_nRearView);
@@ -367,8 +376,26 @@ void CSamplePlayerDlg::UpdateView() {
         } else {
             m_pRearArea->hide();
         }
-        // The map view itself is placed here once it exists; its toggles follow the state.
-        if (m_nMapView == kViewSmall) SetCheck(IDC_CHECK_MAPSMALL, true);
+        auto* mapButton = GetDlgItem(IDC_BUTTON_MAPVIEW);
+        if (m_nMapView == kViewHidden) {
+            PlaceMapView(kViewHidden);
+            static_cast<QAbstractButton*>(mapButton)->setText(QString::fromUtf8(kMapLargeText));
+            SetCheck(IDC_CHECK_MAPSMALL, false);
+        } else if (m_nMapView == kViewMain) {
+            PlaceMapView(kViewMain);
+            if (m_nFrontView == kViewSmall) {
+                SetCheck(IDC_CHECK_CAMSMALL, true);
+                SetCheck(IDC_CHECK_MAPSMALL, false);
+            } else if (m_nRearView == kViewSmall) {
+                SetCheck(IDC_CHECK_CAMSMALL, false);
+                SetCheck(IDC_CHECK_MAPSMALL, true);
+            }
+            static_cast<QAbstractButton*>(mapButton)->setText(QString::fromUtf8(kMapSmallText));
+        } else {
+            PlaceMapView(kViewSmall);
+            SetCheck(IDC_CHECK_MAPSMALL, true);
+            static_cast<QAbstractButton*>(mapButton)->setText(QString::fromUtf8(kMapLargeText));
+        }
     } else {
         // STOP shrinks the areas to nothing; a recording opened in full screen needs the
         // video rectangle back.
@@ -377,7 +404,7 @@ void CSamplePlayerDlg::UpdateView() {
         m_pRearArea->setGeometry(video);
         m_pFrontArea->setVisible(m_nFrontView == kViewMain);
         m_pRearArea->setVisible(m_nRearView == kViewMain);
-        if (m_pMapView) m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+        PlaceMapView(kViewHidden);
     }
     update();
 }

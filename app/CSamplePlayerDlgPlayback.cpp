@@ -7,6 +7,7 @@
 #include "controls/CBitmapSlider.h"
 #include "controls/CxSkinButton.h"
 #include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ bool CSamplePlayerDlg::OpenRecording(const std::string& path) {
         m_player.BuildIndex(path.c_str(), &info);
     }
     m_textData.RemoveAll();
+    if (m_pMapView) m_pMapView->ClearTrack();
     m_nLastPlotSec = 0;
     for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
 
@@ -115,7 +117,14 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     SetCheck(IDC_CHECK_CAMSMALL, false);
     SetCheck(IDC_CHECK_MAPSMALL, false);
     SetCheck(IDC_CHECK_MIRROR, false);
+    // The mirror option goes with its check mark, so the next recording's rear picture is
+    // not flipped while the button shows it plain.
+    m_player.SetMirror(1, false);
     m_nMapView = m_nFrontView = m_nRearView = kViewHidden;
+    // Nothing is open: the map leaves the screen with the pictures, and the view commands
+    // wait for the next recording.
+    PlaceMapView(kViewHidden);
+    EnableViewButtons(false);
     update();
 }
 
@@ -209,16 +218,6 @@ void CSamplePlayerDlg::OnBnClickedButtonOpen() {
     }
     m_listFilename->clear();
     OnBnClickedButtonDriving();
-}
-
-void CSamplePlayerDlg::OnBnClickedButtonSetting() {
-    if (IsPlayerActive()) OnBnClickedButtonPause();
-    if (m_strDrivePath.empty()) {
-        std::string drive;
-        if (!RunDriveDialog(&drive)) return;
-        m_strDrivePath = drive;
-    }
-    // The device settings dialog for m_strDrivePath opens here once it is part of the viewer.
 }
 
 void CSamplePlayerDlg::OnListDoubleClick(int row) {

@@ -6,6 +6,8 @@
 #include "app/CSamplePlayerApp.h"
 
 int main(int argc, char** argv) {
+    // The map's browser engine shares its GL contexts with the window; this must come first.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].startsWith('-'))) {

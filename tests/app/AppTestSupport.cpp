@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "device/CSettingDlg.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace fs = std::filesystem;
@@ -77,6 +78,39 @@ const SampleCard& Card() {
     return card;
 }
 
+const OneCameraCard& OneCamera() {
+    static OneCameraCard card = [] {
+        const fs::path root = fs::path(TARVEX_TEST_DATA_DIR) / "app-card-1cam";
+        const fs::path recording = root / "DRIVING" / "REC_20260314_190009_N.AVI";
+        std::error_code ec;
+        if (!fs::exists(recording, ec)) {
+            const fs::path staging = root.string() + ".tmp-" + std::to_string(getpid());
+            fs::remove_all(staging, ec);
+            for (const char* category : {"DRIVING", "EVENT", "PARKING", "USER", "SETTING"}) {
+                fs::create_directories(staging / category);
+            }
+            RecordingOptions options;
+            options.durationSec = 30;
+            options.frontWidth = 320;
+            options.frontHeight = 180;
+            options.rearCamera = false;
+            options.hour = 19;
+            options.second = 9;
+            options.seed = 6;
+            std::string error;
+            if (WriteRecording((staging / "DRIVING" / recording.filename()).string(), options,
+                               &error)) {
+                fs::rename(staging, root, ec);
+                if (ec) fs::remove_all(staging, ec);
+            } else {
+                fprintf(stderr, "one-camera card: %s\n", error.c_str());
+            }
+        }
+        return OneCameraCard{root.string(), recording.string()};
+    }();
+    return card;
+}
+
 std::string CopyCard(const std::string& name) {
     const fs::path target =
         fs::path(TARVEX_TEST_DATA_DIR) / ("app-card-" + name + "-" + std::to_string(getpid()));
@@ -120,6 +154,23 @@ bool TestWindow::AskQuit(const QString&, const QString&) {
 
 void TestWindow::ShowMessage(const QString& text) {
     messages << text;
+}
+
+QString TestWindow::RunCaptureDialog(const QString& proposedName) {
+    captureQuestions << proposedName;
+    if (onCapture) onCapture();
+    return captureAnswer;
+}
+
+int TestWindow::RunSettingsDialog(CSettingDlg& dialog) {
+    ++settingsDialogs;
+    if (onSettings) return onSettings(dialog);
+    return QDialog::Rejected;
+}
+
+std::tm TestWindow::LocalTime() const {
+    if (localTime.tm_year == 0 && localTime.tm_mday == 0) return CSamplePlayerDlg::LocalTime();
+    return localTime;
 }
 
 }  // namespace apptest

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <ctime>
 #include <functional>
 #include <string>
 
@@ -29,6 +30,13 @@ const SampleCard& Card();
 // A private copy of the card that a test may damage or delete.
 std::string CopyCard(const std::string& name);
 
+// A card whose only DRIVING recording (30 s, with GPS fixes) has no rear camera.
+struct OneCameraCard {
+    std::string root;
+    std::string recording;
+};
+const OneCameraCard& OneCamera();
+
 // Runs the event loop until done() holds or a generous limit passes; returns done().
 // The limit only keeps a broken build from hanging; nothing asserts on the time taken.
 bool WaitUntil(const std::function<bool()>& done, int limitMs = 30000);
@@ -46,10 +54,26 @@ public:
     int driveDialogs = 0;
     std::string driveAnswer;  // empty: the dialog is cancelled
 
+    // The capture's save dialog: each question's proposed name is recorded, then onCapture
+    // (when set) runs while the dialog would be open; the answer is captureAnswer (empty:
+    // cancelled).
+    QStringList captureQuestions;
+    std::function<void()> onCapture;
+    QString captureAnswer;
+    // The settings dialog runs this instead of its modal loop (none: it is closed at once).
+    std::function<int(CSettingDlg&)> onSettings;
+    int settingsDialogs = 0;
+    VCardFormatter* formatter = nullptr;  // null: the desktop's
+    std::tm localTime{};                  // all zero: the computer's clock
+
 protected:
     bool RunDriveDialog(std::string* drive) override;
     bool AskQuit(const QString& text, const QString& caption) override;
     void ShowMessage(const QString& text) override;
+    QString RunCaptureDialog(const QString& proposedName) override;
+    int RunSettingsDialog(CSettingDlg& dialog) override;
+    VCardFormatter* CardFormatter() override { return formatter; }
+    std::tm LocalTime() const override;
 };
 
 }  // namespace apptest

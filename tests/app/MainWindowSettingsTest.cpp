@@ -95,7 +95,7 @@ TEST_F(MainWindowFixture, NormalLayoutPutsTheControlsAtTheirRectangles) {
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
     EXPECT_FALSE(Visible(IDC_BUTTON_PAUSE));
     EXPECT_FALSE(Visible(IDC_BUTTON_PREVSIZE));
-    // View buttons wait for a recording (and for their commands).
+    // View buttons wait for a recording.
     EXPECT_FALSE(Window().GetDlgItem(IDC_BUTTON_CHANGEVIEW)->isEnabled());
     EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:00");
     EXPECT_FALSE(Window().Background().isNull());

@@ -1,0 +1,180 @@
+// The view commands (which of front, rear and map takes the main and the small area), the
+// rear-camera mirror, still capture and the zoom window.
+//
+// View states, named by the main area's content and then the small area's (F front, R rear,
+// M map), as (front, rear, map) with 0 hidden, 1 main, 2 small:
+//   FR 1,2,0   RF 2,1,0   FM 1,0,2   RM 0,1,2   MF 2,0,1   MR 0,2,1
+// A one-camera recording only knows FM and MF.
+#include <QFileDialog>
+#include <QFileInfo>
+#include <cstdio>
+#include <utility>
+
+#include "app/CSamplePlayerDlg.h"
+#include "app/CZoomDlg.h"
+#include "app/QtVideoArea.h"
+#include "app/Resource.h"
+#include "controls/CxSkinButton.h"
+#include "support/Trace.h"
+
+namespace {
+
+constexpr int kZoomClientWidth = 409;  // a 425 x 330 window less its frame and caption
+constexpr int kZoomClientHeight = 291;
+constexpr int kExtensionChars = 4;  // ".jpg" or any other four
+
+}  // namespace
+
+bool CSamplePlayerDlg::HasOpenView() const {
+    // All three hidden: no recording open (before the first one, or after STOP).
+    return m_nFrontView != kViewHidden || m_nRearView != kViewHidden || m_nMapView != kViewHidden;
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonChangeView() {
+    Trace("OnBnClickedButtonChangeView()\n");
+    if (m_player.GetCameraCount() < 2 || !HasOpenView()) return;
+    // The map keeps its place and the cameras trade theirs: FR<->RF, FM<->RM, MF<->MR.
+    std::swap(m_nFrontView, m_nRearView);
+    UpdateView();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonMapSmall() {
+    if (m_player.GetCameraCount() < 2 || !HasOpenView()) return;
+    SetCheck(IDC_CHECK_CAMSMALL, false);
+    SetCheck(IDC_CHECK_MAPSMALL, true);
+    if (m_nMapView == kViewMain) {
+        // MF, MR -> MR
+        m_nFrontView = kViewHidden;
+        m_nRearView = kViewSmall;
+    } else {
+        // FR -> FM, RF -> RM; FM and RM stay.
+        if (m_nFrontView == kViewSmall) m_nFrontView = kViewHidden;
+        if (m_nRearView == kViewSmall) m_nRearView = kViewHidden;
+        m_nMapView = kViewSmall;
+    }
+    UpdateView();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonSubCamera() {
+    if (m_player.GetCameraCount() < 2 || !HasOpenView()) return;
+    SetCheck(IDC_CHECK_CAMSMALL, true);
+    SetCheck(IDC_CHECK_MAPSMALL, false);
+    if (m_nMapView == kViewMain) {
+        // MF, MR -> FR
+        m_nFrontView = kViewMain;
+        m_nRearView = kViewSmall;
+    } else {
+        // FM -> FR, RM -> RF; FR and RF stay.
+        if (m_nFrontView != kViewMain) m_nFrontView = kViewSmall;
+        if (m_nRearView != kViewMain) m_nRearView = kViewSmall;
+    }
+    m_nMapView = kViewHidden;
+    UpdateView();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonMapLarge() {
+    const int cameras = m_player.GetCameraCount();
+    if (cameras < 1 || !HasOpenView()) return;
+    if (cameras > 1) {
+        if (m_nMapView == kViewMain) {
+            // MF -> FM, MR -> RM: the small area's camera takes the main area.
+            const bool frontWasSmall = m_nFrontView == kViewSmall;
+            m_nFrontView = frontWasSmall ? kViewMain : kViewHidden;
+            m_nRearView = frontWasSmall ? kViewHidden : kViewMain;
+            m_nMapView = kViewSmall;
+        } else {
+            // FR, FM -> MF; RF, RM -> MR: the main area's camera goes small.
+            const bool rearWasMain = m_nRearView == kViewMain;
+            m_nFrontView = rearWasMain ? kViewHidden : kViewSmall;
+            m_nRearView = rearWasMain ? kViewSmall : kViewHidden;
+            m_nMapView = kViewMain;
+        }
+    } else if (m_nMapView == kViewMain) {
+        m_nFrontView = kViewMain;  // MF -> FM
+        m_nRearView = kViewHidden;
+        m_nMapView = kViewSmall;
+    } else {
+        m_nFrontView = kViewSmall;  // FM -> MF
+        m_nRearView = kViewHidden;
+        m_nMapView = kViewMain;
+    }
+    UpdateView();
+}
+
+void CSamplePlayerDlg::OnBnClickedCheckMirror() {
+    auto* mirror = static_cast<CxSkinButton*>(GetDlgItem(IDC_CHECK_MIRROR));
+    if (m_player.GetCameraCount() > 1) {
+        m_player.SetMirror(1, mirror->GetCheck() != 0);
+    } else {
+        mirror->SetCheck(0);
+    }
+}
+
+// ---- capture ----
+
+std::string CSamplePlayerDlg::CaptureFileName(const std::tm& local) {
+    char name[96];
+    std::snprintf(name, sizeof name, "Capture_%d%d%d_%d%d%d.jpg", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return name;
+}
+
+QString CSamplePlayerDlg::CaptureBasePath(const QString& chosenPath) {
+    const QString extension = QFileInfo(chosenPath).suffix();
+    if (extension.isEmpty()) return chosenPath;
+    // Four characters go, as for ".jpg" (so "x.jpeg" leaves "x."); a shorter extension takes
+    // only itself and its dot, so the name never loses characters of its own or of its folder.
+    const qsizetype cut = std::min<qsizetype>(kExtensionChars, extension.size() + 1);
+    return chosenPath.left(chosenPath.size() - cut);
+}
+
+std::tm CSamplePlayerDlg::LocalTime() const {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+QString CSamplePlayerDlg::RunCaptureDialog(const QString& proposedName) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("jpeg file (*.jpg)"));
+    dialog.selectFile(proposedName);  // no default extension; overwriting is asked about
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+}
+
+void CSamplePlayerDlg::OnBnClickedButtonCapture() {
+    if (m_strDrivePath.empty() || !IsPlayerActive()) return;
+    const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
+    // Paused first, so the picture saved is the one on the screen.
+    m_player.Pause();
+    const QString proposed = QString::fromStdString(CaptureFileName(LocalTime()));
+    const QString chosen = RunCaptureDialog(proposed);
+    if (!chosen.isEmpty()) {
+        const QString base = CaptureBasePath(chosen);
+        // A failed save (a read-only folder, say) is not reported.
+        m_player.Capture(0, (base + QStringLiteral("_front.jpg")).toStdString().c_str());
+        if (m_player.GetCameraCount() > 1) {
+            m_player.Capture(1, (base + QStringLiteral("_rear.jpg")).toStdString().c_str());
+        }
+    }
+    if (wasPlaying) {
+        ShowPlayButton(false);
+        m_player.Play();
+        update();
+    }
+}
+
+// ---- zoom window ----
+
+void CSamplePlayerDlg::OnBnClickedButtonZoom() {
+    // One zoom window at most: a later press shows the same one again (restarting the
+    // refresh that Escape or closing stopped).
+    if (!m_pZoomDlg) m_pZoomDlg = new CZoomDlg(this);
+    m_pZoomDlg->move(kZoomX, kZoomY);  // the frame's corner
+    m_pZoomDlg->resize(kZoomClientWidth, kZoomClientHeight);
+    m_pZoomDlg->Start();
+    m_pZoomDlg->update();
+}

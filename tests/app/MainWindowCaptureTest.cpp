@@ -1,0 +1,226 @@
+// Still capture (file names, the pictures saved, pausing around the save dialog) and the
+// zoom window.
+#include <QCursor>
+#include <QKeyEvent>
+
+#include "app/CZoomDlg.h"
+#include "tests/app/MainWindowFixture.h"
+
+using namespace apptest;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::tm LocalAt(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return t;
+}
+
+FrameMark SavedMark(const fs::path& path) {
+    CPixImage image;
+    if (!image.LoadImage(path.string())) return {};
+    return ReadFramePattern(image);
+}
+
+}  // namespace
+
+TEST(CaptureNaming, ProposedNameHasNoLeadingZeros) {
+    EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2014, 3, 7, 18, 5, 9)),
+              "Capture_201437_1859.jpg");
+    EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2026, 12, 31, 0, 0, 0)),
+              "Capture_20261231_000.jpg");
+}
+
+TEST(CaptureNaming, ChosenPathLosesItsExtensionBeforeTheCameraEnding) {
+    struct Row {
+        const char* chosen;
+        const char* base;
+    } rows[] = {
+        {"/shots/x.jpg", "/shots/x"},
+        {"/shots/x", "/shots/x"},        // no extension: kept whole
+        {"/shots/x.jpeg", "/shots/x."},  // four characters go, whatever the extension
+        {"/shots/x.JPG", "/shots/x"},
+        {"/sh.ots/x", "/sh.ots/x"},    // a dot in the folder is no extension
+        {"/shots/ab.c", "/shots/ab"},  // a short extension never eats into the name
+        {"/shots/a.b", "/shots/a"},    // ... nor into the folder
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CSamplePlayerDlg::CaptureBasePath(QString::fromUtf8(row.chosen)),
+                  QString::fromUtf8(row.base))
+            << row.chosen;
+    }
+}
+
+class MainWindowCaptureTest : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        shots = workDir / "shots";
+        fs::create_directories(shots);
+    }
+    fs::path shots;
+};
+
+TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(3));
+    Window().localTime = LocalAt(2014, 3, 7, 18, 5, 9);
+    int frontShown = -1, rearShown = -1;
+    bool pausedMeanwhile = false;
+    Window().onCapture = [&] {
+        pausedMeanwhile = !Window().Player().IsRunning();
+        // Any step under way when the pause came finishes first; then nothing moves.
+        Pump(300);
+        frontShown = FrontFrame();
+        rearShown = ReadFramePattern(Window().RearArea()->LastImage()).frameIndex;
+    };
+    Window().captureAnswer = QString::fromStdString((shots / "x.jpg").string());
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CAPTURE), Qt::LeftButton);
+
+    ASSERT_EQ(Window().captureQuestions, QStringList{"Capture_201437_1859.jpg"});
+    EXPECT_TRUE(pausedMeanwhile);
+    const FrameMark front = SavedMark(shots / "x_front.jpg");
+    const FrameMark rear = SavedMark(shots / "x_rear.jpg");
+    EXPECT_EQ(front.camera, 0);
+    EXPECT_EQ(front.frameIndex, frontShown) << "the saved picture is the one shown";
+    EXPECT_EQ(rear.camera, 1);
+    EXPECT_EQ(rear.frameIndex, rearShown);
+    EXPECT_FALSE(fs::exists(shots / "x.jpg"));
+    EXPECT_TRUE(Window().Player().IsRunning()) << "playback resumes";
+    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
+    EXPECT_TRUE(WaitForFrontFrame(frontShown + 3));
+}
+
+TEST_F(MainWindowCaptureTest, CancelledCaptureResumesAndWritesNothing) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    Window().captureAnswer.clear();
+    Window().OnBnClickedButtonCapture();
+    EXPECT_EQ(Window().captureQuestions.size(), 1);
+    EXPECT_TRUE(fs::is_empty(shots));
+    EXPECT_TRUE(Window().Player().IsRunning());
+    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
+}
+
+TEST_F(MainWindowCaptureTest, CaptureWhilePausedStaysPausedAndNamesWithoutExtension) {
+    ShowCard(OneCamera().root);
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    Window().OnBnClickedButtonPause();
+    Pump(300);
+    const int shown = FrontFrame();
+    Window().captureAnswer = QString::fromStdString((shots / "still").string());
+    Window().OnBnClickedButtonCapture();
+    EXPECT_EQ(SavedMark(shots / "still_front.jpg").frameIndex, shown);
+    EXPECT_FALSE(fs::exists(shots / "still_rear.jpg")) << "one camera: no rear file";
+    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+}
+
+TEST_F(MainWindowCaptureTest, CaptureAsksNothingWithoutADriveOrARecording) {
+    ShowCard();
+    Window().OnBnClickedButtonCapture();  // nothing open
+    DoubleClickRow(0);
+    Window().SetDrivePath("");
+    Window().OnBnClickedButtonCapture();  // no drive
+    EXPECT_TRUE(Window().captureQuestions.isEmpty());
+    EXPECT_TRUE(Window().Player().IsRunning());
+}
+
+// ---- zoom window ----
+
+TEST(ZoomSource, SourceIsHalfTheClientCentredOnThePointerAndKeptOnTheScreen) {
+    const QSize screen(1920, 1080), client(409, 291);
+    struct Row {
+        QPoint pointer;
+        QRect source;
+    } rows[] = {
+        {{960, 540}, {858, 468, 204, 145}},     // 409 x 291 gives 204 x 145
+        {{0, 0}, {0, 0, 204, 145}},             // top-left corner
+        {{50, 1070}, {0, 935, 204, 145}},       // left edge, near the bottom
+        {{1919, 1079}, {1716, 935, 204, 145}},  // bottom-right corner
+        {{-30, 2000}, {0, 935, 204, 145}},      // off the screen
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CZoomDlg::SourceRect(row.pointer, client, screen, 2), row.source)
+            << row.pointer.x() << "," << row.pointer.y();
+    }
+}
+
+TEST_F(MainWindowFixture, ZoomButtonOpensOneWindowThatEscapeStopsAndThePressRestarts) {
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_ZOOM), Qt::LeftButton);
+    CZoomDlg* zoom = Window().ZoomDialog();
+    ASSERT_NE(zoom, nullptr);
+    EXPECT_TRUE(zoom->isVisible());
+    EXPECT_TRUE(zoom->IsRefreshing());
+    EXPECT_EQ(zoom->pos(), QPoint(850, 465));
+    EXPECT_EQ(zoom->size(), QSize(409, 291));
+    EXPECT_EQ(zoom->windowTitle(),
+              zoom->IsMagnifyingScreen() ? "Zoom" : "Zoom (viewer window only)");
+    ASSERT_TRUE(WaitUntil([&] { return !zoom->Picture().isNull(); })) << "the timer refreshes";
+
+    QTest::keyClick(zoom, Qt::Key_Escape);
+    EXPECT_FALSE(zoom->IsRefreshing());
+    EXPECT_FALSE(zoom->isVisible());
+    EXPECT_TRUE(Window().isVisible()) << "Escape ends only the zoom window";
+
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_ZOOM), Qt::LeftButton);
+    EXPECT_EQ(Window().ZoomDialog(), zoom) << "one zoom window at a time";
+    EXPECT_TRUE(zoom->isVisible());
+    EXPECT_TRUE(zoom->IsRefreshing());
+    zoom->close();
+    EXPECT_FALSE(zoom->IsRefreshing());
+}
+
+TEST_F(MainWindowFixture, ZoomMagnifiesAroundThePointerAndGreysItsOwnArea) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    Window().OnBnClickedButtonPause();
+    Window().OnBnClickedButtonZoom();
+    CZoomDlg* zoom = Window().ZoomDialog();
+    // Where the picture read starts on the screen: the screen's corner, or the viewer's.
+    const QPoint origin =
+        zoom->IsMagnifyingScreen() ? QPoint(0, 0) : Window().mapToGlobal(QPoint(0, 0));
+    zoom->move(origin + QPoint(100, 100));  // well inside what is read
+    const QColor grey(150, 150, 150);
+
+    // The pointer over the zoom window itself: its own area shows grey.
+    QCursor::setPos(zoom->mapToGlobal(QPoint(zoom->width() - 1, zoom->height() - 1)));
+    zoom->Refresh();
+    const QRect own(zoom->mapToGlobal(QPoint(0, 0)) - origin, zoom->size());
+    EXPECT_EQ(QColor(zoom->Source().pixel(own.center())), grey);
+    EXPECT_EQ(QColor(zoom->Picture().pixel(0, 0)), grey);
+    const QSize read = zoom->Source().size();
+
+    // The pointer at the far corner: the source ends there.
+    QCursor::setPos(origin + QPoint(read.width() - 1, read.height() - 1));
+    zoom->Refresh();
+    EXPECT_EQ(zoom->LastSourceRect(), QRect(read.width() - 204, read.height() - 145, 204, 145));
+
+    // The pointer at the top-left corner: that region, twice as large.
+    QCursor::setPos(origin);
+    zoom->Refresh();
+    ASSERT_EQ(zoom->LastSourceRect(), QRect(0, 0, 204, 145));
+    ASSERT_EQ(zoom->Picture().size(), QSize(409, 291));
+    const QImage expected = zoom->Source().copy(0, 0, 204, 145);
+    const QImage shrunk =
+        zoom->Picture().scaled(expected.size()).convertToFormat(expected.format());
+    double difference = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            const QRgb a = expected.pixel(x, y), b = shrunk.pixel(x, y);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b));
+        }
+    }
+    EXPECT_LT(difference / (3.0 * expected.width() * expected.height()), 12.0);
+}

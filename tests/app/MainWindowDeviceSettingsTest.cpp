@@ -1,0 +1,181 @@
+// The device settings command from the window: pausing, the drive question, the card's
+// configuration file, and the DRIVING view reloaded after a format attempt.
+#include <fstream>
+
+#include "device/CSettingDlg.h"
+#include "device/VCardFormatter.h"
+#include "tests/app/MainWindowFixture.h"
+#include "tools/cardgen/CardGenerator.h"
+
+using namespace apptest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Formats by emptying the card's folder; the volume stays where it was mounted.
+class FakeFormatter : public VCardFormatter {
+public:
+    CardFormatResult result = CardFormatResult::Formatted;
+    int calls = 0;
+    bool playerActiveAtFormat = true;
+    std::function<bool()> playerActive;
+
+    CardFormatOutcome Format(const std::string& mountPoint) override {
+        ++calls;
+        if (playerActive) playerActiveAtFormat = playerActive();
+        CardFormatOutcome outcome;
+        outcome.result = result;
+        if (result == CardFormatResult::Formatted) {
+            for (const auto& entry : fs::directory_iterator(mountPoint))
+                fs::remove_all(entry.path());
+            outcome.mountPoint = mountPoint;
+        }
+        return outcome;
+    }
+};
+
+class MainWindowDeviceSettingsTest : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        card = CopyCard(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::ofstream(fs::path(card) / "SETTING" / "blackbox.cfg", std::ios::binary)
+            << BlackboxConfigText(CivilTime{2026, 3, 14, 18, 0, 0});
+        CSettingDlg::SetMessageBoxHook(
+            [this](const QString& text, const QString&, QMessageBox::StandardButtons buttons) {
+                boxes << text;
+                return buttons & QMessageBox::Yes ? answer : QMessageBox::Ok;
+            });
+        formatter.playerActive = [this] { return Window().IsPlayerActive(); };
+    }
+    void TearDown() override {
+        CSettingDlg::SetMessageBoxHook(nullptr);
+        MainWindowFixture::TearDown();
+        std::error_code ec;
+        fs::remove_all(card, ec);
+    }
+
+    // A recording newer than every other, so a reloaded list shows it on top.
+    void AddNewerRecording() {
+        fs::copy_file(Card().driving[0], fs::path(card) / "DRIVING" / "REC_20260314_190000_D.AVI");
+    }
+
+    // The settings dialog presses its format button, then closes.
+    void FormatFromTheDialog() {
+        Window().formatter = &formatter;
+        Window().onSettings = [this](CSettingDlg& dialog) {
+            configSeen = dialog.ConfigPath();
+            AddNewerRecording();
+            dialog.OnBnClickedButtonFormat();
+            return static_cast<int>(QDialog::Rejected);
+        };
+    }
+
+    void FormatWhilePlaying(CardFormatResult result, int rowsAfter, const char* report);
+
+    std::string card;
+    FakeFormatter formatter;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+    QStringList boxes;
+    std::string configSeen;
+};
+
+}  // namespace
+
+// Plays a recording, opens the settings, formats with the given outcome and checks what the
+// window shows afterwards.
+void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, int rowsAfter,
+                                                      const char* report) {
+    formatter.result = result;
+    ShowCard(card);
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    FormatFromTheDialog();
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_SETTING), Qt::LeftButton);
+
+    EXPECT_EQ(Window().settingsDialogs, 1);
+    EXPECT_EQ(configSeen, (fs::path(card) / "SETTING" / "blackbox.cfg").string());
+    EXPECT_EQ(formatter.calls, 1);
+    EXPECT_FALSE(formatter.playerActiveAtFormat) << "the card's recording was still open";
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[1], report);
+    EXPECT_EQ(Window().List()->topLevelItemCount(), rowsAfter) << "the DRIVING view is reloaded";
+    if (rowsAfter) {
+        EXPECT_EQ(Window().List()->topLevelItem(0)->text(2), "2026.03.14 19:00:00");
+    }
+    EXPECT_EQ(Window().DrivePath(), card);
+    EXPECT_EQ(Window().CurIndex(), -1);
+    EXPECT_TRUE(Window().messages.isEmpty());
+}
+
+TEST_F(MainWindowDeviceSettingsTest, ASuccessfulFormatClosesTheRecordingAndShowsTheEmptyCard) {
+    FormatWhilePlaying(CardFormatResult::Formatted, 0, "SD Card format has been completed.");
+}
+
+TEST_F(MainWindowDeviceSettingsTest, AFailedFormatStillReloadsTheDrivingView) {
+    FormatWhilePlaying(CardFormatResult::Failed, 4, "SD Card format has been failed.");
+}
+
+TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndListAlone) {
+    answer = QMessageBox::No;
+    ShowCard(card);
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    FormatFromTheDialog();
+    Window().OnBnClickedButtonSetting();
+    EXPECT_EQ(formatter.calls, 0);
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(Window().List()->topLevelItemCount(), 3) << "no reload";
+    EXPECT_TRUE(Window().IsPlayerActive()) << "paused, not closed";
+    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_EQ(Window().CurIndex(), 1);
+}
+
+TEST_F(MainWindowDeviceSettingsTest, F3PausesForTheDialogAndTheSpaceActionResumes) {
+    ShowCard(card);
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    bool pausedMeanwhile = false;
+    Window().onSettings = [&](CSettingDlg&) {
+        pausedMeanwhile = !Window().Player().IsRunning() && Visible(IDC_BUTTON_PLAY);
+        return static_cast<int>(QDialog::Accepted);
+    };
+    Key(Qt::Key_F3);
+    EXPECT_EQ(Window().settingsDialogs, 1);
+    EXPECT_TRUE(pausedMeanwhile);
+    EXPECT_TRUE(Window().Player().IsRunning());
+    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
+
+    // The button alone leaves the recording paused.
+    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_SETTING), Qt::LeftButton);
+    EXPECT_EQ(Window().settingsDialogs, 2);
+    EXPECT_FALSE(Window().Player().IsRunning());
+}
+
+TEST_F(MainWindowDeviceSettingsTest, WithoutADriveTheDriveQuestionComesFirst) {
+    Window().OnBnClickedButtonSetting();  // cancelled
+    EXPECT_EQ(Window().driveDialogs, 1);
+    EXPECT_EQ(Window().settingsDialogs, 0);
+
+    Window().driveAnswer = card;
+    Window().onSettings = [&](CSettingDlg& dialog) {
+        configSeen = dialog.ConfigPath();
+        return static_cast<int>(QDialog::Rejected);
+    };
+    Window().OnBnClickedButtonSetting();
+    EXPECT_EQ(Window().driveDialogs, 2);
+    EXPECT_EQ(Window().settingsDialogs, 1);
+    EXPECT_EQ(Window().DrivePath(), card);
+    EXPECT_EQ(configSeen, (fs::path(card) / "SETTING" / "blackbox.cfg").string());
+}
+
+TEST_F(MainWindowDeviceSettingsTest, ACardWithoutItsConfigurationFileIsForgotten) {
+    fs::remove(fs::path(card) / "SETTING" / "blackbox.cfg");
+    ShowCard(card);
+    Window().OnBnClickedButtonSetting();
+    EXPECT_EQ(Window().settingsDialogs, 0);
+    ASSERT_EQ(Window().messages.size(), 1);
+    EXPECT_EQ(Window().messages[0], "Blackbox info not found.\nPlease check location of drive");
+    EXPECT_TRUE(Window().DrivePath().empty());
+}

@@ -1,0 +1,112 @@
+// The map in the window: the page requested at set-up and bound by the one-second timer, the
+// marker following the recording's fixes on every display tick, and the track emptied when
+// another recording opens.
+#include <QRegularExpression>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <cstdlib>
+#include <memory>
+
+#include "telemetry/CMapView.h"
+#include "tests/app/MainWindowFixture.h"
+
+using namespace apptest;
+
+namespace {
+
+// The browser engine needs no GPU here and, as root (in containers), no sandbox; set before
+// the application starts.
+struct BrowserEnvironment {
+    BrowserEnvironment() { setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 0); }
+};
+const BrowserEnvironment g_browserEnvironment;
+
+// The function name of a script call ("setCenter_wgs84(127, 37.5)" -> "setCenter_wgs84").
+std::string Function(const std::string& call) {
+    return call.substr(0, call.find('('));
+}
+
+QVariant RunScript(CMapView& view, const QString& script) {
+    auto answer = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+    view.Browser()->page()->runJavaScript(script, [answer](const QVariant& value) {
+        *answer = {true, value};
+    });
+    EXPECT_TRUE(WaitUntil([&] { return answer->first; })) << "the page never answered";
+    return answer->second;
+}
+
+class MainWindowMapTest : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        if (!CMapView::Available() || !CMapView::BrowserMayStart()) {
+            GTEST_SKIP() << "no browser engine in this build or process";
+        }
+    }
+
+    CMapView& Map() { return *Window().MapViewWidget(); }
+
+    // Plays the one-camera recording until it has shown a fix, then pauses: the display tick
+    // keeps sending that fix, which makes what reaches the page easy to follow.
+    void PlayUntilAFixAndPause() {
+        ShowCard(OneCamera().root);
+        DoubleClickRow(0);
+        ASSERT_TRUE(WaitUntil([&] { return !LabelText(IDC_STATIC_SPEED).isEmpty(); }));
+        Window().OnBnClickedButtonPause();
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowMapTest, ThePageIsRequestedAtSetUpAndBoundByTheTimer) {
+    EXPECT_TRUE(Window().IsMapNavigated());
+    EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW), Window().MapViewWidget());
+    EXPECT_EQ(Map().geometry(), QRect(650, 268, 0, 0)) << "hidden until a map state shows it";
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    EXPECT_TRUE(Map().ScriptCalls().empty()) << "no recording, no fix: nothing is sent";
+}
+
+TEST_F(MainWindowMapTest, FixesMoveTheOneMarkerOnEveryTick) {
+    PlayUntilAFixAndPause();
+    EXPECT_EQ(Map().geometry(), CSamplePlayerDlg::kSmallArea) << "one camera: the map is small";
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    // Two updates at least, while paused on the same fix.
+    ASSERT_TRUE(WaitUntil([&] { return Map().ScriptCalls().size() >= 7; }));
+
+    std::vector<std::string> calls(Map().ScriptCalls().begin(), Map().ScriptCalls().end());
+    const std::vector<std::string> first = {"setCenter_wgs84", "addPoi_wgs84", "setCenter_wgs84"};
+    const std::vector<std::string> later = {"setCenter_wgs84", "removePoi", "addPoi_wgs84",
+                                            "setCenter_wgs84"};
+    for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(Function(calls[i]), first[i]) << i;
+    for (size_t i = 0; i < later.size(); ++i)
+        EXPECT_EQ(Function(calls[first.size() + i]), later[i]) << i;
+    EXPECT_EQ(calls[4], "removePoi(1)");
+    // Longitude first, the generated drive starts in Seoul; the paused tick resends one fix.
+    const QRegularExpression add(
+        R"(^addPoi_wgs84\(1, (126\.9\d*|127\.0\d*), (37\.5\d*), "", 0, 0, "gpspos"\)$)");
+    EXPECT_TRUE(add.match(QString::fromStdString(calls[1])).hasMatch()) << calls[1];
+    EXPECT_EQ(calls[1], calls[5]);
+
+    const QVariantMap state = RunScript(Map(), "tarvexMap.state()").toMap();
+    EXPECT_EQ(state.value("markers").toInt(), 1) << "the page holds one marker";
+}
+
+TEST_F(MainWindowMapTest, AnotherRecordingEmptiesTheTrack) {
+    PlayUntilAFixAndPause();
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return !Map().ScriptCalls().empty(); }));
+    Window().OnBnClickedButtonStop();
+    Map().ClearScriptCalls();
+    DoubleClickRow(0);
+    ASSERT_FALSE(Map().ScriptCalls().empty());
+    EXPECT_EQ(Map().ScriptCalls().front(), "tarvexMap.clearTrack()");
+}
+
+TEST_F(MainWindowMapTest, StoppedPlayerSendsNothing) {
+    PlayUntilAFixAndPause();
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    Window().OnBnClickedButtonStop();
+    Map().ClearScriptCalls();
+    Pump(500);  // several ticks' worth, had the display timer still run
+    EXPECT_TRUE(Map().ScriptCalls().empty());
+}
