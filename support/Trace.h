@@ -9,6 +9,11 @@
 #include <string>
 
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A line written for every frame (pacing statistics): it reaches an installed sink, but the
+// stream only when per-frame tracing is on (SetFrameTrace, or TARVEX_TRACE_FRAMES=1 in the
+// environment), so a normal run's console is not flooded thirty times a second.
+void TraceFrame(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void SetFrameTrace(bool on);
 
 // Sends every later trace line to the given stream (stdout when null).
 void SetTraceStream(FILE* stream);
