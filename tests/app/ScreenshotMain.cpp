@@ -1,8 +1,12 @@
 // tarvex-screenshot CARD OUTDIR [PREFIX]: opens the real viewer window on a card, plays its
-// newest DRIVING recording for a few seconds and saves what the screen shows in the normal
-// window and in full screen (PREFIX-normal.png, PREFIX-fullscreen.png). Meant to run under
-// Xvfb (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
+// newest DRIVING recording and saves what the screen shows: the normal window
+// (PREFIX-normal.png), the map in the small and in the main area (PREFIX-map-small.png,
+// PREFIX-map-main.png), the zoom window over the video (PREFIX-zoom.png), the settings
+// dialog opened from the window (PREFIX-settings.png) and full screen
+// (PREFIX-fullscreen.png). Meant to run under Xvfb (scripts/screenshot); the pictures are
+// grabbed from the screen, not rendered apart.
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -12,23 +16,43 @@
 #include <cstdio>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/CZoomDlg.h"
+#include "app/Resource.h"
+#include "device/CSettingDlg.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {
 
-bool SaveScreen(const QWidget& window, const QString& path, bool wholeScreen) {
+bool SaveScreen(const QRect& area, const QString& path) {
     QScreen* screen = QGuiApplication::primaryScreen();
     QPixmap shot = screen->grabWindow(0);
-    if (!wholeScreen) shot = shot.copy(window.frameGeometry());
+    if (!area.isNull()) shot = shot.copy(area);
     const bool saved = shot.save(path);
     std::printf("%s %s (%dx%d)\n", saved ? "saved" : "could not save", qPrintable(path),
                 shot.width(), shot.height());
     return saved;
 }
 
+// The window with the settings dialog shown for a picture instead of run modally.
+class ScreenshotWindow : public CSamplePlayerDlg {
+public:
+    QString settingsPicture;
+    bool settingsSaved = false;
+
+protected:
+    int RunSettingsDialog(CSettingDlg& dialog) override {
+        dialog.show();
+        apptest::Pump(800);
+        settingsSaved = SaveScreen(dialog.frameGeometry(), settingsPicture);
+        dialog.reject();
+        return dialog.result();
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: tarvex-screenshot CARD OUTDIR [PREFIX]\n");
@@ -36,9 +60,10 @@ int main(int argc, char** argv) {
     }
     const QString outDir = QString::fromLocal8Bit(argv[2]);
     const QString prefix = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("viewer");
+    const QString base = outDir + "/" + prefix;
     QDir().mkpath(outDir);
 
-    CSamplePlayerDlg window;
+    ScreenshotWindow window;
     window.SetDrivePath(argv[1]);
     window.OnBnClickedButtonDriving();
     window.show();
@@ -49,11 +74,37 @@ int main(int argc, char** argv) {
     }
     window.OnListDoubleClick(0);
     apptest::Pump(4000);
-    bool ok = SaveScreen(window, outDir + "/" + prefix + "-normal.png", false);
+    bool ok = SaveScreen(window.frameGeometry(), base + "-normal.png");
 
+    // The map, once its page is bound and a fix has been shown; paused meanwhile so the
+    // recording does not end under the pictures.
+    if (!apptest::WaitUntil([&] { return window.IsMapReady(); }, 30000)) {
+        std::fprintf(stderr, "the map page was not bound\n");
+    }
+    window.OnBnClickedButtonPause();
+    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
+    apptest::Pump(2500);
+    ok = SaveScreen(window.frameGeometry(), base + "-map-small.png") && ok;
+    QTest::mouseClick(window.GetDlgItem(IDC_BUTTON_MAPVIEW), Qt::LeftButton);
+    apptest::Pump(2500);
+    ok = SaveScreen(window.frameGeometry(), base + "-map-main.png") && ok;
+    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_CAMSMALL), Qt::LeftButton);  // FR again
+
+    // The zoom window with the pointer on the front picture.
+    QCursor::setPos(window.mapToGlobal(QPoint(200, 150)));
+    window.OnBnClickedButtonZoom();
+    apptest::Pump(1000);
+    ok = SaveScreen(QRect(), base + "-zoom.png") && ok;
+    window.ZoomDialog()->close();
+
+    window.settingsPicture = base + "-settings.png";
+    window.OnBnClickedButtonSetting();
+    ok = window.settingsSaved && ok;
+
+    window.OnBnClickedButtonPlay();
     QTest::keyClick(&window, Qt::Key_Return);  // Enter: full screen
     apptest::Pump(3000);
-    ok = SaveScreen(window, outDir + "/" + prefix + "-fullscreen.png", true) && ok;
+    ok = SaveScreen(QRect(), base + "-fullscreen.png") && ok;
 
     QTest::keyClick(&window, Qt::Key_Return);  // and back
     apptest::Pump(300);
