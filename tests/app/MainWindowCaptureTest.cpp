@@ -64,6 +64,12 @@ protected:
         shots = workDir / "shots";
         fs::create_directories(shots);
     }
+    // Any step under way when the pause came has finished once the worker polls while held;
+    // from then on the pictures shown stay as they are.
+    void WaitUntilHeld() {
+        const int64_t polls = Window().Player().GetHeldPolls();
+        ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetHeldPolls() > polls; }));
+    }
     fs::path shots;
 };
 
@@ -76,8 +82,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     bool pausedMeanwhile = false;
     Window().onCapture = [&] {
         pausedMeanwhile = !Window().Player().IsRunning();
-        // Any step under way when the pause came finishes first; then nothing moves.
-        Pump(300);
+        WaitUntilHeld();
         frontShown = FrontFrame();
         rearShown = ReadFramePattern(Window().RearArea()->LastImage()).frameIndex;
     };
@@ -115,7 +120,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePausedStaysPausedAndNamesWithoutExtens
     DoubleClickRow(0);
     ASSERT_TRUE(WaitForFrontFrame(2));
     Window().OnBnClickedButtonPause();
-    Pump(300);
+    WaitUntilHeld();
     const int shown = FrontFrame();
     Window().captureAnswer = QString::fromStdString((shots / "still").string());
     Window().OnBnClickedButtonCapture();
