@@ -14,6 +14,7 @@ CQRVMediaPlayer::~CQRVMediaPlayer() {
 
 void CQRVMediaPlayer::JoinThreads() {
     m_run.store(0);
+    m_sync.AbandonDrainWaits();
     m_worker.StopThread();
     m_sync.StopFeeding();
 }
@@ -37,7 +38,11 @@ bool CQRVMediaPlayer::Start(VideoWindow* frontWindow, VideoWindow* rearWindow) {
 void CQRVMediaPlayer::StopThreads() {
     if (!m_started) return;
     m_run.store(0);
+    // The step ends at its next loop, but not while it waits for a sound output that may
+    // have stopped taking packets.
+    m_sync.AbandonDrainWaits();
     m_worker.StopThread();
+    m_sync.ResumeDrainWaits();
     // Closing the output frees a feeder waiting for a free buffer, so its join is quick.
     if (m_output) m_output->Close();
     m_sync.StopFeeding();
@@ -53,9 +58,12 @@ void CQRVMediaPlayer::SetTextCallback(TextChunkCallback callback, void* user) {
 
 bool CQRVMediaPlayer::Open(const char* path) {
     m_run.store(0);
+    // The sound queued for the old position is dropped below; the step need not wait for it.
+    m_sync.AbandonDrainWaits();
     bool accepted = false;
     {
         CSyncLock lock(m_lock);  // waits for a running step to finish
+        m_sync.ResumeDrainWaits();
         MediaInfo info;
         accepted = m_parser && path && m_parser->OpenFile(path, &info) != 0;
         if (accepted) {
@@ -97,8 +105,12 @@ bool CQRVMediaPlayer::Open(const char* path) {
 void CQRVMediaPlayer::Close() {
     m_run.store(0);
     // The lock is held by the worker for a whole step, and a step ends at its next loop once
-    // run is 0: taking it here waits for the step instead of guessing how long it takes.
+    // run is 0: taking it here waits for the step instead of guessing how long it takes. A
+    // step waiting for the sound to drain is let go, since a stalled output would never
+    // drain it.
+    m_sync.AbandonDrainWaits();
     CSyncLock lock(m_lock);
+    m_sync.ResumeDrainWaits();
     m_state.store(kStateStopped);
     if (m_parser) m_parser->CloseFile();
     ResetForSeeking();

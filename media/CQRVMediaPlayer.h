@@ -14,17 +14,21 @@
 //   else a step touches is guarded by m_lock, which the worker holds for a whole step and
 //   which Open, Close, Capture and SetTextCallback take. The worker never calls up into the
 //   window: it presents pictures through VideoWindow and hands telemetry to the callback.
-// - Lock order: m_lock first, then the audio queue lock (CMediaSync), the decode lock
+// - Lock order: m_lock first, then the audio queue's locks (CMediaSync), the decode lock
 //   (CDecoder) or the output's own locks (Open, Close and Flush of the output are called
 //   with m_lock held). The MediaSync thread never takes m_lock, so the drain wait inside a
-//   step always ends.
-// - Shutdown order (StopThreads): run := 0, join the worker (it leaves its step at the next
-//   loop), close the output (which frees a feeder waiting for room), join the MediaSync
-//   thread, shut the reader down. Only then may the reader, decoder and output be destroyed.
+//   step ends once the output takes packets; Open, Close and StopThreads abandon the drain
+//   wait before they take m_lock or join, so they do not depend on the output for that.
+// - Shutdown order (StopThreads): run := 0, abandon the drain wait, join the worker (it leaves
+//   its step at the next loop), close the output (which wakes a feeder waiting for room),
+//   join the MediaSync thread, shut the reader down. Only then may the reader, decoder and
+//   output be destroyed.
 // - Timing. The position is a count of front frames shown: ms = counter * 1000 / rate. Before
 //   each front frame the worker waits until the audio queue holds at most one packet, then
 //   paces to the frame period; the no-clock mode skips both to process a file as fast as the
-//   machine allows.
+//   machine allows. The drain wait and the output's wait for room sleep until their event
+//   (a packet taken, a buffer finished) rather than polling, and the pacer sleeps its
+//   remainder in one piece, so a playing worker wakes once or twice per front frame.
 
 #include <atomic>
 #include <cstdint>

@@ -60,8 +60,10 @@ bool CWaveBox::Open(uint16_t bitsPerSample, int32_t samplesPerSecond) {
 }
 
 int32_t CWaveBox::Close() {
-    // Cleared first, so a writer polling for a free buffer gives up within one poll.
+    // Cleared and signalled first, so a writer waiting for a free buffer gives up at once
+    // instead of holding the feeder until SDL has shut the device down.
     m_open.store(false);
+    WakeWriter();
     std::lock_guard<std::mutex> writeLock(m_writeLock);
     if (m_device != 0) {
         // Waits for a running callback; after it the callback is never called again.
@@ -86,21 +88,38 @@ void CWaveBox::ResetBuffers() {
 }
 
 void CWaveBox::Flush() {
-    std::lock_guard<std::mutex> writeLock(m_writeLock);
-    std::lock_guard<std::mutex> lock(m_stateLock);
-    ResetBuffers();
-    // The device takes the buffer the writer fills next.
-    m_playBuffer = m_nextBuffer;
+    {
+        std::lock_guard<std::mutex> writeLock(m_writeLock);
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        ResetBuffers();
+        // The device takes the buffer the writer fills next.
+        m_playBuffer = m_nextBuffer;
+    }
+    m_bufferFreed.notify_all();
 }
 
 void CWaveBox::Write(const uint8_t* data, int32_t length) {
     while (m_open.load()) {
         if (WriteAttempt(data, length) != kBusy) return;
+        WaitForFreeBuffer();
     }
 }
 
+void CWaveBox::WaitForFreeBuffer() {
+    std::unique_lock<std::mutex> lock(m_stateLock);
+    m_bufferFreed.wait(lock, [this] { return m_freeBuffers >= 1 || !m_open.load(); });
+}
+
+void CWaveBox::WakeWriter() {
+    {
+        // The open flag is not guarded by m_stateLock; taking the lock here orders the
+        // flag's change before a waiter's test or after its wait has begun.
+        std::lock_guard<std::mutex> lock(m_stateLock);
+    }
+    m_bufferFreed.notify_all();
+}
+
 CWaveBox::AttemptResult CWaveBox::WriteAttempt(const uint8_t* data, int32_t length) {
-    AttemptResult result = kBusy;
     {
         std::lock_guard<std::mutex> writeLock(m_writeLock);
         if (m_device == 0) return kFinished;
@@ -109,29 +128,28 @@ CWaveBox::AttemptResult CWaveBox::WriteAttempt(const uint8_t* data, int32_t leng
             std::lock_guard<std::mutex> lock(m_stateLock);
             freeBuffers = m_freeBuffers;
         }
-        if (freeBuffers >= 1) {
-            result = kWritten;
-            length = std::min(std::max(length, 0), kBufferBytes);
-            if (length == 0 || !data) {
-                // An empty write only asks whether the device has finished everything.
+        // The caller sleeps until the device finishes a buffer.
+        if (freeBuffers < 1) return kBusy;
+        length = std::min(std::max(length, 0), kBufferBytes);
+        if (length == 0 || !data) {
+            // An empty write only asks whether the device has finished everything.
+            std::lock_guard<std::mutex> lock(m_stateLock);
+            if (m_freeBuffers == kBufferCount) return kFinished;
+        } else {
+            const int index = m_nextBuffer;
+            std::memcpy(m_buffers[index], data, static_cast<size_t>(length));
+            {
                 std::lock_guard<std::mutex> lock(m_stateLock);
-                if (m_freeBuffers == kBufferCount) return kFinished;
-            } else {
-                const int index = m_nextBuffer;
-                std::memcpy(m_buffers[index], data, static_cast<size_t>(length));
-                {
-                    std::lock_guard<std::mutex> lock(m_stateLock);
-                    m_length[index] = length;
-                    m_queued[index] = true;
-                    --m_freeBuffers;
-                }
-                m_nextBuffer = (m_nextBuffer + 1) % kBufferCount;
+                m_length[index] = length;
+                m_queued[index] = true;
+                --m_freeBuffers;
             }
+            m_nextBuffer = (m_nextBuffer + 1) % kBufferCount;
         }
     }
-    // Outside the lock, so a Close never waits for a poll.
-    SleepMs(kPollMs);
-    return result;
+    // Outside the lock, so a Close never waits for the pause.
+    SleepMs(kWritePauseMs);
+    return kWritten;
 }
 
 void SDLCALL CWaveBox::DeviceCallback(void* user, Uint8* stream, int length) {
@@ -140,6 +158,7 @@ void SDLCALL CWaveBox::DeviceCallback(void* user, Uint8* stream, int length) {
 
 void CWaveBox::Consume(Uint8* stream, int length) {
     int filled = 0;
+    bool freed = false;
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
         while (filled < length && m_queued[m_playBuffer]) {
@@ -156,9 +175,11 @@ void CWaveBox::Consume(Uint8* stream, int length) {
                 ++m_freeBuffers;
                 m_playBuffer = (index + 1) % kBufferCount;
                 m_playOffset = 0;
+                freed = true;
             }
         }
     }
+    if (freed) m_bufferFreed.notify_one();
     m_bytesConsumed.fetch_add(filled);
     ApplyGain(stream, filled, m_bits, m_volume.load());
     if (filled < length)

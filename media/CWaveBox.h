@@ -2,18 +2,21 @@
 // Sound output on SDL2's audio subsystem, in the shape of a two-buffer wave output.
 //
 // Two buffers of 3840 bytes alternate: Write fills the next free one and queues it; when both
-// are queued, Write polls every 10 ms until the device has finished one. That back-pressure
-// is what paces the audio feeder, and through the drain wait the video.
+// are queued, Write sleeps until the device has finished one. That back-pressure is what
+// paces the audio feeder, and through the drain wait the video.
 //
 // Threads: Open, Close and SetVolume come from the UI thread (through the player); Write from
 // the audio feeder only; the device callback runs on SDL's audio thread. m_stateLock guards
 // the buffer bookkeeping shared with the callback; m_writeLock keeps one write attempt from
 // overlapping an Open or Close. Lock order: m_writeLock, then m_stateLock. The callback takes
 // only m_stateLock, and Close never holds it while SDL waits for the callback to finish.
+// A writer waiting for room holds neither lock while it sleeps on m_bufferFreed, which the
+// callback signals when it finishes a buffer, and Flush and Close when they free them all.
 
 #include <SDL2/SDL_audio.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -23,7 +26,8 @@ class CWaveBox : public VAudio {
 public:
     static constexpr int kBufferCount = 2;
     static constexpr int kBufferBytes = 3840;
-    static constexpr int kPollMs = 10;
+    // Pause after each accepted write, so at most one packet is queued per 10 ms.
+    static constexpr int kWritePauseMs = 10;
     static constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 
     CWaveBox();
@@ -61,17 +65,20 @@ public:
 private:
     enum AttemptResult { kWritten = 1, kBusy = 2, kFinished = -1 };
     AttemptResult WriteAttempt(const uint8_t* data, int32_t length);
+    void WaitForFreeBuffer();
+    void WakeWriter();
     static void SDLCALL DeviceCallback(void* user, Uint8* stream, int length);
     void Consume(Uint8* stream, int length);
     void ResetBuffers();  // caller holds m_stateLock
 
     std::mutex m_writeLock;
     mutable std::mutex m_stateLock;
-    SDL_AudioDeviceID m_device = 0;  // guarded by m_writeLock
-    bool m_sdlStarted = false;       // guarded by m_writeLock
-    int m_bits = 16;                 // guarded by m_writeLock; read by the callback
-                                     // only while the device is open
-    uint8_t m_silence = 0;           // as m_bits
+    std::condition_variable m_bufferFreed;  // with m_stateLock
+    SDL_AudioDeviceID m_device = 0;         // guarded by m_writeLock
+    bool m_sdlStarted = false;              // guarded by m_writeLock
+    int m_bits = 16;                        // guarded by m_writeLock; read by the callback
+                                            // only while the device is open
+    uint8_t m_silence = 0;                  // as m_bits
     uint8_t m_buffers[kBufferCount][kBufferBytes] = {};  // a buffer is the writer's while not
                                                          // queued, the callback's while queued
     int m_length[kBufferCount] = {0, 0};                 // guarded by m_stateLock

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -141,6 +142,37 @@ TEST(MediaSyncFeeding, WithoutAnOutputPacketsAreDropped) {
     ASSERT_TRUE(WaitFor([&] { return sync.QueuedPackets() == 0; }));
     sync.StopFeeding();
 }
+
+// Without a feeder nothing drains the queue; only a clear or abandoning the wait ends it.
+struct DrainEndRow {
+    const char* name;
+    void (*end)(CMediaSync&);
+};
+class MediaSyncDrainEnd : public ::testing::TestWithParam<DrainEndRow> {};
+
+TEST_P(MediaSyncDrainEnd, EndsAWaitingDrain) {
+    CMediaSync sync;
+    const auto p = Bytes(64, 0);
+    for (int i = 0; i < 3; ++i) sync.PushPcm(p.data(), 64);
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        sync.WaitDrained();
+        returned = true;
+    });
+    GetParam().end(sync);
+    // Only a safety net; a missed wake-up would leave the waiter asleep for good.
+    const bool woke = WaitFor([&] { return returned.load(); });
+    if (!woke) sync.ClearPcm();
+    sync.AbandonDrainWaits();
+    waiter.join();
+    EXPECT_TRUE(woke);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, MediaSyncDrainEnd,
+    ::testing::Values(DrainEndRow{"Clear", [](CMediaSync& s) { s.ClearPcm(); }},
+                      DrainEndRow{"Abandon", [](CMediaSync& s) { s.AbandonDrainWaits(); }}),
+    [](const ::testing::TestParamInfo<DrainEndRow>& info) { return info.param.name; });
 
 struct PaceRow {
     int rate;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <numeric>
 #include <thread>
 
@@ -266,6 +267,49 @@ TEST_F(PlayerTest, CloseWaitsForTheRunningStep) {
     const size_t shown = decoder.Shown().size();
     SleepMs(30);
     EXPECT_EQ(decoder.Shown().size(), shown);
+}
+
+// A sound output that stops taking packets: the first picture waits for a drain that never
+// comes, with the player lock held. Closing or stopping must not depend on that drain.
+class StalledOutputTest : public PlayerTest {
+protected:
+    void StallInFirstDrainWait() {
+        Build({.seconds = 3});
+        player.SetNoClock(false);
+        audio.Hold(true);
+        ASSERT_TRUE(player.Open("x.AVI"));
+        // Chunks 1 and 2 (before front frames 8 and 16) wait behind chunk 0, which the
+        // output holds; once front frame 20 is read the prebuffer is full and the step goes
+        // on to show frame 0, which waits for them.
+        ASSERT_TRUE(WaitFor([&] {
+            return player.GetQueuedAudioPackets() == 2 &&
+                   parser->Cursor() > parser->FrontChunkAt(20);
+        }));
+    }
+    // Runs call on another thread. The timeout is only a safety net: a call that depends on
+    // the drain would not return until the output is released, which happens afterwards.
+    bool ReturnsWhileStalled(const std::function<void()>& call) {
+        std::atomic<bool> returned{false};
+        std::thread caller([&] {
+            call();
+            returned = true;
+        });
+        const bool returnedWhileStalled = WaitFor([&] { return returned.load(); });
+        audio.Hold(false);
+        caller.join();
+        return returnedWhileStalled;
+    }
+};
+
+TEST_F(StalledOutputTest, CloseDoesNotWaitForTheSoundToDrain) {
+    StallInFirstDrainWait();
+    EXPECT_TRUE(ReturnsWhileStalled([&] { player.Close(); }));
+    EXPECT_EQ(player.GetState(), CQRVMediaPlayer::kStateStopped);
+}
+
+TEST_F(StalledOutputTest, StopThreadsDoesNotWaitForTheSoundToDrain) {
+    StallInFirstDrainWait();
+    EXPECT_TRUE(ReturnsWhileStalled([&] { player.StopThreads(); }));
 }
 
 TEST_F(PlayerTest, RejectedFileLeavesThePlayerStopped) {

@@ -274,7 +274,11 @@ public:
         m_opens.push_back({bits, rate});
         return true;
     }
-    int32_t Close() override { return 1; }
+    // Frees a held writer, as closing a sound card does.
+    int32_t Close() override {
+        Hold(false);
+        return 1;
+    }
     void Write(const uint8_t* data, int32_t length) override {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_packets.emplace_back(data, data + length);
