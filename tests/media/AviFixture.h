@@ -204,7 +204,8 @@ inline std::string WriteBytes(const std::string& name, const Bytes& bytes) {
     const std::string path = TestPath(name);
     FILE* f = fopen(path.c_str(), "wb");
     if (f != nullptr) {
-        fwrite(bytes.data(), 1, bytes.size(), f);
+        // An empty file is one of the cases; fwrite must not see a null buffer.
+        if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
     return path;
