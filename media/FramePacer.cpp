@@ -19,7 +19,7 @@ int FramePacer::Update(int channel, int difMs, int frameRate) {
     const int mean =
         std::accumulate(m_history.begin(), m_history.end(), 0) / static_cast<int>(m_history.size());
     const int wait = 1000 / frameRate - mean - kMarginMs;
-    Trace("[%02d] dif %2d, mean %2d : %2d msec\n", channel, difMs, mean, wait);
+    TraceFrame("[%02d] dif %2d, mean %2d : %2d msec\n", channel, difMs, mean, wait);
     return wait;
 }
 

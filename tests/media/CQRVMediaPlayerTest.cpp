@@ -20,8 +20,8 @@ std::vector<int> Range(int first, int last) {
 
 class PlayerTest : public ::testing::Test {
 protected:
-    void Build(const FakeRecordingSpec& spec, int declaredRate = -1) {
-        parser = std::make_unique<FakeParser>(spec, declaredRate);
+    void Build(const FakeRecordingPlan& plan, int declaredRate = -1) {
+        parser = std::make_unique<FakeParser>(plan, declaredRate);
         player.SetParser(parser.get());
         player.SetDecoder(&decoder);
         player.SetOutput(&audio);
@@ -66,8 +66,8 @@ TEST_F(PlayerTest, NothingIsShownBeforeAKeyFrameAnd700MsOfFrontVideo) {
 }
 
 TEST_F(PlayerTest, SoundStartsAfterTheFirstKeyFrameAndArrivesWhole) {
-    FakeRecordingSpec spec{.leadingNonKeyFrames = 2};
-    Build(spec);
+    FakeRecordingPlan plan{.leadingNonKeyFrames = 2};
+    Build(plan);
     ASSERT_TRUE(player.Open("x.AVI"));
     ASSERT_TRUE(WaitForEnd());
     ASSERT_TRUE(WaitFor([&] { return audio.Packets().size() >= 11; }));

@@ -55,7 +55,7 @@ inline FakeChunk TextChunk(const std::string& text) {
 // A recording of `seconds` seconds at `rate` frames a second: per front frame an optional
 // audio chunk every `audioEvery` frames, the front frame, the rear frame; a text chunk at the
 // start of every second. Key frames every `gop` frames.
-struct FakeRecordingSpec {
+struct FakeRecordingPlan {
     int seconds = 3;
     int rate = 30;
     int gop = 30;
@@ -67,19 +67,19 @@ struct FakeRecordingSpec {
 
 class FakeParser : public VMediaParser {
 public:
-    explicit FakeParser(const FakeRecordingSpec& spec, int declaredRate = -1) {
-        m_rate = declaredRate < 0 ? spec.rate : declaredRate;
-        m_hasRear = spec.rear;
-        for (int i = 0; i < spec.leadingNonKeyFrames; ++i) Add(VideoChunk(0, 100000 + i, false));
-        const int frames = spec.seconds * spec.rate;
+    explicit FakeParser(const FakeRecordingPlan& plan, int declaredRate = -1) {
+        m_rate = declaredRate < 0 ? plan.rate : declaredRate;
+        m_hasRear = plan.rear;
+        for (int i = 0; i < plan.leadingNonKeyFrames; ++i) Add(VideoChunk(0, 100000 + i, false));
+        const int frames = plan.seconds * plan.rate;
         for (int f = 0; f < frames; ++f) {
-            if (spec.text && f % spec.rate == 0)
-                Add(TextChunk("$GPRMC,second," + std::to_string(f / spec.rate)));
-            if (spec.audioEvery > 0 && f % spec.audioEvery == 0)
-                Add(AudioChunk(f / spec.audioEvery));
+            if (plan.text && f % plan.rate == 0)
+                Add(TextChunk("$GPRMC,second," + std::to_string(f / plan.rate)));
+            if (plan.audioEvery > 0 && f % plan.audioEvery == 0)
+                Add(AudioChunk(f / plan.audioEvery));
             m_frontChunks.push_back(m_chunks.size());
-            Add(VideoChunk(0, f, f % spec.gop == 0));
-            if (spec.rear) Add(VideoChunk(1, f, f % spec.gop == 0));
+            Add(VideoChunk(0, f, f % plan.gop == 0));
+            if (plan.rear) Add(VideoChunk(1, f, f % plan.gop == 0));
         }
     }
     void Add(FakeChunk chunk) { m_chunks.push_back(std::move(chunk)); }
