@@ -8,27 +8,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "tests/ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun RunTool(const std::string& args) {
-    const std::string command = std::string(TARVEX_TOOL_PATH) + " config " + args + " 2>/dev/null";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+ToolOutput RunTool(const std::string& args) {
+    return RunToolCommand("config " + args + " 2>/dev/null");
 }
 
 std::string ReadAll(const fs::path& path) {
@@ -57,7 +44,7 @@ protected:
 };
 
 TEST_F(ConfigToolTest, PrintsTheModelReadFromTheCard) {
-    const ToolRun run = RunTool(m_card.string());
+    const ToolOutput run = RunTool(m_card.string());
     ASSERT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("\"capacity\": {\"const\": 50, \"park\": 15, \"event\": 20, "
                            "\"manual\": 10}"),
@@ -70,7 +57,7 @@ TEST_F(ConfigToolTest, PrintsTheModelReadFromTheCard) {
 }
 
 TEST_F(ConfigToolTest, SetWritesLikeSaveKeepingTheRestOfTheFile) {
-    const ToolRun run =
+    const ToolOutput run =
         RunTool(m_card.string() + " --set const=20 park=25 event=25 manual=25 power_off_vlt=12200");
     ASSERT_EQ(run.status, 0);
     const std::string file = ReadAll(m_file);

@@ -7,28 +7,13 @@
 #include <string>
 
 #include "tests/media/AviFixture.h"
+#include "tests/ToolRun.h"
 
 using namespace avifix;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun RunTool(const std::string& args) {
-    ToolRun run;
-    const std::string command = std::string(TARVEX_TOOL_PATH) + " " + args + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-}
+ToolOutput RunTool(const std::string& args) { return RunToolCommand(args + " 2>/dev/null"); }
 
 std::string Line(const char* format, long long a, const char* id, long long b) {
     char text[200];
@@ -41,7 +26,7 @@ std::string Line(const char* format, long long a, const char* id, long long b) {
 TEST(CAVIExtractorTool, InfoReportsHeaderAndIndex) {
     Layout l = DashcamLayout(2);
     const Built built = Build(l);
-    const ToolRun info = RunTool("info " + WriteBytes("tool_info.avi", built.bytes));
+    const ToolOutput info = RunTool("info " + WriteBytes("tool_info.avi", built.bytes));
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out, "{\"accepted\": true, \"movie_size\": " + std::to_string(built.movieSize) +
                             ", \"video\": [{\"width\": 1280, \"height\": 720, \"frame_rate\": 30}, "
@@ -51,7 +36,7 @@ TEST(CAVIExtractorTool, InfoReportsHeaderAndIndex) {
                             "\"cameras\": 1}\n");
 
     l.index = IndexKind::None;
-    const ToolRun rebuilt = RunTool("info " + WriteBytes("tool_info_noindex.avi", Build(l).bytes));
+    const ToolOutput rebuilt = RunTool("info " + WriteBytes("tool_info_noindex.avi", Build(l).bytes));
     EXPECT_EQ(rebuilt.status, 0);
     EXPECT_NE(rebuilt.out.find("\"front_frames\": 60, \"rear_frames\": 60, \"index\": \"rebuilt\""),
               std::string::npos)
@@ -65,14 +50,14 @@ TEST(CAVIExtractorTool, ChunksListsMovieDataWithLimit) {
     const Built built = Build(l);
     const std::string path = WriteBytes("tool_chunks.avi", built.bytes);
 
-    const ToolRun all = RunTool("chunks " + path);
+    const ToolOutput all = RunTool("chunks " + path);
     EXPECT_EQ(all.status, 0);
     const char* format = "{\"pos\": %lld, \"id\": \"%s\", \"size\": %lld}\n";
     EXPECT_EQ(all.out, Line(format, built.chunkPositions[0], "00dc", 9) +
                            Line(format, built.chunkPositions[1], "01dc", 4) +
                            Line(format, built.chunkPositions[2], "02wb", 6) +
                            Line(format, built.idx1Pos, "idx1", 48));
-    const ToolRun two = RunTool("chunks " + path + " --limit 2");
+    const ToolOutput two = RunTool("chunks " + path + " --limit 2");
     EXPECT_EQ(two.status, 0);
     EXPECT_EQ(two.out, Line(format, built.chunkPositions[0], "00dc", 9) +
                            Line(format, built.chunkPositions[1], "01dc", 4));
@@ -88,11 +73,11 @@ TEST(CAVIExtractorTool, SeekReportsWhereReadingContinues) {
     for (size_t i = 0; i < l.movie.size() && secondTwo < 0; ++i) {
         if (l.movie[i].id == "00dc" && front++ == 60) secondTwo = built.chunkPositions[i];
     }
-    const ToolRun hit = RunTool("seek " + path + " 2");
+    const ToolOutput hit = RunTool("seek " + path + " 2");
     EXPECT_EQ(hit.status, 0);
     EXPECT_EQ(hit.out, "{\"second\": 2, \"result\": 0, \"pos\": " + std::to_string(secondTwo) +
                            ", \"id\": \"00dc\"}\n");
-    const ToolRun miss = RunTool("seek " + path + " 3");
+    const ToolOutput miss = RunTool("seek " + path + " 3");
     EXPECT_EQ(miss.status, 0);
     EXPECT_EQ(miss.out, "{\"second\": 3, \"result\": -1, \"pos\": " +
                             std::to_string(built.chunkPositions[0]) + ", \"id\": \"03tx\"}\n");
@@ -123,7 +108,7 @@ TEST(CAVIExtractorTool, ExitStatusTellsRejectedFromWrongUsage) {
     for (const Row& row : rows) {
         EXPECT_EQ(RunTool(row.args).status, row.status) << row.args;
     }
-    const ToolRun rejected = RunTool("info " + bad);
+    const ToolOutput rejected = RunTool("info " + bad);
     EXPECT_EQ(rejected.out.rfind("{\"accepted\": false, \"movie_size\": 0,", 0), 0u)
         << rejected.out;
 }

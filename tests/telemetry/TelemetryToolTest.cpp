@@ -9,30 +9,16 @@
 #include <string>
 
 #include "tools/cardgen/CardGenerator.h"
+#include "tests/ToolRun.h"
 
 namespace {
 
 constexpr int kDurationSec = 12;
 constexpr int kNoFixSeconds = 3;
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun RunTool(const std::string& args) {
+ToolOutput RunTool(const std::string& args) {
     // Fix timestamps are local time: pin the zone.
-    const std::string command =
-        "TZ=UTC " + std::string(TARVEX_TOOL_PATH) + " " + args + " 2>/dev/null";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunToolCommand(args + " 2>/dev/null", "TZ=UTC");
 }
 
 size_t Count(const std::string& text, const std::string& what) {
@@ -74,7 +60,7 @@ bool TelemetryToolTest::s_written = false;
 std::string TelemetryToolTest::s_error;
 
 TEST_F(TelemetryToolTest, StoresEveryFixAndOneSamplePerSecond) {
-    const ToolRun run = RunTool("telemetry " + s_path + " --no-clock");
+    const ToolOutput run = RunTool("telemetry " + s_path + " --no-clock");
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("{\"gps\": [", 0), 0u) << run.out.substr(0, 200);
     EXPECT_EQ(Count(run.out, "\"year\""), static_cast<size_t>(kDurationSec));
@@ -98,7 +84,7 @@ TEST_F(TelemetryToolTest, StoresEveryFixAndOneSamplePerSecond) {
 }
 
 TEST_F(TelemetryToolTest, GpxTimesCrossMidnightAndTheMonthEnd) {
-    const ToolRun run = RunTool("gpx " + s_path + " " + s_path);
+    const ToolOutput run = RunTool("gpx " + s_path + " " + s_path);
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(Count(run.out, "<trkseg>"), 2u);
     const size_t valid = kDurationSec - kNoFixSeconds;
