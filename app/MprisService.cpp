@@ -26,6 +26,7 @@ constexpr const char* kStatusPlaying = "Playing";
 constexpr const char* kStatusPaused = "Paused";
 constexpr const char* kStatusStopped = "Stopped";
 constexpr int kTrackIdHexChars = 16;
+constexpr int64_t kFirstSeekableMs = 1000;
 
 // True for DRIVING, EVENT, PARKING or USER in any case, under a folder that has the DRIVING
 // folder a card listing needs.
@@ -232,18 +233,16 @@ void MprisService::SetPosition(const QDBusObjectPath& trackId, int64_t positionU
 
 void MprisService::SeekToMs(int64_t ms) {
     CQRVMediaPlayer& player = m_window.Player();
-    const int64_t rate = std::max(1, player.GetFrontFrameRate());
-    if (ms * rate / 1000 <= 0) {
-        // An absolute request for frame 0 reads as none at all; a step back past the start
-        // lands there.
-        player.SeekBackward(player.GetPositionMs() / 1000 + 1);
-    } else {
-        player.SeekToMs(static_cast<int32_t>(ms));
-    }
+    m_seekFromMs = player.GetPositionMs();
+    m_seekWhilePlaying = IsPlaying();
+    m_sinceSeek.start();
+    // The player restarts one second before the second sought, so its position reads 0 after
+    // a jump to second 1 but -1 s for a jump to second 0, and the display tick hands a
+    // negative position over to the next recording. An absolute request for frame 0 would
+    // read as no request at all. The start is therefore asked for as second 1.
+    player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, kFirstSeekableMs)));
     // The position slider's own road after a seek.
     m_window.UpdateDisplay();
-    m_pendingSeekMs = ms;
-    m_sincePendingSeek.start();
     Refresh();
 }
 
@@ -329,14 +328,15 @@ void MprisService::Refresh() {
 
     // Seeked: a new recording starting is a track change, not a seek.
     if (now.path != m_last.path || now.path.isEmpty()) {
-        m_pendingSeekMs = -1;
-    } else if (m_pendingSeekMs >= 0) {
-        // A seek asked for over the bus is announced once the player has made it.
-        if (std::llabs(now.positionMs - m_pendingSeekMs) <= kSeekJumpMs) {
+        m_seekFromMs = -1;
+    } else if (m_seekFromMs >= 0) {
+        // A seek asked for over the bus is announced once the player has made it (it lands on
+        // a key frame, not always where it was asked to), and once only.
+        const int64_t sinceMs = m_sinceSeek.elapsed();
+        const int64_t course = m_seekFromMs + (m_seekWhilePlaying ? sinceMs : 0);
+        if (std::llabs(now.positionMs - course) > kSeekLandedMs || sinceMs > kSeekSettleMs) {
             EmitSeeked(now.positionMs);
-            m_pendingSeekMs = -1;
-        } else if (m_sincePendingSeek.elapsed() > kSeekSettleMs) {
-            m_pendingSeekMs = -1;
+            m_seekFromMs = -1;
         }
     } else {
         // Any other jump: the window's slider, its keys or buttons. Playback never goes

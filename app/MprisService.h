@@ -36,8 +36,11 @@ public:
     static constexpr int kPollMs = 200;
     // A position further than this from where steady playback would be is a seek.
     static constexpr int64_t kSeekJumpMs = 1500;
-    // How long a seek asked for over the bus may take to show in the player's position.
-    static constexpr int64_t kSeekSettleMs = 2000;
+    // A seek asked for over the bus has landed when the position leaves its steady course by
+    // more than this; one that never visibly does (a short one) is announced after the
+    // settle time.
+    static constexpr int64_t kSeekLandedMs = 400;
+    static constexpr int64_t kSeekSettleMs = 1500;
     static constexpr int64_t kUsPerMs = 1000;
 
     explicit MprisService(CSamplePlayerDlg& window, QObject* parent = nullptr);
@@ -110,7 +113,9 @@ private:
     QTimer m_poll;
     Published m_last;
     QElapsedTimer m_sinceLast;  // since m_last.positionMs was read
-    // A seek asked for over the bus: its target and when it was asked (-1: none pending).
-    int64_t m_pendingSeekMs = -1;
-    QElapsedTimer m_sincePendingSeek;
+    // A seek asked for over the bus and not yet announced: the position when it was asked
+    // (-1: none pending), whether the player was running then, and the time since.
+    int64_t m_seekFromMs = -1;
+    bool m_seekWhilePlaying = false;
+    QElapsedTimer m_sinceSeek;
 };
