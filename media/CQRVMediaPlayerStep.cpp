@@ -184,7 +184,7 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
         // The reader seeks by its declared rate, which is 0 here; go to the frame ourselves.
         const size_t index = static_cast<size_t>(second) * rate;
         if (index < m_framePositions.size()) {
-            m_parser->Seek(m_framePositions[index] & ~kFramePositionFlag, 0);
+            m_parser->Seek(m_framePositions[index], 0);
         }
     }
     // The counter starts one second before the second sought.
