@@ -173,6 +173,37 @@ TEST(CAVIExtractorUnfinished, ChunkOverTheReadBufferDoesNotEndTheWalk) {
     SetTraceSink({});
 }
 
+// The telemetry walk runs the real player: fixes after a 1.1 MB key frame are still stored.
+TEST(CAVIExtractorUnfinished, TelemetryGoesOnPastALargeKeyFrame) {
+    constexpr int kSeconds = 5;
+    Layout l;
+    l.headerItems = DashcamHeader();
+    l.movie = DashcamMovie(kSeconds, kFps);
+    int second = 0;
+    for (MediaChunk& c : l.movie) {
+        if (c.id != "03tx") continue;
+        const std::string fix = "G$GPRMC,0000" + std::to_string(10 + second) +
+                                ",A,3733.990,N,12658.680,E,010.0,90.0,140326,,,A";
+        c.payload.assign(fix.begin(), fix.end());
+        ++second;
+    }
+    for (MediaChunk& c : l.movie) {
+        if (c.id == "00dc" && c.payload[5] == 2 * kFps)
+            c.payload = VideoPayload(2 * kFps, true, 1100000);
+    }
+    const std::string path = WriteBytes("telemetry_big_key.avi", Build(l).bytes);
+    const ToolOutput run =
+        RunToolCommand("telemetry " + path + " --no-clock 2>/dev/null", "TZ=UTC");
+    ASSERT_EQ(run.status, 0);
+    size_t fixes = 0;
+    for (size_t i = run.out.find("\"year\""); i != std::string::npos;
+         i = run.out.find("\"year\"", i + 1)) {
+        ++fixes;
+    }
+    EXPECT_EQ(fixes, static_cast<size_t>(kSeconds)) << run.out.substr(0, 300);
+    EXPECT_NE(run.out.find("\"second\": 14"), std::string::npos) << "the last second's fix";
+}
+
 // A recording of about 2.5 GiB (sparse: only its chunks take disk space) whose seconds 1 and
 // 2 lie past 2 GiB, behind a JUNK chunk: positions, seeks and reads are 64-bit, through idx1
 // and through the rebuilt index.
