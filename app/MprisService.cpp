@@ -61,7 +61,7 @@ bool MprisService::Register(QDBusConnection bus) {
     if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors)) return false;
     QString name = QString::fromLatin1(kServiceName);
     if (!bus.registerService(name)) {
-        // Another viewer has the plain name; the specification's suffix for a second instance.
+        // Another viewer has the plain name; MPRIS names a second instance with this suffix.
         name += QStringLiteral(".instance%1").arg(getpid());
         if (!bus.registerService(name)) {
             bus.unregisterObject(path);
@@ -217,7 +217,7 @@ void MprisService::Seek(int64_t offsetUs) {
     const int64_t target = std::max<int64_t>(
         0, m_window.Player().GetPositionMs() + offsetUs / static_cast<int64_t>(kUsPerMs));
     if (target > m_window.Player().GetDuration()) {
-        Next();  // past the end: the next track, as the specification of Seek asks
+        Next();  // past the end: the next track, as MPRIS clients expect
         return;
     }
     SeekToMs(target);
