@@ -15,7 +15,8 @@
 // the line show on the dark ground, and failed tiles are asked for again now and then.
 //
 // window.tarvexMap.state() describes what the page shows; window.tarvexMap.clearTrack()
-// starts a new line (the viewer opened another recording).
+// starts a new line (the viewer opened another recording); window.tarvexMap.restoreTrack()
+// lays down [lat, lon] pairs shown before the page was loaded.
 (function () {
     'use strict';
 
@@ -138,6 +139,16 @@
         return true;
     }
 
+    // Lays down, oldest first, positions the viewer showed before this page was loaded; the
+    // marker is left to the next position placed.
+    function restoreTrack(points) {
+        if (!Array.isArray(points)) return false;
+        points.forEach(function (p) {
+            if (Array.isArray(p) && isPosition(p[1], p[0])) extendTrack(p[0], p[1]);
+        });
+        return true;
+    }
+
     function clearTrack() {
         track = [];
         trackLine.setLatLngs([]);
@@ -167,5 +178,5 @@
     window.setCenter_wgs84 = setCenter;
     window.addPoi_wgs84 = addPoi;
     window.removePoi = removePoi;
-    window.tarvexMap = { state: state, clearTrack: clearTrack };
+    window.tarvexMap = { state: state, clearTrack: clearTrack, restoreTrack: restoreTrack };
 })();

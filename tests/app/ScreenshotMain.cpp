@@ -76,13 +76,13 @@ int main(int argc, char** argv) {
     apptest::Pump(4000);
     bool ok = SaveScreen(window.frameGeometry(), base + "-normal.png");
 
-    // The map, once its page is bound and a fix has been shown; paused meanwhile so the
-    // recording does not end under the pictures.
+    // The map, once its page (loaded when the map is first shown) is bound and a fix has been
+    // shown; paused meanwhile so the recording does not end under the pictures.
+    window.OnBnClickedButtonPause();
+    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
     if (!apptest::WaitUntil([&] { return window.IsMapReady(); }, 30000)) {
         std::fprintf(stderr, "the map page was not bound\n");
     }
-    window.OnBnClickedButtonPause();
-    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
     apptest::Pump(2500);
     ok = SaveScreen(window.frameGeometry(), base + "-map-small.png") && ok;
     QTest::mouseClick(window.GetDlgItem(IDC_BUTTON_MAPVIEW), Qt::LeftButton);
