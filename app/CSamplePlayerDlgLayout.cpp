@@ -356,8 +356,7 @@ void CSamplePlayerDlg::PlaceNormalControls() {
     }
     Place(IDC_LIST_FILENAME, areas.list.x(), areas.list.y(), areas.list.width(),
           areas.list.height());
-    m_pGraph->setGeometry(kGraphArea.x(), kGraphArea.y() + areas.dy,
-                          kGraphArea.width() + areas.dxRight, kGraphArea.height());
+    m_pGraph->setGeometry(kGraphArea.translated(0, areas.dy));
     if (m_pSizeGrip) {
         m_pSizeGrip->move(width() - m_pSizeGrip->width(), height() - m_pSizeGrip->height());
         m_pSizeGrip->raise();

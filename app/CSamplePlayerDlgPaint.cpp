@@ -27,7 +27,9 @@ const QColor kCaption(132, 141, 152);
 constexpr int kTitleBarHeight = 36;
 constexpr int kTitleFixedWidth = 600;     // the product name; the rest of the bar is plain
 constexpr int kPicturesBandBottom = 452;  // below: timeline, transport and graph bands
-constexpr int kBottomSplitX = 630;        // bottom bands: left part fixed, right part moves
+constexpr int kGraphBandTop = 518;        // the transport band above, the graph band below
+constexpr int kTransportSplitX = 630;     // between the tools and the sound and picture group
+constexpr int kGraphSplitX = 900;         // right of the graph's legend
 constexpr int kResizeEdgePx = 5;
 
 void Panel(QPainter& p, const QRect& r) {
@@ -125,15 +127,17 @@ QPixmap CSamplePlayerDlg::ComposeBackground(QSize client) const {
         if (const QWidget* label = GetDlgItem(id)) TimePlate(p, label->geometry());
     }
 
-    // Transport and graph bands as drawn, moved down; their right part (the sound and
-    // picture group, the graph's legend) moves with the right edge, the plain column
-    // between stretches.
-    const int bandHeight = kNormalHeight - kPicturesBandBottom;
-    p.drawPixmap(0, bandBottom, skin, 0, kPicturesBandBottom, kBottomSplitX, bandHeight);
-    p.drawPixmap(QRect(kBottomSplitX, bandBottom, areas.dxRight, bandHeight), skin,
-                 QRect(kBottomSplitX, kPicturesBandBottom, 1, bandHeight));
-    p.drawPixmap(kBottomSplitX + areas.dxRight, bandBottom, skin, kBottomSplitX,
-                 kPicturesBandBottom, kNormalWidth - kBottomSplitX, bandHeight);
+    // Transport and graph bands as drawn, moved down; each is cut where it is plain (the
+    // transport between its tool and sound groups, the graph band right of the legend), the
+    // part right of the cut moves with the right edge and the plain column stretches.
+    auto band = [&](int top, int bottom, int splitX) {
+        const int height = bottom - top, y = top + areas.dy;
+        p.drawPixmap(0, y, skin, 0, top, splitX, height);
+        p.drawPixmap(QRect(splitX, y, areas.dxRight, height), skin, QRect(splitX, top, 1, height));
+        p.drawPixmap(splitX + areas.dxRight, y, skin, splitX, top, kNormalWidth - splitX, height);
+    };
+    band(kPicturesBandBottom, kGraphBandTop, kTransportSplitX);
+    band(kGraphBandTop, kNormalHeight, kGraphSplitX);
     return out;
 }
 

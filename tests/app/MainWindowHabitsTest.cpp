@@ -80,7 +80,7 @@ TEST_F(MainWindowFixture, TheWindowOpensAtItsBackgroundSizeAndGrowsButNeverShrin
     EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_PLAY)->geometry(), QRect(244, 457 + 180, 54, 54));
     EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_CLOSE)->geometry(), QRect(946 + 320, 5, 25, 25));
     EXPECT_EQ(Window().GetDlgItem(IDC_SLIDER_VOLUME)->geometry().topLeft(), QPoint(719 + 320, 657));
-    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_GRAPH)->geometry(), QRect(30, 700, 760 + 320, 104));
+    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_GRAPH)->geometry(), QRect(30, 700, 760, 104));
     // The map follows the areas too.
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_MAPVIEW), Qt::LeftButton);
     EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW)->geometry(), areas.main);
