@@ -73,7 +73,8 @@ public:
     static constexpr int kDefaultVolume = 50;
     static constexpr int kDefaultBrightness = 0;
     static constexpr int kMissingConfigValue = -200;
-    static constexpr const char* kConfigPath = "./config.cfg";
+    // The settings file of earlier versions, read from the working folder.
+    static constexpr const char* kLegacyConfigPath = "./config.cfg";
     // Window texts of the map button (1101), the same in both languages.
     static constexpr const char* kMapLargeText = "지도 크게보기";
     static constexpr const char* kMapSmallText = "지도 작게보기";
@@ -87,6 +88,11 @@ public:
     void OnDestroy();
 
     // ---- settings file ----
+    // $XDG_CONFIG_HOME/tarvex/config.cfg (~/.config when the variable is unset or relative).
+    static std::string ConfigPath();
+    // Copies a settings file of earlier versions from the working folder to ConfigPath() when
+    // there is none there yet; true when it did.
+    static bool ImportLegacyConfig();
     void InitConfig();
     void SaveConfig();
 
@@ -184,6 +190,10 @@ public:
     int CurIndex() const { return m_nCurIndex; }
     int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
+    // The file of the open recording's row; empty when nothing is open.
+    std::string OpenRecordingPath() const;
+    // The list row whose file is path (the same file by any name), or -1.
+    int RowOfPath(const std::string& path) const;
     bool IsDisplayTimerRunning() const { return m_timerIds.count(kDisplayTimer) != 0; }
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
