@@ -111,13 +111,15 @@ void CSamplePlayerDlg::InitControls() {
 }
 
 void CSamplePlayerDlg::CreateMapView() {
-    m_pMapView = new CMapView(this);
+    // The browser starts when a view state first shows the map: while it exists, Qt composes
+    // the whole window through OpenGL on every video repaint.
+    m_pMapView = new CMapView(this, CMapView::BrowserStart::WhenShown);
     m_controls[IDC_MAPVIEW] = m_pMapView;
     m_pMapView->setGeometry(kSmallArea);
     m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
     m_pMapView->show();
     // The page is built into the program and comes up offline (only its tiles need the
-    // network), so it is always requested.
+    // network), so it is always requested; it loads once the map is first shown.
     if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(ConfigPath().c_str()))) {
         m_bMapNavigated = true;
     }

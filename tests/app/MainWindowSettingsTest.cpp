@@ -160,10 +160,10 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         int w, h;
         QRect video;
     } rows[] = {
-        {1920, 1080, {320, 154, 1280, 720}},
-        {1280, 800, {0, 29, 1280, 691}},
-        {1280, 829, {0, 29, 1280, 720}},
-        {1279, 1080, {0, 29, 1279, 971}},
+        // The whole screen as far as 16:9 goes, centred.
+        {1920, 1080, {0, 0, 1920, 1080}},   {1280, 800, {0, 40, 1280, 720}},
+        {1280, 829, {0, 54, 1280, 720}},    {1279, 1080, {0, 180, 1279, 719}},
+        {2560, 1080, {320, 0, 1920, 1080}}, {0, 0, {0, 0, 0, 0}},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(CSamplePlayerDlg::FullScreenVideoRect(row.w, row.h), row.video)
@@ -172,7 +172,7 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
     ShowCard();
     DoubleClickRow(0);
     Window().OnBnClickedButtonFullScreen();
-    for (const Row& row : {rows[0], rows[1]}) {
+    for (const Row& row : {rows[0], rows[1], rows[4]}) {
         Window().resize(row.w, row.h);
         EXPECT_EQ(Window().FrontArea()->geometry(), row.video);
         EXPECT_TRUE(Window().FrontArea()->isVisible());
@@ -192,7 +192,7 @@ TEST_F(MainWindowFixture, ARecordingOpenedInFullScreenAfterStopFillsTheVideoRect
     EXPECT_EQ(Window().FrontArea()->Size().width, 0);
     Window().List()->setCurrentItem(Window().List()->topLevelItem(1));
     Window().OnBnClickedButtonPlay();
-    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 29, 1280, 691));
+    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 40, 1280, 720));
 }
 
 TEST_F(MainWindowFixture, TheBackgroundDragsTheNormalWindowButNotTheFullScreenOne) {
