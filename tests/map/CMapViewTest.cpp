@@ -225,6 +225,13 @@ TEST_F(MapViewFixture, OfflineMapShowsTheMarkerOnTheDarkGroundOnceShown) {
         << "centre " << picture.pixelColor(middle).name().toStdString();
     EXPECT_TRUE(IsNear(picture.pixelColor(20, 20), kGroundColour, 8))
         << "ground " << picture.pixelColor(20, 20).name().toStdString();
+    // The page says why the ground is bare; the marker and the track stay.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return PageState(*m_view)["offlineNote"].toBool(); }, kHangGuardMs));
+    const QVariantMap state = PageState(*m_view);
+    EXPECT_EQ(state["offlineText"].toString(), QStringLiteral("Map tiles unavailable (offline)"));
+    EXPECT_EQ(state["markers"].toInt(), 1);
+    EXPECT_EQ(state["track"].toList().size(), 2);
 }
 
 namespace {
@@ -291,6 +298,7 @@ TEST_F(MapViewFixture, TilesComeFromTheConfiguredAddress) {
         return IsNear(image.pixelColor(20, 20), TileServer::kTileColour, 8);
     });
     EXPECT_TRUE(IsNear(picture.pixelColor(20, 20), TileServer::kTileColour, 8));
+    EXPECT_FALSE(PageState(*m_view)["offlineNote"].toBool()) << "tiles came: no note";
     // Tiles around the fix at street level, with the address's own query.
     const QRegularExpression streetTile(
         QStringLiteral(R"(^GET /tiles/16/\d+/\d+\.png\?key=a&b=c\+d )"));
