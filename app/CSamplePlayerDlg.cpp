@@ -88,10 +88,7 @@ void CSamplePlayerDlg::InitControls() {
     m_bMapReady = false;
     HideVideoAreas();
 
-    m_player.SetDecoder(&m_decoder);
-    m_player.SetParser(&m_aviExtractor);
-    m_player.SetOutput(&m_waveBox);
-    m_bPlayerStarted = m_player.Start(m_pFrontArea, m_pRearArea);
+    m_bPlayerStarted = m_session.Start(m_pFrontArea, m_pRearArea);
     m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
 
     m_nScreenMode = kScreenNormal;
@@ -245,7 +242,7 @@ void CSamplePlayerDlg::OnDestroy() {
     KillTimer(kDisplayTimer);
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
-    m_player.StopThreads();
+    m_session.Stop();
 }
 
 bool CSamplePlayerDlg::AskQuit(const QString& text, const QString& caption) {

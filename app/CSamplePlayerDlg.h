@@ -29,10 +29,7 @@
 
 // Engine parts; the player header pulls in the media interfaces.
 #include "library/RecordingCatalogue.h"
-#include "media/CAVIExtractor.h"
-#include "media/CDecoder.h"
-#include "media/CQRVMediaPlayer.h"
-#include "media/CWaveBox.h"
+#include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
 
 class CBitmapButtonTrans;
@@ -151,7 +148,7 @@ public:
     // ---- state, for the window's own parts and its tests ----
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
-    CWaveBox& WaveBox() { return m_waveBox; }
+    CWaveBox& WaveBox() { return m_session.Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
     QtVideoArea* RearArea() const { return m_pRearArea; }
@@ -252,11 +249,10 @@ private:
     // Members the player's threads use are declared before the player, so they outlive it
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
-    CDecoder m_decoder;
-    CAVIExtractor m_aviExtractor;
-    CWaveBox m_waveBox;
     CTextData m_textData;
-    CQRVMediaPlayer m_player;
+    // Reader, decoder, sound output and player; its threads are joined before it goes.
+    CPlaybackSession m_session;
+    CQRVMediaPlayer& m_player = m_session.Player();
     bool m_bPlayerStarted = false;
     bool m_bDestroyed = false;
 

@@ -164,10 +164,10 @@ void CSamplePlayerDlg::ApplyVolume(int value) {
     auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
     if (value > 0) {
         mute->SetCheck(0);
-        m_waveBox.SetVolume(ChannelVolumeWord(value));
+        m_session.SetVolume(ChannelVolumeWord(value));
     } else {
         mute->SetCheck(1);
-        m_waveBox.SetVolume(0);
+        m_session.SetVolume(0);
     }
 }
 
@@ -199,11 +199,11 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
     // A check box: its state has already flipped when the click arrives.
     auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
     if (mute->GetCheck()) {
-        m_waveBox.SetVolume(0);
+        m_session.SetVolume(0);
         mute->SetCheck(1);
     } else {
         const int value = m_sliderVolume->GetPos();
-        m_waveBox.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
+        m_session.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
         mute->SetCheck(0);
     }
 }

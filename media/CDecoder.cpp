@@ -22,19 +22,18 @@ bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
     if (area.width <= 0 || area.height <= 0) return false;
 
     CPixImage& image = m_display[camera];
-    if (!image.Allocate(area.width, area.height)) return false;
-    image._CopyBeforeWrite();
-
-    bool produced;
     {
         CSyncLock lock(m_decodeLock);
-        produced = m_decoders[camera].DecodePacket(data, size);
+        if (!image.Allocate(area.width, area.height)) return false;
+        image._CopyBeforeWrite();
+        const bool produced = m_decoders[camera].DecodePacket(data, size);
+        if (produced) {
+            m_decoders[camera].ConvertPicture(image.Pixels(), image.Stride(), image.Width(),
+                                              image.Height());
+            if (m_mirror[camera].load(std::memory_order_relaxed)) image.MirrorRows();
+        }
     }
-    if (produced) {
-        m_decoders[camera].ConvertPicture(image.Pixels(), image.Stride(), image.Width(),
-                                          image.Height());
-        if (m_mirror[camera].load(std::memory_order_relaxed)) image.MirrorRows();
-    }
+    // Outside the lock: a window's presentation callback may ask for a capture.
     window->Present(image);
     return true;
 }
@@ -61,6 +60,7 @@ void CDecoder::SetMirror(int camera, bool on) {
 
 bool CDecoder::SaveCapture(int camera, const char* path) {
     if (!path) return false;
+    CSyncLock lock(m_decodeLock);
     CFFMH264_Decoder& decoder = m_decoders[ClampCamera(camera)];
     int width = 0, height = 0;
     decoder.GetPictureSize(&width, &height);
@@ -70,4 +70,29 @@ bool CDecoder::SaveCapture(int camera, const char* path) {
     // window again.
     decoder.ConvertPicture(still.Pixels(), still.Stride(), width, height);
     return still.SaveImage(path);
+}
+
+bool CDecoder::DecodeOnly(int camera, const uint8_t* data, int32_t size) {
+    if (camera != 0 && camera != 1) return false;
+    CSyncLock lock(m_decodeLock);
+    m_decoders[camera].DecodePacket(data, size);
+    return true;
+}
+
+bool CDecoder::Represent(int camera, VideoWindow* window) {
+    if ((camera != 0 && camera != 1) || !window) return false;
+    const VideoSize area = window->Size();
+    if (area.width <= 0 || area.height <= 0) return false;
+    CPixImage& image = m_display[camera];
+    {
+        CSyncLock lock(m_decodeLock);
+        CFFMH264_Decoder& decoder = m_decoders[camera];
+        if (!decoder.HasPicture()) return false;
+        if (!image.Allocate(area.width, area.height)) return false;
+        image._CopyBeforeWrite();
+        decoder.ConvertPicture(image.Pixels(), image.Stride(), image.Width(), image.Height());
+        if (m_mirror[camera].load(std::memory_order_relaxed)) image.MirrorRows();
+    }
+    window->Present(image);
+    return true;
 }

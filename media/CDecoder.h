@@ -3,8 +3,10 @@
 // rear. Each packet is decoded, converted to BGR24 at the window's current size, mirrored
 // when asked, and presented.
 //
-// Threads: see VMediaDecoder.h. The decode lock is held around the decode call only; the
-// mirror flags are atomics read once per frame.
+// Threads: see VMediaDecoder.h. m_decodeLock is held around everything that touches a
+// camera's decoded picture (decoding, converting, saving, closing), so a call that comes from
+// another thread than the worker cannot meet a half-made picture; the colour setters use
+// the camera decoder's own scaler lock, and the mirror flags are atomics read once per frame.
 
 #include <atomic>
 
@@ -31,6 +33,8 @@ public:
     void SetBrightness(int camera, int level) override;
     void SetMirror(int camera, bool on) override;
     bool SaveCapture(int camera, const char* path) override;
+    bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override;
+    bool Represent(int camera, VideoWindow* window) override;
 
     // level / 10 + 1 limited to 0.01 ... 2.0; level / 10 without a limit.
     static float ContrastForLevel(int level);
@@ -44,6 +48,6 @@ private:
 
     CFFMH264_Decoder m_decoders[kCameraCount];  // see CFFMH264_Decoder for its threads
     std::atomic<bool> m_mirror[kCameraCount] = {false, false};  // any thread
-    CPixImage m_display[kCameraCount];  // worker only (under the player lock)
-    CSync m_decodeLock{"none"};         // held around the decode call
+    CPixImage m_display[kCameraCount];  // written under m_decodeLock; presented by the worker
+    CSync m_decodeLock{"none"};
 };

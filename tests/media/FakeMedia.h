@@ -215,12 +215,33 @@ public:
             std::unique_lock<std::mutex> lock(m_mutex);
             m_shown.push_back({camera, FrameIndexOf(data, size), m_counter ? m_counter() : 0,
                                m_parser ? m_parser->Cursor() : 0});
+            m_lastDecoded[camera == 0 ? 0 : 1] = m_shown.back().index;
             m_changed.notify_all();
             if (m_onFrame) m_onFrame(m_shown.back());
             m_changed.wait(lock, [&] { return !m_hold; });
         }
         busy = false;
         return true;
+    }
+    bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastDecoded[camera == 0 ? 0 : 1] = FrameIndexOf(data, size);
+        return true;
+    }
+    // Shows the camera's last decoded frame again, as the real decoder does.
+    bool Represent(int camera, VideoWindow*) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const int c = camera == 0 ? 0 : 1;
+        if (m_lastDecoded[c] < 0) return false;
+        m_shown.push_back({c, m_lastDecoded[c], m_counter ? m_counter() : 0,
+                           m_parser ? m_parser->Cursor() : 0});
+        ++m_represented;
+        m_changed.notify_all();
+        return true;
+    }
+    int Represented() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_represented;
     }
     void SetContrast(int, int) override {}
     void SetBrightness(int, int) override {}
@@ -264,6 +285,8 @@ private:
     std::function<int32_t()> m_counter;
     std::function<void(const ShownFrame&)> m_onFrame;
     bool m_hold = false;
+    int m_lastDecoded[2] = {-1, -1};
+    int m_represented = 0;
 };
 
 // Records the packets written, accepting each at once.
