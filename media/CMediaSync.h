@@ -85,5 +85,5 @@ private:
     std::atomic<int> m_count{0};        // mirrors m_queue.size() for lock-free queries
     std::atomic<int64_t> m_popped{0};
     std::atomic<bool> m_feeding{false};  // written under m_lock
-    _packet_pcm m_work{};  // feeding thread only
+    _packet_pcm m_work{};                // feeding thread only
 };

@@ -179,8 +179,10 @@ int CQRVMediaPlayer::StepRate(int direction) {
     const int current = m_ratePercent.load();
     const int* at = std::find(std::begin(kRates), std::end(kRates), current);
     int index = at == std::end(kRates) ? 2 : static_cast<int>(at - std::begin(kRates));
-    index = std::clamp(index + (direction > 0 ? 1 : direction < 0 ? -1 : 0), 0,
-                       static_cast<int>(std::size(kRates)) - 1);
+    index = std::clamp(index + (direction > 0   ? 1
+                                : direction < 0 ? -1
+                                                : 0),
+                       0, static_cast<int>(std::size(kRates)) - 1);
     SetRatePercent(kRates[index]);
     return kRates[index];
 }

@@ -181,7 +181,16 @@ public:
 
 private:
     enum class CommandKind {
-        Open, Close, Play, Pause, SeekRelative, SeekAbsolute, Step, Rate, Capture, Represent,
+        Open,
+        Close,
+        Play,
+        Pause,
+        SeekRelative,
+        SeekAbsolute,
+        Step,
+        Rate,
+        Capture,
+        Represent,
         Sync
     };
     struct Reply {
@@ -252,11 +261,11 @@ private:
 
     void JoinThreads();
 
-    CSingleThread m_worker;              // owner's thread starts and stops it
-    VMediaParser* m_parser = nullptr;    // set before Start, read-only after
-    VAudio* m_output = nullptr;          // set before Start, read-only after
-    VMediaDecoder* m_decoder = nullptr;  // set before Start, read-only after
-    CMediaSync m_sync;                   // has its own lock
+    CSingleThread m_worker;                // owner's thread starts and stops it
+    VMediaParser* m_parser = nullptr;      // set before Start, read-only after
+    VAudio* m_output = nullptr;            // set before Start, read-only after
+    VMediaDecoder* m_decoder = nullptr;    // set before Start, read-only after
+    CMediaSync m_sync;                     // has its own lock
     VideoWindow* m_frontWindow = nullptr;  // set by Start, read-only after
     VideoWindow* m_rearWindow = nullptr;   // set by Start, read-only after
 
@@ -267,10 +276,10 @@ private:
     std::deque<Command> m_commands;     // guarded by m_lock
     bool m_stopping = false;            // guarded by m_lock
     bool m_held = false;                // guarded by m_lock; the worker sleeps for commands
-    TextChunkCallback m_textCallback = nullptr;  // guarded by m_lock
-    void* m_textCallbackUser = nullptr;          // guarded by m_lock
-    std::atomic<int> m_pendingCommands{0};       // written under m_lock, read by the worker
-    std::atomic<int32_t> m_run{0};               // wish of the owner; any thread
+    TextChunkCallback m_textCallback = nullptr;   // guarded by m_lock
+    void* m_textCallbackUser = nullptr;           // guarded by m_lock
+    std::atomic<int> m_pendingCommands{0};        // written under m_lock, read by the worker
+    std::atomic<int32_t> m_run{0};                // wish of the owner; any thread
     std::atomic<int32_t> m_state{kStateStopped};  // written by the worker
     std::atomic<bool> m_ended{false};             // written by the worker
     std::atomic<int32_t> m_frontFrameRate{0};     // written by the worker
@@ -288,8 +297,8 @@ private:
     size_t m_queuedBytes = 0;
     size_t m_queuedFronts = 0;
     bool m_fileOpen = false;
-    bool m_playing = false;      // the worker's view of m_run
-    bool m_endOfData = false;    // the reader has nothing more
+    bool m_playing = false;    // the worker's view of m_run
+    bool m_endOfData = false;  // the reader has nothing more
     bool m_waitFrontKey = true;
     bool m_waitRearKey = true;
     int32_t m_rearFrameRate = 0;
@@ -303,6 +312,7 @@ private:
     std::vector<uint8_t> m_readBuffer;  // one byte beyond the capacity
     std::vector<uint8_t> m_pendingPcm;  // a packet waiting for room in the queue
     int64_t m_pcmWaitPopped = -1;       // popped count when the wait for room began
+    int64_t m_stalledPopped = -1;       // popped count when the output was found stalled
     std::string m_path;
     // Front frame positions from the index, for positioning by frame (and for recordings
     // that declare no frame rate, which the reader cannot seek by second).

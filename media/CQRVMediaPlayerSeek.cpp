@@ -31,7 +31,8 @@ int32_t CQRVMediaPlayer::FindKeyFrameAtOrBefore(int32_t target) {
         char id[4] = {0, 0, 0, 0};
         int32_t size = kChunkCapacityBytes;
         if (m_parser->ParseMedia(id, m_readBuffer.data(), &size) < 0) continue;
-        if (IsFrontVideo(id) && IsKeyFrame(m_readBuffer.data(), std::clamp(size, 0, kChunkCapacityBytes)))
+        if (IsFrontVideo(id) &&
+            IsKeyFrame(m_readBuffer.data(), std::clamp(size, 0, kChunkCapacityBytes)))
             return i;
     }
     return -1;

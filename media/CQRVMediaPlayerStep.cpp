@@ -88,7 +88,8 @@ void CQRVMediaPlayer::WorkOnce() {
 bool CQRVMediaPlayer::NeedMoreFrames() const {
     if (m_endOfData) return false;
     if (m_frameQueue.size() >= kMaxQueuedPackets || m_queuedBytes >= kMaxQueuedBytes) return false;
-    const size_t prebuffer = static_cast<size_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
+    const size_t prebuffer =
+        static_cast<size_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
     return m_queuedFronts < std::max<size_t>(prebuffer, 1);
 }
 
@@ -111,8 +112,8 @@ void CQRVMediaPlayer::Advance() {
         if (!m_noClock.load()) {
             const int64_t now = NowUs();
             const bool soundLeads = SyncClockToSound(now);
-            const int64_t due = m_pacer.DueAt(FrameTimeUs(m_frameQueue.front().index), now,
-                                              !soundLeads);
+            const int64_t due =
+                m_pacer.DueAt(FrameTimeUs(m_frameQueue.front().index), now, !soundLeads);
             if (due > now + kEarlyToleranceUs) {
                 m_waitUntilUs = due;
                 return;
@@ -167,7 +168,8 @@ void CQRVMediaPlayer::HandleVideo(int camera, int32_t length, bool paused) {
 bool CQRVMediaPlayer::PushAudio(const uint8_t* data, int32_t length) {
     if (m_pacer.RatePercent() != FramePacer::kNormalRatePercent) return true;  // muted
     if (!m_sync.PushPcm(data, length)) {
-        if (m_noClock.load()) return true;  // nothing waits without a clock
+        // Nothing waits without a clock, nor for an output that has stalled.
+        if (m_noClock.load() || m_sync.PoppedPackets() == m_stalledPopped) return true;
         // The queue is full: wait for the output to take a packet.
         m_pendingPcm.assign(data, data + std::clamp(length, 0, kPcmPacketBytes));
         m_pcmWaitPopped = m_sync.PoppedPackets();
@@ -192,8 +194,9 @@ bool CQRVMediaPlayer::RetryPendingPcm() {
     const int64_t popped = m_sync.PoppedPackets();
     if (popped == m_pcmWaitPopped && NowUs() >= m_waitUntilUs) {
         // The output took nothing for a whole packet's time: it has stalled, and the
-        // picture does not wait for it.
+        // picture does not wait for it until it takes packets again.
         m_pendingPcm.clear();
+        m_stalledPopped = popped;
         return true;
     }
     m_pcmWaitPopped = popped;
@@ -241,8 +244,8 @@ void CQRVMediaPlayer::PresentHead(bool paced) {
     const int64_t now = NowUs();
     if (paced && !m_noClock.load()) {
         // The statistics line: how long the loop took since the previous frame.
-        const int64_t difMs = m_lastPresentUs == 0 ? FramePacer::kMaxDifMs
-                                                   : (now - m_lastPresentUs) / 1000;
+        const int64_t difMs =
+            m_lastPresentUs == 0 ? FramePacer::kMaxDifMs : (now - m_lastPresentUs) / 1000;
         m_pacer.Update(0, static_cast<int>(std::min<int64_t>(difMs, INT_MAX)), Rate());
     }
     m_frameCounter.fetch_add(1);
@@ -281,8 +284,8 @@ void CQRVMediaPlayer::FinishPlayback() {
     const bool soundLeft = m_output && (!m_pendingPcm.empty() || m_sync.QueuedPackets() > 0 ||
                                         m_sync.Feeding() || !m_output->Idle());
     if (soundLeft && !m_noClock.load()) {
-        if (!m_pendingPcm.empty() && m_sync.PushPcm(m_pendingPcm.data(),
-                                                    static_cast<int32_t>(m_pendingPcm.size())))
+        if (!m_pendingPcm.empty() &&
+            m_sync.PushPcm(m_pendingPcm.data(), static_cast<int32_t>(m_pendingPcm.size())))
             m_pendingPcm.clear();
         const int64_t popped = m_sync.PoppedPackets();
         if (m_endWaitSinceUs == 0 || popped != m_endWaitPopped) {
@@ -292,8 +295,8 @@ void CQRVMediaPlayer::FinishPlayback() {
         if (now - m_endWaitSinceUs < kSoundStallUs) {
             // Sleep about as long as the queued sound lasts, in steps short enough to see
             // the device finish.
-            const int64_t queuedUs =
-                (m_sync.QueuedPackets() + 1) * int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
+            const int64_t queuedUs = (m_sync.QueuedPackets() + 1) * int64_t{kPcmPacketBytes} *
+                                     1000000 / SoundBytesPerSecond();
             m_waitUntilUs = now + std::clamp(queuedUs, kEndWaitMinUs, kEndWaitMaxUs);
             return;
         }
@@ -326,8 +329,8 @@ void CQRVMediaPlayer::ResetSound() {
     m_soundResetBytes = 0;
     if (m_output) m_output->PlayedPosition(&m_soundResetBytes, nullptr);
     // Held until the picture reaches the sound's first byte, so both start together.
-    m_soundGate = m_output && !m_noClock.load() &&
-                  m_pacer.RatePercent() == FramePacer::kNormalRatePercent;
+    m_soundGate =
+        m_output && !m_noClock.load() && m_pacer.RatePercent() == FramePacer::kNormalRatePercent;
     if (m_soundGate) m_output->SetPaused(true);
 }
 

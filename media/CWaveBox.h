@@ -6,11 +6,11 @@
 // paces the audio feeder, and through the drain wait the video.
 //
 // Threads: Open, Close, Flush and SetPaused come from the player's worker; SetVolume from the
-// UI thread; Write from the audio feeder only; the device callback runs on SDL's audio thread. m_stateLock guards
-// the buffer bookkeeping shared with the callback; m_writeLock keeps one write attempt from
-// overlapping an Open or Close. Lock order: m_writeLock, then m_stateLock. The callback takes
-// only m_stateLock, and Close never holds it while SDL waits for the callback to finish.
-// A writer waiting for room holds neither lock while it sleeps on m_bufferFreed, which the
+// UI thread; Write from the audio feeder only; the device callback runs on SDL's audio thread.
+// m_stateLock guards the buffer bookkeeping shared with the callback; m_writeLock keeps one write
+// attempt from overlapping an Open or Close. Lock order: m_writeLock, then m_stateLock. The
+// callback takes only m_stateLock, and Close never holds it while SDL waits for the callback to
+// finish. A writer waiting for room holds neither lock while it sleeps on m_bufferFreed, which the
 // callback signals when it finishes a buffer, and Flush and Close when they free them all.
 
 #include <SDL2/SDL_audio.h>
@@ -99,6 +99,6 @@ private:
     uint64_t m_flushEpoch = 0;                // guarded by m_stateLock; counts flushes
     bool m_held = false;                      // guarded by m_writeLock
     bool m_paused = false;                    // guarded by m_writeLock
-    ConsumeTap m_tap = nullptr;  // set while closed, read by the callback
+    ConsumeTap m_tap = nullptr;               // set while closed, read by the callback
     void* m_tapUser = nullptr;
 };

@@ -4,7 +4,9 @@
 
 CSingleThread::CSingleThread(const char* name) : m_name(name ? name : "") {}
 
-CSingleThread::~CSingleThread() { StopThread(); }
+CSingleThread::~CSingleThread() {
+    StopThread();
+}
 
 bool CSingleThread::BeginThread(Body body, void* arg, unsigned, int) {
     if (m_thread.joinable() || body == nullptr) return false;

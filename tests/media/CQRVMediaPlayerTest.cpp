@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -316,9 +316,9 @@ TEST_P(PlayerRate, ClockAndCounterFollowTheRate) {
     }));
     player.Close();
     std::lock_guard<std::mutex> lock(mutex);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at[row.toFrame] -
-                                                                          at[row.fromFrame])
-                        .count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(at[row.toFrame] - at[row.fromFrame])
+            .count();
     EXPECT_GE(ms, row.minMs);
     EXPECT_LE(ms, row.maxMs);
     // The position counts media time, whatever the rate.
@@ -339,6 +339,60 @@ TEST(PlayerRateSteps, StepRateWalksTheListAndStopsAtItsEnds) {
     player.SetRatePercent(30);
     EXPECT_EQ(player.GetRatePercent(), 25);
     EXPECT_EQ(player.StepRate(-1), 25);
+}
+
+TEST_F(PlayerTest, RearStreamWhoseFirstKeyFrameComesLateShowsEverythingFromIt) {
+    Build({.gop = 30, .leadingNonKeyFrames = 2, .rearFirstKey = 30});
+    ASSERT_TRUE(player.Open("x_D.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front(), Range(0, 89));
+    EXPECT_EQ(decoder.Rear(), Range(30, 89));
+}
+
+// Files of one kind of chunk only: the queues stay bounded and the player still ends.
+class LopsidedFileTest : public PlayerTest {
+protected:
+    void BuildWith(int camera, const char kind[3], int count) {
+        parser = std::make_unique<FakeParser>();
+        parser->Add(VideoChunk(0, 0, true));
+        for (int i = 0; i < count; ++i) {
+            if (kind[0] == 'w')
+                parser->Add(AudioChunk(i));
+            else
+                parser->Add(VideoChunk(camera, i, i == 0));
+        }
+        player.SetParser(parser.get());
+        player.SetDecoder(&decoder);
+        player.SetOutput(&audio);
+        decoder.Observe(parser.get(), [this] { return player.GetFrameCounter(); });
+        player.Start(nullptr, nullptr);
+    }
+};
+
+TEST_F(LopsidedFileTest, OnlyRearFramesAreShownBeforeTheQueueGrowsPastItsBound) {
+    BuildWith(1, "dc", 5000);
+    player.SetNoClock(true);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const auto shown = decoder.Shown();
+    ASSERT_EQ(shown.size(), 5001u);
+    EXPECT_LE(shown[0].cursor, CQRVMediaPlayer::kMaxQueuedPackets + 2);
+    EXPECT_TRUE(player.Ended());
+}
+
+TEST_F(LopsidedFileTest, OnlySoundWaitsForTheOutputInsteadOfQueuingTheFile) {
+    BuildWith(0, "wb", 200);
+    audio.Hold(true);
+    player.SetNoClock(false);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    // The output holds one packet, the queue fills to its bound, and the reader waits.
+    ASSERT_TRUE(WaitFor([&] { return player.GetQueuedAudioPackets() == CMediaSync::kMaxPackets; }));
+    SleepMs(50);
+    EXPECT_LT(parser->Cursor(), 60u);
+    // A stalled output is given up on: the rest is dropped and the recording ends.
+    ASSERT_TRUE(WaitForEnd());
+    audio.Hold(false);
+    EXPECT_TRUE(player.Ended());
 }
 
 TEST_F(PlayerTest, FastRecordingPlaysAndSeeksAtItsRealRate) {

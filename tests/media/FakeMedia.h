@@ -63,10 +63,12 @@ struct FakeRecordingPlan {
     int audioEvery = 8;
     bool text = true;
     int leadingNonKeyFrames = 0;  // front P frames before the first key frame
+    int rearFirstKey = 0;         // rear frames before this one are P frames
 };
 
 class FakeParser : public VMediaParser {
 public:
+    FakeParser() = default;
     explicit FakeParser(const FakeRecordingPlan& plan, int declaredRate = -1) {
         m_rate = declaredRate < 0 ? plan.rate : declaredRate;
         m_hasRear = plan.rear;
@@ -79,7 +81,7 @@ public:
                 Add(AudioChunk(f / plan.audioEvery));
             m_frontChunks.push_back(m_chunks.size());
             Add(VideoChunk(0, f, f % plan.gop == 0));
-            if (plan.rear) Add(VideoChunk(1, f, f % plan.gop == 0));
+            if (plan.rear) Add(VideoChunk(1, f, f % plan.gop == 0 && f >= plan.rearFirstKey));
         }
     }
     void Add(FakeChunk chunk) { m_chunks.push_back(std::move(chunk)); }
@@ -233,8 +235,8 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         const int c = camera == 0 ? 0 : 1;
         if (m_lastDecoded[c] < 0) return false;
-        m_shown.push_back({c, m_lastDecoded[c], m_counter ? m_counter() : 0,
-                           m_parser ? m_parser->Cursor() : 0});
+        m_shown.push_back(
+            {c, m_lastDecoded[c], m_counter ? m_counter() : 0, m_parser ? m_parser->Cursor() : 0});
         ++m_represented;
         m_changed.notify_all();
         return true;
