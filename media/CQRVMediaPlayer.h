@@ -231,6 +231,9 @@ private:
     bool WantsToAdvance() const;
     void Advance();
     enum class Read { Chunk, End, Wait };
+    // Reads the next chunk into m_readBuffer; size receives its payload size (0 on failure).
+    // Returns the chunk's position, negative at the end of the data.
+    int64_t ReadMedia(char id[4], int32_t* size);
     Read ReadChunk(bool paused);
     void HandleVideo(int camera, int32_t length, bool paused);
     bool PushAudio(const uint8_t* data, int32_t length);

@@ -58,12 +58,11 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
     const int64_t budget = static_cast<int64_t>(target - start + 2) * kChunksPerFrame + kChunkSlack;
     for (int64_t n = 0; n < budget; ++n) {
         char id[4] = {0, 0, 0, 0};
-        int32_t size = kChunkCapacityBytes;
-        if (m_parser->ParseMedia(id, m_readBuffer.data(), &size) < 0) {
+        int32_t size = 0;
+        if (ReadMedia(id, &size) < 0) {
             m_endOfData = true;
             break;
         }
-        size = std::clamp(size, 0, kChunkCapacityBytes);
         const uint8_t* data = m_readBuffer.data();
         if (IsVideo(id) && IsFrontVideo(id)) {
             const int32_t index = m_nextReadIndex++;

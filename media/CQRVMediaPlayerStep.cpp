@@ -124,16 +124,22 @@ void CQRVMediaPlayer::Advance() {
     }
 }
 
+int64_t CQRVMediaPlayer::ReadMedia(char id[4], int32_t* size) {
+    const int32_t capacity = static_cast<int32_t>(m_readBuffer.size()) - 1;
+    *size = capacity;
+    const int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), size);
+    *size = position < 0 ? 0 : std::clamp(*size, 0, capacity);
+    return position;
+}
+
 CQRVMediaPlayer::Read CQRVMediaPlayer::ReadChunk(bool paused) {
-    int32_t size = kChunkCapacityBytes;
     char id[4] = {0, 0, 0, 0};
-    const int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), &size);
-    if (position < 0) {
+    int32_t size = 0;
+    if (ReadMedia(id, &size) < 0) {
         // The end of the data, a cut file or a chunk that cannot be read: play what is queued.
         m_endOfData = true;
         return Read::End;
     }
-    size = std::clamp(size, 0, kChunkCapacityBytes);
     if (KindIs(id, "dc")) {
         HandleVideo(CameraOf(id), size, paused);
     } else if (KindIs(id, "wb")) {
