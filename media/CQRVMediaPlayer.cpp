@@ -95,11 +95,14 @@ bool CQRVMediaPlayer::Call(Command command) {
     }
     Reply reply;
     command.reply = &reply;
+    command.fromOtherThread = true;
     std::unique_lock<std::mutex> lock(m_lock);
     m_commands.push_back(std::move(command));
     m_pendingCommands.store(static_cast<int>(m_commands.size()));
     m_wake.notify_one();
     m_replied.wait(lock, [&] { return reply.done; });
+    ++m_answersTaken;
+    m_wake.notify_all();
     return reply.result;
 }
 

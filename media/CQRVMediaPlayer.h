@@ -204,6 +204,7 @@ private:
         int64_t value = 0;
         std::string text;
         Reply* reply = nullptr;  // the caller waits for it when set
+        bool fromOtherThread = false;
     };
     struct QueuedPacket {
         int camera = 0;
@@ -256,7 +257,8 @@ private:
     int32_t Rate() const;  // front frame rate, never 0
 
     // Paused positioning (CQRVMediaPlayerSeek.cpp).
-    int32_t ShowFrameAt(int32_t target);  // the index shown, or -1
+    // Shows the frame at target (counter := shown index + counterBias); the index shown, or -1.
+    int32_t ShowFrameAt(int32_t target, int32_t counterBias);
     int32_t FindKeyFrameAtOrBefore(int32_t target);
     void ShowNextFrame();
     bool FillUntilFronts(size_t fronts);
@@ -279,6 +281,11 @@ private:
     std::deque<Command> m_commands;     // guarded by m_lock
     bool m_stopping = false;            // guarded by m_lock
     bool m_held = false;                // guarded by m_lock; the worker sleeps for commands
+    // Answers given to waiting callers and taken by them. The worker goes on only once its
+    // caller runs again, so what the caller asks next (a seek after Open) comes before the
+    // first picture.
+    uint64_t m_answersGiven = 0;                  // guarded by m_lock
+    uint64_t m_answersTaken = 0;                  // guarded by m_lock
     TextChunkCallback m_textCallback = nullptr;   // guarded by m_lock
     void* m_textCallbackUser = nullptr;           // guarded by m_lock
     std::atomic<int> m_pendingCommands{0};        // written under m_lock, read by the worker

@@ -50,14 +50,19 @@ void CQRVMediaPlayer::Execute(Command& command) {
         case CommandKind::Sync:
             break;
     }
-    if (command.reply) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            command.reply->result = result;
-            command.reply->done = true;
-        }
-        m_replied.notify_all();
+    if (!command.reply) return;
+    if (!command.fromOtherThread) {
+        command.reply->result = result;
+        command.reply->done = true;
+        return;
     }
+    std::unique_lock<std::mutex> lock(m_lock);
+    command.reply->result = result;
+    command.reply->done = true;
+    const uint64_t given = ++m_answersGiven;
+    m_replied.notify_all();
+    // The reply lives on the caller's stack: only the counters are looked at from here on.
+    m_wake.wait(lock, [&] { return m_answersTaken >= given || m_stopping; });
 }
 
 bool CQRVMediaPlayer::DoOpen(const std::string& path) {
@@ -155,10 +160,9 @@ void CQRVMediaPlayer::DoSeek(int64_t targetFrame) {
     if (m_totalFrames <= 0) return;
     const int32_t rate = Rate();
     const int32_t landing = std::clamp(target, 0, m_totalFrames - 1) / rate * rate;
-    const int32_t shown = ShowFrameAt(landing);
-    if (shown < 0) return;
     // As after a seek while playing: the counter starts one second before the second.
-    m_frameCounter.store(shown - rate + 1);
+    const int32_t shown = ShowFrameAt(landing, 1 - rate);
+    if (shown < 0) return;
     m_ended.store(false);
     m_state.store(kStatePlaying);
 }
@@ -173,9 +177,8 @@ void CQRVMediaPlayer::DoStep(int direction) {
     }
     if (m_shownIndex <= 0) return;
     const int32_t before = m_shownIndex;
-    const int32_t shown = ShowFrameAt(before - 1);
+    const int32_t shown = ShowFrameAt(before - 1, m_frameCounter.load() - before);
     if (shown < 0) return;
-    m_frameCounter.store(m_frameCounter.load() - (before - shown));
     m_ended.store(false);
     m_state.store(kStatePlaying);
 }

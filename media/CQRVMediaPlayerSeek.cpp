@@ -38,7 +38,7 @@ int32_t CQRVMediaPlayer::FindKeyFrameAtOrBefore(int32_t target) {
     return -1;
 }
 
-int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
+int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
     if (!m_parser || !m_decoder || m_framePositions.empty() || m_totalFrames <= 0) return -1;
     const int32_t frames =
         std::min<int32_t>(m_totalFrames, static_cast<int32_t>(m_framePositions.size()));
@@ -92,6 +92,8 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
     }
     if (shown < 0) return -1;
     m_shownIndex = shown;
+    // Set before the picture goes out, so whoever watches it reads the position it shows.
+    m_frameCounter.store(shown + counterBias);
     m_decoder->Represent(0, m_frontWindow);
     if (rearDecoded) {
         m_decoder->Represent(1, m_rearWindow);
