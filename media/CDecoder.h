@@ -1,18 +1,16 @@
 #pragma once
 // The two cameras' decoders behind VMediaDecoder: camera 0 is the front camera, camera 1 the
-// rear. Each packet is decoded, converted to BGR24 at the window's current size, mirrored
-// when asked, and presented.
+// rear. Each packet is decoded; a picture it yields is converted to 32-bit RGB at the
+// window's current size, mirrored when asked, and presented. A hidden window (0 x 0) gets
+// its packets decoded but no conversion.
 //
-// Threads: see VMediaDecoder.h. m_decodeLock is held around everything that touches a
-// camera's decoded picture (decoding, converting, saving, closing), so a call that comes from
-// another thread than the worker cannot meet a half-made picture; the colour setters use
-// the camera decoder's own scaler lock, and the mirror flags are atomics read once per frame.
+// Threads: see VMediaDecoder.h. The decode lock is held around the decode call only; the
+// mirror flags are atomics read once per frame.
 
 #include <atomic>
 
 #include "media/CFFMH264_Decoder.h"
 #include "media/VMediaDecoder.h"
-#include "support/CPixImg.h"
 #include "support/CSync.h"
 
 class CDecoder : public VMediaDecoder {
@@ -48,6 +46,5 @@ private:
 
     CFFMH264_Decoder m_decoders[kCameraCount];  // see CFFMH264_Decoder for its threads
     std::atomic<bool> m_mirror[kCameraCount] = {false, false};  // any thread
-    CPixImage m_display[kCameraCount];  // written under m_decodeLock; presented by the worker
-    CSync m_decodeLock{"none"};
+    CSync m_decodeLock{"none"};                                 // held around the decode call
 };

@@ -106,9 +106,9 @@ bool CQRVMediaPlayer::Call(Command command) {
     return reply.result;
 }
 
-bool CQRVMediaPlayer::Open(const char* path) {
+bool CQRVMediaPlayer::Open(const char* path, int32_t startMs) {
     m_run.store(1);
-    return Call(Command(CommandKind::Open, 0, path ? path : ""));
+    return Call(Command(CommandKind::Open, std::max(startMs, 0), path ? path : ""));
 }
 
 void CQRVMediaPlayer::Close() {

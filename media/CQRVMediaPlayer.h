@@ -111,7 +111,9 @@ public:
     // done so. False when the reader rejects the file (the player is then stopped). Leaves
     // the player running: the state reads kStatePlaying until the recording has been played
     // out (kStateStopped, Ended()).
-    bool Open(const char* path);
+    // startMs: where to start, as SeekToMs would land, before anything is shown (a seek
+    // asked for after Open may come when the first frames are already out).
+    bool Open(const char* path, int32_t startMs = 0);
     // Returns once the file is closed and the queues are empty.
     void Close();
     void Play();
@@ -326,7 +328,7 @@ private:
     std::string m_path;
     // Front frame positions from the index, for positioning by frame (and for recordings
     // that declare no frame rate, which the reader cannot seek by second).
-    std::vector<uint32_t> m_framePositions;
+    std::vector<int64_t> m_framePositions;
     bool m_rateDeclared = true;
     FramePacer m_pacer;
     int64_t m_waitUntilUs = 0;  // a playing worker sleeps until then (0: no wait)

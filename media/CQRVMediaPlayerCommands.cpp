@@ -19,6 +19,8 @@ void CQRVMediaPlayer::Execute(Command& command) {
     switch (command.kind) {
         case CommandKind::Open:
             result = DoOpen(command.text);
+            if (result && command.value > 0)
+                SeekToFrame(static_cast<int32_t>(command.value * Rate() / 1000));
             break;
         case CommandKind::Close:
             DoClose();

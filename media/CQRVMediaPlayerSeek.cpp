@@ -26,8 +26,7 @@ size_t CQRVMediaPlayer::QueuedFronts() const {
 int32_t CQRVMediaPlayer::FindKeyFrameAtOrBefore(int32_t target) {
     const int32_t last = std::max(0, target - kMaxKeyFrameDistance);
     for (int32_t i = target; i >= last; --i) {
-        if (m_parser->Seek(m_framePositions[static_cast<size_t>(i)] & ~kFramePositionFlag, 0) != 0)
-            continue;
+        if (m_parser->Seek(m_framePositions[static_cast<size_t>(i)], 0) != 0) continue;
         char id[4] = {0, 0, 0, 0};
         int32_t size = kChunkCapacityBytes;
         if (m_parser->ParseMedia(id, m_readBuffer.data(), &size) < 0) continue;
@@ -49,8 +48,7 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
     ResetForSeeking();
     ResetSound();
     m_pacer.Reset();
-    if (m_parser->Seek(m_framePositions[static_cast<size_t>(start)] & ~kFramePositionFlag, 0) != 0)
-        return -1;
+    if (m_parser->Seek(m_framePositions[static_cast<size_t>(start)], 0) != 0) return -1;
     m_nextReadIndex = start;
 
     int32_t shown = -1;

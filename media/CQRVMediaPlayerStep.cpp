@@ -125,9 +125,17 @@ void CQRVMediaPlayer::Advance() {
 }
 
 int64_t CQRVMediaPlayer::ReadMedia(char id[4], int32_t* size) {
-    const int32_t capacity = static_cast<int32_t>(m_readBuffer.size()) - 1;
+    int32_t capacity = static_cast<int32_t>(m_readBuffer.size()) - 1;
     *size = capacity;
-    const int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), size);
+    int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), size);
+    if (position == VMediaParser::kChunkTooLarge && *size > capacity &&
+        *size <= VMediaParser::kMaxChunkBytes) {
+        // A key frame beyond the usual capacity (the reader bounds it): grow and read it. The
+        // buffer keeps its size, as the next key frame will be as large.
+        m_readBuffer.resize(static_cast<size_t>(*size) + 1);
+        capacity = *size;
+        position = m_parser->ParseMedia(id, m_readBuffer.data(), size);
+    }
     *size = position < 0 ? 0 : std::clamp(*size, 0, capacity);
     return position;
 }
@@ -368,7 +376,7 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
         // The reader seeks by its declared rate, which is 0 here; go to the frame ourselves.
         const size_t index = static_cast<size_t>(second) * rate;
         if (index < m_framePositions.size()) {
-            m_parser->Seek(m_framePositions[index] & ~kFramePositionFlag, 0);
+            m_parser->Seek(m_framePositions[index], 0);
         }
     }
     // The counter starts one second before the second sought.

@@ -132,11 +132,11 @@ int RunPlay(const std::vector<std::string>& args) {
     s.engine.Start(&s.front, &s.rear);
     s.player.SetTextCallback(&OnText, &s);
 
-    if (!s.player.Open(o.path.c_str())) {
+    // The start goes with the open, so no frame of the file's start is shown before it.
+    if (!s.player.Open(o.path.c_str(), static_cast<int32_t>(o.seekMs))) {
         s.engine.Stop();
         return ToolFailure("play: not a playable recording: " + o.path);
     }
-    if (o.seekMs > 0) s.player.SeekToMs(static_cast<int32_t>(o.seekMs));
     if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
 
     // The worker comes to rest when the recording has played out (its sound included) or
