@@ -222,7 +222,10 @@ void CQRVMediaPlayer::SetMirror(int camera, bool on) {
 }
 
 bool CQRVMediaPlayer::BuildIndex(const char* path, MediaInfo* info) {
-    return m_parser && m_parser->BuildIndex(path, info);
+    if (!m_parser || !path) return false;
+    Command command(CommandKind::BuildIndex, 0, path);
+    command.info = info;
+    return Call(std::move(command));
 }
 
 int CQRVMediaPlayer::CameraCountFor(const std::string& path, int32_t rearFrameRate) {

@@ -165,6 +165,8 @@ public:
     void SetBrightness(int camera, int level);
     void SetContrast(int camera, int level);
     void SetMirror(int camera, bool on);
+    // Builds the recording's index (on the worker, which owns the reader). An Open of the
+    // same path right after takes this index instead of building it again.
     bool BuildIndex(const char* path, MediaInfo* info);
 
     // The player's own arithmetic, for callers that describe a file without playing it.
@@ -193,7 +195,8 @@ private:
         Rate,
         Capture,
         Represent,
-        Sync
+        Sync,
+        BuildIndex
     };
     struct Reply {
         bool done = false;
@@ -207,6 +210,7 @@ private:
         std::string text;
         Reply* reply = nullptr;  // the caller waits for it when set
         bool fromOtherThread = false;
+        MediaInfo* info = nullptr;  // BuildIndex: the caller's record
     };
     struct QueuedPacket {
         int camera = 0;
@@ -326,6 +330,7 @@ private:
     int64_t m_pcmWaitPopped = -1;       // popped count when the wait for room began
     int64_t m_stalledPopped = -1;       // popped count when the output was found stalled
     std::string m_path;
+    std::string m_indexedPath;  // the last BuildIndex's file, until the next Open
     // Front frame positions from the index, for positioning by frame (and for recordings
     // that declare no frame rate, which the reader cannot seek by second).
     std::vector<int64_t> m_framePositions;

@@ -51,6 +51,13 @@ void CQRVMediaPlayer::Execute(Command& command) {
             break;
         case CommandKind::Sync:
             break;
+        case CommandKind::BuildIndex: {
+            MediaInfo scratch;
+            result =
+                m_parser->BuildIndex(command.text.c_str(), command.info ? command.info : &scratch);
+            m_indexedPath = result ? command.text : std::string();
+            break;
+        }
     }
     if (!command.reply) return;
     if (!command.fromOtherThread) {
@@ -73,7 +80,16 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path) {
     m_ended.store(false);
     ResetForSeeking();
     MediaInfo info;
-    const bool accepted = m_parser && !path.empty() && m_parser->OpenFile(path.c_str(), &info) != 0;
+    bool accepted = false;
+    if (m_parser && !path.empty()) {
+        // The index is built once per open: taken from a BuildIndex of this file just before,
+        // or built by the reader in the same pass as the header.
+        const bool indexed = path == m_indexedPath;
+        m_indexedPath.clear();
+        accepted = indexed && m_parser->OpenFile(path.c_str(), nullptr) != 0 &&
+                   m_parser->GetMediaInfo(&info);
+        if (!accepted) accepted = m_parser->OpenFile(path.c_str(), &info) != 0;
+    }
     if (!accepted) {
         // Nothing to play: stopped, as after the end of a recording that yields nothing.
         m_state.store(kStateStopped);

@@ -510,6 +510,20 @@ TEST_F(PlayerTest, RejectedFileLeavesThePlayerStopped) {
     EXPECT_FALSE(player.Capture(0, "/nonexistent/x_front.jpg"));
 }
 
+TEST_F(PlayerTest, AnOpenBuildsTheIndexOnceAlsoAfterTheWindowsBuildIndex) {
+    Build({.seconds = 2});
+    MediaInfo info;
+    ASSERT_TRUE(player.BuildIndex("x_D.AVI", &info));
+    EXPECT_EQ(info.frontFrameCount, 60);
+    ASSERT_TRUE(player.Open("x_D.AVI"));
+    EXPECT_EQ(parser->IndexBuilds(), 1);
+    EXPECT_EQ(player.GetDuration(), 2000);
+    ASSERT_TRUE(player.Open("x_D.AVI"));  // no BuildIndex before: the open builds it
+    EXPECT_EQ(parser->IndexBuilds(), 2);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front().back(), 59);
+}
+
 TEST_F(PlayerTest, LongPathIsKeptWhole) {
     Build({.seconds = 1});
     const std::string path =

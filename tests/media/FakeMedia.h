@@ -95,13 +95,16 @@ public:
         if (m_reject) return 0;
         m_cursor = 0;
         m_open = true;
-        if (info) {
-            info->frontFrameRate = std::min(m_rate, 30);
-            info->frontFrameCount = static_cast<int32_t>(m_frontChunks.size());
-            info->frontFramePositions.clear();
-            for (size_t c : m_frontChunks) info->frontFramePositions.push_back(Position(c));
-        }
+        if (info) FillIndex(info);
         return 1000;
+    }
+    void FillIndex(MediaInfo* info) {
+        ++m_indexBuilds;
+        m_indexed = true;
+        info->frontFrameRate = std::min(m_rate, 30);
+        info->frontFrameCount = static_cast<int32_t>(m_frontChunks.size());
+        info->frontFramePositions.clear();
+        for (size_t c : m_frontChunks) info->frontFramePositions.push_back(Position(c));
     }
     void CloseFile() override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -129,8 +132,25 @@ public:
         *size = static_cast<uint32_t>(m_chunks[m_cursor].bytes.size());
         return Position(m_cursor++);
     }
-    bool BuildIndex(const char*, MediaInfo*) override { return true; }
-    bool GetMediaInfo(MediaInfo*) override { return false; }
+    bool BuildIndex(const char*, MediaInfo* info) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        MediaInfo scratch;
+        FillIndex(info ? info : &scratch);
+        return !m_reject;
+    }
+    // Copies the index without building it again.
+    bool GetMediaInfo(MediaInfo* info) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_indexed || !info) return false;
+        const int builds = m_indexBuilds;
+        FillIndex(info);
+        m_indexBuilds = builds;
+        return true;
+    }
+    int IndexBuilds() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_indexBuilds;
+    }
     VideoSizeRec GetVideoSize(VideoSizeRec* out, int) override {
         return out ? *out : VideoSizeRec{};
     }
@@ -206,6 +226,8 @@ private:
     std::string m_openedPath;
     const std::atomic<bool>* m_busy = nullptr;
     bool m_closedDuringStep = false;
+    int m_indexBuilds = 0;
+    bool m_indexed = false;
 };
 
 struct ShownFrame {
