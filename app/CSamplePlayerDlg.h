@@ -49,6 +49,7 @@ class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QKeyEvent;
+class StatusNote;
 
 class CSamplePlayerDlg : public QDialog {
     Q_OBJECT
@@ -63,7 +64,6 @@ public:
     static constexpr QRect kMainArea{4, 64, 640, 360};
     static constexpr QRect kSmallArea{650, 268, 320, 180};
     static constexpr int kSeekStepSec = 10;
-    static constexpr int kHandOverSec = 2;
     static constexpr int kVolumeKeyStep = 5;
     static constexpr int kVolumeMax = 99;
     static constexpr int kDefaultVolume = 50;
@@ -180,9 +180,47 @@ public:
     bool IsMapReady() const { return m_bMapReady; }
     CZoomDlg* ZoomDialog() const { return m_pZoomDlg; }
 
+    // ---- opening a card or a recording; the way out ----
+    // Opens what a user names: a card folder (its DRIVING list), a category folder of a card
+    // (that category), one recording (its card, or its own folder when it lies outside one;
+    // its row is selected and played) or any other folder of recordings. False, with a note
+    // saying why, when there is nothing to open. The command line, a drop on the window and
+    // the desktop's media controls all come here.
+    bool OpenPath(const QString& path);
+    // Lists the card folder used last when it is still there; otherwise says how to open one.
+    bool OpenLastCard();
+    // The viewer's own settings file.
+    static std::string SettingsFilePath() { return kConfigPath; }
+    const std::string& LastCardFolder() const { return m_strLastCard; }
+    // The recording open now; empty when none.
+    const std::string& CurrentPath() const { return m_strCurrentPath; }
+    // A row whose recording could not be opened is marked until the list is rebuilt.
+    bool IsRowUnplayable(int row) const;
+    QString NoteText() const;
+    QString ListPlaceholderText() const;
+    // The quiet way out (a quit signal, the session ending): settings saved, player stopped,
+    // window closed, without the question.
+    void QuitNow();
+
+signals:
+    // The player has shown the recording's last frame; the window moves on right after.
+    void RecordingEnded(const QString& path);
+
 protected:
+    enum class DriveChoice { Cancelled, Drive, ChooseFolder };
+    // The drive question; ChooseFolder when the user asked for a folder or no removable
+    // drive is present.
+    virtual DriveChoice RunDriveDialog(std::string* drive);
+    // The card folder chooser: the chosen folder, or empty when cancelled.
+    virtual QString RunFolderDialog(const QString& startFolder);
+    // A short non-modal note over the bottom of the main area; persistent notes stay until
+    // replaced, the others fade after a few seconds.
+    virtual void ShowNote(const QString& text, bool persistent = false);
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
     // Modal questions and choices; tests answer them without a nested event loop.
-    virtual bool RunDriveDialog(std::string* drive);
     virtual bool AskQuit(const QString& text, const QString& caption);
     virtual void ShowMessage(const QString& text);
     // The capture's save dialog: the chosen full path, or empty when cancelled.
@@ -246,6 +284,24 @@ private:
     void ShowCategory(CatalogueView view);
     void FillList(const std::vector<CatalogueRow>& rows);
 
+    // Opening, failures and the card coming and going.
+    bool TryOpen(const std::string& path);
+    void NoteUnplayable(const std::string& path);
+    void ShowUnplayableNote();
+    int RowOfPath(const std::string& path) const;
+    void MarkCategoryButton(int controlId);
+    void UpdateListPlaceholder();
+    bool HandleListKey(int virtualKey);
+    bool AskForCard();
+    bool ShowCardCategory(const std::string& card, CatalogueView view);
+    bool ShowLooseFolder(const std::string& folder);
+    bool PlayListedPath(const std::string& path);
+    void MoveOnFromFailedRow();
+    void CheckRecordingStillThere();
+    void CloseDown();
+    void ReadLastCard();
+    void SaveLastCard();
+
     static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                  int32_t positionMs);
 
@@ -286,6 +342,20 @@ private:
     GraphSeries* m_pSeriesZ = nullptr;
     bool m_bMapNavigated = false;
     bool m_bMapReady = false;
+
+    std::string m_strCurrentPath;  // the open recording; empty when none
+    std::string m_strLastCard;     // the card folder listed last; kept when the card goes
+    bool m_bLooseFolder = false;   // the list shows a folder outside any card
+    bool m_bCardLost = false;      // the card went away; OPEN takes it back when it returns
+    StatusNote* m_pNote = nullptr;
+    QLabel* m_pListPlaceholder = nullptr;
+    // A run of recordings that fail to open is walked by the outermost open, one row at a time.
+    bool m_bHandingOver = false;
+    bool m_bOpenFailedInHandOver = false;
+    int m_nUnplayableInRun = 0;
+    std::string m_strLastUnplayable;
+    QString m_strUnplayableReason;
+    bool m_bQuitConfirmed = false;
 
     std::map<int, QWidget*> m_controls;  // control id -> widget
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id
