@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/MprisService.h"
 #include "app/QuitSignals.h"
 
 bool CSamplePlayerApp::InitInstance(const std::string& path) {
@@ -23,6 +24,9 @@ bool CSamplePlayerApp::InitInstance(const std::string& path) {
     } else {
         dialog.OpenLastCard();
     }
+    // Media keys and desktop players' controls; without a session bus the window runs alone.
+    MprisService mpris(dialog);
+    mpris.Register();
     dialog.exec();
     return false;
 }

@@ -46,10 +46,12 @@ class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
 class QLabel;
+class QSizeGrip;
+class QtVideoClickFilter;
+class QtNoteLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QKeyEvent;
-class StatusNote;
 
 class CSamplePlayerDlg : public QDialog {
     Q_OBJECT
@@ -63,18 +65,18 @@ public:
     static constexpr int kViewSmall = 2;
     static constexpr QRect kMainArea{4, 64, 640, 360};
     static constexpr QRect kSmallArea{650, 268, 320, 180};
+    static constexpr QRect kGraphArea{30, 520, 760, 104};
     static constexpr int kSeekStepSec = 10;
     static constexpr int kVolumeKeyStep = 5;
     static constexpr int kVolumeMax = 99;
     static constexpr int kDefaultVolume = 50;
     static constexpr int kDefaultBrightness = 0;
     static constexpr int kMissingConfigValue = -200;
-    static constexpr const char* kConfigPath = "./config.cfg";
+    // The settings file of earlier versions, read from the working folder.
+    static constexpr const char* kLegacyConfigPath = "./config.cfg";
     // Window texts of the map button (1101), the same in both languages.
     static constexpr const char* kMapLargeText = "지도 크게보기";
     static constexpr const char* kMapSmallText = "지도 작게보기";
-    static constexpr int kZoomX = 850;  // where the zoom window opens, screen pixels
-    static constexpr int kZoomY = 465;
 
     explicit CSamplePlayerDlg(QWidget* parent = nullptr);
     ~CSamplePlayerDlg() override;
@@ -85,6 +87,11 @@ public:
     void OnDestroy();
 
     // ---- settings file ----
+    // $XDG_CONFIG_HOME/tarvex/config.cfg (~/.config when the variable is unset or relative).
+    static std::string ConfigPath();
+    // Copies a settings file of earlier versions from the working folder to ConfigPath() when
+    // there is none there yet; true when it did.
+    static bool ImportLegacyConfig();
     void InitConfig();
     void SaveConfig();
 
@@ -96,6 +103,19 @@ public:
     void OnBnClickedButtonPrevSize();
     // The video rectangle of the full-screen layout for a client of w x h.
     static QRect FullScreenVideoRect(int w, int h);
+    // Where the picture areas and the list go in a normal window of the given client size
+    // (never smaller than 975 x 635): main and small area grow together keeping 16:9, the
+    // list takes the height left over; dy is how far the bands below the pictures move down
+    // and dxRight how far the controls held to the right edge move right.
+    struct NormalAreas {
+        QRect main, small, list;
+        int column = 0;  // left edge of the list column
+        int dy = 0;
+        int dxRight = 0;
+    };
+    static NormalAreas NormalLayout(QSize client);
+    QRect MainAreaRect() const { return m_rcMainArea; }
+    QRect SmallAreaRect() const { return m_rcSmallArea; }
 
     // ---- playback ----
     bool OpenRecording(const std::string& path);
@@ -121,8 +141,12 @@ public:
     void OnBnClickedCheckMirror();
     void OnBnClickedButtonCapture();
     void OnBnClickedButtonZoom();
-    // "Capture_%d%d%d_%d%d%d.jpg" of a local time, without leading zeros.
+    // "Capture_YYYYMMDD_HHMMSS.jpg" of a local time.
     static std::string CaptureFileName(const std::tm& local);
+    // Where the capture's save dialog starts.
+    QString CaptureFolder() const;
+    // A short note over the pictures that goes away by itself; null until the first one.
+    QtNoteLabel* Note() const { return m_pNote; }
     // The chosen capture path without its extension, to which "_front.jpg" and "_rear.jpg"
     // are appended.
     static QString CaptureBasePath(const QString& chosenPath);
@@ -165,6 +189,10 @@ public:
     int CurIndex() const { return m_nCurIndex; }
     int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
+    // The file of the open recording's row; empty when nothing is open.
+    std::string OpenRecordingPath() const;
+    // The list row whose file is path (the same file by any name), or -1.
+    int RowOfPath(const std::string& path) const;
     bool IsDisplayTimerRunning() const { return m_timerIds.count(kDisplayTimer) != 0; }
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
@@ -189,8 +217,6 @@ public:
     bool OpenPath(const QString& path);
     // Lists the card folder used last when it is still there; otherwise says how to open one.
     bool OpenLastCard();
-    // The viewer's own settings file.
-    static std::string SettingsFilePath() { return kConfigPath; }
     const std::string& LastCardFolder() const { return m_strLastCard; }
     // The recording open now; empty when none.
     const std::string& CurrentPath() const { return m_strCurrentPath; }
@@ -213,8 +239,8 @@ protected:
     virtual DriveChoice RunDriveDialog(std::string* drive);
     // The card folder chooser: the chosen folder, or empty when cancelled.
     virtual QString RunFolderDialog(const QString& startFolder);
-    // A short non-modal note over the bottom of the main area; persistent notes stay until
-    // replaced, the others fade after a few seconds.
+    // A short non-modal note over the bottom of the main area; a persistent note stays until
+    // the next one, the others go away by themselves.
     virtual void ShowNote(const QString& text, bool persistent = false);
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -223,8 +249,9 @@ protected:
     // Modal questions and choices; tests answer them without a nested event loop.
     virtual bool AskQuit(const QString& text, const QString& caption);
     virtual void ShowMessage(const QString& text);
-    // The capture's save dialog: the chosen full path, or empty when cancelled.
-    virtual QString RunCaptureDialog(const QString& proposedName);
+    // The capture's save dialog, starting at the proposed full path: the chosen full path, or
+    // empty when cancelled.
+    virtual QString RunCaptureDialog(const QString& proposedPath);
     // Runs the settings dialog modally and returns its result.
     virtual int RunSettingsDialog(CSettingDlg& dialog);
     // The card formatter the settings dialog uses; null: the desktop's.
@@ -276,6 +303,14 @@ private:
     void CreateMapView();
     void PlaceMapView(int where);
     void EnableViewButtons(bool enable);
+    void PlaceNormalControls();
+    void SetToolTips();
+    void OnVideoClicked();
+    void OnVideoDoubleClicked();
+    void CenterDefaultSize();
+    // The background for a window larger than the background picture, built from it.
+    QPixmap ComposeBackground(QSize client) const;
+    Qt::Edges ResizeEdgesAt(QPoint at) const;
     bool HasOpenView() const;
 
     void RowMove(int row);
@@ -288,7 +323,7 @@ private:
     bool TryOpen(const std::string& path);
     void NoteUnplayable(const std::string& path);
     void ShowUnplayableNote();
-    int RowOfPath(const std::string& path) const;
+    int RowOfListedPath(const std::string& path) const;  // same text, also a gone file
     void MarkCategoryButton(int controlId);
     void UpdateListPlaceholder();
     bool HandleListKey(int virtualKey);
@@ -343,11 +378,21 @@ private:
     bool m_bMapNavigated = false;
     bool m_bMapReady = false;
 
+    // Resizable window, tooltips, video clicks, capture note (GUI thread only).
+    QRect m_rcMainArea = kMainArea;  // the picture areas of the current normal layout
+    QRect m_rcSmallArea = kSmallArea;
+    QRect m_rcRestore;      // the normal window's geometry while in full screen
+    QPixmap m_bmpComposed;  // background at the current size when larger than the picture
+    QSizeGrip* m_pSizeGrip = nullptr;
+    QtVideoClickFilter* m_pVideoClicks = nullptr;
+    QtNoteLabel* m_pNote = nullptr;
+    QString m_strCaptureDir;  // folder of the last capture saved
+
+    // Opening, faults and the way out (GUI thread only).
     std::string m_strCurrentPath;  // the open recording; empty when none
     std::string m_strLastCard;     // the card folder listed last; kept when the card goes
     bool m_bLooseFolder = false;   // the list shows a folder outside any card
     bool m_bCardLost = false;      // the card went away; OPEN takes it back when it returns
-    StatusNote* m_pNote = nullptr;
     QLabel* m_pListPlaceholder = nullptr;
     // A run of recordings that fail to open is walked by the outermost open, one row at a time.
     bool m_bHandingOver = false;

@@ -8,7 +8,7 @@
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/Resource.h"
-#include "app/StatusNote.h"
+#include "app/QtNoteLabel.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "library/CardRoot.h"
 #include "support/StringTable.h"
@@ -171,7 +171,7 @@ void CSamplePlayerDlg::ShowCategory(CatalogueView view) {
     m_strLastCard = m_strDrivePath;
     m_bCardLost = false;
     MarkCategoryButton(kButtonOf.at(view));
-    if (m_pNote && m_pNote->text() == ListPlaceholderText()) m_pNote->Clear();
+    if (m_pNote && m_pNote->text() == ListPlaceholderText()) m_pNote->hide();
     FillList(rows);
     if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
         m_listFilename->setCurrentItem(first);

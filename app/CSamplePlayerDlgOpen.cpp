@@ -11,8 +11,8 @@
 #include <fstream>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/QtNoteLabel.h"
 #include "app/Resource.h"
-#include "app/StatusNote.h"
 #include "library/CSelectDriveDlg.h"
 #include "library/CardRoot.h"
 #include "support/Profile.h"
@@ -115,7 +115,7 @@ bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
     m_strFolderPath = folder;
     MarkCategoryButton(0);
     if (m_pNote && m_pNote->text() == Text(IDS_INSERT_CARD_KO, IDS_INSERT_CARD_EN)) {
-        m_pNote->Clear();
+        m_pNote->hide();
     }
     FillList(rows);
     if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
@@ -150,13 +150,13 @@ bool CSamplePlayerDlg::OpenLastCard() {
 void CSamplePlayerDlg::ReadLastCard() {
     std::vector<char> text(kPathChars);
     GetPrivateProfileString("config", kLastCardKey, "", text.data(), static_cast<int>(text.size()),
-                            kConfigPath);
+                            ConfigPath().c_str());
     m_strLastCard = text.data();
 }
 
 void CSamplePlayerDlg::SaveLastCard() {
     if (m_strLastCard.empty()) return;
-    WritePrivateProfileString("config", kLastCardKey, m_strLastCard.c_str(), kConfigPath);
+    WritePrivateProfileString("config", kLastCardKey, m_strLastCard.c_str(), ConfigPath().c_str());
 }
 
 // OPEN with no card chosen.
@@ -213,18 +213,11 @@ void CSamplePlayerDlg::dropEvent(QDropEvent* event) {
 
 // ---- notes ----
 
-void CSamplePlayerDlg::ShowNote(const QString& text, bool persistent) {
-    if (!m_pNote) m_pNote = new StatusNote(this);
-    const QRect area =
-        m_nScreenMode == kScreenNormal ? kMainArea : FullScreenVideoRect(width(), height());
-    m_pNote->Show(text, area, persistent);
-}
-
 QString CSamplePlayerDlg::NoteText() const {
     return m_pNote && m_pNote->isVisible() ? m_pNote->text() : QString();
 }
 
-int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
+int CSamplePlayerDlg::RowOfListedPath(const std::string& path) const {
     if (PathCell(m_nCurIndex) == path) return m_nCurIndex;
     for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
         if (PathCell(row) == path) return row;
@@ -244,7 +237,7 @@ void CSamplePlayerDlg::NoteUnplayable(const std::string& path) {
         FormatResourceString(PickStringId(koreanId, englishId), name.c_str()));
     m_strLastUnplayable = name;
     ++m_nUnplayableInRun;
-    if (QTreeWidgetItem* item = m_listFilename->topLevelItem(RowOfPath(path))) {
+    if (QTreeWidgetItem* item = m_listFilename->topLevelItem(RowOfListedPath(path))) {
         item->setData(0, kUnplayableRole, true);
         for (int column = 0; column < m_listFilename->columnCount(); ++column) {
             item->setForeground(column, kUnplayableColour);

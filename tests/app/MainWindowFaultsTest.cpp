@@ -149,7 +149,7 @@ TEST_F(MainWindowFixture, AnsweringNoToTheQuitQuestionLeavesPlaybackRunning) {
     Window().close();
     ASSERT_TRUE(WaitUntil([&] { return !Window().isVisible(); }));
     EXPECT_FALSE(Window().IsPlayerActive());
-    std::ifstream saved(CSamplePlayerDlg::SettingsFilePath());
+    std::ifstream saved(CSamplePlayerDlg::ConfigPath());
     const std::string text((std::istreambuf_iterator<char>(saved)), {});
     EXPECT_NE(text.find("volume=41"), std::string::npos) << text;
 }

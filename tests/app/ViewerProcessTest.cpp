@@ -1,4 +1,4 @@
-// The real tarvex-viewer program, playing a recording of the sample card in its own process
+// The real tarvex-viewer program, playing a recording with the map in its own process
 // (under Xvfb when the test runs there), ends the normal way on SIGTERM, SIGINT and SIGHUP:
 // within two seconds, with its settings file written.
 #include <gtest/gtest.h>
@@ -30,7 +30,8 @@ std::string ReadFile(const fs::path& path) {
 }  // namespace
 
 TEST(ViewerProcess, QuitSignalsEndAPlayingViewerWithItsSettingsSaved) {
-    const std::string recording = Card().driving[1];
+    // A one-camera recording shows the map beside the picture, so the browser engine runs.
+    const std::string recording = OneCamera().recording;
     for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         const fs::path home =
             fs::path(TARVEX_TEST_DATA_DIR) /
@@ -81,7 +82,7 @@ TEST(ViewerProcess, QuitSignalsEndAPlayingViewerWithItsSettingsSaved) {
             const fs::path before = fs::current_path();
             qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home / "config").string()));
             fs::current_path(home);
-            const fs::path path = fs::absolute(CSamplePlayerDlg::SettingsFilePath());
+            const fs::path path = fs::absolute(CSamplePlayerDlg::ConfigPath());
             fs::current_path(before);
             qunsetenv("XDG_CONFIG_HOME");
             return path;
