@@ -165,3 +165,44 @@ TEST_F(MainWindowFixture, StopClearsSpeedGraphAndTheRecordingsName) {
     EXPECT_EQ(Window().SeriesX()->writeIndex, 0);
     EXPECT_EQ(Window().windowTitle(), "Tarvex K310VZN PC Viewer");
 }
+
+TEST_F(MainWindowFixture, ARecordingCutOrGrowingWhilePlayingPlaysWhatExistsAndMovesOn) {
+    struct Row {
+        const char* what;
+        bool grows;  // false: cut short while playing
+    } rows[] = {{"cut", false}, {"growing", true}};
+    for (const Row& row : rows) {
+        const fs::path card = workDir / row.what;
+        fs::create_directories(card / "DRIVING");
+        fs::copy_file(Card().driving[0], card / "DRIVING" / "REC_20260315_000000_D.AVI");
+        const std::string source = Card().driving[2];  // 8 s
+        const fs::path file = card / "DRIVING" / "REC_20260314_000000_D.AVI";
+        const auto size = fs::file_size(source);
+        std::ifstream in(source, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        // A camera still writing has written the first part only, without an index.
+        std::ofstream(file, std::ios::binary) << bytes.substr(0, row.grows ? size * 2 / 5 : size);
+        ShowCard(card.string());
+        int lastShown = -1;
+        QObject::connect(
+            &Window(), &CSamplePlayerDlg::RecordingEnded, &Window(),
+            [&] { lastShown = FrontFrame(); }, Qt::DirectConnection);
+        DoubleClickRow(1);
+        ASSERT_TRUE(WaitForFrontFrame(5)) << row.what;
+        if (row.grows) {
+            std::ofstream(file, std::ios::binary | std::ios::app) << bytes.substr(size * 2 / 5);
+        } else {
+            fs::resize_file(file, size / 3);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }, 20000)) << row.what;
+        EXPECT_TRUE(Window().IsPlayerActive()) << row.what << ": the newer row plays";
+        if (row.grows) {
+            EXPECT_GT(lastShown, 4 * kFrameRate) << "what was written while playing is shown";
+        } else {
+            EXPECT_LT(lastShown, 4 * kFrameRate) << "it ends where the file now ends";
+        }
+        EXPECT_FALSE(Window().IsRowUnplayable(1)) << row.what;
+        Window().OnBnClickedButtonStop();
+        window.reset();
+    }
+}
