@@ -7,8 +7,8 @@
 #include <map>
 
 #include "app/CSamplePlayerDlg.h"
-#include "app/Resource.h"
 #include "app/QtNoteLabel.h"
+#include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "library/CardRoot.h"
 #include "support/StringTable.h"
@@ -94,6 +94,7 @@ void CSamplePlayerDlg::StyleList() {
         "  selection-background-color: #f5a524; selection-color: #000000; font-size: 11px; }"
         "QTreeWidget::item { height: 18px; }"
         "QTreeWidget::item:selected { background-color: #f5a524; color: #000000; }"
+        "QHeaderView { background-color: #20262e; border: 0; }"  // also beside the last column
         "QHeaderView::section { background-color: #20262e; color: #c9d1d9; border: 0;"
         "  border-right: 1px solid #3a414b; padding: 2px; font-size: 11px; }"
         "QScrollBar:vertical { background: #181d23; width: 10px; }"
