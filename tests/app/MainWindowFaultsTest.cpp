@@ -1,9 +1,12 @@
 // The end of a recording is shown before the window moves on; recordings that cannot be opened
 // and a card that goes away are said in a note; the quit question's "No" changes nothing.
+#include <QMessageBox>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <fstream>
 
+#include "app/CSamplePlayerApp.h"
 #include "telemetry/CGraphStatic.h"
 #include "tests/app/MainWindowFixture.h"
 
@@ -205,4 +208,30 @@ TEST_F(MainWindowFixture, ARecordingCutOrGrowingWhilePlayingPlaysWhatExistsAndMo
         Window().OnBnClickedButtonStop();
         window.reset();
     }
+}
+
+TEST_F(MainWindowFixture, AQuitWhileADialogIsOpenEndsTheWindowWithItsSettings) {
+    bool dialogEnded = false;
+    bool hung = false;
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<CSamplePlayerDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        // A quit signal arriving while a question of the window waits for its answer.
+        QTimer::singleShot(100, shown, [shown] { shown->QuitNow(); });
+        QMessageBox box(QMessageBox::Question, "?", "?", QMessageBox::Yes | QMessageBox::No, shown);
+        box.exec();
+        dialogEnded = true;
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        hung = true;
+        QCoreApplication::exit(1);  // ends every loop still running
+    });
+    watchdog.start(15000);
+    CSamplePlayerApp app;
+    app.InitInstance(Card().driving[1]);
+    EXPECT_TRUE(dialogEnded);
+    EXPECT_FALSE(hung);
+    EXPECT_TRUE(fs::exists(CSamplePlayerDlg::ConfigPath()));
 }
