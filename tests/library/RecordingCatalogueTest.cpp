@@ -211,34 +211,3 @@ TEST(CardConfigPathTest, SettingFileUnderTheRoot) {
 }
 
 }  // namespace
-
-TEST_F(CatalogueTest, ACardIsAFolderWithDrivingAndCategoryFoldersGoByTheirExactName) {
-    EXPECT_FALSE(HasCardLayout(Root()));
-    EXPECT_FALSE(HasCardLayout(""));
-    Touch(Folder("."), "DRIVING");  // a file of that name is no folder
-    EXPECT_FALSE(HasCardLayout(Root()));
-    fs::remove(m_root / "DRIVING");
-    Folder("DRIVING");
-    EXPECT_TRUE(HasCardLayout(Root()));
-
-    struct Row {
-        const char* name;
-        bool category;
-        CatalogueView view;
-    } rows[] = {
-        {"DRIVING", true, CatalogueView::Driving},
-        {"EVENT", true, CatalogueView::Event},
-        {"PARKING", true, CatalogueView::Parking},
-        {"USER", true, CatalogueView::User},
-        {"driving", false, {}},
-        {"SETTING", false, {}},
-        {"", false, {}},
-    };
-    for (const Row& row : rows) {
-        CatalogueView view = CatalogueView::All;
-        EXPECT_EQ(CategoryViewOfFolder(row.name, &view), row.category) << row.name;
-        if (row.category) {
-            EXPECT_EQ(view, row.view) << row.name;
-        }
-    }
-}
