@@ -63,6 +63,15 @@ TEST(ViewerProcess, QuitSignalsEndAPlayingViewerWithItsSettingsSaved) {
             60000);
         ASSERT_TRUE(playing && viewer.state() == QProcess::Running)
             << "signal " << signalNumber << ": " << output.right(2000).toStdString();
+        // The browser engine is the one that would swallow the signal: let it come up (it
+        // logs its start parameters), then give it a moment to settle.
+        WaitUntil(
+            [&] {
+                output += viewer.readAll();
+                return output.contains("Init Parameters");
+            },
+            20000);
+        Pump(500);
 
         QElapsedTimer timer;
         timer.start();
