@@ -11,6 +11,7 @@
 //
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
 // state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
+// opening cards and recordings and saying what failed (…Open.cpp),
 // the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the recording list
 // (…List.cpp), the view commands and still capture (…View.cpp) and the device settings
 // (…Settings.cpp). The zoom window is its own class (CZoomDlg).

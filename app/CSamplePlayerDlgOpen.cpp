@@ -77,6 +77,11 @@ bool CSamplePlayerDlg::OpenPath(const QString& path) {
         return ShowLooseFolder(target.string());
     }
     if (fs::is_regular_file(target, error)) {
+        // A recording already listed plays from the list as it stands (the view chosen).
+        if (const int row = RowOfPath(target.string()); row >= 0) {
+            OnListDoubleClick(row);
+            return m_nCurIndex == row && !m_strCurrentPath.empty();
+        }
         // A recording shows in its card's list (the folder above its category folder), or
         // in the list of its own folder when it lies outside a card.
         const fs::path folder = target.parent_path();
