@@ -21,6 +21,8 @@
 namespace {
 
 constexpr int kSizeGripPx = 14;
+constexpr int kPositionSliderWidth = 410;  // normal window at 975 x 635
+constexpr int kFullScreenPositionSliderWidth = 390;
 
 struct Rect {
     int x, y, w, h;
@@ -348,6 +350,11 @@ void CSamplePlayerDlg::PlaceNormalControls() {
                 x += areas.dxRight;
                 y += areas.dy;
                 break;
+            case IDC_STATIC_TOTALTIME:
+            case IDC_STATIC_SPEED:
+                x += areas.main.width() - kMainArea.width();  // at the longer slider's end
+                y += areas.dy;
+                break;
             default:
                 y += areas.dy;  // timeline and transport
                 break;
@@ -356,6 +363,8 @@ void CSamplePlayerDlg::PlaceNormalControls() {
     }
     Place(IDC_LIST_FILENAME, areas.list.x(), areas.list.y(), areas.list.width(),
           areas.list.height());
+    // The position slider runs as long as the main picture is wide.
+    m_sliderPos->SetChannelLength(kPositionSliderWidth + areas.main.width() - kMainArea.width());
     m_pGraph->setGeometry(kGraphArea.translated(0, areas.dy));
     if (m_pSizeGrip) {
         m_pSizeGrip->move(width() - m_pSizeGrip->width(), height() - m_pSizeGrip->height());
@@ -400,6 +409,8 @@ int CSamplePlayerDlg::LayoutControls(int mode) {
             Place(place.id, place.x < 0 ? w + place.x : place.x,
                   place.y < 0 ? h + place.y : place.y, place.w, place.h);
         }
+        // The channel as long as its place, so the thumb reaches the slider's end.
+        m_sliderPos->SetChannelLength(kFullScreenPositionSliderWidth);
         for (int id : {IDC_LIST_FILENAME, IDC_BUTTON_OPEN, IDC_BUTTON_SETTING, IDC_BUTTON_CAPTURE,
                        IDC_BUTTON_ZOOM, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW,
                        IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT,

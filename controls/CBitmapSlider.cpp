@@ -54,8 +54,8 @@ bool CBitmapSlider::SetBitmapChannel(int channelId, int activeId, bool transpare
 
 bool CBitmapSlider::SetBitmapChannel(const QPixmap& channel, const QPixmap& active,
                                      bool transparent, uint32_t colour, int x, int y) {
-    m_channel = Picture();
-    m_channelActive = Picture();
+    m_channel = m_channelLoaded = Picture();
+    m_channelActive = m_channelActiveLoaded = Picture();
     m_bChannel = m_bChannelActive = false;
     if (channel.isNull()) {
         update();
@@ -66,11 +66,49 @@ bool CBitmapSlider::SetBitmapChannel(const QPixmap& channel, const QPixmap& acti
         LoadPicture(m_channelActive, active, transparent, colour, x, y);
         m_bChannelActive = true;
     }
+    m_channelLoaded = m_channel;
+    m_channelActiveLoaded = m_channelActive;
     m_nWidth = channel.width();
     m_nHeight = channel.height();
     resize(m_nWidth, m_nHeight);
     m_bTransparentChannel = transparent;
     m_bChannel = true;
+    updateGeometry();
+    update();
+    return true;
+}
+
+namespace {
+
+// The picture at a new width: its two ends (each as long as the picture is high, at most a
+// third of it) copied as they are, the columns between stretched without smoothing, so a
+// key colour stays a key colour.
+QPixmap StretchMiddle(const QPixmap& picture, int width) {
+    if (picture.isNull() || width == picture.width()) return picture;
+    const int cap = std::min(picture.height(), picture.width() / 3);
+    QPixmap out(width, picture.height());
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(0, 0, picture, 0, 0, cap, picture.height());
+    painter.drawPixmap(QRect(cap, 0, std::max(0, width - 2 * cap), picture.height()), picture,
+                       QRect(cap, 0, picture.width() - 2 * cap, picture.height()));
+    painter.drawPixmap(width - cap, 0, picture, picture.width() - cap, 0, cap, picture.height());
+    return out;
+}
+
+}  // namespace
+
+bool CBitmapSlider::SetChannelLength(int width) {
+    if (!m_bChannel || m_bVertical || width < 1) return false;
+    auto stretch = [width](Picture& to, const Picture& from) {
+        to.bitmap = StretchMiddle(from.bitmap, width);
+        to.keyed = StretchMiddle(from.keyed, width);
+    };
+    stretch(m_channel, m_channelLoaded);
+    if (m_bChannelActive) stretch(m_channelActive, m_channelActiveLoaded);
+    m_nWidth = width;
+    resize(m_nWidth, m_nHeight);
     updateGeometry();
     update();
     return true;

@@ -54,6 +54,10 @@ public:
                           uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
     bool SetBitmapChannel(const QPixmap& channel, const QPixmap& active, bool transparent = false,
                           uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
+    // Lengthens (or shortens) a horizontal channel to width pixels: both ends of the loaded
+    // picture stay as drawn, the middle is stretched; positions then map over the new width.
+    // The loaded width gives the picture back as it was. False without a channel.
+    bool SetChannelLength(int width);
     // Thumb and its active picture (shown while dragging); thumbId 0 unloads the thumb.
     bool SetBitmapThumb(int thumbId, int activeId, bool transparent = false,
                         uint32_t colour = 0xFF000000u, int x = 0, int y = 0);
@@ -132,6 +136,8 @@ private:
     bool m_bDrawFocusRect = true;
     Picture m_channel;
     Picture m_channelActive;
+    Picture m_channelLoaded;  // the channel pictures as loaded, before any SetChannelLength
+    Picture m_channelActiveLoaded;
     Picture m_thumb;
     Picture m_thumbActive;
 };

@@ -7,7 +7,6 @@
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QTimer>
-#include <QWindow>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -120,9 +119,8 @@ CMapView::CMapView(QWidget* parent, BrowserStart start) : QWidget(parent) {
     setPalette(colours);
 #if defined(TARVEX_WITH_MAP_PAGE)
     if (BrowserMayStart()) {
-        if (start != BrowserStart::AtOnce) {
+        if (start == BrowserStart::WhenShown) {
             m_bStartDeferred = true;
-            m_bOwnWindow = start == BrowserStart::WhenShownInOwnWindow;
         } else {
             StartBrowser();
         }
@@ -151,9 +149,7 @@ void CMapView::StartBrowser() {
     m_pProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_pProfile->setHttpUserAgent(m_pProfile->httpUserAgent() + QStringLiteral(" TarvexViewer"));
 
-    // In a window of its own the browser's GL composition stays within that window; as a
-    // plain child it would make Qt compose the whole main window through GL.
-    m_pBrowser = new QWebEngineView(m_bOwnWindow ? nullptr : this);
+    m_pBrowser = new QWebEngineView(this);
     auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
     page->setBackgroundColor(kGroundColour);
     QWebEngineSettings* settings = page->settings();
@@ -164,13 +160,7 @@ void CMapView::StartBrowser() {
     m_pBrowser->setPage(page);
     m_pBrowser->setContextMenuPolicy(Qt::NoContextMenu);
     m_pBrowser->setAcceptDrops(false);
-    if (m_bOwnWindow) {
-        m_pBrowser->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-        m_pBrowser->setAttribute(Qt::WA_ShowWithoutActivating);
-        m_pBrowser->winId();  // its native window, placed inside the main window's below
-        m_pBrowser->windowHandle()->setParent(window()->windowHandle());
-    }
-    PlaceBrowser();
+    m_pBrowser->setGeometry(rect());
 
     connect(page, &QWebEnginePage::loadStarted, this, &CMapView::OnLoadStarted);
     connect(page, &QWebEnginePage::loadFinished, this, &CMapView::OnLoadFinished);
@@ -258,7 +248,7 @@ void CMapView::StartWhenShown() {
     if (!m_bStartDeferred || m_pBrowser || !isVisible() || width() <= 0 || height() <= 0) return;
 #if defined(TARVEX_WITH_MAP_PAGE)
     StartBrowser();
-    if (!m_bOwnWindow) m_pBrowser->show();
+    m_pBrowser->show();
     if (!m_pageUrl.isEmpty()) LoadPage();
 #endif
 }
@@ -314,41 +304,15 @@ void CMapView::ClearTrack() {
     if (m_bBound) Call("tarvexMap.clearTrack()");
 }
 
-void CMapView::PlaceBrowser() {
-    if (!m_pBrowser) return;
-    if (!m_bOwnWindow) {
-        m_pBrowser->setGeometry(rect());
-        return;
-    }
-    // The browser's window is a child of the main window's: it covers this view's area.
-    if (!isVisible() || width() <= 0 || height() <= 0) {
-        m_pBrowser->hide();
-        return;
-    }
-    m_pBrowser->setGeometry(QRect(mapTo(window(), QPoint(0, 0)), size()));
-    m_pBrowser->show();
-}
-
 void CMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    PlaceBrowser();
+    if (m_pBrowser) m_pBrowser->setGeometry(rect());
     StartWhenShown();
-}
-
-void CMapView::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    PlaceBrowser();
 }
 
 void CMapView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    PlaceBrowser();
     StartWhenShown();
-}
-
-void CMapView::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    PlaceBrowser();
 }
 
 void CMapView::OnLoadStarted() {

@@ -41,8 +41,6 @@
 
 class QResizeEvent;
 class QShowEvent;
-class QHideEvent;
-class QMoveEvent;
 class QWebEngineView;
 class QWebEngineProfile;
 
@@ -60,9 +58,7 @@ struct MapTileSource {
 class CMapView : public QWidget {
     Q_OBJECT
 public:
-    // WhenShownInOwnWindow: the browser also gets a native window of its own, placed inside
-    // the main window over this view's area, so that its GL composition stays there.
-    enum class BrowserStart { AtOnce, WhenShown, WhenShownInOwnWindow };
+    enum class BrowserStart { AtOnce, WhenShown };
 
     static constexpr int kMarkerId = 1;
     static constexpr const char* kMarkerKind = "gpspos";
@@ -133,13 +129,10 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     void StartBrowser();
     void StartWhenShown();
-    void PlaceBrowser();
     void LoadPage();
     void RestoreKeptTrack();
     void OnLoadStarted();
@@ -157,7 +150,6 @@ private:
     int m_nRendererRestarts = 0;     // reloads after the page's renderer died, per Navigate
     QUrl m_pageUrl;                  // the page last asked for
     bool m_bStartDeferred = false;   // the browser starts when the view is first shown
-    bool m_bOwnWindow = false;       // the browser is a window of its own over this view
     bool m_bKeepingTrack = false;    // positions are kept until the page first binds
     std::deque<std::pair<float, float>> m_keptTrack;  // (latitude, longitude), oldest first
     int32_t m_nMarkerId = 0;  // 1 once the vehicle's marker has been placed on the current page

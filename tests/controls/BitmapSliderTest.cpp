@@ -332,3 +332,31 @@ TEST_F(BitmapSliderTest, WheelNotchesStepThePositionAndNotifyLikeAKey) {
         }
     }
 }
+
+TEST_F(BitmapSliderTest, ALongerChannelKeepsItsEndsAndMapsPositionsOverTheNewWidth) {
+    // A channel whose ends differ from its middle: red ends of 16 pixels, grey between.
+    QPixmap channel = Solid({100, 16}, Qt::darkGray);
+    {
+        QPainter p(&channel);
+        p.fillRect(0, 0, 16, 16, Qt::red);
+        p.fillRect(84, 0, 16, 16, Qt::red);
+    }
+    ASSERT_TRUE(slider->SetBitmapChannel(channel, QPixmap()));
+    ASSERT_TRUE(slider->SetChannelLength(300));
+    EXPECT_EQ(slider->size(), QSize(300, 16));
+    EXPECT_EQ(slider->PosToPixel(0), 5);
+    EXPECT_EQ(slider->PosToPixel(99), 295);
+    EXPECT_EQ(slider->PixelToPos(150), 49);
+    slider->SetPos(0);
+    const QImage shown = slider->grab().toImage();
+    for (int x : {12, 15, 284, 299}) EXPECT_EQ(QColor(shown.pixel(x, 8)), QColor(Qt::red)) << x;
+    for (int x : {16, 150, 283}) EXPECT_EQ(QColor(shown.pixel(x, 8)), QColor(Qt::darkGray)) << x;
+    Press(slider, {295, 8});
+    Release(slider, {295, 8});
+    EXPECT_EQ(slider->GetPos(), 99) << "the thumb reaches the new end";
+
+    ASSERT_TRUE(slider->SetChannelLength(100));
+    EXPECT_EQ(slider->size(), QSize(100, 16));
+    EXPECT_EQ(slider->PosToPixel(99), 95);
+    EXPECT_FALSE(CBitmapSlider().SetChannelLength(200)) << "no channel, nothing to lengthen";
+}
