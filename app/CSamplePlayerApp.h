@@ -7,7 +7,9 @@ class CSamplePlayerApp {
 public:
     CSamplePlayerApp() = default;
 
-    // cardFolder: when not empty, the window starts with that drive chosen and its DRIVING
-    // recordings listed. Always returns false: there is nothing to run after the window.
-    bool InitInstance(const std::string& cardFolder = std::string());
+    // path: a card folder, a category folder or a recording to open at start (see
+    // CSamplePlayerDlg::OpenPath); when empty, the card used last is listed if it is still
+    // there. SIGTERM, SIGINT and SIGHUP end the window the quiet way. Always returns false:
+    // there is nothing to run after the window.
+    bool InitInstance(const std::string& path = std::string());
 };

@@ -2,10 +2,12 @@
 #include "app/CSamplePlayerDlg.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QTreeWidget>
 #include <cstdio>
@@ -16,12 +18,12 @@
 
 #include "app/CZoomDlg.h"
 #include "app/QtVideoArea.h"
+#include "app/QuitSignals.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/ColorRef.h"
 #include "controls/CxSkinButton.h"
-#include "library/CSelectDriveDlg.h"
 #include "res/SkinBitmaps.h"
 #include "support/Profile.h"
 #include "support/StringTable.h"
@@ -48,6 +50,7 @@ constexpr int kBrightnessMax = 5;
 CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
+    setAcceptDrops(true);  // a card folder or a recording dropped on the window opens
     m_nScreenMode = kScreenNormal;
     m_nCurIndex = -1;
     OnInitDialog();
@@ -82,6 +85,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     // and handed to the sound output and the decoder, so the first recording already plays
     // at the volume and brightness the user left.
     InitConfig();
+    ReadLastCard();
     ApplyVolume(m_sliderVolume->GetPos());
     ApplyBrightness(m_sliderBright->GetPos());
 
@@ -95,10 +99,7 @@ void CSamplePlayerDlg::InitControls() {
     m_bMapReady = false;
     HideVideoAreas();
 
-    m_player.SetDecoder(&m_decoder);
-    m_player.SetParser(&m_aviExtractor);
-    m_player.SetOutput(&m_waveBox);
-    m_bPlayerStarted = m_player.Start(m_pFrontArea, m_pRearArea);
+    m_bPlayerStarted = m_session.Start(m_pFrontArea, m_pRearArea);
     m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
 
     m_nScreenMode = kScreenNormal;
@@ -123,6 +124,8 @@ void CSamplePlayerDlg::CreateMapView() {
     if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(ConfigPath().c_str()))) {
         m_bMapNavigated = true;
     }
+    // The browser engine may have changed this thread's signal mask on its start.
+    QuitSignals::BlockInThisThread();
 }
 
 void CSamplePlayerDlg::InitSkins() {
@@ -262,19 +265,55 @@ void CSamplePlayerDlg::SaveConfig() {
     std::snprintf(text, sizeof text, "%d", m_sliderVolume->GetPos());
     Trace("Volume => %d\n", m_sliderVolume->GetPos());
     WritePrivateProfileString("config", "volume", text, path.c_str());
+    SaveLastCard();
 }
 
 // ---- closing ----
 
 void CSamplePlayerDlg::OnBnClickedButtonClose() {
+    // Saved on every press, whatever the answer.
     SaveConfig();
-    m_player.Close();
-    KillTimer(kDisplayTimer);
     const QString text =
         QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_KO, IDS_QUIT_EN)));
     const QString caption = QString::fromStdString(
         FormatResourceString(PickStringId(IDS_QUIT_CAPTION_KO, IDS_QUIT_CAPTION_EN)));
-    if (AskQuit(text, caption)) close();
+    // "No" leaves everything as it was: the recording is only closed once the answer is Yes.
+    if (AskQuit(text, caption)) CloseDown();
+}
+
+void CSamplePlayerDlg::QuitNow() {
+    if (m_bQuitConfirmed) return;
+    SaveConfig();
+    CloseDown();
+}
+
+void CSamplePlayerDlg::CloseDown() {
+    m_player.Pause();
+    m_player.Close();
+    KillTimer(kDisplayTimer);
+    m_bQuitConfirmed = true;
+    // A dialog of ours may be open (a question, the settings, a chooser); its own loop has
+    // to end before the window's can.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget == this || !widget->isVisible()) continue;
+        if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+            dialog->reject();
+        } else if (widget != m_pZoomDlg) {
+            widget->close();
+        }
+    }
+    close();
+}
+
+void CSamplePlayerDlg::closeEvent(QCloseEvent* event) {
+    if (m_bQuitConfirmed) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    // The window manager's close (Alt+F4, the task bar, wmctrl -c) takes the close button's
+    // road; asked from the event loop, not from inside this event.
+    event->ignore();
+    QTimer::singleShot(0, this, [this] { OnBnClickedButtonClose(); });
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonMinimize() {
@@ -297,7 +336,7 @@ void CSamplePlayerDlg::OnDestroy() {
     KillTimer(kDisplayTimer);
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
-    m_player.StopThreads();
+    m_session.Stop();
 }
 
 bool CSamplePlayerDlg::AskQuit(const QString& text, const QString& caption) {
@@ -308,13 +347,6 @@ bool CSamplePlayerDlg::AskQuit(const QString& text, const QString& caption) {
 
 void CSamplePlayerDlg::ShowMessage(const QString& text) {
     QMessageBox::information(this, windowTitle(), text);
-}
-
-bool CSamplePlayerDlg::RunDriveDialog(std::string* drive) {
-    CSelectDriveDlg dialog(this);
-    if (dialog.DoModal() != QDialog::Accepted) return false;
-    *drive = dialog.m_strDrive;
-    return true;
 }
 
 // ---- plumbing ----
@@ -329,8 +361,8 @@ bool CSamplePlayerDlg::IsPlayerActive() const {
 }
 
 std::string CSamplePlayerDlg::OpenRecordingPath() const {
-    if (m_nCurIndex < 0 || !IsPlayerActive()) return std::string();
-    return PathCell(m_nCurIndex);
+    // The file opened last, also when the list was rebuilt under it or it has no row.
+    return IsPlayerActive() ? m_strCurrentPath : std::string();
 }
 
 int CSamplePlayerDlg::RowOfPath(const std::string& path) const {

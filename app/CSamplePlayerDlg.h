@@ -11,6 +11,7 @@
 //
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
 // state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
+// opening cards and recordings and saying what failed (…Open.cpp),
 // the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the recording list
 // (…List.cpp), the view commands and still capture (…View.cpp) and the device settings
 // (…Settings.cpp). The zoom window is its own class (CZoomDlg).
@@ -29,10 +30,7 @@
 
 // Engine parts; the player header pulls in the media interfaces.
 #include "library/RecordingCatalogue.h"
-#include "media/CAVIExtractor.h"
-#include "media/CDecoder.h"
-#include "media/CQRVMediaPlayer.h"
-#include "media/CWaveBox.h"
+#include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
 
 class CBitmapButtonTrans;
@@ -67,7 +65,6 @@ public:
     static constexpr QRect kSmallArea{650, 268, 320, 180};
     static constexpr QRect kGraphArea{30, 520, 760, 104};
     static constexpr int kSeekStepSec = 10;
-    static constexpr int kHandOverSec = 2;
     static constexpr int kVolumeKeyStep = 5;
     static constexpr int kVolumeMax = 99;
     static constexpr int kDefaultVolume = 50;
@@ -176,7 +173,7 @@ public:
     // ---- state, for the window's own parts and its tests ----
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
-    CWaveBox& WaveBox() { return m_waveBox; }
+    CWaveBox& WaveBox() { return m_session.Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
     QtVideoArea* RearArea() const { return m_pRearArea; }
@@ -209,9 +206,45 @@ public:
     bool IsMapReady() const { return m_bMapReady; }
     CZoomDlg* ZoomDialog() const { return m_pZoomDlg; }
 
+    // ---- opening a card or a recording; the way out ----
+    // Opens what a user names: a card folder (its DRIVING list), a category folder of a card
+    // (that category), one recording (its card, or its own folder when it lies outside one;
+    // its row is selected and played) or any other folder of recordings. False, with a note
+    // saying why, when there is nothing to open. The command line, a drop on the window and
+    // the desktop's media controls all come here.
+    bool OpenPath(const QString& path);
+    // Lists the card folder used last when it is still there; otherwise says how to open one.
+    bool OpenLastCard();
+    const std::string& LastCardFolder() const { return m_strLastCard; }
+    // The recording open now; empty when none.
+    const std::string& CurrentPath() const { return m_strCurrentPath; }
+    // A row whose recording could not be opened is marked until the list is rebuilt.
+    bool IsRowUnplayable(int row) const;
+    QString NoteText() const;
+    QString ListPlaceholderText() const;
+    // The quiet way out (a quit signal, the session ending): settings saved, player stopped,
+    // window closed, without the question.
+    void QuitNow();
+
+signals:
+    // The player has shown the recording's last frame; the window moves on right after.
+    void RecordingEnded(const QString& path);
+
 protected:
+    enum class DriveChoice { Cancelled, Drive, ChooseFolder };
+    // The drive question; ChooseFolder when the user asked for a folder or no removable
+    // drive is present.
+    virtual DriveChoice RunDriveDialog(std::string* drive);
+    // The card folder chooser: the chosen folder, or empty when cancelled.
+    virtual QString RunFolderDialog(const QString& startFolder);
+    // A short non-modal note over the bottom of the main area; a persistent note stays until
+    // the next one, the others go away by themselves.
+    virtual void ShowNote(const QString& text, bool persistent = false);
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
     // Modal questions and choices; tests answer them without a nested event loop.
-    virtual bool RunDriveDialog(std::string* drive);
     virtual bool AskQuit(const QString& text, const QString& caption);
     virtual void ShowMessage(const QString& text);
     // The capture's save dialog, starting at the proposed full path: the chosen full path, or
@@ -272,7 +305,6 @@ private:
     void SetToolTips();
     void OnVideoClicked();
     void OnVideoDoubleClicked();
-    void ShowNote(const QString& text);
     void CenterDefaultSize();
     // The background for a window larger than the background picture, built from it.
     QPixmap ComposeBackground(QSize client) const;
@@ -285,17 +317,34 @@ private:
     void ShowCategory(CatalogueView view);
     void FillList(const std::vector<CatalogueRow>& rows);
 
+    // Opening, failures and the card coming and going.
+    bool TryOpen(const std::string& path);
+    void NoteUnplayable(const std::string& path);
+    void ShowUnplayableNote();
+    int RowOfListedPath(const std::string& path) const;  // same text, also a gone file
+    void MarkCategoryButton(int controlId);
+    void UpdateListPlaceholder();
+    bool HandleListKey(int virtualKey);
+    bool AskForCard();
+    bool ShowCardCategory(const std::string& card, CatalogueView view);
+    bool ShowLooseFolder(const std::string& folder);
+    bool PlayListedPath(const std::string& path);
+    void MoveOnFromFailedRow();
+    void CheckRecordingStillThere();
+    void CloseDown();
+    void ReadLastCard();
+    void SaveLastCard();
+
     static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                  int32_t positionMs);
 
     // Members the player's threads use are declared before the player, so they outlive it
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
-    CDecoder m_decoder;
-    CAVIExtractor m_aviExtractor;
-    CWaveBox m_waveBox;
     CTextData m_textData;
-    CQRVMediaPlayer m_player;
+    // Reader, decoder, sound output and player; its threads are joined before it goes.
+    CPlaybackSession m_session;
+    CQRVMediaPlayer& m_player = m_session.Player();
     bool m_bPlayerStarted = false;
     bool m_bDestroyed = false;
 
@@ -335,6 +384,20 @@ private:
     QtVideoClickFilter* m_pVideoClicks = nullptr;
     QtNoteLabel* m_pNote = nullptr;
     QString m_strCaptureDir;  // folder of the last capture saved
+
+    // Opening, faults and the way out (GUI thread only).
+    std::string m_strCurrentPath;  // the open recording; empty when none
+    std::string m_strLastCard;     // the card folder listed last; kept when the card goes
+    bool m_bLooseFolder = false;   // the list shows a folder outside any card
+    bool m_bCardLost = false;      // the card went away; OPEN takes it back when it returns
+    QLabel* m_pListPlaceholder = nullptr;
+    // A run of recordings that fail to open is walked by the outermost open, one row at a time.
+    bool m_bHandingOver = false;
+    bool m_bOpenFailedInHandOver = false;
+    int m_nUnplayableInRun = 0;
+    std::string m_strLastUnplayable;
+    QString m_strUnplayableReason;
+    bool m_bQuitConfirmed = false;
 
     std::map<int, QWidget*> m_controls;  // control id -> widget
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id

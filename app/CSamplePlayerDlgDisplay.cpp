@@ -2,11 +2,16 @@
 // graph; and the map page's binding.
 #include <QGuiApplication>
 #include <QLabel>
+#include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
+#include "library/CardRoot.h"
+#include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
 #include "telemetry/TelemetryLogic.h"
@@ -75,29 +80,57 @@ void CSamplePlayerDlg::ReplotGraph(int64_t positionSec) {
 }
 
 void CSamplePlayerDlg::UpdateDisplay() {
-    const int64_t positionSec = static_cast<int64_t>(m_player.GetPositionMs()) / 1000;
-    const int64_t totalSec = static_cast<int64_t>(m_player.GetDuration()) / 1000;
-    if (IsPlayerActive()) {
-        const int64_t sliderSec = m_sliderPos->GetPos();
-        if (positionSec < totalSec - kHandOverSec && positionSec >= 0) {
-            m_sliderPos->SetPos(static_cast<int>(positionSec));
-            UpdateTimeLabels(positionSec, totalSec);
-            ShowSpeedAndPosition(positionSec, sliderSec);
-            ReplotGraph(positionSec);
-        } else {
-            // The last two seconds: hand over to the next newer recording.
-            m_sliderPos->SetPos(static_cast<int>(positionSec));
-            ClearGraph();
-            UpdateTimeLabels(positionSec + 1, totalSec);
-            OnBnClickedButtonNext();
-        }
+    CheckRecordingStillThere();
+    if (m_strCurrentPath.empty()) {
+        // Nothing open (the last open failed and nothing took its place): nothing to follow.
+        KillTimer(kDisplayTimer);
         return;
     }
-    // The player stops by itself only when its recording ends. A damaged or cut recording
-    // ends before its declared duration, and waiting for the position to reach it would
-    // leave the window stuck on that recording; it is over either way, so move on.
+    const int64_t positionSec = std::max<int64_t>(m_player.GetPositionMs() / 1000, 0);
+    // A recording still being written can play past the length its index gave at open.
+    const int64_t totalSec =
+        std::max<int64_t>(static_cast<int64_t>(m_player.GetDuration()) / 1000, positionSec);
+    if (IsPlayerActive()) {
+        const int64_t sliderSec = m_sliderPos->GetPos();
+        m_sliderPos->SetPos(static_cast<int>(positionSec));
+        UpdateTimeLabels(positionSec, totalSec);
+        ShowSpeedAndPosition(positionSec, sliderSec);
+        ReplotGraph(positionSec);
+        return;
+    }
+    // The player stops by itself only once it has shown the last frame it could read: the
+    // recording has been seen to its end (or to where a damaged or cut file ends), so the
+    // window moves on to the next newer row, or stops at the top row.
     m_player.Pause();
     m_sliderPos->SetPos(static_cast<int>(positionSec));
     UpdateTimeLabels(positionSec, totalSec);
+    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
     OnBnClickedButtonNext();
+}
+
+void CSamplePlayerDlg::CheckRecordingStillThere() {
+    if (m_strCurrentPath.empty()) return;
+    std::error_code error;
+    if (std::filesystem::exists(m_strCurrentPath, error)) return;
+    const std::string root = CardRoot(m_strDrivePath);
+    if (root.empty() || std::filesystem::is_directory(root, error)) {
+        // Only this file went away: say so and move on as for a recording that fails.
+        const std::string gone = m_strCurrentPath;
+        m_player.Pause();
+        m_player.Close();
+        m_strCurrentPath.clear();
+        NoteUnplayable(gone);
+        MoveOnFromFailedRow();
+        ShowUnplayableNote();
+        return;
+    }
+    // The card itself is gone. Its folder is kept, so OPEN and the category buttons find it
+    // again when it comes back.
+    OnBnClickedButtonStop();
+    m_strDrivePath.clear();
+    m_bCardLost = true;
+    m_listFilename->clear();  // its rows lead nowhere now
+    MarkCategoryButton(0);
+    ShowNote(QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_CARD_REMOVED_KO, IDS_CARD_REMOVED_EN))));
 }

@@ -73,6 +73,8 @@ int CSamplePlayerDlg::VirtualKeyFromQt(int key) {
 bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     const int vk = VirtualKeyFromQt(event->key());
     Trace("Press Button => %d\n", vk);
+    // The list, while it has the focus, takes Up, Down and Enter as a list does.
+    if (HandleListKey(vk)) return true;
     switch (vk) {
         case VK_RETURN:
             if (m_nScreenMode == kScreenNormal) {

@@ -1,15 +1,24 @@
 // The recording list: columns, colours, the category commands and row selection.
 #include <QHeaderView>
+#include <QLabel>
 #include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/QtNoteLabel.h"
 #include "app/Resource.h"
+#include "controls/CBitmapButtonTrans.h"
 #include "library/CardRoot.h"
 #include "support/StringTable.h"
 
 namespace {
 
 constexpr int kPathColumn = 5;
+constexpr int kVkReturn = 0x0D, kVkUp = 0x26, kVkDown = 0x28;
+// Sizes are listed in units of 1024 bytes; the cell says so.
+constexpr const char* kSizeUnit = " KB";
 
 struct Column {
     int koId, enId;
@@ -18,10 +27,12 @@ struct Column {
 };
 const Column kColumns[] = {
     {IDS_COL_FILENAME_KO, IDS_COL_FILENAME_EN, 0, 0, Qt::AlignLeft},
-    {IDS_COL_TYPE_KO, IDS_COL_TYPE_EN, 40, 60, Qt::AlignHCenter},
-    {IDS_COL_DATE_KO, IDS_COL_DATE_EN, 130, 180, Qt::AlignHCenter},
-    {IDS_COL_REAR_KO, IDS_COL_REAR_EN, 40, 60, Qt::AlignHCenter},
-    {IDS_COL_SIZE_KO, IDS_COL_SIZE_EN, 90, 90, Qt::AlignHCenter},
+    // The visible columns add up to 304 pixels in both languages, so a 320-pixel list with its
+    // border and vertical scroll bar never needs a horizontal one.
+    {IDS_COL_TYPE_KO, IDS_COL_TYPE_EN, 44, 44, Qt::AlignHCenter},
+    {IDS_COL_DATE_KO, IDS_COL_DATE_EN, 132, 132, Qt::AlignHCenter},
+    {IDS_COL_REAR_KO, IDS_COL_REAR_EN, 40, 40, Qt::AlignHCenter},
+    {IDS_COL_SIZE_KO, IDS_COL_SIZE_EN, 88, 88, Qt::AlignHCenter},
     {IDS_COL_PATH_KO, IDS_COL_PATH_EN, 0, 0, Qt::AlignHCenter},
 };
 
@@ -60,12 +71,30 @@ void CSamplePlayerDlg::StyleList() {
     m_listFilename->setAllColumnsShowFocus(true);
     m_listFilename->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_listFilename->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // What an empty list means: no card yet, or a category without recordings.
+    m_pListPlaceholder = new QLabel(m_listFilename->viewport());
+    m_pListPlaceholder->setAlignment(Qt::AlignCenter);
+    m_pListPlaceholder->setWordWrap(true);
+    m_pListPlaceholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pListPlaceholder->setStyleSheet(
+        QStringLiteral("QLabel { color: #8b949e; background: transparent; font-size: 12px; }"));
+    auto* placeholderLayout = new QVBoxLayout(m_listFilename->viewport());
+    placeholderLayout->addWidget(m_pListPlaceholder);
+    // Tied to the placeholder, which the list destroys before its model: the model's last
+    // reset, while the list is being torn down, reaches nobody.
+    QAbstractItemModel* model = m_listFilename->model();
+    auto update = [this] { UpdateListPlaceholder(); };
+    connect(model, &QAbstractItemModel::rowsInserted, m_pListPlaceholder, update);
+    connect(model, &QAbstractItemModel::rowsRemoved, m_pListPlaceholder, update);
+    connect(model, &QAbstractItemModel::modelReset, m_pListPlaceholder, update);
+    UpdateListPlaceholder();
     // White rows on black; the selection stays visible when the list loses the focus.
     m_listFilename->setStyleSheet(QStringLiteral(
         "QTreeWidget { background-color: #000000; color: #ffffff; border: 1px solid #3a414b;"
         "  selection-background-color: #f5a524; selection-color: #000000; font-size: 11px; }"
         "QTreeWidget::item { height: 18px; }"
         "QTreeWidget::item:selected { background-color: #f5a524; color: #000000; }"
+        "QHeaderView { background-color: #20262e; border: 0; }"  // also beside the last column
         "QHeaderView::section { background-color: #20262e; color: #c9d1d9; border: 0;"
         "  border-right: 1px solid #3a414b; padding: 2px; font-size: 11px; }"
         "QScrollBar:vertical { background: #181d23; width: 10px; }"
@@ -97,10 +126,10 @@ void CSamplePlayerDlg::FillList(const std::vector<CatalogueRow>& rows) {
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<int>(rows.size()));
     for (const CatalogueRow& row : rows) {
-        auto* item = new QTreeWidgetItem(
-            QStringList{QString::fromStdString(row.fileName), QString::fromStdString(row.type),
-                        QString::fromStdString(row.date), QString::fromStdString(row.rear),
-                        QString::fromStdString(row.size), QString::fromStdString(row.path)});
+        auto* item = new QTreeWidgetItem(QStringList{
+            QString::fromStdString(row.fileName), QString::fromStdString(row.type),
+            QString::fromStdString(row.date), QString::fromStdString(row.rear),
+            QString::fromStdString(row.size + kSizeUnit), QString::fromStdString(row.path)});
         for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
             item->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
         }
@@ -111,21 +140,86 @@ void CSamplePlayerDlg::FillList(const std::vector<CatalogueRow>& rows) {
 }
 
 void CSamplePlayerDlg::ShowCategory(CatalogueView view) {
-    std::vector<CatalogueRow> rows;
+    static const std::map<CatalogueView, int> kButtonOf = {
+        {CatalogueView::Driving, IDC_BUTTON_DRIVING},
+        {CatalogueView::Event, IDC_BUTTON_EVENT},
+        {CatalogueView::Parking, IDC_BUTTON_PARKING},
+        {CatalogueView::User, IDC_BUTTON_USER},
+        {CatalogueView::All, IDC_BUTTON_ALL}};
+    // Without a chosen card the buttons show the card used last, when it is there again.
+    if (m_strDrivePath.empty() && HasCardLayout(CardRoot(m_strLastCard))) {
+        m_strDrivePath = m_strLastCard;
+    }
     m_listFilename->clear();
+    m_bLooseFolder = false;
+    if (m_strDrivePath.empty()) {
+        MarkCategoryButton(0);
+        UpdateListPlaceholder();
+        ShowNote(ListPlaceholderText(), true);
+        return;
+    }
+    std::vector<CatalogueRow> rows;
     const bool listed = ListCatalogue(CardRoot(m_strDrivePath), view, rows, &m_strFolderPath);
     if (!listed) {
+        if (m_strDrivePath == m_strLastCard) m_bCardLost = true;
         m_strDrivePath.clear();
+        MarkCategoryButton(0);
+        UpdateListPlaceholder();
         ShowMessage(QString::fromStdString(
             FormatResourceString(PickStringId(IDS_NO_BLACKBOX_KO, IDS_NO_BLACKBOX_EN))));
         return;
     }
+    m_strLastCard = m_strDrivePath;
+    m_bCardLost = false;
+    MarkCategoryButton(kButtonOf.at(view));
+    if (m_pNote && m_pNote->text() == ListPlaceholderText()) m_pNote->hide();
     FillList(rows);
     if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
         m_listFilename->setCurrentItem(first);
         first->setSelected(true);
     }
+    UpdateListPlaceholder();
     m_listFilename->viewport()->update();
+}
+
+void CSamplePlayerDlg::MarkCategoryButton(int controlId) {
+    for (int id : {IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING, IDC_BUTTON_USER,
+                   IDC_BUTTON_ALL}) {
+        auto* button = static_cast<CBitmapButtonTrans*>(GetDlgItem(id));
+        button->setCheckable(true);
+        button->setChecked(id == controlId);
+    }
+}
+
+QString CSamplePlayerDlg::ListPlaceholderText() const {
+    const bool noCard = m_strDrivePath.empty() && !m_bLooseFolder;
+    return QString::fromStdString(
+        FormatResourceString(noCard ? PickStringId(IDS_INSERT_CARD_KO, IDS_INSERT_CARD_EN)
+                                    : PickStringId(IDS_NO_RECORDINGS_KO, IDS_NO_RECORDINGS_EN)));
+}
+
+void CSamplePlayerDlg::UpdateListPlaceholder() {
+    if (!m_pListPlaceholder) return;
+    m_pListPlaceholder->setText(ListPlaceholderText());
+    m_pListPlaceholder->setVisible(m_listFilename->topLevelItemCount() == 0);
+}
+
+bool CSamplePlayerDlg::HandleListKey(int virtualKey) {
+    if (!m_listFilename->hasFocus()) return false;
+    if (virtualKey != kVkUp && virtualKey != kVkDown && virtualKey != kVkReturn) return false;
+    const int rows = m_listFilename->topLevelItemCount();
+    const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
+    const int row = selected.isEmpty() ? -1 : m_listFilename->indexOfTopLevelItem(selected.first());
+    if (virtualKey == kVkReturn) {
+        if (row >= 0) OnListDoubleClick(row);
+        return true;
+    }
+    if (rows == 0) return true;
+    const int step = virtualKey == kVkDown ? 1 : -1;
+    const int target = row < 0 ? 0 : std::clamp(row + step, 0, rows - 1);
+    SelectOnly(target, true);
+    m_listFilename->scrollToItem(m_listFilename->topLevelItem(target));
+    return true;
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonDriving() {

@@ -1,11 +1,13 @@
 // Playback commands: opening a recording, the transport buttons, sliders and mute.
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/QtVideoArea.h"
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/CxSkinButton.h"
+#include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
 
@@ -24,8 +26,38 @@ uint32_t ChannelVolumeWord(int sliderValue) {
 }  // namespace
 
 bool CSamplePlayerDlg::OpenRecording(const std::string& path) {
+    if (TryOpen(path)) return true;
+    NoteUnplayable(path);
+    if (m_bHandingOver) {
+        // Inside a hand-over already: the loop in MoveOnFromFailedRow moves on from here.
+        m_bOpenFailedInHandOver = true;
+        return false;
+    }
+    MoveOnFromFailedRow();
+    ShowUnplayableNote();
+    update();
+    return false;
+}
+
+void CSamplePlayerDlg::MoveOnFromFailedRow() {
+    if (m_bHandingOver) {
+        m_bOpenFailedInHandOver = true;
+        return;
+    }
+    // A recording that fails hands over to the row above. A run of failing rows is walked
+    // here one row at a time, so a card full of broken files never deepens the stack.
+    m_bHandingOver = true;
+    do {
+        m_bOpenFailedInHandOver = false;
+        OnBnClickedButtonNext();
+    } while (m_bOpenFailedInHandOver);
+    m_bHandingOver = false;
+}
+
+bool CSamplePlayerDlg::TryOpen(const std::string& path) {
     m_player.Pause();
     m_player.Close();
+    m_strCurrentPath.clear();
     {
         MediaInfo info;
         m_player.BuildIndex(path.c_str(), &info);
@@ -36,10 +68,12 @@ bool CSamplePlayerDlg::OpenRecording(const std::string& path) {
     for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
 
     if (!m_player.Open(path.c_str())) {
-        OnBnClickedButtonNext();
-        update();
+        setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
         return false;
     }
+    m_strCurrentPath = path;
+    setWindowTitle(QString::fromStdString(std::filesystem::path(path).filename().string()) +
+                   QStringLiteral(" - ") + QString::fromStdString(FormatResourceString(IDS_TITLE)));
     const int64_t total = static_cast<int64_t>(m_player.GetDuration()) / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
@@ -121,6 +155,12 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     // not flipped while the button shows it plain.
     m_player.SetMirror(1, false);
     m_nMapView = m_nFrontView = m_nRearView = kViewHidden;
+    // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
+    SetLabelText(m_pSpeed, "");
+    ClearGraph();
+    m_nLastPlotSec = 0;
+    m_strCurrentPath.clear();
+    setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
     PlaceMapView(kViewHidden);
@@ -164,10 +204,10 @@ void CSamplePlayerDlg::ApplyVolume(int value) {
     auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
     if (value > 0) {
         mute->SetCheck(0);
-        m_waveBox.SetVolume(ChannelVolumeWord(value));
+        m_session.SetVolume(ChannelVolumeWord(value));
     } else {
         mute->SetCheck(1);
-        m_waveBox.SetVolume(0);
+        m_session.SetVolume(0);
     }
 }
 
@@ -199,21 +239,18 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
     // A check box: its state has already flipped when the click arrives.
     auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
     if (mute->GetCheck()) {
-        m_waveBox.SetVolume(0);
+        m_session.SetVolume(0);
         mute->SetCheck(1);
     } else {
         const int value = m_sliderVolume->GetPos();
-        m_waveBox.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
+        m_session.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
         mute->SetCheck(0);
     }
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonOpen() {
     if (m_strDrivePath.empty()) {
-        std::string drive;
-        if (!RunDriveDialog(&drive)) return;
-        m_strDrivePath = drive;
-        OnBnClickedButtonDriving();
+        AskForCard();
         return;
     }
     m_listFilename->clear();

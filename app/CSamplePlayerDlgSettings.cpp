@@ -10,7 +10,16 @@ void CSamplePlayerDlg::OnBnClickedButtonSetting() {
     if (IsPlayerActive()) OnBnClickedButtonPause();
     if (m_strDrivePath.empty()) {
         std::string drive;
-        if (!RunDriveDialog(&drive)) return;
+        switch (RunDriveDialog(&drive)) {
+            case DriveChoice::Drive:
+                break;
+            case DriveChoice::ChooseFolder:
+                drive = RunFolderDialog(QString::fromStdString(m_strLastCard)).toStdString();
+                if (drive.empty()) return;
+                break;
+            case DriveChoice::Cancelled:
+                return;
+        }
         m_strDrivePath = drive;
     }
     OpenDeviceSettings(m_strDrivePath);

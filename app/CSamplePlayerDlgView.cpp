@@ -209,12 +209,12 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
     }
 }
 
-void CSamplePlayerDlg::ShowNote(const QString& text) {
+void CSamplePlayerDlg::ShowNote(const QString& text, bool persistent) {
     if (!m_pNote) m_pNote = new QtNoteLabel(this);
     const QRect area = m_nScreenMode == kScreenNormal
                            ? m_rcMainArea
                            : FullScreenVideoRect(width(), height()).intersected(rect());
-    m_pNote->ShowNote(text, area);
+    m_pNote->ShowNote(text, area, persistent);
 }
 
 // ---- zoom window ----

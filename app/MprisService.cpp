@@ -28,17 +28,6 @@ constexpr const char* kStatusStopped = "Stopped";
 constexpr int kTrackIdHexChars = 16;
 constexpr int64_t kFirstSeekableMs = 1000;
 
-// True for DRIVING, EVENT, PARKING or USER in any case, under a folder that has the DRIVING
-// folder a card listing needs.
-bool IsCardCategory(const QDir& category, const QDir& card) {
-    const QString name = category.dirName();
-    const bool known = std::any_of(
-        std::begin(kCategoryFolders), std::end(kCategoryFolders), [&](const char* folder) {
-            return name.compare(QLatin1String(folder), Qt::CaseInsensitive) == 0;
-        });
-    return known && card.exists(QString::fromLatin1(kDrivingFolder));
-}
-
 }  // namespace
 
 MprisService::MprisService(CSamplePlayerDlg& window, QObject* parent)
@@ -174,8 +163,7 @@ void MprisService::Raise() {
 
 void MprisService::Quit() {
     // As the close button without its question: the settings are kept.
-    m_window.SaveConfig();
-    m_window.close();
+    m_window.QuitNow();
 }
 
 void MprisService::Play() {
@@ -261,21 +249,8 @@ void MprisService::OpenUri(const QString& uri) {
 }
 
 void MprisService::OpenLocalRecording(const QString& path) {
-    // The recording's card (the folder above its category folder) is listed whole, so the
-    // row moves of NEXT and PRE continue from it.
-    int row = m_window.RowOfPath(path.toStdString());
-    const QDir category = QFileInfo(path).dir();
-    QDir card = category;
-    if (row < 0 && card.cdUp() && IsCardCategory(category, card)) {
-        m_window.SetDrivePath(card.absolutePath().toStdString());
-        m_window.OnBnClickedButtonAll();
-        row = m_window.RowOfPath(path.toStdString());
-    }
-    if (row >= 0) {
-        m_window.OnListDoubleClick(row);
-    } else {
-        m_window.OpenRecording(path.toStdString());
-    }
+    // As a drop or the command line: the row when it is listed, else its card is listed.
+    m_window.OpenPath(path);
 }
 
 // ---- signals ----

@@ -19,7 +19,7 @@ QtNoteLabel::QtNoteLabel(QWidget* parent) : QLabel(parent) {
     connect(&m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
 }
 
-void QtNoteLabel::ShowNote(const QString& text, const QRect& area) {
+void QtNoteLabel::ShowNote(const QString& text, const QRect& area, bool persistent) {
     setText(text);
     adjustSize();
     const int widest = std::max(0, area.width() - 2 * kInsetPx);
@@ -27,5 +27,9 @@ void QtNoteLabel::ShowNote(const QString& text, const QRect& area) {
     move(area.left() + kInsetPx, area.bottom() + 1 - kInsetPx - height());
     show();
     raise();
-    m_hideTimer.start(kShowMs);
+    if (persistent) {
+        m_hideTimer.stop();
+    } else {
+        m_hideTimer.start(kShowMs);
+    }
 }

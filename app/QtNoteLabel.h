@@ -17,8 +17,9 @@ public:
     explicit QtNoteLabel(QWidget* parent);
 
     // Shows text with its bottom-left corner near the bottom-left corner of area (parent
-    // coordinates), for kShowMs; a newer note replaces the one shown.
-    void ShowNote(const QString& text, const QRect& area);
+    // coordinates), for kShowMs or, when persistent, until the next note; a newer note
+    // replaces the one shown.
+    void ShowNote(const QString& text, const QRect& area, bool persistent = false);
 
 private:
     QTimer m_hideTimer;

@@ -127,6 +127,29 @@ constexpr int IDS_COL_TYPE_KO = 431;
 constexpr int IDS_COL_TYPE_EN = 442;
 constexpr int IDS_COL_REAR_KO = 443;
 constexpr int IDS_COL_REAR_EN = 444;
+// Opening recordings and cards, faults said in the window's note, the list's placeholder.
+constexpr int IDS_GONE_KO = 500;
+constexpr int IDS_GONE_EN = 501;
+constexpr int IDS_EMPTY_FILE_KO = 502;
+constexpr int IDS_EMPTY_FILE_EN = 503;
+constexpr int IDS_UNREADABLE_KO = 504;
+constexpr int IDS_UNREADABLE_EN = 505;
+constexpr int IDS_NOT_RECORDING_KO = 506;
+constexpr int IDS_NOT_RECORDING_EN = 507;
+constexpr int IDS_SKIPPED_KO = 508;
+constexpr int IDS_SKIPPED_EN = 509;
+constexpr int IDS_CARD_REMOVED_KO = 510;
+constexpr int IDS_CARD_REMOVED_EN = 511;
+constexpr int IDS_INSERT_CARD_KO = 512;
+constexpr int IDS_INSERT_CARD_EN = 513;
+constexpr int IDS_NO_RECORDINGS_KO = 514;
+constexpr int IDS_NO_RECORDINGS_EN = 515;
+constexpr int IDS_CHOOSE_FOLDER_KO = 516;
+constexpr int IDS_CHOOSE_FOLDER_EN = 517;
+constexpr int IDS_FOLDER_CAPTION_KO = 518;
+constexpr int IDS_FOLDER_CAPTION_EN = 519;
+constexpr int IDS_CANNOT_OPEN_KO = 520;
+constexpr int IDS_CANNOT_OPEN_EN = 521;
 
 // ---- timers and slider notices ----
 constexpr int kDisplayTimerId = 100;

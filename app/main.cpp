@@ -1,11 +1,15 @@
-// tarvex-viewer [CARD]: the dashcam card viewer. With a folder argument the window starts
-// with that folder as the chosen drive and its DRIVING recordings listed.
+// tarvex-viewer [CARD_FOLDER | RECORDING]: the dashcam card viewer. A card folder starts with
+// its DRIVING recordings listed; a recording starts with its card listed and plays it.
+// Without an argument the card used last is listed when it is still there.
 #include <QApplication>
 #include <cstdio>
 
 #include "app/CSamplePlayerApp.h"
+#include "app/QuitSignals.h"
 
 int main(int argc, char** argv) {
+    // Before any thread exists, so every thread inherits the mask (see QuitSignals).
+    QuitSignals::BlockInThisThread();
     // The map's browser engine shares its GL contexts with the window; this must come first.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
@@ -13,7 +17,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvex.Viewer"));
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].startsWith('-'))) {
-        std::fprintf(stderr, "usage: tarvex-viewer [CARD_FOLDER]\n");
+        std::fprintf(stderr, "usage: tarvex-viewer [CARD_FOLDER | RECORDING]\n");
         return 2;
     }
     CSamplePlayerApp app;

@@ -1,14 +1,16 @@
-// Player benchmarks on one generated recording (1080p front + 720p rear, 60 s by default),
-// every figure measured in this run against a reference measured in the same run:
-//   1. throughput of `tarvex-tool play --no-clock` against `ffmpeg -benchmark -threads 1`
-//      decoding the same two streams (frames per second, ratio);
-//   2. CPU time of real-time playback against the decode-only CPU time of ffmpeg;
-//   3. time from Open to the first picture, and from a seek request to the first picture;
-//   4. sound/picture offset per second, from the beeps the output consumes and the frame
+// Player benchmarks on two generated recordings (1080p front + 360p rear): one at the
+// generator's quality setting, one at a camera's bit rate (10 Mbit/s front, 4 Mbit/s rear).
+// Every figure is measured against a reference in the same run, as the median of interleaved
+// runs (the machine is shared):
+//   1. CPU of `tarvex-tool play --no-clock` against `ffmpeg -threads 1` decoding both streams;
+//   2. CPU of real-time `tarvex-tool play` against `ffmpeg -re` over the same file;
+//   4. CPU of a paused player, in percent of one core;
+//   5. time to the first picture after an open, and after a seek while playing and paused;
+//   6. sound/picture offset per second, from the beeps the output consumes and the frame
 //      indices presented;
-//   5. peak memory of `tarvex-tool play`.
+//   7. peak memory of `tarvex-tool play`.
 //
-// usage: bench_player [--seconds N] [--skip-realtime | --sync-only]
+// usage: bench_player [--seconds N] [--runs N] [--skip-realtime | --sync-only]
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -27,10 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "media/CAVIExtractor.h"
-#include "media/CDecoder.h"
-#include "media/CQRVMediaPlayer.h"
-#include "media/CWaveBox.h"
+#include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "support/Ticks.h"
 #include "support/Trace.h"
@@ -102,24 +101,47 @@ Stats Summarise(std::vector<double> v) {
     return s;
 }
 
-// The engine wired as the viewer wires it, with headless windows.
+// The engine as the viewer has it, with headless windows.
 struct Engine {
-    CAVIExtractor reader;
-    CDecoder decoder;
-    CWaveBox wave;
     HeadlessVideoWindow front{640, 360};
     HeadlessVideoWindow rear{320, 180};
-    CQRVMediaPlayer player;
+    CPlaybackSession session;
+    CQRVMediaPlayer& player = session.Player();
+    CWaveBox& wave = session.Output();
 
-    void Start() {
-        player.SetParser(&reader);
-        player.SetDecoder(&decoder);
-        player.SetOutput(&wave);
-        player.Start(&front, &rear);
-    }
+    void Start() { session.Start(&front, &rear); }
 };
 
-// Item 3: Open -> first picture, seek request -> first picture after it.
+double CpuSecondsOfThisProcess() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+// Item 4: CPU of a paused player (its worker, the feeder and the sound device's thread).
+void MeasurePaused(const std::string& path) {
+    Engine e;
+    e.Start();
+    e.player.Open(path.c_str());
+    SleepMs(1500);
+    e.player.Pause();
+    e.player.WaitForWorker();
+    SleepMs(200);
+    const double cpu0 = CpuSecondsOfThisProcess();
+    const double t0 = NowMs();
+    SleepMs(5000);
+    const double cpu = CpuSecondsOfThisProcess() - cpu0;
+    const double wall = (NowMs() - t0) / 1000.0;
+    const int64_t wakeups0 = e.player.GetWorkerWakeups();
+    SleepMs(1000);
+    std::printf(
+        "4. paused: %.3f %% of a core over %.1f s (goal < 1 %%); worker wake-ups in 1 s: %lld\n",
+        100.0 * cpu / wall, wall, static_cast<long long>(e.player.GetWorkerWakeups() - wakeups0));
+    e.session.Stop();
+}
+
+// Item 5: Open -> first picture, seek -> first picture after it, playing and paused.
 void MeasureLatency(const std::string& path, int seconds) {
     Engine e;
     std::atomic<double> lastPresent{0};
@@ -133,9 +155,8 @@ void MeasureLatency(const std::string& path, int seconds) {
         for (int i = 0; i < 5000 && presents.load() <= before; ++i) SleepMs(1);
         return presents.load() > before ? lastPresent.load() - since : -1.0;
     };
-    std::vector<double> opens, seeks;
+    std::vector<double> opens, seeks, pausedSeeks;
     for (int round = 0; round < 5; ++round) {
-        e.player.Pause();
         e.player.Close();
         int before = presents.load();
         double t0 = NowMs();
@@ -150,13 +171,24 @@ void MeasureLatency(const std::string& path, int seconds) {
             seeks.push_back(waitFirst(before, t0));
             SleepMs(300);
         }
+        e.player.Pause();
+        e.player.WaitForWorker();
+        for (int s = 0; s < 3; ++s) {
+            const int target = (3 + round * 7 + s * 13) % std::max(1, seconds - 2) + 1;
+            before = presents.load();
+            t0 = NowMs();
+            e.player.SeekToMs(target * 1000 + 500);
+            pausedSeeks.push_back(waitFirst(before, t0));
+        }
+        e.player.Play();
     }
-    e.player.StopThreads();
-    const Stats o = Summarise(opens), s = Summarise(seeks);
+    e.session.Stop();
+    const Stats o = Summarise(opens), s = Summarise(seeks), p = Summarise(pausedSeeks);
     std::printf(
-        "3. latency: open->first picture median %.1f ms (min %.1f, max %.1f, n %zu); "
-        "seek->first picture median %.1f ms (min %.1f, max %.1f, n %zu); goal < 100 ms\n",
-        o.median, o.min, o.max, o.n, s.median, s.min, s.max, s.n);
+        "5. first picture: after open median %.1f ms (max %.1f, n %zu); after a seek while "
+        "playing median %.1f ms (max %.1f, n %zu); while paused median %.1f ms (max %.1f, n "
+        "%zu); goal < 100 ms\n",
+        o.median, o.max, o.n, s.median, s.max, s.n, p.median, p.max, p.n);
 }
 
 // Item 4: the moment each second's beep is consumed against the moment that second's first
@@ -211,13 +243,12 @@ void MeasureSync(const std::string& path, int frameRate) {
     });
     e.Start();
     if (!e.wave.IsOpen()) {
-        std::printf("4. sync: no sound output could be opened; not measured\n");
+        std::printf("6. sync: no sound output could be opened; not measured\n");
         return;
     }
     e.player.Open(path.c_str());
-    while (e.player.GetState() != CQRVMediaPlayer::kStateStopped) SleepMs(20);
-    SleepMs(800);
-    e.player.StopThreads();
+    e.player.WaitUntilHeld();
+    e.session.Stop();
     std::vector<double> offsets;
     std::lock_guard<std::mutex> lock(probe.mutex);
     for (const auto& [second, frameTime] : probe.frameMs) {
@@ -232,21 +263,104 @@ void MeasureSync(const std::string& path, int frameRate) {
     int outside = 0;
     for (double x : offsets) outside += (x > 90 || x < -185);
     std::printf(
-        "4. sound/picture offset (positive: sound early) over %zu seconds: mean %+.1f ms, "
-        "sd %.1f, min %+.1f, max %+.1f; goal mean within +45/-125, every second within "
+        "6. sound/picture offset (positive: sound early) over %zu seconds: mean %+.1f ms, "
+        "sd %.1f, min %+.1f, max %+.1f; goal mean within +40/-60, every second within "
         "+90/-185 (%d outside)\n",
         s.n, s.mean, s.sd, s.min, s.max, outside);
+}
+
+std::string GeneratedRecording(int seconds, bool cameraBitRate) {
+    const std::string dir = std::string(TARVEX_BINARY_DIR) + "/bench";
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/player_" + std::to_string(seconds) + "s_" +
+                             (cameraBitRate ? "rate_" : "") + "D.AVI";
+    if (std::filesystem::exists(path)) return path;
+    RecordingOptions o;
+    o.durationSec = seconds;
+    o.frontWidth = 1920;
+    o.frontHeight = 1080;
+    o.rearWidth = 640;
+    o.rearHeight = 360;
+    if (cameraBitRate) {
+        o.frontBitRateKbps = 10000;
+        o.rearBitRateKbps = 4000;
+    }
+    std::string error;
+    std::printf("generating %s ...\n", path.c_str());
+    std::fflush(stdout);
+    if (!WriteRecording(path + ".part", o, &error)) {
+        std::fprintf(stderr, "cannot generate the recording: %s\n", error.c_str());
+        return "";
+    }
+    std::filesystem::rename(path + ".part", path);
+    return path;
+}
+
+std::vector<std::string> DecodeBothStreams(const std::string& path, bool paced) {
+    std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-nostdin", "-threads", "1"};
+    if (paced) argv.push_back("-re");
+    for (const char* a : {"-i", path.c_str(), "-map", "0:v:0", "-map", "0:v:1", "-f", "null", "-"})
+        argv.push_back(a);
+    return argv;
+}
+
+// Items 1, 2 and 7 for one file: runs interleaved with their references.
+bool MeasureAgainstFfmpeg(const std::string& path, int runs, bool realtime, long* peakKb) {
+    const std::string tool = TARVEX_TOOL_PATH;
+    RunChild({"cat", path});  // into the page cache
+    std::vector<double> ffCpu, ourCpu, ratioCpu, ratioWall, rtCpu, reCpu, ratioRt;
+    for (int r = 0; r < runs; ++r) {
+        const ChildRun ff = RunChild(DecodeBothStreams(path, false));
+        const ChildRun ours = RunChild({tool, "play", path, "--no-clock"});
+        if (ff.status != 0 || ours.status != 0) {
+            std::fprintf(stderr, "reference or engine run failed (%d, %d)\n", ff.status,
+                         ours.status);
+            return false;
+        }
+        ffCpu.push_back(ff.cpuSec);
+        ourCpu.push_back(ours.cpuSec);
+        ratioCpu.push_back(ff.cpuSec / ours.cpuSec);
+        ratioWall.push_back(ff.wallSec / ours.wallSec);
+        *peakKb = std::max(*peakKb, ours.maxRssKb);
+    }
+    const Stats rc = Summarise(ratioCpu), rw = Summarise(ratioWall);
+    std::printf(
+        "1. --no-clock against ffmpeg -threads 1 (median of %d): CPU %.2f s vs %.2f s, "
+        "ratio %.2f (min %.2f, max %.2f); throughput ratio %.2f\n",
+        runs, Summarise(ourCpu).median, Summarise(ffCpu).median, rc.median, rc.min, rc.max,
+        rw.median);
+    if (!realtime) return true;
+    long rtPeak = 0;
+    for (int r = 0; r < runs; ++r) {
+        const ChildRun re = RunChild(DecodeBothStreams(path, true));
+        const ChildRun rt = RunChild({tool, "play", path});
+        rtCpu.push_back(rt.cpuSec);
+        reCpu.push_back(re.cpuSec);
+        ratioRt.push_back(rt.cpuSec / re.cpuSec);
+        rtPeak = std::max(rtPeak, rt.maxRssKb);
+    }
+    const Stats rr = Summarise(ratioRt);
+    std::printf(
+        "2. real-time play against ffmpeg -re (median of %d): CPU %.2f s vs %.2f s, ratio %.2f "
+        "(min %.2f, max %.2f; goal <= 1.1)\n",
+        runs, Summarise(rtCpu).median, Summarise(reCpu).median, rr.median, rr.min, rr.max);
+    std::printf("7. peak memory of tarvex-tool play: %.1f MB real-time, %.1f MB --no-clock\n",
+                rtPeak / 1024.0, *peakKb / 1024.0);
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int seconds = 60;
+    int seconds = 20;
+    int runs = 5;
     bool realtime = true;
     bool syncOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::max(3, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--skip-realtime"))
             realtime = false;
         else if (!std::strcmp(argv[i], "--sync-only"))
@@ -255,71 +369,19 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     SetTraceSink([](const std::string&) {});
 
-    const std::string dir = std::string(TARVEX_BINARY_DIR) + "/bench";
-    std::filesystem::create_directories(dir);
-    const std::string path = dir + "/player_" + std::to_string(seconds) + "s_D.AVI";
-    if (!std::filesystem::exists(path)) {
-        RecordingOptions o;
-        o.durationSec = seconds;
-        o.frontWidth = 1920;
-        o.frontHeight = 1080;
-        o.rearWidth = 1280;
-        o.rearHeight = 720;
-        std::string error;
-        std::printf("generating %s ...\n", path.c_str());
-        std::fflush(stdout);
-        if (!WriteRecording(path + ".part", o, &error)) {
-            std::fprintf(stderr, "cannot generate the recording: %s\n", error.c_str());
-            return 1;
+    for (const bool cameraBitRate : {false, true}) {
+        const std::string path = GeneratedRecording(seconds, cameraBitRate);
+        if (path.empty()) return 1;
+        std::printf("== %s (%.1f MB)\n", path.c_str(),
+                    std::filesystem::file_size(path) / 1048576.0);
+        if (!syncOnly) {
+            long peakKb = 0;
+            if (!MeasureAgainstFfmpeg(path, runs, realtime, &peakKb)) return 1;
+            MeasurePaused(path);
+            MeasureLatency(path, seconds);
         }
-        std::filesystem::rename(path + ".part", path);
-    }
-    const int frames = seconds * 30 * 2;
-    if (syncOnly) {
-        MeasureSync(path, 30);
-        return 0;
-    }
-    const std::string tool = TARVEX_TOOL_PATH;
-
-    // Warm the file into the page cache.
-    RunChild({"cat", path});
-
-    const ChildRun ff =
-        RunChild({"ffmpeg", "-hide_banner", "-nostdin", "-benchmark", "-threads", "1", "-i", path,
-                  "-map", "0:v:0", "-map", "0:v:1", "-f", "null", "-"});
-    const ChildRun ours = RunChild({tool, "play", path, "--no-clock"});
-    if (ff.status != 0 || ours.status != 0) {
-        std::fprintf(stderr, "reference or engine run failed (%d, %d)\n", ff.status, ours.status);
-        return 1;
-    }
-    const double ffFps = frames / ff.wallSec, ourFps = frames / ours.wallSec;
-    std::printf(
-        "1. throughput: engine %.1f frames/s (%.2f s), ffmpeg -threads 1 %.1f frames/s "
-        "(%.2f s): ratio %.2f (goal >= 0.90)\n",
-        ourFps, ours.wallSec, ffFps, ff.wallSec, ourFps / ffFps);
-    std::printf("   decode-only CPU: ffmpeg %.2f s, engine --no-clock %.2f s\n", ff.cpuSec,
-                ours.cpuSec);
-
-    MeasureLatency(path, seconds);
-
-    long peakKb = ours.maxRssKb;
-    if (realtime) {
-        const ChildRun rt = RunChild({tool, "play", path});
-        std::printf(
-            "2. real-time playback CPU %.2f s over %.1f s against decode-only %.2f s: "
-            "ratio %.2f (goal <= 1.15)\n",
-            rt.cpuSec, rt.wallSec, ff.cpuSec, rt.cpuSec / ff.cpuSec);
-        std::printf("   against the engine's own --no-clock run of the file (%.2f s): ratio %.2f\n",
-                    ours.cpuSec, rt.cpuSec / ours.cpuSec);
-        peakKb = std::max(peakKb, rt.maxRssKb);
-        MeasureSync(path, 30);
-        std::printf(
-            "5. peak memory of tarvex-tool play: %.1f MB real-time, %.1f MB --no-clock "
-            "(goal < 150 MB)\n",
-            rt.maxRssKb / 1024.0, ours.maxRssKb / 1024.0);
-    } else {
-        std::printf("5. peak memory of tarvex-tool play --no-clock: %.1f MB (goal < 150 MB)\n",
-                    peakKb / 1024.0);
+        if (realtime || syncOnly) MeasureSync(path, 30);
+        std::fflush(stdout);
     }
     return 0;
 }

@@ -58,7 +58,8 @@ const QPixmap& CBitmapButtonTrans::Keyed(Face face) const {
 }
 
 const QPixmap& CBitmapButtonTrans::CurrentFace() const {
-    if (isDown() && !m_faces[kSelected].isNull()) return Keyed(kSelected);
+    // A checked button (the category shown) keeps its pressed face.
+    if ((isDown() || isChecked()) && !m_faces[kSelected].isNull()) return Keyed(kSelected);
     if (hasFocus() && !m_faces[kFocus].isNull()) return Keyed(kFocus);
     if (!isEnabled() && !m_faces[kDisabled].isNull()) return Keyed(kDisabled);
     return Keyed(kNormal);

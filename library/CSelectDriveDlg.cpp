@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -14,6 +15,7 @@ namespace {
 constexpr int IDS_SELECT_DRIVE_KO = 403, IDS_SELECT_DRIVE_EN = 404;
 constexpr int IDS_DRIVE_GUIDE_KO = 429, IDS_DRIVE_GUIDE_EN = 430;
 constexpr int IDS_OK_KO = 432, IDS_OK_EN = 433;
+constexpr int IDS_CHOOSE_FOLDER_KO = 516, IDS_CHOOSE_FOLDER_EN = 517;
 
 QString Text(int koreanId, int englishId) {
     return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
@@ -39,12 +41,20 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent, std::vector<std::string> drive
     m_buttonOk->setDefault(true);
     m_buttonOk->setAutoDefault(true);
     connect(m_buttonOk, &QPushButton::clicked, this, &QDialog::accept);
+    m_buttonFolder = new QPushButton(this);
+    m_buttonFolder->setAutoDefault(false);
+    connect(m_buttonFolder, &QPushButton::clicked, this, [this] { done(kChooseFolder); });
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(m_labelDrive, 0, 0);
     layout->addWidget(m_comboDrive, 0, 1);
     layout->addWidget(m_labelGuide, 1, 0, 1, 2);
-    layout->addWidget(m_buttonOk, 2, 0, 1, 2, Qt::AlignHCenter);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_buttonOk);
+    buttons->addWidget(m_buttonFolder);
+    buttons->addStretch();
+    layout->addLayout(buttons, 2, 0, 1, 2);
     OnInitDialog();
 }
 
@@ -54,6 +64,7 @@ void CSelectDriveDlg::OnInitDialog() {
     m_labelDrive->setText(Text(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
     m_labelGuide->setText(Text(IDS_DRIVE_GUIDE_KO, IDS_DRIVE_GUIDE_EN));
     m_buttonOk->setText(Text(IDS_OK_KO, IDS_OK_EN));
+    m_buttonFolder->setText(Text(IDS_CHOOSE_FOLDER_KO, IDS_CHOOSE_FOLDER_EN));
     // The entries are sorted, so entry 0 is the first volume in name order.
     std::vector<std::string> sorted = m_drives;
     std::sort(sorted.begin(), sorted.end());

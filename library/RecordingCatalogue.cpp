@@ -171,3 +171,25 @@ bool ListCatalogue(const std::string& cardRoot, CatalogueView view, std::vector<
     for (const char* name : {kEventFolder, kParkingFolder, kUserFolder}) scan(name);
     return true;
 }
+
+bool HasCardLayout(const std::string& cardRoot) {
+    if (cardRoot.empty()) return false;
+    struct stat info {};
+    return stat((cardRoot + kDrivingFolder).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CategoryViewOfFolder(std::string_view folderName, CatalogueView* view) {
+    static const std::pair<const char*, CatalogueView> kFolders[] = {
+        {kDrivingFolder, CatalogueView::Driving},
+        {kEventFolder, CatalogueView::Event},
+        {kParkingFolder, CatalogueView::Parking},
+        {kUserFolder, CatalogueView::User},
+    };
+    for (const auto& [name, folderView] : kFolders) {
+        if (folderName == name) {
+            *view = folderView;
+            return true;
+        }
+    }
+    return false;
+}

@@ -56,3 +56,10 @@ bool ScanFolder(const std::string& folder, std::vector<CatalogueRow>& rows);
 // scanned last. An empty root (no drive chosen) fails without searching anything.
 bool ListCatalogue(const std::string& cardRoot, CatalogueView view, std::vector<CatalogueRow>& rows,
                    std::string* folderPath = nullptr);
+
+// True when the card root (as CardRoot gives it) holds a DRIVING folder, the one folder every
+// listing of the card needs. False for an empty root.
+bool HasCardLayout(const std::string& cardRoot);
+// The view a category folder's name stands for ("DRIVING", "EVENT", "PARKING", "USER", as the
+// dashcam writes them); false for any other name.
+bool CategoryViewOfFolder(std::string_view folderName, CatalogueView* view);

@@ -66,3 +66,21 @@ bool CDecoder::SaveCapture(int camera, const char* path) {
     CPixImage still(width, height, CPixImgBase::kRgb32Channels);
     return decoder.ConvertInto(still) && still.SaveImage(path);
 }
+
+bool CDecoder::DecodeOnly(int camera, const uint8_t* data, int32_t size) {
+    if (camera != 0 && camera != 1) return false;
+    CSyncLock lock(m_decodeLock);
+    m_decoders[camera].DecodePacket(data, size);
+    return true;
+}
+
+bool CDecoder::Represent(int camera, VideoWindow* window) {
+    if ((camera != 0 && camera != 1) || !window) return false;
+    const VideoSize area = window->Size();
+    if (area.width <= 0 || area.height <= 0) return false;
+    const bool mirror = m_mirror[camera].load(std::memory_order_relaxed);
+    auto picture = m_decoders[camera].ConvertPicture(area.width, area.height, mirror);
+    if (!picture) return false;
+    window->Present(std::move(picture));
+    return true;
+}

@@ -31,6 +31,8 @@ public:
     void SetBrightness(int camera, int level) override;
     void SetMirror(int camera, bool on) override;
     bool SaveCapture(int camera, const char* path) override;
+    bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override;
+    bool Represent(int camera, VideoWindow* window) override;
 
     // level / 10 + 1 limited to 0.01 ... 2.0; level / 10 without a limit.
     static float ContrastForLevel(int level);

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <climits>
-
-#include "support/Ticks.h"
+#include <iterator>
 
 CQRVMediaPlayer::CQRVMediaPlayer() : m_readBuffer(static_cast<size_t>(kChunkCapacityBytes) + 1) {}
 
@@ -13,8 +12,11 @@ CQRVMediaPlayer::~CQRVMediaPlayer() {
 }
 
 void CQRVMediaPlayer::JoinThreads() {
-    m_run.store(0);
-    m_sync.AbandonDrainWaits();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
     m_worker.StopThread();
     m_sync.StopFeeding();
 }
@@ -24,96 +26,118 @@ bool CQRVMediaPlayer::Start(VideoWindow* frontWindow, VideoWindow* rearWindow) {
     m_rearWindow = rearWindow;
     if (m_parser) m_parser->Initialize();
     if (m_decoder) m_decoder->Initialize();
-    if (m_output) {
-        CSyncLock lock(m_lock);
-        m_output->Open(static_cast<uint16_t>(m_outputBits), m_outputRate);
-    }
+    if (m_output) m_output->Open(static_cast<uint16_t>(m_outputBits), m_outputRate);
     m_sync.SetOutput(m_output);
     m_sync.StartFeeding();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stopping = false;
+        m_started = true;
+    }
     m_worker.BeginThread(&CQRVMediaPlayer::RunOnce, this);
-    m_started = true;
     return true;
 }
 
 void CQRVMediaPlayer::StopThreads() {
-    if (!m_started) return;
-    m_run.store(0);
-    // The step ends at its next loop, but not while it waits for a sound output that may
-    // have stopped taking packets.
-    m_sync.AbandonDrainWaits();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_started) return;
+        m_stopping = true;
+    }
+    m_wake.notify_all();
     m_worker.StopThread();
-    m_sync.ResumeDrainWaits();
+    {
+        // Answers nobody will give any more.
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (Command& command : m_commands) {
+            if (command.reply) command.reply->done = true;
+        }
+        m_commands.clear();
+        m_pendingCommands.store(0);
+        m_started = false;
+        m_held = false;
+    }
+    m_replied.notify_all();
     // Closing the output frees a feeder waiting for a free buffer, so its join is quick.
     if (m_output) m_output->Close();
     m_sync.StopFeeding();
     if (m_parser) m_parser->Shutdown();
-    m_started = false;
 }
 
 void CQRVMediaPlayer::SetTextCallback(TextChunkCallback callback, void* user) {
-    CSyncLock lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_textCallback = callback;
     m_textCallbackUser = user;
 }
 
-bool CQRVMediaPlayer::Open(const char* path) {
-    m_run.store(0);
-    // The sound queued for the old position is dropped below; the step need not wait for it.
-    m_sync.AbandonDrainWaits();
-    bool accepted = false;
+void CQRVMediaPlayer::Post(Command command) {
     {
-        CSyncLock lock(m_lock);  // waits for a running step to finish
-        m_sync.ResumeDrainWaits();
-        MediaInfo info;
-        accepted = m_parser && path && m_parser->OpenFile(path, &info) != 0;
-        if (accepted) {
-            m_path = path;
-            int32_t bits = 0, rate = 0;
-            m_parser->GetAudioFormat(&bits, &rate);
-            if (bits != m_outputBits || rate != m_outputRate) {
-                m_outputBits = bits;
-                m_outputRate = rate;
-                if (m_output) {
-                    m_output->Close();
-                    m_output->Open(static_cast<uint16_t>(bits), rate);
-                }
-            }
-            // Played and sought at the rate the index was written at, also above 30.
-            const int32_t declared = m_parser->GetNativeFrameRate(0);
-            m_rateDeclared = declared > 0;
-            m_frontFrameRate.store(m_rateDeclared ? declared : kFallbackFrameRate);
-            m_rearFrameRate = m_parser->GetFrameRate(1);
-            m_frameCounter.store(0);
-            m_totalFrames = info.frontFrameCount;
-            m_duration.store(DurationMsFor(info.frontFrameCount, m_frontFrameRate.load()));
-            m_framePositions = std::move(info.frontFramePositions);
-            ResetForSeeking();
-            m_sync.ClearPcm();
-            if (m_output) m_output->Flush();
-            m_relativeSeek.store(0);
-            m_absoluteSeek.store(0);
-            m_cameraCount.store(CameraCountFor(m_path, m_rearFrameRate));
-            // Playing from here on, so a caller polling for the end does not mistake the
-            // moment before the worker's first step for it.
-            m_state.store(kStatePlaying);
-        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_commands.push_back(std::move(command));
+        m_pendingCommands.store(static_cast<int>(m_commands.size()));
     }
+    m_wake.notify_one();
+}
+
+bool CQRVMediaPlayer::Call(Command command) {
+    // Without a worker (not started, stopped, or called from the worker itself) the command
+    // runs here; nothing else touches the worker's state then.
+    bool inPlace;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        inPlace = !m_started || m_stopping || m_worker.IsWorkerThread();
+    }
+    if (inPlace) {
+        Reply reply;
+        command.reply = &reply;
+        Execute(command);
+        return reply.result;
+    }
+    Reply reply;
+    command.reply = &reply;
+    command.fromOtherThread = true;
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_commands.push_back(std::move(command));
+    m_pendingCommands.store(static_cast<int>(m_commands.size()));
+    m_wake.notify_one();
+    m_replied.wait(lock, [&] { return reply.done; });
+    ++m_answersTaken;
+    m_wake.notify_all();
+    return reply.result;
+}
+
+bool CQRVMediaPlayer::Open(const char* path, int32_t startMs) {
     m_run.store(1);
-    return accepted;
+    return Call(Command(CommandKind::Open, std::max(startMs, 0), path ? path : ""));
 }
 
 void CQRVMediaPlayer::Close() {
     m_run.store(0);
-    // The lock is held by the worker for a whole step, and a step ends at its next loop once
-    // run is 0: taking it here waits for the step instead of guessing how long it takes. A
-    // step waiting for the sound to drain is let go, since a stalled output would never
-    // drain it.
-    m_sync.AbandonDrainWaits();
-    CSyncLock lock(m_lock);
-    m_sync.ResumeDrainWaits();
-    m_state.store(kStateStopped);
-    if (m_parser) m_parser->CloseFile();
-    ResetForSeeking();
+    Call(Command(CommandKind::Close));
+}
+
+void CQRVMediaPlayer::Play() {
+    m_run.store(1);
+    Post(Command(CommandKind::Play));
+}
+
+void CQRVMediaPlayer::Pause() {
+    m_run.store(0);
+    Post(Command(CommandKind::Pause));
+}
+
+void CQRVMediaPlayer::WaitForWorker() {
+    Call(Command(CommandKind::Sync));
+}
+
+bool CQRVMediaPlayer::WaitUntilHeld(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    auto held = [this] { return !m_started || (m_held && m_commands.empty()); };
+    if (timeoutMs < 0) {
+        m_replied.wait(lock, held);
+        return true;
+    }
+    return m_replied.wait_for(lock, std::chrono::milliseconds(timeoutMs), held);
 }
 
 namespace {
@@ -124,40 +148,84 @@ int32_t ClampToInt32(int64_t value) {
 }  // namespace
 
 void CQRVMediaPlayer::SeekBackward(int seconds) {
-    m_relativeSeek.store(ClampToInt32(-static_cast<int64_t>(seconds) * m_frontFrameRate.load()));
+    const int32_t frames = ClampToInt32(-static_cast<int64_t>(seconds) * m_frontFrameRate.load());
+    if (frames != 0) Post(Command(CommandKind::SeekRelative, frames));
 }
 
 void CQRVMediaPlayer::SeekForward(int seconds) {
-    m_relativeSeek.store(ClampToInt32(static_cast<int64_t>(seconds) * m_frontFrameRate.load()));
+    const int32_t frames = ClampToInt32(static_cast<int64_t>(seconds) * m_frontFrameRate.load());
+    if (frames != 0) Post(Command(CommandKind::SeekRelative, frames));
 }
 
 bool CQRVMediaPlayer::SeekToMs(int32_t ms) {
-    m_absoluteSeek.store(ClampToInt32(static_cast<int64_t>(ms) * m_frontFrameRate.load() / 1000));
+    const int32_t frame = ClampToInt32(static_cast<int64_t>(ms) * m_frontFrameRate.load() / 1000);
+    if (frame != 0) Post(Command(CommandKind::SeekAbsolute, frame));
     return true;
+}
+
+void CQRVMediaPlayer::StepFrame(int direction) {
+    if (direction == 0) return;
+    m_run.store(0);
+    Post(Command(CommandKind::Step, direction > 0 ? 1 : -1));
+}
+
+void CQRVMediaPlayer::SetRatePercent(int percent) {
+    int best = kRates[0];
+    for (int rate : kRates) {
+        if (std::abs(rate - percent) < std::abs(best - percent)) best = rate;
+    }
+    m_ratePercent.store(best);
+    Post(Command(CommandKind::Rate, best));
+}
+
+int CQRVMediaPlayer::StepRate(int direction) {
+    const int current = m_ratePercent.load();
+    const int* at = std::find(std::begin(kRates), std::end(kRates), current);
+    int index = at == std::end(kRates) ? 2 : static_cast<int>(at - std::begin(kRates));
+    index = std::clamp(index + (direction > 0   ? 1
+                                : direction < 0 ? -1
+                                                : 0),
+                       0, static_cast<int>(std::size(kRates)) - 1);
+    SetRatePercent(kRates[index]);
+    return kRates[index];
 }
 
 int32_t CQRVMediaPlayer::GetPositionMs() const {
     int32_t rate = m_frontFrameRate.load();
     if (rate <= 0) rate = kFallbackFrameRate;
-    return static_cast<int32_t>(static_cast<int64_t>(m_frameCounter.load()) * 1000 / rate);
+    // Right after a seek to the first second the counter stands below 0.
+    const int64_t counter = std::max<int64_t>(m_frameCounter.load(), 0);
+    return static_cast<int32_t>(counter * 1000 / rate);
 }
 
 bool CQRVMediaPlayer::Capture(int camera, const char* path) {
-    if (m_state.load() == kStateStopped || !m_decoder) return false;
-    CSyncLock lock(m_lock);
-    return m_decoder->SaveCapture(camera, path);
+    if (m_state.load() == kStateStopped || !m_decoder || !path) return false;
+    return Call(Command(CommandKind::Capture, camera, path));
 }
 
 void CQRVMediaPlayer::SetBrightness(int camera, int level) {
-    if (m_decoder) m_decoder->SetBrightness(camera, level);
+    if (!m_decoder) return;
+    m_decoder->SetBrightness(camera, level);
+    Post(Command(CommandKind::Represent));
+}
+
+void CQRVMediaPlayer::SetContrast(int camera, int level) {
+    if (!m_decoder) return;
+    m_decoder->SetContrast(camera, level);
+    Post(Command(CommandKind::Represent));
 }
 
 void CQRVMediaPlayer::SetMirror(int camera, bool on) {
-    if (m_decoder) m_decoder->SetMirror(camera, on);
+    if (!m_decoder) return;
+    m_decoder->SetMirror(camera, on);
+    Post(Command(CommandKind::Represent));
 }
 
 bool CQRVMediaPlayer::BuildIndex(const char* path, MediaInfo* info) {
-    return m_parser && m_parser->BuildIndex(path, info);
+    if (!m_parser || !path) return false;
+    Command command(CommandKind::BuildIndex, 0, path);
+    command.info = info;
+    return Call(std::move(command));
 }
 
 int CQRVMediaPlayer::CameraCountFor(const std::string& path, int32_t rearFrameRate) {
@@ -173,13 +241,31 @@ int32_t CQRVMediaPlayer::DurationMsFor(int32_t frameCount, int32_t frameRate) {
     return ms >= INT32_MAX ? INT32_MAX : static_cast<int32_t>(ms);
 }
 
+namespace {
+constexpr int kNalTypeMask = 0x1F;
+constexpr int kNalSlice = 1;
+constexpr int kNalIdrSlice = 5;
+constexpr int kNalSequenceParameters = 7;
+}  // namespace
+
 bool CQRVMediaPlayer::IsKeyFrame(const uint8_t* data, int32_t size) {
-    if (!data) return false;
-    // x264 may begin a packet with a 3-byte start code; the NAL header follows it directly.
-    int header = 4;
-    if (size >= 3 && data[0] == 0 && data[1] == 0 && data[2] == 1) header = 3;
-    if (size <= header) return false;
-    return data[header] != kNonIdrSliceHeader;
+    if (!data || size <= 3) return false;
+    // Walk the NAL units' headers until the first slice: cameras and x264 put access unit
+    // delimiters, SEI and parameter sets in front of it, and a non-reference P slice has
+    // another header byte than 0x41. Both 3- and 4-byte start codes occur.
+    bool sawUnit = false;
+    for (int32_t i = 0; i + 3 < size;) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            const int type = data[i + 3] & kNalTypeMask;
+            sawUnit = true;
+            if (type == kNalIdrSlice || type == kNalSequenceParameters) return true;
+            if (type == kNalSlice) return false;
+            i += 3;
+        } else {
+            ++i;
+        }
+    }
+    return sawUnit;
 }
 
 bool CQRVMediaPlayer::ProbeFile(const char* path, VMediaParser& parser, int32_t* durationMs,

@@ -2,52 +2,62 @@
 // The playback engine: plays one recording at a time on its own worker thread.
 //
 // Design
-// - Threads. The owner's thread (the UI thread in the viewer) calls every public operation.
-//   The worker (m_worker, owned here) repeats RunOnce: it reads chunks through the container
-//   reader, queues video packets, pushes PCM into m_sync, decodes and presents pictures
-//   through the decoder into the two VideoWindows, and calls the text callback. m_sync owns
-//   the "MediaSync" thread that feeds the sound output. The sound output runs its own device
-//   callback thread. The reader, decoder and output are not owned; they must outlive the
-//   threads (StopThreads, or the destructor, joins them).
-// - How they talk. Commands (Play, Pause, seeks) are atomics the worker samples at the top of
-//   each loop; state, position and duration are atomics read without a lock. Everything
-//   else a step touches is guarded by m_lock, which the worker holds for a whole step and
-//   which Open, Close, Capture and SetTextCallback take. The worker never calls up into the
-//   window: it presents pictures through VideoWindow and hands telemetry to the callback.
-// - Lock order: m_lock first, then the audio queue's locks (CMediaSync), the decode lock
-//   (CDecoder) or the output's own locks (Open, Close and Flush of the output are called
-//   with m_lock held). The MediaSync thread never takes m_lock, so the drain wait inside a
-//   step ends once the output takes packets; Open, Close and StopThreads abandon the drain
-//   wait before they take m_lock or join, so they do not depend on the output for that.
-// - Shutdown order (StopThreads): run := 0, abandon the drain wait, join the worker (it leaves
-//   its step at the next loop), close the output (which wakes a feeder waiting for room),
-//   join the MediaSync thread, shut the reader down. Only then may the reader, decoder and
-//   output be destroyed.
-// - Timing. The position is a count of front frames shown: ms = counter * 1000 / rate. Before
-//   each front frame the worker waits until the audio queue holds at most one packet, then
-//   paces to the frame period; the no-clock mode skips both to process a file as fast as the
-//   machine allows. The drain wait and the output's wait for room sleep until their event
-//   (a packet taken, a buffer finished) rather than polling, and the pacer sleeps its
-//   remainder in one piece, so a playing worker wakes once or twice per front frame.
+// - Threads. The owner's thread (the UI thread in the viewer) calls the public operations.
+//   The worker (m_worker, owned here) is the only thread that touches the reader, the
+//   decoder, the frame queue and the playback state: it reads chunks, queues video packets,
+//   pushes PCM into m_sync, decodes and presents pictures into the two VideoWindows and calls
+//   the text callback. m_sync owns the "MediaSync" thread that feeds the sound output; the
+//   output runs its own device callback thread. The reader, decoder and output are not owned
+//   (CPlaybackSession owns all four); they must outlive the threads.
+// - Commands. Every request (Open, Close, Play, Pause, seeks, frame steps, rate, Capture, a
+//   repaint of the current picture) is a command queued under m_lock and signalled on
+//   m_wake. Open, Close, Capture and WaitForWorker wait for the worker's answer; the others
+//   return at once. The worker takes the whole queue under m_lock and runs the commands with
+//   the lock released. Called from the worker itself (a text or present callback) a waiting
+//   command runs in place.
+// - The lock. m_lock guards only the command queue, the answers, the text callback and the
+//   stop flag. The worker never holds it while it reads, decodes, presents, waits for the
+//   sound or sleeps. What others read (state, position, duration, rate) are atomics.
+// - Sleeping. A paused, idle or finished worker sleeps on m_wake until a command comes; it
+//   has no periodic wake-up. A playing worker sleeps on m_wake until the next front frame is
+//   due (FramePacer, a per-player clock) or a command comes.
+// - Timing. The position is a count of front frames shown: ms = counter * 1000 / rate. Each
+//   front frame is due at its media time on the clock, at the playback rate; the clock
+//   follows the sound output's played position while sound plays (at 1x), and the wall clock
+//   otherwise. Sound is muted at rates other than 1x. The no-clock mode presents every frame
+//   at once, for analysis and benchmarks.
+// - Lock order: m_lock, then CMediaSync's lock or the output's locks; in practice the worker
+//   holds m_lock alone. The MediaSync thread never takes m_lock.
+// - Shutdown order (StopThreads): stop flag under m_lock, wake the worker, join it, close the
+//   output (which frees a feeder waiting for room), join the MediaSync thread, shut the
+//   reader down. Only then may the reader, decoder and output be destroyed.
+//
+// End of a recording. When the last front frame has been presented and the sound read with
+// it has played out, the state becomes kStateStopped and Ended() true; until then the state
+// reads kStatePlaying (also while paused). A caller that hands over to the next recording
+// waits for Ended(). Close, Open and a rejected file clear Ended().
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "media/CMediaSync.h"
+#include "media/FramePacer.h"
 #include "media/MediaInfo.h"
 #include "media/VAudio.h"
 #include "media/VMediaDecoder.h"
 #include "media/VMediaParser.h"
 #include "support/CSingleThread.h"
-#include "support/CSync.h"
 
 class VideoWindow;
 
-// Receives every telemetry chunk of the playing recording, on the player's worker thread with
-// the player lock held (so it must not call Open or Capture):
+// Receives every telemetry chunk of the playing recording, on the player's worker thread
+// without any player lock held (it may post commands, but Open, Close and Capture then run
+// in place on the worker):
 //   user        the value given with SetTextCallback
 //   payload     the chunk's bytes, followed by a zero byte the player writes after them
 //   length      payload bytes, not counting the zero byte
@@ -63,25 +73,32 @@ public:
     static constexpr int kDefaultOutputRate = 8000;
     // Frame rate assumed for a recording that declares none (below 1 frame a second).
     static constexpr int kFallbackFrameRate = 30;
-    static constexpr int kHoldPollMs = 10;
-    static constexpr int kStepPauseMs = 1;
     static constexpr uint8_t kNonIdrSliceHeader = 0x41;
+    // Bounds of the frame queue: past them the queued frames are shown even if the 700 ms
+    // are not complete (a file of one camera's frames only, or a run without front frames).
+    static constexpr size_t kMaxQueuedPackets = 600;
+    static constexpr size_t kMaxQueuedBytes = 64u << 20;
+    // A paused seek or backward step looks this many frames back for a key frame.
+    static constexpr int kMaxKeyFrameDistance = 600;
+    // Playback rates in percent, slowest first.
+    static constexpr int kRates[] = {25, 50, 100, 150, 200, 400};
 
-    static constexpr int32_t kStatePlaying = 0;  // the last step completed normally
-    static constexpr int32_t kStateStopped = 2;  // nothing open, closed, or the recording ended
+    static constexpr int32_t kStatePlaying = 0;  // a recording is open and not played out
+    static constexpr int32_t kStateStopped = 2;  // nothing open, closed, or played out
 
     CQRVMediaPlayer();
     virtual ~CQRVMediaPlayer();
     CQRVMediaPlayer(const CQRVMediaPlayer&) = delete;
     CQRVMediaPlayer& operator=(const CQRVMediaPlayer&) = delete;
 
-    // Wiring, before Start. The output may be null (no sound; video runs on the pacer).
+    // Wiring, before Start. The output may be null (no sound; video runs on the clock).
     void SetParser(VMediaParser* parser) { m_parser = parser; }
     void SetOutput(VAudio* output) { m_output = output; }
     void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
-    // May be called at any time; takes the player lock.
+    // May be called at any time.
     void SetTextCallback(TextChunkCallback callback, void* user);
-    // Skips the drain wait and the pacer. For analysis and benchmarks only.
+    // Presents every frame at once and never waits for the sound. For analysis and
+    // benchmarks only.
     void SetNoClock(bool noClock) { m_noClock.store(noClock); }
 
     // Initialises reader and decoder, opens the output at 16 bits / 8000 Hz, starts the
@@ -90,38 +107,66 @@ public:
     // Stops and joins both threads, shuts the reader down and closes the output.
     void StopThreads();
 
-    // Opens a recording and prepares playback from its start. False when the reader rejects
-    // the file. Leaves the player running (run 1) in both cases. After a successful Open the
-    // state reads 0 until the recording has been played out (2), so a caller can wait for 2.
-    bool Open(const char* path);
-    // Waits for a running step to finish, then closes the file and empties the queues.
+    // Opens a recording and prepares playback from its start; returns once the worker has
+    // done so. False when the reader rejects the file (the player is then stopped). Leaves
+    // the player running: the state reads kStatePlaying until the recording has been played
+    // out (kStateStopped, Ended()).
+    // startMs: where to start, as SeekToMs would land, before anything is shown (a seek
+    // asked for after Open may come when the first frames are already out).
+    bool Open(const char* path, int32_t startMs = 0);
+    // Returns once the file is closed and the queues are empty.
     void Close();
-    void Play() { m_run.store(1); }
-    void Pause() { m_run.store(0); }
-    // Requests are acted on by a running step; one made while paused is dropped.
+    void Play();
+    void Pause();
+    // Seeks land on the front frame that starts a second; the position then reads one second
+    // less until the frames after it count it up again. While playing, playback goes on from
+    // the first key frame at or after it; while paused, the picture of that frame is
+    // decoded (from the key frame before it) and shown on both cameras, and the player stays
+    // paused. 0 requests nothing.
     void SeekBackward(int seconds);
     void SeekForward(int seconds);
-    // 0 requests nothing.
     bool SeekToMs(int32_t ms);
+    // One front frame forward (+1) or back (-1), pausing first if playing; the rear camera
+    // shows its picture of that moment.
+    void StepFrame(int direction);
+    // Playback rate in percent, one of kRates (others are taken to the nearest). Sound plays
+    // at 100 only.
+    void SetRatePercent(int percent);
+    // One step along kRates (+1 faster, -1 slower); returns the new rate.
+    int StepRate(int direction);
+    int GetRatePercent() const { return m_ratePercent.load(); }
 
     int32_t GetPositionMs() const;
     int32_t GetDuration() const { return m_duration.load(); }
     int32_t GetState() const { return m_state.load(); }
+    // True once the recording was played out: its last front frame presented, its sound
+    // played.
+    bool Ended() const { return m_ended.load(); }
     bool IsRunning() const { return m_run.load() == 1; }
     int32_t GetFrameCounter() const { return m_frameCounter.load(); }
     int32_t GetFrontFrameRate() const { return m_frontFrameRate.load(); }
     int GetCameraCount() const { return m_cameraCount.load(); }
-    // How often the worker has polled while held (and dropped pending seeks); lets a caller
-    // know that a request made while paused is gone.
-    int64_t GetHeldPolls() const { return m_heldPolls.load(); }
     // Audio packets read but not yet handed to the output.
     int GetQueuedAudioPackets() const { return m_sync.QueuedPackets(); }
+    // Times the worker has woken from a sleep; a paused worker does not wake.
+    int64_t GetWorkerWakeups() const { return m_wakeups.load(); }
+    // Returns once the worker has run every command given before (a pause included), so the
+    // pictures shown stay as they are while paused.
+    void WaitForWorker();
+    // Sleeps until the worker has nothing to do (paused, played out, closed) and no command
+    // waits, or timeoutMs (negative: no limit) has passed. True when it has nothing to do.
+    bool WaitUntilHeld(int timeoutMs = -1);
 
-    // Saves the camera's current picture (camera 0 front, 1 rear) under the player lock.
-    // False when nothing is playing (state 2) or nothing was decoded yet.
+    // Saves the camera's current picture (camera 0 front, 1 rear). False when nothing is
+    // playing (state 2) or nothing was decoded yet.
     bool Capture(int camera, const char* path);
+    // The colour and mirror settings take effect on the next picture; while paused the
+    // current picture is shown again with them.
     void SetBrightness(int camera, int level);
+    void SetContrast(int camera, int level);
     void SetMirror(int camera, bool on);
+    // Builds the recording's index (on the worker, which owns the reader). An Open of the
+    // same path right after takes this index instead of building it again.
     bool BuildIndex(const char* path, MediaInfo* info);
 
     // The player's own arithmetic, for callers that describe a file without playing it.
@@ -130,8 +175,8 @@ public:
     static int CameraCountFor(const std::string& path, int32_t rearFrameRate);
     // Duration in ms of frameCount front frames at frameRate (0: the fallback rate).
     static int32_t DurationMsFor(int32_t frameCount, int32_t frameRate);
-    // A packet is a key frame unless its first NAL header (after the start code) is a
-    // non-IDR reference slice.
+    // A packet is a key frame when it holds an IDR slice or a sequence parameter set, or when
+    // it holds no slice at all; a packet whose first slice is a non-IDR slice is not.
     static bool IsKeyFrame(const uint8_t* data, int32_t size);
     // Opens path with parser as Open does and reports its duration and camera count; the
     // parser's file is closed again. False when the reader rejects the file.
@@ -139,58 +184,165 @@ public:
                           int* cameras);
 
 private:
+    enum class CommandKind {
+        Open,
+        Close,
+        Play,
+        Pause,
+        SeekRelative,
+        SeekAbsolute,
+        Step,
+        Rate,
+        Capture,
+        Represent,
+        Sync,
+        BuildIndex
+    };
+    struct Reply {
+        bool done = false;
+        bool result = false;
+    };
+    struct Command {
+        explicit Command(CommandKind k, int64_t v = 0, std::string t = {})
+            : kind(k), value(v), text(std::move(t)) {}
+        CommandKind kind;
+        int64_t value = 0;
+        std::string text;
+        Reply* reply = nullptr;  // the caller waits for it when set
+        bool fromOtherThread = false;
+        MediaInfo* info = nullptr;  // BuildIndex: the caller's record
+    };
     struct QueuedPacket {
         int camera = 0;
+        int32_t index = 0;  // front: the frame's place in the recording
         std::vector<uint8_t> bytes;
     };
 
+    // Commands (CQRVMediaPlayerCommands.cpp).
+    void Post(Command command);
+    bool Call(Command command);  // posts and waits for the answer
+    void Execute(Command& command);
+    bool DoOpen(const std::string& path);
+    void DoClose();
+    void DoPlay();
+    void DoPause();
+    void DoSeek(int64_t targetFrame);
+    void DoStep(int direction);
+    void DoRate(int percent);
+    bool DoCapture(int camera, const std::string& path);
+    void DoRepresent();
+
+    // The worker's loop (CQRVMediaPlayerStep.cpp).
     static bool RunOnce(void* self);
-    bool Step();
-    bool HandleChunk(const char id[4], int32_t length, bool* show);  // false ends the step
-    bool ShowOldest();                                               // false: queue empty
-    void QueuePacket(int camera, const uint8_t* data, int32_t length);
+    void WorkOnce();
+    bool WantsToAdvance() const;
+    void Advance();
+    enum class Read { Chunk, End, Wait };
+    // Reads the next chunk into m_readBuffer; size receives its payload size (0 on failure).
+    // Returns the chunk's position, negative at the end of the data.
+    int64_t ReadMedia(char id[4], int32_t* size);
+    Read ReadChunk(bool paused);
+    void HandleVideo(int camera, int32_t length, bool paused);
+    bool PushAudio(const uint8_t* data, int32_t length);
+    void DeliverText(int32_t length);
+    bool NeedMoreFrames() const;
+    void PresentHead(bool paced);
+    void PresentRear();
+    void ReleasePacket(QueuedPacket& packet);
+    bool RetryPendingPcm();
+    void OpenSoundGate();
+    int64_t SoundBytesPerSecond() const;
+    void FinishPlayback();
+    void QueuePacket(int camera, int32_t index, const uint8_t* data, int32_t length);
     void SeekToFrame(int32_t target);
     void ResetForSeeking();
     void ClearFrameQueue();
+    void ResetSound();
+    bool SyncClockToSound(int64_t nowUs);
+    int64_t FrameTimeUs(int32_t index) const;
     int32_t Rate() const;  // front frame rate, never 0
+
+    // Paused positioning (CQRVMediaPlayerSeek.cpp).
+    // Shows the frame at target (counter := shown index + counterBias); the index shown, or -1.
+    int32_t ShowFrameAt(int32_t target, int32_t counterBias);
+    int32_t FindKeyFrameAtOrBefore(int32_t target);
+    void ShowNextFrame();
+    bool FillUntilFronts(size_t fronts);
+    size_t QueuedFronts() const;
+
     void JoinThreads();
 
-    CSingleThread m_worker;                            // owner's thread starts and stops it
-    VMediaParser* m_parser = nullptr;                  // set before Start, read-only after
-    VAudio* m_output = nullptr;                        // set before Start, read-only after
-    VMediaDecoder* m_decoder = nullptr;                // set before Start, read-only after
-    CMediaSync m_sync;                                 // has its own lock
-    std::deque<QueuedPacket> m_frameQueue;             // guarded by m_lock
-    std::vector<std::vector<uint8_t>> m_spareBuffers;  // guarded by m_lock; reused packets
-    bool m_prebuffering = true;                        // guarded by m_lock
-    std::atomic<int32_t> m_run{0};                     // any thread
-    std::atomic<int32_t> m_state{kStateStopped};       // written under m_lock, read anywhere
-    std::atomic<int32_t> m_frontFrameRate{0};          // written under m_lock, read anywhere
-    int32_t m_rearFrameRate = 0;                       // guarded by m_lock
-    std::atomic<int32_t> m_duration{0};                // written under m_lock, read anywhere
-    std::atomic<int32_t> m_frameCounter{0};            // written under m_lock, read anywhere
-    std::atomic<int32_t> m_relativeSeek{0};            // any thread; consumed by the worker
-    std::atomic<int32_t> m_absoluteSeek{0};            // any thread; consumed by the worker
-    int32_t m_totalFrames = 0;                         // guarded by m_lock
-    bool m_waitFrontKey = true;                        // guarded by m_lock
-    bool m_waitRearKey = true;                         // guarded by m_lock
-    CSync m_lock{"none"};
-    int32_t m_queuedFront = 0;                   // guarded by m_lock
-    int32_t m_outputBits = kDefaultOutputBits;   // guarded by m_lock
-    int32_t m_outputRate = kDefaultOutputRate;   // guarded by m_lock
-    int32_t m_prebufferMs = kPrebufferMs;        // read-only
-    TextChunkCallback m_textCallback = nullptr;  // guarded by m_lock
-    void* m_textCallbackUser = nullptr;          // guarded by m_lock
-    std::vector<uint8_t> m_readBuffer;           // guarded by m_lock; one byte beyond the capacity
-    VideoWindow* m_frontWindow = nullptr;        // set by Start, read-only after
-    VideoWindow* m_rearWindow = nullptr;         // set by Start, read-only after
-    std::string m_path;                          // guarded by m_lock
-    // Front frame positions from the index, for recordings that declare no frame rate (the
-    // reader cannot seek those by second).
-    std::vector<int64_t> m_framePositions;   // guarded by m_lock
-    bool m_rateDeclared = true;              // guarded by m_lock
-    std::atomic<int> m_cameraCount{1};       // written under m_lock, read anywhere
-    std::atomic<bool> m_noClock{false};      // any thread
-    std::atomic<int64_t> m_heldPolls{0};     // written by the worker, read anywhere
-    bool m_started = false;                  // owner's thread only
+    CSingleThread m_worker;                // owner's thread starts and stops it
+    VMediaParser* m_parser = nullptr;      // set before Start, read-only after
+    VAudio* m_output = nullptr;            // set before Start, read-only after
+    VMediaDecoder* m_decoder = nullptr;    // set before Start, read-only after
+    CMediaSync m_sync;                     // has its own lock
+    VideoWindow* m_frontWindow = nullptr;  // set by Start, read-only after
+    VideoWindow* m_rearWindow = nullptr;   // set by Start, read-only after
+
+    // Shared with the owner's thread.
+    std::mutex m_lock;
+    std::condition_variable m_wake;     // with m_lock: commands for the worker, stop
+    std::condition_variable m_replied;  // with m_lock: answers for waiting callers
+    std::deque<Command> m_commands;     // guarded by m_lock
+    bool m_stopping = false;            // guarded by m_lock
+    bool m_held = false;                // guarded by m_lock; the worker sleeps for commands
+    // Answers given to waiting callers and taken by them. The worker goes on only once its
+    // caller runs again, so what the caller asks next (a seek after Open) comes before the
+    // first picture.
+    uint64_t m_answersGiven = 0;                  // guarded by m_lock
+    uint64_t m_answersTaken = 0;                  // guarded by m_lock
+    TextChunkCallback m_textCallback = nullptr;   // guarded by m_lock
+    void* m_textCallbackUser = nullptr;           // guarded by m_lock
+    std::atomic<int> m_pendingCommands{0};        // written under m_lock, read by the worker
+    std::atomic<int32_t> m_run{0};                // wish of the owner; any thread
+    std::atomic<int32_t> m_state{kStateStopped};  // written by the worker
+    std::atomic<bool> m_ended{false};             // written by the worker
+    std::atomic<int32_t> m_frontFrameRate{0};     // written by the worker
+    std::atomic<int32_t> m_duration{0};           // written by the worker
+    std::atomic<int32_t> m_frameCounter{0};       // written by the worker
+    std::atomic<int> m_cameraCount{1};            // written by the worker
+    std::atomic<int> m_ratePercent{100};          // written by the owner's calls
+    std::atomic<bool> m_noClock{false};           // any thread
+    std::atomic<int64_t> m_wakeups{0};            // written by the worker
+    bool m_started = false;                       // guarded by m_lock
+
+    // Worker thread only (or the owner's thread before Start / after StopThreads).
+    std::deque<QueuedPacket> m_frameQueue;
+    std::vector<std::vector<uint8_t>> m_spareBuffers;  // reused packet storage
+    size_t m_queuedBytes = 0;
+    size_t m_queuedFronts = 0;
+    bool m_fileOpen = false;
+    bool m_playing = false;    // the worker's view of m_run
+    bool m_endOfData = false;  // the reader has nothing more
+    bool m_waitFrontKey = true;
+    bool m_waitRearKey = true;
+    int32_t m_rearFrameRate = 0;
+    int32_t m_totalFrames = 0;
+    int32_t m_nextReadIndex = 0;  // index of the next front frame the reader gives
+    int32_t m_shownIndex = -1;    // index of the front frame on screen
+    bool m_rearShown = false;
+    int32_t m_outputBits = kDefaultOutputBits;
+    int32_t m_outputRate = kDefaultOutputRate;
+    int32_t m_prebufferMs = kPrebufferMs;
+    std::vector<uint8_t> m_readBuffer;  // one byte beyond the capacity
+    std::vector<uint8_t> m_pendingPcm;  // a packet waiting for room in the queue
+    int64_t m_pcmWaitPopped = -1;       // popped count when the wait for room began
+    int64_t m_stalledPopped = -1;       // popped count when the output was found stalled
+    std::string m_path;
+    std::string m_indexedPath;  // the last BuildIndex's file, until the next Open
+    // Front frame positions from the index, for positioning by frame (and for recordings
+    // that declare no frame rate, which the reader cannot seek by second).
+    std::vector<int64_t> m_framePositions;
+    bool m_rateDeclared = true;
+    FramePacer m_pacer;
+    int64_t m_waitUntilUs = 0;  // a playing worker sleeps until then (0: no wait)
+    int64_t m_lastPresentUs = 0;
+    // Sound: which media time the first byte after the last reset stands for.
+    bool m_soundAnchored = false;
+    int64_t m_soundAnchorUs = 0;
+    int64_t m_soundResetBytes = 0;
+    bool m_soundGate = false;  // the output is held until the picture reaches the sound
+    int64_t m_endWaitSinceUs = 0;
+    int64_t m_endWaitPopped = 0;
 };

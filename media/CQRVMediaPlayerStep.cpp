@@ -1,13 +1,12 @@
-// The worker's side of the player: reading chunks, the frame queue, showing frames, seeking.
-// Everything here runs on the worker thread with m_lock held.
+// The worker's loop: waiting for commands or for the next frame's time, reading chunks, the
+// frame queue, presenting frames, the sound queue and the end of a recording. Everything
+// here runs on the worker thread; m_lock is taken only around the command queue.
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <thread>
 
 #include "media/CQRVMediaPlayer.h"
-#include "media/FramePacer.h"
 #include "support/Ticks.h"
 
 namespace {
@@ -18,6 +17,21 @@ bool KindIs(const char id[4], const char* kind) {
 int CameraOf(const char id[4]) {
     return id[0] == '0' && id[1] == '0' ? 0 : 1;
 }
+int64_t NowUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+// A frame due within this much is presented now.
+constexpr int64_t kEarlyToleranceUs = 1000;
+// Chunks read per turn before the worker looks at its commands again.
+constexpr int kChunksPerTurn = 256;
+// The sound output's position is trusted this long after the device last took bytes.
+constexpr int64_t kSoundFreshUs = 150000;
+// At the end, sound that makes no progress for this long is given up.
+constexpr int64_t kSoundStallUs = 1500000;
+constexpr int64_t kEndWaitMinUs = 10000;
+constexpr int64_t kEndWaitMaxUs = 250000;
+constexpr size_t kMaxSpareBuffers = 64;
 }  // namespace
 
 int32_t CQRVMediaPlayer::Rate() const {
@@ -25,158 +39,330 @@ int32_t CQRVMediaPlayer::Rate() const {
     return rate > 0 ? rate : kFallbackFrameRate;
 }
 
+int64_t CQRVMediaPlayer::FrameTimeUs(int32_t index) const {
+    return static_cast<int64_t>(index) * 1000000 / Rate();
+}
+
+int64_t CQRVMediaPlayer::SoundBytesPerSecond() const {
+    return static_cast<int64_t>(m_outputRate) * std::max(1, m_outputBits / 8);
+}
+
 bool CQRVMediaPlayer::RunOnce(void* self) {
-    CQRVMediaPlayer* player = static_cast<CQRVMediaPlayer*>(self);
-    if (player->m_run.load() != 1) {
-        // Requests made while held are dropped, as a paused player ignores seeks. They are
-        // dropped before the sleep, so one made just after Play or Open is kept.
-        player->m_relativeSeek.store(0);
-        player->m_absoluteSeek.store(0);
-        player->m_heldPolls.fetch_add(1);
-        SleepMs(kHoldPollMs);
-        return true;
-    }
-    bool collecting = false;
+    static_cast<CQRVMediaPlayer*>(self)->WorkOnce();
+    return true;
+}
+
+bool CQRVMediaPlayer::WantsToAdvance() const {
+    return m_fileOpen && m_playing && !m_ended.load();
+}
+
+void CQRVMediaPlayer::WorkOnce() {
+    std::deque<Command> commands;
     {
-        CSyncLock lock(player->m_lock);
-        // Close or Open may have run between the test above and the lock; their state wins.
-        if (player->m_run.load() == 1) {
-            if (player->Step()) {
-                player->m_state.store(kStatePlaying);
-            } else {
-                player->m_state.store(kStateStopped);
-                player->m_run.store(0);
+        std::unique_lock<std::mutex> lock(m_lock);
+        auto ready = [this] { return !m_commands.empty() || m_stopping; };
+        if (!ready()) {
+            if (!WantsToAdvance()) {
+                // Paused, idle or played out: nothing wakes us but a command.
+                m_held = true;
+                m_replied.notify_all();
+                m_wake.wait(lock, ready);
+                m_held = false;
+                m_wakeups.fetch_add(1);
+            } else if (m_waitUntilUs > 0) {
+                const std::chrono::steady_clock::time_point deadline{
+                    std::chrono::microseconds(m_waitUntilUs)};
+                m_wake.wait_until(lock, deadline, ready);
+                m_wakeups.fetch_add(1);
             }
         }
-        collecting = player->m_prebuffering;
+        if (m_stopping) return;
+        commands.swap(m_commands);
+        m_pendingCommands.store(0);
     }
-    // The pause between steps paces a playing worker. While the prebuffer is being collected
-    // (each chunk ends a step) or without a clock there is nothing to pace, and sleeping per
-    // chunk would only delay the first picture; the lock is still released between steps.
-    if (collecting || player->m_noClock.load()) {
-        std::this_thread::yield();
-    } else {
-        SleepMs(kStepPauseMs);
-    }
-    return true;
+    m_waitUntilUs = 0;
+    for (Command& command : commands) Execute(command);
+    if (WantsToAdvance()) Advance();
 }
 
-bool CQRVMediaPlayer::Step() {
-    if (!m_parser) return false;
-    while (m_run.load() == 1) {
-        int32_t size = static_cast<int32_t>(m_readBuffer.size()) - 1;
-        if (const int32_t relative = m_relativeSeek.exchange(0)) {
-            const int64_t target = static_cast<int64_t>(m_frameCounter.load()) + relative;
-            SeekToFrame(static_cast<int32_t>(std::clamp<int64_t>(target, 0, INT32_MAX)));
-        }
-        if (const int32_t absolute = m_absoluteSeek.exchange(0)) SeekToFrame(absolute);
-
-        char id[4] = {0, 0, 0, 0};
-        int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), &size);
-        if (position == VMediaParser::kChunkTooLarge && size > 0 &&
-            size <= VMediaParser::kMaxChunkBytes) {
-            // A key frame beyond the usual capacity (the reader bounds it): grow and read it.
-            m_readBuffer.resize(static_cast<size_t>(size) + 1);
-            position = m_parser->ParseMedia(id, m_readBuffer.data(), &size);
-        }
-        // A failed read counts as the end of the data: show what is queued.
-        bool show = position < 0;
-        if (position > 0) {
-            size = std::clamp(size, 0, static_cast<int32_t>(m_readBuffer.size()) - 1);
-            if (!HandleChunk(id, size, &show)) return true;
-            if (m_prebuffering) return true;
-        }
-        if (show && !ShowOldest()) return false;
-    }
-    return true;
+bool CQRVMediaPlayer::NeedMoreFrames() const {
+    if (m_endOfData) return false;
+    if (m_frameQueue.size() >= kMaxQueuedPackets || m_queuedBytes >= kMaxQueuedBytes) return false;
+    const size_t prebuffer =
+        static_cast<size_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
+    return m_queuedFronts < std::max<size_t>(prebuffer, 1);
 }
 
-bool CQRVMediaPlayer::HandleChunk(const char id[4], int32_t length, bool* show) {
-    const uint8_t* data = m_readBuffer.data();
+void CQRVMediaPlayer::Advance() {
+    for (int turn = 0; turn < kChunksPerTurn; ++turn) {
+        if (m_pendingCommands.load() > 0) return;
+        if (!m_pendingPcm.empty() && !RetryPendingPcm()) return;
+        if (NeedMoreFrames()) {
+            if (ReadChunk(false) == Read::Wait) return;
+            continue;
+        }
+        if (m_frameQueue.empty()) {
+            FinishPlayback();
+            return;
+        }
+        if (m_frameQueue.front().camera != 0) {
+            PresentRear();
+            continue;
+        }
+        if (!m_noClock.load()) {
+            const int64_t now = NowUs();
+            const bool soundLeads = SyncClockToSound(now);
+            const int64_t due =
+                m_pacer.DueAt(FrameTimeUs(m_frameQueue.front().index), now, !soundLeads);
+            if (due > now + kEarlyToleranceUs) {
+                m_waitUntilUs = due;
+                return;
+            }
+        }
+        PresentHead(true);
+        return;
+    }
+}
+
+int64_t CQRVMediaPlayer::ReadMedia(char id[4], int32_t* size) {
+    int32_t capacity = static_cast<int32_t>(m_readBuffer.size()) - 1;
+    *size = capacity;
+    int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), size);
+    if (position == VMediaParser::kChunkTooLarge && *size > capacity &&
+        *size <= VMediaParser::kMaxChunkBytes) {
+        // A key frame beyond the usual capacity (the reader bounds it): grow and read it. The
+        // buffer keeps its size, as the next key frame will be as large.
+        m_readBuffer.resize(static_cast<size_t>(*size) + 1);
+        capacity = *size;
+        position = m_parser->ParseMedia(id, m_readBuffer.data(), size);
+    }
+    *size = position < 0 ? 0 : std::clamp(*size, 0, capacity);
+    return position;
+}
+
+CQRVMediaPlayer::Read CQRVMediaPlayer::ReadChunk(bool paused) {
+    char id[4] = {0, 0, 0, 0};
+    int32_t size = 0;
+    if (ReadMedia(id, &size) < 0) {
+        // The end of the data, a cut file or a chunk that cannot be read: play what is queued.
+        m_endOfData = true;
+        return Read::End;
+    }
     if (KindIs(id, "dc")) {
-        const bool key = IsKeyFrame(data, length);
-        if (CameraOf(id) == 0) {
-            if (m_waitFrontKey) {
-                if (!key) return false;
-                ClearFrameQueue();
-                m_prebuffering = true;
-                m_waitFrontKey = false;
-            }
-            QueuePacket(0, data, length);
-            ++m_queuedFront;
-            if (m_prebuffering) {
-                const int32_t needed =
-                    static_cast<int32_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
-                if (m_queuedFront < needed) return false;
-                m_prebuffering = false;
-            }
-            *show = true;
-            return true;
+        HandleVideo(CameraOf(id), size, paused);
+    } else if (KindIs(id, "wb")) {
+        if (!paused && !m_waitFrontKey && !PushAudio(m_readBuffer.data(), size)) return Read::Wait;
+    } else if (KindIs(id, "tx")) {
+        DeliverText(size);
+    }
+    return Read::Chunk;
+}
+
+void CQRVMediaPlayer::HandleVideo(int camera, int32_t length, bool paused) {
+    (void)paused;
+    const uint8_t* data = m_readBuffer.data();
+    if (camera == 0) {
+        const int32_t index = m_nextReadIndex++;
+        if (m_waitFrontKey) {
+            if (!IsKeyFrame(data, length)) return;
+            ClearFrameQueue();
+            m_waitFrontKey = false;
         }
-        if (m_waitFrontKey) return false;
-        if (m_waitRearKey && !key) return false;
+        QueuePacket(0, index, data, length);
+        return;
+    }
+    if (m_waitFrontKey) return;
+    if (m_waitRearKey) {
+        if (!IsKeyFrame(data, length)) return;
         m_waitRearKey = false;
-        QueuePacket(1, data, length);
-        *show = true;
-        return true;
     }
-    if (KindIs(id, "wb")) {
-        if (m_waitFrontKey) return false;
-        m_sync.PushPcm(data, length);
-        return true;
-    }
-    if (KindIs(id, "tx")) {
-        m_readBuffer[static_cast<size_t>(length)] = 0;
-        if (m_textCallback) {
-            const int32_t positionMs =
-                static_cast<int32_t>(static_cast<int64_t>(m_frameCounter.load()) * 1000 / Rate());
-            m_textCallback(m_textCallbackUser, data, length, positionMs);
-        }
+    QueuePacket(1, -1, data, length);
+}
+
+bool CQRVMediaPlayer::PushAudio(const uint8_t* data, int32_t length) {
+    if (m_pacer.RatePercent() != FramePacer::kNormalRatePercent) return true;  // muted
+    if (!m_sync.PushPcm(data, length)) {
+        // Nothing waits without a clock, nor for an output that has stalled.
+        if (m_noClock.load() || m_sync.PoppedPackets() == m_stalledPopped) return true;
+        // The queue is full: wait for the output to take a packet.
+        m_pendingPcm.assign(data, data + std::clamp(length, 0, kPcmPacketBytes));
+        m_pcmWaitPopped = m_sync.PoppedPackets();
+        m_waitUntilUs = NowUs() + int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
         return false;
     }
+    if (!m_soundAnchored) {
+        // The recorder writes a sound chunk just before the first frame its start has
+        // reached, so it starts between the previous front frame and the next one.
+        m_soundAnchored = true;
+        m_soundAnchorUs = FrameTimeUs(m_nextReadIndex) - FrameTimeUs(1) / 2;
+    }
+    return true;
+}
+
+bool CQRVMediaPlayer::RetryPendingPcm() {
+    const int32_t length = static_cast<int32_t>(m_pendingPcm.size());
+    if (m_sync.PushPcm(m_pendingPcm.data(), length)) {
+        m_pendingPcm.clear();
+        return true;
+    }
+    const int64_t popped = m_sync.PoppedPackets();
+    if (popped == m_pcmWaitPopped && NowUs() >= m_waitUntilUs) {
+        // The output took nothing for a whole packet's time: it has stalled, and the
+        // picture does not wait for it until it takes packets again.
+        m_pendingPcm.clear();
+        m_stalledPopped = popped;
+        return true;
+    }
+    m_pcmWaitPopped = popped;
+    m_waitUntilUs = NowUs() + int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
     return false;
 }
 
-void CQRVMediaPlayer::QueuePacket(int camera, const uint8_t* data, int32_t length) {
+void CQRVMediaPlayer::DeliverText(int32_t length) {
+    m_readBuffer[static_cast<size_t>(length)] = 0;
+    TextChunkCallback callback;
+    void* user;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        callback = m_textCallback;
+        user = m_textCallbackUser;
+    }
+    if (!callback) return;
+    const int32_t positionMs =
+        static_cast<int32_t>(static_cast<int64_t>(m_frameCounter.load()) * 1000 / Rate());
+    callback(user, m_readBuffer.data(), length, positionMs);
+}
+
+void CQRVMediaPlayer::QueuePacket(int camera, int32_t index, const uint8_t* data, int32_t length) {
     QueuedPacket& packet = m_frameQueue.emplace_back();
     packet.camera = camera;
+    packet.index = index;
     if (!m_spareBuffers.empty()) {
         packet.bytes = std::move(m_spareBuffers.back());
         m_spareBuffers.pop_back();
     }
     packet.bytes.assign(data, data + length);
+    m_queuedBytes += packet.bytes.size();
+    if (camera == 0) ++m_queuedFronts;
 }
 
-bool CQRVMediaPlayer::ShowOldest() {
-    if (m_frameQueue.empty()) return false;
+void CQRVMediaPlayer::ReleasePacket(QueuedPacket& packet) {
+    m_queuedBytes -= std::min(m_queuedBytes, packet.bytes.size());
+    if (packet.camera == 0 && m_queuedFronts > 0) --m_queuedFronts;
+    if (m_spareBuffers.size() < kMaxSpareBuffers) m_spareBuffers.push_back(std::move(packet.bytes));
+}
+
+void CQRVMediaPlayer::PresentHead(bool paced) {
     QueuedPacket packet = std::move(m_frameQueue.front());
     m_frameQueue.pop_front();
-    const int32_t length = static_cast<int32_t>(packet.bytes.size());
-    if (packet.camera == 0) {
-        if (!m_noClock.load()) {
-            m_sync.WaitDrained();
-            FramePacer::Instance().Pace(0, Rate());
-        }
-        m_frameCounter.fetch_add(1);
-        if (m_decoder) m_decoder->DecodeFrame(0, m_frontWindow, packet.bytes.data(), length);
-    } else if (m_decoder) {
-        m_decoder->DecodeFrame(1, m_rearWindow, packet.bytes.data(), length);
+    const int64_t now = NowUs();
+    if (paced && !m_noClock.load()) {
+        // The statistics line: how long the loop took since the previous frame.
+        const int64_t difMs =
+            m_lastPresentUs == 0 ? FramePacer::kMaxDifMs : (now - m_lastPresentUs) / 1000;
+        m_pacer.Update(0, static_cast<int>(std::min<int64_t>(difMs, INT_MAX)), Rate());
     }
-    m_spareBuffers.push_back(std::move(packet.bytes));
+    m_frameCounter.fetch_add(1);
+    m_shownIndex = packet.index;
+    if (m_decoder) {
+        m_decoder->DecodeFrame(0, m_frontWindow, packet.bytes.data(),
+                               static_cast<int32_t>(packet.bytes.size()));
+    }
+    m_lastPresentUs = NowUs();
+    if (m_soundGate && m_soundAnchored &&
+        FrameTimeUs(packet.index) + FrameTimeUs(1) / 2 >= m_soundAnchorUs) {
+        OpenSoundGate();
+    }
+    ReleasePacket(packet);
+}
+
+void CQRVMediaPlayer::PresentRear() {
+    QueuedPacket packet = std::move(m_frameQueue.front());
+    m_frameQueue.pop_front();
+    if (m_decoder) {
+        m_decoder->DecodeFrame(1, m_rearWindow, packet.bytes.data(),
+                               static_cast<int32_t>(packet.bytes.size()));
+    }
+    m_rearShown = true;
+    ReleasePacket(packet);
+}
+
+void CQRVMediaPlayer::OpenSoundGate() {
+    m_soundGate = false;
+    if (m_output && m_playing) m_output->SetPaused(false);
+}
+
+void CQRVMediaPlayer::FinishPlayback() {
+    if (m_soundGate) OpenSoundGate();
+    const int64_t now = NowUs();
+    const bool soundLeft = m_output && (!m_pendingPcm.empty() || m_sync.QueuedPackets() > 0 ||
+                                        m_sync.Feeding() || !m_output->Idle());
+    if (soundLeft && !m_noClock.load()) {
+        if (!m_pendingPcm.empty() &&
+            m_sync.PushPcm(m_pendingPcm.data(), static_cast<int32_t>(m_pendingPcm.size())))
+            m_pendingPcm.clear();
+        const int64_t popped = m_sync.PoppedPackets();
+        if (m_endWaitSinceUs == 0 || popped != m_endWaitPopped) {
+            m_endWaitSinceUs = now;
+            m_endWaitPopped = popped;
+        }
+        if (now - m_endWaitSinceUs < kSoundStallUs) {
+            // Sleep about as long as the queued sound lasts, in steps short enough to see
+            // the device finish.
+            const int64_t queuedUs = (m_sync.QueuedPackets() + 1) * int64_t{kPcmPacketBytes} *
+                                     1000000 / SoundBytesPerSecond();
+            m_waitUntilUs = now + std::clamp(queuedUs, kEndWaitMinUs, kEndWaitMaxUs);
+            return;
+        }
+    }
+    m_pendingPcm.clear();
+    m_endWaitSinceUs = 0;
+    m_playing = false;
+    m_run.store(0);
+    m_state.store(kStateStopped);
+    m_ended.store(true);
+}
+
+bool CQRVMediaPlayer::SyncClockToSound(int64_t nowUs) {
+    if (!m_output || !m_soundAnchored || m_soundGate ||
+        m_pacer.RatePercent() != FramePacer::kNormalRatePercent)
+        return false;
+    int64_t bytes = 0, atUs = 0;
+    if (!m_output->PlayedPosition(&bytes, &atUs)) return false;
+    if (bytes <= m_soundResetBytes || nowUs - atUs > kSoundFreshUs) return false;
+    const int64_t mediaUs =
+        m_soundAnchorUs + (bytes - m_soundResetBytes) * 1000000 / SoundBytesPerSecond();
+    m_pacer.SyncTo(mediaUs, atUs);
     return true;
 }
 
+void CQRVMediaPlayer::ResetSound() {
+    m_sync.FlushAll();
+    m_pendingPcm.clear();
+    m_soundAnchored = false;
+    m_soundResetBytes = 0;
+    if (m_output) m_output->PlayedPosition(&m_soundResetBytes, nullptr);
+    // Held until the picture reaches the sound's first byte, so both start together.
+    m_soundGate =
+        m_output && !m_noClock.load() && m_pacer.RatePercent() == FramePacer::kNormalRatePercent;
+    if (m_soundGate) m_output->SetPaused(true);
+}
+
 void CQRVMediaPlayer::ClearFrameQueue() {
-    for (QueuedPacket& packet : m_frameQueue) m_spareBuffers.push_back(std::move(packet.bytes));
+    for (QueuedPacket& packet : m_frameQueue) {
+        if (m_spareBuffers.size() < kMaxSpareBuffers)
+            m_spareBuffers.push_back(std::move(packet.bytes));
+    }
     m_frameQueue.clear();
-    m_queuedFront = 0;
+    m_queuedBytes = 0;
+    m_queuedFronts = 0;
 }
 
 void CQRVMediaPlayer::ResetForSeeking() {
     m_waitFrontKey = true;
     m_waitRearKey = true;
+    m_endOfData = false;
     ClearFrameQueue();
-    m_prebuffering = true;
 }
 
 void CQRVMediaPlayer::SeekToFrame(int32_t target) {
@@ -195,9 +381,9 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
     }
     // The counter starts one second before the second sought.
     m_frameCounter.store(second * rate - rate);
+    m_nextReadIndex = second * rate;
     ResetForSeeking();
-    // Sound queued before the jump belongs to the old position; left queued it would play
-    // after the jump and hold the first new picture back until it had drained.
-    m_sync.ClearPcm();
-    if (m_output) m_output->Flush();
+    m_pacer.Reset();
+    // Sound queued before the jump belongs to the old position.
+    ResetSound();
 }

@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "support/Ticks.h"
@@ -44,6 +45,7 @@ bool CWaveBox::Open(uint16_t bitsPerSample, int32_t samplesPerSecond) {
         ResetBuffers();
     }
     m_bits = bitsPerSample;
+    m_rate = samplesPerSecond;
     m_silence = bitsPerSample == 8 ? 0x80 : 0;
     m_nextBuffer = 0;
     SDL_AudioSpec have{};
@@ -55,7 +57,7 @@ bool CWaveBox::Open(uint16_t bitsPerSample, int32_t samplesPerSecond) {
         return false;
     }
     m_open.store(true);
-    SDL_PauseAudioDevice(m_device, 0);
+    ApplyHold();
     return true;
 }
 
@@ -65,6 +67,8 @@ int32_t CWaveBox::Close() {
     m_open.store(false);
     WakeWriter();
     std::lock_guard<std::mutex> writeLock(m_writeLock);
+    // A reopened device plays at once, whatever held this one.
+    m_held = m_paused = false;
     if (m_device != 0) {
         // Waits for a running callback; after it the callback is never called again.
         SDL_CloseAudioDevice(m_device);
@@ -92,6 +96,7 @@ void CWaveBox::Flush() {
         std::lock_guard<std::mutex> writeLock(m_writeLock);
         std::lock_guard<std::mutex> lock(m_stateLock);
         ResetBuffers();
+        ++m_flushEpoch;
         // The device takes the buffer the writer fills next.
         m_playBuffer = m_nextBuffer;
     }
@@ -99,7 +104,17 @@ void CWaveBox::Flush() {
 }
 
 void CWaveBox::Write(const uint8_t* data, int32_t length) {
+    uint64_t epoch;
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        epoch = m_flushEpoch;
+    }
     while (m_open.load()) {
+        {
+            // A flush while this packet waited for room means the player has moved on.
+            std::lock_guard<std::mutex> lock(m_stateLock);
+            if (m_flushEpoch != epoch) return;
+        }
         if (WriteAttempt(data, length) != kBusy) return;
         WaitForFreeBuffer();
     }
@@ -159,6 +174,9 @@ void SDLCALL CWaveBox::DeviceCallback(void* user, Uint8* stream, int length) {
 void CWaveBox::Consume(Uint8* stream, int length) {
     int filled = 0;
     bool freed = false;
+    const int64_t nowUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
         while (filled < length && m_queued[m_playBuffer]) {
@@ -178,9 +196,14 @@ void CWaveBox::Consume(Uint8* stream, int length) {
                 freed = true;
             }
         }
+        if (filled > 0) {
+            m_bytesConsumed.fetch_add(filled);
+            // The byte after these starts playing once they have been played.
+            const int64_t bytesPerSecond = static_cast<int64_t>(m_rate) * (m_bits / 8);
+            m_nextByteUs = nowUs + (bytesPerSecond > 0 ? filled * 1000000 / bytesPerSecond : 0);
+        }
     }
     if (freed) m_bufferFreed.notify_one();
-    m_bytesConsumed.fetch_add(filled);
     ApplyGain(stream, filled, m_bits, m_volume.load());
     if (filled < length)
         std::memset(stream + filled, m_silence, static_cast<size_t>(length - filled));
@@ -206,7 +229,32 @@ void CWaveBox::ApplyGain(uint8_t* samples, int length, int bits, uint32_t volume
 
 void CWaveBox::SetDeviceHeld(bool held) {
     std::lock_guard<std::mutex> writeLock(m_writeLock);
-    if (m_device != 0) SDL_PauseAudioDevice(m_device, held ? 1 : 0);
+    m_held = held;
+    ApplyHold();
+}
+
+void CWaveBox::SetPaused(bool paused) {
+    std::lock_guard<std::mutex> writeLock(m_writeLock);
+    m_paused = paused;
+    ApplyHold();
+}
+
+void CWaveBox::ApplyHold() {
+    if (m_device != 0) SDL_PauseAudioDevice(m_device, m_held || m_paused ? 1 : 0);
+}
+
+bool CWaveBox::PlayedPosition(int64_t* bytes, int64_t* atUs) const {
+    if (!m_open.load()) return false;
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    if (bytes) *bytes = m_bytesConsumed.load();
+    if (atUs) *atUs = m_nextByteUs;
+    return true;
+}
+
+bool CWaveBox::Idle() const {
+    if (!m_open.load()) return true;
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    return m_freeBuffers == kBufferCount;
 }
 
 void CWaveBox::SetVolume(uint32_t volume) {

@@ -5,12 +5,12 @@
 // are queued, Write sleeps until the device has finished one. That back-pressure is what
 // paces the audio feeder, and through the drain wait the video.
 //
-// Threads: Open, Close and SetVolume come from the UI thread (through the player); Write from
-// the audio feeder only; the device callback runs on SDL's audio thread. m_stateLock guards
-// the buffer bookkeeping shared with the callback; m_writeLock keeps one write attempt from
-// overlapping an Open or Close. Lock order: m_writeLock, then m_stateLock. The callback takes
-// only m_stateLock, and Close never holds it while SDL waits for the callback to finish.
-// A writer waiting for room holds neither lock while it sleeps on m_bufferFreed, which the
+// Threads: Open, Close, Flush and SetPaused come from the player's worker; SetVolume from the
+// UI thread; Write from the audio feeder only; the device callback runs on SDL's audio thread.
+// m_stateLock guards the buffer bookkeeping shared with the callback; m_writeLock keeps one write
+// attempt from overlapping an Open or Close. Lock order: m_writeLock, then m_stateLock. The
+// callback takes only m_stateLock, and Close never holds it while SDL waits for the callback to
+// finish. A writer waiting for room holds neither lock while it sleeps on m_bufferFreed, which the
 // callback signals when it finishes a buffer, and Flush and Close when they free them all.
 
 #include <SDL2/SDL_audio.h>
@@ -40,6 +40,9 @@ public:
     int32_t Close() override;
     void Write(const uint8_t* data, int32_t length) override;
     void Flush() override;
+    void SetPaused(bool paused) override;
+    bool PlayedPosition(int64_t* bytes, int64_t* atUs) const override;
+    bool Idle() const override;
 
     // The wave output's volume word: low 16 bits left, high 16 bits right, 0xFFFF is full
     // volume. The output is mono, so the left value is the gain, as on a mono device.
@@ -70,6 +73,7 @@ private:
     static void SDLCALL DeviceCallback(void* user, Uint8* stream, int length);
     void Consume(Uint8* stream, int length);
     void ResetBuffers();  // caller holds m_stateLock
+    void ApplyHold();     // caller holds m_writeLock
 
     std::mutex m_writeLock;
     mutable std::mutex m_stateLock;
@@ -79,6 +83,7 @@ private:
     int m_bits = 16;                        // guarded by m_writeLock; read by the callback
                                             // only while the device is open
     uint8_t m_silence = 0;                  // as m_bits
+    int m_rate = 8000;                      // as m_bits
     uint8_t m_buffers[kBufferCount][kBufferBytes] = {};  // a buffer is the writer's while not
                                                          // queued, the callback's while queued
     int m_length[kBufferCount] = {0, 0};                 // guarded by m_stateLock
@@ -89,7 +94,11 @@ private:
     int m_playOffset = 0;                                // guarded by m_stateLock
     std::atomic<bool> m_open{false};                     // written by Open/Close, read by Write
     std::atomic<uint32_t> m_volume{kFullVolume};
-    std::atomic<int64_t> m_bytesConsumed{0};
-    ConsumeTap m_tap = nullptr;  // set while closed, read by the callback
+    std::atomic<int64_t> m_bytesConsumed{0};  // written under m_stateLock
+    int64_t m_nextByteUs = 0;                 // guarded by m_stateLock
+    uint64_t m_flushEpoch = 0;                // guarded by m_stateLock; counts flushes
+    bool m_held = false;                      // guarded by m_writeLock
+    bool m_paused = false;                    // guarded by m_writeLock
+    ConsumeTap m_tap = nullptr;               // set while closed, read by the callback
     void* m_tapUser = nullptr;
 };

@@ -3,13 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "support/Ticks.h"
 #include "support/Trace.h"
-
-FramePacer& FramePacer::Instance() {
-    static FramePacer pacer;
-    return pacer;
-}
 
 int FramePacer::Update(int channel, int difMs, int frameRate) {
     if (frameRate <= 0) frameRate = kFallbackFrameRate;
@@ -23,14 +17,41 @@ int FramePacer::Update(int channel, int difMs, int frameRate) {
     return wait;
 }
 
-void FramePacer::Pace(int channel, int frameRate) {
-    const uint32_t now = TickCountMs();
-    // Ticks are unsigned and wrap; a difference read as signed is negative only when the
-    // clock went backwards, which counts as 0.
-    const int dif = m_lastTick == 0 ? kMaxDifMs
-                                    : static_cast<int>(std::min<int64_t>(
-                                          static_cast<int32_t>(now - m_lastTick), kMaxDifMs));
-    const int wait = Update(channel, dif, frameRate);
-    if (ShouldSleep(wait)) SleepMs(wait);
-    m_lastTick = TickCountMs();
+int64_t FramePacer::MediaAt(int64_t nowUs) const {
+    return m_baseMediaUs + (nowUs - m_baseWallUs) * m_ratePercent / kNormalRatePercent;
+}
+
+void FramePacer::SetRate(int percent, int64_t nowUs) {
+    if (percent <= 0) percent = kNormalRatePercent;
+    if (m_running) {
+        m_baseMediaUs = MediaAt(nowUs);
+        m_baseWallUs = nowUs;
+    }
+    m_ratePercent = percent;
+}
+
+int64_t FramePacer::DueAt(int64_t mediaUs, int64_t nowUs, bool rebaseWhenLate) {
+    if (!m_running) {
+        m_running = true;
+        m_baseMediaUs = mediaUs;
+        m_baseWallUs = nowUs;
+        return nowUs;
+    }
+    const int64_t due =
+        m_baseWallUs + (mediaUs - m_baseMediaUs) * kNormalRatePercent / m_ratePercent;
+    if (rebaseWhenLate && nowUs - due > kLateRebaseUs) {
+        m_baseMediaUs = mediaUs;
+        m_baseWallUs = nowUs;
+        return nowUs;
+    }
+    return due;
+}
+
+void FramePacer::SyncTo(int64_t mediaUs, int64_t atUs) {
+    if (!m_running) return;
+    const int64_t drift = mediaUs - MediaAt(atUs);
+    if (drift > kSyncToleranceUs || drift < -kSyncToleranceUs) {
+        m_baseMediaUs = mediaUs;
+        m_baseWallUs = atUs;
+    }
 }

@@ -4,9 +4,9 @@
 // Lifecycle: Initialize once when the player starts; DecodeFrame for every video packet in
 // file order; Shutdown (optional) when nothing will be decoded any more.
 //
-// Threads: DecodeFrame runs on the player's worker with the player lock held; SaveCapture
-// runs on the UI thread, also under the player lock, so the two never overlap. SetBrightness,
-// SetContrast and SetMirror may be called from the UI thread at any time.
+// Threads: DecodeFrame, DecodeOnly, Represent and SaveCapture run on the player's worker, one
+// at a time. SetBrightness, SetContrast and SetMirror may be called from the UI thread at any
+// time.
 
 #include <cstdint>
 
@@ -22,6 +22,12 @@ public:
     // true otherwise, also when no new picture came out (nothing is presented then).
     virtual bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
                              int32_t size) = 0;
+    // Decodes one access unit without converting or presenting it (frames between a key
+    // frame and the one to show). False for another camera.
+    virtual bool DecodeOnly(int camera, const uint8_t* data, int32_t size) = 0;
+    // Converts the camera's last decoded picture, with the current mirror and colour
+    // settings, and presents it again. False when there is none or no window to show it in.
+    virtual bool Represent(int camera, VideoWindow* window) = 0;
     virtual void SetContrast(int camera, int level) = 0;
     virtual void SetBrightness(int camera, int level) = 0;
     virtual void SetMirror(int camera, bool on) = 0;

@@ -4,7 +4,9 @@
 
 CSingleThread::CSingleThread(const char* name) : m_name(name ? name : "") {}
 
-CSingleThread::~CSingleThread() { StopThread(); }
+CSingleThread::~CSingleThread() {
+    StopThread();
+}
 
 bool CSingleThread::BeginThread(Body body, void* arg, unsigned, int) {
     if (m_thread.joinable() || body == nullptr) return false;
@@ -14,6 +16,7 @@ bool CSingleThread::BeginThread(Body body, void* arg, unsigned, int) {
     } catch (...) {
         return false;
     }
+    m_id.store(m_thread.get_id());
     if (!m_name.empty()) {
         // The kernel keeps at most 15 characters of a thread name.
         pthread_setname_np(m_thread.native_handle(), m_name.substr(0, 15).c_str());
@@ -23,17 +26,14 @@ bool CSingleThread::BeginThread(Body body, void* arg, unsigned, int) {
 
 void CSingleThread::StopThread() {
     m_stop.store(true);
-    if (m_thread.joinable()) {
-        if (m_thread.get_id() == std::this_thread::get_id()) {
-            // Called from the body: the loop ends after this call returns; joining here
-            // would wait for ourselves.
-            m_thread.detach();
-            return;
-        }
-        m_thread.join();
-    }
+    // From the body, joining would wait for ourselves: the loop ends after this call returns
+    // and the owner's own StopThread joins it.
+    if (IsWorkerThread()) return;
+    if (m_thread.joinable()) m_thread.join();
+    m_id.store(std::thread::id());
 }
 
 void CSingleThread::Loop(Body body, void* arg) {
+    m_id.store(std::this_thread::get_id());
     while (!m_stop.load()) body(arg);
 }

@@ -1,12 +1,15 @@
 #pragma once
 // A repeating worker thread.
 //
-// BeginThread starts a thread that calls body(arg) again and again until StopThread. The
-// bodies pace themselves (they sleep 1 or 10 ms), so the loop adds no wait of its own.
+// BeginThread starts a thread that calls body(arg) again and again until StopThread. A body
+// that has nothing to do waits on its owner's condition variable; the owner wakes it (after
+// asking it to stop) before calling StopThread, so the loop adds no wait of its own.
 //
 // StopThread returns only once the body is not running and will not be called again: the
 // owner may free what the body uses right after it. It is safe to call twice, before any
-// BeginThread, and from the destructor. It must not be called from the body itself.
+// BeginThread, and from the destructor. Called from the body itself it only asks the loop to
+// end after the current call; the thread stays joinable and the next StopThread from another
+// thread (or the destructor) joins it. A running loop is never detached.
 //
 // Threads: BeginThread and StopThread are called by the owner's thread (normally the UI
 // thread); the body runs on the worker thread only.
@@ -30,12 +33,17 @@ public:
     bool BeginThread(Body body, void* arg, unsigned stackSize = 0, int priority = 0);
     void StopThread();
     bool IsRunning() const { return m_thread.joinable(); }
+    // True once StopThread was asked for; a body that waits checks it in its wait predicate.
+    bool StopRequested() const { return m_stop.load(); }
+    // True on the worker thread itself.
+    bool IsWorkerThread() const { return std::this_thread::get_id() == m_id.load(); }
     const std::string& Name() const { return m_name; }
 
 private:
     void Loop(Body body, void* arg);
 
-    std::string m_name;              // set at construction, read-only after
-    std::atomic<bool> m_stop{false};  // written by the owner, read by the worker
-    std::thread m_thread;            // owner's thread only
+    std::string m_name;                 // set at construction, read-only after
+    std::atomic<bool> m_stop{false};    // written by the owner (or the body), read by the loop
+    std::atomic<std::thread::id> m_id;  // the worker's id while it runs
+    std::thread m_thread;               // owner's thread only
 };

@@ -95,6 +95,10 @@ int RunMakeRecording(const std::vector<std::string>& args) {
                 return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
         } else if (a == "--no-fix")
             ok = NumberAfter(args, i, 0, 3600, options.noFixSeconds);
+        else if (a == "--bit-rate")
+            ok = NumberAfter(args, i, 1, 100000, options.frontBitRateKbps);
+        else if (a == "--rear-bit-rate")
+            ok = NumberAfter(args, i, 1, 100000, options.rearBitRateKbps);
         else if (a == "--no-index")
             options.writeIndex = false;
         else if (a == "--no-audio")
@@ -146,6 +150,7 @@ TARVEX_TOOL_COMMAND(make_card, "make-card",
                     RunMakeCard);
 TARVEX_TOOL_COMMAND(make_recording, "make-recording",
                     "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
-                    "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N]",
+                    "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N] "
+                    "[--bit-rate KBPS] [--rear-bit-rate KBPS]",
                     RunMakeRecording);
 TARVEX_TOOL_COMMAND(frame_mark, "frame-mark", "PICTURE.jpg [--mirrored]", RunFrameMark);

@@ -5,13 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "media/CAVIExtractor.h"
-#include "media/CDecoder.h"
-#include "media/CQRVMediaPlayer.h"
-#include "media/CWaveBox.h"
+#include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "support/JsonWriter.h"
-#include "support/Ticks.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -19,8 +15,6 @@ namespace {
 constexpr const char* kName = "play";
 constexpr int kDefaultFrontWidth = 640;
 constexpr int kDefaultFrontHeight = 360;
-constexpr int kPollMs = 20;
-constexpr int kAudioDrainLimitMs = 5000;
 
 struct PlayOptions {
     std::string path;
@@ -34,12 +28,10 @@ struct PlayOptions {
 };
 
 struct PlaySession {
-    CAVIExtractor reader;
-    CDecoder decoder;
-    CWaveBox wave;
     HeadlessVideoWindow front{kDefaultFrontWidth, kDefaultFrontHeight};
     HeadlessVideoWindow rear{kDefaultFrontWidth / 2, kDefaultFrontHeight / 2};
-    CQRVMediaPlayer player;  // last, so it is destroyed (and its threads joined) first
+    CPlaybackSession engine;  // after the windows, so its threads are joined before they go
+    CQRVMediaPlayer& player = engine.Player();
     long long forMs = -1;
     int32_t firstPositionMs = 0;
     std::atomic<int> frontShown{0};
@@ -126,16 +118,6 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
     return kToolOk;
 }
 
-// Lets the sound that was read play out, so the byte count covers it.
-void WaitForSound(PlaySession& s) {
-    for (int waited = 0; waited < kAudioDrainLimitMs; waited += kPollMs) {
-        if (s.player.GetQueuedAudioPackets() == 0 &&
-            (!s.wave.IsOpen() || s.wave.FreeBuffers() == CWaveBox::kBufferCount))
-            return;
-        SleepMs(kPollMs);
-    }
-}
-
 int RunPlay(const std::vector<std::string>& args) {
     PlayOptions o;
     if (const int usage = ParseOptions(args, o); usage != kToolOk) return usage;
@@ -146,24 +128,20 @@ int RunPlay(const std::vector<std::string>& args) {
     s.rear.SetSize(std::max(1, o.width / 2), std::max(1, o.height / 2));
     s.front.SetOnPresent([&s](const CPixImgBase&, int) { OnFrontPresented(s); });
     s.rear.SetOnPresent([&s](const CPixImgBase&, int) { s.rearShown.fetch_add(1); });
-    s.player.SetParser(&s.reader);
-    s.player.SetDecoder(&s.decoder);
-    s.player.SetOutput(&s.wave);
     s.player.SetNoClock(o.noClock);
-    s.player.Start(&s.front, &s.rear);
+    s.engine.Start(&s.front, &s.rear);
     s.player.SetTextCallback(&OnText, &s);
 
-    if (!s.player.Open(o.path.c_str())) {
-        s.player.StopThreads();
+    // The start goes with the open, so no frame of the file's start is shown before it.
+    if (!s.player.Open(o.path.c_str(), static_cast<int32_t>(o.seekMs))) {
+        s.engine.Stop();
         return ToolFailure("play: not a playable recording: " + o.path);
     }
-    if (o.seekMs > 0) s.player.SeekToMs(static_cast<int32_t>(o.seekMs));
     if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
 
-    while (!s.stoppedEarly.load() && s.player.GetState() != CQRVMediaPlayer::kStateStopped) {
-        SleepMs(kPollMs);
-    }
-    if (!o.noClock && !s.stoppedEarly.load()) WaitForSound(s);
+    // The worker comes to rest when the recording has played out (its sound included) or
+    // when --for-ms paused it.
+    s.player.WaitUntilHeld();
 
     if (!o.capturePrefix.empty()) {
         s.player.Capture(0, (o.capturePrefix + "_front.jpg").c_str());
@@ -178,7 +156,7 @@ int RunPlay(const std::vector<std::string>& args) {
         .Key("rear_shown")
         .Int(s.rearShown.load())
         .Key("audio_bytes")
-        .Int(s.wave.BytesConsumed())
+        .Int(s.engine.Output().BytesConsumed())
         .Key("state")
         .Int(s.player.GetState())
         .Key("duration_ms")
@@ -186,7 +164,7 @@ int RunPlay(const std::vector<std::string>& args) {
         .EndObject();
     std::printf("%s\n", j.Text().c_str());
     std::fflush(stdout);
-    s.player.StopThreads();
+    s.engine.Stop();
     return kToolOk;
 }
 

@@ -140,11 +140,23 @@ void Pump(int ms) {
     }
 }
 
-bool TestWindow::RunDriveDialog(std::string* drive) {
+TestWindow::DriveChoice TestWindow::RunDriveDialog(std::string* drive) {
+    if (noRemovableCard) return DriveChoice::ChooseFolder;
     ++driveDialogs;
-    if (driveAnswer.empty()) return false;
+    if (driveAnswer.empty()) return DriveChoice::Cancelled;
     *drive = driveAnswer;
-    return true;
+    return DriveChoice::Drive;
+}
+
+QString TestWindow::RunFolderDialog(const QString&) {
+    ++folderDialogs;
+    return folderAnswer;
+}
+
+void TestWindow::ShowNote(const QString& text, bool persistent) {
+    notes << text;
+    if (onNote) onNote();
+    CSamplePlayerDlg::ShowNote(text, persistent);
 }
 
 bool TestWindow::AskQuit(const QString&, const QString&) {

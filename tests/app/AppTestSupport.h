@@ -52,7 +52,13 @@ public:
     int quitQuestions = 0;
     bool quitAnswer = false;
     int driveDialogs = 0;
-    std::string driveAnswer;  // empty: the dialog is cancelled
+    std::string driveAnswer;       // empty: the dialog is cancelled
+    bool noRemovableCard = false;  // the drive question hands over to the folder chooser
+    int folderDialogs = 0;
+    QString folderAnswer;  // empty: the chooser is cancelled
+    QStringList notes;     // every note shown, in order
+    // Called with each note; lets a test look at the stack while the window works.
+    std::function<void()> onNote;
 
     // The capture's save dialog: each question's proposed name is recorded, then onCapture
     // (when set) runs while the dialog would be open; the answer is captureAnswer (empty:
@@ -67,7 +73,9 @@ public:
     std::tm localTime{};                  // all zero: the computer's clock
 
 protected:
-    bool RunDriveDialog(std::string* drive) override;
+    DriveChoice RunDriveDialog(std::string* drive) override;
+    QString RunFolderDialog(const QString& startFolder) override;
+    void ShowNote(const QString& text, bool persistent) override;
     bool AskQuit(const QString& text, const QString& caption) override;
     void ShowMessage(const QString& text) override;
     QString RunCaptureDialog(const QString& proposedName) override;

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -54,4 +55,12 @@ TEST(SelectDrive, TextsFollowTheInterfaceLanguage) {
     qputenv("LANG", "de_DE.UTF-8");
     CSelectDriveDlg dialog(nullptr, {"/x"});
     EXPECT_EQ(dialog.windowTitle(), "Select Drive");
+}
+
+TEST(SelectDrive, ChooseFolderEndsTheDialogWithItsOwnResult) {
+    CSelectDriveDlg dialog(nullptr, {"/media/me/CARD"});
+    EXPECT_EQ(dialog.ChooseFolderButton()->text(), "Choose folder…");
+    QTimer::singleShot(0, &dialog, [&] { dialog.ChooseFolderButton()->click(); });
+    EXPECT_EQ(dialog.DoModal(), CSelectDriveDlg::kChooseFolder);
+    EXPECT_TRUE(dialog.m_strDrive.empty());
 }

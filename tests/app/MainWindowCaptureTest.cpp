@@ -70,12 +70,9 @@ protected:
         shots = workDir / "shots";
         fs::create_directories(shots);
     }
-    // Any step under way when the pause came has finished once the worker polls while held;
-    // from then on the pictures shown stay as they are.
-    void WaitUntilHeld() {
-        const int64_t polls = Window().Player().GetHeldPolls();
-        ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetHeldPolls() > polls; }));
-    }
+    // Any frame under way when the pause came has been shown once the worker has taken the
+    // pause; from then on the pictures shown stay as they are.
+    void WaitUntilHeld() { Window().Player().WaitForWorker(); }
     fs::path shots;
 };
 

@@ -74,6 +74,7 @@ protected:
         QTreeWidget* list = Window().List();
         QTreeWidgetItem* item = list->topLevelItem(row);
         ASSERT_NE(item, nullptr);
+        list->scrollToItem(item);
         const QRect rect = list->visualItemRect(item);
         // An item view only takes a double click on the item the button went down on.
         QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());

@@ -23,7 +23,7 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
     EXPECT_FALSE(Window().IsPlayerActive());
     // Headings and widths of the English interface; file name and path are hidden.
     const QStringList headings = {"FileName", "Type", "Date", "Rear", "Size", "Path"};
-    const int widths[] = {0, 60, 180, 60, 90, 0};
+    const int widths[] = {0, 44, 132, 40, 88, 0};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(list->headerItem()->text(i), headings[i]);
         EXPECT_EQ(list->isColumnHidden(i), widths[i] == 0) << i;
@@ -88,7 +88,7 @@ TEST_F(MainWindowFixture, DoubleClickOpensTheRowAndFrontFramesAdvance) {
     EXPECT_EQ(Window().PositionSlider()->GetPos(), 1);
 }
 
-TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverNearItsEnd) {
+TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverAtItsEnd) {
     ShowCard();
     DoubleClickRow(1);
     EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:01:00");
@@ -98,7 +98,7 @@ TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverNearItsE
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }));
     EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:08");
     EXPECT_TRUE(Window().List()->topLevelItem(0)->isSelected());
-    // The top row ends playback when it reaches its own last two seconds.
+    // The top row ends playback when it has been played to its end.
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == -1; }));
     EXPECT_FALSE(Window().IsDisplayTimerRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
@@ -178,7 +178,7 @@ TEST_F(MainWindowFixture, StartingWithACardFolderShowsItsDrivingRecordings) {
         ASSERT_NE(shown, nullptr);
         rows = shown->List()->topLevelItemCount();
         drive = shown->DrivePath();
-        shown->close();
+        shown->QuitNow();
     });
     CSamplePlayerApp app;
     EXPECT_FALSE(app.InitInstance(Card().root));

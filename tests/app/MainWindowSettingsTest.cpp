@@ -108,7 +108,7 @@ TEST_F(MainWindowFixture, StoredValuesAreReadLikeTheProfileFunctionsDo) {
     EXPECT_NE(std::find(traces.begin(), traces.end(), "Volume => 123456789\n"), traces.end());
 }
 
-TEST_F(MainWindowFixture, CloseButtonSavesClosesTheRecordingAndAsks) {
+TEST_F(MainWindowFixture, CloseButtonSavesAndAsksAndClosesOnlyOnYes) {
     ShowCard();
     DoubleClickRow(0);
     SendSliderRelease(IDC_SLIDER_VOLUME, 35);
@@ -117,10 +117,11 @@ TEST_F(MainWindowFixture, CloseButtonSavesClosesTheRecordingAndAsks) {
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CLOSE), Qt::LeftButton);
     EXPECT_EQ(Window().quitQuestions, 1);
     EXPECT_TRUE(Window().isVisible());
-    EXPECT_FALSE(Window().IsPlayerActive());
-    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    // "No" leaves the recording playing; the settings are written either way, with the card.
+    EXPECT_TRUE(Window().IsPlayerActive());
+    EXPECT_TRUE(Window().IsDisplayTimerRunning());
     const std::string text = ReadFile(Config());
-    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\n");
+    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nlast_card=" + Card().root + "\r\n");
 
     window.reset();  // read back by the next start
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 35);

@@ -85,6 +85,38 @@ TEST(MediaSyncQueue, PacketsComeOutInOrderAndLongOnesAreCut) {
     EXPECT_FALSE(sync.PopPcm(buffer, &length));
 }
 
+TEST(MediaSyncQueue, QueueRefusesPacketsPastItsBound) {
+    CMediaSync sync;
+    const auto a = Bytes(10, 0);
+    for (int i = 0; i < CMediaSync::kMaxPackets; ++i) ASSERT_TRUE(sync.PushPcm(a.data(), 10));
+    EXPECT_FALSE(sync.PushPcm(a.data(), 10));
+    EXPECT_EQ(sync.QueuedPackets(), CMediaSync::kMaxPackets);
+}
+
+TEST(MediaSyncFeeding, FlushDropsThePacketTheFeederHoldsAsWellAsTheQueue) {
+    RecordingOutput output;
+    output.Hold(true);
+    CMediaSync sync;
+    sync.SetOutput(&output);
+    sync.StartFeeding();
+    const auto old = Bytes(64, 1);
+    sync.PushPcm(old.data(), 64);
+    sync.PushPcm(old.data(), 64);
+    ASSERT_TRUE(WaitFor([&] { return output.Writing(); }));
+    sync.FlushAll();
+    EXPECT_EQ(sync.QueuedPackets(), 0);
+    const auto fresh = Bytes(32, 9);
+    sync.PushPcm(fresh.data(), 32);
+    output.Hold(false);
+    ASSERT_TRUE(WaitFor([&] { return sync.QueuedPackets() == 0 && !sync.Feeding(); }));
+    sync.StopFeeding();
+    // The held packet was already inside the output (it keeps it, as a device would until
+    // its flush); the second old one never got there.
+    const auto written = output.Written();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written.back(), fresh);
+}
+
 TEST(MediaSyncQueue, ClearEmptiesAndOnePacketCountsAsDrained) {
     CMediaSync sync;
     const auto a = Bytes(10, 0);

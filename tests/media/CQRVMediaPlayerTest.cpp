@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -187,24 +190,209 @@ TEST_F(PlayerTest, SeekDropsTheSoundQueuedForTheOldPosition) {
     EXPECT_TRUE(after == expected) << after.size() << " packets after the seek";
 }
 
-TEST_F(PlayerTest, SeekMadeWhilePausedIsLost) {
-    Build({.seconds = 4});
-    std::atomic<bool> paused{false};
-    decoder.OnFrame([&](const ShownFrame& f) {
-        if (f.camera == 0 && f.index == 5) {
-            player.Pause();
-            paused = true;
-        }
-    });
-    ASSERT_TRUE(player.Open("x.AVI"));
-    ASSERT_TRUE(WaitFor([&] { return paused.load(); }));
-    const int64_t polls = player.GetHeldPolls();
-    player.SeekToMs(3000);
-    ASSERT_TRUE(WaitFor([&] { return player.GetHeldPolls() > polls + 1; }));
+// Paused at front frame 5; the commands below act on the paused picture.
+class PausedPlayerTest : public PlayerTest {
+protected:
+    void PauseAtFrame5() {
+        Build({.seconds = 4});
+        decoder.OnFrame([&](const ShownFrame& f) {
+            if (f.camera == 0 && f.index == 5) player.Pause();
+        });
+        ASSERT_TRUE(player.Open("x_D.AVI"));
+        ASSERT_TRUE(player.WaitUntilHeld(30000));
+        decoder.OnFrame({});
+        ASSERT_EQ(decoder.Front().back(), 5);
+    }
+    ShownFrame Last(int camera) {
+        const auto shown = decoder.Shown();
+        for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+            if (it->camera == camera) return *it;
+        return {camera, -1, 0, 0};
+    }
+};
+
+struct PausedRow {
+    const char* name;
+    void (*command)(CQRVMediaPlayer&);
+    int front;    // front frame shown afterwards
+    int counter;  // the frame counter afterwards
+};
+class PausedCommands : public PausedPlayerTest, public ::testing::WithParamInterface<PausedRow> {};
+
+TEST_P(PausedCommands, ShowTheirFrameOnBothCamerasAndStayPaused) {
+    PauseAtFrame5();
+    GetParam().command(player);
+    ASSERT_TRUE(player.WaitUntilHeld(30000));
+    EXPECT_FALSE(player.IsRunning());
+    EXPECT_EQ(Last(0).index, GetParam().front);
+    EXPECT_EQ(Last(1).index, GetParam().front);
+    EXPECT_EQ(player.GetFrameCounter(), GetParam().counter);
+    EXPECT_EQ(player.GetState(), CQRVMediaPlayer::kStatePlaying);
+    // Play goes on from the frame shown.
+    const size_t before = decoder.Front().size();
     player.Play();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(decoder.Front(), Range(0, 119));
-    EXPECT_TRUE(parser->SecondsSought().empty());
+    const auto front = decoder.Front();
+    ASSERT_GT(front.size(), before);
+    EXPECT_EQ(front[before], GetParam().front + 1);
+    EXPECT_EQ(front.back(), 119);
+    EXPECT_TRUE(player.Ended());
+}
+INSTANTIATE_TEST_SUITE_P(
+    Table, PausedCommands,
+    ::testing::Values(
+        // A seek lands on the second's first frame, the counter one second behind it.
+        PausedRow{"SeekToMs", [](CQRVMediaPlayer& p) { p.SeekToMs(2500); }, 60, 60 - 30 + 1},
+        PausedRow{"SeekForward", [](CQRVMediaPlayer& p) { p.SeekForward(3); }, 90, 61},
+        PausedRow{"StepForward", [](CQRVMediaPlayer& p) { p.StepFrame(1); }, 6, 7},
+        // Backward decodes from the key frame before (frame 0) and shows frame 4.
+        PausedRow{"StepBackward", [](CQRVMediaPlayer& p) { p.StepFrame(-1); }, 4, 5},
+        PausedRow{"TwoStepsForwardOneBack",
+                  [](CQRVMediaPlayer& p) {
+                      p.StepFrame(1);
+                      p.StepFrame(1);
+                      p.StepFrame(-1);
+                  },
+                  6, 7}),
+    [](const ::testing::TestParamInfo<PausedRow>& info) { return info.param.name; });
+
+TEST_F(PausedPlayerTest, BackwardStepAcrossAKeyFrameDecodesTheWholeGroup) {
+    PauseAtFrame5();
+    player.SeekToMs(2000);  // frame 60, a key frame
+    player.StepFrame(-1);   // frame 59: decoded from key frame 30
+    ASSERT_TRUE(player.WaitUntilHeld(30000));
+    EXPECT_EQ(Last(0).index, 59);
+    EXPECT_EQ(parser->SecondsSought(), std::vector<int>{});  // positioned through the index
+}
+
+TEST_F(PausedPlayerTest, MirrorAndColourChangesShowTheCurrentPictureAgain) {
+    PauseAtFrame5();
+    const int before = decoder.Represented();
+    player.SetMirror(1, true);
+    player.SetBrightness(0, 3);
+    ASSERT_TRUE(player.WaitUntilHeld(30000));
+    // Each change shows both cameras' current pictures again, nothing newer.
+    EXPECT_EQ(decoder.Represented(), before + 4);
+    EXPECT_EQ(Last(0).index, 5);
+    EXPECT_EQ(decoder.Front().back(), 5);
+}
+
+TEST_F(PausedPlayerTest, APausedWorkerDoesNotWakeUp) {
+    PauseAtFrame5();
+    const int64_t wakeups = player.GetWorkerWakeups();
+    SleepMs(300);
+    EXPECT_EQ(player.GetWorkerWakeups(), wakeups);
+    player.SeekToMs(1000);
+    ASSERT_TRUE(player.WaitUntilHeld(30000));
+    EXPECT_EQ(player.GetWorkerWakeups(), wakeups + 1);
+}
+
+struct RateRow {
+    int percent;
+    int fromFrame, toFrame;  // frames timed
+    int minMs, maxMs;        // wall time between them
+};
+class PlayerRate : public PlayerTest, public ::testing::WithParamInterface<RateRow> {};
+
+TEST_P(PlayerRate, ClockAndCounterFollowTheRate) {
+    const RateRow& row = GetParam();
+    Build({.seconds = 4});
+    player.SetNoClock(false);
+    player.SetRatePercent(row.percent);
+    EXPECT_EQ(player.GetRatePercent(), row.percent);
+    std::mutex mutex;
+    std::map<int, std::chrono::steady_clock::time_point> at;
+    std::map<int, int32_t> positionAt;
+    decoder.OnFrame([&](const ShownFrame& f) {
+        if (f.camera != 0 || (f.index != row.fromFrame && f.index != row.toFrame)) return;
+        std::lock_guard<std::mutex> lock(mutex);
+        at[f.index] = std::chrono::steady_clock::now();
+        positionAt[f.index] = player.GetPositionMs();
+    });
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return at.count(row.toFrame) == 1;
+    }));
+    player.Close();
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(at[row.toFrame] - at[row.fromFrame])
+            .count();
+    EXPECT_GE(ms, row.minMs);
+    EXPECT_LE(ms, row.maxMs);
+    // The position counts media time, whatever the rate.
+    EXPECT_EQ(positionAt[row.toFrame] - positionAt[row.fromFrame],
+              (row.toFrame - row.fromFrame) * 1000 / 30);
+}
+INSTANTIATE_TEST_SUITE_P(Rates, PlayerRate,
+                         ::testing::Values(RateRow{200, 30, 90, 850, 1400},  // 2 s of video
+                                           RateRow{50, 30, 45, 850, 1500},   // 0.5 s
+                                           RateRow{100, 30, 60, 850, 1400}));
+
+TEST(PlayerRateSteps, StepRateWalksTheListAndStopsAtItsEnds) {
+    CQRVMediaPlayer player;
+    EXPECT_EQ(player.StepRate(1), 150);
+    EXPECT_EQ(player.StepRate(1), 200);
+    EXPECT_EQ(player.StepRate(1), 400);
+    EXPECT_EQ(player.StepRate(1), 400);
+    player.SetRatePercent(30);
+    EXPECT_EQ(player.GetRatePercent(), 25);
+    EXPECT_EQ(player.StepRate(-1), 25);
+}
+
+TEST_F(PlayerTest, RearStreamWhoseFirstKeyFrameComesLateShowsEverythingFromIt) {
+    Build({.gop = 30, .leadingNonKeyFrames = 2, .rearFirstKey = 30});
+    ASSERT_TRUE(player.Open("x_D.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front(), Range(0, 89));
+    EXPECT_EQ(decoder.Rear(), Range(30, 89));
+}
+
+// Files of one kind of chunk only: the queues stay bounded and the player still ends.
+class LopsidedFileTest : public PlayerTest {
+protected:
+    void BuildWith(int camera, const char kind[3], int count) {
+        parser = std::make_unique<FakeParser>();
+        parser->Add(VideoChunk(0, 0, true));
+        for (int i = 0; i < count; ++i) {
+            if (kind[0] == 'w')
+                parser->Add(AudioChunk(i));
+            else
+                parser->Add(VideoChunk(camera, i, i == 0));
+        }
+        player.SetParser(parser.get());
+        player.SetDecoder(&decoder);
+        player.SetOutput(&audio);
+        decoder.Observe(parser.get(), [this] { return player.GetFrameCounter(); });
+        player.Start(nullptr, nullptr);
+    }
+};
+
+TEST_F(LopsidedFileTest, OnlyRearFramesAreShownBeforeTheQueueGrowsPastItsBound) {
+    BuildWith(1, "dc", 5000);
+    player.SetNoClock(true);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const auto shown = decoder.Shown();
+    ASSERT_EQ(shown.size(), 5001u);
+    EXPECT_LE(shown[0].cursor, CQRVMediaPlayer::kMaxQueuedPackets + 2);
+    EXPECT_TRUE(player.Ended());
+}
+
+TEST_F(LopsidedFileTest, OnlySoundWaitsForTheOutputInsteadOfQueuingTheFile) {
+    BuildWith(0, "wb", 200);
+    audio.Hold(true);
+    player.SetNoClock(false);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    // The output holds one packet, the queue fills to its bound, and the reader waits.
+    ASSERT_TRUE(WaitFor([&] { return player.GetQueuedAudioPackets() == CMediaSync::kMaxPackets; }));
+    SleepMs(50);
+    EXPECT_LT(parser->Cursor(), 60u);
+    // A stalled output is given up on: the rest is dropped and the recording ends.
+    ASSERT_TRUE(WaitForEnd());
+    audio.Hold(false);
+    EXPECT_TRUE(player.Ended());
 }
 
 TEST_F(PlayerTest, FastRecordingPlaysAndSeeksAtItsRealRate) {
@@ -320,6 +508,20 @@ TEST_F(PlayerTest, RejectedFileLeavesThePlayerStopped) {
     ASSERT_TRUE(WaitForEnd());
     EXPECT_TRUE(decoder.Shown().empty());
     EXPECT_FALSE(player.Capture(0, "/nonexistent/x_front.jpg"));
+}
+
+TEST_F(PlayerTest, AnOpenBuildsTheIndexOnceAlsoAfterTheWindowsBuildIndex) {
+    Build({.seconds = 2});
+    MediaInfo info;
+    ASSERT_TRUE(player.BuildIndex("x_D.AVI", &info));
+    EXPECT_EQ(info.frontFrameCount, 60);
+    ASSERT_TRUE(player.Open("x_D.AVI"));
+    EXPECT_EQ(parser->IndexBuilds(), 1);
+    EXPECT_EQ(player.GetDuration(), 2000);
+    ASSERT_TRUE(player.Open("x_D.AVI"));  // no BuildIndex before: the open builds it
+    EXPECT_EQ(parser->IndexBuilds(), 2);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front().back(), 59);
 }
 
 TEST_F(PlayerTest, LongPathIsKeptWhole) {

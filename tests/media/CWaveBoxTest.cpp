@@ -148,6 +148,23 @@ TEST_F(WaveBoxTest, FlushReleasesAWriterWaitingForRoom) {
     EXPECT_TRUE(released);
 }
 
+TEST_F(WaveBoxTest, AWriteWaitingForRoomWhenTheFlushComesIsDropped) {
+    box.SetDeviceHeld(true);
+    const auto old = Pattern(3840, 1);
+    box.Write(old.data(), 3840);
+    box.Write(old.data(), 3840);
+    std::thread writer([&] { box.Write(old.data(), 3840); });
+    SleepMs(50);
+    box.Flush();
+    writer.join();
+    // The waiting packet belonged to the position left behind: both buffers stay free.
+    EXPECT_EQ(box.FreeBuffers(), 2);
+    EXPECT_TRUE(box.Idle());
+    int64_t bytes = -1, at = 0;
+    ASSERT_TRUE(box.PlayedPosition(&bytes, &at));
+    EXPECT_EQ(bytes, 0);
+}
+
 TEST_F(WaveBoxTest, EmptyWriteEndsWithoutQueuing) {
     box.Write(nullptr, 0);
     EXPECT_EQ(box.FreeBuffers(), 2);

@@ -63,10 +63,12 @@ struct FakeRecordingPlan {
     int audioEvery = 8;
     bool text = true;
     int leadingNonKeyFrames = 0;  // front P frames before the first key frame
+    int rearFirstKey = 0;         // rear frames before this one are P frames
 };
 
 class FakeParser : public VMediaParser {
 public:
+    FakeParser() = default;
     explicit FakeParser(const FakeRecordingPlan& plan, int declaredRate = -1) {
         m_rate = declaredRate < 0 ? plan.rate : declaredRate;
         m_hasRear = plan.rear;
@@ -79,7 +81,7 @@ public:
                 Add(AudioChunk(f / plan.audioEvery));
             m_frontChunks.push_back(m_chunks.size());
             Add(VideoChunk(0, f, f % plan.gop == 0));
-            if (plan.rear) Add(VideoChunk(1, f, f % plan.gop == 0));
+            if (plan.rear) Add(VideoChunk(1, f, f % plan.gop == 0 && f >= plan.rearFirstKey));
         }
     }
     void Add(FakeChunk chunk) { m_chunks.push_back(std::move(chunk)); }
@@ -93,13 +95,16 @@ public:
         if (m_reject) return 0;
         m_cursor = 0;
         m_open = true;
-        if (info) {
-            info->frontFrameRate = std::min(m_rate, 30);
-            info->frontFrameCount = static_cast<int32_t>(m_frontChunks.size());
-            info->frontFramePositions.clear();
-            for (size_t c : m_frontChunks) info->frontFramePositions.push_back(Position(c));
-        }
+        if (info) FillIndex(info);
         return 1000;
+    }
+    void FillIndex(MediaInfo* info) {
+        ++m_indexBuilds;
+        m_indexed = true;
+        info->frontFrameRate = std::min(m_rate, 30);
+        info->frontFrameCount = static_cast<int32_t>(m_frontChunks.size());
+        info->frontFramePositions.clear();
+        for (size_t c : m_frontChunks) info->frontFramePositions.push_back(Position(c));
     }
     void CloseFile() override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -127,8 +132,25 @@ public:
         *size = static_cast<uint32_t>(m_chunks[m_cursor].bytes.size());
         return Position(m_cursor++);
     }
-    bool BuildIndex(const char*, MediaInfo*) override { return true; }
-    bool GetMediaInfo(MediaInfo*) override { return false; }
+    bool BuildIndex(const char*, MediaInfo* info) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        MediaInfo scratch;
+        FillIndex(info ? info : &scratch);
+        return !m_reject;
+    }
+    // Copies the index without building it again.
+    bool GetMediaInfo(MediaInfo* info) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_indexed || !info) return false;
+        const int builds = m_indexBuilds;
+        FillIndex(info);
+        m_indexBuilds = builds;
+        return true;
+    }
+    int IndexBuilds() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_indexBuilds;
+    }
     VideoSizeRec GetVideoSize(VideoSizeRec* out, int) override {
         return out ? *out : VideoSizeRec{};
     }
@@ -204,6 +226,8 @@ private:
     std::string m_openedPath;
     const std::atomic<bool>* m_busy = nullptr;
     bool m_closedDuringStep = false;
+    int m_indexBuilds = 0;
+    bool m_indexed = false;
 };
 
 struct ShownFrame {
@@ -224,12 +248,33 @@ public:
             std::unique_lock<std::mutex> lock(m_mutex);
             m_shown.push_back({camera, FrameIndexOf(data, size), m_counter ? m_counter() : 0,
                                m_parser ? m_parser->Cursor() : 0});
+            m_lastDecoded[camera == 0 ? 0 : 1] = m_shown.back().index;
             m_changed.notify_all();
             if (m_onFrame) m_onFrame(m_shown.back());
             m_changed.wait(lock, [&] { return !m_hold; });
         }
         busy = false;
         return true;
+    }
+    bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastDecoded[camera == 0 ? 0 : 1] = FrameIndexOf(data, size);
+        return true;
+    }
+    // Shows the camera's last decoded frame again, as the real decoder does.
+    bool Represent(int camera, VideoWindow*) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const int c = camera == 0 ? 0 : 1;
+        if (m_lastDecoded[c] < 0) return false;
+        m_shown.push_back(
+            {c, m_lastDecoded[c], m_counter ? m_counter() : 0, m_parser ? m_parser->Cursor() : 0});
+        ++m_represented;
+        m_changed.notify_all();
+        return true;
+    }
+    int Represented() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_represented;
     }
     void SetContrast(int, int) override {}
     void SetBrightness(int, int) override {}
@@ -273,6 +318,8 @@ private:
     std::function<int32_t()> m_counter;
     std::function<void(const ShownFrame&)> m_onFrame;
     bool m_hold = false;
+    int m_lastDecoded[2] = {-1, -1};
+    int m_represented = 0;
 };
 
 // Records the packets written, accepting each at once.

@@ -71,6 +71,29 @@ TEST(CSingleThread, CanBeStartedAgainAfterStop) {
     thread.StopThread();
 }
 
+TEST(CSingleThread, StopFromTheBodyEndsTheLoopAndTheOwnerStillJoinsIt) {
+    struct Body {
+        CSingleThread* thread;
+        std::atomic<int> calls{0};
+    } body;
+    CSingleThread thread;
+    body.thread = &thread;
+    ASSERT_TRUE(thread.BeginThread(
+        [](void* arg) {
+            auto* b = static_cast<Body*>(arg);
+            if (b->calls.fetch_add(1) == 2) b->thread->StopThread();
+            return true;
+        },
+        &body));
+    for (int i = 0; i < 5000 && body.calls.load() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Not detached: still joinable until the owner joins it.
+    EXPECT_TRUE(thread.IsRunning());
+    thread.StopThread();
+    EXPECT_FALSE(thread.IsRunning());
+    EXPECT_EQ(body.calls.load(), 3);
+}
+
 TEST(CSync, ExcludesOtherThreads) {
     CSync sync("none");
     int shared = 0;

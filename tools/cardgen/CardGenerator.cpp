@@ -41,6 +41,9 @@ bool CheckOptions(const RecordingOptions& o, std::string* error) {
     if (o.encoderThreads < 1 || o.encoderThreads > 16)
         return Reject(error, "encoder threads must be 1 to 16");
     if (o.crf < 0 || o.crf > 51) return Reject(error, "crf must be 0 to 51");
+    if (o.frontBitRateKbps < 0 || o.frontBitRateKbps > 100000 || o.rearBitRateKbps < 0 ||
+        o.rearBitRateKbps > 100000)
+        return Reject(error, "bit rates must be 0 to 100000 kbit/s");
     if (o.noFixSeconds < 0) return Reject(error, "no-fix seconds cannot be negative");
     if (o.audio && (o.audioRate < 1000 || o.audioRate > 48000))
         return Reject(error, "audio rate must be 1000 to 48000 Hz");
@@ -76,6 +79,7 @@ public:
             s.keyFrameInterval = m_o.keyFrameInterval;
             s.threads = m_o.encoderThreads;
             s.crf = m_o.crf;
+            s.bitRateKbps = c == 0 ? m_o.frontBitRateKbps : m_o.rearBitRateKbps;
             if (!m_cameras[c].encoder.Open(s, error)) return false;
             m_cameras[c].picture.Prepare(s.width, s.height, static_cast<int>(c), m_o.frameRate);
         }

@@ -46,6 +46,10 @@ struct RecordingOptions {
     // options give the same bytes everywhere.
     int encoderThreads = 2;
     int crf = 26;  // picture quality (x264 constant rate factor)
+    // Video bit rates in kbit/s instead of crf (0: crf); a camera writes about 10000 front
+    // and 4000 rear.
+    int frontBitRateKbps = 0;
+    int rearBitRateKbps = 0;
 };
 
 // Writes one recording; false with a message in *error on failure.

@@ -84,7 +84,18 @@ bool H264Encoder::Open(const H264EncoderSettings& s, std::string* error) {
     // No global header: SPS and PPS travel in the stream, in front of every IDR frame.
     av_opt_set(c->priv_data, "preset", "ultrafast", 0);
     av_opt_set(c->priv_data, "tune", "zerolatency", 0);
-    av_opt_set_int(c->priv_data, "crf", s.crf, 0);
+    if (s.bitRateKbps > 0) {
+        // A camera's encoder spends its bit rate whatever the picture, like a constant rate;
+        // x264 may otherwise keep a simple picture far below it.
+        c->bit_rate = static_cast<int64_t>(s.bitRateKbps) * 1000;
+        c->rc_max_rate = c->bit_rate;
+        c->rc_min_rate = c->bit_rate;
+        c->rc_buffer_size = static_cast<int>(c->bit_rate);
+        c->qmin = 0;
+        av_opt_set(c->priv_data, "nal-hrd", "cbr", 0);
+    } else {
+        av_opt_set_int(c->priv_data, "crf", s.crf, 0);
+    }
     av_opt_set(c->priv_data, "x264-params",
                "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:annexb=1",
                0);

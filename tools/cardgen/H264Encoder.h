@@ -25,6 +25,7 @@ struct H264EncoderSettings {
     int keyFrameInterval = 30;
     int threads = 1;  // fixed, so the same options give the same bytes
     int crf = 26;
+    int bitRateKbps = 0;  // above 0: this average bit rate instead of the quality factor
 };
 
 class H264Encoder {

@@ -1,0 +1,230 @@
+// The worker's side of the commands: what Open, Close, Play, Pause, seeks, steps, rate,
+// Capture and a repaint do to the playback state. Everything here runs on the worker thread
+// (or on the owner's thread while no worker runs), without m_lock.
+
+#include <algorithm>
+
+#include "media/CQRVMediaPlayer.h"
+#include "support/Ticks.h"
+
+namespace {
+int64_t NowUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+void CQRVMediaPlayer::Execute(Command& command) {
+    bool result = true;
+    switch (command.kind) {
+        case CommandKind::Open:
+            result = DoOpen(command.text);
+            if (result && command.value > 0)
+                SeekToFrame(static_cast<int32_t>(command.value * Rate() / 1000));
+            break;
+        case CommandKind::Close:
+            DoClose();
+            break;
+        case CommandKind::Play:
+            DoPlay();
+            break;
+        case CommandKind::Pause:
+            DoPause();
+            break;
+        case CommandKind::SeekRelative:
+            DoSeek(std::max<int64_t>(0, m_frameCounter.load() + command.value));
+            break;
+        case CommandKind::SeekAbsolute:
+            DoSeek(command.value);
+            break;
+        case CommandKind::Step:
+            DoStep(static_cast<int>(command.value));
+            break;
+        case CommandKind::Rate:
+            DoRate(static_cast<int>(command.value));
+            break;
+        case CommandKind::Capture:
+            result = DoCapture(static_cast<int>(command.value), command.text);
+            break;
+        case CommandKind::Represent:
+            DoRepresent();
+            break;
+        case CommandKind::Sync:
+            break;
+        case CommandKind::BuildIndex: {
+            MediaInfo scratch;
+            result =
+                m_parser->BuildIndex(command.text.c_str(), command.info ? command.info : &scratch);
+            m_indexedPath = result ? command.text : std::string();
+            break;
+        }
+    }
+    if (!command.reply) return;
+    if (!command.fromOtherThread) {
+        command.reply->result = result;
+        command.reply->done = true;
+        return;
+    }
+    std::unique_lock<std::mutex> lock(m_lock);
+    command.reply->result = result;
+    command.reply->done = true;
+    const uint64_t given = ++m_answersGiven;
+    m_replied.notify_all();
+    // The reply lives on the caller's stack: only the counters are looked at from here on.
+    m_wake.wait(lock, [&] { return m_answersTaken >= given || m_stopping; });
+}
+
+bool CQRVMediaPlayer::DoOpen(const std::string& path) {
+    if (m_fileOpen && m_parser) m_parser->CloseFile();
+    m_fileOpen = false;
+    m_ended.store(false);
+    ResetForSeeking();
+    MediaInfo info;
+    bool accepted = false;
+    if (m_parser && !path.empty()) {
+        // The index is built once per open: taken from a BuildIndex of this file just before,
+        // or built by the reader in the same pass as the header.
+        const bool indexed = path == m_indexedPath;
+        m_indexedPath.clear();
+        accepted = indexed && m_parser->OpenFile(path.c_str(), nullptr) != 0 &&
+                   m_parser->GetMediaInfo(&info);
+        if (!accepted) accepted = m_parser->OpenFile(path.c_str(), &info) != 0;
+    }
+    if (!accepted) {
+        // Nothing to play: stopped, as after the end of a recording that yields nothing.
+        m_state.store(kStateStopped);
+        m_run.store(0);
+        m_playing = false;
+        m_sync.FlushAll();
+        return false;
+    }
+    m_fileOpen = true;
+    m_path = path;
+    int32_t bits = 0, rate = 0;
+    m_parser->GetAudioFormat(&bits, &rate);
+    if (bits != m_outputBits || rate != m_outputRate) {
+        m_outputBits = bits;
+        m_outputRate = rate;
+        if (m_output) {
+            m_output->Close();
+            m_output->Open(static_cast<uint16_t>(bits), rate);
+        }
+    }
+    // Played and sought at the rate the index was written at, also above 30.
+    const int32_t declared = m_parser->GetNativeFrameRate(0);
+    m_rateDeclared = declared > 0;
+    m_frontFrameRate.store(m_rateDeclared ? declared : kFallbackFrameRate);
+    m_rearFrameRate = m_parser->GetFrameRate(1);
+    m_frameCounter.store(0);
+    m_totalFrames = info.frontFrameCount;
+    m_duration.store(DurationMsFor(info.frontFrameCount, m_frontFrameRate.load()));
+    m_framePositions = std::move(info.frontFramePositions);
+    m_nextReadIndex = 0;
+    m_shownIndex = -1;
+    m_rearShown = false;
+    m_pacer.Reset();
+    ResetSound();
+    m_cameraCount.store(CameraCountFor(m_path, m_rearFrameRate));
+    // Playing from here on, so a caller polling for the end does not mistake the moment
+    // before the first picture for it.
+    m_state.store(kStatePlaying);
+    m_playing = true;
+    return true;
+}
+
+void CQRVMediaPlayer::DoClose() {
+    if (m_fileOpen && m_parser) m_parser->CloseFile();
+    m_fileOpen = false;
+    m_playing = false;
+    m_state.store(kStateStopped);
+    m_ended.store(false);
+    ResetForSeeking();
+    m_sync.FlushAll();
+    m_pendingPcm.clear();
+    m_soundAnchored = false;
+    m_soundGate = false;
+    m_pacer.Reset();
+    if (m_output) m_output->SetPaused(false);
+}
+
+void CQRVMediaPlayer::DoPlay() {
+    if (!m_fileOpen || m_ended.load()) {
+        // Nothing left to play; the state already says so.
+        m_run.store(0);
+        m_playing = false;
+        return;
+    }
+    m_playing = true;
+    // The clock starts again at the next frame; the sound resumes where it stood.
+    m_pacer.Reset();
+    if (m_output && !m_soundGate) m_output->SetPaused(false);
+}
+
+void CQRVMediaPlayer::DoPause() {
+    m_playing = false;
+    m_waitUntilUs = 0;
+    m_pacer.Reset();
+    if (m_output) m_output->SetPaused(true);
+}
+
+void CQRVMediaPlayer::DoSeek(int64_t targetFrame) {
+    if (!m_fileOpen) return;
+    const int32_t target = static_cast<int32_t>(std::clamp<int64_t>(targetFrame, 0, INT32_MAX));
+    if (m_playing) {
+        SeekToFrame(target);
+        return;
+    }
+    // Paused (or played out): show the frame the seek lands on and stay paused there.
+    if (m_totalFrames <= 0) return;
+    const int32_t rate = Rate();
+    const int32_t landing = std::clamp(target, 0, m_totalFrames - 1) / rate * rate;
+    // As after a seek while playing: the counter starts one second before the second.
+    const int32_t shown = ShowFrameAt(landing, 1 - rate);
+    if (shown < 0) return;
+    m_ended.store(false);
+    m_state.store(kStatePlaying);
+}
+
+void CQRVMediaPlayer::DoStep(int direction) {
+    if (!m_fileOpen) return;
+    if (m_playing) DoPause();
+    m_run.store(0);
+    if (direction > 0) {
+        ShowNextFrame();
+        return;
+    }
+    if (m_shownIndex <= 0) return;
+    const int32_t before = m_shownIndex;
+    const int32_t shown = ShowFrameAt(before - 1, m_frameCounter.load() - before);
+    if (shown < 0) return;
+    m_ended.store(false);
+    m_state.store(kStatePlaying);
+}
+
+void CQRVMediaPlayer::DoRate(int percent) {
+    const int before = m_pacer.RatePercent();
+    m_pacer.SetRate(percent, NowUs());
+    if (percent == before) return;
+    if (percent != FramePacer::kNormalRatePercent) {
+        // Muted: sound at another speed would not match the picture.
+        m_sync.FlushAll();
+        m_pendingPcm.clear();
+        m_soundAnchored = false;
+        m_soundGate = false;
+        if (m_output) m_output->SetPaused(!m_playing);
+    } else {
+        ResetSound();
+    }
+}
+
+bool CQRVMediaPlayer::DoCapture(int camera, const std::string& path) {
+    if (m_state.load() == kStateStopped || !m_decoder) return false;
+    return m_decoder->SaveCapture(camera, path.c_str());
+}
+
+void CQRVMediaPlayer::DoRepresent() {
+    // While playing the next frame carries the change anyway.
+    if (m_playing || !m_fileOpen || !m_decoder || m_shownIndex < 0) return;
+    m_decoder->Represent(0, m_frontWindow);
+    if (m_rearShown) m_decoder->Represent(1, m_rearWindow);
+}

@@ -1,0 +1,129 @@
+// Positioning while paused: a seek or a backward step decodes from the key frame before the
+// target and shows the target on both cameras; a forward step shows the next queued frame.
+// Runs on the worker thread.
+
+#include <algorithm>
+
+#include "media/CQRVMediaPlayer.h"
+
+namespace {
+bool IsFrontVideo(const char id[4]) {
+    return id[0] == '0' && id[1] == '0' && id[2] == 'd' && id[3] == 'c';
+}
+bool IsVideo(const char id[4]) {
+    return id[2] == 'd' && id[3] == 'c';
+}
+// Chunks read per front frame between the key frame and the target, at most (sound, text,
+// rear frames and the frame itself), with room for runs of other chunks.
+constexpr int kChunksPerFrame = 16;
+constexpr int kChunkSlack = 256;
+}  // namespace
+
+size_t CQRVMediaPlayer::QueuedFronts() const {
+    return m_queuedFronts;
+}
+
+int32_t CQRVMediaPlayer::FindKeyFrameAtOrBefore(int32_t target) {
+    const int32_t last = std::max(0, target - kMaxKeyFrameDistance);
+    for (int32_t i = target; i >= last; --i) {
+        if (m_parser->Seek(m_framePositions[static_cast<size_t>(i)], 0) != 0) continue;
+        char id[4] = {0, 0, 0, 0};
+        int32_t size = kChunkCapacityBytes;
+        if (m_parser->ParseMedia(id, m_readBuffer.data(), &size) < 0) continue;
+        if (IsFrontVideo(id) &&
+            IsKeyFrame(m_readBuffer.data(), std::clamp(size, 0, kChunkCapacityBytes)))
+            return i;
+    }
+    return -1;
+}
+
+int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
+    if (!m_parser || !m_decoder || m_framePositions.empty() || m_totalFrames <= 0) return -1;
+    const int32_t frames =
+        std::min<int32_t>(m_totalFrames, static_cast<int32_t>(m_framePositions.size()));
+    target = std::clamp(target, 0, frames - 1);
+    const int32_t key = FindKeyFrameAtOrBefore(target);
+    // Without a key frame in reach the picture comes from the first one after the target.
+    const int32_t start = key >= 0 ? key : target;
+    ResetForSeeking();
+    ResetSound();
+    m_pacer.Reset();
+    if (m_parser->Seek(m_framePositions[static_cast<size_t>(start)], 0) != 0) return -1;
+    m_nextReadIndex = start;
+
+    int32_t shown = -1;
+    bool rearDecoded = false;
+    const int64_t budget = static_cast<int64_t>(target - start + 2) * kChunksPerFrame + kChunkSlack;
+    for (int64_t n = 0; n < budget; ++n) {
+        char id[4] = {0, 0, 0, 0};
+        int32_t size = 0;
+        if (ReadMedia(id, &size) < 0) {
+            m_endOfData = true;
+            break;
+        }
+        const uint8_t* data = m_readBuffer.data();
+        if (IsVideo(id) && IsFrontVideo(id)) {
+            const int32_t index = m_nextReadIndex++;
+            if (m_waitFrontKey) {
+                if (!IsKeyFrame(data, size)) continue;
+                m_waitFrontKey = false;
+            }
+            if (shown >= 0) {
+                // The frame after the target waits in the queue for Play.
+                QueuePacket(0, index, data, size);
+                break;
+            }
+            m_decoder->DecodeOnly(0, data, size);
+            if (index >= target) shown = index;
+        } else if (IsVideo(id)) {
+            if (m_waitFrontKey) continue;
+            if (m_waitRearKey) {
+                if (!IsKeyFrame(data, size)) continue;
+                m_waitRearKey = false;
+            }
+            // The rear frames up to the next front frame belong to the target's moment.
+            m_decoder->DecodeOnly(1, data, size);
+            rearDecoded = true;
+        } else if (id[2] == 't' && id[3] == 'x') {
+            DeliverText(size);
+        }
+    }
+    if (shown < 0) return -1;
+    m_shownIndex = shown;
+    // Set before the picture goes out, so whoever watches it reads the position it shows.
+    m_frameCounter.store(shown + counterBias);
+    m_decoder->Represent(0, m_frontWindow);
+    if (rearDecoded) {
+        m_decoder->Represent(1, m_rearWindow);
+        m_rearShown = true;
+    }
+    return shown;
+}
+
+bool CQRVMediaPlayer::FillUntilFronts(size_t fronts) {
+    for (int n = 0; QueuedFronts() < fronts && !m_endOfData && n < kChunkSlack * kChunksPerFrame;
+         ++n) {
+        ReadChunk(true);
+    }
+    return QueuedFronts() >= fronts;
+}
+
+void CQRVMediaPlayer::ShowNextFrame() {
+    if (!m_parser) return;
+    // Sound read ahead belongs to frames that are now shown without it.
+    ResetSound();
+    m_pacer.Reset();
+    if (!FillUntilFronts(1)) return;
+    while (!m_frameQueue.empty()) {
+        if (m_frameQueue.front().camera == 0) {
+            PresentHead(false);
+            break;
+        }
+        PresentRear();
+    }
+    // The rear frames that follow belong to the same moment.
+    FillUntilFronts(1);
+    while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear();
+    m_ended.store(false);
+    m_state.store(kStatePlaying);
+}
