@@ -244,13 +244,9 @@ void MprisService::OpenUri(const QString& uri) {
         Trace("MPRIS OpenUri ignored: %s\n", qPrintable(uri));
         return;
     }
-    OpenLocalRecording(file.absoluteFilePath());
-    Refresh();
-}
-
-void MprisService::OpenLocalRecording(const QString& path) {
     // As a drop or the command line: the row when it is listed, else its card is listed.
-    m_window.OpenPath(path);
+    m_window.OpenPath(file.absoluteFilePath());
+    Refresh();
 }
 
 // ---- signals ----

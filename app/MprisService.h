@@ -100,7 +100,6 @@ private:
     };
 
     QString OpenPath() const;  // the open recording, empty when none
-    void OpenLocalRecording(const QString& path);
     bool IsPlaying() const;
     void SeekToMs(int64_t ms);
     void PropertiesChanged(const QVariantMap& changed);
