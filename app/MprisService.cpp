@@ -141,8 +141,8 @@ bool MprisService::CanPause() const {
 }
 
 bool MprisService::CanSeek() const {
-    // The player drops seek requests made while it is paused.
-    return IsPlaying();
+    // A seek while paused shows the picture sought and stays paused, as the window's keys do.
+    return m_window.IsPlayerActive();
 }
 
 bool MprisService::CanGoNext() const {
@@ -220,6 +220,9 @@ void MprisService::SetPosition(const QDBusObjectPath& trackId, int64_t positionU
 }
 
 void MprisService::SeekToMs(int64_t ms) {
+    // Catch up first: a recording opened since the last poll would otherwise read as a track
+    // change after the seek, and a track change is never announced as a seek.
+    Refresh();
     CQRVMediaPlayer& player = m_window.Player();
     m_seekFromMs = player.GetPositionMs();
     m_seekWhilePlaying = IsPlaying();

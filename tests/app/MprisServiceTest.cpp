@@ -224,7 +224,10 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
     };
 
     ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(track), 30 * kUs}));
-    ASSERT_TRUE(WaitUntil([&] { return !log.seeks.isEmpty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !log.seeks.isEmpty(); }))
+        << Status().toStdString() << " at " << PositionUs() << " of "
+        << Window().Player().GetDuration() << " ms, track " << track.path().toStdString() << " now "
+        << TrackId().toStdString();
     EXPECT_TRUE(near(log.seeks.last(), 30)) << log.seeks.last();
     EXPECT_TRUE(near(PositionUs(), 30)) << PositionUs();
 
@@ -242,7 +245,7 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
             << row.offsetSec << " " << log.seeks.last();
     }
 
-    // A stale track id or a position past the end is ignored; so is any seek while paused.
+    // A stale track id or a position past the end is ignored.
     const qlonglong before = PositionUs();
     ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(QDBusObjectPath("/other")), 50 * kUs}));
     ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(track), 500 * kUs}));
@@ -256,8 +259,14 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
     ASSERT_TRUE(WaitUntil([&] { return log.seeks.size() > seen; }));
     EXPECT_TRUE(near(log.seeks.last(), 45)) << log.seeks.last();
 
+    // While paused a seek still lands, is announced, and playback stays paused.
     Invoke("Pause");
-    EXPECT_FALSE(Get(kPlayer, "CanSeek").toBool());
+    EXPECT_TRUE(Get(kPlayer, "CanSeek").toBool());
+    const int seenPaused = log.seeks.size();
+    ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(track), 20 * kUs}));
+    ASSERT_TRUE(WaitUntil([&] { return log.seeks.size() > seenPaused; }));
+    EXPECT_TRUE(near(log.seeks.last(), 20)) << log.seeks.last();
+    EXPECT_EQ(Status(), "Paused");
 
     // Seeking past the end moves to the next track, as NEXT does.
     Invoke("Play");
