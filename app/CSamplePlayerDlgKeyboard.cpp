@@ -73,6 +73,7 @@ int CSamplePlayerDlg::VirtualKeyFromQt(int key) {
 bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     const int vk = VirtualKeyFromQt(event->key());
     Trace("Press Button => %d\n", vk);
+    if (HandleTimelineKey(event)) return true;
     switch (vk) {
         case VK_RETURN:
             if (m_nScreenMode == kScreenNormal) {

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 class QResizeEvent;
 class QWebEngineView;
@@ -98,6 +99,16 @@ public:
     // Empties the page's line of positions shown (a new recording); the marker stays.
     void ClearTrack();
 
+    // The whole recording's route, drawn coloured by speed. Kept and sent again whenever the
+    // page binds (it may load after the recording was opened); an empty route removes it.
+    struct RoutePoint {
+        double latitude = 0;  // decimal degrees
+        double longitude = 0;
+        double speedKmh = 0;
+    };
+    void SetRoute(std::vector<RoutePoint> route);
+    const std::vector<RoutePoint>& Route() const { return m_route; }
+
     int32_t MarkerId() const { return m_nMarkerId; }
     const std::deque<std::string>& ScriptCalls() const { return m_scriptCalls; }
     void ClearScriptCalls() { m_scriptCalls.clear(); }
@@ -107,6 +118,8 @@ public:
 signals:
     void pageLoaded(bool ok);
     void scriptBound();
+    // The user clicked on the route, at this place.
+    void routeClicked(double latitude, double longitude);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -118,6 +131,8 @@ private:
     void OnRendererGone(bool crashed);
     void Probe();
     void Call(std::string script);
+    void SendRoute();
+    void OnPageConsole(const QString& message);
 
     QWebEngineProfile* m_pProfile = nullptr;  // outlives m_pBrowser's page
     QWebEngineView* m_pBrowser = nullptr;
@@ -129,4 +144,5 @@ private:
     QUrl m_pageUrl;                  // the page last asked for
     int32_t m_nMarkerId = 0;  // 1 once the vehicle's marker has been placed on the current page
     std::deque<std::string> m_scriptCalls;  // the latest kScriptCallsKept calls sent
+    std::vector<RoutePoint> m_route;        // the open recording's, sent on every bind
 };

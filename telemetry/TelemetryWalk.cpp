@@ -1,5 +1,6 @@
 #include "telemetry/TelemetryWalk.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "media/AviChunk.h"
@@ -87,6 +88,23 @@ int64_t NearestValidFix(const std::vector<TimedFix>& fixes, int64_t timeMs) {
         if (!fixes[i].fix.valid) continue;
         const int64_t d =
             fixes[i].timeMs > timeMs ? fixes[i].timeMs - timeMs : timeMs - fixes[i].timeMs;
+        if (best < 0 || d < bestDistance) {
+            best = static_cast<int64_t>(i);
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+int64_t NearestValidFixTo(const std::vector<TimedFix>& fixes, double latitude, double longitude) {
+    const double squeeze = std::cos(latitude * M_PI / 180.0);  // a degree of longitude is shorter
+    int64_t best = -1;
+    double bestDistance = 0;
+    for (size_t i = 0; i < fixes.size(); ++i) {
+        if (!fixes[i].fix.valid) continue;
+        const double dLat = fixes[i].fix.GetLatitude() - latitude;
+        const double dLon = (fixes[i].fix.GetLongitude() - longitude) * squeeze;
+        const double d = dLat * dLat + dLon * dLon;
         if (best < 0 || d < bestDistance) {
             best = static_cast<int64_t>(i);
             bestDistance = d;

@@ -41,3 +41,7 @@ bool WalkTelemetry(const std::vector<std::string>& paths, RecordingTelemetry& ou
 
 // Index of the valid fix nearest in time to timeMs, or -1 when there is none.
 int64_t NearestValidFix(const std::vector<TimedFix>& fixes, int64_t timeMs);
+
+// Index of the valid fix nearest to a place (decimal degrees), or -1 when there is none.
+// Distances are measured on the local flat map, which is exact enough within a drive.
+int64_t NearestValidFixTo(const std::vector<TimedFix>& fixes, double latitude, double longitude);
