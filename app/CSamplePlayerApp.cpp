@@ -1,6 +1,7 @@
 #include "app/CSamplePlayerApp.h"
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/MprisService.h"
 
 bool CSamplePlayerApp::InitInstance(const std::string& cardFolder) {
     CSamplePlayerDlg dialog;
@@ -8,6 +9,9 @@ bool CSamplePlayerApp::InitInstance(const std::string& cardFolder) {
         dialog.SetDrivePath(cardFolder);
         dialog.OnBnClickedButtonDriving();
     }
+    // Media keys and desktop players' controls; without a session bus the window runs alone.
+    MprisService mpris(dialog);
+    mpris.Register();
     dialog.exec();
     return false;
 }

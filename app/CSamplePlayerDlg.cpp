@@ -2,13 +2,17 @@
 #include "app/CSamplePlayerDlg.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimerEvent>
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "app/CZoomDlg.h"
 #include "app/QtVideoArea.h"
@@ -54,6 +58,9 @@ CSamplePlayerDlg::~CSamplePlayerDlg() {
 }
 
 bool CSamplePlayerDlg::OnInitDialog() {
+    // Before anything reads the settings (the map view reads its tile keys while the controls
+    // are made).
+    ImportLegacyConfig();
     InitUiLanguage();
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
@@ -104,14 +111,16 @@ void CSamplePlayerDlg::InitControls() {
 }
 
 void CSamplePlayerDlg::CreateMapView() {
-    m_pMapView = new CMapView(this);
+    // The browser starts when a view state first shows the map: while it exists, Qt composes
+    // the whole window through OpenGL on every video repaint.
+    m_pMapView = new CMapView(this, CMapView::BrowserStart::WhenShown);
     m_controls[IDC_MAPVIEW] = m_pMapView;
     m_pMapView->setGeometry(kSmallArea);
     m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
     m_pMapView->show();
     // The page is built into the program and comes up offline (only its tiles need the
-    // network), so it is always requested.
-    if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(kConfigPath))) {
+    // network), so it is always requested; it loads once the map is first shown.
+    if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(ConfigPath().c_str()))) {
         m_bMapNavigated = true;
     }
 }
@@ -183,33 +192,76 @@ void CSamplePlayerDlg::InitSkins() {
 
 // ---- settings file ----
 
+std::string CSamplePlayerDlg::ConfigPath() {
+    // An unset, empty or relative XDG_CONFIG_HOME means ~/.config (XDG base directories).
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        base = std::filesystem::path(home) / ".config";
+    } else {
+        base = std::filesystem::path(QDir::homePath().toStdString()) / ".config";
+    }
+    return (base / "tarvex" / "config.cfg").string();
+}
+
+namespace {
+
+// The settings folder is made when the file is first written.
+void MakeConfigFolder(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+}
+
+}  // namespace
+
+bool CSamplePlayerDlg::ImportLegacyConfig() {
+    const std::string path = ConfigPath();
+    std::error_code error;
+    if (std::filesystem::exists(path, error) ||
+        !std::filesystem::is_regular_file(kLegacyConfigPath, error)) {
+        return false;
+    }
+    MakeConfigFolder(path);
+    // The old file stays where it is: another copy of an older viewer may still use it.
+    if (!std::filesystem::copy_file(kLegacyConfigPath, path, error)) return false;
+    Trace("ImportConfig %s\n", path.c_str());
+    return true;
+}
+
 void CSamplePlayerDlg::InitConfig() {
+    const std::string path = ConfigPath();
     {
-        std::ifstream existing(kConfigPath);
-        if (!existing) std::ofstream create(kConfigPath);
+        std::ifstream existing(path);
+        if (!existing) {
+            MakeConfigFolder(path);
+            std::ofstream create(path);
+        }
     }
     Trace("InitConfig\n");
     char text[kConfigValueChars] = {};
-    GetPrivateProfileString("config", "brightness", "-200", text, sizeof text, kConfigPath);
+    GetPrivateProfileString("config", "brightness", "-200", text, sizeof text, path.c_str());
     int value = std::atoi(text);
     Trace("Brightness => %d\n", value);
     m_sliderBright->SetPos(value == kMissingConfigValue ? kDefaultBrightness : value);
 
-    GetPrivateProfileString("config", "volume", "-200", text, sizeof text, kConfigPath);
+    GetPrivateProfileString("config", "volume", "-200", text, sizeof text, path.c_str());
     value = std::atoi(text);
     Trace("Volume => %d\n", value);
     m_sliderVolume->SetPos(value == kMissingConfigValue ? kDefaultVolume : value);
 }
 
 void CSamplePlayerDlg::SaveConfig() {
+    const std::string path = ConfigPath();
+    MakeConfigFolder(path);
     Trace("SaveConfig\n");
     char text[16];
     std::snprintf(text, sizeof text, "%d", m_sliderBright->GetPos());
     Trace("Brightness => %d\n", m_sliderBright->GetPos());
-    WritePrivateProfileString("config", "brightness", text, kConfigPath);
+    WritePrivateProfileString("config", "brightness", text, path.c_str());
     std::snprintf(text, sizeof text, "%d", m_sliderVolume->GetPos());
     Trace("Volume => %d\n", m_sliderVolume->GetPos());
-    WritePrivateProfileString("config", "volume", text, kConfigPath);
+    WritePrivateProfileString("config", "volume", text, path.c_str());
 }
 
 // ---- closing ----
@@ -274,6 +326,21 @@ void CSamplePlayerDlg::OnTextChunkThunk(void* user, const uint8_t* payload, int3
 
 bool CSamplePlayerDlg::IsPlayerActive() const {
     return m_player.GetState() != CQRVMediaPlayer::kStateStopped;
+}
+
+std::string CSamplePlayerDlg::OpenRecordingPath() const {
+    if (m_nCurIndex < 0 || !IsPlayerActive()) return std::string();
+    return PathCell(m_nCurIndex);
+}
+
+int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
+    const QString wanted = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+    if (wanted.isEmpty()) return -1;
+    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
+        if (QFileInfo(QString::fromStdString(PathCell(row))).canonicalFilePath() == wanted)
+            return row;
+    }
+    return -1;
 }
 
 bool CSamplePlayerDlg::event(QEvent* event) {

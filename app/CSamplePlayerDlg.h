@@ -51,6 +51,9 @@ class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
 class QLabel;
+class QSizeGrip;
+class QtVideoClickFilter;
+class QtNoteLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QKeyEvent;
@@ -67,6 +70,7 @@ public:
     static constexpr int kViewSmall = 2;
     static constexpr QRect kMainArea{4, 64, 640, 360};
     static constexpr QRect kSmallArea{650, 268, 320, 180};
+    static constexpr QRect kGraphArea{30, 520, 760, 104};
     static constexpr int kSeekStepSec = 10;
     static constexpr int kHandOverSec = 2;
     static constexpr int kVolumeKeyStep = 5;
@@ -74,12 +78,11 @@ public:
     static constexpr int kDefaultVolume = 50;
     static constexpr int kDefaultBrightness = 0;
     static constexpr int kMissingConfigValue = -200;
-    static constexpr const char* kConfigPath = "./config.cfg";
+    // The settings file of earlier versions, read from the working folder.
+    static constexpr const char* kLegacyConfigPath = "./config.cfg";
     // Window texts of the map button (1101), the same in both languages.
     static constexpr const char* kMapLargeText = "지도 크게보기";
     static constexpr const char* kMapSmallText = "지도 작게보기";
-    static constexpr int kZoomX = 850;  // where the zoom window opens, screen pixels
-    static constexpr int kZoomY = 465;
 
     explicit CSamplePlayerDlg(QWidget* parent = nullptr);
     ~CSamplePlayerDlg() override;
@@ -90,6 +93,11 @@ public:
     void OnDestroy();
 
     // ---- settings file ----
+    // $XDG_CONFIG_HOME/tarvex/config.cfg (~/.config when the variable is unset or relative).
+    static std::string ConfigPath();
+    // Copies a settings file of earlier versions from the working folder to ConfigPath() when
+    // there is none there yet; true when it did.
+    static bool ImportLegacyConfig();
     void InitConfig();
     void SaveConfig();
 
@@ -101,6 +109,19 @@ public:
     void OnBnClickedButtonPrevSize();
     // The video rectangle of the full-screen layout for a client of w x h.
     static QRect FullScreenVideoRect(int w, int h);
+    // Where the picture areas and the list go in a normal window of the given client size
+    // (never smaller than 975 x 635): main and small area grow together keeping 16:9, the
+    // list takes the height left over; dy is how far the bands below the pictures move down
+    // and dxRight how far the controls held to the right edge move right.
+    struct NormalAreas {
+        QRect main, small, list;
+        int column = 0;  // left edge of the list column
+        int dy = 0;
+        int dxRight = 0;
+    };
+    static NormalAreas NormalLayout(QSize client);
+    QRect MainAreaRect() const { return m_rcMainArea; }
+    QRect SmallAreaRect() const { return m_rcSmallArea; }
 
     // ---- playback ----
     bool OpenRecording(const std::string& path);
@@ -126,8 +147,12 @@ public:
     void OnBnClickedCheckMirror();
     void OnBnClickedButtonCapture();
     void OnBnClickedButtonZoom();
-    // "Capture_%d%d%d_%d%d%d.jpg" of a local time, without leading zeros.
+    // "Capture_YYYYMMDD_HHMMSS.jpg" of a local time.
     static std::string CaptureFileName(const std::tm& local);
+    // Where the capture's save dialog starts.
+    QString CaptureFolder() const;
+    // A short note over the pictures that goes away by itself; null until the first one.
+    QtNoteLabel* Note() const { return m_pNote; }
     // The chosen capture path without its extension, to which "_front.jpg" and "_rear.jpg"
     // are appended.
     static QString CaptureBasePath(const QString& chosenPath);
@@ -194,6 +219,10 @@ public:
     int CurIndex() const { return m_nCurIndex; }
     int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
+    // The file of the open recording's row; empty when nothing is open.
+    std::string OpenRecordingPath() const;
+    // The list row whose file is path (the same file by any name), or -1.
+    int RowOfPath(const std::string& path) const;
     bool IsDisplayTimerRunning() const { return m_timerIds.count(kDisplayTimer) != 0; }
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
@@ -214,8 +243,9 @@ protected:
     virtual bool RunDriveDialog(std::string* drive);
     virtual bool AskQuit(const QString& text, const QString& caption);
     virtual void ShowMessage(const QString& text);
-    // The capture's save dialog: the chosen full path, or empty when cancelled.
-    virtual QString RunCaptureDialog(const QString& proposedName);
+    // The capture's save dialog, starting at the proposed full path: the chosen full path, or
+    // empty when cancelled.
+    virtual QString RunCaptureDialog(const QString& proposedPath);
     // Runs the settings dialog modally and returns its result.
     virtual int RunSettingsDialog(CSettingDlg& dialog);
     // The card formatter the settings dialog uses; null: the desktop's.
@@ -271,6 +301,15 @@ private:
     void CreateMapView();
     void PlaceMapView(int where);
     void EnableViewButtons(bool enable);
+    void PlaceNormalControls();
+    void SetToolTips();
+    void OnVideoClicked();
+    void OnVideoDoubleClicked();
+    void ShowNote(const QString& text);
+    void CenterDefaultSize();
+    // The background for a window larger than the background picture, built from it.
+    QPixmap ComposeBackground(QSize client) const;
+    Qt::Edges ResizeEdgesAt(QPoint at) const;
     bool HasOpenView() const;
 
     void RowMove(int row);
@@ -330,6 +369,16 @@ private:
     GraphSeries* m_pSeriesZ = nullptr;
     bool m_bMapNavigated = false;
     bool m_bMapReady = false;
+
+    // Resizable window, tooltips, video clicks, capture note (GUI thread only).
+    QRect m_rcMainArea = kMainArea;  // the picture areas of the current normal layout
+    QRect m_rcSmallArea = kSmallArea;
+    QRect m_rcRestore;      // the normal window's geometry while in full screen
+    QPixmap m_bmpComposed;  // background at the current size when larger than the picture
+    QSizeGrip* m_pSizeGrip = nullptr;
+    QtVideoClickFilter* m_pVideoClicks = nullptr;
+    QtNoteLabel* m_pNote = nullptr;
+    QString m_strCaptureDir;  // folder of the last capture saved
 
     std::map<int, QWidget*> m_controls;  // control id -> widget
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id

@@ -55,8 +55,9 @@ void CSamplePlayerDlg::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderS
     CGPSData fix;
     if (!ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
     SetLabelText(m_pSpeed, FormatSpeedLabel(fix));
-    // Sent on every tick, also while paused or while the map is not shown.
-    if (m_bMapReady && m_pMapView) {
+    // Sent on every tick, also while paused or while the map is not shown; before the page
+    // is bound the view keeps the positions for the track it draws once shown.
+    if (m_pMapView) {
         m_pMapView->ShowPosition(static_cast<float>(fix.GetLatitude()),
                                  static_cast<float>(fix.GetLongitude()));
     }

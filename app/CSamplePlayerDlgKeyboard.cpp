@@ -82,6 +82,10 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
                 OnBnClickedButtonPrevSize();
             }
             break;
+        case VK_ESCAPE:
+            // As in every player: Escape leaves full screen (and does nothing else).
+            if (m_nScreenMode == kScreenFull) OnBnClickedButtonPrevSize();
+            break;
         case VK_PRIOR:
             OnBnClickedButtonNext();
             break;

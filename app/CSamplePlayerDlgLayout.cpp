@@ -2,19 +2,25 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QTreeWidget>
+#include <initializer_list>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/QtVideoArea.h"
+#include "app/QtVideoClickFilter.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/CxSkinButton.h"
 #include "res/SkinBitmaps.h"
+#include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
 
 namespace {
+
+constexpr int kSizeGripPx = 14;
 
 struct Rect {
     int x, y, w, h;
@@ -65,6 +71,34 @@ const FullPlace kFullPlaces[] = {
     {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
 };
 
+// Tooltips: each row of controls keeps its tips in one string-table pair, '|' between them,
+// in the order below. The tips name the keys that do the same.
+struct TipGroup {
+    int koreanId, englishId;
+    std::initializer_list<int> controls;
+};
+const TipGroup kTipGroups[] = {
+    {550, 551, {IDC_BUTTON_MINIMIZE, IDC_BUTTON_CLOSE, IDC_BUTTON_FULLSCREEN, IDC_BUTTON_PREVSIZE}},
+    {552,
+     553,
+     {IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL,
+      IDC_CHECK_MIRROR}},
+    {554,
+     555,
+     {IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BUTTON_PARKING, IDC_BUTTON_USER, IDC_BUTTON_ALL}},
+    {556,
+     557,
+     {IDC_BUTTON_OPEN, IDC_BUTTON_STOP, IDC_BUTTON_PRE, IDC_BUTTON_BACKWARD, IDC_BUTTON_PLAY,
+      IDC_BUTTON_PAUSE, IDC_BUTTON_FORWARD, IDC_BUTTON_NEXT}},
+    {558, 559, {IDC_BUTTON_ZOOM, IDC_BUTTON_CAPTURE, IDC_BUTTON_SETTING}},
+    {560, 561, {IDC_BUTTON_MUTE, IDC_SLIDER_VOLUME, IDC_SLIDER_BRIGHT, IDC_SLIDER_POS}},
+};
+
+// One notch of the mouse wheel: ten seconds on the position slider, five steps on the
+// volume and brightness sliders.
+constexpr int kPositionWheelStepSec = 10;
+constexpr int kLevelWheelStep = 5;
+
 }  // namespace
 
 // ---- controls ----
@@ -110,6 +144,13 @@ void CSamplePlayerDlg::CreateControls() {
     m_pRearArea = new QtVideoArea(this);
     m_controls[IDC_STATIC_FRONT] = m_pFrontArea;
     m_controls[IDC_STATIC_REAR] = m_pRearArea;
+    // A click on a picture pauses or resumes, a double click enters or leaves full screen.
+    m_pVideoClicks = new QtVideoClickFilter(this);
+    m_pVideoClicks->Watch(m_pFrontArea);
+    m_pVideoClicks->Watch(m_pRearArea);
+    connect(m_pVideoClicks, &QtVideoClickFilter::clicked, this, &CSamplePlayerDlg::OnVideoClicked);
+    connect(m_pVideoClicks, &QtVideoClickFilter::doubleClicked, this,
+            &CSamplePlayerDlg::OnVideoDoubleClicked);
 
     AddBitmapButton(IDC_BUTTON_MINIMIZE, &CSamplePlayerDlg::OnBnClickedButtonMinimize);
     AddBitmapButton(IDC_BUTTON_CLOSE, &CSamplePlayerDlg::OnBnClickedButtonClose);
@@ -160,7 +201,49 @@ void CSamplePlayerDlg::CreateControls() {
 
     m_pGraph = new CGraphStatic(this);
     m_controls[IDC_STATIC_GRAPH] = m_pGraph;
-    m_pGraph->setGeometry(30, 520, 760, 104);
+    m_pGraph->setGeometry(kGraphArea);
+
+    // The window has no frame of its own: the corner grip (and the right and bottom edges,
+    // Paint.cpp) enlarge it.
+    m_pSizeGrip = new QSizeGrip(this);
+    m_pSizeGrip->resize(kSizeGripPx, kSizeGripPx);
+    setMouseTracking(true);  // the resize cursor over the right and bottom edges
+
+    m_sliderPos->SetWheelStep(kPositionWheelStepSec);
+    m_sliderVolume->SetWheelStep(kLevelWheelStep);
+    m_sliderBright->SetWheelStep(kLevelWheelStep);
+    SetToolTips();
+}
+
+void CSamplePlayerDlg::OnVideoClicked() {
+    if (!IsPlayerActive()) return;
+    if (IsItemVisible(IDC_BUTTON_PLAY)) {
+        OnBnClickedButtonPlay();
+    } else {
+        OnBnClickedButtonPause();
+    }
+}
+
+void CSamplePlayerDlg::OnVideoDoubleClicked() {
+    if (m_nScreenMode == kScreenNormal) {
+        OnBnClickedButtonFullScreen();
+    } else {
+        OnBnClickedButtonPrevSize();
+    }
+}
+
+void CSamplePlayerDlg::SetToolTips() {
+    for (const TipGroup& group : kTipGroups) {
+        const QStringList tips = QString::fromStdString(FormatResourceString(PickStringId(
+                                                            group.koreanId, group.englishId)))
+                                     .split(QLatin1Char('|'));
+        int index = 0;
+        for (int id : group.controls) {
+            if (QWidget* item = GetDlgItem(id); item && index < tips.size())
+                item->setToolTip(tips[index]);
+            ++index;
+        }
+    }
 }
 
 QWidget* CSamplePlayerDlg::GetDlgItem(int controlId) const {
@@ -196,25 +279,107 @@ void CSamplePlayerDlg::ShowPlayButton(bool showPlay) {
 
 // ---- layouts ----
 
-QRect CSamplePlayerDlg::FullScreenVideoRect(int w, int h) {
-    constexpr int kVideoWidth = 1280, kVideoHeight = 720, kNeededHeight = 829, kTop = 29,
-                  kBarHeight = 109;
-    if (w >= kVideoWidth && h >= kNeededHeight) {
-        return QRect((w - kVideoWidth) / 2, (h - kNeededHeight) / 2 + kTop, kVideoWidth,
-                     kVideoHeight);
+CSamplePlayerDlg::NormalAreas CSamplePlayerDlg::NormalLayout(QSize client) {
+    // The background's own layout at 975 x 635; a larger window scales both picture areas
+    // by one factor (each a multiple of 16 x 9, so they stay exactly 16:9) as far as the
+    // width and the height allow, keeps the bands below the pictures at the bottom and
+    // gives what height is left to the list.
+    constexpr int kAreasWidth = 960;  // main plus small area at 975 x 635
+    constexpr int kSideMargins = kNormalWidth - kAreasWidth;
+    constexpr int kAboveAndBelow = kNormalHeight - 360;
+    constexpr int kStep = 16;  // areas grow in steps of 16 x 9
+    const int w = std::max(client.width(), kNormalWidth);
+    const int h = std::max(client.height(), kNormalHeight);
+    const double scale = std::max(1.0, std::min(double(w - kSideMargins) / kAreasWidth,
+                                                double(h - kAboveAndBelow) / kMainArea.height()));
+    const int mainWidth = int(kMainArea.width() * scale) / kStep * kStep;
+    const int smallWidth = int(kSmallArea.width() * scale) / kStep * kStep;
+
+    NormalAreas areas;
+    areas.dy = h - kNormalHeight;
+    areas.main = QRect(kMainArea.x(), kMainArea.y(), mainWidth, mainWidth * 9 / 16);
+    areas.column = kMainArea.x() + mainWidth + (kSmallArea.x() - kMainArea.right() - 1);
+    areas.dxRight = w - kNormalWidth;
+    const int columnWidth = w - (kNormalWidth - kSmallArea.right() - 1) - areas.column;
+    const int smallHeight = smallWidth * 9 / 16;
+    areas.small = QRect(areas.column, kSmallArea.bottom() + 1 + areas.dy - smallHeight, smallWidth,
+                        smallHeight);
+    const int listTop = 65, togglesAbove = 22, listGap = 3;
+    areas.list = QRect(areas.column, listTop, columnWidth,
+                       areas.small.y() - togglesAbove - listGap - listTop);
+    return areas;
+}
+
+void CSamplePlayerDlg::PlaceNormalControls() {
+    const NormalAreas areas = NormalLayout(size());
+    m_rcMainArea = areas.main;
+    m_rcSmallArea = areas.small;
+    // Controls keep their places relative to the part of the window they belong to: the
+    // title bar's buttons to the right edge, the view row and the list column to the main
+    // area's right edge, the timeline, transport and graph to the bottom, the sound and
+    // picture group also to the right edge.
+    const int dxColumn = areas.column - kSmallArea.x();
+    for (const NormalPlace& place : kNormalPlaces) {
+        int x = place.rect.x, y = place.rect.y;
+        switch (place.id) {
+            case IDC_BUTTON_MINIMIZE:
+            case IDC_BUTTON_CLOSE:
+            case IDC_BUTTON_FULLSCREEN:
+                x += areas.dxRight;
+                break;
+            case IDC_BUTTON_CHANGEVIEW:
+            case IDC_BUTTON_MAPVIEW:
+            case IDC_BUTTON_DRIVING:
+            case IDC_BUTTON_EVENT:
+            case IDC_BUTTON_PARKING:
+            case IDC_BUTTON_USER:
+            case IDC_BUTTON_ALL:
+                x += dxColumn;
+                break;
+            case IDC_CHECK_CAMSMALL:
+            case IDC_CHECK_MAPSMALL:
+                x += dxColumn;
+                y = areas.small.y() - (kSmallArea.y() - y);
+                break;
+            case IDC_BUTTON_MUTE:
+            case IDC_SLIDER_VOLUME:
+            case IDC_BUTTON_BRIGHT_ICON:
+            case IDC_SLIDER_BRIGHT:
+                x += areas.dxRight;
+                y += areas.dy;
+                break;
+            default:
+                y += areas.dy;  // timeline and transport
+                break;
+        }
+        Place(place.id, x, y, place.rect.w, place.rect.h);
     }
-    return QRect(0, kTop, w, std::max(0, h - kBarHeight));
+    Place(IDC_LIST_FILENAME, areas.list.x(), areas.list.y(), areas.list.width(),
+          areas.list.height());
+    m_pGraph->setGeometry(kGraphArea.translated(0, areas.dy));
+    if (m_pSizeGrip) {
+        m_pSizeGrip->move(width() - m_pSizeGrip->width(), height() - m_pSizeGrip->height());
+        m_pSizeGrip->raise();
+    }
+}
+
+QRect CSamplePlayerDlg::FullScreenVideoRect(int w, int h) {
+    // The whole screen, as large as a 16:9 picture goes, centred; the controls lie over it.
+    if (w <= 0 || h <= 0) return QRect(0, 0, std::max(w, 0), std::max(h, 0));
+    int videoWidth = w, videoHeight = int(int64_t(w) * 9 / 16);
+    if (videoHeight > h) {
+        videoHeight = h;
+        videoWidth = int(int64_t(h) * 16 / 9);
+    }
+    return QRect((w - videoWidth) / 2, (h - videoHeight) / 2, videoWidth, videoHeight);
 }
 
 int CSamplePlayerDlg::LayoutControls(int mode) {
     const bool playVisible = IsItemVisible(IDC_BUTTON_PLAY) || !IsItemVisible(IDC_BUTTON_PAUSE);
     if (mode == kScreenNormal) {
-        m_pGraph->setGeometry(30, 520, 760, 104);
         m_pGraph->show();
         m_rcWindow = QRect(geometry().topLeft(), QSize(1020, 730));
-        for (const NormalPlace& place : kNormalPlaces) {
-            Place(place.id, place.rect.x, place.rect.y, place.rect.w, place.rect.h);
-        }
+        PlaceNormalControls();
         for (int id :
              {IDC_CHECK_MIRROR, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_SETTING,
               IDC_BUTTON_CAPTURE, IDC_BUTTON_ZOOM, IDC_BUTTON_CHANGEVIEW, IDC_BUTTON_MAPVIEW,
@@ -223,9 +388,10 @@ int CSamplePlayerDlg::LayoutControls(int mode) {
             ShowItem(id, true);
         }
         ShowItem(IDC_BUTTON_PREVSIZE, false);
-        Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
+        if (m_pSizeGrip) m_pSizeGrip->show();
     } else {
         m_pGraph->hide();
+        if (m_pSizeGrip) m_pSizeGrip->hide();
         const int w = width(), h = height();
         const QRect video = FullScreenVideoRect(w, h);
         m_pFrontArea->setGeometry(video);
@@ -255,22 +421,35 @@ void CSamplePlayerDlg::EnableViewButtons(bool enable) {
     }
 }
 
-void CSamplePlayerDlg::LoadBackground() {
-    m_bmpBackground = LoadSkinBitmap(IDB_BACKGROUND);
-    const QSize size =
-        m_bmpBackground.isNull() ? QSize(kNormalWidth, kNormalHeight) : m_bmpBackground.size();
-    setFixedSize(size);
+void CSamplePlayerDlg::CenterDefaultSize() {
+    resize(kNormalWidth, kNormalHeight);
     if (const QScreen* screen =
             this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+        move(available.center() - QPoint(kNormalWidth / 2, kNormalHeight / 2));
+    }
+}
+
+void CSamplePlayerDlg::LoadBackground() {
+    m_bmpBackground = LoadSkinBitmap(IDB_BACKGROUND);
+    m_bmpComposed = QPixmap();
+    // The background's size is the smallest and the first size; the user may enlarge it.
+    setMinimumSize(kNormalWidth, kNormalHeight);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (m_rcRestore.isValid()) {
+        setGeometry(m_rcRestore);
+        m_rcRestore = QRect();
+    } else {
+        CenterDefaultSize();
     }
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonFullScreen() {
     m_rcWindow = geometry();
+    m_rcRestore = geometry();
     m_nScreenMode = kScreenFull;
     m_bmpBackground = QPixmap();
+    m_bmpComposed = QPixmap();
     // The map never shows in full screen: a camera takes the main area.
     if (m_nMapView == kViewMain) OnBnClickedButtonMapLarge();
     if (!IsPlayerActive()) {
@@ -281,10 +460,10 @@ void CSamplePlayerDlg::OnBnClickedButtonFullScreen() {
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (const QScreen* screen =
             this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        // Without a window manager a maximise request does nothing, so size the window too.
-        setGeometry(screen->availableGeometry());
+        // Without a window manager a full-screen request does nothing, so size the window too.
+        setGeometry(screen->geometry());
     }
-    showMaximized();
+    showFullScreen();
     LayoutControls(kScreenFull);
     UpdateView();
 }
@@ -296,29 +475,34 @@ void CSamplePlayerDlg::OnBnClickedButtonPrevSize() {
         SetLabelText(m_pCurTime, "00:00:00");
         SetLabelText(m_pTotalTime, "00:00:00");
     }
-    LayoutControls(kScreenNormal);
+    // Back to the size and place the window had before full screen.
     LoadBackground();
+    LayoutControls(kScreenNormal);
     UpdateView();
 }
 
 void CSamplePlayerDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    // The window manager may grant the maximised size after the request returned.
-    if (m_nScreenMode == kScreenFull && m_pGraph) {
+    if (!m_pGraph) return;  // still being built
+    if (m_nScreenMode == kScreenFull) {
+        // The window manager may grant the full-screen size after the request returned.
         LayoutControls(kScreenFull);
-        UpdateView();
+    } else {
+        m_bmpComposed = QPixmap();
+        PlaceNormalControls();
     }
+    UpdateView();
 }
 
 // ---- view state ----
 
 void CSamplePlayerDlg::HideVideoAreas() {
-    m_pFrontArea->setGeometry(kMainArea.x(), kMainArea.y(), 0, 0);
-    m_pRearArea->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+    m_pFrontArea->setGeometry(m_rcMainArea.x(), m_rcMainArea.y(), 0, 0);
+    m_pRearArea->setGeometry(m_rcSmallArea.x(), m_rcSmallArea.y(), 0, 0);
 }
 
 void CSamplePlayerDlg::PlaceArea(QWidget* area, int where) {
-    const QRect target = where == kViewMain ? kMainArea : kSmallArea;
+    const QRect target = where == kViewMain ? m_rcMainArea : m_rcSmallArea;
     area->setGeometry(target.x(), target.y(), 0, 0);
     area->setGeometry(target);
     area->show();
@@ -327,9 +511,9 @@ void CSamplePlayerDlg::PlaceArea(QWidget* area, int where) {
 void CSamplePlayerDlg::PlaceMapView(int where) {
     if (!m_pMapView) return;
     if (where == kViewHidden) {
-        m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
+        m_pMapView->setGeometry(m_rcSmallArea.x(), m_rcSmallArea.y(), 0, 0);
     } else {
-        m_pMapView->setGeometry(where == kViewMain ? kMainArea : kSmallArea);
+        m_pMapView->setGeometry(where == kViewMain ? m_rcMainArea : m_rcSmallArea);
     }
 }
 
@@ -346,7 +530,9 @@ void CSamplePlayerDlg::UpdateView() {
     EnableItem(IDC_CHECK_MAPSMALL, true);
     EnableItem(IDC_BUTTON_MAPVIEW, true);
     EnableItem(IDC_CHECK_CAMSMALL, true);
-    if (!twoCameras) {
+    if (!HasOpenView()) {
+        EnableViewButtons(false);  // nothing open: nothing to move
+    } else if (!twoCameras) {
         for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL})
             EnableItem(id, false);
     } else {

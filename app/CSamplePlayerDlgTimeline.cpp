@@ -101,7 +101,7 @@ void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
     for (const std::string& p : paths) walked.push_back(p);
     if (walked != m_timelinePaths) {
         m_timelinePaths = walked;
-        m_eventThresholds = ReadEventThresholds(kConfigPath);
+        m_eventThresholds = ReadEventThresholds(ConfigPath());
         m_timeline = {};
         m_tripStartsMs.clear();
         for (const std::string& p : paths) {
@@ -355,7 +355,7 @@ void CSamplePlayerDlg::StartEventScan() {
     std::vector<std::string> paths;
     for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row)
         paths.push_back(PathCell(row));
-    m_pEventScanner->Start(std::move(paths), ReadEventThresholds(kConfigPath));
+    m_pEventScanner->Start(std::move(paths), ReadEventThresholds(ConfigPath()));
 }
 
 void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {

@@ -5,16 +5,22 @@
 // M map), as (front, rear, map) with 0 hidden, 1 main, 2 small:
 //   FR 1,2,0   RF 2,1,0   FM 1,0,2   RM 0,1,2   MF 2,0,1   MR 0,2,1
 // A one-camera recording only knows FM and MF.
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
 #include <cstdio>
 #include <utility>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/CZoomDlg.h"
+#include "app/QtNoteLabel.h"
 #include "app/QtVideoArea.h"
 #include "app/Resource.h"
 #include "controls/CxSkinButton.h"
+#include "support/StringTable.h"
 #include "support/Trace.h"
 
 namespace {
@@ -22,6 +28,15 @@ namespace {
 constexpr int kZoomClientWidth = 409;  // a 425 x 330 window less its frame and caption
 constexpr int kZoomClientHeight = 291;
 constexpr int kExtensionChars = 4;  // ".jpg" or any other four
+constexpr int IDS_CAPTURE_SAVED_KO = 562, IDS_CAPTURE_SAVED_EN = 563;
+constexpr int IDS_CAPTURE_FAILED_KO = 564, IDS_CAPTURE_FAILED_EN = 565;
+constexpr int IDS_CAPTURE_NOTHING_KO = 566, IDS_CAPTURE_NOTHING_EN = 567;
+
+QString Text(int koreanId, int englishId, const QString& argument = QString()) {
+    const std::string arg = argument.toStdString();
+    return QString::fromStdString(
+        FormatResourceString(PickStringId(koreanId, englishId), arg.c_str()));
+}
 
 }  // namespace
 
@@ -113,10 +128,20 @@ void CSamplePlayerDlg::OnBnClickedCheckMirror() {
 // ---- capture ----
 
 std::string CSamplePlayerDlg::CaptureFileName(const std::tm& local) {
+    // Zero-padded, so the files sort by the time they were taken.
     char name[96];
-    std::snprintf(name, sizeof name, "Capture_%d%d%d_%d%d%d.jpg", local.tm_year + 1900,
+    std::snprintf(name, sizeof name, "Capture_%04d%02d%02d_%02d%02d%02d.jpg", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return name;
+}
+
+QString CSamplePlayerDlg::CaptureFolder() const {
+    // The folder of the last capture while it is there, else the user's pictures folder
+    // (XDG), else the home folder.
+    if (!m_strCaptureDir.isEmpty() && QFileInfo(m_strCaptureDir).isDir()) return m_strCaptureDir;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return pictures;
+    return QDir::homePath();
 }
 
 QString CSamplePlayerDlg::CaptureBasePath(const QString& chosenPath) {
@@ -135,30 +160,47 @@ std::tm CSamplePlayerDlg::LocalTime() const {
     return local;
 }
 
-QString CSamplePlayerDlg::RunCaptureDialog(const QString& proposedName) {
+QString CSamplePlayerDlg::RunCaptureDialog(const QString& proposedPath) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("jpeg file (*.jpg)"));
-    dialog.selectFile(proposedName);  // no default extension; overwriting is asked about
+    const QFileInfo proposed(proposedPath);
+    dialog.setDirectory(proposed.absolutePath());
+    dialog.selectFile(proposed.fileName());  // no default extension; overwriting is asked about
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().first();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonCapture() {
-    if (m_strDrivePath.empty() || !IsPlayerActive()) return;
+    if (!IsPlayerActive()) {
+        ShowNote(Text(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        return;
+    }
+    if (m_strDrivePath.empty()) return;
     const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
     // Paused first, so the picture saved is the one on the screen.
     m_player.Pause();
-    const QString proposed = QString::fromStdString(CaptureFileName(LocalTime()));
+    const QString proposed =
+        QDir(CaptureFolder()).filePath(QString::fromStdString(CaptureFileName(LocalTime())));
     const QString chosen = RunCaptureDialog(proposed);
     if (!chosen.isEmpty()) {
+        m_strCaptureDir = QFileInfo(chosen).absolutePath();
         const QString base = CaptureBasePath(chosen);
-        // A failed save (a read-only folder, say) is not reported.
-        m_player.Capture(0, (base + QStringLiteral("_front.jpg")).toStdString().c_str());
-        if (m_player.GetCameraCount() > 1) {
-            m_player.Capture(1, (base + QStringLiteral("_rear.jpg")).toStdString().c_str());
-        }
+        QStringList saved, failed;
+        auto capture = [&](int camera, const QString& path) {
+            const bool ok = m_player.Capture(camera, path.toStdString().c_str());
+            (ok ? saved : failed) << QFileInfo(path).fileName();
+        };
+        capture(0, base + QStringLiteral("_front.jpg"));
+        if (m_player.GetCameraCount() > 1) capture(1, base + QStringLiteral("_rear.jpg"));
+        // Say what was written, and what could not be (a read-only or vanished folder).
+        QStringList lines;
+        if (!saved.isEmpty())
+            lines << Text(IDS_CAPTURE_SAVED_KO, IDS_CAPTURE_SAVED_EN, saved.join(", "));
+        if (!failed.isEmpty())
+            lines << Text(IDS_CAPTURE_FAILED_KO, IDS_CAPTURE_FAILED_EN, failed.join(", "));
+        ShowNote(lines.join(QLatin1Char('\n')));
     }
     if (wasPlaying) {
         ShowPlayButton(false);
@@ -167,14 +209,27 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
     }
 }
 
+void CSamplePlayerDlg::ShowNote(const QString& text) {
+    if (!m_pNote) m_pNote = new QtNoteLabel(this);
+    const QRect area = m_nScreenMode == kScreenNormal
+                           ? m_rcMainArea
+                           : FullScreenVideoRect(width(), height()).intersected(rect());
+    m_pNote->ShowNote(text, area);
+}
+
 // ---- zoom window ----
 
 void CSamplePlayerDlg::OnBnClickedButtonZoom() {
     // One zoom window at most: a later press shows the same one again (restarting the
     // refresh that Escape or closing stopped).
     if (!m_pZoomDlg) m_pZoomDlg = new CZoomDlg(this);
-    m_pZoomDlg->move(kZoomX, kZoomY);  // the frame's corner
-    m_pZoomDlg->resize(kZoomClientWidth, kZoomClientHeight);
+    // Beside the viewer, not over its controls.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const QRect place =
+        CZoomDlg::PlaceBeside(frameGeometry(), QSize(kZoomClientWidth, kZoomClientHeight), free);
+    m_pZoomDlg->resize(place.size());
+    m_pZoomDlg->move(place.topLeft());
     m_pZoomDlg->Start();
     m_pZoomDlg->update();
 }

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimerEvent>
+#include <algorithm>
 
 #include "app/Resource.h"
 #include "controls/ColorRef.h"
@@ -42,7 +43,9 @@ QImage LogicalImage(const QPixmap& pixmap, QSize logicalSize) {
 }  // namespace
 
 CZoomDlg::CZoomDlg(QWidget* viewer) : QDialog(viewer), m_pViewer(viewer) {
-    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+    // An ordinary framed window (a tool window goes without a frame on some desktops, and the
+    // frameless viewer gives it nothing to lean on), kept above the viewer.
+    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(kTitle));
     setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
@@ -86,6 +89,26 @@ QRect CZoomDlg::SourceRect(QPoint pointer, QSize clientSize, QSize screenSize, i
     if (y < 0) y = 0;
     if (x + width > screenSize.width()) x = screenSize.width() - width;
     if (y + height > screenSize.height()) y = screenSize.height() - height;
+    return QRect(x, y, width, height);
+}
+
+QRect CZoomDlg::PlaceBeside(const QRect& viewerFrame, QSize clientSize, const QRect& screen) {
+    const int right = screen.right() + 1 - (viewerFrame.right() + 1 + kBesideGap);
+    const int left = viewerFrame.left() - kBesideGap - screen.left();
+    int width = clientSize.width();
+    int x = 0;
+    if (right >= width) {
+        x = viewerFrame.right() + 1 + kBesideGap;
+    } else if (left >= width) {
+        x = viewerFrame.left() - kBesideGap - width;
+    } else if (std::max(left, right) >= kMinBesideWidth) {
+        width = std::max(left, right);
+        x = right >= left ? viewerFrame.right() + 1 + kBesideGap : screen.left();
+    } else {
+        x = screen.right() + 1 - width;  // no room beside: over the viewer's list side
+    }
+    const int height = std::min(clientSize.height(), screen.height());
+    const int y = std::clamp(viewerFrame.top(), screen.top(), screen.bottom() + 1 - height);
     return QRect(x, y, width, height);
 }
 
@@ -137,6 +160,9 @@ void CZoomDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), ColorRefToQColor(kOwnAreaColour));
     if (!m_picture.isNull()) painter.drawImage(0, 0, m_picture);
+    // A hairline edge, so the magnified picture never runs into what lies beside it.
+    painter.setPen(QColor(58, 65, 75));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void CZoomDlg::keyPressEvent(QKeyEvent* event) {

@@ -42,6 +42,13 @@ public:
     // around the pointer: clientSize / zoom, centred on the pointer, kept on the screen
     // (the left and top edges first, then the right and bottom ones).
     static QRect SourceRect(QPoint pointer, QSize clientSize, QSize screenSize, int zoom);
+    // Where a zoom window of the given client size goes beside the viewer's frame on the
+    // screen's free area: right of it, else left of it (narrowed down to kMinBesideWidth
+    // when that is all the room there is), else over the screen's right edge; the top as the
+    // viewer's, kept on the screen.
+    static constexpr int kBesideGap = 8;
+    static constexpr int kMinBesideWidth = 240;
+    static QRect PlaceBeside(const QRect& viewerFrame, QSize clientSize, const QRect& screen);
 
     // What the last refresh read (the screen or the viewer's window, with this window's
     // area painted grey), where in it the magnified part lay, and the picture shown.

@@ -1,8 +1,26 @@
 #include "app/QtVideoArea.h"
 
+#include <QEvent>
 #include <QMetaObject>
 #include <QPainter>
-#include <cstring>
+#include <utility>
+
+namespace {
+
+// The QImage's hold on the picture it wraps; released when the last copy of the QImage goes.
+void ReleasePicture(void* holder) {
+    delete static_cast<std::shared_ptr<const CPixImgBase>*>(holder);
+}
+
+QImage Wrap(const std::shared_ptr<const CPixImgBase>& picture) {
+    const QImage::Format format = picture->Channels() == CPixImgBase::kRgb32Channels
+                                      ? QImage::Format_RGB32
+                                      : QImage::Format_BGR888;
+    return QImage(picture->Pixels(), picture->Width(), picture->Height(), picture->Stride(), format,
+                  &ReleasePicture, new std::shared_ptr<const CPixImgBase>(picture));
+}
+
+}  // namespace
 
 QtVideoArea::QtVideoArea(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -18,22 +36,23 @@ VideoSize QtVideoArea::Size() const {
 
 void QtVideoArea::UpdateSize() {
     VideoSize size;
-    if (isVisible() && width() > 0 && height() > 0) size = {width(), height()};
+    const QWidget* top = window();
+    if (isVisible() && width() > 0 && height() > 0 && !(top && top->isMinimized())) {
+        size = {width(), height()};
+    }
     std::lock_guard<std::mutex> guard(m_lock);
     m_size = size;
 }
 
-void QtVideoArea::Present(const CPixImgBase& image) {
-    if (image.IsEmpty() || image.Pixels() == nullptr) return;
-    // A fresh QImage per picture: the one being painted keeps its own pixels.
-    QImage picture(image.Width(), image.Height(), QImage::Format_BGR888);
-    if (picture.isNull()) return;
-    const size_t rowBytes = static_cast<size_t>(image.Width()) * CPixImgBase::kChannels;
-    for (int y = 0; y < image.Height(); ++y)
-        std::memcpy(picture.scanLine(y), image.Row(y), rowBytes);
+void QtVideoArea::Present(std::shared_ptr<const CPixImgBase> picture) {
+    if (!picture || picture->IsEmpty() || picture->Pixels() == nullptr) return;
+    QImage wrapped = Wrap(picture);
+    if (wrapped.isNull()) return;
+    QImage previous;  // let go of outside the lock: it may hand a picture back to the pool
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_picture = std::move(picture);
+        previous = std::exchange(m_picture, std::move(wrapped));
+        m_shown = std::move(picture);
         ++m_presentCount;
     }
     if (!m_repaintQueued.exchange(true)) {
@@ -52,22 +71,18 @@ void QtVideoArea::Clear() {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_picture = QImage();
+        m_shown.reset();
     }
     update();
 }
 
 CPixImage QtVideoArea::LastImage() const {
-    QImage picture;
+    std::shared_ptr<const CPixImgBase> shown;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        picture = m_picture;
+        shown = m_shown;
     }
-    CPixImage image;
-    if (picture.isNull() || !image.Allocate(picture.width(), picture.height())) return image;
-    const size_t rowBytes = static_cast<size_t>(picture.width()) * CPixImgBase::kChannels;
-    for (int y = 0; y < picture.height(); ++y)
-        std::memcpy(image.Row(y), picture.constScanLine(y), rowBytes);
-    return image;
+    return shown ? CPixImage(shown->ToBgr()) : CPixImage();
 }
 
 int QtVideoArea::PresentCount() const {
@@ -76,6 +91,7 @@ int QtVideoArea::PresentCount() const {
 }
 
 void QtVideoArea::paintEvent(QPaintEvent*) {
+    ++m_paintCount;
     QImage picture;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -101,10 +117,22 @@ void QtVideoArea::resizeEvent(QResizeEvent* event) {
 
 void QtVideoArea::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // Minimising changes the window's state, not this area's visibility.
+    QWidget* top = window();
+    if (top != this && top != m_watchedWindow) {
+        if (m_watchedWindow) m_watchedWindow->removeEventFilter(this);
+        m_watchedWindow = top;
+        top->installEventFilter(this);
+    }
     UpdateSize();
 }
 
 void QtVideoArea::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     UpdateSize();
+}
+
+bool QtVideoArea::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_watchedWindow && event->type() == QEvent::WindowStateChange) UpdateSize();
+    return QWidget::eventFilter(watched, event);
 }

@@ -1,19 +1,23 @@
 #pragma once
 // A video area of the main window: the player's worker presents camera pictures into it.
 //
-// Present() runs on the worker thread. It converts the picture into a new QImage outside the
-// lock, swaps it in under m_lock and asks the GUI thread for a repaint (at most one request
-// is queued at a time). paintEvent takes its own reference to the newest picture under the
-// lock, so a picture is always drawn whole: the worker never writes into an image that is
-// being painted.
+// Present() runs on the worker thread. The picture arrives converted to the area's size in
+// the 32-bit RGB layout Qt paints as it is; the area wraps its pixels in a QImage without
+// copying, swaps it in under m_lock and asks the GUI thread for a repaint (at most one
+// request is queued at a time, so pictures that come faster than the GUI paints cost no
+// extra repaints). The QImage holds the picture, so the decoder's pool does not hand it out
+// again while it may still be painted; the worker never writes into a picture that is shown.
 //
-// Size() reports 0 x 0 while the area is hidden or has no extent, so the decoder skips the
-// conversion for it. The size is mirrored into m_size on the GUI thread whenever the widget
-// is resized, shown or hidden, because the worker must not ask the widget itself.
+// Size() reports 0 x 0 while the area is hidden or has no extent and while its window is
+// minimised, so the decoder converts nothing for it. The size is mirrored into m_size on the
+// GUI thread whenever the widget is resized, shown or hidden or the window minimised or
+// restored, because the worker must not ask the widget itself.
 
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "support/CPixImg.h"
@@ -25,27 +29,33 @@ public:
     explicit QtVideoArea(QWidget* parent = nullptr);
 
     VideoSize Size() const override;
-    void Present(const CPixImgBase& image) override;
+    void Present(std::shared_ptr<const CPixImgBase> picture) override;
 
     // Drops the picture held; the area paints black until the next one arrives.
     void Clear();
-    // Copy of the newest picture as the engine's image (empty before the first one).
+    // 3-channel copy of the newest picture (empty before the first one).
     CPixImage LastImage() const;
     int PresentCount() const;
+    // Repaints done so far (for tests).
+    int PaintCount() const { return m_paintCount.load(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void UpdateSize();
     void RepaintRequested();
 
     mutable std::mutex m_lock;
-    QImage m_picture;        // guarded by m_lock
-    int m_presentCount = 0;  // guarded by m_lock
-    VideoSize m_size;        // guarded by m_lock, written on the GUI thread
+    QImage m_picture;                            // guarded by m_lock; wraps m_shown's pixels
+    std::shared_ptr<const CPixImgBase> m_shown;  // guarded by m_lock
+    int m_presentCount = 0;                      // guarded by m_lock
+    VideoSize m_size;                            // guarded by m_lock, written on the GUI thread
     std::atomic<bool> m_repaintQueued{false};
+    std::atomic<int> m_paintCount{0};
+    QPointer<QWidget> m_watchedWindow;  // GUI thread only: the window whose state is followed
 };

@@ -5,7 +5,8 @@
 //
 // The slider reports to its parent with two posted SliderNotifyEvent notices carrying the
 // control id and the new position: kMovingMessage while the thumb is dragged, kMovedMessage
-// when the user lets go of it and after every handled key. Positions are plain ints in
+// when the user lets go of it, after every handled key and after every wheel step (when a
+// wheel step is set). Positions are plain ints in
 // minimum..maximum; the pixel mapping uses the channel's size (not the widget's), as set by
 // SetBitmapChannel.
 
@@ -73,6 +74,10 @@ public:
     int SetPageSize(int size);
     int GetPageSize() const { return m_nPage; }
     void SetDrawFocusRect(bool on, bool redraw = true);
+    // How far one notch of the mouse wheel moves the position (away from the user: up);
+    // 0, the default, leaves the wheel to the parent.
+    void SetWheelStep(int step) { m_nWheelStep = step; }
+    int GetWheelStep() const { return m_nWheelStep; }
 
     // Thumb centre (along the slider) for a position, and the position for a thumb centre.
     int PosToPixel(int position) const;
@@ -99,6 +104,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -128,6 +134,8 @@ private:
     int m_nMarginTop = 0;
     int m_nMarginBottom = 0;
     int m_nDragOffset = 0;
+    int m_nWheelStep = 0;
+    int m_nWheelRemainder = 0;  // eighths of a degree not yet turned into a whole notch
     bool m_bVertical = false;
     bool m_bChannelActive = false;
     bool m_bThumbActive = false;

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -104,6 +105,25 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
     SetPos(int(std::clamp<int64_t>(target, INT_MIN, INT_MAX)));
     Notify(SliderNotifyEvent::kMovedMessage);
     event->accept();
+}
+
+void CBitmapSlider::wheelEvent(QWheelEvent* event) {
+    if (!isEnabled() || m_nWheelStep == 0 || m_bDragging) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // A touchpad sends a notch in small pieces; they add up to whole notches.
+    constexpr int kNotch = QWheelEvent::DefaultDeltasPerStep;
+    const QPoint delta = event->angleDelta();
+    const int turn = std::abs(delta.y()) >= std::abs(delta.x()) ? delta.y() : -delta.x();
+    m_nWheelRemainder += turn;
+    const int notches = m_nWheelRemainder / kNotch;
+    m_nWheelRemainder -= notches * kNotch;
+    event->accept();
+    if (notches == 0) return;
+    const int64_t target = int64_t(m_nPos) + int64_t(notches) * m_nWheelStep;
+    SetPos(int(std::clamp<int64_t>(target, INT_MIN, INT_MAX)));
+    Notify(SliderNotifyEvent::kMovedMessage);
 }
 
 void CBitmapSlider::focusInEvent(QFocusEvent* event) {

@@ -25,10 +25,15 @@ constexpr int IDS_FORMAT_FAILED_KO = 440, IDS_FORMAT_FAILED_EN = 441;
 constexpr int IDS_CHOOSE_VALUE_KO = 470, IDS_CHOOSE_VALUE_EN = 471;
 constexpr int IDS_WRITE_FAILED_KO = 472, IDS_WRITE_FAILED_EN = 473;
 constexpr int IDS_NOT_A_CARD_KO = 474, IDS_NOT_A_CARD_EN = 475;
+constexpr int IDS_STORAGE_TOTAL_KO = 570, IDS_STORAGE_TOTAL_EN = 571;
 
 QString Text(int koreanId, int englishId) {
     return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
 }
+
+// The skin's quiet text and its accent, for a total that is right and one that is not.
+const QColor kTotalRight(132, 141, 152);
+const QColor kTotalWrong(245, 165, 36);
 
 CSettingDlg::MessageBoxHook& GlobalHook() {
     static CSettingDlg::MessageBoxHook hook;
@@ -157,6 +162,7 @@ void CSettingDlg::ShowSettings(const DeviceSettings& s) {
     }
     Check(IDC_CHECK_TIMESYNC)->setChecked(false);
 
+    UpdateStorageTotal();
     m_strFirmwareVersion = s.version;
     Label(IDC_STATIC_FW_VERSION)->setText(QString::fromLocal8Bit(s.version.c_str()));
     Label(IDC_STATIC_MODEL)->setText(QString::fromLocal8Bit(s.model.c_str()));
@@ -250,6 +256,19 @@ void CSettingDlg::ShowFormatResult(CardFormatStatus status) {
             break;
     }
     ShowMessageBox(text, caption, QMessageBox::Ok);
+}
+
+void CSettingDlg::UpdateStorageTotal() {
+    int total = 0;
+    for (int id : {IDC_COMBO_CONST, IDC_COMBO_PARK, IDC_COMBO_EVENT, IDC_COMBO_MANUAL})
+        total += std::max(0, CapacityPercent(Combo(id)->currentIndex()));
+    QLabel* label = Label(IDC_STATIC_STORAGE_TOTAL);
+    label->setText(QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_STORAGE_TOTAL_KO, IDS_STORAGE_TOTAL_EN), total)));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     total == kCapacityTotalPercent ? kTotalRight : kTotalWrong);
+    label->setPalette(palette);
 }
 
 void CSettingDlg::OnBnClickedCheckVoltage() {

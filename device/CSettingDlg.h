@@ -5,7 +5,8 @@
 // and the card format that keeps the configuration file.
 //
 // The dialog reads SETTING/blackbox.cfg once when it is built and writes it only from a Save
-// whose four shares add up to 95 %; Escape, the close box and Enter end it without writing.
+// whose four shares add up to 95 %; Cancel, Escape, the close box and Enter end it without
+// writing. The shares' running total shows under them as they change.
 //
 // Use from the main window:
 //     CSettingDlg dlg(this, CardConfigPath(CardRoot(m_strDrivePath)), m_strDrivePath);
@@ -52,7 +53,9 @@ public:
     // Texts and push buttons
     static constexpr int IDC_STATIC_VIEWER_VERSION = 1168, IDC_STATIC_FW_VERSION = 1169,
                          IDC_STATIC_MODEL = 1188, IDC_STATIC_NOTICE = 1167;
-    static constexpr int IDC_BUTTON_FORMAT = 1235, IDC_BUTTON_SAVE = 1163;
+    static constexpr int IDC_BUTTON_FORMAT = 1235, IDC_BUTTON_SAVE = 1163, IDC_BUTTON_CANCEL = 2;
+    // The running total of the four storage shares, under the notice.
+    static constexpr int IDC_STATIC_STORAGE_TOTAL = 1199;
 
     static constexpr const char* kViewerVersion = "2.1.9";
     static constexpr const char* kDefaultBackupPath = "./blackbox.cfg";
@@ -122,6 +125,7 @@ private:
     void ShowSettings(const DeviceSettings& s);
     DeviceSettings ReadControls() const;
     void ShowFormatResult(CardFormatStatus status);
+    void UpdateStorageTotal();
     template <class T>
     T* Add(int id, T* widget);
 

@@ -72,7 +72,15 @@ const std::vector<std::string>& VoltageEntries() {
     return entries;
 }
 const std::vector<std::string>& YearEntries() {
-    static const auto entries = NumberEntries(kFirstClockYear, 2024);
+    // Up to five years past this one, so the list can always set today's date (and a
+    // computer whose clock is years behind still finds the device's older range).
+    static const auto entries = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        return NumberEntries(kFirstClockYear, std::max(kLastFixedClockYear,
+                                                       local.tm_year + 1900 + kClockYearsAhead));
+    }();
     return entries;
 }
 const std::vector<std::string>& MonthEntries() {

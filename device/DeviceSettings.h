@@ -19,6 +19,8 @@ constexpr int kCapacityStepPercent = 5;
 constexpr int kVoltageBaseMillivolts = 11400;
 constexpr int kVoltageStepMillivolts = 200;
 constexpr int kFirstClockYear = 2013;
+constexpr int kLastFixedClockYear = 2024;  // the list reaches at least this year
+constexpr int kClockYearsAhead = 5;        // and this many years past the current one
 // Values are read through a buffer of this size, so at most nine characters.
 constexpr unsigned kDeviceValueBufferBytes = 10;
 
@@ -59,7 +61,7 @@ struct DeviceSettings {
 // Entries of the dialog's lists, in order.
 const std::vector<std::string>& CapacityEntries();  // "5" ... "80"
 const std::vector<std::string>& VoltageEntries();   // "11.4v/23.4v" ... "12.2v/24.2v"
-const std::vector<std::string>& YearEntries();      // "2013" ... "2024"
+const std::vector<std::string>& YearEntries();      // "2013" ... this year + 5
 const std::vector<std::string>& MonthEntries();     // "1" ... "12"
 const std::vector<std::string>& DayEntries();       // "1" ... "31"
 const std::vector<std::string>& HourEntries();      // "1" ... "24"
@@ -72,8 +74,8 @@ bool LoadDeviceSettings(const std::string& path, DeviceSettings& settings);
 class ProfileDocument;
 void LoadDeviceSettings(const ProfileDocument& doc, DeviceSettings& settings);
 
-// Presets the clock lists from the computer's local time: year (while it lies in 2013 ...
-// 2024), month, day, hour (no selection at hour 0, the list starts at "1"), minute, second.
+// Presets the clock lists from the computer's local time: year (while the list holds it),
+// month, day, hour (no selection at hour 0, the list starts at "1"), minute, second.
 void PresetClock(DeviceSettings& settings, const std::tm& now);
 
 enum class DeviceSaveStatus {

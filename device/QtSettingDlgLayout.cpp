@@ -1,5 +1,6 @@
 // The settings dialog's controls, their texts in the user's language, their places and the
 // dark look that matches the main window.
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -34,6 +35,7 @@ constexpr TextEntry kTexts[] = {
     {1231, 384, 385}, {1192, 392, 393}, {1235, 434, 435}, {1163, 396, 397},
 };
 constexpr int IDS_CAPTION_KO = 398, IDS_CAPTION_EN = 399;
+constexpr int IDS_CANCEL_KO = 568, IDS_CANCEL_EN = 569;
 constexpr int kGroupIds[] = {1200, 1205, 1208, 1212, 1166, 1224};
 
 constexpr int kSliderWidthPx = 190;
@@ -128,6 +130,7 @@ void CSettingDlg::BuildControls() {
         if (t.id == IDC_BUTTON_FORMAT || t.id == IDC_BUTTON_SAVE || m_items.count(t.id)) continue;
         Add(t.id, new QLabel(this));
     }
+    Add(IDC_STATIC_STORAGE_TOTAL, new QLabel(this));
     for (int id : {IDC_STATIC_VIEWER_VERSION, IDC_STATIC_FW_VERSION, IDC_STATIC_MODEL})
         Add(id, new QLabel(this))->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -150,7 +153,7 @@ void CSettingDlg::BuildControls() {
                    IDC_SLIDER_BRIGHTNESS, IDC_SLIDER_CONTRAST})
         Add(id, MakeSlider(this));
 
-    for (int id : {IDC_BUTTON_FORMAT, IDC_BUTTON_SAVE}) {
+    for (int id : {IDC_BUTTON_FORMAT, IDC_BUTTON_SAVE, IDC_BUTTON_CANCEL}) {
         QPushButton* button = Add(id, new QPushButton(this));
         // No default button: Enter clicks the focused push button, elsewhere it ends the
         // dialog without writing (keyPressEvent).
@@ -160,6 +163,10 @@ void CSettingDlg::BuildControls() {
     }
     connect(Button(IDC_BUTTON_SAVE), &QPushButton::clicked, this,
             &CSettingDlg::OnBnClickedButtonSave);
+    connect(Button(IDC_BUTTON_CANCEL), &QPushButton::clicked, this, &QDialog::reject);
+    for (int id : {IDC_COMBO_CONST, IDC_COMBO_PARK, IDC_COMBO_EVENT, IDC_COMBO_MANUAL}) {
+        connect(Combo(id), &QComboBox::currentIndexChanged, this, &CSettingDlg::UpdateStorageTotal);
+    }
     connect(Button(IDC_BUTTON_FORMAT), &QPushButton::clicked, this,
             &CSettingDlg::OnBnClickedButtonFormat);
     connect(Check(IDC_CHECK_VOLTAGE), &QCheckBox::toggled, this,
@@ -173,6 +180,7 @@ void CSettingDlg::BuildControls() {
 
 void CSettingDlg::SetTexts() {
     setWindowTitle(Text(IDS_CAPTION_KO, IDS_CAPTION_EN));
+    Button(IDC_BUTTON_CANCEL)->setText(Text(IDS_CANCEL_KO, IDS_CANCEL_EN));
     for (const TextEntry& t : kTexts) {
         const QString text = Text(t.korean, t.english);
         QWidget* item = GetDlgItem(t.id);
@@ -200,7 +208,8 @@ void CSettingDlg::LayOutControls() {
         storage->addWidget(Combo(r[1]), row++, 1);
     }
     Label(IDC_STATIC_NOTICE)->setWordWrap(true);
-    storage->addWidget(Label(IDC_STATIC_NOTICE), row, 0, 1, 2);
+    storage->addWidget(Label(IDC_STATIC_NOTICE), row++, 0, 1, 2);
+    storage->addWidget(Label(IDC_STATIC_STORAGE_TOTAL), row, 0, 1, 2);
     storage->setColumnStretch(1, 1);
 
     auto* battery = new QHBoxLayout(group(1205));
@@ -259,6 +268,7 @@ void CSettingDlg::LayOutControls() {
     buttons->addStretch(1);
     buttons->addWidget(Button(IDC_BUTTON_FORMAT));
     buttons->addWidget(Button(IDC_BUTTON_SAVE));
+    buttons->addWidget(Button(IDC_BUTTON_CANCEL));
 
     auto* left = new QVBoxLayout;
     left->addWidget(group(1200));
@@ -326,6 +336,17 @@ void CSettingDlg::ApplySkin() {
             QFont plain = child->font();
             plain.setBold(false);
             child->setFont(plain);
+        }
+    }
+    // A drop-down list opens in a window of its own, which the dialog's palette and style do
+    // not reach: give them to it, or the lists open light on the dark dialog.
+    for (QComboBox* combo : findChildren<QComboBox*>()) {
+        QWidget* popup = combo->view()->window();
+        popup->setPalette(pal);
+        combo->view()->setPalette(pal);
+        if (style() != popup->style()) {
+            popup->setStyle(style());
+            combo->view()->setStyle(style());
         }
     }
     for (int id : {1220, 1221, 1222, 1223, 1227, 1228, 1229, 1230, 1231, 1192, 1167}) {

@@ -21,8 +21,8 @@ inline uint16_t ReadLe16(const uint8_t* p) {
 }
 
 // A chunk of odd size is followed by one pad byte. 64-bit so that sizes near 2^32 cannot wrap.
-inline int64_t PaddedChunkSize(uint32_t size) {
-    return (static_cast<int64_t>(size) + 1) & ~int64_t{1};
+inline int64_t PaddedChunkSize(int64_t size) {
+    return (size + 1) & ~int64_t{1};
 }
 
 // RIFF identifiers are four printable ASCII characters; anything else (for example the zeros

@@ -23,7 +23,7 @@ void CountVideoChunk(AviFrameIndex* index, AviChunkKind kind, int64_t position) 
 
 // Finds the idx1 chunk that follows the movie list, stepping over anything a writer put
 // between them. Returns its payload size, or -1 when there is none or it is cut short.
-int64_t FindIdx1(AviFile& file, int64_t moviPos, uint32_t movieSize) {
+int64_t FindIdx1(AviFile& file, int64_t moviPos, int64_t movieSize) {
     int64_t pos = moviPos + PaddedChunkSize(movieSize);
     while (pos >= 0 && pos + kChunkHeaderBytes <= file.Size()) {
         char id[4];
@@ -52,7 +52,7 @@ const char* AviIndexSourceName(AviIndexSource source) {
     return "none";
 }
 
-bool ReadIdx1Index(AviFile& file, int64_t moviPos, uint32_t movieSize, AviFrameIndex* index) {
+bool ReadIdx1Index(AviFile& file, int64_t moviPos, int64_t movieSize, AviFrameIndex* index) {
     *index = AviFrameIndex{};
     const int64_t size = FindIdx1(file, moviPos, movieSize);
     if (size < 0) return false;
@@ -84,7 +84,7 @@ bool ReadIdx1Index(AviFile& file, int64_t moviPos, uint32_t movieSize, AviFrameI
     return true;
 }
 
-AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSize) {
+AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, int64_t movieSize) {
     AviFrameIndex index;
     index.source = AviIndexSource::Rebuilt;
     const int64_t listEnd = std::min<int64_t>(moviPos + movieSize, file.Size());
@@ -112,7 +112,7 @@ AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSi
     return index;
 }
 
-AviFrameIndex LoadFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSize) {
+AviFrameIndex LoadFrameIndex(AviFile& file, int64_t moviPos, int64_t movieSize) {
     AviFrameIndex index;
     if (ReadIdx1Index(file, moviPos, movieSize, &index)) return index;
     return RebuildFrameIndex(file, moviPos, movieSize);

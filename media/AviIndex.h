@@ -25,10 +25,11 @@ struct AviFrameIndex {
     AviIndexSource source = AviIndexSource::None;
 };
 
-// moviPos: file position of the movie list's "movi" type; movieSize: the list's stated size
-// (it counts the type). Leaves the file position anywhere.
-AviFrameIndex LoadFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSize);
+// moviPos: file position of the movie list's "movi" type; movieSize: the list's size as the
+// reader takes it (it counts the type; a size never written is the rest of the file).
+// Leaves the file position anywhere.
+AviFrameIndex LoadFrameIndex(AviFile& file, int64_t moviPos, int64_t movieSize);
 
 // The two ways of building it, for the tests and the tool.
-bool ReadIdx1Index(AviFile& file, int64_t moviPos, uint32_t movieSize, AviFrameIndex* index);
-AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, uint32_t movieSize);
+bool ReadIdx1Index(AviFile& file, int64_t moviPos, int64_t movieSize, AviFrameIndex* index);
+AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, int64_t movieSize);

@@ -53,13 +53,18 @@ CAVIExtractor::~CAVIExtractor() {
 }
 
 int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
-    if (info != nullptr) BuildIndex(path, info);
     m_videoStreamCount = 0;
     m_videoStreams[0] = VideoStream{};
     m_videoStreams[1] = VideoStream{};
     m_movieSize = 0;
     m_moviPos = -1;
+    m_movieSizeWritten = false;
     CloseFile();
+    if (info != nullptr) {
+        // Asked for an index: a refused file must not leave the previous file's in place.
+        m_index = MediaInfo{};
+        m_indexSource = AviIndexSource::None;
+    }
     if (!m_file.Open(path)) return 0;
     const int32_t movieSize = ParseHeader();
     if (movieSize == 0) {
@@ -67,6 +72,16 @@ int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
         m_file.Close();
         m_movieSize = 0;
         m_moviPos = -1;
+        m_movieSizeWritten = false;
+        return 0;
+    }
+    if (info != nullptr) {
+        BuildIndexOfOpenFile();
+        *info = m_index;
+        if (m_file.Seek(m_moviPos + 4, 0) != 0) {
+            m_file.Close();
+            return 0;
+        }
     }
     return movieSize;
 }
@@ -204,88 +219,122 @@ int32_t CAVIExtractor::FindMovieList() {
             continue;
         }
         char type[4];
-        if (size < 4 || !m_file.ReadFourCC(type)) return 0;
+        if (!m_file.ReadFourCC(type)) return 0;
         if (IsFourCC(type, "movi")) {
-            m_movieSize = size;
             m_moviPos = pos + kChunkHeaderBytes;
-            return static_cast<int32_t>(std::min<uint32_t>(size, INT32_MAX));
+            // Cameras write this size when they close the file; after a power cut it reads 0
+            // (or whatever was reserved, beyond the end). The list then runs to the end.
+            const int64_t toEnd = m_file.Size() - m_moviPos;
+            m_movieSizeWritten = size >= 4 && size <= toEnd;
+            m_movieSize = m_movieSizeWritten ? size : toEnd;
+            return static_cast<int32_t>(std::min<int64_t>(m_movieSize, INT32_MAX));
         }
-        if (!m_file.Skip(PaddedChunkSize(size) - 4)) return 0;
+        if (size < 4 || !m_file.Skip(PaddedChunkSize(size) - 4)) return 0;
     }
 }
 
 bool CAVIExtractor::ReadMediaHeader(char id[4], uint32_t* size, int64_t* position) {
     if (!m_file.IsOpen()) return false;
     *position = m_file.Tell();
-    return *position >= 0 && m_file.ReadFourCC(id) && m_file.ReadU32(size);
+    // Past the last chunk a cut-off recording holds zeros (or the torn start of a chunk):
+    // that ends the data, as it ends the index rebuild.
+    return *position >= 0 && m_file.ReadFourCC(id) && IsPrintableFourCC(id) && m_file.ReadU32(size);
+}
+
+bool CAVIExtractor::StepOverPayload(int64_t position, uint32_t size) {
+    const int64_t payloadEnd = position + kChunkHeaderBytes + size;
+    if (payloadEnd > m_file.Size()) {
+        m_file.Seek(0, 2);
+        return false;
+    }
+    // A missing pad byte after the last payload is forgiven.
+    m_file.Seek(std::min(payloadEnd + (size & 1), m_file.Size()), 0);
+    return true;
+}
+
+bool CAVIExtractor::IsWholeMediaChunk(const char id[4], uint32_t size, int64_t position) {
+    const AviChunkKind kind = ClassifyChunk(id);
+    if (!IsVideoChunk(kind) && kind != AviChunkKind::Audio) return false;
+    return PaddedChunkSize(size) <= kMaxChunkBytes &&
+           position + kChunkHeaderBytes + size <= m_file.Size();
 }
 
 int64_t CAVIExtractor::ParseMedia(char id[4], uint8_t* buffer, int32_t* size) {
-    if (id == nullptr || buffer == nullptr || size == nullptr) return -1;
-    int64_t position = -1;
-    uint32_t payloadSize = 0;
-    if (!ReadMediaHeader(id, &payloadSize, &position)) return -1;
-    const int64_t padded = PaddedChunkSize(payloadSize);
-    if (*size < padded) {
+    if (id == nullptr || buffer == nullptr || size == nullptr) return kReadEnd;
+    for (;;) {
+        int64_t position = -1;
+        uint32_t payloadSize = 0;
+        if (!ReadMediaHeader(id, &payloadSize, &position)) return kReadEnd;
+        const int64_t padded = PaddedChunkSize(payloadSize);
+        if (*size >= padded) {
+            // A payload cut short by the end of the file is the end of the data, not a
+            // chunk; a missing pad byte after a complete last payload is forgiven.
+            if (m_file.Read(buffer, static_cast<size_t>(padded)) < payloadSize) return kReadEnd;
+            *size = static_cast<int32_t>(payloadSize);
+            return position;
+        }
         Trace("Wrong Size %d < %d\n", *size, static_cast<int>(payloadSize));
-        return -1;
+        if (IsWholeMediaChunk(id, payloadSize, position)) {
+            // Left unread at its header: a refused chunk must not make the next read start
+            // inside its payload.
+            if (m_file.Seek(position, 0) != 0) return kReadEnd;
+            *size = static_cast<int32_t>(padded);
+            return kChunkTooLarge;
+        }
+        // Not something the caller could use whole: step over it and hand out the next.
+        if (!StepOverPayload(position, payloadSize)) return kReadEnd;
     }
-    // A payload cut short by the end of the file is the end of the data, not a chunk; a
-    // missing pad byte after a complete last payload is forgiven.
-    if (m_file.Read(buffer, static_cast<size_t>(padded)) < payloadSize) return -1;
-    *size = static_cast<int32_t>(payloadSize);
-    return position;
 }
 
 int64_t CAVIExtractor::SkipChunk(char id[4], uint32_t* size) {
-    if (id == nullptr || size == nullptr) return -1;
+    if (id == nullptr || size == nullptr) return kReadEnd;
     int64_t position = -1;
     uint32_t payloadSize = 0;
-    if (!ReadMediaHeader(id, &payloadSize, &position)) return -1;
-    const int64_t payloadEnd = position + kChunkHeaderBytes + payloadSize;
-    if (payloadEnd > m_file.Size()) {
-        m_file.Seek(0, 2);
-        return -1;
-    }
-    m_file.Seek(std::min(payloadEnd + (payloadSize & 1), m_file.Size()), 0);
+    if (!ReadMediaHeader(id, &payloadSize, &position)) return kReadEnd;
+    if (!StepOverPayload(position, payloadSize)) return kReadEnd;
     *size = payloadSize;
     return position;
 }
 
 int32_t CAVIExtractor::ReadPacket(uint8_t* buffer, int32_t* size) {
     char id[4];
-    if (ParseMedia(id, buffer, size) <= 0) {
+    const int32_t capacity = size != nullptr ? *size : 0;
+    const int64_t position = ParseMedia(id, buffer, size);
+    if (position <= 0) {
+        if (position == kChunkTooLarge) {
+            // This entry point has no way to ask for a larger buffer: step over the chunk so
+            // the next call goes on with the one after it.
+            uint32_t skipped = 0;
+            SkipChunk(id, &skipped);
+            *size = capacity;
+        }
         Trace("m_aviExtractor.ParseMedia failed\n");
         return static_cast<int32_t>(AviChunkKind::Other);
     }
     return static_cast<int32_t>(ClassifyChunk(id));
 }
 
-bool CAVIExtractor::BuildIndex(const char* path, MediaInfo* info) {
-    m_framePositions.clear();
-    m_indexSource = AviIndexSource::None;
-    if (OpenFile(path, nullptr) == 0) return false;
-
-    MediaInfo scratch;
-    MediaInfo& out = info != nullptr ? *info : scratch;
-    out.frontFrameRate = GetFrameRate(0);
-    out.rearFrameRate = GetFrameRate(1);
-    out.frontFrameCount = 0;
-    out.rearFrameCount = 0;
-    out.frontFramePositions.clear();
-    out.byteArrays.clear();
-
+void CAVIExtractor::BuildIndexOfOpenFile() {
+    m_index = MediaInfo{};
+    m_index.frontFrameRate = GetFrameRate(0);
+    m_index.rearFrameRate = GetFrameRate(1);
     AviFrameIndex index = LoadFrameIndex(m_file, m_moviPos, m_movieSize);
-    CloseFile();
-
-    out.frontFrameCount = index.frontCount;
-    out.rearFrameCount = index.rearCount;
-    out.frontFramePositions.reserve(index.frontPositions.size());
-    for (int64_t position : index.frontPositions) {
-        out.frontFramePositions.push_back(static_cast<uint32_t>(position) | kFramePositionFlag);
-    }
-    m_framePositions = std::move(index.frontPositions);
+    m_index.frontFrameCount = index.frontCount;
+    m_index.rearFrameCount = index.rearCount;
+    m_index.frontFramePositions = std::move(index.frontPositions);
     m_indexSource = index.source;
+}
+
+bool CAVIExtractor::BuildIndex(const char* path, MediaInfo* info) {
+    MediaInfo scratch;
+    const bool accepted = OpenFile(path, info != nullptr ? info : &scratch) != 0;
+    CloseFile();
+    return accepted;
+}
+
+bool CAVIExtractor::GetMediaInfo(MediaInfo* info) {
+    if (info == nullptr || m_indexSource == AviIndexSource::None) return false;
+    *info = m_index;
     return true;
 }
 
@@ -329,10 +378,11 @@ int64_t CAVIExtractor::Tell() {
 }
 
 int32_t CAVIExtractor::SeekToSecond(int32_t second) {
-    if (m_framePositions.empty() || second < 0) return -1;
+    const std::vector<int64_t>& positions = m_index.frontFramePositions;
+    if (positions.empty() || second < 0) return -1;
     // The table has one entry per front frame at the stream's real rate, so a 60 fps
     // recording needs 60 entries a second even though the player is told 30.
     const int64_t target = static_cast<int64_t>(second) * GetNativeFrameRate(0);
-    if (target >= static_cast<int64_t>(m_framePositions.size())) return -1;
-    return Seek(m_framePositions[static_cast<size_t>(target)], 0);
+    if (target >= static_cast<int64_t>(positions.size())) return -1;
+    return Seek(positions[static_cast<size_t>(target)], 0);
 }

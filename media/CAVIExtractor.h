@@ -4,8 +4,14 @@
 //
 // OpenFile walks the header list for the video sizes, frame rates and audio format and stops
 // at the first chunk of the movie list; ParseMedia then hands out the movie data one chunk at
-// a time, in file order, without interpreting payloads. BuildIndex records where every front
-// camera frame starts so that SeekToSecond can jump to a whole second with one file seek.
+// a time, in file order, without interpreting payloads. The index (built by OpenFile with an
+// info record, or by BuildIndex) records where every front camera frame starts so that
+// SeekToSecond can jump to a whole second with one file seek; it is kept until the next
+// index is built, so callers read it back with GetMediaInfo instead of opening again.
+//
+// A recording the camera never finished (power cut) has a movie list size of 0 or one
+// beyond the end of the file: its movie list runs to the end of the file and its index is
+// rebuilt from the chunk headers.
 //
 // States: closed -> open (after a successful OpenFile) -> closed (CloseFile, BuildIndex, a
 // rejected OpenFile, destruction). No lock of its own: see VMediaParser.h for who calls what.
@@ -28,7 +34,9 @@ public:
     void CloseFile() override;
     int32_t ReadPacket(uint8_t* buffer, int32_t* size) override;
     int64_t ParseMedia(char id[4], uint8_t* buffer, int32_t* size) override;
+    int64_t SkipChunk(char id[4], uint32_t* size) override;
     bool BuildIndex(const char* path, MediaInfo* info) override;
+    bool GetMediaInfo(MediaInfo* info) override;
     VideoSizeRec GetVideoSize(VideoSizeRec* out, int stream) override;
     int32_t GetFrameRate(int stream) override;
     int32_t GetNativeFrameRate(int stream) override;
@@ -38,18 +46,16 @@ public:
     int64_t Tell() override;
     int32_t SeekToSecond(int32_t second) override;
 
-    // Reads the next chunk's header and steps over its payload, like ParseMedia without a
-    // buffer (for listings). Returns the chunk's position or -1.
-    int64_t SkipChunk(char id[4], uint32_t* size);
-
-    // The movie list's stated size and the position of its "movi" type, as the last
-    // successful OpenFile found them (0 and -1 otherwise).
-    uint32_t GetMovieSize() const { return m_movieSize; }
+    // The movie list's size as the reader takes it and the position of its "movi" type, as
+    // the last successful OpenFile found them (0 and -1 otherwise).
+    int64_t GetMovieSize() const { return m_movieSize; }
     int64_t GetMovieListPosition() const { return m_moviPos; }
-    // Where the last BuildIndex took its frame table from.
+    // False when the movie list's stated size was 0 or ran past the end of the file.
+    bool IsMovieSizeWritten() const { return m_movieSizeWritten; }
+    // Where the last index build took its frame table from.
     AviIndexSource GetIndexSource() const { return m_indexSource; }
-    // Front frame positions of the last BuildIndex, without the flag bit.
-    const std::vector<int64_t>& FramePositions() const { return m_framePositions; }
+    // Front frame positions of the last index build.
+    const std::vector<int64_t>& FramePositions() const { return m_index.frontFramePositions; }
 
 private:
     struct VideoStream {
@@ -66,8 +72,15 @@ private:
     bool ParseFormatChunk(int64_t& remaining, uint32_t expectedSize, uint8_t* slot);
     bool ReadChunkHeader(int64_t& remaining, uint32_t* size);
     int32_t FindMovieList();
+    // Builds the index of the open file into m_index; leaves the file position anywhere.
+    void BuildIndexOfOpenFile();
     // Reads a chunk header at the current position; false at the end of the data.
     bool ReadMediaHeader(char id[4], uint32_t* size, int64_t* position);
+    // Moves past the chunk whose header was just read; false when it runs past the end.
+    bool StepOverPayload(int64_t position, uint32_t size);
+    // A video or sound chunk that is whole in the file and within kMaxChunkBytes: worth a
+    // larger buffer.
+    bool IsWholeMediaChunk(const char id[4], uint32_t size, int64_t position);
 
     AviFile m_file;
     uint32_t m_riffSize = 0;
@@ -78,8 +91,9 @@ private:
     uint8_t m_audioFormat[16] = {};  // kept across files: a file without sound leaves it
     VideoStream m_videoStreams[2];
     int32_t m_videoStreamCount = 0;
-    std::vector<int64_t> m_framePositions;
-    uint32_t m_movieSize = 0;
-    int64_t m_moviPos = -1;
+    MediaInfo m_index;  // the last index built; empty positions and None source when none
     AviIndexSource m_indexSource = AviIndexSource::None;
+    int64_t m_movieSize = 0;
+    int64_t m_moviPos = -1;
+    bool m_movieSizeWritten = false;
 };

@@ -18,24 +18,21 @@ void CDecoder::Shutdown() {
 bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size) {
     if (camera != 0 && camera != 1) return false;
     if (!window) return false;
-    const VideoSize area = window->Size();
-    if (area.width <= 0 || area.height <= 0) return false;
-
-    CPixImage& image = m_display[camera];
-    if (!image.Allocate(area.width, area.height)) return false;
-    image._CopyBeforeWrite();
 
     bool produced;
     {
         CSyncLock lock(m_decodeLock);
         produced = m_decoders[camera].DecodePacket(data, size);
     }
+    // A hidden area (0 x 0) still decodes, so the references stay whole and the area shows a
+    // clean picture as soon as it is shown again; it only skips the conversion.
+    const VideoSize area = window->Size();
+    if (area.width <= 0 || area.height <= 0) return false;
     if (produced) {
-        m_decoders[camera].ConvertPicture(image.Pixels(), image.Stride(), image.Width(),
-                                          image.Height());
-        if (m_mirror[camera].load(std::memory_order_relaxed)) image.MirrorRows();
+        const bool mirror = m_mirror[camera].load(std::memory_order_relaxed);
+        if (auto picture = m_decoders[camera].ConvertPicture(area.width, area.height, mirror))
+            window->Present(std::move(picture));
     }
-    window->Present(image);
     return true;
 }
 
@@ -65,9 +62,7 @@ bool CDecoder::SaveCapture(int camera, const char* path) {
     int width = 0, height = 0;
     decoder.GetPictureSize(&width, &height);
     if (width == 0 || height == 0) return false;
-    CPixImage still(width, height);
-    // Rebuilds the scaler for the decoded size; the next displayed frame rebuilds it for the
-    // window again.
-    decoder.ConvertPicture(still.Pixels(), still.Stride(), width, height);
-    return still.SaveImage(path);
+    // Converted for the file only, at the decoded size, unmirrored.
+    CPixImage still(width, height, CPixImgBase::kRgb32Channels);
+    return decoder.ConvertInto(still) && still.SaveImage(path);
 }

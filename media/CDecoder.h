@@ -1,7 +1,8 @@
 #pragma once
 // The two cameras' decoders behind VMediaDecoder: camera 0 is the front camera, camera 1 the
-// rear. Each packet is decoded, converted to BGR24 at the window's current size, mirrored
-// when asked, and presented.
+// rear. Each packet is decoded; a picture it yields is converted to 32-bit RGB at the
+// window's current size, mirrored when asked, and presented. A hidden window (0 x 0) gets
+// its packets decoded but no conversion.
 //
 // Threads: see VMediaDecoder.h. The decode lock is held around the decode call only; the
 // mirror flags are atomics read once per frame.
@@ -10,7 +11,6 @@
 
 #include "media/CFFMH264_Decoder.h"
 #include "media/VMediaDecoder.h"
-#include "support/CPixImg.h"
 #include "support/CSync.h"
 
 class CDecoder : public VMediaDecoder {
@@ -44,6 +44,5 @@ private:
 
     CFFMH264_Decoder m_decoders[kCameraCount];  // see CFFMH264_Decoder for its threads
     std::atomic<bool> m_mirror[kCameraCount] = {false, false};  // any thread
-    CPixImage m_display[kCameraCount];  // worker only (under the player lock)
-    CSync m_decodeLock{"none"};         // held around the decode call
+    CSync m_decodeLock{"none"};                                 // held around the decode call
 };

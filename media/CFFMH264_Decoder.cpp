@@ -1,6 +1,6 @@
 #include "media/CFFMH264_Decoder.h"
 
-#include <cstring>
+#include <utility>
 
 CFFMH264_Decoder::~CFFMH264_Decoder() {
     Close();
@@ -29,12 +29,8 @@ bool CFFMH264_Decoder::Open() {
 void CFFMH264_Decoder::Close() {
     {
         std::lock_guard<std::mutex> lock(m_scaleLock);
-        m_scaler.reset();
-        m_converter.reset();
-        m_scaled.reset();
-        m_targetWidth = m_targetHeight = 0;
-        m_sourceWidth = m_sourceHeight = 0;
-        m_sourceFormat = -1;
+        m_converter = CPictureConverter();
+        m_converter.SetColour(m_brightness, m_contrast);
     }
     m_context.reset();
     m_frame.reset();
@@ -77,83 +73,30 @@ bool CFFMH264_Decoder::HasPicture() const {
     return m_frame && m_frame->data[0];
 }
 
-void CFFMH264_Decoder::ConvertPicture(uint8_t* dst, int stride, int width, int height) {
-    if (!HasPicture() || !dst || width <= 0 || height <= 0) return;
-    std::lock_guard<std::mutex> lock(m_scaleLock);
-    const AVFrame* f = m_frame.get();
-    // A new recording may have another picture size, so the source is checked as well.
-    if (!m_converter || width != m_targetWidth || height != m_targetHeight ||
-        f->width != m_sourceWidth || f->height != m_sourceHeight || f->format != m_sourceFormat) {
-        m_targetWidth = width;
-        m_targetHeight = height;
-        m_sourceWidth = f->width;
-        m_sourceHeight = f->height;
-        m_sourceFormat = f->format;
-        if (!BuildConverters(static_cast<AVPixelFormat>(f->format))) return;
-    }
-    // The vectorised conversion writes whole blocks of pixels, past the end of a row whose
-    // width is not a multiple of the block, so it writes into a padded buffer of its own.
-    uint8_t* planes[4] = {m_bgr.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {m_bgrStride, 0, 0, 0};
-    if (!m_scaler) {
-        sws_scale(m_converter.get(), f->data, f->linesize, 0, f->height, planes, strides);
-    } else {
-        sws_scale(m_scaler.get(), f->data, f->linesize, 0, f->height, m_scaled->data,
-                  m_scaled->linesize);
-        sws_scale(m_converter.get(), m_scaled->data, m_scaled->linesize, 0, height, planes,
-                  strides);
-    }
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(dst + static_cast<size_t>(y) * stride,
-                    m_bgr.data() + static_cast<size_t>(y) * m_bgrStride, rowBytes);
-    }
+std::shared_ptr<const CPixImgBase> CFFMH264_Decoder::ConvertPicture(int width, int height,
+                                                                    bool mirror) {
+    if (!HasPicture() || width <= 0 || height <= 0) return nullptr;
+    std::shared_ptr<CPixImgBase> picture = m_pictures.Acquire(width, height);
+    if (!picture || !ConvertInto(*picture, mirror)) return nullptr;
+    return picture;
 }
 
-bool CFFMH264_Decoder::BuildConverters(AVPixelFormat source) {
-    m_scaler.reset();
-    m_converter.reset();
-    m_scaled.reset();
-    const int width = m_targetWidth, height = m_targetHeight;
-    if (width == m_sourceWidth && height == m_sourceHeight) {
-        m_converter.reset(sws_getContext(width, height, source, width, height, AV_PIX_FMT_BGR24,
-                                         SWS_POINT, nullptr, nullptr, nullptr));
-    } else {
-        // Resizing stays in YUV with the fast bilinear scaler; the colour conversion then
-        // runs unscaled at the window's size, where swscale has a vectorised path. Done in
-        // one pass, the scaler converts every pixel with its generic code, which costs twice
-        // as much as the two passes together.
-        m_scaled.reset(av_frame_alloc());
-        if (!m_scaled) return false;
-        m_scaled->format = AV_PIX_FMT_YUV420P;
-        m_scaled->width = width;
-        m_scaled->height = height;
-        if (av_frame_get_buffer(m_scaled.get(), 0) < 0) return false;
-        m_scaler.reset(sws_getContext(m_sourceWidth, m_sourceHeight, source, width, height,
-                                      AV_PIX_FMT_YUV420P, SWS_FAST_BILINEAR, nullptr, nullptr,
-                                      nullptr));
-        m_converter.reset(sws_getContext(width, height, AV_PIX_FMT_YUV420P, width, height,
-                                         AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr));
-        if (!m_scaler) m_converter.reset();
-    }
-    if (!m_converter) return false;
-    m_bgrStride = (width * 3 + kBgrPadBytes + 63) / 64 * 64;
-    m_bgr.assign(static_cast<size_t>(m_bgrStride) * (height + 1), 0);
-    // A converter made after a brightness or contrast change takes the stored values.
-    ApplyColour();
-    return true;
+bool CFFMH264_Decoder::ConvertInto(CPixImgBase& image, bool mirror) {
+    if (!HasPicture()) return false;
+    std::lock_guard<std::mutex> lock(m_scaleLock);
+    return m_converter.Convert(*m_frame, image, mirror);
 }
 
 void CFFMH264_Decoder::SetBrightness(float brightness) {
     std::lock_guard<std::mutex> lock(m_scaleLock);
     m_brightness = brightness;
-    ApplyColour();
+    m_converter.SetColour(m_brightness, m_contrast);
 }
 
 void CFFMH264_Decoder::SetContrast(float contrast) {
     std::lock_guard<std::mutex> lock(m_scaleLock);
     m_contrast = contrast;
-    ApplyColour();
+    m_converter.SetColour(m_brightness, m_contrast);
 }
 
 float CFFMH264_Decoder::Brightness() const {
@@ -164,13 +107,4 @@ float CFFMH264_Decoder::Brightness() const {
 float CFFMH264_Decoder::Contrast() const {
     std::lock_guard<std::mutex> lock(m_scaleLock);
     return m_contrast;
-}
-
-void CFFMH264_Decoder::ApplyColour() {
-    if (!m_converter) return;
-    const int* table = sws_getCoefficients(SWS_CS_DEFAULT);
-    constexpr int kOne = 1 << 16;  // 16.16 fixed point
-    sws_setColorspaceDetails(m_converter.get(), table, 0, table, 0,
-                             static_cast<int>(m_brightness * kOne),
-                             static_cast<int>(m_contrast * kOne), kOne);
 }

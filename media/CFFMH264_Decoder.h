@@ -1,18 +1,20 @@
 #pragma once
 // One camera's H.264 decoder: decodes Annex B access units with libavcodec and converts the
-// decoded picture to BGR24 at a requested size: libswscale's fast bilinear scaler resizes it,
-// and an unscaled conversion, which carries brightness and contrast, turns it into BGR24.
+// decoded picture, on request, to 32-bit RGB at any size (CPictureConverter), into pictures
+// from a small pool that a window may hold while it paints them.
 //
 // Threads: DecodePacket and ConvertPicture run on the player's worker (or, for a capture, on
 // the UI thread under the player lock, so never at the same time). SetBrightness and
-// SetContrast may come from the UI thread at any time; they and ConvertPicture share
-// m_scaleLock, so the scaler is never changed under a running conversion.
+// SetContrast may come from the UI thread at any time; they and the conversions share
+// m_scaleLock, so the colour never changes under a running conversion.
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
-#include <vector>
 
+#include "media/CPictureConverter.h"
 #include "media/FFmpegPtr.h"
+#include "support/CPixImagePool.h"
 
 class CFFMH264_Decoder {
 public:
@@ -34,9 +36,18 @@ public:
     // Size of the last decoded picture; 0 x 0 before the first one.
     void GetPictureSize(int* width, int* height) const;
     bool HasPicture() const;
-    // Converts the last decoded picture into dst (BGR24 rows of stride bytes) at width x
-    // height. Does nothing when there is no picture yet.
-    void ConvertPicture(uint8_t* dst, int stride, int width, int height);
+    // The last decoded picture (null before the first one), for tests.
+    const AVFrame* Picture() const { return HasPicture() ? m_frame.get() : nullptr; }
+
+    // The last decoded picture as 32-bit RGB at width x height, mirrored left to right when
+    // asked, with the brightness and contrast set, in a picture of this camera's pool that
+    // nobody else holds. Null when there is no picture yet or the size is refused. Each call
+    // converts again, so it also serves to show the current picture once more (a colour or
+    // mirror change while paused, an area shown again).
+    std::shared_ptr<const CPixImgBase> ConvertPicture(int width, int height, bool mirror = false);
+    // Converts the last decoded picture into image at the image's size (4 channels); false
+    // when there is no picture. For stills, which are not kept in the pool.
+    bool ConvertInto(CPixImgBase& image, bool mirror = false);
 
     void SetBrightness(float brightness);
     void SetContrast(float contrast);
@@ -44,9 +55,6 @@ public:
     float Contrast() const;
 
 private:
-    void ApplyColour();                          // caller holds m_scaleLock
-    bool BuildConverters(AVPixelFormat source);  // caller holds m_scaleLock
-
     AVPacketPtr m_packet;              // worker only (reused for every decode)
     const AVCodec* m_codec = nullptr;  // set by Open
     AVCodecContextPtr m_context;       // worker only
@@ -54,17 +62,8 @@ private:
     AVFramePtr m_spare;  // worker only; receives the next picture, then swaps places
 
     mutable std::mutex m_scaleLock;
-    SwsContextPtr m_scaler;     // guarded by m_scaleLock; resizes in YUV (fast bilinear)
-    AVFramePtr m_scaled;        // guarded by m_scaleLock; the resized YUV picture
-    SwsContextPtr m_converter;  // guarded by m_scaleLock; YUV to BGR24, carries the colour
-    static constexpr int kBgrPadBytes = 64;
-    std::vector<uint8_t> m_bgr;  // guarded by m_scaleLock; the converter's padded output
-    int m_bgrStride = 0;         // guarded by m_scaleLock
+    CPictureConverter m_converter;            // guarded by m_scaleLock
     float m_brightness = kDefaultBrightness;  // guarded by m_scaleLock
     float m_contrast = kDefaultContrast;      // guarded by m_scaleLock
-    int m_targetWidth = 0;                    // guarded by m_scaleLock
-    int m_targetHeight = 0;                   // guarded by m_scaleLock
-    int m_sourceWidth = 0;                    // guarded by m_scaleLock
-    int m_sourceHeight = 0;                   // guarded by m_scaleLock
-    int m_sourceFormat = -1;                  // guarded by m_scaleLock
+    CPixImagePool m_pictures;                 // thread-safe itself
 };

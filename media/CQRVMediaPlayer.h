@@ -187,7 +187,7 @@ private:
     std::string m_path;                          // guarded by m_lock
     // Front frame positions from the index, for recordings that declare no frame rate (the
     // reader cannot seek those by second).
-    std::vector<uint32_t> m_framePositions;  // guarded by m_lock
+    std::vector<int64_t> m_framePositions;   // guarded by m_lock
     bool m_rateDeclared = true;              // guarded by m_lock
     std::atomic<int> m_cameraCount{1};       // written under m_lock, read anywhere
     std::atomic<bool> m_noClock{false};      // any thread

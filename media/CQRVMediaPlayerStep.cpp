@@ -64,7 +64,7 @@ bool CQRVMediaPlayer::RunOnce(void* self) {
 bool CQRVMediaPlayer::Step() {
     if (!m_parser) return false;
     while (m_run.load() == 1) {
-        int32_t size = kChunkCapacityBytes;
+        int32_t size = static_cast<int32_t>(m_readBuffer.size()) - 1;
         if (const int32_t relative = m_relativeSeek.exchange(0)) {
             const int64_t target = static_cast<int64_t>(m_frameCounter.load()) + relative;
             SeekToFrame(static_cast<int32_t>(std::clamp<int64_t>(target, 0, INT32_MAX)));
@@ -72,11 +72,17 @@ bool CQRVMediaPlayer::Step() {
         if (const int32_t absolute = m_absoluteSeek.exchange(0)) SeekToFrame(absolute);
 
         char id[4] = {0, 0, 0, 0};
-        const int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), &size);
+        int64_t position = m_parser->ParseMedia(id, m_readBuffer.data(), &size);
+        if (position == VMediaParser::kChunkTooLarge && size > 0 &&
+            size <= VMediaParser::kMaxChunkBytes) {
+            // A key frame beyond the usual capacity (the reader bounds it): grow and read it.
+            m_readBuffer.resize(static_cast<size_t>(size) + 1);
+            position = m_parser->ParseMedia(id, m_readBuffer.data(), &size);
+        }
         // A failed read counts as the end of the data: show what is queued.
         bool show = position < 0;
         if (position > 0) {
-            size = std::clamp(size, 0, kChunkCapacityBytes);
+            size = std::clamp(size, 0, static_cast<int32_t>(m_readBuffer.size()) - 1);
             if (!HandleChunk(id, size, &show)) return true;
             if (m_prebuffering) return true;
         }
@@ -184,7 +190,7 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
         // The reader seeks by its declared rate, which is 0 here; go to the frame ourselves.
         const size_t index = static_cast<size_t>(second) * rate;
         if (index < m_framePositions.size()) {
-            m_parser->Seek(m_framePositions[index] & ~kFramePositionFlag, 0);
+            m_parser->Seek(m_framePositions[index], 0);
         }
     }
     // The counter starts one second before the second sought.

@@ -16,9 +16,10 @@ class VMediaDecoder {
 public:
     virtual bool Initialize() = 0;
     virtual void Shutdown() = 0;
-    // Decodes one access unit of camera 0 (front) or 1 (rear), converts it to the window's
-    // size and presents it. False for another camera, a missing window or a window of zero
-    // size (nothing decoded then); true otherwise, also when no new picture came out.
+    // Decodes one access unit of camera 0 (front) or 1 (rear); a picture it yields is
+    // converted to the window's size and presented. False for another camera or a missing
+    // window (nothing decoded then) and for a window of zero size (decoded, not converted);
+    // true otherwise, also when no new picture came out (nothing is presented then).
     virtual bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
                              int32_t size) = 0;
     virtual void SetContrast(int camera, int level) = 0;

@@ -20,13 +20,23 @@ struct VideoSizeRec {
 
 class VMediaParser {
 public:
+    // ParseMedia results besides a chunk position.
+    static constexpr int64_t kReadEnd = -1;        // no file, or the end of the readable data
+    static constexpr int64_t kChunkTooLarge = -2;  // the next chunk needs a larger buffer
+    // Largest video or sound chunk handed out whole, pad byte included. A key frame of a
+    // high-bit-rate camera can pass 1 MiB; a stated size beyond this ceiling is damage, not
+    // a picture, and such a chunk is stepped over.
+    static constexpr int32_t kMaxChunkBytes = 16 * 1024 * 1024;
+
     virtual ~VMediaParser() = default;
 
     virtual bool Initialize() = 0;
     virtual void Shutdown() = 0;
-    // Builds the index into info when given, then parses the header. Returns the movie
-    // list size, or 0 when the file is rejected. On success the file stays open at the
-    // first media chunk.
+    // Parses the header and, when info is given, builds the front frame index into it from
+    // the same open file (one header walk, one index build per call). Returns the movie list
+    // size (for a list whose size was never written, the bytes from its start to the end of
+    // the file), or 0 when the file is rejected. On success the file stays open at the first
+    // media chunk.
     virtual int32_t OpenFile(const char* path, MediaInfo* info) = 0;
     virtual void CloseFile() = 0;
     // Reads the next chunk and classifies it: 0 front video, 1 rear video, 2 audio, 3 text,
@@ -34,9 +44,25 @@ public:
     virtual int32_t ReadPacket(uint8_t* buffer, int32_t* size) = 0;
     // Reads the next chunk: id receives its four identifier bytes, buffer its payload (plus
     // the pad byte of an odd size); size: in capacity, out payload size. Returns the file
-    // position of the chunk header, or -1.
+    // position of the chunk header, or:
+    // - kReadEnd at the end of the data: the end of the file, a chunk cut short by it, or an
+    //   identifier that is not four printable characters (the zeros a card holds after a
+    //   power cut);
+    // - kChunkTooLarge when the next chunk is a video or sound chunk that does not fit the
+    //   capacity but is whole in the file and at most kMaxChunkBytes: size then holds the
+    //   capacity it needs (payload and pad byte), and the file stays at the chunk's header,
+    //   so the caller reads it with a larger buffer or steps over it with SkipChunk.
+    // Any other chunk larger than the capacity is stepped over by its stated size (with a
+    // "Wrong Size" trace line) and the chunk after it is read instead.
     virtual int64_t ParseMedia(char id[4], uint8_t* buffer, int32_t* size) = 0;
+    // Reads the next chunk's header and steps over its payload. Returns the chunk's position
+    // (id and size filled in) or kReadEnd, as ParseMedia.
+    virtual int64_t SkipChunk(char id[4], uint32_t* size) = 0;
+    // Opens the file, builds its index into info and closes it again.
     virtual bool BuildIndex(const char* path, MediaInfo* info) = 0;
+    // Copies the index the last successful OpenFile with info, or BuildIndex, built (with the
+    // rates of that file), without reading the file again. False when there is none.
+    virtual bool GetMediaInfo(MediaInfo* info) = 0;
     virtual VideoSizeRec GetVideoSize(VideoSizeRec* out, int stream) = 0;
     // Frame rate of video stream 0 or 1, values above 30 reported as 30.
     virtual int32_t GetFrameRate(int stream) = 0;

@@ -38,16 +38,27 @@ CPixImgBase::CPixImgBase(int width, int height, int channels, int) {
 
 bool CPixImgBase::Allocate(int width, int height, int channels, bool keepIfSameSize) {
     if (width < 0 || height < 0 || width > kMaxSidePx || height > kMaxSidePx ||
-        channels != kChannels) {
+        (channels != kChannels && channels != kRgb32Channels)) {
         return false;
     }
-    if (keepIfSameSize && width == m_width && height == m_height && !m_pixels.empty()) {
+    if (keepIfSameSize && width == m_width && height == m_height && channels == m_channels &&
+        !m_pixels.empty()) {
         return true;
     }
     m_width = width;
     m_height = height;
-    m_stride = (width * kChannels + 3) & ~3;
-    m_pixels.assign(static_cast<size_t>(m_stride) * height, 0);
+    m_channels = channels;
+    m_stride = (width * channels + 3) & ~3;
+    if (channels == kRgb32Channels) {
+        // Opaque black: the fourth byte is what a window would take for alpha.
+        constexpr uint32_t kOpaqueBlack = 0xFF000000u;
+        m_pixels.resize(static_cast<size_t>(m_stride) * height + kSlackBytes);
+        for (size_t i = 0; i + 4 <= m_pixels.size(); i += 4) {
+            std::memcpy(m_pixels.data() + i, &kOpaqueBlack, 4);
+        }
+    } else {
+        m_pixels.assign(static_cast<size_t>(m_stride) * height, 0);
+    }
     return true;
 }
 
@@ -61,11 +72,24 @@ void CPixImgBase::MirrorRows() {
     for (int y = 0; y < m_height; ++y) {
         uint8_t* row = Row(y);
         for (int j = 0; j < (m_width + 1) / 2; ++j) {
-            uint8_t* a = row + j * kChannels;
-            uint8_t* b = row + (m_width - 1 - j) * kChannels;
-            for (int c = 0; c < kChannels; ++c) std::swap(a[c], b[c]);
+            uint8_t* a = row + j * m_channels;
+            uint8_t* b = row + (m_width - 1 - j) * m_channels;
+            for (int c = 0; c < m_channels; ++c) std::swap(a[c], b[c]);
         }
     }
+}
+
+CPixImgBase CPixImgBase::ToBgr() const {
+    if (m_channels == kChannels) return *this;
+    CPixImgBase bgr(m_width, m_height);
+    for (int y = 0; y < m_height; ++y) {
+        const uint8_t* src = Row(y);
+        uint8_t* dst = bgr.Row(y);
+        for (int x = 0; x < m_width; ++x, src += m_channels, dst += kChannels) {
+            std::memcpy(dst, src, kChannels);
+        }
+    }
+    return bgr;
 }
 
 bool CPixImgBase::SaveImage(const std::string& path, int quality) const {
@@ -74,8 +98,10 @@ bool CPixImgBase::SaveImage(const std::string& path, int quality) const {
     if (!tj) return false;
     unsigned char* raw = nullptr;
     unsigned long size = 0;
+    // The encoder reads either layout itself, so a 32-bit picture needs no copy for the file.
+    const int format = m_channels == kRgb32Channels ? TJPF_BGRX : TJPF_BGR;
     int rc = tjCompress2(static_cast<tjhandle>(tj.get()), Pixels(), m_width, m_stride, m_height,
-                         TJPF_BGR, &raw, &size, TJSAMP_420, quality, TJFLAG_ACCURATEDCT);
+                         format, &raw, &size, TJSAMP_420, quality, TJFLAG_ACCURATEDCT);
     std::unique_ptr<unsigned char, TjBufferDeleter> jpeg(raw);
     if (rc != 0 || !jpeg) return false;
 

@@ -1,7 +1,5 @@
 #include "support/HeadlessVideoWindow.h"
 
-#include <cstring>
-
 VideoSize HeadlessVideoWindow::Size() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_size;
@@ -12,19 +10,15 @@ void HeadlessVideoWindow::SetSize(int width, int height) {
     m_size = {width, height};
 }
 
-void HeadlessVideoWindow::Present(const CPixImgBase& image) {
+void HeadlessVideoWindow::Present(std::shared_ptr<const CPixImgBase> picture) {
+    if (!picture) return;
     int count;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_last.Allocate(image.Width(), image.Height());
-        if (!image.IsEmpty()) {
-            for (int y = 0; y < image.Height(); ++y) {
-                std::memcpy(m_last.Row(y), image.Row(y), static_cast<size_t>(image.Width()) * 3);
-            }
-        }
+        m_last = picture;
         count = ++m_count;
     }
-    if (m_onPresent) m_onPresent(image, count);
+    if (m_onPresent) m_onPresent(*picture, count);
 }
 
 int HeadlessVideoWindow::PresentCount() const {
@@ -33,8 +27,12 @@ int HeadlessVideoWindow::PresentCount() const {
 }
 
 CPixImage HeadlessVideoWindow::LastImage() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_last;
+    std::shared_ptr<const CPixImgBase> last;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        last = m_last;
+    }
+    return last ? CPixImage(last->ToBgr()) : CPixImage();
 }
 
 void HeadlessVideoWindow::SetOnPresent(std::function<void(const CPixImgBase&, int)> onPresent) {

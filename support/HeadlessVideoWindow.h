@@ -12,19 +12,20 @@ public:
     HeadlessVideoWindow(int width, int height) : m_size{width, height} {}
 
     VideoSize Size() const override;
-    void Present(const CPixImgBase& image) override;
+    void Present(std::shared_ptr<const CPixImgBase> picture) override;
 
     void SetSize(int width, int height);
     int PresentCount() const;
-    // A copy of the last presented picture (empty before the first one).
+    // A 3-channel copy of the last presented picture (empty before the first one).
     CPixImage LastImage() const;
     // Called on the presenting thread after each picture was stored, with the count so far.
+    // The picture is the one presented (usually 4 channels), valid during the call.
     void SetOnPresent(std::function<void(const CPixImgBase&, int count)> onPresent);
 
 private:
     mutable std::mutex m_mutex;
-    VideoSize m_size;              // guarded by m_mutex
-    CPixImage m_last;              // guarded by m_mutex
-    int m_count = 0;               // guarded by m_mutex
+    VideoSize m_size;                           // guarded by m_mutex
+    std::shared_ptr<const CPixImgBase> m_last;  // guarded by m_mutex; kept, not copied
+    int m_count = 0;                            // guarded by m_mutex
     std::function<void(const CPixImgBase&, int)> m_onPresent;  // set before playing
 };

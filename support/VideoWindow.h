@@ -1,12 +1,17 @@
 #pragma once
 // Where the player's worker draws a camera's pictures.
 //
-// Size() is the area's current size in pixels, 0 x 0 while the area is hidden; the decoder
-// converts each picture to that size. Present() hands over a picture of exactly that size;
-// the implementation copies what it needs before returning, so the caller reuses its image.
+// Size() is the area's current size in pixels, 0 x 0 while nobody can see the area (hidden by
+// the view, the window minimised); the decoder converts each picture to that size and
+// converts none for 0 x 0. Present() hands over a picture of that size, normally 32-bit RGB
+// (CPixImgBase::kRgb32Channels), that nobody writes to any more: the window keeps the
+// reference for as long as it shows the picture, and the picture goes back to the decoder's
+// pool when the window lets go of it.
 //
 // Both are called from the player's worker thread while the window's own thread may be
 // resizing or hiding the area, so implementations guard their state themselves.
+
+#include <memory>
 
 #include "support/CPixImg.h"
 
@@ -19,5 +24,8 @@ class VideoWindow {
 public:
     virtual ~VideoWindow() = default;
     virtual VideoSize Size() const = 0;
-    virtual void Present(const CPixImgBase& image) = 0;
+    virtual void Present(std::shared_ptr<const CPixImgBase> picture) = 0;
+
+    // Presents a copy of image (for callers that keep writing their own image).
+    void PresentCopy(const CPixImgBase& image) { Present(std::make_shared<CPixImgBase>(image)); }
 };

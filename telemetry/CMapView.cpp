@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QPalette>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -115,14 +117,19 @@ protected:
 
 }  // namespace
 
-CMapView::CMapView(QWidget* parent) : QWidget(parent) {
+CMapView::CMapView(QWidget* parent, BrowserStart start) : QWidget(parent) {
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, kGroundColour);
     setPalette(colours);
 #if defined(TARVEX_WITH_MAP_PAGE)
     if (BrowserMayStart()) {
-        StartBrowser();
+        if (start != BrowserStart::AtOnce) {
+            m_bStartDeferred = true;
+            m_bOwnWindow = start == BrowserStart::WhenShownInOwnWindow;
+        } else {
+            StartBrowser();
+        }
     } else {
         Trace("Map: the browser does not run as root with its sandbox on; the map stays empty\n");
     }
@@ -148,7 +155,9 @@ void CMapView::StartBrowser() {
     m_pProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_pProfile->setHttpUserAgent(m_pProfile->httpUserAgent() + QStringLiteral(" TarvexViewer"));
 
-    m_pBrowser = new QWebEngineView(this);
+    // In a window of its own the browser's GL composition stays within that window; as a
+    // plain child it would make Qt compose the whole main window through GL.
+    m_pBrowser = new QWebEngineView(m_bOwnWindow ? nullptr : this);
     auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
     page->onInfo = [this](const QString& message) { OnPageConsole(message); };
     page->setBackgroundColor(kGroundColour);
@@ -160,7 +169,13 @@ void CMapView::StartBrowser() {
     m_pBrowser->setPage(page);
     m_pBrowser->setContextMenuPolicy(Qt::NoContextMenu);
     m_pBrowser->setAcceptDrops(false);
-    m_pBrowser->setGeometry(rect());
+    if (m_bOwnWindow) {
+        m_pBrowser->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        m_pBrowser->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_pBrowser->winId();  // its native window, placed inside the main window's below
+        m_pBrowser->windowHandle()->setParent(window()->windowHandle());
+    }
+    PlaceBrowser();
 
     connect(page, &QWebEnginePage::loadStarted, this, &CMapView::OnLoadStarted);
     connect(page, &QWebEnginePage::loadFinished, this, &CMapView::OnLoadFinished);
@@ -219,15 +234,53 @@ QUrl CMapView::PageUrl(const MapTileSource& tiles) {
 
 bool CMapView::Navigate(const MapTileSource& tiles) {
 #if defined(TARVEX_WITH_MAP_PAGE)
-    if (!m_pBrowser) return false;
+    if (!m_pBrowser && !m_bStartDeferred) return false;
     m_pageUrl = PageUrl(tiles);
-    m_nRendererRestarts = 0;
-    OnLoadStarted();
-    m_pBrowser->page()->load(m_pageUrl);
+    if (!m_pBrowser) {
+        // Until the page first binds, the positions shown are kept for its track.
+        OnLoadStarted();
+        m_bKeepingTrack = true;
+        StartWhenShown();
+        return true;
+    }
+    LoadPage();
     return true;
 #else
     (void)tiles;
     return false;
+#endif
+}
+
+void CMapView::LoadPage() {
+#if defined(TARVEX_WITH_MAP_PAGE)
+    m_nRendererRestarts = 0;
+    OnLoadStarted();
+    m_pBrowser->page()->load(m_pageUrl);
+#endif
+}
+
+void CMapView::StartWhenShown() {
+    if (!m_bStartDeferred || m_pBrowser || !isVisible() || width() <= 0 || height() <= 0) return;
+#if defined(TARVEX_WITH_MAP_PAGE)
+    StartBrowser();
+    if (!m_bOwnWindow) m_pBrowser->show();
+    if (!m_pageUrl.isEmpty()) LoadPage();
+#endif
+}
+
+void CMapView::RestoreKeptTrack() {
+    m_bKeepingTrack = false;
+    if (m_keptTrack.empty()) return;
+    std::string points = "[";
+    for (const auto& [latitude, longitude] : m_keptTrack) {
+        if (points.size() > 1) points += ',';
+        points += '[' + JsNumber(latitude) + ',' + JsNumber(longitude) + ']';
+    }
+    m_keptTrack.clear();
+#if defined(TARVEX_WITH_MAP_PAGE)
+    if (m_pBrowser)
+        m_pBrowser->page()->runJavaScript(
+            QString::fromStdString("tarvexMap.restoreTrack(" + points + "])"));
 #endif
 }
 
@@ -238,7 +291,14 @@ int CMapView::BindScript() {
 }
 
 void CMapView::ShowPosition(float latitude, float longitude) {
-    if (!m_bBound || !IsOnGlobe(latitude, longitude)) return;
+    if (!IsOnGlobe(latitude, longitude)) return;
+    if (!m_bBound) {
+        const std::pair<float, float> fix(latitude, longitude);
+        if (!m_bKeepingTrack || (!m_keptTrack.empty() && m_keptTrack.back() == fix)) return;
+        m_keptTrack.push_back(fix);
+        if (m_keptTrack.size() > kKeptTrackPoints) m_keptTrack.pop_front();
+        return;
+    }
     const std::string lon = JsNumber(longitude);
     const std::string lat = JsNumber(latitude);
     CenterOn(latitude, longitude);
@@ -255,12 +315,45 @@ void CMapView::CenterOn(float latitude, float longitude) {
 }
 
 void CMapView::ClearTrack() {
+    m_keptTrack.clear();
     if (m_bBound) Call("tarvexMap.clearTrack()");
+}
+
+void CMapView::PlaceBrowser() {
+    if (!m_pBrowser) return;
+    if (!m_bOwnWindow) {
+        m_pBrowser->setGeometry(rect());
+        return;
+    }
+    // The browser's window is a child of the main window's: it covers this view's area.
+    if (!isVisible() || width() <= 0 || height() <= 0) {
+        m_pBrowser->hide();
+        return;
+    }
+    m_pBrowser->setGeometry(QRect(mapTo(window(), QPoint(0, 0)), size()));
+    m_pBrowser->show();
 }
 
 void CMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_pBrowser) m_pBrowser->setGeometry(rect());
+    PlaceBrowser();
+    StartWhenShown();
+}
+
+void CMapView::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    PlaceBrowser();
+}
+
+void CMapView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    PlaceBrowser();
+    StartWhenShown();
+}
+
+void CMapView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    PlaceBrowser();
 }
 
 void CMapView::OnLoadStarted() {
@@ -303,6 +396,7 @@ void CMapView::Probe() {
                                           m_bProbing = false;
                                           if (!answer.toBool()) return;
                                           m_bBound = true;
+                                          if (m_bKeepingTrack) RestoreKeptTrack();
                                           SendRoute();
                                           emit scriptBound();
                                       });

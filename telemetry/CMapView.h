@@ -12,8 +12,16 @@
 // forgets the binding and the marker.
 //
 // Script calls go to the page in the order they are made (the browser runs them in that
-// order); their results are ignored. The latest calls sent are kept as their script text
-// (ScriptCalls), so tests see what reached the page. Nothing is sent while unbound.
+// order); their results are ignored. The latest calls sent through ShowPosition, CenterOn and
+// ClearTrack are kept as their script text (ScriptCalls), so tests see what reached the page.
+// Nothing is sent while unbound.
+//
+// A view made with BrowserStart::WhenShown starts its browser only when it is first shown
+// with an area: while a browser view exists in a window, Qt composes that whole window
+// through OpenGL on every repaint, which costs most of the CPU where the GL is software.
+// Until then Navigate only remembers the page, and the vehicle positions shown (ShowPosition)
+// are kept, as the track the page would have drawn, until the page first binds; they are then
+// laid down as its track in one call, and the marker follows with the next position.
 //
 // The page has no dialogs: script alerts are swallowed, console errors go to the trace, and
 // the view cannot be navigated away from the page.
@@ -30,8 +38,12 @@
 #include <deque>
 #include <string>
 #include <vector>
+#include <utility>
 
 class QResizeEvent;
+class QShowEvent;
+class QHideEvent;
+class QMoveEvent;
 class QWebEngineView;
 class QWebEngineProfile;
 
@@ -49,6 +61,10 @@ struct MapTileSource {
 class CMapView : public QWidget {
     Q_OBJECT
 public:
+    // WhenShownInOwnWindow: the browser also gets a native window of its own, placed inside
+    // the main window over this view's area, so that its GL composition stays there.
+    enum class BrowserStart { AtOnce, WhenShown, WhenShownInOwnWindow };
+
     static constexpr int kMarkerId = 1;
     static constexpr const char* kMarkerKind = "gpspos";
     static constexpr const char* kPageUrl = "qrc:/map/index.html";
@@ -62,8 +78,10 @@ public:
     static constexpr uint32_t kConfigValueChars = 1024;
     static constexpr size_t kScriptCallsKept = 256;
     static constexpr int kMaxRendererRestarts = 3;
+    // Positions kept for a page not yet loaded: ten hours of one fix a second.
+    static constexpr size_t kKeptTrackPoints = 36000;
 
-    explicit CMapView(QWidget* parent = nullptr);
+    explicit CMapView(QWidget* parent = nullptr, BrowserStart start = BrowserStart::AtOnce);
     ~CMapView() override;
 
     // True when this build carries the web engine and the page.
@@ -80,9 +98,10 @@ public:
     // The page's address for a tile source.
     static QUrl PageUrl(const MapTileSource& tiles);
 
-    // Loads the page for the given tiles. The page is built into the program, so no cache
-    // can hold an old copy of it; the tiles are cached in memory for the session only.
-    // False when there is no browser (no web engine in the build, or it may not start).
+    // Loads the page for the given tiles (for a view whose browser starts when shown: once it
+    // is shown). The page is built into the program, so no cache can hold an old copy of it;
+    // the tiles are cached in memory for the session only. False when there is no browser
+    // (no web engine in the build, or it may not start).
     bool Navigate(const MapTileSource& tiles);
 
     // 1 when the page defines setCenter_wgs84, addPoi_wgs84 and removePoi, else 0 (see the
@@ -91,12 +110,14 @@ public:
     bool IsPageLoaded() const { return m_bPageLoaded; }
 
     // Centres on the position, replaces the vehicle's marker with one there and centres again.
-    // Nothing happens while unbound or for a position off the globe (not a number, latitude
-    // beyond 90 degrees or longitude beyond 180, as a corrupt fix may carry).
+    // Nothing happens while unbound (but see the note at the top about a page not yet loaded)
+    // or for a position off the globe (not a number, latitude beyond 90 degrees or longitude
+    // beyond 180, as a corrupt fix may carry).
     void ShowPosition(float latitude, float longitude);
     // One setCenter_wgs84 call, when bound.
     void CenterOn(float latitude, float longitude);
-    // Empties the page's line of positions shown (a new recording); the marker stays.
+    // Empties the page's line of positions shown (a new recording), or the positions kept for
+    // it; the marker stays.
     void ClearTrack();
 
     // The whole recording's route, drawn coloured by speed. Kept and sent again whenever the
@@ -112,7 +133,8 @@ public:
     int32_t MarkerId() const { return m_nMarkerId; }
     const std::deque<std::string>& ScriptCalls() const { return m_scriptCalls; }
     void ClearScriptCalls() { m_scriptCalls.clear(); }
-    // The embedded browser (null when there is none, see above), for tests that read the page.
+    // The embedded browser (null when there is none or it has not started, see above), for
+    // tests that read the page.
     QWebEngineView* Browser() const { return m_pBrowser; }
 
 signals:
@@ -123,9 +145,16 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void StartBrowser();
+    void StartWhenShown();
+    void PlaceBrowser();
+    void LoadPage();
+    void RestoreKeptTrack();
     void OnLoadStarted();
     void OnLoadFinished(bool ok);
     void OnRendererGone(bool crashed);
@@ -142,6 +171,10 @@ private:
     uint64_t m_nPageGeneration = 0;  // counts page loads; late answers about old pages are dropped
     int m_nRendererRestarts = 0;     // reloads after the page's renderer died, per Navigate
     QUrl m_pageUrl;                  // the page last asked for
+    bool m_bStartDeferred = false;   // the browser starts when the view is first shown
+    bool m_bOwnWindow = false;       // the browser is a window of its own over this view
+    bool m_bKeepingTrack = false;    // positions are kept until the page first binds
+    std::deque<std::pair<float, float>> m_keptTrack;  // (latitude, longitude), oldest first
     int32_t m_nMarkerId = 0;  // 1 once the vehicle's marker has been placed on the current page
     std::deque<std::string> m_scriptCalls;  // the latest kScriptCallsKept calls sent
     std::vector<RoutePoint> m_route;        // the open recording's, sent on every bind

@@ -61,6 +61,6 @@ std::string FormatSpeedLabel(const CGPSData& fix) {
     else if (std::isfinite(kmh))
         value = static_cast<int>(kmh);
     char text[32];
-    snprintf(text, sizeof text, "%dKm/h", value);
+    snprintf(text, sizeof text, "%d km/h", value);
     return text;
 }

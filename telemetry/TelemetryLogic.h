@@ -33,5 +33,5 @@ int64_t ChooseDisplayGpsIndex(size_t gpsCount, int64_t positionSec, int64_t slid
 bool ChooseDisplayFix(const CTextData& textData, int64_t positionSec, int64_t sliderSec,
                       CGPSData& fix);
 
-// The speed label's text, "%dKm/h" of the speed truncated toward zero.
+// The speed label's text, "%d km/h" of the speed truncated toward zero.
 std::string FormatSpeedLabel(const CGPSData& fix);

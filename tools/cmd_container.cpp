@@ -36,7 +36,8 @@ std::string PrintableId(const char id[4]) {
 void WriteContainerFields(JsonWriter& j, CAVIExtractor& reader, const MediaInfo& info,
                           int32_t movieSize) {
     j.Key("accepted").Bool(movieSize != 0);
-    j.Key("movie_size").UInt(movieSize != 0 ? reader.GetMovieSize() : 0);
+    // For a list whose size was never written, the bytes it runs to the end of the file.
+    j.Key("movie_size").Int(movieSize != 0 ? reader.GetMovieSize() : 0);
     j.Key("video").BeginArray();
     for (int stream = 0; stream < 2; ++stream) {
         const VideoSizeRec size = reader.GetVideoSize(nullptr, stream);

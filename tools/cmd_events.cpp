@@ -3,6 +3,7 @@
 // recording, each event's time, kind and peak in g.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,18 @@
 namespace {
 
 constexpr const char* kName = "events";
-constexpr const char* kDefaultConfig = "./config.cfg";
+
+// The viewer's own settings file: $XDG_CONFIG_HOME/tarvex/config.cfg, ~/.config without it.
+std::string ViewerConfigPath() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        return std::string(xdg) + "/tarvex/config.cfg";
+    const char* home = std::getenv("HOME");
+    return std::string(home && home[0] == '/' ? home : "") + "/.config/tarvex/config.cfg";
+}
 
 int RunEvents(const std::vector<std::string>& args) {
     std::vector<std::string> paths;
-    std::string config = kDefaultConfig;
+    std::string config = ViewerConfigPath();
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--config") {
             if (i + 1 >= args.size()) return ToolUsageError(kName, "--config needs a file");

@@ -11,11 +11,13 @@
 // the answers. A position that is not a number or lies off the globe changes nothing.
 //
 // The query picks the tiles: tiles=<Leaflet URL template>, attribution=<plain text>, and
-// invert=1 to turn light tiles dark. Without a network the tiles fail quietly: the marker and
-// the line show on the dark ground, and failed tiles are asked for again now and then.
+// invert=1 to turn light tiles dark. Without a network the tiles fail: the marker and the line
+// show on the dark ground with a small note saying the tiles are unavailable, and failed tiles
+// are asked for again now and then; the note goes once a tile arrives.
 //
 // window.tarvexMap.state() describes what the page shows; window.tarvexMap.clearTrack()
-// starts a new line (the viewer opened another recording).
+// starts a new line (the viewer opened another recording); window.tarvexMap.restoreTrack()
+// lays down [lat, lon] pairs shown before the page was loaded.
 (function () {
     'use strict';
 
@@ -42,10 +44,26 @@
     map.setView([20, 0], 2);
     if (invertTiles) document.body.classList.add('tiles-inverted');
 
+    // The note in the page's language (the viewer's: the browser takes it from the locale).
+    var OFFLINE_TEXT = {
+        ko: '\uc9c0\ub3c4\ub97c \ubd88\ub7ec\uc62c \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 (\uc624\ud504\ub77c\uc778)',
+        en: 'Map tiles unavailable (offline)'
+    };
+    var language = String((navigator.languages && navigator.languages[0]) || navigator.language || '');
+    var offlineNote = document.createElement('div');
+    offlineNote.className = 'offline-note';
+    offlineNote.textContent = language.toLowerCase().indexOf('ko') === 0 ? OFFLINE_TEXT.ko : OFFLINE_TEXT.en;
+    offlineNote.hidden = true;
+    document.body.appendChild(offlineNote);
+
     var tiles = L.tileLayer(tileUrl, { maxZoom: MAX_ZOOM, attribution: escapeHtml(attribution) });
     var tilesFailed = false;
     tiles.on('tileerror', function () {
         tilesFailed = true;
+        offlineNote.hidden = false;
+    });
+    tiles.on('tileload', function () {
+        offlineNote.hidden = true;
     });
     tiles.addTo(map);
     function retryTiles() {
@@ -138,6 +156,16 @@
         return true;
     }
 
+    // Lays down, oldest first, positions the viewer showed before this page was loaded; the
+    // marker is left to the next position placed.
+    function restoreTrack(points) {
+        if (!Array.isArray(points)) return false;
+        points.forEach(function (p) {
+            if (Array.isArray(p) && isPosition(p[1], p[0])) extendTrack(p[0], p[1]);
+        });
+        return true;
+    }
+
     function clearTrack() {
         track = [];
         trackLine.setLatLngs([]);
@@ -160,7 +188,9 @@
             }),
             tiles: tileUrl,
             attribution: attribution,
-            inverted: invertTiles
+            inverted: invertTiles,
+            offlineNote: !offlineNote.hidden,
+            offlineText: offlineNote.textContent
         };
     }
 
@@ -219,6 +249,7 @@
     window.tarvexMap = {
         state: state,
         clearTrack: clearTrack,
+        restoreTrack: restoreTrack,
         setRoute: setRoute,
         routeSize: function () { return routePoints.length; }
     };

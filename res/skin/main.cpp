@@ -76,7 +76,7 @@ QImage Preview(const QImage& background, const std::map<int, QImage>& faces) {
     p.drawText(QRect(495, 433, 56, 14), Qt::AlignCenter, "00:03:00");
     p.fillRect(QRect(580, 433, 56, 14), skin::kTimePlate);
     p.setPen(Qt::red);
-    p.drawText(QRect(580, 433, 56, 14), Qt::AlignCenter, "63Km/h");
+    p.drawText(QRect(580, 433, 56, 14), Qt::AlignCenter, "63 km/h");
     p.fillRect(QRect(30, 520, 760, 104), QColor(8, 9, 11));
     return out;
 }

@@ -1,9 +1,13 @@
 // Still capture (file names, the pictures saved, pausing around the save dialog) and the
 // zoom window.
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QStandardPaths>
 
 #include "app/CZoomDlg.h"
+#include "app/QtNoteLabel.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -30,11 +34,13 @@ FrameMark SavedMark(const fs::path& path) {
 
 }  // namespace
 
-TEST(CaptureNaming, ProposedNameHasNoLeadingZeros) {
+TEST(CaptureNaming, ProposedNameIsZeroPaddedSoItSortsByTime) {
     EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2014, 3, 7, 18, 5, 9)),
-              "Capture_201437_1859.jpg");
+              "Capture_20140307_180509.jpg");
+    EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2026, 12, 7, 9, 12, 10)),
+              "Capture_20261207_091210.jpg");
     EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2026, 12, 31, 0, 0, 0)),
-              "Capture_20261231_000.jpg");
+              "Capture_20261231_000000.jpg");
 }
 
 TEST(CaptureNaming, ChosenPathLosesItsExtensionBeforeTheCameraEnding) {
@@ -89,7 +95,8 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     Window().captureAnswer = QString::fromStdString((shots / "x.jpg").string());
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CAPTURE), Qt::LeftButton);
 
-    ASSERT_EQ(Window().captureQuestions, QStringList{"Capture_201437_1859.jpg"});
+    ASSERT_EQ(Window().captureQuestions.size(), 1);
+    EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).fileName(), "Capture_20140307_180509.jpg");
     EXPECT_TRUE(pausedMeanwhile);
     const FrameMark front = SavedMark(shots / "x_front.jpg");
     const FrameMark rear = SavedMark(shots / "x_rear.jpg");
@@ -133,11 +140,50 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePausedStaysPausedAndNamesWithoutExtens
 TEST_F(MainWindowCaptureTest, CaptureAsksNothingWithoutADriveOrARecording) {
     ShowCard();
     Window().OnBnClickedButtonCapture();  // nothing open
+    ASSERT_NE(Window().Note(), nullptr);
+    EXPECT_TRUE(Window().Note()->isVisible());
+    EXPECT_EQ(Window().Note()->text(), "Nothing to capture: play a recording first.");
     DoubleClickRow(0);
     Window().SetDrivePath("");
     Window().OnBnClickedButtonCapture();  // no drive
     EXPECT_TRUE(Window().captureQuestions.isEmpty());
     EXPECT_TRUE(Window().Player().IsRunning());
+}
+
+TEST_F(MainWindowCaptureTest,
+       TheDialogStartsInPicturesThenWhereTheLastCaptureWentAndANoteSaysWhat) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QFileInfo(pictures).isDir()) pictures = QDir::homePath();
+    const QString shotsDir = QString::fromStdString(shots.string());
+    struct Row {
+        const char* what;
+        fs::path answer;
+        QString folderAsked;
+        QString note;
+    } rows[] = {
+        {"first capture: the pictures folder", shots / "a.jpg", pictures,
+         "Saved a_front.jpg, a_rear.jpg"},
+        {"then the folder last used", shots / "gone" / "b.jpg", shotsDir,
+         "Could not save b_front.jpg, b_rear.jpg"},
+        {"a folder that is gone: pictures again", shots / "c", pictures,
+         "Saved c_front.jpg, c_rear.jpg"},
+    };
+    for (const Row& row : rows) {
+        Window().captureQuestions.clear();
+        Window().captureAnswer = QString::fromStdString(row.answer.string());
+        Window().OnBnClickedButtonCapture();
+        ASSERT_EQ(Window().captureQuestions.size(), 1) << row.what;
+        EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).absolutePath(),
+                  QFileInfo(row.folderAsked).absoluteFilePath())
+            << row.what;
+        ASSERT_NE(Window().Note(), nullptr);
+        EXPECT_TRUE(Window().Note()->isVisible()) << row.what;
+        EXPECT_EQ(Window().Note()->text(), row.note) << row.what;
+        EXPECT_TRUE(Window().MainAreaRect().contains(Window().Note()->geometry())) << row.what;
+    }
 }
 
 // ---- zoom window ----
@@ -160,14 +206,37 @@ TEST(ZoomSource, SourceIsHalfTheClientCentredOnThePointerAndKeptOnTheScreen) {
     }
 }
 
+TEST(ZoomPlace, TheZoomWindowGoesBesideTheViewerWhereTheScreenHasRoom) {
+    const QSize client(409, 291);
+    struct Row {
+        const char* what;
+        QRect viewer, screen, zoom;
+    } rows[] = {
+        {"room on the right", {472, 222, 975, 635}, {0, 0, 1920, 1080}, {1455, 222, 409, 291}},
+        {"room only on the left", {900, 100, 975, 635}, {0, 0, 1920, 1080}, {483, 100, 409, 291}},
+        {"little room: narrowed", {195, 66, 975, 635}, {0, 0, 1440, 900}, {1178, 66, 262, 291}},
+        {"no room: over the right edge",
+         {195, 66, 975, 635},
+         {0, 0, 1366, 768},
+         {957, 66, 409, 291}},
+        {"kept on the screen", {0, 900, 975, 635}, {0, 0, 1920, 1080}, {983, 789, 409, 291}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CZoomDlg::PlaceBeside(row.viewer, client, row.screen), row.zoom) << row.what;
+    }
+}
+
 TEST_F(MainWindowFixture, ZoomButtonOpensOneWindowThatEscapeStopsAndThePressRestarts) {
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_ZOOM), Qt::LeftButton);
     CZoomDlg* zoom = Window().ZoomDialog();
     ASSERT_NE(zoom, nullptr);
     EXPECT_TRUE(zoom->isVisible());
     EXPECT_TRUE(zoom->IsRefreshing());
-    EXPECT_EQ(zoom->pos(), QPoint(850, 465));
-    EXPECT_EQ(zoom->size(), QSize(409, 291));
+    const QRect place = CZoomDlg::PlaceBeside(Window().frameGeometry(), QSize(409, 291),
+                                              Window().screen()->availableGeometry());
+    EXPECT_EQ(zoom->pos(), place.topLeft());
+    EXPECT_EQ(zoom->size(), place.size());
+    EXPECT_FALSE(zoom->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(zoom->windowTitle(),
               zoom->IsMagnifyingScreen() ? "Zoom" : "Zoom (viewer window only)");
     ASSERT_TRUE(WaitUntil([&] { return !zoom->Picture().isNull(); })) << "the timer refreshes";

@@ -1,6 +1,7 @@
 #pragma once
-// A real main window on the generated card, in a private working folder (the window reads
-// and writes "./config.cfg" there), with the interface in English and trace lines captured.
+// A real main window on the generated card, in a private working folder with a private
+// settings folder (XDG_CONFIG_HOME under it), the interface in English and trace lines
+// captured.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -36,6 +37,9 @@ protected:
         std::filesystem::create_directories(workDir);
         savedDir = std::filesystem::current_path();
         std::filesystem::current_path(workDir);
+        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((workDir / "xdg").string()));
         SetTraceSink([this](const std::string& line) {
             std::lock_guard<std::mutex> guard(traceLock);
             traces.push_back(line);
@@ -46,6 +50,10 @@ protected:
         window.reset();
         SetTraceSink({});
         std::filesystem::current_path(savedDir);
+        if (hadConfigHome)
+            qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
     }
 
     TestWindow& Window() {
@@ -117,6 +125,8 @@ protected:
     std::unique_ptr<TestWindow> window;
     std::filesystem::path workDir;
     std::filesystem::path savedDir;
+    QByteArray savedConfigHome;
+    bool hadConfigHome = false;
     std::mutex traceLock;
     std::vector<std::string> traces;
 };

@@ -1,5 +1,6 @@
-// The map in the window: the page requested at set-up and bound by the one-second timer, the
-// marker following the recording's fixes on every display tick, and the track emptied when
+// The map in the window: the page requested at set-up, loaded when the map is first shown and
+// bound by the one-second timer, the marker following the recording's fixes on every display
+// tick, the fixes shown before the map drawn when it appears, and the track emptied when
 // another recording opens.
 #include <QRegularExpression>
 #include <QWebEnginePage>
@@ -58,12 +59,35 @@ protected:
 
 }  // namespace
 
-TEST_F(MainWindowMapTest, ThePageIsRequestedAtSetUpAndBoundByTheTimer) {
+TEST_F(MainWindowMapTest, ThePageIsRequestedAtSetUpAndLoadedWhenTheMapIsFirstShown) {
     EXPECT_TRUE(Window().IsMapNavigated());
     EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW), Window().MapViewWidget());
     EXPECT_EQ(Map().geometry(), QRect(650, 268, 0, 0)) << "hidden until a map state shows it";
+    // No browser while the map is hidden: its mere presence makes every repaint expensive.
+    Pump(1500);
+    EXPECT_EQ(Map().Browser(), nullptr);
+    EXPECT_FALSE(Window().IsMapReady());
+
+    ShowCard(OneCamera().root);
+    DoubleClickRow(0);  // one camera: the map shows in the small area
+    EXPECT_NE(Map().Browser(), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
-    EXPECT_TRUE(Map().ScriptCalls().empty()) << "no recording, no fix: nothing is sent";
+}
+
+TEST_F(MainWindowMapTest, FixesShownBeforeTheMapExistsAreDrawnWhenItAppears) {
+    ShowCard();
+    DoubleClickRow(0);  // two cameras: front and rear, no map
+    // The generated drive moves on with every fix, one a second: several seconds' worth.
+    ASSERT_TRUE(WaitForFrontFrame(120));
+    EXPECT_EQ(Map().Browser(), nullptr);
+
+    Window().OnBnClickedButtonMapSmall();
+    ASSERT_NE(Map().Browser(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return !Map().ScriptCalls().empty(); }));
+    const QVariantMap state = RunScript(Map(), "tarvexMap.state()").toMap();
+    EXPECT_GE(state.value("track").toList().size(), 3) << "the drive so far, not only its end";
+    EXPECT_EQ(state.value("markers").toInt(), 1);
 }
 
 TEST_F(MainWindowMapTest, FixesMoveTheOneMarkerOnEveryTick) {

@@ -84,7 +84,7 @@ TEST_F(MainWindowFixture, DoubleClickOpensTheRowAndFrontFramesAdvance) {
         WaitUntil([&] { return ReadFramePattern(Window().RearArea()->LastImage()).camera == 1; }));
     // The tick moves the labels and the speed as the recording plays.
     ASSERT_TRUE(WaitUntil([&] { return LabelText(IDC_STATIC_CURTIME) == "00:00:01"; }));
-    EXPECT_TRUE(LabelText(IDC_STATIC_SPEED).endsWith("Km/h"));
+    EXPECT_TRUE(LabelText(IDC_STATIC_SPEED).endsWith(" km/h"));
     EXPECT_EQ(Window().PositionSlider()->GetPos(), 1);
 }
 

@@ -1,4 +1,4 @@
-// "./config.cfg", the close button, layouts and the window's controls at rest.
+// The settings file, the close button, layouts and the window's controls at rest.
 #include <fstream>
 #include <sstream>
 
@@ -16,15 +16,69 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder);
     std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Config() {
+    return CSamplePlayerDlg::ConfigPath();
 }
 
 }  // namespace
 
+TEST(SettingsPath, FollowsXdgConfigHomeElseTheHomeFolder) {
+    const bool hadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray savedXdg = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    struct Row {
+        const char* xdg;  // null: unset
+        const char* path;
+    } rows[] = {
+        {"/tmp/cfg", "/tmp/cfg/tarvex/config.cfg"},
+        {nullptr, "/home/ann/.config/tarvex/config.cfg"},
+        {"", "/home/ann/.config/tarvex/config.cfg"},
+        {"relative/cfg", "/home/ann/.config/tarvex/config.cfg"},  // ignored, as XDG says
+    };
+    qputenv("HOME", "/home/ann");
+    for (const Row& row : rows) {
+        if (row.xdg)
+            qputenv("XDG_CONFIG_HOME", row.xdg);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+        EXPECT_EQ(CSamplePlayerDlg::ConfigPath(), row.path) << (row.xdg ? row.xdg : "(unset)");
+    }
+    qputenv("HOME", savedHome);
+    if (hadXdg)
+        qputenv("XDG_CONFIG_HOME", savedXdg);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(MainWindowFixture, ASettingsFileInTheWorkingFolderIsImportedOnce) {
+    WriteFile("config.cfg", "[config]\nbrightness=2\nvolume=70\nmap_tiles=http://t/{z}/{x}/{y}\n");
+    EXPECT_EQ(Window().VolumeSlider()->GetPos(), 70);
+    EXPECT_EQ(Window().BrightSlider()->GetPos(), 2);
+    EXPECT_NE(ReadFile(Config()).find("map_tiles=http://t/{z}/{x}/{y}"), std::string::npos)
+        << "every key comes along";
+
+    // From now on the imported file is the one used; the old one is left alone.
+    WriteFile("config.cfg", "[config]\nvolume=10\n");
+    window.reset();
+    EXPECT_EQ(Window().VolumeSlider()->GetPos(), 70);
+    SendSliderRelease(IDC_SLIDER_VOLUME, 35);
+    Window().quitAnswer = false;
+    Window().OnBnClickedButtonClose();
+    EXPECT_EQ(ReadFile("config.cfg"), "[config]\nvolume=10\n");
+    EXPECT_NE(ReadFile(Config()).find("volume=35"), std::string::npos);
+}
+
 TEST_F(MainWindowFixture, WithoutASettingsFileAnEmptyOneIsMadeAndDefaultsApply) {
     Window();
-    EXPECT_TRUE(std::filesystem::exists("config.cfg"));
-    EXPECT_EQ(ReadFile("config.cfg"), "");
+    EXPECT_EQ(Config(), (workDir / "xdg/tarvex/config.cfg").string());
+    EXPECT_TRUE(std::filesystem::exists(Config())) << "its folder is made too";
+    EXPECT_FALSE(std::filesystem::exists("config.cfg")) << "nothing in the working folder";
+    EXPECT_EQ(ReadFile(Config()), "");
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 50);
     EXPECT_EQ(Window().BrightSlider()->GetPos(), 0);
     EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 32767u) << "restored volume applied";
@@ -44,8 +98,8 @@ TEST_F(MainWindowFixture, StoredValuesAreReadLikeTheProfileFunctionsDo) {
         {"100", "9", 99, 5},              // clamped to the real ranges
     };
     for (const Row& row : rows) {
-        WriteFile("config.cfg", std::string("[config]\r\nbrightness=") + row.brightness +
-                                    "\r\nvolume=" + row.volume + "\r\n");
+        WriteFile(Config(), std::string("[config]\r\nbrightness=") + row.brightness +
+                                "\r\nvolume=" + row.volume + "\r\n");
         window.reset();
         EXPECT_EQ(Window().VolumeSlider()->GetPos(), row.volumeSlider) << row.volume;
         EXPECT_EQ(Window().BrightSlider()->GetPos(), row.brightSlider) << row.brightness;
@@ -65,7 +119,7 @@ TEST_F(MainWindowFixture, CloseButtonSavesClosesTheRecordingAndAsks) {
     EXPECT_TRUE(Window().isVisible());
     EXPECT_FALSE(Window().IsPlayerActive());
     EXPECT_FALSE(Window().IsDisplayTimerRunning());
-    const std::string text = ReadFile("config.cfg");
+    const std::string text = ReadFile(Config());
     EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\n");
 
     window.reset();  // read back by the next start
@@ -106,10 +160,10 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         int w, h;
         QRect video;
     } rows[] = {
-        {1920, 1080, {320, 154, 1280, 720}},
-        {1280, 800, {0, 29, 1280, 691}},
-        {1280, 829, {0, 29, 1280, 720}},
-        {1279, 1080, {0, 29, 1279, 971}},
+        // The whole screen as far as 16:9 goes, centred.
+        {1920, 1080, {0, 0, 1920, 1080}},   {1280, 800, {0, 40, 1280, 720}},
+        {1280, 829, {0, 54, 1280, 720}},    {1279, 1080, {0, 180, 1279, 719}},
+        {2560, 1080, {320, 0, 1920, 1080}}, {0, 0, {0, 0, 0, 0}},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(CSamplePlayerDlg::FullScreenVideoRect(row.w, row.h), row.video)
@@ -118,7 +172,7 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
     ShowCard();
     DoubleClickRow(0);
     Window().OnBnClickedButtonFullScreen();
-    for (const Row& row : {rows[0], rows[1]}) {
+    for (const Row& row : {rows[0], rows[1], rows[4]}) {
         Window().resize(row.w, row.h);
         EXPECT_EQ(Window().FrontArea()->geometry(), row.video);
         EXPECT_TRUE(Window().FrontArea()->isVisible());
@@ -138,7 +192,7 @@ TEST_F(MainWindowFixture, ARecordingOpenedInFullScreenAfterStopFillsTheVideoRect
     EXPECT_EQ(Window().FrontArea()->Size().width, 0);
     Window().List()->setCurrentItem(Window().List()->topLevelItem(1));
     Window().OnBnClickedButtonPlay();
-    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 29, 1280, 691));
+    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 40, 1280, 720));
 }
 
 TEST_F(MainWindowFixture, TheBackgroundDragsTheNormalWindowButNotTheFullScreenOne) {

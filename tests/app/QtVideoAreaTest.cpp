@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/QtVideoArea.h"
+#include "support/CPixImagePool.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {
@@ -47,8 +48,8 @@ TEST(QtVideoArea, KeepsTheNewestPictureAndPaintsItInBGROrder) {
     area.setGeometry(0, 0, 32, 16);
     parent.show();
     std::thread worker([&] {
-        area.Present(Uniform(32, 16, 0, 0, 255));  // red
-        area.Present(Uniform(32, 16, 255, 0, 0));  // blue
+        area.PresentCopy(Uniform(32, 16, 0, 0, 255));  // red
+        area.PresentCopy(Uniform(32, 16, 255, 0, 0));  // blue
     });
     worker.join();
     EXPECT_EQ(area.PresentCount(), 2);
@@ -71,7 +72,7 @@ TEST(QtVideoArea, PaintsWholePicturesWhileAWorkerPresents) {
     const CPixImage pictures[] = {Uniform(64, 48, 0, 0, 255), Uniform(64, 48, 0, 255, 0)};
     std::atomic<bool> stop{false};
     std::thread worker([&] {
-        for (int i = 0; !stop; ++i) area.Present(pictures[i % 2]);
+        for (int i = 0; !stop; ++i) area.PresentCopy(pictures[i % 2]);
     });
     int mixed = 0;
     int grabs = 0;
@@ -92,7 +93,48 @@ TEST(QtVideoArea, PaintsWholePicturesWhileAWorkerPresents) {
 
 TEST(QtVideoArea, IgnoresEmptyPictures) {
     QtVideoArea area;
-    area.Present(CPixImage());
+    area.PresentCopy(CPixImage());
     EXPECT_EQ(area.PresentCount(), 0);
     EXPECT_TRUE(area.LastImage().IsEmpty());
+}
+
+TEST(QtVideoArea, ReportsZeroSizeWhileItsWindowIsMinimised) {
+    QWidget window;
+    window.resize(400, 300);
+    QtVideoArea area(&window);
+    area.setGeometry(0, 0, 160, 90);
+    window.show();
+    ASSERT_EQ(area.Size().width, 160);
+    window.setWindowState(Qt::WindowMinimized);
+    EXPECT_EQ(area.Size().width, 0) << "nobody sees it: nothing to convert";
+    window.setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(area.Size().width, 160);
+}
+
+TEST(QtVideoArea, PaintsPooledPicturesWithoutCopyingAndHoldsThemWhileShown) {
+    QWidget parent;
+    QtVideoArea area(&parent);
+    area.setGeometry(0, 0, 32, 16);
+    parent.show();
+    CPixImagePool pool(1);
+    for (const QColor colour : {QColor(255, 0, 0), QColor(0, 200, 40)}) {
+        std::shared_ptr<CPixImgBase> picture = pool.Acquire(32, 16);
+        ASSERT_TRUE(picture);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                uint8_t* p = picture->Row(y) + x * 4;
+                p[0] = colour.blue(), p[1] = colour.green(), p[2] = colour.red(), p[3] = 0xFF;
+            }
+        }
+        const CPixImgBase* shown = picture.get();
+        area.Present(std::move(picture));
+        EXPECT_EQ(pool.FreeCount(), 0u) << "the area holds the picture it shows";
+        EXPECT_EQ(QColor(area.grab().toImage().pixel(10, 8)), colour);
+        const CPixImage last = area.LastImage();
+        EXPECT_EQ(last.Channels(), 3);
+        EXPECT_EQ(last.Row(3)[2], colour.red());
+        area.Clear();
+        EXPECT_EQ(pool.FreeCount(), 1u) << "let go of: back in the pool";
+        EXPECT_EQ(pool.Acquire(32, 16).get(), shown);
+    }
 }

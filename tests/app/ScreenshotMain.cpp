@@ -1,10 +1,10 @@
 // tarvex-screenshot CARD OUTDIR [PREFIX]: opens the real viewer window on a card, plays its
-// newest DRIVING recording and saves what the screen shows: the normal window
-// (PREFIX-normal.png), the map in the small and in the main area (PREFIX-map-small.png,
-// PREFIX-map-main.png), the zoom window over the video (PREFIX-zoom.png), the settings
-// dialog opened from the window (PREFIX-settings.png) and full screen
-// (PREFIX-fullscreen.png). Meant to run under Xvfb (scripts/screenshot); the pictures are
-// grabbed from the screen, not rendered apart.
+// newest DRIVING recording and saves what the screen shows: the window before a card is
+// opened (PREFIX-empty.png), the normal window (PREFIX-normal.png), the map in the small and in the
+// main area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the video
+// (PREFIX-zoom.png), the settings dialog opened from the window (PREFIX-settings.png), the window
+// enlarged (PREFIX-enlarged.png) and full screen (PREFIX-fullscreen.png). Meant to run under Xvfb
+// (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -64,9 +64,11 @@ int main(int argc, char** argv) {
     QDir().mkpath(outDir);
 
     ScreenshotWindow window;
+    window.show();
+    apptest::Pump(800);
+    bool ok = SaveScreen(window.frameGeometry(), base + "-empty.png");
     window.SetDrivePath(argv[1]);
     window.OnBnClickedButtonDriving();
-    window.show();
     apptest::Pump(500);
     if (window.List()->topLevelItemCount() == 0) {
         std::fprintf(stderr, "no recordings in %s/DRIVING\n", argv[1]);
@@ -74,15 +76,15 @@ int main(int argc, char** argv) {
     }
     window.OnListDoubleClick(0);
     apptest::Pump(4000);
-    bool ok = SaveScreen(window.frameGeometry(), base + "-normal.png");
+    ok = SaveScreen(window.frameGeometry(), base + "-normal.png") && ok;
 
-    // The map, once its page is bound and a fix has been shown; paused meanwhile so the
-    // recording does not end under the pictures.
+    // The map, once its page (loaded when the map is first shown) is bound and a fix has been
+    // shown; paused meanwhile so the recording does not end under the pictures.
+    window.OnBnClickedButtonPause();
+    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
     if (!apptest::WaitUntil([&] { return window.IsMapReady(); }, 30000)) {
         std::fprintf(stderr, "the map page was not bound\n");
     }
-    window.OnBnClickedButtonPause();
-    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
     apptest::Pump(2500);
     ok = SaveScreen(window.frameGeometry(), base + "-map-small.png") && ok;
     QTest::mouseClick(window.GetDlgItem(IDC_BUTTON_MAPVIEW), Qt::LeftButton);
@@ -101,12 +103,17 @@ int main(int argc, char** argv) {
     window.OnBnClickedButtonSetting();
     ok = window.settingsSaved && ok;
 
+    // Enlarged by the user: the pictures grow, the list takes the height left.
     window.OnBnClickedButtonPlay();
+    window.setGeometry(QRect(QPoint(60, 40), QSize(1600, 1000)));
+    apptest::Pump(2500);
+    ok = SaveScreen(window.frameGeometry(), base + "-enlarged.png") && ok;
+
     QTest::keyClick(&window, Qt::Key_Return);  // Enter: full screen
     apptest::Pump(3000);
     ok = SaveScreen(QRect(), base + "-fullscreen.png") && ok;
 
-    QTest::keyClick(&window, Qt::Key_Return);  // and back
+    QTest::keyClick(&window, Qt::Key_Escape);  // and back
     apptest::Pump(300);
     window.OnBnClickedButtonStop();
     return ok ? 0 : 1;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QWheelEvent>
 #include <climits>
+#include <vector>
 
 #include "WidgetEvents.h"
 #include "controls/CBitmapSlider.h"
@@ -294,3 +296,39 @@ TEST_F(BitmapSliderPaintTest, KeyColourCanBeGivenOrTakenFromAnyPixelInside) {
 }
 
 }  // namespace
+
+TEST_F(BitmapSliderTest, WheelNotchesStepThePositionAndNotifyLikeAKey) {
+    struct Row {
+        const char* what;
+        int step, start;
+        std::vector<QPoint> deltas;  // angle deltas, eighths of a degree
+        int position;
+        size_t notices;
+    };
+    const Row rows[] = {
+        {"no step: the wheel is not the slider's", 0, 50, {{0, 120}}, 50, 0},
+        {"one notch up", 5, 50, {{0, 120}}, 55, 1},
+        {"one notch down", 10, 50, {{0, -120}}, 40, 1},
+        {"two notches at once", 5, 50, {{0, 240}}, 60, 1},
+        {"touchpad pieces add up to one notch", 5, 50, {{0, 40}, {0, 40}, {0, 40}}, 55, 1},
+        {"clamped at the maximum", 10, 95, {{0, 120}}, 99, 1},
+        {"clamped at the minimum", 10, 3, {{0, -120}}, 0, 1},
+        {"sideways wheel: right is up", 5, 50, {{-120, 0}}, 55, 1},
+    };
+    for (const Row& row : rows) {
+        slider->SetWheelStep(row.step);
+        slider->SetPos(row.start);
+        parent.Take();
+        for (QPoint delta : row.deltas) {
+            QWheelEvent wheel(QPointF(50, 8), QPointF(slider->mapToGlobal(QPoint(50, 8))), QPoint(),
+                              delta, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(slider, &wheel);
+        }
+        EXPECT_EQ(slider->GetPos(), row.position) << row.what;
+        const std::vector<Notice> notices = parent.Take();
+        ASSERT_EQ(notices.size(), row.notices) << row.what;
+        if (!notices.empty()) {
+            EXPECT_EQ(notices.back(), Moved(row.position)) << row.what;
+        }
+    }
+}

@@ -257,11 +257,25 @@ TEST(PresetClockTest, ListsFollowTheLocalTime) {
     EXPECT_EQ(MinuteEntries()[s.minuteIndex], "30");
     EXPECT_EQ(MinuteEntries()[s.secondIndex], "15");
     now.tm_hour = 0;
-    now.tm_year = 2030 - 1900;
+    now.tm_year = 2100 - 1900;
     DeviceSettings midnight;
     PresetClock(midnight, now);
     EXPECT_EQ(midnight.hourIndex, kNoSelection);
     EXPECT_EQ(midnight.yearIndex, 0);  // outside the list: left at its first entry
+}
+
+TEST(YearEntriesTest, ReachFiveYearsPastThisOneSoTodayCanBeSet) {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    const int thisYear = local.tm_year + 1900;
+    ASSERT_FALSE(YearEntries().empty());
+    EXPECT_EQ(YearEntries().front(), "2013");
+    EXPECT_EQ(YearEntries().back(), std::to_string(std::max(2024, thisYear + 5)));
+    DeviceSettings s;
+    PresetClock(s, local);
+    ASSERT_GE(s.yearIndex, 0);
+    EXPECT_EQ(YearEntries()[s.yearIndex], std::to_string(thisYear));
 }
 
 TEST(ApplyDeviceSettingTest, ValuesMapToTheControls) {
@@ -286,7 +300,7 @@ TEST(ApplyDeviceSettingTest, ValuesMapToTheControls) {
                                                           {"hour", "0"},
                                                           {"mic_volume", "6"},
                                                           {"mic_in", "2"},
-                                                          {"year", "2025"},
+                                                          {"year", "2100"},
                                                           {"brightness", "5x"},
                                                           {"version", "1"},
                                                           {"nonsense", "1"}}) {

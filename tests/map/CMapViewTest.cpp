@@ -225,6 +225,13 @@ TEST_F(MapViewFixture, OfflineMapShowsTheMarkerOnTheDarkGroundOnceShown) {
         << "centre " << picture.pixelColor(middle).name().toStdString();
     EXPECT_TRUE(IsNear(picture.pixelColor(20, 20), kGroundColour, 8))
         << "ground " << picture.pixelColor(20, 20).name().toStdString();
+    // The page says why the ground is bare; the marker and the track stay.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return PageState(*m_view)["offlineNote"].toBool(); }, kHangGuardMs));
+    const QVariantMap state = PageState(*m_view);
+    EXPECT_EQ(state["offlineText"].toString(), QStringLiteral("Map tiles unavailable (offline)"));
+    EXPECT_EQ(state["markers"].toInt(), 1);
+    EXPECT_EQ(state["track"].toList().size(), 2);
 }
 
 namespace {
@@ -291,10 +298,51 @@ TEST_F(MapViewFixture, TilesComeFromTheConfiguredAddress) {
         return IsNear(image.pixelColor(20, 20), TileServer::kTileColour, 8);
     });
     EXPECT_TRUE(IsNear(picture.pixelColor(20, 20), TileServer::kTileColour, 8));
+    EXPECT_FALSE(PageState(*m_view)["offlineNote"].toBool()) << "tiles came: no note";
     // Tiles around the fix at street level, with the address's own query.
     const QRegularExpression streetTile(
         QStringLiteral(R"(^GET /tiles/16/\d+/\d+\.png\?key=a&b=c\+d )"));
     EXPECT_TRUE(std::any_of(server.Requests().begin(), server.Requests().end(),
                             [&](const QString& line) { return streetTile.match(line).hasMatch(); }))
         << server.Requests().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(MapViewStartedWhenShown, BrowserStartsWhenFirstShownAndDrawsTheFixesShownBefore) {
+    if (!CMapView::BrowserMayStart()) GTEST_SKIP() << "the browser may not start here";
+    QWidget window;
+    window.resize(975, 635);
+    auto* view = new CMapView(&window, CMapView::BrowserStart::WhenShown);
+    view->setGeometry(650, 268, 0, 0);
+    window.show();
+    ASSERT_TRUE(view->Navigate(OfflineTiles()));
+    const std::vector<Fix> drive = {
+        {37.56650f, 126.97800f}, {37.56690f, 126.97840f}, {37.56730f, 126.97905f}};
+    view->ShowPosition(10.0f, 10.0f);
+    view->ClearTrack();  // another recording: what came before is not its track
+    for (const Fix& fix : drive) {
+        for (int tick = 0; tick < 3; ++tick) view->ShowPosition(fix.lat, fix.lon);
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(view->Browser(), nullptr) << "hidden at zero size: no browser yet";
+    EXPECT_EQ(view->BindScript(), 0);
+    EXPECT_TRUE(view->ScriptCalls().empty());
+
+    view->setGeometry(650, 268, 320, 180);
+    ASSERT_NE(view->Browser(), nullptr);
+    ASSERT_TRUE(WaitUntilBound(*view));
+    QVariantMap state = PageState(*view);
+    const QVariantList track = state["track"].toList();
+    ASSERT_EQ(track.size(), static_cast<qsizetype>(drive.size()));
+    for (size_t i = 0; i < drive.size(); ++i) {
+        const QVariantList point = track.at(i).toList();
+        ExpectAt(point.at(0), point.at(1), drive[i], "kept track point");
+    }
+    EXPECT_EQ(state["markers"].toInt(), 0) << "the marker comes with the next fix";
+
+    // From here on it is a bound view like any other.
+    view->ShowPosition(drive.back().lat, drive.back().lon);
+    EXPECT_EQ(Calls(*view).size(), 3u);
+    state = PageState(*view);
+    EXPECT_EQ(state["markers"].toInt(), 1);
+    EXPECT_EQ(state["track"].toList().size(), static_cast<qsizetype>(drive.size()));
 }

@@ -3,9 +3,13 @@
 // damaged or unusual variants the reader must cope with. Every builder returns plain bytes,
 // so a test can cut, patch or grow a file before writing it.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace avifix {
@@ -208,6 +212,23 @@ inline std::string WriteBytes(const std::string& name, const Bytes& bytes) {
         if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
+    return path;
+}
+
+// A file of the given size holding each piece at its offset and holes (read as zeros, taking
+// no disk space) everywhere else: recordings of gigabytes without writing them.
+inline std::string WriteSparse(const std::string& name,
+                               const std::vector<std::pair<int64_t, Bytes>>& pieces, int64_t size) {
+    const std::string path = TestPath(name);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return path;
+    bool ok = ftruncate(fd, static_cast<off_t>(size)) == 0;
+    for (const auto& [offset, bytes] : pieces) {
+        ok = ok && pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
+                       static_cast<ssize_t>(bytes.size());
+    }
+    close(fd);
+    if (!ok) std::remove(path.c_str());
     return path;
 }
 

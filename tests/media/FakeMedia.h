@@ -97,9 +97,7 @@ public:
             info->frontFrameRate = std::min(m_rate, 30);
             info->frontFrameCount = static_cast<int32_t>(m_frontChunks.size());
             info->frontFramePositions.clear();
-            for (size_t c : m_frontChunks)
-                info->frontFramePositions.push_back(static_cast<uint32_t>(Position(c)) |
-                                                    kFramePositionFlag);
+            for (size_t c : m_frontChunks) info->frontFramePositions.push_back(Position(c));
         }
         return 1000;
     }
@@ -114,12 +112,23 @@ public:
         if (!m_open || m_cursor >= m_chunks.size()) return -1;
         const FakeChunk& c = m_chunks[m_cursor];
         std::memcpy(id, c.id, 4);
-        if (static_cast<int32_t>(c.bytes.size()) > *size) return -1;
+        if (static_cast<int32_t>(c.bytes.size()) > *size) {
+            *size = static_cast<int32_t>(c.bytes.size());
+            return kChunkTooLarge;
+        }
         if (!c.bytes.empty()) std::memcpy(buffer, c.bytes.data(), c.bytes.size());
         *size = static_cast<int32_t>(c.bytes.size());
         return Position(m_cursor++);
     }
+    int64_t SkipChunk(char id[4], uint32_t* size) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_open || m_cursor >= m_chunks.size()) return -1;
+        std::memcpy(id, m_chunks[m_cursor].id, 4);
+        *size = static_cast<uint32_t>(m_chunks[m_cursor].bytes.size());
+        return Position(m_cursor++);
+    }
     bool BuildIndex(const char*, MediaInfo*) override { return true; }
+    bool GetMediaInfo(MediaInfo*) override { return false; }
     VideoSizeRec GetVideoSize(VideoSizeRec* out, int) override {
         return out ? *out : VideoSizeRec{};
     }

@@ -1,7 +1,11 @@
 // The settings dialog through its real controls, offscreen: what a card's file opens with,
 // what Save writes (and refuses to write), the enabling rules, the clock request, the texts.
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <ctime>
 
 #include "support/StringTable.h"
 #include "tests/settings/SettingsTestSupport.h"
@@ -240,7 +244,7 @@ TEST_F(CSettingDlgTest, AtMidnightTheHourListIsEmptyAndAClockRequestIsRefused) {
 }
 
 TEST_F(CSettingDlgTest, AYearBeyondTheListIsLeftUnchosenSoTheClockIsNotSetYearsBack) {
-    now.tm_year = 2026 - 1900;
+    now.tm_year = 2100 - 1900;
     Open(kCardFile);
     EXPECT_EQ(dlg->Combo(CSettingDlg::IDC_COMBO_YEAR)->currentIndex(), -1);
     EXPECT_EQ(ComboText(CSettingDlg::IDC_COMBO_MONTH), "3");
@@ -321,6 +325,61 @@ TEST_F(CSettingDlgTest, TextsFollowTheLanguage) {
         EXPECT_FALSE(dlg->Button(CSettingDlg::IDC_BUTTON_SAVE)->isDefault());
         EXPECT_FALSE(dlg->Button(CSettingDlg::IDC_BUTTON_FORMAT)->isDefault());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CSettingDlgTest, CancelEndsWithoutWritingAndTheTotalFollowsTheLists) {
+    Open(kCardFile);  // 50 + 15 + 20 + 10
+    QLabel* total = dlg->Label(CSettingDlg::IDC_STATIC_STORAGE_TOTAL);
+    const QColor quiet = total->palette().color(QPalette::WindowText);
+    EXPECT_EQ(total->text(), "Total now: 95%");
+    struct Row {
+        int list;
+        const char* value;
+        const char* total;
+        bool right;
+    } rows[] = {
+        {CSettingDlg::IDC_COMBO_CONST, "45", "Total now: 90%", false},
+        {CSettingDlg::IDC_COMBO_PARK, "20", "Total now: 95%", true},
+        {CSettingDlg::IDC_COMBO_MANUAL, "80", "Total now: 165%", false},
+    };
+    for (const Row& row : rows) {
+        QComboBox* combo = dlg->Combo(row.list);
+        combo->setCurrentIndex(combo->findText(row.value));
+        EXPECT_EQ(total->text(), row.total);
+        EXPECT_EQ(total->palette().color(QPalette::WindowText) == quiet, row.right) << row.total;
+    }
+    Click(CSettingDlg::IDC_BUTTON_CANCEL);
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    EXPECT_TRUE(dlg->messages.empty());
+    EXPECT_EQ(CardFile(), kCardFile);
+}
+
+TEST_F(CSettingDlgTest, DropDownListsOpenInTheDialogsDarkColours) {
+    Open(kCardFile);
+    const QColor ground = dlg->palette().color(QPalette::Window);
+    ASSERT_LT(ground.lightness(), 64);
+    for (QComboBox* combo : dlg->findChildren<QComboBox*>()) {
+        combo->showPopup();
+        QWidget* popup = combo->view()->window();
+        EXPECT_EQ(popup->palette().color(QPalette::Active, QPalette::Window), ground);
+        const QPalette list = combo->view()->palette();
+        EXPECT_LT(list.color(QPalette::Active, QPalette::Base).lightness(), 64);
+        EXPECT_GT(list.color(QPalette::Active, QPalette::Text).lightness(), 160);
+        combo->hidePopup();
+    }
+}
+
+TEST_F(CSettingDlgTest, TheYearListCanSetTodaysDate) {
+    const std::time_t t = std::time(nullptr);
+    localtime_r(&t, &now);
+    Open(kCardFile);
+    QComboBox* year = dlg->Combo(CSettingDlg::IDC_COMBO_YEAR);
+    EXPECT_EQ(year->currentText(), QString::number(now.tm_year + 1900));
+    EXPECT_EQ(year->itemText(year->count() - 1), QString::number(now.tm_year + 1900 + 5));
 }
 
 }  // namespace

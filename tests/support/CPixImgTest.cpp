@@ -90,9 +90,9 @@ TEST(HeadlessVideoWindow, KeepsLastPictureAndCounts) {
     window.SetOnPresent([&](const CPixImgBase&, int count) { seen = count; });
     CPixImage img(4, 2);
     img.Row(1)[3] = 99;
-    window.Present(img);
+    window.PresentCopy(img);
     img.Row(1)[3] = 1;  // the window keeps its own copy
-    window.Present(img);
+    window.PresentCopy(img);
     img.Row(1)[3] = 5;
     EXPECT_EQ(window.PresentCount(), 2);
     EXPECT_EQ(seen, 2);

@@ -117,7 +117,7 @@ TEST(DisplayChoiceTest, InvalidRecordChangesNothingAndValidShowsSpeed) {
     Deliver(data, kNoFix, 2000);
     EXPECT_FALSE(ChooseDisplayFix(data, 2, 2, fix));  // newest has no fix
     ASSERT_TRUE(ChooseDisplayFix(data, 1, 4, fix));   // 1/4 of 2 records: index 0
-    EXPECT_EQ(FormatSpeedLabel(fix), "41Km/h");
+    EXPECT_EQ(FormatSpeedLabel(fix), "41 km/h");
     EXPECT_FLOAT_EQ(static_cast<float>(fix.GetLatitude()), 48.1173f);
 }
 

@@ -107,10 +107,11 @@ int CellLevel(const CPixImgBase& image, int column, int row) {
     if (sx1 <= sx0) sx1 = std::min(sx0 + 1, width);
     if (sy1 <= sy0) sy1 = std::min(sy0 + 1, image.Height());
     if (sx1 <= sx0 || sy1 <= sy0) return 0;
+    const int channels = image.Channels();
     int64_t sum = 0;
     for (int line = sy0; line < sy1; ++line) {
-        const uint8_t* p = image.Row(line) + static_cast<size_t>(sx0) * CPixImgBase::kChannels;
-        for (int x = sx0; x < sx1; ++x, p += CPixImgBase::kChannels) sum += p[0] + 2 * p[1] + p[2];
+        const uint8_t* p = image.Row(line) + static_cast<size_t>(sx0) * channels;
+        for (int x = sx0; x < sx1; ++x, p += channels) sum += p[0] + 2 * p[1] + p[2];
     }
     return static_cast<int>(sum / (4 * int64_t(sx1 - sx0) * (sy1 - sy0)));
 }

@@ -1,0 +1,351 @@
+#include "app/MprisService.h"
+
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFileInfo>
+#include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "app/CSamplePlayerDlg.h"
+#include "app/MprisPlayerAdaptor.h"
+#include "app/MprisRootAdaptor.h"
+#include "app/Resource.h"
+#include "controls/CBitmapSlider.h"
+#include "library/RecordingCatalogue.h"
+#include "support/StringTable.h"
+#include "support/Trace.h"
+
+namespace {
+
+constexpr const char* kStatusPlaying = "Playing";
+constexpr const char* kStatusPaused = "Paused";
+constexpr const char* kStatusStopped = "Stopped";
+constexpr int kTrackIdHexChars = 16;
+constexpr int64_t kFirstSeekableMs = 1000;
+
+// True for DRIVING, EVENT, PARKING or USER in any case, under a folder that has the DRIVING
+// folder a card listing needs.
+bool IsCardCategory(const QDir& category, const QDir& card) {
+    const QString name = category.dirName();
+    const bool known = std::any_of(
+        std::begin(kCategoryFolders), std::end(kCategoryFolders), [&](const char* folder) {
+            return name.compare(QLatin1String(folder), Qt::CaseInsensitive) == 0;
+        });
+    return known && card.exists(QString::fromLatin1(kDrivingFolder));
+}
+
+}  // namespace
+
+MprisService::MprisService(CSamplePlayerDlg& window, QObject* parent)
+    : QObject(parent), m_window(window), m_bus(QString()) {
+    new MprisRootAdaptor(this);
+    m_player = new MprisPlayerAdaptor(this);
+    m_poll.setInterval(kPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &MprisService::Refresh);
+}
+
+MprisService::~MprisService() {
+    if (m_busName.isEmpty()) return;
+    m_bus.unregisterService(m_busName);
+    m_bus.unregisterObject(QString::fromLatin1(kObjectPath));
+}
+
+bool MprisService::Register(QDBusConnection bus) {
+    if (!bus.isConnected()) return false;
+    const QString path = QString::fromLatin1(kObjectPath);
+    if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors)) return false;
+    QString name = QString::fromLatin1(kServiceName);
+    if (!bus.registerService(name)) {
+        // Another viewer has the plain name; the specification's suffix for a second instance.
+        name += QStringLiteral(".instance%1").arg(getpid());
+        if (!bus.registerService(name)) {
+            bus.unregisterObject(path);
+            return false;
+        }
+    }
+    m_bus = bus;
+    m_busName = name;
+    Trace("MPRIS %s\n", qPrintable(name));
+    Refresh();  // the starting point of the signals
+    m_poll.start();
+    return true;
+}
+
+// ---- state ----
+
+QString MprisService::Identity() const {
+    return QString::fromStdString(FormatResourceString(IDS_TITLE));
+}
+
+QString MprisService::OpenPath() const {
+    return QString::fromStdString(m_window.OpenRecordingPath());
+}
+
+bool MprisService::IsPlaying() const {
+    return m_window.IsPlayerActive() && m_window.Player().IsRunning();
+}
+
+QString MprisService::PlaybackStatus() const {
+    if (!m_window.IsPlayerActive()) return QString::fromLatin1(kStatusStopped);
+    return QString::fromLatin1(IsPlaying() ? kStatusPlaying : kStatusPaused);
+}
+
+QDBusObjectPath MprisService::TrackId() const {
+    const QString path = OpenPath();
+    if (path.isEmpty()) return QDBusObjectPath(QString::fromLatin1(kNoTrack));
+    // Object path elements allow only [A-Za-z0-9_]; a digest of the path is stable for one
+    // file, so a client may hand it back to SetPosition.
+    const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1);
+    return QDBusObjectPath(QString::fromLatin1(kTrackPrefix) +
+                           QString::fromLatin1(digest.toHex().left(kTrackIdHexChars)));
+}
+
+QVariantMap MprisService::Metadata() const {
+    QVariantMap metadata;
+    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
+    const QString path = OpenPath();
+    if (path.isEmpty()) return metadata;
+    metadata.insert(QStringLiteral("mpris:length"),
+                    static_cast<qlonglong>(m_window.Player().GetDuration()) * kUsPerMs);
+    metadata.insert(QStringLiteral("xesam:url"),
+                    QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+    metadata.insert(QStringLiteral("xesam:title"), QFileInfo(path).fileName());
+    return metadata;
+}
+
+int64_t MprisService::PositionUs() const {
+    if (!m_window.IsPlayerActive()) return 0;
+    return static_cast<int64_t>(m_window.Player().GetPositionMs()) * kUsPerMs;
+}
+
+double MprisService::Volume() const {
+    return m_window.VolumeSlider()->GetPos() / static_cast<double>(CSamplePlayerDlg::kVolumeMax);
+}
+
+void MprisService::SetVolume(double volume) {
+    if (!std::isfinite(volume)) return;
+    const int position =
+        static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * CSamplePlayerDlg::kVolumeMax));
+    // As if the user had released the volume slider there: the sound output and the mute
+    // button follow.
+    m_window.VolumeSlider()->SetPos(position);
+    m_window.OnSliderMoved(IDC_SLIDER_VOLUME, position);
+    Refresh();
+}
+
+void MprisService::SetRate(double rate) {
+    // Only normal speed exists; a rate of 0 is a pause request.
+    if (rate == 0.0) Pause();
+}
+
+bool MprisService::CanPlay() const {
+    return m_window.IsPlayerActive() || !m_window.List()->selectedItems().isEmpty();
+}
+
+bool MprisService::CanPause() const {
+    return m_window.IsPlayerActive();
+}
+
+bool MprisService::CanSeek() const {
+    // The player drops seek requests made while it is paused.
+    return IsPlaying();
+}
+
+bool MprisService::CanGoNext() const {
+    return m_window.IsPlayerActive();
+}
+
+bool MprisService::CanGoPrevious() const {
+    return m_window.List()->topLevelItemCount() > 0;
+}
+
+// ---- commands: the window's own handlers ----
+
+void MprisService::Raise() {
+    if (m_window.isMinimized()) m_window.showNormal();
+    m_window.raise();
+    m_window.activateWindow();
+}
+
+void MprisService::Quit() {
+    // As the close button without its question: the settings are kept.
+    m_window.SaveConfig();
+    m_window.close();
+}
+
+void MprisService::Play() {
+    m_window.OnBnClickedButtonPlay();
+    Refresh();
+}
+
+void MprisService::Pause() {
+    m_window.OnBnClickedButtonPause();
+    Refresh();
+}
+
+void MprisService::PlayPause() {
+    if (IsPlaying()) {
+        m_window.OnBnClickedButtonPause();
+    } else {
+        m_window.OnBnClickedButtonPlay();
+    }
+    Refresh();
+}
+
+void MprisService::Stop() {
+    m_window.OnBnClickedButtonStop();
+    Refresh();
+}
+
+void MprisService::Next() {
+    m_window.OnBnClickedButtonNext();
+    Refresh();
+}
+
+void MprisService::Previous() {
+    m_window.OnBnClickedButtonPre();
+    Refresh();
+}
+
+void MprisService::Seek(int64_t offsetUs) {
+    if (!CanSeek()) return;
+    const int64_t target = std::max<int64_t>(
+        0, m_window.Player().GetPositionMs() + offsetUs / static_cast<int64_t>(kUsPerMs));
+    if (target > m_window.Player().GetDuration()) {
+        Next();  // past the end: the next track, as the specification of Seek asks
+        return;
+    }
+    SeekToMs(target);
+}
+
+void MprisService::SetPosition(const QDBusObjectPath& trackId, int64_t positionUs) {
+    // A stale track id means the client acted on a recording that is no longer open.
+    if (!CanSeek() || trackId != TrackId()) return;
+    const int64_t target = positionUs / static_cast<int64_t>(kUsPerMs);
+    if (positionUs < 0 || target > m_window.Player().GetDuration()) return;
+    SeekToMs(target);
+}
+
+void MprisService::SeekToMs(int64_t ms) {
+    CQRVMediaPlayer& player = m_window.Player();
+    m_seekFromMs = player.GetPositionMs();
+    m_seekWhilePlaying = IsPlaying();
+    m_sinceSeek.start();
+    // The player restarts one second before the second sought, so its position reads 0 after
+    // a jump to second 1 but -1 s for a jump to second 0, and the display tick hands a
+    // negative position over to the next recording. An absolute request for frame 0 would
+    // read as no request at all. The start is therefore asked for as second 1.
+    player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, kFirstSeekableMs)));
+    // The position slider's own road after a seek.
+    m_window.UpdateDisplay();
+    Refresh();
+}
+
+void MprisService::OpenUri(const QString& uri) {
+    const QUrl url(uri);
+    const QString path = url.isLocalFile()           ? url.toLocalFile()
+                         : QDir::isAbsolutePath(uri) ? uri
+                                                     : QString();
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.isFile() || !IsRecordingName(file.fileName().toStdString())) {
+        Trace("MPRIS OpenUri ignored: %s\n", qPrintable(uri));
+        return;
+    }
+    OpenLocalRecording(file.absoluteFilePath());
+    Refresh();
+}
+
+void MprisService::OpenLocalRecording(const QString& path) {
+    // The recording's card (the folder above its category folder) is listed whole, so the
+    // row moves of NEXT and PRE continue from it.
+    int row = m_window.RowOfPath(path.toStdString());
+    const QDir category = QFileInfo(path).dir();
+    QDir card = category;
+    if (row < 0 && card.cdUp() && IsCardCategory(category, card)) {
+        m_window.SetDrivePath(card.absolutePath().toStdString());
+        m_window.OnBnClickedButtonAll();
+        row = m_window.RowOfPath(path.toStdString());
+    }
+    if (row >= 0) {
+        m_window.OnListDoubleClick(row);
+    } else {
+        m_window.OpenRecording(path.toStdString());
+    }
+}
+
+// ---- signals ----
+
+void MprisService::PropertiesChanged(const QVariantMap& changed) {
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList();
+    m_bus.send(signal);
+}
+
+void MprisService::EmitSeeked(int64_t positionMs) {
+    emit m_player->Seeked(static_cast<qlonglong>(positionMs * kUsPerMs));
+}
+
+void MprisService::Refresh() {
+    Published now;
+    now.status = PlaybackStatus();
+    now.path = OpenPath();
+    now.lengthMs = now.path.isEmpty() ? 0 : m_window.Player().GetDuration();
+    now.volume = m_window.VolumeSlider()->GetPos();
+    now.canPlay = CanPlay();
+    now.canPause = CanPause();
+    now.canSeek = CanSeek();
+    now.canNext = CanGoNext();
+    now.canPrevious = CanGoPrevious();
+    now.positionMs = PositionUs() / kUsPerMs;
+    const int64_t elapsedMs = m_sinceLast.isValid() ? m_sinceLast.restart() : 0;
+    if (!m_sinceLast.isValid()) m_sinceLast.start();
+
+    if (m_busName.isEmpty()) {
+        m_last = now;
+        return;
+    }
+    QVariantMap changed;
+    if (now.status != m_last.status) changed.insert(QStringLiteral("PlaybackStatus"), now.status);
+    if (now.path != m_last.path || now.lengthMs != m_last.lengthMs)
+        changed.insert(QStringLiteral("Metadata"), QVariant::fromValue(Metadata()));
+    if (now.volume != m_last.volume) changed.insert(QStringLiteral("Volume"), Volume());
+    auto flag = [&](const char* name, bool value, bool before) {
+        if (value != before) changed.insert(QString::fromLatin1(name), value);
+    };
+    flag("CanPlay", now.canPlay, m_last.canPlay);
+    flag("CanPause", now.canPause, m_last.canPause);
+    flag("CanSeek", now.canSeek, m_last.canSeek);
+    flag("CanGoNext", now.canNext, m_last.canNext);
+    flag("CanGoPrevious", now.canPrevious, m_last.canPrevious);
+    if (!changed.isEmpty()) PropertiesChanged(changed);
+
+    // Seeked: a new recording starting is a track change, not a seek.
+    if (now.path != m_last.path || now.path.isEmpty()) {
+        m_seekFromMs = -1;
+    } else if (m_seekFromMs >= 0) {
+        // A seek asked for over the bus is announced once the player has made it (it lands on
+        // a key frame, not always where it was asked to), and once only.
+        const int64_t sinceMs = m_sinceSeek.elapsed();
+        const int64_t course = m_seekFromMs + (m_seekWhilePlaying ? sinceMs : 0);
+        if (std::llabs(now.positionMs - course) > kSeekLandedMs || sinceMs > kSeekSettleMs) {
+            EmitSeeked(now.positionMs);
+            m_seekFromMs = -1;
+        }
+    } else {
+        // Any other jump: the window's slider, its keys or buttons. Playback never goes
+        // backwards and never runs ahead of the clock; a stall is not a seek.
+        const int64_t jump = now.positionMs - m_last.positionMs;
+        const bool wasPlaying = m_last.status == QLatin1String(kStatusPlaying);
+        const bool seeked = wasPlaying ? (jump < -kSeekJumpMs || jump > elapsedMs + kSeekJumpMs)
+                                       : std::llabs(jump) > kSeekJumpMs;
+        if (seeked) EmitSeeked(now.positionMs);
+    }
+    m_last = now;
+}

@@ -1,0 +1,121 @@
+#pragma once
+// The viewer as an MPRIS 2 media player on the session bus, so media keys, desktop sound
+// menus and playerctl drive it: service org.mpris.MediaPlayer2.tarvex, object
+// /org/mpris/MediaPlayer2, interfaces org.mpris.MediaPlayer2 (MprisRootAdaptor) and
+// org.mpris.MediaPlayer2.Player (MprisPlayerAdaptor).
+//
+// Every command runs the window's own handler (the PLAY, Pause, STOP, NEXT and PRE buttons,
+// the position slider's seek, the volume slider), so a remote press has exactly the effect
+// of a click. The window knows nothing of the bus: the service polls its state and sends
+// PropertiesChanged for what changed and Seeked for a position jump, whoever caused it.
+//
+// Threads: GUI thread only; QtDBus delivers the calls there.
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+#include <cstdint>
+
+class CSamplePlayerDlg;
+class MprisPlayerAdaptor;
+
+class MprisService : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.tarvex";
+    static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+    static constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
+    static constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+    static constexpr const char* kTrackPrefix = "/org/tarvex/viewer/track/";
+    static constexpr const char* kDesktopEntry = "org.tarvex.Viewer";
+    static constexpr int kPollMs = 200;
+    // A position further than this from where steady playback would be is a seek.
+    static constexpr int64_t kSeekJumpMs = 1500;
+    // A seek asked for over the bus has landed when the position leaves its steady course by
+    // more than this; one that never visibly does (a short one) is announced after the
+    // settle time.
+    static constexpr int64_t kSeekLandedMs = 400;
+    static constexpr int64_t kSeekSettleMs = 1500;
+    static constexpr int64_t kUsPerMs = 1000;
+
+    explicit MprisService(CSamplePlayerDlg& window, QObject* parent = nullptr);
+    ~MprisService() override;
+
+    // Publishes the object and takes the bus name (a second viewer takes
+    // "org.mpris.MediaPlayer2.tarvex.instance<pid>"). False when the bus is not connected or
+    // the object cannot be registered; the viewer then runs without it.
+    bool Register(QDBusConnection bus = QDBusConnection::sessionBus());
+    // The bus name taken, empty before Register succeeds.
+    const QString& BusName() const { return m_busName; }
+
+    // ---- org.mpris.MediaPlayer2 ----
+    QString Identity() const;
+    void Raise();
+    void Quit();
+
+    // ---- org.mpris.MediaPlayer2.Player: state ----
+    QString PlaybackStatus() const;
+    QVariantMap Metadata() const;
+    int64_t PositionUs() const;
+    double Volume() const;
+    void SetVolume(double volume);
+    void SetRate(double rate);
+    bool CanPlay() const;
+    bool CanPause() const;
+    bool CanSeek() const;
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
+    // The track id of the open recording (kNoTrack when none).
+    QDBusObjectPath TrackId() const;
+
+    // ---- org.mpris.MediaPlayer2.Player: commands ----
+    void Play();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Next();
+    void Previous();
+    void Seek(int64_t offsetUs);
+    void SetPosition(const QDBusObjectPath& trackId, int64_t positionUs);
+    void OpenUri(const QString& uri);
+
+    // Compares the window's state with what was last published and signals the differences.
+    // Run by the poll and after every command.
+    void Refresh();
+
+private:
+    struct Published {
+        QString status;
+        QString path;
+        int64_t lengthMs = 0;
+        int volume = -1;
+        bool canPlay = false, canPause = false, canSeek = false, canNext = false;
+        bool canPrevious = false;
+        int64_t positionMs = 0;
+    };
+
+    QString OpenPath() const;  // the open recording, empty when none
+    void OpenLocalRecording(const QString& path);
+    bool IsPlaying() const;
+    void SeekToMs(int64_t ms);
+    void PropertiesChanged(const QVariantMap& changed);
+    void EmitSeeked(int64_t positionMs);
+
+    CSamplePlayerDlg& m_window;
+    MprisPlayerAdaptor* m_player = nullptr;  // owned by this object (Qt parent)
+    QDBusConnection m_bus;
+    QString m_busName;
+    QTimer m_poll;
+    Published m_last;
+    QElapsedTimer m_sinceLast;  // since m_last.positionMs was read
+    // A seek asked for over the bus and not yet announced: the position when it was asked
+    // (-1: none pending), whether the player was running then, and the time since.
+    int64_t m_seekFromMs = -1;
+    bool m_seekWhilePlaying = false;
+    QElapsedTimer m_sinceSeek;
+};
