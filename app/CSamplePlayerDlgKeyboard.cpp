@@ -75,6 +75,7 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     Trace("Press Button => %d\n", vk);
     // The list, while it has the focus, takes Up, Down and Enter as a list does.
     if (HandleListKey(vk)) return true;
+    if (HandleTimelineKey(event)) return true;
     switch (vk) {
         case VK_RETURN:
             if (m_nScreenMode == kScreenNormal) {
