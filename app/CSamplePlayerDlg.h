@@ -202,6 +202,8 @@ public:
     // ---- state, for the window's own parts and its tests ----
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
+    // Shows the player's playback rate next to the time labels.
+    void ShowRate();
     CWaveBox& WaveBox() { return m_session.Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
@@ -369,6 +371,8 @@ private:
     void SaveLastCard();
     // Timeline (…Timeline.cpp).
     bool HandleTimelineKey(QKeyEvent* event);
+    // Frame steps and the playback rate: `,` `.` `[` `]`.
+    bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
     int64_t TimelineOffsetMs() const;
@@ -406,6 +410,7 @@ private:
     QLabel* m_pCurTime = nullptr;
     QLabel* m_pTotalTime = nullptr;
     QLabel* m_pSpeed = nullptr;
+    QLabel* m_pRate = nullptr;  // the playback rate; empty at normal speed
     QTreeWidget* m_listFilename = nullptr;
     int m_nCurIndex = -1;
     CMapView* m_pMapView = nullptr;

@@ -326,10 +326,10 @@ bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
         case Qt::Key_O:
             OnMarkOut();
             return true;
-        case Qt::Key_BracketLeft:
+        case Qt::Key_P:
             OnPreviousEvent();
             return true;
-        case Qt::Key_BracketRight:
+        case Qt::Key_N:
             OnNextEvent();
             return true;
         case Qt::Key_X:
