@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <cstdint>
@@ -32,6 +33,8 @@
 #include "library/RecordingCatalogue.h"
 #include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
+#include "telemetry/EventDetector.h"
+#include "telemetry/TelemetryWalk.h"
 
 class CBitmapButtonTrans;
 class CBitmapSlider;
@@ -40,6 +43,8 @@ class CGraphStatic;
 class CMapView;
 class CSettingDlg;
 class CZoomDlg;
+class CExportDlg;
+class EventScanner;
 class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
@@ -170,9 +175,35 @@ public:
     void OnBnClickedButtonUser();
     void OnBnClickedButtonAll();
 
+    // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
+    // At open: walks the whole recording's telemetry for its events (slider and graph marks)
+    // and its route (the map).
+    void LoadTimeline(const std::string& path);
+    void OnNextEvent();
+    void OnPreviousEvent();
+    void OnMarkIn();
+    void OnMarkOut();
+    void OnExportClip();
+    void OnGraphValueClicked(int valueIndex);
+    void OnRouteClicked(double latitude, double longitude);
+    // Seeks to a time of the open recording (whole seconds, as every seek).
+    void SeekToRecordingMs(int64_t ms);
+    // The list as trips of the category shown last, or back to its recordings.
+    void OnToggleTrips();
+    bool IsTripsView() const { return m_bTripsView; }
+    const std::vector<DrivingEvent>& Events() const { return m_events; }
+    const RecordingTelemetry& Timeline() const { return m_timeline; }
+    // In and out marks on the timeline of what plays (a trip's recordings joined), -1: unset.
+    int64_t InMarkMs() const { return m_nInMs; }
+    int64_t OutMarkMs() const { return m_nOutMs; }
+    const std::vector<std::string>& TripPaths() const { return m_tripPaths; }
+    size_t TripIndex() const { return m_nTripIndex; }
+
     // ---- state, for the window's own parts and its tests ----
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
+    // Shows the player's playback rate next to the time labels.
+    void ShowRate();
     CWaveBox& WaveBox() { return m_session.Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
@@ -255,6 +286,10 @@ protected:
     // The card formatter the settings dialog uses; null: the desktop's.
     virtual VCardFormatter* CardFormatter() { return nullptr; }
     virtual std::tm LocalTime() const;
+    // The clip's file (a save dialog): the chosen path, or empty when cancelled.
+    virtual QString RunExportPathDialog(const QString& proposedPath);
+    // Runs the started export dialog modally.
+    virtual void RunExportDialog(CExportDlg& dialog);
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -334,6 +369,18 @@ private:
     void CloseDown();
     void ReadLastCard();
     void SaveLastCard();
+    // Timeline (…Timeline.cpp).
+    bool HandleTimelineKey(QKeyEvent* event);
+    // Frame steps and the playback rate: `,` `.` `[` `]`.
+    bool HandleTransportKey(int key);
+    void ShowTimelineMarks();
+    void ConnectTimelineViews();
+    int64_t TimelineOffsetMs() const;
+    bool OnTripDoubleClick(int row);
+    bool PlayNextInTrip();
+    void FillTrips(CatalogueView view);
+    void StartEventScan();
+    void OnEventScanResult(const QString& path, int count);
 
     static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                  int32_t positionMs);
@@ -363,6 +410,7 @@ private:
     QLabel* m_pCurTime = nullptr;
     QLabel* m_pTotalTime = nullptr;
     QLabel* m_pSpeed = nullptr;
+    QLabel* m_pRate = nullptr;  // the playback rate; empty at normal speed
     QTreeWidget* m_listFilename = nullptr;
     int m_nCurIndex = -1;
     CMapView* m_pMapView = nullptr;
@@ -403,4 +451,20 @@ private:
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id
     bool m_bDragging = false;
     QPoint m_dragOffset;
+
+    // Timeline (GUI thread only). m_timeline and m_events belong to the open recording.
+    RecordingTelemetry m_timeline;
+    std::vector<DrivingEvent> m_events;
+    EventThresholds m_eventThresholds;
+    int64_t m_nInMs = -1;
+    int64_t m_nOutMs = -1;
+    int64_t m_nLastJumpMs = -1;                // the event last jumped to, on the timeline
+    std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
+    std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording
+    std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
+    size_t m_nTripIndex = 0;
+    bool m_bTripsView = false;
+    QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
+    bool m_bGraphConnected = false;
+    EventScanner* m_pEventScanner = nullptr;  // child; marks list rows holding events
 };

@@ -75,6 +75,8 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     Trace("Press Button => %d\n", vk);
     // The list, while it has the focus, takes Up, Down and Enter as a list does.
     if (HandleListKey(vk)) return true;
+    if (HandleTimelineKey(event)) return true;
+    if (HandleTransportKey(event->key())) return true;
     switch (vk) {
         case VK_RETURN:
             if (m_nScreenMode == kScreenNormal) {
@@ -129,6 +131,40 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
             break;
     }
     return true;
+}
+
+bool CSamplePlayerDlg::HandleTransportKey(int key) {
+    int step = 0;
+    switch (key) {
+        case Qt::Key_Period:
+        case Qt::Key_Comma:
+            if (!IsPlayerActive()) return true;
+            // The player pauses before it steps; the buttons follow.
+            if (!IsItemVisible(IDC_BUTTON_PLAY)) OnBnClickedButtonPause();
+            m_player.StepFrame(key == Qt::Key_Period ? 1 : -1);
+            UpdateDisplay();
+            return true;
+        case Qt::Key_BracketLeft:
+            step = -1;
+            break;
+        case Qt::Key_BracketRight:
+            step = 1;
+            break;
+        default:
+            return false;
+    }
+    m_player.StepRate(step);
+    ShowRate();
+    return true;
+}
+
+void CSamplePlayerDlg::ShowRate() {
+    constexpr int kNormalRate = 100;
+    const int percent = m_player.GetRatePercent();
+    // "0.25×" .. "4×"; nothing at normal speed.
+    SetLabelText(m_pRate, percent == kNormalRate
+                              ? std::string()
+                              : QString::number(percent / 100.0).toStdString() + "\u00d7");
 }
 
 bool CSamplePlayerDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -50,6 +50,7 @@ const NormalPlace kNormalPlaces[] = {
     {IDC_BUTTON_SETTING, {538, 470, 30, 30}},     {IDC_CHECK_MIRROR, {592, 470, 30, 30}},
     {IDC_BUTTON_MUTE, {679, 470, 30, 30}},        {IDC_SLIDER_VOLUME, {719, 477, 81, 16}},
     {IDC_BUTTON_BRIGHT_ICON, {820, 470, 30, 30}}, {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
+    {IDC_STATIC_RATE, {552, 433, 27, 14}},
 };
 
 // Full-screen rectangles relative to the client's right (w) and bottom (h) edges: a negative
@@ -71,6 +72,7 @@ const FullPlace kFullPlaces[] = {
     {IDC_BUTTON_FORWARD, -158, -40, 30, 30},     {IDC_BUTTON_NEXT, -104, -40, 30, 30},
     {IDC_BUTTON_MUTE, -366, -97, 30, 30},        {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
     {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
+    {IDC_STATIC_RATE, 432, -25, 36, 12},
 };
 
 // Tooltips: each row of controls keeps its tips in one string-table pair, '|' between them,
@@ -94,6 +96,7 @@ const TipGroup kTipGroups[] = {
       IDC_BUTTON_PAUSE, IDC_BUTTON_FORWARD, IDC_BUTTON_NEXT}},
     {558, 559, {IDC_BUTTON_ZOOM, IDC_BUTTON_CAPTURE, IDC_BUTTON_SETTING}},
     {560, 561, {IDC_BUTTON_MUTE, IDC_SLIDER_VOLUME, IDC_SLIDER_BRIGHT, IDC_SLIDER_POS}},
+    {740, 741, {IDC_STATIC_RATE}},
 };
 
 // One notch of the mouse wheel: ten seconds on the position slider, five steps on the
@@ -183,6 +186,8 @@ void CSamplePlayerDlg::CreateControls() {
     SetLabelText(m_pCurTime, "00:00:00");
     SetLabelText(m_pTotalTime, "00:00:00");
     SetLabelText(m_pSpeed, "");
+    m_pRate = AddLabel(IDC_STATIC_RATE);
+    m_pRate->setAlignment(Qt::AlignCenter);
 
     AddBitmapButton(IDC_BUTTON_OPEN, &CSamplePlayerDlg::OnBnClickedButtonOpen);
     AddBitmapButton(IDC_BUTTON_STOP, &CSamplePlayerDlg::OnBnClickedButtonStop);
@@ -351,6 +356,7 @@ void CSamplePlayerDlg::PlaceNormalControls() {
                 y += areas.dy;
                 break;
             case IDC_STATIC_TOTALTIME:
+            case IDC_STATIC_RATE:
             case IDC_STATIC_SPEED:
                 x += areas.main.width() - kMainArea.width();  // at the longer slider's end
                 y += areas.dy;

@@ -137,6 +137,7 @@ void CSamplePlayerDlg::FillList(const std::vector<CatalogueRow>& rows) {
     }
     m_listFilename->addTopLevelItems(items);
     m_listFilename->setUpdatesEnabled(true);
+    StartEventScan();
 }
 
 void CSamplePlayerDlg::ShowCategory(CatalogueView view) {

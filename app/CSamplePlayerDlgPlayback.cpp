@@ -88,6 +88,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
     }
     SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
     UpdateView();
+    LoadTimeline(path);
 
     ShowPlayButton(false);
     m_player.Play();
@@ -177,6 +178,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPre() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonNext() {
+    if (PlayNextInTrip()) return;
     if (m_nCurIndex > 0 && m_nCurIndex - 1 < m_listFilename->topLevelItemCount()) {
         RowMove(m_nCurIndex - 1);
     } else if (m_nCurIndex <= 0) {
@@ -259,6 +261,7 @@ void CSamplePlayerDlg::OnBnClickedButtonOpen() {
 
 void CSamplePlayerDlg::OnListDoubleClick(int row) {
     if (row < 0) return;
+    if (OnTripDoubleClick(row)) return;
     const std::string path = PathCell(row);
     if (path.empty()) return;
     m_nCurIndex = row;

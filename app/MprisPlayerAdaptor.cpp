@@ -12,6 +12,18 @@ QString MprisPlayerAdaptor::PlaybackStatus() const {
     return m_service->PlaybackStatus();
 }
 
+double MprisPlayerAdaptor::Rate() const {
+    return m_service->Rate();
+}
+
+double MprisPlayerAdaptor::MinimumRate() const {
+    return MprisService::kMinimumRate;
+}
+
+double MprisPlayerAdaptor::MaximumRate() const {
+    return MprisService::kMaximumRate;
+}
+
 void MprisPlayerAdaptor::SetRate(double rate) {
     m_service->SetRate(rate);
 }

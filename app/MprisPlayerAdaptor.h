@@ -26,20 +26,17 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
 public:
-    // The player plays at normal speed only.
-    static constexpr double kRate = 1.0;
-
     explicit MprisPlayerAdaptor(MprisService* service);
 
     QString PlaybackStatus() const;
-    double Rate() const { return kRate; }
+    double Rate() const;
     void SetRate(double rate);
     QVariantMap Metadata() const;
     double Volume() const;
     void SetVolume(double volume);
     qlonglong Position() const;
-    double MinimumRate() const { return kRate; }
-    double MaximumRate() const { return kRate; }
+    double MinimumRate() const;
+    double MaximumRate() const;
     bool CanGoNext() const;
     bool CanGoPrevious() const;
     bool CanPlay() const;

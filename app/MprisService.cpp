@@ -26,6 +26,7 @@ constexpr const char* kStatusPlaying = "Playing";
 constexpr const char* kStatusPaused = "Paused";
 constexpr const char* kStatusStopped = "Stopped";
 constexpr int kTrackIdHexChars = 16;
+constexpr double kPercent = 100.0;
 constexpr int64_t kFirstSeekableMs = 1000;
 
 }  // namespace
@@ -127,9 +128,21 @@ void MprisService::SetVolume(double volume) {
     Refresh();
 }
 
+double MprisService::Rate() const {
+    return m_window.Player().GetRatePercent() / kPercent;
+}
+
 void MprisService::SetRate(double rate) {
-    // Only normal speed exists; a rate of 0 is a pause request.
-    if (rate == 0.0) Pause();
+    // A rate of 0 is a pause request; negative and non-finite rates are not ours to take.
+    if (!std::isfinite(rate) || rate < 0.0) return;
+    if (rate == 0.0) {
+        Pause();
+        return;
+    }
+    const double clamped = std::clamp(rate, kMinimumRate, kMaximumRate);
+    m_window.Player().SetRatePercent(static_cast<int>(std::lround(clamped * kPercent)));
+    m_window.ShowRate();
+    Refresh();
 }
 
 bool MprisService::CanPlay() const {
@@ -272,6 +285,7 @@ void MprisService::Refresh() {
     now.path = OpenPath();
     now.lengthMs = now.path.isEmpty() ? 0 : m_window.Player().GetDuration();
     now.volume = m_window.VolumeSlider()->GetPos();
+    now.ratePercent = m_window.Player().GetRatePercent();
     now.canPlay = CanPlay();
     now.canPause = CanPause();
     now.canSeek = CanSeek();
@@ -290,6 +304,7 @@ void MprisService::Refresh() {
     if (now.path != m_last.path || now.lengthMs != m_last.lengthMs)
         changed.insert(QStringLiteral("Metadata"), QVariant::fromValue(Metadata()));
     if (now.volume != m_last.volume) changed.insert(QStringLiteral("Volume"), Volume());
+    if (now.ratePercent != m_last.ratePercent) changed.insert(QStringLiteral("Rate"), Rate());
     auto flag = [&](const char* name, bool value, bool before) {
         if (value != before) changed.insert(QString::fromLatin1(name), value);
     };

@@ -34,6 +34,9 @@ public:
     static constexpr const char* kTrackPrefix = "/org/tarvex/viewer/track/";
     static constexpr const char* kDesktopEntry = "org.tarvex.Viewer";
     static constexpr int kPollMs = 200;
+    // The player's slowest and fastest rates (25 % and 400 %).
+    static constexpr double kMinimumRate = 0.25;
+    static constexpr double kMaximumRate = 4.0;
     // A position further than this from where steady playback would be is a seek.
     static constexpr int64_t kSeekJumpMs = 1500;
     // A seek asked for over the bus has landed when the position leaves its steady course by
@@ -64,6 +67,8 @@ public:
     int64_t PositionUs() const;
     double Volume() const;
     void SetVolume(double volume);
+    // The player's rate; SetRate takes the nearest one it supports, 0 pauses.
+    double Rate() const;
     void SetRate(double rate);
     bool CanPlay() const;
     bool CanPause() const;
@@ -94,6 +99,7 @@ private:
         QString path;
         int64_t lengthMs = 0;
         int volume = -1;
+        int ratePercent = 0;
         bool canPlay = false, canPause = false, canSeek = false, canNext = false;
         bool canPrevious = false;
         int64_t positionMs = 0;

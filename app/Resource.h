@@ -40,6 +40,7 @@ constexpr int IDC_BUTTON_BRIGHT_ICON = 1237;
 constexpr int IDC_STATIC_FRONT = 1238;
 constexpr int IDC_STATIC_REAR = 1239;
 constexpr int IDC_STATIC_SPEED = 1240;
+constexpr int IDC_STATIC_RATE = 1241;
 constexpr int IDC_MAPVIEW = 100000;
 
 // ---- bitmaps ----

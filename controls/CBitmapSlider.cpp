@@ -260,6 +260,7 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
                                           : QPoint(centre - m_nThumbWidth / 2, m_nMarginTop);
         p.drawPixmap(corner, thumb.Face());
     }
+    PaintMarks(p);
 
     if (m_bDrawFocusRect && m_bFocus && isEnabled()) {
         QPen dotted(palette().color(QPalette::WindowText), 1, Qt::DotLine);

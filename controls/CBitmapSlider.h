@@ -13,7 +13,10 @@
 #include <QEvent>
 #include <QPixmap>
 #include <QWidget>
+
+class QPainter;
 #include <cstdint>
+#include <vector>
 
 class SliderNotifyEvent : public QEvent {
 public:
@@ -85,6 +88,18 @@ public:
     int PixelToPos(int pixel) const;
 
     bool IsDragging() const { return m_bDragging; }
+
+    // Marks drawn over the channel (CBitmapSliderMarks.cpp): ticks at positions (events of
+    // the recording) and an in/out span (a clip to export); -1 for an end that is not set.
+    struct Mark {
+        int position = 0;
+        uint32_t colour = 0;  // 0x00BBGGRR
+    };
+    void SetMarks(std::vector<Mark> marks);
+    const std::vector<Mark>& Marks() const { return m_marks; }
+    void SetInOut(int in, int out);
+    int InMark() const { return m_nInMark; }
+    int OutMark() const { return m_nOutMark; }
     QSize sizeHint() const override;
 
 protected:
@@ -106,6 +121,7 @@ private:
     static bool LoadPicture(Picture& picture, const QPixmap& bitmap, bool transparent,
                             uint32_t colour, int x, int y);
     void MoveThumbTo(int pointer);
+    void PaintMarks(QPainter& p) const;
     void Notify(int message);
 
     int m_nControlId;
@@ -140,4 +156,7 @@ private:
     Picture m_channelActiveLoaded;
     Picture m_thumb;
     Picture m_thumbActive;
+    std::vector<Mark> m_marks;  // GUI thread only, like the rest
+    int m_nInMark = -1;
+    int m_nOutMark = -1;
 };

@@ -1,5 +1,6 @@
 #include "telemetry/CGraphStatic.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -106,6 +107,14 @@ void CGraphStatic::Render() {
         }
     }
 
+    const int count = ValueCount();
+    for (const Mark& mark : m_marks) {
+        if (mark.valueIndex < 0 || mark.valueIndex >= count) continue;
+        const int x = left + (count - 1 - mark.valueIndex) * m_nXStep;
+        painter.setPen(QPen(ToQColor(mark.colour), kMarkWidth));
+        painter.drawLine(x, top, x, bottom);
+    }
+
     for (const auto& series : m_series) {
         if (!series->visible) continue;
         const QColor colour = ToQColor(series->colour);
@@ -134,4 +143,28 @@ void CGraphStatic::paintEvent(QPaintEvent*) {
         return;
     }
     painter.drawImage(0, 0, m_picture, 0, 0, m_nClientWidth, m_nClientHeight);
+}
+
+int CGraphStatic::ValueCount() const {
+    int count = 0;
+    for (const auto& series : m_series) count = std::max(count, int(series->writeIndex));
+    return count;
+}
+
+void CGraphStatic::SetMarks(std::vector<Mark> marks) {
+    m_marks = std::move(marks);
+    Redraw();
+}
+
+int CGraphStatic::ValueIndexAt(int x) const {
+    if (m_nXStep <= 0) return -1;
+    const int k = (x - m_rcPlot.left() + m_nXStep / 2) / m_nXStep;
+    const int index = ValueCount() - 1 - k;
+    return (x >= m_rcPlot.left() - m_nXStep / 2 && index >= 0) ? index : -1;
+}
+
+void CGraphStatic::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    const int index = ValueIndexAt(event->position().toPoint().x());
+    if (index >= 0) emit valueClicked(index);
 }

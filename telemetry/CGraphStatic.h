@@ -56,11 +56,29 @@ public:
     const QRect& PlotRect() const { return m_rcPlot; }
     int Divisions() const { return m_nDivisions; }
 
+    // Marks: vertical lines at value indexes (0 = the first value added since the series were
+    // cleared), drawn under the curves; the window marks driving events with them.
+    struct Mark {
+        int valueIndex = 0;
+        uint32_t colour = 0;  // 0x00BBGGRR
+    };
+    void SetMarks(std::vector<Mark> marks);
+    const std::vector<Mark>& Marks() const { return m_marks; }
+    // The value index drawn nearest to x in the control, or -1 off the curves.
+    int ValueIndexAt(int x) const;
+
+signals:
+    // A left click on the curves, with the value index under the pointer.
+    void valueClicked(int valueIndex);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     bool Owns(const GraphSeries* series) const;
+    int ValueCount() const;  // values of the longest series
+    static constexpr int kMarkWidth = 2;
     void Render();
 
     uint32_t m_crBack = kDefaultBackColour;
@@ -77,4 +95,5 @@ private:
     int m_nClientWidth = 0;
     std::vector<std::unique_ptr<GraphSeries>> m_series;
     QImage m_picture;
+    std::vector<Mark> m_marks;
 };

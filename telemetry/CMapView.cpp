@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string_view>
 
 #include "support/Profile.h"
@@ -91,6 +92,8 @@ bool IsTileTemplate(std::string_view url) {
 class SilentMapPage : public QWebEnginePage {
 public:
     SilentMapPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+    // Informational lines of the page: how it tells the view about clicks.
+    std::function<void(const QString&)> onInfo;
 
 protected:
     void javaScriptAlert(const QUrl&, const QString&) override {}
@@ -100,6 +103,7 @@ protected:
     }
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int line, const QString& source) override {
+        if (level == InfoMessageLevel && onInfo) onInfo(message);
         if (level != ErrorMessageLevel) return;
         Trace("Map page: %s (%s:%d)\n", message.toUtf8().constData(), source.toUtf8().constData(),
               line);
@@ -151,6 +155,7 @@ void CMapView::StartBrowser() {
 
     m_pBrowser = new QWebEngineView(this);
     auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
+    page->onInfo = [this](const QString& message) { OnPageConsole(message); };
     page->setBackgroundColor(kGroundColour);
     QWebEngineSettings* settings = page->settings();
     // The page comes from the program's resources and its tiles from the network.
@@ -356,6 +361,7 @@ void CMapView::Probe() {
                                           if (!answer.toBool()) return;
                                           m_bBound = true;
                                           if (m_bKeepingTrack) RestoreKeptTrack();
+                                          SendRoute();
                                           emit scriptBound();
                                       });
 #endif
@@ -367,4 +373,42 @@ void CMapView::Call(std::string script) {
 #endif
     m_scriptCalls.push_back(std::move(script));
     if (m_scriptCalls.size() > kScriptCallsKept) m_scriptCalls.pop_front();
+}
+
+void CMapView::SetRoute(std::vector<RoutePoint> route) {
+    m_route = std::move(route);
+    SendRoute();
+}
+
+void CMapView::SendRoute() {
+    if (!m_bBound) return;
+    // to_chars: a '.' whatever the process locale says.
+    const auto fixed = [](double v, int decimals) {
+        char text[40];
+        const auto r =
+            std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+        return std::string(text, r.ptr);
+    };
+    std::string points;
+    for (const RoutePoint& p : m_route) {
+        if (!IsOnGlobe(static_cast<float>(p.latitude), static_cast<float>(p.longitude))) continue;
+        points += (points.empty() ? "[" : ",[") + fixed(p.latitude, 7) + "," +
+                  fixed(p.longitude, 7) + "," + fixed(p.speedKmh, 1) + "]";
+    }
+    // Not one of the marker calls kept in ScriptCalls: the route is a page feature of its own.
+#if defined(TARVEX_WITH_MAP_PAGE)
+    if (m_pBrowser)
+        m_pBrowser->page()->runJavaScript(
+            QString::fromStdString("tarvexMap.setRoute([" + points + "])"));
+#endif
+}
+
+void CMapView::OnPageConsole(const QString& message) {
+    static const QString kPrefix = QStringLiteral("tarvex-route-click ");
+    if (!message.startsWith(kPrefix)) return;
+    const QStringList parts = message.mid(kPrefix.size()).split(QLatin1Char(' '));
+    bool latOk = false, lonOk = false;
+    const double lat = parts.value(0).toDouble(&latOk);
+    const double lon = parts.value(1).toDouble(&lonOk);
+    if (latOk && lonOk) emit routeClicked(lat, lon);
 }

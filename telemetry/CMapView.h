@@ -37,6 +37,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 #include <utility>
 
 class QResizeEvent;
@@ -115,6 +116,16 @@ public:
     // it; the marker stays.
     void ClearTrack();
 
+    // The whole recording's route, drawn coloured by speed. Kept and sent again whenever the
+    // page binds (it may load after the recording was opened); an empty route removes it.
+    struct RoutePoint {
+        double latitude = 0;  // decimal degrees
+        double longitude = 0;
+        double speedKmh = 0;
+    };
+    void SetRoute(std::vector<RoutePoint> route);
+    const std::vector<RoutePoint>& Route() const { return m_route; }
+
     int32_t MarkerId() const { return m_nMarkerId; }
     const std::deque<std::string>& ScriptCalls() const { return m_scriptCalls; }
     void ClearScriptCalls() { m_scriptCalls.clear(); }
@@ -125,6 +136,8 @@ public:
 signals:
     void pageLoaded(bool ok);
     void scriptBound();
+    // The user clicked on the route, at this place.
+    void routeClicked(double latitude, double longitude);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -140,6 +153,8 @@ private:
     void OnRendererGone(bool crashed);
     void Probe();
     void Call(std::string script);
+    void SendRoute();
+    void OnPageConsole(const QString& message);
 
     QWebEngineProfile* m_pProfile = nullptr;  // outlives m_pBrowser's page
     QWebEngineView* m_pBrowser = nullptr;
@@ -154,4 +169,5 @@ private:
     std::deque<std::pair<float, float>> m_keptTrack;  // (latitude, longitude), oldest first
     int32_t m_nMarkerId = 0;  // 1 once the vehicle's marker has been placed on the current page
     std::deque<std::string> m_scriptCalls;  // the latest kScriptCallsKept calls sent
+    std::vector<RoutePoint> m_route;        // the open recording's, sent on every bind
 };

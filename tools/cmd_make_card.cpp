@@ -2,6 +2,7 @@
 // which generated frame a saved picture shows.
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "tools/ToolCommand.h"
 #include "tools/cardgen/CardGenerator.h"
@@ -17,6 +18,17 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     if (w < 16 || h < 16 || w > 4096 || h > 4096 || w % 2 || h % 2) return false;
     width = static_cast<int>(w);
     height = static_cast<int>(h);
+    return true;
+}
+
+// "b@4.5": harsh braking at 4.5 s (kinds b, a, t, i as the generator knows them).
+bool ParseGEvent(const std::string& text, std::vector<GeneratedGEvent>& events) {
+    const size_t at = text.find('@');
+    if (at != 1) return false;
+    char* end = nullptr;
+    const double sec = std::strtod(text.c_str() + 2, &end);
+    if (!end || *end != '\0' || !(sec >= 0) || sec > 3600) return false;
+    events.push_back({text[0], static_cast<int>(sec * 1000 + 0.5)});
     return true;
 }
 
@@ -48,7 +60,11 @@ int RunMakeCard(const std::vector<std::string>& args) {
             ok = NumberAfter(args, i, 0, 1000, options.userCount);
         else if (a == "--duration")
             ok = NumberAfter(args, i, 1, 3600, options.durationSec);
-        else if (a == "--full-hd")
+        else if (a == "--gap") {
+            int gap = 0;
+            ok = NumberAfter(args, i, 0, 86400, gap);
+            options.drivingGapsSec.push_back(gap);
+        } else if (a == "--full-hd")
             options.fullHd = true;
         else if (a == "--one-camera")
             options.oneCamera = true;
@@ -105,7 +121,14 @@ int RunMakeRecording(const std::vector<std::string>& args) {
             options.audio = false;
         else if (a == "--no-telemetry")
             options.telemetry = false;
-        else if (!a.empty() && a[0] == '-')
+        else if (a == "--calm")
+            options.calmDrive = true;
+        else if (a == "--g-event") {
+            ok = i + 1 < args.size() && ParseGEvent(args[i + 1], options.gEvents);
+            if (!ok)
+                return ToolUsageError(name, "--g-event needs KIND@SECONDS, KIND one of b a t i");
+            ++i;
+        } else if (!a.empty() && a[0] == '-')
             return ToolUsageError(name, "unknown option " + a);
         else if (path.empty())
             path = a;
@@ -146,11 +169,11 @@ int RunFrameMark(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(make_card, "make-card",
                     "DIR [--driving N] [--event N] [--parking N] [--user N] [--duration S] "
-                    "[--full-hd] [--one-camera]",
+                    "[--full-hd] [--one-camera] [--gap S ...]",
                     RunMakeCard);
 TARVEX_TOOL_COMMAND(make_recording, "make-recording",
                     "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
                     "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N] "
-                    "[--bit-rate KBPS] [--rear-bit-rate KBPS]",
+                    "[--bit-rate KBPS] [--rear-bit-rate KBPS] [--calm] [--g-event KIND@S ...]",
                     RunMakeRecording);
 TARVEX_TOOL_COMMAND(frame_mark, "frame-mark", "PICTURE.jpg [--mirrored]", RunFrameMark);

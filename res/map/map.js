@@ -194,8 +194,63 @@
         };
     }
 
+    // The whole recording's route, drawn at open and coloured by speed; a click on it tells
+    // the viewer where (console line "tarvex-route-click LAT LON"), which seeks to the fix
+    // nearest that place. points: [[lat, lon, km/h], ...] in time order.
+    var ROUTE_BANDS = [  // upper speed limit (km/h) and colour of each band
+        [30, '#3fb950'], [60, '#d4c61f'], [90, '#f08c24'], [Infinity, '#e5484d']
+    ];
+    var routeLayer = L.layerGroup().addTo(map);
+    var routePoints = [];
+
+    function routeColour(speed) {
+        for (var i = 0; i < ROUTE_BANDS.length; ++i)
+            if (speed < ROUTE_BANDS[i][0]) return ROUTE_BANDS[i][1];
+        return ROUTE_BANDS[ROUTE_BANDS.length - 1][1];
+    }
+
+    function setRoute(points) {
+        routeLayer.clearLayers();
+        routePoints = [];
+        if (!Array.isArray(points)) return false;
+        points.forEach(function (p) {
+            if (Array.isArray(p) && isPosition(p[1], p[0])) routePoints.push([p[0], p[1], +p[2] || 0]);
+        });
+        // One line per run of points in the same speed band, each sharing its end with the
+        // next run so that the route has no holes.
+        var run = [];
+        var colour = null;
+        routePoints.forEach(function (p) {
+            var c = routeColour(p[2]);
+            if (colour !== null && c !== colour) {
+                run.push([p[0], p[1]]);
+                L.polyline(run, { className: 'route', color: colour, weight: 5, opacity: 0.9 })
+                    .on('click', onRouteClick).addTo(routeLayer);
+                run = [];
+            }
+            colour = c;
+            run.push([p[0], p[1]]);
+        });
+        if (run.length > 0)
+            L.polyline(run, { className: 'route', color: colour, weight: 5, opacity: 0.9 })
+                .on('click', onRouteClick).addTo(routeLayer);
+        if (routePoints.length > 1 && !centred) map.fitBounds(L.latLngBounds(routePoints.map(
+            function (p) { return [p[0], p[1]]; })), { animate: false });
+        return true;
+    }
+
+    function onRouteClick(e) {
+        console.info('tarvex-route-click ' + e.latlng.lat + ' ' + e.latlng.lng);
+    }
+
     window.setCenter_wgs84 = setCenter;
     window.addPoi_wgs84 = addPoi;
     window.removePoi = removePoi;
-    window.tarvexMap = { state: state, clearTrack: clearTrack, restoreTrack: restoreTrack };
+    window.tarvexMap = {
+        state: state,
+        clearTrack: clearTrack,
+        restoreTrack: restoreTrack,
+        setRoute: setRoute,
+        routeSize: function () { return routePoints.length; }
+    };
 })();

@@ -119,3 +119,39 @@ TEST_F(MainWindowFixture, F3PausesAndAsksForADriveThenTheSpaceActionResumes) {
     EXPECT_EQ(Window().driveDialogs, 1);
     EXPECT_TRUE(Window().DrivePath().empty());
 }
+
+TEST_F(MainWindowFixture, CommaAndPeriodStepOneFrameAndBracketsWalkTheRates) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(5));
+    Key(Qt::Key_Period);  // while playing: pauses first, then steps
+    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_FALSE(Window().Player().IsRunning());
+    Pump(300);
+    int frame = FrontFrame();
+    const struct {
+        int key, delta;
+    } steps[] = {
+        {Qt::Key_Period, 1}, {Qt::Key_Period, 1}, {Qt::Key_Comma, -1}, {Qt::Key_Comma, -1}};
+    for (const auto& step : steps) {
+        Key(step.key);
+        frame += step.delta;
+        EXPECT_TRUE(WaitUntil([&] { return FrontFrame() == frame; }, 5000))
+            << "key " << step.key << " expected " << frame << " shows " << FrontFrame();
+        EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    }
+
+    const struct {
+        int key, percent;
+        const char* label;
+    } rates[] = {{Qt::Key_BracketRight, 150, "1.5\u00d7"}, {Qt::Key_BracketRight, 200, "2\u00d7"},
+                 {Qt::Key_BracketRight, 400, "4\u00d7"},   {Qt::Key_BracketRight, 400, "4\u00d7"},
+                 {Qt::Key_BracketLeft, 200, "2\u00d7"},    {Qt::Key_BracketLeft, 150, "1.5\u00d7"},
+                 {Qt::Key_BracketLeft, 100, ""},           {Qt::Key_BracketLeft, 50, "0.5\u00d7"},
+                 {Qt::Key_BracketLeft, 25, "0.25\u00d7"},  {Qt::Key_BracketLeft, 25, "0.25\u00d7"}};
+    for (const auto& rate : rates) {
+        Key(rate.key);
+        EXPECT_EQ(Window().Player().GetRatePercent(), rate.percent);
+        EXPECT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8(rate.label)) << rate.percent;
+    }
+}

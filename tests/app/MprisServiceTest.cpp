@@ -144,8 +144,9 @@ TEST_F(MprisFixture, PublishesTheMediaPlayerWithItsFixedProperties) {
     EXPECT_FALSE(Get(kRoot, "HasTrackList").toBool());
     EXPECT_EQ(Get(kRoot, "SupportedUriSchemes").toStringList(), QStringList{"file"});
     EXPECT_TRUE(Get(kRoot, "SupportedMimeTypes").toStringList().contains("video/x-msvideo"));
-    for (const char* rate : {"Rate", "MinimumRate", "MaximumRate"})
-        EXPECT_EQ(Get(kPlayer, rate).toDouble(), 1.0) << rate;
+    EXPECT_EQ(Get(kPlayer, "Rate").toDouble(), 1.0);
+    EXPECT_EQ(Get(kPlayer, "MinimumRate").toDouble(), 0.25);
+    EXPECT_EQ(Get(kPlayer, "MaximumRate").toDouble(), 4.0);
     EXPECT_TRUE(Get(kPlayer, "CanControl").toBool());
     EXPECT_EQ(Status(), "Stopped");
     EXPECT_EQ(TrackId(), MprisService::kNoTrack);
@@ -301,6 +302,20 @@ TEST_F(MprisFixture, VolumeIsTheVolumeSlider) {
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 0);
     EXPECT_EQ(MuteCheck(), 1);
     ASSERT_TRUE(WaitUntil([&] { return log.Changed("Volume", 0.0); }));
+}
+
+TEST_F(MprisFixture, RateIsThePlayersRateAtItsNearestStep) {
+    const struct {
+        double asked, rate;
+    } cases[] = {{2.0, 2.0}, {1.4, 1.5}, {10.0, 4.0}, {0.1, 0.25}, {-1.0, 0.25}, {1.0, 1.0}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Set("Rate", c.asked));
+        EXPECT_EQ(Get(kPlayer, "Rate").toDouble(), c.rate) << c.asked;
+        EXPECT_EQ(Window().Player().GetRatePercent(), static_cast<int>(c.rate * 100)) << c.asked;
+    }
+    ASSERT_TRUE(Set("Rate", 0.5));
+    EXPECT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8("0.5\u00d7"));
+    ASSERT_TRUE(WaitUntil([&] { return log.Changed("Rate", 0.5); }));
 }
 
 TEST_F(MprisFixture, PlayerctlDrivesTheViewer) {

@@ -124,6 +124,9 @@ bool WriteCard(const std::string& folder, const CardOptions& options, std::strin
     uint32_t seed = 1;
     for (const Category& c : kCategories) {
         for (int i = 0; i < options.*c.count; ++i, ++seed, start += options.durationSec) {
+            if (i > 0 && c.count == &CardOptions::drivingCount &&
+                static_cast<size_t>(i - 1) < options.drivingGapsSec.size())
+                start += options.drivingGapsSec[static_cast<size_t>(i - 1)];
             const CivilTime t = CivilFromSeconds(start);
             RecordingOptions o = base;
             o.year = t.year;

@@ -176,8 +176,18 @@ private:
 
 }  // namespace
 
+bool CheckGEvents(const RecordingOptions& o, std::string* error) {
+    for (const GeneratedGEvent& e : o.gEvents) {
+        if (e.kind != 'b' && e.kind != 'a' && e.kind != 't' && e.kind != 'i')
+            return Reject(error, "G-sensor event kinds are b, a, t and i");
+        if (e.timeMs < 0 || e.timeMs >= o.durationSec * 1000)
+            return Reject(error, "G-sensor events must lie inside the recording");
+    }
+    return true;
+}
+
 bool WriteRecording(const std::string& path, const RecordingOptions& options, std::string* error) {
-    if (!CheckOptions(options, error)) return false;
+    if (!CheckOptions(options, error) || !CheckGEvents(options, error)) return false;
     RecordingWriter writer(options);
     return writer.Run(path, error);
 }

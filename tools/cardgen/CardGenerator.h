@@ -20,6 +20,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// A G-sensor event written into a recording at a known time: harsh braking ('b', -0.7 g
+// forward for a second), hard acceleration ('a', +0.5 g for a second), a sharp turn ('t',
+// 0.6 g sideways for 1.5 s) or an impact ('i', a 1.6 g vertical jolt of one sample).
+struct GeneratedGEvent {
+    char kind = 'i';
+    int timeMs = 0;
+};
 
 struct RecordingOptions {
     int durationSec = 20;
@@ -50,6 +59,11 @@ struct RecordingOptions {
     // and 4000 rear.
     int frontBitRateKbps = 0;
     int rearBitRateKbps = 0;
+
+    // A steady straight drive at cruising speed with no manoeuvre of its own, so that the
+    // G-sensor shows only the events below.
+    bool calmDrive = false;
+    std::vector<GeneratedGEvent> gEvents;  // any drive; times from the recording's start
 };
 
 // Writes one recording; false with a message in *error on failure.
@@ -63,6 +77,9 @@ struct CardOptions {
     int durationSec = 20;
     bool fullHd = false;     // 1920x1080 front instead of 1280x720
     bool oneCamera = false;  // no rear camera (names end in N)
+    // Seconds without recording before DRIVING recording i + 1 (entry i); missing entries are
+    // 0, so recordings follow one another as the dashcam cuts a drive.
+    std::vector<int> drivingGapsSec;
 };
 
 // Writes a whole card: DRIVING, EVENT, PARKING, USER with recordings named

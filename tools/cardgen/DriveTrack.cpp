@@ -32,8 +32,9 @@ double SmoothStep(double x) {
 struct Plan {
     double standStill, pullAwayEnd, turnStart, turnEnd, bumpAt, brakeStart, brakeEnd;
     double cruiseKmh, turnKmh, startCourse, turnDeg;
+    bool calm;
 
-    Plan(double duration, uint32_t seed) {
+    Plan(double duration, uint32_t seed, bool calmDrive) : calm(calmDrive) {
         standStill = std::min(1.0, 0.1 * duration);
         pullAwayEnd = standStill + std::min(0.3 * duration, 12.0);
         turnStart = 0.45 * duration;
@@ -45,9 +46,11 @@ struct Plan {
         turnKmh = 0.55 * cruiseKmh;
         startCourse = (seed * 73u) % 360;
         turnDeg = (seed & 1) ? 90.0 : -90.0;
+        if (calm) bumpAt = -1;
     }
 
     double Speed(double t) const {
+        if (calm) return cruiseKmh;
         if (t <= standStill) return 0;
         if (t <= pullAwayEnd) return cruiseKmh * (t - standStill) / (pullAwayEnd - standStill);
         if (t >= turnStart && t <= turnEnd) {
@@ -60,6 +63,7 @@ struct Plan {
     }
 
     double Course(double t) const {
+        if (calm) return startCourse;
         double c = startCourse + turnDeg * SmoothStep((t - turnStart) / (turnEnd - turnStart));
         c = std::fmod(c, 360.0);
         return c < 0 ? c + 360 : c;
@@ -82,6 +86,42 @@ std::string NmeaAngle(double degrees, int degreeDigits) {
     char text[32];
     snprintf(text, sizeof text, "%0*d%07.4f", degreeDigits, whole, minutes);
     return text;
+}
+
+// Generated events: whole-sample pulses starting at the first sample at or after their time.
+constexpr double kBrakingPulseG = -0.7;
+constexpr double kAccelerationPulseG = 0.5;
+constexpr double kTurnPulseG = 0.6;
+constexpr double kImpactPulseG = 1.6;
+constexpr int kBrakingSamples = 10;
+constexpr int kAccelerationSamples = 10;
+constexpr int kTurnSamples = 15;
+
+void AddEventPulse(const std::vector<GeneratedGEvent>& events, int step, DriveState& s) {
+    for (const GeneratedGEvent& e : events) {
+        const int first = (e.timeMs + kGSensorIntervalMs - 1) / kGSensorIntervalMs;
+        const int k = step - first;
+        if (k < 0) continue;
+        const auto units = [](double g) { return g * kGSensorUnitsPerG; };
+        switch (e.kind) {
+            case 'b':
+                if (k < kBrakingSamples) s.axisX = ClampAxis(s.axisX + units(kBrakingPulseG));
+                break;
+            case 'a':
+                if (k < kAccelerationSamples)
+                    s.axisX = ClampAxis(s.axisX + units(kAccelerationPulseG));
+                break;
+            case 't':
+                if (k < kTurnSamples) s.axisY = ClampAxis(s.axisY + units(kTurnPulseG));
+                break;
+            case 'i':
+                if (k == 0) s.axisZ = ClampAxis(s.axisZ + units(kImpactPulseG));
+                if (k == 1) s.axisZ = ClampAxis(s.axisZ - units(kImpactPulseG) / 2);
+                break;
+            default:
+                break;
+        }
+    }
 }
 
 }  // namespace
@@ -110,7 +150,7 @@ DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSec
     m_startUtc = SecondsFromCivil({o.year, o.month, o.day, o.hour, o.minute, o.second}) -
                  kDashcamUtcOffsetHours * 3600;
     const double duration = std::max(1, o.durationSec);
-    const Plan plan(duration, o.seed);
+    const Plan plan(duration, o.seed, o.calmDrive);
     Lcg noise{o.seed * 2654435761u + 12345u};
     const int steps = static_cast<int>(duration * 1000 / kGSensorIntervalMs);
     m_states.reserve(steps + 1);
@@ -147,6 +187,7 @@ DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSec
         s.axisX = ClampAxis(forward / kGravity * kGSensorUnitsPerG + noise.Jitter(moving ? 2 : 1));
         s.axisY = ClampAxis(sideways / kGravity * kGSensorUnitsPerG + noise.Jitter(moving ? 2 : 1));
         s.axisZ = ClampAxis(vertical);
+        AddEventPulse(o.gEvents, i, s);
         m_states.push_back(s);
     }
 }

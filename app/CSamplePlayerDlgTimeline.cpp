@@ -1,0 +1,448 @@
+// The timeline of what plays: driving events (slider and graph marks, jumps), in and out
+// marks and clip export, the route on the map and seeking from the map and the graph, and the
+// trips view of the list with playing a trip recording after recording.
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "app/CExportDlg.h"
+#include "app/CSamplePlayerDlg.h"
+#include "app/EventScanner.h"
+#include "app/Resource.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/ColorRef.h"
+#include "library/CardRoot.h"
+#include "library/TripCatalogue.h"
+#include "support/StringTable.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
+#include "telemetry/ClipGpx.h"
+
+namespace {
+
+constexpr int64_t kMsPerSec = 1000;
+// An event this close ahead of the position is the one being watched: "next" skips it.
+constexpr int64_t kNextEventLeadMs = 500;
+// Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
+constexpr int64_t kPreviousEventLagMs = 1500;
+constexpr int kTypeColumn = 1;
+constexpr int kDateColumn = 2;
+constexpr int kSizeColumn = 4;
+constexpr int kPathColumn = 5;
+constexpr int kColumnCount = 6;
+constexpr int kTripPathsRole = Qt::UserRole + 1;
+const QColor kEventRowColour(245, 165, 36);
+
+constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
+constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
+constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
+constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
+constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
+constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
+constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
+constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
+constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
+constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
+
+QString Text(int ko, int en) {
+    return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
+}
+
+// Event colours (0x00BBGGRR), apart from the three axis colours of the graph.
+uint32_t EventColour(DrivingEventKind kind) {
+    switch (kind) {
+        case DrivingEventKind::HarshBraking:
+            return MakeColorRef(229, 72, 77);
+        case DrivingEventKind::HardAcceleration:
+            return MakeColorRef(63, 185, 80);
+        case DrivingEventKind::SharpTurn:
+            return MakeColorRef(163, 113, 247);
+        case DrivingEventKind::Impact:
+            return MakeColorRef(255, 255, 255);
+    }
+    return MakeColorRef(255, 255, 255);
+}
+
+CatalogueView ViewOfFolder(const std::string& folderPath) {
+    const std::string name = folderPath.substr(folderPath.find_last_of('/') + 1);
+    if (name == kEventFolder) return CatalogueView::Event;
+    if (name == kParkingFolder) return CatalogueView::Parking;
+    if (name == kUserFolder) return CatalogueView::User;
+    return CatalogueView::Driving;
+}
+
+std::string FormatLength(int64_t ms) {
+    const int64_t s = ms / kMsPerSec;
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
+                      static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60),
+                      static_cast<long long>(s % 60));
+    return text;
+}
+
+}  // namespace
+
+// ---- what plays and its telemetry ----
+
+void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
+    // Opening anything but the trip's current recording leaves the trip.
+    if (!m_tripPaths.empty() &&
+        (m_nTripIndex >= m_tripPaths.size() || m_tripPaths[m_nTripIndex] != path))
+        m_tripPaths.clear();
+    const std::vector<std::string> paths =
+        m_tripPaths.empty() ? std::vector<std::string>{path} : m_tripPaths;
+    std::vector<std::string> walked;
+    for (const std::string& p : paths) walked.push_back(p);
+    if (walked != m_timelinePaths) {
+        m_timelinePaths = walked;
+        m_eventThresholds = ReadEventThresholds(ConfigPath());
+        m_timeline = {};
+        m_tripStartsMs.clear();
+        for (const std::string& p : paths) {
+            RecordingTelemetry one;
+            WalkTelemetry(p, one);  // an unreadable recording adds nothing
+            const int64_t start = m_timeline.durationMs;
+            m_tripStartsMs.push_back(start);
+            for (TimedFix& f : one.fixes) m_timeline.fixes.push_back({f.timeMs + start, f.fix});
+            for (TimedSample& s : one.samples)
+                m_timeline.samples.push_back({s.timeMs + start, s.sample});
+            m_timeline.durationMs += one.durationMs;
+            if (m_timeline.frameRate == 0) m_timeline.frameRate = one.frameRate;
+        }
+        m_events = DetectEvents(m_timeline.samples, m_eventThresholds);
+        m_nInMs = m_nOutMs = -1;
+        m_nLastJumpMs = -1;
+        ConnectTimelineViews();
+        if (m_pMapView) {
+            std::vector<CMapView::RoutePoint> route;
+            for (const TimedFix& f : m_timeline.fixes)
+                if (f.fix.valid)
+                    route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
+            m_pMapView->SetRoute(std::move(route));
+        }
+    }
+    ShowTimelineMarks();
+}
+
+int64_t CSamplePlayerDlg::TimelineOffsetMs() const {
+    return (!m_tripPaths.empty() && m_nTripIndex < m_tripStartsMs.size())
+               ? m_tripStartsMs[m_nTripIndex]
+               : 0;
+}
+
+void CSamplePlayerDlg::ShowTimelineMarks() {
+    const int64_t offset = TimelineOffsetMs();
+    const int64_t length = static_cast<int64_t>(m_player.GetDuration());
+    std::vector<CBitmapSlider::Mark> sliderMarks;
+    std::vector<CGraphStatic::Mark> graphMarks;
+    for (const DrivingEvent& e : m_events) {
+        const int64_t ms = e.timeMs - offset;
+        if (ms < 0 || ms >= length) continue;
+        const int second = static_cast<int>(ms / kMsPerSec);
+        sliderMarks.push_back({second, EventColour(e.kind)});
+        // The graph holds one sample per second played, the first for second 1.
+        if (second >= 1) graphMarks.push_back({second - 1, EventColour(e.kind)});
+    }
+    m_sliderPos->SetMarks(std::move(sliderMarks));
+    m_pGraph->SetMarks(std::move(graphMarks));
+    const auto onSlider = [&](int64_t ms) {
+        return (ms >= offset && ms <= offset + length) ? static_cast<int>((ms - offset) / kMsPerSec)
+                                                       : -1;
+    };
+    m_sliderPos->SetInOut(m_nInMs >= 0 ? onSlider(m_nInMs) : -1,
+                          m_nOutMs >= 0 ? onSlider(m_nOutMs) : -1);
+}
+
+void CSamplePlayerDlg::ConnectTimelineViews() {
+    if (!m_bGraphConnected) {
+        m_bGraphConnected = true;
+        connect(m_pGraph, &CGraphStatic::valueClicked, this,
+                [this](int index) { OnGraphValueClicked(index); });
+        m_sliderPos->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(m_sliderPos, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+            QMenu menu(this);
+            menu.addAction(Text(IDS_MARK_IN_KO, IDS_MARK_IN_EN), this, [this] { OnMarkIn(); });
+            menu.addAction(Text(IDS_MARK_OUT_KO, IDS_MARK_OUT_EN), this, [this] { OnMarkOut(); });
+            menu.addAction(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN), this,
+                           [this] { OnExportClip(); });
+            menu.addSeparator();
+            menu.addAction(Text(IDS_PREVIOUS_EVENT_KO, IDS_PREVIOUS_EVENT_EN), this,
+                           [this] { OnPreviousEvent(); });
+            menu.addAction(Text(IDS_NEXT_EVENT_KO, IDS_NEXT_EVENT_EN), this,
+                           [this] { OnNextEvent(); });
+            menu.exec(m_sliderPos->mapToGlobal(at));
+        });
+        m_listFilename->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(
+            m_listFilename, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+                QMenu menu(this);
+                menu.addAction(m_bTripsView ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
+                                            : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
+                               this, [this] { OnToggleTrips(); });
+                menu.exec(m_listFilename->viewport()->mapToGlobal(at));
+            });
+    }
+    // The map view may be made (or made again) later than the window.
+    if (m_pMapView && m_pConnectedMap != m_pMapView) {
+        m_pConnectedMap = m_pMapView;
+        connect(m_pMapView, &CMapView::routeClicked, this,
+                [this](double lat, double lon) { OnRouteClicked(lat, lon); });
+    }
+}
+
+// ---- seeking ----
+
+void CSamplePlayerDlg::SeekToRecordingMs(int64_t ms) {
+    if (!IsPlayerActive()) return;
+    if (ms >= kMsPerSec) {
+        m_player.SeekToMs(static_cast<int32_t>(ms));
+    } else {
+        // A request for second 0 reads as "no request"; going back past the start lands there.
+        m_player.SeekBackward(m_player.GetPositionMs() / static_cast<int32_t>(kMsPerSec) + 1);
+    }
+    UpdateDisplay();
+}
+
+// A time on the timeline of what plays: another recording of the trip is opened first.
+static size_t TripRecordingAt(const std::vector<int64_t>& starts, int64_t ms) {
+    size_t index = 0;
+    while (index + 1 < starts.size() && starts[index + 1] <= ms) ++index;
+    return index;
+}
+
+void CSamplePlayerDlg::OnGraphValueClicked(int valueIndex) {
+    if (valueIndex >= 0) SeekToRecordingMs((static_cast<int64_t>(valueIndex) + 1) * kMsPerSec);
+}
+
+void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
+    const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
+    if (nearest < 0 || m_timelinePaths.empty()) return;
+    int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
+    if (!m_tripPaths.empty()) {
+        const size_t index = TripRecordingAt(m_tripStartsMs, ms);
+        ms -= m_tripStartsMs[index];
+        if (index != m_nTripIndex) {
+            m_nTripIndex = index;
+            if (!OpenRecording(m_tripPaths[index])) return;
+        }
+    }
+    SeekToRecordingMs(ms);
+}
+
+// After a seek the player counts from a second before the second it landed on, so the time
+// of the event jumped to stands for "now" until the position has passed it.
+void CSamplePlayerDlg::OnNextEvent() {
+    const int64_t now = std::max(TimelineOffsetMs() + m_player.GetPositionMs(), m_nLastJumpMs);
+    for (const DrivingEvent& e : m_events) {
+        if (e.timeMs <= now + kNextEventLeadMs) continue;
+        const size_t index = m_tripPaths.empty() ? 0 : TripRecordingAt(m_tripStartsMs, e.timeMs);
+        if (!m_tripPaths.empty() && index != m_nTripIndex) {
+            m_nTripIndex = index;
+            if (!OpenRecording(m_tripPaths[index])) return;
+        }
+        m_nLastJumpMs = e.timeMs;
+        SeekToRecordingMs(e.timeMs - TimelineOffsetMs());
+        return;
+    }
+}
+
+void CSamplePlayerDlg::OnPreviousEvent() {
+    const int64_t position = TimelineOffsetMs() + m_player.GetPositionMs();
+    const int64_t now = m_nLastJumpMs > position ? m_nLastJumpMs : position;
+    for (auto e = m_events.rbegin(); e != m_events.rend(); ++e) {
+        if (e->timeMs >= now - kPreviousEventLagMs) continue;
+        const size_t index = m_tripPaths.empty() ? 0 : TripRecordingAt(m_tripStartsMs, e->timeMs);
+        if (!m_tripPaths.empty() && index != m_nTripIndex) {
+            m_nTripIndex = index;
+            if (!OpenRecording(m_tripPaths[index])) return;
+        }
+        m_nLastJumpMs = e->timeMs;
+        SeekToRecordingMs(e->timeMs - TimelineOffsetMs());
+        return;
+    }
+}
+
+// ---- in and out marks, clip export ----
+
+void CSamplePlayerDlg::OnMarkIn() {
+    if (!IsPlayerActive()) return;
+    m_nInMs = TimelineOffsetMs() + m_player.GetPositionMs();
+    if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
+    ShowTimelineMarks();
+}
+
+void CSamplePlayerDlg::OnMarkOut() {
+    if (!IsPlayerActive()) return;
+    m_nOutMs = TimelineOffsetMs() + m_player.GetPositionMs();
+    if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
+    ShowTimelineMarks();
+}
+
+QString CSamplePlayerDlg::RunExportPathDialog(const QString& proposedPath) {
+    return QFileDialog::getSaveFileName(this, Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN),
+                                        proposedPath, Text(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN));
+}
+
+void CSamplePlayerDlg::RunExportDialog(CExportDlg& dialog) {
+    dialog.exec();
+}
+
+void CSamplePlayerDlg::OnExportClip() {
+    if (m_timelinePaths.empty() || !IsPlayerActive()) return;
+    ClipRequest request;
+    request.paths = m_timelinePaths;
+    request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
+    request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
+    const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
+    OnBnClickedButtonPause();
+    const std::string first = m_timelinePaths.front();
+    std::string stem = first.substr(first.find_last_of('/') + 1);
+    stem = stem.substr(0, stem.find_last_of('.'));
+    const QString proposed = QDir::homePath() + "/" + QString::fromStdString(stem) + "_clip.mp4";
+    const QString chosen = RunExportPathDialog(proposed);
+    if (!chosen.isEmpty()) {
+        request.outPath = chosen.toStdString();
+        CExportDlg dialog(this, request, ClipGpx::PathBeside(request.outPath));
+        dialog.Start();
+        RunExportDialog(dialog);
+    }
+    if (wasPlaying) OnBnClickedButtonPlay();
+}
+
+// ---- keys ----
+
+bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
+    switch (event->key()) {
+        case Qt::Key_I:
+            OnMarkIn();
+            return true;
+        case Qt::Key_O:
+            OnMarkOut();
+            return true;
+        case Qt::Key_P:
+            OnPreviousEvent();
+            return true;
+        case Qt::Key_N:
+            OnNextEvent();
+            return true;
+        case Qt::Key_X:
+            OnExportClip();
+            return true;
+        case Qt::Key_T:
+            OnToggleTrips();
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- the list: events per recording, trips ----
+
+void CSamplePlayerDlg::StartEventScan() {
+    m_bTripsView = false;
+    if (!m_pEventScanner) {
+        m_pEventScanner = new EventScanner(this);
+        connect(m_pEventScanner, &EventScanner::found, this,
+                [this](const QString& path, int count) { OnEventScanResult(path, count); });
+    }
+    std::vector<std::string> paths;
+    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row)
+        paths.push_back(PathCell(row));
+    m_pEventScanner->Start(std::move(paths), ReadEventThresholds(ConfigPath()));
+}
+
+void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {
+    if (count <= 0 || m_bTripsView) return;
+    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
+        if (item->text(kPathColumn) != path) continue;
+        for (int column : {kTypeColumn, kDateColumn}) item->setForeground(column, kEventRowColour);
+        item->setToolTip(kDateColumn,
+                         QString::fromStdString(FormatResourceString(
+                             PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count)));
+    }
+}
+
+void CSamplePlayerDlg::OnToggleTrips() {
+    if (m_strDrivePath.empty()) return;
+    const CatalogueView view = ViewOfFolder(m_strFolderPath);
+    if (m_bTripsView) {
+        m_bTripsView = false;
+        static const std::pair<CatalogueView, void (CSamplePlayerDlg::*)()> kCommands[] = {
+            {CatalogueView::Driving, &CSamplePlayerDlg::OnBnClickedButtonDriving},
+            {CatalogueView::Event, &CSamplePlayerDlg::OnBnClickedButtonEvent},
+            {CatalogueView::Parking, &CSamplePlayerDlg::OnBnClickedButtonParking},
+            {CatalogueView::User, &CSamplePlayerDlg::OnBnClickedButtonUser}};
+        for (const auto& [v, command] : kCommands)
+            if (v == view) (this->*command)();
+        return;
+    }
+    FillTrips(view);
+}
+
+void CSamplePlayerDlg::FillTrips(CatalogueView view) {
+    std::vector<Trip> trips;
+    if (!ListTrips(CardRoot(m_strDrivePath), view, trips)) return;
+    if (m_pEventScanner) m_pEventScanner->Stop();
+    m_bTripsView = true;
+    m_nCurIndex = -1;
+    m_listFilename->clear();
+    const QString type = Text(IDS_TRIP_KO, IDS_TRIP_EN);
+    for (const Trip& trip : trips) {
+        QStringList paths;
+        for (const TripRecording& r : trip.recordings) paths << QString::fromStdString(r.path);
+        const std::string date =
+            FormatTripStart(trip.StartSec()) + "  " + FormatLength(trip.LengthMs());
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::fromStdString(trip.recordings.front().fileName), type,
+                        QString::fromStdString(date), QString::number(trip.recordings.size()),
+                        QString::fromStdString(SizeCell(trip.SizeBytes())), paths.front()});
+        for (int column = 0; column < kColumnCount; ++column)
+            item->setTextAlignment(
+                column, (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+        item->setData(0, kTripPathsRole, paths);
+        item->setToolTip(kDateColumn, paths.join(QLatin1Char('\n')));
+        m_listFilename->addTopLevelItem(item);
+    }
+    if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
+        m_listFilename->setCurrentItem(first);
+        first->setSelected(true);
+    }
+    (void)kSizeColumn;
+}
+
+bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
+    QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
+    const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();
+    if (paths.isEmpty()) {
+        m_tripPaths.clear();
+        return false;
+    }
+    m_tripPaths.clear();
+    for (const QString& p : paths) m_tripPaths.push_back(p.toStdString());
+    m_nTripIndex = 0;
+    m_nCurIndex = row;
+    if (OpenRecording(m_tripPaths.front())) {
+        SelectOnly(row, true);
+        m_listFilename->viewport()->update();
+    }
+    return true;
+}
+
+bool CSamplePlayerDlg::PlayNextInTrip() {
+    if (m_tripPaths.empty()) return false;
+    if (m_nTripIndex + 1 >= m_tripPaths.size()) {
+        m_tripPaths.clear();  // the trip is over; the list carries on as usual
+        return false;
+    }
+    ++m_nTripIndex;
+    OpenRecording(m_tripPaths[m_nTripIndex]);
+    return true;
+}

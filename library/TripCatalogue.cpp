@@ -1,0 +1,166 @@
+#include "library/TripCatalogue.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "media/CAVIExtractor.h"
+#include "media/MediaInfo.h"
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+}
+
+bool Digits(std::string_view text, size_t from, size_t count, int64_t& value) {
+    if (from + count > text.size()) return false;
+    value = 0;
+    for (size_t i = from; i < from + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+std::string FolderName(const std::string& folder) {
+    const size_t slash = folder.find_last_of('/');
+    return slash == std::string::npos ? folder : folder.substr(slash + 1);
+}
+
+bool ScanTrips(const std::string& folder, std::vector<Trip>& trips) {
+    std::vector<CatalogueRow> rows;
+    if (!ScanFolder(folder, rows)) return false;
+    std::vector<TripRecording> recordings;
+    recordings.reserve(rows.size());
+    for (const CatalogueRow& row : rows) {
+        TripRecording r;
+        r.path = row.path;
+        r.fileName = row.fileName;
+        if (!ParseRecordingStart(row.fileName, r.startSec)) r.startSec = -1;
+        r.durationMs = RecordingDurationMs(row.path);
+        FILE* f = fopen(row.path.c_str(), "rb");
+        if (f) {
+            if (fseeko(f, 0, SEEK_END) == 0) r.sizeBytes = static_cast<uint64_t>(ftello(f));
+            fclose(f);
+        }
+        recordings.push_back(std::move(r));
+    }
+    std::vector<Trip> scanned = GroupTrips(FolderName(folder), std::move(recordings));
+    trips.insert(trips.begin(), std::make_move_iterator(scanned.begin()),
+                 std::make_move_iterator(scanned.end()));
+    return true;
+}
+
+}  // namespace
+
+int64_t Trip::LengthMs() const {
+    if (recordings.empty()) return 0;
+    int64_t end = recordings.front().EndMs();
+    for (const TripRecording& r : recordings) end = std::max(end, r.EndMs());
+    return end - StartSec() * 1000;
+}
+
+int64_t Trip::PlayMs() const {
+    int64_t total = 0;
+    for (const TripRecording& r : recordings) total += r.durationMs;
+    return total;
+}
+
+uint64_t Trip::SizeBytes() const {
+    uint64_t total = 0;
+    for (const TripRecording& r : recordings) total += r.sizeBytes;
+    return total;
+}
+
+bool ParseRecordingStart(std::string_view name, int64_t& startSec) {
+    const size_t first = name.find('_');
+    if (first == std::string_view::npos) return false;
+    std::string_view rest = name.substr(first + 1);  // YYYYMMDD_HHMMSS_...
+    int64_t year, month, day, hour, minute, second;
+    if (rest.size() < 15 || rest[8] != '_' || !Digits(rest, 0, 4, year) ||
+        !Digits(rest, 4, 2, month) || !Digits(rest, 6, 2, day) || !Digits(rest, 9, 2, hour) ||
+        !Digits(rest, 11, 2, minute) || !Digits(rest, 13, 2, second))
+        return false;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+        return false;
+    startSec =
+        DaysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+    return true;
+}
+
+std::string FormatTripStart(int64_t startSec) {
+    if (startSec < 0) return "";
+    int64_t days = startSec / kSecondsPerDay;
+    const int64_t secOfDay = startSec % kSecondsPerDay;
+    days += 719468;
+    const int64_t era = days / 146097;
+    const int64_t doe = days - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    const int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = yoe + era * 400 + (month <= 2);
+    char text[96];
+    snprintf(text, sizeof text, "%04lld.%02lld.%02lld %02lld:%02lld:%02lld",
+             static_cast<long long>(year), static_cast<long long>(month),
+             static_cast<long long>(day), static_cast<long long>(secOfDay / 3600),
+             static_cast<long long>(secOfDay / 60 % 60), static_cast<long long>(secOfDay % 60));
+    return text;
+}
+
+int64_t RecordingDurationMs(const std::string& path) {
+    CAVIExtractor reader;
+    MediaInfo info;
+    if (reader.OpenFile(path.c_str(), &info) == 0) return 0;
+    const int32_t rate = reader.GetNativeFrameRate(0);
+    reader.CloseFile();
+    return rate > 0 ? static_cast<int64_t>(info.frontFrameCount) * 1000 / rate : 0;
+}
+
+std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecording> recordings) {
+    // Oldest first; names without a time keep their order behind the dated ones.
+    std::stable_sort(recordings.begin(), recordings.end(),
+                     [](const TripRecording& a, const TripRecording& b) {
+                         if ((a.startSec < 0) != (b.startSec < 0)) return b.startSec < 0;
+                         return a.startSec < b.startSec;
+                     });
+    std::vector<Trip> trips;
+    for (TripRecording& r : recordings) {
+        const bool joins =
+            !trips.empty() && r.startSec >= 0 && trips.back().recordings.back().startSec >= 0 &&
+            r.startSec * 1000 - trips.back().recordings.back().EndMs() <= kTripJoinGapMs;
+        if (!joins) trips.push_back(Trip{folder, {}});
+        trips.back().recordings.push_back(std::move(r));
+    }
+    std::reverse(trips.begin(), trips.end());
+    return trips;
+}
+
+bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips) {
+    trips.clear();
+    if (cardRoot.empty()) return false;
+    switch (view) {
+        case CatalogueView::Driving:
+            return ScanTrips(cardRoot + kDrivingFolder, trips);
+        case CatalogueView::Event:
+            return ScanTrips(cardRoot + kEventFolder, trips);
+        case CatalogueView::Parking:
+            return ScanTrips(cardRoot + kParkingFolder, trips);
+        case CatalogueView::User:
+            return ScanTrips(cardRoot + kUserFolder, trips);
+        case CatalogueView::All:
+            break;
+    }
+    if (!ScanTrips(cardRoot + kDrivingFolder, trips)) return false;
+    for (const char* name : {kEventFolder, kParkingFolder, kUserFolder})
+        ScanTrips(cardRoot + name, trips);
+    return true;
+}

@@ -1,0 +1,309 @@
+#include "media/ClipExporter.h"
+
+#include <algorithm>
+
+#include "media/AviChunk.h"
+#include "media/CAVIExtractor.h"
+#include "media/ClipMuxer.h"
+#include "media/MediaInfo.h"
+
+namespace {
+
+constexpr uint32_t kChunkCapacityBytes = 1048576;
+constexpr int kProgressSteps = 100;
+constexpr int kNalIdr = 5;
+constexpr int kNalSps = 7;
+constexpr int kNalPps = 8;
+constexpr int kKeyPeekBytes = 8;
+
+struct SourceFile {
+    std::string path;
+    int32_t frontRate = 0;
+    int32_t rearRate = 0;
+    int32_t frontCount = 0;
+    VideoSizeRec front, rear;
+    int32_t audioBits = 0;
+    int32_t audioRate = 0;
+    std::vector<int64_t> positions;  // front frame chunk headers
+    int64_t firstFrame = 0;          // on the joined timeline
+};
+
+bool Fail(std::string* error, const std::string& message) {
+    if (error) *error = message;
+    return false;
+}
+
+bool Probe(const std::string& path, SourceFile& f, std::string* error) {
+    CAVIExtractor reader;
+    MediaInfo info;
+    if (reader.OpenFile(path.c_str(), &info) == 0)
+        return Fail(error, "not a readable recording: " + path);
+    f.path = path;
+    f.frontRate = reader.GetNativeFrameRate(0);
+    f.rearRate = reader.GetNativeFrameRate(1);
+    f.frontCount = info.frontFrameCount;
+    reader.GetVideoSize(&f.front, 0);
+    reader.GetVideoSize(&f.rear, 1);
+    reader.GetAudioFormat(&f.audioBits, &f.audioRate);
+    f.positions = reader.FramePositions();
+    return true;
+}
+
+bool PeekKeyFrame(CAVIExtractor& reader, int64_t chunkPosition) {
+    uint8_t head[kKeyPeekBytes];
+    if (reader.Seek(chunkPosition + 8, 0) != 0) return false;
+    const size_t n = reader.Read(head, sizeof head);
+    return ClipExporter::IsKeyFrame(head, n);
+}
+
+// The front key frame at or before frame on the joined timeline; the first one after it when
+// there is none before; -1 when no recording holds a key frame.
+int64_t FindStartKeyFrame(const std::vector<SourceFile>& files, int64_t frame) {
+    for (size_t i = files.size(); i-- > 0;) {
+        const SourceFile& f = files[i];
+        if (f.firstFrame > frame) continue;
+        CAVIExtractor reader;
+        if (reader.OpenFile(f.path.c_str(), nullptr) == 0) continue;
+        int64_t j = std::min<int64_t>(frame - f.firstFrame, int64_t(f.positions.size()) - 1);
+        for (; j >= 0; --j)
+            if (PeekKeyFrame(reader, f.positions[static_cast<size_t>(j)])) return f.firstFrame + j;
+    }
+    for (const SourceFile& f : files) {
+        CAVIExtractor reader;
+        if (reader.OpenFile(f.path.c_str(), nullptr) == 0) continue;
+        for (size_t j = 0; j < f.positions.size(); ++j)
+            if (f.firstFrame + int64_t(j) > frame && PeekKeyFrame(reader, f.positions[j]))
+                return f.firstFrame + int64_t(j);
+    }
+    return -1;
+}
+
+// One export's walk over the recordings, chunk by chunk.
+class ClipWalk {
+public:
+    ClipWalk(const std::vector<SourceFile>& files, int64_t keyFrame, int64_t endFrame,
+             ClipMuxer& muxer, const ClipExporter::Progress& progress,
+             const ClipExporter::TextSink& sink, const std::atomic<bool>& cancel)
+        : m_files(files),
+          m_first(keyFrame),
+          m_end(endFrame),
+          m_muxer(muxer),
+          m_progress(progress),
+          m_sink(sink),
+          m_cancel(cancel),
+          m_buffer(kChunkCapacityBytes + 1) {
+        const SourceFile& lead = files.front();
+        m_rate = lead.frontRate;
+        m_rearRate = lead.rearRate;
+        m_audioRate = lead.audioBits == 16 ? lead.audioRate : 0;
+        m_rearFirst = m_first * m_rearRate / m_rate;
+        m_audioFirst = m_first * m_audioRate / m_rate;
+        m_audioEnd = m_end * m_audioRate / m_rate;
+        m_audioNext = m_audioFirst;
+    }
+
+    ClipResult Run(ClipSummary& summary, std::string* error) {
+        for (size_t i = 0; i < m_files.size() && !m_done; ++i) {
+            const SourceFile& f = m_files[i];
+            if (f.firstFrame + f.frontCount <= m_first) continue;
+            if (f.firstFrame >= m_end) break;
+            const ClipResult r = WalkFile(i, error);
+            if (r != ClipResult::Done) return r;
+        }
+        summary.startMs = m_first * 1000 / m_rate;
+        summary.endMs = m_end * 1000 / m_rate;
+        summary.frontFrames = m_frontFrames;
+        summary.rearFrames = m_rearFrames;
+        summary.audioSamples = m_audioNext - m_audioFirst;
+        summary.audioRate = m_audioRate;
+        return ClipResult::Done;
+    }
+
+private:
+    ClipResult WalkFile(size_t index, std::string* error) {
+        const SourceFile& f = m_files[index];
+        CAVIExtractor reader;
+        if (reader.OpenFile(f.path.c_str(), nullptr) == 0) {
+            Fail(error, "cannot read " + f.path);
+            return ClipResult::Failed;
+        }
+        int64_t front = f.firstFrame;  // timeline number of the next front frame
+        int64_t rear = f.firstFrame * m_rearRate / m_rate;
+        int64_t audio = f.firstFrame * m_audioRate / m_rate;
+        // Sound of the first frame is stored up to a fraction of a second before it.
+        const int64_t readFrom = m_first - std::max<int64_t>(1, m_rate);
+        char id[4];
+        uint32_t size = 0;
+        for (;;) {
+            if (m_cancel.load()) return ClipResult::Cancelled;
+            const int64_t position = reader.SkipChunk(id, &size);
+            if (position < 0) break;
+            const AviChunkKind kind = ClassifyChunk(id);
+            if (kind == AviChunkKind::FrontVideo && front >= m_end) {
+                m_done = true;
+                break;
+            }
+            const bool wanted =
+                front >= readFrom && kind != AviChunkKind::Other && size <= kChunkCapacityBytes;
+            int32_t length = 0;
+            if (wanted) {
+                reader.Seek(position, 0);
+                length = static_cast<int32_t>(kChunkCapacityBytes);
+                if (reader.ParseMedia(id, m_buffer.data(), &length) < 0) break;
+                m_buffer[static_cast<size_t>(length)] = 0;
+            }
+            const uint8_t* data = m_buffer.data();
+            switch (kind) {
+                case AviChunkKind::FrontVideo:
+                    if (front >= m_first && wanted && !WriteFront(data, length, front)) {
+                        Fail(error, "cannot write the clip (disk full?)");
+                        return ClipResult::Failed;
+                    }
+                    ++front;
+                    break;
+                case AviChunkKind::RearVideo:
+                    if (wanted && !WriteRear(data, length, rear)) {
+                        Fail(error, "cannot write the clip (disk full?)");
+                        return ClipResult::Failed;
+                    }
+                    ++rear;
+                    break;
+                case AviChunkKind::Audio:
+                    if (wanted && !WriteSound(data, length, audio)) {
+                        Fail(error, "cannot encode the sound");
+                        return ClipResult::Failed;
+                    }
+                    audio += size / 2;
+                    break;
+                case AviChunkKind::Text:
+                    if (wanted && m_sink && front >= m_first && front < m_end)
+                        m_sink(data, length, (front - m_first) * 1000 / m_rate, index);
+                    break;
+                case AviChunkKind::Other:
+                    break;
+            }
+        }
+        // Keep the sound in step with the pictures across the join to the next recording.
+        if (!m_done && m_audioRate > 0) {
+            const int64_t fileEnd =
+                std::min(f.firstFrame + f.frontCount, m_end) * m_audioRate / m_rate;
+            if (!PadSilence(fileEnd)) {
+                Fail(error, "cannot encode the sound");
+                return ClipResult::Failed;
+            }
+        }
+        return ClipResult::Done;
+    }
+
+    bool WriteFront(const uint8_t* data, int32_t length, int64_t frame) {
+        if (!m_muxer.WriteVideo(0, data, static_cast<size_t>(length), frame - m_first,
+                                ClipExporter::IsKeyFrame(data, static_cast<size_t>(length))))
+            return false;
+        ++m_frontFrames;
+        const int step =
+            static_cast<int>((frame - m_first + 1) * kProgressSteps / (m_end - m_first));
+        if (m_progress && step > m_progressStep) {
+            m_progressStep = step;
+            m_progress(static_cast<double>(step) / kProgressSteps);
+        }
+        return true;
+    }
+
+    bool WriteRear(const uint8_t* data, int32_t length, int64_t frame) {
+        if (m_rearRate <= 0 || frame < m_rearFirst || frame * m_rate >= m_end * m_rearRate)
+            return true;
+        const bool key = ClipExporter::IsKeyFrame(data, static_cast<size_t>(length));
+        if (m_rearFrames == 0 && !key) return true;  // undecodable until the first key frame
+        ++m_rearFrames;
+        return m_muxer.WriteVideo(1, data, static_cast<size_t>(length), frame - m_rearFirst, key);
+    }
+
+    // A PCM chunk whose first sample is sample `first` of the timeline.
+    bool WriteSound(const uint8_t* data, int32_t length, int64_t first) {
+        if (m_audioRate <= 0) return true;
+        if (!PadSilence(first)) return false;
+        const int64_t from = std::max(first, m_audioNext);
+        const int64_t to = std::min(first + length / 2, m_audioEnd);
+        if (from >= to) return true;
+        m_samples.resize(static_cast<size_t>(to - from));
+        for (int64_t s = from; s < to; ++s) {
+            const uint8_t* p = data + 2 * (s - first);
+            m_samples[static_cast<size_t>(s - from)] = static_cast<int16_t>(p[0] | p[1] << 8);
+        }
+        m_audioNext = to;
+        return m_muxer.WriteAudio(m_samples.data(), m_samples.size());
+    }
+
+    // Silence up to sample `until` (when the sound so far ends before it).
+    bool PadSilence(int64_t until) {
+        until = std::min(until, m_audioEnd);
+        if (until <= m_audioNext) return true;
+        m_samples.assign(static_cast<size_t>(until - m_audioNext), 0);
+        m_audioNext = until;
+        return m_muxer.WriteAudio(m_samples.data(), m_samples.size());
+    }
+
+    const std::vector<SourceFile>& m_files;
+    const int64_t m_first;  // front frame the clip starts with (a key frame)
+    const int64_t m_end;    // front frame after the clip
+    ClipMuxer& m_muxer;
+    const ClipExporter::Progress& m_progress;
+    const ClipExporter::TextSink& m_sink;
+    const std::atomic<bool>& m_cancel;
+    std::vector<uint8_t> m_buffer;
+    std::vector<int16_t> m_samples;
+    int64_t m_rate = 0, m_rearRate = 0, m_audioRate = 0;
+    int64_t m_rearFirst = 0, m_audioFirst = 0, m_audioEnd = 0, m_audioNext = 0;
+    int32_t m_frontFrames = 0, m_rearFrames = 0;
+    int m_progressStep = 0;
+    bool m_done = false;
+};
+
+}  // namespace
+
+bool ClipExporter::IsKeyFrame(const uint8_t* data, size_t size) {
+    size_t i = 0;
+    while (i + 3 < size && !(data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)) ++i;
+    if (i + 3 >= size) return false;
+    const int type = data[i + 3] & 0x1F;
+    return type == kNalIdr || type == kNalSps || type == kNalPps;
+}
+
+ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary,
+                                std::string* error) {
+    m_cancel.store(false);
+    if (request.paths.empty()) return Fail(error, "no recording given"), ClipResult::Failed;
+    std::vector<SourceFile> files(request.paths.size());
+    int64_t total = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!Probe(request.paths[i], files[i], error)) return ClipResult::Failed;
+        if (files[i].frontRate <= 0 || files[i].frontRate != files[0].frontRate)
+            return Fail(error, "the recordings do not share one frame rate"), ClipResult::Failed;
+        files[i].firstFrame = total;
+        total += files[i].frontCount;
+    }
+    const int64_t rate = files[0].frontRate;
+    const int64_t from = std::max<int64_t>(0, request.fromMs) * rate / 1000;
+    const int64_t end = std::min(total, (request.toMs * rate + 999) / 1000);
+    if (from >= end) return Fail(error, "the clip is empty"), ClipResult::Failed;
+    const int64_t key = FindStartKeyFrame(files, from);
+    if (key < 0 || key >= end)
+        return Fail(error, "no key frame to start the clip on"), ClipResult::Failed;
+
+    ClipLayout layout;
+    layout.front = {files[0].front.width, files[0].front.height, files[0].frontRate};
+    layout.hasRear = files[0].rearRate > 0;
+    layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate};
+    layout.audioRate = files[0].audioBits == 16 ? files[0].audioRate : 0;
+    ClipMuxer muxer;
+    if (!muxer.Open(request.outPath, layout, error)) return ClipResult::Failed;
+
+    ClipWalk walk(files, key, end, muxer, m_progress, m_textSink, m_cancel);
+    ClipSummary done;
+    const ClipResult result = walk.Run(done, error);
+    if (result != ClipResult::Done) return result;  // the muxer removes its file
+    if (done.frontFrames == 0) return Fail(error, "no picture in the span"), ClipResult::Failed;
+    if (!muxer.Finish(error)) return ClipResult::Failed;
+    if (summary) *summary = done;
+    return ClipResult::Done;
+}

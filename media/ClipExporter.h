@@ -1,0 +1,67 @@
+#pragma once
+// Clip export: a span of one recording, or of a trip's recordings played one after another,
+// written as an MP4 with the front and rear cameras as two H.264 tracks copied as recorded
+// and the sound converted to AAC (see ClipMuxer).
+//
+// Copying without re-encoding can only start on a key frame, so the clip starts at the front
+// key frame at or before the in point; the rear track and the sound start at that same
+// moment (rear frames before the rear camera's first key frame there are left out). The clip
+// ends before the first front frame at or after the out point.
+//
+// Times: a recording's frames are numbered from its start; a trip's timeline joins its
+// recordings end to end (the few seconds between two recordings of a trip are not recorded
+// anywhere). Sound stays in step with the pictures across the joins: a recording whose sound
+// is shorter than its pictures is padded with silence.
+//
+// Threads: Export runs on the caller's thread (the window runs it on a thread of its own)
+// and calls the progress and text callbacks there. Cancel may be called from any thread.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ClipRequest {
+    std::vector<std::string> paths;  // played one after another
+    int64_t fromMs = 0;              // in point on the joined timeline
+    int64_t toMs = 0;                // out point
+    std::string outPath;             // the MP4 file
+};
+
+struct ClipSummary {
+    int64_t startMs = 0;  // where the clip starts on the timeline (the key frame's time)
+    int64_t endMs = 0;
+    int32_t frontFrames = 0;
+    int32_t rearFrames = 0;
+    int64_t audioSamples = 0;
+    int32_t audioRate = 0;
+};
+
+enum class ClipResult { Done, Cancelled, Failed };
+
+class ClipExporter {
+public:
+    // Fraction done, 0 ... 1, at most a hundred times per export.
+    using Progress = std::function<void(double fraction)>;
+    // A telemetry chunk inside the clip: payload (zero-terminated), its length, its time from
+    // the clip's start and the index of the recording it came from.
+    using TextSink =
+        std::function<void(const uint8_t* payload, int32_t length, int64_t clipMs, size_t file)>;
+
+    void SetProgress(Progress progress) { m_progress = std::move(progress); }
+    void SetTextSink(TextSink sink) { m_textSink = std::move(sink); }
+    void Cancel() { m_cancel.store(true); }
+
+    // On Cancelled or Failed no file is left at the request's outPath (an existing file there
+    // is only replaced by a finished clip).
+    ClipResult Export(const ClipRequest& request, ClipSummary* summary, std::string* error);
+
+    // True when the access unit's first NAL unit is a parameter set or an IDR slice.
+    static bool IsKeyFrame(const uint8_t* data, size_t size);
+
+private:
+    Progress m_progress;
+    TextSink m_textSink;
+    std::atomic<bool> m_cancel{false};
+};

@@ -1,0 +1,76 @@
+#pragma once
+// The MP4 file of an exported clip: the front and the rear camera as two H.264 tracks copied
+// as recorded (no re-encoding), and the sound encoded to AAC with FFmpeg's own encoder.
+//
+// Video packets arrive as the dashcam stores them (Annex B, parameter sets in front of every
+// key frame); the MP4 writer turns them into length-prefixed samples and takes the track's
+// parameter sets from its first packet, which must be a key frame. Times are frame numbers
+// counted from the clip's first frame, sound times sample numbers.
+//
+// Threads: one caller at a time (the exporter's thread). Writes go to a temporary file beside
+// the target; Finish renames it into place, and a muxer destroyed before Finish removes it,
+// so a cancelled or failed export leaves nothing half-written under the target's name.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "media/FFmpegPtr.h"
+
+struct ClipVideoTrack {
+    int width = 0;
+    int height = 0;
+    int frameRate = 0;
+};
+
+struct ClipLayout {
+    ClipVideoTrack front;
+    bool hasRear = false;
+    ClipVideoTrack rear;
+    int audioRate = 0;  // 16-bit mono PCM in; 0: no sound track
+};
+
+class ClipMuxer {
+public:
+    static constexpr int kAacBitRate = 32000;
+
+    ClipMuxer() = default;
+    ~ClipMuxer();
+    ClipMuxer(const ClipMuxer&) = delete;
+    ClipMuxer& operator=(const ClipMuxer&) = delete;
+
+    bool Open(const std::string& path, const ClipLayout& layout, std::string* error);
+    // camera 0 front, 1 rear; frame counts from the clip's first frame of that camera's rate.
+    bool WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool key);
+    // Mono 16-bit samples, in order; the first one plays at the clip's start.
+    bool WriteAudio(const int16_t* samples, size_t count);
+    // Flushes the encoder, writes the index and moves the file into place.
+    bool Finish(std::string* error);
+
+private:
+    struct FormatContextDeleter {
+        void operator()(AVFormatContext* c) const;
+    };
+    bool EncodeAudioFrame(bool flush);
+    bool Drain();
+    void Abandon();
+
+    std::unique_ptr<AVFormatContext, FormatContextDeleter> m_format;
+    AVCodecContextPtr m_aac;
+    AVFramePtr m_audioFrame;
+    AVPacketPtr m_packet;
+    AVStream* m_video[2] = {nullptr, nullptr};  // owned by m_format
+    AVStream* m_audio = nullptr;
+    int m_frameRate[2] = {0, 0};
+    std::vector<float> m_pending;  // samples waiting for a whole AAC frame
+    int64_t m_audioPts = 0;
+    std::string m_path;
+    std::string m_tempPath;
+    bool m_headerWritten = false;
+    bool m_finished = false;
+};

@@ -1,0 +1,63 @@
+#include "telemetry/ClipGpx.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+size_t Count(const std::string& text, const char* what) {
+    size_t n = 0;
+    for (size_t i = text.find(what); i != std::string::npos; i = text.find(what, i + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+ClipGpx::ClipGpx(const std::vector<std::string>& sources) {
+    for (const std::string& path : sources) m_segments.push_back({BaseName(path), {}});
+}
+
+ClipExporter::TextSink ClipGpx::Sink() {
+    return [this](const uint8_t* payload, int32_t length, int64_t, size_t file) {
+        if (file >= m_segments.size() || length < 7 || payload[0] != 'G' ||
+            std::memcmp(payload + 2, "GPRMC", 5) != 0)
+            return;
+        m_segments[file].fixes.emplace_back(reinterpret_cast<const char*>(payload),
+                                            static_cast<size_t>(length), 0);
+    };
+}
+
+int ClipGpx::PointCount() const {
+    return static_cast<int>(Count(Document(), "<trkpt "));
+}
+
+std::string ClipGpx::Document() const {
+    return FormatGpx(m_segments.empty() ? "" : m_segments.front().source, m_segments);
+}
+
+bool ClipGpx::Write(const std::string& path, std::string* error) const {
+    const std::string text = Document();
+    const std::string temp = path + ".part";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f) ok = (std::fclose(f) == 0) && ok;
+    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        std::remove(temp.c_str());
+        if (error) *error = "cannot write " + path;
+    }
+    return ok;
+}
+
+std::string ClipGpx::PathBeside(const std::string& mp4Path) {
+    const size_t slash = mp4Path.rfind('/');
+    const size_t dot = mp4Path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return mp4Path + ".gpx";
+    return mp4Path.substr(0, dot) + ".gpx";
+}

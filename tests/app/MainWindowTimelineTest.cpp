@@ -1,0 +1,231 @@
+// The window's timeline on a card with a two-recording trip and G-sensor events at known
+// times: event marks and jumps, graph and map clicks, in/out marks with clip export, and the
+// trips view playing a trip across its recordings.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <memory>
+
+#include "app/CExportDlg.h"
+#include "app/QtVideoArea.h"
+#include "controls/CBitmapSlider.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
+#include "tests/app/AppTestSupport.h"
+#include "tools/cardgen/CardGenerator.h"
+#include "tools/cardgen/FramePattern.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSeconds = 6;
+constexpr int kRate = 30;
+
+// Two recordings of one drive, back to back: events at 2 s (braking) and 4 s (impact) in
+// the first, 3 s (turn) in the second.
+const std::string& TripCard() {
+    static const std::string root = [] {
+        const fs::path card = fs::path(TARVEX_TEST_DATA_DIR) / "timeline_card";
+        fs::create_directories(card / "DRIVING");
+        for (int i = 0; i < 2; ++i) {
+            RecordingOptions o;
+            o.durationSec = kSeconds;
+            o.frontWidth = o.rearWidth = 160;
+            o.frontHeight = o.rearHeight = 96;
+            o.calmDrive = true;
+            o.hour = 12;
+            o.minute = 0;
+            o.second = i * kSeconds;
+            o.seed = static_cast<uint32_t>(i + 1);
+            o.gEvents = i == 0 ? std::vector<GeneratedGEvent>{{'b', 2000}, {'i', 4000}}
+                               : std::vector<GeneratedGEvent>{{'t', 3000}};
+            const fs::path path =
+                card / "DRIVING" /
+                RecordingFileName("REC", {2026, 3, 14, 12, 0, i * kSeconds}, true);
+            std::string error;
+            if (!fs::exists(path) && !WriteRecording(path.string(), o, &error))
+                ADD_FAILURE() << error;
+        }
+        return card.string() + "/";
+    }();
+    return root;
+}
+
+class ExportingWindow : public apptest::TestWindow {
+public:
+    QString exportAnswer;
+    ClipResult exportResult = ClipResult::Failed;
+    ClipSummary exportSummary;
+
+protected:
+    QString RunExportPathDialog(const QString&) override { return exportAnswer; }
+    void RunExportDialog(CExportDlg& dialog) override {
+        dialog.WaitFinished(60000);
+        exportResult = dialog.Result();
+        exportSummary = dialog.Summary();
+    }
+};
+
+class MainWindowTimelineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("LANG", "en_US.UTF-8");
+        TripCard();
+        workDir = fs::path(TARVEX_TEST_DATA_DIR) /
+                  ("timeline-cwd-" + std::to_string(getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(workDir);
+        fs::create_directories(workDir);
+        savedDir = fs::current_path();
+        fs::current_path(workDir);
+        window = std::make_unique<ExportingWindow>();
+        window->show();
+        window->SetDrivePath(TripCard());
+        window->OnBnClickedButtonDriving();
+    }
+    void TearDown() override {
+        window.reset();
+        fs::current_path(savedDir);
+    }
+
+    void Key(Qt::Key key) { QTest::keyClick(window.get(), key); }
+    int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
+    // Plays until the picture shows a frame in [low, high).
+    bool WaitForFrameIn(int low, int high) {
+        return apptest::WaitUntil([&] {
+            const int f = FrontFrame();
+            return f >= low && f < high;
+        });
+    }
+
+    std::unique_ptr<ExportingWindow> window;
+    fs::path workDir, savedDir;
+};
+
+TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
+    window->OnListDoubleClick(1);  // the older recording: braking at 2 s, impact at 4 s
+    ASSERT_EQ(window->Events().size(), 2u);
+    std::vector<int> slider, graph;
+    for (const auto& m : window->PositionSlider()->Marks()) slider.push_back(m.position);
+    for (const auto& m : window->Graph()->Marks()) graph.push_back(m.valueIndex);
+    EXPECT_EQ(slider, (std::vector<int>{2, 4}));
+    EXPECT_EQ(graph, (std::vector<int>{1, 3}));  // one graph value per second, from second 1
+    // The whole route is on the map from the start: a fix a second.
+    if (CMapView* map = window->MapViewWidget()) {
+        EXPECT_EQ(map->Route().size(), static_cast<size_t>(kSeconds));
+    }
+
+    ASSERT_TRUE(WaitForFrameIn(1, 30));
+    Key(Qt::Key_N);
+    EXPECT_TRUE(WaitForFrameIn(2 * kRate, 3 * kRate)) << FrontFrame();
+    Key(Qt::Key_N);
+    EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
+    Key(Qt::Key_P);
+    EXPECT_TRUE(WaitForFrameIn(2 * kRate, 3 * kRate)) << FrontFrame();
+}
+
+TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
+    window->OnListDoubleClick(1);
+    // The graph gains a value per second played; wait for three (seconds 1 ... 3).
+    ASSERT_TRUE(WaitForFrameIn(3 * kRate + 10, kSeconds * kRate));
+    CGraphStatic* graph = window->Graph();
+    const int x = graph->PlotRect().left();  // the newest value is at the left edge
+    // The graph follows on the window's display tick, a little after the picture.
+    ASSERT_TRUE(apptest::WaitUntil([&] { return graph->ValueIndexAt(x) >= 2; }, 3000));
+    const int newest = graph->ValueIndexAt(x);
+    // Value 0 (second 1) lies `newest` steps to the right.
+    QTest::mouseClick(graph, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(x + newest * 13, graph->height() / 2));
+    EXPECT_TRUE(WaitForFrameIn(kRate, 2 * kRate)) << FrontFrame();
+
+    // A click on the route near the fix of second 4 lands on second 4.
+    const auto& fixes = window->Timeline().fixes;
+    ASSERT_GE(fixes.size(), 5u);
+    const CGPSData& fix = fixes[4].fix;
+    ASSERT_EQ(fixes[4].timeMs, 4000);
+    if (CMapView* map = window->MapViewWidget())
+        emit map->routeClicked(fix.GetLatitude() + 1e-6, fix.GetLongitude());
+    else
+        window->OnRouteClicked(fix.GetLatitude() + 1e-6, fix.GetLongitude());
+    EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
+}
+
+TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
+    window->OnListDoubleClick(1);
+    ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    Key(Qt::Key_I);
+    ASSERT_TRUE(WaitForFrameIn(3 * kRate, kSeconds * kRate));
+    Key(Qt::Key_O);
+    const int64_t in = window->InMarkMs(), out = window->OutMarkMs();
+    ASSERT_GE(in, 0);
+    ASSERT_GT(out, in);
+    EXPECT_EQ(window->PositionSlider()->InMark(), in / 1000);
+    EXPECT_EQ(window->PositionSlider()->OutMark(), out / 1000);
+
+    const fs::path mp4 = workDir / "clip.mp4";
+    window->exportAnswer = QString::fromStdString(mp4.string());
+    Key(Qt::Key_X);
+    ASSERT_EQ(window->exportResult, ClipResult::Done);
+    EXPECT_TRUE(fs::exists(mp4));
+    EXPECT_TRUE(fs::exists(workDir / "clip.gpx"));
+    // The clip starts on the key frame at or before the in point (every second here).
+    EXPECT_EQ(window->exportSummary.startMs, in / 1000 * 1000);
+    EXPECT_NEAR(window->exportSummary.endMs, out, 1000.0 / kRate);
+}
+
+TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
+    Key(Qt::Key_T);
+    ASSERT_TRUE(window->IsTripsView());
+    QTreeWidget* list = window->List();
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "TRIP");
+    EXPECT_EQ(list->topLevelItem(0)->text(2), "2026.03.14 12:00:00  0:12");
+    EXPECT_EQ(list->topLevelItem(0)->text(3), "2");
+
+    window->OnListDoubleClick(0);
+    ASSERT_EQ(window->TripPaths().size(), 2u);
+    EXPECT_EQ(window->TripIndex(), 0u);
+    // Events of the whole trip: the turn of the second recording at 6 s + 3 s.
+    ASSERT_EQ(window->Events().size(), 3u);
+    EXPECT_EQ(window->Events()[2].timeMs, kSeconds * 1000 + 3000);
+    ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    for (int i = 0; i < 3; ++i) {
+        Key(Qt::Key_N);
+        apptest::Pump(300);
+    }
+    // The third jump opens the second recording at its 3 s.
+    EXPECT_EQ(window->TripIndex(), 1u);
+    EXPECT_TRUE(WaitForFrameIn(3 * kRate, 4 * kRate)) << FrontFrame();
+
+    Key(Qt::Key_T);
+    EXPECT_FALSE(window->IsTripsView());
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+}
+
+TEST_F(MainWindowTimelineTest, ATripHandsOverOnlyAfterItsRecordingShowedItsLastFrame) {
+    Key(Qt::Key_T);
+    ASSERT_TRUE(window->IsTripsView());
+    int lastShown = -1;
+    size_t endedIndex = 99;
+    QObject::connect(
+        window.get(), &CSamplePlayerDlg::RecordingEnded, window.get(),
+        [&] {
+            if (endedIndex != 99) return;
+            lastShown = FrontFrame();
+            endedIndex = window->TripIndex();
+        },
+        Qt::DirectConnection);
+    window->OnListDoubleClick(0);
+    ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    ASSERT_TRUE(apptest::WaitUntil([&] { return window->TripIndex() == 1u; }, 20000));
+    EXPECT_EQ(endedIndex, 0u);
+    EXPECT_EQ(lastShown, kSeconds * kRate - 1);
+    EXPECT_TRUE(WaitForFrameIn(0, kRate)) << FrontFrame();
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// Clip export across the join of two consecutive recordings: streams and length as ffprobe
+// sees them, every front frame present once and in order (read back from the frame pattern),
+// the rear track on the same frames, the GPX points, and cancel / refusal leaving no file.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "media/ClipExporter.h"
+#include "tests/ToolRun.h"
+#include "tools/cardgen/CardGenerator.h"
+#include "tools/cardgen/FramePattern.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSeconds = 4;
+constexpr int kRate = 30;
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+// Frame marks of every picture of one video track, in presentation order.
+std::vector<FrameMark> TrackMarks(const std::string& mp4, int track, const fs::path& folder) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    Shell("ffmpeg -v error -nostdin -i " + mp4 + " -map 0:v:" + std::to_string(track) +
+          " -fps_mode passthrough -q:v 2 " + (folder / "%04d.jpg").string());
+    std::vector<FrameMark> marks;
+    for (int i = 1;; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "%04d.jpg", i);
+        CPixImage image;
+        if (!image.LoadImage((folder / name).string())) break;
+        marks.push_back(ReadFramePattern(image));
+    }
+    return marks;
+}
+
+class ClipExporterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const fs::path dir = fs::path(TARVEX_TEST_DATA_DIR) / "clip_export";
+        fs::create_directories(dir);
+        for (int i = 0; i < 2; ++i) {
+            RecordingOptions o;
+            o.durationSec = kSeconds;
+            o.frontWidth = 320;
+            o.frontHeight = 180;
+            o.rearWidth = 160;
+            o.rearHeight = 96;
+            o.second = 9 + i * kSeconds;  // the second follows the first
+            o.seed = static_cast<uint32_t>(i + 1);
+            s_paths[i] = (dir / ("REC_" + std::to_string(i) + "_D.AVI")).string();
+            std::string error;
+            if (!WriteRecording(s_paths[i], o, &error)) s_error = error;
+        }
+        s_dir = dir.string();
+    }
+    void SetUp() override { ASSERT_TRUE(s_error.empty()) << s_error; }
+
+    static std::string s_paths[2];
+    static std::string s_dir;
+    static std::string s_error;
+};
+std::string ClipExporterTest::s_paths[2];
+std::string ClipExporterTest::s_dir;
+std::string ClipExporterTest::s_error;
+
+TEST_F(ClipExporterTest, SpansTwoRecordingsFromTheKeyFrameBeforeTheInPoint) {
+    const std::string mp4 = s_dir + "/span.mp4";
+    const std::string gpx = s_dir + "/span.gpx";
+    const ToolOutput run =
+        RunToolCommand("export " + s_paths[0] + " " + s_paths[1] + " --from 2.5 --to 6.5 " + mp4 +
+                       " --gpx " + gpx + " 2>/dev/null");
+    ASSERT_EQ(run.status, 0) << run.out;
+    // Key frames every second: the clip starts at 2 s and ends before frame 195 (6.5 s).
+    EXPECT_NE(run.out.find("\"start_ms\": 2000, \"end_ms\": 6500, \"front_frames\": 135, "
+                           "\"rear_frames\": 135, \"audio_samples\": 36000"),
+              std::string::npos)
+        << run.out;
+
+    const std::string probe = Shell(
+        "ffprobe -v error -show_entries stream=codec_name,width,height:format=duration -of "
+        "csv=p=0 " +
+        mp4);
+    EXPECT_EQ(probe, "h264,320,180\nh264,160,96\naac\n4.500000\n");
+
+    // Every front frame once, in order, across the join: 60 ... 119 of the first recording,
+    // then 0 ... 74 of the second.
+    const std::vector<FrameMark> front = TrackMarks(mp4, 0, s_dir + "/span_front");
+    ASSERT_EQ(front.size(), 135u);
+    for (size_t i = 0; i < front.size(); ++i) {
+        const int expected = i < 60 ? 60 + static_cast<int>(i) : static_cast<int>(i) - 60;
+        ASSERT_EQ(front[i].frameIndex, expected) << "picture " << i;
+        ASSERT_EQ(front[i].camera, 0);
+    }
+    const std::vector<FrameMark> rear = TrackMarks(mp4, 1, s_dir + "/span_rear");
+    ASSERT_EQ(rear.size(), 135u);
+    EXPECT_EQ(rear.front().frameIndex, 60);
+    EXPECT_EQ(rear.front().camera, 1);
+    EXPECT_EQ(rear.back().frameIndex, 74);
+
+    // One fix a second: 2 s and 3 s of the first recording, 0 ... 2 s of the second.
+    std::stringstream text;
+    text << std::ifstream(gpx).rdbuf();
+    size_t points = 0;
+    for (size_t i = text.str().find("<trkpt "); i != std::string::npos;
+         i = text.str().find("<trkpt ", i + 1))
+        ++points;
+    EXPECT_EQ(points, 5u);
+    EXPECT_NE(run.out.find("\"gpx_points\": 5"), std::string::npos);
+}
+
+TEST_F(ClipExporterTest, CancelAndRefusalLeaveNoFile) {
+    const std::string mp4 = s_dir + "/cancelled.mp4";
+    fs::remove(mp4);
+    ClipExporter exporter;
+    std::vector<double> progress;
+    exporter.SetProgress([&](double f) {
+        progress.push_back(f);
+        if (f >= 0.3) exporter.Cancel();
+    });
+    ClipRequest request{{s_paths[0], s_paths[1]}, 0, 8000, mp4};
+    std::string error;
+    EXPECT_EQ(exporter.Export(request, nullptr, &error), ClipResult::Cancelled);
+    EXPECT_FALSE(fs::exists(mp4));
+    EXPECT_FALSE(fs::exists(mp4 + ".part"));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_LT(progress.back(), 0.5);
+
+    // The same exporter runs again after a cancel, and reports progress up to 1.
+    progress.clear();
+    exporter.SetProgress([&](double f) { progress.push_back(f); });
+    ClipSummary summary;
+    ASSERT_EQ(exporter.Export(request, &summary, &error), ClipResult::Done) << error;
+    EXPECT_EQ(summary.frontFrames, 2 * kSeconds * kRate);
+    EXPECT_DOUBLE_EQ(progress.back(), 1.0);
+
+    for (const ClipRequest& bad :
+         {ClipRequest{{s_paths[0]}, 3000, 3000, s_dir + "/empty.mp4"},
+          ClipRequest{{s_paths[0]}, 9000, 12000, s_dir + "/past.mp4"},
+          ClipRequest{{s_dir + "/missing.avi"}, 0, 1000, s_dir + "/missing.mp4"}}) {
+        EXPECT_EQ(exporter.Export(bad, nullptr, &error), ClipResult::Failed) << bad.outPath;
+        EXPECT_FALSE(fs::exists(bad.outPath));
+    }
+}
+
+}  // namespace

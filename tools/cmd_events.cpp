@@ -1,0 +1,77 @@
+// events: the driving events of one or more recordings, found in their G-sensor samples with
+// the thresholds of the viewer's settings file (or the defaults): one JSON document with, per
+// recording, each event's time, kind and peak in g.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/JsonWriter.h"
+#include "telemetry/EventDetector.h"
+#include "telemetry/TelemetryWalk.h"
+#include "tools/ToolCommand.h"
+
+namespace {
+
+constexpr const char* kName = "events";
+
+// The viewer's own settings file: $XDG_CONFIG_HOME/tarvex/config.cfg, ~/.config without it.
+std::string ViewerConfigPath() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        return std::string(xdg) + "/tarvex/config.cfg";
+    const char* home = std::getenv("HOME");
+    return std::string(home && home[0] == '/' ? home : "") + "/.config/tarvex/config.cfg";
+}
+
+int RunEvents(const std::vector<std::string>& args) {
+    std::vector<std::string> paths;
+    std::string config = ViewerConfigPath();
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--config") {
+            if (i + 1 >= args.size()) return ToolUsageError(kName, "--config needs a file");
+            config = args[++i];
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return ToolUsageError(kName, "unknown option " + args[i]);
+        } else {
+            paths.push_back(args[i]);
+        }
+    }
+    if (paths.empty()) return ToolUsageError(kName, "no file given");
+
+    const EventThresholds thresholds = ReadEventThresholds(config);
+    JsonWriter j;
+    j.BeginObject().Key("recordings").BeginArray();
+    for (const std::string& path : paths) {
+        RecordingTelemetry telemetry;
+        if (!WalkTelemetry(path, telemetry))
+            return ToolFailure("events: not a readable recording: " + path);
+        j.BeginObject()
+            .Key("path")
+            .String(path)
+            .Key("duration_ms")
+            .Int(telemetry.durationMs)
+            .Key("events")
+            .BeginArray();
+        for (const DrivingEvent& e : DetectEvents(telemetry.samples, thresholds)) {
+            j.BeginObject()
+                .Key("time_ms")
+                .Int(e.timeMs)
+                .Key("kind")
+                .String(DrivingEventName(e.kind))
+                .Key("peak_g")
+                .Double(e.peakG)
+                .Key("end_ms")
+                .Int(e.endMs)
+                .EndObject();
+        }
+        j.EndArray().EndObject();
+    }
+    j.EndArray().EndObject();
+    std::printf("%s\n", j.Text().c_str());
+    return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
+}
+
+}  // namespace
+
+TARVEX_TOOL_COMMAND(events, "events", "FILE [FILE...] [--config CONFIG.cfg]", RunEvents);

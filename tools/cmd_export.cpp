@@ -1,0 +1,107 @@
+// export: a clip of one recording, or of several played one after another, as an MP4 with
+// both cameras copied as recorded and the sound in AAC, and optionally its GPS track as GPX.
+// Prints what was written as JSON; progress goes to stderr with --progress.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "media/ClipExporter.h"
+#include "support/JsonWriter.h"
+#include "telemetry/ClipGpx.h"
+#include "tools/ToolCommand.h"
+
+namespace {
+
+constexpr const char* kName = "export";
+
+bool ParseSeconds(const std::string& text, int64_t& ms) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !(v >= 0) || v > 1e9) return false;
+    ms = static_cast<int64_t>(v * 1000 + 0.5);
+    return true;
+}
+
+int RunExport(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    ClipRequest request;
+    std::string gpxPath;
+    bool haveFrom = false, haveTo = false, progress = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--from" || a == "--to") {
+            int64_t ms = 0;
+            if (i + 1 >= args.size() || !ParseSeconds(args[i + 1], ms))
+                return ToolUsageError(kName, a + " needs a number of seconds");
+            ++i;
+            (a == "--from" ? request.fromMs : request.toMs) = ms;
+            (a == "--from" ? haveFrom : haveTo) = true;
+        } else if (a == "--gpx") {
+            if (i + 1 >= args.size()) return ToolUsageError(kName, "--gpx needs a file");
+            gpxPath = args[++i];
+        } else if (a == "--progress") {
+            progress = true;
+        } else if (!a.empty() && a[0] == '-') {
+            return ToolUsageError(kName, "unknown option " + a);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() < 2) return ToolUsageError(kName, "needs a recording and the output file");
+    if (!haveFrom || !haveTo) return ToolUsageError(kName, "--from and --to are required");
+    if (request.toMs <= request.fromMs) return ToolUsageError(kName, "--to must be after --from");
+    request.outPath = files.back();
+    files.pop_back();
+    request.paths = files;
+
+    // The AAC encoder reports its statistics at the information level when it closes.
+    av_log_set_level(AV_LOG_ERROR);
+    ClipExporter exporter;
+    ClipGpx gpx(files);
+    exporter.SetTextSink(gpx.Sink());
+    if (progress)
+        exporter.SetProgress([](double f) { std::fprintf(stderr, "progress %.2f\n", f); });
+    ClipSummary summary;
+    std::string error;
+    if (exporter.Export(request, &summary, &error) != ClipResult::Done)
+        return ToolFailure("export: " + error);
+    if (!gpxPath.empty() && !gpx.Write(gpxPath, &error)) return ToolFailure("export: " + error);
+
+    JsonWriter j;
+    j.BeginObject()
+        .Key("output")
+        .String(request.outPath)
+        .Key("start_ms")
+        .Int(summary.startMs)
+        .Key("end_ms")
+        .Int(summary.endMs)
+        .Key("front_frames")
+        .Int(summary.frontFrames)
+        .Key("rear_frames")
+        .Int(summary.rearFrames)
+        .Key("audio_samples")
+        .Int(summary.audioSamples)
+        .Key("audio_rate")
+        .Int(summary.audioRate)
+        .Key("gpx");
+    if (gpxPath.empty())
+        j.Null();
+    else
+        j.String(gpxPath);
+    j.Key("gpx_points").Int(gpx.PointCount()).EndObject();
+    std::printf("%s\n", j.Text().c_str());
+    return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
+}
+
+}  // namespace
+
+TARVEX_TOOL_COMMAND(export_clip, "export",
+                    "FILE [FILE...] --from SECONDS --to SECONDS OUT.mp4 [--gpx OUT.gpx] "
+                    "[--progress]",
+                    RunExport);
