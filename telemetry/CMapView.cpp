@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QHideEvent>
+#include <QMoveEvent>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QShowEvent>
@@ -153,7 +155,17 @@ void CMapView::StartBrowser() {
     m_pProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_pProfile->setHttpUserAgent(m_pProfile->httpUserAgent() + QStringLiteral(" TarvexViewer"));
 
-    m_pBrowser = new QWebEngineView(this);
+    QWidget* top = window();
+    if (m_bOwnSurface && top != this) {
+        // A window of its own, kept over this view (PlaceSurface); never the focus window.
+        m_pSurface =
+            new QWidget(top, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        m_pSurface->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_pSurface->setAutoFillBackground(true);
+        m_pSurface->setPalette(palette());
+        top->installEventFilter(this);
+    }
+    m_pBrowser = new QWebEngineView(m_pSurface ? m_pSurface.data() : static_cast<QWidget*>(this));
     auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
     page->onInfo = [this](const QString& message) { OnPageConsole(message); };
     page->setBackgroundColor(kGroundColour);
@@ -182,6 +194,7 @@ CMapView::~CMapView() {
     // The page must go before its profile, which is the older child.
     delete m_pBrowser;
     m_pBrowser = nullptr;
+    delete m_pSurface.data();
 }
 
 bool CMapView::Available() {
@@ -254,8 +267,21 @@ void CMapView::StartWhenShown() {
 #if defined(TARVEX_WITH_MAP_PAGE)
     StartBrowser();
     m_pBrowser->show();
+    PlaceSurface();
     if (!m_pageUrl.isEmpty()) LoadPage();
 #endif
+}
+
+void CMapView::PlaceSurface() {
+    if (!m_pSurface) return;
+    const QWidget* top = window();
+    if (!isVisible() || width() <= 0 || height() <= 0 || !top->isVisible() || top->isMinimized()) {
+        m_pSurface->hide();
+        return;
+    }
+    m_pSurface->setGeometry(QRect(mapToGlobal(QPoint(0, 0)), size()));
+    if (m_pBrowser) m_pBrowser->setGeometry(m_pSurface->rect());
+    if (!m_pSurface->isVisible()) m_pSurface->show();
 }
 
 void CMapView::RestoreKeptTrack() {
@@ -311,13 +337,42 @@ void CMapView::ClearTrack() {
 
 void CMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_pBrowser) m_pBrowser->setGeometry(rect());
+    if (m_pBrowser && !m_pSurface) m_pBrowser->setGeometry(rect());
     StartWhenShown();
+    PlaceSurface();
+}
+
+void CMapView::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    PlaceSurface();
 }
 
 void CMapView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     StartWhenShown();
+    PlaceSurface();
+}
+
+void CMapView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    PlaceSurface();
+}
+
+bool CMapView::eventFilter(QObject* watched, QEvent* event) {
+    if (m_pSurface && watched == window()) {
+        switch (event->type()) {
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::Show:
+            case QEvent::Hide:
+            case QEvent::WindowStateChange:
+                PlaceSurface();
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CMapView::OnLoadStarted() {
