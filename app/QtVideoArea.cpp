@@ -29,6 +29,13 @@ QtVideoArea::QtVideoArea(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
+QtVideoArea::~QtVideoArea() {
+    if (m_leader != this) {
+        std::erase(m_leader->m_members, this);
+    }
+    for (QtVideoArea* member : m_members) member->m_leader = member;
+}
+
 VideoSize QtVideoArea::Size() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_size;

@@ -35,13 +35,14 @@ class QtVideoArea : public QWidget, public VideoWindow {
     Q_OBJECT
 public:
     explicit QtVideoArea(QWidget* parent = nullptr);
+    ~QtVideoArea() override;
 
     VideoSize Size() const override;
     void Present(std::shared_ptr<const CPixImgBase> picture) override;
     void BeginPair() override;
     void EndPair() override;
-    // Joins leader's repaint group. GUI thread, before any picture is presented; leader must
-    // outlive this area's presentations.
+    // Joins leader's repaint group. GUI thread, before any picture is presented, as the group
+    // is read by the presenting thread without a lock; an area that goes leaves its group.
     void RepaintWith(QtVideoArea* leader);
 
     // Drops the picture held; the area paints black until the next one arrives.
