@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QHideEvent>
 #include <QMoveEvent>
 #include <QPalette>
+#include <QRegion>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QTimer>
@@ -163,7 +165,13 @@ void CMapView::StartBrowser() {
         m_pSurface->setAttribute(Qt::WA_ShowWithoutActivating);
         m_pSurface->setAutoFillBackground(true);
         m_pSurface->setPalette(palette());
+        // The window's moves and state, and the widgets stacked over this view (a note shown
+        // over the map), which the surface leaves uncovered.
         top->installEventFilter(this);
+        if (QWidget* parent = parentWidget()) {
+            if (parent != top) parent->installEventFilter(this);
+            for (QObject* child : parent->children()) WatchSibling(child);
+        }
     }
     m_pBrowser = new QWebEngineView(m_pSurface ? m_pSurface.data() : static_cast<QWidget*>(this));
     auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
@@ -281,7 +289,24 @@ void CMapView::PlaceSurface() {
     }
     m_pSurface->setGeometry(QRect(mapToGlobal(QPoint(0, 0)), size()));
     if (m_pBrowser) m_pBrowser->setGeometry(m_pSurface->rect());
+    // Widgets stacked above this view stay in sight through holes in the surface.
+    QRegion shown(rect());
+    const QObjectList& siblings = parentWidget()->children();
+    for (qsizetype i = siblings.indexOf(this) + 1; i < siblings.size(); ++i) {
+        const QWidget* sibling = qobject_cast<const QWidget*>(siblings.at(i));
+        if (sibling && !sibling->isWindow() && sibling->isVisible())
+            shown -= sibling->geometry().translated(-pos());
+    }
+    if (shown == QRegion(rect())) {
+        m_pSurface->clearMask();
+    } else {
+        m_pSurface->setMask(shown);
+    }
     if (!m_pSurface->isVisible()) m_pSurface->show();
+}
+
+void CMapView::WatchSibling(QObject* object) {
+    if (object != this && object->isWidgetType()) object->installEventFilter(this);
 }
 
 void CMapView::RestoreKeptTrack() {
@@ -359,18 +384,23 @@ void CMapView::hideEvent(QHideEvent* event) {
 }
 
 bool CMapView::eventFilter(QObject* watched, QEvent* event) {
-    if (m_pSurface && watched == window()) {
-        switch (event->type()) {
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::Show:
-            case QEvent::Hide:
-            case QEvent::WindowStateChange:
-                PlaceSurface();
-                break;
-            default:
-                break;
-        }
+    if (!m_pSurface) return QWidget::eventFilter(watched, event);
+    const bool isWindow = watched == window();
+    if (watched == parentWidget() && event->type() == QEvent::ChildAdded)
+        WatchSibling(static_cast<QChildEvent*>(event)->child());
+    switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::ZOrderChange:
+            if (isWindow || watched->parent() == parentWidget()) PlaceSurface();
+            break;
+        case QEvent::WindowStateChange:
+            if (isWindow) PlaceSurface();
+            break;
+        default:
+            break;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -25,11 +25,12 @@
 //
 // A view given its own surface (SetOwnSurface, before the browser starts) puts the browser
 // in a frameless tool window of its own that follows the view's place on the screen: it
-// moves and resizes with the view and the window around it, and hides while the view is
-// hidden, empty or its window minimised. The window around the view then never holds a
-// browser, so its repaints (the video, many a second) stay plain raster copies; only the map's
-// own window composes, when the map changes. That window never takes the keyboard focus, so
-// the player's keys keep working after a click on the map.
+// moves and resizes with the view and the window around it, hides while the view is hidden,
+// empty or its window minimised, and leaves uncovered what is stacked above the view in its
+// window (a note shown over the map). The window around the view then never holds a
+// browser, so its repaints (the video, many a second) stay plain raster copies; only the
+// map's own window composes, when the map changes. That window never takes the keyboard
+// focus, so the player's keys keep working after a click on the map.
 //
 // The page has no dialogs: script alerts are swallowed, console errors go to the trace, and
 // the view cannot be navigated away from the page.
@@ -166,6 +167,7 @@ protected:
 private:
     void StartBrowser();
     void PlaceSurface();
+    void WatchSibling(QObject* object);
     void StartWhenShown();
     void LoadPage();
     void RestoreKeptTrack();

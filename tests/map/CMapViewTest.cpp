@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QBuffer>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -380,6 +381,13 @@ TEST(MapViewOwnSurface, TheBrowsersWindowCoversTheViewWhereverItGoesAndHidesWith
     EXPECT_FALSE(surface->isVisible()) << "map hidden";
     view->setGeometry(650, 268, 320, 180);
     EXPECT_TRUE(covers());
+    // A note shown over the map stays in sight.
+    QLabel note(QStringLiteral("note"), &window);
+    note.setGeometry(660, 400, 100, 30);
+    note.show();
+    EXPECT_EQ(surface->mask(), QRegion(0, 0, 320, 180) - QRegion(10, 132, 100, 30));
+    note.hide();
+    EXPECT_TRUE(surface->mask().isEmpty()) << "no mask: the whole map";
     window.setWindowState(Qt::WindowMinimized);
     EXPECT_FALSE(surface->isVisible()) << "window minimised";
     window.setWindowState(Qt::WindowNoState);
