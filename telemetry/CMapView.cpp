@@ -297,10 +297,14 @@ void CMapView::PlaceSurface() {
         if (sibling && !sibling->isWindow() && sibling->isVisible())
             shown -= sibling->geometry().translated(-pos());
     }
-    if (shown == QRegion(rect())) {
-        m_pSurface->clearMask();
-    } else {
-        m_pSurface->setMask(shown);
+    // An empty mask is none at all: the whole map.
+    const QRegion mask = shown == QRegion(rect()) ? QRegion() : shown;
+    if (mask != m_pSurface->mask()) {
+        if (mask.isEmpty()) {
+            m_pSurface->clearMask();
+        } else {
+            m_pSurface->setMask(mask);
+        }
     }
     if (!m_pSurface->isVisible()) m_pSurface->show();
 }
@@ -394,7 +398,14 @@ bool CMapView::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Show:
         case QEvent::Hide:
         case QEvent::ZOrderChange:
-            if (isWindow || watched->parent() == parentWidget()) PlaceSurface();
+            if (isWindow) {
+                PlaceSurface();
+            } else if (watched->parent() == parentWidget()) {
+                // Only a sibling over the map, or one that was, changes the holes.
+                const QWidget* sibling = static_cast<const QWidget*>(watched);
+                if (sibling->geometry().intersects(geometry()) || !m_pSurface->mask().isEmpty())
+                    PlaceSurface();
+            }
             break;
         case QEvent::WindowStateChange:
             if (isWindow) PlaceSurface();
