@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -378,6 +379,13 @@ private:
     int64_t TimelineOffsetMs() const;
     bool OnTripDoubleClick(int row);
     bool PlayNextInTrip();
+    // The next recording of the trip, queued so the player goes on into it without a break.
+    void QueueNextInTrip();
+    // The player went on into the queued recording: the window follows it (slider, times,
+    // title, views, timeline marks), as an open would show it.
+    void FollowHandOver();
+    // Shows a recording that was just opened, or handed over to.
+    void ShowRecording(const std::string& path);
     void FillTrips(CatalogueView view);
     void StartEventScan();
     void OnEventScanResult(const QString& path, int count);
@@ -389,6 +397,9 @@ private:
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
     CTextData m_textData;
+    // The player's hand-over count the text in m_textData belongs to (the worker's text
+    // callback empties m_textData when it changes).
+    std::atomic<int32_t> m_nTextHandOvers{0};
     // Reader, decoder, sound output and player; its threads are joined before it goes.
     CPlaybackSession m_session;
     CQRVMediaPlayer& m_player = m_session.Player();
@@ -463,6 +474,7 @@ private:
     std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
     size_t m_nTripIndex = 0;
+    int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;

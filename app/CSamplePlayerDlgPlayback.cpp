@@ -71,6 +71,18 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
         setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
         return false;
     }
+    m_nHandOversSeen = m_player.GetHandOvers();
+    SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
+    ShowRecording(path);
+    QueueNextInTrip();
+
+    ShowPlayButton(false);
+    m_player.Play();
+    update();
+    return true;
+}
+
+void CSamplePlayerDlg::ShowRecording(const std::string& path) {
     m_strCurrentPath = path;
     setWindowTitle(QString::fromStdString(std::filesystem::path(path).filename().string()) +
                    QStringLiteral(" - ") + QString::fromStdString(FormatResourceString(IDS_TITLE)));
@@ -86,14 +98,8 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
         m_nRearView = kViewHidden;
         m_nMapView = kViewSmall;
     }
-    SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
     UpdateView();
     LoadTimeline(path);
-
-    ShowPlayButton(false);
-    m_player.Play();
-    update();
-    return true;
 }
 
 void CSamplePlayerDlg::RowMove(int row) {

@@ -436,6 +436,26 @@ bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
     return true;
 }
 
+void CSamplePlayerDlg::QueueNextInTrip() {
+    if (!m_tripPaths.empty() && m_nTripIndex + 1 < m_tripPaths.size())
+        m_player.QueueNext(m_tripPaths[m_nTripIndex + 1].c_str());
+}
+
+void CSamplePlayerDlg::FollowHandOver() {
+    m_nHandOversSeen = m_player.GetHandOvers();
+    // Only a trip queues a next recording, and an open in between drops it.
+    if (m_tripPaths.empty() || m_nTripIndex + 1 >= m_tripPaths.size()) return;
+    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
+    ++m_nTripIndex;
+    // The telemetry of the new recording is already being collected; only what was drawn
+    // from the old one goes.
+    if (m_pMapView) m_pMapView->ClearTrack();
+    m_nLastPlotSec = 0;
+    ClearGraph();
+    ShowRecording(m_tripPaths[m_nTripIndex]);
+    QueueNextInTrip();
+}
+
 bool CSamplePlayerDlg::PlayNextInTrip() {
     if (m_tripPaths.empty()) return false;
     if (m_nTripIndex + 1 >= m_tripPaths.size()) {

@@ -207,25 +207,40 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_EQ(list->topLevelItemCount(), 2);
 }
 
-TEST_F(MainWindowTimelineTest, ATripHandsOverOnlyAfterItsRecordingShowedItsLastFrame) {
+TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
     Key(Qt::Key_T);
     ASSERT_TRUE(window->IsTripsView());
-    int lastShown = -1;
+    int shownAtHandOver = -1;
+    int32_t playerHandOvers = -1;
     size_t endedIndex = 99;
     QObject::connect(
         window.get(), &CSamplePlayerDlg::RecordingEnded, window.get(),
         [&] {
             if (endedIndex != 99) return;
-            lastShown = FrontFrame();
+            shownAtHandOver = FrontFrame();
+            playerHandOvers = window->Player().GetHandOvers();
             endedIndex = window->TripIndex();
         },
         Qt::DirectConnection);
+    const int presentsBefore = window->FrontArea()->PresentCount();
     window->OnListDoubleClick(0);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
     ASSERT_TRUE(apptest::WaitUntil([&] { return window->TripIndex() == 1u; }, 20000));
+    // The player went on into the second recording by itself; the window followed while
+    // its first second was on screen.
     EXPECT_EQ(endedIndex, 0u);
-    EXPECT_EQ(lastShown, kSeconds * kRate - 1);
-    EXPECT_TRUE(WaitForFrameIn(0, kRate)) << FrontFrame();
+    EXPECT_EQ(playerHandOvers, 1);
+    EXPECT_GE(shownAtHandOver, 0);
+    EXPECT_LT(shownAtHandOver, kRate);
+    EXPECT_TRUE(window->windowTitle().startsWith(
+        QString::fromStdString(fs::path(window->TripPaths()[1]).filename().string())))
+        << window->windowTitle().toStdString();
+    EXPECT_EQ(window->PositionSlider()->GetRangeMax(), kSeconds);
+    EXPECT_LE(window->PositionSlider()->GetPos(), 1);
+    // Every front frame of both recordings was presented once: none lost or repeated.
+    ASSERT_TRUE(apptest::WaitUntil([&] { return window->Player().Ended(); }, 20000));
+    EXPECT_EQ(window->FrontArea()->PresentCount() - presentsBefore, 2 * kSeconds * kRate);
+    EXPECT_EQ(FrontFrame(), kSeconds * kRate - 1);
 }
 
 }  // namespace
