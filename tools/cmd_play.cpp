@@ -2,7 +2,8 @@
 // output, printing one JSON line per text chunk and per front frame shown, then a summary.
 // Several files play as one trip: each next one is queued while the one before plays, so it
 // follows without a break, and a line per join gives the time between the last front frame
-// of one recording and the first of the next.
+// of one recording and the first of the next. --one-by-one opens each file only when the one
+// before has ended, for comparison.
 
 #include <atomic>
 #include <chrono>
@@ -31,6 +32,7 @@ struct PlayOptions {
     int height = kDefaultFrontHeight;
     std::string capturePrefix;
     bool noClock = false;
+    bool oneByOne = false;  // each file opened when the one before has ended
 };
 
 struct PlaySession {
@@ -46,6 +48,7 @@ struct PlaySession {
     // The trip: written by the worker's present callback while playing, read by the main
     // thread once the worker is held.
     std::vector<std::string> paths;
+    bool queueNext = true;      // false: --one-by-one
     size_t current = 0;         // the recording on screen
     int32_t handOversSeen = 0;  // the player's count at the last frame shown
     bool joinPending = false;   // the next frame shown starts a recording opened anew
@@ -166,6 +169,8 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
             o.capturePrefix = args[++i];
         } else if (a == "--no-clock") {
             o.noClock = true;
+        } else if (a == "--one-by-one") {
+            o.oneByOne = true;
         } else if (!a.empty() && a[0] == '-') {
             return ToolUsageError(kName, "unknown option " + a);
         } else {
@@ -197,7 +202,8 @@ int RunPlay(const std::vector<std::string>& args) {
         s.engine.Stop();
         return ToolFailure("play: not a playable recording: " + o.paths.front());
     }
-    if (o.paths.size() > 1) s.player.QueueNext(o.paths[1].c_str());
+    s.queueNext = !o.oneByOne;
+    if (o.paths.size() > 1 && s.queueNext) s.player.QueueNext(o.paths[1].c_str());
     if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
 
     // The worker comes to rest when the trip has played out (its sound included) or when
@@ -215,7 +221,8 @@ int RunPlay(const std::vector<std::string>& args) {
             if (!opened) std::fprintf(stderr, "play: not a playable recording: %s\n", path.c_str());
         }
         if (!opened) break;
-        if (s.current + 1 < s.paths.size()) s.player.QueueNext(s.paths[s.current + 1].c_str());
+        if (s.current + 1 < s.paths.size() && s.queueNext)
+            s.player.QueueNext(s.paths[s.current + 1].c_str());
     }
 
     if (!o.capturePrefix.empty()) {
@@ -259,5 +266,5 @@ int RunPlay(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(play, "play",
                     "FILE [FILE...] [--seek-ms N] [--seek-forward S] [--for-ms N] [--size WxH] "
-                    "[--capture PREFIX] [--no-clock]",
+                    "[--capture PREFIX] [--no-clock] [--one-by-one]",
                     RunPlay);
