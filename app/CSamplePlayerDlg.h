@@ -384,8 +384,12 @@ private:
     // The player went on into the queued recording: the window follows it (slider, times,
     // title, views, timeline marks), as an open would show it.
     void FollowHandOver();
-    // Shows a recording that was just opened, or handed over to.
-    void ShowRecording(const std::string& path);
+    // Follows a hand-over the display tick has not seen yet; called before anything that
+    // reads the trip index, so a command in the tick's interval acts on what is on screen.
+    void FollowPlayer();
+    // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
+    // as the user left them while the camera count is the same).
+    void ShowRecording(const std::string& path, bool keepLayout = false);
     void FillTrips(CatalogueView view);
     void StartEventScan();
     void OnEventScanResult(const QString& path, int count);
@@ -475,6 +479,7 @@ private:
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
     size_t m_nTripIndex = 0;
     int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
+    int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;

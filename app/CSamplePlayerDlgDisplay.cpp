@@ -86,7 +86,7 @@ void CSamplePlayerDlg::UpdateDisplay() {
         KillTimer(kDisplayTimer);
         return;
     }
-    if (m_player.GetHandOvers() != m_nHandOversSeen) FollowHandOver();
+    FollowPlayer();
     const int64_t positionSec = std::max<int64_t>(m_player.GetPositionMs() / 1000, 0);
     // A recording still being written can play past the length its index gave at open.
     const int64_t totalSec =

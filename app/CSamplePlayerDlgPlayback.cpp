@@ -82,7 +82,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
     return true;
 }
 
-void CSamplePlayerDlg::ShowRecording(const std::string& path) {
+void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     setWindowTitle(QString::fromStdString(std::filesystem::path(path).filename().string()) +
                    QStringLiteral(" - ") + QString::fromStdString(FormatResourceString(IDS_TITLE)));
@@ -90,8 +90,15 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path) {
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
 
+    const int cameras = m_player.GetCameraCount();
+    if (keepLayout && cameras == m_nShownCameras) {
+        // Placing the areas again would blank them for a frame while playing on.
+        LoadTimeline(path);
+        return;
+    }
+    m_nShownCameras = cameras;
     m_nFrontView = kViewMain;
-    if (m_player.GetCameraCount() > 1) {
+    if (cameras > 1) {
         m_nRearView = kViewSmall;
         m_nMapView = kViewHidden;
     } else {

@@ -221,6 +221,7 @@ void CSamplePlayerDlg::OnGraphValueClicked(int valueIndex) {
 }
 
 void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
+    FollowPlayer();
     const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
     if (nearest < 0 || m_timelinePaths.empty()) return;
     int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
@@ -238,6 +239,7 @@ void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
 // After a seek the player counts from a second before the second it landed on, so the time
 // of the event jumped to stands for "now" until the position has passed it.
 void CSamplePlayerDlg::OnNextEvent() {
+    FollowPlayer();
     const int64_t now = std::max(TimelineOffsetMs() + m_player.GetPositionMs(), m_nLastJumpMs);
     for (const DrivingEvent& e : m_events) {
         if (e.timeMs <= now + kNextEventLeadMs) continue;
@@ -253,6 +255,7 @@ void CSamplePlayerDlg::OnNextEvent() {
 }
 
 void CSamplePlayerDlg::OnPreviousEvent() {
+    FollowPlayer();
     const int64_t position = TimelineOffsetMs() + m_player.GetPositionMs();
     const int64_t now = m_nLastJumpMs > position ? m_nLastJumpMs : position;
     for (auto e = m_events.rbegin(); e != m_events.rend(); ++e) {
@@ -271,6 +274,7 @@ void CSamplePlayerDlg::OnPreviousEvent() {
 // ---- in and out marks, clip export ----
 
 void CSamplePlayerDlg::OnMarkIn() {
+    FollowPlayer();
     if (!IsPlayerActive()) return;
     m_nInMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
@@ -278,6 +282,7 @@ void CSamplePlayerDlg::OnMarkIn() {
 }
 
 void CSamplePlayerDlg::OnMarkOut() {
+    FollowPlayer();
     if (!IsPlayerActive()) return;
     m_nOutMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
@@ -441,6 +446,10 @@ void CSamplePlayerDlg::QueueNextInTrip() {
         m_player.QueueNext(m_tripPaths[m_nTripIndex + 1].c_str());
 }
 
+void CSamplePlayerDlg::FollowPlayer() {
+    if (m_player.GetHandOvers() != m_nHandOversSeen) FollowHandOver();
+}
+
 void CSamplePlayerDlg::FollowHandOver() {
     m_nHandOversSeen = m_player.GetHandOvers();
     // Only a trip queues a next recording, and an open in between drops it.
@@ -452,11 +461,12 @@ void CSamplePlayerDlg::FollowHandOver() {
     if (m_pMapView) m_pMapView->ClearTrack();
     m_nLastPlotSec = 0;
     ClearGraph();
-    ShowRecording(m_tripPaths[m_nTripIndex]);
+    ShowRecording(m_tripPaths[m_nTripIndex], true);
     QueueNextInTrip();
 }
 
 bool CSamplePlayerDlg::PlayNextInTrip() {
+    FollowPlayer();
     if (m_tripPaths.empty()) return false;
     if (m_nTripIndex + 1 >= m_tripPaths.size()) {
         m_tripPaths.clear();  // the trip is over; the list carries on as usual
