@@ -45,6 +45,8 @@ class CSettingDlg;
 class CZoomDlg;
 class CExportDlg;
 class EventScanner;
+class TimelineLoader;
+struct TimelineResult;
 class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
@@ -176,9 +178,13 @@ public:
     void OnBnClickedButtonAll();
 
     // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
-    // At open: walks the whole recording's telemetry for its events (slider and graph marks)
-    // and its route (the map).
+    // At open: starts the walk of the whole recording's (or trip's) telemetry for its events
+    // (slider and graph marks) and its route (the map); they are shown when it arrives, while
+    // the recording already plays.
     void LoadTimeline(const std::string& path);
+    // The walk started at open has not arrived yet.
+    bool IsTimelineLoading() const;
+    TimelineLoader* TimelineWalker() const { return m_pTimelineLoader; }
     void OnNextEvent();
     void OnPreviousEvent();
     void OnMarkIn();
@@ -375,7 +381,9 @@ private:
     bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
+    void OnTimelineLoaded(const TimelineResult& result);
     int64_t TimelineOffsetMs() const;
+    bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
     bool PlayNextInTrip();
     void FillTrips(CatalogueView view);
@@ -452,7 +460,8 @@ private:
     bool m_bDragging = false;
     QPoint m_dragOffset;
 
-    // Timeline (GUI thread only). m_timeline and m_events belong to the open recording.
+    // Timeline (GUI thread only). m_timeline, m_events and m_tripStartsMs belong to the open
+    // recording; they are empty until m_pTimelineLoader delivers the walk of m_timelinePaths.
     RecordingTelemetry m_timeline;
     std::vector<DrivingEvent> m_events;
     EventThresholds m_eventThresholds;
@@ -466,5 +475,6 @@ private:
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
-    EventScanner* m_pEventScanner = nullptr;  // child; marks list rows holding events
+    EventScanner* m_pEventScanner = nullptr;      // child; marks list rows holding events
+    TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

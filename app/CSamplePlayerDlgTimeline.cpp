@@ -12,6 +12,7 @@
 #include "app/CSamplePlayerDlg.h"
 #include "app/EventScanner.h"
 #include "app/Resource.h"
+#include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/ColorRef.h"
 #include "library/CardRoot.h"
@@ -95,37 +96,44 @@ void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
     if (!m_tripPaths.empty() &&
         (m_nTripIndex >= m_tripPaths.size() || m_tripPaths[m_nTripIndex] != path))
         m_tripPaths.clear();
-    const std::vector<std::string> paths =
+    std::vector<std::string> paths =
         m_tripPaths.empty() ? std::vector<std::string>{path} : m_tripPaths;
-    std::vector<std::string> walked;
-    for (const std::string& p : paths) walked.push_back(p);
-    if (walked != m_timelinePaths) {
-        m_timelinePaths = walked;
+    if (paths != m_timelinePaths) {
+        // What belonged to the walk before goes now; the new walk fills it in when it arrives.
+        m_timelinePaths = paths;
         m_eventThresholds = ReadEventThresholds(ConfigPath());
         m_timeline = {};
+        m_events.clear();
         m_tripStartsMs.clear();
-        for (const std::string& p : paths) {
-            RecordingTelemetry one;
-            WalkTelemetry(p, one);  // an unreadable recording adds nothing
-            const int64_t start = m_timeline.durationMs;
-            m_tripStartsMs.push_back(start);
-            for (TimedFix& f : one.fixes) m_timeline.fixes.push_back({f.timeMs + start, f.fix});
-            for (TimedSample& s : one.samples)
-                m_timeline.samples.push_back({s.timeMs + start, s.sample});
-            m_timeline.durationMs += one.durationMs;
-            if (m_timeline.frameRate == 0) m_timeline.frameRate = one.frameRate;
-        }
-        m_events = DetectEvents(m_timeline.samples, m_eventThresholds);
         m_nInMs = m_nOutMs = -1;
         m_nLastJumpMs = -1;
         ConnectTimelineViews();
-        if (m_pMapView) {
-            std::vector<CMapView::RoutePoint> route;
-            for (const TimedFix& f : m_timeline.fixes)
-                if (f.fix.valid)
-                    route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
-            m_pMapView->SetRoute(std::move(route));
+        if (m_pMapView) m_pMapView->SetRoute({});
+        if (!m_pTimelineLoader) {
+            m_pTimelineLoader = new TimelineLoader(this);
+            connect(m_pTimelineLoader, &TimelineLoader::loaded, this,
+                    [this](const TimelineResult& result) { OnTimelineLoaded(result); });
         }
+        m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
+    }
+    ShowTimelineMarks();
+}
+
+bool CSamplePlayerDlg::IsTimelineLoading() const {
+    return m_pTimelineLoader && m_pTimelineLoader->IsPending();
+}
+
+void CSamplePlayerDlg::OnTimelineLoaded(const TimelineResult& result) {
+    if (result.paths != m_timelinePaths) return;  // belongs to what was open before
+    m_timeline = result.timeline;
+    m_events = result.events;
+    m_tripStartsMs = result.startsMs;
+    if (m_pMapView) {
+        std::vector<CMapView::RoutePoint> route;
+        for (const TimedFix& f : m_timeline.fixes)
+            if (f.fix.valid)
+                route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
+        m_pMapView->SetRoute(std::move(route));
     }
     ShowTimelineMarks();
 }
@@ -134,6 +142,12 @@ int64_t CSamplePlayerDlg::TimelineOffsetMs() const {
     return (!m_tripPaths.empty() && m_nTripIndex < m_tripStartsMs.size())
                ? m_tripStartsMs[m_nTripIndex]
                : 0;
+}
+
+// Where the open recording starts on the timeline is known once the walk has arrived (at
+// once for a single recording, which starts at 0).
+bool CSamplePlayerDlg::IsTimelineOffsetKnown() const {
+    return m_tripPaths.empty() || m_nTripIndex < m_tripStartsMs.size();
 }
 
 void CSamplePlayerDlg::ShowTimelineMarks() {
@@ -271,14 +285,14 @@ void CSamplePlayerDlg::OnPreviousEvent() {
 // ---- in and out marks, clip export ----
 
 void CSamplePlayerDlg::OnMarkIn() {
-    if (!IsPlayerActive()) return;
+    if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nInMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
     ShowTimelineMarks();
 }
 
 void CSamplePlayerDlg::OnMarkOut() {
-    if (!IsPlayerActive()) return;
+    if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nOutMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
     ShowTimelineMarks();
@@ -294,7 +308,8 @@ void CSamplePlayerDlg::RunExportDialog(CExportDlg& dialog) {
 }
 
 void CSamplePlayerDlg::OnExportClip() {
-    if (m_timelinePaths.empty() || !IsPlayerActive()) return;
+    // The clip's span is measured on the walked timeline.
+    if (m_timelinePaths.empty() || !IsPlayerActive() || IsTimelineLoading()) return;
     ClipRequest request;
     request.paths = m_timelinePaths;
     request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;

@@ -12,6 +12,7 @@
 
 #include "app/CExportDlg.h"
 #include "app/QtVideoArea.h"
+#include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -95,6 +96,11 @@ protected:
 
     void Key(Qt::Key key) { QTest::keyClick(window.get(), key); }
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
+    // Opens a list row and waits for the walk of its telemetry (events, route).
+    void OpenAndWalk(int row) {
+        window->OnListDoubleClick(row);
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    }
     // Plays until the picture shows a frame in [low, high).
     bool WaitForFrameIn(int low, int high) {
         return apptest::WaitUntil([&] {
@@ -108,7 +114,7 @@ protected:
 };
 
 TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
-    window->OnListDoubleClick(1);  // the older recording: braking at 2 s, impact at 4 s
+    OpenAndWalk(1);  // the older recording: braking at 2 s, impact at 4 s
     ASSERT_EQ(window->Events().size(), 2u);
     std::vector<int> slider, graph;
     for (const auto& m : window->PositionSlider()->Marks()) slider.push_back(m.position);
@@ -130,7 +136,7 @@ TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
 }
 
 TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
-    window->OnListDoubleClick(1);
+    OpenAndWalk(1);
     // The graph gains a value per second played; wait for three (seconds 1 ... 3).
     ASSERT_TRUE(WaitForFrameIn(3 * kRate + 10, kSeconds * kRate));
     CGraphStatic* graph = window->Graph();
@@ -155,8 +161,38 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
 }
 
+// The walk runs beside playback; a walk for a recording opened before is never shown.
+TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
+    window->OnListDoubleClick(1);  // braking and impact
+    EXPECT_TRUE(window->IsPlayerActive());
+    EXPECT_TRUE(window->IsTimelineLoading()) << "the walk is not waited for";
+    // Let that walk finish and post its result, then open the other recording before the
+    // result is delivered: no event loop runs meanwhile.
+    for (int i = 0; i < 3000 && window->TimelineWalker()->IsWalking(); ++i) usleep(10000);
+    ASSERT_FALSE(window->TimelineWalker()->IsWalking());
+    ASSERT_TRUE(window->IsTimelineLoading());
+    std::vector<std::vector<std::string>> delivered;
+    QObject::connect(window->TimelineWalker(), &TimelineLoader::loaded, window.get(),
+                     [&](const TimelineResult& r) { delivered.push_back(r.paths); });
+    window->OnListDoubleClick(0);  // one sharp turn
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    apptest::Pump(200);
+    EXPECT_EQ(delivered, (std::vector<std::vector<std::string>>{{window->CurrentPath()}}));
+    ASSERT_EQ(window->Events().size(), 1u);
+    EXPECT_EQ(window->Events()[0].kind, DrivingEventKind::SharpTurn);
+    ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
+    EXPECT_EQ(window->PositionSlider()->Marks()[0].position, 3);
+    TimelineResult expected;
+    ASSERT_TRUE(TimelineLoader::Walk({window->CurrentPath()}, {}, expected));
+    EXPECT_EQ(window->Timeline().fixes.size(), expected.timeline.fixes.size());
+    if (CMapView* map = window->MapViewWidget()) {
+        ASSERT_EQ(map->Route().size(), static_cast<size_t>(kSeconds));
+        EXPECT_EQ(map->Route().back().latitude, expected.timeline.fixes.back().fix.GetLatitude());
+    }
+}
+
 TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
-    window->OnListDoubleClick(1);
+    OpenAndWalk(1);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
     Key(Qt::Key_I);
     ASSERT_TRUE(WaitForFrameIn(3 * kRate, kSeconds * kRate));
@@ -187,7 +223,7 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_EQ(list->topLevelItem(0)->text(2), "2026.03.14 12:00:00  0:12");
     EXPECT_EQ(list->topLevelItem(0)->text(3), "2");
 
-    window->OnListDoubleClick(0);
+    OpenAndWalk(0);
     ASSERT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 0u);
     // Events of the whole trip: the turn of the second recording at 6 s + 3 s.
