@@ -19,6 +19,8 @@ constexpr int kPathColumn = 5;
 constexpr int kVkReturn = 0x0D, kVkUp = 0x26, kVkDown = 0x28;
 // Sizes are listed in units of 1024 bytes; the cell says so.
 constexpr const char* kSizeUnit = " KB";
+// Marks in the rows (a recording holding events) stay within the 18-pixel row.
+constexpr int kListIconSize = 11;
 
 struct Column {
     int koId, enId;
@@ -66,6 +68,7 @@ void CSamplePlayerDlg::StyleList() {
     m_listFilename->setRootIsDecorated(false);
     m_listFilename->setItemsExpandable(false);
     m_listFilename->setUniformRowHeights(true);
+    m_listFilename->setIconSize(QSize(kListIconSize, kListIconSize));
     m_listFilename->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listFilename->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listFilename->setAllColumnsShowFocus(true);

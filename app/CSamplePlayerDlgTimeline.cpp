@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -35,7 +36,12 @@ constexpr int kSizeColumn = 4;
 constexpr int kPathColumn = 5;
 constexpr int kColumnCount = 6;
 constexpr int kTripPathsRole = Qt::UserRole + 1;
-const QColor kEventRowColour(245, 165, 36);
+constexpr int kEventCountRole = Qt::UserRole + 2;
+// The mark of a recording holding events: "!" on a red badge (the braking colour of the
+// slider's marks), readable on the black rows and on the amber of the selected one.
+constexpr int kEventMarkSize = 11;
+const QColor kEventMarkBadge(229, 72, 77);
+const QColor kEventMarkLine(255, 255, 255);
 
 constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
@@ -47,6 +53,7 @@ constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
 constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
 constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
+constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
@@ -65,6 +72,37 @@ uint32_t EventColour(DrivingEventKind kind) {
             return MakeColorRef(255, 255, 255);
     }
     return MakeColorRef(255, 255, 255);
+}
+
+QIcon EventMarkIcon() {
+    static const QIcon icon = [] {
+        QIcon made;
+        for (int scale : {1, 2}) {
+            QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
+            pixmap.setDevicePixelRatio(scale);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kEventMarkBadge);
+            painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
+            // An exclamation mark, drawn as a stroke and a dot.
+            const double middle = kEventMarkSize / 2.0;
+            QPen pen(kEventMarkLine, 1.7);
+            pen.setCapStyle(Qt::RoundCap);
+            painter.setPen(pen);
+            painter.drawLine(QPointF(middle, 2.6), QPointF(middle, 6.0));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kEventMarkLine);
+            painter.drawEllipse(QPointF(middle, 8.4), 0.95, 0.95);
+            painter.end();
+            // The same face on the selected row: no tint over the amber.
+            made.addPixmap(pixmap, QIcon::Normal);
+            made.addPixmap(pixmap, QIcon::Selected);
+        }
+        return made;
+    }();
+    return icon;
 }
 
 CatalogueView ViewOfFolder(const std::string& folderPath) {
@@ -378,10 +416,13 @@ void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {
     for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
         QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
         if (item->text(kPathColumn) != path) continue;
-        for (int column : {kTypeColumn, kDateColumn}) item->setForeground(column, kEventRowColour);
-        item->setToolTip(kDateColumn,
-                         QString::fromStdString(FormatResourceString(
-                             PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count)));
+        const QString tip = count == 1
+                                ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
+                                : QString::fromStdString(FormatResourceString(
+                                      PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count));
+        item->setIcon(kTypeColumn, EventMarkIcon());
+        item->setData(kTypeColumn, kEventCountRole, count);
+        for (int column : {kTypeColumn, kDateColumn}) item->setToolTip(column, tip);
     }
 }
 

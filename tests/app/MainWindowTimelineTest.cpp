@@ -191,6 +191,22 @@ TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
     }
 }
 
+TEST_F(MainWindowTimelineTest, ListRowsHoldingEventsCarryTheMarkAndTheCount) {
+    QTreeWidget* list = window->List();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    // The newer recording (row 0) holds one event, the older two.
+    const QString tips[] = {"1 event", "2 events"};
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !list->topLevelItem(1)->icon(1).isNull(); }));
+    for (int row = 0; row < 2; ++row) {
+        QTreeWidgetItem* item = list->topLevelItem(row);
+        EXPECT_FALSE(item->icon(1).isNull()) << row;
+        EXPECT_EQ(item->toolTip(1), tips[row]);
+        EXPECT_EQ(item->toolTip(2), tips[row]);
+        // The text keeps the list's colour: amber belongs to the selected row.
+        EXPECT_EQ(item->foreground(2).style(), Qt::NoBrush) << row;
+    }
+}
+
 TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     OpenAndWalk(1);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
