@@ -366,6 +366,9 @@ private:
     void MarkCategoryButton(int controlId);
     void UpdateListPlaceholder();
     bool HandleListKey(int virtualKey);
+    // The trips view's rows expand into their recordings (tree mode) or the list is flat.
+    void SetListTreeMode(bool trips);
+    bool HandleTripListKey(int virtualKey);
     bool AskForCard();
     bool ShowCardCategory(const std::string& card, CatalogueView view);
     bool ShowLooseFolder(const std::string& folder);
@@ -381,10 +384,17 @@ private:
     bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
+    void ConnectListHooks();
     void OnTimelineLoaded(const TimelineResult& result);
     int64_t TimelineOffsetMs() const;
     bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
+    // Plays the trip of list row `row` from its recording `index`.
+    bool PlayTripFrom(int row, size_t index);
+    // A double click on a recording under a trip row: the trip plays from that recording.
+    void OnTripRecordingDoubleClick(QTreeWidgetItem* item);
+    // Selects, under the trip row playing, the recording that plays.
+    void MarkTripRecordingInList();
     bool PlayNextInTrip();
     void FillTrips(CatalogueView view);
     void StartEventScan();
@@ -475,6 +485,7 @@ private:
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
+    bool m_bListHooked = false;
     EventScanner* m_pEventScanner = nullptr;      // child; marks list rows holding events
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

@@ -35,6 +35,8 @@ constexpr int kDateColumn = 2;
 constexpr int kSizeColumn = 4;
 constexpr int kPathColumn = 5;
 constexpr int kColumnCount = 6;
+// "2014.03.07 18:25:09": where the time of day starts.
+constexpr size_t kTimeOfDayAt = 11;
 constexpr int kTripPathsRole = Qt::UserRole + 1;
 constexpr int kEventCountRole = Qt::UserRole + 2;
 // The mark of a recording holding events: "!" on a red badge (the braking colour of the
@@ -154,6 +156,7 @@ void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
         }
         m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
     }
+    MarkTripRecordingInList();
     ShowTimelineMarks();
 }
 
@@ -230,15 +233,6 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
                            [this] { OnNextEvent(); });
             menu.exec(m_sliderPos->mapToGlobal(at));
         });
-        m_listFilename->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(
-            m_listFilename, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-                QMenu menu(this);
-                menu.addAction(m_bTripsView ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
-                                            : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
-                               this, [this] { OnToggleTrips(); });
-                menu.exec(m_listFilename->viewport()->mapToGlobal(at));
-            });
     }
     // The map view may be made (or made again) later than the window.
     if (m_pMapView && m_pConnectedMap != m_pMapView) {
@@ -246,6 +240,25 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
         connect(m_pMapView, &CMapView::routeClicked, this,
                 [this](double lat, double lon) { OnRouteClicked(lat, lon); });
     }
+}
+
+// The list's own hooks: its menu (recordings or trips) and double clicks on the recordings
+// under a trip row (the list's handler takes the rows themselves).
+void CSamplePlayerDlg::ConnectListHooks() {
+    if (m_bListHooked) return;
+    m_bListHooked = true;
+    m_listFilename->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_listFilename, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(m_bTripsView ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
+                                    : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
+                       this, [this] { OnToggleTrips(); });
+        menu.exec(m_listFilename->viewport()->mapToGlobal(at));
+    });
+    connect(m_listFilename, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) {
+                if (item && item->parent()) OnTripRecordingDoubleClick(item);
+            });
 }
 
 // ---- seeking ----
@@ -400,6 +413,8 @@ bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
 
 void CSamplePlayerDlg::StartEventScan() {
     m_bTripsView = false;
+    SetListTreeMode(false);
+    ConnectListHooks();
     if (!m_pEventScanner) {
         m_pEventScanner = new EventScanner(this);
         connect(m_pEventScanner, &EventScanner::found, this,
@@ -450,7 +465,14 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
     m_bTripsView = true;
     m_nCurIndex = -1;
     m_listFilename->clear();
+    SetListTreeMode(true);
+    ConnectListHooks();
     const QString type = Text(IDS_TRIP_KO, IDS_TRIP_EN);
+    const auto align = [](QTreeWidgetItem* item) {
+        for (int column = 0; column < kColumnCount; ++column)
+            item->setTextAlignment(
+                column, (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+    };
     for (const Trip& trip : trips) {
         QStringList paths;
         for (const TripRecording& r : trip.recordings) paths << QString::fromStdString(r.path);
@@ -460,11 +482,24 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
             QStringList{QString::fromStdString(trip.recordings.front().fileName), type,
                         QString::fromStdString(date), QString::number(trip.recordings.size()),
                         QString::fromStdString(SizeCell(trip.SizeBytes())), paths.front()});
-        for (int column = 0; column < kColumnCount; ++column)
-            item->setTextAlignment(
-                column, (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+        align(item);
         item->setData(0, kTripPathsRole, paths);
         item->setToolTip(kDateColumn, paths.join(QLatin1Char('\n')));
+        // Its recordings, in playing order: the start (the day is the trip's) and length.
+        for (const TripRecording& r : trip.recordings) {
+            const std::string start = FormatTripStart(r.startSec);
+            const std::string when =
+                (start.size() > kTimeOfDayAt ? start.substr(kTimeOfDayAt) : r.fileName) + "  " +
+                FormatLength(r.durationMs);
+            auto* child =
+                new QTreeWidgetItem(item, QStringList{QString::fromStdString(r.fileName),
+                                                      QString::fromStdString(TypeCell(r.fileName)),
+                                                      QString::fromStdString(when), QString(),
+                                                      QString::fromStdString(SizeCell(r.sizeBytes)),
+                                                      QString::fromStdString(r.path)});
+            align(child);
+            child->setToolTip(kDateColumn, QString::fromStdString(r.path));
+        }
         m_listFilename->addTopLevelItem(item);
     }
     if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
@@ -476,20 +511,46 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
 
 bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
     QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
-    const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();
-    if (paths.isEmpty()) {
+    if (!item || item->data(0, kTripPathsRole).toStringList().isEmpty()) {
         m_tripPaths.clear();
         return false;
     }
+    PlayTripFrom(row, 0);
+    return true;
+}
+
+void CSamplePlayerDlg::OnTripRecordingDoubleClick(QTreeWidgetItem* item) {
+    QTreeWidgetItem* trip = item ? item->parent() : nullptr;
+    if (!trip) return;
+    PlayTripFrom(m_listFilename->indexOfTopLevelItem(trip),
+                 static_cast<size_t>(trip->indexOfChild(item)));
+}
+
+bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
+    QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
+    const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();
+    if (index >= static_cast<size_t>(paths.size())) return false;
     m_tripPaths.clear();
     for (const QString& p : paths) m_tripPaths.push_back(p.toStdString());
-    m_nTripIndex = 0;
+    m_nTripIndex = index;
     m_nCurIndex = row;
-    if (OpenRecording(m_tripPaths.front())) {
-        SelectOnly(row, true);
-        m_listFilename->viewport()->update();
-    }
+    if (!OpenRecording(m_tripPaths[index])) return false;
+    // A collapsed trip shows as its row; an expanded one shows the recording playing.
+    if (!item->isExpanded()) SelectOnly(row, true);
+    m_listFilename->viewport()->update();
     return true;
+}
+
+void CSamplePlayerDlg::MarkTripRecordingInList() {
+    if (!m_bTripsView || m_tripPaths.empty()) return;
+    QTreeWidgetItem* trip = m_listFilename->topLevelItem(m_nCurIndex);
+    if (!trip || !trip->isExpanded()) return;
+    QTreeWidgetItem* playing = trip->child(static_cast<int>(m_nTripIndex));
+    if (!playing) return;
+    m_listFilename->clearSelection();
+    playing->setSelected(true);
+    m_listFilename->setCurrentItem(playing, 0, QItemSelectionModel::NoUpdate);
+    m_listFilename->scrollToItem(playing);
 }
 
 bool CSamplePlayerDlg::PlayNextInTrip() {

@@ -259,6 +259,49 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_EQ(list->topLevelItemCount(), 2);
 }
 
+TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOneChosen) {
+    Key(Qt::Key_T);
+    QTreeWidget* list = window->List();
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    QTreeWidgetItem* trip = list->topLevelItem(0);
+    ASSERT_EQ(trip->childCount(), 2);
+    EXPECT_EQ(trip->child(0)->text(2), "12:00:00  0:06");
+    EXPECT_EQ(trip->child(1)->text(2), "12:00:06  0:06");
+    EXPECT_EQ(trip->child(1)->text(1), "REC");
+    list->expandItem(trip);
+
+    // A real double click on the second recording: the trip plays from it.
+    QTreeWidgetItem* second = trip->child(1);
+    const QPoint at = list->visualItemRect(second).center();
+    QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);  // not held
+    ASSERT_EQ(window->TripPaths().size(), 2u);
+    EXPECT_EQ(window->TripIndex(), 1u);
+    EXPECT_EQ(window->CurrentPath(), second->text(5).toStdString());
+    EXPECT_TRUE(second->isSelected());
+    EXPECT_TRUE(WaitForFrameIn(1, kRate)) << FrontFrame();
+    // Once the trip is walked, the marks are those of this recording: its turn at 3 s.
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
+    EXPECT_EQ(window->PositionSlider()->Marks()[0].position, 3);
+
+    // Up moves from the recording to the one before it; Return plays the trip from there.
+    list->setFocus();
+    Key(Qt::Key_Up);
+    EXPECT_TRUE(trip->child(0)->isSelected());
+    Key(Qt::Key_Return);
+    EXPECT_EQ(window->TripIndex(), 0u);
+    EXPECT_EQ(window->CurrentPath(), trip->child(0)->text(5).toStdString());
+
+    // Back to the recordings: a flat list with its own columns again.
+    Key(Qt::Key_T);
+    EXPECT_FALSE(list->rootIsDecorated());
+    EXPECT_EQ(list->columnWidth(3), 40);
+    EXPECT_EQ(list->headerItem()->text(3), "Rear");
+}
+
 TEST_F(MainWindowTimelineTest, ATripHandsOverOnlyAfterItsRecordingShowedItsLastFrame) {
     Key(Qt::Key_T);
     ASSERT_TRUE(window->IsTripsView());
