@@ -393,6 +393,8 @@ private:
     bool PlayTripFrom(int row, size_t index);
     // A double click on a recording under a trip row: the trip plays from that recording.
     void OnTripRecordingDoubleClick(QTreeWidgetItem* item);
+    // PLAY with a trip row or one of its recordings selected (false: not the trips view).
+    bool PlaySelectedTrip(QTreeWidgetItem* item);
     // Selects, under the trip row playing, the recording that plays.
     void MarkTripRecordingInList();
     bool PlayNextInTrip();

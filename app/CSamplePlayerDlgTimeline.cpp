@@ -526,6 +526,16 @@ void CSamplePlayerDlg::OnTripRecordingDoubleClick(QTreeWidgetItem* item) {
                  static_cast<size_t>(trip->indexOfChild(item)));
 }
 
+// PLAY in the trips view plays the trip selected, or the trip from the recording selected.
+bool CSamplePlayerDlg::PlaySelectedTrip(QTreeWidgetItem* item) {
+    if (!m_bTripsView || !item) return false;
+    if (item->parent())
+        OnTripRecordingDoubleClick(item);
+    else
+        OnTripDoubleClick(m_listFilename->indexOfTopLevelItem(item));
+    return true;
+}
+
 bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
     QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
     const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();

@@ -295,6 +295,14 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     EXPECT_EQ(window->TripIndex(), 0u);
     EXPECT_EQ(window->CurrentPath(), trip->child(0)->text(5).toStdString());
 
+    // Stopped, PLAY plays the trip from the recording selected, not that file on its own.
+    window->OnBnClickedButtonStop();
+    Key(Qt::Key_Down);
+    window->OnBnClickedButtonPlay();
+    EXPECT_EQ(window->TripPaths().size(), 2u);
+    EXPECT_EQ(window->TripIndex(), 1u);
+    EXPECT_EQ(window->CurrentPath(), second->text(5).toStdString());
+
     // Back to the recordings: a flat list with its own columns again.
     Key(Qt::Key_T);
     EXPECT_FALSE(list->rootIsDecorated());
