@@ -79,6 +79,10 @@ TEST_F(MainWindowMapTest, FixesShownBeforeTheMapExistsAreDrawnWhenItAppears) {
     DoubleClickRow(0);  // two cameras: front and rear, no map
     // The generated drive moves on with every fix, one a second: several seconds' worth.
     ASSERT_TRUE(WaitForFrontFrame(120));
+    // Paused, so the 8 s recording cannot end (and the window stop at the top row) while the
+    // browser engine starts, however long a loaded machine takes; the paused tick goes on
+    // sending the fix shown.
+    Window().OnBnClickedButtonPause();
     EXPECT_EQ(Map().Browser(), nullptr);
 
     Window().OnBnClickedButtonMapSmall();
