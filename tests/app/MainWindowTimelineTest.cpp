@@ -323,12 +323,17 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverOnlyAfterItsRecordingShowedItsLastF
             endedIndex = window->TripIndex();
         },
         Qt::DirectConnection);
+    QTreeWidgetItem* trip = window->List()->topLevelItem(0);
+    window->List()->expandItem(trip);  // the recording playing is shown under the trip
     window->OnListDoubleClick(0);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    EXPECT_TRUE(trip->child(0)->isSelected());
     ASSERT_TRUE(apptest::WaitUntil([&] { return window->TripIndex() == 1u; }, 20000));
     EXPECT_EQ(endedIndex, 0u);
     EXPECT_EQ(lastShown, kSeconds * kRate - 1);
     EXPECT_TRUE(WaitForFrameIn(0, kRate)) << FrontFrame();
+    EXPECT_TRUE(trip->child(1)->isSelected());
+    EXPECT_FALSE(trip->child(0)->isSelected());
 }
 
 }  // namespace
