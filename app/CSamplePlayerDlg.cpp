@@ -20,6 +20,7 @@
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
 #include "app/Resource.h"
+#include "app/TimelineLoader.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/ColorRef.h"
@@ -334,6 +335,7 @@ void CSamplePlayerDlg::OnDestroy() {
     }
     KillTimer(kMapTimer);
     KillTimer(kDisplayTimer);
+    if (m_pTimelineLoader) m_pTimelineLoader->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
     m_session.Stop();

@@ -46,6 +46,8 @@ class CSettingDlg;
 class CZoomDlg;
 class CExportDlg;
 class EventScanner;
+class TimelineLoader;
+struct TimelineResult;
 class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
@@ -177,9 +179,13 @@ public:
     void OnBnClickedButtonAll();
 
     // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
-    // At open: walks the whole recording's telemetry for its events (slider and graph marks)
-    // and its route (the map).
+    // At open: starts the walk of the whole recording's (or trip's) telemetry for its events
+    // (slider and graph marks) and its route (the map); they are shown when it arrives, while
+    // the recording already plays.
     void LoadTimeline(const std::string& path);
+    // The walk started at open has not arrived yet.
+    bool IsTimelineLoading() const;
+    TimelineLoader* TimelineWalker() const { return m_pTimelineLoader; }
     void OnNextEvent();
     void OnPreviousEvent();
     void OnMarkIn();
@@ -361,6 +367,9 @@ private:
     void MarkCategoryButton(int controlId);
     void UpdateListPlaceholder();
     bool HandleListKey(int virtualKey);
+    // The trips view's rows expand into their recordings (tree mode) or the list is flat.
+    void SetListTreeMode(bool trips);
+    bool HandleTripListKey(int virtualKey);
     bool AskForCard();
     bool ShowCardCategory(const std::string& card, CatalogueView view);
     bool ShowLooseFolder(const std::string& folder);
@@ -376,8 +385,19 @@ private:
     bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
+    void ConnectListHooks();
+    void OnTimelineLoaded(const TimelineResult& result);
     int64_t TimelineOffsetMs() const;
+    bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
+    // Plays the trip of list row `row` from its recording `index`.
+    bool PlayTripFrom(int row, size_t index);
+    // A double click on a recording under a trip row: the trip plays from that recording.
+    void OnTripRecordingDoubleClick(QTreeWidgetItem* item);
+    // PLAY with a trip row or one of its recordings selected (false: not the trips view).
+    bool PlaySelectedTrip(QTreeWidgetItem* item);
+    // Selects, under the trip row playing, the recording that plays.
+    void MarkTripRecordingInList();
     bool PlayNextInTrip();
     // The next recording of the trip, queued so the player goes on into it without a break.
     void QueueNextInTrip();
@@ -467,7 +487,8 @@ private:
     bool m_bDragging = false;
     QPoint m_dragOffset;
 
-    // Timeline (GUI thread only). m_timeline and m_events belong to the open recording.
+    // Timeline (GUI thread only). m_timeline, m_events and m_tripStartsMs belong to the open
+    // recording; they are empty until m_pTimelineLoader delivers the walk of m_timelinePaths.
     RecordingTelemetry m_timeline;
     std::vector<DrivingEvent> m_events;
     EventThresholds m_eventThresholds;
@@ -483,5 +504,7 @@ private:
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
-    EventScanner* m_pEventScanner = nullptr;  // child; marks list rows holding events
+    bool m_bListHooked = false;
+    EventScanner* m_pEventScanner = nullptr;      // child; marks list rows holding events
+    TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

@@ -188,6 +188,7 @@ void CSamplePlayerDlg::CreateControls() {
     SetLabelText(m_pSpeed, "");
     m_pRate = AddLabel(IDC_STATIC_RATE);
     m_pRate->setAlignment(Qt::AlignCenter);
+    ApplyLabelColours(m_pRate);  // now known as the rate label: clear while empty
 
     AddBitmapButton(IDC_BUTTON_OPEN, &CSamplePlayerDlg::OnBnClickedButtonOpen);
     AddBitmapButton(IDC_BUTTON_STOP, &CSamplePlayerDlg::OnBnClickedButtonStop);

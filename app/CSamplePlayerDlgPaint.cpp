@@ -79,8 +79,13 @@ void CSamplePlayerDlg::SetLabelText(QLabel* label, const std::string& text) {
 
 void CSamplePlayerDlg::ApplyLabelColours(QLabel* label) {
     // A label with text sits on its plate; an empty one shows the black control ground.
+    // The rate label is empty at normal speed and then shows nothing at all, neither a box
+    // between the plates in the window nor over the picture in full screen.
     QString style;
-    if (label->text().isEmpty()) {
+    if (label == m_pRate) {
+        style = label->text().isEmpty() ? QStringLiteral("QLabel { background: transparent; }")
+                                        : LabelStyle(kTimeTextColour, kPlateColour);
+    } else if (label->text().isEmpty()) {
         style = QStringLiteral("QLabel { background-color: #000000; }");
     } else if (label == m_pSpeed) {
         style = LabelStyle(kSpeedTextColour, kPlateColour);

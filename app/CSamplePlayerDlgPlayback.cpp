@@ -133,6 +133,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
     const int rows = m_listFilename->topLevelItemCount();
     const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
     if (rows == 0 || selected.isEmpty()) return;
+    if (PlaySelectedTrip(selected.first())) return;
     const int row = m_listFilename->indexOfTopLevelItem(selected.first());
     if (row != m_nCurIndex) {
         m_nCurIndex = row;

@@ -27,7 +27,7 @@ constexpr const char* kStatusPaused = "Paused";
 constexpr const char* kStatusStopped = "Stopped";
 constexpr int kTrackIdHexChars = 16;
 constexpr double kPercent = 100.0;
-constexpr int64_t kFirstSeekableMs = 1000;
+constexpr int64_t kMsPerSec = 1000;
 
 }  // namespace
 
@@ -240,11 +240,14 @@ void MprisService::SeekToMs(int64_t ms) {
     m_seekFromMs = player.GetPositionMs();
     m_seekWhilePlaying = IsPlaying();
     m_sinceSeek.start();
-    // The player restarts one second before the second sought, so its position reads 0 after
-    // a jump to second 1 but -1 s for a jump to second 0, and the display tick hands a
-    // negative position over to the next recording. An absolute request for frame 0 would
-    // read as no request at all. The start is therefore asked for as second 1.
-    player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, kFirstSeekableMs)));
+    // The player lands on the start of the second asked for. The first second cannot be asked
+    // for by time (a request for frame 0 reads as no request at all), so a position under a
+    // second goes back past the start instead, which lands on the first frame.
+    if (ms >= kMsPerSec) {
+        player.SeekToMs(static_cast<int32_t>(ms));  // at most the length, an int32_t
+    } else {
+        player.SeekBackward(player.GetPositionMs() / static_cast<int32_t>(kMsPerSec) + 1);
+    }
     // The position slider's own road after a seek.
     m_window.UpdateDisplay();
     Refresh();

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchRecording.h"
 #include "media/CAVIExtractor.h"
-#include "tools/cardgen/CardGenerator.h"
 
 namespace {
 
@@ -56,30 +56,13 @@ void Report(const char* what, double ms, double catMs, double extra = -1) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int duration = 180;
-    int runs = 7;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--duration") == 0) duration = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--runs") == 0) runs = std::atoi(argv[i + 1]);
-    }
-    if (duration < 1 || runs < 1) {
-        fprintf(stderr, "usage: bench_container [--duration SECONDS] [--runs N]\n");
-        return 2;
-    }
-
-    const std::string folder = std::string(TARVEX_BINARY_DIR) + "/benchdata";
-    std::filesystem::create_directories(folder);
-    const std::string path = folder + "/container_" + std::to_string(duration) + "s.avi";
-    if (!std::filesystem::exists(path)) {
-        RecordingOptions options;
-        options.durationSec = duration;
-        std::string error;
-        printf("generating %s ...\n", path.c_str());
-        if (!WriteRecording(path, options, &error)) {
-            fprintf(stderr, "cannot generate the recording: %s\n", error.c_str());
-            return 1;
-        }
-    }
+    BenchArgs args;
+    args.runs = 7;
+    if (!ParseBenchArgs(argc, argv, "bench_container", args)) return 2;
+    const int duration = args.duration, runs = args.runs;
+    const std::string folder = BenchDataFolder();
+    const std::string path = BenchRecording(duration);
+    if (path.empty()) return 1;
 
     CAVIExtractor reader;
     MediaInfo info;

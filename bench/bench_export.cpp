@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cardgen/CardGenerator.h"
+#include "bench/BenchRecording.h"
 
 namespace {
 
@@ -57,31 +57,13 @@ bool Run(const std::string& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int duration = 180;
-    int runs = 5;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--duration") == 0) duration = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--runs") == 0) runs = std::atoi(argv[i + 1]);
-    }
-    if (duration < 1 || runs < 1) {
-        fprintf(stderr, "usage: bench_export [--duration SECONDS] [--runs N]\n");
-        return 2;
-    }
-
-    const std::string folder = std::string(TARVEX_BINARY_DIR) + "/benchdata";
-    std::filesystem::create_directories(folder);
-    // The same recording as bench_container uses: 1280x720 front, 640x360 rear, 30 fps.
-    const std::string path = folder + "/container_" + std::to_string(duration) + "s.avi";
-    if (!std::filesystem::exists(path)) {
-        RecordingOptions options;
-        options.durationSec = duration;
-        std::string error;
-        printf("generating %s ...\n", path.c_str());
-        if (!WriteRecording(path, options, &error)) {
-            fprintf(stderr, "cannot generate the recording: %s\n", error.c_str());
-            return 1;
-        }
-    }
+    BenchArgs args;
+    args.runs = 5;
+    if (!ParseBenchArgs(argc, argv, "bench_export", args)) return 2;
+    const int duration = args.duration, runs = args.runs;
+    const std::string folder = BenchDataFolder();
+    const std::string path = BenchRecording(duration);
+    if (path.empty()) return 1;
     const std::string seconds = std::to_string(duration);
     const std::string ours = std::string(TARVEX_TOOL_PATH) + " export '" + path +
                              "' --from 0 --to " + seconds + " '" + folder +

@@ -6,44 +6,19 @@
 // walk that goes backwards or does not end, a chunk outside the file, an index entry that is
 // not a chunk header the walk met.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzMemoryFile.h"
 #include "media/AviChunk.h"
 #include "media/AviIndex.h"
 #include "media/CAVIExtractor.h"
 #include "support/Trace.h"
 
 namespace {
-
-// The reader takes a path; an in-memory file keeps the runs off the disk.
-class MemoryFile {
-public:
-    MemoryFile() : m_fd(memfd_create("fuzz_avi", 0)) {
-        m_path = "/proc/self/fd/" + std::to_string(m_fd);
-    }
-    bool Fill(const uint8_t* data, size_t size) {
-        if (m_fd < 0 || ftruncate(m_fd, 0) != 0) return false;
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = pwrite(m_fd, data + done, size - done, static_cast<off_t>(done));
-            if (n <= 0) return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-    const char* Path() const { return m_path.c_str(); }
-
-private:
-    int m_fd;
-    std::string m_path;
-};
 
 constexpr int32_t kPlayerCapacity = 1 << 20;  // the player's usual read buffer
 // The walk's starting buffer: far below the player's, so that inputs of a few kilobytes
@@ -98,7 +73,7 @@ void WalkHeaders(CAVIExtractor& reader, int64_t fileSize) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static MemoryFile file;
+    static FuzzMemoryFile file("fuzz_avi");
     static std::vector<uint8_t> buffer(CAVIExtractor::kMaxChunkBytes);
     static bool quiet = [] {
         SetTraceSink([](const std::string&) {});

@@ -6,9 +6,6 @@
 // An empty corpus folder given on the command line gets one small generated recording first,
 // so the mutations start from a file with real H.264 in it.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -17,35 +14,13 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "fuzz/FuzzMemoryFile.h"
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "support/Trace.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace {
-
-class MemoryFile {
-public:
-    MemoryFile() : m_fd(memfd_create("fuzz_player", 0)) {
-        // The name ends like a two-camera recording's, so both cameras are used.
-        m_path = "/proc/self/fd/" + std::to_string(m_fd);
-    }
-    bool Fill(const uint8_t* data, size_t size) {
-        if (m_fd < 0 || ftruncate(m_fd, 0) != 0) return false;
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = pwrite(m_fd, data + done, size - done, static_cast<off_t>(done));
-            if (n <= 0) return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-    const char* Path() const { return m_path.c_str(); }
-
-private:
-    int m_fd;
-    std::string m_path;
-};
 
 constexpr int kHeldWaitMs = 20000;
 
@@ -92,7 +67,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static MemoryFile file;
+    static FuzzMemoryFile file("fuzz_player");
     static Engine engine;
     if (!file.Fill(data, size)) return 0;
     CQRVMediaPlayer& player = engine.session.Player();

@@ -5,19 +5,9 @@
 
 #include "media/CAVIExtractor.h"
 #include "media/MediaInfo.h"
+#include "support/CivilDate.h"
 
 namespace {
-
-constexpr int64_t kSecondsPerDay = 86400;
-
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-}
 
 bool Digits(std::string_view text, size_t from, size_t count, int64_t& value) {
     if (from + count > text.size()) return false;
@@ -97,21 +87,13 @@ bool ParseRecordingStart(std::string_view name, int64_t& startSec) {
 
 std::string FormatTripStart(int64_t startSec) {
     if (startSec < 0) return "";
-    int64_t days = startSec / kSecondsPerDay;
+    const int64_t days = startSec / kSecondsPerDay;
     const int64_t secOfDay = startSec % kSecondsPerDay;
-    days += 719468;
-    const int64_t era = days / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int64_t day = doy - (153 * mp + 2) / 5 + 1;
-    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const int64_t year = yoe + era * 400 + (month <= 2);
+    const CivilDate date = CivilFromDays(days);
     char text[96];
     snprintf(text, sizeof text, "%04lld.%02lld.%02lld %02lld:%02lld:%02lld",
-             static_cast<long long>(year), static_cast<long long>(month),
-             static_cast<long long>(day), static_cast<long long>(secOfDay / 3600),
+             static_cast<long long>(date.year), static_cast<long long>(date.month),
+             static_cast<long long>(date.day), static_cast<long long>(secOfDay / 3600),
              static_cast<long long>(secOfDay / 60 % 60), static_cast<long long>(secOfDay % 60));
     return text;
 }

@@ -4,31 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "support/CivilDate.h"
+
 namespace {
-
-constexpr int64_t kSecondsPerDay = 86400;
-
-// Days since 1970-01-01 of a proleptic Gregorian date (month 1-12).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp + (mp < 10 ? 3 : -9);
-    y = yoe + era * 400 + (m <= 2);
-}
 
 int DaysInMonth(int64_t y, int64_t m) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -95,13 +73,12 @@ std::string FormatUtcTime(int64_t utcSeconds) {
         rest += kSecondsPerDay;
         --days;
     }
-    int64_t y, m, d;
-    CivilFromDays(days, y, m, d);
+    const CivilDate date = CivilFromDays(days);
     char text[64];
     snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
-             static_cast<long long>(y), static_cast<long long>(m), static_cast<long long>(d),
-             static_cast<long long>(rest / 3600), static_cast<long long>(rest % 3600 / 60),
-             static_cast<long long>(rest % 60));
+             static_cast<long long>(date.year), static_cast<long long>(date.month),
+             static_cast<long long>(date.day), static_cast<long long>(rest / 3600),
+             static_cast<long long>(rest % 3600 / 60), static_cast<long long>(rest % 60));
     return text;
 }
 

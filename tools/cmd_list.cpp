@@ -9,6 +9,7 @@
 #include "library/RecordingCatalogue.h"
 #include "support/JsonWriter.h"
 #include "support/StringTable.h"
+#include "tools/CardCategoryArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -16,42 +17,13 @@ namespace {
 constexpr const char* kName = "list";
 constexpr int kBlackboxNotFoundEnglish = 422;
 
-bool ParseView(const std::string& text, CatalogueView& view) {
-    static const std::pair<const char*, CatalogueView> kViews[] = {
-        {"driving", CatalogueView::Driving},
-        {"event", CatalogueView::Event},
-        {"parking", CatalogueView::Parking},
-        {"user", CatalogueView::User},
-        {"all", CatalogueView::All}};
-    for (const auto& [name, v] : kViews) {
-        if (text == name) {
-            view = v;
-            return true;
-        }
-    }
-    return false;
-}
-
 int RunList(const std::vector<std::string>& args) {
-    std::string card;
-    CatalogueView view = CatalogueView::Driving;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--category") {
-            if (i + 1 >= args.size() || !ParseView(args[++i], view))
-                return ToolUsageError(kName,
-                                      "--category needs driving, event, parking, user or all");
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            return ToolUsageError(kName, "unknown option " + args[i]);
-        } else if (card.empty()) {
-            card = args[i];
-        } else {
-            return ToolUsageError(kName, "more than one card given");
-        }
-    }
-    if (card.empty()) return ToolUsageError(kName, "no card given");
+    CardCategoryArgs parsed;
+    if (const int status = ParseCardCategoryArgs(kName, args, parsed); status != kToolOk)
+        return status;
 
     std::vector<CatalogueRow> rows;
-    if (!ListCatalogue(CardRoot(card), view, rows))
+    if (!ListCatalogue(CardRoot(parsed.card), parsed.view, rows))
         return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
 
     std::string out;
@@ -81,4 +53,4 @@ int RunList(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TARVEX_TOOL_COMMAND(list, "list", "CARD [--category driving|event|parking|user|all]", RunList);
+TARVEX_TOOL_COMMAND(list, "list", kCardCategoryUsage, RunList);

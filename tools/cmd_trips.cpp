@@ -10,28 +10,13 @@
 #include "library/TripCatalogue.h"
 #include "support/JsonWriter.h"
 #include "support/StringTable.h"
+#include "tools/CardCategoryArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
 
 constexpr const char* kName = "trips";
 constexpr int kBlackboxNotFoundEnglish = 422;
-
-bool ParseCategory(const std::string& text, CatalogueView& view) {
-    static const std::pair<const char*, CatalogueView> kViews[] = {
-        {"driving", CatalogueView::Driving},
-        {"event", CatalogueView::Event},
-        {"parking", CatalogueView::Parking},
-        {"user", CatalogueView::User},
-        {"all", CatalogueView::All}};
-    for (const auto& [name, v] : kViews) {
-        if (text == name) {
-            view = v;
-            return true;
-        }
-    }
-    return false;
-}
 
 std::string TripsJson(const std::vector<Trip>& trips) {
     JsonWriter j;
@@ -76,25 +61,12 @@ std::string TripsJson(const std::vector<Trip>& trips) {
 }
 
 int RunTrips(const std::vector<std::string>& args) {
-    std::string card;
-    CatalogueView view = CatalogueView::Driving;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--category") {
-            if (i + 1 >= args.size() || !ParseCategory(args[++i], view))
-                return ToolUsageError(kName,
-                                      "--category needs driving, event, parking, user or all");
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            return ToolUsageError(kName, "unknown option " + args[i]);
-        } else if (card.empty()) {
-            card = args[i];
-        } else {
-            return ToolUsageError(kName, "more than one card given");
-        }
-    }
-    if (card.empty()) return ToolUsageError(kName, "no card given");
+    CardCategoryArgs parsed;
+    if (const int status = ParseCardCategoryArgs(kName, args, parsed); status != kToolOk)
+        return status;
 
     std::vector<Trip> trips;
-    if (!ListTrips(CardRoot(card), view, trips))
+    if (!ListTrips(CardRoot(parsed.card), parsed.view, trips))
         return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
     std::printf("%s\n", TripsJson(trips).c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
@@ -102,4 +74,4 @@ int RunTrips(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TARVEX_TOOL_COMMAND(trips, "trips", "CARD [--category driving|event|parking|user|all]", RunTrips);
+TARVEX_TOOL_COMMAND(trips, "trips", kCardCategoryUsage, RunTrips);

@@ -224,3 +224,21 @@ TEST_F(MainWindowFixture, TimeAndSpeedLabelsSitOnTheirPlateOnlyWhileTheyHaveText
     ASSERT_TRUE(WaitUntil([&] { return !LabelText(IDC_STATIC_SPEED).isEmpty(); }));
     EXPECT_EQ(corner(IDC_STATIC_SPEED), plate);
 }
+
+TEST_F(MainWindowFixture, TheRateLabelShowsNothingAtNormalSpeedAndAPlateOtherwise) {
+    QWidget* rate = Window().GetDlgItem(IDC_STATIC_RATE);
+    const QRect place = rate->geometry();
+    auto shown = [&] { return Window().grab(place).toImage(); };
+    rate->hide();
+    const QImage without = shown();
+    rate->show();
+    EXPECT_EQ(shown(), without) << "at 1x the label must leave the panel and plates as they are";
+
+    Key(Qt::Key_BracketRight);
+    Key(Qt::Key_BracketRight);
+    ASSERT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8("2\u00d7"));
+    EXPECT_EQ(QColor(shown().pixel(1, 1)), QColor(43, 52, 61));
+    Key(Qt::Key_BracketLeft);
+    Key(Qt::Key_BracketLeft);
+    EXPECT_EQ(shown(), without);
+}

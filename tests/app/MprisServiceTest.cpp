@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "app/MprisService.h"
@@ -274,6 +275,55 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
     ASSERT_TRUE(Invoke("Seek", {100 * kUs}));
     EXPECT_EQ(Window().CurIndex(), 0);
     EXPECT_EQ(Title(), Name(Card().driving[0]));
+}
+
+TEST_F(MprisFixture, PositionsUnderASecondLandOnTheFirstFrame) {
+    ShowCard();
+    DoubleClickRow(1);  // 60 s at 30 frames a second
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    const QDBusObjectPath track(TrackId());
+    Invoke("Pause");  // a paused seek shows exactly the frame it lands on
+    auto setPosition = [&](qlonglong us) {
+        return Invoke("SetPosition", {QVariant::fromValue(track), us});
+    };
+    // The position reads one second behind after a seek, so a Seek of -8.5 s from second 10
+    // asks for 0.533 s.
+    const struct {
+        const char* what;
+        std::function<bool()> request;
+        int frame;
+    } rows[] = {
+        {"SetPosition 0", [&] { return setPosition(0); }, 0},
+        {"SetPosition 0.5 s", [&] { return setPosition(kUs / 2); }, 0},
+        {"SetPosition 0.999 s", [&] { return setPosition(kUs - 1000); }, 0},
+        {"Seek -8.5 s", [&] { return Invoke("Seek", {-8 * kUs - kUs / 2}); }, 0},
+        {"SetPosition 1.5 s", [&] { return setPosition(kUs + kUs / 2); }, 30},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(setPosition(10 * kUs));
+        ASSERT_TRUE(WaitUntil([&] { return FrontFrame() == 300; })) << FrontFrame();
+        const int seen = log.seeks.size();
+        ASSERT_TRUE(row.request()) << row.what;
+        EXPECT_TRUE(WaitUntil([&] { return FrontFrame() == row.frame; }))
+            << row.what << ": shows frame " << FrontFrame();
+        // Announced, as the position the player then reads (below 2 s either way; the seek
+        // to second 10 before it read 9 s).
+        EXPECT_TRUE(WaitUntil([&] {
+            return log.seeks.size() > seen && log.seeks.last() < 2 * kUs;
+        })) << row.what;
+        EXPECT_EQ(Status(), "Paused") << row.what;
+        EXPECT_EQ(Window().CurIndex(), 1) << row.what;
+    }
+
+    // While playing: back to the first second, and the recording plays on from there.
+    Invoke("Play");
+    ASSERT_TRUE(setPosition(10 * kUs));
+    ASSERT_TRUE(WaitUntil([&] { return FrontFrame() >= 300; }));
+    ASSERT_TRUE(setPosition(kUs / 2));
+    EXPECT_TRUE(WaitUntil([&] { return FrontFrame() < 30; })) << FrontFrame();
+    EXPECT_TRUE(WaitForFrontFrame(45));
+    EXPECT_EQ(Window().CurIndex(), 1);
+    EXPECT_EQ(Status(), "Playing");
 }
 
 TEST_F(MprisFixture, OpenUriPlaysARecordingFromItsCardAndIgnoresOtherUris) {

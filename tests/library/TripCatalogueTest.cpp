@@ -121,6 +121,9 @@ TEST(TripsTool, SplitsTheDriveAtTheSixSecondGap) {
     ASSERT_EQ(all.status, 0);
     EXPECT_LT(all.out.find("\"category\": \"EVENT\""), all.out.find("\"category\": \"DRIVING\""));
     EXPECT_EQ(RunToolCommand("trips /nonexistent 2>/dev/null").status, 1);
+    for (const std::string& wrong : {std::string(), card.string() + " --category cars",
+                                     card.string() + " other", card.string() + " --speed"})
+        EXPECT_EQ(RunToolCommand("trips " + wrong + " 2>/dev/null").status, 2) << wrong;
 }
 
 }  // namespace

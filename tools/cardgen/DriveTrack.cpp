@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "support/CivilDate.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace {
@@ -126,15 +127,6 @@ void AddEventPulse(const std::vector<GeneratedGEvent>& events, int step, DriveSt
 
 }  // namespace
 
-int64_t DaysFromCivil(int year, int month, int day) {
-    year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yoe = year - era * 400;
-    const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 std::string NmeaChecksum(const std::string& sentence) {
     uint8_t sum = 0;
     size_t begin = sentence.find('$');
@@ -193,22 +185,19 @@ DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSec
 }
 
 int64_t SecondsFromCivil(const CivilTime& t) {
-    return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+    return DaysFromCivil(t.year, t.month, t.day) * kSecondsPerDay + t.hour * 3600 + t.minute * 60 +
+           t.second;
 }
 
 CivilTime CivilFromSeconds(int64_t seconds) {
-    int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-    const int64_t secOfDay = seconds - days * 86400;
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
+    const int64_t days =
+        seconds >= 0 ? seconds / kSecondsPerDay : (seconds - (kSecondsPerDay - 1)) / kSecondsPerDay;
+    const int64_t secOfDay = seconds - days * kSecondsPerDay;
+    const CivilDate date = CivilFromDays(days);
     CivilTime t;
-    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+    t.year = static_cast<int>(date.year);
+    t.month = static_cast<int>(date.month);
+    t.day = static_cast<int>(date.day);
     t.hour = static_cast<int>(secOfDay / 3600);
     t.minute = static_cast<int>(secOfDay / 60 % 60);
     t.second = static_cast<int>(secOfDay % 60);

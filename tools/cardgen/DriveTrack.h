@@ -59,8 +59,6 @@ private:
 
 // XOR of the characters between '$' and '*' as two upper-case hex digits.
 std::string NmeaChecksum(const std::string& sentence);
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int year, int month, int day);
 
 // Seconds since 1970-01-01 00:00 of a calendar time (no time zone involved) and back.
 int64_t SecondsFromCivil(const CivilTime& t);
