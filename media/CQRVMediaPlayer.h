@@ -39,16 +39,18 @@
 //
 // Seamless hand-over. QueueNext opens the recording that follows (a trip's next one) on the
 // second reader and builds its index while the current one plays. When the current reader
-// runs out of data the worker reads on from the next one into the same frame queue (its
-// front frames counted from 0 again, from its first key frame), keeps the sound output
-// running and carries the clock across: the next recording's first frame is due one frame
-// period after the current one's last. When that frame is presented the readers swap roles,
-// the position, duration and camera count become the new recording's and GetHandOvers()
-// counts one more; text chunks read from the next recording before that moment are held and
-// delivered just after it. Open and Close drop a queued next; a seek or a paused step back
-// stays in the recording on screen and keeps the next queued. A next whose sound format or
-// frame rate differs from the current one is not queued, so it goes through the end report
-// and a fresh Open as without QueueNext.
+// runs out of data the readers swap roles and the worker reads on from the next one into
+// the same frame queue (its front frames counted from 0 again, from its first key frame). The
+// clock carries across: the next recording's first frame is due one frame period after the
+// current one's last. The sound output runs on; the next recording's sound is joined onto
+// the current one's (where they overlap its start is dropped, a hole is filled with silence,
+// up to kMaxSoundJoinUs). When the next recording's first frame is presented the current file
+// is closed, the position, duration and camera count become the new recording's and
+// GetHandOvers() counts one more; text chunks read from the next recording before that
+// moment are held and delivered just after it. Open and Close drop a queued next; a seek or a
+// paused step back stays in the recording on screen and keeps the next queued. A next whose sound
+// format or frame rate differs from the current one is not queued, so it goes through the end
+// report and a fresh Open as without QueueNext.
 
 #include <atomic>
 #include <condition_variable>
