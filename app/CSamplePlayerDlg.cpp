@@ -355,7 +355,12 @@ void CSamplePlayerDlg::ShowMessage(const QString& text) {
 
 void CSamplePlayerDlg::OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                         int32_t positionMs) {
-    OnTextChunk(static_cast<CSamplePlayerDlg*>(user)->m_textData, payload, length, positionMs);
+    auto* self = static_cast<CSamplePlayerDlg*>(user);
+    // The first chunk of a recording the player handed over to: the telemetry shown so far
+    // belongs to the one before.
+    const int32_t handOvers = self->m_player.GetHandOvers();
+    if (self->m_nTextHandOvers.exchange(handOvers) != handOvers) self->m_textData.RemoveAll();
+    OnTextChunk(self->m_textData, payload, length, positionMs);
 }
 
 bool CSamplePlayerDlg::IsPlayerActive() const {

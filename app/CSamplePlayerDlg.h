@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -398,6 +399,17 @@ private:
     // Selects, under the trip row playing, the recording that plays.
     void MarkTripRecordingInList();
     bool PlayNextInTrip();
+    // The next recording of the trip, queued so the player goes on into it without a break.
+    void QueueNextInTrip();
+    // The player went on into the queued recording: the window follows it (slider, times,
+    // title, views, timeline marks), as an open would show it.
+    void FollowHandOver();
+    // Follows a hand-over the display tick has not seen yet; called before anything that
+    // reads the trip index, so a command in the tick's interval acts on what is on screen.
+    void FollowPlayer();
+    // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
+    // as the user left them while the camera count is the same).
+    void ShowRecording(const std::string& path, bool keepLayout = false);
     void FillTrips(CatalogueView view);
     void StartEventScan();
     void OnEventScanResult(const QString& path, int count);
@@ -409,6 +421,9 @@ private:
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
     CTextData m_textData;
+    // The player's hand-over count the text in m_textData belongs to (the worker's text
+    // callback empties m_textData when it changes).
+    std::atomic<int32_t> m_nTextHandOvers{0};
     // Reader, decoder, sound output and player; its threads are joined before it goes.
     CPlaybackSession m_session;
     CQRVMediaPlayer& m_player = m_session.Player();
@@ -484,6 +499,8 @@ private:
     std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
     size_t m_nTripIndex = 0;
+    int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
+    int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;

@@ -286,6 +286,7 @@ void CSamplePlayerDlg::OnGraphValueClicked(int valueIndex) {
 }
 
 void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
+    FollowPlayer();
     const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
     if (nearest < 0 || m_timelinePaths.empty()) return;
     int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
@@ -303,6 +304,7 @@ void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
 // After a seek the player counts from a second before the second it landed on, so the time
 // of the event jumped to stands for "now" until the position has passed it.
 void CSamplePlayerDlg::OnNextEvent() {
+    FollowPlayer();
     const int64_t now = std::max(TimelineOffsetMs() + m_player.GetPositionMs(), m_nLastJumpMs);
     for (const DrivingEvent& e : m_events) {
         if (e.timeMs <= now + kNextEventLeadMs) continue;
@@ -318,6 +320,7 @@ void CSamplePlayerDlg::OnNextEvent() {
 }
 
 void CSamplePlayerDlg::OnPreviousEvent() {
+    FollowPlayer();
     const int64_t position = TimelineOffsetMs() + m_player.GetPositionMs();
     const int64_t now = m_nLastJumpMs > position ? m_nLastJumpMs : position;
     for (auto e = m_events.rbegin(); e != m_events.rend(); ++e) {
@@ -336,6 +339,7 @@ void CSamplePlayerDlg::OnPreviousEvent() {
 // ---- in and out marks, clip export ----
 
 void CSamplePlayerDlg::OnMarkIn() {
+    FollowPlayer();
     if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nInMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
@@ -343,6 +347,7 @@ void CSamplePlayerDlg::OnMarkIn() {
 }
 
 void CSamplePlayerDlg::OnMarkOut() {
+    FollowPlayer();
     if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nOutMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
@@ -551,6 +556,30 @@ bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
     return true;
 }
 
+void CSamplePlayerDlg::QueueNextInTrip() {
+    if (!m_tripPaths.empty() && m_nTripIndex + 1 < m_tripPaths.size())
+        m_player.QueueNext(m_tripPaths[m_nTripIndex + 1].c_str());
+}
+
+void CSamplePlayerDlg::FollowPlayer() {
+    if (m_player.GetHandOvers() != m_nHandOversSeen) FollowHandOver();
+}
+
+void CSamplePlayerDlg::FollowHandOver() {
+    m_nHandOversSeen = m_player.GetHandOvers();
+    // Only a trip queues a next recording, and an open in between drops it.
+    if (m_tripPaths.empty() || m_nTripIndex + 1 >= m_tripPaths.size()) return;
+    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
+    ++m_nTripIndex;
+    // The telemetry of the new recording is already being collected; only what was drawn
+    // from the old one goes.
+    if (m_pMapView) m_pMapView->ClearTrack();
+    m_nLastPlotSec = 0;
+    ClearGraph();
+    ShowRecording(m_tripPaths[m_nTripIndex], true);
+    QueueNextInTrip();
+}
+
 void CSamplePlayerDlg::MarkTripRecordingInList() {
     if (!m_bTripsView || m_tripPaths.empty()) return;
     QTreeWidgetItem* trip = m_listFilename->topLevelItem(m_nCurIndex);
@@ -564,6 +593,7 @@ void CSamplePlayerDlg::MarkTripRecordingInList() {
 }
 
 bool CSamplePlayerDlg::PlayNextInTrip() {
+    FollowPlayer();
     if (m_tripPaths.empty()) return false;
     if (m_nTripIndex + 1 >= m_tripPaths.size()) {
         m_tripPaths.clear();  // the trip is over; the list carries on as usual
