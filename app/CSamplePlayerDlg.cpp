@@ -20,6 +20,7 @@
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
 #include "app/Resource.h"
+#include "app/TimelineLoader.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/ColorRef.h"
@@ -336,6 +337,7 @@ void CSamplePlayerDlg::OnDestroy() {
     }
     KillTimer(kMapTimer);
     KillTimer(kDisplayTimer);
+    if (m_pTimelineLoader) m_pTimelineLoader->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
     m_session.Stop();
@@ -355,7 +357,12 @@ void CSamplePlayerDlg::ShowMessage(const QString& text) {
 
 void CSamplePlayerDlg::OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                         int32_t positionMs) {
-    OnTextChunk(static_cast<CSamplePlayerDlg*>(user)->m_textData, payload, length, positionMs);
+    auto* self = static_cast<CSamplePlayerDlg*>(user);
+    // The first chunk of a recording the player handed over to: the telemetry shown so far
+    // belongs to the one before.
+    const int32_t handOvers = self->m_player.GetHandOvers();
+    if (self->m_nTextHandOvers.exchange(handOvers) != handOvers) self->m_textData.RemoveAll();
+    OnTextChunk(self->m_textData, payload, length, positionMs);
 }
 
 bool CSamplePlayerDlg::IsPlayerActive() const {

@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -45,6 +46,8 @@ class CSettingDlg;
 class CZoomDlg;
 class CExportDlg;
 class EventScanner;
+class TimelineLoader;
+struct TimelineResult;
 class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
@@ -176,9 +179,13 @@ public:
     void OnBnClickedButtonAll();
 
     // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
-    // At open: walks the whole recording's telemetry for its events (slider and graph marks)
-    // and its route (the map).
+    // At open: starts the walk of the whole recording's (or trip's) telemetry for its events
+    // (slider and graph marks) and its route (the map); they are shown when it arrives, while
+    // the recording already plays.
     void LoadTimeline(const std::string& path);
+    // The walk started at open has not arrived yet.
+    bool IsTimelineLoading() const;
+    TimelineLoader* TimelineWalker() const { return m_pTimelineLoader; }
     void OnNextEvent();
     void OnPreviousEvent();
     void OnMarkIn();
@@ -360,6 +367,9 @@ private:
     void MarkCategoryButton(int controlId);
     void UpdateListPlaceholder();
     bool HandleListKey(int virtualKey);
+    // The trips view's rows expand into their recordings (tree mode) or the list is flat.
+    void SetListTreeMode(bool trips);
+    bool HandleTripListKey(int virtualKey);
     bool AskForCard();
     bool ShowCardCategory(const std::string& card, CatalogueView view);
     bool ShowLooseFolder(const std::string& folder);
@@ -375,9 +385,31 @@ private:
     bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
+    void ConnectListHooks();
+    void OnTimelineLoaded(const TimelineResult& result);
     int64_t TimelineOffsetMs() const;
+    bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
+    // Plays the trip of list row `row` from its recording `index`.
+    bool PlayTripFrom(int row, size_t index);
+    // A double click on a recording under a trip row: the trip plays from that recording.
+    void OnTripRecordingDoubleClick(QTreeWidgetItem* item);
+    // PLAY with a trip row or one of its recordings selected (false: not the trips view).
+    bool PlaySelectedTrip(QTreeWidgetItem* item);
+    // Selects, under the trip row playing, the recording that plays.
+    void MarkTripRecordingInList();
     bool PlayNextInTrip();
+    // The next recording of the trip, queued so the player goes on into it without a break.
+    void QueueNextInTrip();
+    // The player went on into the queued recording: the window follows it (slider, times,
+    // title, views, timeline marks), as an open would show it.
+    void FollowHandOver();
+    // Follows a hand-over the display tick has not seen yet; called before anything that
+    // reads the trip index, so a command in the tick's interval acts on what is on screen.
+    void FollowPlayer();
+    // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
+    // as the user left them while the camera count is the same).
+    void ShowRecording(const std::string& path, bool keepLayout = false);
     void FillTrips(CatalogueView view);
     void StartEventScan();
     void OnEventScanResult(const QString& path, int count);
@@ -389,6 +421,9 @@ private:
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
     CTextData m_textData;
+    // The player's hand-over count the text in m_textData belongs to (the worker's text
+    // callback empties m_textData when it changes).
+    std::atomic<int32_t> m_nTextHandOvers{0};
     // Reader, decoder, sound output and player; its threads are joined before it goes.
     CPlaybackSession m_session;
     CQRVMediaPlayer& m_player = m_session.Player();
@@ -452,7 +487,8 @@ private:
     bool m_bDragging = false;
     QPoint m_dragOffset;
 
-    // Timeline (GUI thread only). m_timeline and m_events belong to the open recording.
+    // Timeline (GUI thread only). m_timeline, m_events and m_tripStartsMs belong to the open
+    // recording; they are empty until m_pTimelineLoader delivers the walk of m_timelinePaths.
     RecordingTelemetry m_timeline;
     std::vector<DrivingEvent> m_events;
     EventThresholds m_eventThresholds;
@@ -463,8 +499,12 @@ private:
     std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
     size_t m_nTripIndex = 0;
+    int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
+    int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
-    EventScanner* m_pEventScanner = nullptr;  // child; marks list rows holding events
+    bool m_bListHooked = false;
+    EventScanner* m_pEventScanner = nullptr;      // child; marks list rows holding events
+    TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

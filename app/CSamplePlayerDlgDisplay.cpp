@@ -86,6 +86,7 @@ void CSamplePlayerDlg::UpdateDisplay() {
         KillTimer(kDisplayTimer);
         return;
     }
+    FollowPlayer();
     const int64_t positionSec = std::max<int64_t>(m_player.GetPositionMs() / 1000, 0);
     // A recording still being written can play past the length its index gave at open.
     const int64_t totalSec =

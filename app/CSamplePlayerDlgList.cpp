@@ -19,6 +19,8 @@ constexpr int kPathColumn = 5;
 constexpr int kVkReturn = 0x0D, kVkUp = 0x26, kVkDown = 0x28;
 // Sizes are listed in units of 1024 bytes; the cell says so.
 constexpr const char* kSizeUnit = " KB";
+// Marks in the rows (a recording holding events) stay within the 18-pixel row.
+constexpr int kListIconSize = 11;
 
 struct Column {
     int koId, enId;
@@ -36,7 +38,34 @@ const Column kColumns[] = {
     {IDS_COL_PATH_KO, IDS_COL_PATH_EN, 0, 0, Qt::AlignHCenter},
 };
 
+// The trips view: the expand mark and the indent sit in the type column, the date cell also
+// holds the trip's length, the rear column holds the number of recordings ("#") and sizes
+// have no unit; the total stays 304 pixels.
+constexpr int kTypeColumn = 1, kDateColumn = 2, kRearColumn = 3, kSizeColumn = 4;
+constexpr int kTripWidths[] = {0, 52, 166, 28, 58, 0};
+constexpr int kTripIndent = 12;
+constexpr int IDS_TRIP_COUNT_HEADING_KO = 722, IDS_TRIP_COUNT_HEADING_EN = 723;
+
 }  // namespace
+
+void CSamplePlayerDlg::SetListTreeMode(bool trips) {
+    m_listFilename->setRootIsDecorated(trips);
+    m_listFilename->setItemsExpandable(trips);
+    m_listFilename->setExpandsOnDoubleClick(false);  // a double click plays
+    m_listFilename->setIndentation(kTripIndent);
+    m_listFilename->setTreePosition(trips ? kTypeColumn : 0);
+    const bool korean = IsKoreanUi();
+    for (int column : {kTypeColumn, kDateColumn, kRearColumn, kSizeColumn}) {
+        const Column& normal = kColumns[column];
+        m_listFilename->setColumnWidth(
+            column, trips ? kTripWidths[column] : (korean ? normal.koWidth : normal.enWidth));
+    }
+    const Column& rear = kColumns[kRearColumn];
+    m_listFilename->headerItem()->setText(
+        kRearColumn, QString::fromStdString(FormatResourceString(
+                         trips ? PickStringId(IDS_TRIP_COUNT_HEADING_KO, IDS_TRIP_COUNT_HEADING_EN)
+                               : PickStringId(rear.koId, rear.enId))));
+}
 
 void CSamplePlayerDlg::CreateListColumns() {
     QStringList headings;
@@ -66,6 +95,7 @@ void CSamplePlayerDlg::StyleList() {
     m_listFilename->setRootIsDecorated(false);
     m_listFilename->setItemsExpandable(false);
     m_listFilename->setUniformRowHeights(true);
+    m_listFilename->setIconSize(QSize(kListIconSize, kListIconSize));
     m_listFilename->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listFilename->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listFilename->setAllColumnsShowFocus(true);
@@ -208,6 +238,7 @@ void CSamplePlayerDlg::UpdateListPlaceholder() {
 bool CSamplePlayerDlg::HandleListKey(int virtualKey) {
     if (!m_listFilename->hasFocus()) return false;
     if (virtualKey != kVkUp && virtualKey != kVkDown && virtualKey != kVkReturn) return false;
+    if (m_bTripsView) return HandleTripListKey(virtualKey);
     const int rows = m_listFilename->topLevelItemCount();
     const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
     const int row = selected.isEmpty() ? -1 : m_listFilename->indexOfTopLevelItem(selected.first());
@@ -220,6 +251,29 @@ bool CSamplePlayerDlg::HandleListKey(int virtualKey) {
     const int target = row < 0 ? 0 : std::clamp(row + step, 0, rows - 1);
     SelectOnly(target, true);
     m_listFilename->scrollToItem(m_listFilename->topLevelItem(target));
+    return true;
+}
+
+// In the trips view Up and Down walk the rows shown, a trip's recordings too when it is
+// expanded; Return plays the trip, or the trip from the recording selected.
+bool CSamplePlayerDlg::HandleTripListKey(int virtualKey) {
+    const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
+    QTreeWidgetItem* current = selected.isEmpty() ? nullptr : selected.first();
+    if (virtualKey == kVkReturn) {
+        if (current && current->parent())
+            OnTripRecordingDoubleClick(current);
+        else if (current)
+            OnListDoubleClick(m_listFilename->indexOfTopLevelItem(current));
+        return true;
+    }
+    QTreeWidgetItem* target = !current                ? m_listFilename->topLevelItem(0)
+                              : virtualKey == kVkDown ? m_listFilename->itemBelow(current)
+                                                      : m_listFilename->itemAbove(current);
+    if (!target) return true;
+    m_listFilename->clearSelection();
+    target->setSelected(true);
+    m_listFilename->setCurrentItem(target, 0, QItemSelectionModel::NoUpdate);
+    m_listFilename->scrollToItem(target);
     return true;
 }
 

@@ -71,6 +71,18 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
         setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
         return false;
     }
+    m_nHandOversSeen = m_player.GetHandOvers();
+    SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
+    ShowRecording(path);
+    QueueNextInTrip();
+
+    ShowPlayButton(false);
+    m_player.Play();
+    update();
+    return true;
+}
+
+void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     setWindowTitle(QString::fromStdString(std::filesystem::path(path).filename().string()) +
                    QStringLiteral(" - ") + QString::fromStdString(FormatResourceString(IDS_TITLE)));
@@ -78,22 +90,23 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
 
+    const int cameras = m_player.GetCameraCount();
+    if (keepLayout && cameras == m_nShownCameras) {
+        // Placing the areas again would blank them for a frame while playing on.
+        LoadTimeline(path);
+        return;
+    }
+    m_nShownCameras = cameras;
     m_nFrontView = kViewMain;
-    if (m_player.GetCameraCount() > 1) {
+    if (cameras > 1) {
         m_nRearView = kViewSmall;
         m_nMapView = kViewHidden;
     } else {
         m_nRearView = kViewHidden;
         m_nMapView = kViewSmall;
     }
-    SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
     UpdateView();
     LoadTimeline(path);
-
-    ShowPlayButton(false);
-    m_player.Play();
-    update();
-    return true;
 }
 
 void CSamplePlayerDlg::RowMove(int row) {
@@ -120,6 +133,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
     const int rows = m_listFilename->topLevelItemCount();
     const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
     if (rows == 0 || selected.isEmpty()) return;
+    if (PlaySelectedTrip(selected.first())) return;
     const int row = m_listFilename->indexOfTopLevelItem(selected.first());
     if (row != m_nCurIndex) {
         m_nCurIndex = row;

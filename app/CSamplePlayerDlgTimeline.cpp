@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -12,6 +13,7 @@
 #include "app/CSamplePlayerDlg.h"
 #include "app/EventScanner.h"
 #include "app/Resource.h"
+#include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/ColorRef.h"
 #include "library/CardRoot.h"
@@ -33,8 +35,15 @@ constexpr int kDateColumn = 2;
 constexpr int kSizeColumn = 4;
 constexpr int kPathColumn = 5;
 constexpr int kColumnCount = 6;
+// "2014.03.07 18:25:09": where the time of day starts.
+constexpr size_t kTimeOfDayAt = 11;
 constexpr int kTripPathsRole = Qt::UserRole + 1;
-const QColor kEventRowColour(245, 165, 36);
+constexpr int kEventCountRole = Qt::UserRole + 2;
+// The mark of a recording holding events: "!" on a red badge (the braking colour of the
+// slider's marks), readable on the black rows and on the amber of the selected one.
+constexpr int kEventMarkSize = 11;
+const QColor kEventMarkBadge(229, 72, 77);
+const QColor kEventMarkLine(255, 255, 255);
 
 constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
@@ -46,6 +55,7 @@ constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
 constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
 constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
+constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
@@ -64,6 +74,37 @@ uint32_t EventColour(DrivingEventKind kind) {
             return MakeColorRef(255, 255, 255);
     }
     return MakeColorRef(255, 255, 255);
+}
+
+QIcon EventMarkIcon() {
+    static const QIcon icon = [] {
+        QIcon made;
+        for (int scale : {1, 2}) {
+            QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
+            pixmap.setDevicePixelRatio(scale);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kEventMarkBadge);
+            painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
+            // An exclamation mark, drawn as a stroke and a dot.
+            const double middle = kEventMarkSize / 2.0;
+            QPen pen(kEventMarkLine, 1.7);
+            pen.setCapStyle(Qt::RoundCap);
+            painter.setPen(pen);
+            painter.drawLine(QPointF(middle, 2.6), QPointF(middle, 6.0));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kEventMarkLine);
+            painter.drawEllipse(QPointF(middle, 8.4), 0.95, 0.95);
+            painter.end();
+            // The same face on the selected row: no tint over the amber.
+            made.addPixmap(pixmap, QIcon::Normal);
+            made.addPixmap(pixmap, QIcon::Selected);
+        }
+        return made;
+    }();
+    return icon;
 }
 
 CatalogueView ViewOfFolder(const std::string& folderPath) {
@@ -95,37 +136,45 @@ void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
     if (!m_tripPaths.empty() &&
         (m_nTripIndex >= m_tripPaths.size() || m_tripPaths[m_nTripIndex] != path))
         m_tripPaths.clear();
-    const std::vector<std::string> paths =
+    std::vector<std::string> paths =
         m_tripPaths.empty() ? std::vector<std::string>{path} : m_tripPaths;
-    std::vector<std::string> walked;
-    for (const std::string& p : paths) walked.push_back(p);
-    if (walked != m_timelinePaths) {
-        m_timelinePaths = walked;
+    if (paths != m_timelinePaths) {
+        // What belonged to the walk before goes now; the new walk fills it in when it arrives.
+        m_timelinePaths = paths;
         m_eventThresholds = ReadEventThresholds(ConfigPath());
         m_timeline = {};
+        m_events.clear();
         m_tripStartsMs.clear();
-        for (const std::string& p : paths) {
-            RecordingTelemetry one;
-            WalkTelemetry(p, one);  // an unreadable recording adds nothing
-            const int64_t start = m_timeline.durationMs;
-            m_tripStartsMs.push_back(start);
-            for (TimedFix& f : one.fixes) m_timeline.fixes.push_back({f.timeMs + start, f.fix});
-            for (TimedSample& s : one.samples)
-                m_timeline.samples.push_back({s.timeMs + start, s.sample});
-            m_timeline.durationMs += one.durationMs;
-            if (m_timeline.frameRate == 0) m_timeline.frameRate = one.frameRate;
-        }
-        m_events = DetectEvents(m_timeline.samples, m_eventThresholds);
         m_nInMs = m_nOutMs = -1;
         m_nLastJumpMs = -1;
         ConnectTimelineViews();
-        if (m_pMapView) {
-            std::vector<CMapView::RoutePoint> route;
-            for (const TimedFix& f : m_timeline.fixes)
-                if (f.fix.valid)
-                    route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
-            m_pMapView->SetRoute(std::move(route));
+        if (m_pMapView) m_pMapView->SetRoute({});
+        if (!m_pTimelineLoader) {
+            m_pTimelineLoader = new TimelineLoader(this);
+            connect(m_pTimelineLoader, &TimelineLoader::loaded, this,
+                    [this](const TimelineResult& result) { OnTimelineLoaded(result); });
         }
+        m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
+    }
+    MarkTripRecordingInList();
+    ShowTimelineMarks();
+}
+
+bool CSamplePlayerDlg::IsTimelineLoading() const {
+    return m_pTimelineLoader && m_pTimelineLoader->IsPending();
+}
+
+void CSamplePlayerDlg::OnTimelineLoaded(const TimelineResult& result) {
+    if (result.paths != m_timelinePaths) return;  // belongs to what was open before
+    m_timeline = result.timeline;
+    m_events = result.events;
+    m_tripStartsMs = result.startsMs;
+    if (m_pMapView) {
+        std::vector<CMapView::RoutePoint> route;
+        for (const TimedFix& f : m_timeline.fixes)
+            if (f.fix.valid)
+                route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
+        m_pMapView->SetRoute(std::move(route));
     }
     ShowTimelineMarks();
 }
@@ -134,6 +183,12 @@ int64_t CSamplePlayerDlg::TimelineOffsetMs() const {
     return (!m_tripPaths.empty() && m_nTripIndex < m_tripStartsMs.size())
                ? m_tripStartsMs[m_nTripIndex]
                : 0;
+}
+
+// Where the open recording starts on the timeline is known once the walk has arrived (at
+// once for a single recording, which starts at 0).
+bool CSamplePlayerDlg::IsTimelineOffsetKnown() const {
+    return m_tripPaths.empty() || m_nTripIndex < m_tripStartsMs.size();
 }
 
 void CSamplePlayerDlg::ShowTimelineMarks() {
@@ -178,15 +233,6 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
                            [this] { OnNextEvent(); });
             menu.exec(m_sliderPos->mapToGlobal(at));
         });
-        m_listFilename->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(
-            m_listFilename, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-                QMenu menu(this);
-                menu.addAction(m_bTripsView ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
-                                            : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
-                               this, [this] { OnToggleTrips(); });
-                menu.exec(m_listFilename->viewport()->mapToGlobal(at));
-            });
     }
     // The map view may be made (or made again) later than the window.
     if (m_pMapView && m_pConnectedMap != m_pMapView) {
@@ -194,6 +240,25 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
         connect(m_pMapView, &CMapView::routeClicked, this,
                 [this](double lat, double lon) { OnRouteClicked(lat, lon); });
     }
+}
+
+// The list's own hooks: its menu (recordings or trips) and double clicks on the recordings
+// under a trip row (the list's handler takes the rows themselves).
+void CSamplePlayerDlg::ConnectListHooks() {
+    if (m_bListHooked) return;
+    m_bListHooked = true;
+    m_listFilename->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_listFilename, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(m_bTripsView ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
+                                    : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
+                       this, [this] { OnToggleTrips(); });
+        menu.exec(m_listFilename->viewport()->mapToGlobal(at));
+    });
+    connect(m_listFilename, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) {
+                if (item && item->parent()) OnTripRecordingDoubleClick(item);
+            });
 }
 
 // ---- seeking ----
@@ -221,6 +286,7 @@ void CSamplePlayerDlg::OnGraphValueClicked(int valueIndex) {
 }
 
 void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
+    FollowPlayer();
     const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
     if (nearest < 0 || m_timelinePaths.empty()) return;
     int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
@@ -238,6 +304,7 @@ void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
 // After a seek the player counts from a second before the second it landed on, so the time
 // of the event jumped to stands for "now" until the position has passed it.
 void CSamplePlayerDlg::OnNextEvent() {
+    FollowPlayer();
     const int64_t now = std::max(TimelineOffsetMs() + m_player.GetPositionMs(), m_nLastJumpMs);
     for (const DrivingEvent& e : m_events) {
         if (e.timeMs <= now + kNextEventLeadMs) continue;
@@ -253,6 +320,7 @@ void CSamplePlayerDlg::OnNextEvent() {
 }
 
 void CSamplePlayerDlg::OnPreviousEvent() {
+    FollowPlayer();
     const int64_t position = TimelineOffsetMs() + m_player.GetPositionMs();
     const int64_t now = m_nLastJumpMs > position ? m_nLastJumpMs : position;
     for (auto e = m_events.rbegin(); e != m_events.rend(); ++e) {
@@ -271,14 +339,16 @@ void CSamplePlayerDlg::OnPreviousEvent() {
 // ---- in and out marks, clip export ----
 
 void CSamplePlayerDlg::OnMarkIn() {
-    if (!IsPlayerActive()) return;
+    FollowPlayer();
+    if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nInMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
     ShowTimelineMarks();
 }
 
 void CSamplePlayerDlg::OnMarkOut() {
-    if (!IsPlayerActive()) return;
+    FollowPlayer();
+    if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nOutMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
     ShowTimelineMarks();
@@ -294,7 +364,8 @@ void CSamplePlayerDlg::RunExportDialog(CExportDlg& dialog) {
 }
 
 void CSamplePlayerDlg::OnExportClip() {
-    if (m_timelinePaths.empty() || !IsPlayerActive()) return;
+    // The clip's span is measured on the walked timeline.
+    if (m_timelinePaths.empty() || !IsPlayerActive() || IsTimelineLoading()) return;
     ClipRequest request;
     request.paths = m_timelinePaths;
     request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
@@ -347,6 +418,8 @@ bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
 
 void CSamplePlayerDlg::StartEventScan() {
     m_bTripsView = false;
+    SetListTreeMode(false);
+    ConnectListHooks();
     if (!m_pEventScanner) {
         m_pEventScanner = new EventScanner(this);
         connect(m_pEventScanner, &EventScanner::found, this,
@@ -363,10 +436,13 @@ void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {
     for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
         QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
         if (item->text(kPathColumn) != path) continue;
-        for (int column : {kTypeColumn, kDateColumn}) item->setForeground(column, kEventRowColour);
-        item->setToolTip(kDateColumn,
-                         QString::fromStdString(FormatResourceString(
-                             PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count)));
+        const QString tip = count == 1
+                                ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
+                                : QString::fromStdString(FormatResourceString(
+                                      PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count));
+        item->setIcon(kTypeColumn, EventMarkIcon());
+        item->setData(kTypeColumn, kEventCountRole, count);
+        for (int column : {kTypeColumn, kDateColumn}) item->setToolTip(column, tip);
     }
 }
 
@@ -394,7 +470,14 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
     m_bTripsView = true;
     m_nCurIndex = -1;
     m_listFilename->clear();
+    SetListTreeMode(true);
+    ConnectListHooks();
     const QString type = Text(IDS_TRIP_KO, IDS_TRIP_EN);
+    const auto align = [](QTreeWidgetItem* item) {
+        for (int column = 0; column < kColumnCount; ++column)
+            item->setTextAlignment(
+                column, (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+    };
     for (const Trip& trip : trips) {
         QStringList paths;
         for (const TripRecording& r : trip.recordings) paths << QString::fromStdString(r.path);
@@ -404,11 +487,24 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
             QStringList{QString::fromStdString(trip.recordings.front().fileName), type,
                         QString::fromStdString(date), QString::number(trip.recordings.size()),
                         QString::fromStdString(SizeCell(trip.SizeBytes())), paths.front()});
-        for (int column = 0; column < kColumnCount; ++column)
-            item->setTextAlignment(
-                column, (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+        align(item);
         item->setData(0, kTripPathsRole, paths);
         item->setToolTip(kDateColumn, paths.join(QLatin1Char('\n')));
+        // Its recordings, in playing order: the start (the day is the trip's) and length.
+        for (const TripRecording& r : trip.recordings) {
+            const std::string start = FormatTripStart(r.startSec);
+            const std::string when =
+                (start.size() > kTimeOfDayAt ? start.substr(kTimeOfDayAt) : r.fileName) + "  " +
+                FormatLength(r.durationMs);
+            auto* child =
+                new QTreeWidgetItem(item, QStringList{QString::fromStdString(r.fileName),
+                                                      QString::fromStdString(TypeCell(r.fileName)),
+                                                      QString::fromStdString(when), QString(),
+                                                      QString::fromStdString(SizeCell(r.sizeBytes)),
+                                                      QString::fromStdString(r.path)});
+            align(child);
+            child->setToolTip(kDateColumn, QString::fromStdString(r.path));
+        }
         m_listFilename->addTopLevelItem(item);
     }
     if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
@@ -420,23 +516,84 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
 
 bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
     QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
-    const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();
-    if (paths.isEmpty()) {
+    if (!item || item->data(0, kTripPathsRole).toStringList().isEmpty()) {
         m_tripPaths.clear();
         return false;
     }
-    m_tripPaths.clear();
-    for (const QString& p : paths) m_tripPaths.push_back(p.toStdString());
-    m_nTripIndex = 0;
-    m_nCurIndex = row;
-    if (OpenRecording(m_tripPaths.front())) {
-        SelectOnly(row, true);
-        m_listFilename->viewport()->update();
-    }
+    PlayTripFrom(row, 0);
     return true;
 }
 
+void CSamplePlayerDlg::OnTripRecordingDoubleClick(QTreeWidgetItem* item) {
+    QTreeWidgetItem* trip = item ? item->parent() : nullptr;
+    if (!trip) return;
+    PlayTripFrom(m_listFilename->indexOfTopLevelItem(trip),
+                 static_cast<size_t>(trip->indexOfChild(item)));
+}
+
+// PLAY in the trips view plays the trip selected, or the trip from the recording selected.
+bool CSamplePlayerDlg::PlaySelectedTrip(QTreeWidgetItem* item) {
+    if (!m_bTripsView || !item) return false;
+    if (item->parent())
+        OnTripRecordingDoubleClick(item);
+    else
+        OnTripDoubleClick(m_listFilename->indexOfTopLevelItem(item));
+    return true;
+}
+
+bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
+    QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
+    const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();
+    if (index >= static_cast<size_t>(paths.size())) return false;
+    m_tripPaths.clear();
+    for (const QString& p : paths) m_tripPaths.push_back(p.toStdString());
+    m_nTripIndex = index;
+    m_nCurIndex = row;
+    if (!OpenRecording(m_tripPaths[index])) return false;
+    // A collapsed trip shows as its row; an expanded one shows the recording playing.
+    if (!item->isExpanded()) SelectOnly(row, true);
+    m_listFilename->viewport()->update();
+    return true;
+}
+
+void CSamplePlayerDlg::QueueNextInTrip() {
+    if (!m_tripPaths.empty() && m_nTripIndex + 1 < m_tripPaths.size())
+        m_player.QueueNext(m_tripPaths[m_nTripIndex + 1].c_str());
+}
+
+void CSamplePlayerDlg::FollowPlayer() {
+    if (m_player.GetHandOvers() != m_nHandOversSeen) FollowHandOver();
+}
+
+void CSamplePlayerDlg::FollowHandOver() {
+    m_nHandOversSeen = m_player.GetHandOvers();
+    // Only a trip queues a next recording, and an open in between drops it.
+    if (m_tripPaths.empty() || m_nTripIndex + 1 >= m_tripPaths.size()) return;
+    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
+    ++m_nTripIndex;
+    // The telemetry of the new recording is already being collected; only what was drawn
+    // from the old one goes.
+    if (m_pMapView) m_pMapView->ClearTrack();
+    m_nLastPlotSec = 0;
+    ClearGraph();
+    ShowRecording(m_tripPaths[m_nTripIndex], true);
+    QueueNextInTrip();
+}
+
+void CSamplePlayerDlg::MarkTripRecordingInList() {
+    if (!m_bTripsView || m_tripPaths.empty()) return;
+    QTreeWidgetItem* trip = m_listFilename->topLevelItem(m_nCurIndex);
+    if (!trip || !trip->isExpanded()) return;
+    QTreeWidgetItem* playing = trip->child(static_cast<int>(m_nTripIndex));
+    if (!playing) return;
+    m_listFilename->clearSelection();
+    playing->setSelected(true);
+    m_listFilename->setCurrentItem(playing, 0, QItemSelectionModel::NoUpdate);
+    m_listFilename->scrollToItem(playing);
+}
+
 bool CSamplePlayerDlg::PlayNextInTrip() {
+    FollowPlayer();
     if (m_tripPaths.empty()) return false;
     if (m_nTripIndex + 1 >= m_tripPaths.size()) {
         m_tripPaths.clear();  // the trip is over; the list carries on as usual

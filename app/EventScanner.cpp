@@ -12,7 +12,7 @@ void EventScanner::Start(std::vector<std::string> paths, const EventThresholds& 
         for (const std::string& path : paths) {
             if (m_bStop.load()) break;
             RecordingTelemetry telemetry;
-            if (!WalkTelemetry(path, telemetry)) continue;
+            if (!WalkTelemetry(path, telemetry, &m_bStop)) continue;
             const int count = static_cast<int>(DetectEvents(telemetry.samples, thresholds).size());
             const QString file = QString::fromStdString(path);
             QMetaObject::invokeMethod(

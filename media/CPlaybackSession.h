@@ -1,9 +1,10 @@
 #pragma once
-// One playback session: the container reader, the decoder, the sound output and the player,
-// wired together once. The window, tarvex-tool, the benchmarks and the tests all play
+// One playback session: the container readers (one for the recording playing, one to open
+// the next recording ahead of time), the decoder, the sound output and the player, wired
+// together once. The window, tarvex-tool, the benchmarks and the tests all play
 // through one of these.
 //
-// Ownership and shutdown: the four parts are members in the order reader, decoder, output,
+// Ownership and shutdown: the parts are members in the order readers, decoder, output,
 // player, so the player (and with it its threads) goes first; Stop (or the destructor) joins
 // the threads before anything they use is freed.
 //
@@ -41,10 +42,10 @@ public:
     const CQRVMediaPlayer& Player() const { return m_player; }
     CWaveBox& Output() { return m_output; }
     CDecoder& Decoder() { return m_decoder; }
-    CAVIExtractor& Reader() { return m_reader; }
 
 private:
     CAVIExtractor m_reader;
+    CAVIExtractor m_nextReader;  // the player swaps the two at each seamless hand-over
     CDecoder m_decoder;
     CWaveBox m_output;
     CQRVMediaPlayer m_player;  // last: destroyed first, its threads joined before the rest

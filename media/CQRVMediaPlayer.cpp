@@ -25,6 +25,7 @@ bool CQRVMediaPlayer::Start(VideoWindow* frontWindow, VideoWindow* rearWindow) {
     m_frontWindow = frontWindow;
     m_rearWindow = rearWindow;
     if (m_parser) m_parser->Initialize();
+    if (m_nextParser) m_nextParser->Initialize();
     if (m_decoder) m_decoder->Initialize();
     if (m_output) m_output->Open(static_cast<uint16_t>(m_outputBits), m_outputRate);
     m_sync.SetOutput(m_output);
@@ -62,6 +63,7 @@ void CQRVMediaPlayer::StopThreads() {
     if (m_output) m_output->Close();
     m_sync.StopFeeding();
     if (m_parser) m_parser->Shutdown();
+    if (m_nextParser) m_nextParser->Shutdown();
 }
 
 void CQRVMediaPlayer::SetTextCallback(TextChunkCallback callback, void* user) {
@@ -114,6 +116,10 @@ bool CQRVMediaPlayer::Open(const char* path, int32_t startMs) {
 void CQRVMediaPlayer::Close() {
     m_run.store(0);
     Call(Command(CommandKind::Close));
+}
+
+void CQRVMediaPlayer::QueueNext(const char* path) {
+    if (path && *path) Post(Command(CommandKind::QueueNext, 0, path));
 }
 
 void CQRVMediaPlayer::Play() {
@@ -222,7 +228,7 @@ void CQRVMediaPlayer::SetMirror(int camera, bool on) {
 }
 
 bool CQRVMediaPlayer::BuildIndex(const char* path, MediaInfo* info) {
-    if (!m_parser || !path) return false;
+    if (!m_hasParser || !path) return false;
     Command command(CommandKind::BuildIndex, 0, path);
     command.info = info;
     return Call(std::move(command));

@@ -36,6 +36,21 @@
 // it has played out, the state becomes kStateStopped and Ended() true; until then the state
 // reads kStatePlaying (also while paused). A caller that hands over to the next recording
 // waits for Ended(). Close, Open and a rejected file clear Ended().
+//
+// Seamless hand-over. QueueNext opens the recording that follows (a trip's next one) on the
+// second reader and builds its index while the current one plays. When the current reader
+// runs out of data the readers swap roles and the worker reads on from the next one into
+// the same frame queue (its front frames counted from 0 again, from its first key frame). The
+// clock carries across: the next recording's first frame is due one frame period after the
+// current one's last. The sound output runs on; the next recording's sound is joined onto
+// the current one's (where they overlap its start is dropped, a hole is filled with silence,
+// up to kMaxSoundJoinUs). When the next recording's first frame is presented the current file
+// is closed, the position, duration and camera count become the new recording's and
+// GetHandOvers() counts one more; text chunks read from the next recording before that
+// moment are held and delivered just after it. Open and Close drop a queued next; a seek or a
+// paused step back stays in the recording on screen and keeps the next queued. A next whose sound
+// format or frame rate differs from the current one is not queued, so it goes through the end
+// report and a fresh Open as without QueueNext.
 
 #include <atomic>
 #include <condition_variable>
@@ -74,6 +89,9 @@ public:
     // Frame rate assumed for a recording that declares none (below 1 frame a second).
     static constexpr int kFallbackFrameRate = 30;
     static constexpr uint8_t kNonIdrSliceHeader = 0x41;
+    // The longest overlap or hole between one recording's sound and the next's that a
+    // seamless hand-over closes in the sound itself.
+    static constexpr int64_t kMaxSoundJoinUs = 500000;
     // Bounds of the frame queue: past them the queued frames are shown even if the 700 ms
     // are not complete (a file of one camera's frames only, or a run without front frames).
     static constexpr size_t kMaxQueuedPackets = 600;
@@ -92,9 +110,14 @@ public:
     CQRVMediaPlayer& operator=(const CQRVMediaPlayer&) = delete;
 
     // Wiring, before Start. The output may be null (no sound; video runs on the clock).
-    void SetParser(VMediaParser* parser) { m_parser = parser; }
+    void SetParser(VMediaParser* parser) {
+        m_parser = parser;
+        m_hasParser = parser != nullptr;
+    }
     void SetOutput(VAudio* output) { m_output = output; }
     void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
+    // A second reader for QueueNext (optional; without it QueueNext does nothing).
+    void SetNextParser(VMediaParser* parser) { m_nextParser = parser; }
     // May be called at any time.
     void SetTextCallback(TextChunkCallback callback, void* user);
     // Presents every frame at once and never waits for the sound. For analysis and
@@ -116,6 +139,15 @@ public:
     bool Open(const char* path, int32_t startMs = 0);
     // Returns once the file is closed and the queues are empty.
     void Close();
+    // Opens path as the recording that plays right after the current one (see Seamless
+    // hand-over above); returns at once. Replaces a next queued before that is not yet being
+    // read. Ignored while nothing is open.
+    void QueueNext(const char* path);
+    // True while a queued next recording is open and not yet on screen.
+    bool HasQueuedNext() const { return m_nextQueued.load(); }
+    // Seamless hand-overs made since the player was made: read it before and after to see
+    // that the next recording took over.
+    int32_t GetHandOvers() const { return m_handOvers.load(); }
     void Play();
     void Pause();
     // Seeks land on the front frame that starts a second; the position then reads one second
@@ -196,7 +228,8 @@ private:
         Capture,
         Represent,
         Sync,
-        BuildIndex
+        BuildIndex,
+        QueueNext
     };
     struct Reply {
         bool done = false;
@@ -214,7 +247,9 @@ private:
     };
     struct QueuedPacket {
         int camera = 0;
-        int32_t index = 0;  // front: the frame's place in the recording
+        int32_t index = 0;    // front: the frame's place in the recording
+        int64_t mediaUs = 0;  // front: when it is due on the player's clock
+        uint32_t serial = 0;  // which recording it belongs to (m_readSerial when read)
         std::vector<uint8_t> bytes;
     };
 
@@ -231,6 +266,27 @@ private:
     void DoRate(int percent);
     bool DoCapture(int camera, const std::string& path);
     void DoRepresent();
+    bool DoQueueNext(const std::string& path);
+
+    // Seamless hand-over (CQRVMediaPlayerNext.cpp).
+    // The current reader has ended: reads on from the queued next one. False when none.
+    bool BeginReadingNext();
+    // The first frame of the next recording is about to be presented: it becomes current.
+    void CompleteHandOver();
+    // Back to reading the recording on screen (a seek while the next was being read ahead).
+    void StopReadingNext();
+    // Closes the queued next recording, reading ahead or not.
+    void DropNext();
+    // Holds a text chunk of the next recording until it is on screen; false when not held.
+    bool HoldNextText(int32_t length);
+    // Joins the next recording's sound onto the sound queued before it (its first chunk
+    // trimmed, or silence put in front); false when nothing of this chunk is left to queue.
+    bool JoinNextSound(const uint8_t*& data, int32_t& length);
+    void MeetNextSound();
+    bool PushSilence(int64_t bytes);
+    // A join too far off for that: the clock follows the next sound once the output has
+    // played up to it.
+    void ApplyNextSoundStart(int64_t playedBytes);
 
     // The worker's loop (CQRVMediaPlayerStep.cpp).
     static bool RunOnce(void* self);
@@ -274,8 +330,13 @@ private:
 
     void JoinThreads();
 
-    CSingleThread m_worker;                // owner's thread starts and stops it
-    VMediaParser* m_parser = nullptr;      // set before Start, read-only after
+    CSingleThread m_worker;  // owner's thread starts and stops it
+    // The reader of the recording being read, and the second one for a queued next. Set
+    // before Start; from then on the worker swaps them at each hand-over and is the only one
+    // to touch them (StopThreads after the join).
+    VMediaParser* m_parser = nullptr;
+    VMediaParser* m_nextParser = nullptr;
+    bool m_hasParser = false;              // set before Start, read-only after
     VAudio* m_output = nullptr;            // set before Start, read-only after
     VMediaDecoder* m_decoder = nullptr;    // set before Start, read-only after
     CMediaSync m_sync;                     // has its own lock
@@ -307,6 +368,8 @@ private:
     std::atomic<int> m_ratePercent{100};          // written by the owner's calls
     std::atomic<bool> m_noClock{false};           // any thread
     std::atomic<int64_t> m_wakeups{0};            // written by the worker
+    std::atomic<bool> m_nextQueued{false};        // written by the worker
+    std::atomic<int32_t> m_handOvers{0};          // written by the worker
     bool m_started = false;                       // guarded by m_lock
 
     // Worker thread only (or the owner's thread before Start / after StopThreads).
@@ -347,4 +410,24 @@ private:
     bool m_soundGate = false;  // the output is held until the picture reaches the sound
     int64_t m_endWaitSinceUs = 0;
     int64_t m_endWaitPopped = 0;
+    int64_t m_pushedSoundBytes = 0;  // bytes queued for the output since the last reset
+
+    // The next recording (worker only). While m_readingNext the readers are already swapped:
+    // m_parser reads the next file and m_nextParser still holds the one on screen.
+    bool m_nextOpen = false;  // open on m_nextParser, not yet read
+    bool m_readingNext = false;
+    std::string m_nextPath;
+    MediaInfo m_nextInfo;
+    int64_t m_nextStartPos = 0;  // the next file's first media chunk
+    bool m_nextRateDeclared = true;
+    int32_t m_nextRearFrameRate = 0;
+    uint32_t m_readSerial = 0;   // recording of the chunks read
+    uint32_t m_shownSerial = 0;  // recording of the frame on screen
+    int64_t m_readBaseUs = 0;    // media time of frame 0 of the recording read
+    std::vector<std::vector<uint8_t>> m_heldText;
+    bool m_nextSoundWanted = false;  // the next recording's first sound chunk is still to come
+    int64_t m_nextSoundSkip = 0;     // bytes of the next sound still to drop
+    bool m_nextSoundPending = false;
+    int64_t m_nextSoundBytes = 0;  // output position (as PlayedPosition) where it starts
+    int64_t m_nextSoundUs = 0;     // and the media time that stands for
 };

@@ -58,6 +58,9 @@ void CQRVMediaPlayer::Execute(Command& command) {
             m_indexedPath = result ? command.text : std::string();
             break;
         }
+        case CommandKind::QueueNext:
+            result = DoQueueNext(command.text);
+            break;
     }
     if (!command.reply) return;
     if (!command.fromOtherThread) {
@@ -75,6 +78,7 @@ void CQRVMediaPlayer::Execute(Command& command) {
 }
 
 bool CQRVMediaPlayer::DoOpen(const std::string& path) {
+    DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;
     m_ended.store(false);
@@ -133,6 +137,7 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path) {
 }
 
 void CQRVMediaPlayer::DoClose() {
+    DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;
     m_playing = false;

@@ -42,6 +42,7 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
     const int32_t frames =
         std::min<int32_t>(m_totalFrames, static_cast<int32_t>(m_framePositions.size()));
     target = std::clamp(target, 0, frames - 1);
+    StopReadingNext();
     const int32_t key = FindKeyFrameAtOrBefore(target);
     // Without a key frame in reach the picture comes from the first one after the target.
     const int32_t start = key >= 0 ? key : target;

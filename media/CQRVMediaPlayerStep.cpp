@@ -113,8 +113,7 @@ void CQRVMediaPlayer::Advance() {
         if (!m_noClock.load()) {
             const int64_t now = NowUs();
             const bool soundLeads = SyncClockToSound(now);
-            const int64_t due =
-                m_pacer.DueAt(FrameTimeUs(m_frameQueue.front().index), now, !soundLeads);
+            const int64_t due = m_pacer.DueAt(m_frameQueue.front().mediaUs, now, !soundLeads);
             if (due > now + kEarlyToleranceUs) {
                 m_waitUntilUs = due;
                 return;
@@ -156,6 +155,8 @@ CQRVMediaPlayer::Read CQRVMediaPlayer::ReadChunk(bool paused) {
     char id[4] = {0, 0, 0, 0};
     int32_t size = 0;
     if (ReadMedia(id, &size) < 0) {
+        // A queued next recording reads on into the same queue.
+        if (BeginReadingNext()) return Read::Chunk;
         // The end of the data, a cut file or a chunk that cannot be read: play what is queued.
         m_endOfData = true;
         return Read::End;
@@ -163,9 +164,12 @@ CQRVMediaPlayer::Read CQRVMediaPlayer::ReadChunk(bool paused) {
     if (KindIs(id, "dc")) {
         HandleVideo(CameraOf(id), size, paused);
     } else if (KindIs(id, "wb")) {
-        if (!paused && !m_waitFrontKey && !PushAudio(m_readBuffer.data(), size)) return Read::Wait;
+        // Sound before the first key frame is dropped, except a next recording's sound from
+        // before its first frame: that is its start and follows the current one's end.
+        const bool soundDue = !m_waitFrontKey || (m_readingNext && m_nextReadIndex == 0);
+        if (!paused && soundDue && !PushAudio(m_readBuffer.data(), size)) return Read::Wait;
     } else if (KindIs(id, "tx")) {
-        DeliverText(size);
+        if (!HoldNextText(size)) DeliverText(size);
     }
     return Read::Chunk;
 }
@@ -177,7 +181,9 @@ void CQRVMediaPlayer::HandleVideo(int camera, int32_t length, bool paused) {
         const int32_t index = m_nextReadIndex++;
         if (m_waitFrontKey) {
             if (!IsKeyFrame(data, length)) return;
-            ClearFrameQueue();
+            // After a jump whatever was queued is stale; a next recording follows the tail of
+            // the current one.
+            if (!m_readingNext) ClearFrameQueue();
             m_waitFrontKey = false;
         }
         QueuePacket(0, index, data, length);
@@ -193,6 +199,7 @@ void CQRVMediaPlayer::HandleVideo(int camera, int32_t length, bool paused) {
 
 bool CQRVMediaPlayer::PushAudio(const uint8_t* data, int32_t length) {
     if (m_pacer.RatePercent() != FramePacer::kNormalRatePercent) return true;  // muted
+    if ((m_nextSoundWanted || m_nextSoundSkip > 0) && !JoinNextSound(data, length)) return true;
     if (!m_sync.PushPcm(data, length)) {
         // Nothing waits without a clock, nor for an output that has stalled.
         if (m_noClock.load() || m_sync.PoppedPackets() == m_stalledPopped) return true;
@@ -202,11 +209,12 @@ bool CQRVMediaPlayer::PushAudio(const uint8_t* data, int32_t length) {
         m_waitUntilUs = NowUs() + int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
         return false;
     }
+    m_pushedSoundBytes += std::clamp(length, 0, kPcmPacketBytes);
     if (!m_soundAnchored) {
         // The recorder writes a sound chunk just before the first frame its start has
         // reached, so it starts between the previous front frame and the next one.
         m_soundAnchored = true;
-        m_soundAnchorUs = FrameTimeUs(m_nextReadIndex) - FrameTimeUs(1) / 2;
+        m_soundAnchorUs = m_readBaseUs + FrameTimeUs(m_nextReadIndex) - FrameTimeUs(1) / 2;
     }
     return true;
 }
@@ -214,6 +222,7 @@ bool CQRVMediaPlayer::PushAudio(const uint8_t* data, int32_t length) {
 bool CQRVMediaPlayer::RetryPendingPcm() {
     const int32_t length = static_cast<int32_t>(m_pendingPcm.size());
     if (m_sync.PushPcm(m_pendingPcm.data(), length)) {
+        m_pushedSoundBytes += length;
         m_pendingPcm.clear();
         return true;
     }
@@ -249,6 +258,8 @@ void CQRVMediaPlayer::QueuePacket(int camera, int32_t index, const uint8_t* data
     QueuedPacket& packet = m_frameQueue.emplace_back();
     packet.camera = camera;
     packet.index = index;
+    packet.mediaUs = camera == 0 ? m_readBaseUs + FrameTimeUs(index) : 0;
+    packet.serial = m_readSerial;
     if (!m_spareBuffers.empty()) {
         packet.bytes = std::move(m_spareBuffers.back());
         m_spareBuffers.pop_back();
@@ -274,6 +285,7 @@ void CQRVMediaPlayer::PresentHead(bool paced) {
             m_lastPresentUs == 0 ? FramePacer::kMaxDifMs : (now - m_lastPresentUs) / 1000;
         m_pacer.Update(0, static_cast<int>(std::min<int64_t>(difMs, INT_MAX)), Rate());
     }
+    if (packet.serial != m_shownSerial) CompleteHandOver();
     m_frameCounter.fetch_add(1);
     m_shownIndex = packet.index;
     if (m_decoder) {
@@ -281,8 +293,7 @@ void CQRVMediaPlayer::PresentHead(bool paced) {
                                static_cast<int32_t>(packet.bytes.size()));
     }
     m_lastPresentUs = NowUs();
-    if (m_soundGate && m_soundAnchored &&
-        FrameTimeUs(packet.index) + FrameTimeUs(1) / 2 >= m_soundAnchorUs) {
+    if (m_soundGate && m_soundAnchored && packet.mediaUs + FrameTimeUs(1) / 2 >= m_soundAnchorUs) {
         OpenSoundGate();
     }
     ReleasePacket(packet);
@@ -311,8 +322,10 @@ void CQRVMediaPlayer::FinishPlayback() {
                                         m_sync.Feeding() || !m_output->Idle());
     if (soundLeft && !m_noClock.load()) {
         if (!m_pendingPcm.empty() &&
-            m_sync.PushPcm(m_pendingPcm.data(), static_cast<int32_t>(m_pendingPcm.size())))
+            m_sync.PushPcm(m_pendingPcm.data(), static_cast<int32_t>(m_pendingPcm.size()))) {
+            m_pushedSoundBytes += static_cast<int64_t>(m_pendingPcm.size());
             m_pendingPcm.clear();
+        }
         const int64_t popped = m_sync.PoppedPackets();
         if (m_endWaitSinceUs == 0 || popped != m_endWaitPopped) {
             m_endWaitSinceUs = now;
@@ -341,6 +354,7 @@ bool CQRVMediaPlayer::SyncClockToSound(int64_t nowUs) {
         return false;
     int64_t bytes = 0, atUs = 0;
     if (!m_output->PlayedPosition(&bytes, &atUs)) return false;
+    ApplyNextSoundStart(bytes);
     if (bytes <= m_soundResetBytes || nowUs - atUs > kSoundFreshUs) return false;
     const int64_t mediaUs =
         m_soundAnchorUs + (bytes - m_soundResetBytes) * 1000000 / SoundBytesPerSecond();
@@ -353,6 +367,10 @@ void CQRVMediaPlayer::ResetSound() {
     m_pendingPcm.clear();
     m_soundAnchored = false;
     m_soundResetBytes = 0;
+    m_pushedSoundBytes = 0;
+    m_nextSoundWanted = false;
+    m_nextSoundSkip = 0;
+    m_nextSoundPending = false;
     if (m_output) m_output->PlayedPosition(&m_soundResetBytes, nullptr);
     // Held until the picture reaches the sound's first byte, so both start together.
     m_soundGate =
@@ -374,10 +392,13 @@ void CQRVMediaPlayer::ResetForSeeking() {
     m_waitFrontKey = true;
     m_waitRearKey = true;
     m_endOfData = false;
+    m_readBaseUs = 0;
     ClearFrameQueue();
 }
 
 void CQRVMediaPlayer::SeekToFrame(int32_t target) {
+    // A seek stays in the recording on screen.
+    StopReadingNext();
     if (m_totalFrames <= 0) return;
     const int32_t rate = Rate();
     const int32_t frame = std::clamp(target, 0, m_totalFrames - 1);

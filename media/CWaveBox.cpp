@@ -205,8 +205,15 @@ void CWaveBox::Consume(Uint8* stream, int length) {
     }
     if (freed) m_bufferFreed.notify_one();
     ApplyGain(stream, filled, m_bits, m_volume.load());
-    if (filled < length)
+    if (filled < length) {
+        m_underruns.fetch_add(1);
         std::memset(stream + filled, m_silence, static_cast<size_t>(length - filled));
+    }
+}
+
+uint64_t CWaveBox::Flushes() const {
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    return m_flushEpoch;
 }
 
 void CWaveBox::ApplyGain(uint8_t* samples, int length, int bits, uint32_t volume) {

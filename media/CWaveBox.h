@@ -59,6 +59,10 @@ public:
     int FreeBuffers() const;
     // Bytes the device has taken out of the buffers since construction.
     int64_t BytesConsumed() const { return m_bytesConsumed.load(); }
+    // Device callbacks that found fewer bytes queued than they asked for (the sound broke
+    // off, or nothing was playing), and flushes made; both since construction.
+    int64_t Underruns() const { return m_underruns.load(); }
+    uint64_t Flushes() const;
 
     // Observer of what the device consumes, called on the audio thread with the bytes just
     // taken (before the gain). For measuring sound/picture offset; set while closed.
@@ -95,6 +99,7 @@ private:
     std::atomic<bool> m_open{false};                     // written by Open/Close, read by Write
     std::atomic<uint32_t> m_volume{kFullVolume};
     std::atomic<int64_t> m_bytesConsumed{0};  // written under m_stateLock
+    std::atomic<int64_t> m_underruns{0};      // written by the callback
     int64_t m_nextByteUs = 0;                 // guarded by m_stateLock
     uint64_t m_flushEpoch = 0;                // guarded by m_stateLock; counts flushes
     bool m_held = false;                      // guarded by m_writeLock

@@ -21,7 +21,8 @@ bool IsRmcPayload(const uint8_t* p, size_t length) {
 
 }  // namespace
 
-bool WalkTelemetry(const std::string& path, RecordingTelemetry& out) {
+bool WalkTelemetry(const std::string& path, RecordingTelemetry& out,
+                   const std::atomic<bool>* cancel) {
     out = RecordingTelemetry{};
     CAVIExtractor reader;
     MediaInfo info;
@@ -35,6 +36,11 @@ bool WalkTelemetry(const std::string& path, RecordingTelemetry& out) {
     char id[4];
     uint32_t size = 0;
     for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            reader.CloseFile();
+            out = RecordingTelemetry{};
+            return false;
+        }
         const int64_t position = reader.SkipChunk(id, &size);
         if (position < 0) break;
         const AviChunkKind kind = ClassifyChunk(id);

@@ -8,6 +8,7 @@
 // position compare directly. Unlike the window's live store (one sample a second, as the
 // graph shows it), the walk keeps every sample.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,8 +33,10 @@ struct RecordingTelemetry {
     std::vector<TimedSample> samples;  // every 'M' payload, in file order
 };
 
-// False when the file is not a recording the reader accepts; out is then empty.
-bool WalkTelemetry(const std::string& path, RecordingTelemetry& out);
+// False when the file is not a recording the reader accepts, or when cancel (read between
+// chunks, from any thread) became true; out is then empty.
+bool WalkTelemetry(const std::string& path, RecordingTelemetry& out,
+                   const std::atomic<bool>* cancel = nullptr);
 
 // The fixes of several recordings played one after another (a trip): each recording's times
 // are moved by the lengths of the recordings before it. False when any file is rejected.

@@ -2,10 +2,17 @@
 // output, printing one JSON line per text chunk and per front frame shown, then a summary.
 // Nobody looks at the pictures, so they are decoded but not converted; --size converts them
 // to that size (the rear to half of it), as a window of that size would.
+// Several files play as one trip: each next one is queued while the one before plays, so it
+// follows without a break, and a line per join gives the time between the last front frame
+// of one recording and the first of the next. --one-by-one opens each file only when the one
+// before has ended, for comparison.
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
@@ -17,7 +24,7 @@ namespace {
 constexpr const char* kName = "play";
 
 struct PlayOptions {
-    std::string path;
+    std::vector<std::string> paths;
     long long seekMs = 0;
     long long seekForward = 0;
     long long forMs = -1;
@@ -25,6 +32,7 @@ struct PlayOptions {
     int height = 0;
     std::string capturePrefix;
     bool noClock = false;
+    bool oneByOne = false;  // each file opened when the one before has ended
 };
 
 struct PlaySession {
@@ -37,7 +45,49 @@ struct PlaySession {
     std::atomic<int> frontShown{0};
     std::atomic<int> rearShown{0};
     std::atomic<bool> stoppedEarly{false};
+    // The trip: written by the worker's present callback while playing, read by the main
+    // thread once the worker is held.
+    std::vector<std::string> paths;
+    bool queueNext = true;      // false: --one-by-one
+    size_t current = 0;         // the recording on screen
+    int32_t handOversSeen = 0;  // the player's count at the last frame shown
+    bool joinPending = false;   // the next frame shown starts a recording opened anew
+    int64_t lastPresentUs = 0;
+    int32_t lastPositionMs = 0;
+    std::vector<std::pair<double, bool>> joins;  // gap in ms, seamless
 };
+
+int64_t NowUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A frame period of the recordings played, in ms.
+double FramePeriodMs(const PlaySession& s) {
+    const int32_t rate = s.player.GetFrontFrameRate();
+    return 1000.0 / (rate > 0 ? rate : CQRVMediaPlayer::kFallbackFrameRate);
+}
+
+// A number with a fixed count of decimals, as JSON.
+std::string Fixed(double value, int decimals) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// Called for the first front frame of a recording that followed another.
+void NoteJoin(PlaySession& s, int64_t nowUs, bool seamless) {
+    const double gapMs = static_cast<double>(nowUs - s.lastPresentUs) / 1000.0;
+    s.joins.emplace_back(gapMs, seamless);
+    // The time played so far runs on across the join.
+    s.firstPositionMs -= s.lastPositionMs;
+    JsonWriter j;
+    j.BeginObject().Key("join").Int(static_cast<int64_t>(s.joins.size()));
+    j.Key("file").String(s.paths[s.current]).Key("seamless").Bool(seamless);
+    j.Key("gap_ms").Raw(Fixed(gapMs, 1));
+    j.Key("gap_frames").Raw(Fixed(gapMs / FramePeriodMs(s), 2)).EndObject();
+    std::printf("%s\n", j.Text().c_str());
+}
 
 const char* TextKind(const uint8_t* payload, int32_t length) {
     if (length >= 7 && payload[0] == 'G' &&
@@ -57,8 +107,21 @@ void OnText(void* user, const uint8_t* payload, int32_t length, int32_t position
 
 // Runs on the player's worker, inside the presentation of a front frame.
 void OnFrontPresented(PlaySession& s) {
+    const int64_t nowUs = NowUs();
+    if (s.player.GetHandOvers() != s.handOversSeen) {
+        // The player went on into the queued next recording; queue the one after it.
+        s.handOversSeen = s.player.GetHandOvers();
+        ++s.current;
+        NoteJoin(s, nowUs, true);
+        if (s.current + 1 < s.paths.size()) s.player.QueueNext(s.paths[s.current + 1].c_str());
+    } else if (s.joinPending) {
+        NoteJoin(s, nowUs, false);
+    }
+    s.joinPending = false;
+    s.lastPresentUs = nowUs;
     const int32_t counter = s.player.GetFrameCounter();
     const int32_t position = s.player.GetPositionMs();
+    s.lastPositionMs = position;
     JsonWriter j;
     j.BeginObject().Key("counter").Int(counter).Key("position_ms").Int(position).EndObject();
     std::printf("%s\n", j.Text().c_str());
@@ -106,15 +169,15 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
             o.capturePrefix = args[++i];
         } else if (a == "--no-clock") {
             o.noClock = true;
+        } else if (a == "--one-by-one") {
+            o.oneByOne = true;
         } else if (!a.empty() && a[0] == '-') {
             return ToolUsageError(kName, "unknown option " + a);
-        } else if (o.path.empty()) {
-            o.path = a;
         } else {
-            return ToolUsageError(kName, "more than one file given");
+            o.paths.push_back(a);
         }
     }
-    if (o.path.empty()) return ToolUsageError(kName, "no file given");
+    if (o.paths.empty() || o.paths.front().empty()) return ToolUsageError(kName, "no file given");
     return kToolOk;
 }
 
@@ -136,16 +199,35 @@ int RunPlay(const std::vector<std::string>& args) {
     s.engine.Start(&s.front, &s.rear);
     s.player.SetTextCallback(&OnText, &s);
 
+    s.paths = o.paths;
+
     // The start goes with the open, so no frame of the file's start is shown before it.
-    if (!s.player.Open(o.path.c_str(), static_cast<int32_t>(o.seekMs))) {
+    if (!s.player.Open(o.paths.front().c_str(), static_cast<int32_t>(o.seekMs))) {
         s.engine.Stop();
-        return ToolFailure("play: not a playable recording: " + o.path);
+        return ToolFailure("play: not a playable recording: " + o.paths.front());
     }
+    s.queueNext = !o.oneByOne;
+    if (o.paths.size() > 1 && s.queueNext) s.player.QueueNext(o.paths[1].c_str());
     if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
 
-    // The worker comes to rest when the recording has played out (its sound included) or
-    // when --for-ms paused it.
-    s.player.WaitUntilHeld();
+    // The worker comes to rest when the trip has played out (its sound included) or when
+    // --for-ms paused it. A recording the player could not queue (another sound format or
+    // frame rate) is opened here when the one before has ended, and a file that cannot be
+    // played is reported and stepped over.
+    for (;;) {
+        s.player.WaitUntilHeld();
+        if (s.stoppedEarly.load() || !s.player.Ended()) break;
+        bool opened = false;
+        while (!opened && s.current + 1 < s.paths.size()) {
+            const std::string& path = s.paths[++s.current];
+            s.joinPending = true;
+            opened = s.player.Open(path.c_str());
+            if (!opened) std::fprintf(stderr, "play: not a playable recording: %s\n", path.c_str());
+        }
+        if (!opened) break;
+        if (s.current + 1 < s.paths.size() && s.queueNext)
+            s.player.QueueNext(s.paths[s.current + 1].c_str());
+    }
 
     if (!o.capturePrefix.empty()) {
         s.player.Capture(0, (o.capturePrefix + "_front.jpg").c_str());
@@ -164,8 +246,20 @@ int RunPlay(const std::vector<std::string>& args) {
         .Key("state")
         .Int(s.player.GetState())
         .Key("duration_ms")
-        .Int(s.player.GetDuration())
-        .EndObject();
+        .Int(s.player.GetDuration());
+    if (s.paths.size() > 1) {
+        double largest = 0;
+        int seamless = 0;
+        for (const auto& [gapMs, smooth] : s.joins) {
+            largest = std::max(largest, gapMs);
+            seamless += smooth ? 1 : 0;
+        }
+        j.Key("recordings").Int(static_cast<int64_t>(s.paths.size()));
+        j.Key("joins").Int(static_cast<int64_t>(s.joins.size())).Key("seamless").Int(seamless);
+        j.Key("largest_gap_ms").Raw(Fixed(largest, 1));
+        j.Key("largest_gap_frames").Raw(Fixed(largest / FramePeriodMs(s), 2));
+    }
+    j.EndObject();
     std::printf("%s\n", j.Text().c_str());
     std::fflush(stdout);
     s.engine.Stop();
@@ -175,6 +269,6 @@ int RunPlay(const std::vector<std::string>& args) {
 }  // namespace
 
 TARVEX_TOOL_COMMAND(play, "play",
-                    "FILE [--seek-ms N] [--seek-forward S] [--for-ms N] [--size WxH] "
-                    "[--capture PREFIX] [--no-clock]",
+                    "FILE [FILE...] [--seek-ms N] [--seek-forward S] [--for-ms N] [--size WxH] "
+                    "[--capture PREFIX] [--no-clock] [--one-by-one]",
                     RunPlay);

@@ -17,7 +17,9 @@
 //
 // window.tarvexMap.state() describes what the page shows; window.tarvexMap.clearTrack()
 // starts a new line (the viewer opened another recording); window.tarvexMap.restoreTrack()
-// lays down [lat, lon] pairs shown before the page was loaded.
+// lays down [lat, lon] pairs shown before the page was loaded. window.tarvexMap.setRoute()
+// draws the whole route (see below) and window.tarvexMap.pointOf(lat, lon) tells where a place
+// lies on the page.
 (function () {
     'use strict';
 
@@ -251,6 +253,11 @@
         clearTrack: clearTrack,
         restoreTrack: restoreTrack,
         setRoute: setRoute,
-        routeSize: function () { return routePoints.length; }
+        routeSize: function () { return routePoints.length; },
+        // Where a place lies in the page, in pixels from the map's top left: [x, y].
+        pointOf: function (lat, lon) {
+            var p = map.latLngToContainerPoint([lat, lon]);
+            return [p.x, p.y];
+        }
     };
 })();

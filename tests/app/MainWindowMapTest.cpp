@@ -138,3 +138,55 @@ TEST_F(MainWindowMapTest, StoppedPlayerSendsNothing) {
     Pump(500);  // several ticks' worth, had the display timer still run
     EXPECT_TRUE(Map().ScriptCalls().empty());
 }
+
+// A real click on the route drawn in the page seeks to the fix at that place: the fix chosen
+// lies seconds before the picture shown, so playing on could never reach it by itself.
+TEST_F(MainWindowMapTest, AClickOnTheRouteInThePageSeeksToTheFixThere) {
+    ShowCard(OneCamera().root);
+    DoubleClickRow(0);
+    constexpr int kRate = 30;
+    ASSERT_TRUE(WaitForFrontFrame(12 * kRate));
+    Window().OnBnClickedButtonPause();
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return !Window().IsTimelineLoading(); }));
+    ASSERT_TRUE(WaitUntil([&] { return RunScript(Map(), "tarvexMap.routeSize()").toInt() > 1; }));
+    Pump(500);  // the marker centred on the paused fix
+
+    // Of the fixes at least four seconds back (and clear of the start), the one in view farthest
+    // from the marker (the map's centre), so that the click meets the route and not the marker.
+    const int64_t shownMs = FrontFrame() * 1000 / kRate;
+    const QSize size = Map().Browser()->size();
+    const QPoint centre(size.width() / 2, size.height() / 2);
+    constexpr int kMargin = 12;
+    QPoint target;
+    int64_t targetMs = -1;
+    for (const TimedFix& f : Window().Timeline().fixes) {
+        if (!f.fix.valid || f.timeMs < 3000 || f.timeMs > shownMs - 4000) continue;
+        const QVariantList p = RunScript(Map(), QString("tarvexMap.pointOf(%1, %2)")
+                                                    .arg(f.fix.GetLatitude(), 0, 'f', 7)
+                                                    .arg(f.fix.GetLongitude(), 0, 'f', 7))
+                                   .toList();
+        ASSERT_EQ(p.size(), 2);
+        const QPoint at(qRound(p[0].toDouble()), qRound(p[1].toDouble()));
+        if (at.x() < kMargin || at.y() < kMargin || at.x() > size.width() - kMargin ||
+            at.y() > size.height() - kMargin)
+            continue;
+        if (targetMs < 0 || (at - centre).manhattanLength() > (target - centre).manhattanLength()) {
+            target = at;
+            targetMs = f.timeMs;
+        }
+    }
+    ASSERT_GE(targetMs, 0) << "no earlier fix in view";
+    ASSERT_GT((target - centre).manhattanLength(), 20) << "too close to the marker";
+
+    QWidget* page = Map().Browser()->focusProxy();
+    ASSERT_NE(page, nullptr);
+    QTest::mouseClick(page, Qt::LeftButton, Qt::NoModifier, target);
+    Window().OnBnClickedButtonPlay();
+    const int second = static_cast<int>(targetMs / 1000);
+    EXPECT_TRUE(WaitUntil([&] {
+        const int f = FrontFrame();
+        return f >= second * kRate && f < (second + 1) * kRate;
+    })) << "wanted second "
+        << second << ", shown frame " << FrontFrame();
+}

@@ -12,6 +12,7 @@
 
 #include "app/CExportDlg.h"
 #include "app/QtVideoArea.h"
+#include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -95,6 +96,11 @@ protected:
 
     void Key(Qt::Key key) { QTest::keyClick(window.get(), key); }
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
+    // Opens a list row and waits for the walk of its telemetry (events, route).
+    void OpenAndWalk(int row) {
+        window->OnListDoubleClick(row);
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    }
     // Plays until the picture shows a frame in [low, high).
     bool WaitForFrameIn(int low, int high) {
         return apptest::WaitUntil([&] {
@@ -108,7 +114,7 @@ protected:
 };
 
 TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
-    window->OnListDoubleClick(1);  // the older recording: braking at 2 s, impact at 4 s
+    OpenAndWalk(1);  // the older recording: braking at 2 s, impact at 4 s
     ASSERT_EQ(window->Events().size(), 2u);
     std::vector<int> slider, graph;
     for (const auto& m : window->PositionSlider()->Marks()) slider.push_back(m.position);
@@ -130,7 +136,7 @@ TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
 }
 
 TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
-    window->OnListDoubleClick(1);
+    OpenAndWalk(1);
     // The graph gains a value per second played; wait for three (seconds 1 ... 3).
     ASSERT_TRUE(WaitForFrameIn(3 * kRate + 10, kSeconds * kRate));
     CGraphStatic* graph = window->Graph();
@@ -155,8 +161,54 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
 }
 
+// The walk runs beside playback; a walk for a recording opened before is never shown.
+TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
+    window->OnListDoubleClick(1);  // braking and impact
+    EXPECT_TRUE(window->IsPlayerActive());
+    EXPECT_TRUE(window->IsTimelineLoading()) << "the walk is not waited for";
+    // Let that walk finish and post its result, then open the other recording before the
+    // result is delivered: no event loop runs meanwhile.
+    for (int i = 0; i < 3000 && window->TimelineWalker()->IsWalking(); ++i) usleep(10000);
+    ASSERT_FALSE(window->TimelineWalker()->IsWalking());
+    ASSERT_TRUE(window->IsTimelineLoading());
+    std::vector<std::vector<std::string>> delivered;
+    QObject::connect(window->TimelineWalker(), &TimelineLoader::loaded, window.get(),
+                     [&](const TimelineResult& r) { delivered.push_back(r.paths); });
+    window->OnListDoubleClick(0);  // one sharp turn
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    apptest::Pump(200);
+    EXPECT_EQ(delivered, (std::vector<std::vector<std::string>>{{window->CurrentPath()}}));
+    ASSERT_EQ(window->Events().size(), 1u);
+    EXPECT_EQ(window->Events()[0].kind, DrivingEventKind::SharpTurn);
+    ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
+    EXPECT_EQ(window->PositionSlider()->Marks()[0].position, 3);
+    TimelineResult expected;
+    ASSERT_TRUE(TimelineLoader::Walk({window->CurrentPath()}, {}, expected));
+    EXPECT_EQ(window->Timeline().fixes.size(), expected.timeline.fixes.size());
+    if (CMapView* map = window->MapViewWidget()) {
+        ASSERT_EQ(map->Route().size(), static_cast<size_t>(kSeconds));
+        EXPECT_EQ(map->Route().back().latitude, expected.timeline.fixes.back().fix.GetLatitude());
+    }
+}
+
+TEST_F(MainWindowTimelineTest, ListRowsHoldingEventsCarryTheMarkAndTheCount) {
+    QTreeWidget* list = window->List();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    // The newer recording (row 0) holds one event, the older two.
+    const QString tips[] = {"1 event", "2 events"};
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !list->topLevelItem(1)->icon(1).isNull(); }));
+    for (int row = 0; row < 2; ++row) {
+        QTreeWidgetItem* item = list->topLevelItem(row);
+        EXPECT_FALSE(item->icon(1).isNull()) << row;
+        EXPECT_EQ(item->toolTip(1), tips[row]);
+        EXPECT_EQ(item->toolTip(2), tips[row]);
+        // The text keeps the list's colour: amber belongs to the selected row.
+        EXPECT_EQ(item->foreground(2).style(), Qt::NoBrush) << row;
+    }
+}
+
 TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
-    window->OnListDoubleClick(1);
+    OpenAndWalk(1);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
     Key(Qt::Key_I);
     ASSERT_TRUE(WaitForFrameIn(3 * kRate, kSeconds * kRate));
@@ -187,7 +239,7 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_EQ(list->topLevelItem(0)->text(2), "2026.03.14 12:00:00  0:12");
     EXPECT_EQ(list->topLevelItem(0)->text(3), "2");
 
-    window->OnListDoubleClick(0);
+    OpenAndWalk(0);
     ASSERT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 0u);
     // Events of the whole trip: the turn of the second recording at 6 s + 3 s.
@@ -207,25 +259,102 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_EQ(list->topLevelItemCount(), 2);
 }
 
-TEST_F(MainWindowTimelineTest, ATripHandsOverOnlyAfterItsRecordingShowedItsLastFrame) {
+TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOneChosen) {
+    Key(Qt::Key_T);
+    QTreeWidget* list = window->List();
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    QTreeWidgetItem* trip = list->topLevelItem(0);
+    ASSERT_EQ(trip->childCount(), 2);
+    EXPECT_EQ(trip->child(0)->text(2), "12:00:00  0:06");
+    EXPECT_EQ(trip->child(1)->text(2), "12:00:06  0:06");
+    EXPECT_EQ(trip->child(1)->text(1), "REC");
+    list->expandItem(trip);
+
+    // A real double click on the second recording: the trip plays from it.
+    QTreeWidgetItem* second = trip->child(1);
+    const QPoint at = list->visualItemRect(second).center();
+    QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);  // not held
+    ASSERT_EQ(window->TripPaths().size(), 2u);
+    EXPECT_EQ(window->TripIndex(), 1u);
+    EXPECT_EQ(window->CurrentPath(), second->text(5).toStdString());
+    EXPECT_TRUE(second->isSelected());
+    EXPECT_TRUE(WaitForFrameIn(1, kRate)) << FrontFrame();
+    // Once the trip is walked, the marks are those of this recording: its turn at 3 s.
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
+    EXPECT_EQ(window->PositionSlider()->Marks()[0].position, 3);
+
+    // Up moves from the recording to the one before it; Return plays the trip from there.
+    list->setFocus();
+    Key(Qt::Key_Up);
+    EXPECT_TRUE(trip->child(0)->isSelected());
+    Key(Qt::Key_Return);
+    EXPECT_EQ(window->TripIndex(), 0u);
+    EXPECT_EQ(window->CurrentPath(), trip->child(0)->text(5).toStdString());
+
+    // Stopped, PLAY plays the trip from the recording selected, not that file on its own.
+    window->OnBnClickedButtonStop();
+    Key(Qt::Key_Down);
+    window->OnBnClickedButtonPlay();
+    EXPECT_EQ(window->TripPaths().size(), 2u);
+    EXPECT_EQ(window->TripIndex(), 1u);
+    EXPECT_EQ(window->CurrentPath(), second->text(5).toStdString());
+
+    // Back to the recordings: a flat list with its own columns again.
+    Key(Qt::Key_T);
+    EXPECT_FALSE(list->rootIsDecorated());
+    EXPECT_EQ(list->columnWidth(3), 40);
+    EXPECT_EQ(list->headerItem()->text(3), "Rear");
+}
+
+TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
     Key(Qt::Key_T);
     ASSERT_TRUE(window->IsTripsView());
-    int lastShown = -1;
+    int shownAtHandOver = -1;
+    int presentsAtHandOver = 0;
+    int32_t playerHandOvers = -1;
     size_t endedIndex = 99;
     QObject::connect(
         window.get(), &CSamplePlayerDlg::RecordingEnded, window.get(),
         [&] {
             if (endedIndex != 99) return;
-            lastShown = FrontFrame();
+            // The picture and the count of pictures, read at one moment.
+            do {
+                presentsAtHandOver = window->FrontArea()->PresentCount();
+                shownAtHandOver = FrontFrame();
+            } while (presentsAtHandOver != window->FrontArea()->PresentCount());
+            playerHandOvers = window->Player().GetHandOvers();
             endedIndex = window->TripIndex();
         },
         Qt::DirectConnection);
+    QTreeWidgetItem* trip = window->List()->topLevelItem(0);
+    window->List()->expandItem(trip);  // the recording playing is shown under the trip
     window->OnListDoubleClick(0);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    EXPECT_TRUE(trip->child(0)->isSelected());
     ASSERT_TRUE(apptest::WaitUntil([&] { return window->TripIndex() == 1u; }, 20000));
+    // The player went on into the second recording by itself; the window followed while
+    // its first second was on screen.
     EXPECT_EQ(endedIndex, 0u);
-    EXPECT_EQ(lastShown, kSeconds * kRate - 1);
-    EXPECT_TRUE(WaitForFrameIn(0, kRate)) << FrontFrame();
+    EXPECT_EQ(playerHandOvers, 1);
+    EXPECT_GE(shownAtHandOver, 0);
+    EXPECT_LT(shownAtHandOver, kRate);
+    EXPECT_TRUE(window->windowTitle().startsWith(
+        QString::fromStdString(fs::path(window->TripPaths()[1]).filename().string())))
+        << window->windowTitle().toStdString();
+    EXPECT_EQ(window->PositionSlider()->GetRangeMax(), kSeconds);
+    EXPECT_LE(window->PositionSlider()->GetPos(), 1);
+    // From there every front frame of the second recording was presented once.
+    ASSERT_TRUE(apptest::WaitUntil([&] { return window->Player().Ended(); }, 20000));
+    EXPECT_EQ(window->FrontArea()->PresentCount() - presentsAtHandOver,
+              kSeconds * kRate - 1 - shownAtHandOver);
+    EXPECT_EQ(FrontFrame(), kSeconds * kRate - 1);
+    // The list shows the recording playing under its trip.
+    EXPECT_TRUE(trip->child(1)->isSelected());
+    EXPECT_FALSE(trip->child(0)->isSelected());
 }
 
 }  // namespace

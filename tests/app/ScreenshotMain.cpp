@@ -4,7 +4,8 @@
 // (PREFIX-rate.png), the map in the small and in the
 // main area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the video
 // (PREFIX-zoom.png), the settings dialog opened from the window (PREFIX-settings.png), the window
-// enlarged (PREFIX-enlarged.png) and full screen (PREFIX-fullscreen.png). Meant to run under Xvfb
+// enlarged (PREFIX-enlarged.png), full screen (PREFIX-fullscreen.png) and the trips view with
+// a trip expanded (PREFIX-trips.png). Meant to run under Xvfb
 // (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
 #include <QApplication>
 #include <QCursor>
@@ -123,6 +124,14 @@ int main(int argc, char** argv) {
 
     QTest::keyClick(&window, Qt::Key_Escape);  // and back
     apptest::Pump(300);
+
+    // The trips view at the normal size, the first trip expanded into its recordings.
+    window.setGeometry(QRect(
+        QPoint(60, 40), QSize(CSamplePlayerDlg::kNormalWidth, CSamplePlayerDlg::kNormalHeight)));
+    window.OnToggleTrips();
+    if (QTreeWidgetItem* trip = window.List()->topLevelItem(0)) window.List()->expandItem(trip);
+    apptest::Pump(1500);
+    ok = SaveScreen(window.frameGeometry(), base + "-trips.png") && ok;
     window.OnBnClickedButtonStop();
     return ok ? 0 : 1;
 }

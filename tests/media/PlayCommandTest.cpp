@@ -107,6 +107,35 @@ TEST(PlayCommand, ForMsZeroStopsAtTheFirstFrame) {
     EXPECT_EQ(run.lines.back().rfind("{\"front_shown\": 1,", 0), 0u) << run.lines.back();
 }
 
+// The value of a number field in a JSON line (-1 when absent).
+double Field(const std::string& line, const std::string& key) {
+    const size_t at = line.find("\"" + key + "\": ");
+    return at == std::string::npos ? -1 : std::stod(line.substr(at + key.size() + 4));
+}
+
+TEST(PlayCommand, SeveralFilesPlayAsOneTripAndReportTheirJoins) {
+    const std::string junk = DataPath("trip_junk.AVI");
+    FILE* f = fopen(junk.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fputs("RIFX not a recording", f);
+    fclose(f);
+    // On the clock: the second recording is handed over by the player. Without it, a file
+    // that cannot be played is stepped over and the one after it opened anew.
+    const ToolRun trip = Play(Recording() + " " + Recording() + " --size 160x90");
+    const ToolRun stepped = Play(Recording() + " " + junk + " " + Recording() + " --no-clock");
+    for (const ToolRun* run : {&trip, &stepped}) {
+        ASSERT_EQ(run->status, 0);
+        ASSERT_FALSE(run->lines.empty());
+        EXPECT_EQ(CountWith(*run, "\"counter\""), 180);
+        EXPECT_EQ(CountWith(*run, "\"join\""), 1);
+        EXPECT_EQ(Field(run->lines.back(), "front_shown"), 180) << run->lines.back();
+        EXPECT_EQ(Field(run->lines.back(), "joins"), 1);
+    }
+    EXPECT_EQ(Field(trip.lines.back(), "seamless"), 1);
+    EXPECT_LE(Field(trip.lines.back(), "largest_gap_frames"), 2.0) << trip.lines.back();
+    EXPECT_EQ(Field(stepped.lines.back(), "seamless"), 0);
+}
+
 TEST(PlayCommand, RejectedFileAndBadUsage) {
     const std::string junk = DataPath("junk.AVI");
     FILE* f = fopen(junk.c_str(), "wb");
