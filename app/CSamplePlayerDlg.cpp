@@ -116,6 +116,8 @@ void CSamplePlayerDlg::CreateMapView() {
     // The browser starts when a view state first shows the map: while it exists, Qt composes
     // the whole window through OpenGL on every video repaint.
     m_pMapView = new CMapView(this, CMapView::BrowserStart::WhenShown);
+    // The browser in a window of its own: this window's video repaints then stay plain copies.
+    m_pMapView->SetOwnSurface(true);
     m_controls[IDC_MAPVIEW] = m_pMapView;
     m_pMapView->setGeometry(kSmallArea);
     m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);

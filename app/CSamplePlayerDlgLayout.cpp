@@ -147,6 +147,8 @@ void CSamplePlayerDlg::CreateControls() {
     // Created back to front: what is created later stacks above.
     m_pFrontArea = new QtVideoArea(this);
     m_pRearArea = new QtVideoArea(this);
+    // The player presents both cameras' pictures of a moment together: one repaint for both.
+    m_pRearArea->RepaintWith(m_pFrontArea);
     m_controls[IDC_STATIC_FRONT] = m_pFrontArea;
     m_controls[IDC_STATIC_REAR] = m_pRearArea;
     // A click on a picture pauses or resumes, a double click enters or leaves full screen.

@@ -29,6 +29,13 @@ QtVideoArea::QtVideoArea(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
+QtVideoArea::~QtVideoArea() {
+    if (m_leader != this) {
+        std::erase(m_leader->m_members, this);
+    }
+    for (QtVideoArea* member : m_members) member->m_leader = member;
+}
+
 VideoSize QtVideoArea::Size() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_size;
@@ -55,6 +62,25 @@ void QtVideoArea::Present(std::shared_ptr<const CPixImgBase> picture) {
         m_shown = std::move(picture);
         ++m_presentCount;
     }
+    m_dirty = true;
+    if (m_leader->m_openPairs.load() == 0) m_leader->RequestRepaint();
+}
+
+void QtVideoArea::RepaintWith(QtVideoArea* leader) {
+    if (!leader || leader == this || leader->m_leader != leader) return;
+    m_leader = leader;
+    leader->m_members.push_back(this);
+}
+
+void QtVideoArea::BeginPair() {
+    m_leader->m_openPairs.fetch_add(1);
+}
+
+void QtVideoArea::EndPair() {
+    if (m_leader->m_openPairs.fetch_sub(1) == 1) m_leader->RequestRepaint();
+}
+
+void QtVideoArea::RequestRepaint() {
     if (!m_repaintQueued.exchange(true)) {
         // Queued to this object: dropped by Qt if the area is gone before it runs.
         QMetaObject::invokeMethod(
@@ -63,8 +89,12 @@ void QtVideoArea::Present(std::shared_ptr<const CPixImgBase> picture) {
 }
 
 void QtVideoArea::RepaintRequested() {
+    // Cleared before the marks are read: a picture marked after this asks again.
     m_repaintQueued = false;
-    update();
+    if (m_dirty.exchange(false)) update();
+    for (QtVideoArea* member : m_members) {
+        if (member->m_dirty.exchange(false)) member->update();
+    }
 }
 
 void QtVideoArea::Clear() {

@@ -2,7 +2,8 @@
 // generator's quality setting, one at a camera's bit rate (10 Mbit/s front, 4 Mbit/s rear).
 // Every figure is measured against a reference in the same run, as the median of interleaved
 // runs (the machine is shared):
-//   1. CPU of `tarvex-tool play --no-clock` against `ffmpeg -threads 1` decoding both streams;
+//   1. CPU of `tarvex-tool play --no-clock` against `ffmpeg -threads 1` decoding both streams
+//      (neither converts the pictures: the tool has no window to show them in);
 //   2. CPU of real-time `tarvex-tool play` against `ffmpeg -re` over the same file;
 //   4. CPU of a paused player, in percent of one core;
 //   5. time to the first picture after an open, and after a seek while playing and paused;

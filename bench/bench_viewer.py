@@ -28,7 +28,7 @@ ROOT = os.path.dirname(HERE)
 TICKS = os.sysconf("SC_CLK_TCK")
 
 SETTLE_S = 3.0           # after playback starts, before measuring
-WINDOW_TIMEOUT_S = 30.0
+WINDOW_TIMEOUT_S = 60.0   # a loaded machine may take this long to show the window
 ROW0 = (700, 100)        # the first row of the recording list, in window coordinates
 MAP_SMALL = (890, 258)   # the "map small" check button
 

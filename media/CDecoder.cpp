@@ -27,7 +27,10 @@ bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
     // A hidden area (0 x 0) still decodes, so the references stay whole and the area shows a
     // clean picture as soon as it is shown again; it only skips the conversion.
     const VideoSize area = window->Size();
-    if (area.width <= 0 || area.height <= 0) return false;
+    if (area.width <= 0 || area.height <= 0) {
+        if (produced) window->PresentUnseen();
+        return false;
+    }
     if (produced) {
         const bool mirror = m_mirror[camera].load(std::memory_order_relaxed);
         if (auto picture = m_decoders[camera].ConvertPicture(area.width, area.height, mirror))

@@ -304,6 +304,8 @@ private:
     bool NeedMoreFrames() const;
     void PresentHead(bool paced);
     void PresentRear();
+    // The front frame at the head and the rear frames queued right after it, in one repaint.
+    void PresentPair();
     void ReleasePacket(QueuedPacket& packet);
     bool RetryPendingPcm();
     void OpenSoundGate();

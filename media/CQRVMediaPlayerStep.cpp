@@ -8,6 +8,7 @@
 
 #include "media/CQRVMediaPlayer.h"
 #include "support/Ticks.h"
+#include "support/VideoWindow.h"
 
 namespace {
 bool KindIs(const char id[4], const char* kind) {
@@ -118,9 +119,20 @@ void CQRVMediaPlayer::Advance() {
                 return;
             }
         }
-        PresentHead(true);
+        PresentPair();
         return;
     }
+}
+
+void CQRVMediaPlayer::PresentPair() {
+    // The rear frame of this moment follows its front frame in the file; both are shown
+    // before either window repaints, so they reach the screen together.
+    if (m_frontWindow) m_frontWindow->BeginPair();
+    if (m_rearWindow) m_rearWindow->BeginPair();
+    PresentHead(true);
+    while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear();
+    if (m_frontWindow) m_frontWindow->EndPair();
+    if (m_rearWindow) m_rearWindow->EndPair();
 }
 
 int64_t CQRVMediaPlayer::ReadMedia(char id[4], int32_t* size) {

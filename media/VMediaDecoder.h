@@ -18,7 +18,8 @@ public:
     virtual void Shutdown() = 0;
     // Decodes one access unit of camera 0 (front) or 1 (rear); a picture it yields is
     // converted to the window's size and presented. False for another camera or a missing
-    // window (nothing decoded then) and for a window of zero size (decoded, not converted);
+    // window (nothing decoded then) and for a window of zero size (decoded, not converted,
+    // the window told through PresentUnseen);
     // true otherwise, also when no new picture came out (nothing is presented then).
     virtual bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
                              int32_t size) = 0;

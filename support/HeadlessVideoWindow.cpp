@@ -21,6 +21,19 @@ void HeadlessVideoWindow::Present(std::shared_ptr<const CPixImgBase> picture) {
     if (m_onPresent) m_onPresent(*picture, count);
 }
 
+void HeadlessVideoWindow::PresentUnseen() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_unseen;
+    }
+    if (m_onUnseen) m_onUnseen();
+}
+
+int HeadlessVideoWindow::UnseenCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_unseen;
+}
+
 int HeadlessVideoWindow::PresentCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_count;
@@ -37,4 +50,8 @@ CPixImage HeadlessVideoWindow::LastImage() const {
 
 void HeadlessVideoWindow::SetOnPresent(std::function<void(const CPixImgBase&, int)> onPresent) {
     m_onPresent = std::move(onPresent);
+}
+
+void HeadlessVideoWindow::SetOnPresentUnseen(std::function<void()> onUnseen) {
+    m_onUnseen = std::move(onUnseen);
 }

@@ -8,8 +8,16 @@
 // reference for as long as it shows the picture, and the picture goes back to the decoder's
 // pool when the window lets go of it.
 //
-// Both are called from the player's worker thread while the window's own thread may be
-// resizing or hiding the area, so implementations guard their state themselves.
+// PresentUnseen() stands for a picture that was decoded while the size was 0 x 0: nothing
+// was converted, but the frame counts as shown (a window without a screen counts it).
+//
+// BeginPair() and EndPair() bracket the pictures of one moment (a front frame and the rear
+// frame recorded with it, or the front alone). A window that would repaint once per picture
+// may hold its repaint until EndPair(), so both cameras reach the screen in one repaint.
+// Pictures presented outside a bracket are shown as they come.
+//
+// All of these are called from the player's worker thread while the window's own thread may
+// be resizing or hiding the area, so implementations guard their state themselves.
 
 #include <memory>
 
@@ -25,6 +33,9 @@ public:
     virtual ~VideoWindow() = default;
     virtual VideoSize Size() const = 0;
     virtual void Present(std::shared_ptr<const CPixImgBase> picture) = 0;
+    virtual void PresentUnseen() {}
+    virtual void BeginPair() {}
+    virtual void EndPair() {}
 
     // Presents a copy of image (for callers that keep writing their own image).
     void PresentCopy(const CPixImgBase& image) { Present(std::make_shared<CPixImgBase>(image)); }

@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <QChildEvent>
 #include <QCoreApplication>
+#include <QHideEvent>
+#include <QMoveEvent>
 #include <QPalette>
+#include <QRegion>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QTimer>
@@ -153,7 +157,23 @@ void CMapView::StartBrowser() {
     m_pProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_pProfile->setHttpUserAgent(m_pProfile->httpUserAgent() + QStringLiteral(" TarvexViewer"));
 
-    m_pBrowser = new QWebEngineView(this);
+    QWidget* top = window();
+    if (m_bOwnSurface && top != this) {
+        // A window of its own, kept over this view (PlaceSurface); never the focus window.
+        m_pSurface =
+            new QWidget(top, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        m_pSurface->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_pSurface->setAutoFillBackground(true);
+        m_pSurface->setPalette(palette());
+        // The window's moves and state, and the widgets stacked over this view (a note shown
+        // over the map), which the surface leaves uncovered.
+        top->installEventFilter(this);
+        if (QWidget* parent = parentWidget()) {
+            if (parent != top) parent->installEventFilter(this);
+            for (QObject* child : parent->children()) WatchSibling(child);
+        }
+    }
+    m_pBrowser = new QWebEngineView(m_pSurface ? m_pSurface.data() : static_cast<QWidget*>(this));
     auto* page = new SilentMapPage(m_pProfile, m_pBrowser);
     page->onInfo = [this](const QString& message) { OnPageConsole(message); };
     page->setBackgroundColor(kGroundColour);
@@ -182,6 +202,7 @@ CMapView::~CMapView() {
     // The page must go before its profile, which is the older child.
     delete m_pBrowser;
     m_pBrowser = nullptr;
+    delete m_pSurface.data();
 }
 
 bool CMapView::Available() {
@@ -254,8 +275,42 @@ void CMapView::StartWhenShown() {
 #if defined(TARVEX_WITH_MAP_PAGE)
     StartBrowser();
     m_pBrowser->show();
+    PlaceSurface();
     if (!m_pageUrl.isEmpty()) LoadPage();
 #endif
+}
+
+void CMapView::PlaceSurface() {
+    if (!m_pSurface) return;
+    const QWidget* top = window();
+    if (!isVisible() || width() <= 0 || height() <= 0 || !top->isVisible() || top->isMinimized()) {
+        m_pSurface->hide();
+        return;
+    }
+    m_pSurface->setGeometry(QRect(mapToGlobal(QPoint(0, 0)), size()));
+    if (m_pBrowser) m_pBrowser->setGeometry(m_pSurface->rect());
+    // Widgets stacked above this view stay in sight through holes in the surface.
+    QRegion shown(rect());
+    const QObjectList& siblings = parentWidget()->children();
+    for (qsizetype i = siblings.indexOf(this) + 1; i < siblings.size(); ++i) {
+        const QWidget* sibling = qobject_cast<const QWidget*>(siblings.at(i));
+        if (sibling && !sibling->isWindow() && sibling->isVisible())
+            shown -= sibling->geometry().translated(-pos());
+    }
+    // An empty mask is none at all: the whole map.
+    const QRegion mask = shown == QRegion(rect()) ? QRegion() : shown;
+    if (mask != m_pSurface->mask()) {
+        if (mask.isEmpty()) {
+            m_pSurface->clearMask();
+        } else {
+            m_pSurface->setMask(mask);
+        }
+    }
+    if (!m_pSurface->isVisible()) m_pSurface->show();
+}
+
+void CMapView::WatchSibling(QObject* object) {
+    if (object != this && object->isWidgetType()) object->installEventFilter(this);
 }
 
 void CMapView::RestoreKeptTrack() {
@@ -311,13 +366,54 @@ void CMapView::ClearTrack() {
 
 void CMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_pBrowser) m_pBrowser->setGeometry(rect());
+    if (m_pBrowser && !m_pSurface) m_pBrowser->setGeometry(rect());
     StartWhenShown();
+    PlaceSurface();
+}
+
+void CMapView::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    PlaceSurface();
 }
 
 void CMapView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     StartWhenShown();
+    PlaceSurface();
+}
+
+void CMapView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    PlaceSurface();
+}
+
+bool CMapView::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_pSurface) return QWidget::eventFilter(watched, event);
+    const bool isWindow = watched == window();
+    if (watched == parentWidget() && event->type() == QEvent::ChildAdded)
+        WatchSibling(static_cast<QChildEvent*>(event)->child());
+    switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::ZOrderChange:
+            if (isWindow) {
+                PlaceSurface();
+            } else if (watched->parent() == parentWidget()) {
+                // Only a sibling over the map, or one that was, changes the holes.
+                const QWidget* sibling = static_cast<const QWidget*>(watched);
+                if (sibling->geometry().intersects(geometry()) || !m_pSurface->mask().isEmpty())
+                    PlaceSurface();
+            }
+            break;
+        case QEvent::WindowStateChange:
+            if (isWindow) PlaceSurface();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CMapView::OnLoadStarted() {

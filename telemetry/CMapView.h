@@ -23,6 +23,15 @@
 // are kept, as the track the page would have drawn, until the page first binds; they are then
 // laid down as its track in one call, and the marker follows with the next position.
 //
+// A view given its own surface (SetOwnSurface, before the browser starts) puts the browser
+// in a frameless tool window of its own that follows the view's place on the screen: it
+// moves and resizes with the view and the window around it, hides while the view is hidden,
+// empty or its window minimised, and leaves uncovered what is stacked above the view in its
+// window (a note shown over the map). The window around the view then never holds a
+// browser, so its repaints (the video, many a second) stay plain raster copies; only the
+// map's own window composes, when the map changes. That window never takes the keyboard
+// focus, so the player's keys keep working after a click on the map.
+//
 // The page has no dialogs: script alerts are swallowed, console errors go to the trace, and
 // the view cannot be navigated away from the page.
 //
@@ -32,14 +41,17 @@
 // session that wants the map switches the sandbox off with QTWEBENGINE_DISABLE_SANDBOX=1 or
 // --no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS).
 
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <vector>
 #include <utility>
+#include <vector>
 
+class QHideEvent;
+class QMoveEvent;
 class QResizeEvent;
 class QShowEvent;
 class QWebEngineView;
@@ -79,6 +91,12 @@ public:
 
     explicit CMapView(QWidget* parent = nullptr, BrowserStart start = BrowserStart::AtOnce);
     ~CMapView() override;
+
+    // The browser draws in a window of its own over the view (see above). Takes effect when
+    // the browser starts, so only before it has; a view that is itself a window embeds it.
+    void SetOwnSurface(bool own) { m_bOwnSurface = own; }
+    // The window the browser draws in when it has one of its own, else null.
+    QWidget* Surface() const { return m_pSurface; }
 
     // True when this build carries the web engine and the page.
     static bool Available();
@@ -141,10 +159,15 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void StartBrowser();
+    void PlaceSurface();
+    void WatchSibling(QObject* object);
     void StartWhenShown();
     void LoadPage();
     void RestoreKeptTrack();
@@ -158,6 +181,8 @@ private:
 
     QWebEngineProfile* m_pProfile = nullptr;  // outlives m_pBrowser's page
     QWebEngineView* m_pBrowser = nullptr;
+    bool m_bOwnSurface = false;
+    QPointer<QWidget> m_pSurface;    // the browser's own window, a child of this view's window
     bool m_bPageLoaded = false;      // the current page finished loading
     bool m_bBound = false;           // the current page defines the three functions
     bool m_bProbing = false;         // a question about the functions is outstanding

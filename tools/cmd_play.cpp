@@ -1,5 +1,7 @@
 // play: plays a recording with the real player, headless video windows and SDL's sound
 // output, printing one JSON line per text chunk and per front frame shown, then a summary.
+// Nobody looks at the pictures, so they are decoded but not converted; --size converts them
+// to that size (the rear to half of it), as a window of that size would.
 // Several files play as one trip: each next one is queued while the one before plays, so it
 // follows without a break, and a line per join gives the time between the last front frame
 // of one recording and the first of the next. --one-by-one opens each file only when the one
@@ -20,24 +22,22 @@
 namespace {
 
 constexpr const char* kName = "play";
-constexpr int kDefaultFrontWidth = 640;
-constexpr int kDefaultFrontHeight = 360;
 
 struct PlayOptions {
     std::vector<std::string> paths;
     long long seekMs = 0;
     long long seekForward = 0;
     long long forMs = -1;
-    int width = kDefaultFrontWidth;
-    int height = kDefaultFrontHeight;
+    int width = 0;  // 0: no conversion
+    int height = 0;
     std::string capturePrefix;
     bool noClock = false;
     bool oneByOne = false;  // each file opened when the one before has ended
 };
 
 struct PlaySession {
-    HeadlessVideoWindow front{kDefaultFrontWidth, kDefaultFrontHeight};
-    HeadlessVideoWindow rear{kDefaultFrontWidth / 2, kDefaultFrontHeight / 2};
+    HeadlessVideoWindow front{0, 0};
+    HeadlessVideoWindow rear{0, 0};
     CPlaybackSession engine;  // after the windows, so its threads are joined before they go
     CQRVMediaPlayer& player = engine.Player();
     long long forMs = -1;
@@ -187,10 +187,14 @@ int RunPlay(const std::vector<std::string>& args) {
 
     PlaySession s;
     s.forMs = o.forMs;
-    s.front.SetSize(o.width, o.height);
-    s.rear.SetSize(std::max(1, o.width / 2), std::max(1, o.height / 2));
+    if (o.width > 0) {
+        s.front.SetSize(o.width, o.height);
+        s.rear.SetSize(std::max(1, o.width / 2), std::max(1, o.height / 2));
+    }
     s.front.SetOnPresent([&s](const CPixImgBase&, int) { OnFrontPresented(s); });
+    s.front.SetOnPresentUnseen([&s] { OnFrontPresented(s); });
     s.rear.SetOnPresent([&s](const CPixImgBase&, int) { s.rearShown.fetch_add(1); });
+    s.rear.SetOnPresentUnseen([&s] { s.rearShown.fetch_add(1); });
     s.player.SetNoClock(o.noClock);
     s.engine.Start(&s.front, &s.rear);
     s.player.SetTextCallback(&OnText, &s);

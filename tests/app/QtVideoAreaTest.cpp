@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QEventLoop>
 #include <QImage>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "app/QtVideoArea.h"
+#include "media/CPlaybackSession.h"
 #include "support/CPixImagePool.h"
 #include "tests/app/AppTestSupport.h"
+#include "tools/cardgen/CardGenerator.h"
 
 namespace {
 
@@ -22,7 +30,98 @@ CPixImage Uniform(int width, int height, uint8_t b, uint8_t g, uint8_t r) {
     return image;
 }
 
+// Counts the repaints Qt makes of a window: one update request per backing-store flush.
+class RepaintCounter : public QObject {
+public:
+    int updateRequests = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) ++updateRequests;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The rear camera's window as the player sees it, slowed down like a large rear picture's
+// decode: without a pair bracket the GUI paints the front picture while the rear one is on
+// its way.
+class SlowWindow : public VideoWindow {
+public:
+    explicit SlowWindow(QtVideoArea& area) : m_area(area) {}
+    VideoSize Size() const override { return m_area.Size(); }
+    void Present(std::shared_ptr<const CPixImgBase> picture) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(8));
+        m_area.Present(std::move(picture));
+    }
+    void BeginPair() override { m_area.BeginPair(); }
+    void EndPair() override { m_area.EndPair(); }
+
+private:
+    QtVideoArea& m_area;
+};
+
+std::string TwoCameraRecording() {
+    const std::string path = std::string(TARVEX_TEST_DATA_DIR) + "/video_area_pairs_D.AVI";
+    if (std::filesystem::exists(path)) return path;
+    RecordingOptions o;
+    o.durationSec = 2;
+    o.frontWidth = 320;
+    o.frontHeight = 180;
+    o.rearWidth = 320;
+    o.rearHeight = 180;
+    o.audio = false;
+    std::string error;
+    const std::string temp = path + "." + std::to_string(getpid()) + ".part";
+    EXPECT_TRUE(WriteRecording(temp, o, &error)) << error;
+    std::filesystem::rename(temp, path);
+    return path;
+}
+
 }  // namespace
+
+TEST(QtVideoArea, PlaybackRepaintsTheWindowOncePerFrontAndRearPair) {
+    QWidget window;
+    window.resize(500, 200);
+    QtVideoArea front(&window);
+    QtVideoArea rear(&window);
+    front.setGeometry(0, 0, 320, 180);
+    rear.setGeometry(330, 0, 160, 90);
+    rear.RepaintWith(&front);
+    window.show();
+    QCoreApplication::processEvents();
+    RepaintCounter counter;
+    window.installEventFilter(&counter);
+
+    SlowWindow slowRear(rear);
+    CPlaybackSession session;
+    ASSERT_TRUE(session.Start(&front, &slowRear, false));
+    ASSERT_TRUE(session.Player().Open(TwoCameraRecording().c_str()));
+    // A real event loop, as the viewer has: the GUI thread handles each picture as soon as it
+    // is posted, so pictures presented apart are painted apart.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (session.Player().Ended()) loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    session.Stop();
+    QCoreApplication::processEvents();
+    window.removeEventFilter(&counter);
+
+    const int pairs = front.PresentCount();
+    EXPECT_EQ(pairs, 60);
+    EXPECT_EQ(rear.PresentCount(), 60);
+    std::printf("%d update requests for %d pairs (%.2f per pair)\n", counter.updateRequests, pairs,
+                pairs ? double(counter.updateRequests) / pairs : 0.0);
+    // One repaint may cover two moments when the GUI is slow, never less than one each;
+    // presented apart, front and rear cost two.
+    EXPECT_LE(counter.updateRequests, pairs + pairs / 10);
+    EXPECT_GE(counter.updateRequests, pairs / 4);
+    EXPECT_GE(front.PaintCount(), pairs / 4);
+    EXPECT_GE(rear.PaintCount(), pairs / 4);
+}
 
 TEST(QtVideoArea, ReportsZeroSizeWhileHiddenOrShrunk) {
     QWidget parent;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QBuffer>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -345,4 +346,52 @@ TEST(MapViewStartedWhenShown, BrowserStartsWhenFirstShownAndDrawsTheFixesShownBe
     state = PageState(*view);
     EXPECT_EQ(state["markers"].toInt(), 1);
     EXPECT_EQ(state["track"].toList().size(), static_cast<qsizetype>(drive.size()));
+}
+
+TEST(MapViewOwnSurface, TheBrowsersWindowCoversTheViewWhereverItGoesAndHidesWithIt) {
+    if (!CMapView::BrowserMayStart()) GTEST_SKIP() << "the browser may not start here";
+    QWidget window;
+    window.setGeometry(100, 80, 975, 635);
+    auto* view = new CMapView(&window, CMapView::BrowserStart::WhenShown);
+    view->SetOwnSurface(true);
+    view->setGeometry(650, 268, 0, 0);
+    window.show();
+    ASSERT_TRUE(view->Navigate(OfflineTiles()));
+    view->ShowPosition(37.5665f, 126.9780f);
+    view->setGeometry(650, 268, 320, 180);
+    ASSERT_NE(view->Browser(), nullptr);
+    QWidget* surface = view->Surface();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_TRUE(surface->isWindow());
+    EXPECT_EQ(view->Browser()->window(), surface) << "not drawn in the main window";
+    EXPECT_FALSE(view->Browser()->isAncestorOf(&window));
+    ASSERT_TRUE(WaitUntilBound(*view)) << "the page binds as in the window";
+
+    const auto covers = [&] {
+        return surface->isVisible() &&
+               surface->geometry() == QRect(view->mapToGlobal(QPoint(0, 0)), view->size()) &&
+               view->Browser()->geometry() == surface->rect();
+    };
+    EXPECT_TRUE(covers()) << "small area";
+    view->setGeometry(5, 65, 640, 360);
+    EXPECT_TRUE(covers()) << "main area";
+    window.move(300, 200);
+    EXPECT_TRUE(QTest::qWaitFor(covers, kHangGuardMs)) << "the window moved";
+    view->setGeometry(650, 268, 0, 0);
+    EXPECT_FALSE(surface->isVisible()) << "map hidden";
+    view->setGeometry(650, 268, 320, 180);
+    EXPECT_TRUE(covers());
+    // A note shown over the map stays in sight.
+    QLabel note(QStringLiteral("note"), &window);
+    note.setGeometry(660, 400, 100, 30);
+    note.show();
+    EXPECT_EQ(surface->mask(), QRegion(0, 0, 320, 180) - QRegion(10, 132, 100, 30));
+    note.hide();
+    EXPECT_TRUE(surface->mask().isEmpty()) << "no mask: the whole map";
+    window.setWindowState(Qt::WindowMinimized);
+    EXPECT_FALSE(surface->isVisible()) << "window minimised";
+    window.setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(covers());
+    window.hide();
+    EXPECT_FALSE(surface->isVisible()) << "window closed";
 }

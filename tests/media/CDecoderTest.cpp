@@ -100,6 +100,7 @@ TEST_F(DecoderTest, HiddenAreaKeepsDecodingAndShowsACleanPictureWhenShownAgain) 
     // Frames 1 to 4 are P frames: each needs the one before it.
     for (int i = 1; i <= 4; ++i) EXPECT_FALSE(Decode(0, &window, packets[i])) << i;
     EXPECT_EQ(window.PresentCount(), 1) << "nothing converted or shown while hidden";
+    EXPECT_EQ(window.UnseenCount(), 4) << "but each picture is accounted for";
     window.SetSize(80, 48);
     ASSERT_TRUE(Decode(0, &window, packets[5]));
     EXPECT_EQ(window.PresentCount(), 2);
