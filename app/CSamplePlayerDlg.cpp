@@ -117,7 +117,9 @@ void CSamplePlayerDlg::CreateMapView() {
     // the whole window through OpenGL on every video repaint.
     m_pMapView = new CMapView(this, CMapView::BrowserStart::WhenShown);
     // The browser in a window of its own: this window's video repaints then stay plain copies.
-    m_pMapView->SetOwnSurface(true);
+    // Wayland lets no client place its windows, so there the browser stays embedded.
+    m_pMapView->SetOwnSurface(
+        !QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
     m_controls[IDC_MAPVIEW] = m_pMapView;
     m_pMapView->setGeometry(kSmallArea);
     m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
