@@ -306,6 +306,8 @@ private:
     void PresentRear();
     // The front frame at the head and the rear frames queued right after it, in one repaint.
     void PresentPair();
+    void BeginPair();  // both windows: the pictures until EndPair are one moment
+    void EndPair();
     void ReleasePacket(QueuedPacket& packet);
     bool RetryPendingPcm();
     void OpenSoundGate();

@@ -230,6 +230,8 @@ bool CQRVMediaPlayer::DoCapture(int camera, const std::string& path) {
 void CQRVMediaPlayer::DoRepresent() {
     // While playing the next frame carries the change anyway.
     if (m_playing || !m_fileOpen || !m_decoder || m_shownIndex < 0) return;
+    BeginPair();
     m_decoder->Represent(0, m_frontWindow);
     if (m_rearShown) m_decoder->Represent(1, m_rearWindow);
+    EndPair();
 }

@@ -93,11 +93,13 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
     m_shownIndex = shown;
     // Set before the picture goes out, so whoever watches it reads the position it shows.
     m_frameCounter.store(shown + counterBias);
+    BeginPair();
     m_decoder->Represent(0, m_frontWindow);
     if (rearDecoded) {
         m_decoder->Represent(1, m_rearWindow);
         m_rearShown = true;
     }
+    EndPair();
     return shown;
 }
 
@@ -115,6 +117,7 @@ void CQRVMediaPlayer::ShowNextFrame() {
     ResetSound();
     m_pacer.Reset();
     if (!FillUntilFronts(1)) return;
+    BeginPair();
     while (!m_frameQueue.empty()) {
         if (m_frameQueue.front().camera == 0) {
             PresentHead(false);
@@ -125,6 +128,7 @@ void CQRVMediaPlayer::ShowNextFrame() {
     // The rear frames that follow belong to the same moment.
     FillUntilFronts(1);
     while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear();
+    EndPair();
     m_ended.store(false);
     m_state.store(kStatePlaying);
 }

@@ -127,10 +127,18 @@ void CQRVMediaPlayer::Advance() {
 void CQRVMediaPlayer::PresentPair() {
     // The rear frame of this moment follows its front frame in the file; both are shown
     // before either window repaints, so they reach the screen together.
-    if (m_frontWindow) m_frontWindow->BeginPair();
-    if (m_rearWindow) m_rearWindow->BeginPair();
+    BeginPair();
     PresentHead(true);
     while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear();
+    EndPair();
+}
+
+void CQRVMediaPlayer::BeginPair() {
+    if (m_frontWindow) m_frontWindow->BeginPair();
+    if (m_rearWindow) m_rearWindow->BeginPair();
+}
+
+void CQRVMediaPlayer::EndPair() {
     if (m_frontWindow) m_frontWindow->EndPair();
     if (m_rearWindow) m_rearWindow->EndPair();
 }

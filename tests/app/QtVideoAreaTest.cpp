@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "app/QtVideoArea.h"
@@ -121,6 +122,47 @@ TEST(QtVideoArea, PlaybackRepaintsTheWindowOncePerFrontAndRearPair) {
     EXPECT_GE(counter.updateRequests, pairs / 4);
     EXPECT_GE(front.PaintCount(), pairs / 4);
     EXPECT_GE(rear.PaintCount(), pairs / 4);
+}
+
+TEST(QtVideoArea, PausedStepsSeeksAndChangesRepaintTheWindowOnceEach) {
+    QWidget window;
+    window.resize(500, 200);
+    QtVideoArea front(&window);
+    QtVideoArea rear(&window);
+    front.setGeometry(0, 0, 320, 180);
+    rear.setGeometry(330, 0, 160, 90);
+    rear.RepaintWith(&front);
+    window.show();
+    SlowWindow slowRear(rear);
+    CPlaybackSession session;
+    ASSERT_TRUE(session.Start(&front, &slowRear, false));
+    CQRVMediaPlayer& player = session.Player();
+    ASSERT_TRUE(player.Open(TwoCameraRecording().c_str()));
+    player.Pause();
+    player.WaitForWorker();
+    QCoreApplication::processEvents();
+
+    // Each command is carried out while the GUI thread runs its event loop, as in the viewer.
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"step forward", [&] { player.StepFrame(1); }},
+        {"step forward again", [&] { player.StepFrame(1); }},
+        {"step back", [&] { player.StepFrame(-1); }},
+        {"seek", [&] { player.SeekToMs(1000); }},
+        {"mirror", [&] { player.SetMirror(0, true); }},
+    };
+    for (const auto& [name, command] : commands) {
+        RepaintCounter counter;
+        window.installEventFilter(&counter);
+        const int before = rear.PresentCount();
+        command();
+        QEventLoop loop;
+        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        loop.exec();
+        window.removeEventFilter(&counter);
+        EXPECT_GT(rear.PresentCount(), before) << name;
+        EXPECT_EQ(counter.updateRequests, 1) << name;
+    }
+    session.Stop();
 }
 
 TEST(QtVideoArea, ReportsZeroSizeWhileHiddenOrShrunk) {
