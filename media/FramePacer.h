@@ -48,7 +48,6 @@ public:
     int64_t MediaAt(int64_t nowUs) const;
 
 private:
-    uint32_t m_lastTick = 0;    // 0 before the first frame
     std::deque<int> m_history;  // recent loop times
     bool m_running = false;
     int64_t m_baseMediaUs = 0;
