@@ -78,17 +78,27 @@ std::string TwoCameraRecording() {
     return path;
 }
 
+// A window with a front and a rear area that repaint together, as in the viewer.
+struct PairedAreas {
+    PairedAreas() {
+        window.resize(500, 200);
+        front.setGeometry(0, 0, 320, 180);
+        rear.setGeometry(330, 0, 160, 90);
+        rear.RepaintWith(&front);
+        window.show();
+    }
+    QWidget window;
+    QtVideoArea front{&window};
+    QtVideoArea rear{&window};
+};
+
 }  // namespace
 
 TEST(QtVideoArea, PlaybackRepaintsTheWindowOncePerFrontAndRearPair) {
-    QWidget window;
-    window.resize(500, 200);
-    QtVideoArea front(&window);
-    QtVideoArea rear(&window);
-    front.setGeometry(0, 0, 320, 180);
-    rear.setGeometry(330, 0, 160, 90);
-    rear.RepaintWith(&front);
-    window.show();
+    PairedAreas areas;
+    QWidget& window = areas.window;
+    QtVideoArea& front = areas.front;
+    QtVideoArea& rear = areas.rear;
     QCoreApplication::processEvents();
     RepaintCounter counter;
     window.installEventFilter(&counter);
@@ -125,14 +135,10 @@ TEST(QtVideoArea, PlaybackRepaintsTheWindowOncePerFrontAndRearPair) {
 }
 
 TEST(QtVideoArea, PausedStepsSeeksAndChangesRepaintTheWindowOnceEach) {
-    QWidget window;
-    window.resize(500, 200);
-    QtVideoArea front(&window);
-    QtVideoArea rear(&window);
-    front.setGeometry(0, 0, 320, 180);
-    rear.setGeometry(330, 0, 160, 90);
-    rear.RepaintWith(&front);
-    window.show();
+    PairedAreas areas;
+    QWidget& window = areas.window;
+    QtVideoArea& front = areas.front;
+    QtVideoArea& rear = areas.rear;
     SlowWindow slowRear(rear);
     CPlaybackSession session;
     ASSERT_TRUE(session.Start(&front, &slowRear, false));
