@@ -265,12 +265,7 @@ void CSamplePlayerDlg::ConnectListHooks() {
 
 void CSamplePlayerDlg::SeekToRecordingMs(int64_t ms) {
     if (!IsPlayerActive()) return;
-    if (ms >= kMsPerSec) {
-        m_player.SeekToMs(static_cast<int32_t>(ms));
-    } else {
-        // A request for second 0 reads as "no request"; going back past the start lands there.
-        m_player.SeekBackward(m_player.GetPositionMs() / static_cast<int32_t>(kMsPerSec) + 1);
-    }
+    m_player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, 0)));
     UpdateDisplay();
 }
 

@@ -240,14 +240,8 @@ void MprisService::SeekToMs(int64_t ms) {
     m_seekFromMs = player.GetPositionMs();
     m_seekWhilePlaying = IsPlaying();
     m_sinceSeek.start();
-    // The player lands on the start of the second asked for. The first second cannot be asked
-    // for by time (a request for frame 0 reads as no request at all), so a position under a
-    // second goes back past the start instead, which lands on the first frame.
-    if (ms >= kMsPerSec) {
-        player.SeekToMs(static_cast<int32_t>(ms));  // at most the length, an int32_t
-    } else {
-        player.SeekBackward(player.GetPositionMs() / static_cast<int32_t>(kMsPerSec) + 1);
-    }
+    // The player lands on the frame asked for.
+    player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, 0)));  // at most the length
     // The position slider's own road after a seek.
     m_window.UpdateDisplay();
     Refresh();

@@ -165,7 +165,7 @@ void CQRVMediaPlayer::SeekForward(int seconds) {
 
 bool CQRVMediaPlayer::SeekToMs(int32_t ms) {
     const int32_t frame = ClampToInt32(static_cast<int64_t>(ms) * m_frontFrameRate.load() / 1000);
-    if (frame != 0) Post(Command(CommandKind::SeekAbsolute, frame));
+    Post(Command(CommandKind::SeekAbsolute, std::max(frame, 0)));
     return true;
 }
 
@@ -197,9 +197,10 @@ int CQRVMediaPlayer::StepRate(int direction) {
 }
 
 int32_t CQRVMediaPlayer::GetPositionMs() const {
+    // Played out, the last picture stays on screen and the position reads the whole length.
+    if (m_ended.load()) return m_duration.load();
     int32_t rate = m_frontFrameRate.load();
     if (rate <= 0) rate = kFallbackFrameRate;
-    // Right after a seek to the first second the counter stands below 0.
     const int64_t counter = std::max<int64_t>(m_frameCounter.load(), 0);
     return static_cast<int32_t>(counter * 1000 / rate);
 }

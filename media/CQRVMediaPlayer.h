@@ -21,8 +21,8 @@
 // - Sleeping. A paused, idle or finished worker sleeps on m_wake until a command comes; it
 //   has no periodic wake-up. A playing worker sleeps on m_wake until the next front frame is
 //   due (FramePacer, a per-player clock) or a command comes.
-// - Timing. The position is a count of front frames shown: ms = counter * 1000 / rate. Each
-//   front frame is due at its media time on the clock, at the playback rate; the clock
+// - Timing. The position is the time of the front frame on screen: ms = its index in the
+//   recording * 1000 / rate (0 until the first picture). Each front frame is due at its media time on the clock, at the playback rate; the clock
 //   follows the sound output's played position while sound plays (at 1x), and the wall clock
 //   otherwise. Sound is muted at rates other than 1x. The no-clock mode presents every frame
 //   at once, for analysis and benchmarks.
@@ -76,7 +76,7 @@ class VideoWindow;
 //   user        the value given with SetTextCallback
 //   payload     the chunk's bytes, followed by a zero byte the player writes after them
 //   length      payload bytes, not counting the zero byte
-//   positionMs  position of the front frames shown so far (frame counter * 1000 / rate)
+//   positionMs  the position: time of the front frame on screen (its index * 1000 / rate)
 using TextChunkCallback = void (*)(void* user, const uint8_t* payload, int32_t length,
                                    int32_t positionMs);
 
@@ -150,11 +150,10 @@ public:
     int32_t GetHandOvers() const { return m_handOvers.load(); }
     void Play();
     void Pause();
-    // Seeks land on the front frame that starts a second; the position then reads one second
-    // less until the frames after it count it up again. While playing, playback goes on from
-    // the first key frame at or after it; while paused, the picture of that frame is
-    // decoded (from the key frame before it) and shown on both cameras, and the player stays
-    // paused. 0 requests nothing.
+    // Seeks land on the front frame asked for: its picture is decoded from the key frame
+    // before it and shown on both cameras at once, and the position reads that frame's time.
+    // While playing, playback goes on from there; while paused, the player stays paused.
+    // Relative seeks count from the frame on screen.
     void SeekBackward(int seconds);
     void SeekForward(int seconds);
     bool SeekToMs(int32_t ms);
@@ -175,6 +174,7 @@ public:
     // played.
     bool Ended() const { return m_ended.load(); }
     bool IsRunning() const { return m_run.load() == 1; }
+    // Index of the front frame on screen in the recording on screen (0 before the first).
     int32_t GetFrameCounter() const { return m_frameCounter.load(); }
     int32_t GetFrontFrameRate() const { return m_frontFrameRate.load(); }
     int GetCameraCount() const { return m_cameraCount.load(); }
@@ -314,7 +314,11 @@ private:
     int64_t SoundBytesPerSecond() const;
     void FinishPlayback();
     void QueuePacket(int camera, int32_t index, const uint8_t* data, int32_t length);
+    // Reads on from the start of target's second (the fallback when the target cannot be
+    // shown exactly).
     void SeekToFrame(int32_t target);
+    // Shows the target frame, then plays on from it when playing; false when nothing moved.
+    bool SeekExact(int32_t target);
     void ResetForSeeking();
     void ClearFrameQueue();
     void ResetSound();
@@ -322,9 +326,11 @@ private:
     int64_t FrameTimeUs(int32_t index) const;
     int32_t Rate() const;  // front frame rate, never 0
 
-    // Paused positioning (CQRVMediaPlayerSeek.cpp).
-    // Shows the frame at target (counter := shown index + counterBias); the index shown, or -1.
-    int32_t ShowFrameAt(int32_t target, int32_t counterBias);
+    // Exact positioning (CQRVMediaPlayerSeek.cpp).
+    // Shows the frame at target (decoded from the key frame before it); the index shown, or -1.
+    int32_t ShowFrameAt(int32_t target);
+    // Shows the camera's newly decoded picture in its window.
+    void PresentDecoded(int camera, VideoWindow* window);
     int32_t FindKeyFrameAtOrBefore(int32_t target);
     void ShowNextFrame();
     bool FillUntilFronts(size_t fronts);

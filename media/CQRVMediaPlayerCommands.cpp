@@ -20,7 +20,7 @@ void CQRVMediaPlayer::Execute(Command& command) {
         case CommandKind::Open:
             result = DoOpen(command.text);
             if (result && command.value > 0)
-                SeekToFrame(static_cast<int32_t>(command.value * Rate() / 1000));
+                SeekExact(static_cast<int32_t>(command.value * Rate() / 1000));
             break;
         case CommandKind::Close:
             DoClose();
@@ -175,19 +175,25 @@ void CQRVMediaPlayer::DoPause() {
 void CQRVMediaPlayer::DoSeek(int64_t targetFrame) {
     if (!m_fileOpen) return;
     const int32_t target = static_cast<int32_t>(std::clamp<int64_t>(targetFrame, 0, INT32_MAX));
-    if (m_playing) {
-        SeekToFrame(target);
-        return;
-    }
-    // Paused (or played out): show the frame the seek lands on and stay paused there.
-    if (m_totalFrames <= 0) return;
-    const int32_t rate = Rate();
-    const int32_t landing = std::clamp(target, 0, m_totalFrames - 1) / rate * rate;
-    // As after a seek while playing: the counter starts one second before the second.
-    const int32_t shown = ShowFrameAt(landing, 1 - rate);
-    if (shown < 0) return;
+    if (!SeekExact(target)) return;
     m_ended.store(false);
     m_state.store(kStatePlaying);
+}
+
+bool CQRVMediaPlayer::SeekExact(int32_t target) {
+    if (m_totalFrames <= 0) return false;
+    // The target's picture goes out now; playing, the frames after it follow on the clock,
+    // which starts at the target so that the next frame keeps its period.
+    const int32_t shown = ShowFrameAt(target);
+    if (shown >= 0) {
+        if (m_playing && !m_noClock.load()) m_pacer.DueAt(FrameTimeUs(shown), NowUs(), false);
+        return true;
+    }
+    // Nothing decodable around the target (a damaged stretch): playing, read on from its
+    // second's first key frame, as far as the data goes.
+    if (!m_playing) return false;
+    SeekToFrame(target);
+    return true;
 }
 
 void CQRVMediaPlayer::DoStep(int direction) {
@@ -200,7 +206,7 @@ void CQRVMediaPlayer::DoStep(int direction) {
     }
     if (m_shownIndex <= 0) return;
     const int32_t before = m_shownIndex;
-    const int32_t shown = ShowFrameAt(before - 1, m_frameCounter.load() - before);
+    const int32_t shown = ShowFrameAt(before - 1);
     if (shown < 0) return;
     m_ended.store(false);
     m_state.store(kStatePlaying);

@@ -1,10 +1,11 @@
-// Positioning while paused: a seek or a backward step decodes from the key frame before the
-// target and shows the target on both cameras; a forward step shows the next queued frame.
+// Positioning: a seek (playing or paused) or a backward step decodes from the key frame before
+// the target and shows the target on both cameras; a forward step shows the next queued frame.
 // Runs on the worker thread.
 
 #include <algorithm>
 
 #include "media/CQRVMediaPlayer.h"
+#include "support/VideoWindow.h"
 
 namespace {
 bool IsFrontVideo(const char id[4]) {
@@ -37,7 +38,7 @@ int32_t CQRVMediaPlayer::FindKeyFrameAtOrBefore(int32_t target) {
     return -1;
 }
 
-int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
+int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
     if (!m_parser || !m_decoder || m_framePositions.empty() || m_totalFrames <= 0) return -1;
     const int32_t frames =
         std::min<int32_t>(m_totalFrames, static_cast<int32_t>(m_framePositions.size()));
@@ -92,15 +93,25 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target, int32_t counterBias) {
     if (shown < 0) return -1;
     m_shownIndex = shown;
     // Set before the picture goes out, so whoever watches it reads the position it shows.
-    m_frameCounter.store(shown + counterBias);
+    m_frameCounter.store(shown);
     BeginPair();
-    m_decoder->Represent(0, m_frontWindow);
+    PresentDecoded(0, m_frontWindow);
     if (rearDecoded) {
-        m_decoder->Represent(1, m_rearWindow);
+        PresentDecoded(1, m_rearWindow);
         m_rearShown = true;
     }
     EndPair();
     return shown;
+}
+
+void CQRVMediaPlayer::PresentDecoded(int camera, VideoWindow* window) {
+    // A window without a size converts nothing, but the frame counts as shown there, as
+    // during playback.
+    const VideoSize area = window ? window->Size() : VideoSize{};
+    if (window && (area.width <= 0 || area.height <= 0))
+        window->PresentUnseen();
+    else
+        m_decoder->Represent(camera, window);
 }
 
 bool CQRVMediaPlayer::FillUntilFronts(size_t fronts) {

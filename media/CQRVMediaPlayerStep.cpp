@@ -294,7 +294,7 @@ void CQRVMediaPlayer::PresentHead(bool paced) {
         m_pacer.Update(0, static_cast<int>(std::min<int64_t>(difMs, INT_MAX)), Rate());
     }
     if (packet.serial != m_shownSerial) CompleteHandOver();
-    m_frameCounter.fetch_add(1);
+    m_frameCounter.store(std::max(packet.index, 0));
     m_shownIndex = packet.index;
     if (m_decoder) {
         m_decoder->DecodeFrame(0, m_frontWindow, packet.bytes.data(),
@@ -420,8 +420,8 @@ void CQRVMediaPlayer::SeekToFrame(int32_t target) {
             m_parser->Seek(m_framePositions[index], 0);
         }
     }
-    // The counter starts one second before the second sought.
-    m_frameCounter.store(second * rate - rate);
+    // Until the first frame read from there is shown, the position is the second sought.
+    m_frameCounter.store(second * rate);
     m_nextReadIndex = second * rate;
     ResetForSeeking();
     m_pacer.Reset();

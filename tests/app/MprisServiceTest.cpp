@@ -277,7 +277,7 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
     EXPECT_EQ(Title(), Name(Card().driving[0]));
 }
 
-TEST_F(MprisFixture, PositionsUnderASecondLandOnTheFirstFrame) {
+TEST_F(MprisFixture, PositionsLandOnTheFrameAskedForAndReadItsTime) {
     ShowCard();
     DoubleClickRow(1);  // 60 s at 30 frames a second
     ASSERT_TRUE(WaitForFrontFrame(2));
@@ -286,18 +286,18 @@ TEST_F(MprisFixture, PositionsUnderASecondLandOnTheFirstFrame) {
     auto setPosition = [&](qlonglong us) {
         return Invoke("SetPosition", {QVariant::fromValue(track), us});
     };
-    // The position reads one second behind after a seek, so a Seek of -8.5 s from second 10
-    // asks for 0.533 s.
+    // Every request lands on its frame, under a second too; a Seek counts from the frame on
+    // screen (frame 300 at 10 s).
     const struct {
         const char* what;
         std::function<bool()> request;
         int frame;
     } rows[] = {
         {"SetPosition 0", [&] { return setPosition(0); }, 0},
-        {"SetPosition 0.5 s", [&] { return setPosition(kUs / 2); }, 0},
-        {"SetPosition 0.999 s", [&] { return setPosition(kUs - 1000); }, 0},
-        {"Seek -8.5 s", [&] { return Invoke("Seek", {-8 * kUs - kUs / 2}); }, 0},
-        {"SetPosition 1.5 s", [&] { return setPosition(kUs + kUs / 2); }, 30},
+        {"SetPosition 0.5 s", [&] { return setPosition(kUs / 2); }, 15},
+        {"SetPosition 0.999 s", [&] { return setPosition(kUs - 1000); }, 29},
+        {"Seek -8.5 s", [&] { return Invoke("Seek", {-8 * kUs - kUs / 2}); }, 45},
+        {"SetPosition 1.5 s", [&] { return setPosition(kUs + kUs / 2); }, 45},
     };
     for (const auto& row : rows) {
         ASSERT_TRUE(setPosition(10 * kUs));
@@ -306,11 +306,12 @@ TEST_F(MprisFixture, PositionsUnderASecondLandOnTheFirstFrame) {
         ASSERT_TRUE(row.request()) << row.what;
         EXPECT_TRUE(WaitUntil([&] { return FrontFrame() == row.frame; }))
             << row.what << ": shows frame " << FrontFrame();
-        // Announced, as the position the player then reads (below 2 s either way; the seek
-        // to second 10 before it read 9 s).
+        // Announced as the position of the frame shown, which the player then reads.
+        const qlonglong frameUs = row.frame * kUs / 30;
         EXPECT_TRUE(WaitUntil([&] {
-            return log.seeks.size() > seen && log.seeks.last() < 2 * kUs;
+            return log.seeks.size() > seen && std::llabs(log.seeks.last() - frameUs) < kUs / 30;
         })) << row.what;
+        EXPECT_LT(std::llabs(PositionUs() - frameUs), kUs / 30) << row.what;
         EXPECT_EQ(Status(), "Paused") << row.what;
         EXPECT_EQ(Window().CurIndex(), 1) << row.what;
     }

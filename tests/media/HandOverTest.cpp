@@ -161,11 +161,11 @@ TEST(HandOver, TheNextRecordingFollowsWithinTwoFramePeriodsAndTheSoundRunsOn) {
         EXPECT_EQ(run.handOvers, 1);
         EXPECT_EQ(run.positionMs, 3000);
         EXPECT_FALSE(run.nextStillQueued);
-        // The first frame of the next recording is the first one counted after the hand-over,
+        // The first frame of the next recording is its frame 0 and reads position 0 of it,
         // and nothing flushed the sound around the join.
         EXPECT_EQ(run.seen[89].handOvers, 0);
         EXPECT_EQ(run.seen[90].handOvers, 1);
-        EXPECT_EQ(run.seen[90].counter, 1);
+        EXPECT_EQ(run.seen[90].counter, 0);
         EXPECT_EQ(run.seen[120].flushes, run.seen[60].flushes);
         // Every byte of both recordings was played, but for the part of the next one's first
         // chunk that overlapped the current one's sound. (Without a sound device the picture

@@ -86,11 +86,10 @@ TEST(PlayCommand, ForMsStopsInsideThePresentationAndCapturesWhatWasShown) {
     const ToolRun run =
         Play(Recording() + " --no-clock --seek-ms 1000 --for-ms 500 --capture " + prefix);
     ASSERT_EQ(run.status, 0);
-    // After a seek to second 1 the counter restarts at 0, so 500 ms past the first frame
-    // shown is the frame with counter 16.
+    // Frames 30 (second 1) to 45 (500 ms later) are shown, each with its own time.
     EXPECT_EQ(CountWith(run, "\"counter\""), 16);
     EXPECT_NE(
-        std::find(run.lines.begin(), run.lines.end(), "{\"counter\": 16, \"position_ms\": 533}"),
+        std::find(run.lines.begin(), run.lines.end(), "{\"counter\": 45, \"position_ms\": 1500}"),
         run.lines.end());
     EXPECT_NE(run.lines.back().find("\"state\": 0"), std::string::npos) << run.lines.back();
     CPixImage still;
@@ -100,11 +99,25 @@ TEST(PlayCommand, ForMsStopsInsideThePresentationAndCapturesWhatWasShown) {
     EXPECT_EQ(ReadFramePattern(still).camera, 1);
 }
 
-TEST(PlayCommand, ForMsZeroStopsAtTheFirstFrame) {
-    const ToolRun run = Play(Recording() + " --for-ms 0 --size 160x90");
-    ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(CountWith(run, "\"counter\""), 1);
-    EXPECT_EQ(run.lines.back().rfind("{\"front_shown\": 1,", 0), 0u) << run.lines.back();
+// A seek lands on the frame asked for, also between key frames and at the start: the first
+// picture shown is that frame, and the position reads its time.
+TEST(PlayCommand, SeekShowsTheFrameAskedForWithItsPosition) {
+    for (const int ms : {0, 1000, 1500, 2233}) {
+        SCOPED_TRACE(ms);
+        const std::string prefix = DataPath("seek" + std::to_string(ms));
+        std::filesystem::remove(prefix + "_front.jpg");
+        const ToolRun run = Play(Recording() + " --seek-ms " + std::to_string(ms) +
+                                 " --for-ms 0 --size 160x90 --capture " + prefix);
+        ASSERT_EQ(run.status, 0);
+        const int frame = ms * 30 / 1000;
+        const std::string first = "{\"counter\": " + std::to_string(frame) +
+                                  ", \"position_ms\": " + std::to_string(frame * 1000 / 30) + "}";
+        EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), first), run.lines.end());
+        EXPECT_EQ(CountWith(run, "\"counter\""), 1);
+        CPixImage still;
+        ASSERT_TRUE(still.LoadImage(prefix + "_front.jpg"));
+        EXPECT_EQ(ReadFramePattern(still).frameIndex, frame);
+    }
 }
 
 // The value of a number field in a JSON line (-1 when absent).

@@ -137,7 +137,7 @@ TEST_F(PlaybackTest, PlayingFromTheStartShowsEveryFrontFrameOnceInOrder) {
     EXPECT_EQ(player.GetPositionMs(), 4000);
 }
 
-TEST_F(PlaybackTest, SeekForwardTenSecondsShowsFrame300WithPositionAt9000) {
+TEST_F(PlaybackTest, SeekForwardTenSecondsShowsTheFrameTenSecondsOnWithItsPosition) {
     const std::string path = Recording("13s_D.AVI", 13);
     Start(nullptr, true);
     ASSERT_TRUE(player.Open(path.c_str()));
@@ -150,12 +150,15 @@ TEST_F(PlaybackTest, SeekForwardTenSecondsShowsFrame300WithPositionAt9000) {
     // Open answers before the first picture, and the seek comes as the caller's next command;
     // a caller the machine keeps waiting may see the first frame or two of the start.
     EXPECT_LE(first, 2u) << "frames from the start were shown before the seek took effect";
-    EXPECT_EQ(seen[first].index, 300);
-    EXPECT_EQ((seen[first].counter - 1) * 1000 / 30, 9000);
-    EXPECT_EQ(std::vector<int>(indices.begin() + first, indices.end()), Range(300, 389));
+    // Ten seconds on from the frame on screen when the seek ran.
+    const int landed = seen[first].index;
+    EXPECT_GE(landed, 300);
+    EXPECT_LE(landed, 300 + static_cast<int>(first));
+    EXPECT_EQ(seen[first].counter, landed);
+    EXPECT_EQ(std::vector<int>(indices.begin() + first, indices.end()), Range(landed, 389));
 }
 
-TEST_F(PlaybackTest, SeekPastTheEndLandsOnTheLastSecond) {
+TEST_F(PlaybackTest, SeekPastTheEndLandsOnTheLastFrame) {
     const std::string path = Recording("4s_D.AVI", 4);
     Start(nullptr, true);
     ASSERT_TRUE(player.Open(path.c_str()));
@@ -164,7 +167,7 @@ TEST_F(PlaybackTest, SeekPastTheEndLandsOnTheLastSecond) {
     const auto indices = FrontIndices();
     const size_t first = FirstAfterStartPrefix(indices);
     ASSERT_LT(first, indices.size());
-    EXPECT_EQ(std::vector<int>(indices.begin() + first, indices.end()), Range(90, 119));
+    EXPECT_EQ(std::vector<int>(indices.begin() + first, indices.end()), Range(119, 119));
 }
 
 TEST_F(PlaybackTest, CaptureSavesThePicturesThatWereShown) {
