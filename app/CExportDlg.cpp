@@ -36,7 +36,8 @@ QString Format(int ko, int en, Args... args) {
 }  // namespace
 
 CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath)
-    : QDialog(parent), m_request(std::move(request)), m_gpxPath(std::move(gpxPath)) {
+    : QDialog(parent), m_request(std::move(request)) {
+    m_request.gpxPath = std::move(gpxPath);
     setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
     setMinimumWidth(kDialogWidth);
     auto* layout = new QVBoxLayout(this);
@@ -76,11 +77,10 @@ void CExportDlg::Start() {
     m_worker = std::thread([this, self] {
         ClipGpx gpx(m_request.paths);
         m_exporter.SetTextSink(gpx.Sink());
+        m_exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
         ClipSummary summary;
         std::string error;
-        ClipResult result = m_exporter.Export(m_request, &summary, &error);
-        if (result == ClipResult::Done && !m_gpxPath.empty() && !gpx.Write(m_gpxPath, &error))
-            result = ClipResult::Failed;
+        const ClipResult result = m_exporter.Export(m_request, &summary, &error);
         QMetaObject::invokeMethod(
             self,
             [self, result, summary, error] {
@@ -95,8 +95,10 @@ void CExportDlg::Cancel() {
 }
 
 void CExportDlg::reject() {
-    // Escape or the window's close box: stop the export, keep the dialog until it has ended.
+    // Escape, the close box or the viewer quitting: stop the export and close once it has
+    // ended (its temporaries gone), so that a quit never waits on a button.
     if (!m_bFinished) {
+        m_bCloseWhenFinished = true;
         Cancel();
         return;
     }
@@ -139,4 +141,5 @@ void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string 
             break;
     }
     m_pButton->setText(Text(IDS_CLOSE_KO, IDS_CLOSE_EN));
+    if (m_bCloseWhenFinished) QDialog::reject();
 }

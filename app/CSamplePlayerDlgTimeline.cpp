@@ -3,6 +3,7 @@
 // trips view of the list with playing a trip recording after recording.
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -18,6 +19,7 @@
 #include "controls/ColorRef.h"
 #include "library/CardRoot.h"
 #include "library/TripCatalogue.h"
+#include "media/ExportTargets.h"
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -49,6 +51,9 @@ constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
 constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
+constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
+// Numbered alternatives tried when the proposed clip name is taken.
+constexpr int kProposalAttempts = 100;
 constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
 constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
 constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
@@ -125,6 +130,23 @@ std::string FormatLength(int64_t ms) {
         std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60),
                       static_cast<long long>(s % 60));
     return text;
+}
+
+// Where the export dialog starts: a new file in the home folder named after the first
+// recording, never a recording, an input or an existing file.
+QString ProposedClipPath(const std::vector<std::string>& inputs) {
+    const std::string& first = inputs.front();
+    std::string stem = first.substr(first.find_last_of('/') + 1);
+    stem = stem.substr(0, stem.find_last_of('.'));
+    const std::string base = QDir::homePath().toStdString() + "/" + stem + "_clip";
+    std::string path = base + ".mp4";
+    for (int n = 2; n <= kProposalAttempts; ++n) {
+        if (!QFileInfo::exists(QString::fromStdString(path)) &&
+            CheckExportTargets(inputs, {path, ClipGpx::PathBeside(path)}, nullptr))
+            break;
+        path = base + "-" + std::to_string(n) + ".mp4";
+    }
+    return QString::fromStdString(path);
 }
 
 }  // namespace
@@ -367,18 +389,24 @@ void CSamplePlayerDlg::OnExportClip() {
     request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
     const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
     OnBnClickedButtonPause();
-    const std::string first = m_timelinePaths.front();
-    std::string stem = first.substr(first.find_last_of('/') + 1);
-    stem = stem.substr(0, stem.find_last_of('.'));
-    const QString proposed = QDir::homePath() + "/" + QString::fromStdString(stem) + "_clip.mp4";
-    const QString chosen = RunExportPathDialog(proposed);
+    const QString chosen = RunExportPathDialog(ProposedClipPath(request.paths));
     if (!chosen.isEmpty()) {
         request.outPath = chosen.toStdString();
-        CExportDlg dialog(this, request, ClipGpx::PathBeside(request.outPath));
-        dialog.Start();
-        RunExportDialog(dialog);
+        const std::string gpxPath = ClipGpx::PathBeside(request.outPath);
+        // The file dialog's own "replace?" question knows nothing of recordings: a recording
+        // chosen anyway is refused here, before anything is written.
+        std::string refusal;
+        if (CheckExportTargets(request.paths, {request.outPath, gpxPath}, &refusal)) {
+            CExportDlg dialog(this, request, gpxPath);
+            dialog.Start();
+            RunExportDialog(dialog);
+        } else {
+            ShowMessage(QString::fromStdString(FormatResourceString(
+                PickStringId(IDS_EXPORT_FAILED_KO, IDS_EXPORT_FAILED_EN), refusal.c_str())));
+        }
     }
-    if (wasPlaying) OnBnClickedButtonPlay();
+    // A quit during the export has closed the player for good.
+    if (wasPlaying && !m_bQuitConfirmed) OnBnClickedButtonPlay();
 }
 
 // ---- keys ----

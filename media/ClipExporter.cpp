@@ -5,7 +5,9 @@
 #include "media/AviChunk.h"
 #include "media/CAVIExtractor.h"
 #include "media/ClipMuxer.h"
+#include "media/ExportTargets.h"
 #include "media/MediaInfo.h"
+#include "support/PendingFile.h"
 
 namespace {
 
@@ -46,6 +48,66 @@ bool Probe(const std::string& path, SourceFile& f, std::string* error) {
     reader.GetVideoSize(&f.rear, 1);
     reader.GetAudioFormat(&f.audioBits, &f.audioRate);
     f.positions = reader.FramePositions();
+    if (f.frontRate <= 0 || f.front.width <= 0 || f.front.height <= 0)
+        return Fail(error, path + " has no front camera picture to export");
+    return true;
+}
+
+std::string SizeText(const VideoSizeRec& size) {
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+bool HasSound(const SourceFile& f) {
+    return f.audioBits > 0 && f.audioRate > 0;
+}
+
+std::string SoundText(const SourceFile& f) {
+    return HasSound(f) ? std::to_string(f.audioBits) + "-bit " + std::to_string(f.audioRate) + " Hz"
+                       : "no sound";
+}
+
+// Why recording f cannot follow `first` in one clip; empty when their layouts match.
+std::string LayoutDifference(const SourceFile& first, const SourceFile& f) {
+    const std::string where = " where " + first.path + " ";
+    const std::string mix = "; one clip cannot mix ";
+    for (int c = 0; c < 2; ++c) {
+        const bool rear = c == 1;
+        const bool had = !rear || first.rearRate > 0, has = !rear || f.rearRate > 0;
+        if (had != has)
+            return f.path + (has ? " has a rear camera" : " has no rear camera") + where +
+                   (had ? "has one" : "has none") + mix + "one and two cameras";
+        if (!has) continue;
+        const VideoSizeRec& a = rear ? first.rear : first.front;
+        const VideoSizeRec& b = rear ? f.rear : f.front;
+        const char* camera = rear ? " (rear camera)" : " (front camera)";
+        if (a.width != b.width || a.height != b.height)
+            return f.path + " is " + SizeText(b) + camera + where + "is " + SizeText(a) + mix +
+                   "picture sizes";
+        const int32_t ra = rear ? first.rearRate : first.frontRate;
+        const int32_t rb = rear ? f.rearRate : f.frontRate;
+        if (ra != rb)
+            return f.path + " runs at " + std::to_string(rb) + " fps" + camera + where +
+                   "runs at " + std::to_string(ra) + " fps" + mix + "frame rates";
+    }
+    if (HasSound(first) != HasSound(f) ||
+        (HasSound(f) && (first.audioBits != f.audioBits || first.audioRate != f.audioRate)))
+        return f.path + " has " + SoundText(f) + where + "has " + SoundText(first) + mix +
+               "sound formats";
+    return {};
+}
+
+// Reads every recording's layout and index and places it on the joined timeline.
+bool ProbeAll(const std::vector<std::string>& paths, std::vector<SourceFile>& files, int64_t* total,
+              std::string* error) {
+    files.assign(paths.size(), SourceFile());
+    *total = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!Probe(paths[i], files[i], error)) return false;
+        const std::string difference = LayoutDifference(files[0], files[i]);
+        if (!difference.empty()) return Fail(error, difference);
+        files[i].firstFrame = *total;
+        *total += files[i].frontCount;
+    }
     return true;
 }
 
@@ -155,24 +217,18 @@ private:
             const uint8_t* data = m_buffer.data();
             switch (kind) {
                 case AviChunkKind::FrontVideo:
-                    if (front >= m_first && wanted && !WriteFront(data, length, front)) {
-                        Fail(error, "cannot write the clip (disk full?)");
-                        return ClipResult::Failed;
-                    }
+                    if (front >= m_first && wanted && !WriteFront(data, length, front))
+                        return Fail(error, m_muxer.Error()), ClipResult::Failed;
                     ++front;
                     break;
                 case AviChunkKind::RearVideo:
-                    if (wanted && !WriteRear(data, length, rear)) {
-                        Fail(error, "cannot write the clip (disk full?)");
-                        return ClipResult::Failed;
-                    }
+                    if (wanted && !WriteRear(data, length, rear))
+                        return Fail(error, m_muxer.Error()), ClipResult::Failed;
                     ++rear;
                     break;
                 case AviChunkKind::Audio:
-                    if (wanted && !WriteSound(data, length, audio)) {
-                        Fail(error, "cannot encode the sound");
-                        return ClipResult::Failed;
-                    }
+                    if (wanted && !WriteSound(data, length, audio))
+                        return Fail(error, m_muxer.Error()), ClipResult::Failed;
                     audio += size / 2;
                     break;
                 case AviChunkKind::Text:
@@ -187,10 +243,7 @@ private:
         if (!m_done && m_audioRate > 0) {
             const int64_t fileEnd =
                 std::min(f.firstFrame + f.frontCount, m_end) * m_audioRate / m_rate;
-            if (!PadSilence(fileEnd)) {
-                Fail(error, "cannot encode the sound");
-                return ClipResult::Failed;
-            }
+            if (!PadSilence(fileEnd)) return Fail(error, m_muxer.Error()), ClipResult::Failed;
         }
         return ClipResult::Done;
     }
@@ -271,17 +324,22 @@ bool ClipExporter::IsKeyFrame(const uint8_t* data, size_t size) {
 
 ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary,
                                 std::string* error) {
+    // A cancel that comes before the export starts holds; the next export starts afresh.
+    const ClipResult result = Run(request, summary, error);
     m_cancel.store(false);
+    return result;
+}
+
+ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, std::string* error) {
     if (request.paths.empty()) return Fail(error, "no recording given"), ClipResult::Failed;
-    std::vector<SourceFile> files(request.paths.size());
+    const bool withGpx = !request.gpxPath.empty();
+    std::vector<std::string> outputs{request.outPath};
+    if (withGpx) outputs.push_back(request.gpxPath);
+    if (!CheckExportTargets(request.paths, outputs, error)) return ClipResult::Failed;
+
+    std::vector<SourceFile> files;
     int64_t total = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!Probe(request.paths[i], files[i], error)) return ClipResult::Failed;
-        if (files[i].frontRate <= 0 || files[i].frontRate != files[0].frontRate)
-            return Fail(error, "the recordings do not share one frame rate"), ClipResult::Failed;
-        files[i].firstFrame = total;
-        total += files[i].frontCount;
-    }
+    if (!ProbeAll(request.paths, files, &total, error)) return ClipResult::Failed;
     const int64_t rate = files[0].frontRate;
     const int64_t from = std::max<int64_t>(0, request.fromMs) * rate / 1000;
     const int64_t end = std::min(total, (request.toMs * rate + 999) / 1000);
@@ -295,15 +353,23 @@ ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary
     layout.hasRear = files[0].rearRate > 0;
     layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate};
     layout.audioRate = files[0].audioBits == 16 ? files[0].audioRate : 0;
+    // Declared before the muxer, so that the muxer has closed the file before it goes.
+    PendingFile mp4, gpx;
+    if (!mp4.Create(request.outPath, error)) return ClipResult::Failed;
+    if (withGpx && !gpx.Create(request.gpxPath, error)) return ClipResult::Failed;
     ClipMuxer muxer;
-    if (!muxer.Open(request.outPath, layout, error)) return ClipResult::Failed;
+    if (!muxer.Open(mp4.TempPath(), request.outPath, layout, error)) return ClipResult::Failed;
 
     ClipWalk walk(files, key, end, muxer, m_progress, m_textSink, m_cancel);
     ClipSummary done;
     const ClipResult result = walk.Run(done, error);
-    if (result != ClipResult::Done) return result;  // the muxer removes its file
+    if (result != ClipResult::Done) return result;  // the temporaries go with mp4 and gpx
     if (done.frontFrames == 0) return Fail(error, "no picture in the span"), ClipResult::Failed;
     if (!muxer.Finish(error)) return ClipResult::Failed;
+    if (withGpx && !gpx.WriteAll(m_gpxDocument ? m_gpxDocument() : std::string(), error))
+        return ClipResult::Failed;
+    if (m_cancel.load()) return ClipResult::Cancelled;
+    if (!PendingFile::CommitAll({&mp4, withGpx ? &gpx : nullptr}, error)) return ClipResult::Failed;
     if (summary) *summary = done;
     return ClipResult::Done;
 }

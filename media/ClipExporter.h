@@ -13,8 +13,20 @@
 // anywhere). Sound stays in step with the pictures across the joins: a recording whose sound
 // is shorter than its pictures is padded with silence.
 //
+// Every recording of one clip has to share the first one's layout (picture size and frame
+// rate of each camera, whether there is a rear camera, the sound format): the MP4's tracks
+// describe one layout, so a recording that differs is refused by name.
+//
+// Outputs: the MP4 and, when the request names one, the GPS track beside it (its text comes
+// from the document callback once the walk is done). Both are checked first (see
+// ExportTargets: never an input, never a recording), written under temporary names (see
+// PendingFile) and moved into place together only when both are whole; any failure, a cancel
+// or a quit signal leaves neither, and an existing file at a target is only ever replaced by
+// a finished one.
+//
 // Threads: Export runs on the caller's thread (the window runs it on a thread of its own)
-// and calls the progress and text callbacks there. Cancel may be called from any thread.
+// and calls the progress and text callbacks there. Cancel may be called from any thread, also
+// before Export has started.
 
 #include <atomic>
 #include <cstdint>
@@ -27,6 +39,7 @@ struct ClipRequest {
     int64_t fromMs = 0;              // in point on the joined timeline
     int64_t toMs = 0;                // out point
     std::string outPath;             // the MP4 file
+    std::string gpxPath;             // the clip's GPS track; empty: none
 };
 
 struct ClipSummary {
@@ -51,17 +64,24 @@ public:
 
     void SetProgress(Progress progress) { m_progress = std::move(progress); }
     void SetTextSink(TextSink sink) { m_textSink = std::move(sink); }
+    // The text of the file at the request's gpxPath, asked for once the walk is done.
+    using Document = std::function<std::string()>;
+    void SetGpxDocument(Document document) { m_gpxDocument = std::move(document); }
     void Cancel() { m_cancel.store(true); }
 
-    // On Cancelled or Failed no file is left at the request's outPath (an existing file there
-    // is only replaced by a finished clip).
+    // On Cancelled or Failed no file is left at the request's outPath or gpxPath (an existing
+    // file there is only replaced by a finished one), and *error says why in a sentence
+    // naming the file and the cause.
     ClipResult Export(const ClipRequest& request, ClipSummary* summary, std::string* error);
 
     // True when the access unit's first NAL unit is a parameter set or an IDR slice.
     static bool IsKeyFrame(const uint8_t* data, size_t size);
 
 private:
+    ClipResult Run(const ClipRequest& request, ClipSummary* summary, std::string* error);
+
     Progress m_progress;
     TextSink m_textSink;
+    Document m_gpxDocument;
     std::atomic<bool> m_cancel{false};
 };

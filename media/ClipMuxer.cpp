@@ -16,6 +16,12 @@ bool Fail(std::string* error, const std::string& message) {
     return false;
 }
 
+std::string AvCause(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
 }  // namespace
 
 void ClipMuxer::FormatContextDeleter::operator()(AVFormatContext* c) const {
@@ -23,24 +29,26 @@ void ClipMuxer::FormatContextDeleter::operator()(AVFormatContext* c) const {
     avformat_free_context(c);
 }
 
-ClipMuxer::~ClipMuxer() {
-    if (!m_finished) Abandon();
+ClipMuxer::~ClipMuxer() = default;
+
+bool ClipMuxer::WriteFailed(int code) {
+    m_error = "cannot write " + m_name + ": " + AvCause(code);
+    return false;
 }
 
-void ClipMuxer::Abandon() {
-    m_format.reset();
-    if (!m_tempPath.empty()) std::remove(m_tempPath.c_str());
-    m_tempPath.clear();
+bool ClipMuxer::EncoderFailed(int code) {
+    m_error = "the AAC encoder failed: " + AvCause(code);
+    return false;
 }
 
-bool ClipMuxer::Open(const std::string& path, const ClipLayout& layout, std::string* error) {
+bool ClipMuxer::Open(const std::string& path, const std::string& name, const ClipLayout& layout,
+                     std::string* error) {
     if (layout.front.frameRate <= 0 || layout.front.width <= 0 || layout.front.height <= 0)
         return Fail(error, "the recording has no front camera picture to export");
-    m_path = path;
-    m_tempPath = path + ".part";
+    m_name = name;
     const AVOutputFormat* mp4 = av_guess_format("mp4", nullptr, nullptr);
     AVFormatContext* raw = nullptr;
-    if (!mp4 || avformat_alloc_output_context2(&raw, mp4, nullptr, m_tempPath.c_str()) < 0)
+    if (!mp4 || avformat_alloc_output_context2(&raw, mp4, nullptr, nullptr) < 0)
         return Fail(error, "cannot create an MP4 writer");
     m_format.reset(raw);
     m_packet.reset(av_packet_alloc());
@@ -83,21 +91,19 @@ bool ClipMuxer::Open(const std::string& path, const ClipLayout& layout, std::str
         if (!m_audioFrame) return Fail(error, "out of memory");
     }
 
-    if (avio_open(&raw->pb, m_tempPath.c_str(), AVIO_FLAG_WRITE) < 0)
-        return Fail(error, "cannot create " + m_tempPath);
-    if (avformat_write_header(raw, nullptr) < 0) {
-        Abandon();
-        return Fail(error, "cannot write the MP4 header");
-    }
+    // "file:" keeps a name with a colon from being taken for another protocol.
+    int r = avio_open(&raw->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE);
+    if (r >= 0) r = avformat_write_header(raw, nullptr);
+    if (r < 0) return WriteFailed(r) || Fail(error, m_error);
     m_headerWritten = true;
     return true;
 }
 
 bool ClipMuxer::WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool key) {
     AVStream* st = (camera == 0 || camera == 1) ? m_video[camera] : nullptr;
-    if (!st || !m_headerWritten) return false;
+    if (!st || !m_headerWritten) return Fail(&m_error, "no such video track in " + m_name);
     AVPacket* p = m_packet.get();
-    if (av_new_packet(p, static_cast<int>(size)) < 0) return false;
+    if (av_new_packet(p, static_cast<int>(size)) < 0) return Fail(&m_error, "out of memory");
     memcpy(p->data, data, size);
     const AVRational frameBase{1, m_frameRate[camera]};
     p->pts = p->dts = av_rescale_q(frame, frameBase, st->time_base);
@@ -106,7 +112,7 @@ bool ClipMuxer::WriteVideo(int camera, const uint8_t* data, size_t size, int64_t
     if (key) p->flags |= AV_PKT_FLAG_KEY;
     const int result = av_interleaved_write_frame(m_format.get(), p);
     av_packet_unref(p);
-    return result >= 0;
+    return result >= 0 || WriteFailed(result);
 }
 
 bool ClipMuxer::WriteAudio(const int16_t* samples, size_t count) {
@@ -127,16 +133,18 @@ bool ClipMuxer::EncodeAudioFrame(bool flush) {
         f->nb_samples = static_cast<int>(n);
         if (av_channel_layout_copy(&f->ch_layout, &m_aac->ch_layout) < 0 ||
             av_frame_get_buffer(f, 0) < 0)
-            return false;
+            return Fail(&m_error, "out of memory");
         memcpy(f->data[0], m_pending.data(), n * sizeof(float));
         m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<ptrdiff_t>(n));
         f->pts = m_audioPts;
         m_audioPts += static_cast<int64_t>(n);
-        if (avcodec_send_frame(m_aac.get(), f) < 0) return false;
+        const int r = avcodec_send_frame(m_aac.get(), f);
+        if (r < 0) return EncoderFailed(r);
         if (!Drain()) return false;
     }
     if (flush) {
-        if (avcodec_send_frame(m_aac.get(), nullptr) < 0) return false;
+        const int r = avcodec_send_frame(m_aac.get(), nullptr);
+        if (r < 0) return EncoderFailed(r);
         return Drain();
     }
     return true;
@@ -147,29 +155,27 @@ bool ClipMuxer::Drain() {
     for (;;) {
         const int r = avcodec_receive_packet(m_aac.get(), p);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
-        if (r < 0) return false;
+        if (r < 0) return EncoderFailed(r);
         av_packet_rescale_ts(p, m_aac->time_base, m_audio->time_base);
         p->stream_index = m_audio->index;
         const int w = av_interleaved_write_frame(m_format.get(), p);
         av_packet_unref(p);
-        if (w < 0) return false;
+        if (w < 0) return WriteFailed(w);
     }
 }
 
 bool ClipMuxer::Finish(std::string* error) {
-    if (!m_headerWritten) return Fail(error, "nothing was written");
+    if (!m_headerWritten) return Fail(error, "nothing was written to " + m_name);
     if (m_aac) {
         while (!m_pending.empty())
-            if (!EncodeAudioFrame(false)) return Fail(error, "cannot encode the sound");
-        if (!EncodeAudioFrame(true)) return Fail(error, "cannot encode the sound");
+            if (!EncodeAudioFrame(false)) return Fail(error, m_error);
+        if (!EncodeAudioFrame(true)) return Fail(error, m_error);
     }
-    if (av_write_trailer(m_format.get()) < 0) return Fail(error, "cannot finish the MP4 file");
-    m_format.reset();  // closes the file
-    if (std::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
-        std::remove(m_tempPath.c_str());
-        return Fail(error, "cannot move the clip to " + m_path);
-    }
-    m_tempPath.clear();
-    m_finished = true;
+    int r = av_write_trailer(m_format.get());
+    // Closing flushes what is still buffered: its failure is a write error too.
+    const int closed = avio_closep(&m_format->pb);
+    m_format.reset();
+    if (r >= 0) r = closed;
+    if (r < 0) return WriteFailed(r) || Fail(error, m_error);
     return true;
 }

@@ -7,9 +7,10 @@
 // parameter sets from its first packet, which must be a key frame. Times are frame numbers
 // counted from the clip's first frame, sound times sample numbers.
 //
-// Threads: one caller at a time (the exporter's thread). Writes go to a temporary file beside
-// the target; Finish renames it into place, and a muxer destroyed before Finish removes it,
-// so a cancelled or failed export leaves nothing half-written under the target's name.
+// Threads: one caller at a time (the exporter's thread). The muxer writes the file it is
+// given (the exporter gives it a temporary, see PendingFile) and never renames or removes it.
+// A failed call leaves its cause in Error(): what failed and why, with FFmpeg's or the
+// system's own words ("cannot write clip.mp4: No space left on device").
 
 #include <cstdint>
 #include <memory>
@@ -44,13 +45,17 @@ public:
     ClipMuxer(const ClipMuxer&) = delete;
     ClipMuxer& operator=(const ClipMuxer&) = delete;
 
-    bool Open(const std::string& path, const ClipLayout& layout, std::string* error);
+    // path: the file to write; name: how messages call it (the target the user chose).
+    bool Open(const std::string& path, const std::string& name, const ClipLayout& layout,
+              std::string* error);
     // camera 0 front, 1 rear; frame counts from the clip's first frame of that camera's rate.
     bool WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool key);
     // Mono 16-bit samples, in order; the first one plays at the clip's start.
     bool WriteAudio(const int16_t* samples, size_t count);
-    // Flushes the encoder, writes the index and moves the file into place.
+    // Flushes the encoder, writes the index and closes the file.
     bool Finish(std::string* error);
+    // Why the last call failed.
+    const std::string& Error() const { return m_error; }
 
 private:
     struct FormatContextDeleter {
@@ -58,7 +63,8 @@ private:
     };
     bool EncodeAudioFrame(bool flush);
     bool Drain();
-    void Abandon();
+    bool WriteFailed(int code);
+    bool EncoderFailed(int code);
 
     std::unique_ptr<AVFormatContext, FormatContextDeleter> m_format;
     AVCodecContextPtr m_aac;
@@ -69,8 +75,7 @@ private:
     int m_frameRate[2] = {0, 0};
     std::vector<float> m_pending;  // samples waiting for a whole AAC frame
     int64_t m_audioPts = 0;
-    std::string m_path;
-    std::string m_tempPath;
+    std::string m_name;
+    std::string m_error;
     bool m_headerWritten = false;
-    bool m_finished = false;
 };

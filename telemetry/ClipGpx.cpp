@@ -1,6 +1,5 @@
 #include "telemetry/ClipGpx.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -38,20 +37,6 @@ int ClipGpx::PointCount() const {
 
 std::string ClipGpx::Document() const {
     return FormatGpx(m_segments.empty() ? "" : m_segments.front().source, m_segments);
-}
-
-bool ClipGpx::Write(const std::string& path, std::string* error) const {
-    const std::string text = Document();
-    const std::string temp = path + ".part";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f) ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        std::remove(temp.c_str());
-        if (error) *error = "cannot write " + path;
-    }
-    return ok;
 }
 
 std::string ClipGpx::PathBeside(const std::string& mp4Path) {

@@ -1,6 +1,7 @@
 #pragma once
 // The GPS track of an exported clip, as a GPX file beside the MP4: the fixes the exporter
-// meets inside the clip's span, one track segment per recording.
+// meets inside the clip's span, one track segment per recording. The exporter writes the
+// document together with the MP4 (ClipExporter::SetGpxDocument).
 
 #include <cstdint>
 #include <string>
@@ -20,8 +21,6 @@ public:
     // Points the document holds (valid fixes inside the map's bounds).
     int PointCount() const;
     std::string Document() const;
-    // Writes the document whole (temporary file, rename); false with a message on failure.
-    bool Write(const std::string& path, std::string* error) const;
 
     // "clip.gpx" beside "clip.mp4" (the extension replaced, or appended when there is none).
     static std::string PathBeside(const std::string& mp4Path);

@@ -1,6 +1,7 @@
 // export: a clip of one recording, or of several played one after another, as an MP4 with
 // both cameras copied as recorded and the sound in AAC, and optionally its GPS track as GPX.
-// Prints what was written as JSON; progress goes to stderr with --progress.
+// Prints what was written as JSON; progress goes to stderr with --progress. Refuses outputs
+// that are inputs or recordings; writes nothing unless everything is written.
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@ extern "C" {
 }
 
 #include "media/ClipExporter.h"
+#include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
 #include "telemetry/ClipGpx.h"
 #include "tools/ToolCommand.h"
@@ -57,21 +59,26 @@ int RunExport(const std::vector<std::string>& args) {
     if (!haveFrom || !haveTo) return ToolUsageError(kName, "--from and --to are required");
     if (request.toMs <= request.fromMs) return ToolUsageError(kName, "--to must be after --from");
     request.outPath = files.back();
+    // "export *.AVI ..." without the output: the newest recording would take its place.
+    if (HasRecordingName(request.outPath))
+        return ToolUsageError(kName, "the last file, " + request.outPath +
+                                         ", is a recording; the output file is missing");
     files.pop_back();
     request.paths = files;
+    request.gpxPath = gpxPath;
 
     // The AAC encoder reports its statistics at the information level when it closes.
     av_log_set_level(AV_LOG_ERROR);
     ClipExporter exporter;
     ClipGpx gpx(files);
     exporter.SetTextSink(gpx.Sink());
+    exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
     if (progress)
         exporter.SetProgress([](double f) { std::fprintf(stderr, "progress %.2f\n", f); });
     ClipSummary summary;
     std::string error;
     if (exporter.Export(request, &summary, &error) != ClipResult::Done)
         return ToolFailure("export: " + error);
-    if (!gpxPath.empty() && !gpx.Write(gpxPath, &error)) return ToolFailure("export: " + error);
 
     JsonWriter j;
     j.BeginObject()

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/PendingFile.h"
 #include "support/Trace.h"
 #include "tools/ToolCommand.h"
 
@@ -45,6 +46,8 @@ static void PrintHelp(FILE* out) {
 int main(int argc, char** argv) {
     // Trace lines would interleave with the JSON on stdout.
     SetTraceStream(stderr);
+    // A killed export leaves no temporary behind.
+    InstallPendingFileCleanup();
     if (argc < 2) {
         PrintHelp(stderr);
         return kToolUsage;

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "app/CExportDlg.h"
@@ -62,13 +64,21 @@ public:
     QString exportAnswer;
     ClipResult exportResult = ClipResult::Failed;
     ClipSummary exportSummary;
+    bool quitDuringExport = false;
+    bool exportDialogClosed = false;
 
 protected:
     QString RunExportPathDialog(const QString&) override { return exportAnswer; }
     void RunExportDialog(CExportDlg& dialog) override {
+        if (quitDuringExport) {
+            // What a quit signal does: the window closes every dialog of its own.
+            dialog.show();
+            QuitNow();
+        }
         dialog.WaitFinished(60000);
         exportResult = dialog.Result();
         exportSummary = dialog.Summary();
+        exportDialogClosed = !dialog.isVisible();
     }
 };
 
@@ -228,6 +238,38 @@ TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     // The clip starts on the key frame at or before the in point (every second here).
     EXPECT_EQ(window->exportSummary.startMs, in / 1000 * 1000);
     EXPECT_NEAR(window->exportSummary.endMs, out, 1000.0 / kRate);
+}
+
+TEST_F(MainWindowTimelineTest, ExportRefusesTheRecordingItIsMadeFromAsTheTarget) {
+    OpenAndWalk(1);
+    const fs::path recording =
+        fs::path(TripCard()) / "DRIVING" / RecordingFileName("REC", {2026, 3, 14, 12, 0, 0}, true);
+    std::ifstream in(recording, std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(before.empty());
+    // The file dialog's "replace?" was answered yes: the window still refuses, before writing.
+    window->exportAnswer = QString::fromStdString(recording.string());
+    window->messages.clear();
+    Key(Qt::Key_X);
+    ASSERT_EQ(window->messages.size(), 1);
+    EXPECT_TRUE(window->messages[0].contains("one of the recordings the clip is made from"))
+        << window->messages[0].toStdString();
+    std::ifstream after(recording, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), before);
+}
+
+TEST_F(MainWindowTimelineTest, QuitDuringExportClosesItsDialogAndLeavesNoTemporary) {
+    OpenAndWalk(1);
+    window->exportAnswer = QString::fromStdString((workDir / "quit.mp4").string());
+    window->quitDuringExport = true;
+    Key(Qt::Key_X);
+    // The quit does not wait for someone to press Close.
+    EXPECT_TRUE(window->exportDialogClosed);
+    for (const auto& e : fs::directory_iterator(workDir))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+    if (window->exportResult != ClipResult::Done) {
+        EXPECT_FALSE(fs::exists(workDir / "quit.mp4"));
+    }
 }
 
 TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {

@@ -135,7 +135,7 @@ TEST_F(ClipExporterTest, CancelAndRefusalLeaveNoFile) {
         progress.push_back(f);
         if (f >= 0.3) exporter.Cancel();
     });
-    ClipRequest request{{s_paths[0], s_paths[1]}, 0, 8000, mp4};
+    ClipRequest request{{s_paths[0], s_paths[1]}, 0, 8000, mp4, {}};
     std::string error;
     EXPECT_EQ(exporter.Export(request, nullptr, &error), ClipResult::Cancelled);
     EXPECT_FALSE(fs::exists(mp4));
@@ -152,11 +152,65 @@ TEST_F(ClipExporterTest, CancelAndRefusalLeaveNoFile) {
     EXPECT_DOUBLE_EQ(progress.back(), 1.0);
 
     for (const ClipRequest& bad :
-         {ClipRequest{{s_paths[0]}, 3000, 3000, s_dir + "/empty.mp4"},
-          ClipRequest{{s_paths[0]}, 9000, 12000, s_dir + "/past.mp4"},
-          ClipRequest{{s_dir + "/missing.avi"}, 0, 1000, s_dir + "/missing.mp4"}}) {
+         {ClipRequest{{s_paths[0]}, 3000, 3000, s_dir + "/empty.mp4", {}},
+          ClipRequest{{s_paths[0]}, 9000, 12000, s_dir + "/past.mp4", {}},
+          ClipRequest{{s_dir + "/missing.avi"}, 0, 1000, s_dir + "/missing.mp4", {}}}) {
         EXPECT_EQ(exporter.Export(bad, nullptr, &error), ClipResult::Failed) << bad.outPath;
         EXPECT_FALSE(fs::exists(bad.outPath));
+    }
+}
+
+// Recordings of different layouts cannot share one clip's tracks: each mix is refused with the
+// difference and the file named, and nothing is written.
+TEST(ClipExporterLayout, MixedRecordingsAreRefusedNamingTheDifference) {
+    const fs::path dir = fs::path(TARVEX_TEST_DATA_DIR) / "clip_layout";
+    fs::create_directories(dir);
+    RecordingOptions base;
+    base.durationSec = 1;
+    base.frontWidth = 160;
+    base.frontHeight = 96;
+    base.rearWidth = 128;
+    base.rearHeight = 72;
+    base.telemetry = false;
+    struct Row {
+        const char* name;
+        void (*first)(RecordingOptions&);
+        void (*second)(RecordingOptions&);
+        std::string message;  // after the second recording's path
+    };
+    const auto same = [](RecordingOptions&) {};
+    const std::vector<Row> rows = {
+        {"front_size", same, [](RecordingOptions& o) { o.frontWidth = 320, o.frontHeight = 180; },
+         " is 320x180 (front camera) where FIRST is 160x96"},
+        {"rear_size", same, [](RecordingOptions& o) { o.rearWidth = 160, o.rearHeight = 96; },
+         " is 160x96 (rear camera) where FIRST is 128x72"},
+        {"front_rate", same, [](RecordingOptions& o) { o.frameRate = 15; },
+         " runs at 15 fps (front camera) where FIRST runs at 30 fps"},
+        {"rear_dropped", same, [](RecordingOptions& o) { o.rearCamera = false; },
+         " has no rear camera where FIRST has one"},
+        {"rear_added", [](RecordingOptions& o) { o.rearCamera = false; }, same,
+         " has a rear camera where FIRST has none"},
+        {"sound_rate", same, [](RecordingOptions& o) { o.audioRate = 16000; },
+         " has 16-bit 16000 Hz where FIRST has 16-bit 8000 Hz"},
+    };
+    for (const Row& row : rows) {
+        std::string paths[2], error;
+        for (int i = 0; i < 2; ++i) {
+            RecordingOptions o = base;
+            (i == 0 ? row.first : row.second)(o);
+            o.second = i;
+            paths[i] = (dir / (std::string(row.name) + "_" + std::to_string(i) + ".AVI")).string();
+            ASSERT_TRUE(WriteRecording(paths[i], o, &error)) << error;
+        }
+        const std::string mp4 = (dir / (std::string(row.name) + ".mp4")).string();
+        ClipExporter exporter;
+        EXPECT_EQ(exporter.Export({{paths[0], paths[1]}, 0, 2000, mp4, {}}, nullptr, &error),
+                  ClipResult::Failed)
+            << row.name;
+        std::string expected = paths[1] + row.message;
+        expected.replace(expected.find("FIRST"), 5, paths[0]);
+        EXPECT_NE(error.find(expected), std::string::npos) << row.name << ": " << error;
+        EXPECT_FALSE(fs::exists(mp4)) << row.name;
     }
 }
 
