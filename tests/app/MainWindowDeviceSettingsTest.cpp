@@ -97,8 +97,9 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
     EXPECT_EQ(configSeen, (fs::path(card) / "SETTING" / "blackbox.cfg").string());
     EXPECT_EQ(formatter.calls, 1);
     EXPECT_FALSE(formatter.playerActiveAtFormat) << "the card's recording was still open";
-    ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[1], report);
+    ASSERT_EQ(boxes.size(), 3) << "the question, the format dialog, the result";
+    EXPECT_TRUE(boxes[1].contains("All recordings on this card will be erased.")) << boxes[1];
+    EXPECT_EQ(boxes[2], report);
     EXPECT_EQ(Window().List()->topLevelItemCount(), rowsAfter) << "the DRIVING view is reloaded";
     if (rowsAfter) {
         EXPECT_EQ(Window().List()->topLevelItem(0)->text(2), "2026.03.14 19:00:00");

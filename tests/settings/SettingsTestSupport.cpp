@@ -25,9 +25,9 @@ CardFormatOutcome FakeFormatter::Format(const std::string& mountPoint) {
     ++calls;
     CardFormatOutcome outcome;
     outcome.result = result;
-    if (result == CardFormatResult::Formatted) {
+    if (result == CardFormatResult::Formatted || result == CardFormatResult::FormattedNotMounted) {
         for (const auto& entry : fs::directory_iterator(mountPoint)) fs::remove_all(entry.path());
-        outcome.mountPoint = mountPoint;
+        if (result == CardFormatResult::Formatted) outcome.mountPoint = mountPoint;
     }
     return outcome;
 }
