@@ -235,15 +235,15 @@ void CSettingDlg::OnBnClickedButtonFormat() {
     if (!ExecFormatDialog(confirm)) return;
     m_bCardChanged = 1;
     if (m_fnBeforeFormat) m_fnBeforeFormat();
-    // The format may take a while and prompts for authorisation; no input meanwhile.
-    setEnabled(false);
+    // The format may take a while and prompts for authorisation: the running dialog is
+    // application-modal, so nothing else takes input meanwhile. (Disabling this dialog would
+    // grey out that one too, as a child window.)
     confirm.ShowRunning();
     const std::string backupPath =
         m_strBackupPath.empty() ? NewFormatBackupPath() : m_strBackupPath;
     const CardFormatReport report =
         FormatCardKeepingConfig(m_strDrivePath, backupPath, *m_pFormatter);
     confirm.hide();
-    setEnabled(true);
     if (report.drivePath != m_strDrivePath) {
         m_strDrivePath = report.drivePath;
         m_strConfigPath = CardConfigPath(CardRoot(m_strDrivePath));

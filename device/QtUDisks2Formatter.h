@@ -6,7 +6,8 @@
 // through the desktop's prompt.
 //
 // User-interface thread only. The D-Bus calls block while still dispatching window events,
-// so the caller disables its window for the duration.
+// so the caller keeps input away meanwhile (the settings dialog shows a modal progress
+// dialog).
 
 #include <QDBusConnection>
 #include <QString>

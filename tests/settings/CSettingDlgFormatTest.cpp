@@ -1,6 +1,8 @@
 // The dialog's card format with a fake formatter: the question, the configuration file kept
 // across the format, the messages, and the report that tells the window to reload.
 
+#include <QApplication>
+
 #include "device/CFormatDialog.h"
 #include "support/StringTable.h"
 #include "tests/settings/SettingsTestSupport.h"
@@ -52,6 +54,8 @@ TEST_F(CSettingDlgFormatTest, ASuccessfulFormatKeepsTheFileAndRecreatesTheFolder
     EXPECT_EQ(dlg->messages[2].text, "SD Card format has been completed.");
     EXPECT_EQ(dlg->m_bCardChanged, 1);
     EXPECT_EQ(dlg->DrivePath(), card.string());
+    EXPECT_TRUE(formatter.modalDialogDuringFormat) << "input was not held while it ran";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the running dialog is gone";
     EXPECT_TRUE(dlg->isVisible()) << "the dialog stays open";
     EXPECT_TRUE(dlg->isEnabled());
     for (const char* folder : {"DRIVING", "EVENT", "PARKING", "USER", "SETTING"})

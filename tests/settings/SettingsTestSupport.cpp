@@ -1,5 +1,6 @@
 #include "tests/settings/SettingsTestSupport.h"
 
+#include <QApplication>
 #include <fstream>
 #include <sstream>
 
@@ -23,6 +24,7 @@ void WriteAll(const fs::path& path, const std::string& text) {
 
 CardFormatOutcome FakeFormatter::Format(const std::string& mountPoint) {
     ++calls;
+    modalDialogDuringFormat = qobject_cast<CFormatDialog*>(QApplication::activeModalWidget());
     CardFormatOutcome outcome;
     outcome.result = result;
     if (result == CardFormatResult::Formatted || result == CardFormatResult::FormattedNotMounted) {

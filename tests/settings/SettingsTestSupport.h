@@ -57,7 +57,8 @@ class FakeFormatter : public VCardFormatter {
 public:
     CardFormatResult result = CardFormatResult::Formatted;
     int calls = 0;
-    CardVolumeFacts facts;  // what Describe answers
+    CardVolumeFacts facts;                 // what Describe answers
+    bool modalDialogDuringFormat = false;  // the running format dialog held the input
     CardFormatOutcome Format(const std::string& mountPoint) override;
     CardVolumeFacts Describe(const std::string&) override { return facts; }
 };
