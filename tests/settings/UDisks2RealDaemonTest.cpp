@@ -48,9 +48,10 @@ const std::string kConfig = "[capacity]\r\nconst=50\r\npark=15\r\nevent=20\r\nma
 const char* const kUdisksd[] = {"/usr/libexec/udisks2/udisksd", "/usr/lib/udisks2/udisksd"};
 const char* const kUdevd[] = {"/lib/systemd/systemd-udevd", "/usr/lib/systemd/systemd-udevd"};
 
-QString FirstExisting(const char* const* paths, int count) {
-    for (int i = 0; i < count; ++i)
-        if (fs::exists(paths[i])) return QString::fromLatin1(paths[i]);
+template <size_t N>
+QString FirstExisting(const char* const (&paths)[N]) {
+    for (const char* path : paths)
+        if (fs::exists(path)) return QString::fromLatin1(path);
     return {};
 }
 
@@ -120,7 +121,7 @@ protected:
         qDBusRegisterMetaType<InterfaceMap>();
         qDBusRegisterMetaType<ObjectMap>();
         if (geteuid() != 0) GTEST_SKIP() << "needs root for loop devices and udisksd";
-        const QString udisksd = FirstExisting(kUdisksd, 2);
+        const QString udisksd = FirstExisting(kUdisksd);
         if (udisksd.isEmpty()) GTEST_SKIP() << "udisksd is not installed (package udisks2)";
         if (!fs::exists("/dev/loop-control")) GTEST_SKIP() << "no loop devices here";
         initialType = KernelHas("vfat") ? "vfat" : KernelHas("ext4") ? "ext4" : "";
@@ -196,7 +197,7 @@ protected:
             udevRunning = true;
             return;
         }
-        const QString program = FirstExisting(kUdevd, 2);
+        const QString program = FirstExisting(kUdevd);
         if (program.isEmpty()) return;
         udevd.setProcessChannelMode(QProcess::MergedChannels);
         udevd.setStandardOutputFile(QProcess::nullDevice());
