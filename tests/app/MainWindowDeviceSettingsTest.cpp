@@ -105,7 +105,8 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
     EXPECT_EQ(formatter.calls, 1);
     EXPECT_FALSE(formatter.playerActiveAtFormat) << "the card's recording was still open";
     ASSERT_EQ(boxes.size(), 3) << "the question, the format dialog, the result";
-    EXPECT_TRUE(boxes[1].contains("All recordings on this card will be erased.")) << boxes[1].toStdString();
+    EXPECT_TRUE(boxes[1].contains("All recordings on this card will be erased."))
+        << boxes[1].toStdString();
     EXPECT_EQ(boxes[2], report);
     EXPECT_FALSE(fs::exists(workDir / "blackbox.cfg")) << "the working folder holds no copy";
     EXPECT_TRUE(fs::is_directory(workDir / "data" / "tarvex" / "card-settings"))
