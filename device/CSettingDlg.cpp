@@ -8,7 +8,9 @@
 #include <QSlider>
 #include <fstream>
 
+#include "device/CFormatDialog.h"
 #include "device/CardFormat.h"
+#include "device/CardFormatFacts.h"
 #include "device/QtUDisks2Formatter.h"
 #include "library/CardRoot.h"
 #include "support/StringTable.h"
@@ -26,6 +28,8 @@ constexpr int IDS_CHOOSE_VALUE_KO = 470, IDS_CHOOSE_VALUE_EN = 471;
 constexpr int IDS_WRITE_FAILED_KO = 472, IDS_WRITE_FAILED_EN = 473;
 constexpr int IDS_NOT_A_CARD_KO = 474, IDS_NOT_A_CARD_EN = 475;
 constexpr int IDS_STORAGE_TOTAL_KO = 570, IDS_STORAGE_TOTAL_EN = 571;
+constexpr int IDS_COPY_KEPT_KO = 888, IDS_COPY_KEPT_EN = 889;
+constexpr int IDS_FAILED_COPY_KEPT_KO = 890, IDS_FAILED_COPY_KEPT_EN = 891;
 
 QString Text(int koreanId, int englishId) {
     return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
@@ -223,34 +227,59 @@ void CSettingDlg::OnBnClickedButtonFormat() {
     if (ShowMessageBox(Text(IDS_FORMAT_ASK_KO, IDS_FORMAT_ASK_EN), caption,
                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    m_bCardChanged = 1;
-    if (m_fnBeforeFormat) m_fnBeforeFormat();
     if (!m_pFormatter) {
         m_ownFormatter = std::make_unique<QtUDisks2Formatter>();
         m_pFormatter = m_ownFormatter.get();
     }
-    // The format may take a while and prompts for authorisation; no input meanwhile.
-    setEnabled(false);
+    CFormatDialog confirm(this, GatherCardFormatFacts(m_strDrivePath, *m_pFormatter));
+    if (!ExecFormatDialog(confirm)) return;
+    m_bCardChanged = 1;
+    if (m_fnBeforeFormat) m_fnBeforeFormat();
+    // The format may take a while and prompts for authorisation: the running dialog is
+    // application-modal, so nothing else takes input meanwhile. (Disabling this dialog would
+    // grey out that one too, as a child window.)
+    confirm.ShowRunning();
+    const std::string backupPath =
+        m_strBackupPath.empty() ? NewFormatBackupPath() : m_strBackupPath;
     const CardFormatReport report =
-        FormatCardKeepingConfig(m_strDrivePath, m_strBackupPath, *m_pFormatter);
-    setEnabled(true);
+        FormatCardKeepingConfig(m_strDrivePath, backupPath, *m_pFormatter);
+    confirm.hide();
     if (report.drivePath != m_strDrivePath) {
         m_strDrivePath = report.drivePath;
         m_strConfigPath = CardConfigPath(CardRoot(m_strDrivePath));
     }
-    ShowFormatResult(report.status);
+    ShowFormatResult(report);
 }
 
-void CSettingDlg::ShowFormatResult(CardFormatStatus status) {
+bool CSettingDlg::ExecFormatDialog(CFormatDialog& dlg) {
+    if (GlobalHook())
+        return GlobalHook()(dlg.SummaryText(), dlg.windowTitle(),
+                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return dlg.exec() == QDialog::Accepted;
+}
+
+void CSettingDlg::ShowFormatResult(const CardFormatReport& report) {
     const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
+    const std::string& kept = report.keptCopyPath;
     QString text;
-    switch (status) {
+    switch (report.status) {
         case CardFormatStatus::Formatted:
             text = Text(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN);
             break;
         case CardFormatStatus::Refused:
             text = Text(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN);
             break;
+        case CardFormatStatus::RestoreFailed:
+        case CardFormatStatus::FormatFailed:
+            if (!kept.empty()) {
+                const bool formatted = report.status == CardFormatStatus::RestoreFailed;
+                text = QString::fromStdString(FormatResourceString(
+                    formatted ? PickStringId(IDS_COPY_KEPT_KO, IDS_COPY_KEPT_EN)
+                              : PickStringId(IDS_FAILED_COPY_KEPT_KO, IDS_FAILED_COPY_KEPT_EN),
+                    kept.c_str()));
+                break;
+            }
+            [[fallthrough]];
         default:
             text = Text(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN);
             break;

@@ -28,6 +28,7 @@
 #include "device/CardFormat.h"
 #include "device/DeviceSettings.h"
 
+class CFormatDialog;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -58,7 +59,6 @@ public:
     static constexpr int IDC_STATIC_STORAGE_TOTAL = 1199;
 
     static constexpr const char* kViewerVersion = "2.1.9";
-    static constexpr const char* kDefaultBackupPath = "./blackbox.cfg";
 
     // formatter: the card formatter to use; null gives the desktop's (UDisks2).
     CSettingDlg(QWidget* parent, std::string configPath, std::string drivePath,
@@ -77,14 +77,16 @@ public:
     // The drive string after the dialog: a format may mount the card somewhere new.
     const std::string& DrivePath() const { return m_strDrivePath; }
     const std::string& ConfigPath() const { return m_strConfigPath; }
-    // Where the configuration file is kept while the card is formatted.
+    // Where the configuration file is kept while the card is formatted; by default a fresh
+    // name in the viewer's data folder (NewFormatBackupPath).
     void SetBackupPath(std::string path) { m_strBackupPath = std::move(path); }
     // Run once the user has confirmed a format, before anything is touched: the window closes
     // the open recording so the volume can be unmounted.
     void SetBeforeFormat(std::function<void()> fn) { m_fnBeforeFormat = std::move(fn); }
 
     // Message boxes of every dialog built afterwards, process-wide (window tests); empty
-    // restores the real boxes.
+    // restores the real boxes. The hook answers the format dialog too: its SummaryText as the
+    // text, Yes for Start.
     using MessageBoxHook = std::function<QMessageBox::StandardButton(
         const QString& text, const QString& caption, QMessageBox::StandardButtons buttons)>;
     static void SetMessageBoxHook(MessageBoxHook hook);
@@ -113,6 +115,8 @@ protected:
     virtual DeviceSaveStatus SaveBlackboxConfig();
     virtual QMessageBox::StandardButton ShowMessageBox(const QString& text, const QString& caption,
                                                        QMessageBox::StandardButtons buttons);
+    // Shows the format dialog and says whether the user chose Start.
+    virtual bool ExecFormatDialog(CFormatDialog& dlg);
     // Enter while no push button has the focus ends the dialog without writing.
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -124,14 +128,14 @@ private:
     void SetTexts();
     void ShowSettings(const DeviceSettings& s);
     DeviceSettings ReadControls() const;
-    void ShowFormatResult(CardFormatStatus status);
+    void ShowFormatResult(const CardFormatReport& report);
     void UpdateStorageTotal();
     template <class T>
     T* Add(int id, T* widget);
 
     std::string m_strConfigPath;
     std::string m_strDrivePath;
-    std::string m_strBackupPath = kDefaultBackupPath;
+    std::string m_strBackupPath;  // empty: a fresh one for each format
     VCardFormatter* m_pFormatter = nullptr;
     std::unique_ptr<VCardFormatter> m_ownFormatter;
     std::function<void()> m_fnBeforeFormat;

@@ -1,6 +1,8 @@
 #include "device/CardFormat.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -136,13 +138,32 @@ CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
     }
 
     const CardFormatOutcome outcome = formatter.Format(MountPointOf(drivePath));
+    if (outcome.result == CardFormatResult::FormattedNotMounted) {
+        Trace("FormatCard: formatted, not mounted again (%s); copy kept in %s\n",
+              outcome.detail.c_str(), backupPath.c_str());
+        report.status = CardFormatStatus::RestoreFailed;
+        report.keptCopyPath = backupPath;
+        return report;
+    }
     if (outcome.result != CardFormatResult::Formatted) {
         Trace("FormatCard: %s (%s)\n",
               outcome.result == CardFormatResult::Refused ? "refused" : "failed",
               outcome.detail.c_str());
-        report.status = outcome.result == CardFormatResult::Refused
-                            ? CardFormatStatus::Refused
-                            : CardFormatStatus::FormatFailed;
+        std::error_code ec;
+        if (outcome.result == CardFormatResult::Refused) {
+            // Nothing was touched: the file is still on the card.
+            fs::remove(backupPath, ec);
+            report.status = CardFormatStatus::Refused;
+        } else {
+            // Mostly a dismissed prompt with the card as it was; but a format that failed
+            // half-way may have wiped it all the same, and then the copy is all there is.
+            report.status = CardFormatStatus::FormatFailed;
+            std::string still;
+            if (ReadConfigBytes(configPath, &still) && still == config)
+                fs::remove(backupPath, ec);
+            else
+                report.keptCopyPath = backupPath;
+        }
         return report;
     }
     if (!outcome.mountPoint.empty() && CardRoot(outcome.mountPoint) != CardRoot(drivePath))
@@ -152,9 +173,44 @@ CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
     // even when the backup folder has gone away meanwhile.
     const std::string root = CardRoot(report.drivePath);
     const bool restored = CreateCardFolders(root) && WriteFileWhole(CardConfigPath(root), config);
-    report.status = restored ? CardFormatStatus::Formatted : CardFormatStatus::RestoreFailed;
-    if (!restored) Trace("FormatCard: could not restore %s\n", CardConfigPath(root).c_str());
+    if (restored) {
+        std::error_code ec;
+        fs::remove(backupPath, ec);
+        report.status = CardFormatStatus::Formatted;
+    } else {
+        Trace("FormatCard: could not restore %s; copy kept in %s\n", CardConfigPath(root).c_str(),
+              backupPath.c_str());
+        report.status = CardFormatStatus::RestoreFailed;
+        report.keptCopyPath = backupPath;
+    }
     return report;
+}
+
+std::string NewFormatBackupPath() {
+    fs::path base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        base = fs::path(home) / ".local" / "share";
+    } else {
+        return {};
+    }
+    const fs::path folder = base / "tarvex" / "card-settings";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) return {};
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    for (int n = 0; n < 1000; ++n) {
+        const std::string name = std::string("blackbox-") + stamp +
+                                 (n ? "-" + std::to_string(n) : std::string()) + ".cfg";
+        if (!fs::exists(folder / name, ec)) return (folder / name).string();
+    }
+    return {};
 }
 
 FormatRefusal CheckFormatTarget(const std::string& mountPoint, FormatTarget* target,

@@ -28,6 +28,7 @@ enum class CardFormatStatus {
     Refused,        // the formatter refused the volume; nothing formatted
     FormatFailed,   // the format failed or was cancelled
     RestoreFailed,  // formatted, but the folders or the file could not be written back
+                    // (or the volume was not mounted again); the copy is kept
 };
 
 struct CardFormatReport {
@@ -35,12 +36,21 @@ struct CardFormatReport {
     // The drive string to use from now on: the new mount point after a remount elsewhere,
     // otherwise the one passed in.
     std::string drivePath;
+    // RestoreFailed and FormatFailed: the copy of the configuration file, left for the user.
+    std::string keptCopyPath;
 };
 
 // drivePath: the selected drive string (the card's mount point); backupPath: where the copy
-// of the configuration file is kept during the format (the viewer uses "./blackbox.cfg").
+// of the configuration file is kept during the format, in a folder that exists. The copy is
+// removed once the file is back on the card and kept otherwise.
 CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
                                          const std::string& backupPath, VCardFormatter& formatter);
+
+// A fresh name for the copy in the viewer's own data folder,
+// $XDG_DATA_HOME/tarvex/card-settings/blackbox-YYYYMMDD-HHMMSS.cfg (~/.local/share when the
+// variable is unset or relative); the folder is created. A copy kept from an earlier format
+// is never overwritten. Empty when there is no home folder to put it in.
+std::string NewFormatBackupPath();
 
 // ---- Which volumes may be formatted ----
 

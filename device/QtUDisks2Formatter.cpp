@@ -21,6 +21,7 @@ const QString kService = QStringLiteral("org.freedesktop.UDisks2");
 const QString kRootPath = QStringLiteral("/org/freedesktop/UDisks2");
 const QString kBlock = QStringLiteral("org.freedesktop.UDisks2.Block");
 const QString kFilesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
 
 // The authorisation prompt may wait for the user; formatting a large card takes a while too.
 constexpr int kPromptedCallTimeoutMs = 15 * 60 * 1000;
@@ -36,6 +37,8 @@ using ObjectMap = QMap<QDBusObjectPath, InterfaceMap>;
 struct BlockObject {
     QString path;
     QString label;
+    QVariantMap block;  // the Block interface's properties
+    QVariantMap drive;  // the Drive interface's properties of its drive, when it has one
 };
 
 QList<QByteArray> ByteArrays(const QVariant& value) {
@@ -90,6 +93,11 @@ bool FindBlockObject(const QDBusConnection& bus, const FormatTarget& target, Blo
             if (point != wanted) continue;
             found->path = it.key().path();
             found->label = block.value(QStringLiteral("IdLabel")).toString();
+            found->block = block;
+            const QString drivePath =
+                qdbus_cast<QDBusObjectPath>(block.value(QStringLiteral("Drive"))).path();
+            const auto drive = objects.constFind(QDBusObjectPath(drivePath));
+            if (drive != objects.cend()) found->drive = drive.value().value(kDrive);
             return true;
         }
     }
@@ -101,6 +109,15 @@ void WaitMs(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+// The file system type UDisks2 sees on the block object now; empty when it sees none.
+QString CurrentIdType(const QDBusConnection& bus, const QString& path) {
+    const QDBusMessage reply =
+        Call(bus, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+             {kBlock, QStringLiteral("IdType")}, kQueryTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
+    return qdbus_cast<QDBusVariant>(reply.arguments().first()).variant().toString();
 }
 
 bool Mount(const QDBusConnection& bus, const QString& path, QString* mountPath, QString* error) {
@@ -116,11 +133,43 @@ bool Mount(const QDBusConnection& bus, const QString& path, QString* mountPath, 
         // A refused or dismissed prompt will not change its mind.
         if (reply.errorName().contains(QStringLiteral("NotAuthorized")) || deadline.hasExpired())
             return false;
+        // Once UDisks2 sees the new file system, a refusal is final (a kernel without FAT,
+        // for one); retrying only helps while the file system is not seen yet.
+        if (CurrentIdType(bus, path) == QLatin1String("vfat")) return false;
         WaitMs(kRemountRetryMs);
     }
 }
 
 }  // namespace
+
+QDBusConnection QtUDisks2Formatter::Bus() const {
+    return m_busAddress.isEmpty()
+               ? QDBusConnection::systemBus()
+               : QDBusConnection::connectToBus(m_busAddress,
+                                               QStringLiteral("tarvex-udisks2 ") + m_busAddress);
+}
+
+CardVolumeFacts QtUDisks2Formatter::Describe(const std::string& mountPoint) {
+    CardVolumeFacts facts;
+    FormatTarget target;
+    if (CheckFormatTarget(mountPoint, &target, m_sources) != FormatRefusal::None) return facts;
+    const QDBusConnection bus = Bus();
+    BlockObject object;
+    QString error;
+    if (!bus.isConnected() || !FindBlockObject(bus, target, &object, &error)) return facts;
+    auto text = [](const QVariantMap& map, const char* key) {
+        return map.value(QLatin1String(key)).toString().trimmed().toStdString();
+    };
+    facts.vendor = text(object.drive, "Vendor");
+    facts.model = text(object.drive, "Model");
+    QByteArray device = object.block.value(QStringLiteral("PreferredDevice")).toByteArray();
+    if (device.endsWith('\0')) device.chop(1);
+    facts.device = device.toStdString();
+    facts.label = object.label.toStdString();
+    facts.fileSystem = text(object.block, "IdType");
+    facts.sizeBytes = object.block.value(QStringLiteral("Size")).toULongLong();
+    return facts;
+}
 
 QtUDisks2Formatter::QtUDisks2Formatter(FormatGuardSources sources, QString busAddress)
     : m_sources(std::move(sources)), m_busAddress(std::move(busAddress)) {
@@ -143,11 +192,7 @@ CardFormatOutcome QtUDisks2Formatter::Format(const std::string& mountPoint) {
         Trace("UDisks2 format: %s\n", outcome.detail.c_str());
         return outcome;
     };
-    const QDBusConnection bus =
-        m_busAddress.isEmpty()
-            ? QDBusConnection::systemBus()
-            : QDBusConnection::connectToBus(m_busAddress,
-                                            QStringLiteral("tarvex-udisks2 ") + m_busAddress);
+    const QDBusConnection bus = Bus();
     if (!bus.isConnected()) return fail(QStringLiteral("no D-Bus: ") + bus.lastError().message());
 
     BlockObject object;
@@ -169,7 +214,11 @@ CardFormatOutcome QtUDisks2Formatter::Format(const std::string& mountPoint) {
     QString mountPath;
     const bool mounted = Mount(bus, object.path, &mountPath, &error);
     if (!formatted) return fail(formatError);
-    if (!mounted) return fail(QStringLiteral("formatted, not mounted again: ") + error);
+    if (!mounted) {
+        fail(QStringLiteral("formatted, not mounted again: ") + error);
+        outcome.result = CardFormatResult::FormattedNotMounted;
+        return outcome;
+    }
     outcome.result = CardFormatResult::Formatted;
     outcome.mountPoint = mountPath.toStdString();
     return outcome;

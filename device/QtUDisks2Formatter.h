@@ -6,8 +6,10 @@
 // through the desktop's prompt.
 //
 // User-interface thread only. The D-Bus calls block while still dispatching window events,
-// so the caller disables its window for the duration.
+// so the caller keeps input away meanwhile (the settings dialog shows a modal progress
+// dialog).
 
+#include <QDBusConnection>
 #include <QString>
 
 #include "device/CardFormat.h"
@@ -19,8 +21,12 @@ public:
     // private bus with a stand-in service).
     explicit QtUDisks2Formatter(FormatGuardSources sources = {}, QString busAddress = {});
     CardFormatOutcome Format(const std::string& mountPoint) override;
+    // The drive's vendor and model, the volume's device, label, file system and size.
+    CardVolumeFacts Describe(const std::string& mountPoint) override;
 
 private:
+    QDBusConnection Bus() const;
+
     FormatGuardSources m_sources;
     QString m_busAddress;
 };

@@ -5,13 +5,18 @@
 // show the desktop's own prompts (authorisation) meanwhile. The volume is mounted again
 // afterwards, possibly at another mount point, which the outcome names so the caller can
 // write the card's folders and configuration file there.
+//
+// Describe says which device a mount point belongs to, so the user can be shown what is
+// about to be erased before anything is touched; it changes nothing.
 
+#include <cstdint>
 #include <string>
 
 enum class CardFormatResult {
-    Formatted,  // formatted and mounted again at outcome.mountPoint
-    Failed,     // error, cancelled by the user, or formatted but not mounted again
-    Refused,    // not a removable card, or the disk the system runs from; nothing touched
+    Formatted,            // formatted and mounted again at outcome.mountPoint
+    Failed,               // the format did not complete: an error, or cancelled by the user
+    FormattedNotMounted,  // formatted, but the fresh volume could not be mounted again
+    Refused,              // not a removable card, or the disk the system runs from; nothing touched
 };
 
 struct CardFormatOutcome {
@@ -20,9 +25,22 @@ struct CardFormatOutcome {
     std::string detail;      // for the trace: why it failed or was refused
 };
 
+// What the system knows of the volume behind a mount point; empty fields are unknown.
+struct CardVolumeFacts {
+    std::string vendor, model;  // of the drive (reader or stick) holding the volume
+    std::string device;         // "/dev/sdb1"
+    std::string label;
+    std::string fileSystem;  // "vfat", "exfat", ...
+    std::uint64_t sizeBytes = 0;
+};
+
 class VCardFormatter {
 public:
     virtual ~VCardFormatter() = default;
+    virtual CardVolumeFacts Describe(const std::string& mountPoint) {
+        (void)mountPoint;
+        return {};
+    }
     // mountPoint: the volume's mount point as the drive dialog gave it ("/media/me/CARD").
     virtual CardFormatOutcome Format(const std::string& mountPoint) = 0;
 };

@@ -47,8 +47,14 @@ protected:
                 return buttons & QMessageBox::Yes ? answer : QMessageBox::Ok;
             });
         formatter.playerActive = [this] { return Window().IsPlayerActive(); };
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((workDir / "data").string()));
     }
     void TearDown() override {
+        if (savedDataHome.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", savedDataHome);
         CSettingDlg::SetMessageBoxHook(nullptr);
         MainWindowFixture::TearDown();
         std::error_code ec;
@@ -78,6 +84,7 @@ protected:
     QMessageBox::StandardButton answer = QMessageBox::Yes;
     QStringList boxes;
     std::string configSeen;
+    QByteArray savedDataHome;
 };
 
 }  // namespace
@@ -97,8 +104,13 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
     EXPECT_EQ(configSeen, (fs::path(card) / "SETTING" / "blackbox.cfg").string());
     EXPECT_EQ(formatter.calls, 1);
     EXPECT_FALSE(formatter.playerActiveAtFormat) << "the card's recording was still open";
-    ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[1], report);
+    ASSERT_EQ(boxes.size(), 3) << "the question, the format dialog, the result";
+    EXPECT_TRUE(boxes[1].contains("All recordings on this card will be erased."))
+        << boxes[1].toStdString();
+    EXPECT_EQ(boxes[2], report);
+    EXPECT_FALSE(fs::exists(workDir / "blackbox.cfg")) << "the working folder holds no copy";
+    EXPECT_TRUE(fs::is_directory(workDir / "data" / "tarvex" / "card-settings"))
+        << "the copy went to the data folder";
     EXPECT_EQ(Window().List()->topLevelItemCount(), rowsAfter) << "the DRIVING view is reloaded";
     if (rowsAfter) {
         EXPECT_EQ(Window().List()->topLevelItem(0)->text(2), "2026.03.14 19:00:00");

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
 #include "device/CardFormat.h"
+#include "device/CardFormatFacts.h"
 #include "device/VCardFormatter.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +42,7 @@ fs::path TestDir() {
 class FakeFormatter : public VCardFormatter {
 public:
     CardFormatResult result = CardFormatResult::Formatted;
+    bool wipes = false;  // empties the card even though the result says otherwise
     std::string remountAt;
     int calls = 0;
     std::string askedFor;
@@ -48,8 +52,9 @@ public:
         askedFor = mountPoint;
         CardFormatOutcome outcome;
         outcome.result = result;
-        if (result != CardFormatResult::Formatted) return outcome;
+        if (result != CardFormatResult::Formatted && !wipes) return outcome;
         for (const auto& entry : fs::directory_iterator(mountPoint)) fs::remove_all(entry.path());
+        if (result != CardFormatResult::Formatted) return outcome;
         outcome.mountPoint = remountAt.empty() ? mountPoint : remountAt;
         std::error_code ec;
         fs::create_directories(outcome.mountPoint, ec);
@@ -88,7 +93,7 @@ TEST_F(CardFormatTest, SuccessLeavesTheFoldersAndTheSameConfigurationFile) {
         EXPECT_TRUE(fs::is_directory(card / name)) << name;
     EXPECT_FALSE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
     EXPECT_EQ(ReadAll(card / "SETTING" / "blackbox.cfg"), kConfig);
-    EXPECT_EQ(ReadAll(backup), kConfig) << "the copy beside the viewer replaces an older one";
+    EXPECT_FALSE(fs::exists(backup)) << "the copy is not needed once the file is back";
 }
 
 TEST_F(CardFormatTest, AVolumeMountedElsewhereAfterTheFormatGetsTheFolders) {
@@ -145,7 +150,94 @@ TEST_F(CardFormatTest, AFailedOrRefusedFormatLeavesTheCardAsItWas) {
 TEST_F(CardFormatTest, AFreshVolumeThatCannotBeWrittenIsNotReportedAsDone) {
     WriteAll(dir / "blocker", "a file, not a folder");
     formatter.remountAt = (dir / "blocker" / "CARD").string();
-    EXPECT_EQ(Run(card.string()).status, CardFormatStatus::RestoreFailed);
+    const CardFormatReport report = Run(card.string());
+    EXPECT_EQ(report.status, CardFormatStatus::RestoreFailed);
+    EXPECT_EQ(report.keptCopyPath, backup.string());
+    EXPECT_EQ(ReadAll(backup), kConfig);
+}
+
+TEST_F(CardFormatTest, TheCopyIsKeptWheneverTheCardMayHaveLostTheFile) {
+    struct Row {
+        const char* what;
+        CardFormatResult result;
+        bool wipes;
+        CardFormatStatus status;
+        bool kept;
+    } rows[] = {
+        {"formatted, not mounted again", CardFormatResult::FormattedNotMounted, true,
+         CardFormatStatus::RestoreFailed, true},
+        {"failed half-way", CardFormatResult::Failed, true, CardFormatStatus::FormatFailed, true},
+        {"prompt dismissed", CardFormatResult::Failed, false, CardFormatStatus::FormatFailed,
+         false},
+        {"refused", CardFormatResult::Refused, false, CardFormatStatus::Refused, false},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        formatter.result = row.result;
+        formatter.wipes = row.wipes;
+        const CardFormatReport report = Run(card.string());
+        EXPECT_EQ(report.status, row.status) << row.what;
+        EXPECT_EQ(report.keptCopyPath, row.kept ? backup.string() : "") << row.what;
+        EXPECT_EQ(fs::exists(backup), row.kept) << row.what;
+        if (row.kept) {
+            EXPECT_EQ(ReadAll(backup), kConfig) << row.what;
+        }
+    }
+}
+
+TEST_F(CardFormatTest, TheCopyGoesToTheDataFolderUnderAFreshNameNeverTheWorkingFolder) {
+    struct Row {
+        std::string xdg;  // empty: unset
+        fs::path expectedFolder;
+    } rows[] = {
+        {(dir / "xdg").string(), dir / "xdg" / "tarvex" / "card-settings"},
+        {"", dir / "home" / ".local" / "share" / "tarvex" / "card-settings"},
+        {"relative/data", dir / "home" / ".local" / "share" / "tarvex" / "card-settings"},
+    };
+    const char* savedXdg = std::getenv("XDG_DATA_HOME");
+    const std::string keptXdg = savedXdg ? savedXdg : "";
+    const std::string keptHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const fs::path keptCwd = fs::current_path();
+    fs::create_directories(dir / "cwd");
+    fs::current_path(dir / "cwd");
+    setenv("HOME", (dir / "home").c_str(), 1);
+    for (const Row& row : rows) {
+        if (!row.xdg.empty())
+            setenv("XDG_DATA_HOME", row.xdg.c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+        const std::string first = NewFormatBackupPath();
+        EXPECT_EQ(fs::path(first).parent_path(), row.expectedFolder) << first;
+        EXPECT_EQ(fs::path(first).extension(), ".cfg");
+        WriteAll(first, kConfig);
+        const std::string second = NewFormatBackupPath();
+        EXPECT_NE(second, first) << "an earlier copy is never overwritten";
+        EXPECT_EQ(fs::path(second).parent_path(), row.expectedFolder);
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "cwd"));
+    unsetenv("HOME");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(NewFormatBackupPath(), "") << "no home: no copy, and so no format";
+    fs::current_path(keptCwd);
+    setenv("HOME", keptHome.c_str(), 1);
+    if (savedXdg) setenv("XDG_DATA_HOME", keptXdg.c_str(), 1);
+}
+
+TEST_F(CardFormatTest, TheFactsCountRecordingsAndFillGapsFromTheMountTable) {
+    WriteAll(card / "EVENT" / "EVT_20140307_182609_D.avi", std::string(5000, 'e'));
+    WriteAll(card / "USER" / "USR_20140307_182709_D.MP4", std::string(100, 'u'));
+    WriteAll(card / "DRIVING" / "index.dat", "not a recording");
+    WriteAll(card / "SETTING" / "OLD_20140307_182709_D.AVI", "not in a category folder");
+    WriteAll(dir / "mountinfo", "1 0 8:17 / " + card.string() + " rw - vfat /dev/sdb1 rw\n");
+    const CardFormatFacts facts =
+        GatherCardFormatFacts(card.string() + "/", formatter, (dir / "mountinfo").string());
+    EXPECT_EQ(facts.mountPoint, card.string());
+    EXPECT_EQ(facts.recordings, 3);
+    EXPECT_EQ(facts.recordingBytes, 13u + 5000u + 100u);
+    EXPECT_EQ(facts.volume.device, "/dev/sdb1");
+    EXPECT_EQ(facts.volume.fileSystem, "vfat");
+    EXPECT_GT(facts.volume.sizeBytes, 0u) << "the file system's capacity";
+    EXPECT_EQ(formatter.calls, 0) << "describing formats nothing";
 }
 
 TEST_F(CardFormatTest, CardFoldersLeaveExistingOnesAlone) {

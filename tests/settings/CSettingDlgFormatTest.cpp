@@ -1,6 +1,9 @@
 // The dialog's card format with a fake formatter: the question, the configuration file kept
 // across the format, the messages, and the report that tells the window to reload.
 
+#include <QApplication>
+
+#include "device/CFormatDialog.h"
 #include "support/StringTable.h"
 #include "tests/settings/SettingsTestSupport.h"
 
@@ -46,11 +49,13 @@ TEST_F(CSettingDlgFormatTest, ASuccessfulFormatKeepsTheFileAndRecreatesTheFolder
 
     EXPECT_EQ(formatter.calls, 1);
     EXPECT_EQ(beforeFormat, 1);
-    ASSERT_EQ(dlg->messages.size(), 2u);
-    EXPECT_EQ(dlg->messages[1].caption, "SD Card Format");
-    EXPECT_EQ(dlg->messages[1].text, "SD Card format has been completed.");
+    ASSERT_EQ(dlg->messages.size(), 3u);
+    EXPECT_EQ(dlg->messages[2].caption, "SD Card Format");
+    EXPECT_EQ(dlg->messages[2].text, "SD Card format has been completed.");
     EXPECT_EQ(dlg->m_bCardChanged, 1);
     EXPECT_EQ(dlg->DrivePath(), card.string());
+    EXPECT_TRUE(formatter.modalDialogDuringFormat) << "input was not held while it ran";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the running dialog is gone";
     EXPECT_TRUE(dlg->isVisible()) << "the dialog stays open";
     EXPECT_TRUE(dlg->isEnabled());
     for (const char* folder : {"DRIVING", "EVENT", "PARKING", "USER", "SETTING"})
@@ -74,9 +79,9 @@ TEST_F(CSettingDlgFormatTest, AFailedOrRefusedFormatIsReportedAndStillAsksForARe
         formatter.result = row.result;
         Open(kCardFile);
         Click(CSettingDlg::IDC_BUTTON_FORMAT);
-        ASSERT_EQ(dlg->messages.size(), 2u);
-        EXPECT_EQ(dlg->messages[1].text, Text(row.englishText));
-        EXPECT_EQ(dlg->messages[1].buttons, QMessageBox::Ok);
+        ASSERT_EQ(dlg->messages.size(), 3u);
+        EXPECT_EQ(dlg->messages[2].text, Text(row.englishText));
+        EXPECT_EQ(dlg->messages[2].buttons, QMessageBox::Ok);
         EXPECT_EQ(dlg->m_bCardChanged, 1);
         EXPECT_EQ(CardFile(), kCardFile);
         EXPECT_TRUE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
@@ -90,21 +95,84 @@ TEST_F(CSettingDlgFormatTest, WhenTheFileCannotBeCopiedAsideNothingIsFormatted) 
     fs::remove(configPath);
     Click(CSettingDlg::IDC_BUTTON_FORMAT);
     EXPECT_EQ(formatter.calls, 0);
-    ASSERT_EQ(dlg->messages.size(), 2u);
-    EXPECT_EQ(dlg->messages[1].text, "SD Card format has been failed.");
+    ASSERT_EQ(dlg->messages.size(), 3u);
+    EXPECT_EQ(dlg->messages[2].text, "SD Card format has been failed.");
     EXPECT_EQ(dlg->m_bCardChanged, 1);
     EXPECT_TRUE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
     EXPECT_FALSE(fs::exists(configPath));
+}
+
+TEST_F(CSettingDlgFormatTest, TheFormatDialogNamesTheCardAndWhatGoesWithIt) {
+    WriteAll(card / "EVENT" / "EVT_20140307_182609_D.AVI", std::string(2048, 'e'));
+    WriteAll(card / "DRIVING" / "notes.txt", "not a recording");
+    formatter.facts.vendor = "Generic";
+    formatter.facts.model = "SD Reader";
+    formatter.facts.device = "/dev/sdb1";
+    formatter.facts.label = "DASHCAM";
+    formatter.facts.fileSystem = "vfat";
+    formatter.facts.sizeBytes = 32ull << 30;
+    Open(kCardFile).start = false;
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+
+    ASSERT_EQ(dlg->messages.size(), 2u) << "Cancel in the format dialog: no result message";
+    const QString summary = dlg->messages[1].text;
+    for (const QString& line :
+         {QString("Device: Generic SD Reader (/dev/sdb1)"), QString("Label: DASHCAM"),
+          QString("Capacity: 32.0 GB"), QString("File system now: vfat"),
+          QString("Mounted at: ") + QString::fromStdString(card.string()),
+          QString("Recordings: 2 files, 3 KB"), QString("File system after: FAT32"),
+          QString("All recordings on this card will be erased. The dashcam's settings file "
+                  "is kept.")})
+        EXPECT_TRUE(summary.contains(line)) << line.toStdString() << "\n" << summary.toStdString();
+    EXPECT_EQ(formatter.calls, 0);
+    EXPECT_EQ(dlg->m_bCardChanged, 0) << "nothing happened, nothing to reload";
+    EXPECT_TRUE(fs::exists(card / "DRIVING" / "REC_20140307_182509_D.AVI"));
+}
+
+TEST_F(CSettingDlgFormatTest, TheRealFormatDialogDefaultsToCancel) {
+    CardFormatFacts facts;
+    facts.mountPoint = "/media/me/CARD";
+    for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        CFormatDialog confirm(nullptr, facts);
+        confirm.show();
+        EXPECT_TRUE(confirm.CancelButton()->isDefault());
+        EXPECT_FALSE(confirm.StartButton()->isDefault());
+        QTest::keyClick(&confirm, static_cast<Qt::Key>(key));
+        EXPECT_EQ(confirm.result(), QDialog::Rejected) << key;
+    }
+    CFormatDialog confirm(nullptr, facts);
+    confirm.show();
+    QTest::mouseClick(confirm.StartButton(), Qt::LeftButton);
+    EXPECT_EQ(confirm.result(), QDialog::Accepted);
+    // While it runs the dialog cannot be sent away.
+    confirm.ShowRunning();
+    QTest::keyClick(&confirm, Qt::Key_Escape);
+    EXPECT_TRUE(confirm.isVisible());
+    EXPECT_FALSE(confirm.StartButton()->isVisible());
+}
+
+TEST_F(CSettingDlgFormatTest, ACardNotMountedAgainPointsToTheKeptCopy) {
+    formatter.result = CardFormatResult::FormattedNotMounted;
+    Open(kCardFile);
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+    ASSERT_EQ(dlg->messages.size(), 3u);
+    const QString text = dlg->messages[2].text;
+    EXPECT_TRUE(text.contains(QString::fromStdString(backupPath.string()))) << text.toStdString();
+    EXPECT_TRUE(text.contains("SETTING folder under the name blackbox.cfg")) << text.toStdString();
+    EXPECT_EQ(ReadAll(backupPath), kCardFile) << "the copy stays where the message says";
+    EXPECT_EQ(dlg->m_bCardChanged, 1);
 }
 
 TEST_F(CSettingDlgFormatTest, KoreanQuestionAndAnswer) {
     g_wLanguage = kLangKorean;
     Open(kCardFile);
     Click(CSettingDlg::IDC_BUTTON_FORMAT);
-    ASSERT_EQ(dlg->messages.size(), 2u);
+    ASSERT_EQ(dlg->messages.size(), 3u);
     EXPECT_EQ(dlg->messages[0].caption, QString::fromUtf8("SD Card 포맷"));
     EXPECT_EQ(dlg->messages[0].text, QString::fromUtf8("SD Card를 포맷 하시겠습니까?"));
-    EXPECT_EQ(dlg->messages[1].text, QString::fromUtf8("SD Card 포맷이 완료되었습니다."));
+    EXPECT_TRUE(dlg->messages[1].text.contains(QString::fromUtf8(
+        "이 카드의 모든 녹화 파일이 지워집니다. 블랙박스 설정 파일은 보존됩니다.")));
+    EXPECT_EQ(dlg->messages[2].text, QString::fromUtf8("SD Card 포맷이 완료되었습니다."));
 }
 
 TEST_F(CSettingDlgFormatTest, TheProcessWideHookAnswersDialogsTheWindowBuilds) {

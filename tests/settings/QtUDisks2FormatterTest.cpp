@@ -62,7 +62,13 @@ private:
         auto block = [](qulonglong number, const QString& label, const QByteArray& mountPoint) {
             InterfaceMap ifaces;
             ifaces[QStringLiteral("org.freedesktop.UDisks2.Block")] = {
-                {QStringLiteral("DeviceNumber"), number}, {QStringLiteral("IdLabel"), label}};
+                {QStringLiteral("DeviceNumber"), number},
+                {QStringLiteral("IdLabel"), label},
+                {QStringLiteral("IdType"), QStringLiteral("vfat")},
+                {QStringLiteral("Size"), qulonglong(15931539456)},
+                {QStringLiteral("PreferredDevice"), QByteArray("/dev/sdb1\0", 10)},
+                {QStringLiteral("Drive"),
+                 QVariant::fromValue(QDBusObjectPath("/org/freedesktop/UDisks2/drives/Stick"))}};
             ifaces[QStringLiteral("org.freedesktop.UDisks2.Filesystem")] = {
                 {QStringLiteral("MountPoints"),
                  QVariant::fromValue(QList<QByteArray>{mountPoint + '\0'})}};
@@ -74,7 +80,9 @@ private:
             block(cardNumber, QStringLiteral("CARD"), "/media/me/CARD");
         objects[QDBusObjectPath(QStringLiteral("/org/freedesktop/UDisks2/drives/Stick"))] = {
             {QStringLiteral("org.freedesktop.UDisks2.Drive"),
-             {{QStringLiteral("Removable"), true}}}};
+             {{QStringLiteral("Removable"), true},
+              {QStringLiteral("Vendor"), QStringLiteral("Kingston")},
+              {QStringLiteral("Model"), QStringLiteral("DataTraveler 3.0 ")}}}};
         return objects;
     }
 };
@@ -141,10 +149,12 @@ TEST_F(UDisks2ConversationTest, TheCardIsUnmountedFormattedAsFatKeepingItsLabelA
     const CardFormatOutcome outcome = formatter.Format("/media/me/CARD/");
     EXPECT_EQ(outcome.result, CardFormatResult::Formatted) << outcome.detail;
     EXPECT_EQ(outcome.mountPoint, "/media/me/CARD1");
+    // Between tries: does UDisks2 see the new file system yet (this one never answers)?
     EXPECT_EQ(Members(), (std::vector<QString>{"GetManagedObjects", "Unmount", "Format", "Mount",
-                                               "Mount", "Mount"}));
+                                               "Get", "Mount", "Get", "Mount"}));
     for (size_t i = 1; i < service.calls.size(); ++i) {
         EXPECT_EQ(service.calls[i].path, kCardObject) << "never the system's block object";
+        if (service.calls[i].member == "Get") continue;
         const QVariantMap options = qdbus_cast<QVariantMap>(service.calls[i].args.last());
         ASSERT_TRUE(options.contains("auth.no_user_interaction")) << i;
         EXPECT_FALSE(options["auth.no_user_interaction"].toBool()) << "the desktop may ask";
@@ -153,6 +163,18 @@ TEST_F(UDisks2ConversationTest, TheCardIsUnmountedFormattedAsFatKeepingItsLabelA
     ASSERT_EQ(format.args.size(), 2);
     EXPECT_EQ(format.args[0].toString(), "vfat");
     EXPECT_EQ(qdbus_cast<QVariantMap>(format.args[1])["label"].toString(), "CARD");
+}
+
+TEST_F(UDisks2ConversationTest, TheCardIsDescribedByItsDriveAndBlockWithoutChangingIt) {
+    QtUDisks2Formatter formatter(sources, address);
+    const CardVolumeFacts facts = formatter.Describe("/media/me/CARD");
+    EXPECT_EQ(facts.vendor, "Kingston");
+    EXPECT_EQ(facts.model, "DataTraveler 3.0");
+    EXPECT_EQ(facts.device, "/dev/sdb1");
+    EXPECT_EQ(facts.label, "CARD");
+    EXPECT_EQ(facts.fileSystem, "vfat");
+    EXPECT_EQ(facts.sizeBytes, 15931539456u);
+    EXPECT_EQ(Members(), (std::vector<QString>{"GetManagedObjects"}));
 }
 
 TEST_F(UDisks2ConversationTest, ADismissedPromptFailsAndTheCardIsMountedAgain) {

@@ -1,13 +1,46 @@
 // Renders the settings dialog offscreen in English and in Korean, with a sample card file,
-// to settings-dialog-en.png and settings-dialog-ko.png in the given folder (default: here).
+// to settings-dialog-en.png and settings-dialog-ko.png in the given folder (default: here),
+// and the card format dialog over it, asking (format-dialog-LANG.png) and running
+// (format-dialog-running-LANG.png).
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
 #include <filesystem>
 
+#include "device/CFormatDialog.h"
 #include "support/StringTable.h"
 #include "tests/settings/SettingsTestSupport.h"
+
+namespace {
+
+bool Save(QWidget& widget, const QString& file) {
+    widget.adjustSize();
+    QApplication::processEvents();
+    if (!widget.grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s %dx%d\n", qPrintable(file), widget.width(), widget.height());
+    return true;
+}
+
+// A 32 GB card in a USB reader, as UDisks2 describes one.
+CardFormatFacts SampleCard(const std::string& mountPoint) {
+    CardFormatFacts facts;
+    facts.volume.vendor = "Generic";
+    facts.volume.model = "STORAGE DEVICE";
+    facts.volume.device = "/dev/sdb1";
+    facts.volume.label = "K310VZN";
+    facts.volume.fileSystem = "vfat";
+    facts.volume.sizeBytes = 31914983424ull;
+    facts.mountPoint = mountPoint;
+    facts.recordings = 412;
+    facts.recordingBytes = 28741632000ull;
+    return facts;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -25,14 +58,15 @@ int main(int argc, char** argv) {
         g_wLanguage = language;
         CSettingDlg dlg(nullptr, config.string(), card.string());
         dlg.show();
-        dlg.adjustSize();
-        QApplication::processEvents();
-        const QString file = out + QStringLiteral("/settings-dialog-%1.png").arg(name);
-        if (!dlg.grab().save(file)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+        if (!Save(dlg, out + QStringLiteral("/settings-dialog-%1.png").arg(name))) return 1;
+
+        CFormatDialog format(&dlg, SampleCard("/media/me/K310VZN"));
+        format.show();
+        if (!Save(format, out + QStringLiteral("/format-dialog-%1.png").arg(name))) return 1;
+        format.ShowRunning();
+        if (!Save(format, out + QStringLiteral("/format-dialog-running-%1.png").arg(name)))
             return 1;
-        }
-        std::printf("%s %dx%d\n", qPrintable(file), dlg.width(), dlg.height());
+        format.hide();
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "tests/settings/SettingsTestSupport.h"
 
+#include <QApplication>
 #include <fstream>
 #include <sstream>
 
@@ -23,11 +24,12 @@ void WriteAll(const fs::path& path, const std::string& text) {
 
 CardFormatOutcome FakeFormatter::Format(const std::string& mountPoint) {
     ++calls;
+    modalDialogDuringFormat = qobject_cast<CFormatDialog*>(QApplication::activeModalWidget());
     CardFormatOutcome outcome;
     outcome.result = result;
-    if (result == CardFormatResult::Formatted) {
+    if (result == CardFormatResult::Formatted || result == CardFormatResult::FormattedNotMounted) {
         for (const auto& entry : fs::directory_iterator(mountPoint)) fs::remove_all(entry.path());
-        outcome.mountPoint = mountPoint;
+        if (result == CardFormatResult::Formatted) outcome.mountPoint = mountPoint;
     }
     return outcome;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "device/CFormatDialog.h"
 #include "device/CSettingDlg.h"
 #include "device/VCardFormatter.h"
 
@@ -35,8 +36,15 @@ public:
     using CSettingDlg::CSettingDlg;
     std::vector<MessageRecord> messages;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
+    bool start = true;  // the format dialog's answer
 
 protected:
+    // Recorded as a message with the dialog's summary, Yes for Start.
+    bool ExecFormatDialog(CFormatDialog& dlg) override {
+        messages.push_back(
+            {dlg.SummaryText(), dlg.windowTitle(), QMessageBox::Yes | QMessageBox::No});
+        return start;
+    }
     QMessageBox::StandardButton ShowMessageBox(const QString& text, const QString& caption,
                                                QMessageBox::StandardButtons buttons) override {
         messages.push_back({text, caption, buttons});
@@ -49,7 +57,10 @@ class FakeFormatter : public VCardFormatter {
 public:
     CardFormatResult result = CardFormatResult::Formatted;
     int calls = 0;
+    CardVolumeFacts facts;                 // what Describe answers
+    bool modalDialogDuringFormat = false;  // the running format dialog held the input
     CardFormatOutcome Format(const std::string& mountPoint) override;
+    CardVolumeFacts Describe(const std::string&) override { return facts; }
 };
 
 class SettingsDialogTest : public ::testing::Test {

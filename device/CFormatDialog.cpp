@@ -1,0 +1,171 @@
+#include "device/CFormatDialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "support/StringTable.h"
+
+namespace {
+
+constexpr int IDS_FORMAT_KO = 434, IDS_FORMAT_EN = 435;
+constexpr int IDS_CANCEL_KO = 568, IDS_CANCEL_EN = 569;
+constexpr int IDS_CHECK_CARD_KO = 860, IDS_CHECK_CARD_EN = 861;
+constexpr int IDS_DEVICE_KO = 862, IDS_DEVICE_EN = 863;
+constexpr int IDS_LABEL_KO = 864, IDS_LABEL_EN = 865;
+constexpr int IDS_CAPACITY_KO = 866, IDS_CAPACITY_EN = 867;
+constexpr int IDS_FS_NOW_KO = 868, IDS_FS_NOW_EN = 869;
+constexpr int IDS_MOUNTED_AT_KO = 870, IDS_MOUNTED_AT_EN = 871;
+constexpr int IDS_RECORDINGS_KO = 872, IDS_RECORDINGS_EN = 873;
+constexpr int IDS_RECORDING_COUNT_KO = 874, IDS_RECORDING_COUNT_EN = 875;
+constexpr int IDS_FS_AFTER_KO = 876, IDS_FS_AFTER_EN = 877;
+constexpr int IDS_ERASE_WARNING_KO = 878, IDS_ERASE_WARNING_EN = 879;
+constexpr int IDS_START_KO = 880, IDS_START_EN = 881;
+constexpr int IDS_FORMATTING_KO = 882, IDS_FORMATTING_EN = 883;
+constexpr int IDS_UNKNOWN_KO = 884, IDS_UNKNOWN_EN = 885;
+constexpr int IDS_NO_LABEL_KO = 886, IDS_NO_LABEL_EN = 887;
+
+constexpr int kButtonWidthPx = 110;
+constexpr int kValueWidthPx = 300;
+
+QString Text(int koreanId, int englishId) {
+    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
+}
+
+QString Or(const std::string& value, int koreanId, int englishId) {
+    return value.empty() ? Text(koreanId, englishId) : QString::fromStdString(value);
+}
+
+// "SanDisk Extreme (/dev/sdb1)"; the device file alone when the drive is not named.
+QString DeviceText(const CardVolumeFacts& volume) {
+    QString name = QString::fromStdString(volume.vendor + " " + volume.model).trimmed();
+    const QString device = QString::fromStdString(volume.device);
+    if (name.isEmpty()) return device.isEmpty() ? Text(IDS_UNKNOWN_KO, IDS_UNKNOWN_EN) : device;
+    return device.isEmpty() ? name : name + QStringLiteral(" (") + device + QLatin1Char(')');
+}
+
+}  // namespace
+
+CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts) : QDialog(parent) {
+    setWindowTitle(Text(IDS_FORMAT_KO, IDS_FORMAT_EN));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    auto* heading = new QLabel(Text(IDS_CHECK_CARD_KO, IDS_CHECK_CARD_EN), this);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    m_summary = heading->text() + QLatin1Char('\n');
+
+    m_rows = new QFormLayout;
+    m_rows->setLabelAlignment(Qt::AlignLeft);
+    m_rows->setHorizontalSpacing(16);
+    AddRow(Text(IDS_DEVICE_KO, IDS_DEVICE_EN), DeviceText(facts.volume));
+    AddRow(Text(IDS_LABEL_KO, IDS_LABEL_EN),
+           Or(facts.volume.label, IDS_NO_LABEL_KO, IDS_NO_LABEL_EN));
+    AddRow(Text(IDS_CAPACITY_KO, IDS_CAPACITY_EN), facts.volume.sizeBytes
+                                                       ? SizeText(facts.volume.sizeBytes)
+                                                       : Text(IDS_UNKNOWN_KO, IDS_UNKNOWN_EN));
+    AddRow(Text(IDS_FS_NOW_KO, IDS_FS_NOW_EN),
+           Or(facts.volume.fileSystem, IDS_UNKNOWN_KO, IDS_UNKNOWN_EN));
+    AddRow(Text(IDS_MOUNTED_AT_KO, IDS_MOUNTED_AT_EN), QString::fromStdString(facts.mountPoint));
+    AddRow(Text(IDS_RECORDINGS_KO, IDS_RECORDINGS_EN),
+           QString::fromStdString(FormatResourceString(
+               PickStringId(IDS_RECORDING_COUNT_KO, IDS_RECORDING_COUNT_EN), facts.recordings,
+               SizeText(facts.recordingBytes).toUtf8().constData())));
+    AddRow(Text(IDS_FS_AFTER_KO, IDS_FS_AFTER_EN), QString::fromLatin1(kCardFileSystemName));
+
+    m_warning = new QLabel(Text(IDS_ERASE_WARNING_KO, IDS_ERASE_WARNING_EN), this);
+    m_warning->setWordWrap(true);
+    m_warning->setFont(bold);
+    m_summary += m_warning->text();
+
+    m_progressNote = new QLabel(Text(IDS_FORMATTING_KO, IDS_FORMATTING_EN), this);
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 0);  // UDisks2 reports no fraction done: a busy bar
+    m_progress->setTextVisible(false);
+    m_progressNote->hide();
+    m_progress->hide();
+
+    auto* buttons = new QDialogButtonBox(this);
+    m_start = buttons->addButton(Text(IDS_START_KO, IDS_START_EN), QDialogButtonBox::AcceptRole);
+    m_cancel = buttons->addButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), QDialogButtonBox::RejectRole);
+    for (QPushButton* button : {m_start, m_cancel}) {
+        button->setMinimumWidth(kButtonWidthPx);
+        button->setAutoDefault(false);
+    }
+    m_cancel->setDefault(true);
+    m_cancel->setFocus();
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(18, 16, 18, 14);
+    column->setSpacing(12);
+    column->addWidget(heading);
+    column->addLayout(m_rows);
+    column->addWidget(m_warning);
+    column->addWidget(m_progressNote);
+    column->addWidget(m_progress);
+    column->addWidget(buttons);
+    ApplySkin(parent);
+}
+
+void CFormatDialog::AddRow(const QString& name, const QString& value) {
+    auto* valueLabel = new QLabel(value, this);
+    valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    valueLabel->setMinimumWidth(kValueWidthPx);
+    m_rows->addRow(new QLabel(name, this), valueLabel);
+    m_summary += name + QLatin1Char(' ') + value + QLatin1Char('\n');
+}
+
+QString CFormatDialog::SummaryText() const {
+    return m_summary;
+}
+
+void CFormatDialog::reject() {
+    if (!m_running) QDialog::reject();
+}
+
+void CFormatDialog::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void CFormatDialog::ShowRunning() {
+    m_running = true;
+    m_start->hide();
+    m_cancel->hide();
+    m_progressNote->show();
+    m_progress->show();
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QString CFormatDialog::SizeText(std::uint64_t bytes) {
+    constexpr double kKiB = 1024.0, kMiB = kKiB * 1024, kGiB = kMiB * 1024;
+    if (bytes >= kGiB) return QString::number(bytes / kGiB, 'f', 1) + QStringLiteral(" GB");
+    if (bytes >= kMiB) return QString::number(bytes / kMiB, 'f', 1) + QStringLiteral(" MB");
+    return QString::number((bytes + 1023) / 1024) + QStringLiteral(" KB");
+}
+
+void CFormatDialog::ApplySkin(QWidget* parent) {
+    // The settings dialog's colours and style; a window does not inherit them by itself.
+    if (parent) {
+        setPalette(parent->palette());
+        setStyle(parent->style());
+        for (QWidget* child : findChildren<QWidget*>()) child->setStyle(parent->style());
+    }
+    QPalette accent = m_warning->palette();
+    accent.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
+    m_warning->setPalette(accent);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The last word before a card is erased: which device and volume it is (vendor and model,
+// label, capacity, file system, mount point), the recordings it holds, the file system it
+// will get, and that every recording goes while the dashcam's settings file stays. Start
+// and Cancel, Cancel the default, so a stray Enter erases nothing.
+//
+// Use from the settings dialog:
+//     CFormatDialog dlg(this, GatherCardFormatFacts(drive, formatter));
+//     if (dlg.exec() != QDialog::Accepted) return;
+//     dlg.ShowRunning();      // shown again, modal, with a busy bar and no buttons
+//     ... format ...
+//     dlg.close();
+//
+// User-interface thread only.
+
+#include <QDialog>
+#include <QString>
+
+#include "device/CardFormatFacts.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class CFormatDialog : public QDialog {
+    Q_OBJECT
+public:
+    CFormatDialog(QWidget* parent, const CardFormatFacts& facts);
+
+    // Every line the dialog shows, label and value, one per line (for the message-box hook
+    // of the tests and for the trace).
+    QString SummaryText() const;
+    // Shows the dialog again as the format's progress: the busy bar and its note, no buttons.
+    void ShowRunning();
+
+    // While it runs, Escape and the window manager's close do nothing.
+    void reject() override;
+
+    QPushButton* StartButton() const { return m_start; }
+    QPushButton* CancelButton() const { return m_cancel; }
+
+    // "7.4 GB", "512 MB", "12 KB": binary units, as file managers and the camera count.
+    static QString SizeText(std::uint64_t bytes);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void AddRow(const QString& name, const QString& value);
+    void ApplySkin(QWidget* parent);
+
+    QString m_summary;
+    bool m_running = false;
+    class QFormLayout* m_rows = nullptr;
+    QLabel* m_warning = nullptr;
+    QLabel* m_progressNote = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QPushButton* m_start = nullptr;
+    QPushButton* m_cancel = nullptr;
+};

@@ -1,0 +1,27 @@
+#pragma once
+// What the format dialog tells the user before a card is erased: which device and volume it
+// is, what it holds now, and what it will hold afterwards.
+//
+// No Qt; the formatter describes the device, the rest is read from the card and the mount
+// table.
+
+#include <cstdint>
+#include <string>
+
+#include "device/VCardFormatter.h"
+
+// The dashcam reads FAT32 cards only.
+constexpr const char* kCardFileSystemName = "FAT32";
+
+struct CardFormatFacts {
+    CardVolumeFacts volume;  // as the formatter describes it, gaps filled from the system
+    std::string mountPoint;
+    int recordings = 0;  // recordings in the four category folders
+    std::uint64_t recordingBytes = 0;
+};
+
+// drivePath: the selected drive string. Asks formatter.Describe, then fills what it left
+// empty from the mount table (device, file system) and the file system (capacity), and
+// counts the recordings.
+CardFormatFacts GatherCardFormatFacts(const std::string& drivePath, VCardFormatter& formatter,
+                                      const std::string& mountInfoPath = "/proc/self/mountinfo");
