@@ -371,6 +371,11 @@ bool CSamplePlayerDlg::IsPlayerActive() const {
     return m_player.GetState() != CQRVMediaPlayer::kStateStopped;
 }
 
+bool CSamplePlayerDlg::CanSeek() const {
+    // Played out, the recording is still open and any of its pictures can be shown.
+    return IsPlayerActive() || (m_player.Ended() && !m_strCurrentPath.empty());
+}
+
 std::string CSamplePlayerDlg::OpenRecordingPath() const {
     // The file opened last, also when the list was rebuilt under it or it has no row.
     return IsPlayerActive() ? m_strCurrentPath : std::string();

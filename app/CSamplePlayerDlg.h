@@ -160,6 +160,8 @@ public:
     // ---- device settings ----
     void OnBnClickedButtonSetting();
     void OpenDeviceSettings(const std::string& drive);
+    // The card whose settings are edited: the one listed, or the one the user picks now.
+    bool ChooseSettingsDrive();
 
     // ---- display tick ----
     void UpdateDisplay();
@@ -225,6 +227,10 @@ public:
     int CurIndex() const { return m_nCurIndex; }
     int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
+    // A recording is open, playing, paused or held at its end.
+    bool CanSeek() const;
+    // The recording shown was played out and holds its last picture (the newest one).
+    bool IsHeldAtEnd() const { return m_bEndHeld; }
     // The file of the open recording's row; empty when nothing is open.
     std::string OpenRecordingPath() const;
     // The list row whose file is path (the same file by any name), or -1.
@@ -376,6 +382,8 @@ private:
     bool PlayListedPath(const std::string& path);
     void MoveOnFromFailedRow();
     void CheckRecordingStillThere();
+    // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
+    bool IsNewestPlaying() const;
     void CloseDown();
     void ReadLastCard();
     void SaveLastCard();
@@ -481,6 +489,7 @@ private:
     std::string m_strLastUnplayable;
     QString m_strUnplayableReason;
     bool m_bQuitConfirmed = false;
+    bool m_bEndHeld = false;  // the newest recording was played out and stays on screen
 
     std::map<int, QWidget*> m_controls;  // control id -> widget
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id

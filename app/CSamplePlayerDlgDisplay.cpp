@@ -92,6 +92,7 @@ void CSamplePlayerDlg::UpdateDisplay() {
     const int64_t totalSec =
         std::max<int64_t>(static_cast<int64_t>(m_player.GetDuration()) / 1000, positionSec);
     if (IsPlayerActive()) {
+        m_bEndHeld = false;
         const int64_t sliderSec = m_sliderPos->GetPos();
         m_sliderPos->SetPos(static_cast<int>(positionSec));
         UpdateTimeLabels(positionSec, totalSec);
@@ -101,12 +102,25 @@ void CSamplePlayerDlg::UpdateDisplay() {
     }
     // The player stops by itself only once it has shown the last frame it could read: the
     // recording has been seen to its end (or to where a damaged or cut file ends), so the
-    // window moves on to the next newer row, or stops at the top row.
+    // window moves on to the next newer row. The newest one holds its last picture and the
+    // whole length on screen (often the moment just after an incident) until PLAY starts it
+    // again or a seek shows another of its pictures.
+    if (m_bEndHeld) return;
     m_player.Pause();
     m_sliderPos->SetPos(static_cast<int>(positionSec));
     UpdateTimeLabels(positionSec, totalSec);
     emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
-    OnBnClickedButtonNext();
+    if (!IsNewestPlaying()) {
+        OnBnClickedButtonNext();
+        return;
+    }
+    m_bEndHeld = true;
+    ShowPlayButton(true);
+}
+
+bool CSamplePlayerDlg::IsNewestPlaying() const {
+    const bool tripGoesOn = !m_tripPaths.empty() && m_nTripIndex + 1 < m_tripPaths.size();
+    return !tripGoesOn && m_nCurIndex <= 0;
 }
 
 void CSamplePlayerDlg::CheckRecordingStillThere() {

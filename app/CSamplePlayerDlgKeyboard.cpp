@@ -119,7 +119,7 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
             break;
         case VK_F3:
             OnBnClickedButtonSetting();
-            [[fallthrough]];
+            break;
         case VK_SPACE:
             if (IsItemVisible(IDC_BUTTON_PLAY)) {
                 OnBnClickedButtonPlay();

@@ -55,6 +55,7 @@ void CSamplePlayerDlg::MoveOnFromFailedRow() {
 }
 
 bool CSamplePlayerDlg::TryOpen(const std::string& path) {
+    m_bEndHeld = false;
     m_player.Pause();
     m_player.Close();
     m_strCurrentPath.clear();
@@ -132,6 +133,12 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
     }
     const int rows = m_listFilename->topLevelItemCount();
     const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
+    if (m_bEndHeld && selected.isEmpty()) {
+        // The recording held at its end plays again from its start.
+        ShowPlayButton(false);
+        m_player.Play();
+        return;
+    }
     if (rows == 0 || selected.isEmpty()) return;
     if (PlaySelectedTrip(selected.first())) return;
     const int row = m_listFilename->indexOfTopLevelItem(selected.first());
@@ -150,6 +157,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPause() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
+    m_bEndHeld = false;
     m_player.Pause();
     m_player.Close();
     m_player.SeekToMs(0);
@@ -201,7 +209,7 @@ void CSamplePlayerDlg::OnBnClickedButtonNext() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonBackward() {
-    if (IsPlayerActive() && m_player.GetPositionMs() > kBackMinimumMs) {
+    if (CanSeek() && m_player.GetPositionMs() > kBackMinimumMs) {
         m_player.SeekBackward(kSeekStepSec);
         UpdateDisplay();
     }

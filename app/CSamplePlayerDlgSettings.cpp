@@ -7,22 +7,29 @@
 #include "support/StringTable.h"
 
 void CSamplePlayerDlg::OnBnClickedButtonSetting() {
+    // Paused while the dialog is open; afterwards playback goes on as it was, unless a format
+    // closed the recording.
+    const bool wasPlaying = IsPlayerActive() && m_player.IsRunning();
     if (IsPlayerActive()) OnBnClickedButtonPause();
-    if (m_strDrivePath.empty()) {
-        std::string drive;
-        switch (RunDriveDialog(&drive)) {
-            case DriveChoice::Drive:
-                break;
-            case DriveChoice::ChooseFolder:
-                drive = RunFolderDialog(QString::fromStdString(m_strLastCard)).toStdString();
-                if (drive.empty()) return;
-                break;
-            case DriveChoice::Cancelled:
-                return;
-        }
-        m_strDrivePath = drive;
+    if (ChooseSettingsDrive()) OpenDeviceSettings(m_strDrivePath);
+    if (wasPlaying && IsPlayerActive() && !m_bQuitConfirmed) OnBnClickedButtonPlay();
+}
+
+bool CSamplePlayerDlg::ChooseSettingsDrive() {
+    if (!m_strDrivePath.empty()) return true;
+    std::string drive;
+    switch (RunDriveDialog(&drive)) {
+        case DriveChoice::Drive:
+            break;
+        case DriveChoice::ChooseFolder:
+            drive = RunFolderDialog(QString::fromStdString(m_strLastCard)).toStdString();
+            if (drive.empty()) return false;
+            break;
+        case DriveChoice::Cancelled:
+            return false;
     }
-    OpenDeviceSettings(m_strDrivePath);
+    m_strDrivePath = drive;
+    return true;
 }
 
 void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive) {

@@ -286,7 +286,7 @@ void CSamplePlayerDlg::ConnectListHooks() {
 // ---- seeking ----
 
 void CSamplePlayerDlg::SeekToRecordingMs(int64_t ms) {
-    if (!IsPlayerActive()) return;
+    if (!CanSeek()) return;
     m_player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, 0)));
     UpdateDisplay();
 }

@@ -150,7 +150,7 @@ bool MprisService::CanPlay() const {
 }
 
 bool MprisService::CanPause() const {
-    return m_window.IsPlayerActive();
+    return m_window.CanSeek();
 }
 
 bool MprisService::CanSeek() const {

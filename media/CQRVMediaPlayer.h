@@ -148,6 +148,7 @@ public:
     // Seamless hand-overs made since the player was made: read it before and after to see
     // that the next recording took over.
     int32_t GetHandOvers() const { return m_handOvers.load(); }
+    // Plays on from the picture shown; a recording played out plays again from its start.
     void Play();
     void Pause();
     // Seeks land on the front frame asked for: its picture is decoded from the key frame

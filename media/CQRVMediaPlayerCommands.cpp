@@ -153,13 +153,23 @@ void CQRVMediaPlayer::DoClose() {
 }
 
 void CQRVMediaPlayer::DoPlay() {
-    if (!m_fileOpen || m_ended.load()) {
-        // Nothing left to play; the state already says so.
+    if (!m_fileOpen) {
+        // Nothing to play; the state already says so.
         m_run.store(0);
         m_playing = false;
         return;
     }
     m_playing = true;
+    if (m_ended.load()) {
+        // Played out: play it again from its first picture.
+        if (!SeekExact(0)) {
+            m_playing = false;
+            m_run.store(0);
+            return;
+        }
+        m_ended.store(false);
+        m_state.store(kStatePlaying);
+    }
     // The clock starts again at the next frame; the sound resumes where it stood.
     m_pacer.Reset();
     if (m_output && !m_soundGate) m_output->SetPaused(false);

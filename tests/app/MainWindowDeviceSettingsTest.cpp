@@ -144,25 +144,34 @@ TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndLis
     EXPECT_EQ(Window().CurIndex(), 1);
 }
 
-TEST_F(MainWindowDeviceSettingsTest, F3PausesForTheDialogAndTheSpaceActionResumes) {
+// The dialog pauses playback while it is open and leaves play or pause as it was, by key or
+// by button.
+TEST_F(MainWindowDeviceSettingsTest, TheSettingsLeavePlayOrPauseAsTheyWere) {
     ShowCard(card);
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(1));
     bool pausedMeanwhile = false;
     Window().onSettings = [&](CSettingDlg&) {
         pausedMeanwhile = !Window().Player().IsRunning() && Visible(IDC_BUTTON_PLAY);
-        return static_cast<int>(QDialog::Accepted);
+        return static_cast<int>(QDialog::Rejected);
     };
-    Key(Qt::Key_F3);
-    EXPECT_EQ(Window().settingsDialogs, 1);
-    EXPECT_TRUE(pausedMeanwhile);
-    EXPECT_TRUE(Window().Player().IsRunning());
-    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
-
-    // The button alone leaves the recording paused.
-    QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_SETTING), Qt::LeftButton);
-    EXPECT_EQ(Window().settingsDialogs, 2);
-    EXPECT_FALSE(Window().Player().IsRunning());
+    for (const bool playing : {true, false}) {
+        for (const bool byKey : {true, false}) {
+            SCOPED_TRACE(std::string(playing ? "playing" : "paused") + (byKey ? ", F3" : ", button"));
+            if (!playing) Window().OnBnClickedButtonPause();
+            pausedMeanwhile = false;
+            if (byKey)
+                Key(Qt::Key_F3);
+            else
+                QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_SETTING), Qt::LeftButton);
+            EXPECT_TRUE(pausedMeanwhile);
+            EXPECT_EQ(Window().Player().IsRunning(), playing);
+            EXPECT_EQ(Visible(IDC_BUTTON_PAUSE), playing);
+            EXPECT_EQ(Window().CurIndex(), 1);
+            Window().OnBnClickedButtonPlay();
+        }
+    }
+    EXPECT_EQ(Window().settingsDialogs, 4);
 }
 
 TEST_F(MainWindowDeviceSettingsTest, WithoutADriveTheDriveQuestionComesFirst) {

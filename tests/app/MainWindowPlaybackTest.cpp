@@ -98,10 +98,27 @@ TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverAtItsEnd
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }));
     EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:08");
     EXPECT_TRUE(Window().List()->topLevelItem(0)->isSelected());
-    // The top row ends playback when it has been played to its end.
-    ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == -1; }));
-    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    // The top row, played to its end, holds its last picture and its whole length.
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsHeldAtEnd(); }));
+    EXPECT_EQ(Window().CurIndex(), 0);
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:08");
+    EXPECT_EQ(Window().PositionSlider()->GetPos(), 8);
+    EXPECT_EQ(FrontFrame(), 239) << "the last picture stays";
+    EXPECT_NE(Window().CurrentPath().find("182549_D.AVI"), std::string::npos);
+    // A seek shows another of its pictures, paused; PLAY plays on from there.
+    Window().SeekToRecordingMs(4000);
+    ASSERT_TRUE(WaitUntil([&] { return FrontFrame() == 120; })) << FrontFrame();
+    EXPECT_FALSE(Window().Player().IsRunning());
+    ASSERT_TRUE(WaitUntil([&] { return !Window().IsHeldAtEnd(); }));
+    Window().OnBnClickedButtonPlay();
+    ASSERT_TRUE(WaitUntil([&] { return FrontFrame() > 130; })) << FrontFrame();
+    // Held at the end again, PLAY starts it from its beginning.
+    ASSERT_TRUE(WaitUntil([&] { return Window().IsHeldAtEnd(); }));
+    Window().List()->clearSelection();
+    Window().OnBnClickedButtonPlay();
+    ASSERT_TRUE(WaitUntil([&] { return FrontFrame() < 30; })) << FrontFrame();
+    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
 }
 
 TEST_F(MainWindowFixture, StopResetsLabelsSliderButtonsAndAreas) {
@@ -160,14 +177,13 @@ TEST_F(MainWindowFixture, MuteButtonSilencesAndRestoresTheSliderVolume) {
     EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 32767u);
 }
 
-TEST_F(MainWindowFixture, PositionSliderAtZeroRequestsNoJumpBack) {
+TEST_F(MainWindowFixture, PositionSliderAtZeroGoesToTheStart) {
     ShowCard();
     DoubleClickRow(1);
     SendSliderRelease(IDC_SLIDER_POS, 20);
     ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() >= 20000; }));
     SendSliderRelease(IDC_SLIDER_POS, 0);
-    Pump(300);
-    EXPECT_GE(Window().Player().GetPositionMs(), 20000);
+    EXPECT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() < 1000; }));
 }
 
 TEST_F(MainWindowFixture, StartingWithACardFolderShowsItsDrivingRecordings) {
