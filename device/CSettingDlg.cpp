@@ -6,11 +6,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <fstream>
 
 #include "device/CardFormat.h"
 #include "device/QtUDisks2Formatter.h"
 #include "library/CardRoot.h"
+#include "support/RegularFile.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
 
@@ -75,8 +75,7 @@ CSettingDlg::CSettingDlg(QWidget* parent, std::string configPath, std::string dr
 CSettingDlg::~CSettingDlg() = default;
 
 bool CSettingDlg::CanOpen(const std::string& configPath) {
-    std::ifstream in(configPath, std::ios::binary);
-    return static_cast<bool>(in);
+    return IsReadableRegularFile(configPath);
 }
 
 void CSettingDlg::SetMessageBoxHook(MessageBoxHook hook) {
