@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -58,40 +57,39 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
 }
 
 CExportDlg::~CExportDlg() {
-    m_exporter.Cancel();
-    if (m_worker.joinable()) m_worker.join();
+    // The export ends on its own, into a dropped result; its temporary file goes with it.
+    m_exporter->Cancel();
 }
 
 void CExportDlg::Start() {
-    if (m_worker.joinable() || m_bFinished) return;
-    QPointer<CExportDlg> self(this);
-    m_exporter.SetProgress([self](double fraction) {
-        QMetaObject::invokeMethod(
-            self,
-            [self, fraction] {
-                if (self) self->OnProgress(fraction);
-            },
-            Qt::QueuedConnection);
-    });
-    m_worker = std::thread([this, self] {
-        ClipGpx gpx(m_request.paths);
-        m_exporter.SetTextSink(gpx.Sink());
-        ClipSummary summary;
-        std::string error;
-        ClipResult result = m_exporter.Export(m_request, &summary, &error);
-        if (result == ClipResult::Done && !m_gpxPath.empty() && !gpx.Write(m_gpxPath, &error))
-            result = ClipResult::Failed;
-        QMetaObject::invokeMethod(
-            self,
-            [self, result, summary, error] {
-                if (self) self->OnFinished(result, summary, error);
-            },
-            Qt::QueuedConnection);
-    });
+    if (m_bStarted || m_bFinished) return;
+    m_bStarted = true;
+    connect(&m_job, &BackgroundJob::progress, this, &CExportDlg::OnProgress);
+    // The job holds its own copies and the exporter, so it may outlive this dialog.
+    m_job.Start(
+        [this, exporter = m_exporter, request = m_request, gpxPath = m_gpxPath](JobContext& job) {
+            exporter->SetProgress([job](double fraction) { job.Progress(fraction); });
+            ClipGpx gpx(request.paths);
+            exporter->SetTextSink(gpx.Sink());
+            ClipSummary summary;
+            std::string error;
+            ClipResult result = exporter->Export(request, &summary, &error);
+            if (result == ClipResult::Done && !gpxPath.empty() && !gpx.Write(gpxPath, &error))
+                result = ClipResult::Failed;
+            exporter->SetProgress(nullptr);
+            exporter->SetTextSink(nullptr);
+            job.Post([this, result, summary, error] { OnFinished(result, summary, error); });
+        });
 }
 
 void CExportDlg::Cancel() {
-    m_exporter.Cancel();
+    m_exporter->Cancel();
+}
+
+void CExportDlg::Abandon() {
+    Cancel();
+    m_job.Cancel();
+    QDialog::done(QDialog::Rejected);
 }
 
 void CExportDlg::reject() {
@@ -120,7 +118,6 @@ void CExportDlg::OnProgress(double fraction) {
 }
 
 void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string error) {
-    if (m_worker.joinable()) m_worker.join();
     m_bFinished = true;
     m_result = result;
     m_summary = summary;

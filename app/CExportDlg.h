@@ -3,14 +3,15 @@
 // Cancel button; the GPS track of the clip is written beside the MP4 as GPX. The dialog's
 // result reports how the export ended; closing it while the export runs cancels it.
 //
-// Threads: the export runs on m_worker; it reports progress and its end by posting to the
-// GUI thread, which alone touches the widgets. The destructor cancels and joins the worker.
+// Threads: the export runs as a BackgroundJob; it reports progress and its end by posting to
+// the GUI thread, which alone touches the widgets. The destructor cancels the export and never
+// waits for it: the job owns what it works on and ends on its own, into a dropped result.
 
 #include <QDialog>
-#include <atomic>
+#include <memory>
 #include <string>
-#include <thread>
 
+#include "app/BackgroundJob.h"
 #include "media/ClipExporter.h"
 
 class QLabel;
@@ -26,6 +27,9 @@ public:
     // Starts the export (once); the dialog may then be shown or run modally.
     void Start();
     void Cancel();
+    // For the window's end: cancels the export and closes the dialog at once, without waiting
+    // for the export to end or showing how it ended.
+    void Abandon();
     // Runs the GUI's events until the export has ended or timeoutMs passed; true when ended.
     bool WaitFinished(int timeoutMs);
 
@@ -45,8 +49,10 @@ private:
 
     ClipRequest m_request;
     std::string m_gpxPath;
-    ClipExporter m_exporter;   // its Cancel is safe from the GUI thread
-    std::thread m_worker;      // runs the export; joined by the destructor
+    // Shared with the job; its Cancel is safe from the GUI thread.
+    std::shared_ptr<ClipExporter> m_exporter = std::make_shared<ClipExporter>();
+    BackgroundJob m_job;       // runs the export
+    bool m_bStarted = false;   // GUI thread only
     bool m_bFinished = false;  // GUI thread only
     ClipResult m_result = ClipResult::Failed;
     ClipSummary m_summary;

@@ -481,6 +481,8 @@ private:
     std::string m_strLastUnplayable;
     QString m_strUnplayableReason;
     bool m_bQuitConfirmed = false;
+    // The settings file exists but could not be read at start: it is never written.
+    bool m_bConfigUnreadable = false;
 
     std::map<int, QWidget*> m_controls;  // control id -> widget
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id

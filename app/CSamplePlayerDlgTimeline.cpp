@@ -383,7 +383,7 @@ void CSamplePlayerDlg::OnExportClip() {
         dialog.Start();
         RunExportDialog(dialog);
     }
-    if (wasPlaying) OnBnClickedButtonPlay();
+    if (wasPlaying && !m_bQuitConfirmed) OnBnClickedButtonPlay();
 }
 
 // ---- keys ----

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 
+#include "app/BackgroundJob.h"
 #include "app/CExportDlg.h"
 #include "app/QtVideoArea.h"
 #include "app/TimelineLoader.h"
@@ -62,10 +64,13 @@ public:
     QString exportAnswer;
     ClipResult exportResult = ClipResult::Failed;
     ClipSummary exportSummary;
+    // Runs the export dialog instead of waiting for the export's end, when set.
+    std::function<void(CExportDlg&)> onExportDialog;
 
 protected:
     QString RunExportPathDialog(const QString&) override { return exportAnswer; }
     void RunExportDialog(CExportDlg& dialog) override {
+        if (onExportDialog) return onExportDialog(dialog);
         dialog.WaitFinished(60000);
         exportResult = dialog.Result();
         exportSummary = dialog.Summary();
@@ -228,6 +233,30 @@ TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     // The clip starts on the key frame at or before the in point (every second here).
     EXPECT_EQ(window->exportSummary.startMs, in / 1000 * 1000);
     EXPECT_NEAR(window->exportSummary.endMs, out, 1000.0 / kRate);
+}
+
+TEST_F(MainWindowTimelineTest, AQuitWhileTheExportDialogRunsEndsTheWindowAndLeavesNoClip) {
+    OpenAndWalk(1);
+    const fs::path mp4 = workDir / "clip.mp4";
+    window->exportAnswer = QString::fromStdString(mp4.string());
+    bool forcedShut = false;
+    window->onExportDialog = [&](CExportDlg& dialog) {
+        // The quit signal's road, taken while the export runs (its end is posted later).
+        QTimer::singleShot(0, window.get(), [&] { window->QuitNow(); });
+        // Only for a dialog that stays up: the test then fails instead of hanging.
+        QTimer::singleShot(20000, &dialog, [&] {
+            forcedShut = true;
+            dialog.done(QDialog::Accepted);
+        });
+        dialog.exec();
+    };
+    Key(Qt::Key_X);
+    EXPECT_FALSE(forcedShut) << "the export dialog outlived the quit";
+    EXPECT_FALSE(window->isVisible());
+    // The cancelled export ends on its own and takes its temporary file with it.
+    ASSERT_TRUE(BackgroundJob::WaitForJobs(20000));
+    for (const auto& entry : fs::directory_iterator(workDir))
+        EXPECT_EQ(entry.path().filename().string().find("clip"), std::string::npos) << entry.path();
 }
 
 TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
