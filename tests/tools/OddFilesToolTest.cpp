@@ -91,7 +91,10 @@ TEST(OddFilesTool, FifoOnTheCardIsRefusedWithAMessageInsteadOfBlocking) {
     };
     for (const Row& row : rows) {
         const ChildRun run = RunToolChild(row.args, card / "tool.err");
-        ASSERT_TRUE(run.endedByItself) << row.args[0] << " blocked on the FIFO";
+        if (!run.endedByItself) {
+            ADD_FAILURE() << row.args[0] << " blocked on the FIFO";
+            continue;
+        }
         EXPECT_EQ(run.status, 1) << row.args[0] << ": " << run.err;
         EXPECT_NE(run.err.find(row.named), std::string::npos) << row.args[0] << ": " << run.err;
         EXPECT_FALSE(fs::exists(out)) << row.args[0];
