@@ -58,7 +58,7 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
 
 CExportDlg::~CExportDlg() {
     // The export ends on its own, into a dropped result; its temporary file goes with it.
-    m_exporter->Cancel();
+    Cancel();
 }
 
 void CExportDlg::Start() {
@@ -66,23 +66,30 @@ void CExportDlg::Start() {
     m_bStarted = true;
     connect(&m_job, &BackgroundJob::progress, this, &CExportDlg::OnProgress);
     // The job holds its own copies and the exporter, so it may outlive this dialog.
-    m_job.Start(
-        [this, exporter = m_exporter, request = m_request, gpxPath = m_gpxPath](JobContext& job) {
-            exporter->SetProgress([job](double fraction) { job.Progress(fraction); });
-            ClipGpx gpx(request.paths);
-            exporter->SetTextSink(gpx.Sink());
-            ClipSummary summary;
-            std::string error;
-            ClipResult result = exporter->Export(request, &summary, &error);
-            if (result == ClipResult::Done && !gpxPath.empty() && !gpx.Write(gpxPath, &error))
-                result = ClipResult::Failed;
-            exporter->SetProgress(nullptr);
-            exporter->SetTextSink(nullptr);
-            job.Post([this, result, summary, error] { OnFinished(result, summary, error); });
+    m_job.Start([this, exporter = m_exporter, cancelled = m_cancelled, request = m_request,
+                 gpxPath = m_gpxPath](JobContext& job) {
+        // Export clears the exporter's cancel flag as it starts, so a cancel that came
+        // before is applied again at the first progress step.
+        ClipExporter* running = exporter.get();
+        exporter->SetProgress([job, cancelled, running](double fraction) {
+            if (cancelled->load()) running->Cancel();
+            job.Progress(fraction);
         });
+        ClipGpx gpx(request.paths);
+        exporter->SetTextSink(gpx.Sink());
+        ClipSummary summary;
+        std::string error;
+        ClipResult result = exporter->Export(request, &summary, &error);
+        if (result == ClipResult::Done && !gpxPath.empty() && !gpx.Write(gpxPath, &error))
+            result = ClipResult::Failed;
+        exporter->SetProgress(nullptr);
+        exporter->SetTextSink(nullptr);
+        job.Post([this, result, summary, error] { OnFinished(result, summary, error); });
+    });
 }
 
 void CExportDlg::Cancel() {
+    m_cancelled->store(true);
     m_exporter->Cancel();
 }
 

@@ -8,6 +8,7 @@
 // waits for it: the job owns what it works on and ends on its own, into a dropped result.
 
 #include <QDialog>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -51,6 +52,8 @@ private:
     std::string m_gpxPath;
     // Shared with the job; its Cancel is safe from the GUI thread.
     std::shared_ptr<ClipExporter> m_exporter = std::make_shared<ClipExporter>();
+    // Set by Cancel, shared with the job; outlives a cancel that came before Export started.
+    std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
     BackgroundJob m_job;       // runs the export
     bool m_bStarted = false;   // GUI thread only
     bool m_bFinished = false;  // GUI thread only
