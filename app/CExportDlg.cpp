@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -59,39 +58,46 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
 }
 
 CExportDlg::~CExportDlg() {
-    m_exporter.Cancel();
-    if (m_worker.joinable()) m_worker.join();
+    // The export ends on its own, into a dropped result; its temporary file goes with it.
+    Cancel();
 }
 
 void CExportDlg::Start() {
-    if (m_worker.joinable() || m_bFinished) return;
-    QPointer<CExportDlg> self(this);
-    m_exporter.SetProgress([self](double fraction) {
-        QMetaObject::invokeMethod(
-            self,
-            [self, fraction] {
-                if (self) self->OnProgress(fraction);
-            },
-            Qt::QueuedConnection);
-    });
-    m_worker = std::thread([this, self] {
-        ClipGpx gpx(m_request.paths);
-        m_exporter.SetTextSink(gpx.Sink());
-        m_exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
+    if (m_bStarted || m_bFinished) return;
+    m_bStarted = true;
+    connect(&m_job, &BackgroundJob::progress, this, &CExportDlg::OnProgress);
+    // The job holds its own copies and the exporter, so it may outlive this dialog.
+    m_job.Start([this, exporter = m_exporter, cancelled = m_cancelled,
+                 request = m_request](JobContext& job) {
+        // Export clears the exporter's cancel flag as it starts, so a cancel that came
+        // before is applied again at the first progress step.
+        ClipExporter* running = exporter.get();
+        exporter->SetProgress([job, cancelled, running](double fraction) {
+            if (cancelled->load()) running->Cancel();
+            job.Progress(fraction);
+        });
+        ClipGpx gpx(request.paths);
+        exporter->SetTextSink(gpx.Sink());
+        exporter->SetGpxDocument([&gpx] { return gpx.Document(); });
         ClipSummary summary;
         std::string error;
-        const ClipResult result = m_exporter.Export(m_request, &summary, &error);
-        QMetaObject::invokeMethod(
-            self,
-            [self, result, summary, error] {
-                if (self) self->OnFinished(result, summary, error);
-            },
-            Qt::QueuedConnection);
+        const ClipResult result = exporter->Export(request, &summary, &error);
+        exporter->SetProgress(nullptr);
+        exporter->SetTextSink(nullptr);
+        exporter->SetGpxDocument(nullptr);
+        job.Post([this, result, summary, error] { OnFinished(result, summary, error); });
     });
 }
 
 void CExportDlg::Cancel() {
-    m_exporter.Cancel();
+    m_cancelled->store(true);
+    m_exporter->Cancel();
+}
+
+void CExportDlg::Abandon() {
+    Cancel();
+    m_job.Cancel();
+    QDialog::done(QDialog::Rejected);
 }
 
 void CExportDlg::reject() {
@@ -122,7 +128,6 @@ void CExportDlg::OnProgress(double fraction) {
 }
 
 void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string error) {
-    if (m_worker.joinable()) m_worker.join();
     m_bFinished = true;
     m_result = result;
     m_summary = summary;

@@ -4,14 +4,16 @@
 // result reports how the export ended; closing it while the export runs cancels it, and the
 // dialog closes once the export has ended.
 //
-// Threads: the export runs on m_worker; it reports progress and its end by posting to the
-// GUI thread, which alone touches the widgets. The destructor cancels and joins the worker.
+// Threads: the export runs as a BackgroundJob; it reports progress and its end by posting to
+// the GUI thread, which alone touches the widgets. The destructor cancels the export and never
+// waits for it: the job owns what it works on and ends on its own, into a dropped result.
 
 #include <QDialog>
 #include <atomic>
+#include <memory>
 #include <string>
-#include <thread>
 
+#include "app/BackgroundJob.h"
 #include "media/ClipExporter.h"
 
 class QLabel;
@@ -27,6 +29,9 @@ public:
     // Starts the export (once); the dialog may then be shown or run modally.
     void Start();
     void Cancel();
+    // For the window's end: cancels the export and closes the dialog at once, without waiting
+    // for the export to end or showing how it ended.
+    void Abandon();
     // Runs the GUI's events until the export has ended or timeoutMs passed; true when ended.
     bool WaitFinished(int timeoutMs);
 
@@ -45,9 +50,13 @@ private:
     void OnFinished(ClipResult result, ClipSummary summary, std::string error);
 
     ClipRequest m_request;
-    ClipExporter m_exporter;            // its Cancel is safe from the GUI thread
-    std::thread m_worker;               // runs the export; joined by the destructor
-    bool m_bFinished = false;           // GUI thread only
+    // Shared with the job; its Cancel is safe from the GUI thread.
+    std::shared_ptr<ClipExporter> m_exporter = std::make_shared<ClipExporter>();
+    // Set by Cancel, shared with the job; outlives a cancel that came before Export started.
+    std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
+    BackgroundJob m_job;       // runs the export
+    bool m_bStarted = false;   // GUI thread only
+    bool m_bFinished = false;  // GUI thread only
     bool m_bCloseWhenFinished = false;  // GUI thread only: asked to close while running
     ClipResult m_result = ClipResult::Failed;
     ClipSummary m_summary;

@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
+#include "app/CExportDlg.h"
 #include "app/CZoomDlg.h"
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
@@ -239,12 +239,17 @@ bool CSamplePlayerDlg::ImportLegacyConfig() {
 
 void CSamplePlayerDlg::InitConfig() {
     const std::string path = ConfigPath();
-    {
-        std::ifstream existing(path);
-        if (!existing) {
-            MakeConfigFolder(path);
-            std::ofstream create(path);
-        }
+    ProfileDocument existing;
+    bool existed = false;
+    if (!LoadProfileDocument(path, existing, &existed)) {
+        // Write-only, not ours, a FIFO: whatever the user keeps there stays as it is, and this
+        // session runs on the defaults without ever writing it.
+        m_bConfigUnreadable = true;
+        Trace("InitConfig: %s cannot be read; defaults used, the file is left alone\n",
+              path.c_str());
+    } else if (!existed) {
+        MakeConfigFolder(path);
+        WriteFileWhole(path, {});
     }
     Trace("InitConfig\n");
     char text[kConfigValueChars] = {};
@@ -260,6 +265,7 @@ void CSamplePlayerDlg::InitConfig() {
 }
 
 void CSamplePlayerDlg::SaveConfig() {
+    if (m_bConfigUnreadable) return;
     const std::string path = ConfigPath();
     MakeConfigFolder(path);
     Trace("SaveConfig\n");
@@ -297,11 +303,14 @@ void CSamplePlayerDlg::CloseDown() {
     m_player.Close();
     KillTimer(kDisplayTimer);
     m_bQuitConfirmed = true;
-    // A dialog of ours may be open (a question, the settings, a chooser); its own loop has
-    // to end before the window's can.
+    // A dialog of ours may be open (a question, the settings, a chooser, an export); its own
+    // loop has to end before the window's can. An export's Cancel keeps its dialog up to show
+    // how it ended, so that one is abandoned instead.
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget == this || !widget->isVisible()) continue;
-        if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+        if (auto* exportDialog = qobject_cast<CExportDlg*>(widget)) {
+            exportDialog->Abandon();
+        } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
             dialog->reject();
         } else if (widget != m_pZoomDlg) {
             widget->close();

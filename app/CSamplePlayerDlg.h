@@ -490,6 +490,8 @@ private:
     QString m_strUnplayableReason;
     bool m_bQuitConfirmed = false;
     bool m_bEndHeld = false;  // the newest recording was played out and stays on screen
+    // The settings file exists but could not be read at start: it is never written.
+    bool m_bConfigUnreadable = false;
 
     std::map<int, QWidget*> m_controls;  // control id -> widget
     std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id

@@ -8,7 +8,6 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
-#include <fstream>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/QtNoteLabel.h"
@@ -16,6 +15,7 @@
 #include "library/CSelectDriveDlg.h"
 #include "library/CardRoot.h"
 #include "support/Profile.h"
+#include "support/RegularFile.h"
 #include "support/StringTable.h"
 
 namespace fs = std::filesystem;
@@ -54,7 +54,7 @@ std::pair<int, int> UnplayableReason(const std::string& path) {
     if (fs::is_regular_file(path, error) && fs::file_size(path, error) == 0) {
         return {IDS_EMPTY_FILE_KO, IDS_EMPTY_FILE_EN};
     }
-    if (!std::ifstream(path, std::ios::binary)) return {IDS_UNREADABLE_KO, IDS_UNREADABLE_EN};
+    if (!IsReadableRegularFile(path)) return {IDS_UNREADABLE_KO, IDS_UNREADABLE_EN};
     return {IDS_NOT_RECORDING_KO, IDS_NOT_RECORDING_EN};
 }
 
@@ -160,7 +160,7 @@ void CSamplePlayerDlg::ReadLastCard() {
 }
 
 void CSamplePlayerDlg::SaveLastCard() {
-    if (m_strLastCard.empty()) return;
+    if (m_strLastCard.empty() || m_bConfigUnreadable) return;
     WritePrivateProfileString("config", kLastCardKey, m_strLastCard.c_str(), ConfigPath().c_str());
 }
 

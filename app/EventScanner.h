@@ -3,33 +3,31 @@
 // telemetry is walked and its events counted, and the count is reported per file as it is
 // known. A new Start abandons the previous scan.
 //
-// Threads: the scan runs on m_worker; results are posted to this object's (the GUI) thread,
-// where `found` is emitted. Stop (also run by the destructor) cancels and joins the worker.
+// Threads: the scan runs as a BackgroundJob; results are posted to this object's (the GUI)
+// thread, where `found` is emitted. Stop and the destructor cancel the scan and never wait for
+// it: a scan stuck in a read ends on its own, and what it finds then is dropped.
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/BackgroundJob.h"
 #include "telemetry/EventDetector.h"
 
 class EventScanner : public QObject {
     Q_OBJECT
 public:
     explicit EventScanner(QObject* parent = nullptr) : QObject(parent) {}
-    ~EventScanner() override { Stop(); }
+    ~EventScanner() override = default;
 
     void Start(std::vector<std::string> paths, const EventThresholds& thresholds);
     void Stop();
-    bool IsRunning() const { return m_bRunning.load(); }
+    bool IsRunning() const { return m_job.IsRunning(); }
 
 signals:
     void found(const QString& path, int eventCount);
 
 private:
-    std::thread m_worker;
-    std::atomic<bool> m_bStop{false};     // set by Stop, read by the worker
-    std::atomic<bool> m_bRunning{false};  // the worker has files left
+    BackgroundJob m_job;
 };

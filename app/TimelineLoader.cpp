@@ -3,33 +3,20 @@
 #include <memory>
 
 void TimelineLoader::Start(std::vector<std::string> paths, const EventThresholds& thresholds) {
-    Stop();
-    const uint64_t generation = m_nGeneration;
     m_bPending = true;
-    m_bCancel.store(false);
-    m_bWalking.store(true);
-    m_worker = std::thread([this, generation, paths = std::move(paths), thresholds] {
+    m_job.Start([this, paths = std::move(paths), thresholds](JobContext& job) {
         auto result = std::make_shared<TimelineResult>();
-        if (Walk(paths, thresholds, *result, &m_bCancel)) {
-            // Dropped with this object if it goes first; dropped on arrival when superseded.
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, result] {
-                    if (generation != m_nGeneration) return;
-                    m_bPending = false;
-                    emit loaded(*result);
-                },
-                Qt::QueuedConnection);
-        }
-        m_bWalking.store(false);
+        if (!Walk(paths, thresholds, *result, job.CancelFlag())) return;
+        // Delivered only while this walk is the latest and this object (its m_job) lives.
+        job.Post([this, result] {
+            m_bPending = false;
+            emit loaded(*result);
+        });
     });
 }
 
 void TimelineLoader::Stop() {
-    m_bCancel.store(true);
-    if (m_worker.joinable()) m_worker.join();
-    m_bWalking.store(false);
-    ++m_nGeneration;
+    m_job.Cancel();
     m_bPending = false;
 }
 

@@ -4,18 +4,18 @@
 // for a pass over the whole file. Each Start supersedes the one before: that walk is
 // cancelled, and a result it had already posted is dropped when it arrives.
 //
-// Threads: the walk runs on m_worker, which reads only what Start gave it and m_bCancel. The
-// result is posted to this object's (the GUI) thread, where `loaded` is emitted when it still
-// belongs to the latest Start; m_nGeneration and m_bPending are used on the GUI thread only.
-// Stop (also run by the destructor) cancels and joins the worker.
+// Threads: the walk runs as a BackgroundJob, reading only what Start gave it. The result is
+// posted to this object's (the GUI) thread, where `loaded` is emitted when it still belongs
+// to the latest Start. Stop and the destructor cancel the walk and never wait for it: a walk
+// stuck in a read ends on its own, into a dropped result.
 
 #include <QObject>
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/BackgroundJob.h"
 #include "telemetry/EventDetector.h"
 #include "telemetry/TelemetryWalk.h"
 
@@ -30,7 +30,7 @@ class TimelineLoader : public QObject {
     Q_OBJECT
 public:
     explicit TimelineLoader(QObject* parent = nullptr) : QObject(parent) {}
-    ~TimelineLoader() override { Stop(); }
+    ~TimelineLoader() override = default;
 
     void Start(std::vector<std::string> paths, const EventThresholds& thresholds);
     // Cancels the walk; nothing started before reaches `loaded` any more.
@@ -38,7 +38,7 @@ public:
     // A started walk has not delivered its result yet.
     bool IsPending() const { return m_bPending; }
     // The worker is still walking (its result may already be posted while this is false).
-    bool IsWalking() const { return m_bWalking.load(); }
+    bool IsWalking() const { return m_job.IsRunning(); }
 
     // The walk itself, as the worker runs it: a recording that cannot be read adds nothing
     // but its (empty) place. False when cancelled.
@@ -49,9 +49,6 @@ signals:
     void loaded(const TimelineResult& result);
 
 private:
-    std::thread m_worker;
-    std::atomic<bool> m_bCancel{false};   // set by Stop, read by the worker
-    std::atomic<bool> m_bWalking{false};  // set by Start, cleared by the worker
-    uint64_t m_nGeneration = 0;           // of the latest Start or Stop
-    bool m_bPending = false;
+    BackgroundJob m_job;
+    bool m_bPending = false;  // GUI thread only
 };

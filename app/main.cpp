@@ -3,9 +3,19 @@
 // Without an argument the card used last is listed when it is still there.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
+#include "app/BackgroundJob.h"
 #include "app/CSamplePlayerApp.h"
 #include "app/QuitSignals.h"
+
+namespace {
+
+// How long the jobs the window cancelled on its way out may take to end (an export removes its
+// temporary file); short, so that a quit still ends within moments.
+constexpr int kJobGraceMs = 500;
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Before any thread exists, so every thread inherits the mask (see QuitSignals).
@@ -22,5 +32,11 @@ int main(int argc, char** argv) {
     }
     CSamplePlayerApp app;
     app.InitInstance(arguments.size() == 2 ? arguments[1].toStdString() : std::string());
+    // A job still in a read that never returns (a hung network share) is left behind; the
+    // static destructors it may still be using are not run under it.
+    if (!BackgroundJob::WaitForJobs(kJobGraceMs)) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }

@@ -6,13 +6,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <fstream>
 
 #include "device/CFormatDialog.h"
 #include "device/CardFormat.h"
 #include "device/CardFormatFacts.h"
 #include "device/QtUDisks2Formatter.h"
 #include "library/CardRoot.h"
+#include "support/RegularFile.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
 
@@ -79,8 +79,7 @@ CSettingDlg::CSettingDlg(QWidget* parent, std::string configPath, std::string dr
 CSettingDlg::~CSettingDlg() = default;
 
 bool CSettingDlg::CanOpen(const std::string& configPath) {
-    std::ifstream in(configPath, std::ios::binary);
-    return static_cast<bool>(in);
+    return IsReadableRegularFile(configPath);
 }
 
 void CSettingDlg::SetMessageBoxHook(MessageBoxHook hook) {

@@ -1,11 +1,13 @@
 #include "library/TripCatalogue.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "media/CAVIExtractor.h"
 #include "media/MediaInfo.h"
 #include "support/CivilDate.h"
+#include "support/RegularFile.h"
 
 namespace {
 
@@ -24,7 +26,8 @@ std::string FolderName(const std::string& folder) {
     return slash == std::string::npos ? folder : folder.substr(slash + 1);
 }
 
-bool ScanTrips(const std::string& folder, std::vector<Trip>& trips) {
+bool ScanTrips(const std::string& folder, std::vector<Trip>& trips,
+               std::vector<std::string>* refused) {
     std::vector<CatalogueRow> rows;
     if (!ScanFolder(folder, rows)) return false;
     std::vector<TripRecording> recordings;
@@ -34,11 +37,13 @@ bool ScanTrips(const std::string& folder, std::vector<Trip>& trips) {
         r.path = row.path;
         r.fileName = row.fileName;
         if (!ParseRecordingStart(row.fileName, r.startSec)) r.startSec = -1;
-        r.durationMs = RecordingDurationMs(row.path);
-        FILE* f = fopen(row.path.c_str(), "rb");
-        if (f) {
+        std::string why;
+        if (FILE* f = OpenRegularFileStream(row.path, &why)) {
             if (fseeko(f, 0, SEEK_END) == 0) r.sizeBytes = static_cast<uint64_t>(ftello(f));
             fclose(f);
+            r.durationMs = RecordingDurationMs(row.path);
+        } else if (errno == EINVAL && refused) {
+            refused->push_back(why);
         }
         recordings.push_back(std::move(r));
     }
@@ -126,23 +131,24 @@ std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecordin
     return trips;
 }
 
-bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips) {
+bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips,
+               std::vector<std::string>* refused) {
     trips.clear();
     if (cardRoot.empty()) return false;
     switch (view) {
         case CatalogueView::Driving:
-            return ScanTrips(cardRoot + kDrivingFolder, trips);
+            return ScanTrips(cardRoot + kDrivingFolder, trips, refused);
         case CatalogueView::Event:
-            return ScanTrips(cardRoot + kEventFolder, trips);
+            return ScanTrips(cardRoot + kEventFolder, trips, refused);
         case CatalogueView::Parking:
-            return ScanTrips(cardRoot + kParkingFolder, trips);
+            return ScanTrips(cardRoot + kParkingFolder, trips, refused);
         case CatalogueView::User:
-            return ScanTrips(cardRoot + kUserFolder, trips);
+            return ScanTrips(cardRoot + kUserFolder, trips, refused);
         case CatalogueView::All:
             break;
     }
-    if (!ScanTrips(cardRoot + kDrivingFolder, trips)) return false;
+    if (!ScanTrips(cardRoot + kDrivingFolder, trips, refused)) return false;
     for (const char* name : {kEventFolder, kParkingFolder, kUserFolder})
-        ScanTrips(cardRoot + name, trips);
+        ScanTrips(cardRoot + name, trips, refused);
     return true;
 }

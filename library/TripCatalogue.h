@@ -54,5 +54,8 @@ std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecordin
 
 // The trips of one category folder under the card root (all four for the all view, each
 // folder's trips grouped on their own, in the list's order: USER trips on top). False when
-// the folder cannot be searched (for the all view: the DRIVING folder).
-bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips);
+// the folder cannot be searched (for the all view: the DRIVING folder). An entry named like a
+// recording that is not a regular file (a FIFO, a device) is never opened: it is listed with
+// no length or size, and its message goes to *refused when given.
+bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips,
+               std::vector<std::string>* refused = nullptr);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "media/AviChunk.h"
+#include "support/RegularFile.h"
 
 namespace {
 constexpr size_t kStreamBufferBytes = 256 * 1024;
@@ -12,7 +13,7 @@ constexpr size_t kStreamBufferBytes = 256 * 1024;
 bool AviFile::Open(const char* path) {
     Close();
     if (path == nullptr) return false;
-    m_file = fopen(path, "rb");
+    m_file = OpenRegularFileStream(path);
     if (m_file == nullptr) return false;
     // Chunks are a few kilobytes each; stdio's default 4 KiB buffer would cost one or more
     // system calls per chunk.

@@ -15,7 +15,8 @@ public:
     AviFile(const AviFile&) = delete;
     AviFile& operator=(const AviFile&) = delete;
 
-    // Closes any open file first. False when the path cannot be opened or is not seekable.
+    // Closes any open file first. False when the path cannot be opened, is not a regular file
+    // (a FIFO would block the open) or is not seekable.
     bool Open(const char* path);
     void Close();
     bool IsOpen() const { return m_file != nullptr; }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "support/RegularFile.h"
+
 namespace {
 
 // Pictures larger than this are refused rather than allocated (16k x 16k).
@@ -115,7 +117,7 @@ bool CPixImgBase::SaveImage(const std::string& path, int quality) const {
 }
 
 bool CPixImgBase::LoadImage(const std::string& path) {
-    std::unique_ptr<FILE, FileCloser> f(fopen(path.c_str(), "rb"));
+    std::unique_ptr<FILE, FileCloser> f(OpenRegularFileStream(path));
     if (!f) return false;
     std::vector<unsigned char> data;
     unsigned char buf[65536];

@@ -15,7 +15,32 @@
 #include <random>
 #include <vector>
 
+#include "support/RegularFile.h"
+
 namespace {
+
+// As many links as the kernel follows before it gives up with ELOOP.
+constexpr int kMaxLinkHops = 40;
+
+// The file a write to path lands on: path itself, or the end of its chain of symbolic links
+// (a relative link read from the folder it sits in). The rename then replaces the target and
+// the link stays a link, so a settings file kept with the user's other dotfiles keeps getting
+// the updates. Empty for a loop.
+std::string FollowLinks(std::string path) {
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) return std::string();
+        std::string next(target.data(), static_cast<size_t>(n));
+        const size_t slash = path.rfind('/');
+        if (!next.empty() && next.front() != '/' && slash != std::string::npos)
+            next = path.substr(0, slash + 1) + next;
+        path = std::move(next);
+    }
+    return std::string();
+}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -250,7 +275,7 @@ bool ProfileDocument::Set(const char* section, const char* key, const char* valu
 
 bool LoadProfileDocument(const std::string& path, ProfileDocument& doc, bool* existed) {
     if (existed) *existed = false;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = OpenRegularFileStream(path);
     if (!f) {
         doc = ProfileDocument();
         return errno == ENOENT;
@@ -281,7 +306,8 @@ bool SaveProfileDocument(const std::string& path, const ProfileDocument& doc) {
     return WriteFileWhole(path, doc.Text());
 }
 
-bool WriteFileWhole(const std::string& path, std::string_view bytes) {
+bool WriteFileWhole(const std::string& named, std::string_view bytes) {
+    const std::string path = FollowLinks(named);
     if (path.empty()) return false;
     size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);

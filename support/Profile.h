@@ -59,8 +59,9 @@ bool LoadProfileDocument(const std::string& path, ProfileDocument& doc, bool* ex
 bool SaveProfileDocument(const std::string& path, const ProfileDocument& doc);
 
 // Replaces path's content with bytes through a temporary file in the same folder, flushed
-// to the device before the rename; the old file's permissions are kept. False, with the
-// target untouched, on any failure.
+// to the device before the rename; the old file's permissions are kept. A symbolic link is
+// written through: its target is replaced (the temporary goes beside the target) and the link
+// stays. False, with the target untouched, on any failure.
 bool WriteFileWhole(const std::string& path, std::string_view bytes);
 
 // The platform's profile functions. A missing or unreadable file reads as empty, so the

@@ -1,6 +1,7 @@
 // config: the settings model read from a card's configuration file, as JSON; with --set, values
 // changed through the model and the file written as the settings dialog's Save writes it.
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "device/DeviceSettings.h"
 #include "library/CardRoot.h"
 #include "support/JsonWriter.h"
+#include "support/RegularFile.h"
 #include "support/StringTable.h"
 #include "tools/ToolCommand.h"
 
@@ -87,6 +89,10 @@ int RunConfig(const std::vector<std::string>& args) {
 
     const std::string path = CardConfigPath(CardRoot(card));
     DeviceSettings settings;
+    // A settings file that is there but no regular file (a FIFO) says so rather than "not found".
+    if (std::string why;
+        !CardRoot(card).empty() && !IsReadableRegularFile(path, &why) && errno == EINVAL)
+        return ToolFailure("config: " + why);
     if (CardRoot(card).empty() || !LoadDeviceSettings(path, settings))
         return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
 

@@ -11,16 +11,10 @@
 #include "media/CAVIExtractor.h"
 #include "media/CQRVMediaPlayer.h"
 #include "support/JsonWriter.h"
+#include "support/RegularFile.h"
 #include "tools/ToolCommand.h"
 
 namespace {
-
-bool Readable(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    fclose(f);
-    return true;
-}
 
 // Identifiers come from the file; keep the JSON valid whatever bytes they hold.
 std::string PrintableId(const char id[4]) {
@@ -72,7 +66,7 @@ std::string ContainerInfoJson(CAVIExtractor& reader, const MediaInfo& info, int3
 int RunInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) return ToolUsageError("info", "expected one FILE");
     const std::string& path = args[0];
-    if (!Readable(path)) return ToolFailure(path + ": cannot be read");
+    if (std::string why; !IsReadableRegularFile(path, &why)) return ToolFailure(why);
     CAVIExtractor reader;
     MediaInfo info;
     const int32_t movieSize = reader.OpenFile(path.c_str(), &info);
@@ -102,7 +96,7 @@ int RunChunks(const std::vector<std::string>& args) {
         }
     }
     if (path.empty()) return ToolUsageError("chunks", "expected FILE");
-    if (!Readable(path)) return ToolFailure(path + ": cannot be read");
+    if (std::string why; !IsReadableRegularFile(path, &why)) return ToolFailure(why);
     CAVIExtractor reader;
     if (reader.OpenFile(path.c_str(), nullptr) == 0) {
         return ToolFailure(path + ": not a recording the reader accepts");
@@ -133,7 +127,7 @@ int RunSeek(const std::vector<std::string>& args) {
         return ToolUsageError("seek", "SECOND must be a whole number");
     }
     const std::string& path = args[0];
-    if (!Readable(path)) return ToolFailure(path + ": cannot be read");
+    if (std::string why; !IsReadableRegularFile(path, &why)) return ToolFailure(why);
     CAVIExtractor reader;
     MediaInfo info;
     if (reader.OpenFile(path.c_str(), &info) == 0) {

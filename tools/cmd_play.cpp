@@ -8,6 +8,7 @@
 // before has ended, for comparison.
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "support/JsonWriter.h"
+#include "support/RegularFile.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -184,6 +186,11 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
 int RunPlay(const std::vector<std::string>& args) {
     PlayOptions o;
     if (const int usage = ParseOptions(args, o); usage != kToolOk) return usage;
+    // A FIFO among the files would be refused by the reader; say why before the engine starts.
+    for (const std::string& path : o.paths) {
+        if (std::string why; !IsReadableRegularFile(path, &why) && errno == EINVAL)
+            return ToolFailure("play: " + why);
+    }
 
     PlaySession s;
     s.forMs = o.forMs;

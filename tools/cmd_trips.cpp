@@ -66,8 +66,10 @@ int RunTrips(const std::vector<std::string>& args) {
         return status;
 
     std::vector<Trip> trips;
-    if (!ListTrips(CardRoot(parsed.card), parsed.view, trips))
+    std::vector<std::string> refused;
+    if (!ListTrips(CardRoot(parsed.card), parsed.view, trips, &refused))
         return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
+    if (!refused.empty()) return ToolFailure("trips: " + refused.front());
     std::printf("%s\n", TripsJson(trips).c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }

@@ -1,5 +1,6 @@
 // The end of a recording is shown before the window moves on; recordings that cannot be opened
 // and a card that goes away are said in a note; the quit question's "No" changes nothing.
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTreeWidget>
@@ -7,6 +8,8 @@
 #include <fstream>
 
 #include "app/CSamplePlayerApp.h"
+#include "device/CSettingDlg.h"
+#include "library/CardRoot.h"
 #include "telemetry/CGraphStatic.h"
 #include "tests/app/MainWindowFixture.h"
 
@@ -193,27 +196,46 @@ TEST_F(MainWindowFixture, ARecordingCutOrGrowingWhilePlayingPlaysWhatExistsAndMo
 }
 
 TEST_F(MainWindowFixture, AQuitWhileADialogIsOpenEndsTheWindowWithItsSettings) {
-    bool dialogEnded = false;
-    bool hung = false;
-    QTimer::singleShot(0, [&] {
-        auto* shown = qobject_cast<CSamplePlayerDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(shown, nullptr);
-        // A quit signal arriving while a question of the window waits for its answer.
-        QTimer::singleShot(100, shown, [shown] { shown->QuitNow(); });
-        QMessageBox box(QMessageBox::Question, "?", "?", QMessageBox::Yes | QMessageBox::No, shown);
-        box.exec();
-        dialogEnded = true;
-    });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        hung = true;
-        QCoreApplication::exit(1);  // ends every loop still running
-    });
-    watchdog.start(15000);
-    CSamplePlayerApp app;
-    app.InitInstance(Card().driving[1]);
-    EXPECT_TRUE(dialogEnded);
-    EXPECT_FALSE(hung);
-    EXPECT_TRUE(fs::exists(CSamplePlayerDlg::ConfigPath()));
+    // A quit signal arriving while a question, a file chooser or the settings dialog of the
+    // window waits for its answer (the export dialog has a test of its own).
+    const std::function<void(QWidget*)> dialogs[] = {
+        [](QWidget* parent) {
+            QMessageBox box(QMessageBox::Question, "?", "?", QMessageBox::Yes | QMessageBox::No,
+                            parent);
+            box.exec();
+        },
+        [](QWidget* parent) {
+            QFileDialog chooser(parent);
+            chooser.setOption(QFileDialog::DontUseNativeDialog);
+            chooser.exec();
+        },
+        [](QWidget* parent) {
+            CSettingDlg settings(parent, CardConfigPath(Card().root), Card().root);
+            settings.exec();
+        },
+    };
+    for (size_t row = 0; row < std::size(dialogs); ++row) {
+        fs::remove(CSamplePlayerDlg::ConfigPath());
+        bool dialogEnded = false;
+        bool hung = false;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<CSamplePlayerDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(shown, nullptr);
+            QTimer::singleShot(100, shown, [shown] { shown->QuitNow(); });
+            dialogs[row](shown);
+            dialogEnded = true;
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            hung = true;
+            QCoreApplication::exit(1);  // ends every loop still running
+        });
+        watchdog.start(15000);
+        CSamplePlayerApp app;
+        app.InitInstance(Card().driving[1]);
+        EXPECT_TRUE(dialogEnded) << row;
+        EXPECT_FALSE(hung) << row;
+        EXPECT_TRUE(fs::exists(CSamplePlayerDlg::ConfigPath())) << row;
+    }
 }
