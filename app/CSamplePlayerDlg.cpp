@@ -17,6 +17,7 @@
 
 #include "app/CExportDlg.h"
 #include "app/CZoomDlg.h"
+#include "app/ListPathIndex.h"
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
 #include "app/Resource.h"
@@ -393,6 +394,9 @@ std::string CSamplePlayerDlg::OpenRecordingPath() const {
 int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
     const QString wanted = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
     if (wanted.isEmpty()) return -1;
+    // The list's own spelling first; only a path named another way walks the rows.
+    for (const QString& spelling : {QString::fromStdString(path), wanted})
+        if (const int row = m_pListIndex->RowOf(spelling); row >= 0) return row;
     for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
         if (QFileInfo(QString::fromStdString(PathCell(row))).canonicalFilePath() == wanted)
             return row;

@@ -46,6 +46,7 @@ class CSettingDlg;
 class CZoomDlg;
 class CExportDlg;
 class EventScanner;
+class ListPathIndex;
 class TimelineLoader;
 struct TimelineResult;
 class VCardFormatter;
@@ -455,6 +456,7 @@ private:
     QLabel* m_pSpeed = nullptr;
     QLabel* m_pRate = nullptr;  // the playback rate; empty at normal speed
     QTreeWidget* m_listFilename = nullptr;
+    ListPathIndex* m_pListIndex = nullptr;  // child of the list's model: the row of a path
     int m_nCurIndex = -1;
     CMapView* m_pMapView = nullptr;
     CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/ListPathIndex.h"
 #include "app/QtNoteLabel.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -100,6 +101,7 @@ void CSamplePlayerDlg::StyleList() {
     m_listFilename->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listFilename->setAllColumnsShowFocus(true);
     m_listFilename->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pListIndex = new ListPathIndex(m_listFilename->model(), kPathColumn);
     m_listFilename->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // What an empty list means: no card yet, or a category without recordings.
     m_pListPlaceholder = new QLabel(m_listFilename->viewport());

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/ListPathIndex.h"
 #include "app/QtNoteLabel.h"
 #include "app/Resource.h"
 #include "library/CSelectDriveDlg.h"
@@ -132,11 +133,13 @@ bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
 }
 
 bool CSamplePlayerDlg::PlayListedPath(const std::string& path) {
-    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
-        if (SameFile(PathCell(row), path)) {
-            OnListDoubleClick(row);
-            return m_nCurIndex == row && !m_strCurrentPath.empty();
-        }
+    int row = RowOfListedPath(path);
+    // Named another way (a link, another spelling of the folder): the file itself decides.
+    for (int r = 0; row < 0 && r < m_listFilename->topLevelItemCount(); ++r)
+        if (SameFile(PathCell(r), path)) row = r;
+    if (row >= 0) {
+        OnListDoubleClick(row);
+        return m_nCurIndex == row && !m_strCurrentPath.empty();
     }
     // A name the list does not take (another extension): played on its own.
     m_nCurIndex = -1;
@@ -223,11 +226,7 @@ QString CSamplePlayerDlg::NoteText() const {
 }
 
 int CSamplePlayerDlg::RowOfListedPath(const std::string& path) const {
-    if (PathCell(m_nCurIndex) == path) return m_nCurIndex;
-    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
-        if (PathCell(row) == path) return row;
-    }
-    return -1;
+    return m_pListIndex->RowOf(QString::fromStdString(path));
 }
 
 bool CSamplePlayerDlg::IsRowUnplayable(int row) const {

@@ -13,6 +13,7 @@
 #include "app/CExportDlg.h"
 #include "app/CSamplePlayerDlg.h"
 #include "app/EventScanner.h"
+#include "app/ListPathIndex.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
@@ -456,17 +457,16 @@ void CSamplePlayerDlg::StartEventScan() {
 
 void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {
     if (count <= 0 || m_bTripsView) return;
-    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
-        if (item->text(kPathColumn) != path) continue;
-        const QString tip = count == 1
-                                ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
-                                : QString::fromStdString(FormatResourceString(
-                                      PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count));
-        item->setIcon(kTypeColumn, EventMarkIcon());
-        item->setData(kTypeColumn, kEventCountRole, count);
-        for (int column : {kTypeColumn, kDateColumn}) item->setToolTip(column, tip);
-    }
+    // One result arrives per recording listed, so finding the row must not walk the list.
+    QTreeWidgetItem* item = m_listFilename->topLevelItem(m_pListIndex->RowOf(path));
+    if (!item) return;  // the list has changed since the scan started
+    const QString tip = count == 1
+                            ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
+                            : QString::fromStdString(FormatResourceString(
+                                  PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count));
+    item->setIcon(kTypeColumn, EventMarkIcon());
+    item->setData(kTypeColumn, kEventCountRole, count);
+    for (int column : {kTypeColumn, kDateColumn}) item->setToolTip(column, tip);
 }
 
 void CSamplePlayerDlg::OnToggleTrips() {

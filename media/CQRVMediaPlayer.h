@@ -313,6 +313,7 @@ private:
     bool RetryPendingPcm();
     void OpenSoundGate();
     int64_t SoundBytesPerSecond() const;
+    int64_t PacketPlayUs() const;  // how long a full sound packet plays
     void FinishPlayback();
     void QueuePacket(int camera, int32_t index, const uint8_t* data, int32_t length);
     // Reads on from the start of target's second (the fallback when the target cannot be
@@ -401,7 +402,8 @@ private:
     int32_t m_prebufferMs = kPrebufferMs;
     std::vector<uint8_t> m_readBuffer;  // one byte beyond the capacity
     std::vector<uint8_t> m_pendingPcm;  // a packet waiting for room in the queue
-    int64_t m_pcmWaitPopped = -1;       // popped count when the wait for room began
+    int64_t m_pcmWaitPopped = -1;       // popped count when the output last took a packet
+    int64_t m_pcmWaitSinceUs = 0;       // when the output last took a packet (or the wait began)
     int64_t m_stalledPopped = -1;       // popped count when the output was found stalled
     std::string m_path;
     std::string m_indexedPath;  // the last BuildIndex's file, until the next Open

@@ -28,7 +28,8 @@ constexpr int64_t kEarlyToleranceUs = 1000;
 constexpr int kChunksPerTurn = 256;
 // The sound output's position is trusted this long after the device last took bytes.
 constexpr int64_t kSoundFreshUs = 150000;
-// At the end, sound that makes no progress for this long is given up.
+// Sound that makes no progress for this long is given up: at the end of a recording, and
+// while the player waits for room in the sound queue.
 constexpr int64_t kSoundStallUs = 1500000;
 constexpr int64_t kEndWaitMinUs = 10000;
 constexpr int64_t kEndWaitMaxUs = 250000;
@@ -42,6 +43,10 @@ int32_t CQRVMediaPlayer::Rate() const {
 
 int64_t CQRVMediaPlayer::FrameTimeUs(int32_t index) const {
     return static_cast<int64_t>(index) * 1000000 / Rate();
+}
+
+int64_t CQRVMediaPlayer::PacketPlayUs() const {
+    return int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
 }
 
 int64_t CQRVMediaPlayer::SoundBytesPerSecond() const {
@@ -214,7 +219,8 @@ bool CQRVMediaPlayer::PushAudio(const uint8_t* data, int32_t length) {
         // The queue is full: wait for the output to take a packet.
         m_pendingPcm.assign(data, data + std::clamp(length, 0, kPcmPacketBytes));
         m_pcmWaitPopped = m_sync.PoppedPackets();
-        m_waitUntilUs = NowUs() + int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
+        m_pcmWaitSinceUs = NowUs();
+        m_waitUntilUs = m_pcmWaitSinceUs + PacketPlayUs();
         return false;
     }
     m_pushedSoundBytes += std::clamp(length, 0, kPcmPacketBytes);
@@ -235,15 +241,19 @@ bool CQRVMediaPlayer::RetryPendingPcm() {
         return true;
     }
     const int64_t popped = m_sync.PoppedPackets();
-    if (popped == m_pcmWaitPopped && NowUs() >= m_waitUntilUs) {
-        // The output took nothing for a whole packet's time: it has stalled, and the
-        // picture does not wait for it until it takes packets again.
+    const int64_t now = NowUs();
+    if (popped != m_pcmWaitPopped) {
+        m_pcmWaitPopped = popped;
+        m_pcmWaitSinceUs = now;
+    } else if (now - m_pcmWaitSinceUs >= kSoundStallUs) {
+        // The output took nothing for as long as the end of a recording waits for it: it
+        // has stalled, and the picture does not wait for it until it takes packets again.
+        // A slow device that takes a packet in more than its playing time is still alive.
         m_pendingPcm.clear();
         m_stalledPopped = popped;
         return true;
     }
-    m_pcmWaitPopped = popped;
-    m_waitUntilUs = NowUs() + int64_t{kPcmPacketBytes} * 1000000 / SoundBytesPerSecond();
+    m_waitUntilUs = now + PacketPlayUs();
     return false;
 }
 

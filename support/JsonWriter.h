@@ -1,6 +1,8 @@
 #pragma once
 // A small JSON writer for the command-line tool's output: one object per call chain,
 // keys in the order written, strings escaped, doubles printed so they read back exactly.
+// Strings are bytes: well-formed UTF-8 is kept as it is, control characters become \uXXXX
+// and every byte outside well-formed UTF-8 becomes \ufffd, so the text is always valid JSON.
 //
 //   JsonWriter j; j.BeginObject().Key("id").String("00dc").Key("size").Int(12).EndObject();
 //   puts(j.Text().c_str());

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/ToolRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -88,6 +90,25 @@ TEST_F(ListToolTest, FolderThatCannotBeSearchedGivesTheDriveMessage) {
     run = RunTool(m_card.string() + " --category all");
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.lines.empty());
+}
+
+// Names on a card are bytes (an older PC may have written them in EUC-KR): each row is still
+// one valid JSON object, with the bytes that are not UTF-8 shown as U+FFFD.
+TEST_F(ListToolTest, EveryRowIsValidJsonWhateverBytesTheNamesHold) {
+    Touch("DRIVING/REC_20140101_000004_\xB5\xB5\xB7\xCE.AVI", 10);          // EUC-KR
+    Touch("DRIVING/REC_20140101_000005_\xEB\x8F\x84\xEB\xA1\x9C.AVI", 10);  // UTF-8
+    Touch("DRIVING/REC_20140101_000006_\x01\xC0\xAF.AVI", 10);
+    const std::string parse =
+        "python3 -c 'import json, sys\n"
+        "for line in sys.stdin: print(json.dumps(json.loads(line)[\"FileName\"]))'";
+    const ToolOutput run = RunToolCommand("list " + m_card.string() + " | " + parse);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out,
+              "\"REC_20140101_000006_\\u0001\\ufffd\\ufffd.AVI\"\n"
+              "\"REC_20140101_000005_\\ub3c4\\ub85c.AVI\"\n"
+              "\"REC_20140101_000004_\\ufffd\\ufffd\\ufffd\\ufffd.AVI\"\n"
+              "\"REC_20140101_000002_N.MP4\"\n"
+              "\"REC_20140101_000001_D.AVI\"\n");
 }
 
 TEST_F(ListToolTest, WrongUsageExitsWithTwo) {

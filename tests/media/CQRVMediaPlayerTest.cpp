@@ -391,6 +391,58 @@ TEST_F(LopsidedFileTest, OnlySoundWaitsForTheOutputInsteadOfQueuingTheFile) {
     EXPECT_TRUE(player.Ended());
 }
 
+// A sound device that is slow but alive: it takes each packet after twice its playing time,
+// steadily. Unlike a stalled one it must not lose any packet.
+class HalfSpeedAudio : public VAudio {
+public:
+    bool Open(uint16_t bits, int32_t rate) override {
+        m_bytesPerSecond = int64_t{rate} * (bits / 8);
+        return m_bytesPerSecond > 0;
+    }
+    int32_t Close() override { return 1; }
+    void Write(const uint8_t* data, int32_t length) override {
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(int64_t{length} * 2 * 1000000 / m_bytesPerSecond));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_packets.emplace_back(data, data + length);
+    }
+    std::vector<std::vector<uint8_t>> Packets() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_packets;
+    }
+
+private:
+    std::atomic<int64_t> m_bytesPerSecond{1};
+    std::mutex m_mutex;
+    std::vector<std::vector<uint8_t>> m_packets;
+};
+
+TEST_F(LopsidedFileTest, AHalfSpeedOutputGetsEveryPacketInOrder) {
+    // Full packets as the recorder writes them; at 48 kHz each plays 40 ms and is taken in 80.
+    constexpr int kPackets = CMediaSync::kMaxPackets + 8;  // more than the queue holds
+    parser = std::make_unique<FakeParser>();
+    parser->SetAudioRate(48000);
+    parser->Add(VideoChunk(0, 0, true));
+    std::vector<std::vector<uint8_t>> sent;
+    for (int i = 0; i < kPackets; ++i) {
+        parser->Add(AudioChunk(i, kPcmPacketBytes));
+        sent.push_back(parser->Chunks().back().bytes);
+    }
+    HalfSpeedAudio slow;
+    player.SetParser(parser.get());
+    player.SetDecoder(&decoder);
+    player.SetOutput(&slow);
+    player.SetNoClock(false);
+    player.Start(nullptr, nullptr);
+    ASSERT_TRUE(player.Open("x.AVI"));
+    const bool ended = WaitForEnd();
+    player.StopThreads();  // before the output goes
+    ASSERT_TRUE(ended);
+    const auto got = slow.Packets();
+    ASSERT_EQ(got.size(), sent.size()) << "packets lost";
+    for (size_t i = 0; i < got.size(); ++i) ASSERT_TRUE(got[i] == sent[i]) << "packet " << i;
+}
+
 TEST_F(PlayerTest, FastRecordingPlaysAndSeeksAtItsRealRate) {
     Build({.seconds = 4, .rate = 60, .gop = 60});
     EXPECT_EQ(player.GetFrontFrameRate(), 0);

@@ -1,10 +1,13 @@
 // Clip export across the join of two consecutive recordings: streams and length as ffprobe
 // sees them, every front frame present once and in order (read back from the frame pattern),
-// the rear track on the same frames, the GPX points, and cancel / refusal leaving no file.
+// the rear track on the same frames, the GPX points, the sound's beeps on the seconds where
+// the recordings have them, and cancel / refusal leaving no file.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +16,7 @@
 
 #include "media/ClipExporter.h"
 #include "tests/ToolRun.h"
+#include "tools/cardgen/BeepTone.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/FramePattern.h"
 
@@ -49,6 +53,29 @@ std::vector<FrameMark> TrackMarks(const std::string& mp4, int track, const fs::p
         marks.push_back(ReadFramePattern(image));
     }
     return marks;
+}
+
+// Where the beeps of a clip's sound start, in ms from the clip's start: the sound track
+// decoded to 8 kHz samples, a beep counted where a loud sample follows a quiet stretch longer
+// than the tone.
+std::vector<int64_t> BeepStartsMs(const std::string& mp4) {
+    constexpr int kRateHz = 8000;
+    constexpr int kLoud = kBeepAmplitude / 4;  // the tone's quietest samples are 0.38 of it
+    constexpr int64_t kQuietSamples = kRateHz * kBeepMs * 3 / 1000;
+    const std::string pcm =
+        Shell("ffmpeg -v error -nostdin -i " + mp4 + " -map 0:a:0 -f s16le -ac 1 -ar " +
+              std::to_string(kRateHz) + " -");
+    std::vector<int64_t> starts;
+    int64_t lastLoud = -kQuietSamples - 1;
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+        const auto sample = static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) |
+                                                 static_cast<uint8_t>(pcm[i + 1]) << 8);
+        if (std::abs(sample) < kLoud) continue;
+        const auto at = static_cast<int64_t>(i / 2);
+        if (at - lastLoud > kQuietSamples) starts.push_back(at * 1000 / kRateHz);
+        lastLoud = at;
+    }
+    return starts;
 }
 
 class ClipExporterTest : public ::testing::Test {
@@ -213,5 +240,42 @@ TEST(ClipExporterLayout, MixedRecordingsAreRefusedNamingTheDifference) {
         EXPECT_FALSE(fs::exists(mp4)) << row.name;
     }
 }
+
+// The recordings beep at the start of each of their seconds, and the trip's timeline joins
+// them end to end, so the clip beeps on every whole second of the span it covers.
+struct BeepRow {
+    const char* name;
+    int64_t fromMs, toMs;
+    int64_t startMs;  // the key frame at or before fromMs
+};
+
+class ClipExporterSound : public ClipExporterTest, public ::testing::WithParamInterface<BeepRow> {};
+
+TEST_P(ClipExporterSound, BeepsWhereTheRecordingsBeep) {
+    const BeepRow& row = GetParam();
+    const std::string mp4 = s_dir + "/beeps_" + row.name + ".mp4";
+    ClipExporter exporter;
+    ClipSummary summary;
+    std::string error;
+    ASSERT_EQ(
+        exporter.Export({{s_paths[0], s_paths[1]}, row.fromMs, row.toMs, mp4}, &summary, &error),
+        ClipResult::Done)
+        << error;
+    ASSERT_EQ(summary.startMs, row.startMs);
+    std::vector<int64_t> expected;
+    for (int64_t second = (row.startMs + 999) / 1000 * 1000; second < summary.endMs; second += 1000)
+        expected.push_back(second - row.startMs);
+    const std::vector<int64_t> starts = BeepStartsMs(mp4);
+    ASSERT_EQ(starts.size(), expected.size()) << ::testing::PrintToString(starts);
+    for (size_t i = 0; i < starts.size(); ++i)
+        EXPECT_NEAR(starts[i], expected[i], 5) << "beep " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Spans, ClipExporterSound,
+                         ::testing::Values(BeepRow{"InOneRecording", 1500, 3500, 1000},
+                                           BeepRow{"AcrossTheJoin", 2500, 6500, 2000}),
+                         [](const ::testing::TestParamInfo<BeepRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -163,8 +163,9 @@ public:
     }
     void GetAudioFormat(int32_t* bits, int32_t* rate) override {
         *bits = 16;
-        *rate = 8000;
+        *rate = m_audioRate;
     }
+    void SetAudioRate(int32_t rate) { m_audioRate = rate; }
     size_t Read(void*, size_t) override { return 0; }
     int Seek(int64_t offset, int origin) override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -221,6 +222,7 @@ private:
     bool m_reject = false;
     bool m_hasRear = true;
     int m_rate = 30;
+    int32_t m_audioRate = 8000;  // 16-bit mono
     std::vector<int> m_seconds;
     int m_rawSeeks = 0;
     std::string m_openedPath;
