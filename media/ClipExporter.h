@@ -52,7 +52,7 @@ struct ClipRequest {
     bool noPosition = false;  // no GPS track is written, whatever gpxPath says
     // Composed tier: the caption of the moment at timelineMs on the joined timeline; empty:
     // no caption. The caller leaves the position out of it when noPosition is set.
-    std::function<std::string(int64_t timelineMs)> caption;
+    std::function<std::string(int64_t timelineMs)> caption{};
 };
 
 struct ClipSummary {
