@@ -1,10 +1,17 @@
 #include "app/CExportDlg.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFormLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "support/StringTable.h"
@@ -19,6 +26,17 @@ constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
 constexpr int IDS_CANCEL_KO = 642, IDS_CANCEL_EN = 643;
 constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
 constexpr int IDS_EXPORT_CANCELLED_KO = 646, IDS_EXPORT_CANCELLED_EN = 647;
+constexpr int IDS_EXPORT_TIER_KO = 940, IDS_EXPORT_TIER_EN = 941;
+constexpr int IDS_EXPORT_LOSSLESS_KO = 942, IDS_EXPORT_LOSSLESS_EN = 943;
+constexpr int IDS_EXPORT_PIP_KO = 944, IDS_EXPORT_PIP_EN = 945;
+constexpr int IDS_EXPORT_SIDE_KO = 946, IDS_EXPORT_SIDE_EN = 947;
+constexpr int IDS_EXPORT_NO_SOUND_KO = 948, IDS_EXPORT_NO_SOUND_EN = 949;
+constexpr int IDS_EXPORT_NO_POSITION_KO = 950, IDS_EXPORT_NO_POSITION_EN = 951;
+constexpr int IDS_EXPORT_MPH_KO = 952, IDS_EXPORT_MPH_EN = 953;
+constexpr int IDS_EXPORT_KO = 954, IDS_EXPORT_EN = 955;
+constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
+constexpr ClipCompose kTiers[] = {ClipCompose::None, ClipCompose::PictureInPicture,
+                                  ClipCompose::SideBySide};
 constexpr int kProgressMax = 100;
 constexpr int kDialogWidth = 420;
 constexpr int kWaitSliceMs = 10;
@@ -34,9 +52,52 @@ QString Format(int ko, int en, Args... args) {
 
 }  // namespace
 
-CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath)
+bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
+    auto* form = new QFormLayout(&dialog);
+    auto* tier = new QComboBox(&dialog);
+    tier->addItem(Text(IDS_EXPORT_LOSSLESS_KO, IDS_EXPORT_LOSSLESS_EN));
+    tier->addItem(Text(IDS_EXPORT_PIP_KO, IDS_EXPORT_PIP_EN));
+    tier->addItem(Text(IDS_EXPORT_SIDE_KO, IDS_EXPORT_SIDE_EN));
+    tier->setCurrentIndex(static_cast<int>(choice->compose));
+    auto* noSound = new QCheckBox(Text(IDS_EXPORT_NO_SOUND_KO, IDS_EXPORT_NO_SOUND_EN), &dialog);
+    noSound->setChecked(choice->noSound);
+    auto* noPosition =
+        new QCheckBox(Text(IDS_EXPORT_NO_POSITION_KO, IDS_EXPORT_NO_POSITION_EN), &dialog);
+    noPosition->setChecked(choice->noPosition);
+    auto* mph = new QCheckBox(Text(IDS_EXPORT_MPH_KO, IDS_EXPORT_MPH_EN), &dialog);
+    mph->setChecked(choice->mph);
+    // Only the composed picture shows a speed.
+    const auto composed = [tier, mph] { mph->setEnabled(tier->currentIndex() != 0); };
+    composed();
+    connect(tier, &QComboBox::currentIndexChanged, &dialog, composed);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(Text(IDS_EXPORT_KO, IDS_EXPORT_EN));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(IDS_CANCEL_KO, IDS_CANCEL_EN));
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(Text(IDS_EXPORT_TIER_KO, IDS_EXPORT_TIER_EN), tier);
+    form->addRow(noSound);
+    form->addRow(noPosition);
+    form->addRow(mph);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    choice->compose = kTiers[std::clamp(tier->currentIndex(), 0, 2)];
+    choice->noSound = noSound->isChecked();
+    choice->noPosition = noPosition->isChecked();
+    choice->mph = mph->isChecked();
+    return true;
+}
+
+CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath, Choice choice)
     : QDialog(parent), m_request(std::move(request)) {
     m_request.gpxPath = std::move(gpxPath);
+    m_request.compose = choice.compose;
+    m_request.noSound = choice.noSound;
+    m_request.noPosition = choice.noPosition;
+    m_captionOptions.mph = choice.mph;
+    m_captionOptions.position = !choice.noPosition;
     setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
     setMinimumWidth(kDialogWidth);
     auto* layout = new QVBoxLayout(this);
@@ -48,7 +109,17 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
     m_pButton = new QPushButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), this);
     layout->addWidget(m_pText);
     layout->addWidget(m_pProgress);
-    layout->addWidget(m_pButton, 0, Qt::AlignRight);
+    m_pOpenFolder = new QPushButton(Text(IDS_OPEN_FOLDER_KO, IDS_OPEN_FOLDER_EN), this);
+    m_pOpenFolder->hide();
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(m_pOpenFolder);
+    row->addWidget(m_pButton);
+    layout->addLayout(row);
+    connect(m_pOpenFolder, &QPushButton::clicked, this, [this] {
+        const QString clip = QString::fromStdString(m_request.outPath);
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(clip).absolutePath()));
+    });
     connect(m_pButton, &QPushButton::clicked, this, [this] {
         if (m_bFinished)
             accept();
@@ -67,8 +138,8 @@ void CExportDlg::Start() {
     m_bStarted = true;
     connect(&m_job, &BackgroundJob::progress, this, &CExportDlg::OnProgress);
     // The job holds its own copies and the exporter, so it may outlive this dialog.
-    m_job.Start([this, exporter = m_exporter, cancelled = m_cancelled,
-                 request = m_request](JobContext& job) {
+    m_job.Start([this, exporter = m_exporter, cancelled = m_cancelled, request = m_request,
+                 captionOptions = m_captionOptions](JobContext& job) {
         // Export clears the exporter's cancel flag as it starts, so a cancel that came
         // before is applied again at the first progress step.
         ClipExporter* running = exporter.get();
@@ -81,7 +152,15 @@ void CExportDlg::Start() {
         exporter->SetGpxDocument([&gpx] { return gpx.Document(); });
         ClipSummary summary;
         std::string error;
-        const ClipResult result = exporter->Export(request, &summary, &error);
+        // The caption's telemetry is read here, off the GUI thread, like the clip itself.
+        ClipRequest composed = request;
+        ClipCaption caption;
+        ClipResult result = ClipResult::Failed;
+        if (composed.compose != ClipCompose::None &&
+            caption.Load(composed.paths, captionOptions, &error))
+            composed.caption = [&caption](int64_t ms) { return caption.Text(ms); };
+        if (composed.compose == ClipCompose::None || composed.caption)
+            result = exporter->Export(composed, &summary, &error);
         exporter->SetProgress(nullptr);
         exporter->SetTextSink(nullptr);
         exporter->SetGpxDocument(nullptr);
@@ -137,6 +216,7 @@ void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string 
             m_pProgress->setValue(kProgressMax);
             m_pText->setText(
                 Format(IDS_EXPORT_DONE_KO, IDS_EXPORT_DONE_EN, m_request.outPath.c_str()));
+            m_pOpenFolder->show();
             break;
         case ClipResult::Cancelled:
             m_pText->setText(Text(IDS_EXPORT_CANCELLED_KO, IDS_EXPORT_CANCELLED_EN));

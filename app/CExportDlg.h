@@ -2,7 +2,8 @@
 // "Export clip…": runs one clip export on a thread of its own and shows its progress with a
 // Cancel button; the GPS track of the clip is written beside the MP4 as GPX. The dialog's
 // result reports how the export ended; closing it while the export runs cancels it, and the
-// dialog closes once the export has ended.
+// dialog closes once the export has ended. After a finished export it offers to open the
+// clip's folder. ChooseOptions asks for the tier and the options before the export starts.
 //
 // Threads: the export runs as a BackgroundJob; it reports progress and its end by posting to
 // the GUI thread, which alone touches the widgets. The destructor cancels the export and never
@@ -15,15 +16,28 @@
 
 #include "app/BackgroundJob.h"
 #include "media/ClipExporter.h"
+#include "telemetry/ClipCaption.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
+// The tier and options the person picked for an export.
+struct ClipExportChoice {
+    ClipCompose compose = ClipCompose::None;
+    bool noSound = false;
+    bool noPosition = false;
+    bool mph = false;
+};
+
 class CExportDlg : public QDialog {
     Q_OBJECT
 public:
-    CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath);
+    using Choice = ClipExportChoice;
+    // Asks for them modally, starting from *choice; false when cancelled.
+    static bool ChooseOptions(QWidget* parent, Choice* choice);
+
+    CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath, Choice choice = {});
     ~CExportDlg() override;
 
     // Starts the export (once); the dialog may then be shown or run modally.
@@ -50,6 +64,7 @@ private:
     void OnFinished(ClipResult result, ClipSummary summary, std::string error);
 
     ClipRequest m_request;
+    CaptionOptions m_captionOptions;
     // Shared with the job; its Cancel is safe from the GUI thread.
     std::shared_ptr<ClipExporter> m_exporter = std::make_shared<ClipExporter>();
     // Set by Cancel, shared with the job; outlives a cancel that came before Export started.
@@ -64,4 +79,5 @@ private:
     QLabel* m_pText = nullptr;
     QProgressBar* m_pProgress = nullptr;
     QPushButton* m_pButton = nullptr;
+    QPushButton* m_pOpenFolder = nullptr;  // shown once the clip is written
 };

@@ -31,6 +31,7 @@
 #include <vector>
 
 // Engine parts; the player header pulls in the media interfaces.
+#include "app/CExportDlg.h"
 #include "library/RecordingCatalogue.h"
 #include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
@@ -44,7 +45,6 @@ class CGraphStatic;
 class CMapView;
 class CSettingDlg;
 class CZoomDlg;
-class CExportDlg;
 class EventScanner;
 class ListPathIndex;
 class TimelineLoader;
@@ -300,6 +300,8 @@ protected:
     // The card formatter the settings dialog uses; null: the desktop's.
     virtual VCardFormatter* CardFormatter() { return nullptr; }
     virtual std::tm LocalTime() const;
+    // The clip's tier and options, asked before its file; false when cancelled.
+    virtual bool RunExportOptionsDialog(CExportDlg::Choice* choice);
     // The clip's file (a save dialog): the chosen path, or empty when cancelled.
     virtual QString RunExportPathDialog(const QString& proposedPath);
     // Runs the started export dialog modally.
@@ -507,6 +509,7 @@ private:
     EventThresholds m_eventThresholds;
     int64_t m_nInMs = -1;
     int64_t m_nOutMs = -1;
+    CExportDlg::Choice m_exportChoice;         // the last export's tier and options, offered again
     int64_t m_nLastJumpMs = -1;                // the event last jumped to, on the timeline
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
     std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording

@@ -377,6 +377,10 @@ QString CSamplePlayerDlg::RunExportPathDialog(const QString& proposedPath) {
                                         proposedPath, Text(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN));
 }
 
+bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {
+    return CExportDlg::ChooseOptions(this, choice);
+}
+
 void CSamplePlayerDlg::RunExportDialog(CExportDlg& dialog) {
     dialog.exec();
 }
@@ -390,7 +394,10 @@ void CSamplePlayerDlg::OnExportClip() {
     request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
     const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
     OnBnClickedButtonPause();
-    const QString chosen = RunExportPathDialog(ProposedClipPath(request.paths));
+    CExportDlg::Choice choice = m_exportChoice;
+    const QString chosen = RunExportOptionsDialog(&choice)
+                               ? RunExportPathDialog(ProposedClipPath(request.paths))
+                               : QString();
     if (!chosen.isEmpty()) {
         request.outPath = chosen.toStdString();
         const std::string gpxPath = ClipGpx::PathBeside(request.outPath);
@@ -398,7 +405,8 @@ void CSamplePlayerDlg::OnExportClip() {
         // chosen anyway is refused here, before anything is written.
         std::string refusal;
         if (CheckExportTargets(request.paths, {request.outPath, gpxPath}, &refusal)) {
-            CExportDlg dialog(this, request, gpxPath);
+            m_exportChoice = choice;
+            CExportDlg dialog(this, request, gpxPath, choice);
             dialog.Start();
             RunExportDialog(dialog);
         } else {

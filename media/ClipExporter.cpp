@@ -144,7 +144,7 @@ int64_t FindStartKeyFrame(const std::vector<SourceFile>& files, int64_t frame) {
 class ClipWalk {
 public:
     ClipWalk(const std::vector<SourceFile>& files, int64_t keyFrame, int64_t endFrame,
-             ClipMuxer& muxer, const ClipExporter::Progress& progress,
+             int32_t audioRate, VClipSink& muxer, const ClipExporter::Progress& progress,
              const ClipExporter::TextSink& sink, const std::atomic<bool>& cancel)
         : m_files(files),
           m_first(keyFrame),
@@ -157,7 +157,7 @@ public:
         const SourceFile& lead = files.front();
         m_rate = lead.frontRate;
         m_rearRate = lead.rearRate;
-        m_audioRate = lead.audioBits == 16 ? lead.audioRate : 0;
+        m_audioRate = audioRate;
         m_rearFirst = m_first * m_rearRate / m_rate;
         m_audioFirst = m_first * m_audioRate / m_rate;
         m_audioEnd = m_end * m_audioRate / m_rate;
@@ -299,7 +299,7 @@ private:
     const std::vector<SourceFile>& m_files;
     const int64_t m_first;  // front frame the clip starts with (a key frame)
     const int64_t m_end;    // front frame after the clip
-    ClipMuxer& m_muxer;
+    VClipSink& m_muxer;
     const ClipExporter::Progress& m_progress;
     const ClipExporter::TextSink& m_sink;
     const std::atomic<bool>& m_cancel;
@@ -332,7 +332,7 @@ ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary
 
 ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, std::string* error) {
     if (request.paths.empty()) return Fail(error, "no recording given"), ClipResult::Failed;
-    const bool withGpx = !request.gpxPath.empty();
+    const bool withGpx = !request.gpxPath.empty() && !request.noPosition;
     std::vector<std::string> outputs{request.outPath};
     if (withGpx) outputs.push_back(request.gpxPath);
     if (!CheckExportTargets(request.paths, outputs, error)) return ClipResult::Failed;
@@ -349,18 +349,33 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
         return Fail(error, "no key frame to start the clip on"), ClipResult::Failed;
 
     ClipLayout layout;
-    layout.front = {files[0].front.width, files[0].front.height, files[0].frontRate};
+    layout.front = {files[0].front.width, files[0].front.height, files[0].frontRate,
+                    "Front camera"};
     layout.hasRear = files[0].rearRate > 0;
-    layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate};
-    layout.audioRate = files[0].audioBits == 16 ? files[0].audioRate : 0;
+    layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate, "Rear camera"};
+    layout.audioRate = files[0].audioBits == 16 && !request.noSound ? files[0].audioRate : 0;
     // Declared before the muxer, so that the muxer has closed the file before it goes.
     PendingFile mp4, gpx;
     if (!mp4.Create(request.outPath, error)) return ClipResult::Failed;
     if (withGpx && !gpx.Create(request.gpxPath, error)) return ClipResult::Failed;
-    ClipMuxer muxer;
-    if (!muxer.Open(mp4.TempPath(), request.outPath, layout, error)) return ClipResult::Failed;
+    ClipMuxer copier;
+    ClipComposer composer;
+    VClipSink& muxer = request.compose == ClipCompose::None ? static_cast<VClipSink&>(copier)
+                                                            : static_cast<VClipSink&>(composer);
+    if (request.compose == ClipCompose::None) {
+        if (!copier.Open(mp4.TempPath(), request.outPath, layout, error)) return ClipResult::Failed;
+    } else {
+        ClipComposeOptions options;
+        options.mode = request.compose;
+        if (request.caption)
+            options.caption = [&request, startMs = key * 1000 / rate](int64_t clipMs) {
+                return request.caption(startMs + clipMs);
+            };
+        if (!composer.Open(mp4.TempPath(), request.outPath, layout, options, error))
+            return ClipResult::Failed;
+    }
 
-    ClipWalk walk(files, key, end, muxer, m_progress, m_textSink, m_cancel);
+    ClipWalk walk(files, key, end, layout.audioRate, muxer, m_progress, m_textSink, m_cancel);
     ClipSummary done;
     const ClipResult result = walk.Run(done, error);
     if (result != ClipResult::Done) return result;  // the temporaries go with mp4 and gpx

@@ -1,7 +1,12 @@
 #pragma once
 // Clip export: a span of one recording, or of a trip's recordings played one after another,
-// written as an MP4 with the front and rear cameras as two H.264 tracks copied as recorded
-// and the sound converted to AAC (see ClipMuxer).
+// written as an MP4 in one of two tiers:
+// - lossless: the front and rear cameras as two H.264 tracks copied as recorded, titled
+//   "Front camera" (the default track) and "Rear camera" (see ClipMuxer);
+// - composed: both cameras in one picture with a caption line, encoded again (see
+//   ClipComposer), for players that show one track and for whoever wants the time in the
+//   picture.
+// The sound is converted to AAC in both, unless the request leaves it out.
 //
 // Copying without re-encoding can only start on a key frame, so the clip starts at the front
 // key frame at or before the in point; the rear track and the sound start at that same
@@ -34,12 +39,20 @@
 #include <string>
 #include <vector>
 
+#include "media/ClipComposer.h"
+
 struct ClipRequest {
-    std::vector<std::string> paths;  // played one after another
-    int64_t fromMs = 0;              // in point on the joined timeline
-    int64_t toMs = 0;                // out point
-    std::string outPath;             // the MP4 file
-    std::string gpxPath;             // the clip's GPS track; empty: none
+    std::vector<std::string> paths;           // played one after another
+    int64_t fromMs = 0;                       // in point on the joined timeline
+    int64_t toMs = 0;                         // out point
+    std::string outPath;                      // the MP4 file
+    std::string gpxPath;                      // the clip's GPS track; empty: none
+    ClipCompose compose = ClipCompose::None;  // None: the lossless tier
+    bool noSound = false;
+    bool noPosition = false;  // no GPS track is written, whatever gpxPath says
+    // Composed tier: the caption of the moment at timelineMs on the joined timeline; empty:
+    // no caption. The caller leaves the position out of it when noPosition is set.
+    std::function<std::string(int64_t timelineMs)> caption{};
 };
 
 struct ClipSummary {

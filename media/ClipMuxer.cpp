@@ -10,6 +10,8 @@ extern "C" {
 namespace {
 
 constexpr float kSampleScale = 1.0f / 32768.0f;
+// The titles are English words, so the tracks say so.
+constexpr const char* kTrackLanguage = "eng";
 
 bool Fail(std::string* error, const std::string& message) {
     if (error) *error = message;
@@ -65,6 +67,12 @@ bool ClipMuxer::Open(const std::string& path, const std::string& name, const Cli
         st->codecpar->height = tracks[c]->height;
         st->time_base = AVRational{1, tracks[c]->frameRate};
         st->avg_frame_rate = AVRational{tracks[c]->frameRate, 1};
+        if (!tracks[c]->title.empty()) {
+            av_dict_set(&st->metadata, "title", tracks[c]->title.c_str(), 0);
+            av_dict_set(&st->metadata, "handler_name", tracks[c]->title.c_str(), 0);
+            av_dict_set(&st->metadata, "language", kTrackLanguage, 0);
+        }
+        st->disposition = c == 0 ? AV_DISPOSITION_DEFAULT : 0;
         m_video[c] = st;
         m_frameRate[c] = tracks[c]->frameRate;
     }
@@ -100,13 +108,19 @@ bool ClipMuxer::Open(const std::string& path, const std::string& name, const Cli
 }
 
 bool ClipMuxer::WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool key) {
+    return WriteCoded(camera, data, size, frame, frame, key);
+}
+
+bool ClipMuxer::WriteCoded(int camera, const uint8_t* data, size_t size, int64_t pts, int64_t dts,
+                           bool key) {
     AVStream* st = (camera == 0 || camera == 1) ? m_video[camera] : nullptr;
     if (!st || !m_headerWritten) return Fail(&m_error, "no such video track in " + m_name);
     AVPacket* p = m_packet.get();
     if (av_new_packet(p, static_cast<int>(size)) < 0) return Fail(&m_error, "out of memory");
     memcpy(p->data, data, size);
     const AVRational frameBase{1, m_frameRate[camera]};
-    p->pts = p->dts = av_rescale_q(frame, frameBase, st->time_base);
+    p->pts = av_rescale_q(pts, frameBase, st->time_base);
+    p->dts = av_rescale_q(dts, frameBase, st->time_base);
     p->duration = av_rescale_q(1, frameBase, st->time_base);
     p->stream_index = st->index;
     if (key) p->flags |= AV_PKT_FLAG_KEY;

@@ -22,11 +22,15 @@ extern "C" {
 }
 
 #include "media/FFmpegPtr.h"
+#include "media/VClipSink.h"
 
 struct ClipVideoTrack {
     int width = 0;
     int height = 0;
     int frameRate = 0;
+    // Shown by players as the track's name (title, handler name); the front track is the
+    // default one, so a player that shows one track shows the front camera.
+    std::string title;
 };
 
 struct ClipLayout {
@@ -36,12 +40,12 @@ struct ClipLayout {
     int audioRate = 0;  // 16-bit mono PCM in; 0: no sound track
 };
 
-class ClipMuxer {
+class ClipMuxer : public VClipSink {
 public:
     static constexpr int kAacBitRate = 32000;
 
     ClipMuxer() = default;
-    ~ClipMuxer();
+    ~ClipMuxer() override;
     ClipMuxer(const ClipMuxer&) = delete;
     ClipMuxer& operator=(const ClipMuxer&) = delete;
 
@@ -49,13 +53,17 @@ public:
     bool Open(const std::string& path, const std::string& name, const ClipLayout& layout,
               std::string* error);
     // camera 0 front, 1 rear; frame counts from the clip's first frame of that camera's rate.
-    bool WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool key);
+    bool WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool key) override;
+    // The same for an encoder's output, whose decoding order differs from its presentation
+    // order (B-frames): pts and dts in frames.
+    bool WriteCoded(int camera, const uint8_t* data, size_t size, int64_t pts, int64_t dts,
+                    bool key);
     // Mono 16-bit samples, in order; the first one plays at the clip's start.
-    bool WriteAudio(const int16_t* samples, size_t count);
+    bool WriteAudio(const int16_t* samples, size_t count) override;
     // Flushes the encoder, writes the index and closes the file.
-    bool Finish(std::string* error);
+    bool Finish(std::string* error) override;
     // Why the last call failed.
-    const std::string& Error() const { return m_error; }
+    const std::string& Error() const override { return m_error; }
 
 private:
     struct FormatContextDeleter {

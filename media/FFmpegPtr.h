@@ -27,3 +27,12 @@ using AVCodecContextPtr = std::unique_ptr<AVCodecContext, AVCodecContextDeleter>
 using AVFramePtr = std::unique_ptr<AVFrame, AVFrameDeleter>;
 using AVPacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+
+extern "C" {
+#include <libavfilter/avfilter.h>
+}
+
+struct AVFilterGraphDeleter {
+    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+};
+using AVFilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphDeleter>;

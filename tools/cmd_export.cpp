@@ -1,5 +1,6 @@
 // export: a clip of one recording, or of several played one after another, as an MP4 with
-// both cameras copied as recorded and the sound in AAC, and optionally its GPS track as GPX.
+// both cameras copied as recorded (or, with --compose, in one picture with a caption) and the
+// sound in AAC, and optionally its GPS track as GPX.
 // Prints what was written as JSON; progress goes to stderr with --progress. Refuses outputs
 // that are inputs or recordings; writes nothing unless everything is written.
 
@@ -15,6 +16,7 @@ extern "C" {
 #include "media/ClipExporter.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
+#include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
 #include "tools/ToolCommand.h"
 
@@ -35,6 +37,7 @@ int RunExport(const std::vector<std::string>& args) {
     ClipRequest request;
     std::string gpxPath;
     bool haveFrom = false, haveTo = false, progress = false;
+    CaptionOptions captionOptions;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--from" || a == "--to") {
@@ -47,6 +50,21 @@ int RunExport(const std::vector<std::string>& args) {
         } else if (a == "--gpx") {
             if (i + 1 >= args.size()) return ToolUsageError(kName, "--gpx needs a file");
             gpxPath = args[++i];
+        } else if (a == "--compose") {
+            const std::string mode = i + 1 < args.size() ? args[++i] : std::string();
+            if (mode == "pip")
+                request.compose = ClipCompose::PictureInPicture;
+            else if (mode == "side")
+                request.compose = ClipCompose::SideBySide;
+            else
+                return ToolUsageError(kName, "--compose takes pip or side");
+        } else if (a == "--no-sound") {
+            request.noSound = true;
+        } else if (a == "--no-position") {
+            request.noPosition = true;
+            captionOptions.position = false;
+        } else if (a == "--mph") {
+            captionOptions.mph = true;
         } else if (a == "--progress") {
             progress = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -66,6 +84,7 @@ int RunExport(const std::vector<std::string>& args) {
     files.pop_back();
     request.paths = files;
     request.gpxPath = gpxPath;
+    if (request.noPosition) gpxPath.clear();
 
     // The AAC encoder reports its statistics at the information level when it closes.
     av_log_set_level(AV_LOG_ERROR);
@@ -77,6 +96,11 @@ int RunExport(const std::vector<std::string>& args) {
         exporter.SetProgress([](double f) { std::fprintf(stderr, "progress %.2f\n", f); });
     ClipSummary summary;
     std::string error;
+    ClipCaption caption;
+    if (request.compose != ClipCompose::None) {
+        if (!caption.Load(files, captionOptions, &error)) return ToolFailure("export: " + error);
+        request.caption = [&caption](int64_t ms) { return caption.Text(ms); };
+    }
     if (exporter.Export(request, &summary, &error) != ClipResult::Done)
         return ToolFailure("export: " + error);
 
@@ -101,7 +125,7 @@ int RunExport(const std::vector<std::string>& args) {
         j.Null();
     else
         j.String(gpxPath);
-    j.Key("gpx_points").Int(gpx.PointCount()).EndObject();
+    j.Key("gpx_points").Int(request.noPosition ? 0 : gpx.PointCount()).EndObject();
     std::printf("%s\n", j.Text().c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }
@@ -110,5 +134,5 @@ int RunExport(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(export_clip, "export",
                     "FILE [FILE...] --from SECONDS --to SECONDS OUT.mp4 [--gpx OUT.gpx] "
-                    "[--progress]",
+                    "[--compose pip|side] [--mph] [--no-sound] [--no-position] [--progress]",
                     RunExport);

@@ -69,7 +69,13 @@ public:
     // Runs the export dialog instead of waiting for the export's end, when set.
     std::function<void(CExportDlg&)> onExportDialog;
 
+    CExportDlg::Choice exportChoice;
+
 protected:
+    bool RunExportOptionsDialog(CExportDlg::Choice* choice) override {
+        *choice = exportChoice;
+        return true;
+    }
     QString RunExportPathDialog(const QString&) override { return exportAnswer; }
     void RunExportDialog(CExportDlg& dialog) override {
         if (onExportDialog) return onExportDialog(dialog);
@@ -235,6 +241,27 @@ TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     // The clip starts on the key frame at or before the in point (every second here).
     EXPECT_EQ(window->exportSummary.startMs, in / 1000 * 1000);
     EXPECT_NEAR(window->exportSummary.endMs, out, 1000.0 / kRate);
+}
+
+// The tier and options picked in the dialog reach the clip: one composed picture, no sound
+// track, no GPS track beside it.
+TEST_F(MainWindowTimelineTest, ExportTakesTheTierAndOptionsPicked) {
+    OpenAndWalk(1);
+    const fs::path mp4 = workDir / "composed.mp4";
+    window->exportChoice = {ClipCompose::PictureInPicture, true, true, false};
+    window->exportAnswer = QString::fromStdString(mp4.string());
+    Key(Qt::Key_X);
+    ASSERT_EQ(window->exportResult, ClipResult::Done);
+    std::string streams;
+    FILE* probe = popen(
+        ("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + mp4.string()).c_str(),
+        "r");
+    ASSERT_NE(probe, nullptr);
+    char line[64];
+    while (fgets(line, sizeof line, probe)) streams += line;
+    pclose(probe);
+    EXPECT_EQ(streams, "video\n");
+    EXPECT_FALSE(fs::exists(workDir / "composed.gpx"));
 }
 
 TEST_F(MainWindowTimelineTest, ExportRefusesTheRecordingItIsMadeFromAsTheTarget) {
