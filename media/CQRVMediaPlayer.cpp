@@ -155,18 +155,30 @@ int32_t ClampToInt32(int64_t value) {
 
 void CQRVMediaPlayer::SeekBackward(int seconds) {
     const int32_t frames = ClampToInt32(-static_cast<int64_t>(seconds) * m_frontFrameRate.load());
-    if (frames != 0) Post(Command(CommandKind::SeekRelative, frames));
+    if (frames != 0) PostSeek(CommandKind::SeekRelative, frames);
 }
 
 void CQRVMediaPlayer::SeekForward(int seconds) {
     const int32_t frames = ClampToInt32(static_cast<int64_t>(seconds) * m_frontFrameRate.load());
-    if (frames != 0) Post(Command(CommandKind::SeekRelative, frames));
+    if (frames != 0) PostSeek(CommandKind::SeekRelative, frames);
 }
 
 bool CQRVMediaPlayer::SeekToMs(int32_t ms) {
     const int32_t frame = ClampToInt32(static_cast<int64_t>(ms) * m_frontFrameRate.load() / 1000);
-    Post(Command(CommandKind::SeekAbsolute, std::max(frame, 0)));
+    PostSeek(CommandKind::SeekAbsolute, std::max(frame, 0));
     return true;
+}
+
+void CQRVMediaPlayer::PostSeek(CommandKind kind, int32_t frames) {
+    // Relative to the frame on screen, or to the target of a seek still on its way.
+    const bool pending = m_seeksAsked.load() != m_seeksDone.load();
+    const int64_t base = pending ? m_seekTarget.load() : m_frameCounter.load();
+    const int64_t target = kind == CommandKind::SeekAbsolute ? frames : base + frames;
+    const int32_t rate = m_frontFrameRate.load() > 0 ? m_frontFrameRate.load() : kFallbackFrameRate;
+    const int64_t last = std::max<int64_t>(0, int64_t{m_duration.load()} * rate / 1000 - 1);
+    m_seekTarget.store(static_cast<int32_t>(std::clamp<int64_t>(target, 0, last)));
+    m_seeksAsked.fetch_add(1);
+    Post(Command(kind, frames));
 }
 
 void CQRVMediaPlayer::StepFrame(int direction) {
@@ -197,11 +209,12 @@ int CQRVMediaPlayer::StepRate(int direction) {
 }
 
 int32_t CQRVMediaPlayer::GetPositionMs() const {
+    const bool seeking = m_seeksAsked.load() != m_seeksDone.load();
     // Played out, the last picture stays on screen and the position reads the whole length.
-    if (m_ended.load()) return m_duration.load();
+    if (m_ended.load() && !seeking) return m_duration.load();
     int32_t rate = m_frontFrameRate.load();
     if (rate <= 0) rate = kFallbackFrameRate;
-    const int64_t counter = std::max<int64_t>(m_frameCounter.load(), 0);
+    const int64_t counter = std::max<int64_t>(seeking ? m_seekTarget.load() : m_frameCounter.load(), 0);
     return static_cast<int32_t>(counter * 1000 / rate);
 }
 

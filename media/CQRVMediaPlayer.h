@@ -168,6 +168,7 @@ public:
     int StepRate(int direction);
     int GetRatePercent() const { return m_ratePercent.load(); }
 
+    // Right after a seek is asked for, the position already reads its target.
     int32_t GetPositionMs() const;
     int32_t GetDuration() const { return m_duration.load(); }
     int32_t GetState() const { return m_state.load(); }
@@ -316,6 +317,8 @@ private:
     int64_t PacketPlayUs() const;  // how long a full sound packet plays
     void FinishPlayback();
     void QueuePacket(int camera, int32_t index, const uint8_t* data, int32_t length);
+    // Owner side of a seek: notes its target frame and posts the command.
+    void PostSeek(CommandKind kind, int32_t frames);
     // Reads on from the start of target's second (the fallback when the target cannot be
     // shown exactly).
     void SeekToFrame(int32_t target);
@@ -373,6 +376,11 @@ private:
     std::atomic<bool> m_ended{false};             // written by the worker
     std::atomic<int32_t> m_frontFrameRate{0};     // written by the worker
     std::atomic<int32_t> m_duration{0};           // written by the worker
+    // The frame the last seek asked for, read as the position until the worker has run every
+    // seek asked for (m_seeksAsked counted by the owner, m_seeksDone by the worker).
+    std::atomic<int32_t> m_seekTarget{0};
+    std::atomic<int64_t> m_seeksAsked{0};
+    std::atomic<int64_t> m_seeksDone{0};
     std::atomic<int32_t> m_frameCounter{0};       // written by the worker
     std::atomic<int> m_cameraCount{1};            // written by the worker
     std::atomic<int> m_ratePercent{100};          // written by the owner's calls

@@ -33,9 +33,11 @@ void CQRVMediaPlayer::Execute(Command& command) {
             break;
         case CommandKind::SeekRelative:
             DoSeek(std::max<int64_t>(0, m_frameCounter.load() + command.value));
+            m_seeksDone.fetch_add(1);
             break;
         case CommandKind::SeekAbsolute:
             DoSeek(command.value);
+            m_seeksDone.fetch_add(1);
             break;
         case CommandKind::Step:
             DoStep(static_cast<int>(command.value));

@@ -138,9 +138,9 @@ TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndLis
     EXPECT_EQ(formatter.calls, 0);
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(Window().List()->topLevelItemCount(), 3) << "no reload";
-    EXPECT_TRUE(Window().IsPlayerActive()) << "paused, not closed";
-    EXPECT_FALSE(Window().Player().IsRunning());
-    EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+    EXPECT_TRUE(Window().IsPlayerActive()) << "not closed";
+    EXPECT_TRUE(Window().Player().IsRunning()) << "playing again, as before the dialog";
+    EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
     EXPECT_EQ(Window().CurIndex(), 1);
 }
 
