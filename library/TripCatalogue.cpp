@@ -108,6 +108,23 @@ std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecordin
     return trips;
 }
 
+bool TripOfRecording(const std::string& path, Trip& trip, size_t& index) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::vector<Trip> trips;
+    if (folder.empty() || !ScanTrips(folder, trips)) return false;
+    for (Trip& t : trips) {
+        for (size_t i = 0; i < t.recordings.size(); ++i) {
+            if (t.recordings[i].fileName != name) continue;
+            trip = std::move(t);
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips) {
     trips.clear();
     if (cardRoot.empty()) return false;

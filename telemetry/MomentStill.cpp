@@ -108,6 +108,19 @@ std::optional<StillMoment> MakeStillMoment(const std::string& path, int64_t posi
     return moment;
 }
 
+RecordingTelemetry RecordingPart(const RecordingTelemetry& timeline, int64_t startMs,
+                                 int64_t durationMs) {
+    RecordingTelemetry part;
+    part.frameRate = timeline.frameRate;
+    part.durationMs = durationMs;
+    for (const TimedFix& f : timeline.fixes) {
+        if (f.timeMs < startMs || f.timeMs >= startMs + durationMs) continue;
+        part.fixes.push_back(f);
+        part.fixes.back().timeMs -= startMs;
+    }
+    return part;
+}
+
 std::string StillFileName(int64_t cameraMs, int camera) {
     return FormatClockStemMs(cameraMs) + "_" + CameraName(camera) + ".jpg";
 }

@@ -35,6 +35,11 @@ std::optional<StillMoment> MakeStillMoment(const std::string& path, int64_t posi
                                            int64_t frameIndex, const RecordingTelemetry& telemetry,
                                            bool withPosition);
 
+// The part of a joined timeline (a trip's walk) that belongs to the recording starting at
+// startMs on it and lasting durationMs, with times from that recording's start.
+RecordingTelemetry RecordingPart(const RecordingTelemetry& timeline, int64_t startMs,
+                                 int64_t durationMs);
+
 // "20180820_184842.433_front.jpg" (camera 0) or "..._rear.jpg".
 std::string StillFileName(int64_t cameraMs, int camera);
 
