@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "support/StringTable.h"
+#include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
 
 namespace {
@@ -78,6 +79,10 @@ void CExportDlg::Start() {
         ClipGpx gpx(m_request.paths);
         m_exporter.SetTextSink(gpx.Sink());
         m_exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
+        m_exporter.SetCreationTime([](const std::string& path, int64_t positionMs) {
+            const std::optional<CreationTime> created = PictureCreationTime(path, positionMs);
+            return created ? created->text : std::string();
+        });
         ClipSummary summary;
         std::string error;
         const ClipResult result = m_exporter.Export(m_request, &summary, &error);

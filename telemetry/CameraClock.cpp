@@ -111,3 +111,14 @@ std::string FormatZoneOffset(int64_t offsetSec) {
              static_cast<long long>(size / 60), static_cast<long long>(size % 60));
     return text;
 }
+
+std::optional<CreationTime> PictureCreationTime(const std::string& path, int64_t positionMs) {
+    const std::optional<int64_t> start = RecordingStartSec(path);
+    if (!start) return std::nullopt;
+    RecordingTelemetry telemetry;
+    std::optional<int64_t> offset;
+    if (WalkTelemetry(path, telemetry)) offset = ClockOffsetSec(*start, telemetry.fixes);
+    const int64_t cameraMs = CameraTimeMs(*start, positionMs);
+    if (!offset) return CreationTime{FormatClockIsoMs(cameraMs), false};
+    return CreationTime{FormatClockIsoMs(cameraMs - *offset * kMsPerSecondClock) + "Z", true};
+}

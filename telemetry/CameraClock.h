@@ -51,3 +51,13 @@ std::string FormatClockStemMs(int64_t ms);
 std::string FormatClockStem(int64_t seconds);
 // "+09:00" of an offset in seconds (rounded to whole minutes, as EXIF keeps it).
 std::string FormatZoneOffset(int64_t offsetSec);
+
+// When the picture at positionMs of the recording at path was taken, for a file's
+// creation_time: in UTC ("2018-08-20T09:48:42.433Z") when the recording's fixes give the
+// clock's offset, else the camera clock read as local time (no Z). Nothing when the name
+// carries no start time. Reads the recording's telemetry.
+struct CreationTime {
+    std::string text;
+    bool utc = false;
+};
+std::optional<CreationTime> PictureCreationTime(const std::string& path, int64_t positionMs);
