@@ -28,7 +28,7 @@ void OnText(void* user, const uint8_t* payload, int32_t length, int32_t position
 // window's speed box shows it.
 std::string TelemetryJson(const CTextData& data, SpeedUnit unit) {
     JsonWriter j;
-    j.BeginObject().Key("speed_unit").String(SpeedUnitName(unit)).Key("gps").BeginArray();
+    j.BeginObject().Key("gps").BeginArray();
     for (const CGPSData& fix : data.SnapshotGps()) {
         j.BeginObject()
             .Key("year")
@@ -66,7 +66,7 @@ std::string TelemetryJson(const CTextData& data, SpeedUnit unit) {
     j.EndArray().Key("gsensor").BeginArray();
     for (const CGSensorData& s : data.SnapshotGSensor())
         j.BeginArray().Int(s.x).Int(s.y).Int(s.z).EndArray();
-    j.EndArray().EndObject();
+    j.EndArray().Key("speed_unit").String(SpeedUnitName(unit)).EndObject();
     return j.Text();
 }
 
