@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "tools/cardgen/CardGenerator.h"
 #include "tests/ToolRun.h"
+#include "tools/cardgen/CardGenerator.h"
 
 namespace {
 
