@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "support/StringTable.h"
+#include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
 
 namespace {
@@ -150,6 +151,10 @@ void CExportDlg::Start() {
         ClipGpx gpx(request.paths);
         exporter->SetTextSink(gpx.Sink());
         exporter->SetGpxDocument([&gpx] { return gpx.Document(); });
+        exporter->SetCreationTime([](const std::string& path, int64_t positionMs) {
+            const std::optional<CreationTime> created = PictureCreationTime(path, positionMs);
+            return created ? created->text : std::string();
+        });
         ClipSummary summary;
         std::string error;
         // The caption's telemetry is read here, off the GUI thread, like the clip itself.
@@ -164,6 +169,7 @@ void CExportDlg::Start() {
         exporter->SetProgress(nullptr);
         exporter->SetTextSink(nullptr);
         exporter->SetGpxDocument(nullptr);
+        exporter->SetCreationTime(nullptr);
         job.Post([this, result, summary, error] { OnFinished(result, summary, error); });
     });
 }

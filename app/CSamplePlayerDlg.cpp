@@ -263,6 +263,11 @@ void CSamplePlayerDlg::InitConfig() {
     value = std::atoi(text);
     Trace("Volume => %d\n", value);
     m_sliderVolume->SetPos(value == kMissingConfigValue ? kDefaultVolume : value);
+
+    GetPrivateProfileString("config", kStillsPositionKey, "1", text, sizeof text, path.c_str());
+    m_bStillsPosition = std::atoi(text) != 0;
+    GetPrivateProfileString("config", kSpeedUnitKey, "kmh", text, sizeof text, path.c_str());
+    m_eSpeedUnit = ParseSpeedUnit(text);
 }
 
 void CSamplePlayerDlg::SaveConfig() {

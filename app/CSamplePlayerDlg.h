@@ -27,6 +27,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@
 #include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
 #include "telemetry/EventDetector.h"
+#include "telemetry/MomentStill.h"
+#include "telemetry/TelemetryLogic.h"
 #include "telemetry/TelemetryWalk.h"
 
 class CBitmapButtonTrans;
@@ -79,6 +82,8 @@ public:
     static constexpr int kDefaultVolume = 50;
     static constexpr int kDefaultBrightness = 0;
     static constexpr int kMissingConfigValue = -200;
+    // Settings key: 0 leaves the GPS position out of saved stills.
+    static constexpr const char* kStillsPositionKey = "stills_position";
     // The settings file of earlier versions, read from the working folder.
     static constexpr const char* kLegacyConfigPath = "./config.cfg";
     // Window texts of the map button (1101), the same in both languages.
@@ -148,8 +153,15 @@ public:
     void OnBnClickedCheckMirror();
     void OnBnClickedButtonCapture();
     void OnBnClickedButtonZoom();
-    // "Capture_YYYYMMDD_HHMMSS.jpg" of a local time.
+    // "Capture_YYYYMMDD_HHMMSS.jpg" of a local time, for a recording whose name carries no
+    // start time.
     static std::string CaptureFileName(const std::tm& local);
+    // "YYYYMMDD_HHMMSS.mmm.jpg" of the picture's time on the camera clock; the cameras'
+    // endings make it "..._front.jpg" and "..._rear.jpg".
+    static std::string CaptureFileName(int64_t cameraMs);
+    // The moment of the front picture on screen (time, clock offset, GPS fix unless the
+    // stills_position setting is 0); nothing when the recording's name carries no start time.
+    std::optional<StillMoment> CaptureMoment() const;
     // Where the capture's save dialog starts.
     QString CaptureFolder() const;
     // A short note over the pictures that goes away by itself; null until the first one.
@@ -478,7 +490,9 @@ private:
     QSizeGrip* m_pSizeGrip = nullptr;
     QtVideoClickFilter* m_pVideoClicks = nullptr;
     QtNoteLabel* m_pNote = nullptr;
-    QString m_strCaptureDir;  // folder of the last capture saved
+    QString m_strCaptureDir;                  // folder of the last capture saved
+    bool m_bStillsPosition = true;            // stills carry the GPS position (settings key)
+    SpeedUnit m_eSpeedUnit = SpeedUnit::Kmh;  // the speed box's unit (settings key, read at start)
 
     // Opening, faults and the way out (GUI thread only).
     std::string m_strCurrentPath;  // the open recording; empty when none

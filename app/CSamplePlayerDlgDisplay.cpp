@@ -59,7 +59,7 @@ void CSamplePlayerDlg::ClearGraph() {
 void CSamplePlayerDlg::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec) {
     CGPSData fix;
     if (!ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
-    SetLabelText(m_pSpeed, FormatSpeedLabel(fix));
+    SetLabelText(m_pSpeed, FormatSpeedLabel(fix, m_eSpeedUnit));
     // Sent on every tick, also while paused or while the map is not shown; before the page
     // is bound the view keeps the positions for the track it draws once shown.
     if (m_pMapView) {

@@ -24,6 +24,7 @@
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
+#include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
 
 namespace {
@@ -133,12 +134,21 @@ std::string FormatLength(int64_t ms) {
     return text;
 }
 
-// Where the export dialog starts: a new file in the home folder named after the first
-// recording, never a recording, an input or an existing file.
-QString ProposedClipPath(const std::vector<std::string>& inputs) {
+// Where the export dialog starts: a new file in the home folder named after the clip's start
+// on the camera clock (the in point in the recording holding it; the first recording's name
+// when that name carries no time), never a recording, an input or an existing file.
+QString ProposedClipPath(const std::vector<std::string>& inputs,
+                         const std::vector<int64_t>& startsMs, int64_t fromMs) {
+    size_t index = 0;
+    while (index + 1 < inputs.size() && index + 1 < startsMs.size() &&
+           startsMs[index + 1] <= fromMs)
+        ++index;
     const std::string& first = inputs.front();
     std::string stem = first.substr(first.find_last_of('/') + 1);
     stem = stem.substr(0, stem.find_last_of('.'));
+    const int64_t offsetMs = index < startsMs.size() ? fromMs - startsMs[index] : fromMs;
+    if (const std::optional<int64_t> start = RecordingStartSec(inputs[index]))
+        stem = FormatClockStem(*start + std::max<int64_t>(0, offsetMs) / 1000);
     const std::string base = QDir::homePath().toStdString() + "/" + stem + "_clip";
     std::string path = base + ".mp4";
     for (int n = 2; n <= kProposalAttempts; ++n) {
@@ -396,7 +406,8 @@ void CSamplePlayerDlg::OnExportClip() {
     OnBnClickedButtonPause();
     CExportDlg::Choice choice = m_exportChoice;
     const QString chosen = RunExportOptionsDialog(&choice)
-                               ? RunExportPathDialog(ProposedClipPath(request.paths))
+                               ? RunExportPathDialog(
+                                     ProposedClipPath(request.paths, m_tripStartsMs, request.fromMs))
                                : QString();
     if (!chosen.isEmpty()) {
         request.outPath = chosen.toStdString();

@@ -22,6 +22,7 @@
 #include "controls/CxSkinButton.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
+#include "telemetry/CameraClock.h"
 
 namespace {
 
@@ -135,6 +136,25 @@ std::string CSamplePlayerDlg::CaptureFileName(const std::tm& local) {
     return name;
 }
 
+std::string CSamplePlayerDlg::CaptureFileName(int64_t cameraMs) {
+    return FormatClockStemMs(cameraMs) + ".jpg";
+}
+
+std::optional<StillMoment> CSamplePlayerDlg::CaptureMoment() const {
+    // The walk of what plays holds the fixes; until it has arrived the still carries the time
+    // alone. A trip's walk is cut to the recording on screen.
+    RecordingTelemetry own;
+    for (size_t i = 0; i < m_timelinePaths.size() && i < m_tripStartsMs.size(); ++i) {
+        if (m_timelinePaths[i] != m_strCurrentPath) continue;
+        const int64_t end =
+            i + 1 < m_tripStartsMs.size() ? m_tripStartsMs[i + 1] : m_timeline.durationMs;
+        own = RecordingPart(m_timeline, m_tripStartsMs[i], end - m_tripStartsMs[i]);
+        break;
+    }
+    return MakeStillMoment(m_strCurrentPath, m_player.GetPositionMs(), m_player.GetFrameCounter(),
+                           own, m_bStillsPosition);
+}
+
 QString CSamplePlayerDlg::CaptureFolder() const {
     // The folder of the last capture while it is there, else the user's pictures folder
     // (XDG), else the home folder.
@@ -181,19 +201,36 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
     const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
     // Paused first, so the picture saved is the one on the screen.
     m_player.Pause();
-    const QString proposed =
-        QDir(CaptureFolder()).filePath(QString::fromStdString(CaptureFileName(LocalTime())));
+    // The worker has shown what it was showing when the pause came; that is the moment.
+    m_player.WaitForWorker();
+    const std::optional<StillMoment> moment = CaptureMoment();
+    const std::string name =
+        moment ? CaptureFileName(moment->cameraMs) : CaptureFileName(LocalTime());
+    const QString proposed = QDir(CaptureFolder()).filePath(QString::fromStdString(name));
     const QString chosen = RunCaptureDialog(proposed);
     if (!chosen.isEmpty()) {
         m_strCaptureDir = QFileInfo(chosen).absolutePath();
         const QString base = CaptureBasePath(chosen);
-        QStringList saved, failed;
-        auto capture = [&](int camera, const QString& path) {
-            const bool ok = m_player.Capture(camera, path.toStdString().c_str());
-            (ok ? saved : failed) << QFileInfo(path).fileName();
+        std::vector<StillTarget> targets{{0, (base + QStringLiteral("_front.jpg")).toStdString()}};
+        if (m_player.GetCameraCount() > 1)
+            targets.push_back({1, (base + QStringLiteral("_rear.jpg")).toStdString()});
+        const auto capture = [this](int camera, const std::string& path) {
+            return m_player.Capture(camera, path.c_str());
         };
-        capture(0, base + QStringLiteral("_front.jpg"));
-        if (m_player.GetCameraCount() > 1) capture(1, base + QStringLiteral("_rear.jpg"));
+        QStringList saved, failed;
+        const auto name = [](const StillTarget& t) {
+            return QFileInfo(QString::fromStdString(t.path)).fileName();
+        };
+        if (moment) {
+            // Both stills appear together, with their moment, or neither does.
+            std::string error;
+            const bool ok = WriteStills(targets, *moment, capture, &error);
+            if (!ok) Trace("Capture: %s\n", error.c_str());
+            for (const StillTarget& t : targets) (ok ? saved : failed) << name(t);
+        } else {
+            for (const StillTarget& t : targets)
+                (capture(t.camera, t.path) ? saved : failed) << name(t);
+        }
         // Say what was written, and what could not be (a read-only or vanished folder).
         QStringList lines;
         if (!saved.isEmpty())

@@ -8,18 +8,9 @@
 #include "media/MediaInfo.h"
 #include "support/CivilDate.h"
 #include "support/RegularFile.h"
+#include "telemetry/CameraClock.h"
 
 namespace {
-
-bool Digits(std::string_view text, size_t from, size_t count, int64_t& value) {
-    if (from + count > text.size()) return false;
-    value = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
 
 std::string FolderName(const std::string& folder) {
     const size_t slash = folder.find_last_of('/');
@@ -75,18 +66,9 @@ uint64_t Trip::SizeBytes() const {
 }
 
 bool ParseRecordingStart(std::string_view name, int64_t& startSec) {
-    const size_t first = name.find('_');
-    if (first == std::string_view::npos) return false;
-    std::string_view rest = name.substr(first + 1);  // YYYYMMDD_HHMMSS_...
-    int64_t year, month, day, hour, minute, second;
-    if (rest.size() < 15 || rest[8] != '_' || !Digits(rest, 0, 4, year) ||
-        !Digits(rest, 4, 2, month) || !Digits(rest, 6, 2, day) || !Digits(rest, 9, 2, hour) ||
-        !Digits(rest, 11, 2, minute) || !Digits(rest, 13, 2, second))
-        return false;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
-        return false;
-    startSec =
-        DaysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+    const std::optional<int64_t> start = RecordingStartSec(name);
+    if (!start) return false;
+    startSec = *start;
     return true;
 }
 
@@ -129,6 +111,23 @@ std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecordin
     }
     std::reverse(trips.begin(), trips.end());
     return trips;
+}
+
+bool TripOfRecording(const std::string& path, Trip& trip, size_t& index) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::vector<Trip> trips;
+    if (folder.empty() || !ScanTrips(folder, trips)) return false;
+    for (Trip& t : trips) {
+        for (size_t i = 0; i < t.recordings.size(); ++i) {
+            if (t.recordings[i].fileName != name) continue;
+            trip = std::move(t);
+            index = i;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ListTrips(const std::string& cardRoot, CatalogueView view, std::vector<Trip>& trips,

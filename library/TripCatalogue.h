@@ -52,6 +52,10 @@ int64_t RecordingDurationMs(const std::string& path);
 // recordings; the recordings of a trip oldest first.
 std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecording> recordings);
 
+// The trip that the recording at path belongs to, among the recordings of its own folder, and
+// its place in it. False when the folder cannot be searched or does not list the file.
+bool TripOfRecording(const std::string& path, Trip& trip, size_t& index);
+
 // The trips of one category folder under the card root (all four for the all view, each
 // folder's trips grouped on their own, in the list's order: USER trips on top). False when
 // the folder cannot be searched (for the all view: the DRIVING folder). An entry named like a

@@ -354,6 +354,13 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
     layout.hasRear = files[0].rearRate > 0;
     layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate, "Rear camera"};
     layout.audioRate = files[0].audioBits == 16 && !request.noSound ? files[0].audioRate : 0;
+    if (m_creationTime) {
+        for (const SourceFile& f : files) {
+            if (key < f.firstFrame || key >= f.firstFrame + f.frontCount) continue;
+            layout.creationTime = m_creationTime(f.path, (key - f.firstFrame) * 1000 / rate);
+            break;
+        }
+    }
     // Declared before the muxer, so that the muxer has closed the file before it goes.
     PendingFile mp4, gpx;
     if (!mp4.Create(request.outPath, error)) return ClipResult::Failed;

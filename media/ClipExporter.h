@@ -80,6 +80,10 @@ public:
     // The text of the file at the request's gpxPath, asked for once the walk is done.
     using Document = std::function<std::string()>;
     void SetGpxDocument(Document document) { m_gpxDocument = std::move(document); }
+    // The clip's creation_time (see ClipLayout) from the recording its first frame comes from
+    // and that frame's time in it; asked for once, before anything is written.
+    using CreationTime = std::function<std::string(const std::string& path, int64_t positionMs)>;
+    void SetCreationTime(CreationTime creationTime) { m_creationTime = std::move(creationTime); }
     void Cancel() { m_cancel.store(true); }
 
     // On Cancelled or Failed no file is left at the request's outPath or gpxPath (an existing
@@ -96,5 +100,6 @@ private:
     Progress m_progress;
     TextSink m_textSink;
     Document m_gpxDocument;
+    CreationTime m_creationTime;
     std::atomic<bool> m_cancel{false};
 };

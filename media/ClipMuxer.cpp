@@ -99,6 +99,9 @@ bool ClipMuxer::Open(const std::string& path, const std::string& name, const Cli
         if (!m_audioFrame) return Fail(error, "out of memory");
     }
 
+    if (!layout.creationTime.empty() &&
+        av_dict_set(&raw->metadata, "creation_time", layout.creationTime.c_str(), 0) < 0)
+        return Fail(error, "out of memory");
     // "file:" keeps a name with a colon from being taken for another protocol.
     int r = avio_open(&raw->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE);
     if (r >= 0) r = avformat_write_header(raw, nullptr);

@@ -38,6 +38,9 @@ struct ClipLayout {
     bool hasRear = false;
     ClipVideoTrack rear;
     int audioRate = 0;  // 16-bit mono PCM in; 0: no sound track
+    // The file's creation_time: "YYYY-MM-DDTHH:MM:SS.mmmZ" in UTC, or without the Z a local
+    // time; empty: none.
+    std::string creationTime;
 };
 
 class ClipMuxer : public VClipSink {

@@ -1,5 +1,6 @@
 #include "telemetry/TelemetryLogic.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@ namespace {
 constexpr char kRmcName[] = "GPRMC";
 constexpr size_t kRmcNameOffset = 2;        // "G$GPRMC": byte 1 is the '$', never examined
 constexpr size_t kGSensorPayloadBytes = 4;  // 'M' and the three axis bytes
+constexpr double kConversionSlack = 1e-9;
 }  // namespace
 
 void OnTextChunk(CTextData& textData, const uint8_t* payload, int32_t length, int32_t positionMs) {
@@ -51,8 +53,25 @@ bool ChooseDisplayFix(const CTextData& textData, int64_t positionSec, int64_t sl
     return fix.valid != 0;
 }
 
-std::string FormatSpeedLabel(const CGPSData& fix) {
-    double kmh = std::trunc(fix.GetSpeed());
+SpeedUnit ParseSpeedUnit(const std::string& text) {
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower == "mph" ? SpeedUnit::Mph : SpeedUnit::Kmh;
+}
+
+const char* SpeedUnitName(SpeedUnit unit) {
+    return unit == SpeedUnit::Mph ? "mph" : "kmh";
+}
+
+double SpeedInUnit(double kmh, SpeedUnit unit) {
+    return unit == SpeedUnit::Mph ? kmh / kKmPerMile : kmh;
+}
+
+std::string FormatSpeedLabel(const CGPSData& fix, SpeedUnit unit) {
+    // A conversion lands a hair below a whole number (100 mph is 99.99999...); that must
+    // not lose a unit to the truncation.
+    const double shown = SpeedInUnit(fix.GetSpeed(), unit);
+    double kmh = std::trunc(shown + (shown >= 0 ? kConversionSlack : -kConversionSlack));
     int value = 0;
     if (kmh >= std::numeric_limits<int>::max())
         value = std::numeric_limits<int>::max();
@@ -61,6 +80,6 @@ std::string FormatSpeedLabel(const CGPSData& fix) {
     else if (std::isfinite(kmh))
         value = static_cast<int>(kmh);
     char text[32];
-    snprintf(text, sizeof text, "%d km/h", value);
+    snprintf(text, sizeof text, unit == SpeedUnit::Mph ? "%d mph" : "%d km/h", value);
     return text;
 }

@@ -33,5 +33,17 @@ int64_t ChooseDisplayGpsIndex(size_t gpsCount, int64_t positionSec, int64_t slid
 bool ChooseDisplayFix(const CTextData& textData, int64_t positionSec, int64_t sliderSec,
                       CGPSData& fix);
 
-// The speed label's text, "%d km/h" of the speed truncated toward zero.
-std::string FormatSpeedLabel(const CGPSData& fix);
+// The unit speeds are shown in (settings key speed_unit: "kmh" or "mph"). Stored and exported
+// speeds stay in km/h (GPX: metres per second).
+enum class SpeedUnit { Kmh, Mph };
+constexpr const char* kSpeedUnitKey = "speed_unit";
+constexpr double kKmPerMile = 1.609344;
+
+// "kmh" or "mph" in any case; anything else (an empty or broken value) is km/h.
+SpeedUnit ParseSpeedUnit(const std::string& text);
+const char* SpeedUnitName(SpeedUnit unit);  // "kmh", "mph"
+// A speed in km/h in the unit.
+double SpeedInUnit(double kmh, SpeedUnit unit);
+
+// The speed label's text, "%d km/h" (or "%d mph") of the speed truncated toward zero.
+std::string FormatSpeedLabel(const CGPSData& fix, SpeedUnit unit = SpeedUnit::Kmh);

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "library/TripCatalogue.h"
 #include "media/CAVIExtractor.h"
 #include "media/CQRVMediaPlayer.h"
 #include "support/JsonWriter.h"
 #include "support/RegularFile.h"
+#include "telemetry/CameraClock.h"
+#include "telemetry/TelemetryWalk.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -53,12 +56,47 @@ void WriteContainerFields(JsonWriter& j, CAVIExtractor& reader, const MediaInfo&
     j.Key("index").String(AviIndexSourceName(reader.GetIndexSource()));
 }
 
+// The recording's time: its start on the camera clock, the clock's offset from UTC measured
+// from its fixes, and the trip it belongs to among the recordings of its folder.
+void WriteTimeFields(JsonWriter& j, const std::string& path) {
+    const std::optional<int64_t> start = RecordingStartSec(path);
+    j.Key("start_time");
+    if (start)
+        j.String(FormatClockIso(*start));
+    else
+        j.Null();
+    RecordingTelemetry telemetry;
+    std::optional<int64_t> offset;
+    if (start && WalkTelemetry(path, telemetry)) offset = ClockOffsetSec(*start, telemetry.fixes);
+    j.Key("clock_offset_s");
+    if (offset)
+        j.Int(*offset);
+    else
+        j.Null();
+    Trip trip;
+    size_t index = 0;
+    j.Key("trip");
+    if (!TripOfRecording(path, trip, index)) {
+        j.Null();
+        return;
+    }
+    j.BeginObject()
+        .Key("first")
+        .String(trip.recordings.front().fileName)
+        .Key("index")
+        .Int(static_cast<int64_t>(index))
+        .Key("recordings")
+        .Int(static_cast<int64_t>(trip.recordings.size()))
+        .EndObject();
+}
+
 std::string ContainerInfoJson(CAVIExtractor& reader, const MediaInfo& info, int32_t movieSize,
-                              int32_t durationMs, int cameras) {
+                              int32_t durationMs, int cameras, const std::string& path) {
     JsonWriter j;
     j.BeginObject();
     WriteContainerFields(j, reader, info, movieSize);
     j.Key("duration_ms").Int(durationMs).Key("cameras").Int(cameras);
+    WriteTimeFields(j, path);
     j.EndObject();
     return j.Text();
 }
@@ -75,7 +113,7 @@ int RunInfo(const std::vector<std::string>& args) {
     int cameras = 0;
     CAVIExtractor probe;
     CQRVMediaPlayer::ProbeFile(path.c_str(), probe, &durationMs, &cameras);
-    puts(ContainerInfoJson(reader, info, movieSize, durationMs, cameras).c_str());
+    puts(ContainerInfoJson(reader, info, movieSize, durationMs, cameras, path).c_str());
     if (movieSize == 0) return ToolFailure(path + ": not a recording the reader accepts");
     return kToolOk;
 }

@@ -17,6 +17,7 @@ extern "C" {
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
 #include "telemetry/ClipCaption.h"
+#include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
 #include "tools/ToolCommand.h"
 
@@ -92,6 +93,11 @@ int RunExport(const std::vector<std::string>& args) {
     ClipGpx gpx(files);
     exporter.SetTextSink(gpx.Sink());
     exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
+    std::optional<CreationTime> created;
+    exporter.SetCreationTime([&created](const std::string& path, int64_t positionMs) {
+        created = PictureCreationTime(path, positionMs);
+        return created ? created->text : std::string();
+    });
     if (progress)
         exporter.SetProgress([](double f) { std::fprintf(stderr, "progress %.2f\n", f); });
     ClipSummary summary;
@@ -125,7 +131,15 @@ int RunExport(const std::vector<std::string>& args) {
         j.Null();
     else
         j.String(gpxPath);
-    j.Key("gpx_points").Int(request.noPosition ? 0 : gpx.PointCount()).EndObject();
+    j.Key("gpx_points").Int(request.noPosition ? 0 : gpx.PointCount());
+    // "utc" where the fixes gave the camera clock's offset; "local": the camera clock as it
+    // read, taken as the local time.
+    j.Key("creation_time");
+    if (created)
+        j.String(created->text).Key("creation_time_zone").String(created->utc ? "utc" : "local");
+    else
+        j.Null().Key("creation_time_zone").Null();
+    j.EndObject();
     std::printf("%s\n", j.Text().c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }

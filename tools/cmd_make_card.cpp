@@ -115,6 +115,8 @@ int RunMakeRecording(const std::vector<std::string>& args) {
             ok = NumberAfter(args, i, 1, 100000, options.frontBitRateKbps);
         else if (a == "--rear-bit-rate")
             ok = NumberAfter(args, i, 1, 100000, options.rearBitRateKbps);
+        else if (a == "--clock-offset")
+            ok = NumberAfter(args, i, -14 * 86400, 14 * 86400, options.clockOffsetSec);
         else if (a == "--no-index")
             options.writeIndex = false;
         else if (a == "--no-audio")
@@ -174,6 +176,7 @@ TARVEX_TOOL_COMMAND(make_card, "make-card",
 TARVEX_TOOL_COMMAND(make_recording, "make-recording",
                     "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
                     "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N] "
-                    "[--bit-rate KBPS] [--rear-bit-rate KBPS] [--calm] [--g-event KIND@S ...]",
+                    "[--bit-rate KBPS] [--rear-bit-rate KBPS] [--calm] [--g-event KIND@S ...] "
+                    "[--clock-offset S]",
                     RunMakeRecording);
 TARVEX_TOOL_COMMAND(frame_mark, "frame-mark", "PICTURE.jpg [--mirrored]", RunFrameMark);

@@ -24,7 +24,9 @@ void OnText(void* user, const uint8_t* payload, int32_t length, int32_t position
     OnTextChunk(*static_cast<CTextData*>(user), payload, length, positionMs);
 }
 
-std::string TelemetryJson(const CTextData& data) {
+// "speed" stays the stored km/h; "speed_shown" is the speed in the unit asked for, as the
+// window's speed box shows it.
+std::string TelemetryJson(const CTextData& data, SpeedUnit unit) {
     JsonWriter j;
     j.BeginObject().Key("gps").BeginArray();
     for (const CGPSData& fix : data.SnapshotGps()) {
@@ -49,6 +51,8 @@ std::string TelemetryJson(const CTextData& data) {
             .Double(fix.longitude)
             .Key("speed")
             .Double(fix.speed)
+            .Key("speed_shown")
+            .Double(SpeedInUnit(fix.speed, unit))
             .Key("course")
             .Double(fix.course)
             .Key("timestamp")
@@ -62,14 +66,22 @@ std::string TelemetryJson(const CTextData& data) {
     j.EndArray().Key("gsensor").BeginArray();
     for (const CGSensorData& s : data.SnapshotGSensor())
         j.BeginArray().Int(s.x).Int(s.y).Int(s.z).EndArray();
-    j.EndArray().EndObject();
+    j.EndArray().Key("speed_unit").String(SpeedUnitName(unit)).EndObject();
     return j.Text();
 }
 
 int RunTelemetry(const std::vector<std::string>& args) {
     std::string path;
-    for (const std::string& a : args) {
+    SpeedUnit unit = SpeedUnit::Kmh;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--no-clock") continue;  // always: the telemetry does not need real time
+        if (a == "--speed-unit") {
+            if (i + 1 >= args.size() || (args[i + 1] != "kmh" && args[i + 1] != "mph"))
+                return ToolUsageError(kName, "--speed-unit needs kmh or mph");
+            unit = ParseSpeedUnit(args[++i]);
+            continue;
+        }
         if (!a.empty() && a[0] == '-') return ToolUsageError(kName, "unknown option " + a);
         if (!path.empty()) return ToolUsageError(kName, "more than one file given");
         path = a;
@@ -100,10 +112,11 @@ int RunTelemetry(const std::vector<std::string>& args) {
     while (player.GetState() != CQRVMediaPlayer::kStateStopped) SleepMs(kPollMs);
     player.StopThreads();
 
-    std::printf("%s\n", TelemetryJson(textData).c_str());
+    std::printf("%s\n", TelemetryJson(textData, unit).c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }
 
 }  // namespace
 
-TARVEX_TOOL_COMMAND(telemetry, "telemetry", "FILE [--no-clock]", RunTelemetry);
+TARVEX_TOOL_COMMAND(telemetry, "telemetry", "FILE [--no-clock] [--speed-unit kmh|mph]",
+                    RunTelemetry);

@@ -5,9 +5,12 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStandardPaths>
+#include <exiv2/exiv2.hpp>
+#include <fstream>
 
 #include "app/CZoomDlg.h"
 #include "app/QtNoteLabel.h"
+#include "telemetry/CameraClock.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -30,6 +33,14 @@ FrameMark SavedMark(const fs::path& path) {
     CPixImage image;
     if (!image.LoadImage(path.string())) return {};
     return ReadFramePattern(image);
+}
+
+std::map<std::string, std::string> ExifOf(const fs::path& path) {
+    std::map<std::string, std::string> tags;
+    auto image = Exiv2::ImageFactory::open(path.string());
+    image->readMetadata();
+    for (const Exiv2::Exifdatum& d : image->exifData()) tags[d.key()] = d.toString();
+    return tags;
 }
 
 }  // namespace
@@ -80,6 +91,8 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     ShowCard();
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(3));
+    // The fixes come with the walk of the recording.
+    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().fixes.empty(); }));
     Window().localTime = LocalAt(2014, 3, 7, 18, 5, 9);
     int frontShown = -1, rearShown = -1;
     bool pausedMeanwhile = false;
@@ -93,8 +106,28 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CAPTURE), Qt::LeftButton);
 
     ASSERT_EQ(Window().captureQuestions.size(), 1);
-    EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).fileName(), "Capture_20140307_180509.jpg");
+    // Named after the picture's time on the camera clock: the recording's start plus the
+    // position of the frame shown.
+    const std::string recording = Window().windowTitle().section(' ', 0, 0).toStdString();
+    const int64_t start = RecordingStartSec(recording).value_or(-1);
+    const int64_t pictureMs =
+        CameraTimeMs(start, int64_t{frontShown} * 1000 / Window().Player().GetFrontFrameRate());
+    EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).fileName().toStdString(),
+              CSamplePlayerDlg::CaptureFileName(pictureMs));
     EXPECT_TRUE(pausedMeanwhile);
+    std::map<std::string, std::string> tags = ExifOf(shots / "x_rear.jpg");
+    const ClockFields when = SplitClockMs(pictureMs);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%04lld:%02d:%02d %02d:%02d:%02d",
+                  static_cast<long long>(when.year), when.month, when.day, when.hour, when.minute,
+                  when.second);
+    EXPECT_EQ(tags["Exif.Photo.DateTimeOriginal"], expected);
+    EXPECT_EQ(tags["Exif.Photo.OffsetTimeOriginal"], "+09:00");
+    EXPECT_EQ(tags["Exif.GPSInfo.GPSLatitudeRef"], "N");
+    EXPECT_NE(tags["Exif.Image.ImageDescription"].find(recording + ", frame " +
+                                                       std::to_string(frontShown)),
+              std::string::npos)
+        << tags["Exif.Image.ImageDescription"];
     const FrameMark front = SavedMark(shots / "x_front.jpg");
     const FrameMark rear = SavedMark(shots / "x_rear.jpg");
     EXPECT_EQ(front.camera, 0);
@@ -132,6 +165,21 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePausedStaysPausedAndNamesWithoutExtens
     EXPECT_FALSE(fs::exists(shots / "still_rear.jpg")) << "one camera: no rear file";
     EXPECT_FALSE(Window().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+}
+
+TEST_F(MainWindowCaptureTest, StillsPositionZeroLeavesTheGpsTagsOut) {
+    fs::create_directories(workDir / "xdg" / "tarvex");
+    std::ofstream(workDir / "xdg" / "tarvex" / "config.cfg") << "[config]\nstills_position=0\n";
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().fixes.empty(); }));
+    Window().captureAnswer = QString::fromStdString((shots / "p.jpg").string());
+    Window().OnBnClickedButtonCapture();
+    std::map<std::string, std::string> tags = ExifOf(shots / "p_front.jpg");
+    EXPECT_FALSE(tags["Exif.Photo.DateTimeOriginal"].empty());
+    for (const auto& [key, value] : tags)
+        EXPECT_EQ(key.rfind("Exif.GPSInfo.", 0), std::string::npos) << key << " " << value;
 }
 
 TEST_F(MainWindowCaptureTest, CaptureAsksNothingWithoutADriveOrARecording) {

@@ -20,6 +20,7 @@
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
+#include "telemetry/CameraClock.h"
 #include "tests/app/AppTestSupport.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/FramePattern.h"
@@ -64,6 +65,7 @@ const std::string& TripCard() {
 class ExportingWindow : public apptest::TestWindow {
 public:
     QString exportAnswer;
+    QString exportProposed;  // what the save dialog was offered
     ClipResult exportResult = ClipResult::Failed;
     ClipSummary exportSummary;
     // Runs the export dialog instead of waiting for the export's end, when set.
@@ -76,7 +78,10 @@ protected:
         *choice = exportChoice;
         return true;
     }
-    QString RunExportPathDialog(const QString&) override { return exportAnswer; }
+    QString RunExportPathDialog(const QString& proposed) override {
+        exportProposed = proposed;
+        return exportAnswer;
+    }
     void RunExportDialog(CExportDlg& dialog) override {
         if (onExportDialog) return onExportDialog(dialog);
         dialog.WaitFinished(60000);
@@ -240,6 +245,10 @@ TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     EXPECT_TRUE(fs::exists(workDir / "clip.gpx"));
     // The clip starts on the key frame at or before the in point (every second here).
     EXPECT_EQ(window->exportSummary.startMs, in / 1000 * 1000);
+    // The name offered is the in point's time on the camera clock (one recording plays).
+    const std::string recording = window->windowTitle().section(' ', 0, 0).toStdString();
+    EXPECT_EQ(QFileInfo(window->exportProposed).fileName().toStdString(),
+              FormatClockStem(RecordingStartSec(recording).value_or(0) + in / 1000) + "_clip.mp4");
     EXPECT_NEAR(window->exportSummary.endMs, out, 1000.0 / kRate);
 }
 

@@ -118,7 +118,19 @@ TEST(DisplayChoiceTest, InvalidRecordChangesNothingAndValidShowsSpeed) {
     EXPECT_FALSE(ChooseDisplayFix(data, 2, 2, fix));  // newest has no fix
     ASSERT_TRUE(ChooseDisplayFix(data, 1, 4, fix));   // 1/4 of 2 records: index 0
     EXPECT_EQ(FormatSpeedLabel(fix), "41 km/h");
+    EXPECT_EQ(FormatSpeedLabel(fix, SpeedUnit::Mph), "25 mph");  // 41.5 km/h is 25.8 mph
     EXPECT_FLOAT_EQ(static_cast<float>(fix.GetLatitude()), 48.1173f);
+}
+
+TEST(SpeedUnitTest, SettingValuesAndConversion) {
+    EXPECT_EQ(ParseSpeedUnit("mph"), SpeedUnit::Mph);
+    EXPECT_EQ(ParseSpeedUnit("MPH"), SpeedUnit::Mph);
+    for (const char* other : {"kmh", "", "miles", "mph "})
+        EXPECT_EQ(ParseSpeedUnit(other), SpeedUnit::Kmh);
+    EXPECT_NEAR(SpeedInUnit(100.0, SpeedUnit::Mph), 62.137, 0.001);
+    CGPSData fix;
+    fix.speed = 160.9344;  // exactly 100 mph; truncation must not drop it to 99
+    EXPECT_EQ(FormatSpeedLabel(fix, SpeedUnit::Mph), "100 mph");
 }
 
 TEST(CTextDataTest, ReadsStayWholeWhileTheWorkerAppends) {

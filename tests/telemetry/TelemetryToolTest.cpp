@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-#include "tools/cardgen/CardGenerator.h"
 #include "tests/ToolRun.h"
+#include "tools/cardgen/CardGenerator.h"
 
 namespace {
 
@@ -81,6 +82,24 @@ TEST_F(TelemetryToolTest, StoresEveryFixAndOneSamplePerSecond) {
     const size_t samples = Count(run.out.substr(gsensor), "[") - 1;
     EXPECT_GE(samples, static_cast<size_t>(kDurationSec - 2));
     EXPECT_LE(samples, static_cast<size_t>(kDurationSec - 1));
+}
+
+TEST_F(TelemetryToolTest, SpeedUnitConvertsTheShownSpeedAndKeepsTheStoredOne) {
+    const ToolOutput run = RunTool("telemetry " + s_path + " --speed-unit mph");
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\"speed_unit\": \"mph\"}"), std::string::npos);
+    // Every fix: the stored km/h stays, the shown speed is in miles an hour.
+    double fastest = 0;
+    for (size_t at = run.out.find("\"speed\": "); at != std::string::npos;
+         at = run.out.find("\"speed\": ", at + 1)) {
+        const double kmh = std::stod(run.out.substr(at + 9));
+        const size_t shown = run.out.find("\"speed_shown\": ", at);
+        ASSERT_NE(shown, std::string::npos);
+        EXPECT_NEAR(std::stod(run.out.substr(shown + 15)), kmh / 1.609344, 0.01);
+        fastest = std::max(fastest, kmh);
+    }
+    EXPECT_GT(fastest, 10.0);
+    EXPECT_EQ(RunTool("telemetry " + s_path + " --speed-unit knots").status, 2);
 }
 
 TEST_F(TelemetryToolTest, GpxTimesCrossMidnightAndTheMonthEnd) {

@@ -45,6 +45,9 @@ struct RecordingOptions {
     bool writeIndex = true;  // false: the file ends after the movie list (as after power loss)
     // Recording start, local time of the dashcam (it stores UTC + 9 h in its GPS fixes).
     int year = 2026, month = 3, day = 14, hour = 18, minute = 25, second = 9;
+    // The camera clock's offset from GPS time (camera - UTC): Korean time on a clock that
+    // keeps time; a clock set wrong or drifting differs from it by its error.
+    int clockOffsetSec = 9 * 3600;
     // Where the drive starts; the route moves on from here.
     double startLatitude = 37.5665;
     double startLongitude = 126.9780;

@@ -139,8 +139,8 @@ std::string NmeaChecksum(const std::string& sentence) {
 }
 
 DriveTrack::DriveTrack(const RecordingOptions& o, int noFixSeconds) : m_noFixSeconds(noFixSeconds) {
-    m_startUtc = SecondsFromCivil({o.year, o.month, o.day, o.hour, o.minute, o.second}) -
-                 kDashcamUtcOffsetHours * 3600;
+    m_startUtc =
+        SecondsFromCivil({o.year, o.month, o.day, o.hour, o.minute, o.second}) - o.clockOffsetSec;
     const double duration = std::max(1, o.durationSec);
     const Plan plan(duration, o.seed, o.calmDrive);
     Lcg noise{o.seed * 2654435761u + 12345u};

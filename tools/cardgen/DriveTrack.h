@@ -31,7 +31,6 @@ struct TelemetryPayload {
 
 constexpr int kGpsIntervalMs = 1000;
 constexpr int kGSensorIntervalMs = 100;
-constexpr int kDashcamUtcOffsetHours = 9;
 // Device units of the G-sensor for one g.
 constexpr double kGSensorUnitsPerG = 64.0;
 
