@@ -1,6 +1,6 @@
 #pragma once
 // Clip export: a span of one recording, or of a trip's recordings played one after another,
-// written as an MP4 with the front and rear cameras as two H.264 tracks copied as recorded
+// written as an MP4 with the front and rear cameras as two H.264 or H.265 tracks copied as recorded
 // and the sound converted to AAC (see ClipMuxer).
 //
 // Copying without re-encoding can only start on a key frame, so the clip starts at the front
@@ -14,8 +14,8 @@
 // is shorter than its pictures is padded with silence.
 //
 // Every recording of one clip has to share the first one's layout (picture size and frame
-// rate of each camera, whether there is a rear camera, the sound format): the MP4's tracks
-// describe one layout, so a recording that differs is refused by name.
+// rate and codec of each camera, whether there is a rear camera, the sound format): the MP4's
+// tracks describe one layout, so a recording that differs is refused by name.
 //
 // Outputs: the MP4 and, when the request names one, the GPS track beside it (its text comes
 // from the document callback once the walk is done). Both are checked first (see
@@ -73,9 +73,6 @@ public:
     // file there is only replaced by a finished one), and *error says why in a sentence
     // naming the file and the cause.
     ClipResult Export(const ClipRequest& request, ClipSummary* summary, std::string* error);
-
-    // True when the access unit's first NAL unit is a parameter set or an IDR slice.
-    static bool IsKeyFrame(const uint8_t* data, size_t size);
 
 private:
     ClipResult Run(const ClipRequest& request, ClipSummary* summary, std::string* error);

@@ -1,5 +1,5 @@
 #pragma once
-// The MP4 file of an exported clip: the front and the rear camera as two H.264 tracks copied
+// The MP4 file of an exported clip: the front and the rear camera as two video tracks copied
 // as recorded (no re-encoding), and the sound encoded to AAC with FFmpeg's own encoder.
 //
 // Video packets arrive as the dashcam stores them (Annex B, parameter sets in front of every
@@ -22,11 +22,13 @@ extern "C" {
 }
 
 #include "media/FFmpegPtr.h"
+#include "media/VideoCodec.h"
 
 struct ClipVideoTrack {
     int width = 0;
     int height = 0;
     int frameRate = 0;
+    VideoCodec codec = VideoCodec::H264;
 };
 
 struct ClipLayout {

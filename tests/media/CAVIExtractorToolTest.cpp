@@ -6,14 +6,16 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/media/AviFixture.h"
 #include "tests/ToolRun.h"
+#include "tests/media/AviFixture.h"
 
 using namespace avifix;
 
 namespace {
 
-ToolOutput RunTool(const std::string& args) { return RunToolCommand(args + " 2>/dev/null"); }
+ToolOutput RunTool(const std::string& args) {
+    return RunToolCommand(args + " 2>/dev/null");
+}
 
 std::string Line(const char* format, long long a, const char* id, long long b) {
     char text[200];
@@ -36,7 +38,8 @@ TEST(CAVIExtractorTool, InfoReportsHeaderAndIndex) {
                             "\"cameras\": 1}\n");
 
     l.index = IndexKind::None;
-    const ToolOutput rebuilt = RunTool("info " + WriteBytes("tool_info_noindex.avi", Build(l).bytes));
+    const ToolOutput rebuilt =
+        RunTool("info " + WriteBytes("tool_info_noindex.avi", Build(l).bytes));
     EXPECT_EQ(rebuilt.status, 0);
     EXPECT_NE(rebuilt.out.find("\"front_frames\": 60, \"rear_frames\": 60, \"index\": \"rebuilt\""),
               std::string::npos)
