@@ -6,7 +6,7 @@
 # machine's load average is printed before and after, since the figures mean little on a
 # machine that is busy with other work.
 #
-# usage: bench/bench_4k.sh [RUNS] [SECONDS]
+# usage: bench/bench_4k.sh [RUNS] [SECONDS]   (TARVEX_BENCH_CODECS="h264" for one codec)
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build/bench-player"
@@ -25,7 +25,7 @@ now() { date +%s.%N; }
 field() { sed -n "s/.*\"$1\": \([0-9.]*\).*/\1/p" | tail -1; }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-for codec in h264 hevc; do
+for codec in ${TARVEX_BENCH_CODECS:-h264 hevc}; do
     file="$data/${codec}_4k_${seconds}s_D.AVI"
     [ -f "$file" ] || "$tool" make-recording "$file" --codec "$codec" --front-size 3840x2160 \
         --rear-size 1920x1080 --bit-rate 25000 --rear-bit-rate 8000 --duration "$seconds"
