@@ -11,14 +11,16 @@ namespace {
 
 constexpr uint32_t kMainHeaderBytes = 56;
 constexpr uint32_t kStreamHeaderBytes = 56;
-constexpr uint32_t kVideoFormatBytes = 40;  // BITMAPINFOHEADER
-constexpr uint32_t kAudioFormatBytes = 16;  // PCM WAVEFORMAT
-constexpr int kStreamTypeOffset = 0;        // fccType in the stream header
-constexpr int kStreamRateOffset = 24;       // dwRate in the stream header
-constexpr int kVideoWidthOffset = 4;        // biWidth
-constexpr int kVideoHeightOffset = 8;       // biHeight
-constexpr int kAudioRateOffset = 4;         // nSamplesPerSec
-constexpr int kAudioBitsOffset = 14;        // wBitsPerSample
+constexpr uint32_t kVideoFormatBytes = 40;   // BITMAPINFOHEADER
+constexpr uint32_t kAudioFormatBytes = 16;   // PCM WAVEFORMAT
+constexpr int kStreamTypeOffset = 0;         // fccType in the stream header
+constexpr int kStreamHandlerOffset = 4;      // fccHandler in the stream header
+constexpr int kStreamRateOffset = 24;        // dwRate in the stream header
+constexpr int kVideoCompressionOffset = 16;  // biCompression
+constexpr int kVideoWidthOffset = 4;         // biWidth
+constexpr int kVideoHeightOffset = 8;        // biHeight
+constexpr int kAudioRateOffset = 4;          // nSamplesPerSec
+constexpr int kAudioBitsOffset = 14;         // wBitsPerSample
 // The recorder writes dwScale 1000, so dwRate is frames per 1000 seconds.
 constexpr uint32_t kRateScale = 1000;
 constexpr int32_t kMaxReportedFrameRate = 30;
@@ -56,6 +58,7 @@ int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
     m_videoStreamCount = 0;
     m_videoStreams[0] = VideoStream{};
     m_videoStreams[1] = VideoStream{};
+    m_openError.clear();
     m_movieSize = 0;
     m_moviPos = -1;
     m_movieSizeWritten = false;
@@ -194,7 +197,18 @@ bool CAVIExtractor::ParseStreamList(int64_t& remaining) {
         entry.height = height;
         entry.frameRate =
             static_cast<int32_t>(ReadLe32(m_streamHeader + kStreamRateOffset) / kRateScale);
+        const char* handler = reinterpret_cast<const char*>(m_streamHeader + kStreamHandlerOffset);
+        const char* compression =
+            reinterpret_cast<const char*>(m_videoFormat + kVideoCompressionOffset);
+        entry.codec = VideoCodecFromAviCodes(handler, compression);
         ++m_videoStreamCount;
+        if (entry.codec == VideoCodec::Unknown) {
+            // Refused here rather than left to the decoder, which would show nothing.
+            m_openError = "the video is in a codec the viewer cannot play (" +
+                          AviCodecCode(handler, compression) + ")";
+            Trace("CAVIExtractor: %s\n", m_openError.c_str());
+            return false;
+        }
         return true;
     }
     if (IsFourCC(type, "auds")) {
@@ -350,6 +364,11 @@ VideoSizeRec CAVIExtractor::GetVideoSize(VideoSizeRec* out, int stream) {
 
 int32_t CAVIExtractor::GetFrameRate(int stream) {
     return std::min(GetNativeFrameRate(stream), kMaxReportedFrameRate);
+}
+
+VideoCodec CAVIExtractor::GetVideoCodec(int stream) {
+    if (stream != 0 && stream != 1) return VideoCodec::Unknown;
+    return m_videoStreams[stream].codec;
 }
 
 int32_t CAVIExtractor::GetNativeFrameRate(int stream) {

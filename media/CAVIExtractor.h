@@ -1,6 +1,8 @@
 #pragma once
-// The dashcam recording reader: a RIFF/AVI file with up to two H.264 video streams (front and
-// rear camera), one PCM audio stream and one telemetry text stream.
+// The dashcam recording reader: a RIFF/AVI file with up to two H.264 or H.265 video streams
+// (front and rear camera), one PCM audio stream and one telemetry text stream. A video stream
+// whose handler and compression codes both name no known codec is refused at open, with the
+// code in GetOpenError.
 //
 // OpenFile walks the header list for the video sizes, frame rates and audio format and stops
 // at the first chunk of the movie list; ParseMedia then hands out the movie data one chunk at
@@ -17,6 +19,7 @@
 // rejected OpenFile, destruction). No lock of its own: see VMediaParser.h for who calls what.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "media/AviFile.h"
@@ -40,6 +43,8 @@ public:
     VideoSizeRec GetVideoSize(VideoSizeRec* out, int stream) override;
     int32_t GetFrameRate(int stream) override;
     int32_t GetNativeFrameRate(int stream) override;
+    VideoCodec GetVideoCodec(int stream) override;
+    std::string GetOpenError() const override { return m_openError; }
     void GetAudioFormat(int32_t* bits, int32_t* rate) override;
     size_t Read(void* buffer, size_t length) override;
     int Seek(int64_t offset, int origin) override;
@@ -62,6 +67,7 @@ private:
         int32_t width = 0;
         int32_t height = 0;
         int32_t frameRate = 0;  // dwRate / 1000, uncapped
+        VideoCodec codec = VideoCodec::Unknown;
     };
 
     int32_t ParseHeader();
@@ -91,7 +97,8 @@ private:
     uint8_t m_audioFormat[16] = {};  // kept across files: a file without sound leaves it
     VideoStream m_videoStreams[2];
     int32_t m_videoStreamCount = 0;
-    MediaInfo m_index;  // the last index built; empty positions and None source when none
+    std::string m_openError;  // why the last OpenFile refused its file, when worth telling
+    MediaInfo m_index;        // the last index built; empty positions and None source when none
     AviIndexSource m_indexSource = AviIndexSource::None;
     int64_t m_movieSize = 0;
     int64_t m_moviPos = -1;

@@ -15,6 +15,20 @@ void CDecoder::Shutdown() {
     for (CFFMH264_Decoder& decoder : m_decoders) decoder.Close();
 }
 
+bool CDecoder::SetCodec(int camera, VideoCodec codec, int width, int height) {
+    if (camera != 0 && camera != 1) return false;
+    CSyncLock lock(m_decodeLock);
+    CFFMH264_Decoder& decoder = m_decoders[camera];
+    // Reopened only when the codec or the thread plan changes, so the references carry over
+    // from one recording to the next of the same kind.
+    const bool threads = CFFMH264_Decoder::UsesSliceThreads(codec, width, height);
+    if (decoder.IsOpen() && decoder.Codec() == codec &&
+        CFFMH264_Decoder::UsesSliceThreads(codec, decoder.OpenWidth(), decoder.OpenHeight()) ==
+            threads)
+        return true;
+    return decoder.Open(codec, width, height);
+}
+
 bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size) {
     if (camera != 0 && camera != 1) return false;
     if (!window) return false;

@@ -26,6 +26,7 @@ public:
 
     bool Initialize() override;
     void Shutdown() override;
+    bool SetCodec(int camera, VideoCodec codec, int width, int height) override;
     bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size) override;
     void SetContrast(int camera, int level) override;
     void SetBrightness(int camera, int level) override;

@@ -6,24 +6,35 @@ CFFMH264_Decoder::~CFFMH264_Decoder() {
     Close();
 }
 
-bool CFFMH264_Decoder::Open() {
+bool CFFMH264_Decoder::Open(VideoCodec codec, int width, int height) {
     Close();
+    m_codecId = codec;
+    m_width = width;
+    m_height = height;
     m_packet.reset(av_packet_alloc());
-    m_codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    m_codec = avcodec_find_decoder(AvCodecId(codec));
     if (!m_packet || !m_codec) return false;
     AVCodecContextPtr context(avcodec_alloc_context3(m_codec));
     AVFramePtr frame(av_frame_alloc());
     AVFramePtr spare(av_frame_alloc());
     if (!context || !frame || !spare) return false;
     // Frame threading holds pictures back by one packet per thread; the player shows each
-    // packet as it decodes it, so every packet must give its picture at once.
-    context->thread_count = 1;
+    // packet as it decodes it, so every packet must give its picture at once. Slice threads
+    // give pictures at once; they pay for pictures above 1080p whose rows decode in parallel
+    // (H.265 with wavefronts, as cameras and x265 write it).
+    context->thread_count = UsesSliceThreads(codec, width, height) ? kSliceThreads : 1;
+    context->thread_type = FF_THREAD_SLICE;
     context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     if (avcodec_open2(context.get(), m_codec, nullptr) < 0) return false;
     m_context = std::move(context);
     m_frame = std::move(frame);
     m_spare = std::move(spare);
     return true;
+}
+
+bool CFFMH264_Decoder::UsesSliceThreads(VideoCodec codec, int width, int height) {
+    (void)codec;
+    return static_cast<int64_t>(width) * height > kFullHdPixels;
 }
 
 void CFFMH264_Decoder::Close() {

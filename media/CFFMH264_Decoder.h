@@ -1,7 +1,7 @@
 #pragma once
-// One camera's H.264 decoder: decodes Annex B access units with libavcodec and converts the
-// decoded picture, on request, to 32-bit RGB at any size (CPictureConverter), into pictures
-// from a small pool that a window may hold while it paints them.
+// One camera's video decoder (H.264 or H.265): decodes Annex B access units with libavcodec and
+// converts the decoded picture, on request, to 32-bit RGB at any size (CPictureConverter), into
+// pictures from a small pool that a window may hold while it paints them.
 //
 // Threads: DecodePacket and ConvertPicture run on the player's worker (or, for a capture, on
 // the UI thread under the player lock, so never at the same time). SetBrightness and
@@ -14,6 +14,7 @@
 
 #include "media/CPictureConverter.h"
 #include "media/FFmpegPtr.h"
+#include "media/VideoCodec.h"
 #include "support/CPixImagePool.h"
 
 class CFFMH264_Decoder {
@@ -26,12 +27,24 @@ public:
     CFFMH264_Decoder(const CFFMH264_Decoder&) = delete;
     CFFMH264_Decoder& operator=(const CFFMH264_Decoder&) = delete;
 
-    bool Open();
+    static constexpr int64_t kFullHdPixels = 1920 * 1080;
+    static constexpr int kSliceThreads = 2;
+
+    // width, height: the stream's declared picture size (0 when unknown), which chooses the
+    // threads (see UsesSliceThreads).
+    bool Open(VideoCodec codec = VideoCodec::H264, int width = 0, int height = 0);
+    // Pictures larger than 1080p decode on kSliceThreads slice threads, smaller ones on the
+    // worker alone (a second thread costs more than it gains there).
+    static bool UsesSliceThreads(VideoCodec codec, int width, int height);
     void Close();
     bool IsOpen() const { return m_context != nullptr; }
+    // The codec the decoder was opened for.
+    VideoCodec Codec() const { return m_codecId; }
+    int OpenWidth() const { return m_width; }
+    int OpenHeight() const { return m_height; }
 
     // True when the packet produced a picture. A packet that starts with a JPEG start-of-image
-    // marker is not H.264 and is skipped without touching the decoder.
+    // marker is not video and is skipped without touching the decoder.
     bool DecodePacket(const uint8_t* data, int32_t size);
     // Size of the last decoded picture; 0 x 0 before the first one.
     void GetPictureSize(int* width, int* height) const;
@@ -55,9 +68,12 @@ public:
     float Contrast() const;
 
 private:
-    AVPacketPtr m_packet;              // worker only (reused for every decode)
-    const AVCodec* m_codec = nullptr;  // set by Open
-    AVCodecContextPtr m_context;       // worker only
+    AVPacketPtr m_packet;                     // worker only (reused for every decode)
+    const AVCodec* m_codec = nullptr;         // set by Open
+    VideoCodec m_codecId = VideoCodec::H264;  // set by Open
+    int m_width = 0;                          // set by Open
+    int m_height = 0;                         // set by Open
+    AVCodecContextPtr m_context;              // worker only
     AVFramePtr m_frame;  // worker only (UI thread for captures, under the player lock)
     AVFramePtr m_spare;  // worker only; receives the next picture, then swaps places
 

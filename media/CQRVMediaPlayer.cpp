@@ -261,31 +261,8 @@ int32_t CQRVMediaPlayer::DurationMsFor(int32_t frameCount, int32_t frameRate) {
     return ms >= INT32_MAX ? INT32_MAX : static_cast<int32_t>(ms);
 }
 
-namespace {
-constexpr int kNalTypeMask = 0x1F;
-constexpr int kNalSlice = 1;
-constexpr int kNalIdrSlice = 5;
-constexpr int kNalSequenceParameters = 7;
-}  // namespace
-
-bool CQRVMediaPlayer::IsKeyFrame(const uint8_t* data, int32_t size) {
-    if (!data || size <= 3) return false;
-    // Walk the NAL units' headers until the first slice: cameras and x264 put access unit
-    // delimiters, SEI and parameter sets in front of it, and a non-reference P slice has
-    // another header byte than 0x41. Both 3- and 4-byte start codes occur.
-    bool sawUnit = false;
-    for (int32_t i = 0; i + 3 < size;) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-            const int type = data[i + 3] & kNalTypeMask;
-            sawUnit = true;
-            if (type == kNalIdrSlice || type == kNalSequenceParameters) return true;
-            if (type == kNalSlice) return false;
-            i += 3;
-        } else {
-            ++i;
-        }
-    }
-    return sawUnit;
+bool CQRVMediaPlayer::IsKeyFrame(const uint8_t* data, int32_t size, VideoCodec codec) {
+    return size > 0 && IsVideoKeyFrame(codec, data, static_cast<size_t>(size));
 }
 
 bool CQRVMediaPlayer::ProbeFile(const char* path, VMediaParser& parser, int32_t* durationMs,

@@ -22,15 +22,28 @@
 //   has no periodic wake-up. A playing worker sleeps on m_wake until the next front frame is
 //   due (FramePacer, a per-player clock) or a command comes.
 // - Timing. The position is the time of the front frame on screen: ms = its index in the
-//   recording * 1000 / rate (0 until the first picture). Each front frame is due at its media time on the clock, at the playback rate; the clock
-//   follows the sound output's played position while sound plays (at 1x), and the wall clock
-//   otherwise. Sound is muted at rates other than 1x. The no-clock mode presents every frame
-//   at once, for analysis and benchmarks.
+//   recording * 1000 / rate (0 until the first picture). Each front frame is due at its media time
+//   on the clock, at the playback rate; the clock follows the sound output's played position while
+//   sound plays (at 1x), and the wall clock otherwise. Sound is muted at rates other than 1x. The
+//   no-clock mode presents every frame at once, for analysis and benchmarks.
+// - Codecs and decoding threads. The reader tells each camera's codec (H.264 or H.265) and
+//   picture size; at every Open the player hands both to the decoder (SetCodec), which keeps
+//   one libavcodec decoder per camera. Pictures above 1080p decode with two slice threads
+//   that libavcodec owns and joins inside each decode call; smaller ones on the worker alone.
+//   Slice threads give each packet's picture at once, so seeks and steps stay exact; frame
+//   threads would hold pictures back a packet per thread and are not used. Key frames are
+//   recognised by the codec's own NAL types (IsVideoKeyFrame).
 // - Lock order: m_lock, then CMediaSync's lock or the output's locks; in practice the worker
 //   holds m_lock alone. The MediaSync thread never takes m_lock.
 // - Shutdown order (StopThreads): stop flag under m_lock, wake the worker, join it, close the
 //   output (which frees a feeder waiting for room), join the MediaSync thread, shut the
 //   reader down. Only then may the reader, decoder and output be destroyed.
+//
+// Late frames. When the clock runs and a front frame comes out more than one frame period
+// (at the playback rate) after it was due, and another front frame is queued behind it, the
+// frame and its rear frames are decoded but neither converted nor presented, so the pictures
+// catch up with the sound instead of trailing it; GetLateFrames counts them. Pictures are
+// never dropped before decoding: the frames after them refer to them.
 //
 // End of a recording. When the last front frame has been presented and the sound read with
 // it has played out, the state becomes kStateStopped and Ended() true; until then the state
@@ -123,6 +136,9 @@ public:
     // Presents every frame at once and never waits for the sound. For analysis and
     // benchmarks only.
     void SetNoClock(bool noClock) { m_noClock.store(noClock); }
+    // Late frames are dropped (see Late frames above) unless this is turned off, for checks
+    // that every frame reaches the window at the real clock.
+    void SetDropLateFrames(bool drop) { m_dropLate.store(drop); }
 
     // Initialises reader and decoder, opens the output at 16 bits / 8000 Hz, starts the
     // MediaSync thread and the worker. Called once.
@@ -148,6 +164,8 @@ public:
     // Seamless hand-overs made since the player was made: read it before and after to see
     // that the next recording took over.
     int32_t GetHandOvers() const { return m_handOvers.load(); }
+    // Front frames dropped for lateness since the player was made (see Late frames above).
+    int64_t GetLateFrames() const { return m_lateFrames.load(); }
     // Plays on from the picture shown; a recording played out plays again from its start.
     void Play();
     void Pause();
@@ -209,9 +227,13 @@ public:
     static int CameraCountFor(const std::string& path, int32_t rearFrameRate);
     // Duration in ms of frameCount front frames at frameRate (0: the fallback rate).
     static int32_t DurationMsFor(int32_t frameCount, int32_t frameRate);
-    // A packet is a key frame when it holds an IDR slice or a sequence parameter set, or when
-    // it holds no slice at all; a packet whose first slice is a non-IDR slice is not.
-    static bool IsKeyFrame(const uint8_t* data, int32_t size);
+    // A packet is a key frame when it holds a random access slice or a parameter set, or when
+    // it holds no slice at all; a packet whose first slice is an ordinary one is not (see
+    // IsVideoKeyFrame).
+    static bool IsKeyFrame(const uint8_t* data, int32_t size, VideoCodec codec = VideoCodec::H264);
+    // Why the last Open failed, when the reader said (a codec the viewer cannot play);
+    // empty otherwise.
+    std::string GetOpenError() const;
     // Opens path with parser as Open does and reports its duration and camera count; the
     // parser's file is closed again. False when the reader rejects the file.
     static bool ProbeFile(const char* path, VMediaParser& parser, int32_t* durationMs,
@@ -269,6 +291,9 @@ private:
     bool DoCapture(int camera, const std::string& path);
     void DoRepresent();
     bool DoQueueNext(const std::string& path);
+    // Takes each camera's codec from the reader and sets the decoder up for it; false (with
+    // the reason) when a codec cannot be decoded.
+    bool AdoptCodecs(std::string* error);
 
     // Seamless hand-over (CQRVMediaPlayerNext.cpp).
     // The current reader has ended: reads on from the queued next one. False when none.
@@ -304,10 +329,13 @@ private:
     bool PushAudio(const uint8_t* data, int32_t length);
     void DeliverText(int32_t length);
     bool NeedMoreFrames() const;
-    void PresentHead(bool paced);
-    void PresentRear();
+    // late: decoded only, not converted nor presented (see Late frames above).
+    void PresentHead(bool paced, bool late = false);
+    void PresentRear(bool late = false);
     // The front frame at the head and the rear frames queued right after it, in one repaint.
-    void PresentPair();
+    void PresentPair(bool late = false);
+    // A frame period on the wall clock at the playback rate.
+    int64_t WallFramePeriodUs() const;
     void BeginPair();  // both windows: the pictures until EndPair are one moment
     void EndPair();
     void ReleasePacket(QueuedPacket& packet);
@@ -357,7 +385,7 @@ private:
     VideoWindow* m_rearWindow = nullptr;   // set by Start, read-only after
 
     // Shared with the owner's thread.
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
     std::condition_variable m_wake;     // with m_lock: commands for the worker, stop
     std::condition_variable m_replied;  // with m_lock: answers for waiting callers
     std::deque<Command> m_commands;     // guarded by m_lock
@@ -385,10 +413,13 @@ private:
     std::atomic<int> m_cameraCount{1};            // written by the worker
     std::atomic<int> m_ratePercent{100};          // written by the owner's calls
     std::atomic<bool> m_noClock{false};           // any thread
+    std::atomic<bool> m_dropLate{true};           // any thread
     std::atomic<int64_t> m_wakeups{0};            // written by the worker
     std::atomic<bool> m_nextQueued{false};        // written by the worker
     std::atomic<int32_t> m_handOvers{0};          // written by the worker
+    std::atomic<int64_t> m_lateFrames{0};         // written by the worker
     bool m_started = false;                       // guarded by m_lock
+    std::string m_openError;                      // guarded by m_lock
 
     // Worker thread only (or the owner's thread before Start / after StopThreads).
     std::deque<QueuedPacket> m_frameQueue;
@@ -401,6 +432,9 @@ private:
     bool m_waitFrontKey = true;
     bool m_waitRearKey = true;
     int32_t m_rearFrameRate = 0;
+    // Each camera's codec in the recording read, from its reader; a queued next recording
+    // must have the same.
+    VideoCodec m_codecs[2] = {VideoCodec::H264, VideoCodec::H264};
     int32_t m_totalFrames = 0;
     int32_t m_nextReadIndex = 0;  // index of the next front frame the reader gives
     int32_t m_shownIndex = -1;    // index of the front frame on screen

@@ -96,6 +96,16 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path) {
                    m_parser->GetMediaInfo(&info);
         if (!accepted) accepted = m_parser->OpenFile(path.c_str(), &info) != 0;
     }
+    std::string openError;
+    if (!accepted && m_parser) openError = m_parser->GetOpenError();
+    if (accepted && !AdoptCodecs(&openError)) {
+        m_parser->CloseFile();
+        accepted = false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_openError = openError;
+    }
     if (!accepted) {
         // Nothing to play: stopped, as after the end of a recording that yields nothing.
         m_state.store(kStateStopped);
@@ -136,6 +146,27 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path) {
     m_state.store(kStatePlaying);
     m_playing = true;
     return true;
+}
+
+bool CQRVMediaPlayer::AdoptCodecs(std::string* error) {
+    for (int camera = 0; camera < 2; ++camera) {
+        const VideoCodec codec = m_parser->GetVideoCodec(camera);
+        m_codecs[camera] = codec;
+        // A recording without a rear stream reports no codec for it: nothing to decode.
+        if (camera == 1 && codec == VideoCodec::Unknown) continue;
+        VideoSizeRec size;
+        m_parser->GetVideoSize(&size, camera);
+        if (m_decoder && !m_decoder->SetCodec(camera, codec, size.width, size.height)) {
+            *error = std::string("the viewer has no ") + VideoCodecName(codec) + " decoder";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string CQRVMediaPlayer::GetOpenError() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_openError;
 }
 
 void CQRVMediaPlayer::DoClose() {

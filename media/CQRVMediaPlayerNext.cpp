@@ -19,13 +19,17 @@ bool CQRVMediaPlayer::DoQueueNext(const std::string& path) {
     m_nextQueued.store(false);
     MediaInfo info;
     if (m_nextParser->OpenFile(path.c_str(), &info) == 0) return false;
-    // The same output and the same clock carry on only for the same sound format and frame
-    // rate; anything else goes through the end and a fresh open.
+    // The same output, clock and decoders carry on only for the same sound format, frame rate
+    // and codecs; anything else goes through the end and a fresh open.
     int32_t bits = 0, rate = 0;
     m_nextParser->GetAudioFormat(&bits, &rate);
     const int32_t declared = m_nextParser->GetNativeFrameRate(0);
     const int32_t frameRate = declared > 0 ? declared : kFallbackFrameRate;
-    if (bits != m_outputBits || rate != m_outputRate || frameRate != Rate()) {
+    // The decoders stay set up for the codecs of the recording on screen.
+    const bool sameCodecs = m_nextParser->GetVideoCodec(0) == m_codecs[0] &&
+                            (m_nextParser->GetVideoCodec(1) == m_codecs[1] ||
+                             m_nextParser->GetVideoCodec(1) == VideoCodec::Unknown);
+    if (bits != m_outputBits || rate != m_outputRate || frameRate != Rate() || !sameCodecs) {
         m_nextParser->CloseFile();
         return false;
     }

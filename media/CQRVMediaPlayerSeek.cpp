@@ -32,7 +32,7 @@ int32_t CQRVMediaPlayer::FindKeyFrameAtOrBefore(int32_t target) {
         int32_t size = kChunkCapacityBytes;
         if (m_parser->ParseMedia(id, m_readBuffer.data(), &size) < 0) continue;
         if (IsFrontVideo(id) &&
-            IsKeyFrame(m_readBuffer.data(), std::clamp(size, 0, kChunkCapacityBytes)))
+            IsKeyFrame(m_readBuffer.data(), std::clamp(size, 0, kChunkCapacityBytes), m_codecs[0]))
             return i;
     }
     return -1;
@@ -67,7 +67,7 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
         if (IsVideo(id) && IsFrontVideo(id)) {
             const int32_t index = m_nextReadIndex++;
             if (m_waitFrontKey) {
-                if (!IsKeyFrame(data, size)) continue;
+                if (!IsKeyFrame(data, size, m_codecs[0])) continue;
                 m_waitFrontKey = false;
             }
             if (shown >= 0) {
@@ -80,7 +80,7 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
         } else if (IsVideo(id)) {
             if (m_waitFrontKey) continue;
             if (m_waitRearKey) {
-                if (!IsKeyFrame(data, size)) continue;
+                if (!IsKeyFrame(data, size, m_codecs[1])) continue;
                 m_waitRearKey = false;
             }
             // The rear frames up to the next front frame belong to the target's moment.

@@ -115,6 +115,7 @@ void CQRVMediaPlayer::Advance() {
             PresentRear();
             continue;
         }
+        bool late = false;
         if (!m_noClock.load()) {
             const int64_t now = NowUs();
             const bool soundLeads = SyncClockToSound(now);
@@ -123,19 +124,33 @@ void CQRVMediaPlayer::Advance() {
                 m_waitUntilUs = due;
                 return;
             }
+            // A picture more than a frame period behind is decoded (the frames after it refer
+            // to it) but not converted, so the picture catches up with the sound; the last one
+            // queued is always shown.
+            late = m_dropLate.load() && now - due > WallFramePeriodUs() && m_queuedFronts > 1;
         }
-        PresentPair();
+        PresentPair(late);
         return;
     }
 }
 
-void CQRVMediaPlayer::PresentPair() {
+void CQRVMediaPlayer::PresentPair(bool late) {
+    if (late) {
+        m_lateFrames.fetch_add(1);
+        PresentHead(true, true);
+        while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear(true);
+        return;
+    }
     // The rear frame of this moment follows its front frame in the file; both are shown
     // before either window repaints, so they reach the screen together.
     BeginPair();
     PresentHead(true);
     while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear();
     EndPair();
+}
+
+int64_t CQRVMediaPlayer::WallFramePeriodUs() const {
+    return FrameTimeUs(1) * FramePacer::kNormalRatePercent / std::max(1, m_pacer.RatePercent());
 }
 
 void CQRVMediaPlayer::BeginPair() {
@@ -193,7 +208,7 @@ void CQRVMediaPlayer::HandleVideo(int camera, int32_t length, bool paused) {
     if (camera == 0) {
         const int32_t index = m_nextReadIndex++;
         if (m_waitFrontKey) {
-            if (!IsKeyFrame(data, length)) return;
+            if (!IsKeyFrame(data, length, m_codecs[0])) return;
             // After a jump whatever was queued is stale; a next recording follows the tail of
             // the current one.
             if (!m_readingNext) ClearFrameQueue();
@@ -204,7 +219,7 @@ void CQRVMediaPlayer::HandleVideo(int camera, int32_t length, bool paused) {
     }
     if (m_waitFrontKey) return;
     if (m_waitRearKey) {
-        if (!IsKeyFrame(data, length)) return;
+        if (!IsKeyFrame(data, length, m_codecs[1])) return;
         m_waitRearKey = false;
     }
     QueuePacket(1, -1, data, length);
@@ -293,7 +308,7 @@ void CQRVMediaPlayer::ReleasePacket(QueuedPacket& packet) {
     if (m_spareBuffers.size() < kMaxSpareBuffers) m_spareBuffers.push_back(std::move(packet.bytes));
 }
 
-void CQRVMediaPlayer::PresentHead(bool paced) {
+void CQRVMediaPlayer::PresentHead(bool paced, bool late) {
     QueuedPacket packet = std::move(m_frameQueue.front());
     m_frameQueue.pop_front();
     const int64_t now = NowUs();
@@ -306,7 +321,9 @@ void CQRVMediaPlayer::PresentHead(bool paced) {
     if (packet.serial != m_shownSerial) CompleteHandOver();
     m_frameCounter.store(std::max(packet.index, 0));
     m_shownIndex = packet.index;
-    if (m_decoder) {
+    if (m_decoder && late) {
+        m_decoder->DecodeOnly(0, packet.bytes.data(), static_cast<int32_t>(packet.bytes.size()));
+    } else if (m_decoder) {
         m_decoder->DecodeFrame(0, m_frontWindow, packet.bytes.data(),
                                static_cast<int32_t>(packet.bytes.size()));
     }
@@ -317,10 +334,12 @@ void CQRVMediaPlayer::PresentHead(bool paced) {
     ReleasePacket(packet);
 }
 
-void CQRVMediaPlayer::PresentRear() {
+void CQRVMediaPlayer::PresentRear(bool late) {
     QueuedPacket packet = std::move(m_frameQueue.front());
     m_frameQueue.pop_front();
-    if (m_decoder) {
+    if (m_decoder && late) {
+        m_decoder->DecodeOnly(1, packet.bytes.data(), static_cast<int32_t>(packet.bytes.size()));
+    } else if (m_decoder) {
         m_decoder->DecodeFrame(1, m_rearWindow, packet.bytes.data(),
                                static_cast<int32_t>(packet.bytes.size()));
     }

@@ -7,16 +7,14 @@
 #include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
 #include "media/MediaInfo.h"
+#include "media/VideoCodec.h"
 #include "support/PendingFile.h"
 
 namespace {
 
 constexpr uint32_t kChunkCapacityBytes = 1048576;
 constexpr int kProgressSteps = 100;
-constexpr int kNalIdr = 5;
-constexpr int kNalSps = 7;
-constexpr int kNalPps = 8;
-constexpr int kKeyPeekBytes = 8;
+constexpr int kChunkHeaderBytes = 8;
 
 struct SourceFile {
     std::string path;
@@ -26,8 +24,9 @@ struct SourceFile {
     VideoSizeRec front, rear;
     int32_t audioBits = 0;
     int32_t audioRate = 0;
-    std::vector<int64_t> positions;  // front frame chunk headers
-    int64_t firstFrame = 0;          // on the joined timeline
+    VideoCodec codec[2] = {VideoCodec::H264, VideoCodec::Unknown};  // front, rear
+    std::vector<int64_t> positions;                                 // front frame chunk headers
+    int64_t firstFrame = 0;                                         // on the joined timeline
 };
 
 bool Fail(std::string* error, const std::string& message) {
@@ -38,8 +37,10 @@ bool Fail(std::string* error, const std::string& message) {
 bool Probe(const std::string& path, SourceFile& f, std::string* error) {
     CAVIExtractor reader;
     MediaInfo info;
-    if (reader.OpenFile(path.c_str(), &info) == 0)
-        return Fail(error, "not a readable recording: " + path);
+    if (reader.OpenFile(path.c_str(), &info) == 0) {
+        const std::string why = reader.GetOpenError();
+        return Fail(error, why.empty() ? "not a readable recording: " + path : path + ": " + why);
+    }
     f.path = path;
     f.frontRate = reader.GetNativeFrameRate(0);
     f.rearRate = reader.GetNativeFrameRate(1);
@@ -47,6 +48,8 @@ bool Probe(const std::string& path, SourceFile& f, std::string* error) {
     reader.GetVideoSize(&f.front, 0);
     reader.GetVideoSize(&f.rear, 1);
     reader.GetAudioFormat(&f.audioBits, &f.audioRate);
+    f.codec[0] = reader.GetVideoCodec(0);
+    f.codec[1] = reader.GetVideoCodec(1);
     f.positions = reader.FramePositions();
     if (f.frontRate <= 0 || f.front.width <= 0 || f.front.height <= 0)
         return Fail(error, path + " has no front camera picture to export");
@@ -83,6 +86,9 @@ std::string LayoutDifference(const SourceFile& first, const SourceFile& f) {
         if (a.width != b.width || a.height != b.height)
             return f.path + " is " + SizeText(b) + camera + where + "is " + SizeText(a) + mix +
                    "picture sizes";
+        if (first.codec[c] != f.codec[c])
+            return f.path + " is " + VideoCodecName(f.codec[c]) + camera + where + "is " +
+                   VideoCodecName(first.codec[c]) + mix + "codecs";
         const int32_t ra = rear ? first.rearRate : first.frontRate;
         const int32_t rb = rear ? f.rearRate : f.frontRate;
         if (ra != rb)
@@ -111,16 +117,23 @@ bool ProbeAll(const std::vector<std::string>& paths, std::vector<SourceFile>& fi
     return true;
 }
 
-bool PeekKeyFrame(CAVIExtractor& reader, int64_t chunkPosition) {
-    uint8_t head[kKeyPeekBytes];
-    if (reader.Seek(chunkPosition + 8, 0) != 0) return false;
-    const size_t n = reader.Read(head, sizeof head);
-    return ClipExporter::IsKeyFrame(head, n);
+// Reads the whole chunk: the parameter sets may come after an SEI of any length.
+bool PeekKeyFrame(CAVIExtractor& reader, int64_t chunkPosition, VideoCodec codec,
+                  std::vector<uint8_t>& buffer) {
+    uint8_t header[kChunkHeaderBytes];
+    if (reader.Seek(chunkPosition, 0) != 0 || reader.Read(header, sizeof header) != sizeof header)
+        return false;
+    const uint32_t size = static_cast<uint32_t>(header[4]) | header[5] << 8 | header[6] << 16 |
+                          static_cast<uint32_t>(header[7]) << 24;
+    buffer.resize(std::min(size, kChunkCapacityBytes));
+    const size_t n = reader.Read(buffer.data(), buffer.size());
+    return IsVideoKeyFrame(codec, buffer.data(), n);
 }
 
 // The front key frame at or before frame on the joined timeline; the first one after it when
 // there is none before; -1 when no recording holds a key frame.
 int64_t FindStartKeyFrame(const std::vector<SourceFile>& files, int64_t frame) {
+    std::vector<uint8_t> buffer;
     for (size_t i = files.size(); i-- > 0;) {
         const SourceFile& f = files[i];
         if (f.firstFrame > frame) continue;
@@ -128,13 +141,15 @@ int64_t FindStartKeyFrame(const std::vector<SourceFile>& files, int64_t frame) {
         if (reader.OpenFile(f.path.c_str(), nullptr) == 0) continue;
         int64_t j = std::min<int64_t>(frame - f.firstFrame, int64_t(f.positions.size()) - 1);
         for (; j >= 0; --j)
-            if (PeekKeyFrame(reader, f.positions[static_cast<size_t>(j)])) return f.firstFrame + j;
+            if (PeekKeyFrame(reader, f.positions[static_cast<size_t>(j)], f.codec[0], buffer))
+                return f.firstFrame + j;
     }
     for (const SourceFile& f : files) {
         CAVIExtractor reader;
         if (reader.OpenFile(f.path.c_str(), nullptr) == 0) continue;
         for (size_t j = 0; j < f.positions.size(); ++j)
-            if (f.firstFrame + int64_t(j) > frame && PeekKeyFrame(reader, f.positions[j]))
+            if (f.firstFrame + int64_t(j) > frame &&
+                PeekKeyFrame(reader, f.positions[j], f.codec[0], buffer))
                 return f.firstFrame + int64_t(j);
     }
     return -1;
@@ -162,6 +177,8 @@ public:
         m_audioFirst = m_first * m_audioRate / m_rate;
         m_audioEnd = m_end * m_audioRate / m_rate;
         m_audioNext = m_audioFirst;
+        m_codec[0] = lead.codec[0];
+        m_codec[1] = lead.codec[1];
     }
 
     ClipResult Run(ClipSummary& summary, std::string* error) {
@@ -250,7 +267,7 @@ private:
 
     bool WriteFront(const uint8_t* data, int32_t length, int64_t frame) {
         if (!m_muxer.WriteVideo(0, data, static_cast<size_t>(length), frame - m_first,
-                                ClipExporter::IsKeyFrame(data, static_cast<size_t>(length))))
+                                IsVideoKeyFrame(m_codec[0], data, static_cast<size_t>(length))))
             return false;
         ++m_frontFrames;
         const int step =
@@ -265,7 +282,7 @@ private:
     bool WriteRear(const uint8_t* data, int32_t length, int64_t frame) {
         if (m_rearRate <= 0 || frame < m_rearFirst || frame * m_rate >= m_end * m_rearRate)
             return true;
-        const bool key = ClipExporter::IsKeyFrame(data, static_cast<size_t>(length));
+        const bool key = IsVideoKeyFrame(m_codec[1], data, static_cast<size_t>(length));
         if (m_rearFrames == 0 && !key) return true;  // undecodable until the first key frame
         ++m_rearFrames;
         return m_muxer.WriteVideo(1, data, static_cast<size_t>(length), frame - m_rearFirst, key);
@@ -308,19 +325,12 @@ private:
     int64_t m_rate = 0, m_rearRate = 0, m_audioRate = 0;
     int64_t m_rearFirst = 0, m_audioFirst = 0, m_audioEnd = 0, m_audioNext = 0;
     int32_t m_frontFrames = 0, m_rearFrames = 0;
+    VideoCodec m_codec[2] = {VideoCodec::H264, VideoCodec::H264};
     int m_progressStep = 0;
     bool m_done = false;
 };
 
 }  // namespace
-
-bool ClipExporter::IsKeyFrame(const uint8_t* data, size_t size) {
-    size_t i = 0;
-    while (i + 3 < size && !(data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)) ++i;
-    if (i + 3 >= size) return false;
-    const int type = data[i + 3] & 0x1F;
-    return type == kNalIdr || type == kNalSps || type == kNalPps;
-}
 
 ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary,
                                 std::string* error) {
@@ -351,8 +361,10 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
     ClipLayout layout;
     layout.front = {files[0].front.width, files[0].front.height, files[0].frontRate,
                     "Front camera"};
+    layout.front.codec = files[0].codec[0];
     layout.hasRear = files[0].rearRate > 0;
     layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate, "Rear camera"};
+    layout.rear.codec = files[0].codec[1];
     layout.audioRate = files[0].audioBits == 16 && !request.noSound ? files[0].audioRate : 0;
     if (m_creationTime) {
         for (const SourceFile& f : files) {

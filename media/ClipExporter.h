@@ -1,7 +1,7 @@
 #pragma once
 // Clip export: a span of one recording, or of a trip's recordings played one after another,
 // written as an MP4 in one of two tiers:
-// - lossless: the front and rear cameras as two H.264 tracks copied as recorded, titled
+// - lossless: the front and rear cameras as two H.264 or H.265 tracks copied as recorded, titled
 //   "Front camera" (the default track) and "Rear camera" (see ClipMuxer);
 // - composed: both cameras in one picture with a caption line, encoded again (see
 //   ClipComposer), for players that show one track and for whoever wants the time in the
@@ -19,8 +19,8 @@
 // is shorter than its pictures is padded with silence.
 //
 // Every recording of one clip has to share the first one's layout (picture size and frame
-// rate of each camera, whether there is a rear camera, the sound format): the MP4's tracks
-// describe one layout, so a recording that differs is refused by name.
+// rate and codec of each camera, whether there is a rear camera, the sound format): the MP4's
+// tracks describe one layout, so a recording that differs is refused by name.
 //
 // Outputs: the MP4 and, when the request names one, the GPS track beside it (its text comes
 // from the document callback once the walk is done). Both are checked first (see
@@ -90,9 +90,6 @@ public:
     // file there is only replaced by a finished one), and *error says why in a sentence
     // naming the file and the cause.
     ClipResult Export(const ClipRequest& request, ClipSummary* summary, std::string* error);
-
-    // True when the access unit's first NAL unit is a parameter set or an IDR slice.
-    static bool IsKeyFrame(const uint8_t* data, size_t size);
 
 private:
     ClipResult Run(const ClipRequest& request, ClipSummary* summary, std::string* error);

@@ -59,10 +59,13 @@ bool ClipMuxer::Open(const std::string& path, const std::string& name, const Cli
     const ClipVideoTrack* tracks[2] = {&layout.front, layout.hasRear ? &layout.rear : nullptr};
     for (int c = 0; c < 2; ++c) {
         if (!tracks[c] || tracks[c]->frameRate <= 0) continue;
+        if (AvCodecId(tracks[c]->codec) == AV_CODEC_ID_NONE)
+            return Fail(error, "the recording's video is in a codec the clip cannot carry");
         AVStream* st = avformat_new_stream(raw, nullptr);
         if (!st) return Fail(error, "cannot add a video track");
         st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-        st->codecpar->codec_id = AV_CODEC_ID_H264;
+        st->codecpar->codec_id = AvCodecId(tracks[c]->codec);
+        st->codecpar->codec_tag = Mp4CodecTag(tracks[c]->codec);
         st->codecpar->width = tracks[c]->width;
         st->codecpar->height = tracks[c]->height;
         st->time_base = AVRational{1, tracks[c]->frameRate};

@@ -1,5 +1,5 @@
 #pragma once
-// The MP4 file of an exported clip: the front and the rear camera as two H.264 tracks copied
+// The MP4 file of an exported clip: the front and the rear camera as two video tracks copied
 // as recorded (no re-encoding), and the sound encoded to AAC with FFmpeg's own encoder.
 //
 // Video packets arrive as the dashcam stores them (Annex B, parameter sets in front of every
@@ -23,6 +23,7 @@ extern "C" {
 
 #include "media/FFmpegPtr.h"
 #include "media/VClipSink.h"
+#include "media/VideoCodec.h"
 
 struct ClipVideoTrack {
     int width = 0;
@@ -31,6 +32,7 @@ struct ClipVideoTrack {
     // Shown by players as the track's name (title, handler name); the front track is the
     // default one, so a player that shows one track shows the front camera.
     std::string title;
+    VideoCodec codec = VideoCodec::H264;
 };
 
 struct ClipLayout {

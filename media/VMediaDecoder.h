@@ -10,12 +10,23 @@
 
 #include <cstdint>
 
+#include "media/VideoCodec.h"
+
 class VideoWindow;
 
 class VMediaDecoder {
 public:
     virtual bool Initialize() = 0;
     virtual void Shutdown() = 0;
+    // The camera's packets from now on are in this codec, at about this picture size (the
+    // player says so for every recording it opens, before its first packet). False when the
+    // codec cannot be decoded.
+    virtual bool SetCodec(int camera, VideoCodec codec, int width, int height) {
+        (void)camera;
+        (void)width;
+        (void)height;
+        return codec == VideoCodec::H264;
+    }
     // Decodes one access unit of camera 0 (front) or 1 (rear); a picture it yields is
     // converted to the window's size and presented. False for another camera or a missing
     // window (nothing decoded then) and for a window of zero size (decoded, not converted,

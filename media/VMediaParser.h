@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "media/MediaInfo.h"
+#include "media/VideoCodec.h"
 
 struct VideoSizeRec {
     int32_t width = 0;
@@ -69,6 +71,15 @@ public:
     // The stream's real frame rate (dwRate / 1000), not capped.
     virtual int32_t GetNativeFrameRate(int stream) = 0;
     virtual void GetAudioFormat(int32_t* bits, int32_t* rate) = 0;
+    // Codec of video stream 0 or 1 of the open file (Unknown without one). Readers that know
+    // no other codec keep the default.
+    virtual VideoCodec GetVideoCodec(int stream) {
+        (void)stream;
+        return VideoCodec::H264;
+    }
+    // Why the last OpenFile refused its file, when that is worth telling a person (a codec
+    // the viewer cannot play); empty otherwise.
+    virtual std::string GetOpenError() const { return {}; }
     virtual size_t Read(void* buffer, size_t length) = 0;
     // origin: 0 start, 1 current, 2 end. Returns 0 on success.
     virtual int Seek(int64_t offset, int origin) = 0;

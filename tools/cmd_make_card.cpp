@@ -32,6 +32,26 @@ bool ParseGEvent(const std::string& text, std::vector<GeneratedGEvent>& events) 
     return true;
 }
 
+bool ParseCodec(const std::string& text, VideoCodec& codec) {
+    if (text == "h264")
+        codec = VideoCodec::H264;
+    else if (text == "hevc" || text == "h265")
+        codec = VideoCodec::Hevc;
+    else
+        return false;
+    return true;
+}
+
+// The options make-card and make-recording share: the front picture's size, the codec and
+// the bit rates. Any of them asks for recordings encoded as a camera encodes (see
+// VideoEncoder.h).
+struct VideoArgs {
+    int frontWidth = 0, frontHeight = 0;
+    VideoCodec codec = VideoCodec::H264;
+    int frontBitRateKbps = 0, rearBitRateKbps = 0;
+    bool cameraLike = false;
+};
+
 // Reads the number after option args[i]; false (with the usage message given) when absent or
 // out of range.
 bool NumberAfter(const std::vector<std::string>& args, size_t& i, long long low, long long high,
@@ -43,13 +63,45 @@ bool NumberAfter(const std::vector<std::string>& args, size_t& i, long long low,
     return true;
 }
 
+// Takes args[i] when it is one of the shared video options (*handled); false with *usage set
+// when its value is wrong.
+bool VideoOption(const std::vector<std::string>& args, size_t& i, VideoArgs& v, bool* handled,
+                 std::string* usage) {
+    const std::string& a = args[i];
+    *handled = true;
+    const bool hasValue = i + 1 < args.size();
+    bool ok = true;
+    if (a == "--front-size") {
+        ok = hasValue && ParseSize(args[i + 1], v.frontWidth, v.frontHeight);
+        if (!ok) *usage = "--front-size needs WxH with even sizes of 16 to 4096";
+        ++i;
+    } else if (a == "--codec") {
+        ok = hasValue && ParseCodec(args[i + 1], v.codec);
+        if (!ok) *usage = "--codec needs h264 or hevc";
+        ++i;
+    } else if (a == "--bit-rate" || a == "--rear-bit-rate") {
+        ok = NumberAfter(args, i, 1, 100000,
+                         a == "--bit-rate" ? v.frontBitRateKbps : v.rearBitRateKbps);
+        if (!ok) *usage = a + " needs a number in range";
+    } else {
+        *handled = false;
+        return true;
+    }
+    v.cameraLike = true;
+    return ok;
+}
+
 int RunMakeCard(const std::vector<std::string>& args) {
     const char* name = "make-card";
     CardOptions options;
+    VideoArgs video;
     std::string folder;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        bool ok = true;
+        bool ok = true, handled = false;
+        std::string usage;
+        if (!VideoOption(args, i, video, &handled, &usage)) return ToolUsageError(name, usage);
+        if (handled) continue;
         if (a == "--driving")
             ok = NumberAfter(args, i, 0, 1000, options.drivingCount);
         else if (a == "--event")
@@ -77,6 +129,12 @@ int RunMakeCard(const std::vector<std::string>& args) {
         if (!ok) return ToolUsageError(name, a + " needs a number in range");
     }
     if (folder.empty()) return ToolUsageError(name, "no folder given");
+    options.frontWidth = video.frontWidth;
+    options.frontHeight = video.frontHeight;
+    options.codec = video.codec;
+    options.cameraLike = video.cameraLike;
+    options.frontBitRateKbps = video.frontBitRateKbps;
+    options.rearBitRateKbps = video.rearBitRateKbps;
     std::string error;
     if (!WriteCard(folder, options, &error)) return ToolFailure("make-card: " + error);
     return kToolOk;
@@ -85,10 +143,15 @@ int RunMakeCard(const std::vector<std::string>& args) {
 int RunMakeRecording(const std::vector<std::string>& args) {
     const char* name = "make-recording";
     RecordingOptions options;
+    VideoArgs video;
+    bool fullHd = false;
     std::string path;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        bool ok = true;
+        bool ok = true, handled = false;
+        std::string usage;
+        if (!VideoOption(args, i, video, &handled, &usage)) return ToolUsageError(name, usage);
+        if (handled) continue;
         if (a == "--duration")
             ok = NumberAfter(args, i, 1, 3600, options.durationSec);
         else if (a == "--fps")
@@ -97,10 +160,9 @@ int RunMakeRecording(const std::vector<std::string>& args) {
             int seed = 0;
             ok = NumberAfter(args, i, 0, 0x7FFFFFFF, seed);
             options.seed = static_cast<uint32_t>(seed);
-        } else if (a == "--full-hd") {
-            options.frontWidth = 1920;
-            options.frontHeight = 1080;
-        } else if (a == "--one-camera")
+        } else if (a == "--full-hd")
+            fullHd = true;
+        else if (a == "--one-camera")
             options.rearCamera = false;
         else if (a == "--rear-size") {
             ok = i + 1 < args.size() &&
@@ -111,10 +173,6 @@ int RunMakeRecording(const std::vector<std::string>& args) {
                 return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
         } else if (a == "--no-fix")
             ok = NumberAfter(args, i, 0, 3600, options.noFixSeconds);
-        else if (a == "--bit-rate")
-            ok = NumberAfter(args, i, 1, 100000, options.frontBitRateKbps);
-        else if (a == "--rear-bit-rate")
-            ok = NumberAfter(args, i, 1, 100000, options.rearBitRateKbps);
         else if (a == "--clock-offset")
             ok = NumberAfter(args, i, -14 * 86400, 14 * 86400, options.clockOffsetSec);
         else if (a == "--no-index")
@@ -139,6 +197,17 @@ int RunMakeRecording(const std::vector<std::string>& args) {
         if (!ok) return ToolUsageError(name, a + " needs a number in range");
     }
     if (path.empty()) return ToolUsageError(name, "no file given");
+    if (video.frontWidth > 0) {
+        options.frontWidth = video.frontWidth;
+        options.frontHeight = video.frontHeight;
+    } else if (fullHd) {
+        options.frontWidth = 1920;
+        options.frontHeight = 1080;
+    }
+    options.codec = video.codec;
+    options.cameraLike = video.cameraLike;
+    options.frontBitRateKbps = video.frontBitRateKbps;
+    options.rearBitRateKbps = video.rearBitRateKbps;
     std::string error;
     if (!WriteRecording(path, options, &error)) return ToolFailure("make-recording: " + error);
     return kToolOk;
@@ -171,10 +240,12 @@ int RunFrameMark(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(make_card, "make-card",
                     "DIR [--driving N] [--event N] [--parking N] [--user N] [--duration S] "
-                    "[--full-hd] [--one-camera] [--gap S ...]",
+                    "[--full-hd] [--front-size WxH] [--codec h264|hevc] [--bit-rate KBPS] "
+                    "[--rear-bit-rate KBPS] [--one-camera] [--gap S ...]",
                     RunMakeCard);
 TARVEX_TOOL_COMMAND(make_recording, "make-recording",
-                    "FILE [--duration S] [--full-hd] [--one-camera] [--fps N] [--rear-size WxH] "
+                    "FILE [--duration S] [--full-hd] [--front-size WxH] [--codec h264|hevc] "
+                    "[--one-camera] [--fps N] [--rear-size WxH] "
                     "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N] "
                     "[--bit-rate KBPS] [--rear-bit-rate KBPS] [--calm] [--g-event KIND@S ...] "
                     "[--clock-offset S]",

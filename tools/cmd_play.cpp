@@ -6,6 +6,8 @@
 // follows without a break, and a line per join gives the time between the last front frame
 // of one recording and the first of the next. --one-by-one opens each file only when the one
 // before has ended, for comparison.
+// At the real clock a frame more than a frame period late is decoded but not shown, and
+// counted as late_frames in the summary; --every-frame shows it late instead.
 
 #include <atomic>
 #include <cerrno>
@@ -34,7 +36,8 @@ struct PlayOptions {
     int height = 0;
     std::string capturePrefix;
     bool noClock = false;
-    bool oneByOne = false;  // each file opened when the one before has ended
+    bool oneByOne = false;    // each file opened when the one before has ended
+    bool everyFrame = false;  // late frames are shown late rather than dropped
 };
 
 struct PlaySession {
@@ -173,6 +176,8 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
             o.noClock = true;
         } else if (a == "--one-by-one") {
             o.oneByOne = true;
+        } else if (a == "--every-frame") {
+            o.everyFrame = true;
         } else if (!a.empty() && a[0] == '-') {
             return ToolUsageError(kName, "unknown option " + a);
         } else {
@@ -203,6 +208,7 @@ int RunPlay(const std::vector<std::string>& args) {
     s.rear.SetOnPresent([&s](const CPixImgBase&, int) { s.rearShown.fetch_add(1); });
     s.rear.SetOnPresentUnseen([&s] { s.rearShown.fetch_add(1); });
     s.player.SetNoClock(o.noClock);
+    s.player.SetDropLateFrames(!o.everyFrame);
     s.engine.Start(&s.front, &s.rear);
     s.player.SetTextCallback(&OnText, &s);
 
@@ -210,8 +216,10 @@ int RunPlay(const std::vector<std::string>& args) {
 
     // The start goes with the open, so no frame of the file's start is shown before it.
     if (!s.player.Open(o.paths.front().c_str(), static_cast<int32_t>(o.seekMs))) {
+        const std::string why = s.player.GetOpenError();
         s.engine.Stop();
-        return ToolFailure("play: not a playable recording: " + o.paths.front());
+        return ToolFailure("play: not a playable recording: " + o.paths.front() +
+                           (why.empty() ? "" : ": " + why));
     }
     s.queueNext = !o.oneByOne;
     if (o.paths.size() > 1 && s.queueNext) s.player.QueueNext(o.paths[1].c_str());
@@ -229,7 +237,11 @@ int RunPlay(const std::vector<std::string>& args) {
             const std::string& path = s.paths[++s.current];
             s.joinPending = true;
             opened = s.player.Open(path.c_str());
-            if (!opened) std::fprintf(stderr, "play: not a playable recording: %s\n", path.c_str());
+            if (!opened) {
+                const std::string why = s.player.GetOpenError();
+                std::fprintf(stderr, "play: not a playable recording: %s%s%s\n", path.c_str(),
+                             why.empty() ? "" : ": ", why.c_str());
+            }
         }
         if (!opened) break;
         if (s.current + 1 < s.paths.size() && s.queueNext)
@@ -250,6 +262,8 @@ int RunPlay(const std::vector<std::string>& args) {
         .Int(s.rearShown.load())
         .Key("audio_bytes")
         .Int(s.engine.Output().BytesConsumed())
+        .Key("late_frames")
+        .Int(s.player.GetLateFrames())
         .Key("state")
         .Int(s.player.GetState())
         .Key("duration_ms")
@@ -277,5 +291,5 @@ int RunPlay(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(play, "play",
                     "FILE [FILE...] [--seek-ms N] [--seek-forward S] [--for-ms N] [--size WxH] "
-                    "[--capture PREFIX] [--no-clock] [--one-by-one]",
+                    "[--capture PREFIX] [--no-clock] [--one-by-one] [--every-frame]",
                     RunPlay);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <functional>
@@ -53,6 +54,25 @@ TEST_F(PlayerTest, PlaysEveryFrontAndRearFrameOnceInOrderThenStops) {
     EXPECT_FALSE(player.IsRunning());
     EXPECT_EQ(player.GetPositionMs(), 3000);
     EXPECT_EQ(player.GetDuration(), 3000);
+}
+
+// A decoder slower than the frame rate: the frames it falls behind on are decoded but not
+// shown, and counted; nothing is lost or shown out of order, and the last frame is shown.
+TEST_F(PlayerTest, LateFramesAreDecodedButNotShownAndCounted) {
+    Build({.seconds = 2, .audioEvery = 0});
+    player.SetNoClock(false);
+    decoder.OnFrame([](const ShownFrame& f) {
+        if (f.camera == 0) SleepMs(100);  // three frame periods
+    });
+    ASSERT_TRUE(player.Open("/card/DRIVING/REC_20260314_182509_D.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const std::vector<int> front = decoder.Front();
+    EXPECT_GT(player.GetLateFrames(), 0);
+    EXPECT_EQ(static_cast<int64_t>(front.size()) + player.GetLateFrames(), 60);
+    EXPECT_TRUE(std::is_sorted(front.begin(), front.end()));
+    EXPECT_EQ(std::adjacent_find(front.begin(), front.end()), front.end());
+    ASSERT_FALSE(front.empty());
+    EXPECT_EQ(front.back(), 59);
 }
 
 TEST_F(PlayerTest, NothingIsShownBeforeAKeyFrameAnd700MsOfFrontVideo) {
@@ -156,8 +176,7 @@ TEST_P(PlayerSeekTo, AbsoluteSeekLandsOnTheFrameOrTheLastOne) {
 INSTANTIATE_TEST_SUITE_P(Targets, PlayerSeekTo,
                          ::testing::Values(SeekRow{0, 0},            // the start
                                            SeekRow{INT32_MAX, 149},  // no overflow
-                                           SeekRow{1000, 30}, SeekRow{2500, 75},
-                                           SeekRow{1999, 59},
+                                           SeekRow{1000, 30}, SeekRow{2500, 75}, SeekRow{1999, 59},
                                            SeekRow{999999, 149}));  // past the end
 
 TEST_F(PlayerTest, SeekDropsTheSoundQueuedForTheOldPosition) {
@@ -455,7 +474,7 @@ TEST_F(PlayerTest, FastRecordingPlaysAndSeeksAtItsRealRate) {
     const auto shown = decoder.Shown();
     const auto front = decoder.Front();
     ASSERT_GE(front.size(), 2u);
-    EXPECT_EQ(front[1], 120);  // second 2 at 60 frames a second
+    EXPECT_EQ(front[1], 120);                 // second 2 at 60 frames a second
     EXPECT_EQ(player.GetPositionMs(), 4000);  // played out: the whole length
     // 700 ms of 60-frame video is 42 frames before the first picture.
     EXPECT_EQ(shown[0].cursor, parser->FrontChunkAt(41) + 1);

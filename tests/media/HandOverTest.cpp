@@ -131,6 +131,7 @@ JoinRun PlayAcross(const std::string& a, const std::string& b) {
     player.SetNextParser(&nextReader);
     player.SetDecoder(&decoder);
     player.SetOutput(&wave);
+    player.SetDropLateFrames(false);  // every frame counts here, also on a loaded machine
     player.Start(&front, &rear);
     if (player.Open(a.c_str())) {
         player.QueueNext(b.c_str());

@@ -13,7 +13,7 @@
 
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/FramePattern.h"
-#include "tools/cardgen/H264Encoder.h"
+#include "tools/cardgen/VideoEncoder.h"
 
 namespace fs = std::filesystem;
 

@@ -159,7 +159,8 @@ void AviWriter::WriteHeader() {
         size_t strl = b.SizeSlot();
         b.FourCC("strl");
         // The frame rate is dwRate / dwScale with dwScale 1000 (30 fps is 30000).
-        streamHeader("vids", "H264", 1000, static_cast<uint32_t>(s.frameRate) * 1000, c.chunks,
+        const char* code = m_layout.codec == VideoCodec::Hevc ? "HEVC" : "H264";
+        streamHeader("vids", code, 1000, static_cast<uint32_t>(s.frameRate) * 1000, c.chunks,
                      c.largest, 0, s.width, s.height);
         b.FourCC("strf");
         b.U32(kBitmapInfoSize);
@@ -168,7 +169,7 @@ void AviWriter::WriteHeader() {
         b.U32(s.height);
         b.U16(1);   // biPlanes
         b.U16(24);  // biBitCount
-        b.FourCC("H264");
+        b.FourCC(code);
         b.U32(static_cast<uint32_t>(s.width * s.height * 3));  // biSizeImage
         b.U32(0);
         b.U32(0);

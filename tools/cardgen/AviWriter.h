@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "media/VideoCodec.h"
+
 struct AviVideoStream {
     int width = 0;
     int height = 0;
@@ -27,6 +29,7 @@ struct AviLayout {
     bool audio = true;
     int audioRate = 8000;  // 16-bit mono PCM
     bool text = true;
+    VideoCodec codec = VideoCodec::H264;  // both video streams
 };
 
 class AviWriter {

@@ -115,6 +115,14 @@ bool WriteCard(const std::string& folder, const CardOptions& options, std::strin
         base.frontWidth = 1920;
         base.frontHeight = 1080;
     }
+    if (options.frontWidth > 0 && options.frontHeight > 0) {
+        base.frontWidth = options.frontWidth;
+        base.frontHeight = options.frontHeight;
+    }
+    base.codec = options.codec;
+    base.cameraLike = options.cameraLike;
+    base.frontBitRateKbps = options.frontBitRateKbps;
+    base.rearBitRateKbps = options.rearBitRateKbps;
     base.rearCamera = !options.oneCamera;
     const CivilTime firstStart{base.year, base.month,  base.day,
                                base.hour, base.minute, base.second};

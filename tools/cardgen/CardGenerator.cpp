@@ -7,8 +7,8 @@
 #include "tools/cardgen/BeepTone.h"
 #include "tools/cardgen/DriveTrack.h"
 #include "tools/cardgen/FramePattern.h"
-#include "tools/cardgen/H264Encoder.h"
 #include "tools/cardgen/TestPicture.h"
+#include "tools/cardgen/VideoEncoder.h"
 
 namespace {
 
@@ -16,6 +16,8 @@ constexpr int kPcmChunkBytes = 3840;
 constexpr int kPcmChunkSamples = kPcmChunkBytes / 2;
 constexpr int kNalSps = 7;
 constexpr int kNalSlice = 1;
+constexpr int kHevcNalVps = 32;
+constexpr int kHevcNalLastOrdinarySlice = 9;  // TRAIL_N ... RASL_R
 constexpr int kMaxDurationSec = 3600;
 constexpr int kMaxDimension = 4096;
 
@@ -44,6 +46,7 @@ bool CheckOptions(const RecordingOptions& o, std::string* error) {
     if (o.frontBitRateKbps < 0 || o.frontBitRateKbps > 100000 || o.rearBitRateKbps < 0 ||
         o.rearBitRateKbps > 100000)
         return Reject(error, "bit rates must be 0 to 100000 kbit/s");
+    if (o.codec == VideoCodec::Unknown) return Reject(error, "the codec must be H.264 or H.265");
     if (o.noFixSeconds < 0) return Reject(error, "no-fix seconds cannot be negative");
     if (o.audio && (o.audioRate < 1000 || o.audioRate > 48000))
         return Reject(error, "audio rate must be 1000 to 48000 Hz");
@@ -54,7 +57,7 @@ bool CheckOptions(const RecordingOptions& o, std::string* error) {
 
 // One camera: its encoder, its picture and the access units not yet written.
 struct Camera {
-    H264Encoder encoder;
+    VideoEncoder encoder;
     TestPicture picture;
     std::deque<EncodedFrame> pending;
 };
@@ -70,9 +73,12 @@ public:
         layout.audio = m_o.audio;
         layout.audioRate = m_o.audioRate;
         layout.text = m_o.telemetry;
+        layout.codec = m_o.codec;
         m_cameras.resize(layout.video.size());
         for (size_t c = 0; c < m_cameras.size(); ++c) {
-            H264EncoderSettings s;
+            VideoEncoderSettings s;
+            s.codec = m_o.codec;
+            s.cameraLike = m_o.cameraLike;
             s.width = layout.video[c].width;
             s.height = layout.video[c].height;
             s.frameRate = m_o.frameRate;
@@ -125,8 +131,7 @@ private:
             if (!WriteDueBefore(m_nextFrame, error)) return false;
             for (size_t c = 0; c < m_cameras.size(); ++c) {
                 EncodedFrame& f = m_cameras[c].pending.front();
-                const int expected = f.keyFrame ? kNalSps : kNalSlice;
-                if (f.index != m_nextFrame || f.firstNalType != expected)
+                if (f.index != m_nextFrame || !InRecorderForm(f))
                     return Fail(error, "the encoder's output is not in the recorder's form");
                 if (!m_avi.WriteVideo(static_cast<int>(c), f.data.data(), f.data.size(),
                                       f.keyFrame))
@@ -135,6 +140,14 @@ private:
             }
             ++m_nextFrame;
         }
+    }
+
+    // A key frame starts with its first parameter set, any other frame with its slice.
+    bool InRecorderForm(const EncodedFrame& f) const {
+        if (m_o.codec == VideoCodec::Hevc)
+            return f.keyFrame ? f.firstNalType == kHevcNalVps
+                              : f.firstNalType >= 0 && f.firstNalType <= kHevcNalLastOrdinarySlice;
+        return f.firstNalType == (f.keyFrame ? kNalSps : kNalSlice);
     }
 
     // Sound and telemetry chunks start at or before the time of frame `frame`.

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "media/VideoCodec.h"
+
 // A G-sensor event written into a recording at a known time: harsh braking ('b', -0.7 g
 // forward for a second), hard acceleration ('a', +0.5 g for a second), a sharp turn ('t',
 // 0.6 g sideways for 1.5 s) or an impact ('i', a 1.6 g vertical jolt of one sample).
@@ -62,6 +64,11 @@ struct RecordingOptions {
     // and 4000 rear.
     int frontBitRateKbps = 0;
     int rearBitRateKbps = 0;
+    // Both cameras' codec (H.264 or H.265; H.265 is always encoded the camera's way).
+    VideoCodec codec = VideoCodec::H264;
+    // Encode as a camera does (see VideoEncoder.h) rather than the quick way the tests use,
+    // so that decoding costs what it costs on a real card.
+    bool cameraLike = false;
 
     // A steady straight drive at cruising speed with no manoeuvre of its own, so that the
     // G-sensor shows only the events below.
@@ -78,7 +85,13 @@ struct CardOptions {
     int parkingCount = 1;
     int userCount = 1;
     int durationSec = 20;
-    bool fullHd = false;     // 1920x1080 front instead of 1280x720
+    bool fullHd = false;  // 1920x1080 front instead of 1280x720
+    int frontWidth = 0;   // above 0: this front size (overrides fullHd)
+    int frontHeight = 0;
+    VideoCodec codec = VideoCodec::H264;
+    bool cameraLike = false;
+    int frontBitRateKbps = 0;  // 0: the quality factor
+    int rearBitRateKbps = 0;
     bool oneCamera = false;  // no rear camera (names end in N)
     // Seconds without recording before DRIVING recording i + 1 (entry i); missing entries are
     // 0, so recordings follow one another as the dashcam cuts a drive.

@@ -1,6 +1,7 @@
-#include "tools/cardgen/H264Encoder.h"
+#include "tools/cardgen/VideoEncoder.h"
 
 #include <cstring>
+#include <string>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -11,6 +12,21 @@ namespace {
 
 constexpr int kNalSei = 6;
 constexpr int kNalAccessUnitDelimiter = 9;
+constexpr int kHevcNalAccessUnitDelimiter = 35;
+constexpr int kHevcNalPrefixSei = 39;
+constexpr int kHevcNalSuffixSei = 40;
+
+bool IsDropped(VideoCodec codec, int type) {
+    if (codec == VideoCodec::Hevc)
+        return type == kHevcNalAccessUnitDelimiter || type == kHevcNalPrefixSei ||
+               type == kHevcNalSuffixSei;
+    return type == kNalSei || type == kNalAccessUnitDelimiter;
+}
+
+// Camera-like H.264: what a dashcam's encoder makes (main or high profile, CABAC, the
+// deblocking filter), at a speed the generator can afford for minutes of 4K.
+constexpr const char* kCameraPreset = "veryfast";
+constexpr const char* kQuickPreset = "ultrafast";
 
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -43,13 +59,14 @@ std::vector<std::pair<size_t, size_t>> SplitAnnexB(const uint8_t* data, size_t s
     return nals;
 }
 
-int NormalizeAccessUnit(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+int NormalizeAccessUnit(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
+                        VideoCodec codec) {
     out.clear();
     out.reserve(size + 16);
     int firstType = -1;
     for (const auto& [offset, length] : SplitAnnexB(data, size)) {
-        const int type = data[offset] & 0x1F;
-        if (type == kNalSei || type == kNalAccessUnitDelimiter) continue;
+        const int type = NalUnitType(codec, data[offset]);
+        if (IsDropped(codec, type)) continue;
         if (firstType < 0) firstType = type;
         static const uint8_t kStartCode[4] = {0, 0, 0, 1};
         out.insert(out.end(), kStartCode, kStartCode + 4);
@@ -58,12 +75,15 @@ int NormalizeAccessUnit(const uint8_t* data, size_t size, std::vector<uint8_t>& 
     return firstType;
 }
 
-bool H264Encoder::Open(const H264EncoderSettings& s, std::string* error) {
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+bool VideoEncoder::Open(const VideoEncoderSettings& s, std::string* error) {
+    const bool hevc = s.codec == VideoCodec::Hevc;
+    const char* name = hevc ? "libx265" : "libx264";
+    const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (!codec) {
-        if (error) *error = "libavcodec has no libx264 encoder";
+        if (error) *error = std::string("libavcodec has no ") + name + " encoder";
         return false;
     }
+    m_codec = s.codec;
     m_context.reset(avcodec_alloc_context3(codec));
     m_frame.reset(av_frame_alloc());
     m_packet.reset(av_packet_alloc());
@@ -81,27 +101,47 @@ bool H264Encoder::Open(const H264EncoderSettings& s, std::string* error) {
     c->keyint_min = s.keyFrameInterval;
     c->max_b_frames = 0;
     c->thread_count = s.threads;
-    // No global header: SPS and PPS travel in the stream, in front of every IDR frame.
-    av_opt_set(c->priv_data, "preset", "ultrafast", 0);
-    av_opt_set(c->priv_data, "tune", "zerolatency", 0);
+    // No global header: the parameter sets travel in the stream, in front of every IDR frame.
     if (s.bitRateKbps > 0) {
         // A camera's encoder spends its bit rate whatever the picture, like a constant rate;
-        // x264 may otherwise keep a simple picture far below it.
+        // the encoder may otherwise keep a simple picture far below it.
         c->bit_rate = static_cast<int64_t>(s.bitRateKbps) * 1000;
         c->rc_max_rate = c->bit_rate;
         c->rc_min_rate = c->bit_rate;
         c->rc_buffer_size = static_cast<int>(c->bit_rate);
         c->qmin = 0;
-        av_opt_set(c->priv_data, "nal-hrd", "cbr", 0);
+        if (!hevc) av_opt_set(c->priv_data, "nal-hrd", "cbr", 0);
     } else {
         av_opt_set_int(c->priv_data, "crf", s.crf, 0);
     }
-    av_opt_set(c->priv_data, "x264-params",
-               "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:annexb=1",
-               0);
+    if (hevc) {
+        av_opt_set(c->priv_data, "preset", kCameraPreset, 0);
+        // pools: the worker threads for wavefront rows; one frame thread keeps the output the
+        // same from run to run.
+        const std::string params =
+            "log-level=error:info=0:repeat-headers=1:annexb=1:scenecut=0:open-gop=0:bframes=0:"
+            "frame-threads=1:pools=" +
+            std::to_string(s.threads) + ":keyint=" + std::to_string(s.keyFrameInterval) +
+            ":min-keyint=" + std::to_string(s.keyFrameInterval);
+        av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
+    } else if (s.cameraLike) {
+        av_opt_set(c->priv_data, "preset", kCameraPreset, 0);
+        av_opt_set(c->priv_data, "profile", "high", 0);
+        av_opt_set(c->priv_data, "x264-params",
+                   "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:"
+                   "annexb=1:cabac=1:deblock=1",
+                   0);
+    } else {
+        av_opt_set(c->priv_data, "preset", kQuickPreset, 0);
+        av_opt_set(c->priv_data, "tune", "zerolatency", 0);
+        av_opt_set(c->priv_data, "x264-params",
+                   "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:"
+                   "annexb=1",
+                   0);
+    }
     int rc = avcodec_open2(c, codec, nullptr);
     if (rc < 0) {
-        if (error) *error = "cannot open libx264: " + AvError(rc);
+        if (error) *error = std::string("cannot open ") + name + ": " + AvError(rc);
         return false;
     }
     m_frame->format = AV_PIX_FMT_YUV420P;
@@ -116,13 +156,13 @@ bool H264Encoder::Open(const H264EncoderSettings& s, std::string* error) {
     return true;
 }
 
-AVFrame* H264Encoder::Picture() {
+AVFrame* VideoEncoder::Picture() {
     // The encoder may still hold a reference to the last picture.
     if (m_frame && av_frame_make_writable(m_frame.get()) < 0) return nullptr;
     return m_frame.get();
 }
 
-bool H264Encoder::Encode(std::vector<EncodedFrame>& out, std::string* error) {
+bool VideoEncoder::Encode(std::vector<EncodedFrame>& out, std::string* error) {
     m_frame->pts = m_nextIndex++;
     int rc = avcodec_send_frame(m_context.get(), m_frame.get());
     if (rc < 0) {
@@ -132,7 +172,7 @@ bool H264Encoder::Encode(std::vector<EncodedFrame>& out, std::string* error) {
     return Drain(out, error);
 }
 
-bool H264Encoder::Flush(std::vector<EncodedFrame>& out, std::string* error) {
+bool VideoEncoder::Flush(std::vector<EncodedFrame>& out, std::string* error) {
     int rc = avcodec_send_frame(m_context.get(), nullptr);
     if (rc < 0 && rc != AVERROR_EOF) {
         if (error) *error = "encoding failed: " + AvError(rc);
@@ -141,7 +181,7 @@ bool H264Encoder::Flush(std::vector<EncodedFrame>& out, std::string* error) {
     return Drain(out, error);
 }
 
-bool H264Encoder::Drain(std::vector<EncodedFrame>& out, std::string* error) {
+bool VideoEncoder::Drain(std::vector<EncodedFrame>& out, std::string* error) {
     for (;;) {
         int rc = avcodec_receive_packet(m_context.get(), m_packet.get());
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
@@ -152,7 +192,8 @@ bool H264Encoder::Drain(std::vector<EncodedFrame>& out, std::string* error) {
         EncodedFrame frame;
         frame.index = m_packet->pts;
         frame.keyFrame = (m_packet->flags & AV_PKT_FLAG_KEY) != 0;
-        frame.firstNalType = NormalizeAccessUnit(m_packet->data, m_packet->size, frame.data);
+        frame.firstNalType =
+            NormalizeAccessUnit(m_packet->data, m_packet->size, frame.data, m_codec);
         av_packet_unref(m_packet.get());
         out.push_back(std::move(frame));
     }
