@@ -118,7 +118,7 @@ bool TripOfRecording(const std::string& path, Trip& trip, size_t& index) {
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::vector<Trip> trips;
-    if (folder.empty() || !ScanTrips(folder, trips)) return false;
+    if (folder.empty() || !ScanTrips(folder, trips, nullptr)) return false;
     for (Trip& t : trips) {
         for (size_t i = 0; i < t.recordings.size(); ++i) {
             if (t.recordings[i].fileName != name) continue;

@@ -258,7 +258,7 @@ TEST_P(ClipExporterSound, BeepsWhereTheRecordingsBeep) {
     ClipSummary summary;
     std::string error;
     ASSERT_EQ(
-        exporter.Export({{s_paths[0], s_paths[1]}, row.fromMs, row.toMs, mp4}, &summary, &error),
+        exporter.Export({{s_paths[0], s_paths[1]}, row.fromMs, row.toMs, mp4, {}}, &summary, &error),
         ClipResult::Done)
         << error;
     ASSERT_EQ(summary.startMs, row.startMs);
