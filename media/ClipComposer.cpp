@@ -152,6 +152,10 @@ bool ClipComposer::BuildGraph(const AVFrame* front) {
     m_graph.reset(avfilter_graph_alloc());
     AVFilterGraph* g = m_graph.get();
     if (!g) return m_error = "out of memory", false;
+    // The filters run on this thread: x264 keeps the other core busy already, and the filters'
+    // slice threads pass pooled frame buffers through atomics that ThreadSanitizer cannot see,
+    // so the sanitizer runs would report FFmpeg's own hand-overs as races.
+    g->nb_threads = 1;
     const int rate = m_layout.front.frameRate;
     m_frontIn = AddFilter(g, "buffer", "front", {}, BufferArgs(front, rate));
     AVFilterContext* tail = m_frontIn;
