@@ -172,7 +172,22 @@ public:
 
     // ---- device settings ----
     void OnBnClickedButtonSetting();
-    void OpenDeviceSettings(const std::string& drive);
+    // What is on screen: the recording (or trip) and its position, play or pause, the views
+    // and the list's category and mode; restored after a dialog that had to close it.
+    struct PlaybackMoment {
+        std::string path;  // empty: nothing open
+        std::vector<std::string> tripPaths;
+        size_t tripIndex = 0;
+        int row = -1;
+        int64_t positionMs = 0;
+        bool playing = false;
+        bool tripsView = false;
+        CatalogueView view = CatalogueView::Driving;
+        int front = kViewHidden, rear = kViewHidden, map = kViewHidden;
+    };
+    PlaybackMoment CurrentMoment() const;
+    void RestoreMoment(const PlaybackMoment& moment);
+    void OpenDeviceSettings(const std::string& drive, const PlaybackMoment& moment);
     // The card whose settings are edited: the one listed, or the one the user picks now.
     bool ChooseSettingsDrive();
 
@@ -392,6 +407,10 @@ private:
     void SetListTreeMode(bool trips);
     bool HandleTripListKey(int virtualKey);
     bool AskForCard();
+    // The list of the moment's category again, in its mode (recordings or trips).
+    void ListAgain(const PlaybackMoment& moment);
+    // The persistent "insert the card" note goes once something is listed.
+    void HideCardNote();
     bool ShowCardCategory(const std::string& card, CatalogueView view);
     bool ShowLooseFolder(const std::string& folder);
     bool PlayListedPath(const std::string& path);

@@ -103,7 +103,15 @@ bool CSamplePlayerDlg::OpenPath(const QString& path) {
 bool CSamplePlayerDlg::ShowCardCategory(const std::string& card, CatalogueView view) {
     m_strDrivePath = card;
     ShowCategory(view);
-    return !m_strDrivePath.empty();
+    if (m_strDrivePath.empty()) return false;
+    HideCardNote();
+    return true;
+}
+
+void CSamplePlayerDlg::HideCardNote() {
+    if (m_pNote && m_pNote->text() == Text(IDS_INSERT_CARD_KO, IDS_INSERT_CARD_EN)) {
+        m_pNote->hide();
+    }
 }
 
 bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
@@ -120,9 +128,7 @@ bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
     m_bLooseFolder = true;
     m_strFolderPath = folder;
     MarkCategoryButton(0);
-    if (m_pNote && m_pNote->text() == Text(IDS_INSERT_CARD_KO, IDS_INSERT_CARD_EN)) {
-        m_pNote->hide();
-    }
+    HideCardNote();
     FillList(rows);
     if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
         m_listFilename->setCurrentItem(first);
@@ -167,7 +173,7 @@ void CSamplePlayerDlg::SaveLastCard() {
     WritePrivateProfileString("config", kLastCardKey, m_strLastCard.c_str(), ConfigPath().c_str());
 }
 
-// OPEN with no card chosen.
+// OPEN: the removable cards and "Choose folder…".
 bool CSamplePlayerDlg::AskForCard() {
     // The card that went away is back: OPEN picks it up again without asking.
     if (m_bCardLost && HasCardLayout(CardRoot(m_strLastCard))) {

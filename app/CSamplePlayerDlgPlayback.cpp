@@ -272,14 +272,9 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
     }
 }
 
-void CSamplePlayerDlg::OnBnClickedButtonOpen() {
-    if (m_strDrivePath.empty()) {
-        AskForCard();
-        return;
-    }
-    m_listFilename->clear();
-    OnBnClickedButtonDriving();
-}
+// OPEN always asks which card (or folder), also while one is listed, so another card can be
+// chosen; a cancelled question leaves the list as it was.
+void CSamplePlayerDlg::OnBnClickedButtonOpen() { AskForCard(); }
 
 void CSamplePlayerDlg::OnListDoubleClick(int row) {
     if (row < 0) return;

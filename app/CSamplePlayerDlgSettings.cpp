@@ -1,18 +1,32 @@
 // The device settings command: the dashcam's configuration file on the chosen card, and the
 // card format the settings dialog offers.
+#include <QAbstractButton>
+#include <filesystem>
+
 #include "app/CSamplePlayerDlg.h"
 #include "app/Resource.h"
 #include "device/CSettingDlg.h"
 #include "library/CardRoot.h"
 #include "support/StringTable.h"
 
+namespace {
+
+// The category buttons with the view each lists.
+constexpr std::pair<int, CatalogueView> kCategoryButtons[] = {
+    {IDC_BUTTON_DRIVING, CatalogueView::Driving}, {IDC_BUTTON_EVENT, CatalogueView::Event},
+    {IDC_BUTTON_PARKING, CatalogueView::Parking}, {IDC_BUTTON_USER, CatalogueView::User},
+    {IDC_BUTTON_ALL, CatalogueView::All}};
+
+}  // namespace
+
 void CSamplePlayerDlg::OnBnClickedButtonSetting() {
-    // Paused while the dialog is open; afterwards playback goes on as it was, unless a format
-    // closed the recording.
-    const bool wasPlaying = IsPlayerActive() && m_player.IsRunning();
+    // Paused while the dialog is open; afterwards the recording, its position, play or pause,
+    // the views and the list are as they were, also after a format that left the card alone.
+    const PlaybackMoment moment = CurrentMoment();
     if (IsPlayerActive()) OnBnClickedButtonPause();
-    if (ChooseSettingsDrive()) OpenDeviceSettings(m_strDrivePath);
-    if (wasPlaying && IsPlayerActive() && !m_bQuitConfirmed) OnBnClickedButtonPlay();
+    if (ChooseSettingsDrive()) OpenDeviceSettings(m_strDrivePath, moment);
+    if (moment.playing && IsPlayerActive() && !m_player.IsRunning() && !m_bQuitConfirmed)
+        OnBnClickedButtonPlay();
 }
 
 bool CSamplePlayerDlg::ChooseSettingsDrive() {
@@ -32,7 +46,7 @@ bool CSamplePlayerDlg::ChooseSettingsDrive() {
     return true;
 }
 
-void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive) {
+void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const PlaybackMoment& moment) {
     const std::string config = CardConfigPath(CardRoot(drive));
     if (config.empty() || !CSettingDlg::CanOpen(config)) {
         m_strDrivePath.clear();
@@ -44,12 +58,64 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive) {
     // The volume cannot be unmounted while a recording on it is open.
     dialog.SetBeforeFormat([this] { OnBnClickedButtonStop(); });
     RunSettingsDialog(dialog);
-    // Every confirmed format, whatever its outcome, may have changed the card: show what is
-    // on it now (possibly mounted somewhere new).
-    if (dialog.m_bCardChanged) {
-        m_strDrivePath = dialog.DrivePath();
-        OnBnClickedButtonDriving();
+    if (!dialog.m_bCardChanged) return;
+    m_strDrivePath = dialog.DrivePath();
+    // A format that did not start left the card as it was: only the closed recording comes
+    // back. Any other may have changed it (possibly mounted somewhere new): the list shows
+    // what is on it now, in the view it was in, and the recording comes back if it is still
+    // there.
+    const std::optional<CardFormatStatus> status = dialog.LastFormatStatus();
+    const bool untouched =
+        status == CardFormatStatus::Refused || status == CardFormatStatus::BackupFailed;
+    if (!untouched) ListAgain(moment);
+    RestoreMoment(moment);
+}
+
+CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
+    PlaybackMoment moment;
+    moment.tripsView = m_bTripsView;
+    for (const auto& [id, view] : kCategoryButtons) {
+        const auto* button = static_cast<const QAbstractButton*>(GetDlgItem(id));
+        if (button && button->isChecked()) moment.view = view;
     }
+    if (!CanSeek() || m_strCurrentPath.empty()) return moment;
+    moment.path = m_strCurrentPath;
+    moment.tripPaths = m_tripPaths;
+    moment.tripIndex = m_nTripIndex;
+    moment.row = m_nCurIndex;
+    moment.positionMs = m_player.GetPositionMs();
+    moment.playing = IsPlayerActive() && m_player.IsRunning();
+    moment.front = m_nFrontView;
+    moment.rear = m_nRearView;
+    moment.map = m_nMapView;
+    return moment;
+}
+
+void CSamplePlayerDlg::ListAgain(const PlaybackMoment& moment) {
+    if (moment.tripsView && moment.view != CatalogueView::All) {
+        ShowCategory(moment.view);
+        FillTrips(moment.view);
+    } else {
+        ShowCategory(moment.view);
+    }
+}
+
+void CSamplePlayerDlg::RestoreMoment(const PlaybackMoment& moment) {
+    std::error_code error;
+    if (moment.path.empty() || !std::filesystem::exists(moment.path, error)) return;
+    if (IsPlayerActive() && m_strCurrentPath == moment.path) return;
+    bool opened = false;
+    if (!moment.tripPaths.empty() && m_bTripsView) {
+        opened = moment.row >= 0 && PlayTripFrom(moment.row, moment.tripIndex);
+    } else if (const int row = RowOfPath(moment.path); row >= 0) {
+        m_nCurIndex = row;
+        opened = OpenRecording(moment.path);
+    }
+    if (!opened || m_strCurrentPath != moment.path) return;
+    m_player.SeekToMs(static_cast<int32_t>(moment.positionMs));
+    if (!moment.playing) OnBnClickedButtonPause();
+    SetViewState(moment.front, moment.rear, moment.map);
+    UpdateDisplay();
 }
 
 int CSamplePlayerDlg::RunSettingsDialog(CSettingDlg& dialog) {

@@ -243,6 +243,7 @@ void CSettingDlg::OnBnClickedButtonFormat() {
     const CardFormatReport report =
         FormatCardKeepingConfig(m_strDrivePath, backupPath, *m_pFormatter);
     confirm.hide();
+    m_lastFormat = report.status;
     if (report.drivePath != m_strDrivePath) {
         m_strDrivePath = report.drivePath;
         m_strConfigPath = CardConfigPath(CardRoot(m_strDrivePath));

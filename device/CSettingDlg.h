@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/CardFormat.h"
@@ -77,6 +78,9 @@ public:
     // The drive string after the dialog: a format may mount the card somewhere new.
     const std::string& DrivePath() const { return m_strDrivePath; }
     const std::string& ConfigPath() const { return m_strConfigPath; }
+    // How the last confirmed format ended; nothing when none ran. Refused and BackupFailed
+    // leave the card as it was.
+    std::optional<CardFormatStatus> LastFormatStatus() const { return m_lastFormat; }
     // Where the configuration file is kept while the card is formatted; by default a fresh
     // name in the viewer's data folder (NewFormatBackupPath).
     void SetBackupPath(std::string path) { m_strBackupPath = std::move(path); }
@@ -139,6 +143,7 @@ private:
     VCardFormatter* m_pFormatter = nullptr;
     std::unique_ptr<VCardFormatter> m_ownFormatter;
     std::function<void()> m_fnBeforeFormat;
+    std::optional<CardFormatStatus> m_lastFormat;
     std::map<int, QWidget*> m_items;
     std::string m_strFirmwareVersion;
 };

@@ -116,7 +116,9 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
         EXPECT_EQ(Window().List()->topLevelItem(0)->text(2), "2026.03.14 19:00:00");
     }
     EXPECT_EQ(Window().DrivePath(), card);
-    EXPECT_EQ(Window().CurIndex(), -1);
+    // A recording the format left on the card comes back (one row lower under the newer one).
+    EXPECT_EQ(Window().CurIndex(), rowsAfter ? 2 : -1);
+    EXPECT_EQ(Window().Player().IsRunning(), rowsAfter != 0);
     EXPECT_TRUE(Window().messages.isEmpty());
 }
 
@@ -124,8 +126,42 @@ TEST_F(MainWindowDeviceSettingsTest, ASuccessfulFormatClosesTheRecordingAndShows
     FormatWhilePlaying(CardFormatResult::Formatted, 0, "SD Card format has been completed.");
 }
 
-TEST_F(MainWindowDeviceSettingsTest, AFailedFormatStillReloadsTheDrivingView) {
+TEST_F(MainWindowDeviceSettingsTest, AFailedFormatReloadsTheListAndKeepsTheRecording) {
     FormatWhilePlaying(CardFormatResult::Failed, 4, "SD Card format has been failed.");
+}
+
+// A format the desktop refused touched nothing: the recording, its position, pause, the views
+// and the list (also the trips view) are as they were, and nothing lands in the working folder.
+TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
+    formatter.result = CardFormatResult::Refused;
+    for (const bool trips : {false, true}) {
+        SCOPED_TRACE(trips ? "trips view" : "recordings");
+        ShowCard(card);
+        if (trips) Key(Qt::Key_T);
+        ASSERT_EQ(Window().IsTripsView(), trips);
+        const int rows = Window().List()->topLevelItemCount();
+        DoubleClickRow(0);
+        ASSERT_TRUE(WaitForFrontFrame(1));
+        Window().SeekToRecordingMs(5000);
+        Window().OnBnClickedButtonPause();
+        Window().OnBnClickedButtonSubCamera();  // rear in the main area
+        const std::string path = Window().CurrentPath();
+        const int front = Window().FrontView();
+        FormatFromTheDialog();
+        Window().OnBnClickedButtonSetting();
+        ASSERT_EQ(boxes.size(), 3);
+        EXPECT_TRUE(boxes[2].startsWith("This drive is not a removable SD card")) << boxes[2].toStdString();
+        EXPECT_EQ(Window().CurrentPath(), path);
+        EXPECT_EQ(Window().IsTripsView(), trips);
+        EXPECT_EQ(Window().List()->topLevelItemCount(), rows) << "no reload";
+        EXPECT_EQ(Window().Player().GetPositionMs(), 5000);
+        EXPECT_FALSE(Window().Player().IsRunning());
+        EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
+        EXPECT_EQ(Window().FrontView(), front);
+        EXPECT_FALSE(fs::exists(workDir / "blackbox.cfg"));
+        boxes.clear();
+        fs::remove(fs::path(card) / "DRIVING" / "REC_20260314_190000_D.AVI");
+    }
 }
 
 TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndListAlone) {
