@@ -33,6 +33,7 @@
 
 // Engine parts; the player header pulls in the media interfaces.
 #include "app/CExportDlg.h"
+#include "app/PictureClock.h"
 #include "library/RecordingCatalogue.h"
 #include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
@@ -194,6 +195,10 @@ public:
     // ---- display tick ----
     void UpdateDisplay();
     void UpdateTimeLabels(int64_t current, int64_t total);
+    // The picture's date and time on the camera clock beside the position and in the title,
+    // with the clock's offset from GPS time in the label's tooltip.
+    void ShowClock(int64_t positionMs);
+    QString ClockText() const;
     static std::string FormatHms(int64_t seconds);
 
     // ---- keyboard ----
@@ -429,6 +434,8 @@ private:
     void ConnectTimelineViews();
     void ConnectListHooks();
     void OnTimelineLoaded(const TimelineResult& result);
+    // The fixes of the recording on screen give the camera clock's offset from UTC.
+    void ApplyClockFixes();
     int64_t TimelineOffsetMs() const;
     bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
@@ -488,6 +495,8 @@ private:
     QLabel* m_pTotalTime = nullptr;
     QLabel* m_pSpeed = nullptr;
     QLabel* m_pRate = nullptr;  // the playback rate; empty at normal speed
+    QLabel* m_pClock = nullptr;  // the picture's date and time on the camera clock
+    PictureClock m_clock;        // of the recording on screen
     QTreeWidget* m_listFilename = nullptr;
     ListPathIndex* m_pListIndex = nullptr;  // child of the list's model: the row of a path
     int m_nCurIndex = -1;

@@ -37,6 +37,32 @@ void CSamplePlayerDlg::UpdateTimeLabels(int64_t current, int64_t total) {
     SetLabelText(m_pTotalTime, FormatHms(total));
 }
 
+QString CSamplePlayerDlg::ClockText() const {
+    return m_pClock ? m_pClock->text() : QString();
+}
+
+void CSamplePlayerDlg::ShowClock(int64_t positionMs) {
+    const std::string text = m_strCurrentPath.empty() ? std::string() : m_clock.TextAt(positionMs);
+    SetLabelText(m_pClock, text);
+    QString tip;
+    if (!text.empty()) {
+        const std::optional<int64_t> offset = m_clock.OffsetSec();
+        tip = QString::fromStdString(
+            offset ? FormatResourceString(PickStringId(IDS_CLOCK_UTC_KO, IDS_CLOCK_UTC_EN),
+                                          PictureClock::FormatOffset(*offset).c_str())
+                   : FormatResourceString(PickStringId(IDS_CLOCK_NO_FIX_KO, IDS_CLOCK_NO_FIX_EN)));
+    }
+    if (m_pClock->toolTip() != tip) m_pClock->setToolTip(tip);
+    const QString product = QString::fromStdString(FormatResourceString(IDS_TITLE));
+    QString title = product;
+    if (!m_strCurrentPath.empty()) {
+        title = QString::fromStdString(std::filesystem::path(m_strCurrentPath).filename().string());
+        if (!text.empty()) title += QStringLiteral(" \u2014 ") + QString::fromStdString(text);
+        title += QStringLiteral(" - ") + product;
+    }
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
 void CSamplePlayerDlg::OnTimer(int id) {
     if (id == kMapTimer) {
         // Until the page has loaded and defines its functions, every tick asks again.
@@ -98,6 +124,7 @@ void CSamplePlayerDlg::UpdateDisplay() {
         UpdateTimeLabels(positionSec, totalSec);
         ShowSpeedAndPosition(positionSec, sliderSec);
         ReplotGraph(positionSec);
+        ShowClock(m_player.GetPositionMs());
         return;
     }
     // The player stops by itself only once it has shown the last frame it could read: the
@@ -109,6 +136,7 @@ void CSamplePlayerDlg::UpdateDisplay() {
     m_player.Pause();
     m_sliderPos->SetPos(static_cast<int>(positionSec));
     UpdateTimeLabels(positionSec, totalSec);
+    ShowClock(m_player.GetPositionMs());
     emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
     if (!IsNewestPlaying()) {
         OnBnClickedButtonNext();

@@ -50,7 +50,7 @@ const NormalPlace kNormalPlaces[] = {
     {IDC_BUTTON_SETTING, {538, 470, 30, 30}},     {IDC_CHECK_MIRROR, {592, 470, 30, 30}},
     {IDC_BUTTON_MUTE, {679, 470, 30, 30}},        {IDC_SLIDER_VOLUME, {719, 477, 81, 16}},
     {IDC_BUTTON_BRIGHT_ICON, {820, 470, 30, 30}}, {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
-    {IDC_STATIC_RATE, {552, 433, 27, 14}},
+    {IDC_STATIC_RATE, {552, 433, 27, 14}},       {IDC_STATIC_CLOCK, {96, 42, 124, 16}},
 };
 
 // Full-screen rectangles relative to the client's right (w) and bottom (h) edges: a negative
@@ -72,7 +72,7 @@ const FullPlace kFullPlaces[] = {
     {IDC_BUTTON_FORWARD, -158, -40, 30, 30},     {IDC_BUTTON_NEXT, -104, -40, 30, 30},
     {IDC_BUTTON_MUTE, -366, -97, 30, 30},        {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
     {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
-    {IDC_STATIC_RATE, 432, -25, 36, 12},
+    {IDC_STATIC_RATE, 432, -25, 36, 12},         {IDC_STATIC_CLOCK, 540, -25, 124, 12},
 };
 
 // Tooltips: each row of controls keeps its tips in one string-table pair, '|' between them,
@@ -191,6 +191,10 @@ void CSamplePlayerDlg::CreateControls() {
     m_pRate = AddLabel(IDC_STATIC_RATE);
     m_pRate->setAlignment(Qt::AlignCenter);
     ApplyLabelColours(m_pRate);  // now known as the rate label: clear while empty
+    m_pClock = AddLabel(IDC_STATIC_CLOCK);
+    m_pClock->setAlignment(Qt::AlignCenter);
+    m_pClock->setAccessibleName(
+        QString::fromStdString(FormatResourceString(PickStringId(IDS_CLOCK_NAME_KO, IDS_CLOCK_NAME_EN))));
 
     AddBitmapButton(IDC_BUTTON_OPEN, &CSamplePlayerDlg::OnBnClickedButtonOpen);
     AddBitmapButton(IDC_BUTTON_STOP, &CSamplePlayerDlg::OnBnClickedButtonStop);
@@ -358,6 +362,8 @@ void CSamplePlayerDlg::PlaceNormalControls() {
                 x += areas.dxRight;
                 y += areas.dy;
                 break;
+            case IDC_STATIC_CLOCK:
+                break;  // in the view row, which neither moves nor grows
             case IDC_STATIC_TOTALTIME:
             case IDC_STATIC_RATE:
             case IDC_STATIC_SPEED:

@@ -85,8 +85,9 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path) {
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
-    setWindowTitle(QString::fromStdString(std::filesystem::path(path).filename().string()) +
-                   QStringLiteral(" - ") + QString::fromStdString(FormatResourceString(IDS_TITLE)));
+    m_clock.SetRecording(path);
+    ApplyClockFixes();
+    ShowClock(m_player.GetPositionMs());
     const int64_t total = static_cast<int64_t>(m_player.GetDuration()) / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
@@ -183,7 +184,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     ClearGraph();
     m_nLastPlotSec = 0;
     m_strCurrentPath.clear();
-    setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
+    ShowClock(0);
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
     PlaceMapView(kViewHidden);

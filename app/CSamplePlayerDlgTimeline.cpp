@@ -202,6 +202,7 @@ void CSamplePlayerDlg::OnTimelineLoaded(const TimelineResult& result) {
     m_timeline = result.timeline;
     m_events = result.events;
     m_tripStartsMs = result.startsMs;
+    ApplyClockFixes();
     if (m_pMapView) {
         std::vector<CMapView::RoutePoint> route;
         for (const TimedFix& f : m_timeline.fixes)
@@ -210,6 +211,16 @@ void CSamplePlayerDlg::OnTimelineLoaded(const TimelineResult& result) {
         m_pMapView->SetRoute(std::move(route));
     }
     ShowTimelineMarks();
+}
+
+void CSamplePlayerDlg::ApplyClockFixes() {
+    if (m_timelinePaths.empty() || m_timeline.fixes.empty()) return;
+    if (m_tripPaths.empty()) {
+        if (m_timelinePaths.front() == m_strCurrentPath) m_clock.SetFixes(m_timeline.fixes);
+    } else if (m_timelinePaths == m_tripPaths) {
+        m_clock.SetTripFixes(m_timeline.fixes, m_tripStartsMs, m_nTripIndex);
+    }
+    ShowClock(m_player.GetPositionMs());
 }
 
 int64_t CSamplePlayerDlg::TimelineOffsetMs() const {

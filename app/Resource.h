@@ -41,6 +41,7 @@ constexpr int IDC_STATIC_FRONT = 1238;
 constexpr int IDC_STATIC_REAR = 1239;
 constexpr int IDC_STATIC_SPEED = 1240;
 constexpr int IDC_STATIC_RATE = 1241;
+constexpr int IDC_STATIC_CLOCK = 1242;  // the picture's time of day on the camera clock
 constexpr int IDC_MAPVIEW = 100000;
 
 // ---- bitmaps ----
@@ -151,6 +152,12 @@ constexpr int IDS_FOLDER_CAPTION_KO = 518;
 constexpr int IDS_FOLDER_CAPTION_EN = 519;
 constexpr int IDS_CANNOT_OPEN_KO = 520;
 constexpr int IDS_CANNOT_OPEN_EN = 521;
+constexpr int IDS_CLOCK_UTC_KO = 958;
+constexpr int IDS_CLOCK_UTC_EN = 959;
+constexpr int IDS_CLOCK_NO_FIX_KO = 960;
+constexpr int IDS_CLOCK_NO_FIX_EN = 961;
+constexpr int IDS_CLOCK_NAME_KO = 962;
+constexpr int IDS_CLOCK_NAME_EN = 963;
 
 // ---- timers and slider notices ----
 constexpr int kDisplayTimerId = 100;

@@ -201,3 +201,25 @@ TEST_F(MainWindowFixture, StartingWithACardFolderShowsItsDrivingRecordings) {
     EXPECT_EQ(rows, kRows);
     EXPECT_EQ(drive, Card().root);
 }
+
+// The picture's date and time on the camera clock beside the position and in the title, and
+// the clock's offset from GPS time in its tooltip once the recording's fixes are read.
+TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
+    ShowCard();
+    DoubleClickRow(1);  // REC_20260314_182529_D.AVI, 60 s; by its fixes the clock is 9 h 20 s ahead
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    Window().OnBnClickedButtonPause();
+    Window().SeekToRecordingMs(10000);
+    EXPECT_EQ(Window().ClockText(), "2026-03-14 18:25:39");
+    EXPECT_EQ(Window().windowTitle(), QString::fromUtf8("REC_20260314_182529_D.AVI \u2014 "
+                                                        "2026-03-14 18:25:39 - Tarvex K310VZN PC "
+                                                        "Viewer"));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Window().GetDlgItem(IDC_STATIC_CLOCK)->toolTip().contains("+09:00:20"); }))
+        << Window().GetDlgItem(IDC_STATIC_CLOCK)->toolTip().toStdString();
+    EXPECT_EQ(PictureClock::FormatOffset(-3723), "-01:02:03");
+
+    Window().OnBnClickedButtonStop();
+    EXPECT_EQ(Window().ClockText(), "");
+    EXPECT_EQ(Window().windowTitle(), "Tarvex K310VZN PC Viewer");
+}
