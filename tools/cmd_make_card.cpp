@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "telemetry/CameraClock.h"
 #include "tools/ToolCommand.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/FramePattern.h"
@@ -208,6 +209,16 @@ int RunMakeRecording(const std::vector<std::string>& args) {
     options.cameraLike = video.cameraLike;
     options.frontBitRateKbps = video.frontBitRateKbps;
     options.rearBitRateKbps = video.rearBitRateKbps;
+    // A name that carries a start time is when the camera started: its fixes follow from it.
+    if (const std::optional<int64_t> start = RecordingStartSec(path)) {
+        const ClockFields f = SplitClockMs(*start * kMsPerSecondClock);
+        options.year = static_cast<int>(f.year);
+        options.month = f.month;
+        options.day = f.day;
+        options.hour = f.hour;
+        options.minute = f.minute;
+        options.second = f.second;
+    }
     std::string error;
     if (!WriteRecording(path, options, &error)) return ToolFailure("make-recording: " + error);
     return kToolOk;

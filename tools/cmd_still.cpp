@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "media/CPlaybackSession.h"
-#include "support/HeadlessVideoWindow.h"
+#include "evidence/MomentStills.h"
 #include "support/JsonWriter.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/MomentStill.h"
@@ -99,45 +98,13 @@ int RunStill(const std::vector<std::string>& args) {
     RecordingTelemetry telemetry;
     if (!WalkTelemetry(o.path, telemetry))
         return ToolFailure("still: not a recording the reader accepts: " + o.path);
-    if (!RecordingStartSec(o.path))
-        return ToolFailure("still: " + o.path + ": the name carries no start time");
     const int64_t atMs = std::llround(o.atSec * 1000);
-    if (atMs >= telemetry.durationMs)
-        return ToolFailure("still: " + o.path + " is only " + std::to_string(telemetry.durationMs) +
-                           " ms long");
 
-    // Size 0 x 0: the pictures are decoded but converted only for the stills.
-    HeadlessVideoWindow front(0, 0), rear(0, 0);
-    CPlaybackSession engine;
-    if (!engine.Start(&front, &rear, false)) return ToolFailure("still: the player did not start");
-    CQRVMediaPlayer& player = engine.Player();
-    if (!player.Open(o.path.c_str())) {
-        engine.Stop();
-        return ToolFailure("still: not a playable recording: " + o.path);
-    }
-    // Paused first, so the seek shows the frame asked for and playback stays there.
-    player.Pause();
-    player.WaitForWorker();
-    player.SeekToMs(static_cast<int32_t>(atMs));
-    player.WaitForWorker();
-    const int64_t positionMs = player.GetPositionMs();
-    const std::optional<StillMoment> moment =
-        MakeStillMoment(o.path, positionMs, player.GetFrameCounter(), telemetry, o.withPosition);
-    std::vector<StillTarget> targets{
-        {0, (std::filesystem::path(o.folder) / StillFileName(moment->cameraMs, 0)).string()}};
-    if (player.GetCameraCount() > 1)
-        targets.push_back(
-            {1, (std::filesystem::path(o.folder) / StillFileName(moment->cameraMs, 1)).string()});
+    MomentStillsResult result;
     std::string error;
-    const bool ok = WriteStills(
-        targets, *moment,
-        [&player](int camera, const std::string& path) {
-            return player.Capture(camera, path.c_str());
-        },
-        &error);
-    engine.Stop();
-    if (!ok) return ToolFailure("still: " + error);
-    PrintResult(*moment, targets, positionMs);
+    if (!WriteMomentStills(o.path, telemetry, atMs, o.folder, o.withPosition, &result, &error))
+        return ToolFailure("still: " + error);
+    PrintResult(result.moment, result.stills, result.positionMs);
     return kToolOk;
 }
 

@@ -1,0 +1,88 @@
+#pragma once
+// The evidence package: one folder that hands a moment over to someone who must be able to
+// trust it. It holds
+//   originals/          the recordings the clip touches, byte for byte, and the card's
+//                       configuration file (SETTING/blackbox.cfg) when the card has one;
+//   clip.mp4            the lossless clip (both cameras as recorded);
+//   clip_composed.mp4   both cameras in one picture with the caption line;
+//   <moment>_front.jpg, <moment>_rear.jpg  the stills of the moment, with their EXIF;
+//   track.gpx           the GPS track of the clip (left out with the position);
+//   report.pdf          when a report writer is given (it needs Qt, this library does not);
+//   manifest.json       what made it, the sources, every file with its SHA-256, the camera
+//                       clock's statement and what was verified;
+//   SHA256SUMS          every other file, as `sha256sum -c` reads it.
+// The lossless clip is proven against the copied originals (see PacketProof.h) before the
+// manifest is written.
+//
+// The folder is built under a temporary name beside the target and renamed onto it only when
+// whole; a target that exists and is not an empty folder is refused. Verify checks a package:
+// every hash and the packet comparison again.
+//
+// No Qt. Runs on the caller's thread.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "evidence/PacketProof.h"
+#include "telemetry/TelemetryWalk.h"
+
+struct PackageRequest {
+    std::vector<std::string> paths;  // consecutive recordings, oldest first
+    int64_t fromMs = 0;              // on their joined timeline
+    int64_t toMs = 0;
+    int64_t atMs = -1;  // the moment of the stills; -1: the clip's middle
+    std::string outDir;
+    bool noSound = false;
+    bool noPosition = false;
+    bool mph = false;
+    std::string language = "en";  // "ko" or "en": the report's language
+    std::string program = "tarvex-tool";
+    std::function<void(const std::string& step)> progress{};
+};
+
+// What the report needs to know, gathered while the package is written.
+struct PackageFacts {
+    const PackageRequest* request = nullptr;
+    std::vector<std::string> originals;  // copied recordings, in the package
+    RecordingTelemetry timeline;         // the originals' telemetry, joined
+    std::vector<int64_t> startsMs;       // each original's start on the joined timeline
+    int64_t clipFromMs = 0, clipToMs = 0;  // the clip on that timeline
+    int64_t momentMs = 0;                  // the stills' moment on that timeline
+    int64_t cameraMs = 0;                  // the moment on the camera clock
+    std::optional<int64_t> clockOffsetSec;
+    int clockFixes = 0;  // valid fixes the offset was measured from
+    std::vector<std::string> stills;
+    std::vector<TrackProof> proof;
+    struct File {
+        std::string path;  // relative to the package
+        uint64_t size = 0;
+        std::string sha256;
+    };
+    std::vector<File> files;  // every file written before the report
+};
+
+using ReportWriter =
+    std::function<bool(const PackageFacts& facts, const std::string& pdfPath, std::string* error)>;
+
+struct PackageResult {
+    std::string folder;
+    PackageFacts facts;
+};
+
+// False, with a sentence naming the cause in *error, when nothing was written.
+bool WritePackage(const PackageRequest& request, const ReportWriter& report, PackageResult* result,
+                  std::string* error);
+
+struct VerifyReport {
+    std::vector<std::string> changed;  // files whose hash differs, or that are missing
+    std::vector<std::string> unlisted;  // files in the folder that SHA256SUMS does not name
+    std::vector<TrackProof> proof;
+    std::string proofError;  // the clip or an original could not be read
+    bool Holds() const;
+};
+
+// False, with the cause in *error, when dir is not a package (no SHA256SUMS).
+bool VerifyPackage(const std::string& dir, VerifyReport* report, std::string* error);

@@ -1,0 +1,117 @@
+// The evidence package end to end on a trip of two recordings (12 s, then 6 s one second
+// after it): what the folder holds, `sha256sum -c` over it, verify, a changed byte named by
+// verify, and the inputs refused without leaving anything behind.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/ToolRun.h"
+#include "tools/cardgen/CardGenerator.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PackageCommandTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        fs::remove_all(Root());
+        fs::create_directories(Root() / "card" / "DRIVING");
+        fs::create_directories(Root() / "card" / "SETTING");
+        std::ofstream(Root() / "card" / "SETTING" / "blackbox.cfg") << "VOLUME=3\n";
+        const struct {
+            std::string path;
+            int seconds, minute, second;
+        } recordings[] = {{First(), 12, 48, 30}, {Second(), 6, 48, 43}};
+        for (const auto& r : recordings) {
+            RecordingOptions o;
+            o.durationSec = r.seconds;
+            o.frontWidth = 320, o.frontHeight = 180, o.rearWidth = 160, o.rearHeight = 90;
+            o.year = 2018, o.month = 8, o.day = 20, o.hour = 18;
+            o.minute = r.minute, o.second = r.second;
+            std::string error;
+            ASSERT_TRUE(WriteRecording(r.path, o, &error)) << error;
+        }
+    }
+    static fs::path Root() { return fs::path(TARVEX_TEST_DATA_DIR) / "package"; }
+    static std::string First() { return (Root() / "card/DRIVING/REC_20180820_184830_D.AVI").string(); }
+    static std::string Second() { return (Root() / "card/DRIVING/REC_20180820_184843_D.AVI").string(); }
+    static ToolOutput Package(const std::string& args, const fs::path& out) {
+        return RunToolCommand("package " + args + " '" + out.string() + "' 2>&1");
+    }
+};
+
+TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
+    const fs::path out = Root() / "evidence";
+    fs::remove_all(out);
+    const ToolOutput run =
+        Package("'" + First() + "' '" + Second() + "' --from 10 --to 16 --at 14", out);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\"all_equal\": true"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"clock_offset_s\": 32400"), std::string::npos) << run.out;
+    for (const char* name :
+         {"originals/REC_20180820_184830_D.AVI", "originals/REC_20180820_184843_D.AVI",
+          "originals/blackbox.cfg", "clip.mp4", "clip_composed.mp4", "track.gpx",
+          "20180820_184845.000_front.jpg", "20180820_184845.000_rear.jpg", "manifest.json"})
+        EXPECT_TRUE(fs::is_regular_file(out / name)) << name;
+    EXPECT_EQ(fs::file_size(out / "originals/REC_20180820_184843_D.AVI"), fs::file_size(Second()));
+
+    const std::string check = "cd '" + out.string() + "' && sha256sum -c SHA256SUMS 2>&1";
+    FILE* pipe = popen(check.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listed;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe)) listed += buffer;
+    EXPECT_EQ(pclose(pipe), 0) << listed;
+    EXPECT_NE(listed.find("clip.mp4: OK"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("manifest.json: OK"), std::string::npos) << listed;
+
+    const ToolOutput verified = RunToolCommand("verify '" + out.string() + "'");
+    EXPECT_EQ(verified.status, 0) << verified.out;
+    EXPECT_NE(verified.out.find("packets equal"), std::string::npos) << verified.out;
+
+    {
+        std::fstream f(out / "originals/REC_20180820_184843_D.AVI",
+                       std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(40000);
+        const char byte = static_cast<char>(f.get() ^ 1);
+        f.seekp(40000);
+        f.put(byte);
+    }
+    const ToolOutput changed = RunToolCommand("verify '" + out.string() + "'");
+    EXPECT_EQ(changed.status, 1) << changed.out;
+    EXPECT_NE(changed.out.find("changed: originals/REC_20180820_184843_D.AVI"), std::string::npos)
+        << changed.out;
+    EXPECT_EQ(RunToolCommand("verify").status, 2);
+}
+
+TEST_F(PackageCommandTest, WrongInputsAreRefusedAndLeaveNothing) {
+    const fs::path full = Root() / "full";
+    fs::create_directories(full);
+    std::ofstream(full / "note.txt") << "mine";
+    const struct {
+        std::string args;
+        fs::path out;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"'" + First() + "' --from 2 --to 4", full, 1, "not an empty folder"},
+        {"'" + Second() + "' '" + First() + "' --from 2 --to 4", Root() / "a", 1, "does not follow"},
+        {"'" + First() + "' --from 10 --to 14", Root() / "b", 1, "outside the recordings"},
+        {"'" + First() + "' --from 4 --to 4", Root() / "c", 2, "--to must be after --from"},
+    };
+    for (const auto& c : cases) {
+        const ToolOutput run = Package(c.args, c.out);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(full), fs::directory_iterator()), 1);
+    for (const char* name : {"a", "b", "c"}) EXPECT_FALSE(fs::exists(Root() / name)) << name;
+    for (const auto& entry : fs::directory_iterator(Root()))
+        EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+}
+
+}  // namespace
