@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QTimerEvent>
-#include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,9 +16,9 @@
 
 #include "app/CExportDlg.h"
 #include "app/CZoomDlg.h"
-#include "app/ListPathIndex.h"
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -109,8 +108,6 @@ void CSamplePlayerDlg::InitControls() {
     CreateMapView();
 
     Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
-    CreateListColumns();
-    StyleList();
 }
 
 void CSamplePlayerDlg::CreateMapView() {
@@ -401,8 +398,8 @@ int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
     if (wanted.isEmpty()) return -1;
     // The list's own spelling first; only a path named another way walks the rows.
     for (const QString& spelling : {QString::fromStdString(path), wanted})
-        if (const int row = m_pListIndex->RowOf(spelling); row >= 0) return row;
-    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
+        if (const int row = m_listFilename->Model()->RowOf(spelling); row >= 0) return row;
+    for (int row = 0; row < m_listFilename->RowCount(); ++row) {
         if (QFileInfo(QString::fromStdString(PathCell(row))).canonicalFilePath() == wanted)
             return row;
     }

@@ -111,9 +111,9 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
     EXPECT_FALSE(fs::exists(workDir / "blackbox.cfg")) << "the working folder holds no copy";
     EXPECT_TRUE(fs::is_directory(workDir / "data" / "tarvex" / "card-settings"))
         << "the copy went to the data folder";
-    EXPECT_EQ(Window().List()->topLevelItemCount(), rowsAfter) << "the DRIVING view is reloaded";
+    EXPECT_EQ(Window().List()->RowCount(), rowsAfter) << "the DRIVING view is reloaded";
     if (rowsAfter) {
-        EXPECT_EQ(Window().List()->topLevelItem(0)->text(2), "2026.03.14 19:00:00");
+        EXPECT_EQ(ListCell(Window().List(), 0, 2), "2026.03.14 19:00:00");
     }
     EXPECT_EQ(Window().DrivePath(), card);
     EXPECT_EQ(Window().CurIndex(), -1);
@@ -137,7 +137,7 @@ TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndLis
     Window().OnBnClickedButtonSetting();
     EXPECT_EQ(formatter.calls, 0);
     EXPECT_EQ(boxes.size(), 1);
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 3) << "no reload";
+    EXPECT_EQ(Window().List()->RowCount(), 3) << "no reload";
     EXPECT_TRUE(Window().IsPlayerActive()) << "not closed";
     EXPECT_TRUE(Window().Player().IsRunning()) << "playing again, as before the dialog";
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
@@ -157,7 +157,8 @@ TEST_F(MainWindowDeviceSettingsTest, TheSettingsLeavePlayOrPauseAsTheyWere) {
     };
     for (const bool playing : {true, false}) {
         for (const bool byKey : {true, false}) {
-            SCOPED_TRACE(std::string(playing ? "playing" : "paused") + (byKey ? ", F3" : ", button"));
+            SCOPED_TRACE(std::string(playing ? "playing" : "paused") +
+                         (byKey ? ", F3" : ", button"));
             if (!playing) Window().OnBnClickedButtonPause();
             pausedMeanwhile = false;
             if (byKey)
