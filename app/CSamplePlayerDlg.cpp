@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
@@ -394,16 +393,7 @@ std::string CSamplePlayerDlg::OpenRecordingPath() const {
 }
 
 int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
-    const QString wanted = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
-    if (wanted.isEmpty()) return -1;
-    // The list's own spelling first; only a path named another way walks the rows.
-    for (const QString& spelling : {QString::fromStdString(path), wanted})
-        if (const int row = m_listFilename->Model()->RowOf(spelling); row >= 0) return row;
-    for (int row = 0; row < m_listFilename->RowCount(); ++row) {
-        if (QFileInfo(QString::fromStdString(PathCell(row))).canonicalFilePath() == wanted)
-            return row;
-    }
-    return -1;
+    return m_listFilename->Model()->RowOfFile(QString::fromStdString(path));
 }
 
 bool CSamplePlayerDlg::event(QEvent* event) {

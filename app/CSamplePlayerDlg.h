@@ -49,7 +49,6 @@ class CGraphStatic;
 class CMapView;
 class CSettingDlg;
 class CZoomDlg;
-class EventScanner;
 class TimelineLoader;
 struct TimelineResult;
 class VCardFormatter;
@@ -426,8 +425,6 @@ private:
     // as the user left them while the camera count is the same).
     void ShowRecording(const std::string& path, bool keepLayout = false);
     void FillTrips(CatalogueView view);
-    void StartEventScan();
-    void OnEventScanResult(const QString& path, int count);
 
     static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                  int32_t positionMs);
@@ -523,6 +520,5 @@ private:
     int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
-    EventScanner* m_pEventScanner = nullptr;      // child; marks list rows holding events
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

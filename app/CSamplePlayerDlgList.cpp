@@ -34,7 +34,7 @@ void CSamplePlayerDlg::SelectOnly(int row, bool focus) {
 
 void CSamplePlayerDlg::FillList(const std::vector<CatalogueRow>& rows) {
     m_listFilename->ShowRecordings(rows);
-    StartEventScan();
+    m_listFilename->ScanEvents(ReadEventThresholds(ConfigPath()));
 }
 
 void CSamplePlayerDlg::ShowCategory(CatalogueView view) {

@@ -10,7 +10,6 @@
 
 #include "app/CExportDlg.h"
 #include "app/CSamplePlayerDlg.h"
-#include "app/EventScanner.h"
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
@@ -375,24 +374,6 @@ bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
 
 // ---- the list: events per recording, trips ----
 
-void CSamplePlayerDlg::StartEventScan() {
-    if (!m_pEventScanner) {
-        m_pEventScanner = new EventScanner(this);
-        connect(m_pEventScanner, &EventScanner::found, this,
-                [this](const QString& path, int count) { OnEventScanResult(path, count); });
-    }
-    std::vector<std::string> paths;
-    paths.reserve(static_cast<size_t>(m_listFilename->RowCount()));
-    for (int row = 0; row < m_listFilename->RowCount(); ++row) paths.push_back(PathCell(row));
-    m_pEventScanner->Start(std::move(paths), ReadEventThresholds(ConfigPath()));
-}
-
-void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {
-    // A result for a recording no longer listed (the list changed since the scan started)
-    // marks nothing.
-    if (count > 0 && !IsTripsView()) m_listFilename->Model()->MarkEvents(path, count);
-}
-
 bool CSamplePlayerDlg::IsTripsView() const {
     return m_listFilename->Model()->IsTrips();
 }
@@ -416,7 +397,6 @@ void CSamplePlayerDlg::OnToggleTrips() {
 void CSamplePlayerDlg::FillTrips(CatalogueView view) {
     std::vector<Trip> trips;
     if (!ListTrips(CardRoot(m_strDrivePath), view, trips)) return;
-    if (m_pEventScanner) m_pEventScanner->Stop();
     m_nCurIndex = -1;
     m_listFilename->ShowTrips(trips);
 }

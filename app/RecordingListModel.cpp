@@ -1,6 +1,7 @@
 #include "app/RecordingListModel.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -175,6 +176,19 @@ int RecordingListModel::RowOf(const QString& path) const {
         m_indexStale = false;
     }
     return m_rowOfPath.value(path, -1);
+}
+
+int RecordingListModel::RowOfFile(const QString& path) const {
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    if (wanted.isEmpty()) return -1;
+    // The list's own spelling first; only a path named another way walks the rows.
+    for (const QString& spelling : {path, wanted})
+        if (const int row = RowOf(spelling); row >= 0) return row;
+    for (int row = 0; row < RowCount(); ++row) {
+        if (QFileInfo(m_rows[static_cast<size_t>(row)].path).canonicalFilePath() == wanted)
+            return row;
+    }
+    return -1;
 }
 
 bool RecordingListModel::MarkEvents(const QString& path, int count) {

@@ -47,6 +47,9 @@ public:
     QStringList TripPathsOf(int row) const;
     // The first top-level row whose file is spelt path; -1 when there is none.
     int RowOf(const QString& path) const;
+    // The first top-level row listing the existing file at path by any name (a link, another
+    // spelling of its folder); -1 when there is none or the file does not exist.
+    int RowOfFile(const QString& path) const;
     // Marks the row of path; false when no row lists it (the list changed since).
     bool MarkEvents(const QString& path, int count);
     bool MarkUnplayable(const QString& path, const QString& reason);

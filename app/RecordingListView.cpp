@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
+#include "app/EventScanner.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -33,7 +34,7 @@ QString Text(int koreanId, int englishId) {
 }  // namespace
 
 RecordingListView::RecordingListView(QWidget* parent)
-    : QTreeView(parent), m_model(new RecordingListModel(this)) {
+    : QTreeView(parent), m_model(new RecordingListModel(this)), m_scanner(new EventScanner(this)) {
     setModel(m_model);
     CreateColumns();
     ApplyStyle();
@@ -42,6 +43,11 @@ RecordingListView::RecordingListView(QWidget* parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { ApplyMode(); });
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { Activate(index); });
+    // A result for a recording no longer listed (the list changed since the scan started)
+    // marks nothing.
+    connect(m_scanner, &EventScanner::found, this, [this](const QString& path, int count) {
+        if (count > 0 && !m_model->IsTrips()) m_model->MarkEvents(path, count);
+    });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { ShowMenu(at); });
@@ -120,8 +126,21 @@ void RecordingListView::ShowRecordings(const std::vector<CatalogueRow>& rows) {
 }
 
 void RecordingListView::ShowTrips(const std::vector<Trip>& trips) {
+    m_scanner->Stop();
     m_model->SetTrips(trips);
     SelectFirstRow();
+}
+
+void RecordingListView::Clear() {
+    m_scanner->Stop();
+    m_model->Clear();
+}
+
+void RecordingListView::ScanEvents(const EventThresholds& thresholds) {
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<size_t>(RowCount()));
+    for (int row = 0; row < RowCount(); ++row) paths.push_back(PathOf(row).toStdString());
+    m_scanner->Start(std::move(paths), thresholds);
 }
 
 void RecordingListView::SelectFirstRow() {

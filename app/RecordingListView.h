@@ -12,7 +12,9 @@
 #include <QTreeView>
 
 #include "app/RecordingListModel.h"
+#include "telemetry/EventDetector.h"
 
+class EventScanner;
 class QLabel;
 
 class RecordingListView : public QTreeView {
@@ -27,7 +29,10 @@ public:
     // Lists recordings (or trips) with the top row selected.
     void ShowRecordings(const std::vector<CatalogueRow>& rows);
     void ShowTrips(const std::vector<Trip>& trips);
-    void Clear() { m_model->Clear(); }
+    void Clear();
+    // Looks through the recordings listed for driving events in the background; a recording
+    // holding some is marked when its count arrives. Another listing ends the scan.
+    void ScanEvents(const EventThresholds& thresholds);
 
     bool HasSelection() const;
     // The top-level row selected; -1 when none is, or a recording under a trip is.
@@ -68,4 +73,5 @@ private:
 
     RecordingListModel* m_model;      // child
     QLabel* m_placeholder = nullptr;  // child of the viewport
+    EventScanner* m_scanner;          // child
 };

@@ -154,6 +154,20 @@ TEST_F(RecordingListModelTest, PathLookUpFollowsEveryChangeOfTheRows) {
         for (int row = 0; row < model.RowCount(); ++row)
             EXPECT_EQ(model.PathOf(model.RowOf(model.PathOf(row))), model.PathOf(row)) << after;
     };
+    // The same file named another way: through a link, or with ".." in its folder.
+    const fs::path link = fs::path(TARVEX_TEST_DATA_DIR) / "list-model-link.avi";
+    std::error_code ec;
+    fs::remove(link, ec);
+    fs::create_symlink(Card().driving[1], link, ec);
+    ASSERT_FALSE(ec) << ec.message();
+    const std::string dotted =
+        Card().root + "/EVENT/../DRIVING/" + fs::path(Card().driving[2]).filename().string();
+    EXPECT_EQ(model.RowOfFile(Q(link.string())), 1);
+    EXPECT_EQ(model.RowOfFile(Q(dotted)), 2);
+    EXPECT_EQ(model.RowOfFile(Q(Card().driving[0])), 0);
+    EXPECT_EQ(model.RowOfFile(Q(Card().root + "/DRIVING/gone.avi")), -1);
+    EXPECT_EQ(model.RowOfFile(Q(Card().event)), -1) << "a file not listed";
+
     model.sort(Model::kNameColumn, Qt::AscendingOrder);  // oldest first now
     EXPECT_EQ(model.PathOf(0), Q(Card().driving[2]));
     EXPECT_EQ(model.RowOf(Q(Card().driving[2])), 0);
