@@ -4,12 +4,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTimerEvent>
-#include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,9 +15,9 @@
 
 #include "app/CExportDlg.h"
 #include "app/CZoomDlg.h"
-#include "app/ListPathIndex.h"
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -109,8 +107,6 @@ void CSamplePlayerDlg::InitControls() {
     CreateMapView();
 
     Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
-    CreateListColumns();
-    StyleList();
 }
 
 void CSamplePlayerDlg::CreateMapView() {
@@ -397,16 +393,7 @@ std::string CSamplePlayerDlg::OpenRecordingPath() const {
 }
 
 int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
-    const QString wanted = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
-    if (wanted.isEmpty()) return -1;
-    // The list's own spelling first; only a path named another way walks the rows.
-    for (const QString& spelling : {QString::fromStdString(path), wanted})
-        if (const int row = m_pListIndex->RowOf(spelling); row >= 0) return row;
-    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row) {
-        if (QFileInfo(QString::fromStdString(PathCell(row))).canonicalFilePath() == wanted)
-            return row;
-    }
-    return -1;
+    return m_listFilename->Model()->RowOfFile(QString::fromStdString(path));
 }
 
 bool CSamplePlayerDlg::event(QEvent* event) {

@@ -12,8 +12,9 @@
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
 // state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
 // opening cards and recordings and saying what failed (…Open.cpp),
-// the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the recording list
-// (…List.cpp), the view commands and still capture (…View.cpp) and the device settings
+// the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the category
+// commands (…List.cpp; the list itself is RecordingListView over RecordingListModel), the view
+// commands and still capture (…View.cpp) and the device settings
 // (…Settings.cpp). The zoom window is its own class (CZoomDlg).
 
 #include <QDialog>
@@ -49,8 +50,6 @@ class CGraphStatic;
 class CMapView;
 class CSettingDlg;
 class CZoomDlg;
-class EventScanner;
-class ListPathIndex;
 class TimelineLoader;
 struct TimelineResult;
 class VCardFormatter;
@@ -60,8 +59,7 @@ class QLabel;
 class QSizeGrip;
 class QtVideoClickFilter;
 class QtNoteLabel;
-class QTreeWidget;
-class QTreeWidgetItem;
+class RecordingListView;
 class QKeyEvent;
 
 class CSamplePlayerDlg : public QDialog {
@@ -232,7 +230,7 @@ public:
     void SeekToRecordingMs(int64_t ms);
     // The list as trips of the category shown last, or back to its recordings.
     void OnToggleTrips();
-    bool IsTripsView() const { return m_bTripsView; }
+    bool IsTripsView() const;
     const std::vector<DrivingEvent>& Events() const { return m_events; }
     const RecordingTelemetry& Timeline() const { return m_timeline; }
     // In and out marks on the timeline of what plays (a trip's recordings joined), -1: unset.
@@ -250,7 +248,7 @@ public:
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
     QtVideoArea* RearArea() const { return m_pRearArea; }
-    QTreeWidget* List() const { return m_listFilename; }
+    RecordingListView* List() const { return m_listFilename; }
     CGraphStatic* Graph() const { return m_pGraph; }
     GraphSeries* SeriesX() const { return m_pSeriesX; }
     CBitmapSlider* PositionSlider() const { return m_sliderPos; }
@@ -355,8 +353,8 @@ private:
     void InitControls();
     void CreateControls();
     void InitSkins();
-    void CreateListColumns();
-    void StyleList();
+    // Connects what the user asks of the list to the commands that do it.
+    void ConnectList();
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
     void OnTimer(int id);
@@ -407,10 +405,6 @@ private:
     int RowOfListedPath(const std::string& path) const;  // same text, also a gone file
     void MarkCategoryButton(int controlId);
     void UpdateListPlaceholder();
-    bool HandleListKey(int virtualKey);
-    // The trips view's rows expand into their recordings (tree mode) or the list is flat.
-    void SetListTreeMode(bool trips);
-    bool HandleTripListKey(int virtualKey);
     bool AskForCard();
     // The list of the moment's category again, in its mode (recordings or trips).
     void ListAgain(const PlaybackMoment& moment);
@@ -432,7 +426,6 @@ private:
     bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
-    void ConnectListHooks();
     void OnTimelineLoaded(const TimelineResult& result);
     // The fixes of the recording on screen give the camera clock's offset from UTC.
     void ApplyClockFixes();
@@ -441,10 +434,8 @@ private:
     bool OnTripDoubleClick(int row);
     // Plays the trip of list row `row` from its recording `index`.
     bool PlayTripFrom(int row, size_t index);
-    // A double click on a recording under a trip row: the trip plays from that recording.
-    void OnTripRecordingDoubleClick(QTreeWidgetItem* item);
     // PLAY with a trip row or one of its recordings selected (false: not the trips view).
-    bool PlaySelectedTrip(QTreeWidgetItem* item);
+    bool PlaySelectedTrip();
     // Selects, under the trip row playing, the recording that plays.
     void MarkTripRecordingInList();
     bool PlayNextInTrip();
@@ -460,8 +451,6 @@ private:
     // as the user left them while the camera count is the same).
     void ShowRecording(const std::string& path, bool keepLayout = false);
     void FillTrips(CatalogueView view);
-    void StartEventScan();
-    void OnEventScanResult(const QString& path, int count);
 
     static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                  int32_t positionMs);
@@ -494,11 +483,10 @@ private:
     QLabel* m_pCurTime = nullptr;
     QLabel* m_pTotalTime = nullptr;
     QLabel* m_pSpeed = nullptr;
-    QLabel* m_pRate = nullptr;  // the playback rate; empty at normal speed
-    QLabel* m_pClock = nullptr;  // the picture's date and time on the camera clock
-    PictureClock m_clock;        // of the recording on screen
-    QTreeWidget* m_listFilename = nullptr;
-    ListPathIndex* m_pListIndex = nullptr;  // child of the list's model: the row of a path
+    QLabel* m_pRate = nullptr;                    // the playback rate; empty at normal speed
+    QLabel* m_pClock = nullptr;                   // the picture's date and time on the camera clock
+    PictureClock m_clock;                         // of the recording on screen
+    RecordingListView* m_listFilename = nullptr;  // the list and its model (rows, marks)
     int m_nCurIndex = -1;
     CMapView* m_pMapView = nullptr;
     CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button
@@ -527,7 +515,6 @@ private:
     std::string m_strLastCard;     // the card folder listed last; kept when the card goes
     bool m_bLooseFolder = false;   // the list shows a folder outside any card
     bool m_bCardLost = false;      // the card went away; OPEN takes it back when it returns
-    QLabel* m_pListPlaceholder = nullptr;
     // A run of recordings that fail to open is walked by the outermost open, one row at a time.
     bool m_bHandingOver = false;
     bool m_bOpenFailedInHandOver = false;
@@ -559,10 +546,7 @@ private:
     size_t m_nTripIndex = 0;
     int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
     int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
-    bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
-    bool m_bListHooked = false;
-    EventScanner* m_pEventScanner = nullptr;      // child; marks list rows holding events
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

@@ -2,12 +2,12 @@
 // graph; and the map page's binding.
 #include <QGuiApplication>
 #include <QLabel>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "library/CardRoot.h"
@@ -172,7 +172,7 @@ void CSamplePlayerDlg::CheckRecordingStillThere() {
     OnBnClickedButtonStop();
     m_strDrivePath.clear();
     m_bCardLost = true;
-    m_listFilename->clear();  // its rows lead nowhere now
+    m_listFilename->Clear();  // its rows lead nowhere now
     MarkCategoryButton(0);
     ShowNote(QString::fromStdString(
         FormatResourceString(PickStringId(IDS_CARD_REMOVED_KO, IDS_CARD_REMOVED_EN))));

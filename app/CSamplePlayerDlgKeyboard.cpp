@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "support/Trace.h"
@@ -74,7 +75,7 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     const int vk = VirtualKeyFromQt(event->key());
     Trace("Press Button => %d\n", vk);
     // The list, while it has the focus, takes Up, Down and Enter as a list does.
-    if (HandleListKey(vk)) return true;
+    if (m_listFilename->HandleKey(event->key())) return true;
     if (HandleTimelineKey(event)) return true;
     if (HandleTransportKey(event->key())) return true;
     switch (vk) {

@@ -3,12 +3,12 @@
 #include <QLabel>
 #include <QScreen>
 #include <QSizeGrip>
-#include <QTreeWidget>
 #include <initializer_list>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/QtVideoArea.h"
 #include "app/QtVideoClickFilter.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
@@ -171,12 +171,9 @@ void CSamplePlayerDlg::CreateControls() {
     AddBitmapButton(IDC_BUTTON_USER, &CSamplePlayerDlg::OnBnClickedButtonUser);
     AddBitmapButton(IDC_BUTTON_ALL, &CSamplePlayerDlg::OnBnClickedButtonAll);
 
-    m_listFilename = new QTreeWidget(this);
+    m_listFilename = new RecordingListView(this);
     m_controls[IDC_LIST_FILENAME] = m_listFilename;
-    connect(m_listFilename, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) {
-                OnListDoubleClick(m_listFilename->indexOfTopLevelItem(item));
-            });
+    ConnectList();
 
     AddSkinButton(IDC_CHECK_CAMSMALL, &CSamplePlayerDlg::OnBnClickedButtonSubCamera);
     AddSkinButton(IDC_CHECK_MAPSMALL, &CSamplePlayerDlg::OnBnClickedButtonMapSmall);

@@ -5,13 +5,12 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMimeData>
-#include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
 
 #include "app/CSamplePlayerDlg.h"
-#include "app/ListPathIndex.h"
 #include "app/QtNoteLabel.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "library/CSelectDriveDlg.h"
 #include "library/CardRoot.h"
@@ -23,8 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kUnplayableRole = Qt::UserRole + 1;
-const QColor kUnplayableColour(0xff, 0x6b, 0x6b);
 constexpr int kPathChars = 4096;  // value buffer for a folder in the settings file
 constexpr const char* kLastCardKey = "last_card";
 
@@ -122,7 +119,7 @@ bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
                                  fs::path(folder).filename().string().c_str())));
         return false;
     }
-    m_listFilename->clear();
+    m_listFilename->Clear();
     // Not a card: the category buttons and the settings keep asking for one.
     m_strDrivePath.clear();
     m_bLooseFolder = true;
@@ -130,10 +127,6 @@ bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
     MarkCategoryButton(0);
     HideCardNote();
     FillList(rows);
-    if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
-        m_listFilename->setCurrentItem(first);
-        first->setSelected(true);
-    }
     UpdateListPlaceholder();
     return true;
 }
@@ -141,7 +134,7 @@ bool CSamplePlayerDlg::ShowLooseFolder(const std::string& folder) {
 bool CSamplePlayerDlg::PlayListedPath(const std::string& path) {
     int row = RowOfListedPath(path);
     // Named another way (a link, another spelling of the folder): the file itself decides.
-    for (int r = 0; row < 0 && r < m_listFilename->topLevelItemCount(); ++r)
+    for (int r = 0; row < 0 && r < m_listFilename->RowCount(); ++r)
         if (SameFile(PathCell(r), path)) row = r;
     if (row >= 0) {
         OnListDoubleClick(row);
@@ -232,12 +225,11 @@ QString CSamplePlayerDlg::NoteText() const {
 }
 
 int CSamplePlayerDlg::RowOfListedPath(const std::string& path) const {
-    return m_pListIndex->RowOf(QString::fromStdString(path));
+    return m_listFilename->Model()->RowOf(QString::fromStdString(path));
 }
 
 bool CSamplePlayerDlg::IsRowUnplayable(int row) const {
-    const QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
-    return item && item->data(0, kUnplayableRole).toBool();
+    return m_listFilename->Model()->IsUnplayable(row);
 }
 
 void CSamplePlayerDlg::NoteUnplayable(const std::string& path) {
@@ -247,13 +239,7 @@ void CSamplePlayerDlg::NoteUnplayable(const std::string& path) {
         FormatResourceString(PickStringId(koreanId, englishId), name.c_str()));
     m_strLastUnplayable = name;
     ++m_nUnplayableInRun;
-    if (QTreeWidgetItem* item = m_listFilename->topLevelItem(RowOfListedPath(path))) {
-        item->setData(0, kUnplayableRole, true);
-        for (int column = 0; column < m_listFilename->columnCount(); ++column) {
-            item->setForeground(column, kUnplayableColour);
-            item->setToolTip(column, m_strUnplayableReason);
-        }
-    }
+    m_listFilename->Model()->MarkUnplayable(QString::fromStdString(path), m_strUnplayableReason);
 }
 
 void CSamplePlayerDlg::ShowUnplayableNote() {

@@ -1,9 +1,9 @@
 // Playback commands: opening a recording, the transport buttons, sliders and mute.
-#include <QTreeWidget>
 #include <filesystem>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/QtVideoArea.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/CxSkinButton.h"
@@ -117,9 +117,7 @@ void CSamplePlayerDlg::RowMove(int row) {
     if (path.empty()) return;
     SelectOnly(row, false);
     if (OpenRecording(path)) {
-        if (QTreeWidgetItem* item = m_listFilename->topLevelItem(row)) {
-            m_listFilename->scrollToItem(item, QAbstractItemView::EnsureVisible);
-        }
+        m_listFilename->ScrollToRow(row);
     }
     m_listFilename->viewport()->update();
 }
@@ -132,17 +130,15 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
         m_player.Play();
         return;
     }
-    const int rows = m_listFilename->topLevelItemCount();
-    const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
-    if (m_bEndHeld && selected.isEmpty()) {
+    if (m_bEndHeld && !m_listFilename->HasSelection()) {
         // The recording held at its end plays again from its start.
         ShowPlayButton(false);
         m_player.Play();
         return;
     }
-    if (rows == 0 || selected.isEmpty()) return;
-    if (PlaySelectedTrip(selected.first())) return;
-    const int row = m_listFilename->indexOfTopLevelItem(selected.first());
+    if (m_listFilename->RowCount() == 0 || !m_listFilename->HasSelection()) return;
+    if (PlaySelectedTrip()) return;
+    const int row = m_listFilename->SelectedRow();
     if (row != m_nCurIndex) {
         m_nCurIndex = row;
         if (!OpenRecording(PathCell(row))) return;
@@ -193,7 +189,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonPre() {
-    if (m_nCurIndex + 1 < m_listFilename->topLevelItemCount()) {
+    if (m_nCurIndex + 1 < m_listFilename->RowCount()) {
         RowMove(m_nCurIndex + 1);
     } else {
         OnBnClickedButtonStop();
@@ -202,7 +198,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPre() {
 
 void CSamplePlayerDlg::OnBnClickedButtonNext() {
     if (PlayNextInTrip()) return;
-    if (m_nCurIndex > 0 && m_nCurIndex - 1 < m_listFilename->topLevelItemCount()) {
+    if (m_nCurIndex > 0 && m_nCurIndex - 1 < m_listFilename->RowCount()) {
         RowMove(m_nCurIndex - 1);
     } else if (m_nCurIndex <= 0) {
         OnBnClickedButtonStop();

@@ -73,7 +73,7 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
 
 CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
     PlaybackMoment moment;
-    moment.tripsView = m_bTripsView;
+    moment.tripsView = IsTripsView();
     for (const auto& [id, view] : kCategoryButtons) {
         const auto* button = static_cast<const QAbstractButton*>(GetDlgItem(id));
         if (button && button->isChecked()) moment.view = view;
@@ -105,7 +105,7 @@ void CSamplePlayerDlg::RestoreMoment(const PlaybackMoment& moment) {
     if (moment.path.empty() || !std::filesystem::exists(moment.path, error)) return;
     if (IsPlayerActive() && m_strCurrentPath == moment.path) return;
     bool opened = false;
-    if (!moment.tripPaths.empty() && m_bTripsView) {
+    if (!moment.tripPaths.empty() && IsTripsView()) {
         opened = moment.row >= 0 && PlayTripFrom(moment.row, moment.tripIndex);
     } else if (const int row = RowOfPath(moment.path); row >= 0) {
         m_nCurIndex = row;

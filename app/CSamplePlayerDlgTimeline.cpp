@@ -6,14 +6,11 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QTreeWidget>
 #include <algorithm>
 
 #include "app/CExportDlg.h"
 #include "app/CSamplePlayerDlg.h"
-#include "app/EventScanner.h"
-#include "app/ListPathIndex.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
@@ -34,21 +31,6 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int64_t kNextEventLeadMs = 500;
 // Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
 constexpr int64_t kPreviousEventLagMs = 1500;
-constexpr int kTypeColumn = 1;
-constexpr int kDateColumn = 2;
-constexpr int kSizeColumn = 4;
-constexpr int kPathColumn = 5;
-constexpr int kColumnCount = 6;
-// "2014.03.07 18:25:09": where the time of day starts.
-constexpr size_t kTimeOfDayAt = 11;
-constexpr int kTripPathsRole = Qt::UserRole + 1;
-constexpr int kEventCountRole = Qt::UserRole + 2;
-// The mark of a recording holding events: "!" on a red badge (the braking colour of the
-// slider's marks), readable on the black rows and on the amber of the selected one.
-constexpr int kEventMarkSize = 11;
-const QColor kEventMarkBadge(229, 72, 77);
-const QColor kEventMarkLine(255, 255, 255);
-
 constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
@@ -56,13 +38,8 @@ constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
 constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
 // Numbered alternatives tried when the proposed clip name is taken.
 constexpr int kProposalAttempts = 100;
-constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
-constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
-constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
-constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
 constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
-constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
@@ -83,55 +60,12 @@ uint32_t EventColour(DrivingEventKind kind) {
     return MakeColorRef(255, 255, 255);
 }
 
-QIcon EventMarkIcon() {
-    static const QIcon icon = [] {
-        QIcon made;
-        for (int scale : {1, 2}) {
-            QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
-            pixmap.setDevicePixelRatio(scale);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(kEventMarkBadge);
-            painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
-            // An exclamation mark, drawn as a stroke and a dot.
-            const double middle = kEventMarkSize / 2.0;
-            QPen pen(kEventMarkLine, 1.7);
-            pen.setCapStyle(Qt::RoundCap);
-            painter.setPen(pen);
-            painter.drawLine(QPointF(middle, 2.6), QPointF(middle, 6.0));
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(kEventMarkLine);
-            painter.drawEllipse(QPointF(middle, 8.4), 0.95, 0.95);
-            painter.end();
-            // The same face on the selected row: no tint over the amber.
-            made.addPixmap(pixmap, QIcon::Normal);
-            made.addPixmap(pixmap, QIcon::Selected);
-        }
-        return made;
-    }();
-    return icon;
-}
-
 CatalogueView ViewOfFolder(const std::string& folderPath) {
     const std::string name = folderPath.substr(folderPath.find_last_of('/') + 1);
     if (name == kEventFolder) return CatalogueView::Event;
     if (name == kParkingFolder) return CatalogueView::Parking;
     if (name == kUserFolder) return CatalogueView::User;
     return CatalogueView::Driving;
-}
-
-std::string FormatLength(int64_t ms) {
-    const int64_t s = ms / kMsPerSec;
-    char text[32];
-    if (s >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
-                      static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60),
-                      static_cast<long long>(s % 60));
-    return text;
 }
 
 // Where the export dialog starts: a new file in the home folder named after the clip's start
@@ -286,25 +220,6 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
     }
 }
 
-// The list's own hooks: its menu (recordings or trips) and double clicks on the recordings
-// under a trip row (the list's handler takes the rows themselves).
-void CSamplePlayerDlg::ConnectListHooks() {
-    if (m_bListHooked) return;
-    m_bListHooked = true;
-    m_listFilename->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_listFilename, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(this);
-        menu.addAction(m_bTripsView ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
-                                    : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
-                       this, [this] { OnToggleTrips(); });
-        menu.exec(m_listFilename->viewport()->mapToGlobal(at));
-    });
-    connect(m_listFilename, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) {
-                if (item && item->parent()) OnTripRecordingDoubleClick(item);
-            });
-}
-
 // ---- seeking ----
 
 void CSamplePlayerDlg::SeekToRecordingMs(int64_t ms) {
@@ -416,10 +331,10 @@ void CSamplePlayerDlg::OnExportClip() {
     const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
     OnBnClickedButtonPause();
     CExportDlg::Choice choice = m_exportChoice;
-    const QString chosen = RunExportOptionsDialog(&choice)
-                               ? RunExportPathDialog(
-                                     ProposedClipPath(request.paths, m_tripStartsMs, request.fromMs))
-                               : QString();
+    const QString chosen =
+        RunExportOptionsDialog(&choice)
+            ? RunExportPathDialog(ProposedClipPath(request.paths, m_tripStartsMs, request.fromMs))
+            : QString();
     if (!chosen.isEmpty()) {
         request.outPath = chosen.toStdString();
         const std::string gpxPath = ClipGpx::PathBeside(request.outPath);
@@ -470,40 +385,14 @@ bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
 
 // ---- the list: events per recording, trips ----
 
-void CSamplePlayerDlg::StartEventScan() {
-    m_bTripsView = false;
-    SetListTreeMode(false);
-    ConnectListHooks();
-    if (!m_pEventScanner) {
-        m_pEventScanner = new EventScanner(this);
-        connect(m_pEventScanner, &EventScanner::found, this,
-                [this](const QString& path, int count) { OnEventScanResult(path, count); });
-    }
-    std::vector<std::string> paths;
-    for (int row = 0; row < m_listFilename->topLevelItemCount(); ++row)
-        paths.push_back(PathCell(row));
-    m_pEventScanner->Start(std::move(paths), ReadEventThresholds(ConfigPath()));
-}
-
-void CSamplePlayerDlg::OnEventScanResult(const QString& path, int count) {
-    if (count <= 0 || m_bTripsView) return;
-    // One result arrives per recording listed, so finding the row must not walk the list.
-    QTreeWidgetItem* item = m_listFilename->topLevelItem(m_pListIndex->RowOf(path));
-    if (!item) return;  // the list has changed since the scan started
-    const QString tip = count == 1
-                            ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
-                            : QString::fromStdString(FormatResourceString(
-                                  PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), count));
-    item->setIcon(kTypeColumn, EventMarkIcon());
-    item->setData(kTypeColumn, kEventCountRole, count);
-    for (int column : {kTypeColumn, kDateColumn}) item->setToolTip(column, tip);
+bool CSamplePlayerDlg::IsTripsView() const {
+    return m_listFilename->Model()->IsTrips();
 }
 
 void CSamplePlayerDlg::OnToggleTrips() {
     if (m_strDrivePath.empty()) return;
     const CatalogueView view = ViewOfFolder(m_strFolderPath);
-    if (m_bTripsView) {
-        m_bTripsView = false;
+    if (IsTripsView()) {
         static const std::pair<CatalogueView, void (CSamplePlayerDlg::*)()> kCommands[] = {
             {CatalogueView::Driving, &CSamplePlayerDlg::OnBnClickedButtonDriving},
             {CatalogueView::Event, &CSamplePlayerDlg::OnBnClickedButtonEvent},
@@ -519,57 +408,12 @@ void CSamplePlayerDlg::OnToggleTrips() {
 void CSamplePlayerDlg::FillTrips(CatalogueView view) {
     std::vector<Trip> trips;
     if (!ListTrips(CardRoot(m_strDrivePath), view, trips)) return;
-    if (m_pEventScanner) m_pEventScanner->Stop();
-    m_bTripsView = true;
     m_nCurIndex = -1;
-    m_listFilename->clear();
-    SetListTreeMode(true);
-    ConnectListHooks();
-    const QString type = Text(IDS_TRIP_KO, IDS_TRIP_EN);
-    const auto align = [](QTreeWidgetItem* item) {
-        for (int column = 0; column < kColumnCount; ++column)
-            item->setTextAlignment(
-                column, (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
-    };
-    for (const Trip& trip : trips) {
-        QStringList paths;
-        for (const TripRecording& r : trip.recordings) paths << QString::fromStdString(r.path);
-        const std::string date =
-            FormatTripStart(trip.StartSec()) + "  " + FormatLength(trip.LengthMs());
-        auto* item = new QTreeWidgetItem(
-            QStringList{QString::fromStdString(trip.recordings.front().fileName), type,
-                        QString::fromStdString(date), QString::number(trip.recordings.size()),
-                        QString::fromStdString(SizeCell(trip.SizeBytes())), paths.front()});
-        align(item);
-        item->setData(0, kTripPathsRole, paths);
-        item->setToolTip(kDateColumn, paths.join(QLatin1Char('\n')));
-        // Its recordings, in playing order: the start (the day is the trip's) and length.
-        for (const TripRecording& r : trip.recordings) {
-            const std::string start = FormatTripStart(r.startSec);
-            const std::string when =
-                (start.size() > kTimeOfDayAt ? start.substr(kTimeOfDayAt) : r.fileName) + "  " +
-                FormatLength(r.durationMs);
-            auto* child =
-                new QTreeWidgetItem(item, QStringList{QString::fromStdString(r.fileName),
-                                                      QString::fromStdString(TypeCell(r.fileName)),
-                                                      QString::fromStdString(when), QString(),
-                                                      QString::fromStdString(SizeCell(r.sizeBytes)),
-                                                      QString::fromStdString(r.path)});
-            align(child);
-            child->setToolTip(kDateColumn, QString::fromStdString(r.path));
-        }
-        m_listFilename->addTopLevelItem(item);
-    }
-    if (QTreeWidgetItem* first = m_listFilename->topLevelItem(0)) {
-        m_listFilename->setCurrentItem(first);
-        first->setSelected(true);
-    }
-    (void)kSizeColumn;
+    m_listFilename->ShowTrips(trips);
 }
 
 bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
-    QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
-    if (!item || item->data(0, kTripPathsRole).toStringList().isEmpty()) {
+    if (m_listFilename->Model()->TripPathsOf(row).isEmpty()) {
         m_tripPaths.clear();
         return false;
     }
@@ -577,26 +421,19 @@ bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
     return true;
 }
 
-void CSamplePlayerDlg::OnTripRecordingDoubleClick(QTreeWidgetItem* item) {
-    QTreeWidgetItem* trip = item ? item->parent() : nullptr;
-    if (!trip) return;
-    PlayTripFrom(m_listFilename->indexOfTopLevelItem(trip),
-                 static_cast<size_t>(trip->indexOfChild(item)));
-}
-
 // PLAY in the trips view plays the trip selected, or the trip from the recording selected.
-bool CSamplePlayerDlg::PlaySelectedTrip(QTreeWidgetItem* item) {
-    if (!m_bTripsView || !item) return false;
-    if (item->parent())
-        OnTripRecordingDoubleClick(item);
+bool CSamplePlayerDlg::PlaySelectedTrip() {
+    if (!IsTripsView()) return false;
+    int row = -1, index = -1;
+    if (m_listFilename->SelectedTripRecording(&row, &index))
+        PlayTripFrom(row, static_cast<size_t>(index));
     else
-        OnTripDoubleClick(m_listFilename->indexOfTopLevelItem(item));
+        OnTripDoubleClick(m_listFilename->SelectedRow());
     return true;
 }
 
 bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
-    QTreeWidgetItem* item = m_listFilename->topLevelItem(row);
-    const QStringList paths = item ? item->data(0, kTripPathsRole).toStringList() : QStringList();
+    const QStringList paths = m_listFilename->Model()->TripPathsOf(row);
     if (index >= static_cast<size_t>(paths.size())) return false;
     m_tripPaths.clear();
     for (const QString& p : paths) m_tripPaths.push_back(p.toStdString());
@@ -604,7 +441,7 @@ bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
     m_nCurIndex = row;
     if (!OpenRecording(m_tripPaths[index])) return false;
     // A collapsed trip shows as its row; an expanded one shows the recording playing.
-    if (!item->isExpanded()) SelectOnly(row, true);
+    if (!m_listFilename->IsRowExpanded(row)) SelectOnly(row, true);
     m_listFilename->viewport()->update();
     return true;
 }
@@ -634,15 +471,8 @@ void CSamplePlayerDlg::FollowHandOver() {
 }
 
 void CSamplePlayerDlg::MarkTripRecordingInList() {
-    if (!m_bTripsView || m_tripPaths.empty()) return;
-    QTreeWidgetItem* trip = m_listFilename->topLevelItem(m_nCurIndex);
-    if (!trip || !trip->isExpanded()) return;
-    QTreeWidgetItem* playing = trip->child(static_cast<int>(m_nTripIndex));
-    if (!playing) return;
-    m_listFilename->clearSelection();
-    playing->setSelected(true);
-    m_listFilename->setCurrentItem(playing, 0, QItemSelectionModel::NoUpdate);
-    m_listFilename->scrollToItem(playing);
+    if (!IsTripsView() || m_tripPaths.empty()) return;
+    m_listFilename->SelectTripRecording(m_nCurIndex, static_cast<int>(m_nTripIndex));
 }
 
 bool CSamplePlayerDlg::PlayNextInTrip() {

@@ -6,7 +6,6 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
-#include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -14,6 +13,7 @@
 #include "app/CSamplePlayerDlg.h"
 #include "app/MprisPlayerAdaptor.h"
 #include "app/MprisRootAdaptor.h"
+#include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "library/RecordingCatalogue.h"
@@ -146,7 +146,7 @@ void MprisService::SetRate(double rate) {
 }
 
 bool MprisService::CanPlay() const {
-    return m_window.IsPlayerActive() || !m_window.List()->selectedItems().isEmpty();
+    return m_window.IsPlayerActive() || m_window.List()->HasSelection();
 }
 
 bool MprisService::CanPause() const {
@@ -163,7 +163,7 @@ bool MprisService::CanGoNext() const {
 }
 
 bool MprisService::CanGoPrevious() const {
-    return m_window.List()->topLevelItemCount() > 0;
+    return m_window.List()->RowCount() > 0;
 }
 
 // ---- commands: the window's own handlers ----

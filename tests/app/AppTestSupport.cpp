@@ -185,4 +185,33 @@ std::tm TestWindow::LocalTime() const {
     return localTime;
 }
 
+QModelIndex ListIndex(const RecordingListView* list, int row, int column, int trip) {
+    const QAbstractItemModel* model = list->model();
+    if (trip < 0) return model->index(row, column);
+    return model->index(row, column, model->index(trip, 0));
+}
+
+QString ListCell(const RecordingListView* list, int row, int column, int trip) {
+    return ListIndex(list, row, column, trip).data().toString();
+}
+
+QString ListToolTip(const RecordingListView* list, int row, int column, int trip) {
+    return ListIndex(list, row, column, trip).data(Qt::ToolTipRole).toString();
+}
+
+bool IsListRowSelected(const RecordingListView* list, int row, int trip) {
+    const QModelIndex index = ListIndex(list, row, 0, trip);
+    return index.isValid() && list->selectionModel()->isRowSelected(index.row(), index.parent());
+}
+
+void SelectListRow(RecordingListView* list, int row, int trip) {
+    list->selectionModel()->setCurrentIndex(
+        ListIndex(list, row, 0, trip),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QString ListHeading(const RecordingListView* list, int column) {
+    return list->model()->headerData(column, Qt::Horizontal).toString();
+}
+
 }  // namespace apptest

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/RecordingListView.h"
 
 namespace apptest {
 
@@ -42,6 +43,16 @@ const OneCameraCard& OneCamera();
 bool WaitUntil(const std::function<bool()>& done, int limitMs = 30000);
 // Runs the event loop for about ms.
 void Pump(int ms);
+
+// The recording list read and clicked through its model: a top-level row, or with trip >= 0
+// the recording `row` under the trip in row `trip`.
+QModelIndex ListIndex(const RecordingListView* list, int row, int column = 0, int trip = -1);
+QString ListCell(const RecordingListView* list, int row, int column, int trip = -1);
+QString ListToolTip(const RecordingListView* list, int row, int column, int trip = -1);
+bool IsListRowSelected(const RecordingListView* list, int row, int trip = -1);
+// Makes the row current and selected, as a click does.
+void SelectListRow(RecordingListView* list, int row, int trip = -1);
+QString ListHeading(const RecordingListView* list, int column);
 
 // The real main window with its modal questions answered in place.
 class TestWindow : public CSamplePlayerDlg {

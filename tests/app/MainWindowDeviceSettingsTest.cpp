@@ -111,9 +111,9 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
     EXPECT_FALSE(fs::exists(workDir / "blackbox.cfg")) << "the working folder holds no copy";
     EXPECT_TRUE(fs::is_directory(workDir / "data" / "tarvex" / "card-settings"))
         << "the copy went to the data folder";
-    EXPECT_EQ(Window().List()->topLevelItemCount(), rowsAfter) << "the DRIVING view is reloaded";
+    EXPECT_EQ(Window().List()->RowCount(), rowsAfter) << "the DRIVING view is reloaded";
     if (rowsAfter) {
-        EXPECT_EQ(Window().List()->topLevelItem(0)->text(2), "2026.03.14 19:00:00");
+        EXPECT_EQ(ListCell(Window().List(), 0, 2), "2026.03.14 19:00:00");
     }
     EXPECT_EQ(Window().DrivePath(), card);
     // A recording the format left on the card comes back (one row lower under the newer one).
@@ -139,7 +139,7 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         ShowCard(card);
         if (trips) Key(Qt::Key_T);
         ASSERT_EQ(Window().IsTripsView(), trips);
-        const int rows = Window().List()->topLevelItemCount();
+        const int rows = Window().List()->RowCount();
         DoubleClickRow(0);
         ASSERT_TRUE(WaitForFrontFrame(1));
         Window().SeekToRecordingMs(5000);
@@ -153,7 +153,7 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         EXPECT_TRUE(boxes[2].startsWith("This drive is not a removable SD card")) << boxes[2].toStdString();
         EXPECT_EQ(Window().CurrentPath(), path);
         EXPECT_EQ(Window().IsTripsView(), trips);
-        EXPECT_EQ(Window().List()->topLevelItemCount(), rows) << "no reload";
+        EXPECT_EQ(Window().List()->RowCount(), rows) << "no reload";
         EXPECT_EQ(Window().Player().GetPositionMs(), 5000);
         EXPECT_FALSE(Window().Player().IsRunning());
         EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
@@ -173,7 +173,7 @@ TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndLis
     Window().OnBnClickedButtonSetting();
     EXPECT_EQ(formatter.calls, 0);
     EXPECT_EQ(boxes.size(), 1);
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 3) << "no reload";
+    EXPECT_EQ(Window().List()->RowCount(), 3) << "no reload";
     EXPECT_TRUE(Window().IsPlayerActive()) << "not closed";
     EXPECT_TRUE(Window().Player().IsRunning()) << "playing again, as before the dialog";
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
@@ -193,7 +193,8 @@ TEST_F(MainWindowDeviceSettingsTest, TheSettingsLeavePlayOrPauseAsTheyWere) {
     };
     for (const bool playing : {true, false}) {
         for (const bool byKey : {true, false}) {
-            SCOPED_TRACE(std::string(playing ? "playing" : "paused") + (byKey ? ", F3" : ", button"));
+            SCOPED_TRACE(std::string(playing ? "playing" : "paused") +
+                         (byKey ? ", F3" : ", button"));
             if (!playing) Window().OnBnClickedButtonPause();
             pausedMeanwhile = false;
             if (byKey)

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
-#include <QTreeWidget>
 #include <algorithm>
 #include <fstream>
 
@@ -54,15 +53,16 @@ TEST_F(MainWindowFixture, ARunOfUnplayableFilesIsPassedOverAtOneStackDepth) {
         if (i % 2) file << std::string(512, static_cast<char>('a' + i % 26));
     }
     ShowCard(card.string());
-    ASSERT_EQ(Window().List()->topLevelItemCount(), kBad + 1);
+    ASSERT_EQ(Window().List()->RowCount(), kBad + 1);
     fs::remove(card / "DRIVING" / "REC_20260314_000100_D.AVI");  // gone after listing
 
     // Each row the hand-over walks is selected in turn; the stack must not grow with them.
     std::vector<uintptr_t> stack;
-    QObject::connect(Window().List(), &QTreeWidget::itemSelectionChanged, &Window(), [&] {
-        volatile char here = 0;
-        stack.push_back(reinterpret_cast<uintptr_t>(&here));
-    });
+    QObject::connect(Window().List()->selectionModel(), &QItemSelectionModel::selectionChanged,
+                     &Window(), [&] {
+                         volatile char here = 0;
+                         stack.push_back(reinterpret_cast<uintptr_t>(&here));
+                     });
     Window().notes.clear();
     DoubleClickRow(kBad);  // the oldest
     EXPECT_EQ(Window().CurIndex(), 0);
@@ -73,12 +73,12 @@ TEST_F(MainWindowFixture, ARunOfUnplayableFilesIsPassedOverAtOneStackDepth) {
     for (int row = 1; row <= kBad; ++row) EXPECT_TRUE(Window().IsRowUnplayable(row)) << row;
     EXPECT_FALSE(Window().IsRowUnplayable(0));
     // Each marked row says why: rows 1, 100 and 200 hold noise, a removed file, an empty file.
-    QTreeWidget* list = Window().List();
-    EXPECT_EQ(list->topLevelItem(1)->toolTip(2),
+    RecordingListView* list = Window().List();
+    EXPECT_EQ(ListToolTip(list, 1, 2),
               "Cannot play REC_20260314_000199_D.AVI: not a dashcam recording (AVI).");
-    EXPECT_EQ(list->topLevelItem(100)->toolTip(2),
+    EXPECT_EQ(ListToolTip(list, 100, 2),
               "Cannot play REC_20260314_000100_D.AVI: the file is gone.");
-    EXPECT_EQ(list->topLevelItem(200)->toolTip(2),
+    EXPECT_EQ(ListToolTip(list, 200, 2),
               "Cannot play REC_20260314_000000_D.AVI: the file is empty.");
     ASSERT_EQ(Window().notes.size(), 1) << "one note for the whole run, no box per file";
     EXPECT_EQ(Window().notes[0],
@@ -103,9 +103,9 @@ TEST_F(MainWindowFixture, ACardRemovedWhilePlayingStopsAndWorksAgainWhenItComesB
     fs::rename(away, card);
     Key(Qt::Key_F2);
     EXPECT_EQ(Window().driveDialogs, 0) << "the card that went away is taken back";
-    ASSERT_EQ(Window().List()->topLevelItemCount(), 3);
+    ASSERT_EQ(Window().List()->RowCount(), 3);
     Window().OnBnClickedButtonEvent();
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 1);
+    EXPECT_EQ(Window().List()->RowCount(), 1);
     Window().OnBnClickedButtonDriving();
     DoubleClickRow(0);
     EXPECT_TRUE(Window().IsPlayerActive());

@@ -8,7 +8,6 @@
 
 #include <QLabel>
 #include <QTest>
-#include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -71,11 +70,11 @@ protected:
 
     // Double-clicks row r of the list as the user would.
     void DoubleClickRow(int row) {
-        QTreeWidget* list = Window().List();
-        QTreeWidgetItem* item = list->topLevelItem(row);
-        ASSERT_NE(item, nullptr);
-        list->scrollToItem(item);
-        const QRect rect = list->visualItemRect(item);
+        RecordingListView* list = Window().List();
+        const QModelIndex index = list->model()->index(row, 1);
+        ASSERT_TRUE(index.isValid());
+        list->scrollTo(index);
+        const QRect rect = list->visualRect(index);
         // An item view only takes a double click on the item the button went down on.
         QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());

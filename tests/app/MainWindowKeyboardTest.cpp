@@ -41,7 +41,7 @@ TEST_F(MainWindowFixture, PageUpAndPageDownStepThroughRowsAndStopAtTheEnds) {
     DoubleClickRow(1);
     Key(Qt::Key_PageDown);  // older: row 2
     EXPECT_EQ(Window().CurIndex(), 2);
-    EXPECT_TRUE(Window().List()->topLevelItem(2)->isSelected());
+    EXPECT_TRUE(IsListRowSelected(Window().List(), 2));
     EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:08");
     Key(Qt::Key_PageDown);  // past the last row: stop
     EXPECT_EQ(Window().CurIndex(), -1);
@@ -95,7 +95,7 @@ TEST_F(MainWindowFixture, KeysWithoutAnActionAreOnlyTracedAndNeverReachTheContro
     ShowCard();
     Window().List()->setFocus();
     QTest::keyClick(Window().List(), Qt::Key_Down);  // would move the list's selection
-    EXPECT_TRUE(Window().List()->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(IsListRowSelected(Window().List(), 0));
     ClearTraces();
     Key(Qt::Key_Escape);
     Key(Qt::Key_Tab);

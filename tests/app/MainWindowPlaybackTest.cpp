@@ -12,20 +12,22 @@ constexpr int kRows = 3;  // DRIVING: 8 s (row 0, newest), 60 s (row 1), 8 s (ro
 
 TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPlaying) {
     ShowCard();
-    QTreeWidget* list = Window().List();
-    ASSERT_EQ(list->topLevelItemCount(), kRows);
-    EXPECT_EQ(list->topLevelItem(0)->text(5).toStdString(), Card().driving[0]);
-    EXPECT_EQ(list->topLevelItem(1)->text(5).toStdString(), Card().driving[1]);
-    EXPECT_EQ(list->topLevelItem(0)->text(1), "REC");
-    EXPECT_EQ(list->topLevelItem(0)->text(2), "2026.03.14 18:25:49");
-    EXPECT_EQ(list->topLevelItem(0)->text(3), "0");
-    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    RecordingListView* list = Window().List();
+    ASSERT_EQ(list->RowCount(), kRows);
+    EXPECT_EQ(list->PathOf(0).toStdString(), Card().driving[0]);
+    EXPECT_EQ(list->PathOf(1).toStdString(), Card().driving[1]);
+    EXPECT_EQ(ListCell(list, 0, 1), "REC");
+    EXPECT_EQ(ListCell(list, 0, 2), "2026.03.14 18:25:49");
+    EXPECT_EQ(ListCell(list, 0, 3), "0");
+    EXPECT_TRUE(IsListRowSelected(list, 0));
     EXPECT_FALSE(Window().IsPlayerActive());
-    // Headings and widths of the English interface; file name and path are hidden.
-    const QStringList headings = {"FileName", "Type", "Date", "Rear", "Size", "Path"};
-    const int widths[] = {0, 44, 132, 40, 88, 0};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(list->headerItem()->text(i), headings[i]);
+    // Headings and widths of the English interface; the file name is hidden and the path is
+    // the rows' data, in no column.
+    const QStringList headings = {"FileName", "Type", "Date", "Rear", "Size"};
+    const int widths[] = {0, 44, 132, 40, 88};
+    ASSERT_EQ(list->model()->columnCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(ListHeading(list, i), headings[i]);
         EXPECT_EQ(list->isColumnHidden(i), widths[i] == 0) << i;
         if (widths[i]) {
             EXPECT_EQ(list->columnWidth(i), widths[i]) << i;
@@ -36,23 +38,23 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
 TEST_F(MainWindowFixture, AllViewStacksUserThenEventAboveDriving) {
     ShowCard();
     Window().OnBnClickedButtonAll();
-    QTreeWidget* list = Window().List();
-    ASSERT_EQ(list->topLevelItemCount(), kRows + 2);
-    EXPECT_EQ(list->topLevelItem(0)->text(1), "MAN");
-    EXPECT_EQ(list->topLevelItem(1)->text(1), "EVT");
-    EXPECT_EQ(list->topLevelItem(2)->text(5).toStdString(), Card().driving[0]);
-    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    RecordingListView* list = Window().List();
+    ASSERT_EQ(list->RowCount(), kRows + 2);
+    EXPECT_EQ(ListCell(list, 0, 1), "MAN");
+    EXPECT_EQ(ListCell(list, 1, 1), "EVT");
+    EXPECT_EQ(list->PathOf(2).toStdString(), Card().driving[0]);
+    EXPECT_TRUE(IsListRowSelected(list, 0));
     EXPECT_TRUE(Window().FolderPath().find("USER") != std::string::npos);
     Window().OnBnClickedButtonEvent();
-    EXPECT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->RowCount(), 1);
     Window().OnBnClickedButtonParking();
-    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(list->RowCount(), 0);
     EXPECT_TRUE(Window().messages.isEmpty()) << "an empty folder is no failure";
 }
 
 TEST_F(MainWindowFixture, ACardWithoutTheLayoutShowsTheMessageAndForgetsTheDrive) {
     ShowCard((workDir / "no-such-card").string());
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 0);
+    EXPECT_EQ(Window().List()->RowCount(), 0);
     ASSERT_EQ(Window().messages.size(), 1);
     EXPECT_EQ(Window().messages[0], "Blackbox info not found.\nPlease check location of drive");
     EXPECT_TRUE(Window().DrivePath().empty());
@@ -63,7 +65,7 @@ TEST_F(MainWindowFixture, ACardWithoutTheLayoutShowsTheMessageAndForgetsTheDrive
     Window().driveAnswer = Card().root;
     Window().OnBnClickedButtonOpen();
     EXPECT_EQ(Window().DrivePath(), Card().root);
-    EXPECT_EQ(Window().List()->topLevelItemCount(), kRows);
+    EXPECT_EQ(Window().List()->RowCount(), kRows);
 }
 
 TEST_F(MainWindowFixture, DoubleClickOpensTheRowAndFrontFramesAdvance) {
@@ -97,7 +99,7 @@ TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverAtItsEnd
     SendSliderRelease(IDC_SLIDER_POS, 55);
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }));
     EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:08");
-    EXPECT_TRUE(Window().List()->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(IsListRowSelected(Window().List(), 0));
     // The top row, played to its end, holds its last picture and its whole length.
     ASSERT_TRUE(WaitUntil([&] { return Window().IsHeldAtEnd(); }));
     EXPECT_EQ(Window().CurIndex(), 0);
@@ -138,7 +140,7 @@ TEST_F(MainWindowFixture, StopResetsLabelsSliderButtonsAndAreas) {
     EXPECT_EQ(Window().RearArea()->Size().width, 0);
     EXPECT_EQ(Window().FrontView(), 0);
     // PLAY with the selected row opens it again.
-    Window().List()->setCurrentItem(Window().List()->topLevelItem(2));  // as a click selects
+    SelectListRow(Window().List(), 2);  // as a click selects
     Window().OnBnClickedButtonPlay();
     EXPECT_EQ(Window().CurIndex(), 2);
     EXPECT_TRUE(Window().IsPlayerActive());
@@ -192,7 +194,7 @@ TEST_F(MainWindowFixture, StartingWithACardFolderShowsItsDrivingRecordings) {
     QTimer::singleShot(0, [&] {
         auto* shown = qobject_cast<CSamplePlayerDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(shown, nullptr);
-        rows = shown->List()->topLevelItemCount();
+        rows = shown->List()->RowCount();
         drive = shown->DrivePath();
         shown->QuitNow();
     });

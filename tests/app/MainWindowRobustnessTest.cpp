@@ -15,7 +15,7 @@ TEST_F(MainWindowFixture, CardRemovedDuringPlaybackLeavesAWorkingWindow) {
     Pump(1500);
     EXPECT_FALSE(Window().IsPlayerActive());
     EXPECT_EQ(Window().NoteText(), "The card was removed; playback stopped.");
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 0) << "no rows that lead nowhere";
+    EXPECT_EQ(Window().List()->RowCount(), 0) << "no rows that lead nowhere";
     Key(Qt::Key_Right);
     Key(Qt::Key_PageDown);
     Pump(300);
@@ -23,7 +23,7 @@ TEST_F(MainWindowFixture, CardRemovedDuringPlaybackLeavesAWorkingWindow) {
     Key(Qt::Key_Space);
     Key(Qt::Key_F2);  // no card to take back: asks for one
     EXPECT_EQ(Window().driveDialogs, 1);
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 0);
+    EXPECT_EQ(Window().List()->RowCount(), 0);
     EXPECT_TRUE(Window().messages.isEmpty()) << "a note, not a box";
     EXPECT_TRUE(Window().DrivePath().empty());
     Window().OnBnClickedButtonStop();
@@ -55,7 +55,7 @@ TEST_F(MainWindowFixture, DamagedRecordingsHandOverOrStopWithoutCrashing) {
     }
 
     ShowCard(card);
-    ASSERT_EQ(Window().List()->topLevelItemCount(), 6);
+    ASSERT_EQ(Window().List()->RowCount(), 6);
     DoubleClickRow(0);  // noise: the open fails and NEXT at the top row stops
     EXPECT_EQ(Window().CurIndex(), -1);
     EXPECT_FALSE(Window().IsDisplayTimerRunning());
@@ -74,7 +74,7 @@ TEST_F(MainWindowFixture, RebuildingTheListWhilePlayingKeepsPlaying) {
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(3));
     Key(Qt::Key_F2);
-    EXPECT_EQ(Window().List()->topLevelItemCount(), 3);
+    EXPECT_EQ(Window().List()->RowCount(), 3);
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_EQ(Window().CurIndex(), 1);
     Window().OnBnClickedButtonAll();  // row numbers now mean other recordings
@@ -92,7 +92,7 @@ TEST_F(MainWindowFixture, AFailedDoubleClickHandsOverAndKeepsTheRowThatPlays) {
         noise << std::string(4096, 'x');
     }
     ShowCard(card);
-    ASSERT_EQ(Window().List()->topLevelItemCount(), 4);
+    ASSERT_EQ(Window().List()->RowCount(), 4);
     DoubleClickRow(1);  // noise; the row above plays instead
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_EQ(Window().CurIndex(), 0);

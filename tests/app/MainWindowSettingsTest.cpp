@@ -191,7 +191,7 @@ TEST_F(MainWindowFixture, ARecordingOpenedInFullScreenAfterStopFillsTheVideoRect
     DoubleClickRow(0);
     Window().OnBnClickedButtonStop();
     EXPECT_EQ(Window().FrontArea()->Size().width, 0);
-    Window().List()->setCurrentItem(Window().List()->topLevelItem(1));
+    SelectListRow(Window().List(), 1);
     Window().OnBnClickedButtonPlay();
     EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 40, 1280, 720));
 }

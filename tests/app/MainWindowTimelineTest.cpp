@@ -7,7 +7,6 @@
 
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -210,18 +209,20 @@ TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
 }
 
 TEST_F(MainWindowTimelineTest, ListRowsHoldingEventsCarryTheMarkAndTheCount) {
-    QTreeWidget* list = window->List();
-    ASSERT_EQ(list->topLevelItemCount(), 2);
+    RecordingListView* list = window->List();
+    ASSERT_EQ(list->RowCount(), 2);
     // The newer recording (row 0) holds one event, the older two.
     const QString tips[] = {"1 event", "2 events"};
-    ASSERT_TRUE(apptest::WaitUntil([&] { return !list->topLevelItem(1)->icon(1).isNull(); }));
+    const auto mark = [&](int row) {
+        return apptest::ListIndex(list, row, 1).data(Qt::DecorationRole).value<QIcon>();
+    };
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !mark(1).isNull(); }));
     for (int row = 0; row < 2; ++row) {
-        QTreeWidgetItem* item = list->topLevelItem(row);
-        EXPECT_FALSE(item->icon(1).isNull()) << row;
-        EXPECT_EQ(item->toolTip(1), tips[row]);
-        EXPECT_EQ(item->toolTip(2), tips[row]);
+        EXPECT_FALSE(mark(row).isNull()) << row;
+        EXPECT_EQ(apptest::ListToolTip(list, row, 1), tips[row]);
+        EXPECT_EQ(apptest::ListToolTip(list, row, 2), tips[row]);
         // The text keeps the list's colour: amber belongs to the selected row.
-        EXPECT_EQ(item->foreground(2).style(), Qt::NoBrush) << row;
+        EXPECT_FALSE(apptest::ListIndex(list, row, 2).data(Qt::ForegroundRole).isValid()) << row;
     }
 }
 
@@ -318,11 +319,11 @@ TEST_F(MainWindowTimelineTest, AQuitWhileTheExportDialogRunsEndsTheWindowAndLeav
 TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     Key(Qt::Key_T);
     ASSERT_TRUE(window->IsTripsView());
-    QTreeWidget* list = window->List();
-    ASSERT_EQ(list->topLevelItemCount(), 1);
-    EXPECT_EQ(list->topLevelItem(0)->text(1), "TRIP");
-    EXPECT_EQ(list->topLevelItem(0)->text(2), "2026.03.14 12:00:00  0:12");
-    EXPECT_EQ(list->topLevelItem(0)->text(3), "2");
+    RecordingListView* list = window->List();
+    ASSERT_EQ(list->RowCount(), 1);
+    EXPECT_EQ(apptest::ListCell(list, 0, 1), "TRIP");
+    EXPECT_EQ(apptest::ListCell(list, 0, 2), "2026.03.14 12:00:00  0:12");
+    EXPECT_EQ(apptest::ListCell(list, 0, 3), "2");
 
     OpenAndWalk(0);
     ASSERT_EQ(window->TripPaths().size(), 2u);
@@ -341,31 +342,36 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
 
     Key(Qt::Key_T);
     EXPECT_FALSE(window->IsTripsView());
-    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->RowCount(), 2);
 }
 
 TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOneChosen) {
     Key(Qt::Key_T);
-    QTreeWidget* list = window->List();
-    ASSERT_EQ(list->topLevelItemCount(), 1);
-    QTreeWidgetItem* trip = list->topLevelItem(0);
-    ASSERT_EQ(trip->childCount(), 2);
-    EXPECT_EQ(trip->child(0)->text(2), "12:00:00  0:06");
-    EXPECT_EQ(trip->child(1)->text(2), "12:00:06  0:06");
-    EXPECT_EQ(trip->child(1)->text(1), "REC");
-    list->expandItem(trip);
+    RecordingListView* list = window->List();
+    ASSERT_EQ(list->RowCount(), 1);
+    const QModelIndex trip = apptest::ListIndex(list, 0);
+    ASSERT_EQ(list->model()->rowCount(trip), 2);
+    EXPECT_EQ(apptest::ListCell(list, 0, 2, 0), "12:00:00  0:06");
+    EXPECT_EQ(apptest::ListCell(list, 1, 2, 0), "12:00:06  0:06");
+    EXPECT_EQ(apptest::ListCell(list, 1, 1, 0), "REC");
+    list->expand(trip);
+    const auto pathUnder = [&](int index) {
+        return apptest::ListIndex(list, index, 0, 0)
+            .data(RecordingListModel::PathRole)
+            .toString()
+            .toStdString();
+    };
 
     // A real double click on the second recording: the trip plays from it.
-    QTreeWidgetItem* second = trip->child(1);
-    const QPoint at = list->visualItemRect(second).center();
+    const QPoint at = list->visualRect(apptest::ListIndex(list, 1, 2, 0)).center();
     QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);  // not held
     ASSERT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 1u);
-    EXPECT_EQ(window->CurrentPath(), second->text(5).toStdString());
-    EXPECT_TRUE(second->isSelected());
+    EXPECT_EQ(window->CurrentPath(), pathUnder(1));
+    EXPECT_TRUE(apptest::IsListRowSelected(list, 1, 0));
     EXPECT_TRUE(WaitForFrameIn(1, kRate)) << FrontFrame();
     // Once the trip is walked, the marks are those of this recording: its turn at 3 s.
     ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
@@ -375,10 +381,10 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     // Up moves from the recording to the one before it; Return plays the trip from there.
     list->setFocus();
     Key(Qt::Key_Up);
-    EXPECT_TRUE(trip->child(0)->isSelected());
+    EXPECT_TRUE(apptest::IsListRowSelected(list, 0, 0));
     Key(Qt::Key_Return);
     EXPECT_EQ(window->TripIndex(), 0u);
-    EXPECT_EQ(window->CurrentPath(), trip->child(0)->text(5).toStdString());
+    EXPECT_EQ(window->CurrentPath(), pathUnder(0));
 
     // Stopped, PLAY plays the trip from the recording selected, not that file on its own.
     window->OnBnClickedButtonStop();
@@ -386,13 +392,13 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     window->OnBnClickedButtonPlay();
     EXPECT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 1u);
-    EXPECT_EQ(window->CurrentPath(), second->text(5).toStdString());
+    EXPECT_EQ(window->CurrentPath(), pathUnder(1));
 
     // Back to the recordings: a flat list with its own columns again.
     Key(Qt::Key_T);
     EXPECT_FALSE(list->rootIsDecorated());
     EXPECT_EQ(list->columnWidth(3), 40);
-    EXPECT_EQ(list->headerItem()->text(3), "Rear");
+    EXPECT_EQ(apptest::ListHeading(list, 3), "Rear");
 }
 
 TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
@@ -415,11 +421,11 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
             endedIndex = window->TripIndex();
         },
         Qt::DirectConnection);
-    QTreeWidgetItem* trip = window->List()->topLevelItem(0);
-    window->List()->expandItem(trip);  // the recording playing is shown under the trip
+    // The recording playing is shown under the trip.
+    window->List()->expand(apptest::ListIndex(window->List(), 0));
     window->OnListDoubleClick(0);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
-    EXPECT_TRUE(trip->child(0)->isSelected());
+    EXPECT_TRUE(apptest::IsListRowSelected(window->List(), 0, 0));
     ASSERT_TRUE(apptest::WaitUntil([&] { return window->TripIndex() == 1u; }, 20000));
     // The player went on into the second recording by itself; the window followed while
     // its first second was on screen.
@@ -438,8 +444,8 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
               kSeconds * kRate - 1 - shownAtHandOver);
     EXPECT_EQ(FrontFrame(), kSeconds * kRate - 1);
     // The list shows the recording playing under its trip.
-    EXPECT_TRUE(trip->child(1)->isSelected());
-    EXPECT_FALSE(trip->child(0)->isSelected());
+    EXPECT_TRUE(apptest::IsListRowSelected(window->List(), 1, 0));
+    EXPECT_FALSE(apptest::IsListRowSelected(window->List(), 0, 0));
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
-#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/CSamplePlayerDlg.h"
@@ -72,7 +71,7 @@ int main(int argc, char** argv) {
     window.SetDrivePath(argv[1]);
     window.OnBnClickedButtonDriving();
     apptest::Pump(500);
-    if (window.List()->topLevelItemCount() == 0) {
+    if (window.List()->RowCount() == 0) {
         std::fprintf(stderr, "no recordings in %s/DRIVING\n", argv[1]);
         return 1;
     }
@@ -129,7 +128,7 @@ int main(int argc, char** argv) {
     window.setGeometry(QRect(
         QPoint(60, 40), QSize(CSamplePlayerDlg::kNormalWidth, CSamplePlayerDlg::kNormalHeight)));
     window.OnToggleTrips();
-    if (QTreeWidgetItem* trip = window.List()->topLevelItem(0)) window.List()->expandItem(trip);
+    window.List()->expand(window.List()->model()->index(0, 0));
     apptest::Pump(1500);
     ok = SaveScreen(window.frameGeometry(), base + "-trips.png") && ok;
     window.OnBnClickedButtonStop();

@@ -1,0 +1,377 @@
+#include "app/RecordingListModel.h"
+
+#include <QColor>
+#include <QFileInfo>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/Resource.h"
+#include "support/StringTable.h"
+
+namespace {
+
+// Sizes are listed in units of 1024 bytes; the cell says so (a trip's size has no unit).
+constexpr const char* kSizeUnit = " KB";
+// "2014.03.07 18:25:09": where the time of day starts.
+constexpr int kTimeOfDayAt = 11;
+// A child index carries its trip's row plus one; a top-level index carries this.
+constexpr quintptr kTopLevel = 0;
+constexpr int64_t kMsPerSec = 1000;
+constexpr int kSecPerHour = 3600;
+
+constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
+constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
+constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
+constexpr int IDS_TRIP_COUNT_HEADING_KO = 722, IDS_TRIP_COUNT_HEADING_EN = 723;
+
+const int kHeadingIds[RecordingListModel::kColumnCount][2] = {
+    {IDS_COL_FILENAME_KO, IDS_COL_FILENAME_EN}, {IDS_COL_TYPE_KO, IDS_COL_TYPE_EN},
+    {IDS_COL_DATE_KO, IDS_COL_DATE_EN},         {IDS_COL_REAR_KO, IDS_COL_REAR_EN},
+    {IDS_COL_SIZE_KO, IDS_COL_SIZE_EN},
+};
+
+const QColor kUnplayableColour(0xff, 0x6b, 0x6b);
+// The mark of a recording holding events: "!" on a red badge (the braking colour of the
+// slider's marks), readable on the black rows and on the amber of the selected one.
+constexpr int kEventMarkSize = 11;
+const QColor kEventMarkBadge(229, 72, 77);
+const QColor kEventMarkLine(255, 255, 255);
+
+QString Text(int koreanId, int englishId) {
+    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
+}
+
+QString FormatLength(int64_t ms) {
+    const int64_t s = ms / kMsPerSec;
+    char text[32];
+    if (s >= kSecPerHour)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld",
+                      static_cast<long long>(s / kSecPerHour), static_cast<long long>(s / 60 % 60),
+                      static_cast<long long>(s % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60),
+                      static_cast<long long>(s % 60));
+    return QString::fromLatin1(text);
+}
+
+QIcon EventMarkIcon() {
+    static const QIcon icon = [] {
+        QIcon made;
+        for (int scale : {1, 2}) {
+            QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
+            pixmap.setDevicePixelRatio(scale);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kEventMarkBadge);
+            painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
+            // An exclamation mark, drawn as a stroke and a dot.
+            const double middle = kEventMarkSize / 2.0;
+            QPen pen(kEventMarkLine, 1.7);
+            pen.setCapStyle(Qt::RoundCap);
+            painter.setPen(pen);
+            painter.drawLine(QPointF(middle, 2.6), QPointF(middle, 6.0));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kEventMarkLine);
+            painter.drawEllipse(QPointF(middle, 8.4), 0.95, 0.95);
+            painter.end();
+            // The same face on the selected row: no tint over the amber.
+            made.addPixmap(pixmap, QIcon::Normal);
+            made.addPixmap(pixmap, QIcon::Selected);
+        }
+        return made;
+    }();
+    return icon;
+}
+
+}  // namespace
+
+RecordingListModel::RecordingListModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+void RecordingListModel::SetRecordings(const std::vector<CatalogueRow>& rows) {
+    beginResetModel();
+    m_trips = false;
+    m_rows.clear();
+    m_rows.reserve(rows.size());
+    for (const CatalogueRow& row : rows) {
+        Entry entry;
+        entry.cells = {QString::fromStdString(row.fileName), QString::fromStdString(row.type),
+                       QString::fromStdString(row.date), QString::fromStdString(row.rear),
+                       QString::fromStdString(row.size + kSizeUnit)};
+        entry.path = QString::fromStdString(row.path);
+        m_rows.push_back(std::move(entry));
+    }
+    Invalidate();
+    endResetModel();
+    emit headerDataChanged(Qt::Horizontal, kRearColumn, kRearColumn);
+}
+
+void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
+    beginResetModel();
+    m_trips = true;
+    m_rows.clear();
+    const QString type = Text(IDS_TRIP_KO, IDS_TRIP_EN);
+    for (const Trip& trip : trips) {
+        if (trip.recordings.empty()) continue;
+        Entry entry;
+        for (const TripRecording& r : trip.recordings) {
+            const QString start = QString::fromStdString(FormatTripStart(r.startSec));
+            // Under its trip a recording shows its time of day (the day is the trip's).
+            const QString when = start.size() > kTimeOfDayAt ? start.mid(kTimeOfDayAt)
+                                                             : QString::fromStdString(r.fileName);
+            Entry child;
+            child.path = QString::fromStdString(r.path);
+            child.cells = {QString::fromStdString(r.fileName),
+                           QString::fromStdString(TypeCell(r.fileName)),
+                           when + QStringLiteral("  ") + FormatLength(r.durationMs), QString(),
+                           QString::fromStdString(SizeCell(r.sizeBytes))};
+            child.dateTip = child.path;
+            entry.tripPaths << child.path;
+            entry.children.push_back(std::move(child));
+        }
+        entry.path = entry.tripPaths.front();
+        entry.cells = {QString::fromStdString(trip.recordings.front().fileName), type,
+                       QString::fromStdString(FormatTripStart(trip.StartSec())) +
+                           QStringLiteral("  ") + FormatLength(trip.LengthMs()),
+                       QString::number(trip.recordings.size()),
+                       QString::fromStdString(SizeCell(trip.SizeBytes()))};
+        entry.dateTip = entry.tripPaths.join(QLatin1Char('\n'));
+        m_rows.push_back(std::move(entry));
+    }
+    Invalidate();
+    endResetModel();
+    emit headerDataChanged(Qt::Horizontal, kRearColumn, kRearColumn);
+}
+
+void RecordingListModel::Clear() {
+    beginResetModel();
+    // An empty list is no trips view: what fills it next says which it is.
+    m_trips = false;
+    m_rows.clear();
+    Invalidate();
+    endResetModel();
+    emit headerDataChanged(Qt::Horizontal, kRearColumn, kRearColumn);
+}
+
+QString RecordingListModel::PathOf(int row) const {
+    return row >= 0 && row < RowCount() ? m_rows[static_cast<size_t>(row)].path : QString();
+}
+
+QStringList RecordingListModel::TripPathsOf(int row) const {
+    return row >= 0 && row < RowCount() ? m_rows[static_cast<size_t>(row)].tripPaths
+                                        : QStringList();
+}
+
+int RecordingListModel::RowOf(const QString& path) const {
+    if (m_indexStale) {
+        m_rowOfPath.clear();
+        m_rowOfPath.reserve(RowCount());
+        // From the bottom up, so a path listed twice keeps its first row.
+        for (int row = RowCount() - 1; row >= 0; --row)
+            m_rowOfPath.insert(m_rows[static_cast<size_t>(row)].path, row);
+        m_indexStale = false;
+    }
+    return m_rowOfPath.value(path, -1);
+}
+
+int RecordingListModel::RowOfFile(const QString& path) const {
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    if (wanted.isEmpty()) return -1;
+    // The list's own spelling first; only a path named another way walks the rows.
+    for (const QString& spelling : {path, wanted})
+        if (const int row = RowOf(spelling); row >= 0) return row;
+    for (int row = 0; row < RowCount(); ++row) {
+        if (QFileInfo(m_rows[static_cast<size_t>(row)].path).canonicalFilePath() == wanted)
+            return row;
+    }
+    return -1;
+}
+
+bool RecordingListModel::MarkEvents(const QString& path, int count) {
+    const int row = RowOf(path);
+    if (row < 0) return false;
+    m_rows[static_cast<size_t>(row)].eventCount = count;
+    ChangedRow(row);
+    return true;
+}
+
+bool RecordingListModel::MarkUnplayable(const QString& path, const QString& reason) {
+    const int row = RowOf(path);
+    if (row < 0) return false;
+    Entry& entry = m_rows[static_cast<size_t>(row)];
+    entry.unplayable = true;
+    entry.unplayableReason = reason;
+    ChangedRow(row);
+    return true;
+}
+
+bool RecordingListModel::IsUnplayable(int row) const {
+    return row >= 0 && row < RowCount() && m_rows[static_cast<size_t>(row)].unplayable;
+}
+
+void RecordingListModel::ChangedRow(int row) {
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
+// ---- QAbstractItemModel ----
+
+QModelIndex RecordingListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column < 0 || column >= kColumnCount || row < 0) return {};
+    if (!parent.isValid())
+        return row < RowCount() ? createIndex(row, column, kTopLevel) : QModelIndex();
+    if (parent.internalId() != kTopLevel || parent.row() >= RowCount()) return {};
+    const Entry& trip = m_rows[static_cast<size_t>(parent.row())];
+    if (row >= static_cast<int>(trip.children.size())) return {};
+    return createIndex(row, column, static_cast<quintptr>(parent.row()) + 1);
+}
+
+QModelIndex RecordingListModel::parent(const QModelIndex& child) const {
+    if (!child.isValid() || child.internalId() == kTopLevel) return {};
+    return createIndex(static_cast<int>(child.internalId() - 1), 0, kTopLevel);
+}
+
+int RecordingListModel::rowCount(const QModelIndex& parent) const {
+    if (!parent.isValid()) return RowCount();
+    // Only a trip row (column 0 by the rules of tree models) has rows under it.
+    if (parent.internalId() != kTopLevel || parent.column() != 0) return 0;
+    const Entry* trip = EntryOf(parent);
+    return trip ? static_cast<int>(trip->children.size()) : 0;
+}
+
+int RecordingListModel::columnCount(const QModelIndex&) const {
+    return kColumnCount;
+}
+
+const RecordingListModel::Entry* RecordingListModel::EntryOf(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != this) return nullptr;
+    if (index.internalId() == kTopLevel)
+        return index.row() < RowCount() ? &m_rows[static_cast<size_t>(index.row())] : nullptr;
+    const size_t tripRow = static_cast<size_t>(index.internalId() - 1);
+    if (tripRow >= m_rows.size()) return nullptr;
+    const std::vector<Entry>& children = m_rows[tripRow].children;
+    return static_cast<size_t>(index.row()) < children.size()
+               ? &children[static_cast<size_t>(index.row())]
+               : nullptr;
+}
+
+QVariant RecordingListModel::ToolTip(const Entry& entry, int column) const {
+    if (entry.unplayable) return entry.unplayableReason;
+    if (column == kDateColumn && !entry.dateTip.isEmpty()) return entry.dateTip;
+    if (entry.eventCount > 0 && (column == kTypeColumn || column == kDateColumn)) {
+        return entry.eventCount == 1
+                   ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
+                   : QString::fromStdString(FormatResourceString(
+                         PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), entry.eventCount));
+    }
+    return {};
+}
+
+QVariant RecordingListModel::data(const QModelIndex& index, int role) const {
+    const Entry* entry = EntryOf(index);
+    if (!entry) return {};
+    const int column = index.column();
+    switch (role) {
+        case Qt::DisplayRole:
+            return entry->cells[static_cast<size_t>(column)];
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue((column == kNameColumn ? Qt::AlignLeft : Qt::AlignHCenter) |
+                                       Qt::AlignVCenter);
+        case Qt::ToolTipRole:
+            return ToolTip(*entry, column);
+        case Qt::ForegroundRole:
+            return entry->unplayable ? QVariant(kUnplayableColour) : QVariant();
+        case Qt::DecorationRole:
+            return column == kTypeColumn && entry->eventCount > 0 ? QVariant(EventMarkIcon())
+                                                                  : QVariant();
+        case PathRole:
+            return entry->path;
+        case TripPathsRole:
+            return entry->tripPaths;
+        case EventCountRole:
+            return entry->eventCount;
+        case UnplayableRole:
+            return entry->unplayable;
+        default:
+            return {};
+    }
+}
+
+QVariant RecordingListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue((section == kNameColumn ? Qt::AlignLeft : Qt::AlignHCenter) |
+                                   Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    // The trips view counts a trip's recordings where the rear camera is shown otherwise.
+    if (m_trips && section == kRearColumn)
+        return Text(IDS_TRIP_COUNT_HEADING_KO, IDS_TRIP_COUNT_HEADING_EN);
+    return Text(kHeadingIds[section][0], kHeadingIds[section][1]);
+}
+
+Qt::ItemFlags RecordingListModel::flags(const QModelIndex& index) const {
+    if (!EntryOf(index)) return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.internalId() != kTopLevel ||
+        m_rows[static_cast<size_t>(index.row())].children.empty())
+        flags |= Qt::ItemNeverHasChildren;
+    return flags;
+}
+
+void RecordingListModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= kColumnCount || m_rows.size() < 2) return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    // Where each row was, so indexes the views hold follow their rows.
+    std::vector<int> rank(m_rows.size());
+    for (size_t i = 0; i < rank.size(); ++i) rank[i] = static_cast<int>(i);
+    const size_t c = static_cast<size_t>(column);
+    std::stable_sort(rank.begin(), rank.end(), [&](int a, int b) {
+        const QString& left = m_rows[static_cast<size_t>(a)].cells[c];
+        const QString& right = m_rows[static_cast<size_t>(b)].cells[c];
+        return order == Qt::AscendingOrder ? left < right : right < left;
+    });
+    std::vector<Entry> sorted;
+    sorted.reserve(m_rows.size());
+    std::vector<int> newRowOf(m_rows.size());
+    for (size_t i = 0; i < rank.size(); ++i) {
+        newRowOf[static_cast<size_t>(rank[i])] = static_cast<int>(i);
+        sorted.push_back(std::move(m_rows[static_cast<size_t>(rank[i])]));
+    }
+    m_rows = std::move(sorted);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before) {
+        if (old.internalId() == kTopLevel) {
+            after << createIndex(newRowOf[static_cast<size_t>(old.row())], old.column(), kTopLevel);
+        } else {
+            const int trip = newRowOf[static_cast<size_t>(old.internalId() - 1)];
+            after << createIndex(old.row(), old.column(), static_cast<quintptr>(trip) + 1);
+        }
+    }
+    changePersistentIndexList(before, after);
+    Invalidate();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+bool RecordingListModel::removeRows(int row, int count, const QModelIndex& parent) {
+    // Recordings under a trip go with their trip only.
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > RowCount()) return false;
+    // An index of a trip's recording carries its trip's row, which changes for the trips
+    // below: a view holding one would follow the wrong trip, so trips are listed anew.
+    const bool anew = m_trips;
+    if (anew)
+        beginResetModel();
+    else
+        beginRemoveRows({}, row, row + count - 1);
+    m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
+    Invalidate();
+    if (anew)
+        endResetModel();
+    else
+        endRemoveRows();
+    return true;
+}
