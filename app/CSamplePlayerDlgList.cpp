@@ -17,7 +17,6 @@
 namespace {
 
 constexpr int kPathColumn = 5;
-constexpr int kVkReturn = 0x0D, kVkUp = 0x26, kVkDown = 0x28;
 // Sizes are listed in units of 1024 bytes; the cell says so.
 constexpr const char* kSizeUnit = " KB";
 // Marks in the rows (a recording holding events) stay within the 18-pixel row.
@@ -237,19 +236,20 @@ void CSamplePlayerDlg::UpdateListPlaceholder() {
     m_pListPlaceholder->setVisible(m_listFilename->topLevelItemCount() == 0);
 }
 
-bool CSamplePlayerDlg::HandleListKey(int virtualKey) {
+bool CSamplePlayerDlg::HandleListKey(int key) {
     if (!m_listFilename->hasFocus()) return false;
-    if (virtualKey != kVkUp && virtualKey != kVkDown && virtualKey != kVkReturn) return false;
-    if (m_bTripsView) return HandleTripListKey(virtualKey);
+    if (key == Qt::Key_Enter) key = Qt::Key_Return;
+    if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Return) return false;
+    if (m_bTripsView) return HandleTripListKey(key);
     const int rows = m_listFilename->topLevelItemCount();
     const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
     const int row = selected.isEmpty() ? -1 : m_listFilename->indexOfTopLevelItem(selected.first());
-    if (virtualKey == kVkReturn) {
+    if (key == Qt::Key_Return) {
         if (row >= 0) OnListDoubleClick(row);
         return true;
     }
     if (rows == 0) return true;
-    const int step = virtualKey == kVkDown ? 1 : -1;
+    const int step = key == Qt::Key_Down ? 1 : -1;
     const int target = row < 0 ? 0 : std::clamp(row + step, 0, rows - 1);
     SelectOnly(target, true);
     m_listFilename->scrollToItem(m_listFilename->topLevelItem(target));
@@ -258,19 +258,19 @@ bool CSamplePlayerDlg::HandleListKey(int virtualKey) {
 
 // In the trips view Up and Down walk the rows shown, a trip's recordings too when it is
 // expanded; Return plays the trip, or the trip from the recording selected.
-bool CSamplePlayerDlg::HandleTripListKey(int virtualKey) {
+bool CSamplePlayerDlg::HandleTripListKey(int key) {
     const QList<QTreeWidgetItem*> selected = m_listFilename->selectedItems();
     QTreeWidgetItem* current = selected.isEmpty() ? nullptr : selected.first();
-    if (virtualKey == kVkReturn) {
+    if (key == Qt::Key_Return) {
         if (current && current->parent())
             OnTripRecordingDoubleClick(current);
         else if (current)
             OnListDoubleClick(m_listFilename->indexOfTopLevelItem(current));
         return true;
     }
-    QTreeWidgetItem* target = !current                ? m_listFilename->topLevelItem(0)
-                              : virtualKey == kVkDown ? m_listFilename->itemBelow(current)
-                                                      : m_listFilename->itemAbove(current);
+    QTreeWidgetItem* target = !current              ? m_listFilename->topLevelItem(0)
+                              : key == Qt::Key_Down ? m_listFilename->itemBelow(current)
+                                                    : m_listFilename->itemAbove(current);
     if (!target) return true;
     m_listFilename->clearSelection();
     target->setSelected(true);

@@ -402,7 +402,7 @@ void CSamplePlayerDlg::OnExportClip() {
     request.paths = m_timelinePaths;
     request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
     request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
-    const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
+    const bool wasPlaying = !IsPlayShown();
     OnBnClickedButtonPause();
     CExportDlg::Choice choice = m_exportChoice;
     const QString chosen = RunExportOptionsDialog(&choice)
