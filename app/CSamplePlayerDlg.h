@@ -183,7 +183,7 @@ public:
 
     // ---- commands and keys ----
     // Every key press in the window, whichever control has the focus: traced, offered to the
-    // list and the timeline, then to the commands' actions; always consumed.
+    // list, then to the commands' actions; always consumed.
     bool PreTranslateMessage(QKeyEvent* event);
     // The number a key press's trace line shows for a Qt key (0 for a key it does not know).
     static int KeyTraceCode(int key);
@@ -410,7 +410,6 @@ private:
     void ReadLastCard();
     void SaveLastCard();
     // Timeline (…Timeline.cpp).
-    bool HandleTimelineKey(QKeyEvent* event);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
     void ConnectListHooks();

@@ -109,6 +109,17 @@ void CSamplePlayerDlg::CreateActions() {
         {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [this] { OnStepFrame(1); }},
         {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [this] { OnStepRate(-1); }},
         {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [this] { OnStepRate(1); }},
+        {C::PreviousEvent,
+         {Qt::Key_P},
+         IDS_TIP_PREV_EVENT,
+         call(&D::OnPreviousEvent),
+         nullptr,
+         true},
+        {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, call(&D::OnNextEvent), nullptr, true},
+        {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, call(&D::OnMarkIn), nullptr, true},
+        {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, call(&D::OnMarkOut), nullptr, true},
+        {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, call(&D::OnExportClip), nullptr, true},
+        {C::ToggleTrips, {Qt::Key_T}, IDS_TIP_TRIPS, call(&D::OnToggleTrips), nullptr, true},
     };
     for (const MainWindowActions::Row& row : rows) m_pActions->Add(row);
     BindButtons();
@@ -162,8 +173,7 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     Trace("Press Button => %d\n", KeyTraceCode(event->key()));
     // The list, while it has the focus, takes Up, Down and Enter as a list does.
     if (HandleListKey(event->key())) return true;
-    if (HandleTimelineKey(event)) return true;
-    m_pActions->TriggerKey(event->key());
+    m_pActions->TriggerKey(event->key(), event->modifiers());
     return true;
 }
 

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QTreeWidget>
@@ -427,34 +426,6 @@ void CSamplePlayerDlg::OnExportClip() {
     }
     // A quit during the export has closed the player for good.
     if (wasPlaying && !m_bQuitConfirmed) OnBnClickedButtonPlay();
-}
-
-// ---- keys ----
-
-bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-    switch (event->key()) {
-        case Qt::Key_I:
-            OnMarkIn();
-            return true;
-        case Qt::Key_O:
-            OnMarkOut();
-            return true;
-        case Qt::Key_P:
-            OnPreviousEvent();
-            return true;
-        case Qt::Key_N:
-            OnNextEvent();
-            return true;
-        case Qt::Key_X:
-            OnExportClip();
-            return true;
-        case Qt::Key_T:
-            OnToggleTrips();
-            return true;
-        default:
-            return false;
-    }
 }
 
 // ---- the list: events per recording, trips ----

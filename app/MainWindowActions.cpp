@@ -38,6 +38,7 @@ void MainWindowActions::Add(const Row& row) {
     Entry& entry = m_entries[row.command];
     entry.action = action;
     entry.keyTrace = row.keyTrace;
+    entry.plainOnly = row.plainOnly;
     const QString tip = TipWithKeys(row.tip, {row.command});
     action->setToolTip(tip);
     action->setText(NameOfTip(tip));
@@ -58,8 +59,10 @@ void MainWindowActions::Bind(WindowCommand command, QAbstractButton* button) {
     connect(button, &QAbstractButton::clicked, entry.action, &QAction::trigger);
 }
 
-bool MainWindowActions::TriggerKey(int key) {
+bool MainWindowActions::TriggerKey(int key, Qt::KeyboardModifiers modifiers) {
+    const bool withCtrlOrAlt = modifiers & (Qt::ControlModifier | Qt::AltModifier);
     for (const auto& [command, entry] : m_entries) {
+        if (entry.plainOnly && withCtrlOrAlt) continue;
         bool mine = false;
         for (const QKeySequence& shortcut : entry.action->shortcuts())
             mine = mine || shortcut[0].key() == key;

@@ -52,6 +52,12 @@ enum class WindowCommand {
     StepForward,
     Slower,
     Faster,
+    PreviousEvent,
+    NextEvent,
+    MarkIn,
+    MarkOut,
+    ExportClip,
+    ToggleTrips,
 };
 
 class MainWindowActions : public QObject {
@@ -66,6 +72,8 @@ public:
         std::function<void()> handler;
         // A second trace line a key press writes before it acts (the arrow keys have one).
         const char* keyTrace = nullptr;
+        // The letter keys act only without Ctrl and Alt, which stay free for the desktop.
+        bool plainOnly = false;
     };
 
     explicit MainWindowActions(QObject* parent = nullptr);
@@ -74,9 +82,9 @@ public:
     QAction* Action(WindowCommand command) const;
     // The button triggers the command's action and takes its tooltip and accessible name.
     void Bind(WindowCommand command, QAbstractButton* button);
-    // Triggers the action whose key this is (modifiers do not matter, as they never have);
-    // false when no action takes it now.
-    bool TriggerKey(int key);
+    // Triggers the action whose key this is (Shift never matters; Ctrl and Alt only keep the
+    // letter keys from acting); false when no action takes it now.
+    bool TriggerKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     // The names of a key sequence and of a command's keys, in the interface's language.
     static QString KeyName(const QKeySequence& keys);
@@ -90,6 +98,7 @@ private:
         QAction* action = nullptr;
         QAbstractButton* button = nullptr;
         const char* keyTrace = nullptr;
+        bool plainOnly = false;
     };
     std::map<WindowCommand, Entry> m_entries;
 };

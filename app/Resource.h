@@ -191,6 +191,12 @@ constexpr int IDS_TIP_VOLUME = 1366;
 constexpr int IDS_TIP_BRIGHT = 1368;
 constexpr int IDS_TIP_POSITION = 1370;
 constexpr int IDS_TIP_RATE = 1372;
+constexpr int IDS_TIP_PREV_EVENT = 1400;
+constexpr int IDS_TIP_NEXT_EVENT = 1402;
+constexpr int IDS_TIP_MARK_IN = 1404;
+constexpr int IDS_TIP_MARK_OUT = 1406;
+constexpr int IDS_TIP_EXPORT = 1408;
+constexpr int IDS_TIP_TRIPS = 1410;
 // Screen-reader names of the controls that have no command (Korean; English at +1).
 constexpr int IDS_NAME_FRONT = 1380;
 constexpr int IDS_NAME_REAR = 1382;

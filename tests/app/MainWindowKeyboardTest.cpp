@@ -165,17 +165,19 @@ TEST_F(MainWindowFixture, CommaAndPeriodStepOneFrameAndBracketsWalkTheRates) {
 namespace {
 
 constexpr WindowCommand kAllCommands[] = {
-    WindowCommand::Minimize,   WindowCommand::Close,      WindowCommand::FullScreen,
-    WindowCommand::PrevSize,   WindowCommand::ChangeView, WindowCommand::MapLarge,
-    WindowCommand::SubCamera,  WindowCommand::MapSmall,   WindowCommand::Mirror,
-    WindowCommand::Driving,    WindowCommand::Event,      WindowCommand::Parking,
-    WindowCommand::User,       WindowCommand::All,        WindowCommand::Open,
-    WindowCommand::Stop,       WindowCommand::Pre,        WindowCommand::Backward,
-    WindowCommand::Play,       WindowCommand::Pause,      WindowCommand::Forward,
-    WindowCommand::Next,       WindowCommand::Zoom,       WindowCommand::Capture,
-    WindowCommand::Setting,    WindowCommand::Mute,       WindowCommand::VolumeUp,
-    WindowCommand::VolumeDown, WindowCommand::StepBack,   WindowCommand::StepForward,
-    WindowCommand::Slower,     WindowCommand::Faster,
+    WindowCommand::Minimize,   WindowCommand::Close,       WindowCommand::FullScreen,
+    WindowCommand::PrevSize,   WindowCommand::ChangeView,  WindowCommand::MapLarge,
+    WindowCommand::SubCamera,  WindowCommand::MapSmall,    WindowCommand::Mirror,
+    WindowCommand::Driving,    WindowCommand::Event,       WindowCommand::Parking,
+    WindowCommand::User,       WindowCommand::All,         WindowCommand::Open,
+    WindowCommand::Stop,       WindowCommand::Pre,         WindowCommand::Backward,
+    WindowCommand::Play,       WindowCommand::Pause,       WindowCommand::Forward,
+    WindowCommand::Next,       WindowCommand::Zoom,        WindowCommand::Capture,
+    WindowCommand::Setting,    WindowCommand::Mute,        WindowCommand::VolumeUp,
+    WindowCommand::VolumeDown, WindowCommand::StepBack,    WindowCommand::StepForward,
+    WindowCommand::Slower,     WindowCommand::Faster,      WindowCommand::PreviousEvent,
+    WindowCommand::NextEvent,  WindowCommand::MarkIn,      WindowCommand::MarkOut,
+    WindowCommand::ExportClip, WindowCommand::ToggleTrips,
 };
 
 }  // namespace
@@ -197,6 +199,7 @@ TEST_F(MainWindowFixture, EachKeyTriggersExactlyTheActionOfTheButtonShown) {
     const struct {
         int key;
         int command;  // kNone: the key only writes its trace line
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     } rows[] = {
         {Qt::Key_Space, int(C::Pause)},
         {Qt::Key_Space, int(C::Play)},
@@ -217,10 +220,19 @@ TEST_F(MainWindowFixture, EachKeyTriggersExactlyTheActionOfTheButtonShown) {
         {Qt::Key_PageUp, int(C::Next)},
         {Qt::Key_PageDown, int(C::Pre)},
         {Qt::Key_Tab, kNone},
+        {Qt::Key_I, int(C::MarkIn)},
+        {Qt::Key_O, int(C::MarkOut)},
+        {Qt::Key_N, int(C::NextEvent)},
+        {Qt::Key_P, int(C::PreviousEvent)},
+        {Qt::Key_I, kNone, Qt::ControlModifier},
+        {Qt::Key_N, kNone, Qt::AltModifier},
+        {Qt::Key_Left, int(C::Backward), Qt::ShiftModifier},
+        {Qt::Key_T, int(C::ToggleTrips)},
+        {Qt::Key_T, int(C::ToggleTrips)},
     };
     for (const auto& row : rows) {
         for (auto& [command, spy] : spies) spy->clear();
-        Key(row.key);
+        QTest::keyClick(&Window(), static_cast<Qt::Key>(row.key), row.modifiers);
         for (const auto& [command, spy] : spies) {
             EXPECT_EQ(spy->count(), int(command) == row.command ? 1 : 0)
                 << "key " << std::hex << row.key << " command " << std::dec << int(command);
