@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/MainWindowActions.h"
@@ -34,6 +36,78 @@ constexpr TraceCode kTraceCodes[] = {
 };
 constexpr int kTraceCodeF1 = 0x70;
 
+// The window's commands: their keys (Qt keys, modifiers aside), the tooltip naming them and
+// what they do.
+using D = CSamplePlayerDlg;
+struct CommandRow {
+    C command;
+    std::initializer_list<int> keys;
+    int tip;
+    std::function<void(D&)> handler;
+    const char* keyTrace = nullptr;  // see MainWindowActions::Row
+    bool plainOnly = false;
+};
+const CommandRow kCommands[] = {
+    {C::Minimize, {}, IDS_TIP_MINIMIZE, &D::OnBnClickedButtonMinimize},
+    {C::Close, {}, IDS_TIP_CLOSE, &D::OnBnClickedButtonClose},
+    {C::FullScreen,
+     {Qt::Key_Return, Qt::Key_Enter},
+     IDS_TIP_FULLSCREEN,
+     &D::OnBnClickedButtonFullScreen},
+    // As in every player, Escape also leaves full screen (and does nothing else).
+    {C::PrevSize,
+     {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape},
+     IDS_TIP_PREVSIZE,
+     &D::OnBnClickedButtonPrevSize},
+    {C::ChangeView, {}, IDS_TIP_CHANGEVIEW, &D::OnBnClickedButtonChangeView},
+    {C::MapLarge, {}, IDS_TIP_MAPVIEW, &D::OnBnClickedButtonMapLarge},
+    {C::SubCamera, {}, IDS_TIP_CAMSMALL, &D::OnBnClickedButtonSubCamera},
+    {C::MapSmall, {}, IDS_TIP_MAPSMALL, &D::OnBnClickedButtonMapSmall},
+    {C::Mirror, {}, IDS_TIP_MIRROR, &D::OnBnClickedCheckMirror},
+    {C::Driving, {}, IDS_TIP_DRIVING, &D::OnBnClickedButtonDriving},
+    {C::Event, {}, IDS_TIP_EVENT, &D::OnBnClickedButtonEvent},
+    {C::Parking, {}, IDS_TIP_PARKING, &D::OnBnClickedButtonParking},
+    {C::User, {}, IDS_TIP_USER, &D::OnBnClickedButtonUser},
+    {C::All, {}, IDS_TIP_ALL, &D::OnBnClickedButtonAll},
+    {C::Open, {Qt::Key_F2}, IDS_TIP_OPEN, &D::OnBnClickedButtonOpen},
+    {C::Stop, {}, IDS_TIP_STOP, &D::OnBnClickedButtonStop},
+    // Page Down goes to the older recording, Page Up to the newer one.
+    {C::Pre, {Qt::Key_PageDown}, IDS_TIP_PRE, &D::OnBnClickedButtonPre},
+    {C::Backward,
+     {Qt::Key_Left},
+     IDS_TIP_BACKWARD,
+     &D::OnBnClickedButtonBackward,
+     "Press Button => VK_LEFT\n"},
+    {C::Play, {Qt::Key_Space}, IDS_TIP_PLAY, &D::OnBnClickedButtonPlay},
+    {C::Pause, {Qt::Key_Space}, IDS_TIP_PAUSE, &D::OnBnClickedButtonPause},
+    {C::Forward,
+     {Qt::Key_Right},
+     IDS_TIP_FORWARD,
+     &D::OnBnClickedButtonForward,
+     "Press Button => VK_RIGHT\n"},
+    {C::Next, {Qt::Key_PageUp}, IDS_TIP_NEXT, &D::OnBnClickedButtonNext},
+    {C::Zoom, {}, IDS_TIP_ZOOM, &D::OnBnClickedButtonZoom},
+    {C::Capture, {}, IDS_TIP_CAPTURE, &D::OnBnClickedButtonCapture},
+    {C::Setting, {Qt::Key_F3}, IDS_TIP_SETTING, &D::OnBnClickedButtonSetting},
+    {C::Mute, {}, IDS_TIP_MUTE, &D::OnBnClickedButtonMute},
+    {C::VolumeUp, {Qt::Key_Up}, IDS_TIP_VOLUME_UP, &D::OnVolumeUp, "Press Button => VK_UP\n"},
+    {C::VolumeDown,
+     {Qt::Key_Down},
+     IDS_TIP_VOLUME_DOWN,
+     &D::OnVolumeDown,
+     "Press Button => VK_DOWN\n"},
+    {C::StepBack, {Qt::Key_Comma}, IDS_TIP_STEP_BACK, [](D& d) { d.OnStepFrame(-1); }},
+    {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [](D& d) { d.OnStepFrame(1); }},
+    {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [](D& d) { d.OnStepRate(-1); }},
+    {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [](D& d) { d.OnStepRate(1); }},
+    {C::PreviousEvent, {Qt::Key_P}, IDS_TIP_PREV_EVENT, &D::OnPreviousEvent, nullptr, true},
+    {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, &D::OnNextEvent, nullptr, true},
+    {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, &D::OnMarkIn, nullptr, true},
+    {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, &D::OnMarkOut, nullptr, true},
+    {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, &D::OnExportClip, nullptr, true},
+    {C::ToggleTrips, {Qt::Key_T}, IDS_TIP_TRIPS, &D::OnToggleTrips, nullptr, true},
+};
+
 }  // namespace
 
 int CSamplePlayerDlg::KeyTraceCode(int key) {
@@ -48,80 +122,11 @@ int CSamplePlayerDlg::KeyTraceCode(int key) {
 
 void CSamplePlayerDlg::CreateActions() {
     m_pActions = new MainWindowActions(this);
-    auto call = [this](void (CSamplePlayerDlg::*handler)()) {
-        return [this, handler] { (this->*handler)(); };
-    };
-    using D = CSamplePlayerDlg;
-    const MainWindowActions::Row rows[] = {
-        {C::Minimize, {}, IDS_TIP_MINIMIZE, call(&D::OnBnClickedButtonMinimize)},
-        {C::Close, {}, IDS_TIP_CLOSE, call(&D::OnBnClickedButtonClose)},
-        {C::FullScreen,
-         {Qt::Key_Return, Qt::Key_Enter},
-         IDS_TIP_FULLSCREEN,
-         call(&D::OnBnClickedButtonFullScreen)},
-        // As in every player, Escape also leaves full screen (and does nothing else).
-        {C::PrevSize,
-         {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape},
-         IDS_TIP_PREVSIZE,
-         call(&D::OnBnClickedButtonPrevSize)},
-        {C::ChangeView, {}, IDS_TIP_CHANGEVIEW, call(&D::OnBnClickedButtonChangeView)},
-        {C::MapLarge, {}, IDS_TIP_MAPVIEW, call(&D::OnBnClickedButtonMapLarge)},
-        {C::SubCamera, {}, IDS_TIP_CAMSMALL, call(&D::OnBnClickedButtonSubCamera)},
-        {C::MapSmall, {}, IDS_TIP_MAPSMALL, call(&D::OnBnClickedButtonMapSmall)},
-        {C::Mirror, {}, IDS_TIP_MIRROR, call(&D::OnBnClickedCheckMirror)},
-        {C::Driving, {}, IDS_TIP_DRIVING, call(&D::OnBnClickedButtonDriving)},
-        {C::Event, {}, IDS_TIP_EVENT, call(&D::OnBnClickedButtonEvent)},
-        {C::Parking, {}, IDS_TIP_PARKING, call(&D::OnBnClickedButtonParking)},
-        {C::User, {}, IDS_TIP_USER, call(&D::OnBnClickedButtonUser)},
-        {C::All, {}, IDS_TIP_ALL, call(&D::OnBnClickedButtonAll)},
-        {C::Open, {Qt::Key_F2}, IDS_TIP_OPEN, call(&D::OnBnClickedButtonOpen)},
-        {C::Stop, {}, IDS_TIP_STOP, call(&D::OnBnClickedButtonStop)},
-        // Page Down goes to the older recording, Page Up to the newer one.
-        {C::Pre, {Qt::Key_PageDown}, IDS_TIP_PRE, call(&D::OnBnClickedButtonPre)},
-        {C::Backward,
-         {Qt::Key_Left},
-         IDS_TIP_BACKWARD,
-         call(&D::OnBnClickedButtonBackward),
-         "Press Button => VK_LEFT\n"},
-        {C::Play, {Qt::Key_Space}, IDS_TIP_PLAY, call(&D::OnBnClickedButtonPlay)},
-        {C::Pause, {Qt::Key_Space}, IDS_TIP_PAUSE, call(&D::OnBnClickedButtonPause)},
-        {C::Forward,
-         {Qt::Key_Right},
-         IDS_TIP_FORWARD,
-         call(&D::OnBnClickedButtonForward),
-         "Press Button => VK_RIGHT\n"},
-        {C::Next, {Qt::Key_PageUp}, IDS_TIP_NEXT, call(&D::OnBnClickedButtonNext)},
-        {C::Zoom, {}, IDS_TIP_ZOOM, call(&D::OnBnClickedButtonZoom)},
-        {C::Capture, {}, IDS_TIP_CAPTURE, call(&D::OnBnClickedButtonCapture)},
-        {C::Setting, {Qt::Key_F3}, IDS_TIP_SETTING, call(&D::OnBnClickedButtonSetting)},
-        {C::Mute, {}, IDS_TIP_MUTE, call(&D::OnBnClickedButtonMute)},
-        {C::VolumeUp,
-         {Qt::Key_Up},
-         IDS_TIP_VOLUME_UP,
-         call(&D::OnVolumeUp),
-         "Press Button => VK_UP\n"},
-        {C::VolumeDown,
-         {Qt::Key_Down},
-         IDS_TIP_VOLUME_DOWN,
-         call(&D::OnVolumeDown),
-         "Press Button => VK_DOWN\n"},
-        {C::StepBack, {Qt::Key_Comma}, IDS_TIP_STEP_BACK, [this] { OnStepFrame(-1); }},
-        {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [this] { OnStepFrame(1); }},
-        {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [this] { OnStepRate(-1); }},
-        {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [this] { OnStepRate(1); }},
-        {C::PreviousEvent,
-         {Qt::Key_P},
-         IDS_TIP_PREV_EVENT,
-         call(&D::OnPreviousEvent),
-         nullptr,
-         true},
-        {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, call(&D::OnNextEvent), nullptr, true},
-        {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, call(&D::OnMarkIn), nullptr, true},
-        {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, call(&D::OnMarkOut), nullptr, true},
-        {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, call(&D::OnExportClip), nullptr, true},
-        {C::ToggleTrips, {Qt::Key_T}, IDS_TIP_TRIPS, call(&D::OnToggleTrips), nullptr, true},
-    };
-    for (const MainWindowActions::Row& row : rows) m_pActions->Add(row);
+    for (const CommandRow& row : kCommands) {
+        m_pActions->Add({row.command, row.keys, row.tip,
+                         [this, handler = row.handler] { handler(*this); }, row.keyTrace,
+                         row.plainOnly});
+    }
     BindButtons();
     SetControlTips();
 }
