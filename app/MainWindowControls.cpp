@@ -134,18 +134,24 @@ const ButtonSkin kButtonSkins[] = {
     {IDC_BUTTON_BRIGHT_ICON, IDB_BRIGHT_ICON, 0, 0, 0},
 };
 
-// Screen-reader names of the controls that have no action of their own (the buttons take
-// their action's name).
+// Screen-reader names of the controls that have no action of their own.
 struct ItemName {
     int id, name;  // the Korean name's string id; the English one follows it
 };
 const ItemName kItemNames[] = {
-    {IDC_STATIC_FRONT, IDS_NAME_FRONT},        {IDC_STATIC_REAR, IDS_NAME_REAR},
-    {IDC_STATIC_CURTIME, IDS_NAME_CURTIME},    {IDC_STATIC_TOTALTIME, IDS_NAME_TOTALTIME},
-    {IDC_STATIC_SPEED, IDS_NAME_SPEED},        {IDC_STATIC_RATE, IDS_NAME_RATE},
-    {IDC_STATIC_GRAPH, IDS_NAME_GRAPH},        {IDC_SLIDER_POS, IDS_NAME_POSITION},
-    {IDC_SLIDER_VOLUME, IDS_NAME_VOLUME},      {IDC_SLIDER_BRIGHT, IDS_NAME_BRIGHT},
+    {IDC_STATIC_FRONT, IDS_NAME_FRONT},
+    {IDC_STATIC_REAR, IDS_NAME_REAR},
+    {IDC_STATIC_CURTIME, IDS_NAME_CURTIME},
+    {IDC_STATIC_TOTALTIME, IDS_NAME_TOTALTIME},
+    {IDC_STATIC_SPEED, IDS_NAME_SPEED},
+    {IDC_STATIC_RATE, IDS_NAME_RATE},
+    {IDC_STATIC_GRAPH, IDS_NAME_GRAPH},
+    {IDC_SLIDER_POS, IDS_NAME_POSITION},
+    {IDC_SLIDER_VOLUME, IDS_NAME_VOLUME},
+    {IDC_SLIDER_BRIGHT, IDS_NAME_BRIGHT},
     {IDC_BUTTON_BRIGHT_ICON, IDS_NAME_BRIGHT},
+    {IDC_LIST_FILENAME, IDS_NAME_LIST},
+    {IDC_MAPVIEW, IDS_NAME_MAP},
 };
 
 constexpr uint32_t kPlateColour = 0x3D342B;  // time and speed plates (0x00BBGGRR)
@@ -181,7 +187,6 @@ MainWindowControls::MainWindowControls(QWidget* window) : m_pWindow(window) {
 
     SkinButtons();
     SkinSliders();
-    NameForScreenReaders();
 }
 
 void MainWindowControls::CreateTopRows() {
@@ -295,14 +300,6 @@ void MainWindowControls::SkinSliders() {
     bright->SetWheelStep(kLevelWheelStep);
 }
 
-void MainWindowControls::NameForScreenReaders() {
-    for (const ItemName& name : kItemNames) {
-        if (QWidget* item = Item(name.id))
-            item->setAccessibleName(
-                QString::fromStdString(LoadResourceString(PickStringId(name.name, name.name + 1))));
-    }
-}
-
 void MainWindowControls::AdoptList(QWidget* listWidget) {
     list = listWidget;
     Register(IDC_LIST_FILENAME, listWidget);
@@ -315,6 +312,12 @@ QWidget* MainWindowControls::Item(int controlId) const {
 
 void MainWindowControls::Register(int controlId, QWidget* widget) {
     m_items[controlId] = widget;
+    // Controls without a command of their own are named here; buttons take their action's.
+    for (const ItemName& name : kItemNames) {
+        if (name.id == controlId)
+            widget->setAccessibleName(
+                QString::fromStdString(LoadResourceString(PickStringId(name.name, name.name + 1))));
+    }
 }
 
 void MainWindowControls::Forget(int controlId) {

@@ -54,6 +54,7 @@ public:
     // The control of a numeric id (the slider notices carry one; tests look controls up by
     // it); null for an unknown id.
     QWidget* Item(int controlId) const;
+    // Knows a control by its id (and gives it its screen-reader name, where it has one).
     void Register(int controlId, QWidget* widget);
     void Forget(int controlId);
 
@@ -123,7 +124,6 @@ private:
     void CreateTransport();
     void SkinButtons();
     void SkinSliders();
-    void NameForScreenReaders();
 
     QWidget* m_pWindow;
     std::map<int, QWidget*> m_items;  // control id -> control

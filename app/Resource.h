@@ -208,6 +208,8 @@ constexpr int IDS_NAME_GRAPH = 1392;
 constexpr int IDS_NAME_POSITION = 1394;
 constexpr int IDS_NAME_VOLUME = 1396;
 constexpr int IDS_NAME_BRIGHT = 1398;
+constexpr int IDS_NAME_LIST = 1420;
+constexpr int IDS_NAME_MAP = 1422;
 
 // ---- timers and slider notices ----
 constexpr int kDisplayTimerId = 100;

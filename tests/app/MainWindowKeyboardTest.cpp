@@ -281,7 +281,7 @@ TEST_F(MainWindowFixture, TooltipsNameTheirKeysInBothLanguagesAndEveryControlHas
               IDC_CHECK_MIRROR,      IDC_BUTTON_ALL,     IDC_BUTTON_OPEN,       IDC_BUTTON_PLAY,
               IDC_BUTTON_PAUSE,      IDC_BUTTON_MUTE,    IDC_SLIDER_VOLUME,     IDC_SLIDER_BRIGHT,
               IDC_SLIDER_POS,        IDC_STATIC_CURTIME, IDC_STATIC_RATE,       IDC_STATIC_GRAPH,
-              IDC_STATIC_FRONT,      IDC_STATIC_REAR}) {
+              IDC_STATIC_FRONT,      IDC_STATIC_REAR,    IDC_LIST_FILENAME,     IDC_MAPVIEW}) {
             const QString name = Window().GetDlgItem(id)->accessibleName();
             EXPECT_FALSE(name.isEmpty()) << lang << ": control " << id;
             EXPECT_FALSE(name.contains(QLatin1Char('('))) << name.toStdString();
