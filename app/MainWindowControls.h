@@ -12,6 +12,8 @@
 #include <QString>
 #include <map>
 
+#include "app/ControlPlaces.h"
+
 class CBitmapButtonTrans;
 class CBitmapSlider;
 class CGraphStatic;
@@ -23,25 +25,16 @@ class QtVideoArea;
 
 class MainWindowControls {
 public:
-    static constexpr int kNormalWidth = 975;  // the background picture's size
-    static constexpr int kNormalHeight = 635;
-    static constexpr QRect kMainArea{4, 64, 640, 360};
-    static constexpr QRect kSmallArea{650, 268, 320, 180};
-    static constexpr QRect kGraphArea{30, 520, 760, 104};
-
-    // Where the picture areas and the list go in a normal window of the given client size
-    // (never smaller than 975 x 635): main and small area grow together keeping 16:9, the
-    // list takes the height left over; dy is how far the bands below the pictures move down
-    // and dxRight how far the controls held to the right edge move right.
-    struct NormalAreas {
-        QRect main, small, list;
-        int column = 0;  // left edge of the list column
-        int dy = 0;
-        int dxRight = 0;
-    };
-    static NormalAreas NormalLayout(QSize client);
-    // The video rectangle of the full-screen layout for a client of w x h.
-    static QRect FullScreenVideoRect(int w, int h);
+    static constexpr int kNormalWidth = ControlPlaces::kNormalWidth;
+    static constexpr int kNormalHeight = ControlPlaces::kNormalHeight;
+    static constexpr QRect kMainArea = ControlPlaces::kMainArea;
+    static constexpr QRect kSmallArea = ControlPlaces::kSmallArea;
+    static constexpr QRect kGraphArea = ControlPlaces::kGraphArea;
+    using NormalAreas = ControlPlaces::NormalAreas;
+    static NormalAreas NormalLayout(QSize client) { return ControlPlaces::NormalLayout(client); }
+    static QRect FullScreenVideoRect(int w, int h) {
+        return ControlPlaces::FullScreenVideoRect(w, h);
+    }
 
     // Makes every control as a child of window, back to front, skinned; the list is the
     // window's own and joins with AdoptList.
