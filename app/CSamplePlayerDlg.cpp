@@ -20,10 +20,7 @@
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
-#include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
-#include "controls/ColorRef.h"
-#include "controls/CxSkinButton.h"
 #include "res/SkinBitmaps.h"
 #include "support/Profile.h"
 #include "support/StringTable.h"
@@ -41,9 +38,6 @@ constexpr int kGraphXStep = 13;
 constexpr uint32_t kGraphColourX = 0xFF0000;  // blue
 constexpr uint32_t kGraphColourY = 0x00FFFF;  // yellow
 constexpr uint32_t kGraphColourZ = 0x0000FF;  // red
-constexpr int kPageSizeVolume = 25;
-constexpr int kBrightnessMin = -5;
-constexpr int kBrightnessMax = 5;
 
 }  // namespace
 
@@ -51,7 +45,6 @@ CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
     setAcceptDrops(true);  // a card folder or a recording dropped on the window opens
-    m_nScreenMode = kScreenNormal;
     m_nCurIndex = -1;
     OnInitDialog();
 }
@@ -68,7 +61,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
     InitControls();
-    LayoutControls(m_nScreenMode);
+    LayoutControls(ScreenMode());
     LoadBackground();
 
     m_pGraph->PreSubclassWindow();
@@ -80,7 +73,6 @@ bool CSamplePlayerDlg::OnInitDialog() {
     m_pSeriesZ = m_pGraph->AddSeries(kGraphColourZ, 1);
     m_nLastPlotSec = 0;
 
-    InitSkins();
     // The stored positions are applied only now that the sliders have their real ranges,
     // and handed to the sound output and the decoder, so the first recording already plays
     // at the volume and brightness the user left.
@@ -102,11 +94,10 @@ void CSamplePlayerDlg::InitControls() {
     m_bPlayerStarted = m_session.Start(m_pFrontArea, m_pRearArea);
     m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
 
-    m_nScreenMode = kScreenNormal;
-    m_nFrontView = m_nRearView = m_nMapView = kViewHidden;
+    m_view = ViewState();
     CreateMapView();
 
-    Place(IDC_LIST_FILENAME, 650, 65, 320, 178);
+    m_listFilename->setGeometry(650, 65, 320, 178);
 }
 
 void CSamplePlayerDlg::CreateMapView() {
@@ -117,7 +108,7 @@ void CSamplePlayerDlg::CreateMapView() {
     // Wayland lets no client place its windows, so there the browser stays embedded.
     m_pMapView->SetOwnSurface(
         !QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
-    m_controls[IDC_MAPVIEW] = m_pMapView;
+    m_ui->Register(IDC_MAPVIEW, m_pMapView);
     m_pMapView->setGeometry(kSmallArea);
     m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
     m_pMapView->show();
@@ -128,71 +119,6 @@ void CSamplePlayerDlg::CreateMapView() {
     }
     // The browser engine may have changed this thread's signal mask on its start.
     QuitSignals::BlockInThisThread();
-}
-
-void CSamplePlayerDlg::InitSkins() {
-    struct ButtonSkin {
-        int id, normal, selected, focus, disabled;
-    };
-    static const ButtonSkin kButtons[] = {
-        {IDC_BUTTON_MINIMIZE, IDB_MINIMIZE, IDB_MINIMIZE_DOWN, IDB_MINIMIZE, 0},
-        {IDC_BUTTON_CLOSE, IDB_CLOSE, IDB_CLOSE_DOWN, IDB_CLOSE, 0},
-        {IDC_BUTTON_FULLSCREEN, IDB_FULLSCREEN, IDB_FULLSCREEN_DOWN, IDB_FULLSCREEN, 0},
-        {IDC_BUTTON_PREVSIZE, IDB_PREVSIZE, IDB_PREVSIZE_DOWN, IDB_PREVSIZE, 0},
-        {IDC_BUTTON_CHANGEVIEW, IDB_CHANGEVIEW, IDB_CHANGEVIEW_DOWN, IDB_CHANGEVIEW,
-         IDB_CHANGEVIEW_DISABLED},
-        {IDC_BUTTON_MAPVIEW, IDB_MAPVIEW, IDB_MAPVIEW_DOWN, IDB_MAPVIEW, IDB_MAPVIEW_DISABLED},
-        {IDC_BUTTON_DRIVING, IDB_DRIVING, IDB_DRIVING_DOWN, IDB_DRIVING, 0},
-        {IDC_BUTTON_EVENT, IDB_EVENT, IDB_EVENT_DOWN, IDB_EVENT, 0},
-        {IDC_BUTTON_PARKING, IDB_PARKING, IDB_PARKING_DOWN, IDB_PARKING, 0},
-        {IDC_BUTTON_USER, IDB_USER, IDB_USER_DOWN, IDB_USER, 0},
-        {IDC_BUTTON_ALL, IDB_ALL, IDB_ALL_DOWN, IDB_ALL, 0},
-        {IDC_BUTTON_OPEN, IDB_OPEN, IDB_OPEN_DOWN, IDB_OPEN, 0},
-        {IDC_BUTTON_STOP, IDB_STOP, IDB_STOP_DOWN, IDB_STOP, 0},
-        {IDC_BUTTON_PRE, IDB_PRE, IDB_PRE_DOWN, IDB_PRE, 0},
-        {IDC_BUTTON_BACKWARD, IDB_BACKWARD, IDB_BACKWARD_DOWN, IDB_BACKWARD, 0},
-        {IDC_BUTTON_PLAY, IDB_PLAY, IDB_PLAY_DOWN, 0, 0},
-        {IDC_BUTTON_PAUSE, IDB_PAUSE, 0, 0, 0},
-        {IDC_BUTTON_FORWARD, IDB_FORWARD, IDB_FORWARD_DOWN, IDB_FORWARD, 0},
-        {IDC_BUTTON_NEXT, IDB_NEXT, IDB_NEXT_DOWN, IDB_NEXT, 0},
-        {IDC_BUTTON_ZOOM, IDB_ZOOM, IDB_ZOOM_DOWN, IDB_ZOOM, 0},
-        {IDC_BUTTON_CAPTURE, IDB_CAPTURE, IDB_CAPTURE_DOWN, IDB_CAPTURE, 0},
-        {IDC_BUTTON_SETTING, IDB_SETTING, IDB_SETTING_DOWN, IDB_SETTING, 0},
-        {IDC_BUTTON_BRIGHT_ICON, IDB_BRIGHT_ICON, 0, 0, 0},
-    };
-    for (const ButtonSkin& skin : kButtons) {
-        auto* button = static_cast<CBitmapButtonTrans*>(GetDlgItem(skin.id));
-        button->SetTransparentColor(0x000000);
-        button->LoadBitmaps(skin.normal, skin.selected, skin.focus, skin.disabled);
-        button->SizeToContent();
-    }
-    for (int id : {IDC_BUTTON_PLAY, IDC_BUTTON_PAUSE}) {
-        Place(id, 244, 457, 54, 54);
-    }
-    ShowPlayButton(true);
-
-    m_sliderPos->SetBitmapChannel(IDB_POS_CHANNEL, IDB_POS_CHANNEL_ACTIVE, true, kColorFromPixel, 0,
-                                  0);
-    m_sliderPos->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
-    for (CBitmapSlider* slider : {m_sliderVolume, m_sliderBright}) {
-        slider->SetBitmapChannel(IDB_SMALL_CHANNEL, IDB_SMALL_CHANNEL_ACTIVE, true, kColorFromPixel,
-                                 0, 0);
-        slider->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
-    }
-    m_sliderVolume->SetPageSize(kPageSizeVolume);
-    m_sliderVolume->SetRange(0, kVolumeMax, false);
-    m_sliderBright->SetRange(kBrightnessMin, kBrightnessMax, false);
-    for (CBitmapSlider* slider : {m_sliderPos, m_sliderVolume, m_sliderBright}) {
-        slider->SetDrawFocusRect(false, false);
-    }
-
-    auto skin = [this](int id) { return static_cast<CxSkinButton*>(GetDlgItem(id)); };
-    skin(IDC_CHECK_MAPSMALL)
-        ->SetSkin(IDB_MAPSMALL, IDB_MAPSMALL_DOWN, 0, IDB_MAPSMALL_DISABLED, 0, 0, 0, 0, 0);
-    skin(IDC_CHECK_CAMSMALL)
-        ->SetSkin(IDB_CAMSMALL, IDB_CAMSMALL_DOWN, 0, IDB_CAMSMALL_DISABLED, 0, 0, 0, 0, 0);
-    skin(IDC_CHECK_MIRROR)->SetSkin(IDB_MIRROR, IDB_MIRROR_DOWN, 0, 0, 0, 0, 0, 1, 0);
-    skin(IDC_BUTTON_MUTE)->SetSkin(IDB_MUTE, IDB_MUTE_DOWN, 0, 0, 0, 0, 0, 1, 0);
 }
 
 // ---- settings file ----
@@ -343,7 +269,7 @@ void CSamplePlayerDlg::OnDestroy() {
     delete m_pZoomDlg;
     m_pZoomDlg = nullptr;
     if (m_pMapView) {
-        m_controls.erase(IDC_MAPVIEW);
+        m_ui->Forget(IDC_MAPVIEW);
         delete m_pMapView;
         m_pMapView = nullptr;
         m_bMapReady = false;

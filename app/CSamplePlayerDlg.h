@@ -9,13 +9,15 @@
 // Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
 // threads before any member or child widget goes away.
 //
-// The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
-// state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
-// opening cards and recordings and saying what failed (…Open.cpp),
-// the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the category
-// commands (…List.cpp; the list itself is RecordingListView over RecordingListModel), the view
-// commands and still capture (…View.cpp) and the device settings
-// (…Settings.cpp). The zoom window is its own class (CZoomDlg).
+// The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), the two layouts and
+// applying the view state (…Layout.cpp), painting and dragging (…Paint.cpp), playback
+// commands (…Playback.cpp), opening cards and recordings and saying what failed (…Open.cpp),
+// the display tick (…Display.cpp), the commands' table and the keys (…Keyboard.cpp), the
+// category commands (…List.cpp; the list itself is RecordingListView over RecordingListModel),
+// the view commands and still capture (…View.cpp) and the device settings (…Settings.cpp).
+// The skinned controls are made and placed by MainWindowControls, the commands are
+// MainWindowActions, where the views stand is a ViewState; the zoom window is its own class
+// (CZoomDlg).
 
 #include <QDialog>
 #include <QPixmap>
@@ -28,13 +30,16 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 // Engine parts; the player header pulls in the media interfaces.
 #include "app/CExportDlg.h"
+#include "app/MainWindowControls.h"
 #include "app/PictureClock.h"
+#include "app/ViewState.h"
 #include "library/RecordingCatalogue.h"
 #include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
@@ -51,6 +56,7 @@ class CMapView;
 class CSettingDlg;
 class CZoomDlg;
 class TimelineLoader;
+class MainWindowActions;
 struct TimelineResult;
 class VCardFormatter;
 struct GraphSeries;
@@ -65,16 +71,16 @@ class QKeyEvent;
 class CSamplePlayerDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kNormalWidth = 975;  // the background picture's size
-    static constexpr int kNormalHeight = 635;
+    static constexpr int kNormalWidth = MainWindowControls::kNormalWidth;
+    static constexpr int kNormalHeight = MainWindowControls::kNormalHeight;
     static constexpr int kScreenNormal = 1;
     static constexpr int kScreenFull = 2;
     static constexpr int kViewHidden = 0;
     static constexpr int kViewMain = 1;
     static constexpr int kViewSmall = 2;
-    static constexpr QRect kMainArea{4, 64, 640, 360};
-    static constexpr QRect kSmallArea{650, 268, 320, 180};
-    static constexpr QRect kGraphArea{30, 520, 760, 104};
+    static constexpr QRect kMainArea = MainWindowControls::kMainArea;
+    static constexpr QRect kSmallArea = MainWindowControls::kSmallArea;
+    static constexpr QRect kGraphArea = MainWindowControls::kGraphArea;
     static constexpr int kSeekStepSec = 10;
     static constexpr int kVolumeKeyStep = 5;
     static constexpr int kVolumeMax = 99;
@@ -112,19 +118,13 @@ public:
     void UpdateView();
     void OnBnClickedButtonFullScreen();
     void OnBnClickedButtonPrevSize();
-    // The video rectangle of the full-screen layout for a client of w x h.
-    static QRect FullScreenVideoRect(int w, int h);
-    // Where the picture areas and the list go in a normal window of the given client size
-    // (never smaller than 975 x 635): main and small area grow together keeping 16:9, the
-    // list takes the height left over; dy is how far the bands below the pictures move down
-    // and dxRight how far the controls held to the right edge move right.
-    struct NormalAreas {
-        QRect main, small, list;
-        int column = 0;  // left edge of the list column
-        int dy = 0;
-        int dxRight = 0;
-    };
-    static NormalAreas NormalLayout(QSize client);
+    static QRect FullScreenVideoRect(int w, int h) {
+        return MainWindowControls::FullScreenVideoRect(w, h);
+    }
+    using NormalAreas = MainWindowControls::NormalAreas;
+    static NormalAreas NormalLayout(QSize client) {
+        return MainWindowControls::NormalLayout(client);
+    }
     QRect MainAreaRect() const { return m_rcMainArea; }
     QRect SmallAreaRect() const { return m_rcSmallArea; }
 
@@ -199,10 +199,19 @@ public:
     QString ClockText() const;
     static std::string FormatHms(int64_t seconds);
 
-    // ---- keyboard ----
+    // ---- commands and keys ----
+    // Every key press in the window, whichever control has the focus: traced, offered to the
+    // list, then to the commands' actions; always consumed.
     bool PreTranslateMessage(QKeyEvent* event);
-    // Windows virtual-key code of a Qt key (0 when it has none).
-    static int VirtualKeyFromQt(int key);
+    // The number a key press's trace line shows for a Qt key (0 for a key it does not know).
+    static int KeyTraceCode(int key);
+    MainWindowActions& Actions() const { return *m_pActions; }
+    MainWindowControls& Controls() const { return *m_ui; }
+    void OnVolumeUp();
+    void OnVolumeDown();
+    // One frame forward or back, paused first; the playback rate a step up or down.
+    void OnStepFrame(int direction);
+    void OnStepRate(int step);
 
     // ---- recording list ----
     void OnBnClickedButtonDriving();
@@ -240,6 +249,7 @@ public:
     size_t TripIndex() const { return m_nTripIndex; }
 
     // ---- state, for the window's own parts and its tests ----
+    // The control of a numeric id, as the slider notices and the tests name them.
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
     // Shows the player's playback rate next to the time labels.
@@ -254,7 +264,7 @@ public:
     CBitmapSlider* PositionSlider() const { return m_sliderPos; }
     CBitmapSlider* VolumeSlider() const { return m_sliderVolume; }
     CBitmapSlider* BrightSlider() const { return m_sliderBright; }
-    int ScreenMode() const { return m_nScreenMode; }
+    int ScreenMode() const { return m_view.IsFullScreen() ? kScreenFull : kScreenNormal; }
     int CurIndex() const { return m_nCurIndex; }
     int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
@@ -271,10 +281,12 @@ public:
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
     const std::string& FolderPath() const { return m_strFolderPath; }
     const QPixmap& Background() const { return m_bmpBackground; }
-    int FrontView() const { return m_nFrontView; }
-    int RearView() const { return m_nRearView; }
-    int MapView() const { return m_nMapView; }
-    // Puts the three views where given and applies them (as a view command would).
+    int FrontView() const { return static_cast<int>(m_view.Places().front); }
+    int RearView() const { return static_cast<int>(m_view.Places().rear); }
+    int MapView() const { return static_cast<int>(m_view.Places().map); }
+    const ViewState& View() const { return m_view; }
+    // Puts the three views where given and applies them (as a view command would); places
+    // no layout has leave the views as they are.
     void SetViewState(int front, int rear, int map);
     CMapView* MapViewWidget() const { return m_pMapView; }
     bool IsMapNavigated() const { return m_bMapNavigated; }
@@ -352,43 +364,38 @@ private:
 
     void InitControls();
     void CreateControls();
-    void InitSkins();
+    void CreateActions();
+    void BindButtons();
+    void SetControlTips();
     // Connects what the user asks of the list to the commands that do it.
     void ConnectList();
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
     void OnTimer(int id);
 
-    CBitmapButtonTrans* AddBitmapButton(int id, void (CSamplePlayerDlg::*handler)());
-    CxSkinButton* AddSkinButton(int id, void (CSamplePlayerDlg::*handler)());
-    CBitmapSlider* AddSlider(int id);
-    QLabel* AddLabel(int id);
-    void Place(int id, int x, int y, int w, int h);
-    void ShowItem(int id, bool show);
-    void EnableItem(int id, bool enable);
-    void SetCheck(int id, bool on);
-    bool IsItemVisible(int id) const;
-
     void ShowPlayButton(bool showPlay);
+    bool IsPlayShown() const;
     void SetLabelText(QLabel* label, const std::string& text);
-    void ApplyLabelColours(QLabel* label);
     void ApplyVolume(int value);
     void ApplyBrightness(int value);
     void HideVideoAreas();
-    void PlaceArea(QWidget* area, int where);
+    void PlaceArea(QWidget* area, ViewPlace where);
     void ReplotGraph(int64_t positionSec);
     void ClearGraph();
     void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
     void CreateMapView();
-    void PlaceMapView(int where);
+    void PlaceMapView(ViewPlace where);
     void EnableViewButtons(bool enable);
     void PlaceNormalControls();
-    void SetToolTips();
+    // The view commands' buttons: which take presses, which are checked, the map button's text.
+    void UpdateViewButtons();
+    void PlaceViewsNormal();
+    // A view command: applied to the view state and shown, when a recording is open and has
+    // the cameras the command needs.
+    void RunViewCommand(ViewCommand command, int camerasNeeded);
     void OnVideoClicked();
     void OnVideoDoubleClicked();
     void CenterDefaultSize();
-    // The background for a window larger than the background picture, built from it.
-    QPixmap ComposeBackground(QSize client) const;
     Qt::Edges ResizeEdgesAt(QPoint at) const;
     bool HasOpenView() const;
 
@@ -421,9 +428,6 @@ private:
     void ReadLastCard();
     void SaveLastCard();
     // Timeline (…Timeline.cpp).
-    bool HandleTimelineKey(QKeyEvent* event);
-    // Frame steps and the playback rate: `,` `.` `[` `]`.
-    bool HandleTransportKey(int key);
     void ShowTimelineMarks();
     void ConnectTimelineViews();
     void OnTimelineLoaded(const TimelineResult& result);
@@ -470,10 +474,7 @@ private:
 
     QtVideoArea* m_pFrontArea = nullptr;
     QtVideoArea* m_pRearArea = nullptr;
-    int m_nScreenMode = kScreenNormal;
-    int m_nFrontView = kViewHidden;
-    int m_nRearView = kViewHidden;
-    int m_nMapView = kViewHidden;
+    ViewState m_view;
     std::string m_strFolderPath;
     std::string m_strDrivePath;
     QRect m_rcWindow;
@@ -503,7 +504,6 @@ private:
     QRect m_rcSmallArea = kSmallArea;
     QRect m_rcRestore;      // the normal window's geometry while in full screen
     QPixmap m_bmpComposed;  // background at the current size when larger than the picture
-    QSizeGrip* m_pSizeGrip = nullptr;
     QtVideoClickFilter* m_pVideoClicks = nullptr;
     QtNoteLabel* m_pNote = nullptr;
     QString m_strCaptureDir;                  // folder of the last capture saved
@@ -526,8 +526,9 @@ private:
     // The settings file exists but could not be read at start: it is never written.
     bool m_bConfigUnreadable = false;
 
-    std::map<int, QWidget*> m_controls;  // control id -> widget
-    std::map<int, int> m_timerIds;       // our timer id -> Qt's timer id
+    std::unique_ptr<MainWindowControls> m_ui;  // knows the skinned controls; Qt owns them
+    MainWindowActions* m_pActions = nullptr;   // child
+    std::map<int, int> m_timerIds;             // our timer id -> Qt's timer id
     bool m_bDragging = false;
     QPoint m_dragOffset;
 

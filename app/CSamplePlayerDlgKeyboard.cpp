@@ -1,162 +1,210 @@
-// The keyboard table: every key press in the window, whichever control has the focus, is
-// traced and consumed here.
+// The window's commands: one table of actions with their keys, tooltips and handlers; the
+// buttons that trigger them; every key press in the window, traced and consumed here.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <algorithm>
+#include <functional>
+#include <initializer_list>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/MainWindowActions.h"
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
+#include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
+#include "controls/CxSkinButton.h"
 #include "support/Trace.h"
 
 namespace {
 
-constexpr int VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11,
-              VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14, VK_ESCAPE = 0x1B, VK_SPACE = 0x20,
-              VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24, VK_LEFT = 0x25,
-              VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E,
-              VK_F1 = 0x70, VK_F2 = 0x71, VK_F3 = 0x72;
+using C = WindowCommand;
+
+// The numbers the key press trace line has always shown for the keys that are not letters
+// or digits (those show their character code).
+struct TraceCode {
+    int key, code;
+};
+constexpr TraceCode kTraceCodes[] = {
+    {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},      {Qt::Key_Backtab, 0x09},
+    {Qt::Key_Return, 0x0D},    {Qt::Key_Enter, 0x0D},    {Qt::Key_Shift, 0x10},
+    {Qt::Key_Control, 0x11},   {Qt::Key_Alt, 0x12},      {Qt::Key_Pause, 0x13},
+    {Qt::Key_CapsLock, 0x14},  {Qt::Key_Escape, 0x1B},   {Qt::Key_Space, 0x20},
+    {Qt::Key_PageUp, 0x21},    {Qt::Key_PageDown, 0x22}, {Qt::Key_End, 0x23},
+    {Qt::Key_Home, 0x24},      {Qt::Key_Left, 0x25},     {Qt::Key_Up, 0x26},
+    {Qt::Key_Right, 0x27},     {Qt::Key_Down, 0x28},     {Qt::Key_Insert, 0x2D},
+    {Qt::Key_Delete, 0x2E},
+};
+constexpr int kTraceCodeF1 = 0x70;
+
+// The window's commands: their keys (Qt keys, modifiers aside), the tooltip naming them and
+// what they do.
+using D = CSamplePlayerDlg;
+struct CommandRow {
+    C command;
+    std::initializer_list<int> keys;
+    int tip;
+    std::function<void(D&)> handler;
+    const char* keyTrace = nullptr;  // see MainWindowActions::Row
+    bool plainOnly = false;
+};
+const CommandRow kCommands[] = {
+    {C::Minimize, {}, IDS_TIP_MINIMIZE, &D::OnBnClickedButtonMinimize},
+    {C::Close, {}, IDS_TIP_CLOSE, &D::OnBnClickedButtonClose},
+    {C::FullScreen,
+     {Qt::Key_Return, Qt::Key_Enter},
+     IDS_TIP_FULLSCREEN,
+     &D::OnBnClickedButtonFullScreen},
+    // As in every player, Escape also leaves full screen (and does nothing else).
+    {C::PrevSize,
+     {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape},
+     IDS_TIP_PREVSIZE,
+     &D::OnBnClickedButtonPrevSize},
+    {C::ChangeView, {}, IDS_TIP_CHANGEVIEW, &D::OnBnClickedButtonChangeView},
+    {C::MapLarge, {}, IDS_TIP_MAPVIEW, &D::OnBnClickedButtonMapLarge},
+    {C::SubCamera, {}, IDS_TIP_CAMSMALL, &D::OnBnClickedButtonSubCamera},
+    {C::MapSmall, {}, IDS_TIP_MAPSMALL, &D::OnBnClickedButtonMapSmall},
+    {C::Mirror, {}, IDS_TIP_MIRROR, &D::OnBnClickedCheckMirror},
+    {C::Driving, {}, IDS_TIP_DRIVING, &D::OnBnClickedButtonDriving},
+    {C::Event, {}, IDS_TIP_EVENT, &D::OnBnClickedButtonEvent},
+    {C::Parking, {}, IDS_TIP_PARKING, &D::OnBnClickedButtonParking},
+    {C::User, {}, IDS_TIP_USER, &D::OnBnClickedButtonUser},
+    {C::All, {}, IDS_TIP_ALL, &D::OnBnClickedButtonAll},
+    {C::Open, {Qt::Key_F2}, IDS_TIP_OPEN, &D::OnBnClickedButtonOpen},
+    {C::Stop, {}, IDS_TIP_STOP, &D::OnBnClickedButtonStop},
+    // Page Down goes to the older recording, Page Up to the newer one.
+    {C::Pre, {Qt::Key_PageDown}, IDS_TIP_PRE, &D::OnBnClickedButtonPre},
+    {C::Backward,
+     {Qt::Key_Left},
+     IDS_TIP_BACKWARD,
+     &D::OnBnClickedButtonBackward,
+     "Press Button => VK_LEFT\n"},
+    {C::Play, {Qt::Key_Space}, IDS_TIP_PLAY, &D::OnBnClickedButtonPlay},
+    {C::Pause, {Qt::Key_Space}, IDS_TIP_PAUSE, &D::OnBnClickedButtonPause},
+    {C::Forward,
+     {Qt::Key_Right},
+     IDS_TIP_FORWARD,
+     &D::OnBnClickedButtonForward,
+     "Press Button => VK_RIGHT\n"},
+    {C::Next, {Qt::Key_PageUp}, IDS_TIP_NEXT, &D::OnBnClickedButtonNext},
+    {C::Zoom, {}, IDS_TIP_ZOOM, &D::OnBnClickedButtonZoom},
+    {C::Capture, {}, IDS_TIP_CAPTURE, &D::OnBnClickedButtonCapture},
+    {C::Setting, {Qt::Key_F3}, IDS_TIP_SETTING, &D::OnBnClickedButtonSetting},
+    {C::Mute, {}, IDS_TIP_MUTE, &D::OnBnClickedButtonMute},
+    {C::VolumeUp, {Qt::Key_Up}, IDS_TIP_VOLUME_UP, &D::OnVolumeUp, "Press Button => VK_UP\n"},
+    {C::VolumeDown,
+     {Qt::Key_Down},
+     IDS_TIP_VOLUME_DOWN,
+     &D::OnVolumeDown,
+     "Press Button => VK_DOWN\n"},
+    {C::StepBack, {Qt::Key_Comma}, IDS_TIP_STEP_BACK, [](D& d) { d.OnStepFrame(-1); }},
+    {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [](D& d) { d.OnStepFrame(1); }},
+    {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [](D& d) { d.OnStepRate(-1); }},
+    {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [](D& d) { d.OnStepRate(1); }},
+    {C::PreviousEvent, {Qt::Key_P}, IDS_TIP_PREV_EVENT, &D::OnPreviousEvent, nullptr, true},
+    {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, &D::OnNextEvent, nullptr, true},
+    {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, &D::OnMarkIn, nullptr, true},
+    {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, &D::OnMarkOut, nullptr, true},
+    {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, &D::OnExportClip, nullptr, true},
+    {C::ToggleTrips, {Qt::Key_T}, IDS_TIP_TRIPS, &D::OnToggleTrips, nullptr, true},
+};
 
 }  // namespace
 
-int CSamplePlayerDlg::VirtualKeyFromQt(int key) {
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return key;  // same codes as ASCII
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + (key - Qt::Key_F1);
-    switch (key) {
-        case Qt::Key_Backspace:
-            return VK_BACK;
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-            return VK_TAB;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return VK_RETURN;
-        case Qt::Key_Shift:
-            return VK_SHIFT;
-        case Qt::Key_Control:
-            return VK_CONTROL;
-        case Qt::Key_Alt:
-            return VK_MENU;
-        case Qt::Key_Pause:
-            return VK_PAUSE;
-        case Qt::Key_CapsLock:
-            return VK_CAPITAL;
-        case Qt::Key_Escape:
-            return VK_ESCAPE;
-        case Qt::Key_Space:
-            return VK_SPACE;
-        case Qt::Key_PageUp:
-            return VK_PRIOR;
-        case Qt::Key_PageDown:
-            return VK_NEXT;
-        case Qt::Key_End:
-            return VK_END;
-        case Qt::Key_Home:
-            return VK_HOME;
-        case Qt::Key_Left:
-            return VK_LEFT;
-        case Qt::Key_Up:
-            return VK_UP;
-        case Qt::Key_Right:
-            return VK_RIGHT;
-        case Qt::Key_Down:
-            return VK_DOWN;
-        case Qt::Key_Insert:
-            return VK_INSERT;
-        case Qt::Key_Delete:
-            return VK_DELETE;
-        default:
-            return 0;
+int CSamplePlayerDlg::KeyTraceCode(int key) {
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        return key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return kTraceCodeF1 + (key - Qt::Key_F1);
+    for (const TraceCode& entry : kTraceCodes) {
+        if (entry.key == key) return entry.code;
     }
+    return 0;
+}
+
+void CSamplePlayerDlg::CreateActions() {
+    m_pActions = new MainWindowActions(this);
+    for (const CommandRow& row : kCommands) {
+        m_pActions->Add({row.command, row.keys, row.tip,
+                         [this, handler = row.handler] { handler(*this); }, row.keyTrace,
+                         row.plainOnly});
+    }
+    BindButtons();
+    SetControlTips();
+}
+
+void CSamplePlayerDlg::BindButtons() {
+    MainWindowControls& ui = *m_ui;
+    const std::pair<C, QAbstractButton*> buttons[] = {
+        {C::Minimize, ui.minimize},
+        {C::Close, ui.close},
+        {C::FullScreen, ui.fullScreen},
+        {C::PrevSize, ui.prevSize},
+        {C::ChangeView, ui.changeView},
+        {C::MapLarge, ui.mapView},
+        {C::SubCamera, ui.camSmall},
+        {C::MapSmall, ui.mapSmall},
+        {C::Mirror, ui.mirror},
+        {C::Driving, ui.driving},
+        {C::Event, ui.event},
+        {C::Parking, ui.parking},
+        {C::User, ui.user},
+        {C::All, ui.all},
+        {C::Open, ui.open},
+        {C::Stop, ui.stop},
+        {C::Pre, ui.pre},
+        {C::Backward, ui.backward},
+        {C::Play, ui.play},
+        {C::Pause, ui.pause},
+        {C::Forward, ui.forward},
+        {C::Next, ui.next},
+        {C::Zoom, ui.zoom},
+        {C::Capture, ui.capture},
+        {C::Setting, ui.setting},
+        {C::Mute, ui.mute},
+    };
+    for (const auto& [command, button] : buttons) m_pActions->Bind(command, button);
+}
+
+void CSamplePlayerDlg::SetControlTips() {
+    // The sliders and the rate label name the keys of the commands that move them.
+    m_ui->volume->setToolTip(m_pActions->TipWithKeys(IDS_TIP_VOLUME, {C::VolumeUp, C::VolumeDown}));
+    m_ui->bright->setToolTip(m_pActions->TipWithKeys(IDS_TIP_BRIGHT, {}));
+    m_ui->position->setToolTip(
+        m_pActions->TipWithKeys(IDS_TIP_POSITION, {C::Backward, C::Forward}));
+    m_ui->rate->setToolTip(
+        m_pActions->TipWithKeys(IDS_TIP_RATE, {C::Slower, C::Faster, C::StepBack, C::StepForward}));
 }
 
 bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
-    const int vk = VirtualKeyFromQt(event->key());
-    Trace("Press Button => %d\n", vk);
+    Trace("Press Button => %d\n", KeyTraceCode(event->key()));
     // The list, while it has the focus, takes Up, Down and Enter as a list does.
     if (m_listFilename->HandleKey(event->key())) return true;
-    if (HandleTimelineKey(event)) return true;
-    if (HandleTransportKey(event->key())) return true;
-    switch (vk) {
-        case VK_RETURN:
-            if (m_nScreenMode == kScreenNormal) {
-                OnBnClickedButtonFullScreen();
-            } else {
-                OnBnClickedButtonPrevSize();
-            }
-            break;
-        case VK_ESCAPE:
-            // As in every player: Escape leaves full screen (and does nothing else).
-            if (m_nScreenMode == kScreenFull) OnBnClickedButtonPrevSize();
-            break;
-        case VK_PRIOR:
-            OnBnClickedButtonNext();
-            break;
-        case VK_NEXT:
-            OnBnClickedButtonPre();
-            break;
-        case VK_LEFT:
-            Trace("Press Button => VK_LEFT\n");
-            OnBnClickedButtonBackward();
-            break;
-        case VK_RIGHT:
-            Trace("Press Button => VK_RIGHT\n");
-            OnBnClickedButtonForward();
-            break;
-        case VK_UP:
-            Trace("Press Button => VK_UP\n");
-            m_sliderVolume->SetPos(std::min(m_sliderVolume->GetPos() + kVolumeKeyStep, kVolumeMax));
-            // The keys move the slider the way a drag would, so the sound follows at once.
-            OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
-            break;
-        case VK_DOWN:
-            Trace("Press Button => VK_DOWN\n");
-            m_sliderVolume->SetPos(std::max(m_sliderVolume->GetPos() - kVolumeKeyStep, 0));
-            OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
-            break;
-        case VK_F2:
-            OnBnClickedButtonOpen();
-            break;
-        case VK_F3:
-            OnBnClickedButtonSetting();
-            break;
-        case VK_SPACE:
-            if (IsItemVisible(IDC_BUTTON_PLAY)) {
-                OnBnClickedButtonPlay();
-            } else {
-                OnBnClickedButtonPause();
-            }
-            break;
-        default:
-            break;
-    }
+    m_pActions->TriggerKey(event->key(), event->modifiers());
     return true;
 }
 
-bool CSamplePlayerDlg::HandleTransportKey(int key) {
-    int step = 0;
-    switch (key) {
-        case Qt::Key_Period:
-        case Qt::Key_Comma:
-            if (!IsPlayerActive()) return true;
-            // The player pauses before it steps; the buttons follow.
-            if (!IsItemVisible(IDC_BUTTON_PLAY)) OnBnClickedButtonPause();
-            m_player.StepFrame(key == Qt::Key_Period ? 1 : -1);
-            UpdateDisplay();
-            return true;
-        case Qt::Key_BracketLeft:
-            step = -1;
-            break;
-        case Qt::Key_BracketRight:
-            step = 1;
-            break;
-        default:
-            return false;
-    }
+void CSamplePlayerDlg::OnVolumeUp() {
+    m_sliderVolume->SetPos(std::min(m_sliderVolume->GetPos() + kVolumeKeyStep, kVolumeMax));
+    // The keys move the slider the way a drag would, so the sound follows at once.
+    OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
+}
+
+void CSamplePlayerDlg::OnVolumeDown() {
+    m_sliderVolume->SetPos(std::max(m_sliderVolume->GetPos() - kVolumeKeyStep, 0));
+    OnSliderMoved(IDC_SLIDER_VOLUME, m_sliderVolume->GetPos());
+}
+
+void CSamplePlayerDlg::OnStepFrame(int direction) {
+    if (!IsPlayerActive()) return;
+    // The player pauses before it steps; the buttons follow.
+    if (!IsPlayShown()) OnBnClickedButtonPause();
+    m_player.StepFrame(direction);
+    UpdateDisplay();
+}
+
+void CSamplePlayerDlg::OnStepRate(int step) {
     m_player.StepRate(step);
     ShowRate();
-    return true;
 }
 
 void CSamplePlayerDlg::ShowRate() {

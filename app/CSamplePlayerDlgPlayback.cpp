@@ -99,14 +99,7 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
         return;
     }
     m_nShownCameras = cameras;
-    m_nFrontView = kViewMain;
-    if (cameras > 1) {
-        m_nRearView = kViewSmall;
-        m_nMapView = kViewHidden;
-    } else {
-        m_nRearView = kViewHidden;
-        m_nMapView = kViewSmall;
-    }
+    m_view.Open(cameras);
     UpdateView();
     LoadTimeline(path);
 }
@@ -168,13 +161,13 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_nCurIndex = -1;
     ShowPlayButton(true);
     m_player.Close();
-    SetCheck(IDC_CHECK_CAMSMALL, false);
-    SetCheck(IDC_CHECK_MAPSMALL, false);
-    SetCheck(IDC_CHECK_MIRROR, false);
+    m_ui->camSmall->SetCheck(0);
+    m_ui->mapSmall->SetCheck(0);
+    m_ui->mirror->SetCheck(0);
     // The mirror option goes with its check mark, so the next recording's rear picture is
     // not flipped while the button shows it plain.
     m_player.SetMirror(1, false);
-    m_nMapView = m_nFrontView = m_nRearView = kViewHidden;
+    m_view.Close();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
     SetLabelText(m_pSpeed, "");
     ClearGraph();
@@ -183,7 +176,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     ShowClock(0);
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
-    PlaceMapView(kViewHidden);
+    PlaceMapView(ViewPlace::Hidden);
     EnableViewButtons(false);
     update();
 }
@@ -222,7 +215,7 @@ void CSamplePlayerDlg::OnBnClickedButtonForward() {
 }
 
 void CSamplePlayerDlg::ApplyVolume(int value) {
-    auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
+    CxSkinButton* mute = m_ui->mute;
     if (value > 0) {
         mute->SetCheck(0);
         m_session.SetVolume(ChannelVolumeWord(value));
@@ -258,7 +251,7 @@ int CSamplePlayerDlg::OnSliderMoved(int controlId, int) {
 
 void CSamplePlayerDlg::OnBnClickedButtonMute() {
     // A check box: its state has already flipped when the click arrives.
-    auto* mute = static_cast<CxSkinButton*>(GetDlgItem(IDC_BUTTON_MUTE));
+    CxSkinButton* mute = m_ui->mute;
     if (mute->GetCheck()) {
         m_session.SetVolume(0);
         mute->SetCheck(1);

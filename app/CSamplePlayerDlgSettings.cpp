@@ -85,9 +85,9 @@ CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
     moment.row = m_nCurIndex;
     moment.positionMs = m_player.GetPositionMs();
     moment.playing = IsPlayerActive() && m_player.IsRunning();
-    moment.front = m_nFrontView;
-    moment.rear = m_nRearView;
-    moment.map = m_nMapView;
+    moment.front = FrontView();
+    moment.rear = RearView();
+    moment.map = MapView();
     return moment;
 }
 

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMenu>
 #include <algorithm>
 
@@ -328,7 +327,7 @@ void CSamplePlayerDlg::OnExportClip() {
     request.paths = m_timelinePaths;
     request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
     request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
-    const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
+    const bool wasPlaying = !IsPlayShown();
     OnBnClickedButtonPause();
     CExportDlg::Choice choice = m_exportChoice;
     const QString chosen =
@@ -353,34 +352,6 @@ void CSamplePlayerDlg::OnExportClip() {
     }
     // A quit during the export has closed the player for good.
     if (wasPlaying && !m_bQuitConfirmed) OnBnClickedButtonPlay();
-}
-
-// ---- keys ----
-
-bool CSamplePlayerDlg::HandleTimelineKey(QKeyEvent* event) {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-    switch (event->key()) {
-        case Qt::Key_I:
-            OnMarkIn();
-            return true;
-        case Qt::Key_O:
-            OnMarkOut();
-            return true;
-        case Qt::Key_P:
-            OnPreviousEvent();
-            return true;
-        case Qt::Key_N:
-            OnNextEvent();
-            return true;
-        case Qt::Key_X:
-            OnExportClip();
-            return true;
-        case Qt::Key_T:
-            OnToggleTrips();
-            return true;
-        default:
-            return false;
-    }
 }
 
 // ---- the list: events per recording, trips ----

@@ -1,10 +1,6 @@
-// The view commands (which of front, rear and map takes the main and the small area), the
-// rear-camera mirror, still capture and the zoom window.
-//
-// View states, named by the main area's content and then the small area's (F front, R rear,
-// M map), as (front, rear, map) with 0 hidden, 1 main, 2 small:
-//   FR 1,2,0   RF 2,1,0   FM 1,0,2   RM 0,1,2   MF 2,0,1   MR 0,2,1
-// A one-camera recording only knows FM and MF.
+// The view commands (which of front, rear and map takes the main and the small area; the
+// layouts and their table are ViewState's), the rear-camera mirror, still capture and the
+// zoom window.
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,87 +38,39 @@ QString Text(int koreanId, int englishId, const QString& argument = QString()) {
 }  // namespace
 
 bool CSamplePlayerDlg::HasOpenView() const {
-    // All three hidden: no recording open (before the first one, or after STOP).
-    return m_nFrontView != kViewHidden || m_nRearView != kViewHidden || m_nMapView != kViewHidden;
+    // Nothing open before the first recording, or after STOP.
+    return m_view.IsOpen();
+}
+
+void CSamplePlayerDlg::RunViewCommand(ViewCommand command, int camerasNeeded) {
+    const int cameras = m_player.GetCameraCount();
+    if (cameras < camerasNeeded || !m_view.IsOpen()) return;
+    m_view.Apply(command, cameras);
+    UpdateView();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonChangeView() {
     Trace("OnBnClickedButtonChangeView()\n");
-    if (m_player.GetCameraCount() < 2 || !HasOpenView()) return;
-    // The map keeps its place and the cameras trade theirs: FR<->RF, FM<->RM, MF<->MR.
-    std::swap(m_nFrontView, m_nRearView);
-    UpdateView();
+    RunViewCommand(ViewCommand::ChangeView, 2);
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonMapSmall() {
-    if (m_player.GetCameraCount() < 2 || !HasOpenView()) return;
-    SetCheck(IDC_CHECK_CAMSMALL, false);
-    SetCheck(IDC_CHECK_MAPSMALL, true);
-    if (m_nMapView == kViewMain) {
-        // MF, MR -> MR
-        m_nFrontView = kViewHidden;
-        m_nRearView = kViewSmall;
-    } else {
-        // FR -> FM, RF -> RM; FM and RM stay.
-        if (m_nFrontView == kViewSmall) m_nFrontView = kViewHidden;
-        if (m_nRearView == kViewSmall) m_nRearView = kViewHidden;
-        m_nMapView = kViewSmall;
-    }
-    UpdateView();
+    RunViewCommand(ViewCommand::MapSmall, 2);
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonSubCamera() {
-    if (m_player.GetCameraCount() < 2 || !HasOpenView()) return;
-    SetCheck(IDC_CHECK_CAMSMALL, true);
-    SetCheck(IDC_CHECK_MAPSMALL, false);
-    if (m_nMapView == kViewMain) {
-        // MF, MR -> FR
-        m_nFrontView = kViewMain;
-        m_nRearView = kViewSmall;
-    } else {
-        // FM -> FR, RM -> RF; FR and RF stay.
-        if (m_nFrontView != kViewMain) m_nFrontView = kViewSmall;
-        if (m_nRearView != kViewMain) m_nRearView = kViewSmall;
-    }
-    m_nMapView = kViewHidden;
-    UpdateView();
+    RunViewCommand(ViewCommand::SubCamera, 2);
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonMapLarge() {
-    const int cameras = m_player.GetCameraCount();
-    if (cameras < 1 || !HasOpenView()) return;
-    if (cameras > 1) {
-        if (m_nMapView == kViewMain) {
-            // MF -> FM, MR -> RM: the small area's camera takes the main area.
-            const bool frontWasSmall = m_nFrontView == kViewSmall;
-            m_nFrontView = frontWasSmall ? kViewMain : kViewHidden;
-            m_nRearView = frontWasSmall ? kViewHidden : kViewMain;
-            m_nMapView = kViewSmall;
-        } else {
-            // FR, FM -> MF; RF, RM -> MR: the main area's camera goes small.
-            const bool rearWasMain = m_nRearView == kViewMain;
-            m_nFrontView = rearWasMain ? kViewHidden : kViewSmall;
-            m_nRearView = rearWasMain ? kViewSmall : kViewHidden;
-            m_nMapView = kViewMain;
-        }
-    } else if (m_nMapView == kViewMain) {
-        m_nFrontView = kViewMain;  // MF -> FM
-        m_nRearView = kViewHidden;
-        m_nMapView = kViewSmall;
-    } else {
-        m_nFrontView = kViewSmall;  // FM -> MF
-        m_nRearView = kViewHidden;
-        m_nMapView = kViewMain;
-    }
-    UpdateView();
+    RunViewCommand(ViewCommand::MapLarge, 1);
 }
 
 void CSamplePlayerDlg::OnBnClickedCheckMirror() {
-    auto* mirror = static_cast<CxSkinButton*>(GetDlgItem(IDC_CHECK_MIRROR));
     if (m_player.GetCameraCount() > 1) {
-        m_player.SetMirror(1, mirror->GetCheck() != 0);
+        m_player.SetMirror(1, m_ui->mirror->GetCheck() != 0);
     } else {
-        mirror->SetCheck(0);
+        m_ui->mirror->SetCheck(0);
     }
 }
 
@@ -198,7 +146,7 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
         return;
     }
     if (m_strDrivePath.empty()) return;
-    const bool wasPlaying = IsItemVisible(IDC_BUTTON_PAUSE);
+    const bool wasPlaying = !IsPlayShown();
     // Paused first, so the picture saved is the one on the screen.
     m_player.Pause();
     // The worker has shown what it was showing when the pause came; that is the moment.
@@ -248,7 +196,7 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
 
 void CSamplePlayerDlg::ShowNote(const QString& text, bool persistent) {
     if (!m_pNote) m_pNote = new QtNoteLabel(this);
-    const QRect area = m_nScreenMode == kScreenNormal
+    const QRect area = !m_view.IsFullScreen()
                            ? m_rcMainArea
                            : FullScreenVideoRect(width(), height()).intersected(rect());
     m_pNote->ShowNote(text, area, persistent);

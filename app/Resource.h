@@ -159,6 +159,65 @@ constexpr int IDS_CLOCK_NO_FIX_EN = 961;
 constexpr int IDS_CLOCK_NAME_KO = 962;
 constexpr int IDS_CLOCK_NAME_EN = 963;
 
+// Tooltips of the window's commands and controls (the Korean text; the English one follows
+// at the next id). "%s" in a tip stands for the names of the command's keys.
+constexpr int IDS_TIP_KEY_NAMES = 1300;  // '|' list, in the order the actions name them
+constexpr int IDS_TIP_MINIMIZE = 1302;
+constexpr int IDS_TIP_CLOSE = 1304;
+constexpr int IDS_TIP_FULLSCREEN = 1306;
+constexpr int IDS_TIP_PREVSIZE = 1308;
+constexpr int IDS_TIP_CHANGEVIEW = 1310;
+constexpr int IDS_TIP_MAPVIEW = 1312;
+constexpr int IDS_TIP_CAMSMALL = 1314;
+constexpr int IDS_TIP_MAPSMALL = 1316;
+constexpr int IDS_TIP_MIRROR = 1318;
+constexpr int IDS_TIP_DRIVING = 1320;
+constexpr int IDS_TIP_EVENT = 1322;
+constexpr int IDS_TIP_PARKING = 1324;
+constexpr int IDS_TIP_USER = 1326;
+constexpr int IDS_TIP_ALL = 1328;
+constexpr int IDS_TIP_OPEN = 1330;
+constexpr int IDS_TIP_STOP = 1332;
+constexpr int IDS_TIP_PRE = 1334;
+constexpr int IDS_TIP_BACKWARD = 1336;
+constexpr int IDS_TIP_PLAY = 1338;
+constexpr int IDS_TIP_PAUSE = 1340;
+constexpr int IDS_TIP_FORWARD = 1342;
+constexpr int IDS_TIP_NEXT = 1344;
+constexpr int IDS_TIP_ZOOM = 1346;
+constexpr int IDS_TIP_CAPTURE = 1348;
+constexpr int IDS_TIP_SETTING = 1350;
+constexpr int IDS_TIP_MUTE = 1352;
+constexpr int IDS_TIP_VOLUME_UP = 1354;
+constexpr int IDS_TIP_VOLUME_DOWN = 1356;
+constexpr int IDS_TIP_STEP_BACK = 1358;
+constexpr int IDS_TIP_STEP_FORWARD = 1360;
+constexpr int IDS_TIP_SLOWER = 1362;
+constexpr int IDS_TIP_FASTER = 1364;
+constexpr int IDS_TIP_VOLUME = 1366;
+constexpr int IDS_TIP_BRIGHT = 1368;
+constexpr int IDS_TIP_POSITION = 1370;
+constexpr int IDS_TIP_RATE = 1372;
+constexpr int IDS_TIP_PREV_EVENT = 1400;
+constexpr int IDS_TIP_NEXT_EVENT = 1402;
+constexpr int IDS_TIP_MARK_IN = 1404;
+constexpr int IDS_TIP_MARK_OUT = 1406;
+constexpr int IDS_TIP_EXPORT = 1408;
+constexpr int IDS_TIP_TRIPS = 1410;
+// Screen-reader names of the controls that have no command (Korean; English at +1).
+constexpr int IDS_NAME_FRONT = 1380;
+constexpr int IDS_NAME_REAR = 1382;
+constexpr int IDS_NAME_CURTIME = 1384;
+constexpr int IDS_NAME_TOTALTIME = 1386;
+constexpr int IDS_NAME_SPEED = 1388;
+constexpr int IDS_NAME_RATE = 1390;
+constexpr int IDS_NAME_GRAPH = 1392;
+constexpr int IDS_NAME_POSITION = 1394;
+constexpr int IDS_NAME_VOLUME = 1396;
+constexpr int IDS_NAME_BRIGHT = 1398;
+constexpr int IDS_NAME_LIST = 1420;
+constexpr int IDS_NAME_MAP = 1422;
+
 // ---- timers and slider notices ----
 constexpr int kDisplayTimerId = 100;
 constexpr int kDisplayTimerPeriodMs = 100;

@@ -227,3 +227,22 @@ TEST_F(MainWindowViewTest, MirrorWithOneCameraOnlyClearsItsCheckMark) {
     QTest::mouseClick(Window().GetDlgItem(IDC_CHECK_MIRROR), Qt::LeftButton);
     EXPECT_EQ(static_cast<CxSkinButton*>(Window().GetDlgItem(IDC_CHECK_MIRROR))->GetCheck(), 0);
 }
+
+TEST_F(MainWindowViewTest, CheckMarksSayWhatTheSmallAreaShowsFromTheFirstOpen) {
+    ShowCard();
+    auto checks = [&] {
+        auto check = [&](int id) {
+            return static_cast<CxSkinButton*>(Window().GetDlgItem(id))->GetCheck();
+        };
+        return std::make_pair(check(IDC_CHECK_CAMSMALL), check(IDC_CHECK_MAPSMALL));
+    };
+    DoubleClickRow(0);
+    ASSERT_EQ(Current(), FR);
+    EXPECT_EQ(checks(), std::make_pair(1, 0)) << "the rear camera is small at open";
+    Press(IDC_CHECK_MAPSMALL);
+    EXPECT_EQ(checks(), std::make_pair(0, 1));
+    Window().OnBnClickedButtonStop();
+    EXPECT_EQ(checks(), std::make_pair(0, 0)) << "nothing open, nothing checked";
+    DoubleClickRow(0);
+    EXPECT_EQ(checks(), std::make_pair(1, 0)) << "a reopened recording shows its own marks";
+}

@@ -1,0 +1,169 @@
+// Where the main window's controls stand, in the normal window and in full screen.
+#include "app/ControlPlaces.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/Resource.h"
+
+namespace ControlPlaces {
+namespace {
+
+// Which part of the window a control keeps its place to when the window grows.
+enum class Anchor { Bottom, Right, Column, SmallArea, RightBottom, SliderEnd, Fixed };
+
+struct NormalPlace {
+    int id;
+    QRect rect;
+    Anchor anchor;
+};
+const NormalPlace kNormalPlaces[] = {
+    {IDC_BUTTON_MINIMIZE, {892, 5, 25, 25}, Anchor::Right},
+    {IDC_BUTTON_CLOSE, {946, 5, 25, 25}, Anchor::Right},
+    {IDC_BUTTON_FULLSCREEN, {919, 5, 25, 25}, Anchor::Right},
+    {IDC_BUTTON_CHANGEVIEW, {325, 39, 161, 24}, Anchor::Column},
+    {IDC_BUTTON_MAPVIEW, {486, 39, 161, 24}, Anchor::Column},
+    {IDC_BUTTON_DRIVING, {649, 39, 65, 24}, Anchor::Column},
+    {IDC_BUTTON_EVENT, {714, 39, 65, 24}, Anchor::Column},
+    {IDC_BUTTON_PARKING, {779, 39, 64, 24}, Anchor::Column},
+    {IDC_BUTTON_USER, {843, 39, 64, 24}, Anchor::Column},
+    {IDC_BUTTON_ALL, {907, 39, 64, 24}, Anchor::Column},
+    {IDC_CHECK_CAMSMALL, {649, 246, 161, 24}, Anchor::SmallArea},
+    {IDC_CHECK_MAPSMALL, {810, 246, 161, 24}, Anchor::SmallArea},
+    {IDC_SLIDER_POS, {92, 432, 410, 16}, Anchor::Bottom},
+    {IDC_STATIC_CURTIME, {25, 433, 56, 14}, Anchor::Bottom},
+    {IDC_STATIC_TOTALTIME, {495, 433, 56, 14}, Anchor::SliderEnd},
+    {IDC_STATIC_SPEED, {580, 433, 56, 14}, Anchor::SliderEnd},
+    {IDC_BUTTON_OPEN, {28, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_STOP, {82, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_PRE, {136, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_BACKWARD, {190, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_PLAY, kPlayPlace, Anchor::Bottom},
+    {IDC_BUTTON_PAUSE, kPlayPlace, Anchor::Bottom},
+    {IDC_BUTTON_FORWARD, {322, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_NEXT, {376, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_ZOOM, {430, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_CAPTURE, {484, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_SETTING, {538, 470, 30, 30}, Anchor::Bottom},
+    {IDC_CHECK_MIRROR, {592, 470, 30, 30}, Anchor::Bottom},
+    {IDC_BUTTON_MUTE, {679, 470, 30, 30}, Anchor::RightBottom},
+    {IDC_SLIDER_VOLUME, {719, 477, 81, 16}, Anchor::RightBottom},
+    {IDC_BUTTON_BRIGHT_ICON, {820, 470, 30, 30}, Anchor::RightBottom},
+    {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}, Anchor::RightBottom},
+    {IDC_STATIC_RATE, {552, 433, 27, 14}, Anchor::SliderEnd},
+    {IDC_STATIC_CLOCK, {96, 42, 124, 16}, Anchor::Fixed},  // the view row neither moves nor grows
+};
+
+// Full-screen rectangles relative to the client's right (w) and bottom (h) edges: a negative
+// coordinate is counted from that edge.
+struct FullPlace {
+    int id;
+    int x;  // >= 0 from the left, < 0: w + x
+    int y;  // >= 0 from the top, < 0: h + y
+    int w, h;
+};
+const FullPlace kFullPlaces[] = {
+    {IDC_BUTTON_MINIMIZE, -99, 10, 25, 25},      {IDC_BUTTON_CLOSE, -45, 10, 25, 25},
+    {IDC_BUTTON_PREVSIZE, -72, 10, 25, 25},      {IDC_BUTTON_CHANGEVIEW, -300, 10, 161, 24},
+    {IDC_SLIDER_POS, 55, -50, 390, 16},          {IDC_STATIC_CURTIME, 55, -25, 60, 12},
+    {IDC_STATIC_TOTALTIME, 370, -25, 60, 12},    {IDC_STATIC_SPEED, 470, -25, 60, 12},
+    {IDC_BUTTON_OPEN, -50, -40, 30, 30},         {IDC_BUTTON_STOP, -398, -40, 30, 30},
+    {IDC_BUTTON_PRE, -344, -40, 30, 30},         {IDC_BUTTON_BACKWARD, -290, -40, 30, 30},
+    {IDC_BUTTON_PLAY, -236, -53, 54, 54},        {IDC_BUTTON_PAUSE, -236, -53, 54, 54},
+    {IDC_BUTTON_FORWARD, -158, -40, 30, 30},     {IDC_BUTTON_NEXT, -104, -40, 30, 30},
+    {IDC_BUTTON_MUTE, -366, -97, 30, 30},        {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
+    {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
+    {IDC_STATIC_RATE, 432, -25, 36, 12},         {IDC_STATIC_CLOCK, 540, -25, 124, 12},
+};
+
+}  // namespace
+
+NormalAreas NormalLayout(QSize client) {
+    // The background's own layout at 975 x 635; a larger window scales both picture areas
+    // by one factor (each a multiple of 16 x 9, so they stay exactly 16:9) as far as the
+    // width and the height allow, keeps the bands below the pictures at the bottom and
+    // gives what height is left to the list.
+    constexpr int kAreasWidth = 960;  // main plus small area at 975 x 635
+    constexpr int kSideMargins = kNormalWidth - kAreasWidth;
+    constexpr int kAboveAndBelow = kNormalHeight - 360;
+    constexpr int kStep = 16;  // areas grow in steps of 16 x 9
+    const int w = std::max(client.width(), kNormalWidth);
+    const int h = std::max(client.height(), kNormalHeight);
+    const double scale = std::max(1.0, std::min(double(w - kSideMargins) / kAreasWidth,
+                                                double(h - kAboveAndBelow) / kMainArea.height()));
+    const int mainWidth = int(kMainArea.width() * scale) / kStep * kStep;
+    const int smallWidth = int(kSmallArea.width() * scale) / kStep * kStep;
+
+    NormalAreas areas;
+    areas.dy = h - kNormalHeight;
+    areas.main = QRect(kMainArea.x(), kMainArea.y(), mainWidth, mainWidth * 9 / 16);
+    areas.column = kMainArea.x() + mainWidth + (kSmallArea.x() - kMainArea.right() - 1);
+    areas.dxRight = w - kNormalWidth;
+    const int columnWidth = w - (kNormalWidth - kSmallArea.right() - 1) - areas.column;
+    const int smallHeight = smallWidth * 9 / 16;
+    areas.small = QRect(areas.column, kSmallArea.bottom() + 1 + areas.dy - smallHeight, smallWidth,
+                        smallHeight);
+    const int listTop = 65, togglesAbove = 22, listGap = 3;
+    areas.list = QRect(areas.column, listTop, columnWidth,
+                       areas.small.y() - togglesAbove - listGap - listTop);
+    return areas;
+}
+
+QRect FullScreenVideoRect(int w, int h) {
+    // The whole screen, as large as a 16:9 picture goes, centred; the controls lie over it.
+    if (w <= 0 || h <= 0) return QRect(0, 0, std::max(w, 0), std::max(h, 0));
+    int videoWidth = w, videoHeight = int(int64_t(w) * 9 / 16);
+    if (videoHeight > h) {
+        videoHeight = h;
+        videoWidth = int(int64_t(h) * 16 / 9);
+    }
+    return QRect((w - videoWidth) / 2, (h - videoHeight) / 2, videoWidth, videoHeight);
+}
+
+std::vector<ControlPlace> NormalPlaces(const NormalAreas& areas) {
+    // Controls keep their places relative to the part of the window they belong to: the
+    // title bar's buttons to the right edge, the view row and the list column to the main
+    // area's right edge, the timeline, transport and graph to the bottom, the sound and
+    // picture group also to the right edge.
+    const int dxColumn = areas.column - kSmallArea.x();
+    std::vector<ControlPlace> places;
+    for (const NormalPlace& place : kNormalPlaces) {
+        QRect r = place.rect;
+        switch (place.anchor) {
+            case Anchor::Right:
+                r.translate(areas.dxRight, 0);
+                break;
+            case Anchor::Column:
+                r.translate(dxColumn, 0);
+                break;
+            case Anchor::SmallArea:
+                r.moveTo(r.x() + dxColumn, areas.small.y() - (kSmallArea.y() - r.y()));
+                break;
+            case Anchor::RightBottom:
+                r.translate(areas.dxRight, areas.dy);
+                break;
+            case Anchor::SliderEnd:  // at the longer slider's end
+                r.translate(areas.main.width() - kMainArea.width(), areas.dy);
+                break;
+            case Anchor::Bottom:
+                r.translate(0, areas.dy);
+                break;
+            case Anchor::Fixed:
+                break;
+        }
+        places.push_back({place.id, r});
+    }
+    return places;
+}
+
+std::vector<ControlPlace> FullScreenPlaces(QSize client) {
+    const int w = client.width(), h = client.height();
+    std::vector<ControlPlace> places;
+    for (const FullPlace& place : kFullPlaces) {
+        places.push_back({place.id, QRect(place.x < 0 ? w + place.x : place.x,
+                                          place.y < 0 ? h + place.y : place.y, place.w, place.h)});
+    }
+    return places;
+}
+
+}  // namespace ControlPlaces

@@ -1,0 +1,54 @@
+#pragma once
+// Where the main window's controls stand. The normal window's places are those of the
+// background picture at 975 x 635; a larger window grows the picture areas and moves each
+// control with the part of the window it belongs to. Full screen counts its places from the
+// screen's edges. Pure geometry, no widgets.
+
+#include <QRect>
+#include <QSize>
+#include <vector>
+
+#include "app/Resource.h"
+
+namespace ControlPlaces {
+
+constexpr int kNormalWidth = 975;  // the background picture's size
+constexpr int kNormalHeight = 635;
+constexpr QRect kMainArea{4, 64, 640, 360};
+constexpr QRect kSmallArea{650, 268, 320, 180};
+constexpr QRect kGraphArea{30, 520, 760, 104};
+constexpr QRect kPlayPlace{244, 457, 54, 54};  // PLAY and PAUSE share it
+
+// Where the picture areas and the list go in a normal window of the given client size
+// (never smaller than 975 x 635): main and small area grow together keeping 16:9, the
+// list takes the height left over; dy is how far the bands below the pictures move down
+// and dxRight how far the controls held to the right edge move right.
+struct NormalAreas {
+    QRect main, small, list;
+    int column = 0;  // left edge of the list column
+    int dy = 0;
+    int dxRight = 0;
+};
+NormalAreas NormalLayout(QSize client);
+// The video rectangle of the full-screen layout for a client of w x h.
+QRect FullScreenVideoRect(int w, int h);
+
+struct ControlPlace {
+    int id;  // control id
+    QRect rect;
+};
+// The controls the layouts place, each where it goes (the list, the graph and the video
+// areas are placed by their own rules).
+std::vector<ControlPlace> NormalPlaces(const NormalAreas& areas);
+std::vector<ControlPlace> FullScreenPlaces(QSize client);
+
+// The controls only the normal window shows; full screen keeps the pictures and the
+// transport.
+inline constexpr int kNormalOnly[] = {
+    IDC_LIST_FILENAME,     IDC_BUTTON_OPEN,    IDC_BUTTON_SETTING, IDC_BUTTON_CAPTURE,
+    IDC_BUTTON_ZOOM,       IDC_CHECK_CAMSMALL, IDC_CHECK_MAPSMALL, IDC_BUTTON_MAPVIEW,
+    IDC_BUTTON_FULLSCREEN, IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT,   IDC_BUTTON_PARKING,
+    IDC_BUTTON_USER,       IDC_BUTTON_ALL,     IDC_CHECK_MIRROR,
+};
+
+}  // namespace ControlPlaces

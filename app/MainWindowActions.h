@@ -1,0 +1,104 @@
+#pragma once
+// The main window's commands as QActions: each with its keys, its tooltip (which names the
+// keys) and its handler, made from one table the window gives. A skinned button triggers its
+// command's action; a key press the window does not keep for its list or timeline triggers
+// the action whose key it is.
+//
+// Where two commands share a key (Space: play and pause; Enter: full screen and back; Esc:
+// back from full screen), the key does what the button shown does; a command without a
+// button always takes its key. GUI thread only.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <initializer_list>
+#include <map>
+
+class QAbstractButton;
+class QAction;
+class QKeySequence;
+
+enum class WindowCommand {
+    Minimize,
+    Close,
+    FullScreen,
+    PrevSize,
+    ChangeView,
+    MapLarge,
+    SubCamera,
+    MapSmall,
+    Mirror,
+    Driving,
+    Event,
+    Parking,
+    User,
+    All,
+    Open,
+    Stop,
+    Pre,
+    Backward,
+    Play,
+    Pause,
+    Forward,
+    Next,
+    Zoom,
+    Capture,
+    Setting,
+    Mute,
+    VolumeUp,
+    VolumeDown,
+    StepBack,
+    StepForward,
+    Slower,
+    Faster,
+    PreviousEvent,
+    NextEvent,
+    MarkIn,
+    MarkOut,
+    ExportClip,
+    ToggleTrips,
+};
+
+class MainWindowActions : public QObject {
+    Q_OBJECT
+public:
+    struct Row {
+        WindowCommand command;
+        QList<int> keys;  // Qt keys, without modifiers
+        // The tip's Korean string id, the English one following it; "%s" in the tip stands
+        // for the names of the command's keys.
+        int tip;
+        std::function<void()> handler;
+        // A second trace line a key press writes before it acts (the arrow keys have one).
+        const char* keyTrace = nullptr;
+        // The letter keys act only without Ctrl and Alt, which stay free for the desktop.
+        bool plainOnly = false;
+    };
+
+    explicit MainWindowActions(QObject* parent = nullptr);
+
+    void Add(const Row& row);
+    QAction* Action(WindowCommand command) const;
+    // The button triggers the command's action and takes its tooltip and accessible name.
+    void Bind(WindowCommand command, QAbstractButton* button);
+    // Triggers the action whose key this is (Shift never matters; Ctrl and Alt only keep the
+    // letter keys from acting); false when no action takes it now.
+    bool TriggerKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    // The names of a key sequence and of a command's keys, in the interface's language.
+    static QString KeyName(const QKeySequence& keys);
+    QString KeyNames(WindowCommand command) const;
+    // A string-table text (Korean id; English at the next) with each "%s" replaced by the
+    // key names of the next command.
+    QString TipWithKeys(int koreanId, std::initializer_list<WindowCommand> commands) const;
+
+private:
+    struct Entry {
+        QAction* action = nullptr;
+        QAbstractButton* button = nullptr;
+        const char* keyTrace = nullptr;
+        bool plainOnly = false;
+    };
+    std::map<WindowCommand, Entry> m_entries;
+};
