@@ -5,6 +5,7 @@
 // Exit status of every command: 0 success, 1 the file was rejected or unreadable (with a
 // one-line message on stderr), 2 wrong usage.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,6 @@ int ToolUsageError(const char* command, const std::string& message);
 int ToolFailure(const std::string& message);
 // Parses a whole decimal integer; false for anything else.
 bool ToolParseInt(const std::string& text, long long& value);
+// Parses a number of seconds (0 or more, fractions allowed) into milliseconds; false for
+// anything else.
+bool ToolParseSeconds(const std::string& text, int64_t& ms);

@@ -25,14 +25,6 @@ namespace {
 
 constexpr const char* kName = "export";
 
-bool ParseSeconds(const std::string& text, int64_t& ms) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || !end || *end != '\0' || !(v >= 0) || v > 1e9) return false;
-    ms = static_cast<int64_t>(v * 1000 + 0.5);
-    return true;
-}
-
 int RunExport(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     ClipRequest request;
@@ -43,7 +35,7 @@ int RunExport(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         if (a == "--from" || a == "--to") {
             int64_t ms = 0;
-            if (i + 1 >= args.size() || !ParseSeconds(args[i + 1], ms))
+            if (i + 1 >= args.size() || !ToolParseSeconds(args[i + 1], ms))
                 return ToolUsageError(kName, a + " needs a number of seconds");
             ++i;
             (a == "--from" ? request.fromMs : request.toMs) = ms;

@@ -22,14 +22,6 @@
 
 namespace {
 
-bool ParseSeconds(const std::string& text, int64_t& ms) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || !end || *end != '\0' || !(v >= 0) || v > 1e9) return false;
-    ms = std::llround(v * 1000);
-    return true;
-}
-
 int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& progress) {
     constexpr const char* kName = "package";
     bool haveFrom = false, haveTo = false;
@@ -38,7 +30,7 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
         const std::string& a = args[i];
         if (a == "--from" || a == "--to" || a == "--at") {
             int64_t ms = 0;
-            if (i + 1 >= args.size() || !ParseSeconds(args[i + 1], ms))
+            if (i + 1 >= args.size() || !ToolParseSeconds(args[i + 1], ms))
                 return ToolUsageError(kName, a + " needs a number of seconds");
             ++i;
             if (a == "--from") r.fromMs = ms, haveFrom = true;

@@ -30,6 +30,14 @@ int ToolFailure(const std::string& message) {
     return kToolRejected;
 }
 
+bool ToolParseSeconds(const std::string& text, int64_t& ms) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !(v >= 0) || v > 1e9) return false;
+    ms = static_cast<int64_t>(v * 1000 + 0.5);
+    return true;
+}
+
 bool ToolParseInt(const std::string& text, long long& value) {
     if (text.empty()) return false;
     char* end = nullptr;
