@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "evidence/EvidencePackage.h"
+#if TARVEX_WITH_REPORT
+#include "evidence/QtEvidenceReport.h"
+#endif
 #include "support/JsonWriter.h"
 #include "tools/ToolCommand.h"
 
@@ -73,7 +76,12 @@ int RunPackage(const std::vector<std::string>& args) {
         };
     PackageResult result;
     std::string error;
-    if (!WritePackage(request, ReportWriter(), &result, &error))
+#if TARVEX_WITH_REPORT
+    const ReportWriter report = WriteEvidenceReport;
+#else
+    const ReportWriter report;
+#endif
+    if (!WritePackage(request, report, &result, &error))
         return ToolFailure("package: " + error);
     const PackageFacts& f = result.facts;
     int64_t compared = 0;

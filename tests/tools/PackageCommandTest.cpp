@@ -42,6 +42,14 @@ protected:
     static ToolOutput Package(const std::string& args, const fs::path& out) {
         return RunToolCommand("package " + args + " '" + out.string() + "' 2>&1");
     }
+    static std::string Shell(const std::string& command) {
+        std::string text;
+        FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+        if (!pipe) return text;
+        char buffer[512];
+        while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
+        return pclose(pipe) == 0 ? text : "failed: " + text;
+    }
 };
 
 TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
@@ -59,15 +67,19 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
         EXPECT_TRUE(fs::is_regular_file(out / name)) << name;
     EXPECT_EQ(fs::file_size(out / "originals/REC_20180820_184843_D.AVI"), fs::file_size(Second()));
 
-    const std::string check = "cd '" + out.string() + "' && sha256sum -c SHA256SUMS 2>&1";
-    FILE* pipe = popen(check.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string listed;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe)) listed += buffer;
-    EXPECT_EQ(pclose(pipe), 0) << listed;
+    const std::string listed = Shell("cd '" + out.string() + "' && sha256sum -c SHA256SUMS");
+    EXPECT_EQ(listed.rfind("failed", 0), std::string::npos) << listed;
     EXPECT_NE(listed.find("clip.mp4: OK"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("report.pdf: OK"), std::string::npos) << listed;
     EXPECT_NE(listed.find("manifest.json: OK"), std::string::npos) << listed;
+
+    // The report: the moment on the camera clock, in UTC, the speed's unit, two pages or more.
+    const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
+    for (const char* says : {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h",
+                             "360 video packets"})
+        EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
+    EXPECT_NE(Shell("pdfinfo '" + (out / "report.pdf").string() + "'").find("Pages:           2"),
+              std::string::npos);
 
     const ToolOutput verified = RunToolCommand("verify '" + out.string() + "'");
     EXPECT_EQ(verified.status, 0) << verified.out;

@@ -1,0 +1,20 @@
+#pragma once
+// The package's report.pdf: A4 pages in the language the package asks for (Korean set in
+// Noto Sans CJK, embedded): the moment on the camera clock and in UTC with the clock's
+// offset and how it was measured, the place (coordinates and the route from the fixes, drawn
+// on a plain ground with a scale bar; no map tiles), the speed at the moment and the clip's
+// highest, a speed and G-force graph over the clip, the driving events, both stills, the
+// files with their sizes and SHA-256, and what was verified.
+//
+// Needs a QGuiApplication; EnsureGuiApplication makes one for a program without (the
+// offscreen platform when there is no display).
+
+#include <string>
+
+#include "evidence/EvidencePackage.h"
+
+bool WriteEvidenceReport(const PackageFacts& facts, const std::string& pdfPath,
+                         std::string* error);
+
+// Creates the process's QGuiApplication if there is none yet.
+void EnsureGuiApplication();
