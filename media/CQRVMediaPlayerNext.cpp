@@ -77,6 +77,7 @@ void CQRVMediaPlayer::CompleteHandOver() {
     m_frameCounter.store(0);
     m_shownIndex = -1;
     m_handOvers.fetch_add(1);
+    Notify(PlayerEvent::Kind::HandOver);
     // Its telemetry read so far, now that whoever watches sees the new recording.
     std::vector<std::vector<uint8_t>> held;
     held.swap(m_heldText);
