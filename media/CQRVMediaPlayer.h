@@ -214,6 +214,9 @@ public:
 
     // Right after a seek is asked for, the position already reads its target.
     int32_t GetPositionMs() const;
+    // A seek asked for has not been run by the worker yet: a frame reported now was shown
+    // before it.
+    bool IsSeekPending() const { return m_seeksAsked.load() != m_seeksDone.load(); }
     int32_t GetDuration() const { return m_duration.load(); }
     int32_t GetState() const { return m_state.load(); }
     // True once the recording was played out: its last front frame presented, its sound
