@@ -5,6 +5,8 @@
 // Threads: everything here runs on the GUI thread except OnTextChunkThunk, which the
 // player's worker calls with the player lock held; it only appends to m_textData, which has
 // its own lock. The player presents pictures straight into the two QtVideoArea children.
+// What plays and how far it has got belongs to the playback controller (m_playback); the
+// window follows its signals (…Display.cpp) and never polls the player.
 //
 // Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
 // threads before any member or child widget goes away.
@@ -12,9 +14,9 @@
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), layout and view
 // state (…Layout.cpp), painting and dragging (…Paint.cpp), playback commands (…Playback.cpp),
 // opening cards and recordings and saying what failed (…Open.cpp),
-// the display tick (…Display.cpp), the keyboard table (…Keyboard.cpp) and the recording list
-// (…List.cpp), the view commands and still capture (…View.cpp) and the device settings
-// (…Settings.cpp). The zoom window is its own class (CZoomDlg).
+// following the playback controller (…Display.cpp), the keyboard table (…Keyboard.cpp) and the
+// recording list (…List.cpp), the view commands and still capture (…View.cpp) and the device
+// settings (…Settings.cpp). The zoom window is its own class (CZoomDlg).
 
 #include <QDialog>
 #include <QPixmap>
@@ -33,8 +35,8 @@
 
 // Engine parts; the player header pulls in the media interfaces.
 #include "app/CExportDlg.h"
+#include "app/PlaybackController.h"
 #include "library/RecordingCatalogue.h"
-#include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
 #include "telemetry/EventDetector.h"
 #include "telemetry/MomentStill.h"
@@ -130,7 +132,8 @@ public:
     QRect SmallAreaRect() const { return m_rcSmallArea; }
 
     // ---- playback ----
-    bool OpenRecording(const std::string& path);
+    // tripIndex: the path is that recording of the trip set on the controller.
+    bool OpenRecording(const std::string& path, int tripIndex = -1);
     void OnBnClickedButtonPlay();
     void OnBnClickedButtonPause();
     void OnBnClickedButtonStop();
@@ -176,8 +179,7 @@ public:
     // The card whose settings are edited: the one listed, or the one the user picks now.
     bool ChooseSettingsDrive();
 
-    // ---- display tick ----
-    void UpdateDisplay();
+    // ---- following playback (…Display.cpp) ----
     void UpdateTimeLabels(int64_t current, int64_t total);
     static std::string FormatHms(int64_t seconds);
 
@@ -218,15 +220,17 @@ public:
     // In and out marks on the timeline of what plays (a trip's recordings joined), -1: unset.
     int64_t InMarkMs() const { return m_nInMs; }
     int64_t OutMarkMs() const { return m_nOutMs; }
-    const std::vector<std::string>& TripPaths() const { return m_tripPaths; }
-    size_t TripIndex() const { return m_nTripIndex; }
+    std::vector<std::string> TripPaths() const;
+    // The trip's recording on screen (0 outside a trip).
+    size_t TripIndex() const;
 
     // ---- state, for the window's own parts and its tests ----
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
+    PlaybackController& Playback() { return m_playback; }
     // Shows the player's playback rate next to the time labels.
     void ShowRate();
-    CWaveBox& WaveBox() { return m_session.Output(); }
+    CWaveBox& WaveBox() { return m_playback.Session().Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
     QtVideoArea* RearArea() const { return m_pRearArea; }
@@ -243,12 +247,13 @@ public:
     // A recording is open, playing, paused or held at its end.
     bool CanSeek() const;
     // The recording shown was played out and holds its last picture (the newest one).
-    bool IsHeldAtEnd() const { return m_bEndHeld; }
+    bool IsHeldAtEnd() const { return m_playback.State() == PlaybackState::Ended; }
     // The file of the open recording's row; empty when nothing is open.
     std::string OpenRecordingPath() const;
     // The list row whose file is path (the same file by any name), or -1.
     int RowOfPath(const std::string& path) const;
-    bool IsDisplayTimerRunning() const { return m_timerIds.count(kDisplayTimer) != 0; }
+    // The window follows an open recording (its position, the end, hand-overs).
+    bool IsFollowingPlayback() const { return m_playback.HasMedia(); }
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
     const std::string& FolderPath() const { return m_strFolderPath; }
@@ -329,7 +334,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    static constexpr int kDisplayTimer = 100;
     static constexpr int kMapTimer = 101;
 
     void InitControls();
@@ -381,7 +385,7 @@ private:
     void FillList(const std::vector<CatalogueRow>& rows);
 
     // Opening, failures and the card coming and going.
-    bool TryOpen(const std::string& path);
+    bool TryOpen(const std::string& path, int tripIndex = -1);
     void NoteUnplayable(const std::string& path);
     void ShowUnplayableNote();
     int RowOfListedPath(const std::string& path) const;  // same text, also a gone file
@@ -396,7 +400,8 @@ private:
     bool ShowLooseFolder(const std::string& folder);
     bool PlayListedPath(const std::string& path);
     void MoveOnFromFailedRow();
-    void CheckRecordingStillThere();
+    // False when the open recording (or its card) went away; the window has moved on.
+    bool CheckRecordingStillThere();
     // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
     bool IsNewestPlaying() const;
     void CloseDown();
@@ -410,6 +415,11 @@ private:
     void ConnectTimelineViews();
     void ConnectListHooks();
     void OnTimelineLoaded(const TimelineResult& result);
+    // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
+    void SeekOnTimeline(int64_t timelineMs);
+    // Runs a seek of the controller's and shows where it landed (another recording opened, or
+    // a failure to open it, as an open would).
+    void SeekOnTimeline(const std::function<bool()>& seek);
     int64_t TimelineOffsetMs() const;
     bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
@@ -422,14 +432,20 @@ private:
     // Selects, under the trip row playing, the recording that plays.
     void MarkTripRecordingInList();
     bool PlayNextInTrip();
-    // The next recording of the trip, queued so the player goes on into it without a break.
-    void QueueNextInTrip();
-    // The player went on into the queued recording: the window follows it (slider, times,
-    // title, views, timeline marks), as an open would show it.
-    void FollowHandOver();
-    // Follows a hand-over the display tick has not seen yet; called before anything that
-    // reads the trip index, so a command in the tick's interval acts on what is on screen.
-    void FollowPlayer();
+    // The controller's signals (…Display.cpp).
+    void ConnectPlayback();
+    // The map page's binding is asked for from its load until it answers.
+    void WatchMapBinding();
+    void OnPlaybackPosition(int64_t timelineMs);
+    void OnPlaybackState(PlaybackState state);
+    // The controller went on into another recording by itself (a trip's hand-over): the
+    // window follows it (slider, times, title, views, timeline marks) as an open shows it.
+    void OnPlaybackRecording(const QString& path);
+    // What the window's own seek or open put on screen.
+    void ShowOpened(const std::string& path);
+    void OnPlaybackEnded();
+    void OnPlaybackFailed(const QString& path);
+    void OnPlaybackLength(int64_t ms);
     // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
     // as the user left them while the camera count is the same).
     void ShowRecording(const std::string& path, bool keepLayout = false);
@@ -444,13 +460,12 @@ private:
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
     CTextData m_textData;
-    // The player's hand-over count the text in m_textData belongs to (the worker's text
-    // callback empties m_textData when it changes).
-    std::atomic<int32_t> m_nTextHandOvers{0};
-    // Reader, decoder, sound output and player; its threads are joined before it goes.
-    CPlaybackSession m_session;
-    CQRVMediaPlayer& m_player = m_session.Player();
-    bool m_bPlayerStarted = false;
+    // The player's open serial and hand-over count the text in m_textData belongs to (the
+    // worker's text callback empties m_textData when either changes).
+    std::atomic<uint64_t> m_nTextRecording{0};
+    // The playback session and what plays next; its threads are joined before it goes.
+    PlaybackController m_playback;
+    CQRVMediaPlayer& m_player = m_playback.Player();
     bool m_bDestroyed = false;
 
     QtVideoArea* m_pFrontArea = nullptr;
@@ -507,7 +522,10 @@ private:
     std::string m_strLastUnplayable;
     QString m_strUnplayableReason;
     bool m_bQuitConfirmed = false;
-    bool m_bEndHeld = false;  // the newest recording was played out and stays on screen
+    // The window is opening or seeking itself: the controller's announcements of it are
+    // handled where the window asked, not by the slots.
+    bool m_bOpening = false;
+    int64_t m_nShownSecond = -1;  // the second of the timeline last shown
     // The settings file exists but could not be read at start: it is never written.
     bool m_bConfigUnreadable = false;
 
@@ -526,11 +544,8 @@ private:
     CExportDlg::Choice m_exportChoice;         // the last export's tier and options, offered again
     int64_t m_nLastJumpMs = -1;                // the event last jumped to, on the timeline
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
-    std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
-    size_t m_nTripIndex = 0;
-    int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
-    int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
+    int m_nShownCameras = 0;  // camera count of the recording the views were laid out for
     bool m_bTripsView = false;
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;

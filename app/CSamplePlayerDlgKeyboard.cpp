@@ -121,7 +121,7 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
             OnBnClickedButtonSetting();
             break;
         case VK_SPACE:
-            if (IsItemVisible(IDC_BUTTON_PLAY)) {
+            if (m_playback.State() != PlaybackState::Playing) {
                 OnBnClickedButtonPlay();
             } else {
                 OnBnClickedButtonPause();
@@ -139,10 +139,8 @@ bool CSamplePlayerDlg::HandleTransportKey(int key) {
         case Qt::Key_Period:
         case Qt::Key_Comma:
             if (!IsPlayerActive()) return true;
-            // The player pauses before it steps; the buttons follow.
-            if (!IsItemVisible(IDC_BUTTON_PLAY)) OnBnClickedButtonPause();
-            m_player.StepFrame(key == Qt::Key_Period ? 1 : -1);
-            UpdateDisplay();
+            // The controller pauses before it steps; the buttons follow its state.
+            m_playback.StepFrame(key == Qt::Key_Period ? 1 : -1);
             return true;
         case Qt::Key_BracketLeft:
             step = -1;
@@ -153,8 +151,7 @@ bool CSamplePlayerDlg::HandleTransportKey(int key) {
         default:
             return false;
     }
-    m_player.StepRate(step);
-    ShowRate();
+    m_playback.StepRate(step);  // the rate label follows its signal
     return true;
 }
 

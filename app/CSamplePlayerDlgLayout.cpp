@@ -227,7 +227,7 @@ void CSamplePlayerDlg::CreateControls() {
 
 void CSamplePlayerDlg::OnVideoClicked() {
     if (!IsPlayerActive()) return;
-    if (IsItemVisible(IDC_BUTTON_PLAY)) {
+    if (m_playback.State() != PlaybackState::Playing) {
         OnBnClickedButtonPlay();
     } else {
         OnBnClickedButtonPause();

@@ -242,8 +242,6 @@ void MprisService::SeekToMs(int64_t ms) {
     m_sinceSeek.start();
     // The player lands on the frame asked for.
     player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, 0)));  // at most the length
-    // The position slider's own road after a seek.
-    m_window.UpdateDisplay();
     Refresh();
 }
 

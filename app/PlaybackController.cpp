@@ -129,6 +129,8 @@ void PlaybackController::OnEnded(uint32_t serial) {
         PlayTripAt(m_tripIndex + 1);
         return;
     }
+    // Played out, the last picture stays and the position reads the whole length.
+    SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
     SetState(PlaybackState::Ended);
     emit ended(m_path);
 }
@@ -151,12 +153,20 @@ bool PlaybackController::PlayRecording(const QString& path, int64_t startMs) {
 
 bool PlaybackController::PlayTrip(const QStringList& paths, int index, int64_t startMs) {
     if (index < 0 || index >= paths.size()) return false;
-    if (paths != m_trip) {
-        m_trip = paths;
-        m_tripStartsMs.clear();
-        ProbeTrip();
-    }
+    SetTrip(paths);
     return PlayTripAt(index, startMs);
+}
+
+void PlaybackController::SetTrip(const QStringList& paths) {
+    if (paths == m_trip) return;
+    if (paths.isEmpty()) {
+        LeaveTrip();
+        return;
+    }
+    m_trip = paths;
+    m_tripIndex = 0;
+    m_tripStartsMs.clear();
+    ProbeTrip();
 }
 
 bool PlaybackController::PlayTripAt(int index, int64_t startMs) {

@@ -51,7 +51,9 @@ public:
     bool PlayRecording(const QString& path, int64_t startMs = 0);
     // Plays paths as one trip from its recording `index`; false as PlayRecording.
     bool PlayTrip(const QStringList& paths, int index, int64_t startMs = 0);
-    // Plays the current trip's recording `index` (the trip as set by PlayTrip).
+    // Sets the trip without opening anything (its lengths are probed when it is new).
+    void SetTrip(const QStringList& paths);
+    // Plays the current trip's recording `index` (the trip as set by PlayTrip or SetTrip).
     bool PlayTripAt(int index, int64_t startMs = 0);
     // Forgets the trip; what is open plays on as a single recording.
     void LeaveTrip();
