@@ -212,6 +212,8 @@ public:
     void OnRouteClicked(double latitude, double longitude);
     // Seeks to a time of the open recording (whole seconds, as every seek).
     void SeekToRecordingMs(int64_t ms);
+    // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
+    void SeekOnTimeline(int64_t timelineMs);
     // The list as trips of the category shown last, or back to its recordings.
     void OnToggleTrips();
     bool IsTripsView() const { return m_bTripsView; }
@@ -291,6 +293,8 @@ public:
 signals:
     // The player has shown the recording's last frame; the window moves on right after.
     void RecordingEnded(const QString& path);
+    // The volume slider or the mute button changed the sound's volume.
+    void VolumeChanged();
 
 protected:
     enum class DriveChoice { Cancelled, Drive, ChooseFolder };
@@ -415,8 +419,6 @@ private:
     void ConnectTimelineViews();
     void ConnectListHooks();
     void OnTimelineLoaded(const TimelineResult& result);
-    // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
-    void SeekOnTimeline(int64_t timelineMs);
     // Runs a seek of the controller's and shows where it landed (another recording opened, or
     // a failure to open it, as an open would).
     void SeekOnTimeline(const std::function<bool()>& seek);

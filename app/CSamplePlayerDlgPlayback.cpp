@@ -217,6 +217,7 @@ void CSamplePlayerDlg::ApplyVolume(int value) {
         mute->SetCheck(1);
         m_playback.Session().SetVolume(0);
     }
+    emit VolumeChanged();
 }
 
 void CSamplePlayerDlg::ApplyBrightness(int value) {
@@ -224,13 +225,14 @@ void CSamplePlayerDlg::ApplyBrightness(int value) {
     m_player.SetBrightness(1, value);
 }
 
-int CSamplePlayerDlg::OnSliderMoved(int controlId, int) {
-    // The slider's own position is what counts, whatever the notice carried.
+int CSamplePlayerDlg::OnSliderMoved(int controlId, int position) {
     switch (controlId) {
         case IDC_SLIDER_POS:
-            SeekOnTimeline(m_sliderPos->GetPos() * kMsPerSec);
+            // The place the hand left the thumb: playback may have moved the thumb on since
+            // the notice was posted.
+            SeekOnTimeline(int64_t{position} * kMsPerSec);
             break;
-        case IDC_SLIDER_VOLUME:
+        case IDC_SLIDER_VOLUME:  // these two: the slider's own position, whatever was carried
             ApplyVolume(m_sliderVolume->GetPos());
             break;
         case IDC_SLIDER_BRIGHT:
@@ -253,6 +255,7 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
         m_playback.Session().SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
         mute->SetCheck(0);
     }
+    emit VolumeChanged();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonOpen() {

@@ -9,6 +9,7 @@
 namespace {
 
 using Kind = PlayerEvent::Kind;
+constexpr int64_t kMsPerSecond = 1000;
 
 }  // namespace
 
@@ -321,7 +322,22 @@ bool PlaybackController::SeekTo(int64_t timelineMs) {
 
 bool PlaybackController::SeekBy(int64_t deltaMs) {
     if (!HasMedia()) return false;
-    return SeekTo(std::max<int64_t>(m_positionMs + deltaMs, 0));
+    const int64_t target = std::max<int64_t>(Position() + deltaMs, 0);
+    const int64_t within = target - RecordingStartMs();
+    CQRVMediaPlayer& player = m_session.Player();
+    if (deltaMs % kMsPerSecond != 0 || within < 0 || within >= player.GetDuration())
+        return SeekTo(target);
+    // Whole seconds within the recording on screen: counted in frames from the frame shown,
+    // so no rounding of milliseconds moves the landing frame.
+    const int seconds = static_cast<int>(deltaMs / kMsPerSecond);
+    if (seconds >= 0)
+        player.SeekForward(seconds);
+    else
+        player.SeekBackward(-seconds);
+    if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
+    SetPosition(Position());
+    emit seeked(m_positionMs);
+    return true;
 }
 
 void PlaybackController::StepFrame(int direction) {
@@ -344,6 +360,16 @@ int PlaybackController::StepRate(int direction) {
 }
 
 // ---- state ----
+
+int64_t PlaybackController::Position() const {
+    if (!HasMedia()) return m_positionMs;
+    const CQRVMediaPlayer& player = m_session.Player();
+    const int32_t handOvers = player.GetHandOvers();
+    const int64_t ms = player.GetPositionMs();
+    // A recording handed over to and not yet followed would read from its own start.
+    if (handOvers != m_handOvers || player.GetHandOvers() != handOvers) return m_positionMs;
+    return RecordingStartMs() + ms;
+}
 
 int64_t PlaybackController::Duration() const {
     const CQRVMediaPlayer& player = m_session.Player();

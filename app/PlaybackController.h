@@ -76,7 +76,9 @@ public:
     PlaybackState State() const { return m_state; }
     // A recording is open: playing, paused or held at its end.
     bool HasMedia() const;
-    int64_t Position() const { return m_positionMs; }
+    // Read from the player when asked (right after a seek it reads the target); the last
+    // position announced while the player is a hand-over ahead of this controller.
+    int64_t Position() const;
     // The length of what plays: a trip's whole length once its recordings are probed.
     int64_t Duration() const;
     // Where the recording on screen starts on the timeline (0 outside a trip).
