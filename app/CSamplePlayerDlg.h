@@ -434,6 +434,11 @@ private:
     // Selects, under the trip row playing, the recording that plays.
     void MarkTripRecordingInList();
     bool PlayNextInTrip();
+    // A recording named on its own (the command line, a drop, MPRIS) that is part of a trip
+    // plays the trip from it; row is its list row or -1. False when it is no trip's.
+    bool PlayTripOf(const std::string& path, int row);
+    // Outside the trips view the list's selection follows the trip's recording on screen.
+    void FollowTripRow(const std::string& path);
     // The controller's signals (…Display.cpp).
     void ConnectPlayback();
     // The map page's binding is asked for from its load until it answers.

@@ -85,6 +85,7 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
+    FollowTripRow(path);
     setWindowTitle(QString::fromStdString(std::filesystem::path(path).filename().string()) +
                    QStringLiteral(" - ") + QString::fromStdString(FormatResourceString(IDS_TITLE)));
     const int64_t total = m_playback.Duration() / kMsPerSec;

@@ -639,6 +639,26 @@ void CSamplePlayerDlg::MarkTripRecordingInList() {
     m_listFilename->scrollToItem(playing);
 }
 
+bool CSamplePlayerDlg::PlayTripOf(const std::string& path, int row) {
+    Trip trip;
+    size_t index = 0;
+    if (!TripOfRecording(path, trip, index) || trip.recordings.size() < 2) return false;
+    QStringList paths;
+    for (const TripRecording& r : trip.recordings) paths << QString::fromStdString(r.path);
+    m_playback.SetTrip(paths);
+    m_nCurIndex = row;
+    if (row >= 0) SelectOnly(row, true);
+    return OpenRecording(trip.recordings[index].path, static_cast<int>(index));
+}
+
+void CSamplePlayerDlg::FollowTripRow(const std::string& path) {
+    if (m_bTripsView || m_playback.TripPaths().isEmpty()) return;
+    const int row = RowOfPath(path);
+    if (row < 0 || row == m_nCurIndex) return;
+    m_nCurIndex = row;
+    SelectOnly(row, false);
+}
+
 bool CSamplePlayerDlg::PlayNextInTrip() {
     const QStringList& trip = m_playback.TripPaths();
     if (trip.isEmpty()) return false;
