@@ -452,6 +452,8 @@ private:
     void ShowOpened(const std::string& path);
     void OnPlaybackEnded();
     void OnPlaybackFailed(const QString& path);
+    // A recording that cannot be played (any more): marked, and the next one tried.
+    void LeaveUnplayable(const std::string& path);
     void OnPlaybackLength(int64_t ms);
     // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
     // as the user left them while the camera count is the same).

@@ -168,9 +168,12 @@ void CSamplePlayerDlg::OnPlaybackEnded() {
 
 void CSamplePlayerDlg::OnPlaybackFailed(const QString& path) {
     // A failure of the window's own open is handled where it asked.
-    if (m_bOpening) return;
+    if (!m_bOpening) LeaveUnplayable(path.toStdString());
+}
+
+void CSamplePlayerDlg::LeaveUnplayable(const std::string& path) {
     m_strCurrentPath.clear();
-    NoteUnplayable(path.toStdString());
+    NoteUnplayable(path);
     MoveOnFromFailedRow();
     ShowUnplayableNote();
 }
@@ -191,9 +194,7 @@ bool CSamplePlayerDlg::CheckRecordingStillThere() {
         const std::string gone = m_strCurrentPath;
         m_strCurrentPath.clear();
         m_playback.Stop();
-        NoteUnplayable(gone);
-        MoveOnFromFailedRow();
-        ShowUnplayableNote();
+        LeaveUnplayable(gone);
         return false;
     }
     // The card itself is gone. Its folder is kept, so OPEN and the category buttons find it

@@ -325,18 +325,12 @@ void CSamplePlayerDlg::SeekOnTimeline(const std::function<bool()>& seek) {
     const bool landed = seek();
     m_bOpening = false;
     const std::string path = m_playback.Path().toStdString();
-    if (!landed && m_playback.State() == PlaybackState::Failed) {
-        m_strCurrentPath.clear();
-        NoteUnplayable(path);
-        MoveOnFromFailedRow();
-        ShowUnplayableNote();
-        return;
-    }
-    if (m_playback.Path() != before) {
+    if (!landed && m_playback.State() == PlaybackState::Failed)
+        LeaveUnplayable(path);
+    else if (m_playback.Path() != before)
         ShowOpened(path);
-        return;
-    }
-    OnPlaybackPosition(m_playback.Position());
+    else
+        OnPlaybackPosition(m_playback.Position());
 }
 
 // A time on the timeline of what plays: another recording of the trip is opened first.
