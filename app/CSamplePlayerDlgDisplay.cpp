@@ -58,6 +58,11 @@ void CSamplePlayerDlg::WatchMapBinding() {
     connect(m_pMapView, &CMapView::scriptBound, this, [this] {
         m_bMapReady = true;
         KillTimer(kMapTimer);
+        // Paused, no frame comes to put the marker where the picture is: put it there now.
+        if (!m_strCurrentPath.empty()) {
+            m_nShownSecond = -1;
+            OnPlaybackPosition(m_playback.Position());
+        }
     });
 }
 

@@ -1,4 +1,5 @@
-// Listing, opening, the transport commands and the display tick on the generated card.
+// Listing, opening, the transport commands and the display that follows playback on the generated
+// card.
 #include <QTimer>
 
 #include "app/CSamplePlayerApp.h"

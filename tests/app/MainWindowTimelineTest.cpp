@@ -159,7 +159,7 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     ASSERT_TRUE(WaitForFrameIn(3 * kRate + 10, kSeconds * kRate));
     CGraphStatic* graph = window->Graph();
     const int x = graph->PlotRect().left();  // the newest value is at the left edge
-    // The graph follows on the window's display tick, a little after the picture.
+    // The graph follows the position the window is told of, a little after the picture.
     ASSERT_TRUE(apptest::WaitUntil([&] { return graph->ValueIndexAt(x) >= 2; }, 3000));
     const int newest = graph->ValueIndexAt(x);
     // Value 0 (second 1) lies `newest` steps to the right.
