@@ -1,4 +1,5 @@
-// Listing, opening, the transport commands and the display that follows playback on the generated
+// Listing, opening, the transport commands and the display that follows playback, on the
+// generated card.
 // card.
 #include <QTimer>
 
