@@ -1,6 +1,5 @@
 // Listing, opening, the transport commands and the display that follows playback, on the
 // generated card.
-// card.
 #include <QTimer>
 
 #include "app/CSamplePlayerApp.h"
