@@ -103,18 +103,20 @@ void PlaybackController::OnFramePosted() {
     }
     if (frame.openSerial != m_openSerial || !HasMedia()) return;  // from what was open before
     // The frame may be the first of a recording whose hand-over is still queued behind it.
-    if (frame.handOvers != m_handOvers) OnHandOver(frame.openSerial, frame.handOvers);
+    if (frame.handOvers > m_handOvers) OnHandOver(frame.openSerial, frame.handOvers);
     // A seek asked for since: the position already reads its target.
     if (m_session.Player().IsSeekPending()) return;
     SetPosition(RecordingStartMs() + frame.positionMs);
 }
 
 void PlaybackController::OnHandOver(uint32_t serial, int32_t handOvers) {
-    if (serial != m_openSerial || handOvers == m_handOvers) return;
+    // A frame may have brought the news first; short recordings may pass two at once.
+    if (serial != m_openSerial || handOvers <= m_handOvers) return;
+    const int32_t steps = handOvers - m_handOvers;
     m_handOvers = handOvers;
     // Only a trip queues a next recording, and an open in between drops it.
     if (m_trip.isEmpty() || m_tripIndex + 1 >= m_trip.size()) return;
-    ++m_tripIndex;
+    m_tripIndex = std::min(m_tripIndex + steps, static_cast<int>(m_trip.size()) - 1);
     m_path = m_trip[m_tripIndex];
     emit recordingChanged(m_path, m_tripIndex);
     if (m_tripStartsMs.empty()) emit durationChanged(Duration());
