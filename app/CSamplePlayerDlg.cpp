@@ -81,7 +81,8 @@ bool CSamplePlayerDlg::OnInitDialog() {
     ApplyVolume(m_sliderVolume->GetPos());
     ApplyBrightness(m_sliderBright->GetPos());
 
-    SetTimer(kMapTimer, kMapTimerPeriodMs);
+    WatchMapBinding();
+    ConnectPlayback();
     qApp->installEventFilter(this);
     return true;
 }
@@ -91,7 +92,7 @@ void CSamplePlayerDlg::InitControls() {
     m_bMapReady = false;
     HideVideoAreas();
 
-    m_bPlayerStarted = m_session.Start(m_pFrontArea, m_pRearArea);
+    m_playback.Start(m_pFrontArea, m_pRearArea);
     m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
 
     m_view = ViewState();
@@ -227,9 +228,8 @@ void CSamplePlayerDlg::QuitNow() {
 }
 
 void CSamplePlayerDlg::CloseDown() {
-    m_player.Pause();
-    m_player.Close();
-    KillTimer(kDisplayTimer);
+    m_strCurrentPath.clear();
+    m_playback.Stop();
     m_bQuitConfirmed = true;
     // A dialog of ours may be open (a question, the settings, a chooser, an export); its own
     // loop has to end before the window's can. An export's Cancel keeps its dialog up to show
@@ -275,11 +275,10 @@ void CSamplePlayerDlg::OnDestroy() {
         m_bMapReady = false;
     }
     KillTimer(kMapTimer);
-    KillTimer(kDisplayTimer);
     if (m_pTimelineLoader) m_pTimelineLoader->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
-    m_session.Stop();
+    m_playback.Shutdown();
 }
 
 bool CSamplePlayerDlg::AskQuit(const QString& text, const QString& caption) {
@@ -297,20 +296,22 @@ void CSamplePlayerDlg::ShowMessage(const QString& text) {
 void CSamplePlayerDlg::OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                         int32_t positionMs) {
     auto* self = static_cast<CSamplePlayerDlg*>(user);
-    // The first chunk of a recording the player handed over to: the telemetry shown so far
+    // The first chunk of a recording opened, or handed over to: the telemetry shown so far
     // belongs to the one before.
-    const int32_t handOvers = self->m_player.GetHandOvers();
-    if (self->m_nTextHandOvers.exchange(handOvers) != handOvers) self->m_textData.RemoveAll();
+    const uint64_t recording = (static_cast<uint64_t>(self->m_player.GetOpenSerial()) << 32) |
+                               static_cast<uint32_t>(self->m_player.GetHandOvers());
+    if (self->m_nTextRecording.exchange(recording) != recording) self->m_textData.RemoveAll();
     OnTextChunk(self->m_textData, payload, length, positionMs);
 }
 
 bool CSamplePlayerDlg::IsPlayerActive() const {
-    return m_player.GetState() != CQRVMediaPlayer::kStateStopped;
+    const PlaybackState state = m_playback.State();
+    return state == PlaybackState::Playing || state == PlaybackState::Paused;
 }
 
 bool CSamplePlayerDlg::CanSeek() const {
     // Played out, the recording is still open and any of its pictures can be shown.
-    return IsPlayerActive() || (m_player.Ended() && !m_strCurrentPath.empty());
+    return m_playback.HasMedia() && !m_strCurrentPath.empty();
 }
 
 std::string CSamplePlayerDlg::OpenRecordingPath() const {

@@ -5,6 +5,8 @@
 // Threads: everything here runs on the GUI thread except OnTextChunkThunk, which the
 // player's worker calls with the player lock held; it only appends to m_textData, which has
 // its own lock. The player presents pictures straight into the two QtVideoArea children.
+// What plays and how far it has got belongs to the playback controller (m_playback); the
+// window follows its signals (…Display.cpp) and never polls the player.
 //
 // Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
 // threads before any member or child widget goes away.
@@ -12,12 +14,12 @@
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), the two layouts and
 // applying the view state (…Layout.cpp), painting and dragging (…Paint.cpp), playback
 // commands (…Playback.cpp), opening cards and recordings and saying what failed (…Open.cpp),
-// the display tick (…Display.cpp), the commands' table and the keys (…Keyboard.cpp), the
-// category commands (…List.cpp; the list itself is RecordingListView over RecordingListModel),
-// the view commands and still capture (…View.cpp) and the device settings (…Settings.cpp).
-// The skinned controls are made and placed by MainWindowControls, the commands are
-// MainWindowActions, where the views stand is a ViewState; the zoom window is its own class
-// (CZoomDlg).
+// following the playback controller (…Display.cpp), the commands' table and the keys
+// (…Keyboard.cpp), the category commands (…List.cpp; the list itself is RecordingListView over
+// RecordingListModel), the view commands and still capture (…View.cpp) and the device settings
+// (…Settings.cpp). The skinned controls are made and placed by MainWindowControls, the
+// commands are MainWindowActions, where the views stand is a ViewState, what plays is the
+// PlaybackController's; the zoom window is its own class (CZoomDlg).
 
 #include <QDialog>
 #include <QPixmap>
@@ -39,9 +41,9 @@
 #include "app/CExportDlg.h"
 #include "app/MainWindowControls.h"
 #include "app/PictureClock.h"
+#include "app/PlaybackController.h"
 #include "app/ViewState.h"
 #include "library/RecordingCatalogue.h"
-#include "media/CPlaybackSession.h"
 #include "telemetry/CTextData.h"
 #include "telemetry/EventDetector.h"
 #include "telemetry/MomentStill.h"
@@ -129,7 +131,8 @@ public:
     QRect SmallAreaRect() const { return m_rcSmallArea; }
 
     // ---- playback ----
-    bool OpenRecording(const std::string& path);
+    // tripIndex: the path is that recording of the trip set on the controller.
+    bool OpenRecording(const std::string& path, int tripIndex = -1);
     void OnBnClickedButtonPlay();
     void OnBnClickedButtonPause();
     void OnBnClickedButtonStop();
@@ -190,8 +193,7 @@ public:
     // The card whose settings are edited: the one listed, or the one the user picks now.
     bool ChooseSettingsDrive();
 
-    // ---- display tick ----
-    void UpdateDisplay();
+    // ---- following playback (…Display.cpp) ----
     void UpdateTimeLabels(int64_t current, int64_t total);
     // The picture's date and time on the camera clock beside the position and in the title,
     // with the clock's offset from GPS time in the label's tooltip.
@@ -237,6 +239,8 @@ public:
     void OnRouteClicked(double latitude, double longitude);
     // Seeks to a time of the open recording (whole seconds, as every seek).
     void SeekToRecordingMs(int64_t ms);
+    // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
+    void SeekOnTimeline(int64_t timelineMs);
     // The list as trips of the category shown last, or back to its recordings.
     void OnToggleTrips();
     bool IsTripsView() const;
@@ -245,16 +249,18 @@ public:
     // In and out marks on the timeline of what plays (a trip's recordings joined), -1: unset.
     int64_t InMarkMs() const { return m_nInMs; }
     int64_t OutMarkMs() const { return m_nOutMs; }
-    const std::vector<std::string>& TripPaths() const { return m_tripPaths; }
-    size_t TripIndex() const { return m_nTripIndex; }
+    std::vector<std::string> TripPaths() const;
+    // The trip's recording on screen (0 outside a trip).
+    size_t TripIndex() const;
 
     // ---- state, for the window's own parts and its tests ----
     // The control of a numeric id, as the slider notices and the tests name them.
     QWidget* GetDlgItem(int controlId) const;
     CQRVMediaPlayer& Player() { return m_player; }
+    PlaybackController& Playback() { return m_playback; }
     // Shows the player's playback rate next to the time labels.
     void ShowRate();
-    CWaveBox& WaveBox() { return m_session.Output(); }
+    CWaveBox& WaveBox() { return m_playback.Session().Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
     QtVideoArea* RearArea() const { return m_pRearArea; }
@@ -271,12 +277,13 @@ public:
     // A recording is open, playing, paused or held at its end.
     bool CanSeek() const;
     // The recording shown was played out and holds its last picture (the newest one).
-    bool IsHeldAtEnd() const { return m_bEndHeld; }
+    bool IsHeldAtEnd() const { return m_playback.State() == PlaybackState::Ended; }
     // The file of the open recording's row; empty when nothing is open.
     std::string OpenRecordingPath() const;
     // The list row whose file is path (the same file by any name), or -1.
     int RowOfPath(const std::string& path) const;
-    bool IsDisplayTimerRunning() const { return m_timerIds.count(kDisplayTimer) != 0; }
+    // The window follows an open recording (its position, the end, hand-overs).
+    bool IsFollowingPlayback() const { return m_playback.HasMedia(); }
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
     const std::string& FolderPath() const { return m_strFolderPath; }
@@ -316,6 +323,8 @@ public:
 signals:
     // The player has shown the recording's last frame; the window moves on right after.
     void RecordingEnded(const QString& path);
+    // The volume slider or the mute button changed the sound's volume.
+    void VolumeChanged();
 
 protected:
     enum class DriveChoice { Cancelled, Drive, ChooseFolder };
@@ -359,7 +368,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    static constexpr int kDisplayTimer = 100;
     static constexpr int kMapTimer = 101;
 
     void InitControls();
@@ -406,7 +414,7 @@ private:
     void FillList(const std::vector<CatalogueRow>& rows);
 
     // Opening, failures and the card coming and going.
-    bool TryOpen(const std::string& path);
+    bool TryOpen(const std::string& path, int tripIndex = -1);
     void NoteUnplayable(const std::string& path);
     void ShowUnplayableNote();
     int RowOfListedPath(const std::string& path) const;  // same text, also a gone file
@@ -421,7 +429,8 @@ private:
     bool ShowLooseFolder(const std::string& folder);
     bool PlayListedPath(const std::string& path);
     void MoveOnFromFailedRow();
-    void CheckRecordingStillThere();
+    // False when the open recording (or its card) went away; the window has moved on.
+    bool CheckRecordingStillThere();
     // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
     bool IsNewestPlaying() const;
     void CloseDown();
@@ -433,6 +442,9 @@ private:
     void OnTimelineLoaded(const TimelineResult& result);
     // The fixes of the recording on screen give the camera clock's offset from UTC.
     void ApplyClockFixes();
+    // Runs a seek of the controller's and shows where it landed (another recording opened, or
+    // a failure to open it, as an open would).
+    void SeekOnTimeline(const std::function<bool()>& seek);
     int64_t TimelineOffsetMs() const;
     bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
@@ -443,14 +455,27 @@ private:
     // Selects, under the trip row playing, the recording that plays.
     void MarkTripRecordingInList();
     bool PlayNextInTrip();
-    // The next recording of the trip, queued so the player goes on into it without a break.
-    void QueueNextInTrip();
-    // The player went on into the queued recording: the window follows it (slider, times,
-    // title, views, timeline marks), as an open would show it.
-    void FollowHandOver();
-    // Follows a hand-over the display tick has not seen yet; called before anything that
-    // reads the trip index, so a command in the tick's interval acts on what is on screen.
-    void FollowPlayer();
+    // A recording named on its own (the command line, a drop, MPRIS) that is part of a trip
+    // plays the trip from it; row is its list row or -1. False when it is no trip's.
+    bool PlayTripOf(const std::string& path, int row);
+    // Outside the trips view the list's selection follows the trip's recording on screen.
+    void FollowTripRow(const std::string& path);
+    // The controller's signals (…Display.cpp).
+    void ConnectPlayback();
+    // The map page's binding is asked for from its load until it answers.
+    void WatchMapBinding();
+    void OnPlaybackPosition(int64_t timelineMs);
+    void OnPlaybackState(PlaybackState state);
+    // The controller went on into another recording by itself (a trip's hand-over): the
+    // window follows it (slider, times, title, views, timeline marks) as an open shows it.
+    void OnPlaybackRecording(const QString& path);
+    // What the window's own seek or open put on screen.
+    void ShowOpened(const std::string& path);
+    void OnPlaybackEnded();
+    void OnPlaybackFailed(const QString& path);
+    // A recording that cannot be played (any more): marked, and the next one tried.
+    void LeaveUnplayable(const std::string& path);
+    void OnPlaybackLength(int64_t ms);
     // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
     // as the user left them while the camera count is the same).
     void ShowRecording(const std::string& path, bool keepLayout = false);
@@ -463,13 +488,12 @@ private:
     // even if the threads were not stopped first.
     int m_nLastPlotSec = 0;
     CTextData m_textData;
-    // The player's hand-over count the text in m_textData belongs to (the worker's text
-    // callback empties m_textData when it changes).
-    std::atomic<int32_t> m_nTextHandOvers{0};
-    // Reader, decoder, sound output and player; its threads are joined before it goes.
-    CPlaybackSession m_session;
-    CQRVMediaPlayer& m_player = m_session.Player();
-    bool m_bPlayerStarted = false;
+    // The player's open serial and hand-over count the text in m_textData belongs to (the
+    // worker's text callback empties m_textData when either changes).
+    std::atomic<uint64_t> m_nTextRecording{0};
+    // The playback session and what plays next; its threads are joined before it goes.
+    PlaybackController m_playback;
+    CQRVMediaPlayer& m_player = m_playback.Player();
     bool m_bDestroyed = false;
 
     QtVideoArea* m_pFrontArea = nullptr;
@@ -522,7 +546,10 @@ private:
     std::string m_strLastUnplayable;
     QString m_strUnplayableReason;
     bool m_bQuitConfirmed = false;
-    bool m_bEndHeld = false;  // the newest recording was played out and stays on screen
+    // The window is opening or seeking itself: the controller's announcements of it are
+    // handled where the window asked, not by the slots.
+    bool m_bOpening = false;
+    int64_t m_nShownSecond = -1;  // the second of the timeline last shown
     // The settings file exists but could not be read at start: it is never written.
     bool m_bConfigUnreadable = false;
 
@@ -542,11 +569,8 @@ private:
     CExportDlg::Choice m_exportChoice;         // the last export's tier and options, offered again
     int64_t m_nLastJumpMs = -1;                // the event last jumped to, on the timeline
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
-    std::vector<std::string> m_tripPaths;      // the trip playing, empty: a single recording
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
-    size_t m_nTripIndex = 0;
-    int32_t m_nHandOversSeen = 0;  // the player's hand-over count the window has followed
-    int m_nShownCameras = 0;       // camera count of the recording the views were laid out for
+    int m_nShownCameras = 0;  // camera count of the recording the views were laid out for
     QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread

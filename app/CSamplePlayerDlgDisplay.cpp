@@ -1,7 +1,9 @@
-// The display tick: position slider, time labels, speed, the map's marker and the G-sensor
-// graph; and the map page's binding.
+// Following the playback controller: position slider, time labels, speed, the map's marker
+// and the G-sensor graph, the recording on screen, its end and failures; and the map page's
+// binding.
 #include <QGuiApplication>
 #include <QLabel>
+#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +23,7 @@ namespace {
 constexpr int kGraphOffsetX = 150;  // rest lines at three quarters, half and a quarter
 constexpr int kGraphOffsetY = 100;
 constexpr int kGraphOffsetZ = 50;
+constexpr int64_t kMsPerSec = 1000;
 
 }  // namespace
 
@@ -35,6 +38,49 @@ std::string CSamplePlayerDlg::FormatHms(int64_t seconds) {
 void CSamplePlayerDlg::UpdateTimeLabels(int64_t current, int64_t total) {
     SetLabelText(m_pCurTime, FormatHms(current));  // only repaints on a change
     SetLabelText(m_pTotalTime, FormatHms(total));
+}
+
+void CSamplePlayerDlg::OnTimer(int id) {
+    if (id != kMapTimer) return;
+    // The page is asked until it answers that it defines its functions; then the tick stops.
+    if (m_pMapView && m_pMapView->BindScript() == 1) {
+        m_bMapReady = true;
+        KillTimer(kMapTimer);
+    }
+}
+
+void CSamplePlayerDlg::WatchMapBinding() {
+    if (!m_pMapView) return;
+    // The binding is asked for only between a page's load and its answer, not for ever.
+    connect(m_pMapView, &CMapView::pageLoaded, this, [this](bool ok) {
+        m_bMapReady = false;
+        if (ok && m_bMapNavigated) SetTimer(kMapTimer, kMapTimerPeriodMs);
+    });
+    connect(m_pMapView, &CMapView::scriptBound, this, [this] {
+        m_bMapReady = true;
+        KillTimer(kMapTimer);
+        // Paused, no frame comes to put the marker where the picture is: put it there now.
+        if (!m_strCurrentPath.empty()) {
+            m_nShownSecond = -1;
+            OnPlaybackPosition(m_playback.Position());
+        }
+    });
+}
+
+void CSamplePlayerDlg::ConnectPlayback() {
+    PlaybackController* playback = &m_playback;
+    connect(playback, &PlaybackController::positionChanged, this,
+            [this](qint64 ms) { OnPlaybackPosition(ms); });
+    connect(playback, &PlaybackController::stateChanged, this,
+            [this](PlaybackState state) { OnPlaybackState(state); });
+    connect(playback, &PlaybackController::recordingChanged, this,
+            [this](const QString& path) { OnPlaybackRecording(path); });
+    connect(playback, &PlaybackController::durationChanged, this,
+            [this](qint64 ms) { OnPlaybackLength(ms); });
+    connect(playback, &PlaybackController::rateChanged, this, [this] { ShowRate(); });
+    connect(playback, &PlaybackController::ended, this, [this] { OnPlaybackEnded(); });
+    connect(playback, &PlaybackController::failed, this,
+            [this](const QString& path) { OnPlaybackFailed(path); });
 }
 
 QString CSamplePlayerDlg::ClockText() const {
@@ -61,20 +107,6 @@ void CSamplePlayerDlg::ShowClock(int64_t positionMs) {
         title += QStringLiteral(" - ") + product;
     }
     if (windowTitle() != title) setWindowTitle(title);
-}
-
-void CSamplePlayerDlg::OnTimer(int id) {
-    if (id == kMapTimer) {
-        // Until the page has loaded and defines its functions, every tick asks again.
-        if (m_bMapNavigated && !m_bMapReady && m_pMapView && m_pMapView->BindScript() == 1) {
-            m_bMapReady = true;
-        }
-        return;
-    }
-    if (id != kDisplayTimer) return;
-    // Holding the left button (on a slider, a button or the background) freezes the tick.
-    if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
-    UpdateDisplay();
 }
 
 void CSamplePlayerDlg::ClearGraph() {
@@ -105,67 +137,99 @@ void CSamplePlayerDlg::ReplotGraph(int64_t positionSec) {
     m_nLastPlotSec = static_cast<int>(positionSec);
 }
 
-void CSamplePlayerDlg::UpdateDisplay() {
-    CheckRecordingStillThere();
-    if (m_strCurrentPath.empty()) {
-        // Nothing open (the last open failed and nothing took its place): nothing to follow.
-        KillTimer(kDisplayTimer);
-        return;
-    }
-    FollowPlayer();
-    const int64_t positionSec = std::max<int64_t>(m_player.GetPositionMs() / 1000, 0);
+void CSamplePlayerDlg::OnPlaybackPosition(int64_t timelineMs) {
+    if (m_bOpening || m_strCurrentPath.empty()) return;
+    const int64_t positionSec = std::max<int64_t>(timelineMs / kMsPerSec, 0);
     // A recording still being written can play past the length its index gave at open.
-    const int64_t totalSec =
-        std::max<int64_t>(static_cast<int64_t>(m_player.GetDuration()) / 1000, positionSec);
-    if (IsPlayerActive()) {
-        m_bEndHeld = false;
-        const int64_t sliderSec = m_sliderPos->GetPos();
+    const int64_t totalSec = std::max<int64_t>(m_playback.Duration() / kMsPerSec, positionSec);
+    const int64_t startSec = m_playback.RecordingStartMs() / kMsPerSec;
+    const int64_t sliderSec = m_sliderPos->GetPos();
+    // Holding the left button (on the slider) leaves the slider where the hand put it.
+    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
         m_sliderPos->SetPos(static_cast<int>(positionSec));
-        UpdateTimeLabels(positionSec, totalSec);
-        ShowSpeedAndPosition(positionSec, sliderSec);
-        ReplotGraph(positionSec);
-        ShowClock(m_player.GetPositionMs());
-        return;
-    }
-    // The player stops by itself only once it has shown the last frame it could read: the
-    // recording has been seen to its end (or to where a damaged or cut file ends), so the
-    // window moves on to the next newer row. The newest one holds its last picture and the
-    // whole length on screen (often the moment just after an incident) until PLAY starts it
-    // again or a seek shows another of its pictures.
-    if (m_bEndHeld) return;
-    m_player.Pause();
-    m_sliderPos->SetPos(static_cast<int>(positionSec));
     UpdateTimeLabels(positionSec, totalSec);
-    ShowClock(m_player.GetPositionMs());
-    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
-    if (!IsNewestPlaying()) {
-        OnBnClickedButtonNext();
-        return;
+    // The telemetry and the graph belong to the recording on screen.
+    const int64_t recordingSec = std::max<int64_t>(positionSec - startSec, 0);
+    ShowSpeedAndPosition(recordingSec, std::max<int64_t>(sliderSec - startSec, 0));
+    ReplotGraph(recordingSec);
+    ShowClock(timelineMs - m_playback.RecordingStartMs());
+    if (positionSec != m_nShownSecond) {
+        m_nShownSecond = positionSec;
+        CheckRecordingStillThere();
     }
-    m_bEndHeld = true;
-    ShowPlayButton(true);
+}
+
+void CSamplePlayerDlg::OnPlaybackState(PlaybackState state) {
+    if (state == PlaybackState::Loading) return;
+    ShowPlayButton(state != PlaybackState::Playing);
+}
+
+void CSamplePlayerDlg::OnPlaybackLength(int64_t ms) {
+    if (m_bOpening || m_strCurrentPath.empty()) return;
+    const int64_t total = ms / kMsPerSec;
+    m_sliderPos->SetRange(0, static_cast<int>(total), false);
+    SetLabelText(m_pTotalTime, FormatHms(std::max<int64_t>(total, m_sliderPos->GetPos())));
+    ShowTimelineMarks();
+}
+
+void CSamplePlayerDlg::OnPlaybackRecording(const QString& path) {
+    const std::string recording = path.toStdString();
+    if (m_bOpening || recording.empty() || recording == m_strCurrentPath) return;
+    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
+    // The telemetry of the new recording is already being collected; only what was drawn
+    // from the old one goes.
+    if (m_pMapView) m_pMapView->ClearTrack();
+    m_nLastPlotSec = 0;
+    ClearGraph();
+    ShowRecording(recording, true);
+    OnPlaybackPosition(m_playback.Position());
+}
+
+// The controller ends only once the last frame it could read was shown: the recording has
+// been seen to its end (or to where a damaged or cut file ends), so the window moves on to
+// the next newer row. The newest one holds its last picture and the whole length on screen
+// (often the moment just after an incident) until PLAY starts it again or a seek shows
+// another of its pictures.
+void CSamplePlayerDlg::OnPlaybackEnded() {
+    if (m_strCurrentPath.empty() || !CheckRecordingStillThere()) return;
+    const int64_t positionSec = m_playback.Position() / kMsPerSec;
+    m_sliderPos->SetPos(static_cast<int>(positionSec));
+    UpdateTimeLabels(positionSec, std::max(m_playback.Duration() / kMsPerSec, positionSec));
+    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
+    if (!IsNewestPlaying()) OnBnClickedButtonNext();
+}
+
+void CSamplePlayerDlg::OnPlaybackFailed(const QString& path) {
+    // A failure of the window's own open is handled where it asked.
+    if (!m_bOpening) LeaveUnplayable(path.toStdString());
+}
+
+void CSamplePlayerDlg::LeaveUnplayable(const std::string& path) {
+    m_strCurrentPath.clear();
+    NoteUnplayable(path);
+    MoveOnFromFailedRow();
+    ShowUnplayableNote();
 }
 
 bool CSamplePlayerDlg::IsNewestPlaying() const {
-    const bool tripGoesOn = !m_tripPaths.empty() && m_nTripIndex + 1 < m_tripPaths.size();
+    const qsizetype trip = m_playback.TripPaths().size();
+    const bool tripGoesOn = trip > 0 && static_cast<qsizetype>(TripIndex()) + 1 < trip;
     return !tripGoesOn && m_nCurIndex <= 0;
 }
 
-void CSamplePlayerDlg::CheckRecordingStillThere() {
-    if (m_strCurrentPath.empty()) return;
+bool CSamplePlayerDlg::CheckRecordingStillThere() {
+    if (m_strCurrentPath.empty()) return true;
     std::error_code error;
-    if (std::filesystem::exists(m_strCurrentPath, error)) return;
+    if (std::filesystem::exists(m_strCurrentPath, error)) return true;
     const std::string root = CardRoot(m_strDrivePath);
     if (root.empty() || std::filesystem::is_directory(root, error)) {
         // Only this file went away: say so and move on as for a recording that fails.
         const std::string gone = m_strCurrentPath;
-        m_player.Pause();
-        m_player.Close();
         m_strCurrentPath.clear();
-        NoteUnplayable(gone);
-        MoveOnFromFailedRow();
-        ShowUnplayableNote();
-        return;
+        m_playback.Stop();
+        LeaveUnplayable(gone);
+        return false;
     }
     // The card itself is gone. Its folder is kept, so OPEN and the category buttons find it
     // again when it comes back.
@@ -176,4 +240,5 @@ void CSamplePlayerDlg::CheckRecordingStillThere() {
     MarkCategoryButton(0);
     ShowNote(QString::fromStdString(
         FormatResourceString(PickStringId(IDS_CARD_REMOVED_KO, IDS_CARD_REMOVED_EN))));
+    return false;
 }

@@ -196,15 +196,12 @@ void CSamplePlayerDlg::OnVolumeDown() {
 
 void CSamplePlayerDlg::OnStepFrame(int direction) {
     if (!IsPlayerActive()) return;
-    // The player pauses before it steps; the buttons follow.
-    if (!IsPlayShown()) OnBnClickedButtonPause();
-    m_player.StepFrame(direction);
-    UpdateDisplay();
+    // The controller pauses before it steps; the buttons follow its state.
+    m_playback.StepFrame(direction);
 }
 
 void CSamplePlayerDlg::OnStepRate(int step) {
-    m_player.StepRate(step);
-    ShowRate();
+    m_playback.StepRate(step);  // the rate label follows its signal
 }
 
 void CSamplePlayerDlg::ShowRate() {

@@ -47,7 +47,7 @@ void CSamplePlayerDlg::CreateControls() {
 
 void CSamplePlayerDlg::OnVideoClicked() {
     if (!IsPlayerActive()) return;
-    if (IsPlayShown()) {
+    if (m_playback.State() != PlaybackState::Playing) {
         OnBnClickedButtonPlay();
     } else {
         OnBnClickedButtonPause();
@@ -70,8 +70,9 @@ void CSamplePlayerDlg::ShowPlayButton(bool showPlay) {
     m_ui->ShowPlayButton(showPlay);
 }
 
+// PLAY stands wherever the controller is not playing; the buttons follow its state.
 bool CSamplePlayerDlg::IsPlayShown() const {
-    return m_ui->IsPlayShown();
+    return m_playback.State() != PlaybackState::Playing;
 }
 
 // ---- layouts ----
@@ -83,7 +84,7 @@ void CSamplePlayerDlg::PlaceNormalControls() {
 }
 
 int CSamplePlayerDlg::LayoutControls(int mode) {
-    const bool playVisible = IsPlayShown() || m_ui->pause->isHidden();
+    const bool playVisible = IsPlayShown();
     if (mode == kScreenNormal) {
         m_rcWindow = QRect(geometry().topLeft(), QSize(1020, 730));
         PlaceNormalControls();

@@ -136,6 +136,7 @@ bool CSamplePlayerDlg::PlayListedPath(const std::string& path) {
     // Named another way (a link, another spelling of the folder): the file itself decides.
     for (int r = 0; row < 0 && r < m_listFilename->RowCount(); ++r)
         if (SameFile(PathCell(r), path)) row = r;
+    if (PlayTripOf(path, row)) return true;
     if (row >= 0) {
         OnListDoubleClick(row);
         return m_nCurIndex == row && !m_strCurrentPath.empty();

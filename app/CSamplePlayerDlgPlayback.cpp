@@ -25,8 +25,8 @@ uint32_t ChannelVolumeWord(int sliderValue) {
 
 }  // namespace
 
-bool CSamplePlayerDlg::OpenRecording(const std::string& path) {
-    if (TryOpen(path)) return true;
+bool CSamplePlayerDlg::OpenRecording(const std::string& path, int tripIndex) {
+    if (TryOpen(path, tripIndex)) return true;
     NoteUnplayable(path);
     if (m_bHandingOver) {
         // Inside a hand-over already: the loop in MoveOnFromFailedRow moves on from here.
@@ -54,41 +54,42 @@ void CSamplePlayerDlg::MoveOnFromFailedRow() {
     m_bHandingOver = false;
 }
 
-bool CSamplePlayerDlg::TryOpen(const std::string& path) {
-    m_bEndHeld = false;
-    m_player.Pause();
-    m_player.Close();
+bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
     m_strCurrentPath.clear();
-    {
-        MediaInfo info;
-        m_player.BuildIndex(path.c_str(), &info);
-    }
     m_textData.RemoveAll();
-    if (m_pMapView) m_pMapView->ClearTrack();
-    m_nLastPlotSec = 0;
-    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
-
-    if (!m_player.Open(path.c_str())) {
+    m_bOpening = true;
+    const bool opened = tripIndex >= 0 ? m_playback.PlayTripAt(tripIndex)
+                                       : m_playback.PlayRecording(QString::fromStdString(path));
+    m_bOpening = false;
+    if (!opened) {
+        if (m_pMapView) m_pMapView->ClearTrack();
+        ClearGraph();
+        m_nLastPlotSec = 0;
         setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
         return false;
     }
-    m_nHandOversSeen = m_player.GetHandOvers();
-    SetTimer(kDisplayTimer, kDisplayTimerPeriodMs);
-    ShowRecording(path);
-    QueueNextInTrip();
-
-    ShowPlayButton(false);
-    m_player.Play();
+    ShowOpened(path);
     update();
     return true;
 }
 
+void CSamplePlayerDlg::ShowOpened(const std::string& path) {
+    if (m_pMapView) m_pMapView->ClearTrack();
+    m_nLastPlotSec = 0;
+    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
+    ShowRecording(path);
+    ShowPlayButton(m_playback.State() != PlaybackState::Playing);
+    m_nShownSecond = -1;
+    OnPlaybackPosition(m_playback.Position());
+}
+
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
+    FollowTripRow(path);
     m_clock.SetRecording(path);
     ApplyClockFixes();
-    ShowClock(m_player.GetPositionMs());
-    const int64_t total = static_cast<int64_t>(m_player.GetDuration()) / kMsPerSec;
+    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    const int64_t total = m_playback.Duration() / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
 
@@ -119,14 +120,12 @@ void CSamplePlayerDlg::RowMove(int row) {
 // each step, so the handlers return at once.
 void CSamplePlayerDlg::OnBnClickedButtonPlay() {
     if (IsPlayerActive()) {
-        ShowPlayButton(false);
-        m_player.Play();
+        m_playback.Play();
         return;
     }
-    if (m_bEndHeld && !m_listFilename->HasSelection()) {
+    if (IsHeldAtEnd() && !m_listFilename->HasSelection()) {
         // The recording held at its end plays again from its start.
-        ShowPlayButton(false);
-        m_player.Play();
+        m_playback.Play();
         return;
     }
     if (m_listFilename->RowCount() == 0 || !m_listFilename->HasSelection()) return;
@@ -136,22 +135,16 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
         m_nCurIndex = row;
         if (!OpenRecording(PathCell(row))) return;
     }
-    ShowPlayButton(false);
-    m_player.Play();
+    m_playback.Play();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonPause() {
-    if (!IsPlayerActive()) return;
-    ShowPlayButton(true);
-    m_player.Pause();
+    if (IsPlayerActive()) m_playback.Pause();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
-    m_bEndHeld = false;
-    m_player.Pause();
-    m_player.Close();
-    m_player.SeekToMs(0);
-    KillTimer(kDisplayTimer);
+    m_strCurrentPath.clear();
+    m_playback.Stop();
     HideVideoAreas();
     m_pFrontArea->Clear();
     m_pRearArea->Clear();
@@ -160,7 +153,6 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     SetLabelText(m_pTotalTime, "00:00:00");
     m_nCurIndex = -1;
     ShowPlayButton(true);
-    m_player.Close();
     m_ui->camSmall->SetCheck(0);
     m_ui->mapSmall->SetCheck(0);
     m_ui->mirror->SetCheck(0);
@@ -172,7 +164,6 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     SetLabelText(m_pSpeed, "");
     ClearGraph();
     m_nLastPlotSec = 0;
-    m_strCurrentPath.clear();
     ShowClock(0);
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
@@ -199,30 +190,25 @@ void CSamplePlayerDlg::OnBnClickedButtonNext() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonBackward() {
-    if (CanSeek() && m_player.GetPositionMs() > kBackMinimumMs) {
-        m_player.SeekBackward(kSeekStepSec);
-        UpdateDisplay();
-    }
+    if (CanSeek() && m_playback.Position() > kBackMinimumMs)
+        SeekOnTimeline([this] { return m_playback.SeekBy(-kSeekStepSec * kMsPerSec); });
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonForward() {
-    if (IsPlayerActive() &&
-        static_cast<int64_t>(m_player.GetDuration()) - m_player.GetPositionMs() >
-            kForwardMinimumMs) {
-        m_player.SeekForward(kSeekStepSec);
-        UpdateDisplay();
-    }
+    if (IsPlayerActive() && m_playback.Duration() - m_playback.Position() > kForwardMinimumMs)
+        SeekOnTimeline([this] { return m_playback.SeekBy(kSeekStepSec * kMsPerSec); });
 }
 
 void CSamplePlayerDlg::ApplyVolume(int value) {
     CxSkinButton* mute = m_ui->mute;
     if (value > 0) {
         mute->SetCheck(0);
-        m_session.SetVolume(ChannelVolumeWord(value));
+        m_playback.Session().SetVolume(ChannelVolumeWord(value));
     } else {
         mute->SetCheck(1);
-        m_session.SetVolume(0);
+        m_playback.Session().SetVolume(0);
     }
+    emit VolumeChanged();
 }
 
 void CSamplePlayerDlg::ApplyBrightness(int value) {
@@ -230,14 +216,14 @@ void CSamplePlayerDlg::ApplyBrightness(int value) {
     m_player.SetBrightness(1, value);
 }
 
-int CSamplePlayerDlg::OnSliderMoved(int controlId, int) {
-    // The slider's own position is what counts, whatever the notice carried.
+int CSamplePlayerDlg::OnSliderMoved(int controlId, int position) {
     switch (controlId) {
         case IDC_SLIDER_POS:
-            m_player.SeekToMs(m_sliderPos->GetPos() * static_cast<int32_t>(kMsPerSec));
-            UpdateDisplay();
+            // The place the hand left the thumb: playback may have moved the thumb on since
+            // the notice was posted.
+            SeekOnTimeline(int64_t{position} * kMsPerSec);
             break;
-        case IDC_SLIDER_VOLUME:
+        case IDC_SLIDER_VOLUME:  // these two: the slider's own position, whatever was carried
             ApplyVolume(m_sliderVolume->GetPos());
             break;
         case IDC_SLIDER_BRIGHT:
@@ -253,13 +239,14 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
     // A check box: its state has already flipped when the click arrives.
     CxSkinButton* mute = m_ui->mute;
     if (mute->GetCheck()) {
-        m_session.SetVolume(0);
+        m_playback.Session().SetVolume(0);
         mute->SetCheck(1);
     } else {
         const int value = m_sliderVolume->GetPos();
-        m_session.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
+        m_playback.Session().SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
         mute->SetCheck(0);
     }
+    emit VolumeChanged();
 }
 
 // OPEN always asks which card (or folder), also while one is listed, so another card can be
@@ -273,7 +260,6 @@ void CSamplePlayerDlg::OnListDoubleClick(int row) {
     if (path.empty()) return;
     m_nCurIndex = row;
     if (OpenRecording(path)) {
-        ShowPlayButton(false);
         SelectOnly(row, true);
         m_listFilename->setFocus();
         m_listFilename->viewport()->update();

@@ -25,7 +25,8 @@ void CSamplePlayerDlg::OnBnClickedButtonSetting() {
     const PlaybackMoment moment = CurrentMoment();
     if (IsPlayerActive()) OnBnClickedButtonPause();
     if (ChooseSettingsDrive()) OpenDeviceSettings(m_strDrivePath, moment);
-    if (moment.playing && IsPlayerActive() && !m_player.IsRunning() && !m_bQuitConfirmed)
+    if (moment.playing && IsPlayerActive() && m_playback.State() != PlaybackState::Playing &&
+        !m_bQuitConfirmed)
         OnBnClickedButtonPlay();
 }
 
@@ -80,11 +81,11 @@ CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
     }
     if (!CanSeek() || m_strCurrentPath.empty()) return moment;
     moment.path = m_strCurrentPath;
-    moment.tripPaths = m_tripPaths;
-    moment.tripIndex = m_nTripIndex;
+    moment.tripPaths = TripPaths();
+    moment.tripIndex = TripIndex();
     moment.row = m_nCurIndex;
-    moment.positionMs = m_player.GetPositionMs();
-    moment.playing = IsPlayerActive() && m_player.IsRunning();
+    moment.positionMs = m_playback.Position();  // on the trip's timeline while a trip plays
+    moment.playing = m_playback.State() == PlaybackState::Playing;
     moment.front = FrontView();
     moment.rear = RearView();
     moment.map = MapView();
@@ -112,10 +113,9 @@ void CSamplePlayerDlg::RestoreMoment(const PlaybackMoment& moment) {
         opened = OpenRecording(moment.path);
     }
     if (!opened || m_strCurrentPath != moment.path) return;
-    m_player.SeekToMs(static_cast<int32_t>(moment.positionMs));
     if (!moment.playing) OnBnClickedButtonPause();
+    SeekOnTimeline(moment.positionMs);
     SetViewState(moment.front, moment.rear, moment.map);
-    UpdateDisplay();
 }
 
 int CSamplePlayerDlg::RunSettingsDialog(CSettingDlg& dialog) {

@@ -98,12 +98,9 @@ QString ProposedClipPath(const std::vector<std::string>& inputs,
 // ---- what plays and its telemetry ----
 
 void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
-    // Opening anything but the trip's current recording leaves the trip.
-    if (!m_tripPaths.empty() &&
-        (m_nTripIndex >= m_tripPaths.size() || m_tripPaths[m_nTripIndex] != path))
-        m_tripPaths.clear();
-    std::vector<std::string> paths =
-        m_tripPaths.empty() ? std::vector<std::string>{path} : m_tripPaths;
+    // The controller left the trip when anything but one of its recordings was opened.
+    std::vector<std::string> paths = TripPaths();
+    if (paths.empty()) paths.push_back(path);
     if (paths != m_timelinePaths) {
         // What belonged to the walk before goes now; the new walk fills it in when it arrives.
         m_timelinePaths = paths;
@@ -148,29 +145,47 @@ void CSamplePlayerDlg::OnTimelineLoaded(const TimelineResult& result) {
 
 void CSamplePlayerDlg::ApplyClockFixes() {
     if (m_timelinePaths.empty() || m_timeline.fixes.empty()) return;
-    if (m_tripPaths.empty()) {
+    const std::vector<std::string> trip = TripPaths();
+    if (trip.empty()) {
         if (m_timelinePaths.front() == m_strCurrentPath) m_clock.SetFixes(m_timeline.fixes);
-    } else if (m_timelinePaths == m_tripPaths) {
-        m_clock.SetTripFixes(m_timeline.fixes, m_tripStartsMs, m_nTripIndex);
+    } else if (m_timelinePaths == trip) {
+        m_clock.SetTripFixes(m_timeline.fixes, m_tripStartsMs, TripIndex());
     }
-    ShowClock(m_player.GetPositionMs());
+    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
 }
 
 int64_t CSamplePlayerDlg::TimelineOffsetMs() const {
-    return (!m_tripPaths.empty() && m_nTripIndex < m_tripStartsMs.size())
-               ? m_tripStartsMs[m_nTripIndex]
+    const size_t index = TripIndex();
+    return (!m_playback.TripPaths().isEmpty() && index < m_tripStartsMs.size())
+               ? m_tripStartsMs[index]
                : 0;
+}
+
+std::vector<std::string> CSamplePlayerDlg::TripPaths() const {
+    std::vector<std::string> paths;
+    for (const QString& p : m_playback.TripPaths()) paths.push_back(p.toStdString());
+    return paths;
+}
+
+size_t CSamplePlayerDlg::TripIndex() const {
+    // The recording the window shows: during a hand-over the controller is a step ahead.
+    const QStringList& trip = m_playback.TripPaths();
+    const qsizetype shown = trip.indexOf(QString::fromStdString(m_strCurrentPath));
+    if (shown >= 0) return static_cast<size_t>(shown);
+    return static_cast<size_t>(std::max(m_playback.TripIndex(), 0));
 }
 
 // Where the open recording starts on the timeline is known once the walk has arrived (at
 // once for a single recording, which starts at 0).
 bool CSamplePlayerDlg::IsTimelineOffsetKnown() const {
-    return m_tripPaths.empty() || m_nTripIndex < m_tripStartsMs.size();
+    return m_playback.TripPaths().isEmpty() || TripIndex() < m_tripStartsMs.size();
 }
 
+// The slider spans what plays: a trip's whole timeline once its lengths are known, the
+// recording on screen until then.
 void CSamplePlayerDlg::ShowTimelineMarks() {
-    const int64_t offset = TimelineOffsetMs();
-    const int64_t length = static_cast<int64_t>(m_player.GetDuration());
+    const int64_t offset = TimelineOffsetMs() - m_playback.RecordingStartMs();
+    const int64_t length = m_playback.Duration();
     std::vector<CBitmapSlider::Mark> sliderMarks;
     std::vector<CGraphStatic::Mark> graphMarks;
     for (const DrivingEvent& e : m_events) {
@@ -222,9 +237,26 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
 // ---- seeking ----
 
 void CSamplePlayerDlg::SeekToRecordingMs(int64_t ms) {
+    SeekOnTimeline(m_playback.RecordingStartMs() + std::max<int64_t>(ms, 0));
+}
+
+void CSamplePlayerDlg::SeekOnTimeline(int64_t timelineMs) {
+    SeekOnTimeline([this, timelineMs] { return m_playback.SeekTo(timelineMs); });
+}
+
+void CSamplePlayerDlg::SeekOnTimeline(const std::function<bool()>& seek) {
     if (!CanSeek()) return;
-    m_player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, 0)));
-    UpdateDisplay();
+    const QString before = m_playback.Path();
+    m_bOpening = true;
+    const bool landed = seek();
+    m_bOpening = false;
+    const std::string path = m_playback.Path().toStdString();
+    if (!landed && m_playback.State() == PlaybackState::Failed)
+        LeaveUnplayable(path);
+    else if (m_playback.Path() != before)
+        ShowOpened(path);
+    else
+        OnPlaybackPosition(m_playback.Position());
 }
 
 // A time on the timeline of what plays: another recording of the trip is opened first.
@@ -239,17 +271,14 @@ void CSamplePlayerDlg::OnGraphValueClicked(int valueIndex) {
 }
 
 void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
-    FollowPlayer();
     const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
     if (nearest < 0 || m_timelinePaths.empty()) return;
     int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
-    if (!m_tripPaths.empty()) {
+    const std::vector<std::string> trip = TripPaths();
+    if (!trip.empty() && !m_tripStartsMs.empty()) {
         const size_t index = TripRecordingAt(m_tripStartsMs, ms);
         ms -= m_tripStartsMs[index];
-        if (index != m_nTripIndex) {
-            m_nTripIndex = index;
-            if (!OpenRecording(m_tripPaths[index])) return;
-        }
+        if (index != TripIndex() && !OpenRecording(trip[index], static_cast<int>(index))) return;
     }
     SeekToRecordingMs(ms);
 }
@@ -257,15 +286,14 @@ void CSamplePlayerDlg::OnRouteClicked(double latitude, double longitude) {
 // After a seek the player counts from a second before the second it landed on, so the time
 // of the event jumped to stands for "now" until the position has passed it.
 void CSamplePlayerDlg::OnNextEvent() {
-    FollowPlayer();
     const int64_t now = std::max(TimelineOffsetMs() + m_player.GetPositionMs(), m_nLastJumpMs);
     for (const DrivingEvent& e : m_events) {
         if (e.timeMs <= now + kNextEventLeadMs) continue;
-        const size_t index = m_tripPaths.empty() ? 0 : TripRecordingAt(m_tripStartsMs, e.timeMs);
-        if (!m_tripPaths.empty() && index != m_nTripIndex) {
-            m_nTripIndex = index;
-            if (!OpenRecording(m_tripPaths[index])) return;
-        }
+        const std::vector<std::string> trip = TripPaths();
+        const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, e.timeMs);
+        if (!trip.empty() && index != TripIndex() &&
+            !OpenRecording(trip[index], static_cast<int>(index)))
+            return;
         m_nLastJumpMs = e.timeMs;
         SeekToRecordingMs(e.timeMs - TimelineOffsetMs());
         return;
@@ -273,16 +301,15 @@ void CSamplePlayerDlg::OnNextEvent() {
 }
 
 void CSamplePlayerDlg::OnPreviousEvent() {
-    FollowPlayer();
     const int64_t position = TimelineOffsetMs() + m_player.GetPositionMs();
     const int64_t now = m_nLastJumpMs > position ? m_nLastJumpMs : position;
     for (auto e = m_events.rbegin(); e != m_events.rend(); ++e) {
         if (e->timeMs >= now - kPreviousEventLagMs) continue;
-        const size_t index = m_tripPaths.empty() ? 0 : TripRecordingAt(m_tripStartsMs, e->timeMs);
-        if (!m_tripPaths.empty() && index != m_nTripIndex) {
-            m_nTripIndex = index;
-            if (!OpenRecording(m_tripPaths[index])) return;
-        }
+        const std::vector<std::string> trip = TripPaths();
+        const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, e->timeMs);
+        if (!trip.empty() && index != TripIndex() &&
+            !OpenRecording(trip[index], static_cast<int>(index)))
+            return;
         m_nLastJumpMs = e->timeMs;
         SeekToRecordingMs(e->timeMs - TimelineOffsetMs());
         return;
@@ -292,7 +319,6 @@ void CSamplePlayerDlg::OnPreviousEvent() {
 // ---- in and out marks, clip export ----
 
 void CSamplePlayerDlg::OnMarkIn() {
-    FollowPlayer();
     if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nInMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
@@ -300,7 +326,6 @@ void CSamplePlayerDlg::OnMarkIn() {
 }
 
 void CSamplePlayerDlg::OnMarkOut() {
-    FollowPlayer();
     if (!IsPlayerActive() || !IsTimelineOffsetKnown()) return;
     m_nOutMs = TimelineOffsetMs() + m_player.GetPositionMs();
     if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
@@ -327,7 +352,7 @@ void CSamplePlayerDlg::OnExportClip() {
     request.paths = m_timelinePaths;
     request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
     request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
-    const bool wasPlaying = !IsPlayShown();
+    const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
     OnBnClickedButtonPause();
     CExportDlg::Choice choice = m_exportChoice;
     const QString chosen =
@@ -385,7 +410,7 @@ void CSamplePlayerDlg::FillTrips(CatalogueView view) {
 
 bool CSamplePlayerDlg::OnTripDoubleClick(int row) {
     if (m_listFilename->Model()->TripPathsOf(row).isEmpty()) {
-        m_tripPaths.clear();
+        m_playback.LeaveTrip();
         return false;
     }
     PlayTripFrom(row, 0);
@@ -406,54 +431,49 @@ bool CSamplePlayerDlg::PlaySelectedTrip() {
 bool CSamplePlayerDlg::PlayTripFrom(int row, size_t index) {
     const QStringList paths = m_listFilename->Model()->TripPathsOf(row);
     if (index >= static_cast<size_t>(paths.size())) return false;
-    m_tripPaths.clear();
-    for (const QString& p : paths) m_tripPaths.push_back(p.toStdString());
-    m_nTripIndex = index;
+    m_playback.SetTrip(paths);
     m_nCurIndex = row;
-    if (!OpenRecording(m_tripPaths[index])) return false;
+    if (!OpenRecording(paths[static_cast<qsizetype>(index)].toStdString(), static_cast<int>(index)))
+        return false;
     // A collapsed trip shows as its row; an expanded one shows the recording playing.
     if (!m_listFilename->IsRowExpanded(row)) SelectOnly(row, true);
     m_listFilename->viewport()->update();
     return true;
 }
 
-void CSamplePlayerDlg::QueueNextInTrip() {
-    if (!m_tripPaths.empty() && m_nTripIndex + 1 < m_tripPaths.size())
-        m_player.QueueNext(m_tripPaths[m_nTripIndex + 1].c_str());
-}
-
-void CSamplePlayerDlg::FollowPlayer() {
-    if (m_player.GetHandOvers() != m_nHandOversSeen) FollowHandOver();
-}
-
-void CSamplePlayerDlg::FollowHandOver() {
-    m_nHandOversSeen = m_player.GetHandOvers();
-    // Only a trip queues a next recording, and an open in between drops it.
-    if (m_tripPaths.empty() || m_nTripIndex + 1 >= m_tripPaths.size()) return;
-    emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
-    ++m_nTripIndex;
-    // The telemetry of the new recording is already being collected; only what was drawn
-    // from the old one goes.
-    if (m_pMapView) m_pMapView->ClearTrack();
-    m_nLastPlotSec = 0;
-    ClearGraph();
-    ShowRecording(m_tripPaths[m_nTripIndex], true);
-    QueueNextInTrip();
-}
-
 void CSamplePlayerDlg::MarkTripRecordingInList() {
-    if (!IsTripsView() || m_tripPaths.empty()) return;
-    m_listFilename->SelectTripRecording(m_nCurIndex, static_cast<int>(m_nTripIndex));
+    if (!IsTripsView() || m_playback.TripPaths().isEmpty()) return;
+    m_listFilename->SelectTripRecording(m_nCurIndex, static_cast<int>(TripIndex()));
+}
+
+bool CSamplePlayerDlg::PlayTripOf(const std::string& path, int row) {
+    Trip trip;
+    size_t index = 0;
+    if (!TripOfRecording(path, trip, index) || trip.recordings.size() < 2) return false;
+    QStringList paths;
+    for (const TripRecording& r : trip.recordings) paths << QString::fromStdString(r.path);
+    m_playback.SetTrip(paths);
+    m_nCurIndex = row;
+    if (row >= 0) SelectOnly(row, true);
+    return OpenRecording(trip.recordings[index].path, static_cast<int>(index));
+}
+
+void CSamplePlayerDlg::FollowTripRow(const std::string& path) {
+    if (IsTripsView() || m_playback.TripPaths().isEmpty()) return;
+    const int row = RowOfPath(path);
+    if (row < 0 || row == m_nCurIndex) return;
+    m_nCurIndex = row;
+    SelectOnly(row, false);
 }
 
 bool CSamplePlayerDlg::PlayNextInTrip() {
-    FollowPlayer();
-    if (m_tripPaths.empty()) return false;
-    if (m_nTripIndex + 1 >= m_tripPaths.size()) {
-        m_tripPaths.clear();  // the trip is over; the list carries on as usual
+    const QStringList& trip = m_playback.TripPaths();
+    if (trip.isEmpty()) return false;
+    const int next = static_cast<int>(TripIndex()) + 1;
+    if (next >= trip.size()) {
+        m_playback.LeaveTrip();  // the trip is over; the list carries on as usual
         return false;
     }
-    ++m_nTripIndex;
-    OpenRecording(m_tripPaths[m_nTripIndex]);
+    OpenRecording(trip[next].toStdString(), next);
     return true;
 }

@@ -146,9 +146,9 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
         return;
     }
     if (m_strDrivePath.empty()) return;
-    const bool wasPlaying = !IsPlayShown();
+    const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
     // Paused first, so the picture saved is the one on the screen.
-    m_player.Pause();
+    m_playback.Pause();
     // The worker has shown what it was showing when the pause came; that is the moment.
     m_player.WaitForWorker();
     const std::optional<StillMoment> moment = CaptureMoment();
@@ -188,8 +188,7 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
         ShowNote(lines.join(QLatin1Char('\n')));
     }
     if (wasPlaying) {
-        ShowPlayButton(false);
-        m_player.Play();
+        m_playback.Play();
         update();
     }
 }

@@ -35,8 +35,27 @@ MprisService::MprisService(CSamplePlayerDlg& window, QObject* parent)
     : QObject(parent), m_window(window), m_bus(QString()) {
     new MprisRootAdaptor(this);
     m_player = new MprisPlayerAdaptor(this);
-    m_poll.setInterval(kPollMs);
-    connect(&m_poll, &QTimer::timeout, this, &MprisService::Refresh);
+    FollowWindow();
+}
+
+void MprisService::FollowWindow() {
+    PlaybackController* playback = &m_window.Playback();
+    connect(playback, &PlaybackController::recordingChanged, this, &MprisService::Refresh);
+    connect(playback, &PlaybackController::stateChanged, this, &MprisService::Refresh);
+    connect(playback, &PlaybackController::durationChanged, this, &MprisService::Refresh);
+    connect(playback, &PlaybackController::rateChanged, this, &MprisService::Refresh);
+    connect(playback, &PlaybackController::seeked, this, [this](qint64 ms) {
+        Refresh();  // a seek into another recording of a trip changes the track first
+        if (!m_busName.isEmpty()) EmitSeeked(ms);
+    });
+    connect(&m_window, &CSamplePlayerDlg::VolumeChanged, this, &MprisService::Refresh);
+    // What can be played or gone back to follows the list's rows and selection.
+    QAbstractItemModel* rows = m_window.List()->model();
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &MprisService::Refresh);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &MprisService::Refresh);
+    connect(rows, &QAbstractItemModel::modelReset, this, &MprisService::Refresh);
+    connect(m_window.List()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MprisService::Refresh);
 }
 
 MprisService::~MprisService() {
@@ -62,7 +81,6 @@ bool MprisService::Register(QDBusConnection bus) {
     m_busName = name;
     Trace("MPRIS %s\n", qPrintable(name));
     Refresh();  // the starting point of the signals
-    m_poll.start();
     return true;
 }
 
@@ -77,7 +95,7 @@ QString MprisService::OpenPath() const {
 }
 
 bool MprisService::IsPlaying() const {
-    return m_window.IsPlayerActive() && m_window.Player().IsRunning();
+    return m_window.Playback().State() == PlaybackState::Playing;
 }
 
 QString MprisService::PlaybackStatus() const {
@@ -101,7 +119,7 @@ QVariantMap MprisService::Metadata() const {
     const QString path = OpenPath();
     if (path.isEmpty()) return metadata;
     metadata.insert(QStringLiteral("mpris:length"),
-                    static_cast<qlonglong>(m_window.Player().GetDuration()) * kUsPerMs);
+                    static_cast<qlonglong>(m_window.Playback().Duration()) * kUsPerMs);
     metadata.insert(QStringLiteral("xesam:url"),
                     QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
     metadata.insert(QStringLiteral("xesam:title"), QFileInfo(path).fileName());
@@ -110,7 +128,7 @@ QVariantMap MprisService::Metadata() const {
 
 int64_t MprisService::PositionUs() const {
     if (!m_window.IsPlayerActive()) return 0;
-    return static_cast<int64_t>(m_window.Player().GetPositionMs()) * kUsPerMs;
+    return m_window.Playback().Position() * kUsPerMs;
 }
 
 double MprisService::Volume() const {
@@ -129,7 +147,7 @@ void MprisService::SetVolume(double volume) {
 }
 
 double MprisService::Rate() const {
-    return m_window.Player().GetRatePercent() / kPercent;
+    return m_window.Playback().Rate() / kPercent;
 }
 
 void MprisService::SetRate(double rate) {
@@ -140,8 +158,7 @@ void MprisService::SetRate(double rate) {
         return;
     }
     const double clamped = std::clamp(rate, kMinimumRate, kMaximumRate);
-    m_window.Player().SetRatePercent(static_cast<int>(std::lround(clamped * kPercent)));
-    m_window.ShowRate();
+    m_window.Playback().SetRate(static_cast<int>(std::lround(clamped * kPercent)));
     Refresh();
 }
 
@@ -216,8 +233,8 @@ void MprisService::Previous() {
 void MprisService::Seek(int64_t offsetUs) {
     if (!CanSeek()) return;
     const int64_t target = std::max<int64_t>(
-        0, m_window.Player().GetPositionMs() + offsetUs / static_cast<int64_t>(kUsPerMs));
-    if (target > m_window.Player().GetDuration()) {
+        0, m_window.Playback().Position() + offsetUs / static_cast<int64_t>(kUsPerMs));
+    if (target > m_window.Playback().Duration()) {
         Next();  // past the end: the next track, as MPRIS clients expect
         return;
     }
@@ -228,23 +245,14 @@ void MprisService::SetPosition(const QDBusObjectPath& trackId, int64_t positionU
     // A stale track id means the client acted on a recording that is no longer open.
     if (!CanSeek() || trackId != TrackId()) return;
     const int64_t target = positionUs / static_cast<int64_t>(kUsPerMs);
-    if (positionUs < 0 || target > m_window.Player().GetDuration()) return;
+    if (positionUs < 0 || target > m_window.Playback().Duration()) return;
     SeekToMs(target);
 }
 
 void MprisService::SeekToMs(int64_t ms) {
-    // Catch up first: a recording opened since the last poll would otherwise read as a track
-    // change after the seek, and a track change is never announced as a seek.
-    Refresh();
-    CQRVMediaPlayer& player = m_window.Player();
-    m_seekFromMs = player.GetPositionMs();
-    m_seekWhilePlaying = IsPlaying();
-    m_sinceSeek.start();
-    // The player lands on the frame asked for.
-    player.SeekToMs(static_cast<int32_t>(std::max<int64_t>(ms, 0)));  // at most the length
-    // The position slider's own road after a seek.
-    m_window.UpdateDisplay();
-    Refresh();
+    // The window's own seek on the timeline of what plays; the controller's seeked signal
+    // announces it.
+    m_window.SeekOnTimeline(std::max<int64_t>(ms, 0));
 }
 
 void MprisService::OpenUri(const QString& uri) {
@@ -280,18 +288,14 @@ void MprisService::Refresh() {
     Published now;
     now.status = PlaybackStatus();
     now.path = OpenPath();
-    now.lengthMs = now.path.isEmpty() ? 0 : m_window.Player().GetDuration();
+    now.lengthMs = now.path.isEmpty() ? 0 : m_window.Playback().Duration();
     now.volume = m_window.VolumeSlider()->GetPos();
-    now.ratePercent = m_window.Player().GetRatePercent();
+    now.ratePercent = m_window.Playback().Rate();
     now.canPlay = CanPlay();
     now.canPause = CanPause();
     now.canSeek = CanSeek();
     now.canNext = CanGoNext();
     now.canPrevious = CanGoPrevious();
-    now.positionMs = PositionUs() / kUsPerMs;
-    const int64_t elapsedMs = m_sinceLast.isValid() ? m_sinceLast.restart() : 0;
-    if (!m_sinceLast.isValid()) m_sinceLast.start();
-
     if (m_busName.isEmpty()) {
         m_last = now;
         return;
@@ -310,28 +314,6 @@ void MprisService::Refresh() {
     flag("CanSeek", now.canSeek, m_last.canSeek);
     flag("CanGoNext", now.canNext, m_last.canNext);
     flag("CanGoPrevious", now.canPrevious, m_last.canPrevious);
-    if (!changed.isEmpty()) PropertiesChanged(changed);
-
-    // Seeked: a new recording starting is a track change, not a seek.
-    if (now.path != m_last.path || now.path.isEmpty()) {
-        m_seekFromMs = -1;
-    } else if (m_seekFromMs >= 0) {
-        // A seek asked for over the bus is announced once the player has made it (it lands on
-        // a key frame, not always where it was asked to), and once only.
-        const int64_t sinceMs = m_sinceSeek.elapsed();
-        const int64_t course = m_seekFromMs + (m_seekWhilePlaying ? sinceMs : 0);
-        if (std::llabs(now.positionMs - course) > kSeekLandedMs || sinceMs > kSeekSettleMs) {
-            EmitSeeked(now.positionMs);
-            m_seekFromMs = -1;
-        }
-    } else {
-        // Any other jump: the window's slider, its keys or buttons. Playback never goes
-        // backwards and never runs ahead of the clock; a stall is not a seek.
-        const int64_t jump = now.positionMs - m_last.positionMs;
-        const bool wasPlaying = m_last.status == QLatin1String(kStatusPlaying);
-        const bool seeked = wasPlaying ? (jump < -kSeekJumpMs || jump > elapsedMs + kSeekJumpMs)
-                                       : std::llabs(jump) > kSeekJumpMs;
-        if (seeked) EmitSeeked(now.positionMs);
-    }
     m_last = now;
+    if (!changed.isEmpty()) PropertiesChanged(changed);
 }

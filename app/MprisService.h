@@ -6,18 +6,19 @@
 //
 // Every command runs the window's own handler (the PLAY, Pause, STOP, NEXT and PRE buttons,
 // the position slider's seek, the volume slider), so a remote press has exactly the effect
-// of a click. The window knows nothing of the bus: the service polls its state and sends
-// PropertiesChanged for what changed and Seeked for a position jump, whoever caused it.
+// of a click. The window knows nothing of the bus: the service follows the playback
+// controller's signals (and the list's and the volume's) and sends PropertiesChanged for what
+// changed and Seeked for every seek, whoever asked for it. Nothing is polled: while nothing
+// moves the service is silent. Position and length are on the timeline of what plays (a
+// trip's whole timeline); the url, title and track id follow the recording on screen.
 //
 // Threads: GUI thread only; QtDBus delivers the calls there.
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QVariantMap>
 #include <cstdint>
 
@@ -33,17 +34,9 @@ public:
     static constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
     static constexpr const char* kTrackPrefix = "/org/tarvex/viewer/track/";
     static constexpr const char* kDesktopEntry = "org.tarvex.Viewer";
-    static constexpr int kPollMs = 200;
     // The player's slowest and fastest rates (25 % and 400 %).
     static constexpr double kMinimumRate = 0.25;
     static constexpr double kMaximumRate = 4.0;
-    // A position further than this from where steady playback would be is a seek.
-    static constexpr int64_t kSeekJumpMs = 1500;
-    // A seek asked for over the bus has landed when the position leaves its steady course by
-    // more than this; one that never visibly does (a short one) is announced after the
-    // settle time.
-    static constexpr int64_t kSeekLandedMs = 400;
-    static constexpr int64_t kSeekSettleMs = 1500;
     static constexpr int64_t kUsPerMs = 1000;
 
     explicit MprisService(CSamplePlayerDlg& window, QObject* parent = nullptr);
@@ -90,7 +83,7 @@ public:
     void OpenUri(const QString& uri);
 
     // Compares the window's state with what was last published and signals the differences.
-    // Run by the poll and after every command.
+    // Run on every announcement of the controller, the list and the volume.
     void Refresh();
 
 private:
@@ -102,7 +95,6 @@ private:
         int ratePercent = 0;
         bool canPlay = false, canPause = false, canSeek = false, canNext = false;
         bool canPrevious = false;
-        int64_t positionMs = 0;
     };
 
     QString OpenPath() const;  // the open recording, empty when none
@@ -110,17 +102,11 @@ private:
     void SeekToMs(int64_t ms);
     void PropertiesChanged(const QVariantMap& changed);
     void EmitSeeked(int64_t positionMs);
+    void FollowWindow();
 
     CSamplePlayerDlg& m_window;
     MprisPlayerAdaptor* m_player = nullptr;  // owned by this object (Qt parent)
     QDBusConnection m_bus;
     QString m_busName;
-    QTimer m_poll;
     Published m_last;
-    QElapsedTimer m_sinceLast;  // since m_last.positionMs was read
-    // A seek asked for over the bus and not yet announced: the position when it was asked
-    // (-1: none pending), whether the player was running then, and the time since.
-    int64_t m_seekFromMs = -1;
-    bool m_seekWhilePlaying = false;
-    QElapsedTimer m_sinceSeek;
 };

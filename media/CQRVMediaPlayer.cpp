@@ -72,6 +72,12 @@ void CQRVMediaPlayer::SetTextCallback(TextChunkCallback callback, void* user) {
     m_textCallbackUser = user;
 }
 
+void CQRVMediaPlayer::SetEventCallback(PlayerEventCallback callback, void* user) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_eventCallback = callback;
+    m_eventCallbackUser = user;
+}
+
 void CQRVMediaPlayer::Post(Command command) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -214,7 +220,8 @@ int32_t CQRVMediaPlayer::GetPositionMs() const {
     if (m_ended.load() && !seeking) return m_duration.load();
     int32_t rate = m_frontFrameRate.load();
     if (rate <= 0) rate = kFallbackFrameRate;
-    const int64_t counter = std::max<int64_t>(seeking ? m_seekTarget.load() : m_frameCounter.load(), 0);
+    const int64_t counter =
+        std::max<int64_t>(seeking ? m_seekTarget.load() : m_frameCounter.load(), 0);
     return static_cast<int32_t>(counter * 1000 / rate);
 }
 

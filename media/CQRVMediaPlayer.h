@@ -6,7 +6,8 @@
 //   The worker (m_worker, owned here) is the only thread that touches the reader, the
 //   decoder, the frame queue and the playback state: it reads chunks, queues video packets,
 //   pushes PCM into m_sync, decodes and presents pictures into the two VideoWindows and calls
-//   the text callback. m_sync owns the "MediaSync" thread that feeds the sound output; the
+//   the text and event callbacks (PlayerEvent: a frame shown, a hand-over, the end, a refused
+//   open), without m_lock held. m_sync owns the "MediaSync" thread that feeds the sound output; the
 //   output runs its own device callback thread. The reader, decoder and output are not owned
 //   (CPlaybackSession owns all four); they must outlive the threads.
 // - Commands. Every request (Open, Close, Play, Pause, seeks, frame steps, rate, Capture, a
@@ -93,6 +94,26 @@ class VideoWindow;
 using TextChunkCallback = void (*)(void* user, const uint8_t* payload, int32_t length,
                                    int32_t positionMs);
 
+// What the worker reports as it happens, so that an owner follows playback without polling.
+// Delivered on the worker thread without any player lock held; the receiver must only note
+// it and post it on (it must not call back into the player from there).
+struct PlayerEvent {
+    enum class Kind {
+        FrameShown,  // a front picture went out; positionMs is its time
+        HandOver,    // the queued next recording is on screen now
+        Ended,       // the recording was played out (as Ended() turning true)
+        Failed       // an Open was refused; reason says why when the reader knew
+    };
+    Kind kind = Kind::FrameShown;
+    // The Open or Close the event belongs to: GetOpenSerial() read once that call returned.
+    // An event with another serial is left over from what was open before.
+    uint32_t openSerial = 0;
+    int32_t handOvers = 0;    // GetHandOvers() counting this event's hand-over
+    int32_t positionMs = 0;   // the position in the recording on screen
+    const char* reason = "";  // valid during the call only
+};
+using PlayerEventCallback = void (*)(void* user, const PlayerEvent& event);
+
 class CQRVMediaPlayer {
 public:
     static constexpr int32_t kChunkCapacityBytes = 1048576;
@@ -133,6 +154,11 @@ public:
     void SetNextParser(VMediaParser* parser) { m_nextParser = parser; }
     // May be called at any time.
     void SetTextCallback(TextChunkCallback callback, void* user);
+    // May be called at any time; null stops the events. See PlayerEvent.
+    void SetEventCallback(PlayerEventCallback callback, void* user);
+    // Counts every Open and Close the worker has run; read after the call returns it names
+    // that call's events (PlayerEvent::openSerial).
+    uint32_t GetOpenSerial() const { return m_openSerial.load(); }
     // Presents every frame at once and never waits for the sound. For analysis and
     // benchmarks only.
     void SetNoClock(bool noClock) { m_noClock.store(noClock); }
@@ -188,6 +214,9 @@ public:
 
     // Right after a seek is asked for, the position already reads its target.
     int32_t GetPositionMs() const;
+    // A seek asked for has not been run by the worker yet: a frame reported now was shown
+    // before it.
+    bool IsSeekPending() const { return m_seeksAsked.load() != m_seeksDone.load(); }
     int32_t GetDuration() const { return m_duration.load(); }
     int32_t GetState() const { return m_state.load(); }
     // True once the recording was played out: its last front frame presented, its sound
@@ -328,6 +357,8 @@ private:
     void HandleVideo(int camera, int32_t length, bool paused);
     bool PushAudio(const uint8_t* data, int32_t length);
     void DeliverText(int32_t length);
+    // Hands an event to the event callback, if any (worker only).
+    void Notify(PlayerEvent::Kind kind, const char* reason = "");
     bool NeedMoreFrames() const;
     // late: decoded only, not converted nor presented (see Late frames above).
     void PresentHead(bool paced, bool late = false);
@@ -394,32 +425,35 @@ private:
     // Answers given to waiting callers and taken by them. The worker goes on only once its
     // caller runs again, so what the caller asks next (a seek after Open) comes before the
     // first picture.
-    uint64_t m_answersGiven = 0;                  // guarded by m_lock
-    uint64_t m_answersTaken = 0;                  // guarded by m_lock
-    TextChunkCallback m_textCallback = nullptr;   // guarded by m_lock
-    void* m_textCallbackUser = nullptr;           // guarded by m_lock
-    std::atomic<int> m_pendingCommands{0};        // written under m_lock, read by the worker
-    std::atomic<int32_t> m_run{0};                // wish of the owner; any thread
-    std::atomic<int32_t> m_state{kStateStopped};  // written by the worker
-    std::atomic<bool> m_ended{false};             // written by the worker
-    std::atomic<int32_t> m_frontFrameRate{0};     // written by the worker
-    std::atomic<int32_t> m_duration{0};           // written by the worker
+    uint64_t m_answersGiven = 0;                    // guarded by m_lock
+    uint64_t m_answersTaken = 0;                    // guarded by m_lock
+    TextChunkCallback m_textCallback = nullptr;     // guarded by m_lock
+    void* m_textCallbackUser = nullptr;             // guarded by m_lock
+    PlayerEventCallback m_eventCallback = nullptr;  // guarded by m_lock
+    void* m_eventCallbackUser = nullptr;            // guarded by m_lock
+    std::atomic<uint32_t> m_openSerial{0};          // written by the worker
+    std::atomic<int> m_pendingCommands{0};          // written under m_lock, read by the worker
+    std::atomic<int32_t> m_run{0};                  // wish of the owner; any thread
+    std::atomic<int32_t> m_state{kStateStopped};    // written by the worker
+    std::atomic<bool> m_ended{false};               // written by the worker
+    std::atomic<int32_t> m_frontFrameRate{0};       // written by the worker
+    std::atomic<int32_t> m_duration{0};             // written by the worker
     // The frame the last seek asked for, read as the position until the worker has run every
     // seek asked for (m_seeksAsked counted by the owner, m_seeksDone by the worker).
     std::atomic<int32_t> m_seekTarget{0};
     std::atomic<int64_t> m_seeksAsked{0};
     std::atomic<int64_t> m_seeksDone{0};
-    std::atomic<int32_t> m_frameCounter{0};       // written by the worker
-    std::atomic<int> m_cameraCount{1};            // written by the worker
-    std::atomic<int> m_ratePercent{100};          // written by the owner's calls
-    std::atomic<bool> m_noClock{false};           // any thread
-    std::atomic<bool> m_dropLate{true};           // any thread
-    std::atomic<int64_t> m_wakeups{0};            // written by the worker
-    std::atomic<bool> m_nextQueued{false};        // written by the worker
-    std::atomic<int32_t> m_handOvers{0};          // written by the worker
-    std::atomic<int64_t> m_lateFrames{0};         // written by the worker
-    bool m_started = false;                       // guarded by m_lock
-    std::string m_openError;                      // guarded by m_lock
+    std::atomic<int32_t> m_frameCounter{0};  // written by the worker
+    std::atomic<int> m_cameraCount{1};       // written by the worker
+    std::atomic<int> m_ratePercent{100};     // written by the owner's calls
+    std::atomic<bool> m_noClock{false};      // any thread
+    std::atomic<bool> m_dropLate{true};      // any thread
+    std::atomic<int64_t> m_wakeups{0};       // written by the worker
+    std::atomic<bool> m_nextQueued{false};   // written by the worker
+    std::atomic<int32_t> m_handOvers{0};     // written by the worker
+    std::atomic<int64_t> m_lateFrames{0};    // written by the worker
+    bool m_started = false;                  // guarded by m_lock
+    std::string m_openError;                 // guarded by m_lock
 
     // Worker thread only (or the owner's thread before Start / after StopThreads).
     std::deque<QueuedPacket> m_frameQueue;

@@ -80,6 +80,7 @@ void CQRVMediaPlayer::Execute(Command& command) {
 }
 
 bool CQRVMediaPlayer::DoOpen(const std::string& path) {
+    m_openSerial.fetch_add(1);
     DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;
@@ -112,6 +113,7 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path) {
         m_run.store(0);
         m_playing = false;
         m_sync.FlushAll();
+        Notify(PlayerEvent::Kind::Failed, openError.c_str());
         return false;
     }
     m_fileOpen = true;
@@ -170,6 +172,7 @@ std::string CQRVMediaPlayer::GetOpenError() const {
 }
 
 void CQRVMediaPlayer::DoClose() {
+    m_openSerial.fetch_add(1);
     DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;

@@ -72,11 +72,14 @@ void CQRVMediaPlayer::CompleteHandOver() {
     m_totalFrames = m_nextInfo.frontFrameCount;
     m_framePositions = std::move(m_nextInfo.frontFramePositions);
     m_nextInfo = MediaInfo();
+    // Counted before the position and length change, so that a reader who sees the same
+    // count before and after reading them knows they belong to one recording.
+    m_handOvers.fetch_add(1);
     m_duration.store(DurationMsFor(m_totalFrames, Rate()));
     m_cameraCount.store(CameraCountFor(m_path, m_rearFrameRate));
     m_frameCounter.store(0);
     m_shownIndex = -1;
-    m_handOvers.fetch_add(1);
+    Notify(PlayerEvent::Kind::HandOver);
     // Its telemetry read so far, now that whoever watches sees the new recording.
     std::vector<std::vector<uint8_t>> held;
     held.swap(m_heldText);

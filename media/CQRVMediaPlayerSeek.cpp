@@ -101,6 +101,7 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
         m_rearShown = true;
     }
     EndPair();
+    Notify(PlayerEvent::Kind::FrameShown);
     return shown;
 }
 

@@ -287,6 +287,25 @@ void CQRVMediaPlayer::DeliverText(int32_t length) {
     callback(user, m_readBuffer.data(), length, positionMs);
 }
 
+void CQRVMediaPlayer::Notify(PlayerEvent::Kind kind, const char* reason) {
+    PlayerEventCallback callback;
+    void* user;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        callback = m_eventCallback;
+        user = m_eventCallbackUser;
+    }
+    if (!callback) return;
+    PlayerEvent event;
+    event.kind = kind;
+    event.openSerial = m_openSerial.load();
+    event.handOvers = m_handOvers.load();
+    event.positionMs =
+        static_cast<int32_t>(static_cast<int64_t>(m_frameCounter.load()) * 1000 / Rate());
+    event.reason = reason;
+    callback(user, event);
+}
+
 void CQRVMediaPlayer::QueuePacket(int camera, int32_t index, const uint8_t* data, int32_t length) {
     QueuedPacket& packet = m_frameQueue.emplace_back();
     packet.camera = camera;
@@ -332,6 +351,7 @@ void CQRVMediaPlayer::PresentHead(bool paced, bool late) {
         OpenSoundGate();
     }
     ReleasePacket(packet);
+    Notify(PlayerEvent::Kind::FrameShown);
 }
 
 void CQRVMediaPlayer::PresentRear(bool late) {
@@ -383,6 +403,7 @@ void CQRVMediaPlayer::FinishPlayback() {
     m_run.store(0);
     m_state.store(kStateStopped);
     m_ended.store(true);
+    Notify(PlayerEvent::Kind::Ended);
 }
 
 bool CQRVMediaPlayer::SyncClockToSound(int64_t nowUs) {

@@ -97,7 +97,7 @@ TEST_F(MainWindowFixture, ACardRemovedWhilePlayingStopsAndWorksAgainWhenItComesB
     ASSERT_TRUE(WaitUntil([&] { return !Window().IsPlayerActive(); }, 5000));
     EXPECT_EQ(Window().NoteText(), "The card was removed; playback stopped.");
     EXPECT_EQ(Window().CurIndex(), -1);
-    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    EXPECT_FALSE(Window().IsFollowingPlayback());
     EXPECT_TRUE(Window().messages.isEmpty());
 
     fs::rename(away, card);
@@ -126,7 +126,7 @@ TEST_F(MainWindowFixture, AnsweringNoToTheQuitQuestionLeavesPlaybackRunning) {
     ASSERT_TRUE(WaitUntil([&] { return Window().quitQuestions == 2; }));
     EXPECT_TRUE(Window().isVisible());
     EXPECT_TRUE(Window().IsPlayerActive());
-    EXPECT_TRUE(Window().IsDisplayTimerRunning());
+    EXPECT_TRUE(Window().IsFollowingPlayback());
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
     const int frame = FrontFrame();
     EXPECT_TRUE(WaitForFrontFrame(frame + 10));

@@ -80,7 +80,7 @@ protected:
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         // The double click leaves the button down as far as the application knows, and a
-        // held button freezes the display tick; let it go as the user's finger would.
+        // held button freezes the position slider; let it go as the user's finger would.
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     }
 

@@ -59,7 +59,7 @@ TEST_F(MainWindowFixture, PageUpAndPageDownStepThroughRowsAndStopAtTheEnds) {
     EXPECT_TRUE(Window().IsPlayerActive());
     Key(Qt::Key_PageUp);  // above the top row: stop
     EXPECT_EQ(Window().CurIndex(), -1);
-    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    EXPECT_FALSE(Window().IsFollowingPlayback());
 }
 
 TEST_F(MainWindowFixture, UpAndDownMoveTheVolumeByFiveWithinItsRange) {

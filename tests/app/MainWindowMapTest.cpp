@@ -47,8 +47,9 @@ protected:
 
     CMapView& Map() { return *Window().MapViewWidget(); }
 
-    // Plays the one-camera recording until it has shown a fix, then pauses: the display tick
-    // keeps sending that fix, which makes what reaches the page easy to follow.
+    // Plays the one-camera recording until it has shown a fix, then pauses: nothing more is
+    // sent until the page is bound (the fix on screen) or a frame is shown, which makes what
+    // reaches the page easy to follow.
     void PlayUntilAFixAndPause() {
         ShowCard(OneCamera().root);
         DoubleClickRow(0);
@@ -94,11 +95,16 @@ TEST_F(MainWindowMapTest, FixesShownBeforeTheMapExistsAreDrawnWhenItAppears) {
     EXPECT_EQ(state.value("markers").toInt(), 1);
 }
 
-TEST_F(MainWindowMapTest, FixesMoveTheOneMarkerOnEveryTick) {
+TEST_F(MainWindowMapTest, EachFrameShownMovesTheOneMarker) {
     PlayUntilAFixAndPause();
     EXPECT_EQ(Map().geometry(), CSamplePlayerDlg::kSmallArea) << "one camera: the map is small";
     ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
-    // Two updates at least, while paused on the same fix.
+    // Bound while paused: the fix on screen once, and nothing more while nothing moves.
+    ASSERT_TRUE(WaitUntil([&] { return Map().ScriptCalls().size() >= 3; }));
+    Pump(500);
+    EXPECT_EQ(Map().ScriptCalls().size(), 3u);
+    // A frame step shows the next picture, within the same fix.
+    Window().Playback().StepFrame(1);
     ASSERT_TRUE(WaitUntil([&] { return Map().ScriptCalls().size() >= 7; }));
 
     std::vector<std::string> calls(Map().ScriptCalls().begin(), Map().ScriptCalls().end());
@@ -109,7 +115,7 @@ TEST_F(MainWindowMapTest, FixesMoveTheOneMarkerOnEveryTick) {
     for (size_t i = 0; i < later.size(); ++i)
         EXPECT_EQ(Function(calls[first.size() + i]), later[i]) << i;
     EXPECT_EQ(calls[4], "removePoi(1)");
-    // Longitude first, the generated drive starts in Seoul; the paused tick resends one fix.
+    // Longitude first, the generated drive starts in Seoul; the step resends the same fix.
     const QRegularExpression add(
         R"(^addPoi_wgs84\(1, (126\.9\d*|127\.0\d*), (37\.5\d*), "", 0, 0, "gpspos"\)$)");
     EXPECT_TRUE(add.match(QString::fromStdString(calls[1])).hasMatch()) << calls[1];

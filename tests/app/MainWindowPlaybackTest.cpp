@@ -1,4 +1,5 @@
-// Listing, opening, the transport commands and the display tick on the generated card.
+// Listing, opening, the transport commands and the display that follows playback, on the
+// generated card.
 #include <QTimer>
 
 #include "app/CSamplePlayerApp.h"
@@ -73,7 +74,7 @@ TEST_F(MainWindowFixture, DoubleClickOpensTheRowAndFrontFramesAdvance) {
     DoubleClickRow(1);
     EXPECT_EQ(Window().CurIndex(), 1);
     EXPECT_TRUE(Window().IsPlayerActive());
-    EXPECT_TRUE(Window().IsDisplayTimerRunning());
+    EXPECT_TRUE(Window().IsFollowingPlayback());
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
     EXPECT_FALSE(Visible(IDC_BUTTON_PLAY));
     EXPECT_EQ(Window().FrontArea()->geometry(), QRect(4, 64, 640, 360));
@@ -129,7 +130,7 @@ TEST_F(MainWindowFixture, StopResetsLabelsSliderButtonsAndAreas) {
     ASSERT_TRUE(WaitUntil([&] { return Window().PositionSlider()->GetPos() >= 1; }));
     Window().OnBnClickedButtonStop();
     EXPECT_FALSE(Window().IsPlayerActive());
-    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    EXPECT_FALSE(Window().IsFollowingPlayback());
     EXPECT_EQ(Window().CurIndex(), -1);
     EXPECT_EQ(Window().PositionSlider()->GetPos(), 0);
     EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:00");

@@ -58,7 +58,7 @@ TEST_F(MainWindowFixture, DamagedRecordingsHandOverOrStopWithoutCrashing) {
     ASSERT_EQ(Window().List()->RowCount(), 6);
     DoubleClickRow(0);  // noise: the open fails and NEXT at the top row stops
     EXPECT_EQ(Window().CurIndex(), -1);
-    EXPECT_FALSE(Window().IsDisplayTimerRunning());
+    EXPECT_FALSE(Window().IsFollowingPlayback());
 
     DoubleClickRow(1);  // the cut recording plays what it has, then moves on
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() != 1; }, 60000));

@@ -119,7 +119,7 @@ TEST_F(MainWindowFixture, CloseButtonSavesAndAsksAndClosesOnlyOnYes) {
     EXPECT_TRUE(Window().isVisible());
     // "No" leaves the recording playing; the settings are written either way, with the card.
     EXPECT_TRUE(Window().IsPlayerActive());
-    EXPECT_TRUE(Window().IsDisplayTimerRunning());
+    EXPECT_TRUE(Window().IsFollowingPlayback());
     const std::string text = ReadFile(Config());
     EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nlast_card=" + Card().root + "\r\n");
 

@@ -158,7 +158,7 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     ASSERT_TRUE(WaitForFrameIn(3 * kRate + 10, kSeconds * kRate));
     CGraphStatic* graph = window->Graph();
     const int x = graph->PlotRect().left();  // the newest value is at the left edge
-    // The graph follows on the window's display tick, a little after the picture.
+    // The graph follows the position the window is told of, a little after the picture.
     ASSERT_TRUE(apptest::WaitUntil([&] { return graph->ValueIndexAt(x) >= 2; }, 3000));
     const int newest = graph->ValueIndexAt(x);
     // Value 0 (second 1) lies `newest` steps to the right.
@@ -373,10 +373,14 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     EXPECT_EQ(window->CurrentPath(), pathUnder(1));
     EXPECT_TRUE(apptest::IsListRowSelected(list, 1, 0));
     EXPECT_TRUE(WaitForFrameIn(1, kRate)) << FrontFrame();
-    // Once the trip is walked, the marks are those of this recording: its turn at 3 s.
-    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
-    ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
-    EXPECT_EQ(window->PositionSlider()->Marks()[0].position, 3);
+    // Once the trip is walked and its lengths are known, the slider spans the whole trip and
+    // carries all its marks: this recording's turn at 3 s is at 6 s + 3 s.
+    ASSERT_TRUE(apptest::WaitUntil([&] {
+        return !window->IsTimelineLoading() &&
+               window->PositionSlider()->GetRangeMax() == 2 * kSeconds;
+    }));
+    ASSERT_EQ(window->PositionSlider()->Marks().size(), 3u);
+    EXPECT_EQ(window->PositionSlider()->Marks()[2].position, kSeconds + 3);
 
     // Up moves from the recording to the one before it; Return plays the trip from there.
     list->setFocus();
@@ -436,8 +440,10 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
     EXPECT_TRUE(window->windowTitle().startsWith(
         QString::fromStdString(fs::path(window->TripPaths()[1]).filename().string())))
         << window->windowTitle().toStdString();
-    EXPECT_EQ(window->PositionSlider()->GetRangeMax(), kSeconds);
-    EXPECT_LE(window->PositionSlider()->GetPos(), 1);
+    // One timeline: the slider spans both recordings and runs on past the join.
+    EXPECT_EQ(window->PositionSlider()->GetRangeMax(), 2 * kSeconds);
+    EXPECT_GE(window->PositionSlider()->GetPos(), kSeconds);
+    EXPECT_LE(window->PositionSlider()->GetPos(), kSeconds + 1);
     // From there every front frame of the second recording was presented once.
     ASSERT_TRUE(apptest::WaitUntil([&] { return window->Player().Ended(); }, 20000));
     EXPECT_EQ(window->FrontArea()->PresentCount() - presentsAtHandOver,

@@ -18,6 +18,7 @@
 
 #include "app/MprisService.h"
 #include "tests/app/MainWindowFixture.h"
+#include "tools/cardgen/CardGenerator.h"
 
 using namespace apptest;
 
@@ -27,6 +28,37 @@ const QString kPath = QString::fromLatin1(MprisService::kObjectPath);
 const QString kPlayer = QString::fromLatin1(MprisService::kPlayerInterface);
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 constexpr qlonglong kUs = 1000000;
+constexpr int kTripPartSec = 20;
+
+// A card whose DRIVING folder holds one drive cut into two back-to-back 20 s recordings.
+const std::vector<std::string>& TripRecordings() {
+    static const std::vector<std::string> paths = [] {
+        const std::filesystem::path card =
+            std::filesystem::path(TARVEX_TEST_DATA_DIR) / "mpris_trip_card";
+        std::filesystem::create_directories(card / "DRIVING");
+        std::vector<std::string> made;
+        for (int i = 0; i < 2; ++i) {
+            RecordingOptions o;
+            o.durationSec = kTripPartSec;
+            o.frontWidth = o.rearWidth = 160;
+            o.frontHeight = o.rearHeight = 96;
+            o.calmDrive = true;
+            o.hour = 9;
+            o.minute = 0;
+            o.second = i * kTripPartSec;
+            o.seed = static_cast<uint32_t>(i + 7);
+            const std::filesystem::path path =
+                card / "DRIVING" /
+                RecordingFileName("REC", {2026, 5, 2, 9, 0, i * kTripPartSec}, true);
+            std::string error;
+            if (!std::filesystem::exists(path) && !WriteRecording(path.string(), o, &error))
+                ADD_FAILURE() << error;
+            made.push_back(path.string());
+        }
+        return made;
+    }();
+    return paths;
+}
 
 // Records the signals the service sends, as a desktop client would see them.
 class SignalLog : public QObject {
@@ -390,6 +422,66 @@ TEST_F(MprisFixture, PlayerctlDrivesTheViewer) {
     run({"next"});  // the top row: playback stops
     EXPECT_EQ(run({"status"}), "Stopped");
     EXPECT_FALSE(Window().IsPlayerActive());
+}
+
+// A trip is one track as far as time goes: its length and position span both recordings,
+// while the url and title follow the one on screen.
+TEST_F(MprisFixture, ATripIsOneTimelineForLengthPositionAndSetPosition) {
+    const std::vector<std::string>& trip = TripRecordings();
+    ASSERT_TRUE(
+        Invoke("OpenUri", {QUrl::fromLocalFile(QString::fromStdString(trip[0])).toString()}));
+    ASSERT_EQ(Window().TripPaths().size(), 2u) << "a recording of a trip plays the trip";
+    auto length = [&] { return Metadata().value(QStringLiteral("mpris:length")).toLongLong(); };
+    ASSERT_TRUE(WaitUntil([&] { return length() == 2 * kTripPartSec * kUs; })) << length();
+    EXPECT_EQ(Title(), Name(trip[0]));
+
+    const QString playerctl = QStandardPaths::findExecutable(QStringLiteral("playerctl"));
+    // The position as a desktop client reads it: playerctl where installed, else the property.
+    auto position = [&]() -> qlonglong {
+        if (playerctl.isEmpty()) return PositionUs();
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        process.setProcessEnvironment(env);
+        process.start(playerctl, {QStringLiteral("--player=tarvex"), QStringLiteral("position")});
+        WaitUntil([&] { return process.state() == QProcess::NotRunning; });
+        const double seconds = QString::fromUtf8(process.readAllStandardOutput()).toDouble();
+        return static_cast<qlonglong>(std::llround(seconds * kUs));
+    };
+
+    // From 18 s it runs on past 20 s into the second recording, never back.
+    ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(QDBusObjectPath(TrackId())), 18 * kUs}));
+    constexpr qlonglong kPlayerctlNoiseUs = 1000;
+    qlonglong last = 0;
+    bool crossed = false;
+    for (int reads = 0; reads < 200 && last < 22 * kUs; ++reads) {
+        const qlonglong now = position();
+        // playerctl adds its own microseconds of arithmetic; a step back on the player's
+        // side would be a frame (33 ms) or more.
+        EXPECT_GE(now, last - kPlayerctlNoiseUs) << "read " << reads;
+        last = now;
+        crossed = crossed || Title() == Name(trip[1]);
+    }
+    EXPECT_GE(last, 22 * kUs);
+    EXPECT_TRUE(crossed);
+    EXPECT_EQ(length(), 2 * kTripPartSec * kUs);
+
+    // Paused, positions on the trip's timeline read back where they were put and stay there.
+    ASSERT_TRUE(Invoke("Pause"));
+    const struct {
+        qlonglong us;
+        const std::string& recording;
+    } rows[] = {{10 * kUs, trip[0]}, {0, trip[0]}, {15500000, trip[0]}, {35 * kUs, trip[1]}};
+    constexpr qlonglong kToleranceUs = 40000;
+    for (const auto& row : rows) {
+        ASSERT_TRUE(
+            Invoke("SetPosition", {QVariant::fromValue(QDBusObjectPath(TrackId())), row.us}));
+        EXPECT_LE(std::llabs(position() - row.us), kToleranceUs) << row.us;
+        Pump(300);
+        EXPECT_LE(std::llabs(position() - row.us), kToleranceUs) << row.us << " stays put";
+        EXPECT_EQ(Status(), "Paused");
+        EXPECT_EQ(Title(), Name(row.recording));
+    }
 }
 
 #include "MprisServiceTest.moc"

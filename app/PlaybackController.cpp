@@ -1,0 +1,399 @@
+#include "app/PlaybackController.h"
+
+#include <QMetaObject>
+#include <algorithm>
+
+#include "media/CAVIExtractor.h"
+#include "support/Trace.h"
+
+namespace {
+
+using Kind = PlayerEvent::Kind;
+constexpr int64_t kMsPerSecond = 1000;
+
+}  // namespace
+
+PlaybackController::PlaybackController(QObject* parent) : QObject(parent) {}
+
+PlaybackController::~PlaybackController() {
+    Shutdown();
+}
+
+bool PlaybackController::Start(VideoWindow* front, VideoWindow* rear, bool withSound) {
+    m_session.Player().SetEventCallback(&PlaybackController::OnPlayerEvent, this);
+    return m_session.Start(front, rear, withSound);
+}
+
+void PlaybackController::Shutdown() {
+    m_probe.Cancel();
+    m_session.Player().SetEventCallback(nullptr, nullptr);
+    m_session.Stop();
+}
+
+const char* PlaybackController::StateName(PlaybackState state) {
+    switch (state) {
+        case PlaybackState::NoMedia:
+            return "no media";
+        case PlaybackState::Loading:
+            return "loading";
+        case PlaybackState::Playing:
+            return "playing";
+        case PlaybackState::Paused:
+            return "paused";
+        case PlaybackState::Ended:
+            return "ended";
+        case PlaybackState::Failed:
+            return "failed";
+    }
+    return "";
+}
+
+bool PlaybackController::HasMedia() const {
+    return m_state == PlaybackState::Playing || m_state == PlaybackState::Paused ||
+           m_state == PlaybackState::Ended;
+}
+
+// ---- the worker's events ----
+
+void PlaybackController::OnPlayerEvent(void* user, const PlayerEvent& event) {
+    auto* self = static_cast<PlaybackController*>(user);
+    const uint32_t serial = event.openSerial;
+    switch (event.kind) {
+        case Kind::FrameShown: {
+            bool post = false;
+            {
+                std::lock_guard<std::mutex> lock(self->m_frameLock);
+                self->m_latestFrame = event;
+                self->m_latestFrame.reason = "";
+                post = !self->m_framePending;
+                self->m_framePending = true;
+            }
+            if (post)
+                QMetaObject::invokeMethod(
+                    self, [self] { self->OnFramePosted(); }, Qt::QueuedConnection);
+            break;
+        }
+        case Kind::HandOver: {
+            const int32_t handOvers = event.handOvers;
+            QMetaObject::invokeMethod(
+                self, [self, serial, handOvers] { self->OnHandOver(serial, handOvers); },
+                Qt::QueuedConnection);
+            break;
+        }
+        case Kind::Ended:
+            QMetaObject::invokeMethod(
+                self, [self, serial] { self->OnEnded(serial); }, Qt::QueuedConnection);
+            break;
+        case Kind::Failed: {
+            const QString reason = QString::fromUtf8(event.reason ? event.reason : "");
+            QMetaObject::invokeMethod(
+                self, [self, serial, reason] { self->OnFailed(serial, reason); },
+                Qt::QueuedConnection);
+            break;
+        }
+    }
+}
+
+void PlaybackController::OnFramePosted() {
+    PlayerEvent frame;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        frame = m_latestFrame;
+        m_framePending = false;
+    }
+    if (frame.openSerial != m_openSerial || !HasMedia()) return;  // from what was open before
+    // The frame may be the first of a recording whose hand-over is still queued behind it.
+    if (frame.handOvers > m_handOvers) OnHandOver(frame.openSerial, frame.handOvers);
+    // A seek asked for since: the position already reads its target.
+    if (m_session.Player().IsSeekPending()) return;
+    SetPosition(RecordingStartMs() + frame.positionMs);
+}
+
+void PlaybackController::OnHandOver(uint32_t serial, int32_t handOvers) {
+    // A frame may have brought the news first; short recordings may pass two at once.
+    if (serial != m_openSerial || handOvers <= m_handOvers) return;
+    const int32_t steps = handOvers - m_handOvers;
+    m_handOvers = handOvers;
+    // Only a trip queues a next recording, and an open in between drops it.
+    if (m_trip.isEmpty() || m_tripIndex + 1 >= m_trip.size()) return;
+    m_tripIndex = std::min(m_tripIndex + steps, static_cast<int>(m_trip.size()) - 1);
+    m_path = m_trip[m_tripIndex];
+    emit recordingChanged(m_path, m_tripIndex);
+    if (m_tripStartsMs.empty()) emit durationChanged(Duration());
+    SetPosition(RecordingStartMs());
+    QueueNextInTrip();
+}
+
+void PlaybackController::OnEnded(uint32_t serial) {
+    if (serial != m_openSerial || !m_session.Player().Ended()) return;
+    if (!m_trip.isEmpty() && m_tripIndex + 1 < m_trip.size()) {
+        // The next recording could not be joined on (another sound format or frame rate):
+        // it opens as the trip goes on.
+        PlayTripAt(m_tripIndex + 1);
+        return;
+    }
+    // Played out, the last picture stays and the position reads the whole length.
+    SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+    SetState(PlaybackState::Ended);
+    emit ended(m_path);
+}
+
+void PlaybackController::OnFailed(uint32_t serial, const QString& reason) {
+    // An open this controller made reports its failure itself; this is for one it did not
+    // see through.
+    if (serial != m_openSerial || m_state == PlaybackState::Failed) return;
+    m_lastError = reason;
+    Fail(m_path);
+}
+
+// ---- opening ----
+
+bool PlaybackController::PlayRecording(const QString& path, int64_t startMs) {
+    if (!m_trip.isEmpty() && (m_tripIndex >= m_trip.size() || m_trip[m_tripIndex] != path))
+        LeaveTrip();
+    return OpenAt(path, startMs, true);
+}
+
+bool PlaybackController::PlayTrip(const QStringList& paths, int index, int64_t startMs) {
+    if (index < 0 || index >= paths.size()) return false;
+    SetTrip(paths);
+    return PlayTripAt(index, startMs);
+}
+
+void PlaybackController::SetTrip(const QStringList& paths) {
+    if (paths == m_trip) return;
+    if (paths.isEmpty()) {
+        LeaveTrip();
+        return;
+    }
+    m_trip = paths;
+    m_tripIndex = 0;
+    m_tripStartsMs.clear();
+    ProbeTrip();
+}
+
+bool PlaybackController::PlayTripAt(int index, int64_t startMs) {
+    if (index < 0 || index >= m_trip.size()) return false;
+    m_tripIndex = index;
+    return OpenAt(m_trip[index], startMs, true);
+}
+
+void PlaybackController::LeaveTrip() {
+    if (m_trip.isEmpty()) return;
+    m_probe.Cancel();
+    m_trip.clear();
+    m_tripStartsMs.clear();
+    m_tripIndex = 0;
+    if (HasMedia()) {
+        emit durationChanged(Duration());
+        SetPosition(m_session.Player().GetPositionMs());
+    }
+}
+
+bool PlaybackController::OpenAt(const QString& path, int64_t startMs, bool play) {
+    CQRVMediaPlayer& player = m_session.Player();
+    SetState(PlaybackState::Loading);
+    player.Pause();
+    const bool opened =
+        m_session.Started() &&
+        player.Open(path.toUtf8().constData(),
+                    static_cast<int32_t>(std::clamp<int64_t>(startMs, 0, INT32_MAX)));
+    m_openSerial = player.GetOpenSerial();
+    m_handOvers = player.GetHandOvers();
+    m_path = path;
+    if (!opened) {
+        const std::string why = m_session.Started() ? player.GetOpenError() : std::string();
+        m_lastError = QString::fromStdString(why);
+        Fail(path);
+        return false;
+    }
+    m_lastError.clear();
+    emit recordingChanged(path, TripIndex());
+    emit durationChanged(Duration());
+    SetPosition(RecordingStartMs() + player.GetPositionMs());
+    QueueNextInTrip();
+    if (play) {
+        player.Play();
+        SetState(PlaybackState::Playing);
+    } else {
+        player.Pause();
+        SetState(PlaybackState::Paused);
+    }
+    return true;
+}
+
+void PlaybackController::Fail(const QString& path) {
+    if (m_lastError.isEmpty()) m_lastError = QStringLiteral("not a playable recording");
+    Trace("cannot play %s: %s\n", qPrintable(path), qPrintable(m_lastError));
+    SetState(PlaybackState::Failed);
+    emit failed(path, m_lastError);
+}
+
+void PlaybackController::QueueNextInTrip() {
+    if (!m_trip.isEmpty() && m_tripIndex + 1 < m_trip.size())
+        m_session.Player().QueueNext(m_trip[m_tripIndex + 1].toUtf8().constData());
+}
+
+void PlaybackController::ProbeTrip() {
+    const QStringList paths = m_trip;
+    m_probe.Start([this, paths](JobContext& job) {
+        std::vector<int64_t> starts{0};
+        for (const QString& path : paths) {
+            if (job.IsCancelled()) return;
+            CAVIExtractor reader;
+            int32_t length = 0;
+            // A recording that cannot be read takes no time on the timeline.
+            if (!CQRVMediaPlayer::ProbeFile(path.toUtf8().constData(), reader, &length, nullptr))
+                length = 0;
+            starts.push_back(starts.back() + length);
+        }
+        job.Post([this, paths, starts] {
+            if (paths != m_trip) return;
+            m_tripStartsMs = starts;
+            emit durationChanged(Duration());
+            if (HasMedia()) SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+        });
+    });
+}
+
+// ---- transport ----
+
+void PlaybackController::Play() {
+    if (m_state != PlaybackState::Paused && m_state != PlaybackState::Ended) return;
+    // A trip played out plays again from its start.
+    if (m_state == PlaybackState::Ended && !m_trip.isEmpty() && m_tripIndex > 0) {
+        PlayTripAt(0);
+        return;
+    }
+    m_session.Player().Play();
+    SetState(PlaybackState::Playing);
+}
+
+void PlaybackController::Pause() {
+    if (m_state != PlaybackState::Playing) return;
+    m_session.Player().Pause();
+    SetState(PlaybackState::Paused);
+}
+
+void PlaybackController::Stop() {
+    CQRVMediaPlayer& player = m_session.Player();
+    player.Pause();
+    player.Close();
+    m_openSerial = player.GetOpenSerial();
+    LeaveTrip();
+    const bool hadMedia = !m_path.isEmpty();
+    m_path.clear();
+    SetPosition(0);
+    SetState(PlaybackState::NoMedia);
+    if (hadMedia) {
+        emit recordingChanged(QString(), -1);
+        emit durationChanged(0);
+    }
+}
+
+int PlaybackController::TripRecordingAt(int64_t timelineMs) const {
+    int index = 0;
+    while (index + 1 < m_trip.size() && static_cast<size_t>(index + 1) < m_tripStartsMs.size() &&
+           m_tripStartsMs[static_cast<size_t>(index) + 1] <= timelineMs)
+        ++index;
+    return index;
+}
+
+bool PlaybackController::SeekTo(int64_t timelineMs) {
+    if (!HasMedia()) return false;
+    const int64_t target = std::clamp<int64_t>(timelineMs, 0, std::max<int64_t>(Duration(), 0));
+    const bool playing = m_state == PlaybackState::Playing;
+    if (!m_trip.isEmpty() && !m_tripStartsMs.empty()) {
+        const int index = TripRecordingAt(target);
+        if (index != m_tripIndex) {
+            m_tripIndex = index;
+            const int64_t within = target - m_tripStartsMs[static_cast<size_t>(index)];
+            if (!OpenAt(m_trip[index], within, playing)) return false;
+            emit seeked(m_positionMs);
+            return true;
+        }
+    }
+    const int64_t within = std::max<int64_t>(target - RecordingStartMs(), 0);
+    m_session.Player().SeekToMs(static_cast<int32_t>(std::min<int64_t>(within, INT32_MAX)));
+    // A recording held at its end shows the picture sought and waits there.
+    if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
+    SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+    emit seeked(m_positionMs);
+    return true;
+}
+
+bool PlaybackController::SeekBy(int64_t deltaMs) {
+    if (!HasMedia()) return false;
+    const int64_t target = std::max<int64_t>(Position() + deltaMs, 0);
+    const int64_t within = target - RecordingStartMs();
+    CQRVMediaPlayer& player = m_session.Player();
+    if (deltaMs % kMsPerSecond != 0 || within < 0 || within >= player.GetDuration())
+        return SeekTo(target);
+    // Whole seconds within the recording on screen: counted in frames from the frame shown,
+    // so no rounding of milliseconds moves the landing frame.
+    const int seconds = static_cast<int>(deltaMs / kMsPerSecond);
+    if (seconds >= 0)
+        player.SeekForward(seconds);
+    else
+        player.SeekBackward(-seconds);
+    if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
+    SetPosition(Position());
+    emit seeked(m_positionMs);
+    return true;
+}
+
+void PlaybackController::StepFrame(int direction) {
+    if (!HasMedia()) return;
+    m_session.Player().StepFrame(direction);
+    SetState(PlaybackState::Paused);
+}
+
+void PlaybackController::SetRate(int percent) {
+    const int before = Rate();
+    m_session.Player().SetRatePercent(percent);
+    if (Rate() != before) emit rateChanged(Rate());
+}
+
+int PlaybackController::StepRate(int direction) {
+    const int before = Rate();
+    const int now = m_session.Player().StepRate(direction);
+    if (now != before) emit rateChanged(now);
+    return now;
+}
+
+// ---- state ----
+
+int64_t PlaybackController::Position() const {
+    if (!HasMedia()) return m_positionMs;
+    const CQRVMediaPlayer& player = m_session.Player();
+    const int32_t handOvers = player.GetHandOvers();
+    const int64_t ms = player.GetPositionMs();
+    // A recording handed over to and not yet followed would read from its own start.
+    if (handOvers != m_handOvers || player.GetHandOvers() != handOvers) return m_positionMs;
+    return RecordingStartMs() + ms;
+}
+
+int64_t PlaybackController::Duration() const {
+    const CQRVMediaPlayer& player = m_session.Player();
+    if (!m_trip.isEmpty() && m_tripStartsMs.size() == static_cast<size_t>(m_trip.size()) + 1)
+        return m_tripStartsMs.back();
+    if (m_path.isEmpty()) return 0;
+    return RecordingStartMs() + player.GetDuration();
+}
+
+int64_t PlaybackController::RecordingStartMs() const {
+    if (m_trip.isEmpty() || static_cast<size_t>(m_tripIndex) >= m_tripStartsMs.size()) return 0;
+    return m_tripStartsMs[static_cast<size_t>(m_tripIndex)];
+}
+
+void PlaybackController::SetState(PlaybackState state) {
+    if (state == m_state) return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void PlaybackController::SetPosition(int64_t ms) {
+    if (ms == m_positionMs) return;
+    m_positionMs = ms;
+    emit positionChanged(ms);
+}

@@ -1,0 +1,160 @@
+// The playback controller on generated recordings: the state it announces from open to the
+// end, a trip as one timeline across its hand-over, and what a refused file reports.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QSignalSpy>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/PlaybackController.h"
+#include "support/HeadlessVideoWindow.h"
+#include "tests/app/AppTestSupport.h"
+#include "tools/cardgen/CardGenerator.h"
+
+namespace fs = std::filesystem;
+using apptest::Pump;
+using apptest::WaitUntil;
+
+namespace {
+
+constexpr int kSeconds = 2;
+constexpr int64_t kLengthMs = kSeconds * 1000;
+
+// A small two-camera recording starting at hh:mm:ss of one day; made once per test run.
+QString Recording(const char* name, int minute, int second) {
+    const std::string dir = std::string(TARVEX_TEST_DATA_DIR) + "/controller";
+    fs::create_directories(dir);
+    const std::string path = dir + "/" + name;
+    if (!fs::exists(path)) {
+        RecordingOptions o;
+        o.durationSec = kSeconds;
+        o.frontWidth = o.rearWidth = 160;
+        o.frontHeight = o.rearHeight = 90;
+        o.minute = minute;
+        o.second = second;
+        std::string error;
+        const std::string temp = path + "." + std::to_string(getpid()) + ".part";
+        if (!WriteRecording(temp, o, &error)) {
+            ADD_FAILURE() << error;
+            return {};
+        }
+        fs::rename(temp, path);
+    }
+    return QString::fromStdString(path);
+}
+
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(controller.Start(&front, &rear, false)); }
+
+    std::vector<PlaybackState> States() const {
+        std::vector<PlaybackState> seen;
+        for (const QList<QVariant>& args : states) seen.push_back(args[0].value<PlaybackState>());
+        return seen;
+    }
+
+    HeadlessVideoWindow front{160, 90}, rear{160, 90};
+    PlaybackController controller;
+    QSignalSpy states{&controller, &PlaybackController::stateChanged};
+    QSignalSpy positions{&controller, &PlaybackController::positionChanged};
+    QSignalSpy recordings{&controller, &PlaybackController::recordingChanged};
+    QSignalSpy endings{&controller, &PlaybackController::ended};
+    QSignalSpy failures{&controller, &PlaybackController::failed};
+};
+
+}  // namespace
+
+TEST_F(ControllerTest, OpenPlaysPausesStaysStillAndEndsOnce) {
+    const QString path = Recording("A_D.AVI", 0, 0);
+    ASSERT_TRUE(controller.PlayRecording(path));
+    EXPECT_EQ(controller.Duration(), kLengthMs);
+    ASSERT_TRUE(WaitUntil([&] { return controller.Position() >= 500; }, 10000));
+    controller.Pause();
+    Pump(100);  // a frame posted before the pause may still arrive
+    const int positionsWhenPaused = positions.count();
+    const int64_t pausedAt = controller.Position();
+    Pump(400);
+    EXPECT_EQ(positions.count(), positionsWhenPaused) << "nothing moves while paused";
+    EXPECT_EQ(controller.Position(), pausedAt);
+
+    controller.Play();
+    ASSERT_TRUE(WaitUntil([&] { return endings.count() > 0; }, 10000));
+    Pump(200);
+    const std::vector<PlaybackState> expected{PlaybackState::Loading, PlaybackState::Playing,
+                                              PlaybackState::Paused, PlaybackState::Playing,
+                                              PlaybackState::Ended};
+    EXPECT_EQ(States(), expected);
+    EXPECT_EQ(endings.count(), 1);
+    EXPECT_EQ(endings[0][0].toString(), path);
+    EXPECT_GE(controller.Position(), kLengthMs - 100) << "held on its last picture";
+    EXPECT_TRUE(failures.isEmpty());
+}
+
+TEST_F(ControllerTest, ATripIsOneTimelineAcrossItsHandOver) {
+    const QStringList trip{Recording("T1_D.AVI", 10, 0), Recording("T2_D.AVI", 10, kSeconds)};
+    ASSERT_TRUE(controller.PlayTrip(trip, 0));
+    ASSERT_TRUE(WaitUntil([&] { return controller.Duration() == 2 * kLengthMs; }, 10000))
+        << controller.Duration();
+    ASSERT_TRUE(WaitUntil([&] { return endings.count() > 0; }, 15000));
+
+    ASSERT_EQ(recordings.count(), 2);
+    EXPECT_EQ(recordings[0][0].toString(), trip[0]);
+    EXPECT_EQ(recordings[0][1].toInt(), 0);
+    EXPECT_EQ(recordings[1][0].toString(), trip[1]);
+    EXPECT_EQ(recordings[1][1].toInt(), 1);
+    EXPECT_EQ(endings.count(), 1);
+    EXPECT_EQ(endings[0][0].toString(), trip[1]);
+    // The position runs on past the join and never goes back.
+    qint64 last = -1, highest = 0;
+    for (const QList<QVariant>& args : positions) {
+        const qint64 ms = args[0].toLongLong();
+        EXPECT_GE(ms, last);
+        last = ms;
+        highest = std::max(highest, ms);
+    }
+    EXPECT_GT(highest, kLengthMs + kLengthMs / 2);
+
+    // Seeks on the trip's timeline: into the other recording, and within the one on screen.
+    const struct {
+        int64_t targetMs;
+        int tripIndex;
+    } rows[] = {{500, 0}, {kLengthMs + 1000, 1}, {kLengthMs + 200, 1}, {0, 0}};
+    for (const auto& row : rows) {
+        ASSERT_TRUE(controller.SeekTo(row.targetMs)) << row.targetMs;
+        EXPECT_EQ(controller.TripIndex(), row.tripIndex) << row.targetMs;
+        EXPECT_EQ(controller.Position(), row.targetMs);
+        EXPECT_EQ(controller.State(), PlaybackState::Paused) << "a trip held at its end waits";
+        Pump(150);
+        EXPECT_EQ(controller.Position(), row.targetMs) << "and stays put";
+        EXPECT_EQ(controller.Path(), trip[row.tripIndex]);
+    }
+}
+
+TEST_F(ControllerTest, ARefusedFileFailsWithItsReasonAndPlaysNothing) {
+    const std::string dir = std::string(TARVEX_TEST_DATA_DIR) + "/controller";
+    fs::create_directories(dir);
+    const std::string bogus = dir + "/bogus_D.AVI";
+    {
+        std::FILE* f = std::fopen(bogus.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("RIFF\x10\0\0\0AVI not really", f);
+        std::fclose(f);
+    }
+    const QString path = QString::fromStdString(bogus);
+    EXPECT_FALSE(controller.PlayRecording(path));
+    EXPECT_EQ(controller.State(), PlaybackState::Failed);
+    ASSERT_EQ(failures.count(), 1);
+    EXPECT_EQ(failures[0][0].toString(), path);
+    EXPECT_FALSE(failures[0][1].toString().isEmpty()) << "a failure always says why";
+    EXPECT_FALSE(controller.SeekTo(0));
+    Pump(200);
+    EXPECT_EQ(failures.count(), 1) << "the player's own report of it is not a second failure";
+    EXPECT_TRUE(endings.isEmpty());
+
+    // A good file after it plays as usual.
+    EXPECT_TRUE(controller.PlayRecording(Recording("A_D.AVI", 0, 0)));
+    EXPECT_EQ(controller.State(), PlaybackState::Playing);
+}
