@@ -12,6 +12,7 @@
 #include "app/PlaybackController.h"
 #include "support/HeadlessVideoWindow.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/GeneratedRecording.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace fs = std::filesystem;
@@ -25,25 +26,14 @@ constexpr int64_t kLengthMs = kSeconds * 1000;
 
 // A small two-camera recording starting at hh:mm:ss of one day; made once per test run.
 QString Recording(const char* name, int minute, int second) {
-    const std::string dir = std::string(TARVEX_TEST_DATA_DIR) + "/controller";
-    fs::create_directories(dir);
-    const std::string path = dir + "/" + name;
-    if (!fs::exists(path)) {
-        RecordingOptions o;
-        o.durationSec = kSeconds;
-        o.frontWidth = o.rearWidth = 160;
-        o.frontHeight = o.rearHeight = 90;
-        o.minute = minute;
-        o.second = second;
-        std::string error;
-        const std::string temp = path + "." + std::to_string(getpid()) + ".part";
-        if (!WriteRecording(temp, o, &error)) {
-            ADD_FAILURE() << error;
-            return {};
-        }
-        fs::rename(temp, path);
-    }
-    return QString::fromStdString(path);
+    RecordingOptions o;
+    o.durationSec = kSeconds;
+    o.frontWidth = o.rearWidth = 160;
+    o.frontHeight = o.rearHeight = 90;
+    o.minute = minute;
+    o.second = second;
+    return QString::fromStdString(
+        GeneratedRecording(std::string(TARVEX_TEST_DATA_DIR) + "/controller/" + name, o));
 }
 
 class ControllerTest : public ::testing::Test {

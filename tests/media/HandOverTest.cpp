@@ -19,6 +19,7 @@
 #include "media/CQRVMediaPlayer.h"
 #include "media/CWaveBox.h"
 #include "support/HeadlessVideoWindow.h"
+#include "tests/GeneratedRecording.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/FramePattern.h"
 
@@ -38,9 +39,6 @@ std::vector<int> Joined(std::vector<int> a, const std::vector<int>& b) {
 }
 
 std::string Recording(const char* name, int seconds, int second) {
-    std::filesystem::create_directories(TARVEX_TEST_DATA_DIR);
-    const std::string path = std::string(TARVEX_TEST_DATA_DIR) + "/media_handover_" + name;
-    if (std::filesystem::exists(path)) return path;
     RecordingOptions o;
     o.durationSec = seconds;
     o.frontWidth = 320;
@@ -48,14 +46,7 @@ std::string Recording(const char* name, int seconds, int second) {
     o.rearWidth = 192;
     o.rearHeight = 108;
     o.second = second;
-    std::string error;
-    const std::string temp = path + "." + std::to_string(getpid()) + ".part";
-    if (!WriteRecording(temp, o, &error)) {
-        ADD_FAILURE() << "cannot generate " << path << ": " << error;
-        return path;
-    }
-    std::filesystem::rename(temp, path);
-    return path;
+    return GeneratedRecording(std::string(TARVEX_TEST_DATA_DIR) + "/media_handover_" + name, o);
 }
 
 // The PCM bytes of a recording after its first front key frame (as an open plays them), or

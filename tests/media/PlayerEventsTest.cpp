@@ -12,6 +12,7 @@
 #include "FakeMedia.h"
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
+#include "tests/GeneratedRecording.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace {
@@ -19,24 +20,12 @@ namespace {
 using Kind = PlayerEvent::Kind;
 
 std::string Recording(const char* name, int seconds, int second) {
-    std::filesystem::create_directories(TARVEX_TEST_DATA_DIR);
-    const std::string path = std::string(TARVEX_TEST_DATA_DIR) + "/media_events_" + name;
-    if (std::filesystem::exists(path)) return path;
     RecordingOptions o;
     o.durationSec = seconds;
-    o.frontWidth = 160;
-    o.frontHeight = 90;
-    o.rearWidth = 160;
-    o.rearHeight = 90;
+    o.frontWidth = o.rearWidth = 160;
+    o.frontHeight = o.rearHeight = 90;
     o.second = second;
-    std::string error;
-    const std::string temp = path + "." + std::to_string(getpid()) + ".part";
-    if (!WriteRecording(temp, o, &error)) {
-        ADD_FAILURE() << "cannot generate " << path << ": " << error;
-        return path;
-    }
-    std::filesystem::rename(temp, path);
-    return path;
+    return GeneratedRecording(std::string(TARVEX_TEST_DATA_DIR) + "/media_events_" + name, o);
 }
 
 struct Seen {
