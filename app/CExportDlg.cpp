@@ -99,6 +99,7 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
     m_request.noPosition = choice.noPosition;
     m_captionOptions.mph = choice.mph;
     m_captionOptions.position = !choice.noPosition;
+    m_captionOptions.unitsPerG = choice.unitsPerG;
     setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
     setMinimumWidth(kDialogWidth);
     auto* layout = new QVBoxLayout(this);

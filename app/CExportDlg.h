@@ -28,6 +28,7 @@ struct ClipExportChoice {
     bool noSound = false;
     bool noPosition = false;
     bool mph = false;
+    double unitsPerG = 64.0;  // the G-sensor's reading for 1 g, for the composed caption
 };
 
 class CExportDlg : public QDialog {

@@ -367,6 +367,7 @@ void CSamplePlayerDlg::OnExportClip() {
         std::string refusal;
         if (CheckExportTargets(request.paths, {request.outPath, gpxPath}, &refusal)) {
             m_exportChoice = choice;
+            choice.unitsPerG = m_eventThresholds.unitsPerG;
             CExportDlg dialog(this, request, gpxPath, choice);
             dialog.Start();
             RunExportDialog(dialog);

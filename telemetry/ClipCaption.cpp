@@ -76,7 +76,9 @@ std::string ClipCaption::Format(std::optional<int64_t> clockSeconds, const CGPSD
         }
     }
     if (sample) {
-        std::snprintf(part, sizeof part, "G x%+d y%+d z%+d", sample->x, sample->y, sample->z);
+        const double perG = options.unitsPerG > 0 ? options.unitsPerG : 64.0;
+        std::snprintf(part, sizeof part, "G x%+.2f y%+.2f z%+.2f", sample->x / perG,
+                      sample->y / perG, sample->z / perG);
         add(part);
     }
     return text;

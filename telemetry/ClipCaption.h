@@ -1,13 +1,13 @@
 #pragma once
 // The caption line burned into a composed clip: the camera clock's date and time, the speed,
 // the position and the G-sensor axes of a moment on a trip's timeline, e.g.
-//   2026-03-14 18:25:11  52 km/h  37.56612N 126.97801E  G x+3 y-2 z+64
+//   2026-03-14 18:25:11  52 km/h  37.56612N 126.97801E  G x+0.05 y-0.03 z+1.00
 //
 // The camera clock is the recording's start time from its name (CATEGORY_YYYYMMDD_HHMMSS_...)
 // plus the time into it; a name that does not follow that grammar gives no date. Speed and
 // position come from the valid GPS fix nearest the moment and the axes from the latest sample
 // before it, each only within a couple of seconds of it: an old fix is not shown as current.
-// The axes are the device's own units (0 at rest), as the sensor records them.
+// The axes are in g: the sensor's readings over its units per g (see EventThresholds).
 
 #include <cstdint>
 #include <optional>
@@ -19,6 +19,7 @@
 struct CaptionOptions {
     bool mph = false;      // speed in mph instead of km/h
     bool position = true;  // false: no coordinates
+    double unitsPerG = 64.0;  // the G-sensor's reading for 1 g
 };
 
 class ClipCaption {
