@@ -1,7 +1,6 @@
 // The view commands (which of front, rear and map takes the main and the small area; the
 // layouts and their table are ViewState's), the rear-camera mirror, the note over the
 // pictures and the zoom window.
-// the zoom window.
 #include <QGuiApplication>
 #include <QScreen>
 #include <utility>
