@@ -58,6 +58,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     // are made).
     ImportLegacyConfig();
     InitUiLanguage();
+    SetSkinKorean(IsKoreanUi());
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
     InitControls();
