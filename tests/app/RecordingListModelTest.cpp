@@ -299,7 +299,7 @@ TEST(RecordingListViewTest, SelectsThePlaceholderAndWalksTheRowsShown) {
     EXPECT_FALSE(view.IsPlaceholderShown());
     EXPECT_EQ(view.SelectedRow(), 0);
     EXPECT_TRUE(view.rootIsDecorated());
-    EXPECT_EQ(view.columnWidth(Model::kDateColumn), 166);
+    EXPECT_EQ(view.columnWidth(Model::kSizeColumn), 68);
     EXPECT_FALSE(view.HandleKey(Qt::Key_Down)) << "the keys are the list's only with the focus";
 
     view.setFocus();
@@ -337,7 +337,7 @@ TEST(RecordingListViewTest, SelectsThePlaceholderAndWalksTheRowsShown) {
 
     view.ShowRecordings(Listed(TripCard(), CatalogueView::Driving));
     EXPECT_FALSE(view.rootIsDecorated());
-    EXPECT_EQ(view.columnWidth(Model::kDateColumn), 132);
+    EXPECT_EQ(view.columnWidth(Model::kSizeColumn), 86);
     EXPECT_TRUE(view.isColumnHidden(Model::kNameColumn));
     view.Clear();
     EXPECT_TRUE(view.IsPlaceholderShown());
