@@ -16,7 +16,6 @@
 #include "app/CExportDlg.h"
 #include "app/CZoomDlg.h"
 #include "app/QtVideoArea.h"
-#include "app/QuitSignals.h"
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"

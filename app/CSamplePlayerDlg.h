@@ -23,8 +23,6 @@
 // PlaybackController's.
 
 #include <QDialog>
-#include <QPixmap>
-#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -58,7 +56,6 @@ class CxSkinButton;
 class CGraphStatic;
 class CMapView;
 class CSettingDlg;
-class CZoomDlg;
 class TimelineLoader;
 class MainWindowActions;
 struct TimelineResult;
@@ -66,7 +63,6 @@ class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
 class QLabel;
-class QSizeGrip;
 class QtVideoClickFilter;
 class QtNoteLabel;
 class RecordingListView;
@@ -250,7 +246,7 @@ public:
 
     // ---- state, for the window's own parts and its tests ----
     // The control of a numeric id, as the slider notices and the tests name them.
-    QWidget* GetDlgItem(int controlId) const;
+    QWidget* GetDlgItem(int controlId) const { return m_ui ? m_ui->Item(controlId) : nullptr; }
     CQRVMediaPlayer& Player() { return m_player; }
     PlaybackController& Playback() { return m_playback; }
     // Shows the player's playback rate next to the time labels.
@@ -352,7 +348,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent*) override { m_layout->Frame().Paint(); }
-    void resizeEvent(QResizeEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        if (m_pActions) m_layout->Resized();  // not while the window is still being built
+    }
     void mousePressEvent(QMouseEvent* event) override { m_layout->Frame().MousePress(event); }
     void mouseMoveEvent(QMouseEvent* event) override { m_layout->Frame().MouseMove(event); }
     void mouseReleaseEvent(QMouseEvent* event) override { m_layout->Frame().MouseRelease(event); }
@@ -382,7 +381,6 @@ private:
     void ReplotGraph(int64_t positionSec);
     void ClearGraph();
     void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
-    void OnVideoClicked();
 
     void RowMove(int row);
     std::string PathCell(int row) const;

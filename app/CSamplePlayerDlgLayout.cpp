@@ -1,8 +1,5 @@
-// Making the controls and their layout, the clicks on the pictures and the note over them.
-#include <QMouseEvent>
-
+// Making the controls, what clicks on the pictures do and the note over them.
 #include "app/CSamplePlayerDlg.h"
-#include "app/MainWindowActions.h"
 #include "app/QtNoteLabel.h"
 #include "app/QtVideoArea.h"
 #include "app/QtVideoClickFilter.h"
@@ -27,7 +24,9 @@ void CSamplePlayerDlg::CreateControls() {
     m_pVideoClicks = new QtVideoClickFilter(this);
     m_pVideoClicks->Watch(m_pFrontArea);
     m_pVideoClicks->Watch(m_pRearArea);
-    connect(m_pVideoClicks, &QtVideoClickFilter::clicked, this, &CSamplePlayerDlg::OnVideoClicked);
+    connect(m_pVideoClicks, &QtVideoClickFilter::clicked, this, [this] {
+        if (IsPlayerActive()) IsPlayShown() ? OnBnClickedButtonPlay() : OnBnClickedButtonPause();
+    });
     connect(m_pVideoClicks, &QtVideoClickFilter::doubleClicked, this,
             [this] { m_layout->ToggleFullScreen(); });
 
@@ -36,24 +35,6 @@ void CSamplePlayerDlg::CreateControls() {
     ConnectList();
     setMouseTracking(true);  // the resize cursor over the right and bottom edges
     CreateActions();
-}
-
-void CSamplePlayerDlg::OnVideoClicked() {
-    if (!IsPlayerActive()) return;
-    if (m_playback.State() != PlaybackState::Playing) {
-        OnBnClickedButtonPlay();
-    } else {
-        OnBnClickedButtonPause();
-    }
-}
-
-QWidget* CSamplePlayerDlg::GetDlgItem(int controlId) const {
-    return m_ui ? m_ui->Item(controlId) : nullptr;
-}
-
-void CSamplePlayerDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (m_pActions) m_layout->Resized();  // not while the window is still being built
 }
 
 void CSamplePlayerDlg::ShowNote(const QString& text, bool persistent) {
