@@ -43,20 +43,20 @@ void CSamplePlayerDlg::UpdateTimeLabels(int64_t current, int64_t total) {
 void CSamplePlayerDlg::OnTimer(int id) {
     if (id != kMapTimer) return;
     // The page is asked until it answers that it defines its functions; then the tick stops.
-    if (m_pMapView && m_pMapView->BindScript() == 1) {
+    if (MapViewWidget() && MapViewWidget()->BindScript() == 1) {
         m_bMapReady = true;
         KillTimer(kMapTimer);
     }
 }
 
 void CSamplePlayerDlg::WatchMapBinding() {
-    if (!m_pMapView) return;
+    if (!MapViewWidget()) return;
     // The binding is asked for only between a page's load and its answer, not for ever.
-    connect(m_pMapView, &CMapView::pageLoaded, this, [this](bool ok) {
+    connect(MapViewWidget(), &CMapView::pageLoaded, this, [this](bool ok) {
         m_bMapReady = false;
         if (ok && m_bMapNavigated) SetTimer(kMapTimer, kMapTimerPeriodMs);
     });
-    connect(m_pMapView, &CMapView::scriptBound, this, [this] {
+    connect(MapViewWidget(), &CMapView::scriptBound, this, [this] {
         m_bMapReady = true;
         KillTimer(kMapTimer);
         // Paused, no frame comes to put the marker where the picture is: put it there now.
@@ -120,9 +120,9 @@ void CSamplePlayerDlg::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderS
     SetLabelText(m_pSpeed, FormatSpeedLabel(fix, m_eSpeedUnit));
     // Sent on every tick, also while paused or while the map is not shown; before the page
     // is bound the view keeps the positions for the track it draws once shown.
-    if (m_pMapView) {
-        m_pMapView->ShowPosition(static_cast<float>(fix.GetLatitude()),
-                                 static_cast<float>(fix.GetLongitude()));
+    if (MapViewWidget()) {
+        MapViewWidget()->ShowPosition(static_cast<float>(fix.GetLatitude()),
+                                      static_cast<float>(fix.GetLongitude()));
     }
 }
 
@@ -178,7 +178,7 @@ void CSamplePlayerDlg::OnPlaybackRecording(const QString& path) {
     emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
     // The telemetry of the new recording is already being collected; only what was drawn
     // from the old one goes.
-    if (m_pMapView) m_pMapView->ClearTrack();
+    if (MapViewWidget()) MapViewWidget()->ClearTrack();
     m_nLastPlotSec = 0;
     ClearGraph();
     ShowRecording(recording, true);

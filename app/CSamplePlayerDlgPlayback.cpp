@@ -62,7 +62,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
                                        : m_playback.PlayRecording(QString::fromStdString(path));
     m_bOpening = false;
     if (!opened) {
-        if (m_pMapView) m_pMapView->ClearTrack();
+        if (MapViewWidget()) MapViewWidget()->ClearTrack();
         ClearGraph();
         m_nLastPlotSec = 0;
         setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
@@ -74,7 +74,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
 }
 
 void CSamplePlayerDlg::ShowOpened(const std::string& path) {
-    if (m_pMapView) m_pMapView->ClearTrack();
+    if (MapViewWidget()) MapViewWidget()->ClearTrack();
     m_nLastPlotSec = 0;
     for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
     ShowRecording(path);
@@ -93,15 +93,7 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
 
-    const int cameras = m_player.GetCameraCount();
-    if (keepLayout && cameras == m_nShownCameras) {
-        // Placing the areas again would blank them for a frame while playing on.
-        LoadTimeline(path);
-        return;
-    }
-    m_nShownCameras = cameras;
-    m_view.Open(cameras);
-    UpdateView();
+    Layout().OpenViews(keepLayout);
     LoadTimeline(path);
 }
 
@@ -145,7 +137,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPause() {
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_strCurrentPath.clear();
     m_playback.Stop();
-    HideVideoAreas();
+    Layout().HideVideoAreas();
     m_pFrontArea->Clear();
     m_pRearArea->Clear();
     m_sliderPos->SetPos(0);
@@ -159,7 +151,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     // The mirror option goes with its check mark, so the next recording's rear picture is
     // not flipped while the button shows it plain.
     m_player.SetMirror(1, false);
-    m_view.Close();
+    Layout().CloseViews();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
     SetLabelText(m_pSpeed, "");
     ClearGraph();
@@ -167,8 +159,8 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     ShowClock(0);
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
-    PlaceMapView(ViewPlace::Hidden);
-    EnableViewButtons(false);
+    Layout().PlaceMapView(ViewPlace::Hidden);
+    m_ui->EnableViewButtons(false);
     update();
 }
 

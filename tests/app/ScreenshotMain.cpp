@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     window.OnBnClickedButtonZoom();
     apptest::Pump(1000);
     ok = SaveScreen(QRect(), base + "-zoom.png") && ok;
-    window.ZoomDialog()->close();
+    window.Layout().ZoomDialog()->close();
 
     window.settingsPicture = base + "-settings.png";
     window.OnBnClickedButtonSetting();
