@@ -87,7 +87,7 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     FollowTripRow(path);
     m_clock.SetRecording(path);
-    ApplyClockFixes();
+    m_pTimeline->ApplyClockFixes();
     ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     const int64_t total = m_playback.Duration() / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
@@ -96,13 +96,13 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     const int cameras = m_player.GetCameraCount();
     if (keepLayout && cameras == m_nShownCameras) {
         // Placing the areas again would blank them for a frame while playing on.
-        LoadTimeline(path);
+        m_pTimeline->LoadTimeline(path);
         return;
     }
     m_nShownCameras = cameras;
     m_view.Open(cameras);
     UpdateView();
-    LoadTimeline(path);
+    m_pTimeline->LoadTimeline(path);
 }
 
 void CSamplePlayerDlg::RowMove(int row) {
