@@ -7,13 +7,6 @@
 #include "app/CSamplePlayerDlg.h"
 #include "app/ClipExportCommand.h"
 #include "app/TimelinePanel.h"
-#include "support/StringTable.h"
-
-namespace {
-
-constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
-
-}  // namespace
 
 void CSamplePlayerDlg::CreateTimeline() {
     TimelinePanel::Host host;
@@ -87,8 +80,7 @@ void CSamplePlayerDlg::SeekOnTimeline(const std::function<bool()>& seek) {
 
 QString CSamplePlayerDlg::RunExportPathDialog(const QString& proposedPath) {
     return QFileDialog::getSaveFileName(this, ClipExportCommand::Title(), proposedPath,
-                                        QString::fromStdString(FormatResourceString(
-                                            PickStringId(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN))));
+                                        ClipExportCommand::FileFilter());
 }
 
 bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {

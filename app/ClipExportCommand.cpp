@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
+constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
 constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
 // Numbered alternatives tried when the proposed clip name is taken.
 constexpr int kProposalAttempts = 100;
@@ -27,6 +28,11 @@ ClipExportCommand::ClipExportCommand(QWidget& parent, Dialogs dialogs)
 QString ClipExportCommand::Title() {
     return QString::fromStdString(
         FormatResourceString(PickStringId(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN)));
+}
+
+QString ClipExportCommand::FileFilter() {
+    return QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN)));
 }
 
 QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inputs,

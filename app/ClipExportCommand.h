@@ -36,6 +36,8 @@ public:
 
     // The dialogs' title, also the name of the command.
     static QString Title();
+    // The file question's filter.
+    static QString FileFilter();
     // Where the file question starts: a new file in the home folder named after the clip's
     // start on the camera clock (the first recording's name when that carries no time), never
     // a recording, an input or an existing file.
