@@ -18,7 +18,6 @@
 #include "app/QtVideoArea.h"
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
-#include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
 #include "res/SkinBitmaps.h"
 #include "support/Profile.h"
@@ -60,6 +59,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     SetSkinKorean(IsKoreanUi());
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
+    CreateTimeline();
     InitControls();
     Layout().LayoutControls(ScreenMode());
     Layout().LoadBackground();
@@ -247,7 +247,7 @@ void CSamplePlayerDlg::OnDestroy() {
     if (m_layout) m_layout->DestroyViews();
     m_bMapReady = false;
     KillTimer(kMapTimer);
-    if (m_pTimelineLoader) m_pTimelineLoader->Stop();
+    if (m_pTimeline) m_pTimeline->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
     m_playback.Shutdown();

@@ -23,7 +23,6 @@
 // PlaybackController's.
 
 #include <QDialog>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <atomic>
@@ -41,14 +40,13 @@
 #include "app/MainWindowControls.h"
 #include "app/PictureClock.h"
 #include "app/PlaybackController.h"
+#include "app/TimelinePanel.h"
 #include "app/ViewState.h"
 #include "app/WindowLayout.h"
 #include "library/RecordingCatalogue.h"
 #include "telemetry/CTextData.h"
-#include "telemetry/EventDetector.h"
 #include "telemetry/MomentStill.h"
 #include "telemetry/TelemetryLogic.h"
-#include "telemetry/TelemetryWalk.h"
 
 class CBitmapButtonTrans;
 class CBitmapSlider;
@@ -56,9 +54,7 @@ class CxSkinButton;
 class CGraphStatic;
 class CMapView;
 class CSettingDlg;
-class TimelineLoader;
 class MainWindowActions;
-struct TimelineResult;
 class VCardFormatter;
 struct GraphSeries;
 class QtVideoArea;
@@ -214,20 +210,8 @@ public:
     void OnBnClickedButtonAll();
 
     // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
-    // At open: starts the walk of the whole recording's (or trip's) telemetry for its events
-    // (slider and graph marks) and its route (the map); they are shown when it arrives, while
-    // the recording already plays.
-    void LoadTimeline(const std::string& path);
-    // The walk started at open has not arrived yet.
-    bool IsTimelineLoading() const;
-    TimelineLoader* TimelineWalker() const { return m_pTimelineLoader; }
-    void OnNextEvent();
-    void OnPreviousEvent();
-    void OnMarkIn();
-    void OnMarkOut();
-    void OnExportClip();
-    void OnGraphValueClicked(int valueIndex);
-    void OnRouteClicked(double latitude, double longitude);
+    // Events, marks, the route and clip export of what plays; made with the controls.
+    TimelinePanel& Timeline() const { return *m_pTimeline; }
     // Seeks to a time of the open recording (whole seconds, as every seek).
     void SeekToRecordingMs(int64_t ms);
     // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
@@ -235,11 +219,6 @@ public:
     // The list as trips of the category shown last, or back to its recordings.
     void OnToggleTrips();
     bool IsTripsView() const;
-    const std::vector<DrivingEvent>& Events() const { return m_events; }
-    const RecordingTelemetry& Timeline() const { return m_timeline; }
-    // In and out marks on the timeline of what plays (a trip's recordings joined), -1: unset.
-    int64_t InMarkMs() const { return m_nInMs; }
-    int64_t OutMarkMs() const { return m_nOutMs; }
     std::vector<std::string> TripPaths() const;
     // The trip's recording on screen (0 outside a trip).
     size_t TripIndex() const;
@@ -412,16 +391,10 @@ private:
     void ReadLastCard();
     void SaveLastCard();
     // Timeline (…Timeline.cpp).
-    void ShowTimelineMarks();
-    void ConnectTimelineViews();
-    void OnTimelineLoaded(const TimelineResult& result);
-    // The fixes of the recording on screen give the camera clock's offset from UTC.
-    void ApplyClockFixes();
+    void CreateTimeline();
     // Runs a seek of the controller's and shows where it landed (another recording opened, or
     // a failure to open it, as an open would).
     void SeekOnTimeline(const std::function<bool()>& seek);
-    int64_t TimelineOffsetMs() const;
-    bool IsTimelineOffsetKnown() const;
     bool OnTripDoubleClick(int row);
     // Plays the trip of list row `row` from its recording `index`.
     bool PlayTripFrom(int row, size_t index);
@@ -524,18 +497,6 @@ private:
     MainWindowActions* m_pActions = nullptr;   // child
     std::map<int, int> m_timerIds;             // our timer id -> Qt's timer id
 
-    // Timeline (GUI thread only). m_timeline, m_events and m_tripStartsMs belong to the open
-    // recording; they are empty until m_pTimelineLoader delivers the walk of m_timelinePaths.
-    RecordingTelemetry m_timeline;
-    std::vector<DrivingEvent> m_events;
-    EventThresholds m_eventThresholds;
-    int64_t m_nInMs = -1;
-    int64_t m_nOutMs = -1;
-    CExportDlg::Choice m_exportChoice;         // the last export's tier and options, offered again
-    int64_t m_nLastJumpMs = -1;                // the event last jumped to, on the timeline
-    std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
-    std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
-    QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
-    bool m_bGraphConnected = false;
-    TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
+    // Timeline (GUI thread only); declared last, so it goes first, before the controller.
+    std::unique_ptr<TimelinePanel> m_pTimeline;
 };

@@ -41,14 +41,7 @@ std::string CSamplePlayerDlg::CaptureFileName(int64_t cameraMs) {
 std::optional<StillMoment> CSamplePlayerDlg::CaptureMoment() const {
     // The walk of what plays holds the fixes; until it has arrived the still carries the time
     // alone. A trip's walk is cut to the recording on screen.
-    RecordingTelemetry own;
-    for (size_t i = 0; i < m_timelinePaths.size() && i < m_tripStartsMs.size(); ++i) {
-        if (m_timelinePaths[i] != m_strCurrentPath) continue;
-        const int64_t end =
-            i + 1 < m_tripStartsMs.size() ? m_tripStartsMs[i + 1] : m_timeline.durationMs;
-        own = RecordingPart(m_timeline, m_tripStartsMs[i], end - m_tripStartsMs[i]);
-        break;
-    }
+    const RecordingTelemetry own = m_pTimeline->PartOf(m_strCurrentPath);
     return MakeStillMoment(m_strCurrentPath, m_player.GetPositionMs(), m_player.GetFrameCounter(),
                            own, m_bStillsPosition);
 }

@@ -169,7 +169,7 @@ void CSamplePlayerDlg::OnPlaybackLength(int64_t ms) {
     const int64_t total = ms / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(std::max<int64_t>(total, m_sliderPos->GetPos())));
-    ShowTimelineMarks();
+    m_pTimeline->ShowTimelineMarks();
 }
 
 void CSamplePlayerDlg::OnPlaybackRecording(const QString& path) {

@@ -40,6 +40,12 @@ constexpr int kTraceCodeF1 = 0x70;
 // The window's commands: their keys (Qt keys, modifiers aside), the tooltip naming them and
 // what they do.
 using D = CSamplePlayerDlg;
+using T = TimelinePanel;
+// A command of the timeline's.
+template <void (T::*command)()>
+void On(D& d) {
+    (d.Timeline().*command)();
+}
 struct CommandRow {
     C command;
     std::initializer_list<int> keys;
@@ -101,11 +107,11 @@ const CommandRow kCommands[] = {
     {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [](D& d) { d.OnStepFrame(1); }},
     {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [](D& d) { d.OnStepRate(-1); }},
     {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [](D& d) { d.OnStepRate(1); }},
-    {C::PreviousEvent, {Qt::Key_P}, IDS_TIP_PREV_EVENT, &D::OnPreviousEvent, nullptr, true},
-    {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, &D::OnNextEvent, nullptr, true},
-    {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, &D::OnMarkIn, nullptr, true},
-    {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, &D::OnMarkOut, nullptr, true},
-    {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, &D::OnExportClip, nullptr, true},
+    {C::PreviousEvent, {Qt::Key_P}, IDS_TIP_PREV_EVENT, On<&T::OnPreviousEvent>, nullptr, true},
+    {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, On<&T::OnNextEvent>, nullptr, true},
+    {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, On<&T::OnMarkIn>, nullptr, true},
+    {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, On<&T::OnMarkOut>, nullptr, true},
+    {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, On<&T::OnExportClip>, nullptr, true},
     {C::ToggleTrips, {Qt::Key_T}, IDS_TIP_TRIPS, &D::OnToggleTrips, nullptr, true},
 };
 

@@ -87,14 +87,14 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     FollowTripRow(path);
     m_clock.SetRecording(path);
-    ApplyClockFixes();
+    m_pTimeline->ApplyClockFixes();
     ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     const int64_t total = m_playback.Duration() / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     SetLabelText(m_pTotalTime, FormatHms(total));
 
     Layout().OpenViews(keepLayout);
-    LoadTimeline(path);
+    m_pTimeline->LoadTimeline(path);
 }
 
 void CSamplePlayerDlg::RowMove(int row) {

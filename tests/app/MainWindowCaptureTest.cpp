@@ -92,7 +92,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(3));
     // The fixes come with the walk of the recording.
-    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().fixes.empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().Telemetry().fixes.empty(); }));
     Window().localTime = LocalAt(2014, 3, 7, 18, 5, 9);
     int frontShown = -1, rearShown = -1;
     bool pausedMeanwhile = false;
@@ -173,7 +173,7 @@ TEST_F(MainWindowCaptureTest, StillsPositionZeroLeavesTheGpsTagsOut) {
     ShowCard();
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(2));
-    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().fixes.empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().Telemetry().fixes.empty(); }));
     Window().captureAnswer = QString::fromStdString((shots / "p.jpg").string());
     Window().OnBnClickedButtonCapture();
     std::map<std::string, std::string> tags = ExifOf(shots / "p_front.jpg");

@@ -159,7 +159,7 @@ TEST_F(MainWindowMapTest, AClickOnTheRouteInThePageSeeksToTheFixThere) {
     ASSERT_TRUE(WaitForFrontFrame(12 * kRate));
     Window().OnBnClickedButtonPause();
     ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
-    ASSERT_TRUE(WaitUntil([&] { return !Window().IsTimelineLoading(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().IsTimelineLoading(); }));
     ASSERT_TRUE(WaitUntil([&] { return RunScript(Map(), "tarvexMap.routeSize()").toInt() > 1; }));
     Pump(500);  // the marker centred on the paused fix
 
@@ -171,7 +171,7 @@ TEST_F(MainWindowMapTest, AClickOnTheRouteInThePageSeeksToTheFixThere) {
     constexpr int kMargin = 12;
     QPoint target;
     int64_t targetMs = -1;
-    for (const TimedFix& f : Window().Timeline().fixes) {
+    for (const TimedFix& f : Window().Timeline().Telemetry().fixes) {
         if (!f.fix.valid || f.timeMs < 3000 || f.timeMs > shownMs - 4000) continue;
         const QVariantList p = RunScript(Map(), QString("tarvexMap.pointOf(%1, %2)")
                                                     .arg(f.fix.GetLatitude(), 0, 'f', 7)

@@ -31,10 +31,11 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(ListHeading(list, i), headings[i]);
         EXPECT_EQ(list->isColumnHidden(i), widths[i] == 0) << i;
-        if (i == 2)
+        if (i == 2) {
             EXPECT_GE(list->columnWidth(i), widths[i]);
-        else if (widths[i])
+        } else if (widths[i]) {
             EXPECT_EQ(list->columnWidth(i), widths[i]) << i;
+        }
     }
 }
 

@@ -116,7 +116,7 @@ protected:
     // Opens a list row and waits for the walk of its telemetry (events, route).
     void OpenAndWalk(int row) {
         window->OnListDoubleClick(row);
-        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Timeline().IsTimelineLoading(); }));
     }
     // Plays until the picture shows a frame in [low, high).
     bool WaitForFrameIn(int low, int high) {
@@ -132,7 +132,7 @@ protected:
 
 TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
     OpenAndWalk(1);  // the older recording: braking at 2 s, impact at 4 s
-    ASSERT_EQ(window->Events().size(), 2u);
+    ASSERT_EQ(window->Timeline().Events().size(), 2u);
     std::vector<int> slider, graph;
     for (const auto& m : window->PositionSlider()->Marks()) slider.push_back(m.position);
     for (const auto& m : window->Graph()->Marks()) graph.push_back(m.valueIndex);
@@ -167,14 +167,14 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     EXPECT_TRUE(WaitForFrameIn(kRate, 2 * kRate)) << FrontFrame();
 
     // A click on the route near the fix of second 4 lands on second 4.
-    const auto& fixes = window->Timeline().fixes;
+    const auto& fixes = window->Timeline().Telemetry().fixes;
     ASSERT_GE(fixes.size(), 5u);
     const CGPSData& fix = fixes[4].fix;
     ASSERT_EQ(fixes[4].timeMs, 4000);
     if (CMapView* map = window->MapViewWidget())
         emit map->routeClicked(fix.GetLatitude() + 1e-6, fix.GetLongitude());
     else
-        window->OnRouteClicked(fix.GetLatitude() + 1e-6, fix.GetLongitude());
+        window->Timeline().OnRouteClicked(fix.GetLatitude() + 1e-6, fix.GetLongitude());
     EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
 }
 
@@ -182,26 +182,27 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
 TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
     window->OnListDoubleClick(1);  // braking and impact
     EXPECT_TRUE(window->IsPlayerActive());
-    EXPECT_TRUE(window->IsTimelineLoading()) << "the walk is not waited for";
+    EXPECT_TRUE(window->Timeline().IsTimelineLoading()) << "the walk is not waited for";
     // Let that walk finish and post its result, then open the other recording before the
     // result is delivered: no event loop runs meanwhile.
-    for (int i = 0; i < 3000 && window->TimelineWalker()->IsWalking(); ++i) usleep(10000);
-    ASSERT_FALSE(window->TimelineWalker()->IsWalking());
-    ASSERT_TRUE(window->IsTimelineLoading());
+    for (int i = 0; i < 3000 && window->Timeline().TimelineWalker()->IsWalking(); ++i)
+        usleep(10000);
+    ASSERT_FALSE(window->Timeline().TimelineWalker()->IsWalking());
+    ASSERT_TRUE(window->Timeline().IsTimelineLoading());
     std::vector<std::vector<std::string>> delivered;
-    QObject::connect(window->TimelineWalker(), &TimelineLoader::loaded, window.get(),
+    QObject::connect(window->Timeline().TimelineWalker(), &TimelineLoader::loaded, window.get(),
                      [&](const TimelineResult& r) { delivered.push_back(r.paths); });
     window->OnListDoubleClick(0);  // one sharp turn
-    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->IsTimelineLoading(); }));
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Timeline().IsTimelineLoading(); }));
     apptest::Pump(200);
     EXPECT_EQ(delivered, (std::vector<std::vector<std::string>>{{window->CurrentPath()}}));
-    ASSERT_EQ(window->Events().size(), 1u);
-    EXPECT_EQ(window->Events()[0].kind, DrivingEventKind::SharpTurn);
+    ASSERT_EQ(window->Timeline().Events().size(), 1u);
+    EXPECT_EQ(window->Timeline().Events()[0].kind, DrivingEventKind::SharpTurn);
     ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
     EXPECT_EQ(window->PositionSlider()->Marks()[0].position, 3);
     TimelineResult expected;
     ASSERT_TRUE(TimelineLoader::Walk({window->CurrentPath()}, {}, expected));
-    EXPECT_EQ(window->Timeline().fixes.size(), expected.timeline.fixes.size());
+    EXPECT_EQ(window->Timeline().Telemetry().fixes.size(), expected.timeline.fixes.size());
     if (CMapView* map = window->MapViewWidget()) {
         ASSERT_EQ(map->Route().size(), static_cast<size_t>(kSeconds));
         EXPECT_EQ(map->Route().back().latitude, expected.timeline.fixes.back().fix.GetLatitude());
@@ -232,7 +233,7 @@ TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     Key(Qt::Key_I);
     ASSERT_TRUE(WaitForFrameIn(3 * kRate, kSeconds * kRate));
     Key(Qt::Key_O);
-    const int64_t in = window->InMarkMs(), out = window->OutMarkMs();
+    const int64_t in = window->Timeline().InMarkMs(), out = window->Timeline().OutMarkMs();
     ASSERT_GE(in, 0);
     ASSERT_GT(out, in);
     EXPECT_EQ(window->PositionSlider()->InMark(), in / 1000);
@@ -329,8 +330,8 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     ASSERT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 0u);
     // Events of the whole trip: the turn of the second recording at 6 s + 3 s.
-    ASSERT_EQ(window->Events().size(), 3u);
-    EXPECT_EQ(window->Events()[2].timeMs, kSeconds * 1000 + 3000);
+    ASSERT_EQ(window->Timeline().Events().size(), 3u);
+    EXPECT_EQ(window->Timeline().Events()[2].timeMs, kSeconds * 1000 + 3000);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
     for (int i = 0; i < 3; ++i) {
         Key(Qt::Key_N);
@@ -376,7 +377,7 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     // Once the trip is walked and its lengths are known, the slider spans the whole trip and
     // carries all its marks: this recording's turn at 3 s is at 6 s + 3 s.
     ASSERT_TRUE(apptest::WaitUntil([&] {
-        return !window->IsTimelineLoading() &&
+        return !window->Timeline().IsTimelineLoading() &&
                window->PositionSlider()->GetRangeMax() == 2 * kSeconds;
     }));
     ASSERT_EQ(window->PositionSlider()->Marks().size(), 3u);

@@ -1,0 +1,85 @@
+#include "app/ClipExportCommand.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <optional>
+
+#include "library/CardRoot.h"
+#include "media/ExportTargets.h"
+#include "support/StringTable.h"
+#include "telemetry/CameraClock.h"
+#include "telemetry/ClipGpx.h"
+
+namespace {
+
+constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
+constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
+constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
+// Numbered alternatives tried when the proposed clip name is taken.
+constexpr int kProposalAttempts = 100;
+constexpr int64_t kMsPerSec = 1000;
+
+}  // namespace
+
+ClipExportCommand::ClipExportCommand(QWidget& parent, Dialogs dialogs)
+    : m_parent(parent), m_dialogs(std::move(dialogs)) {}
+
+QString ClipExportCommand::Title() {
+    return QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN)));
+}
+
+QString ClipExportCommand::FileFilter() {
+    return QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN)));
+}
+
+QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inputs,
+                                            const std::vector<int64_t>& startsMs, int64_t fromMs) {
+    // The in point lies in the recording holding it.
+    size_t index = 0;
+    while (index + 1 < inputs.size() && index + 1 < startsMs.size() &&
+           startsMs[index + 1] <= fromMs)
+        ++index;
+    const std::string& first = inputs.front();
+    std::string stem = first.substr(first.find_last_of('/') + 1);
+    stem = stem.substr(0, stem.find_last_of('.'));
+    const int64_t offsetMs = index < startsMs.size() ? fromMs - startsMs[index] : fromMs;
+    if (const std::optional<int64_t> start = RecordingStartSec(inputs[index]))
+        stem = FormatClockStem(*start + std::max<int64_t>(0, offsetMs) / kMsPerSec);
+    const std::string base = QDir::homePath().toStdString() + "/" + stem + "_clip";
+    std::string path = base + ".mp4";
+    for (int n = 2; n <= kProposalAttempts; ++n) {
+        if (!QFileInfo::exists(QString::fromStdString(path)) &&
+            CheckExportTargets(inputs, {path, ClipGpx::PathBeside(path)}, nullptr))
+            break;
+        path = base + "-" + std::to_string(n) + ".mp4";
+    }
+    return QString::fromStdString(path);
+}
+
+void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& startsMs,
+                               double unitsPerG) {
+    CExportDlg::Choice choice = m_choice;
+    const QString chosen =
+        m_dialogs.options(&choice)
+            ? m_dialogs.path(ProposedClipPath(request.paths, startsMs, request.fromMs))
+            : QString();
+    if (chosen.isEmpty()) return;
+    request.outPath = chosen.toStdString();
+    const std::string gpxPath = ClipGpx::PathBeside(request.outPath);
+    // The file dialog's own "replace?" question knows nothing of recordings: a recording
+    // chosen anyway is refused here, before anything is written.
+    std::string refusal;
+    if (!CheckExportTargets(request.paths, {request.outPath, gpxPath}, &refusal)) {
+        m_dialogs.message(QString::fromStdString(FormatResourceString(
+            PickStringId(IDS_EXPORT_FAILED_KO, IDS_EXPORT_FAILED_EN), refusal.c_str())));
+        return;
+    }
+    m_choice = choice;
+    choice.unitsPerG = unitsPerG;
+    CExportDlg dialog(&m_parent, request, gpxPath, choice);
+    dialog.Start();
+    m_dialogs.run(dialog);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Exports a stretch of the timeline as a clip: asks for the tier and options, then for the
+// file, refuses a target that is one of the clip's own recordings, and runs the export
+// dialog. The tier and options of the last export are offered again.
+//
+// GUI thread only. The modal questions are the caller's (the window answers them, tests
+// answer them without a nested event loop).
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CExportDlg.h"
+
+class ClipExportCommand {
+public:
+    struct Dialogs {
+        // The tier and options, asked before the file; false when cancelled.
+        std::function<bool(CExportDlg::Choice*)> options;
+        // The clip's file, offered the proposed path: the chosen path, or empty when cancelled.
+        std::function<QString(const QString&)> path;
+        // Runs the started export dialog modally.
+        std::function<void(CExportDlg&)> run;
+        std::function<void(const QString&)> message;
+    };
+
+    // parent: the window the export dialog belongs to (a quit closes it with the window).
+    ClipExportCommand(QWidget& parent, Dialogs dialogs);
+
+    // request.paths and its span are filled in; startsMs gives each recording's start on the
+    // timeline the span is measured on; unitsPerG is the G-sensor's reading for 1 g.
+    void Export(ClipRequest request, const std::vector<int64_t>& startsMs, double unitsPerG);
+
+    // The dialogs' title, also the name of the command.
+    static QString Title();
+    // The file question's filter.
+    static QString FileFilter();
+    // Where the file question starts: a new file in the home folder named after the clip's
+    // start on the camera clock (the first recording's name when that carries no time), never
+    // a recording, an input or an existing file.
+    static QString ProposedClipPath(const std::vector<std::string>& inputs,
+                                    const std::vector<int64_t>& startsMs, int64_t fromMs);
+
+private:
+    QWidget& m_parent;
+    Dialogs m_dialogs;
+    CExportDlg::Choice m_choice;  // the last export's tier and options, offered again
+};

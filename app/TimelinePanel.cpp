@@ -1,0 +1,291 @@
+#include "app/TimelinePanel.h"
+
+#include <QMenu>
+#include <algorithm>
+
+#include "app/PlaybackController.h"
+#include "app/TimelineLoader.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/ColorRef.h"
+#include "support/StringTable.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
+#include "telemetry/MomentStill.h"
+
+namespace {
+
+constexpr int64_t kMsPerSec = 1000;
+// An event this close ahead of the position is the one being watched: "next" skips it.
+constexpr int64_t kNextEventLeadMs = 500;
+// Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
+constexpr int64_t kPreviousEventLagMs = 1500;
+constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
+constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
+constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
+constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
+
+QString Text(int ko, int en) {
+    return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
+}
+
+// Event colours (0x00BBGGRR), apart from the three axis colours of the graph.
+uint32_t EventColour(DrivingEventKind kind) {
+    switch (kind) {
+        case DrivingEventKind::HarshBraking:
+            return MakeColorRef(229, 72, 77);
+        case DrivingEventKind::HardAcceleration:
+            return MakeColorRef(63, 185, 80);
+        case DrivingEventKind::SharpTurn:
+            return MakeColorRef(163, 113, 247);
+        case DrivingEventKind::Impact:
+            return MakeColorRef(255, 255, 255);
+    }
+    return MakeColorRef(255, 255, 255);
+}
+
+// The recording of a trip that holds a time on its timeline.
+size_t TripRecordingAt(const std::vector<int64_t>& starts, int64_t ms) {
+    size_t index = 0;
+    while (index + 1 < starts.size() && starts[index + 1] <= ms) ++index;
+    return index;
+}
+
+}  // namespace
+
+TimelinePanel::TimelinePanel(PlaybackController& playback, CBitmapSlider& slider,
+                             CGraphStatic& graph, QWidget& window, Host host)
+    : m_playback(playback),
+      m_slider(slider),
+      m_graph(graph),
+      m_window(window),
+      m_host(std::move(host)),
+      m_exporter(window, m_host.exportDialogs) {}
+
+TimelinePanel::~TimelinePanel() = default;
+
+// ---- the walk of what plays ----
+
+void TimelinePanel::LoadTimeline(const std::string& path) {
+    // The controller left the trip when anything but one of its recordings was opened.
+    std::vector<std::string> paths = m_host.tripPaths();
+    if (paths.empty()) paths.push_back(path);
+    if (paths != m_timelinePaths) {
+        // What belonged to the walk before goes now; the new walk fills it in when it arrives.
+        m_timelinePaths = paths;
+        m_eventThresholds = ReadEventThresholds(m_host.configPath());
+        m_timeline = {};
+        m_events.clear();
+        m_tripStartsMs.clear();
+        m_nInMs = m_nOutMs = -1;
+        m_nLastJumpMs = -1;
+        ConnectTimelineViews();
+        if (CMapView* map = m_host.mapView()) map->SetRoute({});
+        if (!m_pTimelineLoader) {
+            m_pTimelineLoader = new TimelineLoader(this);
+            connect(m_pTimelineLoader, &TimelineLoader::loaded, this,
+                    [this](const TimelineResult& result) { OnTimelineLoaded(result); });
+        }
+        m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
+    }
+    m_host.markTripRecordingInList();
+    ShowTimelineMarks();
+}
+
+bool TimelinePanel::IsTimelineLoading() const {
+    return m_pTimelineLoader && m_pTimelineLoader->IsPending();
+}
+
+void TimelinePanel::Stop() {
+    if (m_pTimelineLoader) m_pTimelineLoader->Stop();
+}
+
+void TimelinePanel::OnTimelineLoaded(const TimelineResult& result) {
+    if (result.paths != m_timelinePaths) return;  // belongs to what was open before
+    m_timeline = result.timeline;
+    m_events = result.events;
+    m_tripStartsMs = result.startsMs;
+    ApplyClockFixes();
+    ShowRoute();
+    ShowTimelineMarks();
+}
+
+void TimelinePanel::ShowRoute() {
+    CMapView* map = m_host.mapView();
+    if (!map) return;
+    std::vector<CMapView::RoutePoint> route;
+    for (const TimedFix& f : m_timeline.fixes)
+        if (f.fix.valid)
+            route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
+    map->SetRoute(std::move(route));
+}
+
+void TimelinePanel::ApplyClockFixes() {
+    if (m_timelinePaths.empty() || m_timeline.fixes.empty()) return;
+    const std::vector<std::string> trip = m_host.tripPaths();
+    if (trip.empty()) {
+        if (m_timelinePaths.front() == m_host.currentPath()) m_host.clockFixes(m_timeline.fixes);
+    } else if (m_timelinePaths == trip) {
+        m_host.tripClockFixes(m_timeline.fixes, m_tripStartsMs, m_host.tripIndex());
+    }
+    m_host.showClock();
+}
+
+RecordingTelemetry TimelinePanel::PartOf(const std::string& path) const {
+    for (size_t i = 0; i < m_timelinePaths.size() && i < m_tripStartsMs.size(); ++i) {
+        if (m_timelinePaths[i] != path) continue;
+        const int64_t end =
+            i + 1 < m_tripStartsMs.size() ? m_tripStartsMs[i + 1] : m_timeline.durationMs;
+        return RecordingPart(m_timeline, m_tripStartsMs[i], end - m_tripStartsMs[i]);
+    }
+    return {};
+}
+
+int64_t TimelinePanel::TimelineOffsetMs() const {
+    const size_t index = m_host.tripIndex();
+    return (!m_host.tripPaths().empty() && index < m_tripStartsMs.size()) ? m_tripStartsMs[index]
+                                                                          : 0;
+}
+
+bool TimelinePanel::IsTimelineOffsetKnown() const {
+    return m_host.tripPaths().empty() || m_host.tripIndex() < m_tripStartsMs.size();
+}
+
+int64_t TimelinePanel::NowMs() const {
+    return TimelineOffsetMs() + m_playback.Player().GetPositionMs();
+}
+
+// ---- slider, graph and map ----
+
+void TimelinePanel::ShowTimelineMarks() {
+    const int64_t offset = TimelineOffsetMs() - m_playback.RecordingStartMs();
+    const int64_t length = m_playback.Duration();
+    std::vector<CBitmapSlider::Mark> sliderMarks;
+    std::vector<CGraphStatic::Mark> graphMarks;
+    for (const DrivingEvent& e : m_events) {
+        const int64_t ms = e.timeMs - offset;
+        if (ms < 0 || ms >= length) continue;
+        const int second = static_cast<int>(ms / kMsPerSec);
+        sliderMarks.push_back({second, EventColour(e.kind)});
+        // The graph holds one sample per second played, the first for second 1.
+        if (second >= 1) graphMarks.push_back({second - 1, EventColour(e.kind)});
+    }
+    m_slider.SetMarks(std::move(sliderMarks));
+    m_graph.SetMarks(std::move(graphMarks));
+    const auto onSlider = [&](int64_t ms) {
+        return (ms >= offset && ms <= offset + length) ? static_cast<int>((ms - offset) / kMsPerSec)
+                                                       : -1;
+    };
+    m_slider.SetInOut(m_nInMs >= 0 ? onSlider(m_nInMs) : -1,
+                      m_nOutMs >= 0 ? onSlider(m_nOutMs) : -1);
+}
+
+void TimelinePanel::ConnectTimelineViews() {
+    if (!m_bGraphConnected) {
+        m_bGraphConnected = true;
+        connect(&m_graph, &CGraphStatic::valueClicked, this,
+                [this](int index) { OnGraphValueClicked(index); });
+        m_slider.setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(&m_slider, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint& at) { ShowSliderMenu(at); });
+    }
+    // The map view may be made (or made again) later than the window.
+    CMapView* map = m_host.mapView();
+    if (map && m_pConnectedMap != map) {
+        m_pConnectedMap = map;
+        connect(map, &CMapView::routeClicked, this,
+                [this](double lat, double lon) { OnRouteClicked(lat, lon); });
+    }
+}
+
+void TimelinePanel::ShowSliderMenu(const QPoint& at) {
+    QMenu menu(&m_window);
+    menu.addAction(Text(IDS_MARK_IN_KO, IDS_MARK_IN_EN), this, [this] { OnMarkIn(); });
+    menu.addAction(Text(IDS_MARK_OUT_KO, IDS_MARK_OUT_EN), this, [this] { OnMarkOut(); });
+    menu.addAction(ClipExportCommand::Title(), this, [this] { OnExportClip(); });
+    menu.addSeparator();
+    menu.addAction(Text(IDS_PREVIOUS_EVENT_KO, IDS_PREVIOUS_EVENT_EN), this,
+                   [this] { OnPreviousEvent(); });
+    menu.addAction(Text(IDS_NEXT_EVENT_KO, IDS_NEXT_EVENT_EN), this, [this] { OnNextEvent(); });
+    menu.exec(m_slider.mapToGlobal(at));
+}
+
+// ---- seeking ----
+
+void TimelinePanel::OnGraphValueClicked(int valueIndex) {
+    if (valueIndex >= 0)
+        m_host.seekToRecordingMs((static_cast<int64_t>(valueIndex) + 1) * kMsPerSec);
+}
+
+void TimelinePanel::OnRouteClicked(double latitude, double longitude) {
+    const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
+    if (nearest < 0 || m_timelinePaths.empty()) return;
+    int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
+    const std::vector<std::string> trip = m_host.tripPaths();
+    if (!trip.empty() && !m_tripStartsMs.empty()) {
+        const size_t index = TripRecordingAt(m_tripStartsMs, ms);
+        ms -= m_tripStartsMs[index];
+        if (index != m_host.tripIndex() &&
+            !m_host.openRecording(trip[index], static_cast<int>(index)))
+            return;
+    }
+    m_host.seekToRecordingMs(ms);
+}
+
+bool TimelinePanel::JumpTo(int64_t ms) {
+    const std::vector<std::string> trip = m_host.tripPaths();
+    const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, ms);
+    if (!trip.empty() && index != m_host.tripIndex() &&
+        !m_host.openRecording(trip[index], static_cast<int>(index)))
+        return false;
+    m_nLastJumpMs = ms;
+    m_host.seekToRecordingMs(ms - TimelineOffsetMs());
+    return true;
+}
+
+// After a seek the player counts from a second before the second it landed on, so the time
+// of the event jumped to stands for "now" until the position has passed it.
+void TimelinePanel::OnNextEvent() {
+    const int64_t now = std::max(NowMs(), m_nLastJumpMs);
+    const auto next = std::find_if(m_events.begin(), m_events.end(), [&](const DrivingEvent& e) {
+        return e.timeMs > now + kNextEventLeadMs;
+    });
+    if (next != m_events.end()) JumpTo(next->timeMs);
+}
+
+void TimelinePanel::OnPreviousEvent() {
+    const int64_t now = std::max(NowMs(), m_nLastJumpMs);
+    const auto previous =
+        std::find_if(m_events.rbegin(), m_events.rend(),
+                     [&](const DrivingEvent& e) { return e.timeMs < now - kPreviousEventLagMs; });
+    if (previous != m_events.rend()) JumpTo(previous->timeMs);
+}
+
+// ---- in and out marks, clip export ----
+
+void TimelinePanel::OnMarkIn() {
+    if (!m_host.isPlayerActive() || !IsTimelineOffsetKnown()) return;
+    m_nInMs = NowMs();
+    if (m_nOutMs >= 0 && m_nOutMs <= m_nInMs) m_nOutMs = -1;
+    ShowTimelineMarks();
+}
+
+void TimelinePanel::OnMarkOut() {
+    if (!m_host.isPlayerActive() || !IsTimelineOffsetKnown()) return;
+    m_nOutMs = NowMs();
+    if (m_nInMs >= 0 && m_nInMs >= m_nOutMs) m_nInMs = -1;
+    ShowTimelineMarks();
+}
+
+void TimelinePanel::OnExportClip() {
+    // The clip's span is measured on the walked timeline.
+    if (m_timelinePaths.empty() || !m_host.isPlayerActive() || IsTimelineLoading()) return;
+    ClipRequest request;
+    request.paths = m_timelinePaths;
+    request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
+    request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
+    const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
+    m_host.pause();
+    m_exporter.Export(std::move(request), m_tripStartsMs, m_eventThresholds.unitsPerG);
+    // A quit during the export has closed the player for good.
+    if (wasPlaying && !m_host.quitConfirmed()) m_host.play();
+}

@@ -1,0 +1,137 @@
+#pragma once
+// The timeline of what plays: a recording, or a trip's recordings joined one after another.
+// It walks the telemetry of what opens (TimelineLoader, off the GUI thread), marks the driving
+// events on the position slider and the graph, draws the route on the map, keeps the in and
+// out marks, jumps to the next or previous event, seeks from graph and route clicks and
+// exports the marked stretch as a clip (ClipExportCommand).
+//
+// GUI thread only. What stays with the window (the trip on screen, opening another recording
+// of the trip, seeking and showing where it landed, play and pause, the modal questions) is
+// reached through Host. Times are on the timeline of what plays unless named otherwise.
+
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ClipExportCommand.h"
+#include "telemetry/EventDetector.h"
+#include "telemetry/TelemetryWalk.h"
+
+class CBitmapSlider;
+class CGraphStatic;
+class CMapView;
+class PlaybackController;
+class TimelineLoader;
+struct TimelineResult;
+class QWidget;
+
+class TimelinePanel : public QObject {
+    Q_OBJECT
+public:
+    struct Host {
+        // The trip set on the controller (empty outside one) and its recording on screen.
+        std::function<std::vector<std::string>()> tripPaths;
+        std::function<size_t()> tripIndex;
+        // The recording on screen; empty when none.
+        std::function<std::string()> currentPath;
+        std::function<std::string()> configPath;
+        std::function<bool()> isPlayerActive;
+        // Opens recording tripIndex of the trip; false when it could not be opened.
+        std::function<bool(const std::string&, int)> openRecording;
+        // Seeks to a time of the recording on screen and shows where it landed.
+        std::function<void(int64_t)> seekToRecordingMs;
+        std::function<void()> pause;
+        std::function<void()> play;
+        // The user confirmed quitting: the player is closed for good.
+        std::function<bool()> quitConfirmed;
+        std::function<void()> markTripRecordingInList;
+        // The fixes that set the camera clock's offset from UTC: those of a single recording,
+        // or a trip's joined ones with each recording's start and the one on screen.
+        std::function<void(const std::vector<TimedFix>&)> clockFixes;
+        std::function<void(const std::vector<TimedFix>&, const std::vector<int64_t>&, size_t)>
+            tripClockFixes;
+        // The clock has new fixes: show the picture's time again.
+        std::function<void()> showClock;
+        // The map view; null while there is none (it is made, and made again, later).
+        std::function<CMapView*()> mapView;
+        ClipExportCommand::Dialogs exportDialogs;
+    };
+
+    // window: parent of the slider's menu and of the export dialog.
+    TimelinePanel(PlaybackController& playback, CBitmapSlider& slider, CGraphStatic& graph,
+                  QWidget& window, Host host);
+    ~TimelinePanel() override;
+
+    // At open: starts the walk of the whole recording's (or trip's) telemetry for its events
+    // (slider and graph marks) and its route (the map); they are shown when it arrives, while
+    // the recording already plays.
+    void LoadTimeline(const std::string& path);
+    // The walk started at open has not arrived yet.
+    bool IsTimelineLoading() const;
+    // Cancels the walk (the window is closing).
+    void Stop();
+    TimelineLoader* TimelineWalker() const { return m_pTimelineLoader; }
+    // The fixes of the recording on screen give the camera clock's offset from UTC.
+    void ApplyClockFixes();
+    // The slider spans what plays: a trip's whole timeline once its lengths are known, the
+    // recording on screen until then.
+    void ShowTimelineMarks();
+
+    void OnNextEvent();
+    void OnPreviousEvent();
+    void OnMarkIn();
+    void OnMarkOut();
+    void OnExportClip();
+    void OnGraphValueClicked(int valueIndex);
+    void OnRouteClicked(double latitude, double longitude);
+
+    const std::vector<DrivingEvent>& Events() const { return m_events; }
+    const RecordingTelemetry& Telemetry() const { return m_timeline; }
+    // The part of the walk that belongs to one of its recordings, on that recording's own
+    // times; empty until the walk has arrived or when path is not part of it.
+    RecordingTelemetry PartOf(const std::string& path) const;
+    // In and out marks (a trip's recordings joined), -1: unset.
+    int64_t InMarkMs() const { return m_nInMs; }
+    int64_t OutMarkMs() const { return m_nOutMs; }
+
+    // Shows a walk's result, when it is the walk of what plays now.
+    void OnTimelineLoaded(const TimelineResult& result);
+
+private:
+    void ConnectTimelineViews();
+    void ShowRoute();
+    void ShowSliderMenu(const QPoint& at);
+    // Where the recording on screen starts on the timeline (0 outside a trip).
+    int64_t TimelineOffsetMs() const;
+    // Known once the walk has arrived (at once for a single recording, which starts at 0).
+    bool IsTimelineOffsetKnown() const;
+    int64_t NowMs() const;
+    // Opens the trip's recording holding timeline time ms when another is on screen, then
+    // seeks there; false when that recording could not be opened.
+    bool JumpTo(int64_t ms);
+
+    PlaybackController& m_playback;
+    CBitmapSlider& m_slider;
+    CGraphStatic& m_graph;
+    QWidget& m_window;
+    Host m_host;
+    ClipExportCommand m_exporter;
+
+    // m_timeline, m_events and m_tripStartsMs belong to what plays; they are empty until
+    // m_pTimelineLoader delivers the walk of m_timelinePaths.
+    RecordingTelemetry m_timeline;
+    std::vector<DrivingEvent> m_events;
+    EventThresholds m_eventThresholds;
+    int64_t m_nInMs = -1;
+    int64_t m_nOutMs = -1;
+    int64_t m_nLastJumpMs = -1;                // the event last jumped to
+    std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
+    std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
+    QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
+    bool m_bGraphConnected = false;
+    TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
+};

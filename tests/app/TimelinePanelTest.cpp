@@ -1,0 +1,195 @@
+// The timeline panel over a trip of two recordings whose walk is handed in directly: event
+// jumps across the recordings, in and out marks, the telemetry of one recording of the walk,
+// and the clip exporter's proposed name and refusal of a recording as its target.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/ClipExportCommand.h"
+#include "app/PlaybackController.h"
+#include "app/TimelineLoader.h"
+#include "app/TimelinePanel.h"
+#include "controls/CBitmapSlider.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/CameraClock.h"
+#include "tools/cardgen/CardGenerator.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFirst = "/nowhere/" + RecordingFileName("REC", {2026, 3, 14, 12, 0, 0}, true);
+const std::string kSecond = "/nowhere/" + RecordingFileName("REC", {2026, 3, 14, 12, 0, 6}, true);
+
+class TimelinePanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TimelinePanel::Host host;
+        host.tripPaths = [this] { return trip; };
+        host.tripIndex = [this] { return tripIndex; };
+        host.currentPath = [this] { return trip.empty() ? std::string() : trip[tripIndex]; };
+        host.configPath = [] { return std::string("/nowhere/config.cfg"); };
+        host.isPlayerActive = [] { return true; };
+        host.openRecording = [this](const std::string& path, int index) {
+            opened.push_back(path);
+            if (!opens) return false;
+            tripIndex = static_cast<size_t>(index);
+            return true;
+        };
+        host.seekToRecordingMs = [this](int64_t ms) { seeks.push_back(ms); };
+        host.pause = host.play = host.markTripRecordingInList = host.showClock = [] {};
+        host.clockFixes = [](const std::vector<TimedFix>&) {};
+        host.tripClockFixes = [](const std::vector<TimedFix>&, const std::vector<int64_t>&,
+                                 size_t) {};
+        host.quitConfirmed = [] { return false; };
+        host.mapView = [] { return nullptr; };
+        panel = std::make_unique<TimelinePanel>(playback, slider, graph, window, host);
+        panel->LoadTimeline(kFirst);
+    }
+    // The walk of the trip arrives: events at 2 s, 4 s and 9 s (the second recording's 3 s).
+    void Walked() {
+        TimelineResult walk;
+        walk.paths = trip;
+        walk.startsMs = {0, 6000};
+        walk.timeline.durationMs = 12000;
+        for (int64_t ms : {1000, 5000, 7000, 11000}) walk.timeline.fixes.push_back({ms, {}});
+        for (int64_t ms : {2000, 4000, 9000}) walk.events.push_back({{}, ms, ms, 1.0});
+        panel->OnTimelineLoaded(walk);
+    }
+
+    std::vector<std::string> trip{kFirst, kSecond};
+    size_t tripIndex = 0;
+    bool opens = true;
+    std::vector<std::string> opened;
+    std::vector<int64_t> seeks;
+    QWidget window;
+    CBitmapSlider slider{&window};
+    CGraphStatic graph{&window};
+    PlaybackController playback;
+    std::unique_ptr<TimelinePanel> panel;
+};
+
+TEST_F(TimelinePanelTest, EventJumpsOpenTheTripRecordingHoldingTheEvent) {
+    Walked();
+    struct Row {
+        bool next;
+        std::vector<std::string> opened;
+        int64_t seekMs;  // in the recording on screen
+    };
+    const Row rows[] = {
+        {true, {}, 2000},        {true, {}, 4000}, {true, {kSecond}, 3000},  // 9 s on the trip
+        {false, {kFirst}, 4000},  // back from the 9 s just jumped to
+        {false, {}, 2000},
+    };
+    for (const Row& row : rows) {
+        opened.clear();
+        seeks.clear();
+        row.next ? panel->OnNextEvent() : panel->OnPreviousEvent();
+        EXPECT_EQ(opened, row.opened);
+        EXPECT_EQ(seeks, std::vector<int64_t>{row.seekMs});
+    }
+}
+
+TEST_F(TimelinePanelTest, AJumpWhoseRecordingFailsToOpenSeeksNowhere) {
+    Walked();
+    tripIndex = 1;  // at 6 s: the next event is the 9 s one, in this recording
+    opens = false;
+    panel->OnPreviousEvent();  // 4 s lies in the first recording, which does not open
+    EXPECT_EQ(opened, std::vector<std::string>{kFirst});
+    EXPECT_TRUE(seeks.empty());
+    panel->OnNextEvent();
+    EXPECT_EQ(seeks, std::vector<int64_t>{3000});
+}
+
+TEST_F(TimelinePanelTest, MarksAreOnTheTripTimelineAndNeverCross) {
+    struct Row {
+        bool walked;
+        size_t inIndex, outIndex;  // the recording on screen at each mark (position 0)
+        int64_t in, out;
+    };
+    const Row rows[] = {
+        {true, 0, 1, 0, 6000},
+        {true, 1, 0, -1, 0},     // out before in: the in mark goes
+        {true, 1, 1, -1, 6000},  // out on in
+        {false, 1, 1, -1, -1},   // the trip's starts are not known before the walk
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        if (row.walked) Walked();
+        tripIndex = row.inIndex;
+        panel->OnMarkIn();
+        tripIndex = row.outIndex;
+        panel->OnMarkOut();
+        EXPECT_EQ(panel->InMarkMs(), row.in) << row.inIndex << row.outIndex;
+        EXPECT_EQ(panel->OutMarkMs(), row.out) << row.inIndex << row.outIndex;
+    }
+}
+
+TEST_F(TimelinePanelTest, PartOfGivesOneRecordingOfTheWalkOnItsOwnTimes) {
+    EXPECT_TRUE(panel->PartOf(kSecond).fixes.empty()) << "before the walk";
+    TimelineResult stale;
+    stale.paths = {kSecond};
+    stale.events = {{}};
+    panel->OnTimelineLoaded(stale);
+    EXPECT_TRUE(panel->Events().empty()) << "a walk of what was open before";
+    Walked();
+    const struct {
+        std::string path;
+        std::vector<int64_t> fixMs;
+    } rows[] = {{kFirst, {1000, 5000}}, {kSecond, {1000, 5000}}, {"/nowhere/other.avi", {}}};
+    for (const auto& row : rows) {
+        std::vector<int64_t> times;
+        for (const TimedFix& f : panel->PartOf(row.path).fixes) times.push_back(f.timeMs);
+        EXPECT_EQ(times, row.fixMs) << row.path;
+    }
+}
+
+TEST(ClipExportCommandTest, ProposesTheInPointsCameraTimeAndAFreeName) {
+    const fs::path home = fs::path(TARVEX_TEST_DATA_DIR) / "exporter-home";
+    fs::remove_all(home);
+    fs::create_directories(home);
+    qputenv("HOME", QByteArray::fromStdString(home.string()));
+    const int64_t start = RecordingStartSec(kFirst).value();
+    const std::string stemAt7s = FormatClockStem(start + 7);
+    std::ofstream(home / (FormatClockStem(start + 2) + "_clip.mp4")) << "taken";
+    const struct {
+        std::vector<std::string> inputs;
+        std::vector<int64_t> startsMs;
+        int64_t fromMs;
+        std::string name;
+    } rows[] = {
+        {{kFirst}, {0}, 5000, FormatClockStem(start + 5) + "_clip.mp4"},
+        {{kFirst, kSecond}, {0, 6000}, 7500, stemAt7s + "_clip.mp4"},
+        {{kFirst}, {0}, 2000, FormatClockStem(start + 2) + "_clip-2.mp4"},
+        {{"/nowhere/drive.avi"}, {0}, 3000, "drive_clip.mp4"},
+    };
+    for (const auto& row : rows) {
+        const QString proposed =
+            ClipExportCommand::ProposedClipPath(row.inputs, row.startsMs, row.fromMs);
+        EXPECT_EQ(proposed.toStdString(), (home / row.name).string());
+    }
+}
+
+TEST(ClipExportCommandTest, ARecordingAsTheTargetIsRefusedBeforeTheExportStarts) {
+    QWidget window;
+    int runs = 0;
+    QStringList messages;
+    bool asked = true;
+    ClipExportCommand exporter(
+        window, {[&](CExportDlg::Choice*) { return asked; },
+                 [](const QString&) { return QString::fromStdString(kSecond); },
+                 [&](CExportDlg&) { ++runs; }, [&](const QString& text) { messages << text; }});
+    ClipRequest request;
+    request.paths = {kFirst, kSecond};
+    request.toMs = 12000;
+    exporter.Export(request, {0, 6000}, 64.0);
+    EXPECT_EQ(messages.size(), 1);
+    asked = false;  // cancelled options: the file is not asked for
+    exporter.Export(request, {0, 6000}, 64.0);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(runs, 0);
+}
+
+}  // namespace
