@@ -110,7 +110,7 @@ void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
         }
         m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
     }
-    MarkTripRecordingInList();
+    m_navigator->MarkTripRecordingInList();
     ShowTimelineMarks();
 }
 

@@ -38,17 +38,17 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
 
 TEST_F(MainWindowFixture, AllViewStacksUserThenEventAboveDriving) {
     ShowCard();
-    Window().OnBnClickedButtonAll();
+    Window().Navigator().Cards().ShowCategory(CatalogueView::All);
     RecordingListView* list = Window().List();
     ASSERT_EQ(list->RowCount(), kRows + 2);
     EXPECT_EQ(ListCell(list, 0, 1), "MAN");
     EXPECT_EQ(ListCell(list, 1, 1), "EVT");
     EXPECT_EQ(list->PathOf(2).toStdString(), Card().driving[0]);
     EXPECT_TRUE(IsListRowSelected(list, 0));
-    EXPECT_TRUE(Window().FolderPath().find("USER") != std::string::npos);
-    Window().OnBnClickedButtonEvent();
+    EXPECT_TRUE(Window().Navigator().Cards().FolderPath().find("USER") != std::string::npos);
+    Window().Navigator().Cards().ShowCategory(CatalogueView::Event);
     EXPECT_EQ(list->RowCount(), 1);
-    Window().OnBnClickedButtonParking();
+    Window().Navigator().Cards().ShowCategory(CatalogueView::Parking);
     EXPECT_EQ(list->RowCount(), 0);
     EXPECT_TRUE(Window().messages.isEmpty()) << "an empty folder is no failure";
 }
@@ -217,9 +217,9 @@ TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
     EXPECT_EQ(Window().windowTitle(), QString::fromUtf8("REC_20260314_182529_D.AVI \u2014 "
                                                         "2026-03-14 18:25:39 - Tarvex K310VZN PC "
                                                         "Viewer"));
-    EXPECT_TRUE(WaitUntil(
-        [&] { return Window().GetDlgItem(IDC_STATIC_CLOCK)->toolTip().contains("+09:00:20"); }))
-        << Window().GetDlgItem(IDC_STATIC_CLOCK)->toolTip().toStdString();
+    EXPECT_TRUE(WaitUntil([&] {
+        return Window().GetDlgItem(IDC_STATIC_CLOCK)->toolTip().contains("+09:00:20");
+    })) << Window().GetDlgItem(IDC_STATIC_CLOCK)->toolTip().toStdString();
     EXPECT_EQ(PictureClock::FormatOffset(-3723), "-01:02:03");
 
     Window().OnBnClickedButtonStop();

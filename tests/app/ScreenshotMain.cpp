@@ -68,14 +68,14 @@ int main(int argc, char** argv) {
     window.show();
     apptest::Pump(800);
     bool ok = SaveScreen(window.frameGeometry(), base + "-empty.png");
-    window.SetDrivePath(argv[1]);
-    window.OnBnClickedButtonDriving();
+    window.Navigator().Cards().SetDrivePath(argv[1]);
+    window.Navigator().Cards().ShowCategory(CatalogueView::Driving);
     apptest::Pump(500);
     if (window.List()->RowCount() == 0) {
         std::fprintf(stderr, "no recordings in %s/DRIVING\n", argv[1]);
         return 1;
     }
-    window.OnListDoubleClick(0);
+    window.Navigator().OnListDoubleClick(0);
     apptest::Pump(4000);
     ok = SaveScreen(window.frameGeometry(), base + "-normal.png") && ok;
     // At twice the speed the rate shows between the total time and the speed.
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     // The trips view at the normal size, the first trip expanded into its recordings.
     window.setGeometry(QRect(
         QPoint(60, 40), QSize(CSamplePlayerDlg::kNormalWidth, CSamplePlayerDlg::kNormalHeight)));
-    window.OnToggleTrips();
+    window.Navigator().OnToggleTrips();
     window.List()->expand(window.List()->model()->index(0, 0));
     apptest::Pump(1500);
     ok = SaveScreen(window.frameGeometry(), base + "-trips.png") && ok;
