@@ -60,6 +60,7 @@ void CardOpener::ShowCategory(CatalogueView view) {
         return;
     }
     m_strLastCard = m_strDrivePath;
+    m_eView = view;
     m_bCardLost = false;
     MarkCategoryButton(kButtonOf.at(view));
     m_hooks.hideNote(ListPlaceholderText());

@@ -52,8 +52,10 @@ public:
     // The chosen card's folder; empty when none is (also while a loose folder is listed).
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
-    // The folder whose recordings are listed.
+    // The folder whose recordings are listed (the last one scanned for the all view).
     const std::string& FolderPath() const { return m_strFolderPath; }
+    // The category of the card listed last.
+    CatalogueView ListedView() const { return m_eView; }
     const std::string& LastCard() const { return m_strLastCard; }
 
 private:
@@ -69,6 +71,7 @@ private:
 
     std::string m_strFolderPath;
     std::string m_strDrivePath;
+    CatalogueView m_eView = CatalogueView::Driving;
     std::string m_strLastCard;    // the card folder listed last; kept when the card goes
     bool m_bLooseFolder = false;  // the list shows a folder outside any card
     bool m_bCardLost = false;     // the card went away; OPEN takes it back when it returns

@@ -27,14 +27,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, error);
 }
 
-CatalogueView ViewOfFolder(const std::string& folderPath) {
-    const std::string name = folderPath.substr(folderPath.find_last_of('/') + 1);
-    if (name == kEventFolder) return CatalogueView::Event;
-    if (name == kParkingFolder) return CatalogueView::Parking;
-    if (name == kUserFolder) return CatalogueView::User;
-    return CatalogueView::Driving;
-}
-
 }  // namespace
 
 RecordingNavigator::RecordingNavigator(RecordingListView& list, MainWindowControls& controls,
@@ -127,7 +119,7 @@ bool RecordingNavigator::AskForCard() {
 
 void RecordingNavigator::ListAgain(bool tripsView, CatalogueView view) {
     m_cards.ShowCategory(view);
-    if (tripsView && view != CatalogueView::All) FillTrips(view);
+    if (tripsView) FillTrips(view);
 }
 
 // ---- rows ----
@@ -245,7 +237,8 @@ bool RecordingNavigator::IsTripsView() const {
 
 void RecordingNavigator::OnToggleTrips() {
     if (m_cards.DrivePath().empty()) return;
-    const CatalogueView view = ViewOfFolder(m_cards.FolderPath());
+    // The category shown, not the folder scanned last: the all view ends with USER's folder.
+    const CatalogueView view = m_cards.ListedView();
     if (IsTripsView()) {
         m_cards.ShowCategory(view);
         return;

@@ -16,6 +16,8 @@
 #include "app/RecordingListView.h"
 #include "app/RecordingNavigator.h"
 #include "app/Resource.h"
+#include "library/CardRoot.h"
+#include "library/TripCatalogue.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -160,6 +162,25 @@ TEST_F(RecordingNavigatorTest, AFailingRunIsWalkedFlatAndSaidOnce) {
             EXPECT_TRUE(note.contains(QString::number(run.brokenRows.size())))
                 << note.toStdString();
         }
+    }
+}
+
+// T shows the trips of the category on screen and T again its recordings, the category
+// button staying as it was.
+TEST_F(RecordingNavigatorTest, TheTripsToggleKeepsTheCategoryShown) {
+    const std::pair<CatalogueView, int> views[] = {{CatalogueView::Driving, IDC_BUTTON_DRIVING},
+                                                   {CatalogueView::Event, IDC_BUTTON_EVENT},
+                                                   {CatalogueView::All, IDC_BUTTON_ALL}};
+    for (const auto& [view, button] : views) {
+        ASSERT_TRUE(navigator->Cards().ShowCardCategory(Card().root, view));
+        std::vector<Trip> trips;
+        ASSERT_TRUE(ListTrips(CardRoot(Card().root), view, trips));
+        navigator->OnToggleTrips();
+        EXPECT_TRUE(navigator->IsTripsView()) << button;
+        EXPECT_EQ(list->RowCount(), static_cast<int>(trips.size())) << button;
+        navigator->OnToggleTrips();
+        EXPECT_FALSE(navigator->IsTripsView()) << button;
+        EXPECT_EQ(CheckedCategory(), button);
     }
 }
 
