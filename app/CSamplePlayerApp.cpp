@@ -22,9 +22,9 @@ bool CSamplePlayerApp::InitInstance(const std::string& path) {
                          [&dialog] { dialog.SaveConfig(); });
     }
     if (!path.empty()) {
-        dialog.OpenPath(QString::fromStdString(path));
+        dialog.Navigator().OpenPath(QString::fromStdString(path));
     } else {
-        dialog.OpenLastCard();
+        dialog.Navigator().Cards().OpenLastCard();
     }
     // Media keys and desktop players' controls; without a session bus the window runs alone.
     MprisService mpris(dialog);

@@ -43,7 +43,6 @@ CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
     setAcceptDrops(true);  // a card folder or a recording dropped on the window opens
-    m_nCurIndex = -1;
     OnInitDialog();
 }
 
@@ -77,7 +76,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     // and handed to the sound output and the decoder, so the first recording already plays
     // at the volume and brightness the user left.
     InitConfig();
-    ReadLastCard();
+    m_navigator->Cards().ReadLastCard();
     ApplyVolume(m_sliderVolume->GetPos());
     ApplyBrightness(m_sliderBright->GetPos());
 
@@ -183,7 +182,7 @@ void CSamplePlayerDlg::SaveConfig() {
     std::snprintf(text, sizeof text, "%d", m_sliderVolume->GetPos());
     Trace("Volume => %d\n", m_sliderVolume->GetPos());
     WritePrivateProfileString("config", "volume", text, path.c_str());
-    SaveLastCard();
+    m_navigator->Cards().SaveLastCard();
 }
 
 // ---- closing ----
@@ -289,10 +288,6 @@ bool CSamplePlayerDlg::CanSeek() const {
 std::string CSamplePlayerDlg::OpenRecordingPath() const {
     // The file opened last, also when the list was rebuilt under it or it has no row.
     return IsPlayerActive() ? m_strCurrentPath : std::string();
-}
-
-int CSamplePlayerDlg::RowOfPath(const std::string& path) const {
-    return m_listFilename->Model()->RowOfFile(QString::fromStdString(path));
 }
 
 bool CSamplePlayerDlg::event(QEvent* event) {

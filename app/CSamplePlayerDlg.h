@@ -12,12 +12,13 @@
 // threads before any member or child widget goes away.
 //
 // The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), making the controls
-// and the note over the pictures (…Layout.cpp), playback
-// commands (…Playback.cpp), opening cards and recordings and saying what failed (…Open.cpp),
-// following the playback controller (…Display.cpp), the commands' table and the keys
-// (…Keyboard.cpp), the category commands (…List.cpp; the list itself is RecordingListView over
-// RecordingListModel), still capture (…Capture.cpp) and the device settings
-// (…Settings.cpp). The skinned controls are made and placed by MainWindowControls, the
+// and the note over the pictures (…Layout.cpp), playback commands (…Playback.cpp), the card
+// dialogs and drops (…Open.cpp), following the playback controller (…Display.cpp), the
+// commands' table and the keys (…Keyboard.cpp), the window's side of the timeline
+// (…Timeline.cpp), still capture (…Capture.cpp) and the device settings (…Settings.cpp).
+// What is listed, the row that plays and trips are the RecordingNavigator's (the list itself
+// is RecordingListView over RecordingListModel); events, marks, the route and clip export are
+// the TimelinePanel's. The skinned controls are made and placed by MainWindowControls, the
 // commands are MainWindowActions, the layouts, the views' places, the map view and the zoom
 // window are WindowLayout's (its WindowFrame paints and drags the window), what plays is the
 // PlaybackController's.
@@ -41,6 +42,7 @@
 #include "app/PictureClock.h"
 #include "app/PlaybackController.h"
 #include "app/TimelinePanel.h"
+#include "app/RecordingNavigator.h"
 #include "app/ViewState.h"
 #include "app/WindowLayout.h"
 #include "library/RecordingCatalogue.h"
@@ -132,7 +134,6 @@ public:
     void OnBnClickedButtonClose();
     void OnBnClickedButtonMinimize();
     int OnSliderMoved(int controlId, int position);
-    void OnListDoubleClick(int row);
 
     // ---- view commands, mirror, capture, zoom ----
     void OnBnClickedButtonChangeView() { m_layout->OnBnClickedButtonChangeView(); }
@@ -202,12 +203,8 @@ public:
     void OnStepFrame(int direction);
     void OnStepRate(int step);
 
-    // ---- recording list ----
-    void OnBnClickedButtonDriving();
-    void OnBnClickedButtonEvent();
-    void OnBnClickedButtonParking();
-    void OnBnClickedButtonUser();
-    void OnBnClickedButtonAll();
+    // ---- recording list: what is listed, the row that plays, trips ----
+    RecordingNavigator& Navigator() const { return *m_navigator; }
 
     // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
     // Events, marks, the route and clip export of what plays; made with the controls.
@@ -216,9 +213,6 @@ public:
     void SeekToRecordingMs(int64_t ms);
     // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
     void SeekOnTimeline(int64_t timelineMs);
-    // The list as trips of the category shown last, or back to its recordings.
-    void OnToggleTrips();
-    bool IsTripsView() const;
     std::vector<std::string> TripPaths() const;
     // The trip's recording on screen (0 outside a trip).
     size_t TripIndex() const;
@@ -241,7 +235,7 @@ public:
     CBitmapSlider* VolumeSlider() const { return m_sliderVolume; }
     CBitmapSlider* BrightSlider() const { return m_sliderBright; }
     int ScreenMode() const { return m_layout->ScreenMode(); }
-    int CurIndex() const { return m_nCurIndex; }
+    int CurIndex() const { return m_navigator->CurIndex(); }
     int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
     // A recording is open, playing, paused or held at its end.
@@ -250,13 +244,9 @@ public:
     bool IsHeldAtEnd() const { return m_playback.State() == PlaybackState::Ended; }
     // The file of the open recording's row; empty when nothing is open.
     std::string OpenRecordingPath() const;
-    // The list row whose file is path (the same file by any name), or -1.
-    int RowOfPath(const std::string& path) const;
     // The window follows an open recording (its position, the end, hand-overs).
     bool IsFollowingPlayback() const { return m_playback.HasMedia(); }
-    const std::string& DrivePath() const { return m_strDrivePath; }
-    void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
-    const std::string& FolderPath() const { return m_strFolderPath; }
+    const std::string& DrivePath() const { return m_navigator->Cards().DrivePath(); }
     int FrontView() const { return static_cast<int>(View().Places().front); }
     int RearView() const { return static_cast<int>(View().Places().rear); }
     int MapView() const { return static_cast<int>(View().Places().map); }
@@ -265,22 +255,10 @@ public:
     bool IsMapNavigated() const { return m_bMapNavigated; }
     bool IsMapReady() const { return m_bMapReady; }
 
-    // ---- opening a card or a recording; the way out ----
-    // Opens what a user names: a card folder (its DRIVING list), a category folder of a card
-    // (that category), one recording (its card, or its own folder when it lies outside one;
-    // its row is selected and played) or any other folder of recordings. False, with a note
-    // saying why, when there is nothing to open. The command line, a drop on the window and
-    // the desktop's media controls all come here.
-    bool OpenPath(const QString& path);
-    // Lists the card folder used last when it is still there; otherwise says how to open one.
-    bool OpenLastCard();
-    const std::string& LastCardFolder() const { return m_strLastCard; }
+    // ---- the open recording; the way out ----
     // The recording open now; empty when none.
     const std::string& CurrentPath() const { return m_strCurrentPath; }
-    // A row whose recording could not be opened is marked until the list is rebuilt.
-    bool IsRowUnplayable(int row) const;
     QString NoteText() const;
-    QString ListPlaceholderText() const;
     // The quiet way out (a quit signal, the session ending): settings saved, player stopped,
     // window closed, without the question.
     void QuitNow();
@@ -292,9 +270,8 @@ signals:
     void VolumeChanged();
 
 protected:
-    enum class DriveChoice { Cancelled, Drive, ChooseFolder };
-    // The drive question; ChooseFolder when the user asked for a folder or no removable
-    // drive is present.
+    using DriveChoice = ::DriveChoice;
+    // The drive question.
     virtual DriveChoice RunDriveDialog(std::string* drive);
     // The card folder chooser: the chosen folder, or empty when cancelled.
     virtual QString RunFolderDialog(const QString& startFolder);
@@ -343,8 +320,8 @@ private:
     void CreateActions();
     void BindButtons();
     void SetControlTips();
-    // Connects what the user asks of the list to the commands that do it.
-    void ConnectList();
+    // Makes the list's navigator, which follows what the user asks of the list.
+    void CreateNavigator();
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
     void OnTimer(int id);
@@ -361,53 +338,18 @@ private:
     void ClearGraph();
     void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
 
-    void RowMove(int row);
-    std::string PathCell(int row) const;
-    void SelectOnly(int row, bool focus);
-    void ShowCategory(CatalogueView view);
-    void FillList(const std::vector<CatalogueRow>& rows);
-
     // Opening, failures and the card coming and going.
     bool TryOpen(const std::string& path, int tripIndex = -1);
-    void NoteUnplayable(const std::string& path);
-    void ShowUnplayableNote();
-    int RowOfListedPath(const std::string& path) const;  // same text, also a gone file
-    void MarkCategoryButton(int controlId);
-    void UpdateListPlaceholder();
-    bool AskForCard();
-    // The list of the moment's category again, in its mode (recordings or trips).
-    void ListAgain(const PlaybackMoment& moment);
-    // The persistent "insert the card" note goes once something is listed.
-    void HideCardNote();
-    bool ShowCardCategory(const std::string& card, CatalogueView view);
-    bool ShowLooseFolder(const std::string& folder);
-    bool PlayListedPath(const std::string& path);
-    void MoveOnFromFailedRow();
     // False when the open recording (or its card) went away; the window has moved on.
     bool CheckRecordingStillThere();
     // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
     bool IsNewestPlaying() const;
     void CloseDown();
-    void ReadLastCard();
-    void SaveLastCard();
     // Timeline (…Timeline.cpp).
     void CreateTimeline();
     // Runs a seek of the controller's and shows where it landed (another recording opened, or
     // a failure to open it, as an open would).
     void SeekOnTimeline(const std::function<bool()>& seek);
-    bool OnTripDoubleClick(int row);
-    // Plays the trip of list row `row` from its recording `index`.
-    bool PlayTripFrom(int row, size_t index);
-    // PLAY with a trip row or one of its recordings selected (false: not the trips view).
-    bool PlaySelectedTrip();
-    // Selects, under the trip row playing, the recording that plays.
-    void MarkTripRecordingInList();
-    bool PlayNextInTrip();
-    // A recording named on its own (the command line, a drop, MPRIS) that is part of a trip
-    // plays the trip from it; row is its list row or -1. False when it is no trip's.
-    bool PlayTripOf(const std::string& path, int row);
-    // Outside the trips view the list's selection follows the trip's recording on screen.
-    void FollowTripRow(const std::string& path);
     // The controller's signals (…Display.cpp).
     void ConnectPlayback();
     // The map page's binding is asked for from its load until it answers.
@@ -427,7 +369,6 @@ private:
     // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
     // as the user left them while the camera count is the same).
     void ShowRecording(const std::string& path, bool keepLayout = false);
-    void FillTrips(CatalogueView view);
 
     static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
                                  int32_t positionMs);
@@ -446,8 +387,6 @@ private:
 
     QtVideoArea* m_pFrontArea = nullptr;
     QtVideoArea* m_pRearArea = nullptr;
-    std::string m_strFolderPath;
-    std::string m_strDrivePath;
     CBitmapSlider* m_sliderPos = nullptr;
     CBitmapSlider* m_sliderVolume = nullptr;
     CBitmapSlider* m_sliderBright = nullptr;
@@ -458,7 +397,6 @@ private:
     QLabel* m_pClock = nullptr;                   // the picture's date and time on the camera clock
     PictureClock m_clock;                         // of the recording on screen
     RecordingListView* m_listFilename = nullptr;  // the list and its model (rows, marks)
-    int m_nCurIndex = -1;
     CGraphStatic* m_pGraph = nullptr;
     GraphSeries* m_pSeriesX = nullptr;
     GraphSeries* m_pSeriesY = nullptr;
@@ -474,16 +412,8 @@ private:
     SpeedUnit m_eSpeedUnit = SpeedUnit::Kmh;  // the speed box's unit (settings key, read at start)
 
     // Opening, faults and the way out (GUI thread only).
-    std::string m_strCurrentPath;  // the open recording; empty when none
-    std::string m_strLastCard;     // the card folder listed last; kept when the card goes
-    bool m_bLooseFolder = false;   // the list shows a folder outside any card
-    bool m_bCardLost = false;      // the card went away; OPEN takes it back when it returns
-    // A run of recordings that fail to open is walked by the outermost open, one row at a time.
-    bool m_bHandingOver = false;
-    bool m_bOpenFailedInHandOver = false;
-    int m_nUnplayableInRun = 0;
-    std::string m_strLastUnplayable;
-    QString m_strUnplayableReason;
+    std::string m_strCurrentPath;                     // the open recording; empty when none
+    std::unique_ptr<RecordingNavigator> m_navigator;  // made with the list (CreateNavigator)
     bool m_bQuitConfirmed = false;
     // The window is opening or seeking itself: the controller's announcements of it are
     // handled where the window asked, not by the slots.

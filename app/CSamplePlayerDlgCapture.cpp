@@ -88,7 +88,7 @@ void CSamplePlayerDlg::OnBnClickedButtonCapture() {
         ShowNote(Text(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
         return;
     }
-    if (m_strDrivePath.empty()) return;
+    if (DrivePath().empty()) return;
     const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
     // Paused first, so the picture saved is the one on the screen.
     m_playback.Pause();

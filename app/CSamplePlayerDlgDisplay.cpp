@@ -207,22 +207,20 @@ void CSamplePlayerDlg::OnPlaybackFailed(const QString& path) {
 
 void CSamplePlayerDlg::LeaveUnplayable(const std::string& path) {
     m_strCurrentPath.clear();
-    NoteUnplayable(path);
-    MoveOnFromFailedRow();
-    ShowUnplayableNote();
+    m_navigator->LeaveUnplayable(path);
 }
 
 bool CSamplePlayerDlg::IsNewestPlaying() const {
     const qsizetype trip = m_playback.TripPaths().size();
     const bool tripGoesOn = trip > 0 && static_cast<qsizetype>(TripIndex()) + 1 < trip;
-    return !tripGoesOn && m_nCurIndex <= 0;
+    return !tripGoesOn && CurIndex() <= 0;
 }
 
 bool CSamplePlayerDlg::CheckRecordingStillThere() {
     if (m_strCurrentPath.empty()) return true;
     std::error_code error;
     if (std::filesystem::exists(m_strCurrentPath, error)) return true;
-    const std::string root = CardRoot(m_strDrivePath);
+    const std::string root = CardRoot(DrivePath());
     if (root.empty() || std::filesystem::is_directory(root, error)) {
         // Only this file went away: say so and move on as for a recording that fails.
         const std::string gone = m_strCurrentPath;
@@ -234,10 +232,7 @@ bool CSamplePlayerDlg::CheckRecordingStillThere() {
     // The card itself is gone. Its folder is kept, so OPEN and the category buttons find it
     // again when it comes back.
     OnBnClickedButtonStop();
-    m_strDrivePath.clear();
-    m_bCardLost = true;
-    m_listFilename->Clear();  // its rows lead nowhere now
-    MarkCategoryButton(0);
+    m_navigator->Cards().LoseCard();
     ShowNote(QString::fromStdString(
         FormatResourceString(PickStringId(IDS_CARD_REMOVED_KO, IDS_CARD_REMOVED_EN))));
     return false;

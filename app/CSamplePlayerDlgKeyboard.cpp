@@ -46,6 +46,7 @@ template <void (T::*command)()>
 void On(D& d) {
     (d.Timeline().*command)();
 }
+using V = CatalogueView;
 struct CommandRow {
     C command;
     std::initializer_list<int> keys;
@@ -71,11 +72,11 @@ const CommandRow kCommands[] = {
     {C::SubCamera, {}, IDS_TIP_CAMSMALL, &D::OnBnClickedButtonSubCamera},
     {C::MapSmall, {}, IDS_TIP_MAPSMALL, &D::OnBnClickedButtonMapSmall},
     {C::Mirror, {}, IDS_TIP_MIRROR, &D::OnBnClickedCheckMirror},
-    {C::Driving, {}, IDS_TIP_DRIVING, &D::OnBnClickedButtonDriving},
-    {C::Event, {}, IDS_TIP_EVENT, &D::OnBnClickedButtonEvent},
-    {C::Parking, {}, IDS_TIP_PARKING, &D::OnBnClickedButtonParking},
-    {C::User, {}, IDS_TIP_USER, &D::OnBnClickedButtonUser},
-    {C::All, {}, IDS_TIP_ALL, &D::OnBnClickedButtonAll},
+    {C::Driving, {}, IDS_TIP_DRIVING, [](D& d) { d.Navigator().Cards().ShowCategory(V::Driving); }},
+    {C::Event, {}, IDS_TIP_EVENT, [](D& d) { d.Navigator().Cards().ShowCategory(V::Event); }},
+    {C::Parking, {}, IDS_TIP_PARKING, [](D& d) { d.Navigator().Cards().ShowCategory(V::Parking); }},
+    {C::User, {}, IDS_TIP_USER, [](D& d) { d.Navigator().Cards().ShowCategory(V::User); }},
+    {C::All, {}, IDS_TIP_ALL, [](D& d) { d.Navigator().Cards().ShowCategory(V::All); }},
     {C::Open, {Qt::Key_F2}, IDS_TIP_OPEN, &D::OnBnClickedButtonOpen},
     {C::Stop, {}, IDS_TIP_STOP, &D::OnBnClickedButtonStop},
     // Page Down goes to the older recording, Page Up to the newer one.
@@ -112,7 +113,12 @@ const CommandRow kCommands[] = {
     {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, On<&T::OnMarkIn>, nullptr, true},
     {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, On<&T::OnMarkOut>, nullptr, true},
     {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, On<&T::OnExportClip>, nullptr, true},
-    {C::ToggleTrips, {Qt::Key_T}, IDS_TIP_TRIPS, &D::OnToggleTrips, nullptr, true},
+    {C::ToggleTrips,
+     {Qt::Key_T},
+     IDS_TIP_TRIPS,
+     [](D& d) { d.Navigator().OnToggleTrips(); },
+     nullptr,
+     true},
 };
 
 }  // namespace

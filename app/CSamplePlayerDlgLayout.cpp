@@ -32,7 +32,7 @@ void CSamplePlayerDlg::CreateControls() {
 
     m_listFilename = new RecordingListView(this);
     m_ui->AdoptList(m_listFilename);
-    ConnectList();
+    CreateNavigator();
     setMouseTracking(true);  // the resize cursor over the right and bottom edges
     CreateActions();
 }

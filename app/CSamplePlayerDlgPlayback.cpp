@@ -27,31 +27,8 @@ uint32_t ChannelVolumeWord(int sliderValue) {
 
 bool CSamplePlayerDlg::OpenRecording(const std::string& path, int tripIndex) {
     if (TryOpen(path, tripIndex)) return true;
-    NoteUnplayable(path);
-    if (m_bHandingOver) {
-        // Inside a hand-over already: the loop in MoveOnFromFailedRow moves on from here.
-        m_bOpenFailedInHandOver = true;
-        return false;
-    }
-    MoveOnFromFailedRow();
-    ShowUnplayableNote();
-    update();
+    if (m_navigator->OnOpenFailed(path)) update();
     return false;
-}
-
-void CSamplePlayerDlg::MoveOnFromFailedRow() {
-    if (m_bHandingOver) {
-        m_bOpenFailedInHandOver = true;
-        return;
-    }
-    // A recording that fails hands over to the row above. A run of failing rows is walked
-    // here one row at a time, so a card full of broken files never deepens the stack.
-    m_bHandingOver = true;
-    do {
-        m_bOpenFailedInHandOver = false;
-        OnBnClickedButtonNext();
-    } while (m_bOpenFailedInHandOver);
-    m_bHandingOver = false;
 }
 
 bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
@@ -85,7 +62,7 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
-    FollowTripRow(path);
+    m_navigator->FollowTripRow(path);
     m_clock.SetRecording(path);
     m_pTimeline->ApplyClockFixes();
     ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
@@ -95,17 +72,6 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
 
     Layout().OpenViews(keepLayout);
     m_pTimeline->LoadTimeline(path);
-}
-
-void CSamplePlayerDlg::RowMove(int row) {
-    m_nCurIndex = row;
-    const std::string path = PathCell(row);
-    if (path.empty()) return;
-    SelectOnly(row, false);
-    if (OpenRecording(path)) {
-        m_listFilename->ScrollToRow(row);
-    }
-    m_listFilename->viewport()->update();
 }
 
 // Play and pause only flip the player's run flag, which the worker samples at the top of
@@ -120,14 +86,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
         m_playback.Play();
         return;
     }
-    if (m_listFilename->RowCount() == 0 || !m_listFilename->HasSelection()) return;
-    if (PlaySelectedTrip()) return;
-    const int row = m_listFilename->SelectedRow();
-    if (row != m_nCurIndex) {
-        m_nCurIndex = row;
-        if (!OpenRecording(PathCell(row))) return;
-    }
-    m_playback.Play();
+    if (m_navigator->OpenSelected()) m_playback.Play();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonPause() {
@@ -143,7 +102,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_sliderPos->SetPos(0);
     SetLabelText(m_pCurTime, "00:00:00");
     SetLabelText(m_pTotalTime, "00:00:00");
-    m_nCurIndex = -1;
+    m_navigator->SetCurIndex(-1);
     ShowPlayButton(true);
     m_ui->camSmall->SetCheck(0);
     m_ui->mapSmall->SetCheck(0);
@@ -165,20 +124,11 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonPre() {
-    if (m_nCurIndex + 1 < m_listFilename->RowCount()) {
-        RowMove(m_nCurIndex + 1);
-    } else {
-        OnBnClickedButtonStop();
-    }
+    m_navigator->PlayOlder();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonNext() {
-    if (PlayNextInTrip()) return;
-    if (m_nCurIndex > 0 && m_nCurIndex - 1 < m_listFilename->RowCount()) {
-        RowMove(m_nCurIndex - 1);
-    } else if (m_nCurIndex <= 0) {
-        OnBnClickedButtonStop();
-    }
+    m_navigator->PlayNewer();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonBackward() {
@@ -243,21 +193,6 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
 
 // OPEN always asks which card (or folder), also while one is listed, so another card can be
 // chosen; a cancelled question leaves the list as it was.
-void CSamplePlayerDlg::OnBnClickedButtonOpen() { AskForCard(); }
-
-void CSamplePlayerDlg::OnListDoubleClick(int row) {
-    if (row < 0) return;
-    if (OnTripDoubleClick(row)) return;
-    const std::string path = PathCell(row);
-    if (path.empty()) return;
-    m_nCurIndex = row;
-    if (OpenRecording(path)) {
-        SelectOnly(row, true);
-        m_listFilename->setFocus();
-        m_listFilename->viewport()->update();
-    } else if (!IsPlayerActive()) {
-        // A failed open has already handed over to the row above; only when that found
-        // nothing to play is there no current row.
-        m_nCurIndex = -1;
-    }
+void CSamplePlayerDlg::OnBnClickedButtonOpen() {
+    m_navigator->AskForCard();
 }

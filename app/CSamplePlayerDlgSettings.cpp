@@ -13,8 +13,10 @@ namespace {
 
 // The category buttons with the view each lists.
 constexpr std::pair<int, CatalogueView> kCategoryButtons[] = {
-    {IDC_BUTTON_DRIVING, CatalogueView::Driving}, {IDC_BUTTON_EVENT, CatalogueView::Event},
-    {IDC_BUTTON_PARKING, CatalogueView::Parking}, {IDC_BUTTON_USER, CatalogueView::User},
+    {IDC_BUTTON_DRIVING, CatalogueView::Driving},
+    {IDC_BUTTON_EVENT, CatalogueView::Event},
+    {IDC_BUTTON_PARKING, CatalogueView::Parking},
+    {IDC_BUTTON_USER, CatalogueView::User},
     {IDC_BUTTON_ALL, CatalogueView::All}};
 
 }  // namespace
@@ -24,33 +26,34 @@ void CSamplePlayerDlg::OnBnClickedButtonSetting() {
     // the views and the list are as they were, also after a format that left the card alone.
     const PlaybackMoment moment = CurrentMoment();
     if (IsPlayerActive()) OnBnClickedButtonPause();
-    if (ChooseSettingsDrive()) OpenDeviceSettings(m_strDrivePath, moment);
+    if (ChooseSettingsDrive()) OpenDeviceSettings(DrivePath(), moment);
     if (moment.playing && IsPlayerActive() && m_playback.State() != PlaybackState::Playing &&
         !m_bQuitConfirmed)
         OnBnClickedButtonPlay();
 }
 
 bool CSamplePlayerDlg::ChooseSettingsDrive() {
-    if (!m_strDrivePath.empty()) return true;
+    if (!DrivePath().empty()) return true;
     std::string drive;
     switch (RunDriveDialog(&drive)) {
         case DriveChoice::Drive:
             break;
         case DriveChoice::ChooseFolder:
-            drive = RunFolderDialog(QString::fromStdString(m_strLastCard)).toStdString();
+            drive = RunFolderDialog(QString::fromStdString(m_navigator->Cards().LastCard()))
+                        .toStdString();
             if (drive.empty()) return false;
             break;
         case DriveChoice::Cancelled:
             return false;
     }
-    m_strDrivePath = drive;
+    m_navigator->Cards().SetDrivePath(drive);
     return true;
 }
 
 void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const PlaybackMoment& moment) {
     const std::string config = CardConfigPath(CardRoot(drive));
     if (config.empty() || !CSettingDlg::CanOpen(config)) {
-        m_strDrivePath.clear();
+        m_navigator->Cards().SetDrivePath({});
         ShowMessage(QString::fromStdString(
             FormatResourceString(PickStringId(IDS_NO_BLACKBOX_KO, IDS_NO_BLACKBOX_EN))));
         return;
@@ -60,7 +63,7 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
     dialog.SetBeforeFormat([this] { OnBnClickedButtonStop(); });
     RunSettingsDialog(dialog);
     if (!dialog.m_bCardChanged) return;
-    m_strDrivePath = dialog.DrivePath();
+    m_navigator->Cards().SetDrivePath(dialog.DrivePath());
     // A format that did not start left the card as it was: only the closed recording comes
     // back. Any other may have changed it (possibly mounted somewhere new): the list shows
     // what is on it now, in the view it was in, and the recording comes back if it is still
@@ -68,13 +71,13 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
     const std::optional<CardFormatStatus> status = dialog.LastFormatStatus();
     const bool untouched =
         status == CardFormatStatus::Refused || status == CardFormatStatus::BackupFailed;
-    if (!untouched) ListAgain(moment);
+    if (!untouched) m_navigator->ListAgain(moment.tripsView, moment.view);
     RestoreMoment(moment);
 }
 
 CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
     PlaybackMoment moment;
-    moment.tripsView = IsTripsView();
+    moment.tripsView = m_navigator->IsTripsView();
     for (const auto& [id, view] : kCategoryButtons) {
         const auto* button = static_cast<const QAbstractButton*>(GetDlgItem(id));
         if (button && button->isChecked()) moment.view = view;
@@ -83,7 +86,7 @@ CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
     moment.path = m_strCurrentPath;
     moment.tripPaths = TripPaths();
     moment.tripIndex = TripIndex();
-    moment.row = m_nCurIndex;
+    moment.row = CurIndex();
     moment.positionMs = m_playback.Position();  // on the trip's timeline while a trip plays
     moment.playing = m_playback.State() == PlaybackState::Playing;
     moment.front = FrontView();
@@ -92,24 +95,15 @@ CSamplePlayerDlg::PlaybackMoment CSamplePlayerDlg::CurrentMoment() const {
     return moment;
 }
 
-void CSamplePlayerDlg::ListAgain(const PlaybackMoment& moment) {
-    if (moment.tripsView && moment.view != CatalogueView::All) {
-        ShowCategory(moment.view);
-        FillTrips(moment.view);
-    } else {
-        ShowCategory(moment.view);
-    }
-}
-
 void CSamplePlayerDlg::RestoreMoment(const PlaybackMoment& moment) {
     std::error_code error;
     if (moment.path.empty() || !std::filesystem::exists(moment.path, error)) return;
     if (IsPlayerActive() && m_strCurrentPath == moment.path) return;
     bool opened = false;
-    if (!moment.tripPaths.empty() && IsTripsView()) {
-        opened = moment.row >= 0 && PlayTripFrom(moment.row, moment.tripIndex);
-    } else if (const int row = RowOfPath(moment.path); row >= 0) {
-        m_nCurIndex = row;
+    if (!moment.tripPaths.empty() && m_navigator->IsTripsView()) {
+        opened = moment.row >= 0 && m_navigator->PlayTripFrom(moment.row, moment.tripIndex);
+    } else if (const int row = m_navigator->RowOfPath(moment.path); row >= 0) {
+        m_navigator->SetCurIndex(row);
         opened = OpenRecording(moment.path);
     }
     if (!opened || m_strCurrentPath != moment.path) return;

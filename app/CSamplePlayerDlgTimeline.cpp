@@ -22,7 +22,7 @@ void CSamplePlayerDlg::CreateTimeline() {
     host.pause = [this] { OnBnClickedButtonPause(); };
     host.play = [this] { OnBnClickedButtonPlay(); };
     host.quitConfirmed = [this] { return m_bQuitConfirmed; };
-    host.markTripRecordingInList = [this] { MarkTripRecordingInList(); };
+    host.markTripRecordingInList = [this] { m_navigator->MarkTripRecordingInList(); };
     host.clockFixes = [this](const std::vector<TimedFix>& fixes) { m_clock.SetFixes(fixes); };
     host.tripClockFixes = [this](const std::vector<TimedFix>& fixes,
                                  const std::vector<int64_t>& startsMs,

@@ -266,7 +266,7 @@ void MprisService::OpenUri(const QString& uri) {
         return;
     }
     // As a drop or the command line: the row when it is listed, else its card is listed.
-    m_window.OpenPath(file.absoluteFilePath());
+    m_window.Navigator().OpenPath(file.absoluteFilePath());
     Refresh();
 }
 

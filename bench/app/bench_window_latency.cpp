@@ -127,7 +127,7 @@ void MeasureWindow(const std::string& path, int runs, Figures& out, double* wake
         int before = front->PresentCount();
         QElapsedTimer t;
         t.start();
-        window.OpenPath(QString::fromStdString(path));
+        window.Navigator().OpenPath(QString::fromStdString(path));
         WaitMs([&] { return front->PresentCount() > before; });
         out.opens.push_back(t.nsecsElapsed() / 1e6);
         window.OnBnClickedButtonPause();

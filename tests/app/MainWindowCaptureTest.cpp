@@ -189,7 +189,7 @@ TEST_F(MainWindowCaptureTest, CaptureAsksNothingWithoutADriveOrARecording) {
     EXPECT_TRUE(Window().Note()->isVisible());
     EXPECT_EQ(Window().Note()->text(), "Nothing to capture: play a recording first.");
     DoubleClickRow(0);
-    Window().SetDrivePath("");
+    Window().Navigator().Cards().SetDrivePath("");
     Window().OnBnClickedButtonCapture();  // no drive
     EXPECT_TRUE(Window().captureQuestions.isEmpty());
     EXPECT_TRUE(Window().Player().IsRunning());

@@ -138,7 +138,7 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         SCOPED_TRACE(trips ? "trips view" : "recordings");
         ShowCard(card);
         if (trips) Key(Qt::Key_T);
-        ASSERT_EQ(Window().IsTripsView(), trips);
+        ASSERT_EQ(Window().Navigator().IsTripsView(), trips);
         const int rows = Window().List()->RowCount();
         DoubleClickRow(0);
         ASSERT_TRUE(WaitForFrontFrame(1));
@@ -150,9 +150,10 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         FormatFromTheDialog();
         Window().OnBnClickedButtonSetting();
         ASSERT_EQ(boxes.size(), 3);
-        EXPECT_TRUE(boxes[2].startsWith("This drive is not a removable SD card")) << boxes[2].toStdString();
+        EXPECT_TRUE(boxes[2].startsWith("This drive is not a removable SD card"))
+            << boxes[2].toStdString();
         EXPECT_EQ(Window().CurrentPath(), path);
-        EXPECT_EQ(Window().IsTripsView(), trips);
+        EXPECT_EQ(Window().Navigator().IsTripsView(), trips);
         EXPECT_EQ(Window().List()->RowCount(), rows) << "no reload";
         EXPECT_EQ(Window().Player().GetPositionMs(), 5000);
         EXPECT_FALSE(Window().Player().IsRunning());

@@ -70,8 +70,9 @@ TEST_F(MainWindowFixture, ARunOfUnplayableFilesIsPassedOverAtOneStackDepth) {
     ASSERT_GE(stack.size(), static_cast<size_t>(kBad));
     const auto [low, high] = std::minmax_element(stack.begin(), stack.end());
     EXPECT_LT(*high - *low, 8192u) << "the walk deepens the stack row by row";
-    for (int row = 1; row <= kBad; ++row) EXPECT_TRUE(Window().IsRowUnplayable(row)) << row;
-    EXPECT_FALSE(Window().IsRowUnplayable(0));
+    for (int row = 1; row <= kBad; ++row)
+        EXPECT_TRUE(Window().Navigator().IsRowUnplayable(row)) << row;
+    EXPECT_FALSE(Window().Navigator().IsRowUnplayable(0));
     // Each marked row says why: rows 1, 100 and 200 hold noise, a removed file, an empty file.
     RecordingListView* list = Window().List();
     EXPECT_EQ(ListToolTip(list, 1, 2),
@@ -104,9 +105,9 @@ TEST_F(MainWindowFixture, ACardRemovedWhilePlayingStopsAndWorksAgainWhenItComesB
     Key(Qt::Key_F2);
     EXPECT_EQ(Window().driveDialogs, 0) << "the card that went away is taken back";
     ASSERT_EQ(Window().List()->RowCount(), 3);
-    Window().OnBnClickedButtonEvent();
+    Window().Navigator().Cards().ShowCategory(CatalogueView::Event);
     EXPECT_EQ(Window().List()->RowCount(), 1);
-    Window().OnBnClickedButtonDriving();
+    Window().Navigator().Cards().ShowCategory(CatalogueView::Driving);
     DoubleClickRow(0);
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_TRUE(WaitForFrontFrame(3));
@@ -189,7 +190,7 @@ TEST_F(MainWindowFixture, ARecordingCutOrGrowingWhilePlayingPlaysWhatExistsAndMo
         } else {
             EXPECT_LT(lastShown, 4 * kFrameRate) << "it ends where the file now ends";
         }
-        EXPECT_FALSE(Window().IsRowUnplayable(1)) << row.what;
+        EXPECT_FALSE(Window().Navigator().IsRowUnplayable(1)) << row.what;
         Window().OnBnClickedButtonStop();
         window.reset();
     }

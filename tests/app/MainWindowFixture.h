@@ -64,8 +64,8 @@ protected:
     }
 
     void ShowCard(const std::string& root = Card().root) {
-        Window().SetDrivePath(root);
-        Window().OnBnClickedButtonDriving();
+        Window().Navigator().Cards().SetDrivePath(root);
+        Window().Navigator().Cards().ShowCategory(CatalogueView::Driving);
     }
 
     // Double-clicks row r of the list as the user would.

@@ -120,7 +120,7 @@ TEST_F(MainWindowFixture, F3PausesAndAsksForADriveThenTheSpaceActionResumes) {
     EXPECT_TRUE(Window().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
 
-    Window().SetDrivePath("");
+    Window().Navigator().Cards().SetDrivePath("");
     Key(Qt::Key_F3);  // question cancelled
     EXPECT_EQ(Window().driveDialogs, 1);
     EXPECT_TRUE(Window().DrivePath().empty());

@@ -41,17 +41,17 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
 
 TEST_F(MainWindowFixture, AllViewStacksUserThenEventAboveDriving) {
     ShowCard();
-    Window().OnBnClickedButtonAll();
+    Window().Navigator().Cards().ShowCategory(CatalogueView::All);
     RecordingListView* list = Window().List();
     ASSERT_EQ(list->RowCount(), kRows + 2);
     EXPECT_EQ(ListCell(list, 0, 1), "MAN");
     EXPECT_EQ(ListCell(list, 1, 1), "EVT");
     EXPECT_EQ(list->PathOf(2).toStdString(), Card().driving[0]);
     EXPECT_TRUE(IsListRowSelected(list, 0));
-    EXPECT_TRUE(Window().FolderPath().find("USER") != std::string::npos);
-    Window().OnBnClickedButtonEvent();
+    EXPECT_TRUE(Window().Navigator().Cards().FolderPath().find("USER") != std::string::npos);
+    Window().Navigator().Cards().ShowCategory(CatalogueView::Event);
     EXPECT_EQ(list->RowCount(), 1);
-    Window().OnBnClickedButtonParking();
+    Window().Navigator().Cards().ShowCategory(CatalogueView::Parking);
     EXPECT_EQ(list->RowCount(), 0);
     EXPECT_TRUE(Window().messages.isEmpty()) << "an empty folder is no failure";
 }

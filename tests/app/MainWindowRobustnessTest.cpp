@@ -77,7 +77,8 @@ TEST_F(MainWindowFixture, RebuildingTheListWhilePlayingKeepsPlaying) {
     EXPECT_EQ(Window().List()->RowCount(), 3);
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_EQ(Window().CurIndex(), 1);
-    Window().OnBnClickedButtonAll();  // row numbers now mean other recordings
+    Window().Navigator().Cards().ShowCategory(
+        CatalogueView::All);  // row numbers now mean other recordings
     ASSERT_TRUE(WaitForFrontFrame(FrontFrame() + 5));
     Key(Qt::Key_PageUp);
     EXPECT_EQ(Window().CurIndex(), 0);

@@ -103,8 +103,8 @@ protected:
         fs::current_path(workDir);
         window = std::make_unique<ExportingWindow>();
         window->show();
-        window->SetDrivePath(TripCard());
-        window->OnBnClickedButtonDriving();
+        window->Navigator().Cards().SetDrivePath(TripCard());
+        window->Navigator().Cards().ShowCategory(CatalogueView::Driving);
     }
     void TearDown() override {
         window.reset();
@@ -115,7 +115,7 @@ protected:
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
     // Opens a list row and waits for the walk of its telemetry (events, route).
     void OpenAndWalk(int row) {
-        window->OnListDoubleClick(row);
+        window->Navigator().OnListDoubleClick(row);
         ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Timeline().IsTimelineLoading(); }));
     }
     // Plays until the picture shows a frame in [low, high).
@@ -180,7 +180,7 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
 
 // The walk runs beside playback; a walk for a recording opened before is never shown.
 TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
-    window->OnListDoubleClick(1);  // braking and impact
+    window->Navigator().OnListDoubleClick(1);  // braking and impact
     EXPECT_TRUE(window->IsPlayerActive());
     EXPECT_TRUE(window->Timeline().IsTimelineLoading()) << "the walk is not waited for";
     // Let that walk finish and post its result, then open the other recording before the
@@ -192,7 +192,7 @@ TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
     std::vector<std::vector<std::string>> delivered;
     QObject::connect(window->Timeline().TimelineWalker(), &TimelineLoader::loaded, window.get(),
                      [&](const TimelineResult& r) { delivered.push_back(r.paths); });
-    window->OnListDoubleClick(0);  // one sharp turn
+    window->Navigator().OnListDoubleClick(0);  // one sharp turn
     ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Timeline().IsTimelineLoading(); }));
     apptest::Pump(200);
     EXPECT_EQ(delivered, (std::vector<std::vector<std::string>>{{window->CurrentPath()}}));
@@ -319,7 +319,7 @@ TEST_F(MainWindowTimelineTest, AQuitWhileTheExportDialogRunsEndsTheWindowAndLeav
 
 TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     Key(Qt::Key_T);
-    ASSERT_TRUE(window->IsTripsView());
+    ASSERT_TRUE(window->Navigator().IsTripsView());
     RecordingListView* list = window->List();
     ASSERT_EQ(list->RowCount(), 1);
     EXPECT_EQ(apptest::ListCell(list, 0, 1), "TRIP");
@@ -342,7 +342,7 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_TRUE(WaitForFrameIn(3 * kRate, 4 * kRate)) << FrontFrame();
 
     Key(Qt::Key_T);
-    EXPECT_FALSE(window->IsTripsView());
+    EXPECT_FALSE(window->Navigator().IsTripsView());
     EXPECT_EQ(list->RowCount(), 2);
 }
 
@@ -408,7 +408,7 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
 
 TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
     Key(Qt::Key_T);
-    ASSERT_TRUE(window->IsTripsView());
+    ASSERT_TRUE(window->Navigator().IsTripsView());
     int shownAtHandOver = -1;
     int presentsAtHandOver = 0;
     int32_t playerHandOvers = -1;
@@ -428,7 +428,7 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
         Qt::DirectConnection);
     // The recording playing is shown under the trip.
     window->List()->expand(apptest::ListIndex(window->List(), 0));
-    window->OnListDoubleClick(0);
+    window->Navigator().OnListDoubleClick(0);
     ASSERT_TRUE(WaitForFrameIn(1, kRate));
     EXPECT_TRUE(apptest::IsListRowSelected(window->List(), 0, 0));
     ASSERT_TRUE(apptest::WaitUntil([&] { return window->TripIndex() == 1u; }, 20000));

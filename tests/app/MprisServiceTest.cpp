@@ -372,7 +372,8 @@ TEST_F(MprisFixture, OpenUriPlaysARecordingFromItsCardAndIgnoresOtherUris) {
     EXPECT_EQ(Status(), "Playing");
     EXPECT_EQ(Title(), Name(Card().driving[1]));
     ASSERT_GE(Window().CurIndex(), 0);
-    EXPECT_EQ(Window().RowOfPath(Card().driving[1]), Window().CurIndex()) << "its row is current";
+    EXPECT_EQ(Window().Navigator().RowOfPath(Card().driving[1]), Window().CurIndex())
+        << "its row is current";
     ASSERT_TRUE(WaitUntil([&] { return log.Changed("PlaybackStatus", "Playing"); }));
 }
 

@@ -89,14 +89,14 @@ int main(int argc, char** argv) {
     apptest::Pump(800);
     ok = SaveScreen(chooser.frameGeometry(), base + "-folder-chooser.png") && ok;
     chooser.close();
-    window.SetDrivePath(argv[1]);
-    window.OnBnClickedButtonDriving();
+    window.Navigator().Cards().SetDrivePath(argv[1]);
+    window.Navigator().Cards().ShowCategory(CatalogueView::Driving);
     apptest::Pump(500);
     if (window.List()->RowCount() == 0) {
         std::fprintf(stderr, "no recordings in %s/DRIVING\n", argv[1]);
         return 1;
     }
-    window.OnListDoubleClick(0);
+    window.Navigator().OnListDoubleClick(0);
     apptest::Pump(4000);
     ok = SaveScreen(window.frameGeometry(), base + "-normal.png") && ok;
     // At twice the speed the rate shows between the total time and the speed.
@@ -163,13 +163,13 @@ int main(int argc, char** argv) {
     ok = SaveScreen(window.frameGeometry(), base + "-end.png") && ok;
 
     // The trips view at the normal size, the first trip expanded into its recordings.
-    window.OnToggleTrips();
+    window.Navigator().OnToggleTrips();
     window.List()->expand(window.List()->model()->index(0, 0));
     apptest::Pump(1500);
     ok = SaveScreen(window.frameGeometry(), base + "-trips.png") && ok;
 
     // The trip plays as one timeline: just past the join of its first two recordings.
-    window.OnListDoubleClick(0);
+    window.Navigator().OnListDoubleClick(0);
     apptest::Pump(500);
     const int64_t join = playback.TripStartsMs().size() > 1 ? playback.TripStartsMs()[1] : 0;
     playback.SeekTo(join - kBeforeJoinMs);

@@ -1,0 +1,35 @@
+#pragma once
+// Recordings that could not be played: each is marked in the list with the reason, and one
+// note says what happened to a run of them (the reason for one, a count and the last name
+// for several), so a card full of broken files does not bury the pictures under notes.
+//
+// Threads: the GUI thread only.
+
+#include <QString>
+#include <functional>
+#include <string>
+#include <utility>
+
+class RecordingListModel;
+
+class UnplayableNotes {
+public:
+    using ShowNote = std::function<void(const QString& text, bool persistent)>;
+    // The model and the note outlive this.
+    UnplayableNotes(RecordingListModel& model, const ShowNote& showNote);
+
+    // Marks path's row unplayable and counts it in the current run.
+    void Note(const std::string& path);
+    // Says what the run held, if anything, and starts a new run.
+    void ShowRunNote();
+    // Why a file the player rejected cannot be played, as a string-table pair (Korean,
+    // English).
+    static std::pair<int, int> ReasonIds(const std::string& path);
+
+private:
+    RecordingListModel& m_model;
+    const ShowNote& m_showNote;
+    int m_nUnplayableInRun = 0;
+    std::string m_strLastUnplayable;  // the file name of the last one in the run
+    QString m_strUnplayableReason;    // why the last one failed, as the note says it
+};
