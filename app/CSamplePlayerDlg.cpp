@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
-#include <QTimerEvent>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,12 +31,6 @@
 namespace {
 
 constexpr int kConfigValueChars = 10;  // value buffer, so nine characters are seen
-constexpr int kGraphRange = 200;
-constexpr int kGraphPerDivision = 50;
-constexpr int kGraphXStep = 13;
-constexpr uint32_t kGraphColourX = 0xFF0000;  // blue
-constexpr uint32_t kGraphColourY = 0x00FFFF;  // yellow
-constexpr uint32_t kGraphColourZ = 0x0000FF;  // red
 
 }  // namespace
 
@@ -60,18 +53,11 @@ bool CSamplePlayerDlg::OnInitDialog() {
     InitUiLanguage();
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
+    CreateTelemetryAndCapture();
     InitControls();
     LayoutControls(ScreenMode());
     LoadBackground();
-
-    m_pGraph->PreSubclassWindow();
-    m_pGraph->SetRange(kGraphRange, kGraphPerDivision);
-    m_pGraph->SetXStep(kGraphXStep);
-    m_pGraph->SetGrid(true);
-    m_pSeriesX = m_pGraph->AddSeries(kGraphColourX, 1);
-    m_pSeriesY = m_pGraph->AddSeries(kGraphColourY, 1);
-    m_pSeriesZ = m_pGraph->AddSeries(kGraphColourZ, 1);
-    m_nLastPlotSec = 0;
+    m_telemetry->SetUpGraph();
 
     // The stored positions are applied only now that the sliders have their real ranges,
     // and handed to the sound output and the decoder, so the first recording already plays
@@ -81,15 +67,36 @@ bool CSamplePlayerDlg::OnInitDialog() {
     ApplyVolume(m_sliderVolume->GetPos());
     ApplyBrightness(m_sliderBright->GetPos());
 
-    WatchMapBinding();
     ConnectPlayback();
     qApp->installEventFilter(this);
     return true;
 }
 
+void CSamplePlayerDlg::CreateTelemetryAndCapture() {
+    const auto currentPath = [this]() -> const std::string& { return m_strCurrentPath; };
+    m_telemetry = std::make_unique<TelemetryPanel>(
+        *this, *m_ui, m_playback, m_textData,
+        TelemetryPanel::Host{currentPath, [this] {
+                                 m_nShownSecond = -1;
+                                 OnPlaybackPosition(m_playback.Position());
+                             }});
+    m_capture = std::make_unique<StillCapture>(static_cast<Host&>(*this), *this, m_playback);
+    // A trip's walk is cut to the recording on screen.
+    m_capture->SetTelemetrySource([this] {
+        RecordingTelemetry own;
+        for (size_t i = 0; i < m_timelinePaths.size() && i < m_tripStartsMs.size(); ++i) {
+            if (m_timelinePaths[i] != m_strCurrentPath) continue;
+            const int64_t end =
+                i + 1 < m_tripStartsMs.size() ? m_tripStartsMs[i + 1] : m_timeline.durationMs;
+            own = RecordingPart(m_timeline, m_tripStartsMs[i], end - m_tripStartsMs[i]);
+            break;
+        }
+        return own;
+    });
+}
+
 void CSamplePlayerDlg::InitControls() {
     m_bMapNavigated = false;
-    m_bMapReady = false;
     HideVideoAreas();
 
     m_playback.Start(m_pFrontArea, m_pRearArea);
@@ -118,6 +125,7 @@ void CSamplePlayerDlg::CreateMapView() {
     if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(ConfigPath().c_str()))) {
         m_bMapNavigated = true;
     }
+    m_telemetry->SetMapView(m_pMapView, m_bMapNavigated);
     // The browser engine may have changed this thread's signal mask on its start.
     QuitSignals::BlockInThisThread();
 }
@@ -188,9 +196,9 @@ void CSamplePlayerDlg::InitConfig() {
     m_sliderVolume->SetPos(value == kMissingConfigValue ? kDefaultVolume : value);
 
     GetPrivateProfileString("config", kStillsPositionKey, "1", text, sizeof text, path.c_str());
-    m_bStillsPosition = std::atoi(text) != 0;
+    m_capture->SetStillsPosition(std::atoi(text) != 0);
     GetPrivateProfileString("config", kSpeedUnitKey, "kmh", text, sizeof text, path.c_str());
-    m_eSpeedUnit = ParseSpeedUnit(text);
+    m_telemetry->SetSpeedUnit(ParseSpeedUnit(text));
 }
 
 void CSamplePlayerDlg::SaveConfig() {
@@ -272,9 +280,8 @@ void CSamplePlayerDlg::OnDestroy() {
         m_ui->Forget(IDC_MAPVIEW);
         delete m_pMapView;
         m_pMapView = nullptr;
-        m_bMapReady = false;
     }
-    KillTimer(kMapTimer);
+    m_telemetry->SetMapView(nullptr, false);
     if (m_pTimelineLoader) m_pTimelineLoader->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
@@ -331,26 +338,4 @@ bool CSamplePlayerDlg::event(QEvent* event) {
     }
     if (event->type() == SliderNotifyEvent::MovingType()) return true;  // not acted on
     return QDialog::event(event);
-}
-
-void CSamplePlayerDlg::SetTimer(int id, int periodMs) {
-    KillTimer(id);
-    m_timerIds[id] = startTimer(periodMs);
-}
-
-void CSamplePlayerDlg::KillTimer(int id) {
-    auto found = m_timerIds.find(id);
-    if (found == m_timerIds.end()) return;
-    killTimer(found->second);
-    m_timerIds.erase(found);
-}
-
-void CSamplePlayerDlg::timerEvent(QTimerEvent* event) {
-    for (const auto& [id, qtId] : m_timerIds) {
-        if (qtId == event->timerId()) {
-            OnTimer(id);
-            return;
-        }
-    }
-    QDialog::timerEvent(event);
 }

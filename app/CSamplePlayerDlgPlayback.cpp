@@ -62,9 +62,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
                                        : m_playback.PlayRecording(QString::fromStdString(path));
     m_bOpening = false;
     if (!opened) {
-        if (m_pMapView) m_pMapView->ClearTrack();
-        ClearGraph();
-        m_nLastPlotSec = 0;
+        m_telemetry->ForgetRecording();
         setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
         return false;
     }
@@ -74,9 +72,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
 }
 
 void CSamplePlayerDlg::ShowOpened(const std::string& path) {
-    if (m_pMapView) m_pMapView->ClearTrack();
-    m_nLastPlotSec = 0;
-    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
+    m_telemetry->ForgetRecording(false);
     ShowRecording(path);
     ShowPlayButton(m_playback.State() != PlaybackState::Playing);
     m_nShownSecond = -1;
@@ -86,12 +82,12 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     FollowTripRow(path);
-    m_clock.SetRecording(path);
+    m_telemetry->Clock().SetRecording(path);
     ApplyClockFixes();
-    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     const int64_t total = m_playback.Duration() / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
-    SetLabelText(m_pTotalTime, FormatHms(total));
+    m_telemetry->ShowTotalTime(total);
 
     const int cameras = m_player.GetCameraCount();
     if (keepLayout && cameras == m_nShownCameras) {
@@ -149,8 +145,6 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_pFrontArea->Clear();
     m_pRearArea->Clear();
     m_sliderPos->SetPos(0);
-    SetLabelText(m_pCurTime, "00:00:00");
-    SetLabelText(m_pTotalTime, "00:00:00");
     m_nCurIndex = -1;
     ShowPlayButton(true);
     m_ui->camSmall->SetCheck(0);
@@ -161,10 +155,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_player.SetMirror(1, false);
     m_view.Close();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
-    SetLabelText(m_pSpeed, "");
-    ClearGraph();
-    m_nLastPlotSec = 0;
-    ShowClock(0);
+    m_telemetry->Clear();
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
     PlaceMapView(ViewPlace::Hidden);

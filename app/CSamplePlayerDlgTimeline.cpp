@@ -138,11 +138,12 @@ void CSamplePlayerDlg::ApplyClockFixes() {
     if (m_timelinePaths.empty() || m_timeline.fixes.empty()) return;
     const std::vector<std::string> trip = TripPaths();
     if (trip.empty()) {
-        if (m_timelinePaths.front() == m_strCurrentPath) m_clock.SetFixes(m_timeline.fixes);
+        if (m_timelinePaths.front() == m_strCurrentPath)
+            m_telemetry->Clock().SetFixes(m_timeline.fixes);
     } else if (m_timelinePaths == trip) {
-        m_clock.SetTripFixes(m_timeline.fixes, m_tripStartsMs, TripIndex());
+        m_telemetry->Clock().SetTripFixes(m_timeline.fixes, m_tripStartsMs, TripIndex());
     }
-    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
 }
 
 int64_t CSamplePlayerDlg::TimelineOffsetMs() const {
