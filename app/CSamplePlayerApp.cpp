@@ -5,9 +5,11 @@
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/MprisService.h"
+#include "app/QtTranslations.h"
 #include "app/QuitSignals.h"
 
 bool CSamplePlayerApp::InitInstance(const std::string& path) {
+    InstallQtTranslations();
     CSamplePlayerDlg dialog;
     // Created after the window (and with it the map's browser engine) has started.
     QuitSignals quitSignals;

@@ -15,7 +15,6 @@
 #include "app/CExportDlg.h"
 #include "app/CZoomDlg.h"
 #include "app/QtVideoArea.h"
-#include "app/QuitSignals.h"
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
 #include "app/TimelineLoader.h"
@@ -51,12 +50,13 @@ bool CSamplePlayerDlg::OnInitDialog() {
     // are made).
     ImportLegacyConfig();
     InitUiLanguage();
+    SetSkinKorean(IsKoreanUi());
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
     CreateTelemetryAndCapture();
     InitControls();
-    LayoutControls(ScreenMode());
-    LoadBackground();
+    Layout().LayoutControls(ScreenMode());
+    Layout().LoadBackground();
     m_telemetry->SetUpGraph();
 
     // The stored positions are applied only now that the sliders have their real ranges,
@@ -97,37 +97,15 @@ void CSamplePlayerDlg::CreateTelemetryAndCapture() {
 
 void CSamplePlayerDlg::InitControls() {
     m_bMapNavigated = false;
-    HideVideoAreas();
+    Layout().HideVideoAreas();
 
     m_playback.Start(m_pFrontArea, m_pRearArea);
     m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
 
-    m_view = ViewState();
-    CreateMapView();
+    m_bMapNavigated = Layout().CreateMapView(ConfigPath());
+    m_telemetry->SetMapView(MapViewWidget(), m_bMapNavigated);
 
     m_listFilename->setGeometry(650, 65, 320, 178);
-}
-
-void CSamplePlayerDlg::CreateMapView() {
-    // The browser starts when a view state first shows the map: while it exists, Qt composes
-    // the whole window through OpenGL on every video repaint.
-    m_pMapView = new CMapView(this, CMapView::BrowserStart::WhenShown);
-    // The browser in a window of its own: this window's video repaints then stay plain copies.
-    // Wayland lets no client place its windows, so there the browser stays embedded.
-    m_pMapView->SetOwnSurface(
-        !QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
-    m_ui->Register(IDC_MAPVIEW, m_pMapView);
-    m_pMapView->setGeometry(kSmallArea);
-    m_pMapView->setGeometry(kSmallArea.x(), kSmallArea.y(), 0, 0);
-    m_pMapView->show();
-    // The page is built into the program and comes up offline (only its tiles need the
-    // network), so it is always requested; it loads once the map is first shown.
-    if (!m_bMapNavigated && m_pMapView->Navigate(CMapView::ReadTileSource(ConfigPath().c_str()))) {
-        m_bMapNavigated = true;
-    }
-    m_telemetry->SetMapView(m_pMapView, m_bMapNavigated);
-    // The browser engine may have changed this thread's signal mask on its start.
-    QuitSignals::BlockInThisThread();
 }
 
 // ---- settings file ----
@@ -248,7 +226,7 @@ void CSamplePlayerDlg::CloseDown() {
             exportDialog->Abandon();
         } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
             dialog->reject();
-        } else if (widget != m_pZoomDlg) {
+        } else if (widget != Layout().ZoomDialog()) {
             widget->close();
         }
     }
@@ -274,13 +252,7 @@ void CSamplePlayerDlg::OnDestroy() {
     if (m_bDestroyed) return;
     m_bDestroyed = true;
     qApp->removeEventFilter(this);
-    delete m_pZoomDlg;
-    m_pZoomDlg = nullptr;
-    if (m_pMapView) {
-        m_ui->Forget(IDC_MAPVIEW);
-        delete m_pMapView;
-        m_pMapView = nullptr;
-    }
+    if (m_layout) m_layout->DestroyViews();
     m_telemetry->SetMapView(nullptr, false);
     if (m_pTimelineLoader) m_pTimelineLoader->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be

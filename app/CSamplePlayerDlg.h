@@ -11,19 +11,18 @@
 // Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
 // threads before any member or child widget goes away.
 //
-// The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), the two layouts and
-// applying the view state (…Layout.cpp), painting and dragging (…Paint.cpp), playback
+// The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), making the controls
+// and the note over the pictures (…Layout.cpp), playback
 // commands (…Playback.cpp), opening cards and recordings and saying what failed (…Open.cpp),
 // following the playback controller (…Display.cpp), the commands' table and the keys
 // (…Keyboard.cpp), the category commands (…List.cpp; the list itself is RecordingListView over
-// RecordingListModel), the view commands and still capture (…View.cpp) and the device settings
+// RecordingListModel), still capture (…Capture.cpp) and the device settings
 // (…Settings.cpp). The skinned controls are made and placed by MainWindowControls, the
-// commands are MainWindowActions, where the views stand is a ViewState, what plays is the
-// PlaybackController's; the zoom window is its own class (CZoomDlg).
+// commands are MainWindowActions, the layouts, the views' places, the map view and the zoom
+// window are WindowLayout's (its WindowFrame paints and drags the window), what plays is the
+// PlaybackController's.
 
 #include <QDialog>
-#include <QPixmap>
-#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -42,6 +41,7 @@
 #include "app/StillCapture.h"
 #include "app/TelemetryPanel.h"
 #include "app/ViewState.h"
+#include "app/WindowLayout.h"
 #include "library/RecordingCatalogue.h"
 #include "telemetry/CTextData.h"
 #include "telemetry/EventDetector.h"
@@ -54,14 +54,12 @@ class CxSkinButton;
 class CGraphStatic;
 class CMapView;
 class CSettingDlg;
-class CZoomDlg;
 class TimelineLoader;
 class MainWindowActions;
 struct TimelineResult;
 class VCardFormatter;
 class QtVideoArea;
 class QLabel;
-class QSizeGrip;
 class QtVideoClickFilter;
 class QtNoteLabel;
 class RecordingListView;
@@ -72,8 +70,8 @@ class CSamplePlayerDlg : public QDialog, private StillCapture::Host {
 public:
     static constexpr int kNormalWidth = MainWindowControls::kNormalWidth;
     static constexpr int kNormalHeight = MainWindowControls::kNormalHeight;
-    static constexpr int kScreenNormal = 1;
-    static constexpr int kScreenFull = 2;
+    static constexpr int kScreenNormal = WindowLayout::kScreenNormal;
+    static constexpr int kScreenFull = WindowLayout::kScreenFull;
     static constexpr int kViewHidden = 0;
     static constexpr int kViewMain = 1;
     static constexpr int kViewSmall = 2;
@@ -90,9 +88,6 @@ public:
     static constexpr const char* kStillsPositionKey = "stills_position";
     // The settings file of earlier versions, read from the working folder.
     static constexpr const char* kLegacyConfigPath = "./config.cfg";
-    // Window texts of the map button (1101), the same in both languages.
-    static constexpr const char* kMapLargeText = "지도 크게보기";
-    static constexpr const char* kMapSmallText = "지도 작게보기";
 
     explicit CSamplePlayerDlg(QWidget* parent = nullptr);
     ~CSamplePlayerDlg() override;
@@ -112,11 +107,9 @@ public:
     void SaveConfig();
 
     // ---- layout and view state ----
-    int LayoutControls(int mode);
-    void LoadBackground();
-    void UpdateView();
-    void OnBnClickedButtonFullScreen();
-    void OnBnClickedButtonPrevSize();
+    WindowLayout& Layout() const { return *m_layout; }
+    void OnBnClickedButtonFullScreen() { m_layout->OnBnClickedButtonFullScreen(); }
+    void OnBnClickedButtonPrevSize() { m_layout->OnBnClickedButtonPrevSize(); }
     static QRect FullScreenVideoRect(int w, int h) {
         return MainWindowControls::FullScreenVideoRect(w, h);
     }
@@ -124,8 +117,6 @@ public:
     static NormalAreas NormalLayout(QSize client) {
         return MainWindowControls::NormalLayout(client);
     }
-    QRect MainAreaRect() const { return m_rcMainArea; }
-    QRect SmallAreaRect() const { return m_rcSmallArea; }
 
     // ---- playback ----
     // tripIndex: the path is that recording of the trip set on the controller.
@@ -145,13 +136,13 @@ public:
     void OnListDoubleClick(int row);
 
     // ---- view commands, mirror, capture, zoom ----
-    void OnBnClickedButtonChangeView();
-    void OnBnClickedButtonMapSmall();
-    void OnBnClickedButtonSubCamera();
-    void OnBnClickedButtonMapLarge();
-    void OnBnClickedCheckMirror();
+    void OnBnClickedButtonChangeView() { m_layout->OnBnClickedButtonChangeView(); }
+    void OnBnClickedButtonMapSmall() { m_layout->OnBnClickedButtonMapSmall(); }
+    void OnBnClickedButtonSubCamera() { m_layout->OnBnClickedButtonSubCamera(); }
+    void OnBnClickedButtonMapLarge() { m_layout->OnBnClickedButtonMapLarge(); }
+    void OnBnClickedCheckMirror() { m_layout->OnBnClickedCheckMirror(); }
     void OnBnClickedButtonCapture() { m_capture->OnCapture(); }
-    void OnBnClickedButtonZoom();
+    void OnBnClickedButtonZoom() { m_layout->OnBnClickedButtonZoom(); }
     StillCapture& Capture() const { return *m_capture; }
     // A short note over the pictures that goes away by itself; null until the first one.
     QtNoteLabel* Note() const { return m_pNote; }
@@ -235,7 +226,7 @@ public:
 
     // ---- state, for the window's own parts and its tests ----
     // The control of a numeric id, as the slider notices and the tests name them.
-    QWidget* GetDlgItem(int controlId) const;
+    QWidget* GetDlgItem(int controlId) const { return m_ui ? m_ui->Item(controlId) : nullptr; }
     CQRVMediaPlayer& Player() { return m_player; }
     PlaybackController& Playback() { return m_playback; }
     CWaveBox& WaveBox() { return m_playback.Session().Output(); }
@@ -247,7 +238,7 @@ public:
     CBitmapSlider* PositionSlider() const { return m_sliderPos; }
     CBitmapSlider* VolumeSlider() const { return m_sliderVolume; }
     CBitmapSlider* BrightSlider() const { return m_sliderBright; }
-    int ScreenMode() const { return m_view.IsFullScreen() ? kScreenFull : kScreenNormal; }
+    int ScreenMode() const { return m_layout->ScreenMode(); }
     int CurIndex() const { return m_nCurIndex; }
     bool IsPlayerActive() const;
     // A recording is open, playing, paused or held at its end.
@@ -263,17 +254,12 @@ public:
     const std::string& DrivePath() const { return m_strDrivePath; }
     void SetDrivePath(const std::string& drive) { m_strDrivePath = drive; }
     const std::string& FolderPath() const { return m_strFolderPath; }
-    const QPixmap& Background() const { return m_bmpBackground; }
-    int FrontView() const { return static_cast<int>(m_view.Places().front); }
-    int RearView() const { return static_cast<int>(m_view.Places().rear); }
-    int MapView() const { return static_cast<int>(m_view.Places().map); }
-    const ViewState& View() const { return m_view; }
-    // Puts the three views where given and applies them (as a view command would); places
-    // no layout has leave the views as they are.
-    void SetViewState(int front, int rear, int map);
-    CMapView* MapViewWidget() const { return m_pMapView; }
+    int FrontView() const { return static_cast<int>(View().Places().front); }
+    int RearView() const { return static_cast<int>(View().Places().rear); }
+    int MapView() const { return static_cast<int>(View().Places().map); }
+    const ViewState& View() const { return m_layout->View(); }
+    CMapView* MapViewWidget() const { return m_layout->MapView(); }
     bool IsMapNavigated() const { return m_bMapNavigated; }
-    CZoomDlg* ZoomDialog() const { return m_pZoomDlg; }
 
     // ---- opening a card or a recording; the way out ----
     // Opens what a user names: a card folder (its DRIVING list), a category folder of a card
@@ -335,11 +321,14 @@ protected:
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent*) override { m_layout->Frame().Paint(); }
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        if (m_pActions) m_layout->Resized();  // not while the window is still being built
+    }
+    void mousePressEvent(QMouseEvent* event) override { m_layout->Frame().MousePress(event); }
+    void mouseMoveEvent(QMouseEvent* event) override { m_layout->Frame().MouseMove(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { m_layout->Frame().MouseRelease(event); }
 
 private:
     void InitControls();
@@ -351,28 +340,14 @@ private:
     // Connects what the user asks of the list to the commands that do it.
     void ConnectList();
 
-    void ShowPlayButton(bool showPlay);
-    bool IsPlayShown() const;
-    void SetLabelText(QLabel* label, const std::string& text);
+    void ShowPlayButton(bool showPlay) { m_ui->ShowPlayButton(showPlay); }
+    // PLAY stands wherever the controller is not playing; the buttons follow its state.
+    bool IsPlayShown() const { return m_playback.State() != PlaybackState::Playing; }
+    void SetLabelText(QLabel* label, const std::string& text) {
+        m_ui->SetLabelText(label, QString::fromStdString(text));
+    }
     void ApplyVolume(int value);
     void ApplyBrightness(int value);
-    void HideVideoAreas();
-    void PlaceArea(QWidget* area, ViewPlace where);
-    void CreateMapView();
-    void PlaceMapView(ViewPlace where);
-    void EnableViewButtons(bool enable);
-    void PlaceNormalControls();
-    // The view commands' buttons: which take presses, which are checked, the map button's text.
-    void UpdateViewButtons();
-    void PlaceViewsNormal();
-    // A view command: applied to the view state and shown, when a recording is open and has
-    // the cameras the command needs.
-    void RunViewCommand(ViewCommand command, int camerasNeeded);
-    void OnVideoClicked();
-    void OnVideoDoubleClicked();
-    void CenterDefaultSize();
-    Qt::Edges ResizeEdgesAt(QPoint at) const;
-    bool HasOpenView() const;
 
     void RowMove(int row);
     std::string PathCell(int row) const;
@@ -462,10 +437,8 @@ private:
 
     QtVideoArea* m_pFrontArea = nullptr;
     QtVideoArea* m_pRearArea = nullptr;
-    ViewState m_view;
     std::string m_strFolderPath;
     std::string m_strDrivePath;
-    QRect m_rcWindow;
     CBitmapSlider* m_sliderPos = nullptr;
     CBitmapSlider* m_sliderVolume = nullptr;
     CBitmapSlider* m_sliderBright = nullptr;
@@ -474,19 +447,12 @@ private:
     QLabel* m_pSpeed = nullptr;
     RecordingListView* m_listFilename = nullptr;  // the list and its model (rows, marks)
     int m_nCurIndex = -1;
-    CMapView* m_pMapView = nullptr;
-    CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button
-    QPixmap m_bmpBackground;
     CGraphStatic* m_pGraph = nullptr;
     bool m_bMapNavigated = false;  // the map's page was requested
     std::unique_ptr<TelemetryPanel> m_telemetry;
     std::unique_ptr<StillCapture> m_capture;
 
-    // Resizable window, tooltips, video clicks, capture note (GUI thread only).
-    QRect m_rcMainArea = kMainArea;  // the picture areas of the current normal layout
-    QRect m_rcSmallArea = kSmallArea;
-    QRect m_rcRestore;      // the normal window's geometry while in full screen
-    QPixmap m_bmpComposed;  // background at the current size when larger than the picture
+    // Video clicks, capture note (GUI thread only).
     QtVideoClickFilter* m_pVideoClicks = nullptr;
     QtNoteLabel* m_pNote = nullptr;
 
@@ -510,9 +476,8 @@ private:
     bool m_bConfigUnreadable = false;
 
     std::unique_ptr<MainWindowControls> m_ui;  // knows the skinned controls; Qt owns them
+    std::unique_ptr<WindowLayout> m_layout;    // places them, the views and the frame
     MainWindowActions* m_pActions = nullptr;   // child
-    bool m_bDragging = false;
-    QPoint m_dragOffset;
 
     // Timeline (GUI thread only). m_timeline, m_events and m_tripStartsMs belong to the open
     // recording; they are empty until m_pTimelineLoader delivers the walk of m_timelinePaths.
@@ -525,8 +490,7 @@ private:
     int64_t m_nLastJumpMs = -1;                // the event last jumped to, on the timeline
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
-    int m_nShownCameras = 0;  // camera count of the recording the views were laid out for
-    QPointer<CMapView> m_pConnectedMap;  // the map view whose clicks reach OnRouteClicked
+    QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
 };

@@ -89,15 +89,7 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
     m_telemetry->ShowTotalTime(total);
 
-    const int cameras = m_player.GetCameraCount();
-    if (keepLayout && cameras == m_nShownCameras) {
-        // Placing the areas again would blank them for a frame while playing on.
-        LoadTimeline(path);
-        return;
-    }
-    m_nShownCameras = cameras;
-    m_view.Open(cameras);
-    UpdateView();
+    Layout().OpenViews(keepLayout);
     LoadTimeline(path);
 }
 
@@ -141,7 +133,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPause() {
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_strCurrentPath.clear();
     m_playback.Stop();
-    HideVideoAreas();
+    Layout().HideVideoAreas();
     m_pFrontArea->Clear();
     m_pRearArea->Clear();
     m_sliderPos->SetPos(0);
@@ -153,13 +145,13 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     // The mirror option goes with its check mark, so the next recording's rear picture is
     // not flipped while the button shows it plain.
     m_player.SetMirror(1, false);
-    m_view.Close();
+    Layout().CloseViews();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
     m_telemetry->Clear();
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
-    PlaceMapView(ViewPlace::Hidden);
-    EnableViewButtons(false);
+    Layout().PlaceMapView(ViewPlace::Hidden);
+    m_ui->EnableViewButtons(false);
     update();
 }
 

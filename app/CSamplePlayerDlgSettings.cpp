@@ -115,7 +115,7 @@ void CSamplePlayerDlg::RestoreMoment(const PlaybackMoment& moment) {
     if (!opened || m_strCurrentPath != moment.path) return;
     if (!moment.playing) OnBnClickedButtonPause();
     SeekOnTimeline(moment.positionMs);
-    SetViewState(moment.front, moment.rear, moment.map);
+    Layout().SetViewState(moment.front, moment.rear, moment.map);
 }
 
 int CSamplePlayerDlg::RunSettingsDialog(CSettingDlg& dialog) {

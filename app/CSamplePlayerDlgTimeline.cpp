@@ -102,7 +102,7 @@ void CSamplePlayerDlg::LoadTimeline(const std::string& path) {
         m_nInMs = m_nOutMs = -1;
         m_nLastJumpMs = -1;
         ConnectTimelineViews();
-        if (m_pMapView) m_pMapView->SetRoute({});
+        if (MapViewWidget()) MapViewWidget()->SetRoute({});
         if (!m_pTimelineLoader) {
             m_pTimelineLoader = new TimelineLoader(this);
             connect(m_pTimelineLoader, &TimelineLoader::loaded, this,
@@ -124,12 +124,12 @@ void CSamplePlayerDlg::OnTimelineLoaded(const TimelineResult& result) {
     m_events = result.events;
     m_tripStartsMs = result.startsMs;
     ApplyClockFixes();
-    if (m_pMapView) {
+    if (MapViewWidget()) {
         std::vector<CMapView::RoutePoint> route;
         for (const TimedFix& f : m_timeline.fixes)
             if (f.fix.valid)
                 route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
-        m_pMapView->SetRoute(std::move(route));
+        MapViewWidget()->SetRoute(std::move(route));
     }
     ShowTimelineMarks();
 }
@@ -219,9 +219,9 @@ void CSamplePlayerDlg::ConnectTimelineViews() {
         });
     }
     // The map view may be made (or made again) later than the window.
-    if (m_pMapView && m_pConnectedMap != m_pMapView) {
-        m_pConnectedMap = m_pMapView;
-        connect(m_pMapView, &CMapView::routeClicked, this,
+    if (MapViewWidget() && m_pConnectedMap != MapViewWidget()) {
+        m_pConnectedMap = MapViewWidget();
+        connect(MapViewWidget(), &CMapView::routeClicked, this,
                 [this](double lat, double lon) { OnRouteClicked(lat, lon); });
     }
 }

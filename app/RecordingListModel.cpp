@@ -23,6 +23,7 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int kSecPerHour = 3600;
 
 constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
+constexpr int IDS_REAR_CAMERA_KO = 1382, IDS_REAR_CAMERA_EN = 1383;
 constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
 constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
 constexpr int IDS_TRIP_COUNT_HEADING_KO = 722, IDS_TRIP_COUNT_HEADING_EN = 723;
@@ -88,6 +89,11 @@ QIcon EventMarkIcon() {
     return icon;
 }
 
+// The catalogue marks a recording with the rear camera "0"; the list shows a check mark.
+QString RearMark(const std::string& cell) {
+    return cell.empty() ? QString() : QStringLiteral("\u2713");
+}
+
 }  // namespace
 
 RecordingListModel::RecordingListModel(QObject* parent) : QAbstractItemModel(parent) {}
@@ -100,7 +106,7 @@ void RecordingListModel::SetRecordings(const std::vector<CatalogueRow>& rows) {
     for (const CatalogueRow& row : rows) {
         Entry entry;
         entry.cells = {QString::fromStdString(row.fileName), QString::fromStdString(row.type),
-                       QString::fromStdString(row.date), QString::fromStdString(row.rear),
+                       QString::fromStdString(row.date), RearMark(row.rear),
                        QString::fromStdString(row.size + kSizeUnit)};
         entry.path = QString::fromStdString(row.path);
         m_rows.push_back(std::move(entry));
@@ -128,7 +134,7 @@ void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
             child.cells = {QString::fromStdString(r.fileName),
                            QString::fromStdString(TypeCell(r.fileName)),
                            when + QStringLiteral("  ") + FormatLength(r.durationMs), QString(),
-                           QString::fromStdString(SizeCell(r.sizeBytes))};
+                           QString::fromStdString(SizeCell(r.sizeBytes) + kSizeUnit)};
             child.dateTip = child.path;
             entry.tripPaths << child.path;
             entry.children.push_back(std::move(child));
@@ -138,7 +144,7 @@ void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
                        QString::fromStdString(FormatTripStart(trip.StartSec())) +
                            QStringLiteral("  ") + FormatLength(trip.LengthMs()),
                        QString::number(trip.recordings.size()),
-                       QString::fromStdString(SizeCell(trip.SizeBytes()))};
+                       QString::fromStdString(SizeCell(trip.SizeBytes()) + kSizeUnit)};
         entry.dateTip = entry.tripPaths.join(QLatin1Char('\n'));
         m_rows.push_back(std::move(entry));
     }
@@ -260,6 +266,8 @@ const RecordingListModel::Entry* RecordingListModel::EntryOf(const QModelIndex& 
 
 QVariant RecordingListModel::ToolTip(const Entry& entry, int column) const {
     if (entry.unplayable) return entry.unplayableReason;
+    if (column == kRearColumn && !m_trips && !entry.cells[kRearColumn].isEmpty())
+        return Text(IDS_REAR_CAMERA_KO, IDS_REAR_CAMERA_EN);
     if (column == kDateColumn && !entry.dateTip.isEmpty()) return entry.dateTip;
     if (entry.eventCount > 0 && (column == kTypeColumn || column == kDateColumn)) {
         return entry.eventCount == 1

@@ -14,12 +14,12 @@ using Model = RecordingListModel;
 
 // The visible columns add up to 304 pixels in both languages and both views, so a 320-pixel
 // list with its border and vertical scroll bar never needs a horizontal one. The name column
-// is never shown (width 0).
-constexpr int kRecordingWidths[Model::kColumnCount] = {0, 44, 132, 40, 88};
+// is never shown (width 0); the date column takes whatever width the list has beyond that.
+// The type column holds "MAN" beside a recording's event mark.
+constexpr int kRecordingWidths[Model::kColumnCount] = {0, 54, 124, 40, 86};
 // The trips view: the expand mark and the indent sit in the type column, the date cell also
-// holds the trip's length, the rear column holds the number of recordings ("#") and sizes
-// have no unit.
-constexpr int kTripWidths[Model::kColumnCount] = {0, 52, 166, 28, 58};
+// holds the trip's length and the rear column holds the number of recordings ("#").
+constexpr int kTripWidths[Model::kColumnCount] = {0, 52, 156, 28, 68};
 constexpr int kTripIndent = 12;
 // Marks in the rows (a recording holding events) stay within the 18-pixel row.
 constexpr int kListIconSize = 11;
@@ -59,6 +59,7 @@ void RecordingListView::CreateColumns() {
     head->setSectionsMovable(false);
     head->setSectionsClickable(false);
     head->setSectionResizeMode(QHeaderView::Fixed);
+    head->setSectionResizeMode(Model::kDateColumn, QHeaderView::Stretch);
     head->setMinimumSectionSize(0);
     setColumnHidden(Model::kNameColumn, true);
     head->setEnabled(false);

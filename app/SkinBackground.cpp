@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include "support/StringTable.h"
+
 namespace {
 
 // The skin's ground, panels and picture wells, for the parts of a larger background that
@@ -76,12 +78,14 @@ QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const std::vect
     Panel(p, QRect(areas.column - 2, 37, client.width() - areas.column + 1, bandBottom - 37));
     p.save();
     QFont font(QStringLiteral("Noto Sans"));
+    font.setFamilies({QStringLiteral("Noto Sans"), QStringLiteral("Noto Sans CJK KR")});
     font.setPixelSize(10);
     font.setBold(true);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
     p.setFont(font);
     p.setPen(kCaption);
-    p.drawText(QPointF(14, 55), QStringLiteral("PLAYBACK"));
+    // The word the skin's own caption there has, in the skin's language.
+    p.drawText(QPointF(14, 55), IsKoreanUi() ? QStringLiteral("재생") : QStringLiteral("PLAYBACK"));
     p.restore();
     Well(p, areas.main, skin, MainWindowControls::kMainArea, 96);
     Well(p, areas.small, skin, MainWindowControls::kSmallArea, 48);

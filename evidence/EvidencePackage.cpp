@@ -1,5 +1,6 @@
 #include "evidence/EvidencePackage.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,7 +59,8 @@ bool WriteText(const fs::path& path, const std::string& text, std::string* error
     const int saved = errno;
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed)
-        return Fail(error, "cannot write " + path.string() + ": " + std::strerror(ok ? errno : saved));
+        return Fail(error,
+                    "cannot write " + path.string() + ": " + std::strerror(ok ? errno : saved));
     return true;
 }
 
@@ -89,6 +91,38 @@ struct Scratch {
     }
 };
 
+// The temporary folder of this process for target.
+fs::path ScratchPath(const fs::path& target, pid_t pid) {
+    return target.parent_path() /
+           ("." + target.filename().string() + ".partial-" + std::to_string(pid));
+}
+
+// Temporary folders for target that a process no longer alive left behind (killed, or the
+// power went): nothing else will ever remove them.
+void RemoveStaleScratch(const fs::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".partial-";
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(target.parent_path(), ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const long pid = std::strtol(digits.c_str(), nullptr, 10);
+        if (pid <= 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+            std::error_code removeError;
+            fs::remove_all(e.path(), removeError);
+        }
+    }
+}
+
+bool Cancelled(const PackageRequest& r) {
+    return r.cancel && r.cancel->load();
+}
+
+// The share of the whole package each step ends at.
+constexpr double kCopiedShare = 0.1, kLosslessShare = 0.2, kComposedShare = 0.85,
+                 kProvenShare = 0.9;
+
 struct Source {
     std::string path;
     RecordingTelemetry telemetry;
@@ -110,7 +144,8 @@ bool ReadSources(const PackageRequest& r, std::vector<Source>& sources, std::str
             return Fail(error, path + ": the name carries no start time, so it cannot be placed");
         if (!sources.empty()) {
             const Source& before = sources.back();
-            const int64_t gap = s.startSec * 1000 - (before.startSec * 1000 + before.telemetry.durationMs);
+            const int64_t gap =
+                s.startSec * 1000 - (before.startSec * 1000 + before.telemetry.durationMs);
             if (gap > kTripJoinGapMs || gap < -kOverlapToleranceMs)
                 return Fail(error, path + " does not follow " + before.path +
                                        " (recordings of one package must be consecutive)");
@@ -156,7 +191,7 @@ bool HashAll(const fs::path& folder, std::vector<PackageFacts::File>& files, std
 
 bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t toMs,
                 const fs::path& out, const fs::path& gpx, ClipCompose compose,
-                const PackageRequest& r, std::string* error) {
+                const PackageRequest& r, std::pair<double, double> share, std::string* error) {
     ClipRequest clip;
     clip.paths = copies;
     clip.fromMs = fromMs;
@@ -167,6 +202,12 @@ bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t 
     clip.noSound = r.noSound;
     clip.noPosition = r.noPosition;
     ClipExporter exporter;
+    // The exporter's progress comes often enough to pass a cancel on within a moment.
+    exporter.SetProgress([&r, &exporter, share](double done) {
+        if (Cancelled(r)) exporter.Cancel();
+        if (r.fraction) r.fraction(share.first + (share.second - share.first) * done);
+    });
+    if (Cancelled(r)) exporter.Cancel();
     ClipGpx track(copies);
     exporter.SetTextSink(track.Sink());
     exporter.SetGpxDocument([&track] { return track.Document(); });
@@ -183,11 +224,13 @@ bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t 
         clip.caption = [&caption](int64_t ms) { return caption.Text(ms); };
     }
     ClipSummary summary;
-    return exporter.Export(clip, &summary, error) == ClipResult::Done;
+    const ClipResult result = exporter.Export(clip, &summary, error);
+    if (result == ClipResult::Cancelled) *error = "cancelled";
+    return result == ClipResult::Done;
 }
 
-std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sources,
-                     size_t first, size_t last) {
+std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sources, size_t first,
+                     size_t last) {
     const PackageRequest& r = *facts.request;
     JsonWriter j;
     j.BeginObject().Key("program").String(r.program).Key("version").String(TARVEX_VERSION);
@@ -209,8 +252,12 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
             .EndObject();
     }
     j.EndArray();
-    j.Key("clip").BeginObject().Key("from_ms").Int(facts.clipFromMs).Key("to_ms").Int(
-        facts.clipToMs);
+    j.Key("clip")
+        .BeginObject()
+        .Key("from_ms")
+        .Int(facts.clipFromMs)
+        .Key("to_ms")
+        .Int(facts.clipToMs);
     j.Key("sound").Bool(!r.noSound).Key("position").Bool(!r.noPosition).EndObject();
     j.Key("moment").BeginObject().Key("timeline_ms").Int(facts.momentMs);
     j.Key("camera_clock").String(FormatClockIsoMs(facts.cameraMs)).Key("utc");
@@ -225,8 +272,9 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
     else
         j.Null();
     j.Key("method")
-        .String("median over the recording's valid GPS fixes of (camera clock - GPS UTC), "
-                "rounded to the second")
+        .String(
+            "median over the recording's valid GPS fixes of (camera clock - GPS UTC), "
+            "rounded to the second")
         .Key("fixes")
         .Int(facts.clockFixes)
         .EndObject();
@@ -251,8 +299,9 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
     }
     j.EndArray().Key("packets_compared").Int(compared).Key("all_equal").Bool(equal);
     j.Key("what")
-        .String("every video packet of clip.mp4 compared with the recording chunk it was copied "
-                "from; SHA-256 of every file in SHA256SUMS")
+        .String(
+            "every video packet of clip.mp4 compared with the recording chunk it was copied "
+            "from; SHA-256 of every file in SHA256SUMS")
         .EndObject();
     j.Key("files").BeginArray();
     for (const PackageFacts::File& f : facts.files)
@@ -279,8 +328,12 @@ int CountValidFixes(const RecordingTelemetry& t) {
 
 bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageResult* result,
                   std::string* error) {
-    auto step = [&r](const char* what) {
+    // Each step says what it does; false once a cancel has come.
+    auto step = [&r, error](const char* what, double fraction) {
+        if (Cancelled(r)) return Fail(error, "cancelled");
         if (r.progress) r.progress(what);
+        if (r.fraction) r.fraction(fraction);
+        return true;
     };
     if (r.paths.empty()) return Fail(error, "no recording given");
     if (r.toMs <= r.fromMs) return Fail(error, "the end of the range must come after its start");
@@ -311,15 +364,15 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
             return Fail(error, "two recordings share the name " +
                                    fs::path(sources[i].path).filename().string());
 
+    RemoveStaleScratch(target);
     Scratch scratch;
-    scratch.path = target.parent_path() /
-                   ("." + target.filename().string() + ".partial-" + std::to_string(getpid()));
+    scratch.path = ScratchPath(target, getpid());
     std::error_code ec;
     fs::remove_all(scratch.path, ec);
     if (!fs::create_directories(scratch.path / kOriginals, ec))
         return Fail(error, "cannot create " + scratch.path.string() + ": " + ec.message());
 
-    step("copying the originals");
+    if (!step("copying the originals", 0)) return false;
     PackageFacts& facts = result->facts;
     facts = PackageFacts();
     facts.request = &r;
@@ -331,8 +384,8 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         facts.originals.push_back(copy.string());
         facts.startsMs.push_back(sources[i].timelineMs - sources[first].timelineMs);
     }
-    const std::string config =
-        CardConfigPath(CardRoot(fs::path(sources[first].path).parent_path().parent_path().string()));
+    const std::string config = CardConfigPath(
+        CardRoot(fs::path(sources[first].path).parent_path().parent_path().string()));
     if (fs::is_regular_file(config, ec)) {
         std::string hex;
         uint64_t bytes = 0;
@@ -357,18 +410,18 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     }
 
     av_log_set_level(AV_LOG_ERROR);
-    step("writing the lossless clip");
+    if (!step("writing the lossless clip", kCopiedShare)) return false;
     const fs::path gpx = r.noPosition ? fs::path() : scratch.path / kTrack;
     if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch.path / kLosslessClip,
-                    gpx, ClipCompose::None, r, error))
+                    gpx, ClipCompose::None, r, {kCopiedShare, kLosslessShare}, error))
         return false;
-    step("writing the composed clip");
-    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs,
-                    scratch.path / kComposedClip, fs::path(), ClipCompose::PictureInPicture, r,
+    if (!step("writing the composed clip", kLosslessShare)) return false;
+    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch.path / kComposedClip,
+                    fs::path(), ClipCompose::PictureInPicture, r, {kLosslessShare, kComposedShare},
                     error))
         return false;
 
-    step("taking the stills");
+    if (!step("taking the stills", kComposedShare)) return false;
     size_t k = facts.startsMs.size() - 1;
     while (k > 0 && facts.startsMs[k] > facts.momentMs) --k;
     const Source& moment = sources[first + k];
@@ -382,18 +435,18 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     facts.clockOffsetSec = ClockOffsetSec(moment.startSec, moment.telemetry.fixes);
     facts.clockFixes = CountValidFixes(moment.telemetry);
 
-    step("comparing the clip with the originals");
+    if (!step("comparing the clip with the originals", kComposedShare)) return false;
     std::vector<std::string> recordings(facts.originals.begin(), facts.originals.end());
     if (!ProveClip((scratch.path / kLosslessClip).string(), recordings, &facts.proof, error))
         return false;
 
     if (!HashAll(scratch.path, facts.files, error)) return false;
     if (report) {
-        step("writing the report");
+        if (!step("writing the report", kProvenShare)) return false;
         if (!report(facts, (scratch.path / kReport).string(), error)) return false;
         if (!HashAll(scratch.path, facts.files, error)) return false;
     }
-    step("writing the manifest");
+    if (!step("writing the manifest", kProvenShare)) return false;
     if (!WriteText(scratch.path / kManifest, Manifest(facts, sources, first, last), error))
         return false;
     std::vector<PackageFacts::File> all;
@@ -406,11 +459,14 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     if (fs::exists(target, ec) && !fs::remove(target, ec))
         return Fail(error, "cannot replace the empty folder " + target.string());
     fs::rename(scratch.path, target, ec);
-    if (ec) return Fail(error, "cannot move the package to " + target.string() + ": " + ec.message());
+    if (ec)
+        return Fail(error, "cannot move the package to " + target.string() + ": " + ec.message());
     scratch.kept = true;
+    if (r.fraction) r.fraction(1.0);
     result->folder = target.string();
     // The paths now lie in the package's own folder.
-    for (std::string& p : facts.originals) p = (target / kOriginals / fs::path(p).filename()).string();
+    for (std::string& p : facts.originals)
+        p = (target / kOriginals / fs::path(p).filename()).string();
     for (std::string& p : facts.stills) p = (target / fs::path(p).filename()).string();
     return true;
 }

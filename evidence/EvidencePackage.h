@@ -15,11 +15,13 @@
 // manifest is written.
 //
 // The folder is built under a temporary name beside the target and renamed onto it only when
-// whole; a target that exists and is not an empty folder is refused. Verify checks a package:
-// every hash and the packet comparison again.
+// whole; a target that exists and is not an empty folder is refused. A temporary folder left
+// beside the target by a process that is gone (a kill, a power cut) is removed first. Verify checks
+// a package: every hash and the packet comparison again.
 //
 // No Qt. Runs on the caller's thread.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,14 +43,18 @@ struct PackageRequest {
     std::string language = "en";  // "ko" or "en": the report's language
     std::string program = "tarvex-tool";
     std::function<void(const std::string& step)> progress{};
+    // The whole package's share done, 0 ... 1 (the composed clip takes the most of it).
+    std::function<void(double fraction)> fraction{};
+    // Set from any thread to stop: WritePackage then fails with "cancelled" and leaves nothing.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // What the report needs to know, gathered while the package is written.
 struct PackageFacts {
     const PackageRequest* request = nullptr;
-    std::vector<std::string> originals;  // copied recordings, in the package
-    RecordingTelemetry timeline;         // the originals' telemetry, joined
-    std::vector<int64_t> startsMs;       // each original's start on the joined timeline
+    std::vector<std::string> originals;    // copied recordings, in the package
+    RecordingTelemetry timeline;           // the originals' telemetry, joined
+    std::vector<int64_t> startsMs;         // each original's start on the joined timeline
     int64_t clipFromMs = 0, clipToMs = 0;  // the clip on that timeline
     int64_t momentMs = 0;                  // the stills' moment on that timeline
     int64_t cameraMs = 0;                  // the moment on the camera clock
@@ -72,12 +78,13 @@ struct PackageResult {
     PackageFacts facts;
 };
 
-// False, with a sentence naming the cause in *error, when nothing was written.
+// False, with a sentence naming the cause in *error, when nothing was written ("cancelled"
+// after a cancel).
 bool WritePackage(const PackageRequest& request, const ReportWriter& report, PackageResult* result,
                   std::string* error);
 
 struct VerifyReport {
-    std::vector<std::string> changed;  // files whose hash differs, or that are missing
+    std::vector<std::string> changed;   // files whose hash differs, or that are missing
     std::vector<std::string> unlisted;  // files in the folder that SHA256SUMS does not name
     std::vector<TrackProof> proof;
     std::string proofError;  // the clip or an original could not be read

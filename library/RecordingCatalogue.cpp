@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "support/Trace.h"
+#include "telemetry/CameraClock.h"
 
 namespace {
 
@@ -66,6 +67,14 @@ bool IsRecordingName(std::string_view name) {
     if (name.size() < 4) return false;
     std::string_view ext = name.substr(name.size() - 4);
     return EqualsNoCase(ext, ".AVI") || EqualsNoCase(ext, ".MP4");
+}
+
+bool IsCameraRecordingName(std::string_view name) {
+    if (!IsRecordingName(name) || !RecordingStartSec(name)) return false;
+    const std::string_view token = Field(name, 1);
+    for (const char* category : {"REC", "EVENT", "PARKING", "USER"})
+        if (EqualsNoCase(token, category)) return !Field(name, 4).empty();
+    return false;
 }
 
 std::string TypeCell(std::string_view name) {
@@ -141,6 +150,16 @@ bool ScanFolder(const std::string& folder, std::vector<CatalogueRow>& rows) {
         if (fstatat(dirfd(dir.get()), name.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
         scanned.push_back(MakeCatalogueRow(folder, name, static_cast<uint64_t>(st.st_size)));
     }
+    rows.insert(rows.begin(), std::make_move_iterator(scanned.begin()),
+                std::make_move_iterator(scanned.end()));
+    return true;
+}
+
+bool ScanLooseFolder(const std::string& folder, std::vector<CatalogueRow>& rows) {
+    std::vector<CatalogueRow> scanned;
+    if (!ScanFolder(folder, scanned)) return false;
+    std::erase_if(scanned,
+                  [](const CatalogueRow& row) { return !IsCameraRecordingName(row.fileName); });
     rows.insert(rows.begin(), std::make_move_iterator(scanned.begin()),
                 std::make_move_iterator(scanned.end()));
     return true;

@@ -36,6 +36,10 @@ constexpr const char* kCategoryFolders[] = {kDrivingFolder, kEventFolder, kParki
 // True when the name's last four characters read ".AVI" or ".MP4" in any case.
 bool IsRecordingName(std::string_view name);
 
+// True for a recording named as the camera names it: a category token (REC, EVENT, PARKING,
+// USER), the date and time fields and a flag ("REC_20260314_182509_D.AVI").
+bool IsCameraRecordingName(std::string_view name);
+
 // The cells of one row.
 std::string TypeCell(std::string_view name);
 std::string DateCell(std::string_view name);
@@ -48,6 +52,10 @@ CatalogueRow MakeCatalogueRow(const std::string& folder, const std::string& name
 // rows, above every row already there. Never removes rows. False only when the folder
 // cannot be searched; an existing folder without recordings is a success.
 bool ScanFolder(const std::string& folder, std::vector<CatalogueRow>& rows);
+
+// ScanFolder for a folder that is not a card: only recordings named as the camera names them
+// get rows (other AVI and MP4 files there, an exported clip, a film, have no cells to show).
+bool ScanLooseFolder(const std::string& folder, std::vector<CatalogueRow>& rows);
 
 // A category command: empties rows, then scans the view's folder under the card root (see
 // CardRoot). The all view scans DRIVING, EVENT, PARKING, USER in that order, so USER rows

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr uint32_t kMainHeaderBytes = 56;
+constexpr size_t kMainHeaderTotalFramesOffset = 16;  // dwTotalFrames
 constexpr uint32_t kStreamHeaderBytes = 56;
 constexpr uint32_t kVideoFormatBytes = 40;   // BITMAPINFOHEADER
 constexpr uint32_t kAudioFormatBytes = 16;   // PCM WAVEFORMAT
@@ -404,4 +405,28 @@ int32_t CAVIExtractor::SeekToSecond(int32_t second) {
     const int64_t target = static_cast<int64_t>(second) * GetNativeFrameRate(0);
     if (target >= static_cast<int64_t>(positions.size())) return -1;
     return Seek(positions[static_cast<size_t>(target)], 0);
+}
+
+int32_t CAVIExtractor::GetHeaderFrameCount() const {
+    if (m_moviPos < 0) return 0;
+    const uint32_t frames = ReadLe32(m_mainHeader + kMainHeaderTotalFramesOffset);
+    return static_cast<int32_t>(std::min<uint32_t>(frames, INT32_MAX));
+}
+
+std::optional<EarlyEnd> EarlyEndOf(const CAVIExtractor& reader, const MediaInfo& info) {
+    const int32_t stated = reader.GetHeaderFrameCount();
+    if (reader.GetIndexSource() != AviIndexSource::Rebuilt || info.frontFrameRate <= 0 ||
+        stated <= info.frontFrameCount)
+        return std::nullopt;
+    const auto ms = [&info](int64_t frames) { return frames * 1000 / info.frontFrameRate; };
+    return EarlyEnd{ms(info.frontFrameCount), ms(stated)};
+}
+
+std::optional<EarlyEnd> CheckEarlyEnd(const std::string& path) {
+    CAVIExtractor reader;
+    MediaInfo info;
+    if (reader.OpenFile(path.c_str(), &info) == 0) return std::nullopt;
+    std::optional<EarlyEnd> end = EarlyEndOf(reader, info);
+    reader.CloseFile();
+    return end;
 }

@@ -15,10 +15,14 @@
 // beyond the end of the file: its movie list runs to the end of the file and its index is
 // rebuilt from the chunk headers.
 //
+// Such a recording may also end before its header says: its header was written for a length
+// its data never reached (EarlyEnd below).
+//
 // States: closed -> open (after a successful OpenFile) -> closed (CloseFile, BuildIndex, a
 // rejected OpenFile, destruction). No lock of its own: see VMediaParser.h for who calls what.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +61,9 @@ public:
     int64_t GetMovieListPosition() const { return m_moviPos; }
     // False when the movie list's stated size was 0 or ran past the end of the file.
     bool IsMovieSizeWritten() const { return m_movieSizeWritten; }
+    // The frame count the main header states (what the camera meant to write; a recording cut
+    // by a power loss holds fewer), 0 when nothing is open.
+    int32_t GetHeaderFrameCount() const;
     // Where the last index build took its frame table from.
     AviIndexSource GetIndexSource() const { return m_indexSource; }
     // Front frame positions of the last index build.
@@ -104,3 +111,14 @@ private:
     int64_t m_moviPos = -1;
     bool m_movieSizeWritten = false;
 };
+
+// Where a recording the camera never finished ends, when that is before its header says.
+struct EarlyEnd {
+    int64_t endsAtMs = 0;  // the front frames present, as time
+    int64_t headerMs = 0;  // what the header states
+};
+// From a reader right after OpenFile (and its index): nothing for a recording whose frames
+// came from a complete idx1 or reach its header's count.
+std::optional<EarlyEnd> EarlyEndOf(const CAVIExtractor& reader, const MediaInfo& info);
+// The same for the file at path, opened on a reader of its own; nothing when it cannot be read.
+std::optional<EarlyEnd> CheckEarlyEnd(const std::string& path);

@@ -17,21 +17,34 @@ void InitSkinResource() {
     (void)registered;
 }
 
+bool g_korean = false;  // user-interface thread only
+
 QString PathOf(int id) {
     return QStringLiteral(":/skin/%1.png").arg(id);
 }
 
+// The picked language's picture of id: the Korean one where the Korean set has it.
+QString LocalPathOf(int id) {
+    const QString korean = QStringLiteral(":/skin/ko/%1.png").arg(id);
+    return g_korean && QFile::exists(korean) ? korean : PathOf(id);
+}
+
 }  // namespace
+
+void SetSkinKorean(bool korean) {
+    g_korean = korean;
+}
 
 QPixmap LoadSkinBitmap(int id) {
     InitSkinResource();
     // Pixmaps share their data, so handing out the cached one is cheap and safe.
     static QHash<int, QPixmap> cache;
-    auto it = cache.constFind(id);
+    const int key = g_korean ? -id : id;
+    auto it = cache.constFind(key);
     if (it != cache.constEnd()) return *it;
     QPixmap pixmap;
-    if (id > 0 && QFile::exists(PathOf(id))) pixmap.load(PathOf(id), "PNG");
-    if (!pixmap.isNull()) cache.insert(id, pixmap);
+    if (id > 0 && QFile::exists(PathOf(id))) pixmap.load(LocalPathOf(id), "PNG");
+    if (!pixmap.isNull()) cache.insert(key, pixmap);
     return pixmap;
 }
 

@@ -56,7 +56,11 @@ constexpr int kThumb = 420;
 constexpr int kAppIcon = 143;  // 48 x 48 bitmap; the icon also has a 16 x 16 picture
 }  // namespace SkinId
 
-// The bitmap with that id, or a null pixmap for an unknown id.
+// Picks the Korean set (the skin's words in Korean) or the English one; set once at start,
+// before the first bitmap is loaded, as the string table's language is.
+void SetSkinKorean(bool korean);
+
+// The bitmap with that id in the language picked, or a null pixmap for an unknown id.
 // User-interface thread only (pixmaps belong to it).
 QPixmap LoadSkinBitmap(int id);
 // The size of a bitmap id (invalid size for an unknown id) without decoding it.

@@ -344,6 +344,9 @@ void CMapView::ShowPosition(float latitude, float longitude) {
         if (m_keptTrack.size() > kKeptTrackPoints) m_keptTrack.pop_front();
         return;
     }
+    const std::pair<float, float> fix(latitude, longitude);
+    if (m_markerAt == fix) return;
+    m_markerAt = fix;
     const std::string lon = JsNumber(longitude);
     const std::string lat = JsNumber(latitude);
     CenterOn(latitude, longitude);
@@ -361,6 +364,7 @@ void CMapView::CenterOn(float latitude, float longitude) {
 
 void CMapView::ClearTrack() {
     m_keptTrack.clear();
+    m_markerAt.reset();  // the next fix starts the new line, wherever it is
     if (m_bBound) Call("tarvexMap.clearTrack()");
 }
 
@@ -422,6 +426,7 @@ void CMapView::OnLoadStarted() {
     m_bBound = false;
     m_bProbing = false;
     m_nMarkerId = 0;
+    m_markerAt.reset();
 }
 
 void CMapView::OnLoadFinished(bool ok) {

@@ -46,6 +46,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -124,9 +125,11 @@ public:
     bool IsPageLoaded() const { return m_bPageLoaded; }
 
     // Centres on the position, replaces the vehicle's marker with one there and centres again.
-    // Nothing happens while unbound (but see the note at the top about a page not yet loaded)
-    // or for a position off the globe (not a number, latitude beyond 90 degrees or longitude
-    // beyond 180, as a corrupt fix may carry).
+    // The position the marker already stands at changes nothing: the page is left alone (no
+    // script, no redraw) until a fix moves the marker, however often the same one comes (every
+    // frame shown sends the fix of its second). Nothing happens while unbound (but see the note at
+    // the top about a page not yet loaded) or for a position off the globe (not a number, latitude
+    // beyond 90 degrees or longitude beyond 180, as a corrupt fix may carry).
     void ShowPosition(float latitude, float longitude);
     // One setCenter_wgs84 call, when bound.
     void CenterOn(float latitude, float longitude);
@@ -193,6 +196,8 @@ private:
     bool m_bKeepingTrack = false;    // positions are kept until the page first binds
     std::deque<std::pair<float, float>> m_keptTrack;  // (latitude, longitude), oldest first
     int32_t m_nMarkerId = 0;  // 1 once the vehicle's marker has been placed on the current page
+    // Where the marker stands on the current page (since its load or the last ClearTrack).
+    std::optional<std::pair<float, float>> m_markerAt;
     std::deque<std::string> m_scriptCalls;  // the latest kScriptCallsKept calls sent
     std::vector<RoutePoint> m_route;        // the open recording's, sent on every bind
 };

@@ -67,19 +67,24 @@ double SpeedInUnit(double kmh, SpeedUnit unit) {
     return unit == SpeedUnit::Mph ? kmh / kKmPerMile : kmh;
 }
 
-std::string FormatSpeedLabel(const CGPSData& fix, SpeedUnit unit) {
+int SpeedShown(double kmh, SpeedUnit unit) {
     // A conversion lands a hair below a whole number (100 mph is 99.99999...); that must
     // not lose a unit to the truncation.
-    const double shown = SpeedInUnit(fix.GetSpeed(), unit);
-    double kmh = std::trunc(shown + (shown >= 0 ? kConversionSlack : -kConversionSlack));
+    const double shown = SpeedInUnit(kmh, unit);
+    double whole = std::trunc(shown + (shown >= 0 ? kConversionSlack : -kConversionSlack));
     int value = 0;
-    if (kmh >= std::numeric_limits<int>::max())
+    if (whole >= std::numeric_limits<int>::max())
         value = std::numeric_limits<int>::max();
-    else if (kmh <= std::numeric_limits<int>::min())
+    else if (whole <= std::numeric_limits<int>::min())
         value = std::numeric_limits<int>::min();
-    else if (std::isfinite(kmh))
-        value = static_cast<int>(kmh);
+    else if (std::isfinite(whole))
+        value = static_cast<int>(whole);
+    return value;
+}
+
+std::string FormatSpeedLabel(const CGPSData& fix, SpeedUnit unit) {
     char text[32];
-    snprintf(text, sizeof text, unit == SpeedUnit::Mph ? "%d mph" : "%d km/h", value);
+    snprintf(text, sizeof text, unit == SpeedUnit::Mph ? "%d mph" : "%d km/h",
+             SpeedShown(fix.GetSpeed(), unit));
     return text;
 }

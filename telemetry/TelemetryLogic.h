@@ -45,5 +45,7 @@ const char* SpeedUnitName(SpeedUnit unit);  // "kmh", "mph"
 // A speed in km/h in the unit.
 double SpeedInUnit(double kmh, SpeedUnit unit);
 
+// The whole number a speed shows as in the unit, truncated toward zero.
+int SpeedShown(double kmh, SpeedUnit unit);
 // The speed label's text, "%d km/h" (or "%d mph") of the speed truncated toward zero.
 std::string FormatSpeedLabel(const CGPSData& fix, SpeedUnit unit = SpeedUnit::Kmh);

@@ -96,6 +96,13 @@ std::string ContainerInfoJson(CAVIExtractor& reader, const MediaInfo& info, int3
     j.BeginObject();
     WriteContainerFields(j, reader, info, movieSize);
     j.Key("duration_ms").Int(durationMs).Key("cameras").Int(cameras);
+    j.Key("header_frames").Int(reader.GetHeaderFrameCount());
+    // Where a recording cut by a power loss ends, when before its header says.
+    j.Key("ends_early_ms");
+    if (const std::optional<EarlyEnd> end = EarlyEndOf(reader, info))
+        j.Int(end->endsAtMs);
+    else
+        j.Null();
     WriteTimeFields(j, path);
     j.EndObject();
     return j.Text();

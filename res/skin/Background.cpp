@@ -88,8 +88,9 @@ void TitleBar(QPainter& p) {
     p.restore();
 }
 
-void GraphLegend(QPainter& p) {
-    Caption(p, QPointF(808, 541), QStringLiteral("G-SENSOR"), kTextQuiet);
+void GraphLegend(QPainter& p, bool korean) {
+    const QString caption = QStringLiteral("G-SENSOR");
+    Caption(p, QPointF(808, 541), korean ? KoreanWord(caption) : caption, kTextQuiet);
     struct Axis {
         const char* name;
         QColor colour;
@@ -112,7 +113,7 @@ void GraphLegend(QPainter& p) {
 
 }  // namespace
 
-QImage RenderBackground() {
+QImage RenderBackground(bool korean) {
     QImage img(kWindowWidth, kWindowHeight, QImage::Format_RGB32);
     QPainter p(&img);
     QLinearGradient ground(0, 0, 0, kWindowHeight);
@@ -124,7 +125,8 @@ QImage RenderBackground() {
 
     // Pictures and timeline on the left, list and small picture on the right.
     Panel(p, QRect(1, 37, 646, 415));
-    Caption(p, QPointF(14, 55), QStringLiteral("PLAYBACK"), kTextQuiet);
+    const QString playback = QStringLiteral("PLAYBACK");
+    Caption(p, QPointF(14, 55), korean ? KoreanWord(playback) : playback, kTextQuiet);
     Well(p, QRect(4, 64, 640, 360), 96);
     Panel(p, QRect(648, 37, 326, 415));
     p.fillRect(QRect(650, 65, 320, 178), Qt::black);
@@ -145,7 +147,7 @@ QImage RenderBackground() {
     // Graph
     Panel(p, QRect(1, 519, 973, 111));
     Well(p, QRect(30, 520, 760, 104), 0);
-    GraphLegend(p);
+    GraphLegend(p, korean);
     return img;
 }
 

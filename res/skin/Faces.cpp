@@ -255,6 +255,28 @@ void DrawArt(QPainter& p, const FaceEntry& f) {
 
 }  // namespace
 
+QString KoreanWord(const QString& english) {
+    static const struct {
+        const char* english;
+        const char* korean;
+    } kWords[] = {
+        {"SWAP CAMERAS", "카메라 전환"},
+        {"MAP SIZE", "지도 크기"},
+        {"DRIVING", "주행"},
+        {"EVENT", "이벤트"},
+        {"PARKING", "주차"},
+        {"USER", "사용자"},
+        {"ALL", "전체"},
+        {"2ND CAMERA", "후방 카메라"},
+        {"MAP", "지도"},
+        {"PLAYBACK", "재생"},
+        {"G-SENSOR", "G 센서"},
+    };
+    for (const auto& w : kWords)
+        if (english == QLatin1String(w.english)) return QString::fromUtf8(w.korean);
+    return english;
+}
+
 const std::vector<FaceEntry>& FaceTable() {
     static const std::vector<FaceEntry> entries = [] {
         std::vector<FaceEntry> v;

@@ -43,7 +43,11 @@ struct FaceEntry {
 
 const std::vector<FaceEntry>& FaceTable();
 
-QImage RenderBackground();
+// The skin's words in Korean (the same word when it has none): the Korean set of bitmaps is
+// drawn with them, and the window picks that set in a Korean session.
+QString KoreanWord(const QString& english);
+
+QImage RenderBackground(bool korean = false);
 // The face composited over the ground it sits on; keyed faces keep (0,0,0) exactly where the
 // art leaves the ground visible and nowhere else.
 QImage RenderFace(const FaceEntry& entry, const QImage& background);

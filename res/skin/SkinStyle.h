@@ -33,6 +33,8 @@ enum class State { Released, Pressed, Disabled };
 
 inline QFont UiFont(int pixelSize, bool bold) {
     QFont font(QStringLiteral("Noto Sans"));
+    // Hangul comes from the CJK face of the same design.
+    font.setFamilies({QStringLiteral("Noto Sans"), QStringLiteral("Noto Sans CJK KR")});
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferFullHinting);

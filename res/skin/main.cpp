@@ -108,6 +108,18 @@ int main(int argc, char** argv) {
         ok = Save(image, dir + '/' + name) && ok;
         list << "    <file>" << name << "</file>\n";
     }
+    // The Korean set: the background and every face with a word, under ko/ by the same id.
+    QDir().mkpath(dir + "/ko");
+    const QImage koreanBackground = skin::RenderBackground(true);
+    ok = Save(koreanBackground, dir + "/ko/" + QString::number(skin::kBackgroundId) + ".png") && ok;
+    list << "    <file>ko/" << skin::kBackgroundId << ".png</file>\n";
+    for (skin::FaceEntry f : skin::FaceTable()) {
+        if (f.label.isEmpty()) continue;
+        f.label = skin::KoreanWord(f.label);
+        const QString name = "ko/" + QString::number(f.id) + ".png";
+        ok = Save(skin::RenderFace(f, koreanBackground), dir + '/' + name) && ok;
+        list << "    <file>" << name << "</file>\n";
+    }
     // The icon's small picture; its 48 px picture is the bitmap of the icon's own id.
     const QString small = QStringLiteral("%1_16.png").arg(skin::kIconId);
     ok = Save(skin::RenderAppIcon(16), dir + '/' + small) && ok;

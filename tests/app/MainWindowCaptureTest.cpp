@@ -227,7 +227,8 @@ TEST_F(MainWindowCaptureTest,
         ASSERT_NE(Window().Note(), nullptr);
         EXPECT_TRUE(Window().Note()->isVisible()) << row.what;
         EXPECT_EQ(Window().Note()->text(), row.note) << row.what;
-        EXPECT_TRUE(Window().MainAreaRect().contains(Window().Note()->geometry())) << row.what;
+        EXPECT_TRUE(Window().Layout().MainAreaRect().contains(Window().Note()->geometry()))
+            << row.what;
     }
 }
 
@@ -273,7 +274,7 @@ TEST(ZoomPlace, TheZoomWindowGoesBesideTheViewerWhereTheScreenHasRoom) {
 
 TEST_F(MainWindowFixture, ZoomButtonOpensOneWindowThatEscapeStopsAndThePressRestarts) {
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_ZOOM), Qt::LeftButton);
-    CZoomDlg* zoom = Window().ZoomDialog();
+    CZoomDlg* zoom = Window().Layout().ZoomDialog();
     ASSERT_NE(zoom, nullptr);
     EXPECT_TRUE(zoom->isVisible());
     EXPECT_TRUE(zoom->IsRefreshing());
@@ -292,7 +293,7 @@ TEST_F(MainWindowFixture, ZoomButtonOpensOneWindowThatEscapeStopsAndThePressRest
     EXPECT_TRUE(Window().isVisible()) << "Escape ends only the zoom window";
 
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_ZOOM), Qt::LeftButton);
-    EXPECT_EQ(Window().ZoomDialog(), zoom) << "one zoom window at a time";
+    EXPECT_EQ(Window().Layout().ZoomDialog(), zoom) << "one zoom window at a time";
     EXPECT_TRUE(zoom->isVisible());
     EXPECT_TRUE(zoom->IsRefreshing());
     zoom->close();
@@ -305,7 +306,7 @@ TEST_F(MainWindowFixture, ZoomMagnifiesAroundThePointerAndGreysItsOwnArea) {
     ASSERT_TRUE(WaitForFrontFrame(2));
     Window().OnBnClickedButtonPause();
     Window().OnBnClickedButtonZoom();
-    CZoomDlg* zoom = Window().ZoomDialog();
+    CZoomDlg* zoom = Window().Layout().ZoomDialog();
     // Where the picture read starts on the screen: the screen's corner, or the viewer's.
     const QPoint origin =
         zoom->IsMagnifyingScreen() ? QPoint(0, 0) : Window().mapToGlobal(QPoint(0, 0));

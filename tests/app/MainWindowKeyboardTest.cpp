@@ -89,7 +89,7 @@ TEST_F(MainWindowFixture, EnterEntersAndLeavesFullScreen) {
     EXPECT_FALSE(Visible(IDC_LIST_FILENAME));
     EXPECT_FALSE(Visible(IDC_STATIC_GRAPH));
     EXPECT_TRUE(Visible(IDC_BUTTON_PREVSIZE));
-    EXPECT_TRUE(Window().Background().isNull());
+    EXPECT_TRUE(Window().Layout().Background().isNull());
     Key(Qt::Key_Return);
     EXPECT_EQ(Window().ScreenMode(), 1);
     EXPECT_TRUE(Visible(IDC_LIST_FILENAME));

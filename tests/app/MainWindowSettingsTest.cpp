@@ -153,7 +153,7 @@ TEST_F(MainWindowFixture, NormalLayoutPutsTheControlsAtTheirRectangles) {
     // View buttons wait for a recording.
     EXPECT_FALSE(Window().GetDlgItem(IDC_BUTTON_CHANGEVIEW)->isEnabled());
     EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:00");
-    EXPECT_FALSE(Window().Background().isNull());
+    EXPECT_FALSE(Window().Layout().Background().isNull());
 }
 
 TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {

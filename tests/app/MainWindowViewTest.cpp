@@ -100,7 +100,7 @@ TEST_F(MainWindowViewTest, EveryCommandFromEveryStateWithTwoCameras) {
     };
     for (const Step& step : steps) {
         const std::string what = Name(step.from) + " + " + std::to_string(step.command);
-        Window().SetViewState(step.from.front, step.from.rear, step.from.map);
+        Window().Layout().SetViewState(step.from.front, step.from.rear, step.from.map);
         for (int id : {swap, mapSmall, camSmall, mapLarge})
             ASSERT_TRUE(Window().GetDlgItem(id)->isEnabled()) << what << ": " << id;
         Press(step.command);
@@ -138,7 +138,7 @@ TEST_F(MainWindowViewTest, OneCameraOnlyTogglesBetweenFrontMainAndMapMain) {
     };
     for (const Step& step : steps) {
         const std::string what = Name(step.from) + " + " + std::to_string(step.command);
-        Window().SetViewState(step.from.front, step.from.rear, step.from.map);
+        Window().Layout().SetViewState(step.from.front, step.from.rear, step.from.map);
         Press(step.command);
         EXPECT_EQ(Name(Current()), Name(step.to)) << what;
         ExpectPlaced(step.to, false, what);
@@ -172,7 +172,7 @@ TEST_F(MainWindowViewTest, FullScreenFromAMapStateShowsTheSmallAreasCameraFullSi
     DoubleClickRow(0);
     for (const Row& row : rows) {
         const std::string what = Name(row.from);
-        Window().SetViewState(row.from.front, row.from.rear, row.from.map);
+        Window().Layout().SetViewState(row.from.front, row.from.rear, row.from.map);
         Key(Qt::Key_Return);
         EXPECT_EQ(Name(Current()), Name(row.inFullScreen)) << what;
         EXPECT_EQ(Window().FrontArea()->isVisible(), row.frontShown) << what;

@@ -111,7 +111,7 @@ TEST_F(RecordingListModelTest, EachCategoryListsNewestFirstWithThePathAsData) {
     }
     model.SetRecordings(Listed(card.root, CatalogueView::Driving));
     EXPECT_EQ(Cell(model, 0, Model::kDateColumn), "2026.03.14 18:25:49");
-    EXPECT_EQ(Cell(model, 0, Model::kRearColumn), "0");
+    EXPECT_EQ(Cell(model, 0, Model::kRearColumn), "\u2713");  // the rear camera
     EXPECT_EQ(model.PathOf(-1), QString());
     EXPECT_EQ(model.PathOf(3), QString());
     EXPECT_FALSE(model.index(3, 0).isValid());
@@ -249,7 +249,8 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
         EXPECT_EQ(Cell(model, row, Model::kTypeColumn), "TRIP");
         EXPECT_EQ(Cell(model, row, Model::kDateColumn), e.date);
         EXPECT_EQ(Cell(model, row, Model::kRearColumn), e.count);
-        EXPECT_FALSE(Cell(model, row, Model::kSizeColumn).endsWith("KB")) << "no unit for trips";
+        EXPECT_TRUE(Cell(model, row, Model::kSizeColumn).endsWith(" KB"))
+            << "the unit for trips too";
         EXPECT_EQ(model.PathOf(row), Q(trip.recordings.front().path));
         ASSERT_EQ(model.rowCount(tripIndex), static_cast<int>(e.times.size()));
         QStringList paths;
@@ -298,7 +299,7 @@ TEST(RecordingListViewTest, SelectsThePlaceholderAndWalksTheRowsShown) {
     EXPECT_FALSE(view.IsPlaceholderShown());
     EXPECT_EQ(view.SelectedRow(), 0);
     EXPECT_TRUE(view.rootIsDecorated());
-    EXPECT_EQ(view.columnWidth(Model::kDateColumn), 166);
+    EXPECT_EQ(view.columnWidth(Model::kSizeColumn), 68);
     EXPECT_FALSE(view.HandleKey(Qt::Key_Down)) << "the keys are the list's only with the focus";
 
     view.setFocus();
@@ -336,7 +337,7 @@ TEST(RecordingListViewTest, SelectsThePlaceholderAndWalksTheRowsShown) {
 
     view.ShowRecordings(Listed(TripCard(), CatalogueView::Driving));
     EXPECT_FALSE(view.rootIsDecorated());
-    EXPECT_EQ(view.columnWidth(Model::kDateColumn), 132);
+    EXPECT_EQ(view.columnWidth(Model::kSizeColumn), 86);
     EXPECT_TRUE(view.isColumnHidden(Model::kNameColumn));
     view.Clear();
     EXPECT_TRUE(view.IsPlaceholderShown());

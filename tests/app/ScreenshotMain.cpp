@@ -1,15 +1,19 @@
 // tarvex-screenshot CARD OUTDIR [PREFIX]: opens the real viewer window on a card, plays its
 // newest DRIVING recording and saves what the screen shows: the window before a card is
-// opened (PREFIX-empty.png), the normal window (PREFIX-normal.png), at twice the speed
-// (PREFIX-rate.png), the map in the small and in the
-// main area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the video
+// opened (PREFIX-empty.png), the folder chooser (PREFIX-folder-chooser.png), the normal window
+// (PREFIX-normal.png), at twice the speed (PREFIX-rate.png), the map in the small and in the main
+// area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the video
 // (PREFIX-zoom.png), the settings dialog opened from the window (PREFIX-settings.png), the window
-// enlarged (PREFIX-enlarged.png), full screen (PREFIX-fullscreen.png) and the trips view with
-// a trip expanded (PREFIX-trips.png). Meant to run under Xvfb
+// enlarged (PREFIX-enlarged.png), full screen (PREFIX-fullscreen.png), paused after a seek to
+// 10 s (PREFIX-seek.png), held at the end of the newest recording (PREFIX-end.png), the trips
+// view with a trip expanded (PREFIX-trips.png) and that trip playing just past the join of its
+// first two recordings (PREFIX-join.png); each with the picture's time of day beside the
+// position. Meant to run under Xvfb
 // (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -18,11 +22,18 @@
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/CZoomDlg.h"
+#include "app/PlaybackController.h"
+#include "app/QtTranslations.h"
 #include "app/Resource.h"
 #include "device/CSettingDlg.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {
+
+constexpr int64_t kSeekShotMs = 10000;
+constexpr int64_t kBeforeEndMs = 1500;
+constexpr int64_t kBeforeJoinMs = 2000;
+constexpr int64_t kAfterJoinMs = 1500;
 
 bool SaveScreen(const QRect& area, const QString& path) {
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -55,6 +66,7 @@ protected:
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    InstallQtTranslations();
     if (argc < 3) {
         std::fprintf(stderr, "usage: tarvex-screenshot CARD OUTDIR [PREFIX]\n");
         return 2;
@@ -68,6 +80,15 @@ int main(int argc, char** argv) {
     window.show();
     apptest::Pump(800);
     bool ok = SaveScreen(window.frameGeometry(), base + "-empty.png");
+
+    // The card folder chooser OPEN offers, with Qt's own words in the user's language.
+    QFileDialog chooser(&window, QString(), QDir::homePath());
+    chooser.setFileMode(QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly);
+    chooser.show();
+    apptest::Pump(800);
+    ok = SaveScreen(chooser.frameGeometry(), base + "-folder-chooser.png") && ok;
+    chooser.close();
     window.SetDrivePath(argv[1]);
     window.OnBnClickedButtonDriving();
     apptest::Pump(500);
@@ -105,7 +126,7 @@ int main(int argc, char** argv) {
     window.OnBnClickedButtonZoom();
     apptest::Pump(1000);
     ok = SaveScreen(QRect(), base + "-zoom.png") && ok;
-    window.ZoomDialog()->close();
+    window.Layout().ZoomDialog()->close();
 
     window.settingsPicture = base + "-settings.png";
     window.OnBnClickedButtonSetting();
@@ -123,14 +144,40 @@ int main(int argc, char** argv) {
 
     QTest::keyClick(&window, Qt::Key_Escape);  // and back
     apptest::Pump(300);
-
-    // The trips view at the normal size, the first trip expanded into its recordings.
     window.setGeometry(QRect(
         QPoint(60, 40), QSize(CSamplePlayerDlg::kNormalWidth, CSamplePlayerDlg::kNormalHeight)));
+
+    // A paused seek shows the frame asked for, its position and its time of day.
+    PlaybackController& playback = window.Playback();
+    window.OnBnClickedButtonPause();
+    playback.SeekTo(playback.RecordingStartMs() + kSeekShotMs);
+    apptest::Pump(1500);
+    ok = SaveScreen(window.frameGeometry(), base + "-seek.png") && ok;
+
+    // The newest recording played out holds its last picture and its whole length.
+    playback.SeekTo(playback.RecordingStartMs() + playback.Duration() - kBeforeEndMs);
+    window.OnBnClickedButtonPlay();
+    if (!apptest::WaitUntil([&] { return window.IsHeldAtEnd(); }, 20000))
+        std::fprintf(stderr, "the recording did not end\n");
+    apptest::Pump(500);
+    ok = SaveScreen(window.frameGeometry(), base + "-end.png") && ok;
+
+    // The trips view at the normal size, the first trip expanded into its recordings.
     window.OnToggleTrips();
     window.List()->expand(window.List()->model()->index(0, 0));
     apptest::Pump(1500);
     ok = SaveScreen(window.frameGeometry(), base + "-trips.png") && ok;
+
+    // The trip plays as one timeline: just past the join of its first two recordings.
+    window.OnListDoubleClick(0);
+    apptest::Pump(500);
+    const int64_t join = playback.TripStartsMs().size() > 1 ? playback.TripStartsMs()[1] : 0;
+    playback.SeekTo(join - kBeforeJoinMs);
+    if (!apptest::WaitUntil([&] { return playback.Position() > join + kAfterJoinMs; }, 20000))
+        std::fprintf(stderr, "the trip did not reach its join\n");
+    window.OnBnClickedButtonPause();
+    apptest::Pump(800);
+    ok = SaveScreen(window.frameGeometry(), base + "-join.png") && ok;
     window.OnBnClickedButtonStop();
     return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <algorithm>
+#include <map>
 
 #include "res/SkinBitmaps.h"
 
@@ -102,6 +103,25 @@ TEST(SkinBitmapsTest, IconHasSmallAndLargePictures) {
     EXPECT_TRUE(sizes.contains(QSize(16, 16)));
     EXPECT_TRUE(sizes.contains(QSize(48, 48)));
     EXPECT_TRUE(LoadSkinIcon(421).isNull());
+}
+
+// The Korean set: the faces with words and the background differ from the English ones at
+// the same size; faces without words are the same pictures; English comes back when asked.
+TEST(SkinBitmapsTest, TheKoreanSetChangesOnlyTheWords) {
+    const int worded[] = {421, 431, 428, 463, 437, 457, 445, 417, 475, 448};
+    const int wordless[] = {469, 466, 434, 443};
+    std::map<int, QImage> english;
+    for (int id : worded) english[id] = LoadSkinBitmap(id).toImage();
+    for (int id : wordless) english[id] = LoadSkinBitmap(id).toImage();
+    SetSkinKorean(true);
+    for (int id : worded) {
+        const QImage korean = LoadSkinBitmap(id).toImage();
+        EXPECT_EQ(korean.size(), english[id].size()) << id;
+        EXPECT_NE(korean, english[id]) << id;
+    }
+    for (int id : wordless) EXPECT_EQ(LoadSkinBitmap(id).toImage(), english[id]) << id;
+    SetSkinKorean(false);
+    for (int id : worded) EXPECT_EQ(LoadSkinBitmap(id).toImage(), english[id]) << id;
 }
 
 }  // namespace

@@ -92,6 +92,33 @@ TEST(RecordingNameTest, OnlyAviAndMp4InAnyCase) {
     EXPECT_FALSE(IsRecordingName("a.MOV"));
 }
 
+TEST(RecordingNameTest, CameraNamesHaveCategoryDateTimeAndFlag) {
+    const struct {
+        const char* name;
+        bool camera;
+    } cases[] = {
+        {"REC_20260314_182509_D.AVI", true},     {"event_20260314_182509_E.mp4", true},
+        {"PARKING_20260314_182509_P.AVI", true}, {"USER_20260314_182509_U.AVI", true},
+        {"REC_20260314_182509.AVI", false},      {"clip_20260314_182509_D.mp4", false},
+        {"REC_20261314_182509_D.AVI", false},    {"holiday.mp4", false},
+        {"REC_20260314_182509_D.MOV", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsCameraRecordingName(c.name), c.camera) << c.name;
+}
+
+// A folder that is not a card lists the camera's recordings only, never other videos.
+TEST_F(CatalogueTest, ALooseFolderListsOnlyCameraRecordings) {
+    const std::string folder = Folder("loose");
+    for (const char* name : {"REC_20260314_182509_D.AVI", "holiday.mp4", "20260314_clip.mp4",
+                             "EVENT_20260314_182609_E.AVI"})
+        Touch(folder, name);
+    std::vector<CatalogueRow> rows;
+    ASSERT_TRUE(ScanLooseFolder(folder, rows));
+    EXPECT_EQ(Names(rows), (std::vector<std::string>{"REC_20260314_182509_D.AVI",
+                                                     "EVENT_20260314_182609_E.AVI"}));
+    EXPECT_FALSE(ScanLooseFolder(folder + "/missing", rows));
+}
+
 TEST_F(CatalogueTest, NewestFirstWithRowCells) {
     const std::string driving = Folder("DRIVING");
     Touch(driving, "REC_20140101_000001_D.AVI", 2684354560ull);

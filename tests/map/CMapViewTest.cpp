@@ -99,7 +99,7 @@ TEST_F(MapViewFixture, PageLoadsOfflineAndBindsWithNothingShown) {
     EXPECT_TRUE(m_view->ScriptCalls().empty());
 }
 
-TEST_F(MapViewFixture, FirstFixPlacesTheMarkerAndLaterFixesReplaceIt) {
+TEST_F(MapViewFixture, FirstFixPlacesTheMarkerAndOnlyAMovedFixReplacesIt) {
     LoadAndBind(OfflineTiles());
     m_view->ShowPosition(37.5f, 127.0f);
     EXPECT_EQ(Calls(*m_view), (std::vector<std::string>{
@@ -109,13 +109,17 @@ TEST_F(MapViewFixture, FirstFixPlacesTheMarkerAndLaterFixesReplaceIt) {
                               }));
     EXPECT_EQ(m_view->MarkerId(), 1);
 
+    // The same fix again (every frame of its second sends it) leaves the page alone.
     m_view->ClearScriptCalls();
-    m_view->ShowPosition(37.5f, 127.0f);
+    for (int frame = 0; frame < 30; ++frame) m_view->ShowPosition(37.5f, 127.0f);
+    EXPECT_TRUE(Calls(*m_view).empty());
+
+    m_view->ShowPosition(37.5f, 127.25f);
     EXPECT_EQ(Calls(*m_view), (std::vector<std::string>{
-                                  "setCenter_wgs84(127, 37.5)",
+                                  "setCenter_wgs84(127.25, 37.5)",
                                   "removePoi(1)",
-                                  R"(addPoi_wgs84(1, 127, 37.5, "", 0, 0, "gpspos"))",
-                                  "setCenter_wgs84(127, 37.5)",
+                                  R"(addPoi_wgs84(1, 127.25, 37.5, "", 0, 0, "gpspos"))",
+                                  "setCenter_wgs84(127.25, 37.5)",
                               }));
 }
 

@@ -35,7 +35,8 @@ TEST(CAVIExtractorTool, InfoReportsHeaderAndIndex) {
                             "{\"width\": 640, \"height\": 360, \"frame_rate\": 30}], "
                             "\"audio\": {\"bits\": 16, \"rate\": 8000}, \"front_frames\": 60, "
                             "\"rear_frames\": 60, \"index\": \"idx1\", \"duration_ms\": 2000, "
-                            "\"cameras\": 1, \"start_time\": null, \"clock_offset_s\": null, "
+                            "\"cameras\": 1, \"header_frames\": 0, \"ends_early_ms\": null, "
+                            "\"start_time\": null, \"clock_offset_s\": null, "
                             "\"trip\": {\"first\": \"avi_tool_info.avi\", \"index\": 0, "
                             "\"recordings\": 1}}\n");
 

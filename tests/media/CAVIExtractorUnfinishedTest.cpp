@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "media/AviChunk.h"
 #include "media/CAVIExtractor.h"
 #include "support/Trace.h"
+#include "tests/GeneratedRecording.h"
 #include "tests/ToolRun.h"
 #include "tests/media/AviFixture.h"
 
@@ -288,4 +290,33 @@ TEST(CAVIExtractorUnfinished, SeekPastTwoGiBLandsOnTheRightFrame) {
         reader.CloseFile();
         std::remove(path.c_str());
     }
+}
+
+// A power loss cuts a recording whose header was written for its whole length: it ends
+// early where its frames run out; a finished recording does not. The tool's info says the
+// same.
+TEST(CAVIExtractorUnfinished, ARecordingCutShortEndsBeforeItsHeaderSays) {
+    RecordingOptions o;
+    o.durationSec = 4;
+    o.frontWidth = 160, o.frontHeight = 96, o.rearCamera = false;
+    const std::string whole =
+        GeneratedRecording(std::string(TARVEX_TEST_DATA_DIR) + "/early-end/REC_whole.AVI", o);
+    ASSERT_FALSE(whole.empty());
+    const std::string cut = std::string(TARVEX_TEST_DATA_DIR) + "/early-end/REC_cut.AVI";
+    std::filesystem::copy_file(whole, cut, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(whole) / 2);
+
+    EXPECT_FALSE(CheckEarlyEnd(whole));
+    const std::optional<EarlyEnd> end = CheckEarlyEnd(cut);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->headerMs, 4000);
+    EXPECT_GT(end->endsAtMs, 1000);
+    EXPECT_LT(end->endsAtMs, 3000);
+    EXPECT_FALSE(CheckEarlyEnd(cut + ".missing"));
+    const ToolOutput info = RunToolCommand("info '" + cut + "' 2>/dev/null");
+    EXPECT_NE(info.out.find("\"ends_early_ms\": " + std::to_string(end->endsAtMs)),
+              std::string::npos)
+        << info.out;
+    EXPECT_NE(RunToolCommand("info '" + whole + "'").out.find("\"ends_early_ms\": null"),
+              std::string::npos);
 }

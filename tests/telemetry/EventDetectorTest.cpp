@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "telemetry/CameraClock.h"
 #include "telemetry/EventDetector.h"
+#include "telemetry/EventMoment.h"
 #include "tests/ToolRun.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -101,8 +103,39 @@ TEST(EventDetector, ThresholdsFromTheSettingsFile) {
     EXPECT_EQ(DetectEvents(Samples(axes), t).size(), 1u);
 }
 
+// The speed of an event is the nearest valid fix's within 1.5 s, never an invalid or a far
+// one; its time of day follows the name's start.
+TEST(EventMoment, SpeedAndTimeOfDayOfEachEvent) {
+    const auto fix = [](int64_t ms, double kmh, bool valid) {
+        TimedFix f;
+        f.timeMs = ms;
+        f.fix.speed = kmh;
+        f.fix.valid = valid ? 1 : 0;
+        return f;
+    };
+    const std::vector<TimedFix> fixes = {fix(1000, 40, true), fix(5000, 99, false),
+                                         fix(9000, 62.9, true)};
+    const struct {
+        int64_t eventMs;
+        std::optional<double> speed;
+    } cases[] = {{1000, 40}, {2400, 40}, {2600, std::nullopt}, {5000, std::nullopt}, {8000, 62.9}};
+    const std::optional<int64_t> start = RecordingStartSec("REC_20180820_182700_D.AVI");
+    for (const auto& c : cases) {
+        DrivingEvent e;
+        e.timeMs = c.eventMs;
+        const EventMoment m = DescribeEvents({e}, start, fixes).front();
+        EXPECT_EQ(m.speedKmh, c.speed) << c.eventMs;
+        ASSERT_TRUE(m.cameraMs);
+        EXPECT_EQ(FormatTimeOfDay(*m.cameraMs).substr(0, 5), "18:27") << c.eventMs;
+    }
+    EXPECT_FALSE(DescribeEvents({DrivingEvent{}}, std::nullopt, fixes).front().cameraMs);
+    EXPECT_EQ(FormatEventSpeed(62.9, SpeedUnit::Kmh), "62 km/h");
+    EXPECT_EQ(FormatEventSpeed(160.9344, SpeedUnit::Mph), "100 mph");
+}
+
 TEST(EventsTool, FindsTheGeneratedEventsAtTheirTimes) {
-    const std::string path = std::string(TARVEX_TEST_DATA_DIR) + "/events_tool.avi";
+    // Named as the camera names it: the events get their time of day from the name.
+    const std::string path = std::string(TARVEX_TEST_DATA_DIR) + "/REC_20260314_182509_D.AVI";
     RecordingOptions o;
     o.durationSec = 12;
     o.frontWidth = 160;
@@ -116,17 +149,24 @@ TEST(EventsTool, FindsTheGeneratedEventsAtTheirTimes) {
     const ToolOutput run = RunToolCommand("events " + path + " --config /nonexistent 2>/dev/null");
     ASSERT_EQ(run.status, 0);
     // The sample stream runs 10 a second: each event starts on its generated sample.
-    for (const char* expected : {"{\"time_ms\": 2000, \"kind\": \"harsh_braking\"",
-                                 "{\"time_ms\": 4500, \"kind\": "
-                                 "\"hard_acceleration\"",
-                                 "{\"time_ms\": 7000, \"kind\": \"sharp_turn\"",
-                                 "{\"time_ms\": 10000, \"kind\": \"impact\""})
+    for (const char* expected :
+         {"{\"time_ms\": 2000, \"kind\": \"harsh_braking\"",
+          "\"time_of_day\": \"18:25:11\", \"speed\": ",
+          "\"time_of_day\": \"18:25:19\", \"speed\": ", "\"speed_unit\": \"kmh\"",
+          "{\"time_ms\": 4500, \"kind\": "
+          "\"hard_acceleration\"",
+          "{\"time_ms\": 7000, \"kind\": \"sharp_turn\"",
+          "{\"time_ms\": 10000, \"kind\": \"impact\""})
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
     size_t count = 0;
     for (size_t i = run.out.find("\"kind\""); i != std::string::npos;
          i = run.out.find("\"kind\"", i + 1))
         ++count;
     EXPECT_EQ(count, 4u) << run.out;
+    const ToolOutput mph =
+        RunToolCommand("events " + path + " --config /nonexistent --speed-unit mph 2>/dev/null");
+    EXPECT_NE(mph.out.find("\"speed_unit\": \"mph\""), std::string::npos) << mph.out;
+    EXPECT_EQ(mph.out.find("\"speed\": null"), std::string::npos) << mph.out;
     EXPECT_EQ(RunToolCommand("events /nonexistent.avi 2>/dev/null").status, 1);
 }
 

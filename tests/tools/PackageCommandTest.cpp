@@ -1,13 +1,18 @@
 // The evidence package end to end on a trip of two recordings (12 s, then 6 s one second
 // after it): what the folder holds, `sha256sum -c` over it, verify, a changed byte named by
-// verify, and the inputs refused without leaving anything behind.
+// verify, and the inputs refused without leaving anything behind; a cancel midway and the
+// temporary folder of a killed run.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "evidence/EvidencePackage.h"
 #include "tests/ToolRun.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -37,8 +42,12 @@ protected:
         }
     }
     static fs::path Root() { return fs::path(TARVEX_TEST_DATA_DIR) / "package"; }
-    static std::string First() { return (Root() / "card/DRIVING/REC_20180820_184830_D.AVI").string(); }
-    static std::string Second() { return (Root() / "card/DRIVING/REC_20180820_184843_D.AVI").string(); }
+    static std::string First() {
+        return (Root() / "card/DRIVING/REC_20180820_184830_D.AVI").string();
+    }
+    static std::string Second() {
+        return (Root() / "card/DRIVING/REC_20180820_184843_D.AVI").string();
+    }
     static ToolOutput Package(const std::string& args, const fs::path& out) {
         return RunToolCommand("package " + args + " '" + out.string() + "' 2>&1");
     }
@@ -76,8 +85,8 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
 
     // The report: the moment on the camera clock, in UTC, the speed's unit, two pages or more.
     const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
-    for (const char* says : {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h",
-                             "360 video packets"})
+    for (const char* says :
+         {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h", "360 video packets"})
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_NE(Shell("pdfinfo '" + (out / "report.pdf").string() + "'").find("Pages:           2"),
               std::string::npos);
@@ -113,7 +122,8 @@ TEST_F(PackageCommandTest, WrongInputsAreRefusedAndLeaveNothing) {
         const char* says;
     } cases[] = {
         {"'" + First() + "' --from 2 --to 4", full, 1, "not an empty folder"},
-        {"'" + Second() + "' '" + First() + "' --from 2 --to 4", Root() / "a", 1, "does not follow"},
+        {"'" + Second() + "' '" + First() + "' --from 2 --to 4", Root() / "a", 1,
+         "does not follow"},
         {"'" + First() + "' --from 10 --to 14", Root() / "b", 1, "outside the recordings"},
         {"'" + First() + "' --from 4 --to 4", Root() / "c", 2, "--to must be after --from"},
     };
@@ -126,6 +136,50 @@ TEST_F(PackageCommandTest, WrongInputsAreRefusedAndLeaveNothing) {
     for (const char* name : {"a", "b", "c"}) EXPECT_FALSE(fs::exists(Root() / name)) << name;
     for (const auto& entry : fs::directory_iterator(Root()))
         EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+}
+
+// A cancel during the composed clip leaves nothing; a later run clears what a killed run
+// (a process that is gone) left beside the target, and keeps what a live one is writing.
+TEST_F(PackageCommandTest, ACancelLeavesNothingAndAKilledRunsFolderIsCleared) {
+    const fs::path out = Root() / "cancelled";
+    fs::remove_all(out);
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    const fs::path stale = Root() / (".cancelled.partial-" + std::to_string(dead));
+    const fs::path live = Root() / (".cancelled.partial-" + std::to_string(getppid()));
+    for (const fs::path& p : {stale, live}) fs::create_directories(p / "originals");
+
+    std::atomic<bool> cancel{false};
+    std::vector<std::string> steps;
+    double lastFraction = -1;
+    bool fractionsRise = true;
+    PackageRequest request;
+    request.paths = {First()};
+    request.fromMs = 2000, request.toMs = 8000;
+    request.outDir = out.string();
+    request.progress = [&](const std::string& step) {
+        steps.push_back(step);
+        if (step == "writing the composed clip") cancel = true;
+    };
+    request.fraction = [&](double f) {
+        fractionsRise = fractionsRise && f >= lastFraction && f <= 1.0;
+        lastFraction = f;
+    };
+    request.cancel = &cancel;
+    PackageResult result;
+    std::string error;
+    EXPECT_FALSE(WritePackage(request, {}, &result, &error));
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_EQ(steps.back(), "writing the composed clip");
+    EXPECT_TRUE(fractionsRise);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(live));
+    for (const auto& entry : fs::directory_iterator(Root()))
+        if (entry.path() != live)
+            EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+    fs::remove_all(live);
 }
 
 }  // namespace

@@ -1,0 +1,174 @@
+#include "app/CEvidenceDlg.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "evidence/QtEvidenceReport.h"
+#include "support/StringTable.h"
+#include "telemetry/CameraClock.h"
+
+namespace {
+
+constexpr int IDS_EVIDENCE_TITLE_KO = 964, IDS_EVIDENCE_TITLE_EN = 965;
+constexpr int IDS_EVIDENCE_WRITING_KO = 966, IDS_EVIDENCE_WRITING_EN = 967;
+constexpr int IDS_EVIDENCE_DONE_KO = 968, IDS_EVIDENCE_DONE_EN = 969;
+constexpr int IDS_EVIDENCE_FAILED_KO = 970, IDS_EVIDENCE_FAILED_EN = 971;
+constexpr int IDS_EVIDENCE_CANCELLED_KO = 972, IDS_EVIDENCE_CANCELLED_EN = 973;
+constexpr int IDS_CANCEL_KO = 642, IDS_CANCEL_EN = 643;
+constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
+constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
+constexpr int kProgressMax = 100;
+constexpr int kDialogWidth = 440;
+// Numbered alternatives tried when the proposed folder is taken.
+constexpr int kProposalAttempts = 100;
+
+// The library's steps and their texts (Korean id; the English one follows it).
+constexpr struct {
+    const char* step;
+    int koreanId;
+} kSteps[] = {
+    {"copying the originals", 974},
+    {"writing the lossless clip", 976},
+    {"writing the composed clip", 978},
+    {"taking the stills", 980},
+    {"comparing the clip with the originals", 982},
+    {"writing the report", 984},
+    {"writing the manifest", 986},
+};
+
+QString Text(int ko, int en, const std::string& argument = {}) {
+    return QString::fromStdString(FormatResourceString(PickStringId(ko, en), argument.c_str()));
+}
+
+}  // namespace
+
+QString CEvidenceDlg::ProposedFolder(const std::vector<std::string>& inputs,
+                                     const std::vector<int64_t>& startsMs, int64_t fromMs) {
+    if (inputs.empty()) return QDir::homePath();
+    size_t index = 0;
+    while (index + 1 < inputs.size() && index + 1 < startsMs.size() &&
+           startsMs[index + 1] <= fromMs)
+        ++index;
+    std::string stem = inputs[index].substr(inputs[index].find_last_of('/') + 1);
+    stem = stem.substr(0, stem.find_last_of('.'));
+    const int64_t offsetMs = index < startsMs.size() ? fromMs - startsMs[index] : fromMs;
+    if (const std::optional<int64_t> start = RecordingStartSec(inputs[index]))
+        stem = FormatClockStem(*start + std::max<int64_t>(0, offsetMs) / 1000);
+    const QString base = QDir::home().filePath(QString::fromStdString(stem + "_evidence"));
+    QString path = base;
+    for (int n = 2; n <= kProposalAttempts && QFileInfo::exists(path); ++n)
+        path = base + "-" + QString::number(n);
+    return path;
+}
+
+QString CEvidenceDlg::StepText(const std::string& step) {
+    for (const auto& s : kSteps)
+        if (step == s.step) return Text(s.koreanId, s.koreanId + 1);
+    return QString::fromStdString(step);
+}
+
+CEvidenceDlg::CEvidenceDlg(QWidget* parent, PackageRequest request)
+    : QDialog(parent), m_request(std::move(request)) {
+    m_request.language = IsKoreanUi() ? "ko" : "en";
+    m_request.program = "tarvex-viewer";
+    setWindowTitle(Text(IDS_EVIDENCE_TITLE_KO, IDS_EVIDENCE_TITLE_EN));
+    setMinimumWidth(kDialogWidth);
+    auto* layout = new QVBoxLayout(this);
+    m_pText = new QLabel(Text(IDS_EVIDENCE_WRITING_KO, IDS_EVIDENCE_WRITING_EN), this);
+    m_pText->setWordWrap(true);
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setRange(0, kProgressMax);
+    m_pButton = new QPushButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), this);
+    m_pOpenFolder = new QPushButton(Text(IDS_OPEN_FOLDER_KO, IDS_OPEN_FOLDER_EN), this);
+    m_pOpenFolder->hide();
+    layout->addWidget(m_pText);
+    layout->addWidget(m_pProgress);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(m_pOpenFolder);
+    row->addWidget(m_pButton);
+    layout->addLayout(row);
+    connect(m_pOpenFolder, &QPushButton::clicked, this, [this] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(m_request.outDir)));
+    });
+    connect(m_pButton, &QPushButton::clicked, this, [this] {
+        if (m_bFinished)
+            accept();
+        else
+            Cancel();
+    });
+}
+
+CEvidenceDlg::~CEvidenceDlg() {
+    // The job ends on its own, into a dropped result; its temporary folder goes with it.
+    Cancel();
+}
+
+void CEvidenceDlg::Start() {
+    if (m_bStarted || m_bFinished) return;
+    m_bStarted = true;
+    connect(&m_job, &BackgroundJob::progress, this, [this](double fraction) {
+        if (!m_bFinished) m_pProgress->setValue(static_cast<int>(fraction * kProgressMax + 0.5));
+    });
+    m_job.Start([this, request = m_request, cancelled = m_cancelled](JobContext& job) mutable {
+        request.cancel = cancelled.get();
+        request.fraction = [job](double fraction) { job.Progress(fraction); };
+        request.progress = [this, job](const std::string& step) {
+            job.Post([this, text = StepText(step)] {
+                if (!m_bFinished) m_pText->setText(text);
+            });
+        };
+        PackageResult result;
+        std::string error;
+        const bool written = WritePackage(request, WriteEvidenceReport, &result, &error);
+        job.Post([this, written, error] { OnFinished(written, error); });
+    });
+}
+
+void CEvidenceDlg::Cancel() {
+    m_cancelled->store(true);
+}
+
+void CEvidenceDlg::reject() {
+    // Escape, the close box or the viewer quitting: stop and close once the job has ended
+    // (its temporary folder gone).
+    if (m_bStarted && !m_bFinished) {
+        m_bCloseWhenFinished = true;
+        Cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
+QString CEvidenceDlg::StatusText() const {
+    return m_pText->text();
+}
+
+int CEvidenceDlg::ProgressPercent() const {
+    return m_pProgress->value();
+}
+
+void CEvidenceDlg::OnFinished(bool succeeded, const std::string& error) {
+    m_bFinished = true;
+    m_bSucceeded = succeeded;
+    m_error = error;
+    if (succeeded) {
+        m_pProgress->setValue(kProgressMax);
+        m_pText->setText(Text(IDS_EVIDENCE_DONE_KO, IDS_EVIDENCE_DONE_EN, m_request.outDir));
+        m_pOpenFolder->show();
+    } else if (m_cancelled->load()) {
+        m_pText->setText(Text(IDS_EVIDENCE_CANCELLED_KO, IDS_EVIDENCE_CANCELLED_EN));
+    } else {
+        m_pText->setText(Text(IDS_EVIDENCE_FAILED_KO, IDS_EVIDENCE_FAILED_EN, error));
+    }
+    m_pButton->setText(Text(IDS_CLOSE_KO, IDS_CLOSE_EN));
+    emit finished(succeeded);
+    if (m_bCloseWhenFinished) QDialog::reject();
+}

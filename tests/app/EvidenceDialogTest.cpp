@@ -1,0 +1,70 @@
+// The window's evidence package dialog on a generated recording: a package written whole with
+// its report, a cancel that leaves no folder, and the folder proposed after the clip's start.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <filesystem>
+
+#include "app/CEvidenceDlg.h"
+#include "tests/GeneratedRecording.h"
+#include "tests/app/AppTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Recording() {
+    RecordingOptions o;
+    o.durationSec = 6;
+    o.frontWidth = 320, o.frontHeight = 180, o.rearWidth = 160, o.rearHeight = 90;
+    o.year = 2018, o.month = 8, o.day = 20, o.hour = 18, o.minute = 48, o.second = 30;
+    const fs::path dir = fs::path(TARVEX_TEST_DATA_DIR) / "evidence-dialog" / "card" / "DRIVING";
+    return GeneratedRecording((dir / "REC_20180820_184830_D.AVI").string(), o);
+}
+
+PackageRequest Request(const fs::path& out) {
+    PackageRequest r;
+    r.paths = {Recording()};
+    r.fromMs = 1000, r.toMs = 5000;
+    r.outDir = out.string();
+    return r;
+}
+
+TEST(EvidenceDialogTest, WritesThePackageWithItsReportAndACancelLeavesNothing) {
+    const fs::path root = fs::path(TARVEX_TEST_DATA_DIR) / "evidence-dialog";
+    for (const bool cancel : {false, true}) {
+        const fs::path out = root / (cancel ? "cancelled" : "written");
+        fs::remove_all(out);
+        CEvidenceDlg dialog(nullptr, Request(out));
+        dialog.Start();
+        if (cancel) dialog.Cancel();
+        ASSERT_TRUE(apptest::WaitUntil([&] { return dialog.IsFinished(); }, 120000));
+        EXPECT_EQ(dialog.Succeeded(), !cancel) << dialog.Error();
+        EXPECT_EQ(fs::exists(out / "SHA256SUMS"), !cancel);
+        EXPECT_EQ(fs::exists(out / "report.pdf"), !cancel);
+        EXPECT_EQ(dialog.ProgressPercent() == 100, !cancel);
+        EXPECT_TRUE(dialog.StatusText().contains(cancel ? "cancelled" : "saved"))
+            << dialog.StatusText().toStdString();
+        for (const auto& entry : fs::directory_iterator(root))
+            EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+    }
+}
+
+TEST(EvidenceDialogTest, TheProposedFolderIsNamedAfterTheClipsStart) {
+    const std::vector<std::string> trip = {"/c/DRIVING/REC_20180820_184830_D.AVI",
+                                           "/c/DRIVING/REC_20180820_184843_D.AVI"};
+    const struct {
+        int64_t fromMs;
+        const char* name;
+    } cases[] = {{0, "20180820_184830_evidence"},
+                 {10500, "20180820_184840_evidence"},
+                 {14000, "20180820_184844_evidence"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CEvidenceDlg::ProposedFolder(trip, {0, 13000}, c.fromMs),
+                  QDir::home().filePath(c.name))
+            << c.fromMs;
+    EXPECT_EQ(CEvidenceDlg::StepText("writing the report"), "Writing the report…");
+}
+
+}  // namespace
