@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
-#include <QTimerEvent>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,12 +29,6 @@
 namespace {
 
 constexpr int kConfigValueChars = 10;  // value buffer, so nine characters are seen
-constexpr int kGraphRange = 200;
-constexpr int kGraphPerDivision = 50;
-constexpr int kGraphXStep = 13;
-constexpr uint32_t kGraphColourX = 0xFF0000;  // blue
-constexpr uint32_t kGraphColourY = 0x00FFFF;  // yellow
-constexpr uint32_t kGraphColourZ = 0x0000FF;  // red
 
 }  // namespace
 
@@ -58,19 +51,12 @@ bool CSamplePlayerDlg::OnInitDialog() {
     SetSkinKorean(IsKoreanUi());
     setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
     CreateControls();
+    CreateTelemetryAndCapture();
     CreateTimeline();
     InitControls();
     Layout().LayoutControls(ScreenMode());
     Layout().LoadBackground();
-
-    m_pGraph->PreSubclassWindow();
-    m_pGraph->SetRange(kGraphRange, kGraphPerDivision);
-    m_pGraph->SetXStep(kGraphXStep);
-    m_pGraph->SetGrid(true);
-    m_pSeriesX = m_pGraph->AddSeries(kGraphColourX, 1);
-    m_pSeriesY = m_pGraph->AddSeries(kGraphColourY, 1);
-    m_pSeriesZ = m_pGraph->AddSeries(kGraphColourZ, 1);
-    m_nLastPlotSec = 0;
+    m_telemetry->SetUpGraph();
 
     // The stored positions are applied only now that the sliders have their real ranges,
     // and handed to the sound output and the decoder, so the first recording already plays
@@ -80,21 +66,33 @@ bool CSamplePlayerDlg::OnInitDialog() {
     ApplyVolume(m_sliderVolume->GetPos());
     ApplyBrightness(m_sliderBright->GetPos());
 
-    WatchMapBinding();
     ConnectPlayback();
     qApp->installEventFilter(this);
     return true;
 }
 
+void CSamplePlayerDlg::CreateTelemetryAndCapture() {
+    const auto currentPath = [this]() -> const std::string& { return m_strCurrentPath; };
+    m_telemetry = std::make_unique<TelemetryPanel>(
+        *this, *m_ui, m_playback, m_textData,
+        TelemetryPanel::Host{currentPath, [this] {
+                                 m_nShownSecond = -1;
+                                 OnPlaybackPosition(m_playback.Position());
+                             }});
+    m_capture = std::make_unique<StillCapture>(static_cast<Host&>(*this), *this, m_playback);
+    // A trip's walk is cut to the recording on screen.
+    m_capture->SetTelemetrySource([this] { return m_pTimeline->PartOf(m_strCurrentPath); });
+}
+
 void CSamplePlayerDlg::InitControls() {
     m_bMapNavigated = false;
-    m_bMapReady = false;
     Layout().HideVideoAreas();
 
     m_playback.Start(m_pFrontArea, m_pRearArea);
     m_player.SetTextCallback(&CSamplePlayerDlg::OnTextChunkThunk, this);
 
     m_bMapNavigated = Layout().CreateMapView(ConfigPath());
+    m_telemetry->SetMapView(MapViewWidget(), m_bMapNavigated);
 
     m_listFilename->setGeometry(650, 65, 320, 178);
 }
@@ -165,9 +163,9 @@ void CSamplePlayerDlg::InitConfig() {
     m_sliderVolume->SetPos(value == kMissingConfigValue ? kDefaultVolume : value);
 
     GetPrivateProfileString("config", kStillsPositionKey, "1", text, sizeof text, path.c_str());
-    m_bStillsPosition = std::atoi(text) != 0;
+    m_capture->SetStillsPosition(std::atoi(text) != 0);
     GetPrivateProfileString("config", kSpeedUnitKey, "kmh", text, sizeof text, path.c_str());
-    m_eSpeedUnit = ParseSpeedUnit(text);
+    m_telemetry->SetSpeedUnit(ParseSpeedUnit(text));
 }
 
 void CSamplePlayerDlg::SaveConfig() {
@@ -244,8 +242,7 @@ void CSamplePlayerDlg::OnDestroy() {
     m_bDestroyed = true;
     qApp->removeEventFilter(this);
     if (m_layout) m_layout->DestroyViews();
-    m_bMapReady = false;
-    KillTimer(kMapTimer);
+    m_telemetry->SetMapView(nullptr, false);
     if (m_pTimeline) m_pTimeline->Stop();
     // The worker presents into the video areas and calls back into m_textData: it must be
     // gone before either of them.
@@ -298,26 +295,4 @@ bool CSamplePlayerDlg::event(QEvent* event) {
     }
     if (event->type() == SliderNotifyEvent::MovingType()) return true;  // not acted on
     return QDialog::event(event);
-}
-
-void CSamplePlayerDlg::SetTimer(int id, int periodMs) {
-    KillTimer(id);
-    m_timerIds[id] = startTimer(periodMs);
-}
-
-void CSamplePlayerDlg::KillTimer(int id) {
-    auto found = m_timerIds.find(id);
-    if (found == m_timerIds.end()) return;
-    killTimer(found->second);
-    m_timerIds.erase(found);
-}
-
-void CSamplePlayerDlg::timerEvent(QTimerEvent* event) {
-    for (const auto& [id, qtId] : m_timerIds) {
-        if (qtId == event->timerId()) {
-            OnTimer(id);
-            return;
-        }
-    }
-    QDialog::timerEvent(event);
 }

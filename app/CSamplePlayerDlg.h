@@ -30,24 +30,22 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 // Engine parts; the player header pulls in the media interfaces.
 #include "app/CExportDlg.h"
 #include "app/MainWindowControls.h"
-#include "app/PictureClock.h"
 #include "app/PlaybackController.h"
 #include "app/TimelinePanel.h"
 #include "app/RecordingNavigator.h"
+#include "app/StillCapture.h"
+#include "app/TelemetryPanel.h"
 #include "app/ViewState.h"
 #include "app/WindowLayout.h"
 #include "library/RecordingCatalogue.h"
 #include "telemetry/CTextData.h"
-#include "telemetry/MomentStill.h"
 #include "telemetry/TelemetryLogic.h"
 
 class CBitmapButtonTrans;
@@ -58,7 +56,6 @@ class CMapView;
 class CSettingDlg;
 class MainWindowActions;
 class VCardFormatter;
-struct GraphSeries;
 class QtVideoArea;
 class QLabel;
 class QtVideoClickFilter;
@@ -66,7 +63,7 @@ class QtNoteLabel;
 class RecordingListView;
 class QKeyEvent;
 
-class CSamplePlayerDlg : public QDialog {
+class CSamplePlayerDlg : public QDialog, private StillCapture::Host {
     Q_OBJECT
 public:
     static constexpr int kNormalWidth = MainWindowControls::kNormalWidth;
@@ -141,24 +138,11 @@ public:
     void OnBnClickedButtonSubCamera() { m_layout->OnBnClickedButtonSubCamera(); }
     void OnBnClickedButtonMapLarge() { m_layout->OnBnClickedButtonMapLarge(); }
     void OnBnClickedCheckMirror() { m_layout->OnBnClickedCheckMirror(); }
-    void OnBnClickedButtonCapture();
+    void OnBnClickedButtonCapture() { m_capture->OnCapture(); }
     void OnBnClickedButtonZoom() { m_layout->OnBnClickedButtonZoom(); }
-    // "Capture_YYYYMMDD_HHMMSS.jpg" of a local time, for a recording whose name carries no
-    // start time.
-    static std::string CaptureFileName(const std::tm& local);
-    // "YYYYMMDD_HHMMSS.mmm.jpg" of the picture's time on the camera clock; the cameras'
-    // endings make it "..._front.jpg" and "..._rear.jpg".
-    static std::string CaptureFileName(int64_t cameraMs);
-    // The moment of the front picture on screen (time, clock offset, GPS fix unless the
-    // stills_position setting is 0); nothing when the recording's name carries no start time.
-    std::optional<StillMoment> CaptureMoment() const;
-    // Where the capture's save dialog starts.
-    QString CaptureFolder() const;
+    StillCapture& Capture() const { return *m_capture; }
     // A short note over the pictures that goes away by itself; null until the first one.
     QtNoteLabel* Note() const { return m_pNote; }
-    // The chosen capture path without its extension, to which "_front.jpg" and "_rear.jpg"
-    // are appended.
-    static QString CaptureBasePath(const QString& chosenPath);
 
     // ---- device settings ----
     void OnBnClickedButtonSetting();
@@ -182,12 +166,8 @@ public:
     bool ChooseSettingsDrive();
 
     // ---- following playback (…Display.cpp) ----
-    void UpdateTimeLabels(int64_t current, int64_t total);
-    // The picture's date and time on the camera clock beside the position and in the title,
-    // with the clock's offset from GPS time in the label's tooltip.
-    void ShowClock(int64_t positionMs);
-    QString ClockText() const;
-    static std::string FormatHms(int64_t seconds);
+    // The time labels, the picture's clock, speed, graph, map marker and rate.
+    TelemetryPanel& Telemetry() const { return *m_telemetry; }
 
     // ---- commands and keys ----
     // Every key press in the window, whichever control has the focus: traced, offered to the
@@ -222,21 +202,17 @@ public:
     QWidget* GetDlgItem(int controlId) const { return m_ui ? m_ui->Item(controlId) : nullptr; }
     CQRVMediaPlayer& Player() { return m_player; }
     PlaybackController& Playback() { return m_playback; }
-    // Shows the player's playback rate next to the time labels.
-    void ShowRate();
     CWaveBox& WaveBox() { return m_playback.Session().Output(); }
     CTextData& TextData() { return m_textData; }
     QtVideoArea* FrontArea() const { return m_pFrontArea; }
     QtVideoArea* RearArea() const { return m_pRearArea; }
     RecordingListView* List() const { return m_listFilename; }
     CGraphStatic* Graph() const { return m_pGraph; }
-    GraphSeries* SeriesX() const { return m_pSeriesX; }
     CBitmapSlider* PositionSlider() const { return m_sliderPos; }
     CBitmapSlider* VolumeSlider() const { return m_sliderVolume; }
     CBitmapSlider* BrightSlider() const { return m_sliderBright; }
     int ScreenMode() const { return m_layout->ScreenMode(); }
     int CurIndex() const { return m_navigator->CurIndex(); }
-    int LastPlotSec() const { return m_nLastPlotSec; }
     bool IsPlayerActive() const;
     // A recording is open, playing, paused or held at its end.
     bool CanSeek() const;
@@ -253,7 +229,6 @@ public:
     const ViewState& View() const { return m_layout->View(); }
     CMapView* MapViewWidget() const { return m_layout->MapView(); }
     bool IsMapNavigated() const { return m_bMapNavigated; }
-    bool IsMapReady() const { return m_bMapReady; }
 
     // ---- the open recording; the way out ----
     // The recording open now; empty when none.
@@ -302,7 +277,6 @@ protected:
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent*) override { m_layout->Frame().Paint(); }
     void resizeEvent(QResizeEvent* event) override {
         QDialog::resizeEvent(event);
@@ -313,18 +287,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override { m_layout->Frame().MouseRelease(event); }
 
 private:
-    static constexpr int kMapTimer = 101;
-
     void InitControls();
+    void CreateTelemetryAndCapture();
     void CreateControls();
     void CreateActions();
     void BindButtons();
     void SetControlTips();
     // Makes the list's navigator, which follows what the user asks of the list.
     void CreateNavigator();
-    void SetTimer(int id, int periodMs);
-    void KillTimer(int id);
-    void OnTimer(int id);
 
     void ShowPlayButton(bool showPlay) { m_ui->ShowPlayButton(showPlay); }
     // PLAY stands wherever the controller is not playing; the buttons follow its state.
@@ -334,9 +304,6 @@ private:
     }
     void ApplyVolume(int value);
     void ApplyBrightness(int value);
-    void ReplotGraph(int64_t positionSec);
-    void ClearGraph();
-    void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
 
     // Opening, failures and the card coming and going.
     bool TryOpen(const std::string& path, int tripIndex = -1);
@@ -352,8 +319,6 @@ private:
     void SeekOnTimeline(const std::function<bool()>& seek);
     // The controller's signals (…Display.cpp).
     void ConnectPlayback();
-    // The map page's binding is asked for from its load until it answers.
-    void WatchMapBinding();
     void OnPlaybackPosition(int64_t timelineMs);
     void OnPlaybackState(PlaybackState state);
     // The controller went on into another recording by itself (a trip's hand-over): the
@@ -375,7 +340,6 @@ private:
 
     // Members the player's threads use are declared before the player, so they outlive it
     // even if the threads were not stopped first.
-    int m_nLastPlotSec = 0;
     CTextData m_textData;
     // The player's open serial and hand-over count the text in m_textData belongs to (the
     // worker's text callback empties m_textData when either changes).
@@ -393,23 +357,15 @@ private:
     QLabel* m_pCurTime = nullptr;
     QLabel* m_pTotalTime = nullptr;
     QLabel* m_pSpeed = nullptr;
-    QLabel* m_pRate = nullptr;                    // the playback rate; empty at normal speed
-    QLabel* m_pClock = nullptr;                   // the picture's date and time on the camera clock
-    PictureClock m_clock;                         // of the recording on screen
     RecordingListView* m_listFilename = nullptr;  // the list and its model (rows, marks)
     CGraphStatic* m_pGraph = nullptr;
-    GraphSeries* m_pSeriesX = nullptr;
-    GraphSeries* m_pSeriesY = nullptr;
-    GraphSeries* m_pSeriesZ = nullptr;
-    bool m_bMapNavigated = false;
-    bool m_bMapReady = false;
+    bool m_bMapNavigated = false;  // the map's page was requested
+    std::unique_ptr<TelemetryPanel> m_telemetry;
+    std::unique_ptr<StillCapture> m_capture;
 
     // Video clicks, capture note (GUI thread only).
     QtVideoClickFilter* m_pVideoClicks = nullptr;
     QtNoteLabel* m_pNote = nullptr;
-    QString m_strCaptureDir;                  // folder of the last capture saved
-    bool m_bStillsPosition = true;            // stills carry the GPS position (settings key)
-    SpeedUnit m_eSpeedUnit = SpeedUnit::Kmh;  // the speed box's unit (settings key, read at start)
 
     // Opening, faults and the way out (GUI thread only).
     std::string m_strCurrentPath;                     // the open recording; empty when none
@@ -425,7 +381,6 @@ private:
     std::unique_ptr<MainWindowControls> m_ui;  // knows the skinned controls; Qt owns them
     std::unique_ptr<WindowLayout> m_layout;    // places them, the views and the frame
     MainWindowActions* m_pActions = nullptr;   // child
-    std::map<int, int> m_timerIds;             // our timer id -> Qt's timer id
 
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;

@@ -216,15 +216,6 @@ void CSamplePlayerDlg::OnStepRate(int step) {
     m_playback.StepRate(step);  // the rate label follows its signal
 }
 
-void CSamplePlayerDlg::ShowRate() {
-    constexpr int kNormalRate = 100;
-    const int percent = m_player.GetRatePercent();
-    // "0.25×" .. "4×"; nothing at normal speed.
-    SetLabelText(m_pRate, percent == kNormalRate
-                              ? std::string()
-                              : QString::number(percent / 100.0).toStdString() + "\u00d7");
-}
-
 bool CSamplePlayerDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* widget = qobject_cast<QWidget*>(watched);

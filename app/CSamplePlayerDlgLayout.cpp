@@ -17,8 +17,6 @@ void CSamplePlayerDlg::CreateControls() {
     m_pCurTime = m_ui->curTime;
     m_pTotalTime = m_ui->totalTime;
     m_pSpeed = m_ui->speed;
-    m_pRate = m_ui->rate;
-    m_pClock = m_ui->clock;
     m_pGraph = m_ui->graph;
     // A click on a picture pauses or resumes, a double click enters or leaves full screen.
     m_pVideoClicks = new QtVideoClickFilter(this);

@@ -39,9 +39,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
                                        : m_playback.PlayRecording(QString::fromStdString(path));
     m_bOpening = false;
     if (!opened) {
-        if (MapViewWidget()) MapViewWidget()->ClearTrack();
-        ClearGraph();
-        m_nLastPlotSec = 0;
+        m_telemetry->ForgetRecording();
         setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
         return false;
     }
@@ -51,9 +49,7 @@ bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
 }
 
 void CSamplePlayerDlg::ShowOpened(const std::string& path) {
-    if (MapViewWidget()) MapViewWidget()->ClearTrack();
-    m_nLastPlotSec = 0;
-    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) m_pGraph->ClearSeries(series);
+    m_telemetry->ForgetRecording(false);
     ShowRecording(path);
     ShowPlayButton(m_playback.State() != PlaybackState::Playing);
     m_nShownSecond = -1;
@@ -63,12 +59,12 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     m_navigator->FollowTripRow(path);
-    m_clock.SetRecording(path);
+    m_telemetry->Clock().SetRecording(path);
     m_pTimeline->ApplyClockFixes();
-    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     const int64_t total = m_playback.Duration() / kMsPerSec;
     m_sliderPos->SetRange(0, static_cast<int>(total), false);
-    SetLabelText(m_pTotalTime, FormatHms(total));
+    m_telemetry->ShowTotalTime(total);
 
     Layout().OpenViews(keepLayout);
     m_pTimeline->LoadTimeline(path);
@@ -100,8 +96,6 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_pFrontArea->Clear();
     m_pRearArea->Clear();
     m_sliderPos->SetPos(0);
-    SetLabelText(m_pCurTime, "00:00:00");
-    SetLabelText(m_pTotalTime, "00:00:00");
     m_navigator->SetCurIndex(-1);
     ShowPlayButton(true);
     m_ui->camSmall->SetCheck(0);
@@ -112,10 +106,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_player.SetMirror(1, false);
     Layout().CloseViews();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
-    SetLabelText(m_pSpeed, "");
-    ClearGraph();
-    m_nLastPlotSec = 0;
-    ShowClock(0);
+    m_telemetry->Clear();
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
     Layout().PlaceMapView(ViewPlace::Hidden);

@@ -23,11 +23,13 @@ void CSamplePlayerDlg::CreateTimeline() {
     host.play = [this] { OnBnClickedButtonPlay(); };
     host.quitConfirmed = [this] { return m_bQuitConfirmed; };
     host.markTripRecordingInList = [this] { m_navigator->MarkTripRecordingInList(); };
-    host.clockFixes = [this](const std::vector<TimedFix>& fixes) { m_clock.SetFixes(fixes); };
+    host.clockFixes = [this](const std::vector<TimedFix>& fixes) { m_telemetry->Clock().SetFixes(fixes); };
     host.tripClockFixes = [this](const std::vector<TimedFix>& fixes,
                                  const std::vector<int64_t>& startsMs,
-                                 size_t index) { m_clock.SetTripFixes(fixes, startsMs, index); };
-    host.showClock = [this] { ShowClock(m_playback.Position() - m_playback.RecordingStartMs()); };
+                                 size_t index) { m_telemetry->Clock().SetTripFixes(fixes, startsMs, index); };
+    host.showClock = [this] {
+        m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    };
     host.mapView = [this] { return MapViewWidget(); };
     host.exportDialogs = {[this](CExportDlg::Choice* c) { return RunExportOptionsDialog(c); },
                           [this](const QString& proposed) { return RunExportPathDialog(proposed); },

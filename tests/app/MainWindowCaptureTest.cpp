@@ -46,11 +46,11 @@ std::map<std::string, std::string> ExifOf(const fs::path& path) {
 }  // namespace
 
 TEST(CaptureNaming, ProposedNameIsZeroPaddedSoItSortsByTime) {
-    EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2014, 3, 7, 18, 5, 9)),
+    EXPECT_EQ(StillCapture::CaptureFileName(LocalAt(2014, 3, 7, 18, 5, 9)),
               "Capture_20140307_180509.jpg");
-    EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2026, 12, 7, 9, 12, 10)),
+    EXPECT_EQ(StillCapture::CaptureFileName(LocalAt(2026, 12, 7, 9, 12, 10)),
               "Capture_20261207_091210.jpg");
-    EXPECT_EQ(CSamplePlayerDlg::CaptureFileName(LocalAt(2026, 12, 31, 0, 0, 0)),
+    EXPECT_EQ(StillCapture::CaptureFileName(LocalAt(2026, 12, 31, 0, 0, 0)),
               "Capture_20261231_000000.jpg");
 }
 
@@ -68,7 +68,7 @@ TEST(CaptureNaming, ChosenPathLosesItsExtensionBeforeTheCameraEnding) {
         {"/shots/a.b", "/shots/a"},    // ... nor into the folder
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(CSamplePlayerDlg::CaptureBasePath(QString::fromUtf8(row.chosen)),
+        EXPECT_EQ(StillCapture::CaptureBasePath(QString::fromUtf8(row.chosen)),
                   QString::fromUtf8(row.base))
             << row.chosen;
     }
@@ -113,7 +113,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     const int64_t pictureMs =
         CameraTimeMs(start, int64_t{frontShown} * 1000 / Window().Player().GetFrontFrameRate());
     EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).fileName().toStdString(),
-              CSamplePlayerDlg::CaptureFileName(pictureMs));
+              StillCapture::CaptureFileName(pictureMs));
     EXPECT_TRUE(pausedMeanwhile);
     std::map<std::string, std::string> tags = ExifOf(shots / "x_rear.jpg");
     const ClockFields when = SplitClockMs(pictureMs);

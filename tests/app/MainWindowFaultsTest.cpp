@@ -147,11 +147,11 @@ TEST_F(MainWindowFixture, StopClearsSpeedGraphAndTheRecordingsName) {
     ShowCard();
     DoubleClickRow(1);
     ASSERT_TRUE(WaitUntil([&] { return !LabelText(IDC_STATIC_SPEED).isEmpty(); }));
-    ASSERT_TRUE(WaitUntil([&] { return Window().SeriesX()->writeIndex > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().SeriesX()->writeIndex > 0; }));
     EXPECT_TRUE(Window().windowTitle().startsWith("REC_20260314_182529_D.AVI"));
     Window().OnBnClickedButtonStop();
     EXPECT_EQ(LabelText(IDC_STATIC_SPEED), "");
-    EXPECT_EQ(Window().SeriesX()->writeIndex, 0);
+    EXPECT_EQ(Window().Telemetry().SeriesX()->writeIndex, 0);
     EXPECT_EQ(Window().windowTitle(), "Tarvex K310VZN PC Viewer");
 }
 

@@ -67,12 +67,12 @@ TEST_F(MainWindowMapTest, ThePageIsRequestedAtSetUpAndLoadedWhenTheMapIsFirstSho
     // No browser while the map is hidden: its mere presence makes every repaint expensive.
     Pump(1500);
     EXPECT_EQ(Map().Browser(), nullptr);
-    EXPECT_FALSE(Window().IsMapReady());
+    EXPECT_FALSE(Window().Telemetry().IsMapReady());
 
     ShowCard(OneCamera().root);
     DoubleClickRow(0);  // one camera: the map shows in the small area
     EXPECT_NE(Map().Browser(), nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().IsMapReady(); }, 60000));
 }
 
 TEST_F(MainWindowMapTest, FixesShownBeforeTheMapExistsAreDrawnWhenItAppears) {
@@ -88,7 +88,7 @@ TEST_F(MainWindowMapTest, FixesShownBeforeTheMapExistsAreDrawnWhenItAppears) {
 
     Window().OnBnClickedButtonMapSmall();
     ASSERT_NE(Map().Browser(), nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().IsMapReady(); }, 60000));
     ASSERT_TRUE(WaitUntil([&] { return !Map().ScriptCalls().empty(); }));
     const QVariantMap state = RunScript(Map(), "tarvexMap.state()").toMap();
     EXPECT_GE(state.value("track").toList().size(), 3) << "the drive so far, not only its end";
@@ -98,7 +98,7 @@ TEST_F(MainWindowMapTest, FixesShownBeforeTheMapExistsAreDrawnWhenItAppears) {
 TEST_F(MainWindowMapTest, OnlyAFixThatMovesTheMarkerReachesThePage) {
     PlayUntilAFixAndPause();
     EXPECT_EQ(Map().geometry(), CSamplePlayerDlg::kSmallArea) << "one camera: the map is small";
-    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().IsMapReady(); }, 60000));
     // Bound while paused: the fix on screen once, and nothing more while nothing moves.
     ASSERT_TRUE(WaitUntil([&] { return Map().ScriptCalls().size() >= 3; }));
     Pump(500);
@@ -132,7 +132,7 @@ TEST_F(MainWindowMapTest, OnlyAFixThatMovesTheMarkerReachesThePage) {
 
 TEST_F(MainWindowMapTest, AnotherRecordingEmptiesTheTrack) {
     PlayUntilAFixAndPause();
-    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().IsMapReady(); }, 60000));
     ASSERT_TRUE(WaitUntil([&] { return !Map().ScriptCalls().empty(); }));
     Window().OnBnClickedButtonStop();
     Map().ClearScriptCalls();
@@ -143,7 +143,7 @@ TEST_F(MainWindowMapTest, AnotherRecordingEmptiesTheTrack) {
 
 TEST_F(MainWindowMapTest, StoppedPlayerSendsNothing) {
     PlayUntilAFixAndPause();
-    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().IsMapReady(); }, 60000));
     Window().OnBnClickedButtonStop();
     Map().ClearScriptCalls();
     Pump(500);  // several ticks' worth, had the display timer still run
@@ -158,7 +158,7 @@ TEST_F(MainWindowMapTest, AClickOnTheRouteInThePageSeeksToTheFixThere) {
     constexpr int kRate = 30;
     ASSERT_TRUE(WaitForFrontFrame(12 * kRate));
     Window().OnBnClickedButtonPause();
-    ASSERT_TRUE(WaitUntil([&] { return Window().IsMapReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Telemetry().IsMapReady(); }, 60000));
     ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().IsTimelineLoading(); }));
     ASSERT_TRUE(WaitUntil([&] { return RunScript(Map(), "tarvexMap.routeSize()").toInt() > 1; }));
     Pump(500);  // the marker centred on the paused fix

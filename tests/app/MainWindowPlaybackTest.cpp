@@ -216,7 +216,7 @@ TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
     ASSERT_TRUE(WaitForFrontFrame(1));
     Window().OnBnClickedButtonPause();
     Window().SeekToRecordingMs(10000);
-    EXPECT_EQ(Window().ClockText(), "2026-03-14 18:25:39");
+    EXPECT_EQ(Window().Telemetry().ClockText(), "2026-03-14 18:25:39");
     EXPECT_EQ(Window().windowTitle(), QString::fromUtf8("REC_20260314_182529_D.AVI \u2014 "
                                                         "2026-03-14 18:25:39 - Tarvex K310VZN PC "
                                                         "Viewer"));
@@ -226,6 +226,6 @@ TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
     EXPECT_EQ(PictureClock::FormatOffset(-3723), "-01:02:03");
 
     Window().OnBnClickedButtonStop();
-    EXPECT_EQ(Window().ClockText(), "");
+    EXPECT_EQ(Window().Telemetry().ClockText(), "");
     EXPECT_EQ(Window().windowTitle(), "Tarvex K310VZN PC Viewer");
 }

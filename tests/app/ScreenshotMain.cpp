@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     // shown; paused meanwhile so the recording does not end under the pictures.
     window.OnBnClickedButtonPause();
     QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
-    if (!apptest::WaitUntil([&] { return window.IsMapReady(); }, 30000)) {
+    if (!apptest::WaitUntil([&] { return window.Telemetry().IsMapReady(); }, 30000)) {
         std::fprintf(stderr, "the map page was not bound\n");
     }
     apptest::Pump(2500);

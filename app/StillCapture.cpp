@@ -1,0 +1,133 @@
+#include "app/StillCapture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "app/PlaybackController.h"
+#include "support/StringTable.h"
+#include "support/Trace.h"
+#include "telemetry/CameraClock.h"
+
+namespace {
+
+constexpr int kExtensionChars = 4;  // ".jpg" or any other four
+constexpr int IDS_CAPTURE_SAVED_KO = 562, IDS_CAPTURE_SAVED_EN = 563;
+constexpr int IDS_CAPTURE_FAILED_KO = 564, IDS_CAPTURE_FAILED_EN = 565;
+constexpr int IDS_CAPTURE_NOTHING_KO = 566, IDS_CAPTURE_NOTHING_EN = 567;
+
+QString Text(int koreanId, int englishId, const QString& argument = QString()) {
+    const std::string arg = argument.toStdString();
+    return QString::fromStdString(
+        FormatResourceString(PickStringId(koreanId, englishId), arg.c_str()));
+}
+
+QString FileNameOf(const StillTarget& target) {
+    return QFileInfo(QString::fromStdString(target.path)).fileName();
+}
+
+}  // namespace
+
+StillCapture::StillCapture(Host& host, QWidget& window, PlaybackController& playback)
+    : m_host(host), m_window(window), m_playback(playback) {}
+
+std::string StillCapture::CaptureFileName(const std::tm& local) {
+    // Zero-padded, so the files sort by the time they were taken.
+    char name[96];
+    std::snprintf(name, sizeof name, "Capture_%04d%02d%02d_%02d%02d%02d.jpg", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return name;
+}
+
+std::string StillCapture::CaptureFileName(int64_t cameraMs) {
+    return FormatClockStemMs(cameraMs) + ".jpg";
+}
+
+QString StillCapture::CaptureBasePath(const QString& chosenPath) {
+    const QString extension = QFileInfo(chosenPath).suffix();
+    if (extension.isEmpty()) return chosenPath;
+    // Four characters go, as for ".jpg" (so "x.jpeg" leaves "x."); a shorter extension takes
+    // only itself and its dot, so the name never loses characters of its own or of its folder.
+    const qsizetype cut = std::min<qsizetype>(kExtensionChars, extension.size() + 1);
+    return chosenPath.left(chosenPath.size() - cut);
+}
+
+void StillCapture::SetTelemetrySource(std::function<RecordingTelemetry()> source) {
+    m_telemetry = std::move(source);
+}
+
+std::optional<StillMoment> StillCapture::CaptureMoment() const {
+    // Until the walk of what plays has arrived the still carries the time alone.
+    const RecordingTelemetry own = m_telemetry ? m_telemetry() : RecordingTelemetry();
+    CQRVMediaPlayer& player = m_playback.Player();
+    return MakeStillMoment(m_host.CurrentPath(), player.GetPositionMs(), player.GetFrameCounter(),
+                           own, m_bStillsPosition);
+}
+
+QString StillCapture::CaptureFolder() const {
+    // The folder of the last capture while it is there, else the user's pictures folder
+    // (XDG), else the home folder.
+    if (!m_strCaptureDir.isEmpty() && QFileInfo(m_strCaptureDir).isDir()) return m_strCaptureDir;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return pictures;
+    return QDir::homePath();
+}
+
+void StillCapture::OnCapture() {
+    const PlaybackState state = m_playback.State();
+    if (state != PlaybackState::Playing && state != PlaybackState::Paused) {
+        m_host.ShowNote(Text(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        return;
+    }
+    if (m_host.DrivePath().empty()) return;
+    const bool wasPlaying = state == PlaybackState::Playing;
+    // Paused first, so the picture saved is the one on the screen.
+    m_playback.Pause();
+    // The worker has shown what it was showing when the pause came; that is the moment.
+    m_playback.Player().WaitForWorker();
+    const std::optional<StillMoment> moment = CaptureMoment();
+    const std::string name =
+        moment ? CaptureFileName(moment->cameraMs) : CaptureFileName(m_host.LocalTime());
+    const QString proposed = QDir(CaptureFolder()).filePath(QString::fromStdString(name));
+    const QString chosen = m_host.RunCaptureDialog(proposed);
+    if (!chosen.isEmpty()) SaveStills(chosen, moment);
+    if (wasPlaying) {
+        m_playback.Play();
+        m_window.update();
+    }
+}
+
+void StillCapture::SaveStills(const QString& chosen, const std::optional<StillMoment>& moment) {
+    m_strCaptureDir = QFileInfo(chosen).absolutePath();
+    const QString base = CaptureBasePath(chosen);
+    CQRVMediaPlayer& player = m_playback.Player();
+    std::vector<StillTarget> targets{{0, (base + QStringLiteral("_front.jpg")).toStdString()}};
+    if (player.GetCameraCount() > 1)
+        targets.push_back({1, (base + QStringLiteral("_rear.jpg")).toStdString()});
+    const auto capture = [&player](int camera, const std::string& path) {
+        return player.Capture(camera, path.c_str());
+    };
+    QStringList saved, failed;
+    if (moment) {
+        // Both stills appear together, with their moment, or neither does.
+        std::string error;
+        const bool ok = WriteStills(targets, *moment, capture, &error);
+        if (!ok) Trace("Capture: %s\n", error.c_str());
+        for (const StillTarget& t : targets) (ok ? saved : failed) << FileNameOf(t);
+    } else {
+        for (const StillTarget& t : targets)
+            (capture(t.camera, t.path) ? saved : failed) << FileNameOf(t);
+    }
+    // Say what was written, and what could not be (a read-only or vanished folder).
+    QStringList lines;
+    if (!saved.isEmpty())
+        lines << Text(IDS_CAPTURE_SAVED_KO, IDS_CAPTURE_SAVED_EN, saved.join(", "));
+    if (!failed.isEmpty())
+        lines << Text(IDS_CAPTURE_FAILED_KO, IDS_CAPTURE_FAILED_EN, failed.join(", "));
+    m_host.ShowNote(lines.join(QLatin1Char('\n')));
+}

@@ -1,0 +1,198 @@
+#include "app/TelemetryPanel.h"
+
+#include <QLabel>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/MainWindowControls.h"
+#include "app/PlaybackController.h"
+#include "app/Resource.h"
+#include "support/StringTable.h"
+#include "telemetry/CGraphStatic.h"
+#include "telemetry/CMapView.h"
+#include "telemetry/CTextData.h"
+
+namespace {
+
+constexpr int kGraphRange = 200;
+constexpr int kGraphPerDivision = 50;
+constexpr int kGraphXStep = 13;
+constexpr uint32_t kGraphColourX = 0xFF0000;  // blue
+constexpr uint32_t kGraphColourY = 0x00FFFF;  // yellow
+constexpr uint32_t kGraphColourZ = 0x0000FF;  // red
+constexpr int kGraphOffsetX = 150;            // rest lines at three quarters, half and a quarter
+constexpr int kGraphOffsetY = 100;
+constexpr int kGraphOffsetZ = 50;
+constexpr int kNormalRatePercent = 100;
+constexpr int64_t kMsPerSec = 1000;
+
+}  // namespace
+
+TelemetryPanel::TelemetryPanel(QWidget& window, MainWindowControls& controls,
+                               PlaybackController& playback, CTextData& textData, Host host)
+    : m_window(window),
+      m_ui(controls),
+      m_playback(playback),
+      m_textData(textData),
+      m_host(std::move(host)) {
+    m_mapTimer.setInterval(kMapTimerPeriodMs);
+    connect(&m_mapTimer, &QTimer::timeout, this, [this] { OnMapTimer(); });
+}
+
+void TelemetryPanel::ShowMoment(int64_t timelineMs, int64_t sliderSec) {
+    const int64_t positionSec = std::max<int64_t>(timelineMs / kMsPerSec, 0);
+    // A recording still being written can play past the length its index gave at open.
+    const int64_t totalSec = std::max<int64_t>(m_playback.Duration() / kMsPerSec, positionSec);
+    const int64_t startSec = m_playback.RecordingStartMs() / kMsPerSec;
+    UpdateTimeLabels(positionSec, totalSec);
+    // The telemetry and the graph belong to the recording on screen.
+    const int64_t recordingSec = std::max<int64_t>(positionSec - startSec, 0);
+    ShowSpeedAndPosition(recordingSec, std::max<int64_t>(sliderSec - startSec, 0));
+    ReplotGraph(recordingSec);
+    ShowClock(timelineMs - m_playback.RecordingStartMs());
+}
+
+void TelemetryPanel::ShowEnd() {
+    const int64_t positionSec = m_playback.Position() / kMsPerSec;
+    UpdateTimeLabels(positionSec, std::max(m_playback.Duration() / kMsPerSec, positionSec));
+    ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+}
+
+void TelemetryPanel::Clear() {
+    UpdateTimeLabels(0, 0);
+    m_ui.SetLabelText(m_ui.speed, QString());
+    ClearGraph();
+    ShowClock(0);
+}
+
+std::string TelemetryPanel::FormatHms(int64_t seconds) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>((seconds % 3600) / 60),
+                  static_cast<long long>(seconds % 60));
+    return text;
+}
+
+void TelemetryPanel::UpdateTimeLabels(int64_t current, int64_t total) {
+    // The controls only repaint a label whose text changed.
+    m_ui.SetLabelText(m_ui.curTime, QString::fromStdString(FormatHms(current)));
+    ShowTotalTime(total);
+}
+
+void TelemetryPanel::ShowTotalTime(int64_t seconds) {
+    m_ui.SetLabelText(m_ui.totalTime, QString::fromStdString(FormatHms(seconds)));
+}
+
+QString TelemetryPanel::ClockText() const {
+    return m_ui.clock ? m_ui.clock->text() : QString();
+}
+
+void TelemetryPanel::ShowClock(int64_t positionMs) {
+    const std::string& path = m_host.currentPath();
+    const std::string text = path.empty() ? std::string() : m_clock.TextAt(positionMs);
+    m_ui.SetLabelText(m_ui.clock, QString::fromStdString(text));
+    QString tip;
+    if (!text.empty()) {
+        const std::optional<int64_t> offset = m_clock.OffsetSec();
+        tip = QString::fromStdString(
+            offset ? FormatResourceString(PickStringId(IDS_CLOCK_UTC_KO, IDS_CLOCK_UTC_EN),
+                                          PictureClock::FormatOffset(*offset).c_str())
+                   : FormatResourceString(PickStringId(IDS_CLOCK_NO_FIX_KO, IDS_CLOCK_NO_FIX_EN)));
+    }
+    if (m_ui.clock->toolTip() != tip) m_ui.clock->setToolTip(tip);
+    const QString product = QString::fromStdString(FormatResourceString(IDS_TITLE));
+    QString title = product;
+    if (!path.empty()) {
+        title = QString::fromStdString(std::filesystem::path(path).filename().string());
+        if (!text.empty()) title += QStringLiteral(" \u2014 ") + QString::fromStdString(text);
+        title += QStringLiteral(" - ") + product;
+    }
+    if (m_window.windowTitle() != title) m_window.setWindowTitle(title);
+}
+
+void TelemetryPanel::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec) {
+    CGPSData fix;
+    if (!ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
+    m_ui.SetLabelText(m_ui.speed, QString::fromStdString(FormatSpeedLabel(fix, m_eSpeedUnit)));
+    // Sent on every tick, also while paused or while the map is not shown; before the page
+    // is bound the view keeps the positions for the track it draws once shown.
+    if (m_pMapView) {
+        m_pMapView->ShowPosition(static_cast<float>(fix.GetLatitude()),
+                                 static_cast<float>(fix.GetLongitude()));
+    }
+}
+
+void TelemetryPanel::ShowRate() {
+    const int percent = m_playback.Player().GetRatePercent();
+    // "0.25×" .. "4×"; nothing at normal speed.
+    m_ui.SetLabelText(m_ui.rate, percent == kNormalRatePercent
+                                     ? QString()
+                                     : QString::number(percent / 100.0) + QStringLiteral("\u00d7"));
+}
+
+void TelemetryPanel::SetUpGraph() {
+    CGraphStatic* graph = m_ui.graph;
+    graph->PreSubclassWindow();
+    graph->SetRange(kGraphRange, kGraphPerDivision);
+    graph->SetXStep(kGraphXStep);
+    graph->SetGrid(true);
+    m_pSeriesX = graph->AddSeries(kGraphColourX, 1);
+    m_pSeriesY = graph->AddSeries(kGraphColourY, 1);
+    m_pSeriesZ = graph->AddSeries(kGraphColourZ, 1);
+    m_nLastPlotSec = 0;
+}
+
+void TelemetryPanel::ReplotGraph(int64_t positionSec) {
+    if (positionSec <= m_nLastPlotSec) return;
+    CGraphStatic* graph = m_ui.graph;
+    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) graph->ClearSeries(series);
+    for (const CGSensorData& sample : m_textData.SnapshotGSensor()) {
+        graph->AddValue(m_pSeriesX, sample.x + kGraphOffsetX);
+        graph->AddValue(m_pSeriesY, sample.y + kGraphOffsetY);
+        graph->AddValue(m_pSeriesZ, sample.z + kGraphOffsetZ);
+    }
+    m_nLastPlotSec = static_cast<int>(positionSec);
+}
+
+void TelemetryPanel::ClearGraph(bool redraw) {
+    m_nLastPlotSec = 0;
+    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ})
+        m_ui.graph->ClearSeries(series);
+    if (redraw) m_ui.graph->Redraw();
+}
+
+void TelemetryPanel::ForgetRecording(bool redraw) {
+    if (m_pMapView) m_pMapView->ClearTrack();
+    m_ui.SetLabelText(m_ui.speed, QString());
+    ClearGraph(redraw);
+}
+
+void TelemetryPanel::SetMapView(CMapView* view, bool navigated) {
+    if (m_pMapView) disconnect(m_pMapView, nullptr, this, nullptr);
+    m_mapTimer.stop();
+    m_bMapReady = false;
+    m_pMapView = view;
+    m_bMapNavigated = navigated;
+    if (!view) return;
+    // The binding is asked for only between a page's load and its answer, not for ever.
+    connect(view, &CMapView::pageLoaded, this, [this](bool ok) {
+        m_bMapReady = false;
+        if (ok && m_bMapNavigated) m_mapTimer.start();
+    });
+    connect(view, &CMapView::scriptBound, this, [this] {
+        m_bMapReady = true;
+        m_mapTimer.stop();
+        // Paused, no frame comes to put the marker where the picture is: put it there now.
+        if (!m_host.currentPath().empty()) m_host.showMomentAgain();
+    });
+}
+
+void TelemetryPanel::OnMapTimer() {
+    // The page is asked until it answers that it defines its functions; then the tick stops.
+    if (m_pMapView && m_pMapView->BindScript() == 1) {
+        m_bMapReady = true;
+        m_mapTimer.stop();
+    }
+}

@@ -1,0 +1,107 @@
+#pragma once
+// What the main window shows of the moment on screen beside the pictures: the time labels, the
+// picture's camera-clock time (its label and the window title), the speed box, the G-sensor
+// graph, the vehicle's marker on the map and the playback rate. The window decides when; this
+// object knows how and owns the state of the display (the clock, the plotted second, the
+// map page's binding).
+//
+// GUI thread only. The labels and the graph belong to the window (Qt deletes them with it);
+// the map view is the window's too and is handed over, or taken back, with SetMapView.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/PictureClock.h"
+#include "telemetry/TelemetryLogic.h"
+
+class CMapView;
+class CTextData;
+class MainWindowControls;
+class PlaybackController;
+class QWidget;
+struct GraphSeries;
+
+class TelemetryPanel : public QObject {
+public:
+    // What the panel asks of the window.
+    struct Host {
+        // The recording on screen; empty when none.
+        std::function<const std::string&()> currentPath;
+        // The map page has just become able to take the marker: show the moment on screen
+        // again (a paused picture sends no further positions).
+        std::function<void()> showMomentAgain;
+    };
+
+    // window: whose title carries the picture's time.
+    TelemetryPanel(QWidget& window, MainWindowControls& controls, PlaybackController& playback,
+                   CTextData& textData, Host host);
+
+    // The moment at timelineMs on the timeline of what plays: time labels, speed and map
+    // marker, graph and clock. sliderSec: where the position slider stood before it followed.
+    void ShowMoment(int64_t timelineMs, int64_t sliderSec);
+    // The moment played out to: the time labels and the clock.
+    void ShowEnd();
+    // Nothing open: empty times, speed, graph and clock.
+    void Clear();
+
+    // "hh:mm:ss" of a count of seconds (hours past 99 keep all their digits).
+    static std::string FormatHms(int64_t seconds);
+    void UpdateTimeLabels(int64_t current, int64_t total);
+    void ShowTotalTime(int64_t seconds);
+
+    PictureClock& Clock() { return m_clock; }
+    // The picture's date and time on the camera clock beside the position and in the title,
+    // with the clock's offset from GPS time in the label's tooltip.
+    void ShowClock(int64_t positionMs);
+    QString ClockText() const;
+
+    // Settings key, read at start.
+    void SetSpeedUnit(SpeedUnit unit) { m_eSpeedUnit = unit; }
+    // The speed box and the map's marker at the fix chosen for the position (and the slider).
+    void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
+    // Shows the playback rate next to the time labels; nothing at normal speed.
+    void ShowRate();
+
+    // Gives the graph its scale and the three axes' series; once, after the controls exist.
+    void SetUpGraph();
+    // The G-sensor samples collected so far, plotted again once a later second is reached.
+    void ReplotGraph(int64_t positionSec);
+    // Nothing plotted, and the next second plots again; redraw false leaves the picture to the
+    // next plot.
+    void ClearGraph(bool redraw = true);
+    // What was shown of the recording before another one: the graph, the map's track and the
+    // speed (a recording without fixes would otherwise keep the last one's).
+    void ForgetRecording(bool redraw = true);
+    GraphSeries* SeriesX() const { return m_pSeriesX; }
+    int LastPlotSec() const { return m_nLastPlotSec; }
+
+    // The map view whose marker and binding this panel keeps; null when it goes. navigated:
+    // its page was requested, so a load of it is followed until the page answers.
+    void SetMapView(CMapView* view, bool navigated);
+    bool IsMapReady() const { return m_bMapReady; }
+
+private:
+    void OnMapTimer();
+
+    QWidget& m_window;
+    MainWindowControls& m_ui;
+    PlaybackController& m_playback;
+    CTextData& m_textData;
+    Host m_host;
+
+    PictureClock m_clock;  // of the recording on screen
+    SpeedUnit m_eSpeedUnit = SpeedUnit::Kmh;
+    GraphSeries* m_pSeriesX = nullptr;  // owned by the graph
+    GraphSeries* m_pSeriesY = nullptr;
+    GraphSeries* m_pSeriesZ = nullptr;
+    int m_nLastPlotSec = 0;  // the second the graph was last plotted at
+    QPointer<CMapView> m_pMapView;
+    bool m_bMapNavigated = false;
+    bool m_bMapReady = false;  // the page answered; the marker reaches it
+    QTimer m_mapTimer;         // asks the page for its binding while it loads
+};
