@@ -173,8 +173,6 @@ public:
     // Every key press in the window, whichever control has the focus: traced, offered to the
     // list, then to the commands' actions; always consumed.
     bool PreTranslateMessage(QKeyEvent* event);
-    // The number a key press's trace line shows for a Qt key (0 for a key it does not know).
-    static int KeyTraceCode(int key);
     MainWindowActions& Actions() const { return *m_pActions; }
     MainWindowControls& Controls() const { return *m_ui; }
     void OnVolumeUp();
@@ -291,8 +289,6 @@ private:
     void CreateTelemetryAndCapture();
     void CreateControls();
     void CreateActions();
-    void BindButtons();
-    void SetControlTips();
     // Makes the list's navigator, which follows what the user asks of the list.
     void CreateNavigator();
 
