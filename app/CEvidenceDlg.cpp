@@ -68,6 +68,10 @@ QString CEvidenceDlg::ProposedFolder(const std::vector<std::string>& inputs,
     return path;
 }
 
+QString CEvidenceDlg::Title() {
+    return Text(IDS_EVIDENCE_TITLE_KO, IDS_EVIDENCE_TITLE_EN);
+}
+
 QString CEvidenceDlg::StepText(const std::string& step) {
     for (const auto& s : kSteps)
         if (step == s.step) return Text(s.koreanId, s.koreanId + 1);
@@ -78,7 +82,7 @@ CEvidenceDlg::CEvidenceDlg(QWidget* parent, PackageRequest request)
     : QDialog(parent), m_request(std::move(request)) {
     m_request.language = IsKoreanUi() ? "ko" : "en";
     m_request.program = "tarvex-viewer";
-    setWindowTitle(Text(IDS_EVIDENCE_TITLE_KO, IDS_EVIDENCE_TITLE_EN));
+    setWindowTitle(Title());
     setMinimumWidth(kDialogWidth);
     auto* layout = new QVBoxLayout(this);
     m_pText = new QLabel(Text(IDS_EVIDENCE_WRITING_KO, IDS_EVIDENCE_WRITING_EN), this);

@@ -35,6 +35,8 @@ public:
     // start on the camera clock, never an existing one.
     static QString ProposedFolder(const std::vector<std::string>& inputs,
                                   const std::vector<int64_t>& startsMs, int64_t fromMs);
+    // "Evidence package…", the command's name and the dialogs' title.
+    static QString Title();
     // The step the package library reports, in the user's language.
     static QString StepText(const std::string& step);
 

@@ -36,6 +36,7 @@ constexpr int IDS_EXPORT_NO_POSITION_KO = 950, IDS_EXPORT_NO_POSITION_EN = 951;
 constexpr int IDS_EXPORT_MPH_KO = 952, IDS_EXPORT_MPH_EN = 953;
 constexpr int IDS_EXPORT_KO = 954, IDS_EXPORT_EN = 955;
 constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
+constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr ClipCompose kTiers[] = {ClipCompose::None, ClipCompose::PictureInPicture,
                                   ClipCompose::SideBySide};
 constexpr int kProgressMax = 100;
@@ -78,6 +79,14 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     buttons->button(QDialogButtonBox::Cancel)->setText(Text(IDS_CANCEL_KO, IDS_CANCEL_EN));
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // The evidence package of the same stretch, with the sound and position options chosen.
+    QPushButton* package =
+        buttons->addButton(Text(IDS_EVIDENCE_KO, IDS_EVIDENCE_EN), QDialogButtonBox::ActionRole);
+    bool packageChosen = false;
+    connect(package, &QPushButton::clicked, &dialog, [&dialog, &packageChosen] {
+        packageChosen = true;
+        dialog.accept();
+    });
     form->addRow(Text(IDS_EXPORT_TIER_KO, IDS_EXPORT_TIER_EN), tier);
     form->addRow(noSound);
     form->addRow(noPosition);
@@ -88,6 +97,7 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     choice->noSound = noSound->isChecked();
     choice->noPosition = noPosition->isChecked();
     choice->mph = mph->isChecked();
+    choice->evidencePackage = packageChosen;
     return true;
 }
 

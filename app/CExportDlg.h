@@ -28,7 +28,8 @@ struct ClipExportChoice {
     bool noSound = false;
     bool noPosition = false;
     bool mph = false;
-    double unitsPerG = 64.0;  // the G-sensor's reading for 1 g, for the composed caption
+    double unitsPerG = 64.0;       // the G-sensor's reading for 1 g, for the composed caption
+    bool evidencePackage = false;  // the options' "Evidence package…" was chosen instead
 };
 
 class CExportDlg : public QDialog {
@@ -70,9 +71,9 @@ private:
     std::shared_ptr<ClipExporter> m_exporter = std::make_shared<ClipExporter>();
     // Set by Cancel, shared with the job; outlives a cancel that came before Export started.
     std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
-    BackgroundJob m_job;       // runs the export
-    bool m_bStarted = false;   // GUI thread only
-    bool m_bFinished = false;  // GUI thread only
+    BackgroundJob m_job;                // runs the export
+    bool m_bStarted = false;            // GUI thread only
+    bool m_bFinished = false;           // GUI thread only
     bool m_bCloseWhenFinished = false;  // GUI thread only: asked to close while running
     ClipResult m_result = ClipResult::Failed;
     ClipSummary m_summary;

@@ -35,13 +35,14 @@
 #include <vector>
 
 // Engine parts; the player header pulls in the media interfaces.
+#include "app/CEvidenceDlg.h"
 #include "app/CExportDlg.h"
 #include "app/MainWindowControls.h"
 #include "app/PlaybackController.h"
-#include "app/TimelinePanel.h"
 #include "app/RecordingNavigator.h"
 #include "app/StillCapture.h"
 #include "app/TelemetryPanel.h"
+#include "app/TimelinePanel.h"
 #include "app/ViewState.h"
 #include "app/WindowLayout.h"
 #include "library/RecordingCatalogue.h"
@@ -272,6 +273,11 @@ protected:
     virtual QString RunExportPathDialog(const QString& proposedPath);
     // Runs the started export dialog modally.
     virtual void RunExportDialog(CExportDlg& dialog);
+    // The evidence package's folder (a save dialog; the folder is made by the package):
+    // the chosen path, or empty when cancelled.
+    virtual QString RunEvidenceFolderDialog(const QString& proposedPath);
+    // Runs the started evidence package dialog modally.
+    virtual void RunEvidenceDialog(CEvidenceDlg& dialog) { dialog.exec(); }
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

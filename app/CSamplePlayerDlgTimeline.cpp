@@ -23,18 +23,24 @@ void CSamplePlayerDlg::CreateTimeline() {
     host.play = [this] { OnBnClickedButtonPlay(); };
     host.quitConfirmed = [this] { return m_bQuitConfirmed; };
     host.markTripRecordingInList = [this] { m_navigator->MarkTripRecordingInList(); };
-    host.clockFixes = [this](const std::vector<TimedFix>& fixes) { m_telemetry->Clock().SetFixes(fixes); };
+    host.clockFixes = [this](const std::vector<TimedFix>& fixes) {
+        m_telemetry->Clock().SetFixes(fixes);
+    };
     host.tripClockFixes = [this](const std::vector<TimedFix>& fixes,
-                                 const std::vector<int64_t>& startsMs,
-                                 size_t index) { m_telemetry->Clock().SetTripFixes(fixes, startsMs, index); };
+                                 const std::vector<int64_t>& startsMs, size_t index) {
+        m_telemetry->Clock().SetTripFixes(fixes, startsMs, index);
+    };
     host.showClock = [this] {
         m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     };
     host.mapView = [this] { return MapViewWidget(); };
-    host.exportDialogs = {[this](CExportDlg::Choice* c) { return RunExportOptionsDialog(c); },
-                          [this](const QString& proposed) { return RunExportPathDialog(proposed); },
-                          [this](CExportDlg& dialog) { RunExportDialog(dialog); },
-                          [this](const QString& text) { ShowMessage(text); }};
+    host.exportDialogs = {
+        [this](CExportDlg::Choice* c) { return RunExportOptionsDialog(c); },
+        [this](const QString& proposed) { return RunExportPathDialog(proposed); },
+        [this](CExportDlg& dialog) { RunExportDialog(dialog); },
+        [this](const QString& text) { ShowMessage(text); },
+        [this](const QString& proposed) { return RunEvidenceFolderDialog(proposed); },
+        [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); }};
     m_pTimeline = std::make_unique<TimelinePanel>(m_playback, *m_sliderPos, *m_pGraph, *this,
                                                   std::move(host));
 }
@@ -87,6 +93,11 @@ QString CSamplePlayerDlg::RunExportPathDialog(const QString& proposedPath) {
 
 bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {
     return CExportDlg::ChooseOptions(this, choice);
+}
+
+QString CSamplePlayerDlg::RunEvidenceFolderDialog(const QString& proposedPath) {
+    return QFileDialog::getSaveFileName(this, CEvidenceDlg::Title(), proposedPath, QString(),
+                                        nullptr, QFileDialog::ShowDirsOnly);
 }
 
 void CSamplePlayerDlg::RunExportDialog(CExportDlg& dialog) {

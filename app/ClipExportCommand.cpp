@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/CEvidenceDlg.h"
 #include "library/CardRoot.h"
 #include "media/ExportTargets.h"
 #include "support/StringTable.h"
@@ -62,10 +63,15 @@ QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inpu
 void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& startsMs,
                                double unitsPerG) {
     CExportDlg::Choice choice = m_choice;
+    if (!m_dialogs.options(&choice)) return;
+    if (choice.evidencePackage) {
+        choice.evidencePackage = false;
+        m_choice = choice;
+        Package(request, startsMs, -1);
+        return;
+    }
     const QString chosen =
-        m_dialogs.options(&choice)
-            ? m_dialogs.path(ProposedClipPath(request.paths, startsMs, request.fromMs))
-            : QString();
+        m_dialogs.path(ProposedClipPath(request.paths, startsMs, request.fromMs));
     if (chosen.isEmpty()) return;
     request.outPath = chosen.toStdString();
     const std::string gpxPath = ClipGpx::PathBeside(request.outPath);
@@ -82,4 +88,24 @@ void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& 
     CExportDlg dialog(&m_parent, request, gpxPath, choice);
     dialog.Start();
     m_dialogs.run(dialog);
+}
+
+void ClipExportCommand::Package(const ClipRequest& span, const std::vector<int64_t>& startsMs,
+                                int64_t atMs) {
+    if (!m_dialogs.evidenceFolder || !m_dialogs.runEvidence) return;
+    const QString folder =
+        m_dialogs.evidenceFolder(CEvidenceDlg::ProposedFolder(span.paths, startsMs, span.fromMs));
+    if (folder.isEmpty()) return;
+    PackageRequest request;
+    request.paths = span.paths;
+    request.fromMs = span.fromMs;
+    request.toMs = span.toMs;
+    request.atMs = atMs >= span.fromMs && atMs < span.toMs ? atMs : -1;
+    request.outDir = folder.toStdString();
+    request.noSound = m_choice.noSound;
+    request.noPosition = m_choice.noPosition;
+    request.mph = m_choice.mph;
+    CEvidenceDlg dialog(&m_parent, std::move(request));
+    dialog.Start();
+    m_dialogs.runEvidence(dialog);
 }

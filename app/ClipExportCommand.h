@@ -1,7 +1,8 @@
 #pragma once
 // Exports a stretch of the timeline as a clip: asks for the tier and options, then for the
 // file, refuses a target that is one of the clip's own recordings, and runs the export
-// dialog. The tier and options of the last export are offered again.
+// dialog. The tier and options of the last export are offered again. The evidence package of
+// the same stretch is the other command here.
 //
 // GUI thread only. The modal questions are the caller's (the window answers them, tests
 // answer them without a nested event loop).
@@ -15,6 +16,8 @@
 
 #include "app/CExportDlg.h"
 
+class CEvidenceDlg;
+
 class ClipExportCommand {
 public:
     struct Dialogs {
@@ -25,6 +28,11 @@ public:
         // Runs the started export dialog modally.
         std::function<void(CExportDlg&)> run;
         std::function<void(const QString&)> message;
+        // The evidence package's folder (to be made), offered the proposed one: the chosen
+        // path, or empty when cancelled.
+        std::function<QString(const QString&)> evidenceFolder;
+        // Runs the started evidence package dialog modally.
+        std::function<void(CEvidenceDlg&)> runEvidence;
     };
 
     // parent: the window the export dialog belongs to (a quit closes it with the window).
@@ -33,6 +41,10 @@ public:
     // request.paths and its span are filled in; startsMs gives each recording's start on the
     // timeline the span is measured on; unitsPerG is the G-sensor's reading for 1 g.
     void Export(ClipRequest request, const std::vector<int64_t>& startsMs, double unitsPerG);
+    // The evidence package of the same span (see CEvidenceDlg) with its stills at atMs on that
+    // timeline (-1: the span's middle), with the sound and position options of the last
+    // export; offered from the export's options too.
+    void Package(const ClipRequest& span, const std::vector<int64_t>& startsMs, int64_t atMs);
 
     // The dialogs' title, also the name of the command.
     static QString Title();

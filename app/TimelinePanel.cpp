@@ -19,6 +19,7 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int64_t kNextEventLeadMs = 500;
 // Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
 constexpr int64_t kPreviousEventLagMs = 1500;
+constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
@@ -202,6 +203,7 @@ void TimelinePanel::ShowSliderMenu(const QPoint& at) {
     menu.addAction(Text(IDS_MARK_IN_KO, IDS_MARK_IN_EN), this, [this] { OnMarkIn(); });
     menu.addAction(Text(IDS_MARK_OUT_KO, IDS_MARK_OUT_EN), this, [this] { OnMarkOut(); });
     menu.addAction(ClipExportCommand::Title(), this, [this] { OnExportClip(); });
+    menu.addAction(Text(IDS_EVIDENCE_KO, IDS_EVIDENCE_EN), this, [this] { OnEvidencePackage(); });
     menu.addSeparator();
     menu.addAction(Text(IDS_PREVIOUS_EVENT_KO, IDS_PREVIOUS_EVENT_EN), this,
                    [this] { OnPreviousEvent(); });
@@ -276,16 +278,36 @@ void TimelinePanel::OnMarkOut() {
     ShowTimelineMarks();
 }
 
-void TimelinePanel::OnExportClip() {
-    // The clip's span is measured on the walked timeline.
-    if (m_timelinePaths.empty() || !m_host.isPlayerActive() || IsTimelineLoading()) return;
+// The clip's span is measured on the walked timeline: from the in mark (or the start) to
+// the out mark (or the end).
+std::optional<ClipRequest> TimelinePanel::MarkedSpan() const {
+    if (m_timelinePaths.empty() || !m_host.isPlayerActive() || IsTimelineLoading())
+        return std::nullopt;
     ClipRequest request;
     request.paths = m_timelinePaths;
     request.fromMs = m_nInMs >= 0 ? m_nInMs : 0;
     request.toMs = m_nOutMs > request.fromMs ? m_nOutMs : m_timeline.durationMs;
+    return request;
+}
+
+void TimelinePanel::RunPaused(const std::function<void()>& command) {
     const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
     m_host.pause();
-    m_exporter.Export(std::move(request), m_tripStartsMs, m_eventThresholds.unitsPerG);
+    command();
     // A quit during the export has closed the player for good.
     if (wasPlaying && !m_host.quitConfirmed()) m_host.play();
+}
+
+void TimelinePanel::OnExportClip() {
+    std::optional<ClipRequest> span = MarkedSpan();
+    if (!span) return;
+    RunPaused(
+        [&] { m_exporter.Export(std::move(*span), m_tripStartsMs, m_eventThresholds.unitsPerG); });
+}
+
+void TimelinePanel::OnEvidencePackage() {
+    const std::optional<ClipRequest> span = MarkedSpan();
+    if (!span) return;
+    const int64_t now = NowMs();
+    RunPaused([&] { m_exporter.Package(*span, m_tripStartsMs, now); });
 }

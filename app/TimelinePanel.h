@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,8 @@ public:
     void OnMarkIn();
     void OnMarkOut();
     void OnExportClip();
+    // The evidence package of the same stretch, its stills at the picture on screen.
+    void OnEvidencePackage();
     void OnGraphValueClicked(int valueIndex);
     void OnRouteClicked(double latitude, double longitude);
 
@@ -102,6 +105,9 @@ public:
     void OnTimelineLoaded(const TimelineResult& result);
 
 private:
+    std::optional<ClipRequest> MarkedSpan() const;
+    // Runs a modal command paused, and plays on after it when it was playing.
+    void RunPaused(const std::function<void()>& command);
     void ConnectTimelineViews();
     void ShowRoute();
     void ShowSliderMenu(const QPoint& at);

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/BackgroundJob.h"
+#include "app/CEvidenceDlg.h"
 #include "app/CExportDlg.h"
 #include "app/QtVideoArea.h"
 #include "app/TimelineLoader.h"
@@ -71,8 +72,19 @@ public:
     std::function<void(CExportDlg&)> onExportDialog;
 
     CExportDlg::Choice exportChoice;
+    QString evidenceAnswer;
+    QString evidenceProposed;
+    bool evidenceWritten = false;
 
 protected:
+    QString RunEvidenceFolderDialog(const QString& proposed) override {
+        evidenceProposed = proposed;
+        return evidenceAnswer;
+    }
+    void RunEvidenceDialog(CEvidenceDlg& dialog) override {
+        apptest::WaitUntil([&] { return dialog.IsFinished(); }, 120000);
+        evidenceWritten = dialog.Succeeded();
+    }
     bool RunExportOptionsDialog(CExportDlg::Choice* choice) override {
         *choice = exportChoice;
         return true;
@@ -273,6 +285,36 @@ TEST_F(MainWindowTimelineTest, ExportTakesTheTierAndOptionsPicked) {
     pclose(probe);
     EXPECT_EQ(streams, "video\n");
     EXPECT_FALSE(fs::exists(workDir / "composed.gpx"));
+}
+
+// The evidence package of the marked stretch, offered by the export's options and by the
+// slider's menu: named after the in point, its stills at the picture on screen.
+TEST_F(MainWindowTimelineTest, TheEvidencePackageHoldsTheMarkedStretch) {
+    OpenAndWalk(1);
+    ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    Key(Qt::Key_I);
+    ASSERT_TRUE(WaitForFrameIn(3 * kRate, kSeconds * kRate));
+    Key(Qt::Key_O);
+    window->exportChoice.evidencePackage = true;
+    window->evidenceAnswer = QString::fromStdString((workDir / "package").string());
+    Key(Qt::Key_X);
+    ASSERT_TRUE(window->evidenceWritten);
+    for (const char* name : {"SHA256SUMS", "manifest.json", "clip.mp4", "report.pdf"})
+        EXPECT_TRUE(fs::exists(workDir / "package" / name)) << name;
+    const std::string recording = window->windowTitle().section(' ', 0, 0).toStdString();
+    const int64_t in = window->Timeline().InMarkMs();
+    EXPECT_EQ(QFileInfo(window->evidenceProposed).fileName().toStdString(),
+              FormatClockStem(RecordingStartSec(recording).value_or(0) + in / 1000) + "_evidence");
+
+    window->OnBnClickedButtonPause();
+    window->Playback().SeekTo((in / 1000 + 1) * 1000);  // a whole second: its stills' name
+    window->evidenceAnswer = QString::fromStdString((workDir / "at-picture").string());
+    window->evidenceWritten = false;
+    window->Timeline().OnEvidencePackage();
+    ASSERT_TRUE(window->evidenceWritten);
+    const std::string stem =
+        FormatClockStem(RecordingStartSec(recording).value_or(0) + in / 1000 + 1);
+    EXPECT_TRUE(fs::exists(workDir / "at-picture" / (stem + ".000_front.jpg"))) << stem;
 }
 
 TEST_F(MainWindowTimelineTest, ExportRefusesTheRecordingItIsMadeFromAsTheTarget) {

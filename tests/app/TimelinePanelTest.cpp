@@ -177,10 +177,13 @@ TEST(ClipExportCommandTest, ARecordingAsTheTargetIsRefusedBeforeTheExportStarts)
     int runs = 0;
     QStringList messages;
     bool asked = true;
-    ClipExportCommand exporter(
-        window, {[&](CExportDlg::Choice*) { return asked; },
-                 [](const QString&) { return QString::fromStdString(kSecond); },
-                 [&](CExportDlg&) { ++runs; }, [&](const QString& text) { messages << text; }});
+    ClipExportCommand exporter(window,
+                               {[&](CExportDlg::Choice*) { return asked; },
+                                [](const QString&) { return QString::fromStdString(kSecond); },
+                                [&](CExportDlg&) { ++runs; },
+                                [&](const QString& text) { messages << text; },
+                                {},
+                                {}});
     ClipRequest request;
     request.paths = {kFirst, kSecond};
     request.toMs = 12000;
