@@ -30,6 +30,11 @@ void CSamplePlayerDlg::CreateControls() {
 
     m_listFilename = new RecordingListView(this);
     m_ui->AdoptList(m_listFilename);
+    // A recording found cut short while it plays says so at once.
+    connect(m_listFilename, &RecordingListView::endsEarly, this,
+            [this](const QString& path, const QString& note) {
+                if (path.toStdString() == m_strCurrentPath) ShowNote(note);
+            });
     CreateNavigator();
     setMouseTracking(true);  // the resize cursor over the right and bottom edges
     CreateActions();

@@ -68,6 +68,9 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
 
     Layout().OpenViews(keepLayout);
     m_pTimeline->LoadTimeline(path);
+    // A recording cut short by a power loss says where it ends.
+    const QString early = m_listFilename->Model()->EndsEarlyNote(QString::fromStdString(path));
+    if (!early.isEmpty()) ShowNote(early);
 }
 
 // Play and pause only flip the player's run flag, which the worker samples at the top of

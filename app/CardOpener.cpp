@@ -2,6 +2,8 @@
 #include "app/CardOpener.h"
 
 #include <QAbstractButton>
+#include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "app/MainWindowControls.h"
@@ -76,12 +78,19 @@ bool CardOpener::ShowCardCategory(const std::string& card, CatalogueView view) {
     return true;
 }
 
-bool CardOpener::ShowLooseFolder(const std::string& folder) {
+bool CardOpener::ShowLooseFolder(const std::string& folder, const std::string& named) {
     std::vector<CatalogueRow> rows;
-    if (!ScanFolder(folder, rows)) {
+    if (!ScanLooseFolder(folder, rows)) {
         NoteCannotOpen(fs::path(folder).filename().string());
         return false;
     }
+    // A file opened by its own name is listed whatever it is called.
+    const std::string name = fs::path(named).filename().string();
+    std::error_code error;
+    if (!named.empty() && IsRecordingName(name) &&
+        std::none_of(rows.begin(), rows.end(),
+                     [&name](const CatalogueRow& r) { return r.fileName == name; }))
+        rows.push_back(MakeCatalogueRow(folder, name, fs::file_size(named, error)));
     m_list.Clear();
     // Not a card: the category buttons and the settings keep asking for one.
     m_strDrivePath.clear();

@@ -27,8 +27,10 @@ public:
     void ShowCategory(CatalogueView view);
     // Makes card the chosen card and lists its category; false when it is no card.
     bool ShowCardCategory(const std::string& card, CatalogueView view);
-    // Lists a folder of recordings outside any card; false, with a note, when it holds none.
-    bool ShowLooseFolder(const std::string& folder);
+    // Lists a folder of recordings outside any card: those named as the camera names them,
+    // and the file named (when given) whatever its name; false, with a note, when it cannot
+    // be searched.
+    bool ShowLooseFolder(const std::string& folder, const std::string& named = {});
     // A folder the user named: a card (its DRIVING list), a category folder of a card (that
     // category) or any other folder of recordings.
     bool OpenFolder(const std::filesystem::path& folder);

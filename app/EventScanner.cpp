@@ -1,5 +1,6 @@
 #include "app/EventScanner.h"
 
+#include "media/CAVIExtractor.h"
 #include "telemetry/TelemetryWalk.h"
 
 void EventScanner::Start(std::vector<std::string> paths, const EventThresholds& thresholds) {
@@ -12,6 +13,10 @@ void EventScanner::Start(std::vector<std::string> paths, const EventThresholds& 
             // Delivered only while this scan is the latest and this object (its m_job) lives.
             job.Post(
                 [this, file = QString::fromStdString(path), count] { emit found(file, count); });
+            if (const std::optional<EarlyEnd> end = CheckEarlyEnd(path))
+                job.Post([this, file = QString::fromStdString(path), ms = end->endsAtMs] {
+                    emit endsEarly(file, ms);
+                });
         }
     });
 }

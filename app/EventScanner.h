@@ -1,7 +1,8 @@
 #pragma once
 // Finds, in the background, which recordings of the list hold driving events: each file's
 // telemetry is walked and its events counted, and the count is reported per file as it is
-// known. A new Start abandons the previous scan.
+// known. A recording cut short by a power loss (its data ends before its header says) is
+// reported with where it ends. A new Start abandons the previous scan.
 //
 // Threads: the scan runs as a BackgroundJob; results are posted to this object's (the GUI)
 // thread, where `found` is emitted. Stop and the destructor cancel the scan and never wait for
@@ -27,6 +28,7 @@ public:
 
 signals:
     void found(const QString& path, int eventCount);
+    void endsEarly(const QString& path, qint64 endsAtMs);
 
 private:
     BackgroundJob m_job;

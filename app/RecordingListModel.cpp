@@ -23,6 +23,7 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int kSecPerHour = 3600;
 
 constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
+constexpr int IDS_ENDS_EARLY_KO = 988, IDS_ENDS_EARLY_EN = 989;
 constexpr int IDS_REAR_CAMERA_KO = 1382, IDS_REAR_CAMERA_EN = 1383;
 constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
 constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
@@ -35,6 +36,7 @@ const int kHeadingIds[RecordingListModel::kColumnCount][2] = {
 };
 
 const QColor kUnplayableColour(0xff, 0x6b, 0x6b);
+const QColor kEndsEarlyColour(0xf5, 0xa5, 0x24);  // amber: plays, but not to its end
 // The mark of a recording holding events: "!" on a red badge (the braking colour of the
 // slider's marks), readable on the black rows and on the amber of the selected one.
 constexpr int kEventMarkSize = 11;
@@ -215,6 +217,27 @@ bool RecordingListModel::MarkUnplayable(const QString& path, const QString& reas
     return true;
 }
 
+bool RecordingListModel::MarkEndsEarly(const QString& path, int64_t endsAtMs) {
+    const int row = RowOf(path);
+    if (row < 0) return false;
+    m_rows[static_cast<size_t>(row)].endsEarly = EndsEarlyText(endsAtMs);
+    ChangedRow(row);
+    return true;
+}
+
+QString RecordingListModel::EndsEarlyNote(const QString& path) const {
+    const int row = RowOf(path);
+    return row < 0 ? QString() : m_rows[static_cast<size_t>(row)].endsEarly;
+}
+
+QString RecordingListModel::EndsEarlyText(int64_t endsAtMs) {
+    const int64_t seconds = std::max<int64_t>(endsAtMs, 0) / 1000;
+    const std::string at = std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
+                           std::to_string(seconds % 60);
+    return QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_ENDS_EARLY_KO, IDS_ENDS_EARLY_EN), at.c_str()));
+}
+
 bool RecordingListModel::IsUnplayable(int row) const {
     return row >= 0 && row < RowCount() && m_rows[static_cast<size_t>(row)].unplayable;
 }
@@ -266,6 +289,7 @@ const RecordingListModel::Entry* RecordingListModel::EntryOf(const QModelIndex& 
 
 QVariant RecordingListModel::ToolTip(const Entry& entry, int column) const {
     if (entry.unplayable) return entry.unplayableReason;
+    if (!entry.endsEarly.isEmpty()) return entry.endsEarly;
     if (column == kRearColumn && !m_trips && !entry.cells[kRearColumn].isEmpty())
         return Text(IDS_REAR_CAMERA_KO, IDS_REAR_CAMERA_EN);
     if (column == kDateColumn && !entry.dateTip.isEmpty()) return entry.dateTip;
@@ -291,7 +315,8 @@ QVariant RecordingListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             return ToolTip(*entry, column);
         case Qt::ForegroundRole:
-            return entry->unplayable ? QVariant(kUnplayableColour) : QVariant();
+            if (entry->unplayable) return kUnplayableColour;
+            return entry->endsEarly.isEmpty() ? QVariant() : QVariant(kEndsEarlyColour);
         case Qt::DecorationRole:
             return column == kTypeColumn && entry->eventCount > 0 ? QVariant(EventMarkIcon())
                                                                   : QVariant();

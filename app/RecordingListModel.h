@@ -53,6 +53,11 @@ public:
     // Marks the row of path; false when no row lists it (the list changed since).
     bool MarkEvents(const QString& path, int count);
     bool MarkUnplayable(const QString& path, const QString& reason);
+    // A recording cut short by a power loss: marked with where it ends.
+    bool MarkEndsEarly(const QString& path, int64_t endsAtMs);
+    // "Recording ends early at 0:30 (power loss?)" for a row so marked; empty otherwise.
+    QString EndsEarlyNote(const QString& path) const;
+    static QString EndsEarlyText(int64_t endsAtMs);
     bool IsUnplayable(int row) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -76,6 +81,7 @@ private:
         int eventCount = 0;
         bool unplayable = false;
         QString unplayableReason;
+        QString endsEarly;  // the note of a recording cut short; empty otherwise
     };
 
     const Entry* EntryOf(const QModelIndex& index) const;

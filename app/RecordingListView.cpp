@@ -48,6 +48,10 @@ RecordingListView::RecordingListView(QWidget* parent)
     connect(m_scanner, &EventScanner::found, this, [this](const QString& path, int count) {
         if (count > 0 && !m_model->IsTrips()) m_model->MarkEvents(path, count);
     });
+    connect(m_scanner, &EventScanner::endsEarly, this, [this](const QString& path, qint64 ms) {
+        if (!m_model->IsTrips() && m_model->MarkEndsEarly(path, ms))
+            emit endsEarly(path, m_model->EndsEarlyNote(path));
+    });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { ShowMenu(at); });

@@ -56,6 +56,8 @@ public:
     bool IsPlaceholderShown() const;
 
 signals:
+    // A listed recording was found cut short by a power loss; note says where it ends.
+    void endsEarly(const QString& path, const QString& note);
     void rowActivated(int row);
     void tripRecordingActivated(int row, int index);
     void tripsToggleRequested();

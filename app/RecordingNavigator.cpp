@@ -77,7 +77,7 @@ bool RecordingNavigator::OpenPath(const QString& path) {
     if (inCard) {
         m_cards.ShowCardCategory(folder.parent_path().string(), view);
     } else {
-        m_cards.ShowLooseFolder(folder.string());
+        m_cards.ShowLooseFolder(folder.string(), target.string());
     }
     return PlayListedPath(target.string());
 }
