@@ -41,6 +41,8 @@ void CSamplePlayerDlg::CreateTimeline() {
         [this](const QString& text) { ShowMessage(text); },
         [this](const QString& proposed) { return RunEvidenceFolderDialog(proposed); },
         [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); }};
+    host.showNote = [this](const QString& text) { ShowNote(text); };
+    host.speedUnit = [this] { return m_telemetry->GetSpeedUnit(); };
     m_pTimeline = std::make_unique<TimelinePanel>(m_playback, *m_sliderPos, *m_pGraph, *this,
                                                   std::move(host));
 }

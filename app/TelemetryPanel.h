@@ -62,6 +62,7 @@ public:
 
     // Settings key, read at start.
     void SetSpeedUnit(SpeedUnit unit) { m_eSpeedUnit = unit; }
+    SpeedUnit GetSpeedUnit() const { return m_eSpeedUnit; }
     // The speed box and the map's marker at the fix chosen for the position (and the slider).
     void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
     // Shows the playback rate next to the time labels; nothing at normal speed.

@@ -10,6 +10,8 @@
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
+#include "telemetry/CameraClock.h"
+#include "telemetry/EventMoment.h"
 #include "telemetry/MomentStill.h"
 
 namespace {
@@ -19,6 +21,8 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int64_t kNextEventLeadMs = 500;
 // Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
 constexpr int64_t kPreviousEventLagMs = 1500;
+constexpr int IDS_HARSH_BRAKING_KO = 990, IDS_HARD_ACCELERATION_KO = 992;
+constexpr int IDS_SHARP_TURN_KO = 994, IDS_IMPACT_KO = 996;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
@@ -251,7 +255,8 @@ void TimelinePanel::OnNextEvent() {
     const auto next = std::find_if(m_events.begin(), m_events.end(), [&](const DrivingEvent& e) {
         return e.timeMs > now + kNextEventLeadMs;
     });
-    if (next != m_events.end()) JumpTo(next->timeMs);
+    if (next != m_events.end() && JumpTo(next->timeMs) && m_host.showNote)
+        m_host.showNote(EventLine(*next));
 }
 
 void TimelinePanel::OnPreviousEvent() {
@@ -259,7 +264,30 @@ void TimelinePanel::OnPreviousEvent() {
     const auto previous =
         std::find_if(m_events.rbegin(), m_events.rend(),
                      [&](const DrivingEvent& e) { return e.timeMs < now - kPreviousEventLagMs; });
-    if (previous != m_events.rend()) JumpTo(previous->timeMs);
+    if (previous != m_events.rend() && JumpTo(previous->timeMs) && m_host.showNote)
+        m_host.showNote(EventLine(*previous));
+}
+
+QString TimelinePanel::EventLine(const DrivingEvent& event) const {
+    static constexpr int kKindIds[] = {IDS_HARSH_BRAKING_KO, IDS_HARD_ACCELERATION_KO,
+                                       IDS_SHARP_TURN_KO, IDS_IMPACT_KO};
+    const int ko = kKindIds[static_cast<int>(event.kind)];
+    QString line = Text(ko, ko + 1) + QString::asprintf(" %.2f g", event.peakG);
+    // The time of day comes from the name of the recording the event lies in.
+    const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, event.timeMs);
+    DrivingEvent own = event;
+    own.timeMs -= index < m_tripStartsMs.size() ? m_tripStartsMs[index] : 0;
+    const std::optional<int64_t> start =
+        index < m_timelinePaths.size() ? RecordingStartSec(m_timelinePaths[index]) : std::nullopt;
+    const EventMoment moment = DescribeEvents({own}, start, {}).front();
+    const EventMoment speed = DescribeEvents({event}, std::nullopt, m_timeline.fixes).front();
+    const QString dot = QStringLiteral(" \u00b7 ");
+    if (moment.cameraMs) line += dot + QString::fromStdString(FormatTimeOfDay(*moment.cameraMs));
+    if (speed.speedKmh) {
+        const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
+        line += dot + QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
+    }
+    return line;
 }
 
 // ---- in and out marks, clip export ----

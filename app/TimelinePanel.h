@@ -20,6 +20,7 @@
 
 #include "app/ClipExportCommand.h"
 #include "telemetry/EventDetector.h"
+#include "telemetry/TelemetryLogic.h"
 #include "telemetry/TelemetryWalk.h"
 
 class CBitmapSlider;
@@ -60,6 +61,10 @@ public:
         // The map view; null while there is none (it is made, and made again, later).
         std::function<CMapView*()> mapView;
         ClipExportCommand::Dialogs exportDialogs;
+        // A short note over the pictures (an event jumped to names itself there).
+        std::function<void(const QString&)> showNote;
+        // The unit speeds are shown in.
+        std::function<SpeedUnit()> speedUnit;
     };
 
     // window: parent of the slider's menu and of the export dialog.
@@ -89,6 +94,9 @@ public:
     void OnExportClip();
     // The evidence package of the same stretch, its stills at the picture on screen.
     void OnEvidencePackage();
+    // "Hard braking 0.52 g · 18:27:38 · 53 km/h": the event's kind and peak, its time of day
+    // on the camera clock and the speed then (each part left out where unknown).
+    QString EventLine(const DrivingEvent& event) const;
     void OnGraphValueClicked(int valueIndex);
     void OnRouteClicked(double latitude, double longitude);
 

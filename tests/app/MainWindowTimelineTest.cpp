@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -160,8 +161,16 @@ TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
     EXPECT_TRUE(WaitForFrameIn(2 * kRate, 3 * kRate)) << FrontFrame();
     Key(Qt::Key_N);
     EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
+    // The impact names itself: kind, peak, time of day on the camera clock, speed.
+    ASSERT_FALSE(window->notes.isEmpty());
+    EXPECT_TRUE(QRegularExpression(R"(^Impact \d\.\d\d g · 12:00:04 · \d+ km/h$)")
+                    .match(window->notes.last())
+                    .hasMatch())
+        << window->notes.last().toStdString();
     Key(Qt::Key_P);
     EXPECT_TRUE(WaitForFrameIn(2 * kRate, 3 * kRate)) << FrontFrame();
+    EXPECT_TRUE(window->notes.last().startsWith("Hard braking "))
+        << window->notes.last().toStdString();
 }
 
 TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
