@@ -2,10 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
@@ -41,7 +39,6 @@ constexpr ClipCompose kTiers[] = {ClipCompose::None, ClipCompose::PictureInPictu
                                   ClipCompose::SideBySide};
 constexpr int kProgressMax = 100;
 constexpr int kDialogWidth = 420;
-constexpr int kWaitSliceMs = 10;
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
@@ -205,14 +202,6 @@ void CExportDlg::reject() {
         return;
     }
     QDialog::reject();
-}
-
-bool CExportDlg::WaitFinished(int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!m_bFinished && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, kWaitSliceMs);
-    return m_bFinished;
 }
 
 int CExportDlg::ProgressPercent() const {

@@ -48,8 +48,6 @@ public:
     // For the window's end: cancels the export and closes the dialog at once, without waiting
     // for the export to end or showing how it ended.
     void Abandon();
-    // Runs the GUI's events until the export has ended or timeoutMs passed; true when ended.
-    bool WaitFinished(int timeoutMs);
 
     bool IsFinished() const { return m_bFinished; }
     ClipResult Result() const { return m_result; }

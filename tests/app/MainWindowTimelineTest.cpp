@@ -96,7 +96,7 @@ protected:
     }
     void RunExportDialog(CExportDlg& dialog) override {
         if (onExportDialog) return onExportDialog(dialog);
-        dialog.WaitFinished(60000);
+        apptest::WaitUntil([&] { return dialog.IsFinished(); }, 60000);
         exportResult = dialog.Result();
         exportSummary = dialog.Summary();
     }
