@@ -7,9 +7,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/JobDialogParts.h"
 #include "evidence/QtEvidenceReport.h"
 #include "support/StringTable.h"
 #include "telemetry/CameraClock.h"
@@ -21,10 +21,7 @@ constexpr int IDS_EVIDENCE_WRITING_KO = 966, IDS_EVIDENCE_WRITING_EN = 967;
 constexpr int IDS_EVIDENCE_DONE_KO = 968, IDS_EVIDENCE_DONE_EN = 969;
 constexpr int IDS_EVIDENCE_FAILED_KO = 970, IDS_EVIDENCE_FAILED_EN = 971;
 constexpr int IDS_EVIDENCE_CANCELLED_KO = 972, IDS_EVIDENCE_CANCELLED_EN = 973;
-constexpr int IDS_CANCEL_KO = 642, IDS_CANCEL_EN = 643;
 constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
-constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
-constexpr int kProgressMax = 100;
 constexpr int kDialogWidth = 440;
 // Numbered alternatives tried when the proposed folder is taken.
 constexpr int kProposalAttempts = 100;
@@ -84,21 +81,12 @@ CEvidenceDlg::CEvidenceDlg(QWidget* parent, PackageRequest request)
     m_request.program = "tarvex-viewer";
     setWindowTitle(Title());
     setMinimumWidth(kDialogWidth);
-    auto* layout = new QVBoxLayout(this);
-    m_pText = new QLabel(Text(IDS_EVIDENCE_WRITING_KO, IDS_EVIDENCE_WRITING_EN), this);
-    m_pText->setWordWrap(true);
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setRange(0, kProgressMax);
-    m_pButton = new QPushButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), this);
-    m_pOpenFolder = new QPushButton(Text(IDS_OPEN_FOLDER_KO, IDS_OPEN_FOLDER_EN), this);
-    m_pOpenFolder->hide();
-    layout->addWidget(m_pText);
-    layout->addWidget(m_pProgress);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(m_pOpenFolder);
-    row->addWidget(m_pButton);
-    layout->addLayout(row);
+    const JobDialogParts parts =
+        MakeJobDialogParts(*this, Text(IDS_EVIDENCE_WRITING_KO, IDS_EVIDENCE_WRITING_EN));
+    m_pText = parts.text;
+    m_pProgress = parts.progress;
+    m_pButton = parts.button;
+    m_pOpenFolder = parts.openFolder;
     connect(m_pOpenFolder, &QPushButton::clicked, this, [this] {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(m_request.outDir)));
     });
@@ -119,7 +107,8 @@ void CEvidenceDlg::Start() {
     if (m_bStarted || m_bFinished) return;
     m_bStarted = true;
     connect(&m_job, &BackgroundJob::progress, this, [this](double fraction) {
-        if (!m_bFinished) m_pProgress->setValue(static_cast<int>(fraction * kProgressMax + 0.5));
+        if (!m_bFinished)
+            m_pProgress->setValue(static_cast<int>(fraction * JobDialogParts::kMax + 0.5));
     });
     m_job.Start([this, request = m_request, cancelled = m_cancelled](JobContext& job) mutable {
         request.cancel = cancelled.get();
@@ -164,7 +153,7 @@ void CEvidenceDlg::OnFinished(bool succeeded, const std::string& error) {
     m_bSucceeded = succeeded;
     m_error = error;
     if (succeeded) {
-        m_pProgress->setValue(kProgressMax);
+        m_pProgress->setValue(JobDialogParts::kMax);
         m_pText->setText(Text(IDS_EVIDENCE_DONE_KO, IDS_EVIDENCE_DONE_EN, m_request.outDir));
         m_pOpenFolder->show();
     } else if (m_cancelled->load()) {

@@ -10,8 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 
+#include "app/JobDialogParts.h"
 #include "support/StringTable.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
@@ -33,11 +33,9 @@ constexpr int IDS_EXPORT_NO_SOUND_KO = 948, IDS_EXPORT_NO_SOUND_EN = 949;
 constexpr int IDS_EXPORT_NO_POSITION_KO = 950, IDS_EXPORT_NO_POSITION_EN = 951;
 constexpr int IDS_EXPORT_MPH_KO = 952, IDS_EXPORT_MPH_EN = 953;
 constexpr int IDS_EXPORT_KO = 954, IDS_EXPORT_EN = 955;
-constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr ClipCompose kTiers[] = {ClipCompose::None, ClipCompose::PictureInPicture,
                                   ClipCompose::SideBySide};
-constexpr int kProgressMax = 100;
 constexpr int kDialogWidth = 420;
 
 QString Text(int ko, int en) {
@@ -109,22 +107,12 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
     m_captionOptions.unitsPerG = choice.unitsPerG;
     setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
     setMinimumWidth(kDialogWidth);
-    auto* layout = new QVBoxLayout(this);
-    m_pText = new QLabel(Text(IDS_EXPORTING_KO, IDS_EXPORTING_EN), this);
-    m_pText->setWordWrap(true);
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setRange(0, kProgressMax);
-    m_pProgress->setValue(0);
-    m_pButton = new QPushButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), this);
-    layout->addWidget(m_pText);
-    layout->addWidget(m_pProgress);
-    m_pOpenFolder = new QPushButton(Text(IDS_OPEN_FOLDER_KO, IDS_OPEN_FOLDER_EN), this);
-    m_pOpenFolder->hide();
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(m_pOpenFolder);
-    row->addWidget(m_pButton);
-    layout->addLayout(row);
+    const JobDialogParts parts =
+        MakeJobDialogParts(*this, Text(IDS_EXPORTING_KO, IDS_EXPORTING_EN));
+    m_pText = parts.text;
+    m_pProgress = parts.progress;
+    m_pButton = parts.button;
+    m_pOpenFolder = parts.openFolder;
     connect(m_pOpenFolder, &QPushButton::clicked, this, [this] {
         const QString clip = QString::fromStdString(m_request.outPath);
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(clip).absolutePath()));
@@ -209,7 +197,8 @@ int CExportDlg::ProgressPercent() const {
 }
 
 void CExportDlg::OnProgress(double fraction) {
-    if (!m_bFinished) m_pProgress->setValue(static_cast<int>(fraction * kProgressMax + 0.5));
+    if (!m_bFinished)
+        m_pProgress->setValue(static_cast<int>(fraction * JobDialogParts::kMax + 0.5));
 }
 
 void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string error) {
@@ -219,7 +208,7 @@ void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string 
     m_error = std::move(error);
     switch (result) {
         case ClipResult::Done:
-            m_pProgress->setValue(kProgressMax);
+            m_pProgress->setValue(JobDialogParts::kMax);
             m_pText->setText(
                 Format(IDS_EXPORT_DONE_KO, IDS_EXPORT_DONE_EN, m_request.outPath.c_str()));
             m_pOpenFolder->show();

@@ -1,0 +1,41 @@
+#include "app/JobDialogParts.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "support/StringTable.h"
+
+namespace {
+
+constexpr int IDS_CANCEL_KO = 642, IDS_CANCEL_EN = 643;
+constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
+
+QString Text(int ko, int en) {
+    return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
+}
+
+}  // namespace
+
+JobDialogParts MakeJobDialogParts(QDialog& dialog, const QString& doing) {
+    JobDialogParts parts;
+    auto* layout = new QVBoxLayout(&dialog);
+    parts.text = new QLabel(doing, &dialog);
+    parts.text->setWordWrap(true);
+    parts.progress = new QProgressBar(&dialog);
+    parts.progress->setRange(0, JobDialogParts::kMax);
+    parts.progress->setValue(0);
+    parts.button = new QPushButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), &dialog);
+    parts.openFolder = new QPushButton(Text(IDS_OPEN_FOLDER_KO, IDS_OPEN_FOLDER_EN), &dialog);
+    parts.openFolder->hide();
+    layout->addWidget(parts.text);
+    layout->addWidget(parts.progress);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(parts.openFolder);
+    row->addWidget(parts.button);
+    layout->addLayout(row);
+    return parts;
+}
