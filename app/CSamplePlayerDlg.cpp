@@ -278,7 +278,9 @@ bool CSamplePlayerDlg::IsPlayerActive() const {
 }
 
 bool CSamplePlayerDlg::CanSeek() const {
-    // Played out, the recording is still open and any of its pictures can be shown.
+    // Played out, the recording is still open and any of its pictures can be shown; one
+    // opening takes the seek once it is open.
+    if (m_playback.State() == PlaybackState::Loading) return !m_playback.Path().isEmpty();
     return m_playback.HasMedia() && !m_strCurrentPath.empty();
 }
 

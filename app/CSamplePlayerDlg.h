@@ -309,6 +309,8 @@ private:
 
     // Opening, failures and the card coming and going.
     bool TryOpen(const std::string& path, int tripIndex = -1);
+    // An open that will not show: nothing of the recording asked for stays.
+    void ForgetOpened();
     // False when the open recording (or its card) went away; the window has moved on.
     bool CheckRecordingStillThere();
     // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
@@ -326,7 +328,7 @@ private:
     // The controller went on into another recording by itself (a trip's hand-over): the
     // window follows it (slider, times, title, views, timeline marks) as an open shows it.
     void OnPlaybackRecording(const QString& path);
-    // What the window's own seek or open put on screen.
+    // An open asked for is done (the window's own, or another trip recording a seek opened).
     void ShowOpened(const std::string& path);
     void OnPlaybackEnded();
     void OnPlaybackFailed(const QString& path);
@@ -373,9 +375,12 @@ private:
     std::string m_strCurrentPath;                     // the open recording; empty when none
     std::unique_ptr<RecordingNavigator> m_navigator;  // made with the list (CreateNavigator)
     bool m_bQuitConfirmed = false;
-    // The window is opening or seeking itself: the controller's announcements of it are
-    // handled where the window asked, not by the slots.
+    // The window is asking the controller to open or seek: a refusal the controller gives
+    // before it returns is handled where the window asked, not by the slots.
     bool m_bOpening = false;
+    // Runs once when the open asked for last is done (a moment put back after a dialog);
+    // dropped when it fails or another open is asked for.
+    std::function<void()> m_whenOpened;
     int64_t m_nShownSecond = -1;  // the second of the timeline last shown
     // The settings file exists but could not be read at start: it is never written.
     bool m_bConfigUnreadable = false;

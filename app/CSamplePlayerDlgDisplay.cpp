@@ -31,6 +31,8 @@ void CSamplePlayerDlg::ConnectPlayback() {
             [this](qint64 ms) { OnPlaybackLength(ms); });
     connect(playback, &PlaybackController::rateChanged, this, [this] { m_telemetry->ShowRate(); });
     connect(playback, &PlaybackController::ended, this, [this] { OnPlaybackEnded(); });
+    connect(playback, &PlaybackController::opened, this,
+            [this](const QString& path) { ShowOpened(path.toStdString()); });
     connect(playback, &PlaybackController::failed, this,
             [this](const QString& path) { OnPlaybackFailed(path); });
 }
@@ -88,8 +90,10 @@ void CSamplePlayerDlg::OnPlaybackEnded() {
 }
 
 void CSamplePlayerDlg::OnPlaybackFailed(const QString& path) {
-    // A failure of the window's own open is handled where it asked.
-    if (!m_bOpening) LeaveUnplayable(path.toStdString());
+    // A refusal given while the window asks is handled where it asked.
+    if (m_bOpening) return;
+    ForgetOpened();
+    LeaveUnplayable(path.toStdString());
 }
 
 void CSamplePlayerDlg::LeaveUnplayable(const std::string& path) {

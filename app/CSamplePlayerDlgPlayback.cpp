@@ -1,5 +1,6 @@
 // Playback commands: opening a recording, the transport buttons, sliders and mute.
 #include <filesystem>
+#include <utility>
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/QtVideoArea.h"
@@ -34,18 +35,20 @@ bool CSamplePlayerDlg::OpenRecording(const std::string& path, int tripIndex) {
 bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
     m_strCurrentPath.clear();
     m_textData.RemoveAll();
+    m_whenOpened = nullptr;
     m_bOpening = true;
-    const bool opened = tripIndex >= 0 ? m_playback.PlayTripAt(tripIndex)
-                                       : m_playback.PlayRecording(QString::fromStdString(path));
+    const bool asked = tripIndex >= 0 ? m_playback.PlayTripAt(tripIndex)
+                                      : m_playback.PlayRecording(QString::fromStdString(path));
     m_bOpening = false;
-    if (!opened) {
-        m_telemetry->ForgetRecording();
-        setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
-        return false;
-    }
-    ShowOpened(path);
-    update();
-    return true;
+    if (!asked) ForgetOpened();
+    // Shown once the controller says it is open (ShowOpened), or moved on from if it fails.
+    return asked;
+}
+
+void CSamplePlayerDlg::ForgetOpened() {
+    m_whenOpened = nullptr;
+    m_telemetry->ForgetRecording();
+    setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
 }
 
 void CSamplePlayerDlg::ShowOpened(const std::string& path) {
@@ -54,6 +57,9 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
     ShowPlayButton(m_playback.State() != PlaybackState::Playing);
     m_nShownSecond = -1;
     OnPlaybackPosition(m_playback.Position());
+    m_navigator->OnOpened();
+    if (auto then = std::exchange(m_whenOpened, nullptr)) then();
+    update();
 }
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
@@ -89,7 +95,8 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonPause() {
-    if (IsPlayerActive()) m_playback.Pause();
+    // Also while a recording opens: it then opens paused.
+    m_playback.Pause();
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonStop() {

@@ -106,10 +106,11 @@ void CSamplePlayerDlg::RestoreMoment(const PlaybackMoment& moment) {
         m_navigator->SetCurIndex(row);
         opened = OpenRecording(moment.path);
     }
-    if (!opened || m_strCurrentPath != moment.path) return;
+    if (!opened || m_playback.Path().toStdString() != moment.path) return;
     if (!moment.playing) OnBnClickedButtonPause();
     SeekOnTimeline(moment.positionMs);
-    Layout().SetViewState(moment.front, moment.rear, moment.map);
+    // The views as they were, once the recording shows (its opening lays them out anew).
+    m_whenOpened = [this, moment] { Layout().SetViewState(moment.front, moment.rear, moment.map); };
 }
 
 int CSamplePlayerDlg::RunSettingsDialog(CSettingDlg& dialog) {

@@ -73,17 +73,14 @@ void CSamplePlayerDlg::SeekOnTimeline(int64_t timelineMs) {
 
 void CSamplePlayerDlg::SeekOnTimeline(const std::function<bool()>& seek) {
     if (!CanSeek()) return;
-    const QString before = m_playback.Path();
     m_bOpening = true;
     const bool landed = seek();
     m_bOpening = false;
-    const std::string path = m_playback.Path().toStdString();
     if (!landed && m_playback.State() == PlaybackState::Failed)
-        LeaveUnplayable(path);
-    else if (m_playback.Path() != before)
-        ShowOpened(path);
-    else
+        LeaveUnplayable(m_playback.Path().toStdString());
+    else if (m_playback.State() != PlaybackState::Loading || !m_strCurrentPath.empty())
         OnPlaybackPosition(m_playback.Position());
+    // Another recording opening shows itself when it is open (ShowOpened).
 }
 
 // ---- the export's questions ----

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <algorithm>
+#include <utility>
 
 #include "media/CAVIExtractor.h"
 #include "support/Trace.h"
@@ -84,6 +85,10 @@ void PlaybackController::OnPlayerEvent(void* user, const PlayerEvent& event) {
             QMetaObject::invokeMethod(
                 self, [self, serial] { self->OnEnded(serial); }, Qt::QueuedConnection);
             break;
+        case Kind::Opened:
+            QMetaObject::invokeMethod(
+                self, [self, event] { self->OnOpened(event); }, Qt::QueuedConnection);
+            break;
         case Kind::Failed: {
             const QString reason = QString::fromUtf8(event.reason ? event.reason : "");
             QMetaObject::invokeMethod(
@@ -138,9 +143,25 @@ void PlaybackController::OnEnded(uint32_t serial) {
     emit ended(m_path);
 }
 
+void PlaybackController::OnOpened(const PlayerEvent& event) {
+    // An open asked for since replaces this one.
+    if (event.openSerial != m_openSerial || m_state != PlaybackState::Loading) return;
+    m_handOvers = event.handOvers;
+    m_lastError.clear();
+    SetState(m_playWhenOpened ? PlaybackState::Playing : PlaybackState::Paused);
+    emit opened(m_path, TripIndex());
+    emit recordingChanged(m_path, TripIndex());
+    emit durationChanged(Duration());
+    const int64_t seek = std::exchange(m_seekWhenOpenedMs, -1);
+    if (seek >= 0) {
+        SeekTo(seek);
+    } else {
+        SetPosition(RecordingStartMs() + event.positionMs);
+    }
+}
+
 void PlaybackController::OnFailed(uint32_t serial, const QString& reason) {
-    // An open this controller made reports its failure itself; this is for one it did not
-    // see through.
+    // The open asked for last was refused, or what is open failed on the way.
     if (serial != m_openSerial || m_state == PlaybackState::Failed) return;
     m_lastError = reason;
     Fail(m_path);
@@ -192,33 +213,20 @@ void PlaybackController::LeaveTrip() {
 
 bool PlaybackController::OpenAt(const QString& path, int64_t startMs, bool play) {
     CQRVMediaPlayer& player = m_session.Player();
-    SetState(PlaybackState::Loading);
-    player.Pause();
-    const bool opened =
-        m_session.Started() &&
-        player.Open(path.toUtf8().constData(),
-                    static_cast<int32_t>(std::clamp<int64_t>(startMs, 0, INT32_MAX)));
-    m_openSerial = player.GetOpenSerial();
-    m_handOvers = player.GetHandOvers();
     m_path = path;
-    if (!opened) {
-        const std::string why = m_session.Started() ? player.GetOpenError() : std::string();
-        m_lastError = QString::fromStdString(why);
+    m_seekWhenOpenedMs = -1;
+    m_playWhenOpened = play;
+    if (!m_session.Started()) {
+        m_lastError.clear();
         Fail(path);
         return false;
     }
-    m_lastError.clear();
-    emit recordingChanged(path, TripIndex());
-    emit durationChanged(Duration());
-    SetPosition(RecordingStartMs() + player.GetPositionMs());
+    const int64_t start = std::clamp<int64_t>(startMs, 0, INT32_MAX);
+    SetState(PlaybackState::Loading);
+    m_openSerial = player.PostOpen(path.toUtf8().constData(), static_cast<int32_t>(start), play);
+    // Runs after the open on the worker; a refused open leaves nothing to queue it behind.
     QueueNextInTrip();
-    if (play) {
-        player.Play();
-        SetState(PlaybackState::Playing);
-    } else {
-        player.Pause();
-        SetState(PlaybackState::Paused);
-    }
+    SetPosition(RecordingStartMs() + start);
     return true;
 }
 
@@ -259,6 +267,11 @@ void PlaybackController::ProbeTrip() {
 // ---- transport ----
 
 void PlaybackController::Play() {
+    if (m_state == PlaybackState::Loading) {
+        m_playWhenOpened = true;
+        m_session.Player().Play();
+        return;
+    }
     if (m_state != PlaybackState::Paused && m_state != PlaybackState::Ended) return;
     // A trip played out plays again from its start.
     if (m_state == PlaybackState::Ended && !m_trip.isEmpty() && m_tripIndex > 0) {
@@ -270,6 +283,11 @@ void PlaybackController::Play() {
 }
 
 void PlaybackController::Pause() {
+    if (m_state == PlaybackState::Loading) {
+        m_playWhenOpened = false;
+        m_session.Player().Pause();
+        return;
+    }
     if (m_state != PlaybackState::Playing) return;
     m_session.Player().Pause();
     SetState(PlaybackState::Paused);
@@ -281,6 +299,7 @@ void PlaybackController::Stop() {
     player.Close();
     m_openSerial = player.GetOpenSerial();
     LeaveTrip();
+    m_seekWhenOpenedMs = -1;
     const bool hadMedia = !m_path.isEmpty();
     m_path.clear();
     SetPosition(0);
@@ -299,20 +318,33 @@ int PlaybackController::TripRecordingAt(int64_t timelineMs) const {
     return index;
 }
 
+int PlaybackController::SeekIntoOtherRecording(int64_t target, bool play) {
+    if (m_trip.isEmpty() || m_tripStartsMs.empty()) return -1;
+    const int index = TripRecordingAt(target);
+    if (index == m_tripIndex) return -1;
+    m_tripIndex = index;
+    const int64_t within = target - m_tripStartsMs[static_cast<size_t>(index)];
+    if (!OpenAt(m_trip[index], within, play)) return 0;
+    emit seeked(m_positionMs);
+    return 1;
+}
+
+bool PlaybackController::SeekWhileLoading(int64_t timelineMs) {
+    const int64_t target = std::max<int64_t>(timelineMs, 0);
+    if (const int other = SeekIntoOtherRecording(target, m_playWhenOpened); other >= 0)
+        return other == 1;
+    m_seekWhenOpenedMs = target;
+    SetPosition(target);
+    emit seeked(target);
+    return true;
+}
+
 bool PlaybackController::SeekTo(int64_t timelineMs) {
+    if (m_state == PlaybackState::Loading) return SeekWhileLoading(timelineMs);
     if (!HasMedia()) return false;
     const int64_t target = std::clamp<int64_t>(timelineMs, 0, std::max<int64_t>(Duration(), 0));
     const bool playing = m_state == PlaybackState::Playing;
-    if (!m_trip.isEmpty() && !m_tripStartsMs.empty()) {
-        const int index = TripRecordingAt(target);
-        if (index != m_tripIndex) {
-            m_tripIndex = index;
-            const int64_t within = target - m_tripStartsMs[static_cast<size_t>(index)];
-            if (!OpenAt(m_trip[index], within, playing)) return false;
-            emit seeked(m_positionMs);
-            return true;
-        }
-    }
+    if (const int other = SeekIntoOtherRecording(target, playing); other >= 0) return other == 1;
     const int64_t within = std::max<int64_t>(target - RecordingStartMs(), 0);
     m_session.Player().SeekToMs(static_cast<int32_t>(std::min<int64_t>(within, INT32_MAX)));
     // A recording held at its end shows the picture sought and waits there.
@@ -323,6 +355,7 @@ bool PlaybackController::SeekTo(int64_t timelineMs) {
 }
 
 bool PlaybackController::SeekBy(int64_t deltaMs) {
+    if (m_state == PlaybackState::Loading) return SeekWhileLoading(m_positionMs + deltaMs);
     if (!HasMedia()) return false;
     const int64_t target = std::max<int64_t>(Position() + deltaMs, 0);
     const int64_t within = target - RecordingStartMs();
@@ -378,6 +411,8 @@ int64_t PlaybackController::Duration() const {
     if (!m_trip.isEmpty() && m_tripStartsMs.size() == static_cast<size_t>(m_trip.size()) + 1)
         return m_tripStartsMs.back();
     if (m_path.isEmpty()) return 0;
+    // Until the open is done the player still knows the recording before.
+    if (!HasMedia()) return RecordingStartMs();
     return RecordingStartMs() + player.GetDuration();
 }
 

@@ -5,8 +5,10 @@
 // none of them keeps a copy of the play state or asks the player for it on a timer.
 //
 // Threads: every operation and every signal is on the thread that owns this object (the GUI
-// thread). The player's worker reports frames, hand-overs, the end and refused opens through
-// its event callback; OnPlayerEvent only notes them and posts them here as queued calls. Frame
+// thread), which never waits for a file to open or an index to be built. An open is asked of
+// the player's worker and returns at once (state Loading); the worker reports it done or
+// refused, with frames, hand-overs and the end, through its event callback; OnPlayerEvent only
+// notes them and posts them here as queued calls. Frame
 // events are coalesced: at most one is outstanding, carrying the newest frame, so a busy GUI
 // thread is never flooded. While paused the worker reports nothing and nothing is posted.
 // Trip lengths are probed by a background job and posted back the same way.
@@ -15,6 +17,11 @@
 // (each recording starts where the one before it ends), once the lengths of its recordings
 // are known; until then the recording on screen counts from the trip's start of it as far as
 // known (0 for the first one).
+//
+// Loading: what is asked meanwhile waits for the open. Play and Pause set how it starts, a
+// seek is made once it is open (another trip recording is opened at once instead), and the
+// position reads the time asked for. An open asked for while another loads replaces it: the
+// first one's report is dropped by its serial.
 //
 // Shutdown: Shutdown (or the destructor) drops the event callback, then stops and joins the
 // player's threads; posted events still queued for a destroyed controller are dropped by Qt.
@@ -45,9 +52,10 @@ public:
     void Shutdown();
 
     // ---- commands ----
-    // Opens path and plays it from startMs; a path that is the current trip's recording on
-    // screen keeps the trip, any other leaves it. False (state Failed, `failed` emitted) when
-    // it cannot be opened.
+    // Asks for path to be opened and played from startMs; a path that is the current trip's
+    // recording on screen keeps the trip, any other leaves it. The state is Loading until
+    // `opened` (or `failed`, with the reader's reason) comes. False (state Failed, `failed`
+    // emitted before it returns) only when the player is not running.
     bool PlayRecording(const QString& path, int64_t startMs = 0);
     // Plays paths as one trip from its recording `index`; false as PlayRecording.
     bool PlayTrip(const QStringList& paths, int index, int64_t startMs = 0);
@@ -100,6 +108,9 @@ public:
 signals:
     void stateChanged(PlaybackState state);
     void positionChanged(qint64 ms);
+    // An open asked for is done: the state is already Playing or Paused. recordingChanged
+    // and durationChanged follow it.
+    void opened(const QString& path, int tripIndex);
     // A recording was opened, or the player went on into the trip's next one (tripIndex -1
     // outside a trip). Emitted with an empty path when nothing is open any more.
     void recordingChanged(const QString& path, int tripIndex);
@@ -118,6 +129,11 @@ private:
     void OnHandOver(uint32_t serial, int32_t handOvers);
     void OnEnded(uint32_t serial);
     void OnFailed(uint32_t serial, const QString& reason);
+    void OnOpened(const PlayerEvent& event);
+    bool SeekWhileLoading(int64_t timelineMs);
+    // In a trip whose lengths are known, a time in another recording opens that one there:
+    // 1 asked, 0 refused; -1 when the time is in the recording on screen.
+    int SeekIntoOtherRecording(int64_t target, bool play);
 
     bool OpenAt(const QString& path, int64_t startMs, bool play);
     void Fail(const QString& path);
@@ -139,9 +155,11 @@ private:
     int m_tripIndex = 0;
     std::vector<int64_t> m_tripStartsMs;  // one per trip recording, plus the trip's end
     int64_t m_positionMs = 0;
-    int64_t m_durationMs = 0;   // last announced
-    uint32_t m_openSerial = 0;  // the player's serial of what is open
-    int32_t m_handOvers = 0;    // the player's hand-overs this controller has followed
+    int64_t m_durationMs = 0;         // last announced
+    uint32_t m_openSerial = 0;        // the player's serial of what is open, or is being opened
+    bool m_playWhenOpened = true;     // Loading: playing or paused once open
+    int64_t m_seekWhenOpenedMs = -1;  // Loading: a seek asked for meanwhile (timeline ms)
+    int32_t m_handOvers = 0;          // the player's hand-overs this controller has followed
     QString m_lastError;
     BackgroundJob m_probe;
     CPlaybackSession m_session;  // last: its threads are joined before the rest goes

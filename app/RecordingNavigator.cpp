@@ -66,7 +66,7 @@ bool RecordingNavigator::OpenPath(const QString& path) {
     // A recording already listed plays from the list as it stands (the view chosen).
     if (const int row = RowOfPath(target.string()); row >= 0) {
         OnListDoubleClick(row);
-        return m_nCurIndex == row && !m_hooks.currentPath().empty();
+        return IsOpeningRow(row);
     }
     // A recording shows in its card's list (the folder above its category folder), or in
     // the list of its own folder when it lies outside a card.
@@ -90,11 +90,16 @@ bool RecordingNavigator::PlayListedPath(const std::string& path) {
     if (PlayTripOf(path, row)) return true;
     if (row >= 0) {
         OnListDoubleClick(row);
-        return m_nCurIndex == row && !m_hooks.currentPath().empty();
+        return IsOpeningRow(row);
     }
     // A name the list does not take (another extension): played on its own.
     m_nCurIndex = -1;
     return m_hooks.openRecording(path, -1);
+}
+
+bool RecordingNavigator::IsOpeningRow(int row) const {
+    const PlaybackState state = m_playback.State();
+    return m_nCurIndex == row && state != PlaybackState::Failed && state != PlaybackState::NoMedia;
 }
 
 bool RecordingNavigator::AskForCard() {
@@ -204,13 +209,22 @@ bool RecordingNavigator::OnOpenFailed(const std::string& path) {
         return false;
     }
     MoveOnFromFailedRow();
-    m_unplayable.ShowRunNote();
+    ShowRunNoteUnlessOpening();
     return true;
 }
 
 void RecordingNavigator::LeaveUnplayable(const std::string& path) {
     m_unplayable.Note(path);
     MoveOnFromFailedRow();
+    ShowRunNoteUnlessOpening();
+}
+
+void RecordingNavigator::ShowRunNoteUnlessOpening() {
+    // The row moved on to is opening: the run goes on until one opens or fails.
+    if (m_playback.State() != PlaybackState::Loading) m_unplayable.ShowRunNote();
+}
+
+void RecordingNavigator::OnOpened() {
     m_unplayable.ShowRunNote();
 }
 

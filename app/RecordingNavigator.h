@@ -33,8 +33,8 @@ public:
 
     // Opens what a user names: a card folder (its DRIVING list), a category folder of a card
     // (that category), one recording (its card, or its own folder when it lies outside one;
-    // its row is selected and played) or any other folder of recordings. False, with a note
-    // saying why, when there is nothing to open.
+    // its row is selected and asked to play) or any other folder of recordings. False, with a
+    // note saying why, when there is nothing to open.
     bool OpenPath(const QString& path);
     // OPEN: the card that went away when it is back, else the removable cards and "Choose
     // folder…".
@@ -63,6 +63,8 @@ public:
     // The window's open of path failed: marked, and the next newer row tried unless a
     // hand-over already walks the run. True when this open ended the run.
     bool OnOpenFailed(const std::string& path);
+    // A recording asked for is open: a run of files passed over on the way is told now.
+    void OnOpened();
     // A recording that cannot be played (any more): marked, the next one tried, the run said.
     void LeaveUnplayable(const std::string& path);
 
@@ -79,6 +81,9 @@ public:
 private:
     void ConnectList();
     bool PlayListedPath(const std::string& path);
+    // The row is the current one and its recording is open or opening.
+    bool IsOpeningRow(int row) const;
+    void ShowRunNoteUnlessOpening();
     void MoveOnFromFailedRow();
     void RowMove(int row);
     std::string PathCell(int row) const;

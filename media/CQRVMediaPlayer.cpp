@@ -78,9 +78,16 @@ void CQRVMediaPlayer::SetEventCallback(PlayerEventCallback callback, void* user)
     m_eventCallbackUser = user;
 }
 
+uint32_t CQRVMediaPlayer::GiveSerial(Command& command) {
+    if (command.kind == CommandKind::Open || command.kind == CommandKind::Close)
+        command.serial = ++m_serialsGiven;
+    return command.serial;
+}
+
 void CQRVMediaPlayer::Post(Command command) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        GiveSerial(command);
         m_commands.push_back(std::move(command));
         m_pendingCommands.store(static_cast<int>(m_commands.size()));
     }
@@ -94,6 +101,7 @@ bool CQRVMediaPlayer::Call(Command command) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         inPlace = !m_started || m_stopping || m_worker.IsWorkerThread();
+        if (inPlace) GiveSerial(command);
     }
     if (inPlace) {
         Reply reply;
@@ -105,6 +113,7 @@ bool CQRVMediaPlayer::Call(Command command) {
     command.reply = &reply;
     command.fromOtherThread = true;
     std::unique_lock<std::mutex> lock(m_lock);
+    GiveSerial(command);
     m_commands.push_back(std::move(command));
     m_pendingCommands.store(static_cast<int>(m_commands.size()));
     m_wake.notify_one();
@@ -117,6 +126,25 @@ bool CQRVMediaPlayer::Call(Command command) {
 bool CQRVMediaPlayer::Open(const char* path, int32_t startMs) {
     m_run.store(1);
     return Call(Command(CommandKind::Open, std::max(startMs, 0), path ? path : ""));
+}
+
+uint32_t CQRVMediaPlayer::PostOpen(const char* path, int32_t startMs, bool play) {
+    m_run.store(play ? 1 : 0);
+    Command command(CommandKind::Open, std::max(startMs, 0), path ? path : "");
+    command.paused = !play;
+    {
+        // Not started: run here, as Open would.
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_started && !m_stopping && !m_worker.IsWorkerThread()) {
+            const uint32_t serial = GiveSerial(command);
+            m_commands.push_back(std::move(command));
+            m_pendingCommands.store(static_cast<int>(m_commands.size()));
+            m_wake.notify_one();
+            return serial;
+        }
+    }
+    Call(command);
+    return m_openSerial.load();
 }
 
 void CQRVMediaPlayer::Close() {

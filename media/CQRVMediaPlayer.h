@@ -102,7 +102,8 @@ struct PlayerEvent {
         FrameShown,  // a front picture went out; positionMs is its time
         HandOver,    // the queued next recording is on screen now
         Ended,       // the recording was played out (as Ended() turning true)
-        Failed       // an Open was refused; reason says why when the reader knew
+        Failed,      // an Open was refused; reason says why when the reader knew
+        Opened       // an Open was done: positionMs is where it starts, durationMs its length
     };
     Kind kind = Kind::FrameShown;
     // The Open or Close the event belongs to: GetOpenSerial() read once that call returned.
@@ -110,6 +111,7 @@ struct PlayerEvent {
     uint32_t openSerial = 0;
     int32_t handOvers = 0;    // GetHandOvers() counting this event's hand-over
     int32_t positionMs = 0;   // the position in the recording on screen
+    int32_t durationMs = 0;   // Opened: the recording's length
     const char* reason = "";  // valid during the call only
 };
 using PlayerEventCallback = void (*)(void* user, const PlayerEvent& event);
@@ -156,8 +158,8 @@ public:
     void SetTextCallback(TextChunkCallback callback, void* user);
     // May be called at any time; null stops the events. See PlayerEvent.
     void SetEventCallback(PlayerEventCallback callback, void* user);
-    // Counts every Open and Close the worker has run; read after the call returns it names
-    // that call's events (PlayerEvent::openSerial).
+    // Names the Open or Close the worker has run last; read after Open or Close returns it
+    // names that call's events (PlayerEvent::openSerial). PostOpen returns its own.
     uint32_t GetOpenSerial() const { return m_openSerial.load(); }
     // Presents every frame at once and never waits for the sound. For analysis and
     // benchmarks only.
@@ -179,6 +181,11 @@ public:
     // startMs: where to start, as SeekToMs would land, before anything is shown (a seek
     // asked for after Open may come when the first frames are already out).
     bool Open(const char* path, int32_t startMs = 0);
+    // Opens as Open does without waiting: returns at once with the serial the open's events
+    // will carry. The worker reports the outcome as an Opened or a Failed event; playing or
+    // paused as `play` says from the first picture on (paused, the picture at startMs is
+    // shown, the very first one included). Commands given after it run after the open.
+    uint32_t PostOpen(const char* path, int32_t startMs, bool play);
     // Returns once the file is closed and the queues are empty.
     void Close();
     // Opens path as the recording that plays right after the current one (see Seamless
@@ -297,6 +304,8 @@ private:
         Reply* reply = nullptr;  // the caller waits for it when set
         bool fromOtherThread = false;
         MediaInfo* info = nullptr;  // BuildIndex: the caller's record
+        uint32_t serial = 0;        // Open and Close: given when queued (see m_serialsGiven)
+        bool paused = false;        // Open: stay paused on the first picture
     };
     struct QueuedPacket {
         int camera = 0;
@@ -310,8 +319,13 @@ private:
     void Post(Command command);
     bool Call(Command command);  // posts and waits for the answer
     void Execute(Command& command);
-    bool DoOpen(const std::string& path);
-    void DoClose();
+    bool DoOpen(const std::string& path, uint32_t serial);
+    // The rest of an Open once the file is accepted: the start picture, the play state, the
+    // Opened event.
+    void FinishOpen(const Command& command);
+    void DoClose(uint32_t serial);
+    // Gives an Open or Close command its serial (with m_lock held); the serial, or 0.
+    uint32_t GiveSerial(Command& command);
     void DoPlay();
     void DoPause();
     void DoSeek(int64_t targetFrame);
@@ -359,6 +373,8 @@ private:
     void DeliverText(int32_t length);
     // Hands an event to the event callback, if any (worker only).
     void Notify(PlayerEvent::Kind kind, const char* reason = "");
+    // The same with the event's own fields (kind, durationMs) filled in by the caller.
+    void Notify(PlayerEvent event);
     bool NeedMoreFrames() const;
     // late: decoded only, not converted nor presented (see Late frames above).
     void PresentHead(bool paced, bool late = false);
@@ -432,12 +448,15 @@ private:
     PlayerEventCallback m_eventCallback = nullptr;  // guarded by m_lock
     void* m_eventCallbackUser = nullptr;            // guarded by m_lock
     std::atomic<uint32_t> m_openSerial{0};          // written by the worker
-    std::atomic<int> m_pendingCommands{0};          // written under m_lock, read by the worker
-    std::atomic<int32_t> m_run{0};                  // wish of the owner; any thread
-    std::atomic<int32_t> m_state{kStateStopped};    // written by the worker
-    std::atomic<bool> m_ended{false};               // written by the worker
-    std::atomic<int32_t> m_frontFrameRate{0};       // written by the worker
-    std::atomic<int32_t> m_duration{0};             // written by the worker
+    // Serials handed to Open and Close commands as they are queued, so a caller that does
+    // not wait knows which events are its own.
+    uint32_t m_serialsGiven = 0;                  // guarded by m_lock
+    std::atomic<int> m_pendingCommands{0};        // written under m_lock, read by the worker
+    std::atomic<int32_t> m_run{0};                // wish of the owner; any thread
+    std::atomic<int32_t> m_state{kStateStopped};  // written by the worker
+    std::atomic<bool> m_ended{false};             // written by the worker
+    std::atomic<int32_t> m_frontFrameRate{0};     // written by the worker
+    std::atomic<int32_t> m_duration{0};           // written by the worker
     // The frame the last seek asked for, read as the position until the worker has run every
     // seek asked for (m_seeksAsked counted by the owner, m_seeksDone by the worker).
     std::atomic<int32_t> m_seekTarget{0};

@@ -18,12 +18,11 @@ void CQRVMediaPlayer::Execute(Command& command) {
     bool result = true;
     switch (command.kind) {
         case CommandKind::Open:
-            result = DoOpen(command.text);
-            if (result && command.value > 0)
-                SeekExact(static_cast<int32_t>(command.value * Rate() / 1000));
+            result = DoOpen(command.text, command.serial);
+            if (result) FinishOpen(command);
             break;
         case CommandKind::Close:
-            DoClose();
+            DoClose(command.serial);
             break;
         case CommandKind::Play:
             DoPlay();
@@ -79,8 +78,24 @@ void CQRVMediaPlayer::Execute(Command& command) {
     m_wake.wait(lock, [&] { return m_answersTaken >= given || m_stopping; });
 }
 
-bool CQRVMediaPlayer::DoOpen(const std::string& path) {
-    m_openSerial.fetch_add(1);
+void CQRVMediaPlayer::FinishOpen(const Command& command) {
+    const int32_t start = static_cast<int32_t>(command.value * Rate() / 1000);
+    if (command.paused) {
+        // Paused from the first picture on: the start's picture is shown, and nothing else.
+        DoPause();
+        m_run.store(0);
+        SeekExact(start);
+    } else if (start > 0) {
+        SeekExact(start);
+    }
+    PlayerEvent opened;
+    opened.kind = PlayerEvent::Kind::Opened;
+    opened.durationMs = m_duration.load();
+    Notify(opened);
+}
+
+bool CQRVMediaPlayer::DoOpen(const std::string& path, uint32_t serial) {
+    m_openSerial.store(serial);
     DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;
@@ -171,8 +186,8 @@ std::string CQRVMediaPlayer::GetOpenError() const {
     return m_openError;
 }
 
-void CQRVMediaPlayer::DoClose() {
-    m_openSerial.fetch_add(1);
+void CQRVMediaPlayer::DoClose(uint32_t serial) {
+    m_openSerial.store(serial);
     DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;

@@ -288,6 +288,13 @@ void CQRVMediaPlayer::DeliverText(int32_t length) {
 }
 
 void CQRVMediaPlayer::Notify(PlayerEvent::Kind kind, const char* reason) {
+    PlayerEvent event;
+    event.kind = kind;
+    event.reason = reason;
+    Notify(event);
+}
+
+void CQRVMediaPlayer::Notify(PlayerEvent event) {
     PlayerEventCallback callback;
     void* user;
     {
@@ -296,13 +303,10 @@ void CQRVMediaPlayer::Notify(PlayerEvent::Kind kind, const char* reason) {
         user = m_eventCallbackUser;
     }
     if (!callback) return;
-    PlayerEvent event;
-    event.kind = kind;
     event.openSerial = m_openSerial.load();
     event.handOvers = m_handOvers.load();
     event.positionMs =
         static_cast<int32_t>(static_cast<int64_t>(m_frameCounter.load()) * 1000 / Rate());
-    event.reason = reason;
     callback(user, event);
 }
 

@@ -131,6 +131,12 @@ bool WaitUntil(const std::function<bool()>& done, int limitMs) {
     return true;
 }
 
+bool WaitOpened(CSamplePlayerDlg& window, int limitMs) {
+    const PlaybackController& playback = window.Playback();
+    WaitUntil([&] { return playback.State() != PlaybackState::Loading; }, limitMs);
+    return playback.HasMedia();
+}
+
 void Pump(int ms) {
     QElapsedTimer timer;
     timer.start();

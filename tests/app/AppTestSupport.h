@@ -41,6 +41,9 @@ const OneCameraCard& OneCamera();
 // Runs the event loop until done() holds or a generous limit passes; returns done().
 // The limit only keeps a broken build from hanging; nothing asserts on the time taken.
 bool WaitUntil(const std::function<bool()>& done, int limitMs = 30000);
+// Waits while the window's playback is opening a recording (a run of files that fail is
+// passed over meanwhile). True when a recording is open then.
+bool WaitOpened(CSamplePlayerDlg& window, int limitMs = 30000);
 // Runs the event loop for about ms.
 void Pump(int ms);
 

@@ -149,6 +149,7 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         const int front = Window().FrontView();
         FormatFromTheDialog();
         Window().OnBnClickedButtonSetting();
+        WaitOpened(Window());
         ASSERT_EQ(boxes.size(), 3);
         EXPECT_TRUE(boxes[2].startsWith("This drive is not a removable SD card"))
             << boxes[2].toStdString();

@@ -34,6 +34,7 @@ TEST_F(MainWindowFixture, TheLastFrameIsShownBeforeTheHandOverToTheNewerRow) {
     ASSERT_TRUE(WaitForFrontFrame(1));
     SendSliderRelease(IDC_SLIDER_POS, 6);
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 1; }));
+    WaitOpened(Window());
     EXPECT_EQ(endedRow, 2);
     EXPECT_EQ(lastShown, 8 * kFrameRate - 1);
     EXPECT_TRUE(Window().IsPlayerActive());

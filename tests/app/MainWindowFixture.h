@@ -82,9 +82,18 @@ protected:
         // The double click leaves the button down as far as the application knows, and a
         // held button freezes the position slider; let it go as the user's finger would.
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        WaitOpened(Window());
     }
 
-    void Key(int key) { QTest::keyClick(&Window(), static_cast<Qt::Key>(key)); }
+    // A key as the user presses it; what it opens is waited for.
+    void Key(int key) {
+        QTest::keyClick(&Window(), static_cast<Qt::Key>(key));
+        WaitOpened(Window());
+    }
+    // Opens as the window's own commands do and waits for it; true when it plays.
+    bool Open(const std::string& path, int tripIndex = -1) {
+        return Window().OpenRecording(path, tripIndex) && WaitOpened(Window());
+    }
 
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
     bool Visible(int id) { return !Window().GetDlgItem(id)->isHidden(); }

@@ -146,6 +146,7 @@ TEST_F(MainWindowFixture, StopResetsLabelsSliderButtonsAndAreas) {
     // PLAY with the selected row opens it again.
     SelectListRow(Window().List(), 2);  // as a click selects
     Window().OnBnClickedButtonPlay();
+    WaitOpened(Window());
     EXPECT_EQ(Window().CurIndex(), 2);
     EXPECT_TRUE(Window().IsPlayerActive());
 }
@@ -154,6 +155,7 @@ TEST_F(MainWindowFixture, PlayWithoutASelectedRowDoesNothing) {
     ShowCard();
     Window().List()->clearSelection();
     Window().OnBnClickedButtonPlay();
+    WaitOpened(Window());
     EXPECT_FALSE(Window().IsPlayerActive());
     EXPECT_EQ(Window().CurIndex(), -1);
 }

@@ -193,7 +193,11 @@ TEST_F(MainWindowFixture, ARecordingOpenedInFullScreenAfterStopFillsTheVideoRect
     EXPECT_EQ(Window().FrontArea()->Size().width, 0);
     SelectListRow(Window().List(), 1);
     Window().OnBnClickedButtonPlay();
-    EXPECT_EQ(Window().FrontArea()->geometry(), QRect(0, 40, 1280, 720));
+    WaitOpened(Window());
+    // The size the full-screen window has by then (the screen's, once events ran).
+    EXPECT_EQ(Window().FrontArea()->geometry(),
+              CSamplePlayerDlg::FullScreenVideoRect(Window().width(), Window().height()));
+    EXPECT_GT(Window().FrontArea()->width(), 0);
 }
 
 TEST_F(MainWindowFixture, TheBackgroundDragsTheNormalWindowButNotTheFullScreenOne) {

@@ -124,11 +124,15 @@ protected:
         fs::current_path(savedDir);
     }
 
-    void Key(Qt::Key key) { QTest::keyClick(window.get(), key); }
+    void Key(Qt::Key key) {
+        QTest::keyClick(window.get(), key);
+        apptest::WaitOpened(*window);
+    }
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
     // Opens a list row and waits for the walk of its telemetry (events, route).
     void OpenAndWalk(int row) {
         window->Navigator().OnListDoubleClick(row);
+        ASSERT_TRUE(apptest::WaitOpened(*window));
         ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Timeline().IsTimelineLoading(); }));
     }
     // Plays until the picture shows a frame in [low, high).
@@ -199,24 +203,29 @@ TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     EXPECT_TRUE(WaitForFrameIn(4 * kRate, 5 * kRate)) << FrontFrame();
 }
 
-// The walk runs beside playback; a walk for a recording opened before is never shown.
+// The open and the walk run beside the window; a walk for a recording opened before never
+// replaces the walk of the one open now.
 TEST_F(MainWindowTimelineTest, OnlyTheWalkOfTheRecordingOpenNowIsShown) {
     window->Navigator().OnListDoubleClick(1);  // braking and impact
-    EXPECT_TRUE(window->IsPlayerActive());
-    EXPECT_TRUE(window->Timeline().IsTimelineLoading()) << "the walk is not waited for";
-    // Let that walk finish and post its result, then open the other recording before the
-    // result is delivered: no event loop runs meanwhile.
-    for (int i = 0; i < 3000 && window->Timeline().TimelineWalker()->IsWalking(); ++i)
-        usleep(10000);
-    ASSERT_FALSE(window->Timeline().TimelineWalker()->IsWalking());
-    ASSERT_TRUE(window->Timeline().IsTimelineLoading());
+    EXPECT_EQ(window->Playback().State(), PlaybackState::Loading) << "the open is not waited for";
+    int opens = 0;
+    QObject::connect(&window->Playback(), &PlaybackController::opened, window.get(), [&] {
+        // Just open: the walk has started and is not waited for.
+        EXPECT_TRUE(window->Timeline().IsTimelineLoading());
+        ++opens;
+    });
+    ASSERT_TRUE(apptest::WaitOpened(*window));
+    ASSERT_EQ(opens, 1);
     std::vector<std::vector<std::string>> delivered;
+    // Open the other recording while the first walk still runs or its result waits.
     QObject::connect(window->Timeline().TimelineWalker(), &TimelineLoader::loaded, window.get(),
                      [&](const TimelineResult& r) { delivered.push_back(r.paths); });
     window->Navigator().OnListDoubleClick(0);  // one sharp turn
+    ASSERT_TRUE(apptest::WaitOpened(*window));
     ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Timeline().IsTimelineLoading(); }));
     apptest::Pump(200);
-    EXPECT_EQ(delivered, (std::vector<std::vector<std::string>>{{window->CurrentPath()}}));
+    ASSERT_FALSE(delivered.empty());
+    EXPECT_EQ(delivered.back(), std::vector<std::string>{window->CurrentPath()});
     ASSERT_EQ(window->Timeline().Events().size(), 1u);
     EXPECT_EQ(window->Timeline().Events()[0].kind, DrivingEventKind::SharpTurn);
     ASSERT_EQ(window->PositionSlider()->Marks().size(), 1u);
@@ -420,6 +429,7 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);  // not held
+    ASSERT_TRUE(apptest::WaitOpened(*window));
     ASSERT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 1u);
     EXPECT_EQ(window->CurrentPath(), pathUnder(1));
@@ -446,6 +456,7 @@ TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOn
     window->OnBnClickedButtonStop();
     Key(Qt::Key_Down);
     window->OnBnClickedButtonPlay();
+    ASSERT_TRUE(apptest::WaitOpened(*window));
     EXPECT_EQ(window->TripPaths().size(), 2u);
     EXPECT_EQ(window->TripIndex(), 1u);
     EXPECT_EQ(window->CurrentPath(), pathUnder(1));

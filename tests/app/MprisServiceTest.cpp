@@ -129,8 +129,11 @@ protected:
         call.setArguments(args);
         return clientBus->call(call, QDBus::BlockWithGui);
     }
+    // Calls a method as a desktop would; what it opens is waited for.
     bool Invoke(const QString& method, const QVariantList& args = {}) {
-        return Call(kPlayer, method, args).type() == QDBusMessage::ReplyMessage;
+        const bool replied = Call(kPlayer, method, args).type() == QDBusMessage::ReplyMessage;
+        WaitOpened(Window());
+        return replied;
     }
     QVariant Get(const QString& interface, const QString& name) {
         const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"),

@@ -11,8 +11,8 @@
 
 #include "app/PlaybackController.h"
 #include "support/HeadlessVideoWindow.h"
-#include "tests/app/AppTestSupport.h"
 #include "tests/GeneratedRecording.h"
+#include "tests/app/AppTestSupport.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace fs = std::filesystem;
@@ -60,6 +60,8 @@ protected:
 TEST_F(ControllerTest, OpenPlaysPausesStaysStillAndEndsOnce) {
     const QString path = Recording("A_D.AVI", 0, 0);
     ASSERT_TRUE(controller.PlayRecording(path));
+    EXPECT_EQ(controller.State(), PlaybackState::Loading) << "the open is asked, not waited for";
+    ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
     EXPECT_EQ(controller.Duration(), kLengthMs);
     ASSERT_TRUE(WaitUntil([&] { return controller.Position() >= 500; }, 10000));
     controller.Pause();
@@ -116,6 +118,7 @@ TEST_F(ControllerTest, ATripIsOneTimelineAcrossItsHandOver) {
         ASSERT_TRUE(controller.SeekTo(row.targetMs)) << row.targetMs;
         EXPECT_EQ(controller.TripIndex(), row.tripIndex) << row.targetMs;
         EXPECT_EQ(controller.Position(), row.targetMs);
+        ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
         EXPECT_EQ(controller.State(), PlaybackState::Paused) << "a trip held at its end waits";
         Pump(150);
         EXPECT_EQ(controller.Position(), row.targetMs) << "and stays put";
@@ -134,17 +137,40 @@ TEST_F(ControllerTest, ARefusedFileFailsWithItsReasonAndPlaysNothing) {
         std::fclose(f);
     }
     const QString path = QString::fromStdString(bogus);
-    EXPECT_FALSE(controller.PlayRecording(path));
-    EXPECT_EQ(controller.State(), PlaybackState::Failed);
+    EXPECT_TRUE(controller.PlayRecording(path));
+    ASSERT_TRUE(WaitUntil([&] { return controller.State() == PlaybackState::Failed; }));
     ASSERT_EQ(failures.count(), 1);
     EXPECT_EQ(failures[0][0].toString(), path);
     EXPECT_FALSE(failures[0][1].toString().isEmpty()) << "a failure always says why";
     EXPECT_FALSE(controller.SeekTo(0));
     Pump(200);
-    EXPECT_EQ(failures.count(), 1) << "the player's own report of it is not a second failure";
+    EXPECT_EQ(failures.count(), 1) << "reported once";
     EXPECT_TRUE(endings.isEmpty());
 
     // A good file after it plays as usual.
     EXPECT_TRUE(controller.PlayRecording(Recording("A_D.AVI", 0, 0)));
-    EXPECT_EQ(controller.State(), PlaybackState::Playing);
+    ASSERT_TRUE(WaitUntil([&] { return controller.State() == PlaybackState::Playing; }));
+}
+
+// What is asked while a recording opens waits for it: the last open asked for is the one that
+// shows, paused if Pause came meanwhile, at the time a seek asked for meanwhile.
+TEST_F(ControllerTest, WhatIsAskedWhileOpeningTakesEffectOnceOpen) {
+    const QString first = Recording("A_D.AVI", 0, 0);
+    const QString second = Recording("B_D.AVI", 0, kSeconds);
+    QSignalSpy opens{&controller, &PlaybackController::opened};
+    ASSERT_TRUE(controller.PlayRecording(first));
+    ASSERT_TRUE(controller.PlayRecording(second, 300));
+    EXPECT_EQ(controller.Position(), 300) << "the position reads the time asked for at once";
+    controller.Pause();
+    ASSERT_TRUE(controller.SeekTo(1500));
+    EXPECT_EQ(controller.Position(), 1500);
+    ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
+    Pump(300);
+    EXPECT_EQ(controller.State(), PlaybackState::Paused);
+    ASSERT_EQ(opens.count(), 1) << "the open replaced reports nothing";
+    EXPECT_EQ(opens[0][0].toString(), second);
+    EXPECT_EQ(controller.Path(), second);
+    EXPECT_EQ(controller.Position(), 1500);
+    EXPECT_EQ(controller.Session().Player().GetFrameCounter(), 45) << "the picture is the time";
+    EXPECT_TRUE(failures.isEmpty());
 }
