@@ -118,8 +118,6 @@ bool CQRVMediaPlayer::Call(Command command) {
     m_pendingCommands.store(static_cast<int>(m_commands.size()));
     m_wake.notify_one();
     m_replied.wait(lock, [&] { return reply.done; });
-    ++m_answersTaken;
-    m_wake.notify_all();
     return reply.result;
 }
 

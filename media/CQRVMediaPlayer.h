@@ -13,7 +13,9 @@
 // - Commands. Every request (Open, Close, Play, Pause, seeks, frame steps, rate, Capture, a
 //   repaint of the current picture) is a command queued under m_lock and signalled on
 //   m_wake. Open, Close, Capture and WaitForWorker wait for the worker's answer; the others
-//   return at once. The worker takes the whole queue under m_lock and runs the commands with
+//   (PostOpen among them) return at once. The worker never waits for a caller: it gives its
+//   answer and goes on. A caller that must have its next command run before the first
+//   picture gives it with the open (PostOpen's start and play state, Open's start). The worker takes the whole queue under m_lock and runs the commands with
 //   the lock released. Called from the worker itself (a text or present callback) a waiting
 //   command runs in place.
 // - The lock. m_lock guards only the command queue, the answers, the text callback and the
@@ -438,11 +440,6 @@ private:
     std::deque<Command> m_commands;     // guarded by m_lock
     bool m_stopping = false;            // guarded by m_lock
     bool m_held = false;                // guarded by m_lock; the worker sleeps for commands
-    // Answers given to waiting callers and taken by them. The worker goes on only once its
-    // caller runs again, so what the caller asks next (a seek after Open) comes before the
-    // first picture.
-    uint64_t m_answersGiven = 0;                    // guarded by m_lock
-    uint64_t m_answersTaken = 0;                    // guarded by m_lock
     TextChunkCallback m_textCallback = nullptr;     // guarded by m_lock
     void* m_textCallbackUser = nullptr;             // guarded by m_lock
     PlayerEventCallback m_eventCallback = nullptr;  // guarded by m_lock

@@ -102,6 +102,7 @@ TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverAtItsEnd
     ASSERT_TRUE(WaitForFrontFrame(1));
     SendSliderRelease(IDC_SLIDER_POS, 55);
     ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }));
+    WaitOpened(Window());
     EXPECT_EQ(LabelText(IDC_STATIC_TOTALTIME), "00:00:08");
     EXPECT_TRUE(IsListRowSelected(Window().List(), 0));
     // The top row, played to its end, holds its last picture and its whole length.
