@@ -79,6 +79,8 @@ void CSamplePlayerDlg::CreateTelemetryAndCapture() {
                                  m_nShownSecond = -1;
                                  OnPlaybackPosition(m_playback.Position());
                              }});
+    // The unit picked in the speed box's menu is the viewer's from then on (events, export).
+    m_telemetry->InstallSpeedUnitMenu([this](SpeedUnit) { SaveConfig(); });
     m_capture = std::make_unique<StillCapture>(static_cast<Host&>(*this), *this, m_playback);
     // A trip's walk is cut to the recording on screen.
     m_capture->SetTelemetrySource([this] { return m_pTimeline->PartOf(m_strCurrentPath); });
@@ -180,6 +182,8 @@ void CSamplePlayerDlg::SaveConfig() {
     std::snprintf(text, sizeof text, "%d", m_sliderVolume->GetPos());
     Trace("Volume => %d\n", m_sliderVolume->GetPos());
     WritePrivateProfileString("config", "volume", text, path.c_str());
+    WritePrivateProfileString("config", kSpeedUnitKey, SpeedUnitName(m_telemetry->GetSpeedUnit()),
+                              path.c_str());
     m_navigator->Cards().SaveLastCard();
 }
 

@@ -55,6 +55,9 @@ public:
     // a recording, an input or an existing file.
     static QString ProposedClipPath(const std::vector<std::string>& inputs,
                                     const std::vector<int64_t>& startsMs, int64_t fromMs);
+    // The viewer's speed unit: what the captions and the report use unless the export's
+    // options say otherwise for that export.
+    void UseMph(bool mph) { m_choice.mph = mph; }
 
 private:
     QWidget& m_parent;

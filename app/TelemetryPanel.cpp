@@ -1,6 +1,8 @@
 #include "app/TelemetryPanel.h"
 
+#include <QActionGroup>
 #include <QLabel>
+#include <QMenu>
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
@@ -110,6 +112,36 @@ void TelemetryPanel::ShowClock(int64_t positionMs) {
         title += QStringLiteral(" - ") + product;
     }
     if (m_window.windowTitle() != title) m_window.setWindowTitle(title);
+}
+
+void TelemetryPanel::InstallSpeedUnitMenu(std::function<void(SpeedUnit)> chosen) {
+    m_speedUnitChosen = std::move(chosen);
+    QLabel* box = m_ui.speed;
+    if (!box) return;
+    box->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
+        QMenu* menu = MakeSpeedUnitMenu(box);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(box->mapToGlobal(at));
+    });
+}
+
+QMenu* TelemetryPanel::MakeSpeedUnitMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setAccessibleName(QStringLiteral("Speed unit"));
+    auto* group = new QActionGroup(menu);
+    for (const SpeedUnit unit : {SpeedUnit::Kmh, SpeedUnit::Mph}) {
+        QAction* action = menu->addAction(
+            QString::fromLatin1(unit == SpeedUnit::Kmh ? "km/h" : "mph"), this, [this, unit] {
+                m_eSpeedUnit = unit;
+                if (m_host.showMomentAgain) m_host.showMomentAgain();
+                if (m_speedUnitChosen) m_speedUnitChosen(unit);
+            });
+        action->setCheckable(true);
+        action->setChecked(unit == m_eSpeedUnit);
+        group->addAction(action);
+    }
+    return menu;
 }
 
 void TelemetryPanel::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec) {

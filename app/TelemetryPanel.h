@@ -23,6 +23,7 @@ class CMapView;
 class CTextData;
 class MainWindowControls;
 class PlaybackController;
+class QMenu;
 class QWidget;
 struct GraphSeries;
 
@@ -62,6 +63,11 @@ public:
 
     // Settings key, read at start.
     void SetSpeedUnit(SpeedUnit unit) { m_eSpeedUnit = unit; }
+    // The speed box's own menu (its context menu): km/h or mph. chosen is told the unit
+    // picked, after the box shows the speed in it.
+    void InstallSpeedUnitMenu(std::function<void(SpeedUnit)> chosen);
+    // What that menu offers: each unit's label, the one in use checked.
+    QMenu* MakeSpeedUnitMenu(QWidget* parent);
     SpeedUnit GetSpeedUnit() const { return m_eSpeedUnit; }
     // The speed box and the map's marker at the fix chosen for the position (and the slider).
     void ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec);
@@ -105,4 +111,5 @@ private:
     bool m_bMapNavigated = false;
     bool m_bMapReady = false;  // the page answered; the marker reaches it
     QTimer m_mapTimer;         // asks the page for its binding while it loads
+    std::function<void(SpeedUnit)> m_speedUnitChosen;
 };

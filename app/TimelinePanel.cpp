@@ -320,6 +320,7 @@ std::optional<ClipRequest> TimelinePanel::MarkedSpan() const {
 
 void TimelinePanel::RunPaused(const std::function<void()>& command) {
     const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
+    if (m_host.speedUnit) m_exporter.UseMph(m_host.speedUnit() == SpeedUnit::Mph);
     m_host.pause();
     command();
     // A quit during the export has closed the player for good.

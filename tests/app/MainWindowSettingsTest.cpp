@@ -1,7 +1,11 @@
 // The settings file, the close button, layouts and the window's controls at rest.
+#include <QAction>
+#include <QMenu>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "app/TelemetryPanel.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -245,4 +249,28 @@ TEST_F(MainWindowFixture, TheRateLabelShowsNothingAtNormalSpeedAndAPlateOtherwis
     Key(Qt::Key_BracketLeft);
     Key(Qt::Key_BracketLeft);
     EXPECT_EQ(shown(), without);
+}
+
+// The speed box's menu picks the unit: the box shows it at once and the settings keep it for
+// the next start.
+TEST_F(MainWindowFixture, TheSpeedBoxMenuPicksTheUnitTheViewerKeeps) {
+    ShowCard();
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitUntil([&] { return LabelText(IDC_STATIC_SPEED).endsWith(" km/h"); }));
+    Window().OnBnClickedButtonPause();
+    for (const char* unit : {"mph", "km/h"}) {
+        std::unique_ptr<QMenu> menu(Window().Telemetry().MakeSpeedUnitMenu(&Window()));
+        ASSERT_EQ(menu->actions().size(), 2);
+        QAction* pick = menu->actions()[std::string(unit) == "mph" ? 1 : 0];
+        EXPECT_FALSE(pick->isChecked()) << unit;
+        pick->trigger();
+        EXPECT_TRUE(LabelText(IDC_STATIC_SPEED).endsWith(QString(" ") + unit))
+            << LabelText(IDC_STATIC_SPEED).toStdString();
+        const bool mph = std::string(unit) == "mph";
+        EXPECT_NE(ReadFile(Config()).find(mph ? "speed_unit=mph" : "speed_unit=kmh"),
+                  std::string::npos);
+    }
+    Window().Telemetry().MakeSpeedUnitMenu(&Window())->actions()[1]->trigger();
+    window.reset();
+    EXPECT_EQ(Window().Telemetry().GetSpeedUnit(), SpeedUnit::Mph) << "read again at start";
 }
