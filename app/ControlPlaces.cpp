@@ -30,9 +30,9 @@ const NormalPlace kNormalPlaces[] = {
     {IDC_BUTTON_ALL, {907, 39, 64, 24}, Anchor::Column},
     {IDC_CHECK_CAMSMALL, {649, 246, 161, 24}, Anchor::SmallArea},
     {IDC_CHECK_MAPSMALL, {810, 246, 161, 24}, Anchor::SmallArea},
-    {IDC_SLIDER_POS, {92, 432, 410, 16}, Anchor::Bottom},
+    {IDC_SLIDER_POS, {92, 432, 398, 16}, Anchor::Bottom},
     {IDC_STATIC_CURTIME, {25, 433, 56, 14}, Anchor::Bottom},
-    {IDC_STATIC_TOTALTIME, {495, 433, 56, 14}, Anchor::SliderEnd},
+    {IDC_STATIC_TOTALTIME, {487, 433, 56, 14}, Anchor::SliderEnd},
     {IDC_STATIC_SPEED, {580, 433, 56, 14}, Anchor::SliderEnd},
     {IDC_BUTTON_OPEN, {28, 470, 30, 30}, Anchor::Bottom},
     {IDC_BUTTON_STOP, {82, 470, 30, 30}, Anchor::Bottom},
@@ -50,7 +50,7 @@ const NormalPlace kNormalPlaces[] = {
     {IDC_SLIDER_VOLUME, {719, 477, 81, 16}, Anchor::RightBottom},
     {IDC_BUTTON_BRIGHT_ICON, {820, 470, 30, 30}, Anchor::RightBottom},
     {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}, Anchor::RightBottom},
-    {IDC_STATIC_RATE, {552, 433, 27, 14}, Anchor::SliderEnd},
+    {IDC_STATIC_RATE, {544, 433, 35, 14}, Anchor::SliderEnd},
     {IDC_STATIC_CLOCK, {96, 42, 124, 16}, Anchor::Fixed},  // the view row neither moves nor grows
 };
 

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int kSizeGripPx = 14;
-constexpr int kPositionSliderWidth = 410;  // normal window at 975 x 635
+constexpr int kPositionSliderWidth = 398;  // normal window at 975 x 635 (see ControlPlaces)
 constexpr int kFullScreenPositionSliderWidth = 390;
 constexpr int kLabelFontPx = 11;
 // One notch of the mouse wheel: ten seconds on the position slider, five steps on the
@@ -66,20 +66,13 @@ struct ItemName {
     int id, name;  // the Korean name's string id; the English one follows it
 };
 const ItemName kItemNames[] = {
-    {IDC_STATIC_FRONT, IDS_NAME_FRONT},
-    {IDC_STATIC_REAR, IDS_NAME_REAR},
-    {IDC_STATIC_CURTIME, IDS_NAME_CURTIME},
-    {IDC_STATIC_TOTALTIME, IDS_NAME_TOTALTIME},
-    {IDC_STATIC_SPEED, IDS_NAME_SPEED},
-    {IDC_STATIC_RATE, IDS_NAME_RATE},
-    {IDC_STATIC_CLOCK, IDS_CLOCK_NAME_KO},
-    {IDC_STATIC_GRAPH, IDS_NAME_GRAPH},
-    {IDC_SLIDER_POS, IDS_NAME_POSITION},
-    {IDC_SLIDER_VOLUME, IDS_NAME_VOLUME},
-    {IDC_SLIDER_BRIGHT, IDS_NAME_BRIGHT},
-    {IDC_BUTTON_BRIGHT_ICON, IDS_NAME_BRIGHT},
-    {IDC_LIST_FILENAME, IDS_NAME_LIST},
-    {IDC_MAPVIEW, IDS_NAME_MAP},
+    {IDC_STATIC_FRONT, IDS_NAME_FRONT},     {IDC_STATIC_REAR, IDS_NAME_REAR},
+    {IDC_STATIC_CURTIME, IDS_NAME_CURTIME}, {IDC_STATIC_TOTALTIME, IDS_NAME_TOTALTIME},
+    {IDC_STATIC_SPEED, IDS_NAME_SPEED},     {IDC_STATIC_RATE, IDS_NAME_RATE},
+    {IDC_STATIC_CLOCK, IDS_CLOCK_NAME_KO},  {IDC_STATIC_GRAPH, IDS_NAME_GRAPH},
+    {IDC_SLIDER_POS, IDS_NAME_POSITION},    {IDC_SLIDER_VOLUME, IDS_NAME_VOLUME},
+    {IDC_SLIDER_BRIGHT, IDS_NAME_BRIGHT},   {IDC_BUTTON_BRIGHT_ICON, IDS_NAME_BRIGHT},
+    {IDC_LIST_FILENAME, IDS_NAME_LIST},     {IDC_MAPVIEW, IDS_NAME_MAP},
 };
 
 constexpr uint32_t kPlateColour = 0x3D342B;  // time and speed plates (0x00BBGGRR)

@@ -82,8 +82,8 @@ TEST_F(MainWindowFixture, TheWindowOpensAtItsBackgroundSizeAndGrowsButNeverShrin
     EXPECT_EQ(Window().GetDlgItem(IDC_SLIDER_VOLUME)->geometry().topLeft(), QPoint(719 + 320, 657));
     EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_GRAPH)->geometry(), QRect(30, 700, 760, 104));
     // The position slider as long as the main picture grew, the time after it.
-    EXPECT_EQ(Window().PositionSlider()->geometry(), QRect(92, 612, 410 + 208, 16));
-    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_TOTALTIME)->geometry(), QRect(495 + 208, 613, 56, 14));
+    EXPECT_EQ(Window().PositionSlider()->geometry(), QRect(92, 612, 398 + 208, 16));
+    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_TOTALTIME)->geometry(), QRect(487 + 208, 613, 56, 14));
     // The map follows the areas too.
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_MAPVIEW), Qt::LeftButton);
     EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW)->geometry(), areas.main);

@@ -249,6 +249,20 @@ TEST_F(MainWindowFixture, TheRateLabelShowsNothingAtNormalSpeedAndAPlateOtherwis
     Key(Qt::Key_BracketLeft);
     Key(Qt::Key_BracketLeft);
     EXPECT_EQ(shown(), without);
+
+    // The longest rate fits its plate and touches neither the total time nor the speed, in
+    // the normal window and in full screen.
+    for (const bool full : {false, true}) {
+        if (full) Window().OnBnClickedButtonFullScreen();
+        for (int step = 0; step < 2; ++step) Key(Qt::Key_BracketLeft);
+        ASSERT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8("0.25\u00d7"));
+        const QRect at = rate->geometry();
+        EXPECT_LE(rate->fontMetrics().horizontalAdvance(LabelText(IDC_STATIC_RATE)), at.width())
+            << full;
+        for (int id : {IDC_STATIC_TOTALTIME, IDC_STATIC_SPEED})
+            EXPECT_FALSE(at.intersects(Window().GetDlgItem(id)->geometry())) << full << " " << id;
+        for (int step = 0; step < 2; ++step) Key(Qt::Key_BracketRight);
+    }
 }
 
 // The speed box's menu picks the unit: the box shows it at once and the settings keep it for
