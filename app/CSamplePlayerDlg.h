@@ -55,6 +55,7 @@ class CxSkinButton;
 class CGraphStatic;
 class CMapView;
 class CSettingDlg;
+class QFileSystemWatcher;
 class MainWindowActions;
 class VCardFormatter;
 class QtVideoArea;
@@ -313,6 +314,8 @@ private:
     void ForgetOpened();
     // False when the open recording (or its card) went away; the window has moved on.
     bool CheckRecordingStillThere();
+    // Follows path's file (none when empty) so that its going is noticed when it happens.
+    void WatchRecording(const std::string& path);
     // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
     bool IsNewestPlaying() const;
     void CloseDown();
@@ -372,7 +375,9 @@ private:
     QtNoteLabel* m_pNote = nullptr;
 
     // Opening, faults and the way out (GUI thread only).
-    std::string m_strCurrentPath;                     // the open recording; empty when none
+    std::string m_strCurrentPath;  // the open recording; empty when none
+    // Tells when the open recording (or its card) goes, also while paused; child.
+    QFileSystemWatcher* m_pRecordingWatcher = nullptr;
     std::unique_ptr<RecordingNavigator> m_navigator;  // made with the list (CreateNavigator)
     bool m_bQuitConfirmed = false;
     // The window is asking the controller to open or seek: a refusal the controller gives

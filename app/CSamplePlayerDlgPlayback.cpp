@@ -1,4 +1,5 @@
 // Playback commands: opening a recording, the transport buttons, sliders and mute.
+#include <QFileSystemWatcher>
 #include <filesystem>
 #include <utility>
 
@@ -64,6 +65,7 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
+    WatchRecording(path);
     m_navigator->FollowTripRow(path);
     m_telemetry->Clock().SetRecording(path);
     m_pTimeline->ApplyClockFixes();
@@ -99,8 +101,21 @@ void CSamplePlayerDlg::OnBnClickedButtonPause() {
     m_playback.Pause();
 }
 
+void CSamplePlayerDlg::WatchRecording(const std::string& path) {
+    if (!m_pRecordingWatcher) {
+        m_pRecordingWatcher = new QFileSystemWatcher(this);
+        // A file removed, or its card unmounted, changes the file as far as the watch goes.
+        connect(m_pRecordingWatcher, &QFileSystemWatcher::fileChanged, this,
+                [this] { CheckRecordingStillThere(); });
+    }
+    if (const QStringList watched = m_pRecordingWatcher->files(); !watched.isEmpty())
+        m_pRecordingWatcher->removePaths(watched);
+    if (!path.empty()) m_pRecordingWatcher->addPath(QString::fromStdString(path));
+}
+
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_strCurrentPath.clear();
+    WatchRecording({});
     m_playback.Stop();
     Layout().HideVideoAreas();
     m_pFrontArea->Clear();

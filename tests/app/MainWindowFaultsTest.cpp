@@ -116,6 +116,19 @@ TEST_F(MainWindowFixture, ACardRemovedWhilePlayingStopsAndWorksAgainWhenItComesB
     fs::remove_all(card, ec);
 }
 
+// Paused, nothing plays to find out: the card's going is told as it happens.
+TEST_F(MainWindowFixture, ACardRemovedWhilePausedIsNoticedWithoutPlaying) {
+    const std::string card = CopyCard("paused-away");
+    ShowCard(card);
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    Window().OnBnClickedButtonPause();
+    Pump(200);
+    fs::remove_all(card);
+    EXPECT_TRUE(WaitUntil([&] { return !Window().IsFollowingPlayback(); }, 5000));
+    EXPECT_EQ(Window().NoteText(), "The card was removed; playback stopped.");
+}
+
 TEST_F(MainWindowFixture, AnsweringNoToTheQuitQuestionLeavesPlaybackRunning) {
     ShowCard();
     DoubleClickRow(1);
