@@ -125,7 +125,8 @@ TEST_F(MainWindowFixture, CloseButtonSavesAndAsksAndClosesOnlyOnYes) {
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_TRUE(Window().IsFollowingPlayback());
     const std::string text = ReadFile(Config());
-    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nlast_card=" + Card().root + "\r\n");
+    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nspeed_unit=kmh\r\nlast_card=" +
+                        Card().root + "\r\n");
 
     window.reset();  // read back by the next start
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 35);
