@@ -170,7 +170,8 @@ void TimelinePanel::ShowTimelineMarks() {
         const int64_t ms = e.timeMs - offset;
         if (ms < 0 || ms >= length) continue;
         const int second = static_cast<int>(ms / kMsPerSec);
-        sliderMarks.push_back({second, EventColour(e.kind)});
+        // Resting the pointer on a tick names its event, as a jump to it does.
+        sliderMarks.push_back({second, EventColour(e.kind), EventLine(e)});
         // The graph holds one sample per second played, the first for second 1.
         if (second >= 1) graphMarks.push_back({second - 1, EventColour(e.kind)});
     }
