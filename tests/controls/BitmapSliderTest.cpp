@@ -377,9 +377,16 @@ TEST_F(BitmapSliderTest, RestingOnAnEventTickNamesItsEventsElsewhereThePositionT
         int x;
         const char* text;
     } rows[] = {
-        {15, "Braking\nTurn"}, {12, "Braking\nTurn"}, {11, ""},        {18, "Braking\nTurn"},
-        {19, ""},              {22, "Impact"},        {28, "Impact"},  {29, ""},
-        {55, ""},              {95, ""},
+        {15, "Braking\nTurn"},
+        {12, "Braking\nTurn"},
+        {11, ""},
+        {18, "Braking\nTurn"},
+        {19, ""},
+        {22, "Impact"},
+        {28, "Impact"},
+        {29, ""},
+        {55, ""},
+        {95, ""},
     };
     for (const Row& row : rows)
         EXPECT_EQ(slider->MarkTextAt(row.x).toStdString(), row.text) << row.x;
