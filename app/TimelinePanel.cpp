@@ -3,10 +3,10 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "app/EventKinds.h"
 #include "app/PlaybackController.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
-#include "controls/ColorRef.h"
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -21,8 +21,6 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int64_t kNextEventLeadMs = 500;
 // Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
 constexpr int64_t kPreviousEventLagMs = 1500;
-constexpr int IDS_HARSH_BRAKING_KO = 990, IDS_HARD_ACCELERATION_KO = 992;
-constexpr int IDS_SHARP_TURN_KO = 994, IDS_IMPACT_KO = 996;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
@@ -31,21 +29,6 @@ constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
-}
-
-// Event colours (0x00BBGGRR), apart from the three axis colours of the graph.
-uint32_t EventColour(DrivingEventKind kind) {
-    switch (kind) {
-        case DrivingEventKind::HarshBraking:
-            return MakeColorRef(229, 72, 77);
-        case DrivingEventKind::HardAcceleration:
-            return MakeColorRef(63, 185, 80);
-        case DrivingEventKind::SharpTurn:
-            return MakeColorRef(163, 113, 247);
-        case DrivingEventKind::Impact:
-            return MakeColorRef(255, 255, 255);
-    }
-    return MakeColorRef(255, 255, 255);
 }
 
 // The recording of a trip that holds a time on its timeline.
@@ -270,10 +253,7 @@ void TimelinePanel::OnPreviousEvent() {
 }
 
 QString TimelinePanel::EventLine(const DrivingEvent& event) const {
-    static constexpr int kKindIds[] = {IDS_HARSH_BRAKING_KO, IDS_HARD_ACCELERATION_KO,
-                                       IDS_SHARP_TURN_KO, IDS_IMPACT_KO};
-    const int ko = kKindIds[static_cast<int>(event.kind)];
-    QString line = Text(ko, ko + 1) + QString::asprintf(" %.2f g", event.peakG);
+    QString line = EventKindName(event.kind) + QString::asprintf(" %.2f g", event.peakG);
     // The time of day comes from the name of the recording the event lies in.
     const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, event.timeMs);
     DrivingEvent own = event;
