@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/EventKinds.h"
+#include "app/EventListPanel.h"
 #include "app/PlaybackController.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
@@ -26,6 +27,7 @@ constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
 constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
+constexpr int IDS_EVENT_LIST_KO = 1000;  // the English text follows
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
@@ -74,6 +76,7 @@ void TimelinePanel::LoadTimeline(const std::string& path) {
                     [this](const TimelineResult& result) { OnTimelineLoaded(result); });
         }
         m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
+        emit eventsChanged();
     }
     m_host.markTripRecordingInList();
     ShowTimelineMarks();
@@ -95,6 +98,7 @@ void TimelinePanel::OnTimelineLoaded(const TimelineResult& result) {
     ApplyClockFixes();
     ShowRoute();
     ShowTimelineMarks();
+    emit eventsChanged();
 }
 
 void TimelinePanel::ShowRoute() {
@@ -196,6 +200,8 @@ void TimelinePanel::ShowSliderMenu(const QPoint& at) {
     menu.addAction(Text(IDS_PREVIOUS_EVENT_KO, IDS_PREVIOUS_EVENT_EN), this,
                    [this] { OnPreviousEvent(); });
     menu.addAction(Text(IDS_NEXT_EVENT_KO, IDS_NEXT_EVENT_EN), this, [this] { OnNextEvent(); });
+    menu.addAction(Text(IDS_EVENT_LIST_KO, IDS_EVENT_LIST_KO + 1), this,
+                   [this] { ShowEventList(); });
     menu.exec(m_slider.mapToGlobal(at));
 }
 
@@ -253,7 +259,18 @@ void TimelinePanel::OnPreviousEvent() {
 }
 
 QString TimelinePanel::EventLine(const DrivingEvent& event) const {
-    QString line = EventKindName(event.kind) + QString::asprintf(" %.2f g", event.peakG);
+    const EventFields fields = DescribeEvent(event);
+    QString line = fields.kind + QLatin1Char(' ') + fields.peak;
+    const QString dot = QStringLiteral(" \u00b7 ");
+    if (!fields.timeOfDay.isEmpty()) line += dot + fields.timeOfDay;
+    if (!fields.speed.isEmpty()) line += dot + fields.speed;
+    return line;
+}
+
+TimelinePanel::EventFields TimelinePanel::DescribeEvent(const DrivingEvent& event) const {
+    EventFields fields;
+    fields.kind = EventKindName(event.kind);
+    fields.peak = QString::asprintf("%.2f g", event.peakG);
     // The time of day comes from the name of the recording the event lies in.
     const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, event.timeMs);
     DrivingEvent own = event;
@@ -262,13 +279,25 @@ QString TimelinePanel::EventLine(const DrivingEvent& event) const {
         index < m_timelinePaths.size() ? RecordingStartSec(m_timelinePaths[index]) : std::nullopt;
     const EventMoment moment = DescribeEvents({own}, start, {}).front();
     const EventMoment speed = DescribeEvents({event}, std::nullopt, m_timeline.fixes).front();
-    const QString dot = QStringLiteral(" \u00b7 ");
-    if (moment.cameraMs) line += dot + QString::fromStdString(FormatTimeOfDay(*moment.cameraMs));
+    if (moment.cameraMs)
+        fields.timeOfDay = QString::fromStdString(FormatTimeOfDay(*moment.cameraMs));
     if (speed.speedKmh) {
         const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
-        line += dot + QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
+        fields.speed = QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
     }
-    return line;
+    return fields;
+}
+
+void TimelinePanel::JumpToEvent(size_t index) {
+    if (index >= m_events.size()) return;
+    const DrivingEvent event = m_events[index];
+    if (JumpTo(event.timeMs) && m_host.showNote) m_host.showNote(EventLine(event));
+}
+
+void TimelinePanel::ShowEventList() {
+    if (!m_pEventList) m_pEventList = new EventListPanel(*this, &m_window);
+    m_pEventList->show();
+    m_pEventList->raise();
 }
 
 // ---- in and out marks, clip export ----

@@ -26,6 +26,7 @@
 class CBitmapSlider;
 class CGraphStatic;
 class CMapView;
+class EventListPanel;
 class PlaybackController;
 class TimelineLoader;
 struct TimelineResult;
@@ -97,6 +98,16 @@ public:
     // "Hard braking 0.52 g · 18:27:38 · 53 km/h": the event's kind and peak, its time of day
     // on the camera clock and the speed then (each part left out where unknown).
     QString EventLine(const DrivingEvent& event) const;
+    // The parts of that line, each empty where unknown.
+    struct EventFields {
+        QString kind, peak, timeOfDay, speed;
+    };
+    EventFields DescribeEvent(const DrivingEvent& event) const;
+    // Jumps to event index of Events() and names it there, as the next and previous do.
+    void JumpToEvent(size_t index);
+    // The list of the events of what plays, in a window of its own (made at first use).
+    void ShowEventList();
+    EventListPanel* EventList() const { return m_pEventList; }
     void OnGraphValueClicked(int valueIndex);
     void OnRouteClicked(double latitude, double longitude);
 
@@ -111,6 +122,10 @@ public:
 
     // Shows a walk's result, when it is the walk of what plays now.
     void OnTimelineLoaded(const TimelineResult& result);
+
+signals:
+    // Events() changed: the walk arrived, or what plays changed.
+    void eventsChanged();
 
 private:
     std::optional<ClipRequest> MarkedSpan() const;
@@ -148,4 +163,5 @@ private:
     QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
+    EventListPanel* m_pEventList = nullptr;       // child of the window; null until first shown
 };
