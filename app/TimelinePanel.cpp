@@ -51,7 +51,9 @@ TimelinePanel::TimelinePanel(PlaybackController& playback, CBitmapSlider& slider
       m_host(std::move(host)),
       m_exporter(window, m_host.exportDialogs) {}
 
-TimelinePanel::~TimelinePanel() = default;
+TimelinePanel::~TimelinePanel() {
+    delete m_pEventList;
+}
 
 // ---- the walk of what plays ----
 
@@ -292,6 +294,10 @@ void TimelinePanel::JumpToEvent(size_t index) {
     if (index >= m_events.size()) return;
     const DrivingEvent event = m_events[index];
     if (JumpTo(event.timeMs) && m_host.showNote) m_host.showNote(EventLine(event));
+}
+
+EventListPanel* TimelinePanel::EventList() const {
+    return m_pEventList;
 }
 
 void TimelinePanel::ShowEventList() {

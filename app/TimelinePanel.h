@@ -107,7 +107,7 @@ public:
     void JumpToEvent(size_t index);
     // The list of the events of what plays, in a window of its own (made at first use).
     void ShowEventList();
-    EventListPanel* EventList() const { return m_pEventList; }
+    EventListPanel* EventList() const;
     void OnGraphValueClicked(int valueIndex);
     void OnRouteClicked(double latitude, double longitude);
 
@@ -163,5 +163,7 @@ private:
     QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
-    EventListPanel* m_pEventList = nullptr;       // child of the window; null until first shown
+    // A child of the window (a window of its own beside it) that reads this object: it goes
+    // with this object. Null until first shown.
+    QPointer<EventListPanel> m_pEventList;
 };
