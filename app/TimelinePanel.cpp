@@ -302,6 +302,7 @@ EventListPanel* TimelinePanel::EventList() const {
 
 void TimelinePanel::ShowEventList() {
     if (!m_pEventList) m_pEventList = new EventListPanel(*this, &m_window);
+    m_pEventList->Refill();  // the speed unit may have changed since
     m_pEventList->show();
     m_pEventList->raise();
 }

@@ -2,8 +2,9 @@
 // The timeline of what plays: a recording, or a trip's recordings joined one after another.
 // It walks the telemetry of what opens (TimelineLoader, off the GUI thread), marks the driving
 // events on the position slider and the graph, draws the route on the map, keeps the in and
-// out marks, jumps to the next or previous event, seeks from graph and route clicks and
-// exports the marked stretch as a clip (ClipExportCommand).
+// out marks, jumps to the next or previous event (or one picked from their list, which it
+// owns: EventListPanel), seeks from graph and route clicks and exports the marked stretch as
+// a clip (ClipExportCommand).
 //
 // GUI thread only. What stays with the window (the trip on screen, opening another recording
 // of the trip, seeking and showing where it landed, play and pause, the modal questions) is
