@@ -168,6 +168,7 @@ void CSamplePlayerDlg::InitConfig() {
     m_capture->SetStillsPosition(std::atoi(text) != 0);
     GetPrivateProfileString("config", kSpeedUnitKey, "kmh", text, sizeof text, path.c_str());
     m_telemetry->SetSpeedUnit(ParseSpeedUnit(text));
+    m_telemetry->SetUnitsPerG(ReadEventThresholds(path).unitsPerG);
 }
 
 void CSamplePlayerDlg::SaveConfig() {

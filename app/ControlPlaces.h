@@ -17,6 +17,8 @@ constexpr int kNormalHeight = 635;
 constexpr QRect kMainArea{4, 64, 640, 360};
 constexpr QRect kSmallArea{650, 268, 320, 180};
 constexpr QRect kGraphArea{30, 520, 760, 104};
+// Right of the graph's axis legend, in the graph band.
+constexpr QRect kEventLegendArea{876, 528, 96, 93};
 constexpr QRect kPlayPlace{244, 457, 54, 54};  // PLAY and PAUSE share it
 
 // Where the picture areas and the list go in a normal window of the given client size

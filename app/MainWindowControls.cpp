@@ -5,6 +5,7 @@
 #include <QSizeGrip>
 #include <algorithm>
 
+#include "app/EventLegend.h"
 #include "app/QtVideoArea.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -101,6 +102,8 @@ MainWindowControls::MainWindowControls(QWidget* window) : m_pWindow(window) {
     graph = new CGraphStatic(window);
     Register(IDC_STATIC_GRAPH, graph);
     graph->setGeometry(kGraphArea);
+    eventLegend = new EventLegend(window);
+    eventLegend->setGeometry(ControlPlaces::kEventLegendArea);
     // The window has no frame of its own: the corner grip (and the right and bottom edges)
     // enlarge it.
     sizeGrip = new QSizeGrip(window);
@@ -257,6 +260,7 @@ MainWindowControls::NormalAreas MainWindowControls::PlaceNormal() {
     // The position slider runs as long as the main picture is wide.
     position->SetChannelLength(kPositionSliderWidth + areas.main.width() - kMainArea.width());
     graph->setGeometry(kGraphArea.translated(0, areas.dy));
+    eventLegend->setGeometry(ControlPlaces::kEventLegendArea.translated(0, areas.dy));
     sizeGrip->move(m_pWindow->width() - sizeGrip->width(),
                    m_pWindow->height() - sizeGrip->height());
     sizeGrip->raise();
@@ -279,6 +283,7 @@ void MainWindowControls::ShowSet(bool normal) {
         if (QWidget* item = Item(id)) item->setVisible(normal);
     }
     graph->setVisible(normal);
+    eventLegend->setVisible(normal);
     sizeGrip->setVisible(normal);
     prevSize->setVisible(!normal);
 }

@@ -17,6 +17,7 @@
 class CBitmapButtonTrans;
 class CBitmapSlider;
 class CGraphStatic;
+class EventLegend;
 class CxSkinButton;
 class QLabel;
 class QSizeGrip;
@@ -106,6 +107,7 @@ public:
     CBitmapButtonTrans* brightIcon = nullptr;
     CBitmapSlider* bright = nullptr;
     CGraphStatic* graph = nullptr;
+    EventLegend* eventLegend = nullptr;  // the event colours, beside the graph
     QSizeGrip* sizeGrip = nullptr;
     QWidget* list = nullptr;
 

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -24,10 +25,14 @@ constexpr int kGraphXStep = 13;
 constexpr uint32_t kGraphColourX = 0xFF0000;  // blue
 constexpr uint32_t kGraphColourY = 0x00FFFF;  // yellow
 constexpr uint32_t kGraphColourZ = 0x0000FF;  // red
-constexpr int kGraphOffsetX = 150;            // rest lines at three quarters, half and a quarter
+// Pure blue text on the black plot is hard to read; the rest line's label is a lighter blue.
+constexpr uint32_t kGraphLabelColourX = 0xFF9A6E;
+constexpr int kGraphOffsetX = 150;  // rest lines at three quarters, half and a quarter
 constexpr int kGraphOffsetY = 100;
 constexpr int kGraphOffsetZ = 50;
 constexpr int kNormalRatePercent = 100;
+// The ruler's heights to choose from, in g.
+constexpr double kRulerSteps[] = {0.25, 0.5, 1, 2, 4, 8, 16};
 constexpr int64_t kMsPerSec = 1000;
 
 }  // namespace
@@ -53,6 +58,8 @@ void TelemetryPanel::ShowMoment(int64_t timelineMs, int64_t sliderSec) {
     const int64_t recordingSec = std::max<int64_t>(positionSec - startSec, 0);
     ShowSpeedAndPosition(recordingSec, std::max<int64_t>(sliderSec - startSec, 0));
     ReplotGraph(recordingSec);
+    // Value k is the sample of second k + 1; after a seek back the line stands inside the plot.
+    m_ui.graph->SetPlayhead(static_cast<int>(recordingSec) - 1);
     ShowClock(timelineMs - m_playback.RecordingStartMs());
 }
 
@@ -174,13 +181,57 @@ void TelemetryPanel::SetUpGraph() {
     m_pSeriesY = graph->AddSeries(kGraphColourY, 1);
     m_pSeriesZ = graph->AddSeries(kGraphColourZ, 1);
     m_nLastPlotSec = 0;
+    graph->SetValueTip([this](int valueIndex) { return GraphValueTip(valueIndex); });
+    ShowGraphScale();
+}
+
+void TelemetryPanel::SetUnitsPerG(double unitsPerG) {
+    if (!(unitsPerG > 0)) return;
+    m_dUnitsPerG = unitsPerG;
+    if (m_pSeriesX) ShowGraphScale();
+}
+
+// Each axis rests on its own grid line; the ruler beside them says how tall a g is.
+void TelemetryPanel::ShowGraphScale() {
+    CGraphStatic* graph = m_ui.graph;
+    graph->SetLabels({{kGraphOffsetX, QStringLiteral("X 0"), kGraphLabelColourX},
+                      {kGraphOffsetY, QStringLiteral("Y 0"), kGraphColourY},
+                      {kGraphOffsetZ, QStringLiteral("Z 0"), kGraphColourZ}});
+    const GraphRuler ruler = RulerFor(m_dUnitsPerG, kGraphRange);
+    graph->SetRuler(kGraphOffsetZ, kGraphOffsetZ + ruler.units, ruler.text);
+}
+
+TelemetryPanel::GraphRuler TelemetryPanel::RulerFor(double unitsPerG, int rangeUnits) {
+    GraphRuler ruler;
+    for (double g : kRulerSteps) {
+        const int units = static_cast<int>(std::lround(g * unitsPerG));
+        if (units > rangeUnits / 2) break;
+        ruler = {units, QString::number(g) + QStringLiteral(" g")};
+    }
+    return ruler;
+}
+
+QString TelemetryPanel::GraphValueTip(int valueIndex) const {
+    if (valueIndex < 0 || static_cast<size_t>(valueIndex) >= m_plotted.size()) return {};
+    const int64_t recordingMs = (static_cast<int64_t>(valueIndex) + 1) * kMsPerSec;
+    // "2026-03-14 18:25:14": the time of day is what follows the date.
+    const QString clock = QString::fromStdString(m_clock.TextAt(recordingMs));
+    const QString time = !clock.isEmpty()
+                             ? clock.section(QLatin1Char(' '), -1)
+                             : QString::fromStdString(FormatHms(
+                                   (m_playback.RecordingStartMs() + recordingMs) / kMsPerSec));
+    const CGSensorData& sample = m_plotted[static_cast<size_t>(valueIndex)];
+    const auto g = [&](int units) { return units / m_dUnitsPerG; };
+    return time + QString::asprintf("\nX %+.2f g   Y %+.2f g   Z %+.2f g", g(sample.x), g(sample.y),
+                                    g(sample.z));
 }
 
 void TelemetryPanel::ReplotGraph(int64_t positionSec) {
     if (positionSec <= m_nLastPlotSec) return;
     CGraphStatic* graph = m_ui.graph;
     for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) graph->ClearSeries(series);
-    for (const CGSensorData& sample : m_textData.SnapshotGSensor()) {
+    m_plotted = m_textData.SnapshotGSensor();
+    for (const CGSensorData& sample : m_plotted) {
         graph->AddValue(m_pSeriesX, sample.x + kGraphOffsetX);
         graph->AddValue(m_pSeriesY, sample.y + kGraphOffsetY);
         graph->AddValue(m_pSeriesZ, sample.z + kGraphOffsetZ);
@@ -190,6 +241,8 @@ void TelemetryPanel::ReplotGraph(int64_t positionSec) {
 
 void TelemetryPanel::ClearGraph(bool redraw) {
     m_nLastPlotSec = 0;
+    m_plotted.clear();
+    m_ui.graph->SetPlayhead(-1, false);
     for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ})
         m_ui.graph->ClearSeries(series);
     if (redraw) m_ui.graph->Redraw();

@@ -15,8 +15,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/PictureClock.h"
+#include "telemetry/CGSensorData.h"
+#include "telemetry/EventDetector.h"
 #include "telemetry/TelemetryLogic.h"
 
 class CMapView;
@@ -76,6 +79,18 @@ public:
 
     // Gives the graph its scale and the three axes' series; once, after the controls exist.
     void SetUpGraph();
+    // The sensor's units in one g (a settings key): the graph's scale and its tooltip.
+    void SetUnitsPerG(double unitsPerG);
+    // The ruler of the graph's scale: a round number of g (0.25, 0.5, 1, 2, 4, ...) as tall
+    // as fits in half the graph's range, as graph units and as its text ("1 g").
+    struct GraphRuler {
+        int units = 0;
+        QString text;
+    };
+    static GraphRuler RulerFor(double unitsPerG, int rangeUnits);
+    // The tooltip of the graph's value at valueIndex (the sample of second valueIndex + 1):
+    // the time, on the camera clock when it is known, and each axis in g.
+    QString GraphValueTip(int valueIndex) const;
     // The G-sensor samples collected so far, plotted again once a later second is reached.
     void ReplotGraph(int64_t positionSec);
     // Nothing plotted, and the next second plots again; redraw false leaves the picture to the
@@ -94,6 +109,7 @@ public:
 
 private:
     void OnMapTimer();
+    void ShowGraphScale();
 
     QWidget& m_window;
     MainWindowControls& m_ui;
@@ -106,6 +122,8 @@ private:
     GraphSeries* m_pSeriesX = nullptr;  // owned by the graph
     GraphSeries* m_pSeriesY = nullptr;
     GraphSeries* m_pSeriesZ = nullptr;
+    std::vector<CGSensorData> m_plotted;  // the samples the graph shows
+    double m_dUnitsPerG = EventThresholds{}.unitsPerG;
     int m_nLastPlotSec = 0;  // the second the graph was last plotted at
     QPointer<CMapView> m_pMapView;
     bool m_bMapNavigated = false;

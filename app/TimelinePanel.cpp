@@ -3,10 +3,11 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "app/EventKinds.h"
+#include "app/EventListPanel.h"
 #include "app/PlaybackController.h"
 #include "app/TimelineLoader.h"
 #include "controls/CBitmapSlider.h"
-#include "controls/ColorRef.h"
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -21,31 +22,15 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int64_t kNextEventLeadMs = 500;
 // Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
 constexpr int64_t kPreviousEventLagMs = 1500;
-constexpr int IDS_HARSH_BRAKING_KO = 990, IDS_HARD_ACCELERATION_KO = 992;
-constexpr int IDS_SHARP_TURN_KO = 994, IDS_IMPACT_KO = 996;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
 constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
+constexpr int IDS_EVENT_LIST_KO = 1000;  // the English text follows
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
-}
-
-// Event colours (0x00BBGGRR), apart from the three axis colours of the graph.
-uint32_t EventColour(DrivingEventKind kind) {
-    switch (kind) {
-        case DrivingEventKind::HarshBraking:
-            return MakeColorRef(229, 72, 77);
-        case DrivingEventKind::HardAcceleration:
-            return MakeColorRef(63, 185, 80);
-        case DrivingEventKind::SharpTurn:
-            return MakeColorRef(163, 113, 247);
-        case DrivingEventKind::Impact:
-            return MakeColorRef(255, 255, 255);
-    }
-    return MakeColorRef(255, 255, 255);
 }
 
 // The recording of a trip that holds a time on its timeline.
@@ -66,7 +51,9 @@ TimelinePanel::TimelinePanel(PlaybackController& playback, CBitmapSlider& slider
       m_host(std::move(host)),
       m_exporter(window, m_host.exportDialogs) {}
 
-TimelinePanel::~TimelinePanel() = default;
+TimelinePanel::~TimelinePanel() {
+    delete m_pEventList;
+}
 
 // ---- the walk of what plays ----
 
@@ -91,6 +78,7 @@ void TimelinePanel::LoadTimeline(const std::string& path) {
                     [this](const TimelineResult& result) { OnTimelineLoaded(result); });
         }
         m_pTimelineLoader->Start(std::move(paths), m_eventThresholds);
+        emit eventsChanged();
     }
     m_host.markTripRecordingInList();
     ShowTimelineMarks();
@@ -112,6 +100,7 @@ void TimelinePanel::OnTimelineLoaded(const TimelineResult& result) {
     ApplyClockFixes();
     ShowRoute();
     ShowTimelineMarks();
+    emit eventsChanged();
 }
 
 void TimelinePanel::ShowRoute() {
@@ -170,7 +159,8 @@ void TimelinePanel::ShowTimelineMarks() {
         const int64_t ms = e.timeMs - offset;
         if (ms < 0 || ms >= length) continue;
         const int second = static_cast<int>(ms / kMsPerSec);
-        sliderMarks.push_back({second, EventColour(e.kind)});
+        // Resting the pointer on a tick names its event, as a jump to it does.
+        sliderMarks.push_back({second, EventColour(e.kind), EventLine(e)});
         // The graph holds one sample per second played, the first for second 1.
         if (second >= 1) graphMarks.push_back({second - 1, EventColour(e.kind)});
     }
@@ -212,6 +202,8 @@ void TimelinePanel::ShowSliderMenu(const QPoint& at) {
     menu.addAction(Text(IDS_PREVIOUS_EVENT_KO, IDS_PREVIOUS_EVENT_EN), this,
                    [this] { OnPreviousEvent(); });
     menu.addAction(Text(IDS_NEXT_EVENT_KO, IDS_NEXT_EVENT_EN), this, [this] { OnNextEvent(); });
+    menu.addAction(Text(IDS_EVENT_LIST_KO, IDS_EVENT_LIST_KO + 1), this,
+                   [this] { ShowEventList(); });
     menu.exec(m_slider.mapToGlobal(at));
 }
 
@@ -269,10 +261,18 @@ void TimelinePanel::OnPreviousEvent() {
 }
 
 QString TimelinePanel::EventLine(const DrivingEvent& event) const {
-    static constexpr int kKindIds[] = {IDS_HARSH_BRAKING_KO, IDS_HARD_ACCELERATION_KO,
-                                       IDS_SHARP_TURN_KO, IDS_IMPACT_KO};
-    const int ko = kKindIds[static_cast<int>(event.kind)];
-    QString line = Text(ko, ko + 1) + QString::asprintf(" %.2f g", event.peakG);
+    const EventFields fields = DescribeEvent(event);
+    QString line = fields.kind + QLatin1Char(' ') + fields.peak;
+    const QString dot = QStringLiteral(" \u00b7 ");
+    if (!fields.timeOfDay.isEmpty()) line += dot + fields.timeOfDay;
+    if (!fields.speed.isEmpty()) line += dot + fields.speed;
+    return line;
+}
+
+TimelinePanel::EventFields TimelinePanel::DescribeEvent(const DrivingEvent& event) const {
+    EventFields fields;
+    fields.kind = EventKindName(event.kind);
+    fields.peak = QString::asprintf("%.2f g", event.peakG);
     // The time of day comes from the name of the recording the event lies in.
     const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, event.timeMs);
     DrivingEvent own = event;
@@ -281,13 +281,30 @@ QString TimelinePanel::EventLine(const DrivingEvent& event) const {
         index < m_timelinePaths.size() ? RecordingStartSec(m_timelinePaths[index]) : std::nullopt;
     const EventMoment moment = DescribeEvents({own}, start, {}).front();
     const EventMoment speed = DescribeEvents({event}, std::nullopt, m_timeline.fixes).front();
-    const QString dot = QStringLiteral(" \u00b7 ");
-    if (moment.cameraMs) line += dot + QString::fromStdString(FormatTimeOfDay(*moment.cameraMs));
+    if (moment.cameraMs)
+        fields.timeOfDay = QString::fromStdString(FormatTimeOfDay(*moment.cameraMs));
     if (speed.speedKmh) {
         const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
-        line += dot + QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
+        fields.speed = QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
     }
-    return line;
+    return fields;
+}
+
+void TimelinePanel::JumpToEvent(size_t index) {
+    if (index >= m_events.size()) return;
+    const DrivingEvent event = m_events[index];
+    if (JumpTo(event.timeMs) && m_host.showNote) m_host.showNote(EventLine(event));
+}
+
+EventListPanel* TimelinePanel::EventList() const {
+    return m_pEventList;
+}
+
+void TimelinePanel::ShowEventList() {
+    if (!m_pEventList) m_pEventList = new EventListPanel(*this, &m_window);
+    m_pEventList->Refill();  // the speed unit may have changed since
+    m_pEventList->show();
+    m_pEventList->raise();
 }
 
 // ---- in and out marks, clip export ----

@@ -2,8 +2,9 @@
 // The timeline of what plays: a recording, or a trip's recordings joined one after another.
 // It walks the telemetry of what opens (TimelineLoader, off the GUI thread), marks the driving
 // events on the position slider and the graph, draws the route on the map, keeps the in and
-// out marks, jumps to the next or previous event, seeks from graph and route clicks and
-// exports the marked stretch as a clip (ClipExportCommand).
+// out marks, jumps to the next or previous event (or one picked from their list, which it
+// owns: EventListPanel), seeks from graph and route clicks and exports the marked stretch as
+// a clip (ClipExportCommand).
 //
 // GUI thread only. What stays with the window (the trip on screen, opening another recording
 // of the trip, seeking and showing where it landed, play and pause, the modal questions) is
@@ -26,6 +27,7 @@
 class CBitmapSlider;
 class CGraphStatic;
 class CMapView;
+class EventListPanel;
 class PlaybackController;
 class TimelineLoader;
 struct TimelineResult;
@@ -97,6 +99,16 @@ public:
     // "Hard braking 0.52 g · 18:27:38 · 53 km/h": the event's kind and peak, its time of day
     // on the camera clock and the speed then (each part left out where unknown).
     QString EventLine(const DrivingEvent& event) const;
+    // The parts of that line, each empty where unknown.
+    struct EventFields {
+        QString kind, peak, timeOfDay, speed;
+    };
+    EventFields DescribeEvent(const DrivingEvent& event) const;
+    // Jumps to event index of Events() and names it there, as the next and previous do.
+    void JumpToEvent(size_t index);
+    // The list of the events of what plays, in a window of its own (made at first use).
+    void ShowEventList();
+    EventListPanel* EventList() const;
     void OnGraphValueClicked(int valueIndex);
     void OnRouteClicked(double latitude, double longitude);
 
@@ -111,6 +123,10 @@ public:
 
     // Shows a walk's result, when it is the walk of what plays now.
     void OnTimelineLoaded(const TimelineResult& result);
+
+signals:
+    // Events() changed: the walk arrived, or what plays changed.
+    void eventsChanged();
 
 private:
     std::optional<ClipRequest> MarkedSpan() const;
@@ -148,4 +164,7 @@ private:
     QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread
+    // A child of the window (a window of its own beside it) that reads this object: it goes
+    // with this object. Null until first shown.
+    QPointer<EventListPanel> m_pEventList;
 };

@@ -91,18 +91,25 @@ public:
 
     // Marks drawn over the channel (CBitmapSliderMarks.cpp): ticks at positions (events of
     // the recording) and an in/out span (a clip to export); -1 for an end that is not set.
+    // A tick with a text shows it as the tooltip while the pointer rests on the tick; off
+    // the ticks the slider's own tooltip shows.
     struct Mark {
         int position = 0;
         uint32_t colour = 0;  // 0x00BBGGRR
+        QString text;
     };
     void SetMarks(std::vector<Mark> marks);
     const std::vector<Mark>& Marks() const { return m_marks; }
+    // The text of the tick nearest to x (the texts of every tick there, a line each), or an
+    // empty text when no tick with a text lies within reach of x; tickX: where that tick is.
+    QString MarkTextAt(int x, int* tickX = nullptr) const;
     void SetInOut(int in, int out);
     int InMark() const { return m_nInMark; }
     int OutMark() const { return m_nOutMark; }
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -1,6 +1,10 @@
 // The slider's marks: event ticks and the in/out span, drawn over the channel and under the
 // focus rectangle.
+#include <QHelpEvent>
 #include <QPainter>
+#include <QStringList>
+#include <QToolTip>
+#include <cstdlib>
 
 #include "controls/CBitmapSlider.h"
 #include "controls/ColorRef.h"
@@ -8,6 +12,8 @@
 namespace {
 
 constexpr int kTickWidth = 2;
+// A tick is two pixels wide: the pointer counts as on it this many pixels either side.
+constexpr int kTickReachPx = 3;
 const QColor kSpanColour(245, 165, 36, 90);  // the accent, see-through
 const QColor kSpanEdgeColour(245, 165, 36);
 
@@ -41,4 +47,37 @@ void CBitmapSlider::PaintMarks(QPainter& p) const {
         p.fillRect(QRect(x - kTickWidth / 2, 0, kTickWidth, h / 3 + 1),
                    ColorRefToQColor(mark.colour));
     }
+}
+
+QString CBitmapSlider::MarkTextAt(int x, int* tickX) const {
+    if (m_bVertical) return {};
+    int nearest = kTickReachPx;
+    QStringList texts;
+    for (const Mark& mark : m_marks) {
+        if (mark.text.isEmpty() || mark.position < m_nMin || mark.position > m_nMax) continue;
+        const int pixel = PosToPixel(mark.position);
+        const int distance = std::abs(pixel - x);
+        if (distance > nearest) continue;
+        // Ticks at one pixel (events in one second) speak together.
+        if (distance < nearest) texts.clear();
+        nearest = distance;
+        texts << mark.text;
+        if (tickX) *tickX = pixel;
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
+bool CBitmapSlider::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        int tickX = 0;
+        const QString text = MarkTextAt(help->pos().x(), &tickX);
+        if (!text.isEmpty()) {
+            // The tip goes when the pointer leaves the tick, so the position tip can follow.
+            const QRect tick(tickX - kTickReachPx, 0, 2 * kTickReachPx + 1, height());
+            QToolTip::showText(help->globalPos(), text, this, tick);
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }

@@ -2,9 +2,17 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <algorithm>
 
 namespace {
+
+const QColor kPlayheadColour(245, 165, 36);  // the accent
+const QColor kScaleTextColour(160, 168, 178);
+constexpr int kScaleTextPx = 9;
+constexpr int kScaleMarginPx = 3;  // from the plot's right edge
+constexpr int kRulerTickPx = 3;
+constexpr int kTextGapPx = 3;
 
 QColor ToQColor(uint32_t colour) {
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
@@ -58,14 +66,16 @@ void CGraphStatic::ClearSeries(GraphSeries* series) {
 
 void CGraphStatic::AddValue(GraphSeries* series, int value) {
     if (m_series.empty() || !Owns(series)) return;
-    // A zero range would divide by zero; such a graph has nothing to scale to.
-    int pixels = m_nRange > 0 ? static_cast<int>(int64_t(value) * m_nClientHeight / m_nRange) : 0;
-    const int plotHeight = m_rcPlot.height();
-    if (pixels > plotHeight) pixels = plotHeight;
-    if (pixels < 0) pixels = 0;
-    series->values[series->writeIndex] = pixels;
+    series->values[series->writeIndex] = PixelsOf(value);
     series->writeIndex = (series->writeIndex + 1) % GraphSeries::kValueCount;
     Redraw();
+}
+
+int CGraphStatic::PixelsOf(int value) const {
+    // A zero range would divide by zero; such a graph has nothing to scale to.
+    const int pixels =
+        m_nRange > 0 ? static_cast<int>(int64_t(value) * m_nClientHeight / m_nRange) : 0;
+    return std::clamp(pixels, 0, m_rcPlot.height());
 }
 
 void CGraphStatic::SetGrid(bool on) {
@@ -114,6 +124,7 @@ void CGraphStatic::Render() {
         painter.setPen(QPen(ToQColor(mark.colour), kMarkWidth));
         painter.drawLine(x, top, x, bottom);
     }
+    RenderScale(painter);
 
     for (const auto& series : m_series) {
         if (!series->visible) continue;
@@ -128,6 +139,12 @@ void CGraphStatic::Render() {
             if (k > 0) painter.drawLine(previous, point);
             previous = point;
         }
+    }
+
+    if (m_nPlayhead >= 0 && m_nPlayhead < count) {
+        const int x = left + (count - 1 - m_nPlayhead) * m_nXStep;
+        painter.setPen(QPen(kPlayheadColour, 1));
+        painter.drawLine(x, top, x, bottom);
     }
 }
 
@@ -167,4 +184,79 @@ void CGraphStatic::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     const int index = ValueIndexAt(event->position().toPoint().x());
     if (index >= 0) emit valueClicked(index);
+}
+
+// ---- the scale, the playhead and the tooltip ----
+
+void CGraphStatic::SetLabels(std::vector<Label> labels) {
+    m_labels = std::move(labels);
+    Redraw();
+}
+
+void CGraphStatic::SetRuler(int fromValue, int toValue, const QString& text) {
+    m_nRulerFrom = fromValue;
+    m_nRulerTo = toValue;
+    m_strRuler = text;
+    Redraw();
+}
+
+void CGraphStatic::SetPlayhead(int valueIndex, bool redraw) {
+    if (valueIndex < 0) valueIndex = -1;
+    if (valueIndex == m_nPlayhead) return;
+    m_nPlayhead = valueIndex;
+    if (redraw) Redraw();
+}
+
+// Texts sit on a patch of the background, so a curve passing under them does not hide them.
+void CGraphStatic::RenderScale(QPainter& painter) const {
+    if (m_labels.empty() && m_strRuler.isEmpty()) return;
+    QFont font(QStringLiteral("Noto Sans"));
+    font.setPixelSize(kScaleTextPx);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const int bottom = m_rcPlot.top() + m_rcPlot.height();
+    int right = m_rcPlot.left() + m_rcPlot.width() - kScaleMarginPx;
+    const auto text = [&](const QString& what, int y, const QColor& colour) {
+        QRect box = metrics.boundingRect(what);
+        box.moveTo(right - box.width(), y - box.height() / 2);
+        painter.fillRect(box.adjusted(-1, 0, 1, 0), ToQColor(m_crBack));
+        painter.setPen(colour);
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, what);
+        return box.width();
+    };
+    int widest = 0;
+    for (const Label& label : m_labels)
+        widest = std::max(widest,
+                          text(label.text, bottom - PixelsOf(label.value), ToQColor(label.colour)));
+    if (m_strRuler.isEmpty()) return;
+    // The ruler stands left of the labels, its text left of it.
+    right -= widest + kTextGapPx + kRulerTickPx;
+    const int from = bottom - PixelsOf(m_nRulerFrom), to = bottom - PixelsOf(m_nRulerTo);
+    painter.setPen(QPen(kScaleTextColour, 1));
+    painter.drawLine(right, from, right, to);
+    painter.drawLine(right - kRulerTickPx, from, right, from);
+    painter.drawLine(right - kRulerTickPx, to, right, to);
+    right -= kRulerTickPx + kTextGapPx;
+    text(m_strRuler, (from + to) / 2, kScaleTextColour);
+}
+
+QString CGraphStatic::ToolTipAt(int x) const {
+    const int index = ValueIndexAt(x);
+    return (index >= 0 && m_valueTip) ? m_valueTip(index) : QString();
+}
+
+bool CGraphStatic::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ToolTipAt(help->pos().x());
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    // The tip follows the pointer from one value to the next.
+    const int column = m_nXStep > 0 ? m_nXStep : 1;
+    const QRect around(help->pos().x() - column / 2, 0, column, height());
+    QToolTip::showText(help->globalPos(), text, this, around);
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// A small line chart of integer series, drawn without text: the G-sensor graph of the main
-// window (one series per axis). Everything is rendered into an off-screen picture of the
+// A small line chart of integer series: the G-sensor graph of the main window (one series per
+// axis), with labelled levels and a ruler for its scale, a playhead and a tooltip of the value
+// under the pointer. Everything is rendered into an off-screen picture of the
 // control's size; painting only copies that picture, so a redraw never shows a partial state.
 //
 // The geometry (client size, plot rectangle, picture size) is taken once by
@@ -12,6 +13,7 @@
 #include <QRect>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -67,11 +69,31 @@ public:
     // The value index drawn nearest to x in the control, or -1 off the curves.
     int ValueIndexAt(int x) const;
 
+    // The scale, drawn at the right end of the plot: a text at the height of a value (the
+    // rest line of a series, say) and a ruler from one value to another with its text (how
+    // tall one g is). Values are those AddValue takes.
+    struct Label {
+        int value = 0;
+        QString text;
+        uint32_t colour = 0;  // 0x00BBGGRR
+    };
+    void SetLabels(std::vector<Label> labels);
+    void SetRuler(int fromValue, int toValue, const QString& text);
+    // A line across the plot at a value index (where playback is); -1: none. redraw false
+    // leaves the picture to the next redraw.
+    void SetPlayhead(int valueIndex, bool redraw = true);
+    int Playhead() const { return m_nPlayhead; }
+    // The text of the tooltip at a value index; without one the graph shows no tooltip.
+    void SetValueTip(std::function<QString(int valueIndex)> tip) { m_valueTip = std::move(tip); }
+    // What the tooltip says with the pointer at x: empty off the curves.
+    QString ToolTipAt(int x) const;
+
 signals:
     // A left click on the curves, with the value index under the pointer.
     void valueClicked(int valueIndex);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -79,7 +101,10 @@ private:
     bool Owns(const GraphSeries* series) const;
     int ValueCount() const;  // values of the longest series
     static constexpr int kMarkWidth = 2;
+    // Height above the plot's bottom of a value, clamped to the plot.
+    int PixelsOf(int value) const;
     void Render();
+    void RenderScale(QPainter& painter) const;
 
     uint32_t m_crBack = kDefaultBackColour;
     uint32_t m_crGrid = kDefaultGridColour;
@@ -96,4 +121,10 @@ private:
     std::vector<std::unique_ptr<GraphSeries>> m_series;
     QImage m_picture;
     std::vector<Mark> m_marks;
+    std::vector<Label> m_labels;
+    int m_nRulerFrom = 0;
+    int m_nRulerTo = 0;
+    QString m_strRuler;  // empty: no ruler
+    int m_nPlayhead = -1;
+    std::function<QString(int)> m_valueTip;
 };

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include "telemetry/CGraphStatic.h"
 
 namespace {
@@ -120,4 +124,86 @@ TEST(GraphSeriesDrawOrder, LaterSeriesAreDrawnOverEarlierOnes) {
     yellow->visible = 0;
     graph.Redraw();
     EXPECT_EQ(graph.Picture().pixel(4, 102 - 52), 0xFF0000FF);
+}
+
+namespace {
+
+constexpr QRgb kPlayhead = 0xFFF5A524;
+
+// Text is smoothed at its edges: its colour shows in full only in the middle of its strokes,
+// so yellow is anything strongly red and green with little blue.
+bool RowHasYellow(const QImage& picture, int y, int fromX, int toX) {
+    for (int x = fromX; x <= toX; ++x) {
+        const QColor c(picture.pixel(x, y));
+        if (c.red() > 150 && c.green() > 150 && c.blue() < 90) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(GraphFixture, PlayheadStandsAtItsValueAndNowhereOffTheCurves) {
+    for (int i = 0; i < 5; ++i) graph.AddValue(series, 20);
+    const struct Row {
+        int valueIndex;
+        int x;  // -1: no playhead drawn
+    } rows[] = {{4, 4}, {0, 4 + 4 * 13}, {2, 4 + 2 * 13}, {5, -1}, {-1, -1}, {-7, -1}};
+    const int y = graph.PlotRect().top() + 5;
+    for (const Row& row : rows) {
+        graph.SetPlayhead(row.valueIndex);
+        if (row.x >= 0) {
+            EXPECT_EQ(Pixel(row.x, y), kPlayhead) << row.valueIndex;
+        }
+        const int drawn = row.x >= 0 ? 1 : 0;
+        int count = 0;
+        for (int x = 0; x < graph.width(); ++x) count += Pixel(x, y) == kPlayhead ? 1 : 0;
+        EXPECT_EQ(count, drawn) << row.valueIndex;
+    }
+    graph.SetPlayhead(2);
+    graph.SetPlayhead(-1, false);
+    EXPECT_EQ(Pixel(4 + 2 * 13, y), kPlayhead) << "left for the next redraw";
+    EXPECT_EQ(graph.Playhead(), -1);
+}
+
+TEST_F(GraphFixture, ToolTipNamesTheValueUnderThePointer) {
+    for (int i = 0; i < 3; ++i) graph.AddValue(series, 20);
+    EXPECT_EQ(graph.ToolTipAt(4), QString()) << "no tip without a text for it";
+    graph.SetValueTip([](int index) { return QStringLiteral("value %1").arg(index); });
+    const struct Row {
+        int x;
+        const char* tip;
+    } rows[] = {{4, "value 2"},  {10, "value 2"}, {11, "value 1"}, {17, "value 1"},
+                {30, "value 0"}, {36, "value 0"}, {37, ""},        {500, ""}};
+    for (const Row& row : rows) EXPECT_EQ(graph.ToolTipAt(row.x).toStdString(), row.tip) << row.x;
+
+    // Through the tooltip event, as the pointer rests over the graph.
+    graph.show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(17, 50), graph.mapToGlobal(QPoint(17, 50)));
+    QApplication::sendEvent(&graph, &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "value 1");
+}
+
+TEST_F(GraphFixture, ScaleLabelsSitOnTheirValuesAtThePlotsRightEnd) {
+    const QRgb rulerGrey = 0xFFA0A8B2;
+    graph.SetLabels({{100, QStringLiteral("Y 0"), 0x00FFFF}});
+    graph.SetRuler(50, 114, QStringLiteral("1 g"));
+    const QImage& picture = graph.Picture();
+    const int right = graph.PlotRect().right();
+    // Value 100 stands 52 px above the bottom: its text crosses that row, near the end.
+    bool labelled = false;
+    for (int y = Bottom() - 52 - 2; y <= Bottom() - 52 + 2; ++y)
+        labelled = labelled || RowHasYellow(picture, y, right - 30, right);
+    EXPECT_TRUE(labelled);
+    EXPECT_FALSE(RowHasYellow(picture, Bottom() - 52, graph.PlotRect().left(), right - 60));
+    // The ruler runs from value 50 (26 px up) to value 114 (59 px up), left of the label.
+    int rulerX = -1;
+    for (int x = right - 60; x < right && rulerX < 0; ++x)
+        if (Pixel(x, Bottom() - 40) == rulerGrey && Pixel(x, Bottom() - 30) == rulerGrey)
+            rulerX = x;
+    ASSERT_GE(rulerX, 0);
+    EXPECT_EQ(Pixel(rulerX, Bottom() - 26), rulerGrey);
+    EXPECT_EQ(Pixel(rulerX, Bottom() - 59), rulerGrey);
+    EXPECT_NE(Pixel(rulerX, Bottom() - 62), rulerGrey);
+    EXPECT_NE(Pixel(rulerX, Bottom() - 22), rulerGrey);
 }

@@ -155,6 +155,13 @@ TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
     for (const auto& m : window->Graph()->Marks()) graph.push_back(m.valueIndex);
     EXPECT_EQ(slider, (std::vector<int>{2, 4}));
     EXPECT_EQ(graph, (std::vector<int>{1, 3}));  // one graph value per second, from second 1
+    // Resting the pointer on a tick names the event there, as a jump to it does.
+    const CBitmapSlider* position = window->PositionSlider();
+    const QString impactTip = position->MarkTextAt(position->PosToPixel(4));
+    EXPECT_TRUE(QRegularExpression(R"(^Impact \d\.\d\d g · 12:00:04 · \d+ km/h$)")
+                    .match(impactTip)
+                    .hasMatch())
+        << impactTip.toStdString();
     // The whole route is on the map from the start: a fix a second.
     if (CMapView* map = window->MapViewWidget()) {
         EXPECT_EQ(map->Route().size(), static_cast<size_t>(kSeconds));

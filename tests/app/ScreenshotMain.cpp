@@ -7,14 +7,16 @@
 // enlarged (PREFIX-enlarged.png), full screen (PREFIX-fullscreen.png), paused after a seek to
 // 10 s (PREFIX-seek.png), held at the end of the newest recording (PREFIX-end.png), the trips
 // view with a trip expanded (PREFIX-trips.png) and that trip playing just past the join of its
-// first two recordings (PREFIX-join.png); each with the picture's time of day beside the
-// position. Meant to run under Xvfb
+// first two recordings (PREFIX-join.png) with the list of its events (PREFIX-events.png), and
+// the tooltips of an event's tick and of the graph (PREFIX-event-tip.png, PREFIX-graph-tip.png);
+// each with the picture's time of day beside the position. Meant to run under Xvfb
 // (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -22,10 +24,14 @@
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/CZoomDlg.h"
+#include "app/EventListPanel.h"
 #include "app/PlaybackController.h"
 #include "app/QtTranslations.h"
 #include "app/Resource.h"
+#include "app/TimelinePanel.h"
+#include "controls/CBitmapSlider.h"
 #include "device/CSettingDlg.h"
+#include "telemetry/CGraphStatic.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {
@@ -153,6 +159,22 @@ int main(int argc, char** argv) {
     playback.SeekTo(playback.RecordingStartMs() + kSeekShotMs);
     apptest::Pump(1500);
     ok = SaveScreen(window.frameGeometry(), base + "-seek.png") && ok;
+    // The tooltips of an event's tick on the slider and of the graph's value under the pointer.
+    if (CBitmapSlider* slider = window.PositionSlider(); !slider->Marks().empty()) {
+        const QPoint at(slider->PosToPixel(slider->Marks().front().position), 4);
+        QHelpEvent help(QEvent::ToolTip, at, slider->mapToGlobal(at));
+        QApplication::sendEvent(slider, &help);
+        apptest::Pump(500);
+        ok = SaveScreen(window.frameGeometry(), base + "-event-tip.png") && ok;
+    }
+    {
+        CGraphStatic* graph = window.Graph();
+        const QPoint at(graph->PlotRect().left() + 3 * 13, graph->height() / 2);
+        QHelpEvent help(QEvent::ToolTip, at, graph->mapToGlobal(at));
+        QApplication::sendEvent(graph, &help);
+        apptest::Pump(500);
+        ok = SaveScreen(window.frameGeometry(), base + "-graph-tip.png") && ok;
+    }
 
     // The newest recording played out holds its last picture and its whole length.
     playback.SeekTo(playback.RecordingStartMs() + playback.Duration() - kBeforeEndMs);
@@ -178,6 +200,12 @@ int main(int argc, char** argv) {
     window.OnBnClickedButtonPause();
     apptest::Pump(800);
     ok = SaveScreen(window.frameGeometry(), base + "-join.png") && ok;
+    // The list of the trip's events beside the window.
+    window.Timeline().ShowEventList();
+    EventListPanel* events = window.Timeline().EventList();
+    events->move(window.frameGeometry().topRight() + QPoint(16, 0));
+    apptest::Pump(800);
+    ok = SaveScreen(events->frameGeometry(), base + "-events.png") && ok;
     window.OnBnClickedButtonStop();
     return ok ? 0 : 1;
 }

@@ -16,6 +16,7 @@
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
 #include "telemetry/CTextData.h"
+#include "tools/cardgen/CardGenerator.h"
 
 namespace {
 
@@ -135,5 +136,71 @@ TEST_F(TelemetryPanelTest, AnotherRecordingWithoutFixesKeepsNoSpeedOfTheOneBefor
         EXPECT_TRUE(controls->speed->text().isEmpty()) << row.what;
         textData.AddGps(fix);
         panel->ShowSpeedAndPosition(0, 0);
+    }
+}
+
+TEST(TelemetryPanelScale, RulerIsTheLargestRoundNumberOfGThatFitsHalfTheRange) {
+    const struct {
+        double unitsPerG;
+        int range;
+        int units;
+        const char* text;
+    } rows[] = {
+        {64, 200, 64, "1 g"}, {32, 200, 64, "2 g"},   {128, 200, 64, "0.5 g"},
+        {20, 200, 80, "4 g"}, {64, 100, 32, "0.5 g"}, {256, 100, 0, ""},  // not even 0.25 g fits
+        {1000, 200, 0, ""},
+    };
+    for (const auto& row : rows) {
+        const TelemetryPanel::GraphRuler ruler = TelemetryPanel::RulerFor(row.unitsPerG, row.range);
+        EXPECT_EQ(ruler.units, row.units) << row.unitsPerG << " " << row.range;
+        EXPECT_EQ(ruler.text.toStdString(), row.text) << row.unitsPerG << " " << row.range;
+    }
+}
+
+// Samples of seconds 1 to 3: x +0.5 g, y -0.5 g at rest otherwise (64 units to the g).
+TEST_F(TelemetryPanelTest, GraphTipGivesTheTimeAndEachAxisInG) {
+    textData.AddGSensor(CGSensorData(128, 128, 128, 0));
+    textData.AddGSensor(CGSensorData(96, 160, 128, 0));
+    textData.AddGSensor(CGSensorData(64, 128, 192, 0));
+    panel->ReplotGraph(3);
+    const struct {
+        const char* what;
+        double unitsPerG;
+        std::string recording;
+        int index;
+        const char* tip;
+    } rows[] = {
+        {"at rest", 64, "", 0, "00:00:01\nX +0.00 g   Y +0.00 g   Z +0.00 g"},
+        {"second 2", 64, "", 1, "00:00:02\nX +0.50 g   Y -0.50 g   Z +0.00 g"},
+        {"another sensor", 32, "", 1, "00:00:02\nX +1.00 g   Y -1.00 g   Z +0.00 g"},
+        {"on the camera clock", 64, RecordingFileName("REC", {2026, 3, 14, 12, 0, 0}, false), 2,
+         "12:00:03\nX +1.00 g   Y +0.00 g   Z -1.00 g"},
+        {"past the samples", 64, "", 3, ""},
+        {"before them", 64, "", -1, ""},
+    };
+    for (const auto& row : rows) {
+        panel->SetUnitsPerG(row.unitsPerG);
+        panel->Clock().SetRecording(row.recording);
+        EXPECT_EQ(panel->GraphValueTip(row.index).toStdString(), row.tip) << row.what;
+        EXPECT_EQ(
+            controls->graph->ToolTipAt(controls->graph->PlotRect().left() + (2 - row.index) * 13)
+                .toStdString(),
+            row.index >= 0 && row.index < 3 ? row.tip : "")
+            << row.what;
+    }
+}
+
+TEST_F(TelemetryPanelTest, PlayheadFollowsTheSecondShownAndGoesWithAClear) {
+    for (int i = 0; i < 5; ++i) textData.AddGSensor(CGSensorData(128, 128, 128, 0));
+    const struct {
+        int64_t ms;  // -1: clear instead
+        int playhead;
+    } steps[] = {{5000, 4}, {2500, 1}, {0, -1}, {3000, 2}, {-1, -1}};
+    for (const auto& step : steps) {
+        if (step.ms < 0)
+            panel->ClearGraph();
+        else
+            panel->ShowMoment(step.ms, step.ms / 1000);
+        EXPECT_EQ(controls->graph->Playhead(), step.playhead) << step.ms;
     }
 }

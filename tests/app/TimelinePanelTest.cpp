@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 
 #include "app/ClipExportCommand.h"
+#include "app/EventListPanel.h"
 #include "app/PlaybackController.h"
 #include "app/TimelineLoader.h"
 #include "app/TimelinePanel.h"
@@ -144,6 +147,51 @@ TEST_F(TimelinePanelTest, PartOfGivesOneRecordingOfTheWalkOnItsOwnTimes) {
         for (const TimedFix& f : panel->PartOf(row.path).fixes) times.push_back(f.timeMs);
         EXPECT_EQ(times, row.fixMs) << row.path;
     }
+}
+
+TEST_F(TimelinePanelTest, EventListFollowsTheWalkAndAClickOnARowJumpsThere) {
+    panel->ShowEventList();
+    QTreeWidget* rows = panel->EventList()->Rows();
+    const auto click = [&](int row) {
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
+                          rows->visualItemRect(rows->topLevelItem(row)).center());
+    };
+    // Before the walk one row says there are none; it jumps nowhere.
+    ASSERT_EQ(rows->topLevelItemCount(), 1);
+    EXPECT_EQ(rows->topLevelItem(0)->text(0), "No events");
+    click(0);
+    EXPECT_TRUE(seeks.empty());
+
+    Walked();
+    ASSERT_EQ(rows->topLevelItemCount(), 3);
+    const struct {
+        int row;
+        const char* time;  // on the clock of the recording the event lies in
+        std::vector<std::string> opened;
+        int64_t seekMs;
+    } table[] = {
+        {2, "12:00:09", {kSecond}, 3000},
+        {0, "12:00:02", {kFirst}, 2000},
+        {1, "12:00:04", {}, 4000},
+    };
+    for (const auto& row : table) {
+        QTreeWidgetItem* item = rows->topLevelItem(row.row);
+        EXPECT_EQ(item->text(EventListPanel::kTimeColumn).toStdString(), row.time);
+        EXPECT_EQ(item->text(EventListPanel::kKindColumn), "Hard braking");
+        EXPECT_EQ(item->text(EventListPanel::kPeakColumn), "1.00 g");
+        EXPECT_EQ(item->text(EventListPanel::kSpeedColumn), "") << "no valid fix near it";
+        opened.clear();
+        seeks.clear();
+        click(row.row);
+        EXPECT_EQ(opened, row.opened) << row.row;
+        EXPECT_EQ(seeks, std::vector<int64_t>{row.seekMs}) << row.row;
+    }
+
+    // Another recording opens: its walk has not come yet, so the list has none.
+    trip.clear();
+    panel->LoadTimeline("/nowhere/other.avi");
+    ASSERT_EQ(rows->topLevelItemCount(), 1);
+    EXPECT_EQ(rows->topLevelItem(0)->text(0), "No events");
 }
 
 TEST(ClipExportCommandTest, ProposesTheInPointsCameraTimeAndAFreeName) {

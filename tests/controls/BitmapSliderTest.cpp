@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <climits>
 #include <vector>
@@ -359,4 +361,49 @@ TEST_F(BitmapSliderTest, ALongerChannelKeepsItsEndsAndMapsPositionsOverTheNewWid
     EXPECT_EQ(slider->size(), QSize(100, 16));
     EXPECT_EQ(slider->PosToPixel(99), 95);
     EXPECT_FALSE(CBitmapSlider().SetChannelLength(200)) << "no channel, nothing to lengthen";
+}
+
+// Ticks at 15 px (position 11, two events in one second), 25 px (22) and 55 px (55, no text);
+// the tick tooltip reaches three pixels either side of a tick.
+TEST_F(BitmapSliderTest, RestingOnAnEventTickNamesItsEventsElsewhereThePositionTipShows) {
+    slider->SetMarks({{22, 0xFF, QStringLiteral("Impact")},
+                      {11, 0xFF00, QStringLiteral("Braking")},
+                      {11, 0xFF0000, QStringLiteral("Turn")},
+                      {55, 0xFF, QString()},
+                      {120, 0xFF, QStringLiteral("past the end")}});
+    ASSERT_EQ(slider->PosToPixel(11), 15);
+    ASSERT_EQ(slider->PosToPixel(22), 25);
+    const struct Row {
+        int x;
+        const char* text;
+    } rows[] = {
+        {15, "Braking\nTurn"},
+        {12, "Braking\nTurn"},
+        {11, ""},
+        {18, "Braking\nTurn"},
+        {19, ""},
+        {22, "Impact"},
+        {28, "Impact"},
+        {29, ""},
+        {55, ""},
+        {95, ""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(slider->MarkTextAt(row.x).toStdString(), row.text) << row.x;
+    // Of two ticks in reach, the nearer one speaks.
+    slider->SetMarks({{11, 0, QStringLiteral("a")}, {13, 0, QStringLiteral("b")}});
+    ASSERT_EQ(slider->PosToPixel(13), 16);
+    EXPECT_EQ(slider->MarkTextAt(15), "a");
+    EXPECT_EQ(slider->MarkTextAt(17), "b");
+
+    // Through the tooltip event: the tick's text at a tick, the slider's own tip off it.
+    parent.show();
+    slider->setToolTip(QStringLiteral("Position"));
+    const auto tipAt = [&](int x) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(x, 8), slider->mapToGlobal(QPoint(x, 8)));
+        QApplication::sendEvent(slider, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(16), "b");
+    EXPECT_EQ(tipAt(60), "Position");
 }
