@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -176,14 +177,40 @@ std::vector<std::string> FilesUnder(const fs::path& folder) {
     return files;
 }
 
-bool HashAll(const fs::path& folder, std::vector<PackageFacts::File>& files, std::string* error) {
+// Hashes already taken in this package, so a file is read once however often the list is
+// made: a file is hashed again only when its size or its time of writing changed.
+struct HashCache {
+    struct Entry {
+        uintmax_t size = 0;
+        fs::file_time_type written;
+        std::string sha256;
+    };
+    std::map<std::string, Entry> known;
+
+    void Remember(const fs::path& folder, const std::string& rel, const std::string& sha256) {
+        std::error_code ec;
+        Entry e{fs::file_size(folder / rel, ec), fs::last_write_time(folder / rel, ec), sha256};
+        if (!ec) known[rel] = std::move(e);
+    }
+};
+
+bool HashAll(const fs::path& folder, HashCache& cache, std::vector<PackageFacts::File>& files,
+             std::string* error) {
     files.clear();
     for (const std::string& rel : FilesUnder(folder)) {
         PackageFacts::File f;
         f.path = rel;
         std::error_code ec;
         f.size = fs::file_size(folder / rel, ec);
-        if (!Sha256OfFile((folder / rel).string(), &f.sha256, error)) return false;
+        const auto written = fs::last_write_time(folder / rel, ec);
+        const auto it = cache.known.find(rel);
+        if (!ec && it != cache.known.end() && it->second.size == f.size &&
+            it->second.written == written) {
+            f.sha256 = it->second.sha256;
+        } else {
+            if (!Sha256OfFile((folder / rel).string(), &f.sha256, error)) return false;
+            cache.Remember(folder, rel, f.sha256);
+        }
         files.push_back(f);
     }
     return true;
@@ -376,11 +403,13 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     PackageFacts& facts = result->facts;
     facts = PackageFacts();
     facts.request = &r;
+    HashCache hashes;
     for (size_t i = first; i <= last; ++i) {
         const fs::path copy = scratch.path / kOriginals / fs::path(sources[i].path).filename();
         std::string hex;
         uint64_t bytes = 0;
         if (!CopyAndHash(sources[i].path, copy.string(), &hex, &bytes, error)) return false;
+        hashes.Remember(scratch.path, fs::relative(copy, scratch.path).string(), hex);
         facts.originals.push_back(copy.string());
         facts.startsMs.push_back(sources[i].timelineMs - sources[first].timelineMs);
     }
@@ -392,6 +421,7 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         if (!CopyAndHash(config, (scratch.path / kOriginals / kConfigCopy).string(), &hex, &bytes,
                          error))
             return false;
+        hashes.Remember(scratch.path, (fs::path(kOriginals) / kConfigCopy).string(), hex);
     }
     const int64_t offset = sources[first].timelineMs;
     facts.clipFromMs = r.fromMs - offset;
@@ -440,17 +470,17 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     if (!ProveClip((scratch.path / kLosslessClip).string(), recordings, &facts.proof, error))
         return false;
 
-    if (!HashAll(scratch.path, facts.files, error)) return false;
+    if (!HashAll(scratch.path, hashes, facts.files, error)) return false;
     if (report) {
         if (!step("writing the report", kProvenShare)) return false;
         if (!report(facts, (scratch.path / kReport).string(), error)) return false;
-        if (!HashAll(scratch.path, facts.files, error)) return false;
+        if (!HashAll(scratch.path, hashes, facts.files, error)) return false;
     }
     if (!step("writing the manifest", kProvenShare)) return false;
     if (!WriteText(scratch.path / kManifest, Manifest(facts, sources, first, last), error))
         return false;
     std::vector<PackageFacts::File> all;
-    if (!HashAll(scratch.path, all, error)) return false;
+    if (!HashAll(scratch.path, hashes, all, error)) return false;
     std::string sums;
     for (const PackageFacts::File& f : all) sums += f.sha256 + "  " + f.path + "\n";
     if (!WriteText(scratch.path / kSums, sums, error)) return false;
