@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int64_t kMsPerSec = 1000;
+constexpr int IDS_DROPPING_FRAMES_KO = 1414, IDS_DROPPING_FRAMES_EN = 1415;
 
 }  // namespace
 
@@ -35,6 +36,10 @@ void CSamplePlayerDlg::ConnectPlayback() {
             [this](const QString& path) { ShowOpened(path.toStdString()); });
     connect(playback, &PlaybackController::failed, this,
             [this](const QString& path) { OnPlaybackFailed(path); });
+    connect(playback, &PlaybackController::droppingFrames, this, [this] {
+        ShowNote(QString::fromStdString(FormatResourceString(
+            PickStringId(IDS_DROPPING_FRAMES_KO, IDS_DROPPING_FRAMES_EN))));
+    });
 }
 
 void CSamplePlayerDlg::OnPlaybackPosition(int64_t timelineMs) {

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <utility>
 
 #include "media/CAVIExtractor.h"
@@ -112,6 +114,14 @@ void PlaybackController::OnFramePosted() {
     // A seek asked for since: the position already reads its target.
     if (m_session.Player().IsSeekPending()) return;
     SetPosition(RecordingStartMs() + frame.positionMs);
+    if (m_state == PlaybackState::Playing) {
+        const CQRVMediaPlayer& player = m_session.Player();
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        const std::optional<bool> dropping =
+            m_drops.Sample(std::chrono::duration_cast<std::chrono::milliseconds>(now).count(),
+                           player.GetPlayedFrames(), player.GetLateFrames());
+        if (dropping.value_or(false)) emit droppingFrames();
+    }
 }
 
 void PlaybackController::OnHandOver(uint32_t serial, int32_t handOvers) {
@@ -325,6 +335,7 @@ int PlaybackController::SeekIntoOtherRecording(int64_t target, bool play) {
     m_tripIndex = index;
     const int64_t within = target - m_tripStartsMs[static_cast<size_t>(index)];
     if (!OpenAt(m_trip[index], within, play)) return 0;
+    m_drops.Reset();
     emit seeked(m_positionMs);
     return 1;
 }
@@ -335,6 +346,7 @@ bool PlaybackController::SeekWhileLoading(int64_t timelineMs) {
         return other == 1;
     m_seekWhenOpenedMs = target;
     SetPosition(target);
+    m_drops.Reset();
     emit seeked(target);
     return true;
 }
@@ -350,6 +362,7 @@ bool PlaybackController::SeekTo(int64_t timelineMs) {
     // A recording held at its end shows the picture sought and waits there.
     if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
     SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+    m_drops.Reset();
     emit seeked(m_positionMs);
     return true;
 }
@@ -371,6 +384,7 @@ bool PlaybackController::SeekBy(int64_t deltaMs) {
         player.SeekBackward(-seconds);
     if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
     SetPosition(Position());
+    m_drops.Reset();
     emit seeked(m_positionMs);
     return true;
 }
@@ -424,6 +438,7 @@ int64_t PlaybackController::RecordingStartMs() const {
 void PlaybackController::SetState(PlaybackState state) {
     if (state == m_state) return;
     m_state = state;
+    m_drops.Reset();
     emit stateChanged(state);
 }
 

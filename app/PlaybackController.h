@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "app/BackgroundJob.h"
+#include "app/FrameDropMeter.h"
 #include "media/CPlaybackSession.h"
 
 class VideoWindow;
@@ -122,6 +123,9 @@ signals:
     // What plays was played out (a trip: its last recording).
     void ended(const QString& path);
     void failed(const QString& path, const QString& reason);
+    // Playing has let more than 1 % of its pictures go unshown for lateness over the last
+    // 5 s (see FrameDropMeter): the machine cannot keep up. At most once per 5 s.
+    void droppingFrames();
 
 private:
     static void OnPlayerEvent(void* user, const PlayerEvent& event);
@@ -161,6 +165,7 @@ private:
     int64_t m_seekWhenOpenedMs = -1;  // Loading: a seek asked for meanwhile (timeline ms)
     int32_t m_handOvers = 0;          // the player's hand-overs this controller has followed
     QString m_lastError;
+    FrameDropMeter m_drops;           // spans of playing only
     BackgroundJob m_probe;
     CPlaybackSession m_session;  // last: its threads are joined before the rest goes
 };

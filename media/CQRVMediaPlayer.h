@@ -201,6 +201,8 @@ public:
     int32_t GetHandOvers() const { return m_handOvers.load(); }
     // Front frames dropped for lateness since the player was made (see Late frames above).
     int64_t GetLateFrames() const { return m_lateFrames.load(); }
+    // Front frames that came due while playing, shown or dropped: the share GetLateFrames is of.
+    int64_t GetPlayedFrames() const { return m_playedFrames.load(); }
     // Plays on from the picture shown; a recording played out plays again from its start.
     void Play();
     void Pause();
@@ -468,6 +470,7 @@ private:
     std::atomic<bool> m_nextQueued{false};   // written by the worker
     std::atomic<int32_t> m_handOvers{0};     // written by the worker
     std::atomic<int64_t> m_lateFrames{0};    // written by the worker
+    std::atomic<int64_t> m_playedFrames{0};  // written by the worker
     bool m_started = false;                  // guarded by m_lock
     std::string m_openError;                 // guarded by m_lock
 

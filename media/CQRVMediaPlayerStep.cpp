@@ -135,6 +135,7 @@ void CQRVMediaPlayer::Advance() {
 }
 
 void CQRVMediaPlayer::PresentPair(bool late) {
+    m_playedFrames.fetch_add(1);
     if (late) {
         m_lateFrames.fetch_add(1);
         PresentHead(true, true);

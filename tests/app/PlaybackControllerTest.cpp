@@ -174,3 +174,28 @@ TEST_F(ControllerTest, WhatIsAskedWhileOpeningTakesEffectOnceOpen) {
     EXPECT_EQ(controller.Session().Player().GetFrameCounter(), 45) << "the picture is the time";
     EXPECT_TRUE(failures.isEmpty());
 }
+
+// Spans of 5 s of the player's counters: only a span with more than 1 % of its pictures
+// dropped tells of dropping; counters that go back (another player) start a new span.
+TEST(FrameDropMeterTest, TellsOfDroppingOncePerSpanAboveOnePercent) {
+    struct Step {
+        int64_t ms, played, late;
+        int said;  // -1 nothing yet, 0 keeping up, 1 dropping
+    };
+    const Step steps[] = {
+        {0, 1000, 10, -1},     {4999, 1150, 40, -1},  // the span is not over
+        {5000, 1150, 5, -1},                          // late went back: a new span
+        {10000, 1300, 6, 0},                          // 1 of 150: under 1 %
+        {15000, 1450, 8, 1},                          // 2 of 150: over 1 %
+        {20000, 1450, 8, 0},                          // nothing played
+        {25000, 1600, 10, 1},
+    };
+    FrameDropMeter meter;
+    for (const Step& s : steps) {
+        const std::optional<bool> said = meter.Sample(s.ms, s.played, s.late);
+        EXPECT_EQ(said ? int(*said) : -1, s.said) << "at " << s.ms << " ms";
+    }
+    meter.Reset();
+    EXPECT_FALSE(meter.Sample(30000, 1900, 500));
+    EXPECT_EQ(meter.Sample(35000, 1900, 500), std::optional<bool>(false));
+}
