@@ -11,13 +11,15 @@ bool CDecoder::Initialize() {
 }
 
 void CDecoder::Shutdown() {
-    CSyncLock lock(m_decodeLock);
-    for (CFFMH264_Decoder& decoder : m_decoders) decoder.Close();
+    for (int camera = 0; camera < kCameraCount; ++camera) {
+        CSyncLock lock(m_decodeLock[camera]);
+        m_decoders[camera].Close();
+    }
 }
 
 bool CDecoder::SetCodec(int camera, VideoCodec codec, int width, int height) {
     if (camera != 0 && camera != 1) return false;
-    CSyncLock lock(m_decodeLock);
+    CSyncLock lock(m_decodeLock[camera]);
     CFFMH264_Decoder& decoder = m_decoders[camera];
     // Reopened only when the codec or the thread plan changes, so the references carry over
     // from one recording to the next of the same kind.
@@ -35,7 +37,7 @@ bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
 
     bool produced;
     {
-        CSyncLock lock(m_decodeLock);
+        CSyncLock lock(m_decodeLock[camera]);
         produced = m_decoders[camera].DecodePacket(data, size);
     }
     // A hidden area (0 x 0) still decodes, so the references stay whole and the area shows a
@@ -86,7 +88,7 @@ bool CDecoder::SaveCapture(int camera, const char* path) {
 
 bool CDecoder::DecodeOnly(int camera, const uint8_t* data, int32_t size) {
     if (camera != 0 && camera != 1) return false;
-    CSyncLock lock(m_decodeLock);
+    CSyncLock lock(m_decodeLock[camera]);
     m_decoders[camera].DecodePacket(data, size);
     return true;
 }

@@ -4,8 +4,9 @@
 // window's current size, mirrored when asked, and presented. A hidden window (0 x 0) gets
 // its packets decoded but no conversion.
 //
-// Threads: see VMediaDecoder.h. The decode lock is held around the decode call only; the
-// mirror flags are atomics read once per frame.
+// Threads: see VMediaDecoder.h. Each camera's decode lock is held around its decode call
+// only, so the two cameras may decode at once on two threads; the mirror flags are atomics
+// read once per frame.
 
 #include <atomic>
 
@@ -47,5 +48,5 @@ private:
 
     CFFMH264_Decoder m_decoders[kCameraCount];  // see CFFMH264_Decoder for its threads
     std::atomic<bool> m_mirror[kCameraCount] = {false, false};  // any thread
-    CSync m_decodeLock{"none"};                                 // held around the decode call
+    CSync m_decodeLock[kCameraCount];  // each held around its camera's decode call
 };

@@ -18,6 +18,7 @@ void CQRVMediaPlayer::JoinThreads() {
     }
     m_wake.notify_all();
     m_worker.StopThread();
+    m_lane.Stop();
     m_sync.StopFeeding();
 }
 
@@ -47,6 +48,7 @@ void CQRVMediaPlayer::StopThreads() {
     }
     m_wake.notify_all();
     m_worker.StopThread();
+    m_lane.Stop();
     {
         // Answers nobody will give any more.
         std::lock_guard<std::mutex> lock(m_lock);

@@ -34,8 +34,13 @@
 //   one libavcodec decoder per camera. Pictures above 1080p decode with two slice threads
 //   that libavcodec owns and joins inside each decode call; smaller ones on the worker alone.
 //   Slice threads give each packet's picture at once, so seeks and steps stay exact; frame
-//   threads would hold pictures back a packet per thread and are not used. Key frames are
-//   recognised by the codec's own NAL types (IsVideoKeyFrame).
+//   threads would hold pictures back a packet per thread and are not used. When the front
+//   picture is above 1080p, the rear picture of each played moment decodes and converts on a
+//   second thread (m_lane, see DecodeLane.h) while the worker decodes the front one; the
+//   worker waits for it before the pair is shown, so a pair costs the longer of the two. A
+//   single-slice H.264 front (what encoders write by default) gains nothing from slice
+//   threads; this is what keeps a 4K front with a 1080p rear within two cores. Key frames
+//   are recognised by the codec's own NAL types (IsVideoKeyFrame).
 // - Lock order: m_lock, then CMediaSync's lock or the output's locks; in practice the worker
 //   holds m_lock alone. The MediaSync thread never takes m_lock.
 // - Shutdown order (StopThreads): stop flag under m_lock, wake the worker, join it, close the
@@ -77,6 +82,7 @@
 #include <vector>
 
 #include "media/CMediaSync.h"
+#include "media/DecodeLane.h"
 #include "media/FramePacer.h"
 #include "media/MediaInfo.h"
 #include "media/VAudio.h"
@@ -390,6 +396,8 @@ private:
     void BeginPair();  // both windows: the pictures until EndPair are one moment
     void EndPair();
     void ReleasePacket(QueuedPacket& packet);
+    // Waits for the rear packet posted to the lane and lets it go.
+    void FinishLane(QueuedPacket& rear);
     bool RetryPendingPcm();
     void OpenSoundGate();
     int64_t SoundBytesPerSecond() const;
@@ -476,6 +484,10 @@ private:
 
     // Worker thread only (or the owner's thread before Start / after StopThreads).
     std::deque<QueuedPacket> m_frameQueue;
+    static constexpr int kWarmUpFrames = 3;  // shown however late at the start of a run
+    int m_runFrames = 0;                     // front frames played since the clock started
+    bool m_rearOnLane = false;  // the front picture is above 1080p: rear pictures use m_lane
+    DecodeLane m_lane;          // worker only; joined by Shutdown
     std::vector<std::vector<uint8_t>> m_spareBuffers;  // reused packet storage
     size_t m_queuedBytes = 0;
     size_t m_queuedFronts = 0;

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "media/CQRVMediaPlayer.h"
+
+#include "media/CFFMH264_Decoder.h"
 #include "support/Ticks.h"
 
 namespace {
@@ -172,6 +174,9 @@ bool CQRVMediaPlayer::AdoptCodecs(std::string* error) {
         if (camera == 1 && codec == VideoCodec::Unknown) continue;
         VideoSizeRec size;
         m_parser->GetVideoSize(&size, camera);
+        if (camera == 0)
+            m_rearOnLane = static_cast<int64_t>(size.width) * size.height >
+                           CFFMH264_Decoder::kFullHdPixels;
         if (m_decoder && !m_decoder->SetCodec(camera, codec, size.width, size.height)) {
             *error = std::string("the viewer has no ") + VideoCodecName(codec) + " decoder";
             return false;

@@ -96,7 +96,13 @@ bool CQRVMediaPlayer::NeedMoreFrames() const {
     if (m_frameQueue.size() >= kMaxQueuedPackets || m_queuedBytes >= kMaxQueuedBytes) return false;
     const size_t prebuffer =
         static_cast<size_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
-    return m_queuedFronts < std::max<size_t>(prebuffer, 1);
+    const size_t fronts = std::max<size_t>(prebuffer, 1);
+    // The rear packet after the last front one is read too, so the pair can use the lane
+    // (a rear stream with a gap costs one front more, no further).
+    if (m_rearOnLane && m_codecs[1] != VideoCodec::Unknown && !m_frameQueue.empty() &&
+        m_frameQueue.back().camera == 0 && m_queuedFronts <= fronts)
+        return true;
+    return m_queuedFronts < fronts;
 }
 
 void CQRVMediaPlayer::Advance() {
@@ -116,6 +122,9 @@ void CQRVMediaPlayer::Advance() {
             continue;
         }
         bool late = false;
+        if (!m_pacer.Running()) m_runFrames = 0;
+        const bool starting = m_runFrames++ < kWarmUpFrames;
+        const int64_t mediaUs = m_frameQueue.front().mediaUs;
         if (!m_noClock.load()) {
             const int64_t now = NowUs();
             const bool soundLeads = SyncClockToSound(now);
@@ -127,18 +136,34 @@ void CQRVMediaPlayer::Advance() {
             // A picture more than a frame period behind is decoded (the frames after it refer
             // to it) but not converted, so the picture catches up with the sound; the last one
             // queued is always shown.
-            late = m_dropLate.load() && now - due > WallFramePeriodUs() && m_queuedFronts > 1;
+            late = !starting && m_dropLate.load() && now - due > WallFramePeriodUs() &&
+                   m_queuedFronts > 1;
         }
         PresentPair(late);
+        // The first pictures of a run cost a key frame and the set-up of the conversions
+        // (tens of milliseconds at 4K): they are all shown, and the clock goes on from each
+        // of them, so the frames after them are not late from the start.
+        if (starting && !m_noClock.load()) m_pacer.SyncTo(mediaUs, NowUs());
         return;
     }
 }
 
 void CQRVMediaPlayer::PresentPair(bool late) {
     m_playedFrames.fetch_add(1);
+    // Above 1080p the rear picture of the moment decodes on the lane meanwhile.
+    const bool lane = m_rearOnLane && m_decoder && m_frameQueue.size() > 1 &&
+                      m_frameQueue[1].camera != 0;
+    QueuedPacket rear;
+    if (lane) {
+        rear = std::move(m_frameQueue[1]);
+        m_frameQueue.erase(m_frameQueue.begin() + 1);
+        m_lane.Post(m_decoder, 1, m_rearWindow, !late, rear.bytes.data(),
+                    static_cast<int32_t>(rear.bytes.size()));
+    }
     if (late) {
         m_lateFrames.fetch_add(1);
         PresentHead(true, true);
+        if (lane) FinishLane(rear);
         while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear(true);
         return;
     }
@@ -146,8 +171,15 @@ void CQRVMediaPlayer::PresentPair(bool late) {
     // before either window repaints, so they reach the screen together.
     BeginPair();
     PresentHead(true);
+    if (lane) FinishLane(rear);
     while (!m_frameQueue.empty() && m_frameQueue.front().camera != 0) PresentRear();
     EndPair();
+}
+
+void CQRVMediaPlayer::FinishLane(QueuedPacket& rear) {
+    m_lane.Wait();
+    m_rearShown = true;
+    ReleasePacket(rear);
 }
 
 int64_t CQRVMediaPlayer::WallFramePeriodUs() const {

@@ -5,8 +5,9 @@
 // file order; Shutdown (optional) when nothing will be decoded any more.
 //
 // Threads: DecodeFrame, DecodeOnly, Represent and SaveCapture run on the player's worker, one
-// at a time. SetBrightness, SetContrast and SetMirror may be called from the UI thread at any
-// time.
+// at a time per camera: when the front picture is above 1080p the player decodes the rear
+// camera's packet on a second thread while the front one decodes (see CQRVMediaPlayer.h).
+// SetBrightness, SetContrast and SetMirror may be called from the UI thread at any time.
 
 #include <cstdint>
 

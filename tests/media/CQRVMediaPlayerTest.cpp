@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <numeric>
+#include <set>
 #include <thread>
 
 #include "FakeMedia.h"
@@ -73,6 +74,38 @@ TEST_F(PlayerTest, LateFramesAreDecodedButNotShownAndCounted) {
     EXPECT_EQ(std::adjacent_find(front.begin(), front.end()), front.end());
     ASSERT_FALSE(front.empty());
     EXPECT_EQ(front.back(), 59);
+}
+
+// Above 1080p the rear picture of each moment decodes on a second thread while the front one
+// decodes: every frame of both cameras still comes once and in order, at the clock and
+// without it, and the late ones are counted as before.
+TEST_F(PlayerTest, AboveFullHdTheRearDecodesBesideTheFrontAndNothingIsLost) {
+    Build({.seconds = 2, .audioEvery = 0, .frontWidth = 3840, .frontHeight = 2160});
+    std::mutex lock;
+    std::set<std::thread::id> threads[2];
+    decoder.OnFrame([&](const ShownFrame& f) {
+        std::lock_guard<std::mutex> hold(lock);
+        threads[f.camera == 0 ? 0 : 1].insert(std::this_thread::get_id());
+    });
+    ASSERT_TRUE(player.Open("/card/DRIVING/REC_20260314_182509_D.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(decoder.Front(), Range(0, 59));
+    EXPECT_EQ(decoder.Rear(), Range(0, 59));
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        ASSERT_EQ(threads[0].size(), 1u);
+        EXPECT_EQ(threads[1].count(*threads[0].begin()), 0u) << "the rear decoded on the worker";
+    }
+
+    decoder.OnFrame([](const ShownFrame& f) {
+        if (f.camera == 0) SleepMs(100);
+    });
+    player.SetNoClock(false);
+    ASSERT_TRUE(player.Open("/card/DRIVING/REC_20260314_182509_D.AVI"));
+    ASSERT_TRUE(WaitForEnd());
+    const int64_t late = player.GetLateFrames();
+    EXPECT_GT(late, 0);
+    EXPECT_EQ(static_cast<int64_t>(decoder.Front().size()) - 60 + late, 60);
 }
 
 TEST_F(PlayerTest, NothingIsShownBeforeAKeyFrameAnd700MsOfFrontVideo) {

@@ -64,6 +64,7 @@ struct FakeRecordingPlan {
     bool text = true;
     int leadingNonKeyFrames = 0;  // front P frames before the first key frame
     int rearFirstKey = 0;         // rear frames before this one are P frames
+    int frontWidth = 0, frontHeight = 0;  // the front picture size the reader tells
 };
 
 class FakeParser : public VMediaParser {
@@ -72,6 +73,7 @@ public:
     explicit FakeParser(const FakeRecordingPlan& plan, int declaredRate = -1) {
         m_rate = declaredRate < 0 ? plan.rate : declaredRate;
         m_hasRear = plan.rear;
+        m_frontSize = VideoSizeRec{plan.frontWidth, plan.frontHeight};
         for (int i = 0; i < plan.leadingNonKeyFrames; ++i) Add(VideoChunk(0, 100000 + i, false));
         const int frames = plan.seconds * plan.rate;
         for (int f = 0; f < frames; ++f) {
@@ -151,8 +153,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_indexBuilds;
     }
-    VideoSizeRec GetVideoSize(VideoSizeRec* out, int) override {
-        return out ? *out : VideoSizeRec{};
+    VideoSizeRec GetVideoSize(VideoSizeRec* out, int camera) override {
+        const VideoSizeRec size = camera == 0 ? m_frontSize : VideoSizeRec{};
+        if (out) *out = size;
+        return size;
     }
     int32_t GetFrameRate(int stream) override {
         if (stream == 1) return m_hasRear ? std::min(m_rate, 30) : 0;
@@ -221,6 +225,7 @@ private:
     bool m_open = false;
     bool m_reject = false;
     bool m_hasRear = true;
+    VideoSizeRec m_frontSize;
     int m_rate = 30;
     int32_t m_audioRate = 8000;  // 16-bit mono
     std::vector<int> m_seconds;
