@@ -65,16 +65,23 @@ struct FullPlace {
 const FullPlace kFullPlaces[] = {
     {IDC_BUTTON_MINIMIZE, -99, 10, 25, 25},      {IDC_BUTTON_CLOSE, -45, 10, 25, 25},
     {IDC_BUTTON_PREVSIZE, -72, 10, 25, 25},      {IDC_BUTTON_CHANGEVIEW, -300, 10, 161, 24},
-    {IDC_SLIDER_POS, 55, -50, 390, 16},          {IDC_STATIC_CURTIME, 55, -25, 60, 12},
-    {IDC_STATIC_TOTALTIME, 370, -25, 60, 12},    {IDC_STATIC_SPEED, 470, -25, 60, 12},
+    {IDC_STATIC_CURTIME, 55, -25, 60, 12},       {IDC_STATIC_SPEED, 165, -25, 60, 12},
     {IDC_BUTTON_OPEN, -50, -40, 30, 30},         {IDC_BUTTON_STOP, -398, -40, 30, 30},
     {IDC_BUTTON_PRE, -344, -40, 30, 30},         {IDC_BUTTON_BACKWARD, -290, -40, 30, 30},
     {IDC_BUTTON_PLAY, -236, -53, 54, 54},        {IDC_BUTTON_PAUSE, -236, -53, 54, 54},
     {IDC_BUTTON_FORWARD, -158, -40, 30, 30},     {IDC_BUTTON_NEXT, -104, -40, 30, 30},
     {IDC_BUTTON_MUTE, -366, -97, 30, 30},        {IDC_SLIDER_VOLUME, -306, -90, 81, 16},
     {IDC_BUTTON_BRIGHT_ICON, -205, -97, 30, 30}, {IDC_SLIDER_BRIGHT, -165, -90, 81, 16},
-    {IDC_STATIC_RATE, 432, -25, 36, 12},         {IDC_STATIC_CLOCK, 540, -25, 124, 12},
+    {IDC_STATIC_RATE, 122, -25, 36, 12},
 };
+// The position slider runs from the left edge to the buttons on the right, its total time
+// under its end; never shorter than in the smallest full screen.
+constexpr int kFullSliderLeft = 55, kFullSliderRightGap = 420, kFullSliderMinWidth = 200;
+constexpr int kFullTimeWidth = 60;
+// The clock's label in the row under the slider, or above the slider's start where the row
+// leaves it no room (screens narrower than about 900 pixels).
+constexpr QRect kFullClockInRow(232, -25, 124, 12), kFullClockAbove(55, -70, 124, 12);
+constexpr int kFullLabelGap = 7;
 
 }  // namespace
 
@@ -156,6 +163,10 @@ std::vector<ControlPlace> NormalPlaces(const NormalAreas& areas) {
     return places;
 }
 
+int FullScreenSliderWidth(int clientWidth) {
+    return std::max(kFullSliderMinWidth, clientWidth - kFullSliderLeft - kFullSliderRightGap);
+}
+
 std::vector<ControlPlace> FullScreenPlaces(QSize client) {
     const int w = client.width(), h = client.height();
     std::vector<ControlPlace> places;
@@ -163,6 +174,13 @@ std::vector<ControlPlace> FullScreenPlaces(QSize client) {
         places.push_back({place.id, QRect(place.x < 0 ? w + place.x : place.x,
                                           place.y < 0 ? h + place.y : place.y, place.w, place.h)});
     }
+    const int slider = FullScreenSliderWidth(w);
+    places.push_back({IDC_SLIDER_POS, QRect(kFullSliderLeft, h - 50, slider, 16)});
+    const int totalLeft = kFullSliderLeft + slider - kFullTimeWidth;
+    places.push_back({IDC_STATIC_TOTALTIME, QRect(totalLeft, h - 25, kFullTimeWidth, 12)});
+    const QRect clock =
+        kFullClockInRow.right() + kFullLabelGap < totalLeft ? kFullClockInRow : kFullClockAbove;
+    places.push_back({IDC_STATIC_CLOCK, clock.translated(0, h)});
     return places;
 }
 

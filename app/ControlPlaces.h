@@ -43,6 +43,17 @@ struct ControlPlace {
 // areas are placed by their own rules).
 std::vector<ControlPlace> NormalPlaces(const NormalAreas& areas);
 std::vector<ControlPlace> FullScreenPlaces(QSize client);
+// The full-screen position slider's width: the screen's width less the transport beside it.
+int FullScreenSliderWidth(int clientWidth);
+// The controls full screen shows over the picture (and hides while the mouse rests).
+inline constexpr int kFullScreenSet[] = {
+    IDC_BUTTON_MINIMIZE, IDC_BUTTON_CLOSE,       IDC_BUTTON_PREVSIZE,  IDC_BUTTON_CHANGEVIEW,
+    IDC_SLIDER_POS,      IDC_STATIC_CURTIME,     IDC_STATIC_TOTALTIME, IDC_STATIC_SPEED,
+    IDC_BUTTON_STOP,     IDC_BUTTON_PRE,         IDC_BUTTON_BACKWARD,  IDC_BUTTON_PLAY,
+    IDC_BUTTON_PAUSE,    IDC_BUTTON_FORWARD,     IDC_BUTTON_NEXT,      IDC_BUTTON_MUTE,
+    IDC_SLIDER_VOLUME,   IDC_BUTTON_BRIGHT_ICON, IDC_SLIDER_BRIGHT,    IDC_STATIC_RATE,
+    IDC_STATIC_CLOCK,
+};
 
 // The controls only the normal window shows; full screen keeps the pictures and the
 // transport.

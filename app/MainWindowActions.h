@@ -23,6 +23,7 @@ enum class WindowCommand {
     Minimize,
     Close,
     FullScreen,
+    Maximize,
     PrevSize,
     ChangeView,
     MapLarge,

@@ -56,10 +56,13 @@ struct CommandRow {
 const CommandRow kCommands[] = {
     {C::Minimize, {}, IDS_TIP_MINIMIZE, &D::OnBnClickedButtonMinimize},
     {C::Close, {}, IDS_TIP_CLOSE, &D::OnBnClickedButtonClose},
+    // Enter goes into full screen and, there, out of it again.
     {C::FullScreen,
      {Qt::Key_Return, Qt::Key_Enter},
      IDS_TIP_FULLSCREEN,
-     &D::OnBnClickedButtonFullScreen},
+     [](D& d) { d.Layout().ToggleFullScreen(); }},
+    // The title bar's middle button: maximised and back, as every window's.
+    {C::Maximize, {}, IDS_TIP_MAXIMIZE, [](D& d) { d.Layout().ToggleMaximized(); }},
     // As in every player, Escape also leaves full screen (and does nothing else).
     {C::PrevSize,
      {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape},
@@ -143,7 +146,7 @@ void BindWindowButtons(MainWindowControls& ui, MainWindowActions& actions) {
     const std::pair<C, QAbstractButton*> buttons[] = {
         {C::Minimize, ui.minimize},
         {C::Close, ui.close},
-        {C::FullScreen, ui.fullScreen},
+        {C::Maximize, ui.fullScreen},
         {C::PrevSize, ui.prevSize},
         {C::ChangeView, ui.changeView},
         {C::MapLarge, ui.mapView},

@@ -1,6 +1,7 @@
 // Making, skinning and placing the main window's controls (their places: ControlPlaces).
 #include "app/MainWindowControls.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QSizeGrip>
 #include <algorithm>
@@ -19,7 +20,6 @@ namespace {
 
 constexpr int kSizeGripPx = 14;
 constexpr int kPositionSliderWidth = 398;  // normal window at 975 x 635 (see ControlPlaces)
-constexpr int kFullScreenPositionSliderWidth = 390;
 constexpr int kLabelFontPx = 11;
 // One notch of the mouse wheel: ten seconds on the position slider, five steps on the
 // volume and brightness sliders.
@@ -275,7 +275,7 @@ void MainWindowControls::PlaceFullScreen() {
     for (const ControlPlace& place : ControlPlaces::FullScreenPlaces(QSize(w, h)))
         Item(place.id)->setGeometry(place.rect);
     // The channel as long as its place, so the thumb reaches the slider's end.
-    position->SetChannelLength(kFullScreenPositionSliderWidth);
+    position->SetChannelLength(ControlPlaces::FullScreenSliderWidth(w));
 }
 
 void MainWindowControls::ShowSet(bool normal) {
@@ -286,6 +286,21 @@ void MainWindowControls::ShowSet(bool normal) {
     eventLegend->setVisible(normal);
     sizeGrip->setVisible(normal);
     prevSize->setVisible(!normal);
+}
+
+void MainWindowControls::ShowOverPicture(bool shown) {
+    for (int id : ControlPlaces::kFullScreenSet) {
+        QWidget* item = Item(id);
+        if (!item) continue;
+        item->setAttribute(Qt::WA_TransparentForMouseEvents, !shown);
+        if (shown) {
+            item->setGraphicsEffect(nullptr);
+        } else {
+            auto* clear = new QGraphicsOpacityEffect(item);
+            clear->setOpacity(0);
+            item->setGraphicsEffect(clear);
+        }
+    }
 }
 
 void MainWindowControls::ShowPlayButton(bool showPlay) {

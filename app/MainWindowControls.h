@@ -58,6 +58,10 @@ public:
     void PlaceFullScreen();
     // Shows the controls of the normal window, or hides those full screen does without.
     void ShowSet(bool normal);
+    // Full screen's controls drawn over the picture, or left out of it while the mouse
+    // rests. Left out, they stay shown to the program (keys and the play state still find
+    // them) and let clicks through to the picture; they are only not drawn.
+    void ShowOverPicture(bool shown);
     // Shows PLAY or PAUSE in their shared place.
     void ShowPlayButton(bool showPlay);
     bool IsPlayShown() const;

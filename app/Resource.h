@@ -166,6 +166,7 @@ constexpr int IDS_TIP_MINIMIZE = 1302;
 constexpr int IDS_TIP_CLOSE = 1304;
 constexpr int IDS_TIP_FULLSCREEN = 1306;
 constexpr int IDS_TIP_PREVSIZE = 1308;
+constexpr int IDS_TIP_MAXIMIZE = 1416;
 constexpr int IDS_TIP_CHANGEVIEW = 1310;
 constexpr int IDS_TIP_MAPVIEW = 1312;
 constexpr int IDS_TIP_CAMSMALL = 1314;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/CZoomDlg.h"
+#include "app/ControlsAutoHide.h"
 #include "app/PlaybackController.h"
 #include "app/QtVideoArea.h"
 #include "app/QuitSignals.h"
@@ -24,7 +25,9 @@ WindowLayout::WindowLayout(QWidget& window, MainWindowControls& controls,
       m_controls(controls),
       m_playback(playback),
       m_isPlayerActive(std::move(isPlayerActive)),
-      m_frame(window, controls, [this] { return m_view.IsFullScreen(); }) {}
+      m_frame(window, controls, [this] { return m_view.IsFullScreen(); }),
+      m_autoHide(new ControlsAutoHide(window,
+                                      [this](bool shown) { m_controls.ShowOverPicture(shown); })) {}
 
 int WindowLayout::CameraCount() const {
     return m_playback.Player().GetCameraCount();
@@ -80,9 +83,11 @@ void WindowLayout::OnBnClickedButtonFullScreen() {
     m_frame.EnterFullScreen();
     LayoutControls(kScreenFull);
     UpdateView();
+    m_autoHide->SetActive(true);
 }
 
 void WindowLayout::OnBnClickedButtonPrevSize() {
+    m_autoHide->SetActive(false);
     m_window.showNormal();
     m_view.SetFullScreen(false);
     ResetTimeLabels();
@@ -90,6 +95,14 @@ void WindowLayout::OnBnClickedButtonPrevSize() {
     m_frame.LoadBackground();
     LayoutControls(kScreenNormal);
     UpdateView();
+}
+
+void WindowLayout::ToggleMaximized() {
+    if (m_view.IsFullScreen()) return;
+    if (m_window.isMaximized())
+        m_window.showNormal();
+    else
+        m_window.showMaximized();
 }
 
 void WindowLayout::ToggleFullScreen() {

@@ -16,6 +16,7 @@
 #include "app/WindowFrame.h"
 
 class CMapView;
+class ControlsAutoHide;
 class CZoomDlg;
 class PlaybackController;
 class QWidget;
@@ -44,6 +45,8 @@ public:
     void OnBnClickedButtonFullScreen();
     void OnBnClickedButtonPrevSize();
     void ToggleFullScreen();
+    // The normal window maximised, or back to its size.
+    void ToggleMaximized();
 
     // ---- the view state on screen ----
     // A recording was opened, or handed over to: the views laid out anew for its cameras,
@@ -109,4 +112,5 @@ private:
     int m_nShownCameras = 0;         // camera count of the recording the views were laid out for
     CMapView* m_pMapView = nullptr;  // the window's child; deleted by DestroyViews
     CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button
+    ControlsAutoHide* m_autoHide;    // the window's child: full screen's controls
 };

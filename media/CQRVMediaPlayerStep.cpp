@@ -151,8 +151,8 @@ void CQRVMediaPlayer::Advance() {
 void CQRVMediaPlayer::PresentPair(bool late) {
     m_playedFrames.fetch_add(1);
     // Above 1080p the rear picture of the moment decodes on the lane meanwhile.
-    const bool lane = m_rearOnLane && m_decoder && m_frameQueue.size() > 1 &&
-                      m_frameQueue[1].camera != 0;
+    const bool lane =
+        m_rearOnLane && m_decoder && m_frameQueue.size() > 1 && m_frameQueue[1].camera != 0;
     QueuedPacket rear;
     if (lane) {
         rear = std::move(m_frameQueue[1]);

@@ -1,6 +1,13 @@
 // The window's layout object: the views laid out again only for a recording of another camera
 // count, where notes stand, and the map view and zoom window going before the window does.
+#include <QAbstractButton>
+#include <QCursor>
+#include <QGraphicsEffect>
+#include <map>
+
 #include "app/CZoomDlg.h"
+#include "app/ControlPlaces.h"
+#include "app/ControlsAutoHide.h"
 #include "app/WindowLayout.h"
 #include "telemetry/CMapView.h"
 #include "tests/app/MainWindowFixture.h"
@@ -85,3 +92,52 @@ TEST_F(WindowLayoutTest, DestroyingTheViewsTwiceIsHarmlessAndForgetsTheMap) {
 }
 
 }  // namespace
+
+// Full screen: the position slider spans the screen beside the transport, no two controls
+// overlap, and the controls rest out of the picture 3 s after the mouse stopped, still
+// answering keys, until it moves. The title bar's middle button maximises the window.
+TEST_F(WindowLayoutTest, FullScreenControlsSpanTheScreenAndRestWhileTheMouseDoes) {
+    ShowCard();
+    DoubleClickRow(0);
+    Window().OnBnClickedButtonFullScreen();
+    Pump(50);
+    const int w = Window().width();
+    QWidget* slider = Window().GetDlgItem(IDC_SLIDER_POS);
+    EXPECT_EQ(slider->geometry().width(), ControlPlaces::FullScreenSliderWidth(w));
+    EXPECT_GT(slider->geometry().width(), w / 3);
+    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_TOTALTIME)->geometry().right(),
+              slider->geometry().right());
+    for (const int width : {800, 1024, 1280, 1920, 3840}) {
+        std::map<int, QRect> at;
+        for (const auto& p : ControlPlaces::FullScreenPlaces(QSize(width, width * 9 / 16)))
+            at[p.id] = p.rect;
+        for (int a : ControlPlaces::kFullScreenSet)
+            for (int b : ControlPlaces::kFullScreenSet) {
+                const bool shared = a == IDC_BUTTON_PLAY && b == IDC_BUTTON_PAUSE;
+                if (a >= b || shared) continue;
+                EXPECT_FALSE(at[a].intersects(at[b])) << a << " overlaps " << b << " at " << width;
+            }
+    }
+
+    const QPoint middle = Window().rect().center();
+    QCursor::setPos(Window().mapToGlobal(middle));
+    QTest::mouseMove(&Window(), middle);
+    EXPECT_EQ(slider->graphicsEffect(), nullptr);
+    QTest::qWait(ControlsAutoHide::kHideAfterMs + 400);
+    ASSERT_NE(slider->graphicsEffect(), nullptr) << "the controls stay over the picture";
+    EXPECT_EQ(Window().cursor().shape(), Qt::BlankCursor);
+    QWidget* play = Window().GetDlgItem(IDC_BUTTON_PLAY);
+    const bool playShown = !play->isHidden();
+    Key(Qt::Key_Space);
+    EXPECT_EQ(play->isHidden(), playShown) << "keys work while the controls rest";
+    QTest::mouseMove(&Window(), middle + QPoint(7, 3));
+    EXPECT_EQ(slider->graphicsEffect(), nullptr);
+
+    Key(Qt::Key_Return);  // out of full screen
+    ASSERT_EQ(Window().ScreenMode(), WindowLayout::kScreenNormal);
+    EXPECT_EQ(slider->graphicsEffect(), nullptr);
+    QTest::mouseClick(static_cast<QAbstractButton*>(Window().GetDlgItem(IDC_BUTTON_FULLSCREEN)),
+                      Qt::LeftButton);
+    EXPECT_TRUE(Window().isMaximized());
+    EXPECT_EQ(Window().ScreenMode(), WindowLayout::kScreenNormal);
+}
