@@ -83,6 +83,10 @@ public:
     QAction* Action(WindowCommand command) const;
     // The button triggers the command's action and takes its tooltip and accessible name.
     void Bind(WindowCommand command, QAbstractButton* button);
+    // The command's keys act only while button shows (it triggers another command).
+    void Gate(WindowCommand command, QAbstractButton* button) {
+        m_entries.at(command).button = button;
+    }
     // Triggers the action whose key this is (Shift never matters; Ctrl and Alt only keep the
     // letter keys from acting); false when no action takes it now.
     bool TriggerKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);

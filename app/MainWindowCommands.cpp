@@ -56,11 +56,10 @@ struct CommandRow {
 const CommandRow kCommands[] = {
     {C::Minimize, {}, IDS_TIP_MINIMIZE, &D::OnBnClickedButtonMinimize},
     {C::Close, {}, IDS_TIP_CLOSE, &D::OnBnClickedButtonClose},
-    // Enter goes into full screen and, there, out of it again.
     {C::FullScreen,
      {Qt::Key_Return, Qt::Key_Enter},
      IDS_TIP_FULLSCREEN,
-     [](D& d) { d.Layout().ToggleFullScreen(); }},
+     &D::OnBnClickedButtonFullScreen},
     // The title bar's middle button: maximised and back, as every window's.
     {C::Maximize, {}, IDS_TIP_MAXIMIZE, [](D& d) { d.Layout().ToggleMaximized(); }},
     // As in every player, Escape also leaves full screen (and does nothing else).
@@ -172,6 +171,8 @@ void BindWindowButtons(MainWindowControls& ui, MainWindowActions& actions) {
         {C::Mute, ui.mute},
     };
     for (const auto& [command, button] : buttons) actions.Bind(command, button);
+    // Enter goes full screen from the normal window only, as the maximise button shows there.
+    actions.Gate(C::FullScreen, ui.fullScreen);
 }
 
 void SetWindowControlTips(MainWindowControls& ui, MainWindowActions& actions) {
