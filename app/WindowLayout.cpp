@@ -99,10 +99,18 @@ void WindowLayout::OnBnClickedButtonPrevSize() {
 
 void WindowLayout::ToggleMaximized() {
     if (m_view.IsFullScreen()) return;
-    if (m_window.isMaximized())
-        m_window.showNormal();
-    else
-        m_window.showMaximized();
+    // The window has no caption of the window manager's, so it covers the screen's free area
+    // itself (with or without a window manager) and goes back to the size it had.
+    const QScreen* screen = m_window.screen();
+    if (!screen) return;
+    const QRect free = screen->availableGeometry();
+    if (m_rcBeforeMaximize.isValid()) {
+        m_window.setGeometry(m_rcBeforeMaximize);
+        m_rcBeforeMaximize = QRect();
+    } else {
+        m_rcBeforeMaximize = m_window.geometry();
+        m_window.setGeometry(free);
+    }
 }
 
 void WindowLayout::ToggleFullScreen() {

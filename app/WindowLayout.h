@@ -45,7 +45,7 @@ public:
     void OnBnClickedButtonFullScreen();
     void OnBnClickedButtonPrevSize();
     void ToggleFullScreen();
-    // The normal window maximised, or back to its size.
+    // The normal window over the screen's free area, or back to the size it had.
     void ToggleMaximized();
 
     // ---- the view state on screen ----
@@ -106,7 +106,8 @@ private:
     std::function<bool()> m_isPlayerActive;
     ViewState m_view;
     WindowFrame m_frame;
-    QRect m_rcWindow;                                    // the window's geometry at the last layout
+    QRect m_rcWindow;          // the window's geometry at the last layout
+    QRect m_rcBeforeMaximize;  // the geometry the maximise button goes back to
     QRect m_rcMainArea = MainWindowControls::kMainArea;  // the areas of the current normal layout
     QRect m_rcSmallArea = MainWindowControls::kSmallArea;
     int m_nShownCameras = 0;         // camera count of the recording the views were laid out for

@@ -4,13 +4,16 @@
 // (PREFIX-normal.png), at twice the speed (PREFIX-rate.png), the map in the small and in the main
 // area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the video
 // (PREFIX-zoom.png), the settings dialog opened from the window (PREFIX-settings.png), the window
-// enlarged (PREFIX-enlarged.png), full screen (PREFIX-fullscreen.png), paused after a seek to
+// enlarged (PREFIX-enlarged.png), maximised (PREFIX-maximised.png), full screen with its
+// controls (PREFIX-fullscreen.png) and with the mouse resting, without them
+// (PREFIX-fullscreen-rest.png), paused after a seek to
 // 10 s (PREFIX-seek.png), held at the end of the newest recording (PREFIX-end.png), the trips
 // view with a trip expanded (PREFIX-trips.png) and that trip playing just past the join of its
 // first two recordings (PREFIX-join.png) with the list of its events (PREFIX-events.png), and
 // the tooltips of an event's tick and of the graph (PREFIX-event-tip.png, PREFIX-graph-tip.png);
 // each with the picture's time of day beside the position. Meant to run under Xvfb
 // (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -144,9 +147,23 @@ int main(int argc, char** argv) {
     apptest::Pump(2500);
     ok = SaveScreen(window.frameGeometry(), base + "-enlarged.png") && ok;
 
+    // Maximised by the title bar's middle button.
+    window.setGeometry(QRect(
+        QPoint(60, 40), QSize(CSamplePlayerDlg::kNormalWidth, CSamplePlayerDlg::kNormalHeight)));
+    if (auto* maximize = qobject_cast<QAbstractButton*>(window.GetDlgItem(IDC_BUTTON_FULLSCREEN)))
+        maximize->click();
+    apptest::Pump(1500);
+    ok = SaveScreen(QRect(), base + "-maximised.png") && ok;
+    window.showNormal();
+    apptest::Pump(300);
+
     QTest::keyClick(&window, Qt::Key_Return);  // Enter: full screen
-    apptest::Pump(3000);
+    apptest::Pump(1500);
     ok = SaveScreen(QRect(), base + "-fullscreen.png") && ok;
+    // The mouse resting over the picture: the controls leave it.
+    QCursor::setPos(window.mapToGlobal(window.rect().center()));
+    apptest::Pump(3600);
+    ok = SaveScreen(QRect(), base + "-fullscreen-rest.png") && ok;
 
     QTest::keyClick(&window, Qt::Key_Escape);  // and back
     apptest::Pump(300);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCursor>
 #include <QGraphicsEffect>
+#include <QScreen>
 #include <map>
 
 #include "app/CZoomDlg.h"
@@ -136,8 +137,13 @@ TEST_F(WindowLayoutTest, FullScreenControlsSpanTheScreenAndRestWhileTheMouseDoes
     Key(Qt::Key_Return);  // out of full screen
     ASSERT_EQ(Window().ScreenMode(), WindowLayout::kScreenNormal);
     EXPECT_EQ(slider->graphicsEffect(), nullptr);
-    QTest::mouseClick(static_cast<QAbstractButton*>(Window().GetDlgItem(IDC_BUTTON_FULLSCREEN)),
-                      Qt::LeftButton);
-    EXPECT_TRUE(Window().isMaximized());
+    auto* maximize = static_cast<QAbstractButton*>(Window().GetDlgItem(IDC_BUTTON_FULLSCREEN));
+    const QRect before = Window().geometry();
+    QTest::mouseClick(maximize, Qt::LeftButton);
+    const QRect free = Window().screen()->availableGeometry();
+    EXPECT_EQ(Window().geometry().topLeft(), free.topLeft());
+    EXPECT_EQ(Window().size(), free.size().expandedTo(Window().minimumSize()));
     EXPECT_EQ(Window().ScreenMode(), WindowLayout::kScreenNormal);
+    QTest::mouseClick(maximize, Qt::LeftButton);
+    EXPECT_EQ(Window().geometry(), before);
 }
