@@ -31,8 +31,8 @@ constexpr int IDS_TRIP_COUNT_HEADING_KO = 722, IDS_TRIP_COUNT_HEADING_EN = 723;
 
 const int kHeadingIds[RecordingListModel::kColumnCount][2] = {
     {IDS_COL_FILENAME_KO, IDS_COL_FILENAME_EN}, {IDS_COL_TYPE_KO, IDS_COL_TYPE_EN},
-    {IDS_COL_DATE_KO, IDS_COL_DATE_EN},         {IDS_COL_REAR_KO, IDS_COL_REAR_EN},
-    {IDS_COL_SIZE_KO, IDS_COL_SIZE_EN},
+    {IDS_COL_DATE_KO, IDS_COL_DATE_EN},         {IDS_COL_LENGTH_KO, IDS_COL_LENGTH_EN},
+    {IDS_COL_REAR_KO, IDS_COL_REAR_EN},         {IDS_COL_SIZE_KO, IDS_COL_SIZE_EN},
 };
 
 const QColor kUnplayableColour(0xff, 0x6b, 0x6b);
@@ -107,8 +107,11 @@ void RecordingListModel::SetRecordings(const std::vector<CatalogueRow>& rows) {
     m_rows.reserve(rows.size());
     for (const CatalogueRow& row : rows) {
         Entry entry;
-        entry.cells = {QString::fromStdString(row.fileName), QString::fromStdString(row.type),
-                       QString::fromStdString(row.date), RearMark(row.rear),
+        entry.cells = {QString::fromStdString(row.fileName),
+                       QString::fromStdString(row.type),
+                       QString::fromStdString(row.date),
+                       QString(),
+                       RearMark(row.rear),
                        QString::fromStdString(row.size + kSizeUnit)};
         entry.path = QString::fromStdString(row.path);
         m_rows.push_back(std::move(entry));
@@ -135,18 +138,23 @@ void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
             child.path = QString::fromStdString(r.path);
             child.cells = {QString::fromStdString(r.fileName),
                            QString::fromStdString(TypeCell(r.fileName)),
-                           when + QStringLiteral("  ") + FormatLength(r.durationMs), QString(),
+                           when,
+                           FormatLength(r.durationMs),
+                           QString(),
                            QString::fromStdString(SizeCell(r.sizeBytes) + kSizeUnit)};
+            child.lengthMs = r.durationMs;
             child.dateTip = child.path;
             entry.tripPaths << child.path;
             entry.children.push_back(std::move(child));
         }
         entry.path = entry.tripPaths.front();
-        entry.cells = {QString::fromStdString(trip.recordings.front().fileName), type,
-                       QString::fromStdString(FormatTripStart(trip.StartSec())) +
-                           QStringLiteral("  ") + FormatLength(trip.LengthMs()),
+        entry.cells = {QString::fromStdString(trip.recordings.front().fileName),
+                       type,
+                       QString::fromStdString(FormatTripStart(trip.StartSec())),
+                       FormatLength(trip.LengthMs()),
                        QString::number(trip.recordings.size()),
                        QString::fromStdString(SizeCell(trip.SizeBytes()) + kSizeUnit)};
+        entry.lengthMs = trip.LengthMs();
         entry.dateTip = entry.tripPaths.join(QLatin1Char('\n'));
         m_rows.push_back(std::move(entry));
     }
@@ -363,9 +371,11 @@ void RecordingListModel::sort(int column, Qt::SortOrder order) {
     for (size_t i = 0; i < rank.size(); ++i) rank[i] = static_cast<int>(i);
     const size_t c = static_cast<size_t>(column);
     std::stable_sort(rank.begin(), rank.end(), [&](int a, int b) {
-        const QString& left = m_rows[static_cast<size_t>(a)].cells[c];
-        const QString& right = m_rows[static_cast<size_t>(b)].cells[c];
-        return order == Qt::AscendingOrder ? left < right : right < left;
+        const Entry& first = m_rows[static_cast<size_t>(order == Qt::AscendingOrder ? a : b)];
+        const Entry& second = m_rows[static_cast<size_t>(order == Qt::AscendingOrder ? b : a)];
+        // Lengths by their time ("9:59" before "10:00"), the rest by their text.
+        if (column == kLengthColumn) return first.lengthMs < second.lengthMs;
+        return first.cells[c] < second.cells[c];
     });
     std::vector<Entry> sorted;
     sorted.reserve(m_rows.size());

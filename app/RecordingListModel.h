@@ -22,7 +22,16 @@
 class RecordingListModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    enum Column { kNameColumn, kTypeColumn, kDateColumn, kRearColumn, kSizeColumn, kColumnCount };
+    // The length column shows in the trips view only (a trip's and each recording's length).
+    enum Column {
+        kNameColumn,
+        kTypeColumn,
+        kDateColumn,
+        kLengthColumn,
+        kRearColumn,
+        kSizeColumn,
+        kColumnCount
+    };
     enum Role {
         // The recording's file; a trip row: its first recording's.
         PathRole = Qt::UserRole + 1,
@@ -74,6 +83,7 @@ public:
 private:
     struct Entry {
         std::array<QString, kColumnCount> cells;
+        int64_t lengthMs = 0;  // what the length cell says, for sorting
         QString path;
         QString dateTip;  // a trip and its recordings: which files they are
         QStringList tripPaths;

@@ -16,10 +16,10 @@ using Model = RecordingListModel;
 // list with its border and vertical scroll bar never needs a horizontal one. The name column
 // is never shown (width 0); the date column takes whatever width the list has beyond that.
 // The type column holds "MAN" beside a recording's event mark.
-constexpr int kRecordingWidths[Model::kColumnCount] = {0, 54, 124, 40, 86};
-// The trips view: the expand mark and the indent sit in the type column, the date cell also
-// holds the trip's length and the rear column holds the number of recordings ("#").
-constexpr int kTripWidths[Model::kColumnCount] = {0, 52, 156, 28, 68};
+constexpr int kRecordingWidths[Model::kColumnCount] = {0, 54, 124, 0, 40, 86};
+// The trips view: the expand mark and the indent sit in the type column, the length has its
+// own column and the rear column holds the number of recordings ("#").
+constexpr int kTripWidths[Model::kColumnCount] = {0, 52, 118, 44, 26, 64};
 constexpr int kTripIndent = 12;
 // Marks in the rows (a recording holding events) stay within the 18-pixel row.
 constexpr int kListIconSize = 11;
@@ -123,6 +123,7 @@ void RecordingListView::ApplyMode() {
     const int* widths = trips ? kTripWidths : kRecordingWidths;
     for (int column = Model::kTypeColumn; column < Model::kColumnCount; ++column)
         setColumnWidth(column, widths[column]);
+    setColumnHidden(Model::kLengthColumn, !trips);
 }
 
 void RecordingListView::ShowRecordings(const std::vector<CatalogueRow>& rows) {

@@ -19,7 +19,7 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
     EXPECT_EQ(list->PathOf(1).toStdString(), Card().driving[1]);
     EXPECT_EQ(ListCell(list, 0, 1), "REC");
     EXPECT_EQ(ListCell(list, 0, 2), "2026.03.14 18:25:49");
-    EXPECT_EQ(ListCell(list, 0, 3), "\u2713");
+    EXPECT_EQ(ListCell(list, 0, 4), "\u2713");
     EXPECT_TRUE(IsListRowSelected(list, 0));
     EXPECT_FALSE(Window().IsPlayerActive());
     // Headings and widths of the English interface; the file name is hidden and the path is

@@ -124,8 +124,8 @@ TEST_F(RecordingListModelTest, HeadingsAndCellsInBothLanguages) {
         QStringList headings;
     };
     const Case cases[] = {
-        {kLangEnglish, {"FileName", "Type", "Date", "Rear", "Size"}},
-        {kLangKorean, {"파일이름", "종류", "날짜", "후방", "크기"}},
+        {kLangEnglish, {"FileName", "Type", "Date", "Length", "Rear", "Size"}},
+        {kLangKorean, {"파일이름", "종류", "날짜", "길이", "후방", "크기"}},
     };
     for (const Case& c : cases) {
         g_wLanguage = c.language;
@@ -234,12 +234,13 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
     EXPECT_EQ(model.headerData(Model::kRearColumn, Qt::Horizontal, Qt::DisplayRole), "#");
     struct Expected {
         const char* date;
+        const char* length;
         const char* count;
-        std::vector<const char*> times;  // the recordings' date cells
+        std::vector<const char*> times;  // the recordings' date cells (each 0:03 long)
     };
     const Expected expected[] = {
-        {"2026.03.14 13:00:00  0:03", "1", {"13:00:00  0:03"}},
-        {"2026.03.14 12:00:00  0:06", "2", {"12:00:00  0:03", "12:00:03  0:03"}},
+        {"2026.03.14 13:00:00", "0:03", "1", {"13:00:00"}},
+        {"2026.03.14 12:00:00", "0:06", "2", {"12:00:00", "12:00:03"}},
     };
     ASSERT_EQ(model.RowCount(), 2);
     for (int row = 0; row < 2; ++row) {
@@ -248,6 +249,7 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
         const QModelIndex tripIndex = model.index(row, 0);
         EXPECT_EQ(Cell(model, row, Model::kTypeColumn), "TRIP");
         EXPECT_EQ(Cell(model, row, Model::kDateColumn), e.date);
+        EXPECT_EQ(Cell(model, row, Model::kLengthColumn), e.length);
         EXPECT_EQ(Cell(model, row, Model::kRearColumn), e.count);
         EXPECT_TRUE(Cell(model, row, Model::kSizeColumn).endsWith(" KB"))
             << "the unit for trips too";
@@ -258,6 +260,7 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
             const QModelIndex child = model.index(i, Model::kDateColumn, tripIndex);
             EXPECT_EQ(child.parent(), tripIndex);
             EXPECT_EQ(child.data().toString(), e.times[static_cast<size_t>(i)]);
+            EXPECT_EQ(Cell(model, i, Model::kLengthColumn, tripIndex), "0:03");
             EXPECT_EQ(Cell(model, i, Model::kTypeColumn, tripIndex), "REC");
             EXPECT_EQ(child.data(Model::PathRole).toString(),
                       Q(trip.recordings[static_cast<size_t>(i)].path))
@@ -273,6 +276,11 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
     const QString secondPath = second.data(Model::PathRole).toString();
     model.sort(Model::kDateColumn, Qt::AscendingOrder);
     EXPECT_EQ(model.PathOf(0), Q(trips[1].recordings.front().path));
+    model.sort(Model::kLengthColumn, Qt::AscendingOrder);
+    EXPECT_EQ(Cell(model, 0, Model::kLengthColumn), "0:03");
+    model.sort(Model::kLengthColumn, Qt::DescendingOrder);
+    EXPECT_EQ(Cell(model, 0, Model::kLengthColumn), "0:06");
+    model.sort(Model::kDateColumn, Qt::AscendingOrder);
     ASSERT_TRUE(second.isValid());
     EXPECT_EQ(second.data(Model::PathRole).toString(), secondPath);
     EXPECT_EQ(second.parent().row(), 0);
@@ -299,7 +307,8 @@ TEST(RecordingListViewTest, SelectsThePlaceholderAndWalksTheRowsShown) {
     EXPECT_FALSE(view.IsPlaceholderShown());
     EXPECT_EQ(view.SelectedRow(), 0);
     EXPECT_TRUE(view.rootIsDecorated());
-    EXPECT_EQ(view.columnWidth(Model::kSizeColumn), 68);
+    EXPECT_EQ(view.columnWidth(Model::kSizeColumn), 64);
+    EXPECT_FALSE(view.isColumnHidden(Model::kLengthColumn));
     EXPECT_FALSE(view.HandleKey(Qt::Key_Down)) << "the keys are the list's only with the focus";
 
     view.setFocus();
