@@ -22,13 +22,13 @@ TEST_F(MainWindowFixture, DrivingViewListsNewestFirstAndSelectsRowZeroWithoutPla
     EXPECT_EQ(ListCell(list, 0, 4), "\u2713");
     EXPECT_TRUE(IsListRowSelected(list, 0));
     EXPECT_FALSE(Window().IsPlayerActive());
-    // Headings and widths of the English interface; the file name is hidden and the path is
-    // the rows' data, in no column.
-    const QStringList headings = {"FileName", "Type", "Date", "Rear", "Size"};
+    // Headings and widths of the English interface; the file name and the length (a trips
+    // view's) are hidden and the path is the rows' data, in no column.
+    const QStringList headings = {"FileName", "Type", "Date", "Length", "Rear", "Size"};
     // The date column takes what the list has beyond the others (at least its own width).
-    const int widths[] = {0, 54, 124, 40, 86};
-    ASSERT_EQ(list->model()->columnCount(), 5);
-    for (int i = 0; i < 5; ++i) {
+    const int widths[] = {0, 54, 124, 0, 40, 86};
+    ASSERT_EQ(list->model()->columnCount(), 6);
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(ListHeading(list, i), headings[i]);
         EXPECT_EQ(list->isColumnHidden(i), widths[i] == 0) << i;
         if (i == 2) {
