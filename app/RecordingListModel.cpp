@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/Resource.h"
+#include "app/UnplayableNotes.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -21,6 +22,8 @@ constexpr int kTimeOfDayAt = 11;
 constexpr quintptr kTopLevel = 0;
 constexpr int64_t kMsPerSec = 1000;
 constexpr int kSecPerHour = 3600;
+// The length cell of a file whose header cannot be read.
+constexpr QChar kNoLength(0x2013);
 
 constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
 constexpr int IDS_ENDS_EARLY_KO = 988, IDS_ENDS_EARLY_EN = 989;
@@ -136,10 +139,14 @@ void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
                                                              : QString::fromStdString(r.fileName);
             Entry child;
             child.path = QString::fromStdString(r.path);
+            // A file whose header cannot be read has no length and will not play: marked
+            // as the player would mark it, before anyone tries.
+            child.unplayable = !r.opens;
+            if (child.unplayable) child.unplayableReason = UnplayableNotes::ReasonText(r.path);
             child.cells = {QString::fromStdString(r.fileName),
                            QString::fromStdString(TypeCell(r.fileName)),
                            when,
-                           FormatLength(r.durationMs),
+                           r.opens ? FormatLength(r.durationMs) : QString(kNoLength),
                            QString(),
                            QString::fromStdString(SizeCell(r.sizeBytes) + kSizeUnit)};
             child.lengthMs = r.durationMs;
@@ -156,6 +163,8 @@ void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
                        QString::fromStdString(SizeCell(trip.SizeBytes()) + kSizeUnit)};
         entry.lengthMs = trip.LengthMs();
         entry.dateTip = entry.tripPaths.join(QLatin1Char('\n'));
+        SumTrip(entry);
+        if (entry.unplayable) entry.cells[kLengthColumn] = kNoLength;
         m_rows.push_back(std::move(entry));
     }
     Invalidate();
@@ -207,35 +216,84 @@ int RecordingListModel::RowOfFile(const QString& path) const {
     return -1;
 }
 
+QStringList RecordingListModel::RecordingPaths() const {
+    QStringList paths;
+    for (const Entry& row : m_rows) {
+        if (!m_trips) paths << row.path;
+        for (const Entry& child : row.children) paths << child.path;
+    }
+    return paths;
+}
+
+const QList<RecordingListModel::Place>& RecordingListModel::PlacesOf(const QString& path) const {
+    if (m_placesStale) {
+        m_placesOfPath.clear();
+        for (int row = 0; row < RowCount(); ++row) {
+            const Entry& entry = m_rows[static_cast<size_t>(row)];
+            if (!m_trips) m_placesOfPath[entry.path].append({row, -1});
+            for (int child = 0; child < static_cast<int>(entry.children.size()); ++child)
+                m_placesOfPath[entry.children[static_cast<size_t>(child)].path].append(
+                    {row, child});
+        }
+        m_placesStale = false;
+    }
+    static const QList<Place> kNowhere;
+    const auto found = m_placesOfPath.constFind(path);
+    return found == m_placesOfPath.constEnd() ? kNowhere : *found;
+}
+
+template <typename Mark>
+bool RecordingListModel::MarkPlaces(const QString& path, Mark mark) {
+    const QList<Place>& places = PlacesOf(path);
+    for (const Place& place : places) {
+        Entry& row = m_rows[static_cast<size_t>(place.row)];
+        if (place.child < 0) {
+            mark(row);
+            ChangedRow(place.row);
+            continue;
+        }
+        mark(row.children[static_cast<size_t>(place.child)]);
+        SumTrip(row);
+        const QModelIndex trip = index(place.row, 0);
+        emit dataChanged(index(place.child, 0, trip), index(place.child, kColumnCount - 1, trip));
+        ChangedRow(place.row);
+    }
+    return !places.isEmpty();
+}
+
+void RecordingListModel::SumTrip(Entry& trip) const {
+    trip.eventCount = 0;
+    trip.unplayable = !trip.children.empty();
+    for (const Entry& recording : trip.children) {
+        trip.eventCount += recording.eventCount;
+        trip.unplayable = trip.unplayable && recording.unplayable;
+    }
+    // The trip says why when none of it plays (the first recording's reason).
+    trip.unplayableReason = trip.unplayable ? trip.children.front().unplayableReason : QString();
+}
+
 bool RecordingListModel::MarkEvents(const QString& path, int count) {
-    const int row = RowOf(path);
-    if (row < 0) return false;
-    m_rows[static_cast<size_t>(row)].eventCount = count;
-    ChangedRow(row);
-    return true;
+    return MarkPlaces(path, [count](Entry& entry) { entry.eventCount = count; });
 }
 
 bool RecordingListModel::MarkUnplayable(const QString& path, const QString& reason) {
-    const int row = RowOf(path);
-    if (row < 0) return false;
-    Entry& entry = m_rows[static_cast<size_t>(row)];
-    entry.unplayable = true;
-    entry.unplayableReason = reason;
-    ChangedRow(row);
-    return true;
+    return MarkPlaces(path, [&reason](Entry& entry) {
+        entry.unplayable = true;
+        entry.unplayableReason = reason;
+    });
 }
 
 bool RecordingListModel::MarkEndsEarly(const QString& path, int64_t endsAtMs) {
-    const int row = RowOf(path);
-    if (row < 0) return false;
-    m_rows[static_cast<size_t>(row)].endsEarly = EndsEarlyText(endsAtMs);
-    ChangedRow(row);
-    return true;
+    const QString note = EndsEarlyText(endsAtMs);
+    return MarkPlaces(path, [&note](Entry& entry) { entry.endsEarly = note; });
 }
 
 QString RecordingListModel::EndsEarlyNote(const QString& path) const {
-    const int row = RowOf(path);
-    return row < 0 ? QString() : m_rows[static_cast<size_t>(row)].endsEarly;
+    const QList<Place>& places = PlacesOf(path);
+    if (places.isEmpty()) return {};
+    const Entry& row = m_rows[static_cast<size_t>(places.front().row)];
+    return places.front().child < 0 ? row.endsEarly
+                                    : row.children[static_cast<size_t>(places.front().child)].endsEarly;
 }
 
 QString RecordingListModel::EndsEarlyText(int64_t endsAtMs) {

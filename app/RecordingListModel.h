@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -59,12 +60,17 @@ public:
     // The first top-level row listing the existing file at path by any name (a link, another
     // spelling of its folder); -1 when there is none or the file does not exist.
     int RowOfFile(const QString& path) const;
-    // Marks the row of path; false when no row lists it (the list changed since).
+    // Every recording listed, in list order: the rows, or in the trips view each trip's
+    // recordings.
+    QStringList RecordingPaths() const;
+    // Marks the rows listing path (in the trips view: the recordings under their trips, and a
+    // trip row sums its recordings' events and is unplayable when all of them are); false
+    // when no row lists it (the list changed since).
     bool MarkEvents(const QString& path, int count);
     bool MarkUnplayable(const QString& path, const QString& reason);
     // A recording cut short by a power loss: marked with where it ends.
     bool MarkEndsEarly(const QString& path, int64_t endsAtMs);
-    // "Recording ends early at 0:30 (power loss?)" for a row so marked; empty otherwise.
+    // "Recording ends early at 0:30 (power loss?)" for a recording so marked; empty otherwise.
     QString EndsEarlyNote(const QString& path) const;
     static QString EndsEarlyText(int64_t endsAtMs);
     bool IsUnplayable(int row) const;
@@ -94,13 +100,25 @@ private:
         QString endsEarly;  // the note of a recording cut short; empty otherwise
     };
 
+    // Where a recording is listed: a row (child -1) or a trip's recording.
+    struct Place {
+        int row;
+        int child;
+    };
     const Entry* EntryOf(const QModelIndex& index) const;
+    const QList<Place>& PlacesOf(const QString& path) const;
+    // Applies mark to each entry listing path, then sums each trip marked from its recordings.
+    template <typename Mark>
+    bool MarkPlaces(const QString& path, Mark mark);
+    void SumTrip(Entry& trip) const;
     QVariant ToolTip(const Entry& entry, int column) const;
     void ChangedRow(int row);
-    void Invalidate() { m_indexStale = true; }
+    void Invalidate() { m_indexStale = m_placesStale = true; }
 
     std::vector<Entry> m_rows;
     bool m_trips = false;
     mutable QHash<QString, int> m_rowOfPath;  // rebuilt by RowOf while m_indexStale
     mutable bool m_indexStale = true;
+    mutable QHash<QString, QList<Place>> m_placesOfPath;  // rebuilt by PlacesOf while stale
+    mutable bool m_placesStale = true;
 };

@@ -46,10 +46,10 @@ RecordingListView::RecordingListView(QWidget* parent)
     // A result for a recording no longer listed (the list changed since the scan started)
     // marks nothing.
     connect(m_scanner, &EventScanner::found, this, [this](const QString& path, int count) {
-        if (count > 0 && !m_model->IsTrips()) m_model->MarkEvents(path, count);
+        if (count > 0) m_model->MarkEvents(path, count);
     });
     connect(m_scanner, &EventScanner::endsEarly, this, [this](const QString& path, qint64 ms) {
-        if (!m_model->IsTrips() && m_model->MarkEndsEarly(path, ms))
+        if (m_model->MarkEndsEarly(path, ms))
             emit endsEarly(path, m_model->EndsEarlyNote(path));
     });
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -144,8 +144,7 @@ void RecordingListView::Clear() {
 
 void RecordingListView::ScanEvents(const EventThresholds& thresholds) {
     std::vector<std::string> paths;
-    paths.reserve(static_cast<size_t>(RowCount()));
-    for (int row = 0; row < RowCount(); ++row) paths.push_back(PathOf(row).toStdString());
+    for (const QString& path : m_model->RecordingPaths()) paths.push_back(path.toStdString());
     m_scanner->Start(std::move(paths), thresholds);
 }
 

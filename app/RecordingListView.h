@@ -30,8 +30,9 @@ public:
     void ShowRecordings(const std::vector<CatalogueRow>& rows);
     void ShowTrips(const std::vector<Trip>& trips);
     void Clear();
-    // Looks through the recordings listed for driving events in the background; a recording
-    // holding some is marked when its count arrives. Another listing ends the scan.
+    // Looks through the recordings listed (a trip's too) for driving events in the
+    // background; a recording holding some is marked when its count arrives, and its trip
+    // with the trip's count. Another listing ends the scan.
     void ScanEvents(const EventThresholds& thresholds);
 
     bool HasSelection() const;

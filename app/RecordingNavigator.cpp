@@ -265,6 +265,7 @@ void RecordingNavigator::FillTrips(CatalogueView view) {
     if (!ListTrips(CardRoot(m_cards.DrivePath()), view, trips)) return;
     m_nCurIndex = -1;
     m_list.ShowTrips(trips);
+    m_list.ScanEvents(ReadEventThresholds(m_hooks.configPath()));
 }
 
 bool RecordingNavigator::OnTripDoubleClick(int row) {

@@ -22,12 +22,16 @@ std::pair<int, int> UnplayableNotes::ReasonIds(const std::string& path) {
     return {IDS_NOT_RECORDING_KO, IDS_NOT_RECORDING_EN};
 }
 
-void UnplayableNotes::Note(const std::string& path) {
+QString UnplayableNotes::ReasonText(const std::string& path) {
     const auto [koreanId, englishId] = ReasonIds(path);
     const std::string name = fs::path(path).filename().string();
-    m_strUnplayableReason = QString::fromStdString(
+    return QString::fromStdString(
         FormatResourceString(PickStringId(koreanId, englishId), name.c_str()));
-    m_strLastUnplayable = name;
+}
+
+void UnplayableNotes::Note(const std::string& path) {
+    m_strUnplayableReason = ReasonText(path);
+    m_strLastUnplayable = fs::path(path).filename().string();
     ++m_nUnplayableInRun;
     m_model.MarkUnplayable(QString::fromStdString(path), m_strUnplayableReason);
 }

@@ -25,6 +25,8 @@ public:
     // Why a file the player rejected cannot be played, as a string-table pair (Korean,
     // English).
     static std::pair<int, int> ReasonIds(const std::string& path);
+    // That reason as the note and the list's tool tip say it, naming the file.
+    static QString ReasonText(const std::string& path);
 
 private:
     RecordingListModel& m_model;

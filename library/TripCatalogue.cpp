@@ -32,7 +32,9 @@ bool ScanTrips(const std::string& folder, std::vector<Trip>& trips,
         if (FILE* f = OpenRegularFileStream(row.path, &why)) {
             if (fseeko(f, 0, SEEK_END) == 0) r.sizeBytes = static_cast<uint64_t>(ftello(f));
             fclose(f);
-            r.durationMs = RecordingDurationMs(row.path);
+            const int64_t ms = RecordingDurationMs(row.path);
+            r.opens = ms >= 0;
+            r.durationMs = std::max<int64_t>(ms, 0);
         } else if (errno == EINVAL && refused) {
             refused->push_back(why);
         }
@@ -88,7 +90,7 @@ std::string FormatTripStart(int64_t startSec) {
 int64_t RecordingDurationMs(const std::string& path) {
     CAVIExtractor reader;
     MediaInfo info;
-    if (reader.OpenFile(path.c_str(), &info) == 0) return 0;
+    if (reader.OpenFile(path.c_str(), &info) == 0) return -1;
     const int32_t rate = reader.GetNativeFrameRate(0);
     reader.CloseFile();
     return rate > 0 ? static_cast<int64_t>(info.frontFrameCount) * 1000 / rate : 0;

@@ -22,6 +22,7 @@ struct TripRecording {
     int64_t startSec = -1;  // dashcam clock, seconds since 1970 (no zone); -1: not in the name
     int64_t durationMs = 0;
     uint64_t sizeBytes = 0;
+    bool opens = false;  // its header could be read (durationMs is then its length)
 
     int64_t EndMs() const { return startSec * 1000 + durationMs; }
 };
@@ -45,7 +46,8 @@ bool ParseRecordingStart(std::string_view name, int64_t& startSec);
 // "2014.03.07 18:25:09" for a start in seconds since 1970 (no zone).
 std::string FormatTripStart(int64_t startSec);
 
-// Length of a recording from its front frames, as the player counts it; 0 when unreadable.
+// Length of a recording from its front frames, as the player counts it; -1 when its header
+// cannot be read (not a recording, damaged, unreadable).
 int64_t RecordingDurationMs(const std::string& path);
 
 // Groups the recordings of one category folder. Trips come newest first, as the list shows

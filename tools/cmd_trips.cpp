@@ -44,6 +44,8 @@ std::string TripsJson(const std::vector<Trip>& trips) {
                 .String(FormatTripStart(r.startSec))
                 .Key("duration_ms")
                 .Int(r.durationMs)
+                .Key("opens")
+                .Bool(r.opens)
                 .Key("size_bytes")
                 .UInt(r.sizeBytes)
                 .Key("gap_ms");

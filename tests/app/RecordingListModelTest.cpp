@@ -293,6 +293,59 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
     EXPECT_FALSE(model.IsTrips()) << "an empty list is no trips view";
 }
 
+// In the trips view the marks go to the recordings under their trips; a trip sums its
+// recordings' events and is unplayable when none of them plays. A file whose header cannot be
+// read is marked at listing, with no length.
+TEST_F(RecordingListModelTest, TripsCarryTheirRecordingsMarks) {
+    const fs::path garbage = fs::path(TARVEX_TEST_DATA_DIR) / "list-model-garbage" / "DRIVING";
+    fs::create_directories(garbage);
+    fs::copy(TripCard() + "/DRIVING", garbage,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const fs::path broken = garbage / "REC_20260314_140000_D.AVI";
+    std::FILE* f = std::fopen(broken.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("not a recording at all", f);
+    std::fclose(f);
+    std::vector<Trip> trips;
+    ASSERT_TRUE(ListTrips(CardRoot(garbage.parent_path().string()), CatalogueView::Driving, trips));
+    ASSERT_EQ(trips.size(), 3u);
+    model.SetTrips(trips);
+    EXPECT_EQ(model.RecordingPaths().size(), 4);
+
+    // Row 0: the broken file's own trip, marked before anyone plays it.
+    const QModelIndex brokenTrip = model.index(0, 0);
+    EXPECT_TRUE(model.IsUnplayable(0));
+    EXPECT_EQ(Cell(model, 0, Model::kLengthColumn), QString(QChar(0x2013)));
+    EXPECT_EQ(Cell(model, 0, Model::kLengthColumn, brokenTrip), QString(QChar(0x2013)));
+    EXPECT_TRUE(model.index(0, Model::kTypeColumn, brokenTrip)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("REC_20260314_140000_D.AVI"));
+    EXPECT_FALSE(model.IsUnplayable(1));
+
+    // Row 2: the trip of two recordings.
+    const QModelIndex pair = model.index(2, 0);
+    const QString first = model.index(0, 0, pair).data(Model::PathRole).toString();
+    const QString second = model.index(1, 0, pair).data(Model::PathRole).toString();
+    EXPECT_TRUE(model.MarkEvents(first, 2));
+    EXPECT_TRUE(model.MarkEvents(second, 3));
+    EXPECT_EQ(model.index(2, Model::kTypeColumn).data(Model::EventCountRole).toInt(), 5);
+    EXPECT_EQ(model.index(2, Model::kTypeColumn).data(Qt::ToolTipRole).toString(), "5 events");
+    EXPECT_FALSE(model.index(2, Model::kTypeColumn).data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(model.index(1, Model::kTypeColumn, pair).data(Model::EventCountRole).toInt(), 3);
+
+    EXPECT_TRUE(model.MarkEndsEarly(second, 30000));
+    EXPECT_EQ(model.EndsEarlyNote(second), "Recording ends early at 0:30 (power loss?)");
+    EXPECT_TRUE(model.index(1, Model::kDateColumn, pair).data(Qt::ForegroundRole).isValid());
+
+    EXPECT_TRUE(model.MarkUnplayable(first, "Cannot play it."));
+    EXPECT_FALSE(model.IsUnplayable(2)) << "one recording of the trip still plays";
+    EXPECT_TRUE(model.MarkUnplayable(second, "Cannot play it."));
+    EXPECT_TRUE(model.IsUnplayable(2));
+    EXPECT_FALSE(model.MarkEvents(Q(Card().event), 1)) << "not listed here";
+    fs::remove_all(garbage.parent_path());
+}
+
 // The view: the top row selected on a fill, the placeholder over an empty list only, the
 // trips view's widths, and the keys walking the rows shown.
 TEST(RecordingListViewTest, SelectsThePlaceholderAndWalksTheRowsShown) {
