@@ -43,6 +43,14 @@ void CSamplePlayerDlg::CreateTimeline() {
         [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); }};
     host.showNote = [this](const QString& text) { ShowNote(text); };
     host.speedUnit = [this] { return m_telemetry->GetSpeedUnit(); };
+    host.plotGraph = [this](const std::vector<TimedSample>& samples, int64_t durationMs,
+                            std::function<QString(int64_t)> timeOfDay) {
+        const int64_t msPerValue =
+            m_telemetry->PlotWholeTimeline(samples, durationMs, std::move(timeOfDay));
+        // The playhead at once, paused or not.
+        if (msPerValue > 0) OnPlaybackPosition(m_playback.Position());
+        return msPerValue;
+    };
     m_pTimeline = std::make_unique<TimelinePanel>(m_playback, *m_sliderPos, *m_pGraph, *this,
                                                   std::move(host));
 }

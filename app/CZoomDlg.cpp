@@ -125,11 +125,52 @@ QImage CZoomDlg::Grab(QPoint* origin) const {
     return LogicalImage(viewer->grab(), viewer->size());
 }
 
+QRectF CZoomDlg::PictureSourceRect(QPoint pointer, const QRect& area, QSize pictureSize,
+                                   QSize clientSize, int zoom) {
+    if (zoom < 1) zoom = 1;
+    if (area.isEmpty() || pictureSize.isEmpty()) return {};
+    const double sx = double(pictureSize.width()) / area.width();
+    const double sy = double(pictureSize.height()) / area.height();
+    const double width = std::min<double>(clientSize.width() / double(zoom) * sx,
+                                          pictureSize.width());
+    const double height = std::min<double>(clientSize.height() / double(zoom) * sy,
+                                           pictureSize.height());
+    const double x = (pointer.x() - area.left() + 0.5) * sx - width / 2;
+    const double y = (pointer.y() - area.top() + 0.5) * sy - height / 2;
+    return QRectF(std::clamp(x, 0.0, pictureSize.width() - width),
+                  std::clamp(y, 0.0, pictureSize.height() - height), width, height);
+}
+
+bool CZoomDlg::RefreshFromRecording(QSize client) {
+    RecordingPicture picture;
+    const QPoint pointer = QCursor::pos();
+    if (!m_pictureAt || !m_pictureAt(pointer, &picture) || picture.image.isNull()) return false;
+    const QRectF source =
+        PictureSourceRect(pointer, picture.area, picture.image.size(), client, m_nZoom);
+    QImage drawn(client, QImage::Format_RGB32);
+    drawn.fill(Qt::black);
+    {
+        QPainter painter(&drawn);
+        // The recording's own pixels, smoothed between them where they are magnified.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(client)), picture.image, source);
+    }
+    m_picture = std::move(drawn);
+    m_source = std::move(picture.image);
+    m_lastSource = source.toAlignedRect();
+    m_bRecording = true;
+    update();
+    return true;
+}
+
 void CZoomDlg::Refresh() {
+    const QSize client = size();
+    if (client.width() < m_nZoom || client.height() < m_nZoom) return;
+    if (RefreshFromRecording(client)) return;
+    m_bRecording = false;
     QPoint origin;
     QImage shot = Grab(&origin);
-    const QSize client = size();
-    if (shot.isNull() || client.width() < m_nZoom || client.height() < m_nZoom) return;
+    if (shot.isNull()) return;
     {
         QPainter painter(&shot);
         painter.fillRect(QRect(mapToGlobal(QPoint(0, 0)) - origin, client),

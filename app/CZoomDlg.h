@@ -1,8 +1,10 @@
 #pragma once
 // The zoom window: a small always-on-top tool window that shows the part of the screen
-// around the mouse pointer at twice its size, refreshed 25 times a second. It copies what
-// the screen shows, so it magnifies the video, the map or any other window alike; its own
-// area is painted grey in the copy first, so the window never shows inside itself.
+// around the mouse pointer at twice its size, refreshed 25 times a second. Over a camera's
+// picture it draws from the recording's decoded picture at its own size, so a picture shown
+// smaller than it was recorded (the rear camera in its small area) shows its real detail;
+// elsewhere it copies what the screen shows, so it magnifies the map or any other window
+// alike, its own area painted grey in the copy first so the window never shows inside itself.
 //
 // Where the platform does not let a program read the screen (some Wayland sessions, where
 // the grab comes back empty or black), the window magnifies the viewer's own window instead
@@ -17,6 +19,7 @@
 #include <QRect>
 #include <QSize>
 #include <cstdint>
+#include <functional>
 
 class CZoomDlg : public QDialog {
     Q_OBJECT
@@ -31,6 +34,20 @@ public:
     // the zoom window takes input while the viewer runs modally.
     explicit CZoomDlg(QWidget* viewer);
     ~CZoomDlg() override;
+
+    // The recording's picture under a point of the screen: the decoded picture at its own
+    // size and the area of the screen it fills. False where no picture is shown.
+    struct RecordingPicture {
+        QImage image;
+        QRect area;  // global coordinates
+    };
+    using PictureAt = std::function<bool(QPoint global, RecordingPicture* out)>;
+    void SetPictureSource(PictureAt source) { m_pictureAt = std::move(source); }
+    // The part of a picture of pictureSize shown in area to magnify into clientSize around
+    // the pointer (global): the screen's clientSize / zoom around it, in the picture's own
+    // pixels, kept inside the picture.
+    static QRectF PictureSourceRect(QPoint pointer, const QRect& area, QSize pictureSize,
+                                    QSize clientSize, int zoom);
 
     // Shows the window and starts (or restarts) the refresh.
     void Start();
@@ -56,6 +73,8 @@ public:
     QRect LastSourceRect() const { return m_lastSource; }
     const QImage& Picture() const { return m_picture; }
     bool IsMagnifyingScreen() const { return m_bScreen; }
+    // The last refresh drew from a recording's decoded picture.
+    bool IsMagnifyingRecording() const { return m_bRecording; }
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -68,6 +87,8 @@ private:
     // Reads the screen (origin: the screen's top-left) or, failing that, the viewer.
     QImage Grab(QPoint* origin) const;
     static bool ScreenReadable();
+    // Draws the recording's picture under the pointer; false where there is none.
+    bool RefreshFromRecording(QSize client);
 
     QWidget* m_pViewer;
     int m_nZoom = 2;  // magnification
@@ -76,4 +97,6 @@ private:
     QImage m_source;
     QRect m_lastSource;
     QImage m_picture;
+    PictureAt m_pictureAt;
+    bool m_bRecording = false;
 };

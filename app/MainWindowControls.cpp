@@ -259,8 +259,9 @@ MainWindowControls::NormalAreas MainWindowControls::PlaceNormal() {
     if (list) list->setGeometry(areas.list);
     // The position slider runs as long as the main picture is wide.
     position->SetChannelLength(kPositionSliderWidth + areas.main.width() - kMainArea.width());
-    graph->setGeometry(kGraphArea.translated(0, areas.dy));
-    eventLegend->setGeometry(ControlPlaces::kEventLegendArea.translated(0, areas.dy));
+    // The graph takes the width the window gained; its legends keep to the right edge.
+    graph->setGeometry(kGraphArea.translated(0, areas.dy).adjusted(0, 0, areas.dxRight, 0));
+    eventLegend->setGeometry(ControlPlaces::kEventLegendArea.translated(areas.dxRight, areas.dy));
     sizeGrip->move(m_pWindow->width() - sizeGrip->width(),
                    m_pWindow->height() - sizeGrip->height());
     sizeGrip->raise();

@@ -21,7 +21,7 @@ constexpr int kTitleFixedWidth = 600;     // the product name; the rest of the b
 constexpr int kPicturesBandBottom = 452;  // below: timeline, transport and graph bands
 constexpr int kGraphBandTop = 518;        // the transport band above, the graph band below
 constexpr int kTransportSplitX = 630;     // between the tools and the sound and picture group
-constexpr int kGraphSplitX = 900;         // right of the graph's legend
+constexpr int kGraphSplitX = 400;         // inside the graph, which stretches with the window
 
 void Panel(QPainter& p, const QRect& r) {
     p.save();
@@ -95,8 +95,8 @@ QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const std::vect
     for (const QRect& plate : plates) TimePlate(p, plate);
 
     // Transport and graph bands as drawn, moved down; each is cut where it is plain (the
-    // transport between its tool and sound groups, the graph band right of the legend), the
-    // part right of the cut moves with the right edge and the plain column stretches.
+    // transport between its tool and sound groups, the graph band inside the graph's plot),
+    // the part right of the cut moves with the right edge and the plain column stretches.
     auto band = [&](int top, int bottom, int splitX) {
         const int height = bottom - top, y = top + areas.dy;
         p.drawPixmap(0, y, skin, 0, top, splitX, height);

@@ -58,8 +58,10 @@ void TelemetryPanel::ShowMoment(int64_t timelineMs, int64_t sliderSec) {
     const int64_t recordingSec = std::max<int64_t>(positionSec - startSec, 0);
     ShowSpeedAndPosition(recordingSec, std::max<int64_t>(sliderSec - startSec, 0));
     ReplotGraph(recordingSec);
-    // Value k is the sample of second k + 1; after a seek back the line stands inside the plot.
-    m_ui.graph->SetPlayhead(static_cast<int>(recordingSec) - 1);
+    if (m_nGraphMsPerValue > 0)
+        m_ui.graph->SetPlayhead(static_cast<int>(std::max<int64_t>(timelineMs, 0) / m_nGraphMsPerValue));
+    else  // value k is the sample of second k + 1; after a seek back it stands inside the plot
+        m_ui.graph->SetPlayhead(static_cast<int>(recordingSec) - 1);
     ShowClock(timelineMs - m_playback.RecordingStartMs());
 }
 
@@ -213,13 +215,19 @@ TelemetryPanel::GraphRuler TelemetryPanel::RulerFor(double unitsPerG, int rangeU
 
 QString TelemetryPanel::GraphValueTip(int valueIndex) const {
     if (valueIndex < 0 || static_cast<size_t>(valueIndex) >= m_plotted.size()) return {};
-    const int64_t recordingMs = (static_cast<int64_t>(valueIndex) + 1) * kMsPerSec;
-    // "2026-03-14 18:25:14": the time of day is what follows the date.
-    const QString clock = QString::fromStdString(m_clock.TextAt(recordingMs));
-    const QString time = !clock.isEmpty()
-                             ? clock.section(QLatin1Char(' '), -1)
-                             : QString::fromStdString(FormatHms(
-                                   (m_playback.RecordingStartMs() + recordingMs) / kMsPerSec));
+    QString time;
+    if (m_nGraphMsPerValue > 0) {
+        const int64_t timelineMs = valueIndex * m_nGraphMsPerValue;
+        if (m_graphTimeOfDay) time = m_graphTimeOfDay(timelineMs);
+        if (time.isEmpty()) time = QString::fromStdString(FormatHms(timelineMs / kMsPerSec));
+    } else {
+        const int64_t recordingMs = (static_cast<int64_t>(valueIndex) + 1) * kMsPerSec;
+        // "2026-03-14 18:25:14": the time of day is what follows the date.
+        const QString clock = QString::fromStdString(m_clock.TextAt(recordingMs));
+        time = !clock.isEmpty() ? clock.section(QLatin1Char(' '), -1)
+                                : QString::fromStdString(FormatHms(
+                                      (m_playback.RecordingStartMs() + recordingMs) / kMsPerSec));
+    }
     const CGSensorData& sample = m_plotted[static_cast<size_t>(valueIndex)];
     const auto g = [&](int units) { return units / m_dUnitsPerG; };
     return time + QString::asprintf("\nX %+.2f g   Y %+.2f g   Z %+.2f g", g(sample.x), g(sample.y),
@@ -227,20 +235,81 @@ QString TelemetryPanel::GraphValueTip(int valueIndex) const {
 }
 
 void TelemetryPanel::ReplotGraph(int64_t positionSec) {
-    if (positionSec <= m_nLastPlotSec) return;
-    CGraphStatic* graph = m_ui.graph;
-    for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ}) graph->ClearSeries(series);
+    if (m_nGraphMsPerValue > 0 || positionSec <= m_nLastPlotSec) return;
     m_plotted = m_textData.SnapshotGSensor();
-    for (const CGSensorData& sample : m_plotted) {
-        graph->AddValue(m_pSeriesX, sample.x + kGraphOffsetX);
-        graph->AddValue(m_pSeriesY, sample.y + kGraphOffsetY);
-        graph->AddValue(m_pSeriesZ, sample.z + kGraphOffsetZ);
-    }
+    PlotSamples();
     m_nLastPlotSec = static_cast<int>(positionSec);
+}
+
+void TelemetryPanel::PlotSamples() {
+    std::vector<int> x, y, z;
+    for (const CGSensorData& sample : m_plotted) {
+        x.push_back(sample.x + kGraphOffsetX);
+        y.push_back(sample.y + kGraphOffsetY);
+        z.push_back(sample.z + kGraphOffsetZ);
+    }
+    CGraphStatic* graph = m_ui.graph;
+    graph->SetValues(m_pSeriesX, x);
+    graph->SetValues(m_pSeriesY, y);
+    graph->SetValues(m_pSeriesZ, z);
+    graph->Redraw();
+}
+
+std::vector<CGSensorData> TelemetryPanel::PickWholeTimeline(const std::vector<TimedSample>& samples,
+                                                            int64_t durationMs,
+                                                            int64_t msPerValue) {
+    if (samples.empty() || msPerValue <= 0) return {};
+    const int64_t lengthMs = std::max(durationMs, samples.back().timeMs + 1);
+    const size_t count = static_cast<size_t>((lengthMs + msPerValue - 1) / msPerValue);
+    double mean[3] = {0, 0, 0};
+    for (const TimedSample& t : samples) {
+        mean[0] += t.sample.x;
+        mean[1] += t.sample.y;
+        mean[2] += t.sample.z;
+    }
+    for (double& m : mean) m /= static_cast<double>(samples.size());
+    const auto distance = [&](const CGSensorData& d) {
+        return std::max({std::abs(d.x - mean[0]), std::abs(d.y - mean[1]), std::abs(d.z - mean[2])});
+    };
+    // A stretch without a sample (a gap between a trip's recordings) keeps the one before.
+    std::vector<CGSensorData> picked(count);
+    std::vector<bool> filled(count, false);
+    for (const TimedSample& t : samples) {
+        const size_t i = static_cast<size_t>(std::clamp<int64_t>(t.timeMs / msPerValue, 0,
+                                                                 static_cast<int64_t>(count) - 1));
+        if (!filled[i] || distance(t.sample) > distance(picked[i])) picked[i] = t.sample;
+        filled[i] = true;
+    }
+    CGSensorData last = samples.front().sample;
+    for (size_t i = 0; i < count; ++i) {
+        if (filled[i])
+            last = picked[i];
+        else
+            picked[i] = last;
+    }
+    return picked;
+}
+
+int64_t TelemetryPanel::PlotWholeTimeline(const std::vector<TimedSample>& samples,
+                                          int64_t durationMs,
+                                          std::function<QString(int64_t)> timeOfDay) {
+    if (samples.empty() || !m_pSeriesX) return 0;
+    const int64_t lengthMs = std::max(durationMs, samples.back().timeMs + 1);
+    const int64_t maxValues = GraphSeries::kValueCount - 1;
+    const int64_t seconds = (lengthMs + kMsPerSec - 1) / kMsPerSec;
+    m_nGraphMsPerValue = ((seconds + maxValues - 1) / maxValues) * kMsPerSec;
+    m_graphTimeOfDay = std::move(timeOfDay);
+    m_plotted = PickWholeTimeline(samples, durationMs, m_nGraphMsPerValue);
+    m_ui.graph->SetSpan(static_cast<int>(m_plotted.size()));
+    PlotSamples();
+    return m_nGraphMsPerValue;
 }
 
 void TelemetryPanel::ClearGraph(bool redraw) {
     m_nLastPlotSec = 0;
+    m_nGraphMsPerValue = 0;
+    m_graphTimeOfDay = nullptr;
+    m_ui.graph->SetSpan(0);
     m_plotted.clear();
     m_ui.graph->SetPlayhead(-1, false);
     for (GraphSeries* series : {m_pSeriesX, m_pSeriesY, m_pSeriesZ})

@@ -21,6 +21,7 @@
 #include "telemetry/CGSensorData.h"
 #include "telemetry/EventDetector.h"
 #include "telemetry/TelemetryLogic.h"
+#include "telemetry/TelemetryWalk.h"
 
 class CMapView;
 class CTextData;
@@ -88,11 +89,26 @@ public:
         QString text;
     };
     static GraphRuler RulerFor(double unitsPerG, int rangeUnits);
-    // The tooltip of the graph's value at valueIndex (the sample of second valueIndex + 1):
-    // the time, on the camera clock when it is known, and each axis in g.
+    // The tooltip of the graph's value at valueIndex (the sample of second valueIndex + 1, or
+    // over the whole timeline the one its stretch is drawn by): the time, on the camera clock
+    // when it is known, and each axis in g.
     QString GraphValueTip(int valueIndex) const;
-    // The G-sensor samples collected so far, plotted again once a later second is reached.
+    // The G-sensor samples collected so far, plotted again once a later second is reached;
+    // nothing while the whole timeline is plotted.
     void ReplotGraph(int64_t positionSec);
+    // The graph from here on holds the whole timeline of what plays (a recording, or a trip's
+    // recordings joined): one value for each stretch of whole seconds (one second while
+    // the graph's values last), each stretch drawn by its sample farthest from the timeline's
+    // mean. The playhead follows the position on it. timeOfDay: the camera-clock time of a
+    // timeline moment, empty when unknown. Returns the milliseconds a value stands for; 0
+    // when there is no sample (the graph stays as it was).
+    int64_t PlotWholeTimeline(const std::vector<TimedSample>& samples, int64_t durationMs,
+                              std::function<QString(int64_t timelineMs)> timeOfDay);
+    // Milliseconds of the timeline a graph value stands for; 0 while the graph scrolls.
+    int64_t GraphMsPerValue() const { return m_nGraphMsPerValue; }
+    // The values the whole-timeline graph draws, one per stretch (exposed for tests).
+    static std::vector<CGSensorData> PickWholeTimeline(const std::vector<TimedSample>& samples,
+                                                       int64_t durationMs, int64_t msPerValue);
     // Nothing plotted, and the next second plots again; redraw false leaves the picture to the
     // next plot.
     void ClearGraph(bool redraw = true);
@@ -110,6 +126,8 @@ public:
 private:
     void OnMapTimer();
     void ShowGraphScale();
+    // m_plotted into the graph's three series, and the graph redrawn.
+    void PlotSamples();
 
     QWidget& m_window;
     MainWindowControls& m_ui;
@@ -123,6 +141,8 @@ private:
     GraphSeries* m_pSeriesY = nullptr;
     GraphSeries* m_pSeriesZ = nullptr;
     std::vector<CGSensorData> m_plotted;  // the samples the graph shows
+    int64_t m_nGraphMsPerValue = 0;       // the whole timeline plotted: each value's stretch
+    std::function<QString(int64_t)> m_graphTimeOfDay;
     double m_dUnitsPerG = EventThresholds{}.unitsPerG;
     int m_nLastPlotSec = 0;  // the second the graph was last plotted at
     QPointer<CMapView> m_pMapView;

@@ -153,16 +153,26 @@ int64_t TimelinePanel::NowMs() const {
 void TimelinePanel::ShowTimelineMarks() {
     const int64_t offset = TimelineOffsetMs() - m_playback.RecordingStartMs();
     const int64_t length = m_playback.Duration();
+    // The graph shows the whole walked timeline once it is there.
+    m_nGraphMsPerValue =
+        m_timeline.samples.empty() || !m_host.plotGraph
+            ? 0
+            : m_host.plotGraph(m_timeline.samples, m_timeline.durationMs,
+                               [this](int64_t ms) { return TimeOfDayAt(ms); });
     std::vector<CBitmapSlider::Mark> sliderMarks;
     std::vector<CGraphStatic::Mark> graphMarks;
     for (const DrivingEvent& e : m_events) {
+        if (m_nGraphMsPerValue > 0)
+            graphMarks.push_back({static_cast<int>(e.timeMs / m_nGraphMsPerValue),
+                                  EventColour(e.kind)});
         const int64_t ms = e.timeMs - offset;
         if (ms < 0 || ms >= length) continue;
         const int second = static_cast<int>(ms / kMsPerSec);
         // Resting the pointer on a tick names its event, as a jump to it does.
         sliderMarks.push_back({second, EventColour(e.kind), EventLine(e)});
-        // The graph holds one sample per second played, the first for second 1.
-        if (second >= 1) graphMarks.push_back({second - 1, EventColour(e.kind)});
+        // Scrolling, the graph holds one sample per second played, the first for second 1.
+        if (m_nGraphMsPerValue == 0 && second >= 1)
+            graphMarks.push_back({second - 1, EventColour(e.kind)});
     }
     m_slider.SetMarks(std::move(sliderMarks));
     m_graph.SetMarks(std::move(graphMarks));
@@ -210,7 +220,10 @@ void TimelinePanel::ShowSliderMenu(const QPoint& at) {
 // ---- seeking ----
 
 void TimelinePanel::OnGraphValueClicked(int valueIndex) {
-    if (valueIndex >= 0)
+    if (valueIndex < 0) return;
+    if (m_nGraphMsPerValue > 0)
+        JumpTo(valueIndex * m_nGraphMsPerValue);
+    else
         m_host.seekToRecordingMs((static_cast<int64_t>(valueIndex) + 1) * kMsPerSec);
 }
 
@@ -273,21 +286,24 @@ TimelinePanel::EventFields TimelinePanel::DescribeEvent(const DrivingEvent& even
     EventFields fields;
     fields.kind = EventKindName(event.kind);
     fields.peak = QString::asprintf("%.2f g", event.peakG);
-    // The time of day comes from the name of the recording the event lies in.
-    const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, event.timeMs);
-    DrivingEvent own = event;
-    own.timeMs -= index < m_tripStartsMs.size() ? m_tripStartsMs[index] : 0;
-    const std::optional<int64_t> start =
-        index < m_timelinePaths.size() ? RecordingStartSec(m_timelinePaths[index]) : std::nullopt;
-    const EventMoment moment = DescribeEvents({own}, start, {}).front();
+    fields.timeOfDay = TimeOfDayAt(event.timeMs);
     const EventMoment speed = DescribeEvents({event}, std::nullopt, m_timeline.fixes).front();
-    if (moment.cameraMs)
-        fields.timeOfDay = QString::fromStdString(FormatTimeOfDay(*moment.cameraMs));
     if (speed.speedKmh) {
         const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
         fields.speed = QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
     }
     return fields;
+}
+
+QString TimelinePanel::TimeOfDayAt(int64_t timelineMs) const {
+    // The time of day comes from the name of the recording the moment lies in.
+    const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, timelineMs);
+    DrivingEvent own;
+    own.timeMs = timelineMs - (index < m_tripStartsMs.size() ? m_tripStartsMs[index] : 0);
+    const std::optional<int64_t> start =
+        index < m_timelinePaths.size() ? RecordingStartSec(m_timelinePaths[index]) : std::nullopt;
+    const EventMoment moment = DescribeEvents({own}, start, {}).front();
+    return moment.cameraMs ? QString::fromStdString(FormatTimeOfDay(*moment.cameraMs)) : QString();
 }
 
 void TimelinePanel::JumpToEvent(size_t index) {

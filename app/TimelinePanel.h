@@ -67,6 +67,12 @@ public:
         std::function<void(const QString&)> showNote;
         // The unit speeds are shown in.
         std::function<SpeedUnit()> speedUnit;
+        // Plots the whole timeline's G-sensor samples on the graph with a way to name a
+        // moment's time of day; returns the milliseconds a graph value stands for (0: the
+        // graph keeps scrolling with what plays).
+        std::function<int64_t(const std::vector<TimedSample>&, int64_t durationMs,
+                              std::function<QString(int64_t)> timeOfDay)>
+            plotGraph;
     };
 
     // window: parent of the slider's menu and of the export dialog.
@@ -104,6 +110,9 @@ public:
         QString kind, peak, timeOfDay, speed;
     };
     EventFields DescribeEvent(const DrivingEvent& event) const;
+    // "18:27:38": the camera-clock time of a moment of the timeline, from the name of the
+    // recording it lies in; empty when unknown.
+    QString TimeOfDayAt(int64_t timelineMs) const;
     // Jumps to event index of Events() and names it there, as the next and previous do.
     void JumpToEvent(size_t index);
     // The list of the events of what plays, in a window of its own (made at first use).
@@ -159,6 +168,8 @@ private:
     int64_t m_nInMs = -1;
     int64_t m_nOutMs = -1;
     int64_t m_nLastJumpMs = -1;                // the event last jumped to
+    int64_t m_nGraphMsPerValue = 0;            // the graph holds the whole timeline: a value's
+                                               // stretch; 0: it scrolls with what plays
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
     std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
     QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked

@@ -3,6 +3,7 @@
 // and the zoom window.
 #include "app/WindowLayout.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -294,10 +295,48 @@ void WindowLayout::DestroyViews() {
     }
 }
 
+bool WindowLayout::PictureAt(QPoint global, CZoomDlg::RecordingPicture* out) {
+    // The camera whose picture is on top under the pointer; a note or a control over the
+    // picture is magnified from the screen.
+    int camera = -1;
+    for (QWidget* under = QApplication::widgetAt(global); under && camera < 0;
+         under = under->parentWidget()) {
+        if (under == m_controls.front) camera = 0;
+        if (under == m_controls.rear) camera = 1;
+        if (under == &m_window) break;
+    }
+    const PlaybackState state = m_playback.State();
+    if (camera < 0 || (state != PlaybackState::Playing && state != PlaybackState::Paused &&
+                       state != PlaybackState::Ended))
+        return false;
+    const int frame = m_playback.Player().GetFrameCounter();
+    PictureCache& cache = m_pictureCache[camera];
+    // Converted again for a new frame, or now and then while paused (a colour or mirror
+    // change shows without a new frame).
+    if (cache.image.isNull() || cache.frame != frame || !cache.age.isValid() ||
+        cache.age.elapsed() > kPictureRecopyMs) {
+        std::shared_ptr<CPixImgBase> picture = m_playback.Session().Decoder().CopyPicture(camera);
+        if (!picture) return false;
+        cache.image = QImage(picture->Pixels(), picture->Width(), picture->Height(),
+                             picture->Stride(), QImage::Format_RGB32)
+                          .copy();
+        cache.frame = frame;
+        cache.age.start();
+    }
+    QWidget* area = camera == 0 ? static_cast<QWidget*>(m_controls.front) : m_controls.rear;
+    out->image = cache.image;
+    out->area = QRect(area->mapToGlobal(QPoint(0, 0)), area->size());
+    return true;
+}
+
 void WindowLayout::OnBnClickedButtonZoom() {
     // One zoom window at most: a later press shows the same one again (restarting the
     // refresh that Escape or closing stopped).
-    if (!m_pZoomDlg) m_pZoomDlg = new CZoomDlg(&m_window);
+    if (!m_pZoomDlg) {
+        m_pZoomDlg = new CZoomDlg(&m_window);
+        m_pZoomDlg->SetPictureSource(
+            [this](QPoint global, CZoomDlg::RecordingPicture* out) { return PictureAt(global, out); });
+    }
     // Beside the viewer, not over its controls.
     const QScreen* screen =
         m_window.screen() ? m_window.screen() : QGuiApplication::primaryScreen();

@@ -7,9 +7,13 @@
 // The window owns one of these; the controls, the map view and the zoom window are the
 // window's children, this object only places them. GUI thread only.
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QRect>
 #include <functional>
 #include <string>
+
+#include "app/CZoomDlg.h"
 
 #include "app/MainWindowControls.h"
 #include "app/ViewState.h"
@@ -17,7 +21,6 @@
 
 class CMapView;
 class ControlsAutoHide;
-class CZoomDlg;
 class PlaybackController;
 class QWidget;
 
@@ -113,5 +116,15 @@ private:
     int m_nShownCameras = 0;         // camera count of the recording the views were laid out for
     CMapView* m_pMapView = nullptr;  // the window's child; deleted by DestroyViews
     CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button
+    // The zoom window's source over a camera's picture: that camera's decoded picture, kept
+    // while it is the one shown.
+    bool PictureAt(QPoint global, CZoomDlg::RecordingPicture* out);
+    static constexpr int kPictureRecopyMs = 500;
+    struct PictureCache {
+        QImage image;
+        int frame = -1;
+        QElapsedTimer age;
+    };
+    PictureCache m_pictureCache[2];
     ControlsAutoHide* m_autoHide;    // the window's child: full screen's controls
 };

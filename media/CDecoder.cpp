@@ -86,6 +86,20 @@ bool CDecoder::SaveCapture(int camera, const char* path) {
     return decoder.ConvertInto(still) && still.SaveImage(path);
 }
 
+std::shared_ptr<CPixImgBase> CDecoder::CopyPicture(int camera) {
+    if (camera != 0 && camera != 1) return nullptr;
+    // The decode lock keeps the picture (and an open or close) from changing under the copy;
+    // the conversion itself shares the decoder's converter lock with the worker's.
+    CSyncLock lock(m_decodeLock[camera]);
+    CFFMH264_Decoder& decoder = m_decoders[camera];
+    int width = 0, height = 0;
+    decoder.GetPictureSize(&width, &height);
+    if (width <= 0 || height <= 0) return nullptr;
+    auto picture = std::make_shared<CPixImage>(width, height, CPixImgBase::kRgb32Channels);
+    const bool mirror = m_mirror[camera].load(std::memory_order_relaxed);
+    return decoder.ConvertInto(*picture, mirror) ? picture : nullptr;
+}
+
 bool CDecoder::DecodeOnly(int camera, const uint8_t* data, int32_t size) {
     if (camera != 0 && camera != 1) return false;
     CSyncLock lock(m_decodeLock[camera]);

@@ -9,6 +9,7 @@
 // read once per frame.
 
 #include <atomic>
+#include <memory>
 
 #include "media/CFFMH264_Decoder.h"
 #include "media/VMediaDecoder.h"
@@ -35,6 +36,9 @@ public:
     bool SaveCapture(int camera, const char* path) override;
     bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override;
     bool Represent(int camera, VideoWindow* window) override;
+    // The camera's last decoded picture as 32-bit RGB at its own size, mirrored as it is
+    // shown; null before the first picture. Any thread: it waits for a decode under way.
+    std::shared_ptr<CPixImgBase> CopyPicture(int camera);
 
     // level / 10 + 1 limited to 0.01 ... 2.0; level / 10 without a limit.
     static float ContrastForLevel(int level);

@@ -4,9 +4,11 @@
 // pictures from a small pool that a window may hold while it paints them.
 //
 // Threads: DecodePacket and ConvertPicture run on the player's worker (or, for a capture, on
-// the UI thread under the player lock, so never at the same time). SetBrightness and
-// SetContrast may come from the UI thread at any time; they and the conversions share
-// m_scaleLock, so the colour never changes under a running conversion.
+// the UI thread under the player lock, so never at the same time). ConvertInto may also run
+// on the UI thread beside the worker's conversions (CDecoder::CopyPicture, which holds off
+// DecodePacket meanwhile). SetBrightness and SetContrast may come from the UI thread at any
+// time; they and the conversions share m_scaleLock, so the colour never changes under a
+// running conversion and two conversions never share the converter at once.
 
 #include <cstdint>
 #include <memory>

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -28,6 +29,12 @@ CGraphStatic::CGraphStatic(QWidget* parent) : QWidget(parent) {
 CGraphStatic::~CGraphStatic() = default;
 
 void CGraphStatic::PreSubclassWindow() {
+    TakeGeometry();
+    m_nXStep = m_nPerDivision = m_nDefaultStep;
+    m_nDivisions = m_nRange / m_nDefaultStep;
+}
+
+void CGraphStatic::TakeGeometry() {
     m_rcClient = QRect(0, 0, width(), height());
     // Plot edges as the drawing uses them: left/top inclusive, right/bottom the edge lines.
     const int left = m_rcClient.left() + kPlotInsetLeft;
@@ -36,8 +43,6 @@ void CGraphStatic::PreSubclassWindow() {
     const int bottom = m_rcClient.top() + m_rcClient.height() - kPlotInset;
     m_rcPlot =
         QRect(QPoint(left, top), QSize(std::max(0, right - left), std::max(0, bottom - top)));
-    m_nXStep = m_nPerDivision = m_nDefaultStep;
-    m_nDivisions = m_nRange / m_nDefaultStep;
     m_nClientWidth = m_rcClient.width();
     m_nClientHeight = m_rcClient.height();
     m_picture =
@@ -69,6 +74,36 @@ void CGraphStatic::AddValue(GraphSeries* series, int value) {
     series->values[series->writeIndex] = PixelsOf(value);
     series->writeIndex = (series->writeIndex + 1) % GraphSeries::kValueCount;
     Redraw();
+}
+
+void CGraphStatic::SetValues(GraphSeries* series, const std::vector<int>& values) {
+    if (!Owns(series)) return;
+    ClearSeries(series);
+    // The write index says how many values there are, so a full ring holds one less.
+    const size_t n = std::min<size_t>(values.size(), GraphSeries::kValueCount - 1);
+    for (size_t i = 0; i < n; ++i) series->values[i] = PixelsOf(values[i]);
+    series->writeIndex = static_cast<int32_t>(n);
+}
+
+void CGraphStatic::SetSpan(int values) {
+    m_nSpan = std::clamp(values, 0, GraphSeries::kValueCount - 1);
+}
+
+void CGraphStatic::resizeEvent(QResizeEvent*) {
+    // Before PreSubclassWindow the control has no picture to follow its size.
+    if (m_picture.isNull() || size() == m_rcClient.size()) return;
+    TakeGeometry();
+    Render();
+}
+
+double CGraphStatic::ValueStep() const {
+    if (m_nSpan <= 0) return m_nXStep;
+    return m_nSpan > 1 ? double(m_rcPlot.width()) / (m_nSpan - 1) : m_rcPlot.width();
+}
+
+double CGraphStatic::XOf(int index, int count) const {
+    const int left = m_rcPlot.left();
+    return m_nSpan > 0 ? left + index * ValueStep() : left + double(count - 1 - index) * m_nXStep;
 }
 
 int CGraphStatic::PixelsOf(int value) const {
@@ -118,11 +153,13 @@ void CGraphStatic::Render() {
     }
 
     const int count = ValueCount();
+    // Scrolling, marks stand at values drawn; over a span they stand wherever they fall.
+    const int markLimit = m_nSpan > 0 ? m_nSpan : count;
     for (const Mark& mark : m_marks) {
-        if (mark.valueIndex < 0 || mark.valueIndex >= count) continue;
-        const int x = left + (count - 1 - mark.valueIndex) * m_nXStep;
+        if (mark.valueIndex < 0 || mark.valueIndex >= markLimit) continue;
+        const double x = XOf(mark.valueIndex, count);
         painter.setPen(QPen(ToQColor(mark.colour), kMarkWidth));
-        painter.drawLine(x, top, x, bottom);
+        painter.drawLine(QPointF(x, top), QPointF(x, bottom));
     }
     RenderScale(painter);
 
@@ -132,19 +169,19 @@ void CGraphStatic::Render() {
         painter.setPen(QPen(colour, series->penWidth));
         painter.setBrush(colour);
         const int n = series->writeIndex;
-        QPoint previous;
-        for (int k = 0; k < n; ++k) {
-            const QPoint point(left + k * m_nXStep, bottom - series->values[n - 1 - k]);
+        QPointF previous;
+        for (int i = 0; i < n; ++i) {
+            const QPointF point(XOf(i, n), bottom - series->values[i]);
             painter.drawPoint(point);
-            if (k > 0) painter.drawLine(previous, point);
+            if (i > 0) painter.drawLine(previous, point);
             previous = point;
         }
     }
 
-    if (m_nPlayhead >= 0 && m_nPlayhead < count) {
-        const int x = left + (count - 1 - m_nPlayhead) * m_nXStep;
+    if (m_nPlayhead >= 0 && m_nPlayhead < markLimit) {
+        const double x = XOf(m_nPlayhead, count);
         painter.setPen(QPen(kPlayheadColour, 1));
-        painter.drawLine(x, top, x, bottom);
+        painter.drawLine(QPointF(x, top), QPointF(x, bottom));
     }
 }
 
@@ -174,6 +211,11 @@ void CGraphStatic::SetMarks(std::vector<Mark> marks) {
 }
 
 int CGraphStatic::ValueIndexAt(int x) const {
+    if (m_nSpan > 0) {
+        const double step = ValueStep();
+        const int index = static_cast<int>(std::floor((x - m_rcPlot.left()) / step + 0.5));
+        return step > 0 && index >= 0 && index < m_nSpan && index < ValueCount() ? index : -1;
+    }
     if (m_nXStep <= 0) return -1;
     const int k = (x - m_rcPlot.left() + m_nXStep / 2) / m_nXStep;
     const int index = ValueCount() - 1 - k;
@@ -255,7 +297,7 @@ bool CGraphStatic::event(QEvent* event) {
         return true;
     }
     // The tip follows the pointer from one value to the next.
-    const int column = m_nXStep > 0 ? m_nXStep : 1;
+    const int column = std::max(1, static_cast<int>(std::ceil(ValueStep())));
     const QRect around(help->pos().x() - column / 2, 0, column, height());
     QToolTip::showText(help->globalPos(), text, this, around);
     return true;

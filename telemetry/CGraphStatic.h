@@ -4,8 +4,12 @@
 // under the pointer. Everything is rendered into an off-screen picture of the
 // control's size; painting only copies that picture, so a redraw never shows a partial state.
 //
-// The geometry (client size, plot rectangle, picture size) is taken once by
-// PreSubclassWindow, when the window has placed the control, and kept from then on.
+// Two ways of laying values along the plot: scrolling (the newest value at the left edge,
+// older ones a fixed step further right each), or a span (SetSpan: the plot's width holds a
+// given number of values, the first at the left edge, however wide the control is).
+//
+// The geometry (client size, plot rectangle, picture size) is taken by PreSubclassWindow,
+// when the window has placed the control, and again whenever the control is resized.
 //
 // GUI thread only.
 
@@ -48,6 +52,13 @@ public:
     GraphSeries* AddSeries(uint32_t colour, int penWidth);
     void ClearSeries(GraphSeries* series);
     void AddValue(GraphSeries* series, int value);
+    // Replaces the series' values (at most kValueCount - 1; the first is value index 0) and leaves
+    // the picture to the next Redraw.
+    void SetValues(GraphSeries* series, const std::vector<int>& values);
+    // values > 0: the plot's width holds that many values, the first at its left edge; 0:
+    // scrolling. Leaves the picture to the next Redraw.
+    void SetSpan(int values);
+    int Span() const { return m_nSpan; }
     void SetGrid(bool on);
     void SetRange(int range, int valuePerDivision);
     void SetXStep(int pixels);
@@ -96,8 +107,14 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void TakeGeometry();
+    // Where value index is drawn, with count values in the series.
+    double XOf(int index, int count) const;
+    // Pixels between neighbouring values.
+    double ValueStep() const;
     bool Owns(const GraphSeries* series) const;
     int ValueCount() const;  // values of the longest series
     static constexpr int kMarkWidth = 2;
@@ -126,5 +143,6 @@ private:
     int m_nRulerTo = 0;
     QString m_strRuler;  // empty: no ruler
     int m_nPlayhead = -1;
+    int m_nSpan = 0;
     std::function<QString(int)> m_valueTip;
 };

@@ -252,6 +252,33 @@ TEST(ZoomSource, SourceIsHalfTheClientCentredOnThePointerAndKeptOnTheScreen) {
     }
 }
 
+// Over a picture the source is in the picture's own pixels: the same part of the screen,
+// scaled by how much smaller the picture is shown, kept inside the picture.
+TEST(ZoomSource, OverAPictureTheSourceIsInItsOwnPixels) {
+    const QSize client(409, 291);
+    struct Row {
+        const char* what;
+        QPoint pointer;
+        QRect area;
+        QSize picture;
+        QRectF source;
+    } rows[] = {
+        {"rear shown at half its size: 1:1",
+         {810, 410}, {650, 320, 320, 180}, {640, 360}, {116.5, 35.5, 409, 291}},
+        {"front shown at its size: 2x", {320, 180}, {0, 0, 640, 360}, {640, 360},
+         {218.25, 107.75, 204.5, 145.5}},
+        {"near the edge: kept inside", {652, 322}, {650, 320, 320, 180}, {640, 360},
+         {0, 0, 409, 291}},
+        {"picture smaller than the part asked", {10, 10}, {0, 0, 100, 50}, {100, 50},
+         {0, 0, 100, 50}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CZoomDlg::PictureSourceRect(row.pointer, row.area, row.picture, client, 2),
+                  row.source)
+            << row.what;
+    }
+}
+
 TEST(ZoomPlace, TheZoomWindowGoesBesideTheViewerWhereTheScreenHasRoom) {
     const QSize client(409, 291);
     struct Row {
@@ -343,4 +370,33 @@ TEST_F(MainWindowFixture, ZoomMagnifiesAroundThePointerAndGreysItsOwnArea) {
         }
     }
     EXPECT_LT(difference / (3.0 * expected.width() * expected.height()), 12.0);
+}
+
+// Over the small rear area the zoom window reads the rear camera's decoded picture, not the
+// screen: its own pixels, at their own size.
+TEST_F(MainWindowFixture, ZoomOverTheRearPictureShowsTheRecordingsOwnPixels) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    Window().OnBnClickedButtonPause();
+    QWidget* rear = Window().GetDlgItem(IDC_STATIC_REAR);
+    ASSERT_TRUE(rear->isVisible());
+    Window().OnBnClickedButtonZoom();
+    CZoomDlg* zoom = Window().Layout().ZoomDialog();
+    zoom->move(Window().frameGeometry().bottomRight() + QPoint(50, 50));
+    QCursor::setPos(rear->mapToGlobal(rear->rect().center()));
+    zoom->Refresh();
+    ASSERT_TRUE(zoom->IsMagnifyingRecording());
+    int width = 0, height = 0;
+    Window().Playback().Session().Decoder().CameraDecoder(1).GetPictureSize(&width, &height);
+    EXPECT_EQ(zoom->Source().size(), QSize(width, height)) << "the decoded picture's size";
+    const QRectF expected = CZoomDlg::PictureSourceRect(
+        QCursor::pos(), QRect(rear->mapToGlobal(QPoint(0, 0)), rear->size()), QSize(width, height),
+        zoom->size(), 2);
+    EXPECT_EQ(zoom->LastSourceRect(), expected.toAlignedRect());
+    // Elsewhere (the title bar) it reads the screen again.
+    QCursor::setPos(Window().mapToGlobal(QPoint(300, 10)));
+    zoom->Refresh();
+    EXPECT_FALSE(zoom->IsMagnifyingRecording());
+    zoom->close();
 }

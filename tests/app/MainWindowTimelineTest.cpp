@@ -154,7 +154,8 @@ TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
     for (const auto& m : window->PositionSlider()->Marks()) slider.push_back(m.position);
     for (const auto& m : window->Graph()->Marks()) graph.push_back(m.valueIndex);
     EXPECT_EQ(slider, (std::vector<int>{2, 4}));
-    EXPECT_EQ(graph, (std::vector<int>{1, 3}));  // one graph value per second, from second 1
+    EXPECT_EQ(graph, (std::vector<int>{2, 4}));  // the whole recording: a value a second
+    EXPECT_EQ(window->Graph()->Span(), kSeconds);
     // Resting the pointer on a tick names the event there, as a jump to it does.
     const CBitmapSlider* position = window->PositionSlider();
     const QString impactTip = position->MarkTextAt(position->PosToPixel(4));
@@ -186,17 +187,22 @@ TEST_F(MainWindowTimelineTest, EventsAreMarkedAtOpenAndKeysJumpToThem) {
 
 TEST_F(MainWindowTimelineTest, GraphAndMapClicksSeekToTheirSecond) {
     OpenAndWalk(1);
-    // The graph gains a value per second played; wait for three (seconds 1 ... 3).
     ASSERT_TRUE(WaitForFrameIn(3 * kRate + 10, kSeconds * kRate));
+    // The whole recording across the plot's width, a value a second, second 0 at the left
+    // edge; the playhead stands at the second playing, the tip names the value's time.
     CGraphStatic* graph = window->Graph();
-    const int x = graph->PlotRect().left();  // the newest value is at the left edge
-    // The graph follows the position the window is told of, a little after the picture.
-    ASSERT_TRUE(apptest::WaitUntil([&] { return graph->ValueIndexAt(x) >= 2; }, 3000));
-    const int newest = graph->ValueIndexAt(x);
-    // Value 0 (second 1) lies `newest` steps to the right.
-    QTest::mouseClick(graph, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(x + newest * 13, graph->height() / 2));
+    const QRect plot = graph->PlotRect();
+    ASSERT_EQ(graph->Span(), kSeconds);
+    const double step = double(plot.width()) / (kSeconds - 1);
+    EXPECT_EQ(graph->ValueIndexAt(plot.left()), 0);
+    EXPECT_EQ(graph->ValueIndexAt(plot.left() + plot.width()), kSeconds - 1);
+    EXPECT_GE(graph->Playhead(), 3);
+    const int second1 = plot.left() + static_cast<int>(step);
+    EXPECT_TRUE(graph->ToolTipAt(second1).startsWith("12:00:01\nX "))
+        << graph->ToolTipAt(second1).toStdString();
+    QTest::mouseClick(graph, Qt::LeftButton, Qt::NoModifier, QPoint(second1, graph->height() / 2));
     EXPECT_TRUE(WaitForFrameIn(kRate, 2 * kRate)) << FrontFrame();
+    EXPECT_TRUE(apptest::WaitUntil([&] { return graph->Playhead() == 1; }));
 
     // A click on the route near the fix of second 4 lands on second 4.
     const auto& fixes = window->Timeline().Telemetry().fixes;

@@ -2,27 +2,32 @@
 // newest DRIVING recording and saves what the screen shows: the window before a card is
 // opened (PREFIX-empty.png), the folder chooser (PREFIX-folder-chooser.png), the normal window
 // (PREFIX-normal.png), at twice the speed (PREFIX-rate.png), the map in the small and in the main
-// area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the video
-// (PREFIX-zoom.png), the settings dialog opened from the window (PREFIX-settings.png), the window
-// enlarged (PREFIX-enlarged.png), maximised (PREFIX-maximised.png), full screen with its
+// area (PREFIX-map-small.png, PREFIX-map-main.png), the zoom window over the front and over the
+// rear picture (PREFIX-zoom.png, PREFIX-zoom-rear.png), the settings dialog opened from the
+// window (PREFIX-settings.png), the window enlarged (PREFIX-enlarged.png), at 1280×800
+// (PREFIX-1280x800.png), maximised (PREFIX-maximised.png), full screen with its
 // controls (PREFIX-fullscreen.png) and with the mouse resting, without them
 // (PREFIX-fullscreen-rest.png), paused after a seek to
 // 10 s (PREFIX-seek.png), held at the end of the newest recording (PREFIX-end.png), the trips
 // view with a trip expanded (PREFIX-trips.png) and that trip playing just past the join of its
 // first two recordings (PREFIX-join.png) with the list of its events (PREFIX-events.png), and
-// the tooltips of an event's tick and of the graph (PREFIX-event-tip.png, PREFIX-graph-tip.png);
+// the tooltips of an event's tick and of the graph (PREFIX-event-tip.png, PREFIX-graph-tip.png),
+// and a recording cut short by a power loss playing with its note (PREFIX-power-cut.png);
 // each with the picture's time of day beside the position. Meant to run under Xvfb
 // (scripts/screenshot); the pictures are grabbed from the screen, not rendered apart.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/CSamplePlayerDlg.h"
@@ -135,6 +140,12 @@ int main(int argc, char** argv) {
     window.OnBnClickedButtonZoom();
     apptest::Pump(1000);
     ok = SaveScreen(QRect(), base + "-zoom.png") && ok;
+    // And over the small rear picture: the rear camera's own pixels, twice their size here.
+    if (QWidget* rear = window.GetDlgItem(IDC_STATIC_REAR); rear && rear->isVisible()) {
+        QCursor::setPos(rear->mapToGlobal(rear->rect().center()));
+        apptest::Pump(1000);
+        ok = SaveScreen(QRect(), base + "-zoom-rear.png") && ok;
+    }
     window.Layout().ZoomDialog()->close();
 
     window.settingsPicture = base + "-settings.png";
@@ -146,6 +157,11 @@ int main(int argc, char** argv) {
     window.setGeometry(QRect(QPoint(60, 40), QSize(1600, 1000)));
     apptest::Pump(2500);
     ok = SaveScreen(window.frameGeometry(), base + "-enlarged.png") && ok;
+
+    // A laptop's size.
+    window.setGeometry(QRect(QPoint(60, 40), QSize(1280, 800)));
+    apptest::Pump(1500);
+    ok = SaveScreen(window.frameGeometry(), base + "-1280x800.png") && ok;
 
     // Maximised by the title bar's middle button.
     window.setGeometry(QRect(
@@ -186,7 +202,10 @@ int main(int argc, char** argv) {
     }
     {
         CGraphStatic* graph = window.Graph();
-        const QPoint at(graph->PlotRect().left() + 3 * 13, graph->height() / 2);
+        // The value of second 3 (the graph holds the whole recording, a value a second).
+        const QRect plot = graph->PlotRect();
+        const int span = std::max(graph->Span(), 2);
+        const QPoint at(plot.left() + 3 * plot.width() / (span - 1), graph->height() / 2);
         QHelpEvent help(QEvent::ToolTip, at, graph->mapToGlobal(at));
         QApplication::sendEvent(graph, &help);
         apptest::Pump(500);
@@ -223,6 +242,28 @@ int main(int argc, char** argv) {
     events->move(window.frameGeometry().topRight() + QPoint(16, 0));
     apptest::Pump(800);
     ok = SaveScreen(events->frameGeometry(), base + "-events.png") && ok;
+    events->close();
     window.OnBnClickedButtonStop();
+
+    // A recording cut short by a power loss, in a folder of its own: marked in the list, and
+    // its note when it plays.
+    const QString cutFolder = outDir + "/power-cut";
+    QDir(cutFolder).removeRecursively();
+    QDir().mkpath(cutFolder);
+    const QString newest = window.List()->Model()->RecordingPaths().value(0);
+    const QString cut = cutFolder + "/" + QFileInfo(newest).fileName();
+    if (!newest.isEmpty() && QFile::copy(newest, cut)) {
+        QFile file(cut);
+        if (file.open(QIODevice::ReadWrite)) file.resize(file.size() / 2);
+        file.close();
+        window.Navigator().OpenPath(cutFolder);
+        if (!apptest::WaitUntil(
+                [&] { return !window.List()->Model()->EndsEarlyNote(cut).isEmpty(); }, 10000))
+            std::fprintf(stderr, "the cut recording was not marked\n");
+        window.Navigator().OnListDoubleClick(0);
+        apptest::Pump(1500);
+        ok = SaveScreen(window.frameGeometry(), base + "-power-cut.png") && ok;
+        window.OnBnClickedButtonStop();
+    }
     return ok ? 0 : 1;
 }
