@@ -110,7 +110,16 @@ void TimelinePanel::ShowRoute() {
     for (const TimedFix& f : m_timeline.fixes)
         if (f.fix.valid)
             route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
-    map->SetRoute(std::move(route));
+    // Each event where the car was then: at the valid fix nearest its time.
+    std::vector<CMapView::RouteEvent> places;
+    for (const DrivingEvent& e : m_events) {
+        const int64_t nearest = NearestValidFix(m_timeline.fixes, e.timeMs);
+        if (nearest < 0) continue;
+        const CGPSData& fix = m_timeline.fixes[static_cast<size_t>(nearest)].fix;
+        places.push_back({fix.GetLatitude(), fix.GetLongitude(), EventColour(e.kind),
+                          EventLine(e).toStdString()});
+    }
+    map->SetRoute(std::move(route), std::move(places));
 }
 
 void TimelinePanel::ApplyClockFixes() {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <string_view>
 
+#include "support/JsonWriter.h"
 #include "support/Profile.h"
 #include "support/Trace.h"
 
@@ -34,6 +35,14 @@ static void InitMapPageResources() {
 #endif
 
 namespace {
+
+// A number with a '.' whatever the process locale says.
+std::string FixedText(double value, int decimals) {
+    char text[40];
+    const auto r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return std::string(text, r.ptr);
+}
 
 const QColor kGroundColour(18, 22, 27);  // the page's own ground, shown until it has drawn
 
@@ -476,20 +485,29 @@ void CMapView::Call(std::string script) {
     if (m_scriptCalls.size() > kScriptCallsKept) m_scriptCalls.pop_front();
 }
 
-void CMapView::SetRoute(std::vector<RoutePoint> route) {
+void CMapView::SetRoute(std::vector<RoutePoint> route, std::vector<RouteEvent> events) {
     m_route = std::move(route);
+    m_routeEvents = m_route.empty() ? std::vector<RouteEvent>() : std::move(events);
     SendRoute();
+}
+
+std::string CMapView::RouteEventsScript(const std::vector<RouteEvent>& events) {
+    std::string list;
+    for (const RouteEvent& e : events) {
+        if (!IsOnGlobe(static_cast<float>(e.latitude), static_cast<float>(e.longitude))) continue;
+        char colour[16];
+        std::snprintf(colour, sizeof colour, "\"#%02x%02x%02x\"", e.colour & 0xFF,
+                      (e.colour >> 8) & 0xFF, (e.colour >> 16) & 0xFF);
+        // The text as a JSON string: it reaches the page as data, never as script.
+        list += (list.empty() ? "[" : ",[") + FixedText(e.latitude, 7) + "," +
+                FixedText(e.longitude, 7) + "," + colour + "," + JsonWriter::Escape(e.text) + "]";
+    }
+    return "tarvexMap.setEvents([" + list + "])";
 }
 
 void CMapView::SendRoute() {
     if (!m_bBound) return;
-    // to_chars: a '.' whatever the process locale says.
-    const auto fixed = [](double v, int decimals) {
-        char text[40];
-        const auto r =
-            std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-        return std::string(text, r.ptr);
-    };
+    const auto fixed = FixedText;
     std::string points;
     for (const RoutePoint& p : m_route) {
         if (!IsOnGlobe(static_cast<float>(p.latitude), static_cast<float>(p.longitude))) continue;
@@ -499,8 +517,8 @@ void CMapView::SendRoute() {
     // Not one of the marker calls kept in ScriptCalls: the route is a page feature of its own.
 #if defined(TARVEX_WITH_MAP_PAGE)
     if (m_pBrowser)
-        m_pBrowser->page()->runJavaScript(
-            QString::fromStdString("tarvexMap.setRoute([" + points + "])"));
+        m_pBrowser->page()->runJavaScript(QString::fromStdString(
+            "tarvexMap.setRoute([" + points + "]);" + RouteEventsScript(m_routeEvents)));
 #endif
 }
 

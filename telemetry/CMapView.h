@@ -137,15 +137,27 @@ public:
     // it; the marker stays.
     void ClearTrack();
 
-    // The whole recording's route, drawn coloured by speed. Kept and sent again whenever the
-    // page binds (it may load after the recording was opened); an empty route removes it.
+    // The whole recording's route, drawn coloured by speed, with the places of its driving
+    // events marked on it (a dot in the event's colour naming it when the pointer rests on
+    // it; a click on one goes there as a click on the route does). Kept and sent again
+    // whenever the page binds (it may load after the recording was opened); an empty route
+    // removes both.
     struct RoutePoint {
         double latitude = 0;  // decimal degrees
         double longitude = 0;
         double speedKmh = 0;
     };
-    void SetRoute(std::vector<RoutePoint> route);
+    struct RouteEvent {
+        double latitude = 0;
+        double longitude = 0;
+        uint32_t colour = 0;  // 0x00BBGGRR
+        std::string text;     // what the dot's tooltip says
+    };
+    void SetRoute(std::vector<RoutePoint> route, std::vector<RouteEvent> events = {});
     const std::vector<RoutePoint>& Route() const { return m_route; }
+    const std::vector<RouteEvent>& RouteEvents() const { return m_routeEvents; }
+    // The page's call that draws the event places (exposed for tests).
+    static std::string RouteEventsScript(const std::vector<RouteEvent>& events);
 
     int32_t MarkerId() const { return m_nMarkerId; }
     const std::deque<std::string>& ScriptCalls() const { return m_scriptCalls; }
@@ -200,4 +212,5 @@ private:
     std::optional<std::pair<float, float>> m_markerAt;
     std::deque<std::string> m_scriptCalls;  // the latest kScriptCallsKept calls sent
     std::vector<RoutePoint> m_route;        // the open recording's, sent on every bind
+    std::vector<RouteEvent> m_routeEvents;  // its events' places, sent with it
 };

@@ -192,7 +192,8 @@
             attribution: attribution,
             inverted: invertTiles,
             offlineNote: !offlineNote.hidden,
-            offlineText: offlineNote.textContent
+            offlineText: offlineNote.textContent,
+            events: eventTexts.slice()
         };
     }
 
@@ -213,6 +214,8 @@
 
     function setRoute(points) {
         routeLayer.clearLayers();
+        eventLayer.clearLayers();
+        eventTexts = [];
         routePoints = [];
         if (!Array.isArray(points)) return false;
         points.forEach(function (p) {
@@ -245,6 +248,29 @@
         console.info('tarvex-route-click ' + e.latlng.lat + ' ' + e.latlng.lng);
     }
 
+    // The places of the driving events on the route: a dot in the event's colour, its name
+    // in the tooltip; a click goes there as a click on the route does. points:
+    // [[lat, lon, '#rrggbb', text], ...]. Drawn over the route, removed with it.
+    var eventLayer = L.layerGroup().addTo(map);
+    var eventTexts = [];
+
+    function setEvents(points) {
+        eventLayer.clearLayers();
+        eventTexts = [];
+        if (!Array.isArray(points)) return false;
+        points.forEach(function (p) {
+            if (!Array.isArray(p) || !isPosition(p[1], p[0])) return;
+            var colour = /^#[0-9a-f]{6}$/i.test(p[2]) ? p[2] : '#ffffff';
+            L.circleMarker([p[0], p[1]], {
+                className: 'route-event', radius: 6, weight: 2, color: '#0b0e12',
+                fillColor: colour, fillOpacity: 1
+            }).bindTooltip(escapeHtml(p[3] || ''), { direction: 'top', offset: [0, -6] })
+                .on('click', onRouteClick).addTo(eventLayer);
+            eventTexts.push(String(p[3] || ''));
+        });
+        return true;
+    }
+
     window.setCenter_wgs84 = setCenter;
     window.addPoi_wgs84 = addPoi;
     window.removePoi = removePoi;
@@ -254,6 +280,8 @@
         restoreTrack: restoreTrack,
         setRoute: setRoute,
         routeSize: function () { return routePoints.length; },
+        setEvents: setEvents,
+        eventCount: function () { return eventTexts.length; },
         // Where a place lies in the page, in pixels from the map's top left: [x, y].
         pointOf: function (lat, lon) {
             var p = map.latLngToContainerPoint([lat, lon]);

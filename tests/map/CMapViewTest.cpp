@@ -158,6 +158,30 @@ TEST_F(MapViewFixture, DriveLeavesOneMarkerAtTheLastFixAndATrackThroughEveryFix)
     }
 }
 
+// The events' places on the route: each named as given (text is data, never markup or
+// script), a place off the globe left out, and gone with the route.
+TEST_F(MapViewFixture, EventPlacesSitOnTheRouteAndGoWithIt) {
+    LoadAndBind(OfflineTiles());
+    const std::string hostile = R"(Impact 1.09 g · "</b><img src=x onerror=alert(1)>\)";
+    m_view->SetRoute({{37.5, 127.0, 30}, {37.5005, 127.0005, 50}, {37.501, 127.001, 70}},
+                     {{37.5005, 127.0005, 0x4d48e5, "Hard braking 0.52 g · 18:27:38 · 53 km/h"},
+                      {37.501, 127.001, 0xffffff, hostile},
+                      {95.0, 127.0, 0xffffff, "off the globe"}});
+    EXPECT_EQ(RunScript(*m_view, "tarvexMap.routeSize()").toInt(), 3);
+    const QStringList texts = PageState(*m_view)["events"].toStringList();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], QString::fromUtf8("Hard braking 0.52 g · 18:27:38 · 53 km/h"));
+    EXPECT_EQ(texts[1].toStdString(), hostile);
+    EXPECT_EQ(RunScript(*m_view, "document.querySelectorAll('.route-event').length").toInt(), 2);
+    EXPECT_EQ(RunScript(*m_view, R"(document.querySelectorAll('img[src="x"]').length)").toInt(), 0);
+    EXPECT_EQ(CMapView::RouteEventsScript({{37.5, 127.0, 0x4d48e5, "a"}}),
+              R"(tarvexMap.setEvents([[37.5000000,127.0000000,"#e5484d","a"]]))");
+
+    m_view->SetRoute({});
+    EXPECT_EQ(RunScript(*m_view, "tarvexMap.eventCount()").toInt(), 0);
+    EXPECT_TRUE(m_view->RouteEvents().empty());
+}
+
 TEST_F(MapViewFixture, SouthernWesternFixPassesNegativeValues) {
     LoadAndBind(OfflineTiles());
     m_view->ShowPosition(-33.4489f, -70.6693f);
