@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "telemetry/CGraphStatic.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -80,7 +81,9 @@ TEST_F(MainWindowFixture, TheWindowOpensAtItsBackgroundSizeAndGrowsButNeverShrin
     EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_PLAY)->geometry(), QRect(244, 457 + 180, 54, 54));
     EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_CLOSE)->geometry(), QRect(946 + 320, 5, 25, 25));
     EXPECT_EQ(Window().GetDlgItem(IDC_SLIDER_VOLUME)->geometry().topLeft(), QPoint(719 + 320, 657));
-    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_GRAPH)->geometry(), QRect(30, 700, 760, 104));
+    // The graph takes the width gained; its legend keeps to the right edge.
+    EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_GRAPH)->geometry(), QRect(30, 700, 760 + 320, 104));
+    EXPECT_EQ(Window().Graph()->PlotRect().width(), 760 + 320 - 6) << "the plot follows";
     // The position slider as long as the main picture grew, the time after it.
     EXPECT_EQ(Window().PositionSlider()->geometry(), QRect(92, 612, 398 + 208, 16));
     EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_TOTALTIME)->geometry(), QRect(487 + 208, 613, 56, 14));
