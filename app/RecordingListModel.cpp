@@ -1,6 +1,7 @@
 #include "app/RecordingListModel.h"
 
 #include <QColor>
+#include <QFont>
 #include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
@@ -92,6 +93,33 @@ QIcon EventMarkIcon() {
         return made;
     }();
     return icon;
+}
+
+// The trips view's event mark: the badge with the count in it ("9+" past nine), so a trip
+// says how many events it holds; it sits in the date column, where the trip view has room.
+QIcon EventCountIcon(int count) {
+    QIcon made;
+    const QString text = count > 9 ? QStringLiteral("9+") : QString::number(count);
+    for (int scale : {1, 2}) {
+        QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
+        pixmap.setDevicePixelRatio(scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kEventMarkBadge);
+        painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
+        QFont font(QStringLiteral("Noto Sans"));
+        font.setPixelSize(text.size() > 1 ? 7 : 9);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(kEventMarkLine);
+        painter.drawText(QRectF(0, 0, kEventMarkSize, kEventMarkSize), Qt::AlignCenter, text);
+        painter.end();
+        made.addPixmap(pixmap, QIcon::Normal);
+        made.addPixmap(pixmap, QIcon::Selected);
+    }
+    return made;
 }
 
 // The catalogue marks a recording with the rear camera "0"; the list shows a check mark.
@@ -358,13 +386,15 @@ QVariant RecordingListModel::ToolTip(const Entry& entry, int column) const {
     if (!entry.endsEarly.isEmpty()) return entry.endsEarly;
     if (column == kRearColumn && !m_trips && !entry.cells[kRearColumn].isEmpty())
         return Text(IDS_REAR_CAMERA_KO, IDS_REAR_CAMERA_EN);
-    if (column == kDateColumn && !entry.dateTip.isEmpty()) return entry.dateTip;
-    if (entry.eventCount > 0 && (column == kTypeColumn || column == kDateColumn)) {
-        return entry.eventCount == 1
-                   ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
-                   : QString::fromStdString(FormatResourceString(
-                         PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), entry.eventCount));
-    }
+    const QString events =
+        entry.eventCount <= 0   ? QString()
+        : entry.eventCount == 1 ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
+                                : QString::fromStdString(FormatResourceString(
+                                      PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN),
+                                      entry.eventCount));
+    if (column == kDateColumn && !entry.dateTip.isEmpty())
+        return events.isEmpty() ? entry.dateTip : events + QLatin1Char('\n') + entry.dateTip;
+    if (column == kTypeColumn || column == kDateColumn) return events.isEmpty() ? QVariant() : events;
     return {};
 }
 
@@ -384,8 +414,12 @@ QVariant RecordingListModel::data(const QModelIndex& index, int role) const {
             if (entry->unplayable) return kUnplayableColour;
             return entry->endsEarly.isEmpty() ? QVariant() : QVariant(kEndsEarlyColour);
         case Qt::DecorationRole:
-            return column == kTypeColumn && entry->eventCount > 0 ? QVariant(EventMarkIcon())
-                                                                  : QVariant();
+            if (entry->eventCount <= 0) return {};
+            // The trips view's type column holds the expand mark and the indent already.
+            if (m_trips)
+                return column == kDateColumn ? QVariant(EventCountIcon(entry->eventCount))
+                                             : QVariant();
+            return column == kTypeColumn ? QVariant(EventMarkIcon()) : QVariant();
         case PathRole:
             return entry->path;
         case TripPathsRole:

@@ -331,7 +331,11 @@ TEST_F(RecordingListModelTest, TripsCarryTheirRecordingsMarks) {
     EXPECT_TRUE(model.MarkEvents(second, 3));
     EXPECT_EQ(model.index(2, Model::kTypeColumn).data(Model::EventCountRole).toInt(), 5);
     EXPECT_EQ(model.index(2, Model::kTypeColumn).data(Qt::ToolTipRole).toString(), "5 events");
-    EXPECT_FALSE(model.index(2, Model::kTypeColumn).data(Qt::DecorationRole).isNull());
+    // The mark with its count sits in the date column (the type column holds the expand mark).
+    EXPECT_FALSE(model.index(2, Model::kDateColumn).data(Qt::DecorationRole).isNull());
+    EXPECT_FALSE(model.index(2, Model::kTypeColumn).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(model.index(2, Model::kDateColumn).data(Qt::ToolTipRole).toString().startsWith(
+        "5 events\n"));
     EXPECT_EQ(model.index(1, Model::kTypeColumn, pair).data(Model::EventCountRole).toInt(), 3);
 
     EXPECT_TRUE(model.MarkEndsEarly(second, 30000));
