@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "app/Resource.h"
 #include "app/UnplayableNotes.h"
@@ -64,42 +65,10 @@ QString FormatLength(int64_t ms) {
     return QString::fromLatin1(text);
 }
 
-QIcon EventMarkIcon() {
-    static const QIcon icon = [] {
-        QIcon made;
-        for (int scale : {1, 2}) {
-            QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
-            pixmap.setDevicePixelRatio(scale);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(kEventMarkBadge);
-            painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
-            // An exclamation mark, drawn as a stroke and a dot.
-            const double middle = kEventMarkSize / 2.0;
-            QPen pen(kEventMarkLine, 1.7);
-            pen.setCapStyle(Qt::RoundCap);
-            painter.setPen(pen);
-            painter.drawLine(QPointF(middle, 2.6), QPointF(middle, 6.0));
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(kEventMarkLine);
-            painter.drawEllipse(QPointF(middle, 8.4), 0.95, 0.95);
-            painter.end();
-            // The same face on the selected row: no tint over the amber.
-            made.addPixmap(pixmap, QIcon::Normal);
-            made.addPixmap(pixmap, QIcon::Selected);
-        }
-        return made;
-    }();
-    return icon;
-}
-
-// The trips view's event mark: the badge with the count in it ("9+" past nine), so a trip
-// says how many events it holds; it sits in the date column, where the trip view has room.
-QIcon EventCountIcon(int count) {
+// The red badge of a row holding events, with face drawn on it; the same on the selected
+// row (no tint over the amber), at one and two device pixels a pixel.
+QIcon EventBadge(const std::function<void(QPainter&)>& face) {
     QIcon made;
-    const QString text = count > 9 ? QStringLiteral("9+") : QString::number(count);
     for (int scale : {1, 2}) {
         QPixmap pixmap(kEventMarkSize * scale, kEventMarkSize * scale);
         pixmap.setDevicePixelRatio(scale);
@@ -109,17 +78,41 @@ QIcon EventCountIcon(int count) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(kEventMarkBadge);
         painter.drawEllipse(QRectF(0, 0, kEventMarkSize, kEventMarkSize));
+        face(painter);
+        painter.end();
+        made.addPixmap(pixmap, QIcon::Normal);
+        made.addPixmap(pixmap, QIcon::Selected);
+    }
+    return made;
+}
+
+QIcon EventMarkIcon() {
+    static const QIcon icon = EventBadge([](QPainter& painter) {
+        // An exclamation mark, drawn as a stroke and a dot.
+        const double middle = kEventMarkSize / 2.0;
+        QPen pen(kEventMarkLine, 1.7);
+        pen.setCapStyle(Qt::RoundCap);
+        painter.setPen(pen);
+        painter.drawLine(QPointF(middle, 2.6), QPointF(middle, 6.0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kEventMarkLine);
+        painter.drawEllipse(QPointF(middle, 8.4), 0.95, 0.95);
+    });
+    return icon;
+}
+
+// The trips view's event mark: the badge with the count in it ("9+" past nine), so a trip
+// says how many events it holds; it sits in the date column, where the trip view has room.
+QIcon EventCountIcon(int count) {
+    const QString text = count > 9 ? QStringLiteral("9+") : QString::number(count);
+    return EventBadge([&text](QPainter& painter) {
         QFont font(QStringLiteral("Noto Sans"));
         font.setPixelSize(text.size() > 1 ? 7 : 9);
         font.setBold(true);
         painter.setFont(font);
         painter.setPen(kEventMarkLine);
         painter.drawText(QRectF(0, 0, kEventMarkSize, kEventMarkSize), Qt::AlignCenter, text);
-        painter.end();
-        made.addPixmap(pixmap, QIcon::Normal);
-        made.addPixmap(pixmap, QIcon::Selected);
-    }
-    return made;
+    });
 }
 
 // The catalogue marks a recording with the rear camera "0"; the list shows a check mark.
