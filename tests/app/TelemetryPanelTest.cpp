@@ -139,6 +139,33 @@ TEST_F(TelemetryPanelTest, AnotherRecordingWithoutFixesKeepsNoSpeedOfTheOneBefor
     }
 }
 
+// The whole-timeline graph draws each stretch by its sample farthest from the mean, so a
+// short spike survives however long the stretch; a stretch without samples keeps the one
+// before.
+TEST(TelemetryPanelWholeTimeline, EachStretchKeepsItsPeakAndGapsKeepTheValueBefore) {
+    std::vector<TimedSample> samples;
+    for (int64_t ms = 0; ms < 3000; ms += 100)
+        samples.push_back({ms, CGSensorData(ms == 1400 ? 220 : 128, 128, 128, 0)});
+    samples.push_back({2900, CGSensorData(140, 128, 128, 0)});  // the last before the gap
+    samples.push_back({5200, CGSensorData(100, 128, 128, 0)});
+    const int rest = CGSensorData(128, 128, 128, 0).x, spike = CGSensorData(220, 128, 128, 0).x;
+    const int before = CGSensorData(140, 128, 128, 0).x, after = CGSensorData(100, 128, 128, 0).x;
+    const struct {
+        int64_t msPerValue;
+        std::vector<int> x;
+    } rows[] = {
+        {1000, {rest, spike, before, before, before, after}},
+        {2000, {spike, before, after}},
+    };
+    for (const auto& row : rows) {
+        std::vector<int> x;
+        for (const CGSensorData& d : TelemetryPanel::PickWholeTimeline(samples, 6000, row.msPerValue))
+            x.push_back(d.x);
+        EXPECT_EQ(x, row.x) << row.msPerValue;
+    }
+    EXPECT_TRUE(TelemetryPanel::PickWholeTimeline({}, 6000, 1000).empty());
+}
+
 TEST(TelemetryPanelScale, RulerIsTheLargestRoundNumberOfGThatFitsHalfTheRange) {
     const struct {
         double unitsPerG;
