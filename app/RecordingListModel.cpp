@@ -213,15 +213,10 @@ QStringList RecordingListModel::TripPathsOf(int row) const {
 }
 
 int RecordingListModel::RowOf(const QString& path) const {
-    if (m_indexStale) {
-        m_rowOfPath.clear();
-        m_rowOfPath.reserve(RowCount());
-        // From the bottom up, so a path listed twice keeps its first row.
-        for (int row = RowCount() - 1; row >= 0; --row)
-            m_rowOfPath.insert(m_rows[static_cast<size_t>(row)].path, row);
-        m_indexStale = false;
-    }
-    return m_rowOfPath.value(path, -1);
+    // A row's file is a recording's own, or in the trips view its first recording's.
+    for (const Place& place : PlacesOf(path))
+        if (place.child <= 0) return place.row;
+    return -1;
 }
 
 int RecordingListModel::RowOfFile(const QString& path) const {

@@ -4,8 +4,9 @@
 // not a cell; the marks a row carries (holds events, could not be opened) are roles that the
 // view paints: an icon in the type column, a colour and a tool tip.
 //
-// A path leads to its row through a hash built in one pass when it is first asked after a
-// change, so a result per listed recording (the event scan) costs O(1) to place.
+// A path leads to where it is listed (its row, or its trip and its place there) through a hash
+// built in one pass when it is first asked after a change, so a result per listed recording
+// (the event scan) costs O(1) to place.
 //
 // Threads: the GUI thread only.
 
@@ -113,12 +114,11 @@ private:
     void SumTrip(Entry& trip) const;
     QVariant ToolTip(const Entry& entry, int column) const;
     void ChangedRow(int row);
-    void Invalidate() { m_indexStale = m_placesStale = true; }
+    void Invalidate() { m_placesStale = true; }
 
     std::vector<Entry> m_rows;
     bool m_trips = false;
-    mutable QHash<QString, int> m_rowOfPath;  // rebuilt by RowOf while m_indexStale
-    mutable bool m_indexStale = true;
-    mutable QHash<QString, QList<Place>> m_placesOfPath;  // rebuilt by PlacesOf while stale
+    // Where each recording is listed, in row order; rebuilt by PlacesOf after a change.
+    mutable QHash<QString, QList<Place>> m_placesOfPath;
     mutable bool m_placesStale = true;
 };

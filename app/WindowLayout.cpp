@@ -317,9 +317,12 @@ bool WindowLayout::PictureAt(QPoint global, CZoomDlg::RecordingPicture* out) {
         cache.age.elapsed() > kPictureRecopyMs) {
         std::shared_ptr<CPixImgBase> picture = m_playback.Session().Decoder().CopyPicture(camera);
         if (!picture) return false;
-        cache.image = QImage(picture->Pixels(), picture->Width(), picture->Height(),
-                             picture->Stride(), QImage::Format_RGB32)
-                          .copy();
+        // The picture's own rows, kept alive by the image (no second copy of a 4K frame).
+        const CPixImgBase& rows = *picture;
+        cache.image = QImage(
+            rows.Pixels(), rows.Width(), rows.Height(), rows.Stride(), QImage::Format_RGB32,
+            [](void* held) { delete static_cast<std::shared_ptr<CPixImgBase>*>(held); },
+            new std::shared_ptr<CPixImgBase>(std::move(picture)));
         cache.frame = frame;
         cache.age.start();
     }
