@@ -22,23 +22,46 @@ bool CDecoder::SetCodec(int camera, VideoCodec codec, int width, int height) {
     CSyncLock lock(m_decodeLock[camera]);
     CFFMH264_Decoder& decoder = m_decoders[camera];
     // Reopened only when the codec or the thread plan changes, so the references carry over
-    // from one recording to the next of the same kind.
-    const bool threads = CFFMH264_Decoder::UsesSliceThreads(codec, width, height);
+    // from one recording to the next of the same kind. Only the front camera's packets come
+    // with their order (the rear decodes beside it on the lane), so only it takes frame
+    // threads.
+    const bool frameThreads = camera == 0;
+    const auto plan = [](bool allowFrame, VideoCodec c, int w, int h) {
+        if (allowFrame && CFFMH264_Decoder::UsesFrameThreads(c, w, h)) return 2;
+        return CFFMH264_Decoder::UsesSliceThreads(c, w, h) ? 1 : 0;
+    };
     if (decoder.IsOpen() && decoder.Codec() == codec &&
-        CFFMH264_Decoder::UsesSliceThreads(codec, decoder.OpenWidth(), decoder.OpenHeight()) ==
-            threads)
+        plan(decoder.AllowsFrameThreads(), codec, decoder.OpenWidth(), decoder.OpenHeight()) ==
+            plan(frameThreads, codec, width, height))
         return true;
-    return decoder.Open(codec, width, height);
+    return decoder.Open(codec, width, height, frameThreads);
 }
 
-bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size) {
+bool CDecoder::TakesPacketAhead(int camera) const {
+    return camera == 0 && m_decoders[0].OnFrameThreads();
+}
+
+void CDecoder::TakeAhead(int camera, const uint8_t* data, int32_t size, int64_t key) {
+    if (camera != 0 && camera != 1) return;
+    CSyncLock lock(m_decodeLock[camera]);
+    m_decoders[camera].TakeAhead(data, size, key);
+}
+
+void CDecoder::Finish(int camera) {
+    if (camera != 0 && camera != 1) return;
+    CSyncLock lock(m_decodeLock[camera]);
+    m_decoders[camera].Finish();
+}
+
+bool CDecoder::DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size,
+                           const VideoPacketOrder& order) {
     if (camera != 0 && camera != 1) return false;
     if (!window) return false;
 
     bool produced;
     {
         CSyncLock lock(m_decodeLock[camera]);
-        produced = m_decoders[camera].DecodePacket(data, size);
+        produced = m_decoders[camera].DecodePacket(data, size, order);
     }
     // A hidden area (0 x 0) still decodes, so the references stay whole and the area shows a
     // clean picture as soon as it is shown again; it only skips the conversion.
@@ -100,10 +123,11 @@ std::shared_ptr<CPixImgBase> CDecoder::CopyPicture(int camera) {
     return decoder.ConvertInto(*picture, mirror) ? picture : nullptr;
 }
 
-bool CDecoder::DecodeOnly(int camera, const uint8_t* data, int32_t size) {
+bool CDecoder::DecodeOnly(int camera, const uint8_t* data, int32_t size,
+                          const VideoPacketOrder& order) {
     if (camera != 0 && camera != 1) return false;
     CSyncLock lock(m_decodeLock[camera]);
-    m_decoders[camera].DecodePacket(data, size);
+    m_decoders[camera].DecodePacket(data, size, order);
     return true;
 }
 

@@ -29,12 +29,18 @@ public:
     bool Initialize() override;
     void Shutdown() override;
     bool SetCodec(int camera, VideoCodec codec, int width, int height) override;
-    bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size) override;
+    bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size,
+                     const VideoPacketOrder& order = {}) override;
     void SetContrast(int camera, int level) override;
     void SetBrightness(int camera, int level) override;
     void SetMirror(int camera, bool on) override;
     bool SaveCapture(int camera, const char* path) override;
-    bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override;
+    bool DecodeOnly(int camera, const uint8_t* data, int32_t size,
+                    const VideoPacketOrder& order = {}) override;
+    // The front camera takes packets ahead when it decodes on frame threads.
+    bool TakesPacketAhead(int camera) const override;
+    void TakeAhead(int camera, const uint8_t* data, int32_t size, int64_t key) override;
+    void Finish(int camera) override;
     bool Represent(int camera, VideoWindow* window) override;
     // The camera's last decoded picture as 32-bit RGB at its own size, mirrored as it is
     // shown; null before the first picture. Any thread: it waits for a decode under way.

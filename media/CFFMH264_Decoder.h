@@ -31,13 +31,28 @@ public:
 
     static constexpr int64_t kFullHdPixels = 1920 * 1080;
     static constexpr int kSliceThreads = 2;
+    // Two frame threads: a packet's picture comes out once the one packet after it has gone
+    // in (the order below takes exactly one packet ahead).
+    static constexpr int kFrameThreads = 2;
+
+    using PacketOrder = VideoPacketOrder;
 
     // width, height: the stream's declared picture size (0 when unknown), which chooses the
-    // threads (see UsesSliceThreads).
-    bool Open(VideoCodec codec = VideoCodec::H264, int width = 0, int height = 0);
+    // threads (see UsesSliceThreads and UsesFrameThreads); allowFrameThreads: the caller
+    // gives each packet's order (see DecodePacket).
+    bool Open(VideoCodec codec = VideoCodec::H264, int width = 0, int height = 0,
+              bool allowFrameThreads = false);
     // Pictures larger than 1080p decode on kSliceThreads slice threads, smaller ones on the
     // worker alone (a second thread costs more than it gains there).
     static bool UsesSliceThreads(VideoCodec codec, int width, int height);
+    // H.265 pictures larger than 1080p decode on kFrameThreads frame threads where the caller
+    // allows it: H.265 rows wait on the row above, so two frames at once keep two cores far
+    // busier than two threads on one frame. TARVEX_FRAME_THREADS=1 takes them for any size
+    // and codec (to try the order on small recordings), =0 never.
+    static bool UsesFrameThreads(VideoCodec codec, int width, int height);
+    bool OnFrameThreads() const { return m_frameThreads; }
+    // Whether the last Open allowed frame threads.
+    bool AllowsFrameThreads() const { return m_allowFrameThreads; }
     void Close();
     bool IsOpen() const { return m_context != nullptr; }
     // The codec the decoder was opened for.
@@ -46,8 +61,16 @@ public:
     int OpenHeight() const { return m_height; }
 
     // True when the packet produced a picture. A packet that starts with a JPEG start-of-image
-    // marker is not video and is skipped without touching the decoder.
-    bool DecodePacket(const uint8_t* data, int32_t size);
+    // marker is not video and is skipped without touching the decoder. On frame threads the
+    // order says which packet follows (see PacketOrder); a packet that went in ahead is not
+    // sent again when it comes with its key, and one that comes after another was taken
+    // ahead starts afresh (the caller jumped).
+    bool DecodePacket(const uint8_t* data, int32_t size, const PacketOrder& order = {});
+    // Frame threads: takes in the packet after the one last decoded, so its picture comes
+    // out (a seek's target, once the packet after it is read). True when a picture came out.
+    bool TakeAhead(const uint8_t* data, int32_t size, int64_t key);
+    // Frame threads: brings out every picture still in flight (no packet follows).
+    bool Finish();
     // Size of the last decoded picture; 0 x 0 before the first one.
     void GetPictureSize(int* width, int* height) const;
     bool HasPicture() const;
@@ -70,6 +93,10 @@ public:
     float Contrast() const;
 
 private:
+    bool Send(const uint8_t* data, int32_t size);
+    bool ReceiveAll();
+    bool Drain();
+
     AVPacketPtr m_packet;                     // worker only (reused for every decode)
     const AVCodec* m_codec = nullptr;         // set by Open
     VideoCodec m_codecId = VideoCodec::H264;  // set by Open
@@ -78,6 +105,14 @@ private:
     AVCodecContextPtr m_context;              // worker only
     AVFramePtr m_frame;  // worker only (UI thread for captures, under the player lock)
     AVFramePtr m_spare;  // worker only; receives the next picture, then swaps places
+    bool m_frameThreads = false;       // set by Open
+    bool m_allowFrameThreads = false;  // set by Open
+    // Frame threads, worker only: the key of the packet taken ahead (-1: none), whether
+    // packets are in flight whose pictures have not come out, and whether the last call
+    // left its picture in flight on purpose.
+    int64_t m_aheadKey = -1;
+    bool m_inFlight = false;
+    bool m_continuing = false;
 
     mutable std::mutex m_scaleLock;
     CPictureConverter m_converter;            // guarded by m_scaleLock

@@ -33,8 +33,13 @@
 //   picture size; at every Open the player hands both to the decoder (SetCodec), which keeps
 //   one libavcodec decoder per camera. Pictures above 1080p decode with two slice threads
 //   that libavcodec owns and joins inside each decode call; smaller ones on the worker alone.
-//   Slice threads give each packet's picture at once, so seeks and steps stay exact; frame
-//   threads would hold pictures back a packet per thread and are not used. When the front
+//   Slice threads give each packet's picture at once. An H.265 front above 1080p decodes on
+//   two frame threads instead (its rows wait on the row above, so slice threads leave a core
+//   idle): such a decoder gives a packet's picture once the packet after it has gone in, so
+//   the player hands it each front packet's order (FrontOrder: the next front packet of the
+//   same recording, which the queue holds, two fronts at least) and a seek takes the packet
+//   after its target ahead (or finishes the decoder at the end); seeks and steps stay exact,
+//   and the picture of a packet is out when its decode call returns. When the front
 //   picture is above 1080p, the rear picture of each played moment decodes and converts on a
 //   second thread (m_lane, see DecodeLane.h) while the worker decodes the front one; the
 //   worker waits for it before the pair is shown, so a pair costs the longer of the two. A
@@ -388,6 +393,16 @@ private:
     bool NeedMoreFrames() const;
     // late: decoded only, not converted nor presented (see Late frames above).
     void PresentHead(bool paced, bool late = false);
+    // A front packet's place in the reading, for a decoder that takes packets ahead: its key
+    // and the next front packet of the same recording still queued (none at a recording's
+    // end, where the decoder finishes by itself).
+    VideoPacketOrder FrontOrder(const QueuedPacket& packet) const;
+    static int64_t PacketKey(uint32_t serial, int32_t index) {
+        return static_cast<int64_t>(serial) << 32 | static_cast<uint32_t>(index);
+    }
+    // The front packets needed before one is decoded: two where the decoder takes the
+    // packet after it ahead.
+    size_t FrontsToDecode() const;
     void PresentRear(bool late = false);
     // The front frame at the head and the rear frames queued right after it, in one repaint.
     void PresentPair(bool late = false);

@@ -55,6 +55,10 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
 
     int32_t shown = -1;
     bool rearDecoded = false;
+    // A decoder that takes packets ahead gets the target's picture out with the packet after
+    // it, or by finishing when none follows.
+    const bool ahead = m_decoder->TakesPacketAhead(0);
+    bool aheadTaken = false;
     const int64_t budget = static_cast<int64_t>(target - start + 2) * kChunksPerFrame + kChunkSlack;
     for (int64_t n = 0; n < budget; ++n) {
         char id[4] = {0, 0, 0, 0};
@@ -72,10 +76,17 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
             }
             if (shown >= 0) {
                 // The frame after the target waits in the queue for Play.
+                if (ahead) {
+                    m_decoder->TakeAhead(0, data, size, PacketKey(m_readSerial, index));
+                    aheadTaken = true;
+                }
                 QueuePacket(0, index, data, size);
                 break;
             }
-            m_decoder->DecodeOnly(0, data, size);
+            VideoPacketOrder order;
+            order.key = PacketKey(m_readSerial, index);
+            order.finish = false;
+            m_decoder->DecodeOnly(0, data, size, order);
             if (index >= target) shown = index;
         } else if (IsVideo(id)) {
             if (m_waitFrontKey) continue;
@@ -90,6 +101,7 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
             DeliverText(size);
         }
     }
+    if (ahead && !aheadTaken) m_decoder->Finish(0);
     if (shown < 0) return -1;
     m_shownIndex = shown;
     // Set before the picture goes out, so whoever watches it reads the position it shows.
@@ -128,7 +140,8 @@ void CQRVMediaPlayer::ShowNextFrame() {
     // Sound read ahead belongs to frames that are now shown without it.
     ResetSound();
     m_pacer.Reset();
-    if (!FillUntilFronts(1)) return;
+    FillUntilFronts(FrontsToDecode());
+    if (QueuedFronts() < 1) return;
     BeginPair();
     while (!m_frameQueue.empty()) {
         if (m_frameQueue.front().camera == 0) {

@@ -96,7 +96,7 @@ bool CQRVMediaPlayer::NeedMoreFrames() const {
     if (m_frameQueue.size() >= kMaxQueuedPackets || m_queuedBytes >= kMaxQueuedBytes) return false;
     const size_t prebuffer =
         static_cast<size_t>(static_cast<int64_t>(m_prebufferMs) * Rate() / 1000);
-    const size_t fronts = std::max<size_t>(prebuffer, 1);
+    const size_t fronts = std::max<size_t>(prebuffer, FrontsToDecode());
     // The rear packet after the last front one is read too, so the pair can use the lane
     // (a rear stream with a gap costs one front more, no further).
     if (m_rearOnLane && m_codecs[1] != VideoCodec::Unknown && !m_frameQueue.empty() &&
@@ -377,11 +377,14 @@ void CQRVMediaPlayer::PresentHead(bool paced, bool late) {
     if (packet.serial != m_shownSerial) CompleteHandOver();
     m_frameCounter.store(std::max(packet.index, 0));
     m_shownIndex = packet.index;
+    // After the hand-over, which may open the decoder for another thread plan.
+    const VideoPacketOrder order = FrontOrder(packet);
     if (m_decoder && late) {
-        m_decoder->DecodeOnly(0, packet.bytes.data(), static_cast<int32_t>(packet.bytes.size()));
+        m_decoder->DecodeOnly(0, packet.bytes.data(), static_cast<int32_t>(packet.bytes.size()),
+                              order);
     } else if (m_decoder) {
         m_decoder->DecodeFrame(0, m_frontWindow, packet.bytes.data(),
-                               static_cast<int32_t>(packet.bytes.size()));
+                               static_cast<int32_t>(packet.bytes.size()), order);
     }
     m_lastPresentUs = NowUs();
     if (m_soundGate && m_soundAnchored && packet.mediaUs + FrameTimeUs(1) / 2 >= m_soundAnchorUs) {
@@ -389,6 +392,28 @@ void CQRVMediaPlayer::PresentHead(bool paced, bool late) {
     }
     ReleasePacket(packet);
     Notify(PlayerEvent::Kind::FrameShown);
+}
+
+VideoPacketOrder CQRVMediaPlayer::FrontOrder(const QueuedPacket& packet) const {
+    VideoPacketOrder order;
+    order.key = PacketKey(packet.serial, packet.index);
+    if (!m_decoder || !m_decoder->TakesPacketAhead(0)) return order;
+    for (const QueuedPacket& queued : m_frameQueue) {
+        if (queued.camera != 0) continue;
+        if (queued.serial != packet.serial) break;
+        // A thumbnail in a video chunk is no picture; the one after it is.
+        const std::vector<uint8_t>& b = queued.bytes;
+        if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) continue;
+        order.next = b.data();
+        order.nextSize = static_cast<int32_t>(b.size());
+        order.nextKey = PacketKey(queued.serial, queued.index);
+        break;
+    }
+    return order;
+}
+
+size_t CQRVMediaPlayer::FrontsToDecode() const {
+    return m_decoder && m_decoder->TakesPacketAhead(0) ? 2 : 1;
 }
 
 void CQRVMediaPlayer::PresentRear(bool late) {

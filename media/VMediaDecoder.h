@@ -33,11 +33,30 @@ public:
     // window (nothing decoded then) and for a window of zero size (decoded, not converted,
     // the window told through PresentUnseen);
     // true otherwise, also when no new picture came out (nothing is presented then).
-    virtual bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data,
-                             int32_t size) = 0;
+    // order: where the packet stands (see TakesPacketAhead); ignored by a camera that does
+    // not take packets ahead.
+    virtual bool DecodeFrame(int camera, VideoWindow* window, const uint8_t* data, int32_t size,
+                             const VideoPacketOrder& order = {}) = 0;
     // Decodes one access unit without converting or presenting it (frames between a key
     // frame and the one to show). False for another camera.
-    virtual bool DecodeOnly(int camera, const uint8_t* data, int32_t size) = 0;
+    virtual bool DecodeOnly(int camera, const uint8_t* data, int32_t size,
+                            const VideoPacketOrder& order = {}) = 0;
+    // True when the camera's decoder shows a packet's picture only once the packet after it
+    // has gone in (frame threads): the player then gives every packet its order, with the
+    // packet that follows where it has it, and finishes a seek with TakeAhead or Finish.
+    virtual bool TakesPacketAhead(int camera) const {
+        (void)camera;
+        return false;
+    }
+    // Takes in the packet after the last one decoded, so that one's picture comes out.
+    virtual void TakeAhead(int camera, const uint8_t* data, int32_t size, int64_t key) {
+        (void)camera;
+        (void)data;
+        (void)size;
+        (void)key;
+    }
+    // Brings out the camera's pictures still in flight: nothing follows.
+    virtual void Finish(int camera) { (void)camera; }
     // Converts the camera's last decoded picture, with the current mirror and colour
     // settings, and presents it again. False when there is none or no window to show it in.
     virtual bool Represent(int camera, VideoWindow* window) = 0;

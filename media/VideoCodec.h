@@ -33,3 +33,18 @@ int NalUnitType(VideoCodec codec, uint8_t headerByte);
 // first slice, it holds a parameter set or a random access slice; also when it holds no
 // slice at all. A packet whose first slice is an ordinary one is not.
 bool IsVideoKeyFrame(VideoCodec codec, const uint8_t* data, size_t size);
+
+// Where a video packet stands in the player's reading, for a decoder that takes the packet
+// after the one it shows ahead of time (frame threads, see CFFMH264_Decoder).
+struct VideoPacketOrder {
+    int64_t key = -1;  // names the packet in the caller's reading; -1: not known
+    // The packet that follows it, taken in now so that this packet's picture comes out;
+    // null when none follows (the decoder then drains: the picture comes out and the
+    // references go, so the packet after must be a key frame).
+    const uint8_t* next = nullptr;
+    int32_t nextSize = 0;
+    int64_t nextKey = -1;
+    // False: the picture may stay in flight (frames before a seek's target, brought out by
+    // taking the packet after the target ahead, or by finishing).
+    bool finish = true;
+};

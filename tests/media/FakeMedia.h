@@ -249,7 +249,8 @@ public:
     FakeDecoder() = default;
     bool Initialize() override { return true; }
     void Shutdown() override {}
-    bool DecodeFrame(int camera, VideoWindow*, const uint8_t* data, int32_t size) override {
+    bool DecodeFrame(int camera, VideoWindow*, const uint8_t* data, int32_t size,
+                     const VideoPacketOrder& = {}) override {
         busy = true;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
@@ -263,7 +264,8 @@ public:
         busy = false;
         return true;
     }
-    bool DecodeOnly(int camera, const uint8_t* data, int32_t size) override {
+    bool DecodeOnly(int camera, const uint8_t* data, int32_t size,
+                    const VideoPacketOrder& = {}) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastDecoded[camera == 0 ? 0 : 1] = FrameIndexOf(data, size);
         return true;
