@@ -54,7 +54,8 @@ bool CFFMH264_Decoder::UsesSliceThreads(VideoCodec codec, int width, int height)
 bool CFFMH264_Decoder::UsesFrameThreads(VideoCodec codec, int width, int height) {
     if (const char* forced = std::getenv("TARVEX_FRAME_THREADS"); forced && *forced)
         return std::strcmp(forced, "0") != 0;
-    return codec == VideoCodec::Hevc && static_cast<int64_t>(width) * height > kFullHdPixels;
+    (void)codec;
+    return static_cast<int64_t>(width) * height > kFullHdPixels;
 }
 
 void CFFMH264_Decoder::Close() {
@@ -120,14 +121,24 @@ bool CFFMH264_Decoder::DecodePacket(const uint8_t* data, int32_t size, const Pac
         if (!m_inFlight) return false;
     }
     m_continuing = !order.finish;
+    bool produced;
     if (order.next && order.nextSize > 0 && !IsJpeg(order.next, order.nextSize) &&
         Send(order.next, order.nextSize)) {
         m_aheadKey = order.nextKey;
         m_continuing = false;
-        return ReceiveAll();
+        produced = ReceiveAll();
+    } else {
+        produced = ReceiveAll();
+        if (order.finish) produced = Drain() || produced;
     }
-    const bool produced = ReceiveAll();
-    return order.finish ? Drain() || produced : produced;
+    // A stream that declares reordering holds its pictures back further than the one packet
+    // taken ahead, so frame threads would show each picture late: such a stream decodes on
+    // without them from this packet on (a key frame, as a recording starts, decodes whole).
+    if (m_context->has_b_frames > 0) {
+        if (!Open(m_codecId, m_width, m_height, false)) return false;
+        return Send(data, size) && ReceiveAll();
+    }
+    return produced;
 }
 
 bool CFFMH264_Decoder::TakeAhead(const uint8_t* data, int32_t size, int64_t key) {

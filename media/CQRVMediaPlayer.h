@@ -33,18 +33,19 @@
 //   picture size; at every Open the player hands both to the decoder (SetCodec), which keeps
 //   one libavcodec decoder per camera. Pictures above 1080p decode with two slice threads
 //   that libavcodec owns and joins inside each decode call; smaller ones on the worker alone.
-//   Slice threads give each packet's picture at once. An H.265 front above 1080p decodes on
-//   two frame threads instead (its rows wait on the row above, so slice threads leave a core
-//   idle): such a decoder gives a packet's picture once the packet after it has gone in, so
+//   Slice threads give each packet's picture at once. A front above 1080p decodes on two
+//   frame threads instead (an H.264 camera writes one slice a picture, and H.265 rows wait
+//   on the row above, so slice threads leave a core idle): such a decoder gives a packet's picture once the packet after it has gone in, so
 //   the player hands it each front packet's order (FrontOrder: the next front packet of the
 //   same recording, which the queue holds, two fronts at least) and a seek takes the packet
 //   after its target ahead (or finishes the decoder at the end); seeks and steps stay exact,
 //   and the picture of a packet is out when its decode call returns. When the front
 //   picture is above 1080p, the rear picture of each played moment decodes and converts on a
 //   second thread (m_lane, see DecodeLane.h) while the worker decodes the front one; the
-//   worker waits for it before the pair is shown, so a pair costs the longer of the two. A
-//   single-slice H.264 front (what encoders write by default) gains nothing from slice
-//   threads; this is what keeps a 4K front with a 1080p rear within two cores. Key frames
+//   worker waits for it before the pair is shown, so a pair costs the longer of the two;
+//   with the front's frame threads this is what keeps a 4K front with a 1080p rear within
+//   two cores. A stream that declares reordering would hold pictures back further, so its
+//   decoder goes on without frame threads (CFFMH264_Decoder::DecodePacket). Key frames
 //   are recognised by the codec's own NAL types (IsVideoKeyFrame).
 // - Lock order: m_lock, then CMediaSync's lock or the output's locks; in practice the worker
 //   holds m_lock alone. The MediaSync thread never takes m_lock.
