@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "H264TestStream.h"
@@ -214,3 +216,75 @@ TEST(DecoderSourceSize, NextRecordingWithAnotherSizeConvertsCleanly) {
 }
 
 }  // namespace
+
+// A decoder on frame threads shows a packet's picture once the packet after it went in: the
+// caller's order (the packet taken ahead, a seek's pictures left in flight, a jump, the end)
+// must still leave each packet's own picture out when its call returns.
+namespace {
+int Distinct(int i) {
+    return 20 + i * 12;
+}
+
+double MeanLuma(const AVFrame* frame) {
+    double sum = 0;
+    for (int y = 0; y < frame->height; ++y)
+        for (int x = 0; x < frame->width; ++x) sum += frame->data[0][y * frame->linesize[0] + x];
+    return sum / (static_cast<double>(frame->width) * frame->height);
+}
+}  // namespace
+
+TEST(DecoderFrameThreads, EachCallLeavesItsPacketsPictureOut) {
+    const std::vector<TestPacket> packets = EncodeTestStream(160, 96, 16, 8, &Distinct);
+    ASSERT_EQ(packets.size(), 16u);
+    setenv("TARVEX_FRAME_THREADS", "1", 1);
+    CFFMH264_Decoder decoder;
+    ASSERT_TRUE(decoder.Open(VideoCodec::H264, 160, 96, true));
+    unsetenv("TARVEX_FRAME_THREADS");
+    ASSERT_TRUE(decoder.OnFrameThreads());
+
+    enum class Op { Decode, TakeAhead, Finish };
+    struct Step {
+        Op op;
+        int packet;  // Decode, TakeAhead: the packet; Finish: -
+        int next;    // Decode: the packet taken ahead, -1 none
+        bool finish;
+        int shown;  // the picture out after the step
+    };
+    const Step steps[] = {
+        // Playing in order, each packet with the next one ahead.
+        {Op::Decode, 0, 1, true, 0}, {Op::Decode, 1, 2, true, 1}, {Op::Decode, 2, 3, true, 2},
+        // A jump to the key frame at 8 drops what was in flight.
+        {Op::Decode, 8, 9, true, 8}, {Op::Decode, 9, 10, true, 9},
+        // A seek to 3: from the key frame at 0 with pictures in flight, then the one after.
+        {Op::Decode, 0, -1, false, -1}, {Op::Decode, 1, -1, false, -1},
+        {Op::Decode, 2, -1, false, -1}, {Op::Decode, 3, -1, false, -1},
+        {Op::TakeAhead, 4, -1, true, 3}, {Op::Decode, 4, 5, true, 4},
+        // The end: no packet follows, the decoder drains; then it starts again at a key frame.
+        {Op::Decode, 8, 9, true, 8}, {Op::Decode, 9, -1, true, 9}, {Op::Decode, 0, 1, true, 0},
+        // A seek that reaches the end finishes the decoder for its picture.
+        {Op::Decode, 8, -1, false, -1}, {Op::Decode, 9, -1, false, -1}, {Op::Finish, 0, 0, true, 9},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& s = steps[i];
+        if (s.op == Op::Finish) {
+            decoder.Finish();
+        } else if (s.op == Op::TakeAhead) {
+            decoder.TakeAhead(packets[s.packet].bytes.data(),
+                              static_cast<int32_t>(packets[s.packet].bytes.size()), s.packet);
+        } else {
+            VideoPacketOrder order;
+            order.key = s.packet;
+            order.finish = s.finish;
+            if (s.next >= 0) {
+                order.next = packets[s.next].bytes.data();
+                order.nextSize = static_cast<int32_t>(packets[s.next].bytes.size());
+                order.nextKey = s.next;
+            }
+            decoder.DecodePacket(packets[s.packet].bytes.data(),
+                                 static_cast<int32_t>(packets[s.packet].bytes.size()), order);
+        }
+        if (s.shown < 0) continue;
+        ASSERT_NE(decoder.Picture(), nullptr) << "step " << i;
+        EXPECT_NEAR(MeanLuma(decoder.Picture()), Distinct(s.shown), 4.0) << "step " << i;
+    }
+}
