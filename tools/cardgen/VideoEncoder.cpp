@@ -14,13 +14,6 @@ extern "C" const char* __lsan_default_suppressions() {
     return "leak:libx265.so\n";
 }
 
-// libx265's worker pool hands out its buffers through atomics of its own, built without
-// ThreadSanitizer, so the sanitizer sees a pool thread's first write to a buffer the encoder
-// allocated as a race. The encoder only writes test recordings; nothing of ours runs there.
-extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libx265.so\nrace:libx265.so\n";
-}
-
 namespace {
 
 constexpr int kNalSei = 6;
