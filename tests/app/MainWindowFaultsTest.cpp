@@ -197,7 +197,14 @@ TEST_F(MainWindowFixture, ARecordingCutOrGrowingWhilePlayingPlaysWhatExistsAndMo
         } else {
             fs::resize_file(file, size / 3);
         }
-        ASSERT_TRUE(WaitUntil([&] { return Window().CurIndex() == 0; }, 20000)) << row.what;
+        // The newer row is opened after the list moves to it; wait past its loading.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return Window().CurIndex() == 0 &&
+                       Window().Playback().State() != PlaybackState::Loading;
+            },
+            20000))
+            << row.what;
         EXPECT_TRUE(Window().IsPlayerActive()) << row.what << ": the newer row plays";
         if (row.grows) {
             EXPECT_GT(lastShown, 4 * kFrameRate) << "what was written while playing is shown";

@@ -370,6 +370,8 @@ TEST_F(MainWindowTimelineTest, AQuitWhileTheExportDialogRunsEndsTheWindowAndLeav
     OpenAndWalk(1);
     const fs::path mp4 = workDir / "clip.mp4";
     window->exportAnswer = QString::fromStdString(mp4.string());
+    // A composed clip: a copy of a few seconds can be done before the quit comes.
+    window->exportChoice.compose = ClipCompose::PictureInPicture;
     bool forcedShut = false;
     window->onExportDialog = [&](CExportDlg& dialog) {
         // The quit signal's road, taken while the export runs (its end is posted later).
