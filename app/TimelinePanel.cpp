@@ -108,7 +108,7 @@ void TimelinePanel::ShowRoute() {
     if (!map) return;
     std::vector<CMapView::RoutePoint> route;
     for (const TimedFix& f : m_timeline.fixes)
-        if (f.fix.valid)
+        if (f.fix.IsUsable())
             route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
     // Each event where the car was then: at the valid fix nearest its time.
     std::vector<CMapView::RouteEvent> places;

@@ -347,7 +347,7 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
 int CountValidFixes(const RecordingTelemetry& t) {
     return static_cast<int>(std::count_if(t.fixes.begin(), t.fixes.end(), [](const TimedFix& f) {
         int64_t utc = 0;
-        return f.fix.valid && GpsFixUtcSeconds(f.fix, utc);
+        return f.fix.IsUsable() && GpsFixUtcSeconds(f.fix, utc);
     }));
 }
 

@@ -127,7 +127,7 @@ struct Writer {
     std::vector<const TimedFix*> ClipFixes() const {
         std::vector<const TimedFix*> out;
         for (const TimedFix& f : facts.timeline.fixes)
-            if (f.fix.valid && f.timeMs >= facts.clipFromMs && f.timeMs < facts.clipToMs)
+            if (f.fix.IsUsable() && f.timeMs >= facts.clipFromMs && f.timeMs < facts.clipToMs)
                 out.push_back(&f);
         return out;
     }

@@ -12,12 +12,14 @@ constexpr int64_t kChunkHeaderBytes = 8;
 constexpr int64_t kIndexEntriesPerBlock = 4096;
 constexpr size_t kRebuildWindowBytes = 64 * 1024;
 
-void CountVideoChunk(AviFrameIndex* index, AviChunkKind kind, int64_t position) {
+void CountChunk(AviFrameIndex* index, AviChunkKind kind, int64_t position) {
     if (kind == AviChunkKind::FrontVideo) {
         index->frontPositions.push_back(position);
         ++index->frontCount;
     } else if (kind == AviChunkKind::RearVideo) {
         ++index->rearCount;
+    } else if (kind == AviChunkKind::Audio) {
+        ++index->audioCount;
     }
 }
 
@@ -73,10 +75,11 @@ bool ReadIdx1Index(AviFile& file, int64_t moviPos, int64_t movieSize, AviFrameIn
         for (int64_t i = 0; i < count; ++i) {
             const uint8_t* entry = block.data() + i * kIndexEntryBytes;
             const AviChunkKind kind = ClassifyChunk(reinterpret_cast<const char*>(entry));
+            if (kind == AviChunkKind::Audio) ++index->audioCount;
             if (!IsVideoChunk(kind)) continue;
             const int64_t position = moviPos + ReadLe32(entry + 8);
             if (position < dataStart || position + kChunkHeaderBytes > dataEnd) return false;
-            CountVideoChunk(index, kind, position);
+            CountChunk(index, kind, position);
         }
         entries -= count;
     }
@@ -106,7 +109,7 @@ AviFrameIndex RebuildFrameIndex(AviFile& file, int64_t moviPos, int64_t movieSiz
         // Past the last complete chunk a cut-off recording holds zeros or a partial chunk.
         if (!IsPrintableFourCC(id)) break;
         if (pos + kChunkHeaderBytes + size > file.Size()) break;
-        CountVideoChunk(&index, ClassifyChunk(id), pos);
+        CountChunk(&index, ClassifyChunk(id), pos);
         pos += kChunkHeaderBytes + PaddedChunkSize(size);
     }
     return index;

@@ -22,6 +22,7 @@ struct AviFrameIndex {
     std::vector<int64_t> frontPositions;  // absolute file position of each front chunk header
     int32_t frontCount = 0;
     int32_t rearCount = 0;
+    int32_t audioCount = 0;  // sound chunks
     AviIndexSource source = AviIndexSource::None;
 };
 

@@ -59,6 +59,7 @@ int32_t CAVIExtractor::OpenFile(const char* path, MediaInfo* info) {
     m_videoStreamCount = 0;
     m_videoStreams[0] = VideoStream{};
     m_videoStreams[1] = VideoStream{};
+    m_hasAudioStream = false;
     m_openError.clear();
     m_movieSize = 0;
     m_moviPos = -1;
@@ -213,6 +214,7 @@ bool CAVIExtractor::ParseStreamList(int64_t& remaining) {
         return true;
     }
     if (IsFourCC(type, "auds")) {
+        m_hasAudioStream = true;
         return ParseFormatChunk(remaining, kAudioFormatBytes, m_audioFormat);
     }
     // The text stream and anything else: nothing to learn from the rest of the list.
@@ -336,6 +338,7 @@ void CAVIExtractor::BuildIndexOfOpenFile() {
     AviFrameIndex index = LoadFrameIndex(m_file, m_moviPos, m_movieSize);
     m_index.frontFrameCount = index.frontCount;
     m_index.rearFrameCount = index.rearCount;
+    m_index.audioChunkCount = index.audioCount;
     m_index.frontFramePositions = std::move(index.frontPositions);
     m_indexSource = index.source;
 }

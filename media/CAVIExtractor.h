@@ -50,6 +50,9 @@ public:
     VideoCodec GetVideoCodec(int stream) override;
     std::string GetOpenError() const override { return m_openError; }
     void GetAudioFormat(int32_t* bits, int32_t* rate) override;
+    // Whether the last header read declared a sound stream (GetAudioFormat keeps an earlier
+    // file's format, or the default one, when it did not).
+    bool HasAudioStream() const { return m_hasAudioStream; }
     size_t Read(void* buffer, size_t length) override;
     int Seek(int64_t offset, int origin) override;
     int64_t Tell() override;
@@ -104,6 +107,7 @@ private:
     uint8_t m_audioFormat[16] = {};  // kept across files: a file without sound leaves it
     VideoStream m_videoStreams[2];
     int32_t m_videoStreamCount = 0;
+    bool m_hasAudioStream = false;
     std::string m_openError;  // why the last OpenFile refused its file, when worth telling
     MediaInfo m_index;        // the last index built; empty positions and None source when none
     AviIndexSource m_indexSource = AviIndexSource::None;

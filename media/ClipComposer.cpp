@@ -26,6 +26,13 @@ constexpr const char* kCaptionFonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
 };
 
+// Bounds of a picture the composed clip takes (each side, in pixels) and of its shape: a
+// camera's picture is about 16:9 or 4:3, never a strip.
+constexpr int kMinComposedSide = 64;
+constexpr int kMinRearSide = 16;
+constexpr int kMaxComposedSide = 4096;
+constexpr int kMaxAspect = 4;  // width at most 4 heights, height at most 4 widths
+
 using Options = std::initializer_list<std::pair<const char*, std::string>>;
 
 int Even(int v) {
@@ -85,6 +92,40 @@ void ClipComposer::ComposedSize(const ClipLayout& layout, ClipCompose mode, int*
         *width += Even(layout.rear.width * layout.front.height / layout.rear.height);
 }
 
+namespace {
+
+std::string PictureProblem(const ClipVideoTrack& t, const char* camera, int minSide) {
+    const std::string size = std::to_string(t.width) + "x" + std::to_string(t.height);
+    if (t.width < minSide || t.height < minSide || t.width > kMaxComposedSide ||
+        t.height > kMaxComposedSide)
+        return std::string("the ") + camera + " camera's picture is " + size +
+               " pixels, and a composed clip takes sides of " + std::to_string(minSide) + " to " +
+               std::to_string(kMaxComposedSide) + " pixels";
+    if (int64_t{t.width} > int64_t{kMaxAspect} * t.height ||
+        int64_t{t.height} > int64_t{kMaxAspect} * t.width)
+        return std::string("the ") + camera + " camera's picture is " + size +
+               " pixels, too narrow a strip to compose";
+    return {};
+}
+
+}  // namespace
+
+std::string ClipComposer::CannotCompose(const ClipLayout& layout, ClipCompose mode) {
+    std::string why = PictureProblem(layout.front, "front", kMinComposedSide);
+    const bool rear = layout.hasRear && layout.rear.frameRate > 0;
+    if (why.empty() && rear) why = PictureProblem(layout.rear, "rear", kMinRearSide);
+    if (why.empty() && rear && mode == ClipCompose::SideBySide) {
+        int width = 0, height = 0;
+        ComposedSize(layout, mode, &width, &height);
+        if (width > 2 * kMaxComposedSide)
+            why = "the rear camera's picture beside the front would make the clip " +
+                  std::to_string(width) + " pixels wide";
+    }
+    return why.empty() ? why
+                       : "this recording cannot be composed: " + why +
+                             " (the lossless clip keeps every size)";
+}
+
 bool ClipComposer::Failed(const std::string& what, int code) {
     m_error = what + ": " + AvCause(code);
     return false;
@@ -95,6 +136,10 @@ bool ClipComposer::Open(const std::string& path, const std::string& name, const 
     m_layout = layout;
     m_options = options;
     if (m_options.fontPath.empty()) m_options.fontPath = DefaultFont();
+    if (const std::string why = CannotCompose(layout, options.mode); !why.empty()) {
+        if (error) *error = why;
+        return false;
+    }
     if (m_options.caption && m_options.fontPath.empty()) {
         if (error) *error = "no font for the caption is installed (fonts-noto-core)";
         return false;
@@ -159,8 +204,18 @@ bool ClipComposer::BuildGraph(const AVFrame* front) {
     const int rate = m_layout.front.frameRate;
     m_frontIn = AddFilter(g, "buffer", "front", {}, BufferArgs(front, rate));
     AVFilterContext* tail = m_frontIn;
+    // The encoder was opened for the header's sizes, made even for 4:2:0; a decoded picture
+    // of another size (an odd side, or a header that says otherwise) is scaled to them.
+    const int frontW = Even(m_layout.front.width), frontH = Even(m_layout.front.height);
+    if (front->width != frontW || front->height != frontH) {
+        AVFilterContext* fit = AddFilter(
+            g, "scale", "front_fit",
+            {{"w", std::to_string(frontW)}, {"h", std::to_string(frontH)}, {"flags", "bilinear"}});
+        if (!Link(tail, fit)) return m_error = "cannot set up the picture composition", false;
+        tail = fit;
+    }
     if (m_options.caption) {
-        const int size = CaptionPixels(front->height);
+        const int size = CaptionPixels(frontH);
         AVFilterContext* text = AddFilter(g, "drawtext", "caption",
                                           {{"fontfile", m_options.fontPath},
                                            {"text", std::string("%{metadata:") + kCaptionKey + "}"},
@@ -170,13 +225,12 @@ bool ClipComposer::BuildGraph(const AVFrame* front) {
                                            {"boxcolor", "black@0.6"},
                                            {"boxborderw", std::to_string(size / 4)},
                                            {"x", std::to_string(size / 2)},
-                                           {"y", std::to_string(front->height - size - size / 2)}});
+                                           {"y", std::to_string(frontH - size - size / 2)}});
         if (!Link(tail, text)) return m_error = "cannot set up the caption", false;
         tail = text;
     }
     AVFilterContext* mix = nullptr;
     if (m_layout.hasRear) {
-        const int frontW = Even(front->width), frontH = Even(front->height);
         int w = Even(m_layout.rear.width * frontH / std::max(1, m_layout.rear.height));
         int h = frontH;
         if (m_options.mode == ClipCompose::PictureInPicture) {

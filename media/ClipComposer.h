@@ -42,6 +42,11 @@ public:
 
     // The composed picture's size for a layout (even, as the encoder needs).
     static void ComposedSize(const ClipLayout& layout, ClipCompose mode, int* width, int* height);
+    // Why a layout cannot be composed, in a sentence naming the camera and its size; empty
+    // when it can. The composed picture's sizes are bounded so that an odd recording neither
+    // takes gigabytes nor reaches the encoder with a size it refuses; the lossless clip takes
+    // every size.
+    static std::string CannotCompose(const ClipLayout& layout, ClipCompose mode);
     // The caption font used when the options name none; empty when none is installed.
     static std::string DefaultFont();
 

@@ -4,6 +4,7 @@
 
 #include "media/AviChunk.h"
 #include "media/CAVIExtractor.h"
+#include "media/ClipCheck.h"
 #include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
 #include "media/MediaInfo.h"
@@ -34,6 +35,18 @@ bool Fail(std::string* error, const std::string& message) {
     return false;
 }
 
+// The front pictures' chunk positions in the order the movie data holds them.
+std::vector<int64_t> WalkFrontPositions(const std::string& path) {
+    std::vector<int64_t> positions;
+    CAVIExtractor reader;
+    if (reader.OpenFile(path.c_str(), nullptr) == 0) return positions;
+    char id[4];
+    uint32_t size = 0;
+    for (int64_t p; (p = reader.SkipChunk(id, &size)) >= 0;)
+        if (ClassifyChunk(id) == AviChunkKind::FrontVideo) positions.push_back(p);
+    return positions;
+}
+
 bool Probe(const std::string& path, SourceFile& f, std::string* error) {
     CAVIExtractor reader;
     MediaInfo info;
@@ -48,9 +61,16 @@ bool Probe(const std::string& path, SourceFile& f, std::string* error) {
     reader.GetVideoSize(&f.front, 0);
     reader.GetVideoSize(&f.rear, 1);
     reader.GetAudioFormat(&f.audioBits, &f.audioRate);
+    // The reader keeps an earlier format when a file declares no sound; a clip of a file
+    // without sound chunks gets no invented silent track either.
+    if (!reader.HasAudioStream() || info.audioChunkCount == 0) f.audioBits = f.audioRate = 0;
     f.codec[0] = reader.GetVideoCodec(0);
     f.codec[1] = reader.GetVideoCodec(1);
-    f.positions = reader.FramePositions();
+    // Frames are numbered as the walk meets them, so their positions come from the movie
+    // data too: a damaged index may leave frames out or point at other chunks, and a clip
+    // started from it would start on another picture, or on one that is no key frame.
+    f.positions = WalkFrontPositions(path);
+    f.frontCount = static_cast<int32_t>(f.positions.size());
     if (f.frontRate <= 0 || f.front.width <= 0 || f.front.height <= 0)
         return Fail(error, path + " has no front camera picture to export");
     return true;
@@ -117,7 +137,8 @@ bool ProbeAll(const std::vector<std::string>& paths, std::vector<SourceFile>& fi
     return true;
 }
 
-// Reads the whole chunk: the parameter sets may come after an SEI of any length.
+// Reads the whole chunk: the parameter sets may come after an SEI of any length. Only a key
+// frame that decodes on its own can start a track (see ClipCheck).
 bool PeekKeyFrame(CAVIExtractor& reader, int64_t chunkPosition, VideoCodec codec,
                   std::vector<uint8_t>& buffer) {
     uint8_t header[kChunkHeaderBytes];
@@ -127,7 +148,7 @@ bool PeekKeyFrame(CAVIExtractor& reader, int64_t chunkPosition, VideoCodec codec
                           static_cast<uint32_t>(header[7]) << 24;
     buffer.resize(std::min(size, kChunkCapacityBytes));
     const size_t n = reader.Read(buffer.data(), buffer.size());
-    return IsVideoKeyFrame(codec, buffer.data(), n);
+    return KeyFrameDecodesAlone(codec, buffer.data(), n);
 }
 
 // The front key frame at or before frame on the joined timeline; the first one after it when
@@ -283,7 +304,10 @@ private:
         if (m_rearRate <= 0 || frame < m_rearFirst || frame * m_rate >= m_end * m_rearRate)
             return true;
         const bool key = IsVideoKeyFrame(m_codec[1], data, static_cast<size_t>(length));
-        if (m_rearFrames == 0 && !key) return true;  // undecodable until the first key frame
+        // Undecodable until the first key frame; the track's parameter sets come from it.
+        if (m_rearFrames == 0 &&
+            !(key && KeyFrameDecodesAlone(m_codec[1], data, static_cast<size_t>(length))))
+            return true;
         ++m_rearFrames;
         return m_muxer.WriteVideo(1, data, static_cast<size_t>(length), frame - m_rearFirst, key);
     }
@@ -400,6 +424,9 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
     if (result != ClipResult::Done) return result;  // the temporaries go with mp4 and gpx
     if (done.frontFrames == 0) return Fail(error, "no picture in the span"), ClipResult::Failed;
     if (!muxer.Finish(error)) return ClipResult::Failed;
+    const int videoTracks = request.compose == ClipCompose::None && layout.hasRear ? 2 : 1;
+    if (!ClipReadsBack(mp4.TempPath(), request.outPath, videoTracks, error))
+        return ClipResult::Failed;
     if (withGpx && !gpx.WriteAll(m_gpxDocument ? m_gpxDocument() : std::string(), error))
         return ClipResult::Failed;
     if (m_cancel.load()) return ClipResult::Cancelled;

@@ -10,6 +10,7 @@ struct MediaInfo {
     int32_t rearFrameRate = 0;   // GetFrameRate(1), 0 without a rear stream
     int32_t frontFrameCount = 0;
     int32_t rearFrameCount = 0;
+    int32_t audioChunkCount = 0;
     // Absolute file position of each front frame's chunk header, ready to seek to. 64-bit:
     // a long recording at a high bit rate passes 2 GiB (and the 32-bit form once kept a flag
     // in bit 31, which such a position needs).

@@ -20,7 +20,9 @@ bool IsDigit(char c) {
 // The leading decimal number of a field, 0 when there is none. Independent of the process
 // locale (the window sets one whose decimal point may be a comma) and never yields an
 // infinity or NaN: only plain and exponent notation are accepted, an overflow reads as 0.
-double LeadingDouble(std::string_view s) {
+// *read says whether a number was there to read (finite, in range).
+double LeadingDouble(std::string_view s, bool* read = nullptr) {
+    if (read) *read = false;
     size_t i = 0;
     while (i < s.size() && IsSpace(s[i])) ++i;
     bool negative = false;
@@ -30,7 +32,16 @@ double LeadingDouble(std::string_view s) {
     auto result =
         std::from_chars(s.data() + i, s.data() + s.size(), value, std::chars_format::general);
     if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
+    if (read) *read = true;
     return negative ? -value : value;
+}
+
+// Whether ddmm.mmmm lies within maxDegrees and its minutes below 60.
+bool PossibleCoordinate(double nmea, double maxDegrees) {
+    if (!std::isfinite(nmea)) return false;
+    const double m = std::fabs(nmea) * 0.01;
+    const double minutes = (m - std::trunc(m)) * 100.0;
+    return minutes < 60.0 && std::fabs(CGPSData::NmeaToDegrees(nmea)) <= maxDegrees;
 }
 
 // atoi of a field: optional sign, then leading digits.
@@ -104,6 +115,7 @@ bool CGPSData::ParseSentence(const char* payload, size_t length) {
     std::memcpy(work, payload, length);
     work[length] = '\0';
 
+    noPosition = true;  // until both coordinates are read
     CommaSplitter splitter(std::string_view(work, length));
     std::string_view piece;
     if (!splitter.Next(piece)) return false;  // "G$GPRMC"
@@ -117,12 +129,14 @@ bool CGPSData::ParseSentence(const char* payload, size_t length) {
     valid = (!piece.empty() && piece[0] == 'A') ? 1 : 0;
 
     if (!splitter.Next(piece)) return false;
-    latitude = LeadingDouble(piece);
+    bool hasLatitude = false, hasLongitude = false;
+    latitude = LeadingDouble(piece, &hasLatitude);
     if (!splitter.Next(piece)) return false;
     if (piece.empty() || piece[0] != 'N') latitude = -latitude;
 
     if (!splitter.Next(piece)) return false;
-    longitude = LeadingDouble(piece);
+    longitude = LeadingDouble(piece, &hasLongitude);
+    noPosition = !(hasLatitude && hasLongitude);
     if (!splitter.Next(piece)) return false;
     if (piece.empty() || piece[0] != 'E') longitude = -longitude;
 
@@ -139,6 +153,13 @@ bool CGPSData::ParseSentence(const char* payload, size_t length) {
 
     MakeTime();
     return true;
+}
+
+bool CGPSData::IsUsable() const {
+    constexpr double kMaxLatitude = 90.0, kMaxLongitude = 180.0;
+    return valid != 0 && !noPosition && PossibleCoordinate(latitude, kMaxLatitude) &&
+           PossibleCoordinate(longitude, kMaxLongitude) && std::isfinite(speed) && speed >= 0.0 &&
+           speed <= kMaxSpeedKmh;
 }
 
 int64_t CGPSData::MakeTime() {

@@ -15,6 +15,8 @@ public:
     static constexpr size_t kWorkBufferBytes = 1024;
     static constexpr int kLocalHourOffset = 9;
     static constexpr double kKmPerKnot = 1.852;
+    // Faster than any car: a fix claiming more is damage.
+    static constexpr double kMaxSpeedKmh = 1000.0;
 
     CGPSData() = default;
     // Parses a zero-terminated payload; the result of the parse is not kept (a short
@@ -32,6 +34,11 @@ public:
     // normalising conversion, so an hour of 24 or more rolls into the next day). Stored too.
     int64_t MakeTime();
 
+    // The one rule every output (window, stills, caption, report, GPX, clock) follows: the
+    // status says 'A', both coordinates were given, they lie on the globe with minutes below
+    // 60, and the speed is a car's. A damaged sentence can say 'A' over any of these.
+    bool IsUsable() const;
+
     double GetLatitude() const { return NmeaToDegrees(latitude); }
     double GetLongitude() const { return NmeaToDegrees(longitude); }
     double GetSpeed() const { return speed; }
@@ -44,12 +51,13 @@ public:
     int32_t day = 0;
     int32_t hour = 0;  // UTC hour + 9, not wrapped
     int32_t minute = 0;
-    int32_t second = 0;      // whole seconds
-    int32_t valid = 0;       // 1 when the status field begins with 'A'
-    double latitude = 0.0;   // ddmm.mmmm, negative unless 'N'
-    double longitude = 0.0;  // dddmm.mmmm, negative unless 'E'
-    double speed = 0.0;      // km/h, rounded through single precision
-    double course = 0.0;     // degrees, rounded through single precision
-    int64_t timestamp = 0;   // 0 until MakeTime ran
-    int32_t tag = 0;         // given at construction, never read
+    int32_t second = 0;        // whole seconds
+    int32_t valid = 0;         // 1 when the status field begins with 'A' (see IsUsable)
+    bool noPosition = false;   // a parsed coordinate field held no number
+    double latitude = 0.0;     // ddmm.mmmm, negative unless 'N'
+    double longitude = 0.0;    // dddmm.mmmm, negative unless 'E'
+    double speed = 0.0;        // km/h, rounded through single precision
+    double course = 0.0;       // degrees, rounded through single precision
+    int64_t timestamp = 0;     // 0 until MakeTime ran
+    int32_t tag = 0;           // given at construction, never read
 };

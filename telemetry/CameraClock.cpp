@@ -46,7 +46,7 @@ std::optional<int64_t> ClockOffsetSec(int64_t startSec, const std::vector<TimedF
     std::vector<int64_t> differencesMs;
     for (const TimedFix& f : fixes) {
         int64_t utc = 0;
-        if (!f.fix.valid || !GpsFixUtcSeconds(f.fix, utc)) continue;
+        if (!f.fix.IsUsable() || !GpsFixUtcSeconds(f.fix, utc)) continue;
         differencesMs.push_back(CameraTimeMs(startSec, f.timeMs) - utc * kMsPerSecondClock);
     }
     if (differencesMs.empty()) return std::nullopt;

@@ -96,12 +96,11 @@ std::string FormatGpx(const std::string& trackName, const std::vector<GpxSegment
         if (!segment.source.empty()) out += "    <!-- " + CommentText(segment.source) + " -->\n";
         out += "    <trkseg>\n";
         for (const CGPSData& fix : segment.fixes) {
-            if (!fix.valid) continue;
+            if (!fix.IsUsable()) continue;
             const double lat = fix.GetLatitude();
-            const double lon = fix.GetLongitude();
-            // The schema bounds latitude to +-90 and longitude to [-180, 180); a fix outside
-            // them is damage, and readers reject the whole file for one such point.
-            if (!(lat >= -90.0 && lat <= 90.0 && lon >= -180.0 && lon < 180.0)) continue;
+            // The schema bounds longitude to [-180, 180): 180 east is the same meridian as
+            // 180 west, and readers reject the whole file for one point outside it.
+            const double lon = fix.GetLongitude() >= 180.0 ? -180.0 : fix.GetLongitude();
             out +=
                 "      <trkpt lat=\"" + FixedDegrees(lat) + "\" lon=\"" + FixedDegrees(lon) + "\">";
             int64_t utc = 0;

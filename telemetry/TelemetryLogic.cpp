@@ -50,7 +50,7 @@ bool ChooseDisplayFix(const CTextData& textData, int64_t positionSec, int64_t sl
     // The worker may only have appended since the count was read, so the index stays valid
     // unless the window itself emptied the arrays in between, which it does not do here.
     if (index < 0 || !textData.GetGps(static_cast<size_t>(index), fix)) return false;
-    return fix.valid != 0;
+    return fix.IsUsable();
 }
 
 SpeedUnit ParseSpeedUnit(const std::string& text) {

@@ -91,7 +91,7 @@ int64_t NearestValidFix(const std::vector<TimedFix>& fixes, int64_t timeMs) {
     int64_t best = -1;
     int64_t bestDistance = 0;
     for (size_t i = 0; i < fixes.size(); ++i) {
-        if (!fixes[i].fix.valid) continue;
+        if (!fixes[i].fix.IsUsable()) continue;
         const int64_t d =
             fixes[i].timeMs > timeMs ? fixes[i].timeMs - timeMs : timeMs - fixes[i].timeMs;
         if (best < 0 || d < bestDistance) {
@@ -107,7 +107,7 @@ int64_t NearestValidFixTo(const std::vector<TimedFix>& fixes, double latitude, d
     int64_t best = -1;
     double bestDistance = 0;
     for (size_t i = 0; i < fixes.size(); ++i) {
-        if (!fixes[i].fix.valid) continue;
+        if (!fixes[i].fix.IsUsable()) continue;
         const double dLat = fixes[i].fix.GetLatitude() - latitude;
         const double dLon = (fixes[i].fix.GetLongitude() - longitude) * squeeze;
         const double d = dLat * dLat + dLon * dLon;

@@ -4,6 +4,7 @@
 //   chunks FILE [--limit N]   the movie data's chunks, one JSON object a line
 //   seek FILE SECOND          where reading continues after a seek to that second
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -50,7 +51,12 @@ void WriteContainerFields(JsonWriter& j, CAVIExtractor& reader, const MediaInfo&
     j.EndArray();
     int32_t bits = 0, rate = 0;
     reader.GetAudioFormat(&bits, &rate);
-    j.Key("audio").BeginObject().Key("bits").Int(bits).Key("rate").Int(rate).EndObject();
+    // The reader keeps the default format for a file without a sound stream: say none.
+    j.Key("audio");
+    if (reader.HasAudioStream() && info.audioChunkCount > 0)
+        j.BeginObject().Key("bits").Int(bits).Key("rate").Int(rate).EndObject();
+    else
+        j.Null();
     j.Key("front_frames").Int(info.frontFrameCount);
     j.Key("rear_frames").Int(info.rearFrameCount);
     j.Key("index").String(AviIndexSourceName(reader.GetIndexSource()));
@@ -120,6 +126,8 @@ int RunInfo(const std::vector<std::string>& args) {
     int cameras = 0;
     CAVIExtractor probe;
     CQRVMediaPlayer::ProbeFile(path.c_str(), probe, &durationMs, &cameras);
+    // The name's flag promises a rear camera; a file without a rear stream has one camera.
+    if (reader.GetFrameRate(1) == 0 && info.rearFrameCount == 0) cameras = std::min(cameras, 1);
     puts(ContainerInfoJson(reader, info, movieSize, durationMs, cameras, path).c_str());
     if (movieSize == 0) return ToolFailure(path + ": not a recording the reader accepts");
     return kToolOk;

@@ -44,7 +44,7 @@ std::string TelemetryJson(const CTextData& data, SpeedUnit unit) {
             .Key("second")
             .Int(fix.second)
             .Key("valid")
-            .Int(fix.valid)
+            .Int(fix.IsUsable() ? 1 : 0)
             .Key("latitude")
             .Double(fix.latitude)
             .Key("longitude")

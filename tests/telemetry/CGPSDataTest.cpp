@@ -200,4 +200,33 @@ TEST(CGSensorDataTest, AxisIs128MinusTheRawByte) {
     for (int b = 0; b < 256; ++b) EXPECT_EQ(CGSensorData::AxisFromByte(b), 128 - b);
 }
 
+struct UsableRow {
+    const char* sentence;
+    bool usable;
+};
+class FixUsable : public ::testing::TestWithParam<UsableRow> {};
+
+// A damaged sentence may still say 'A'; what every output shows follows this one answer.
+TEST_P(FixUsable, StatusAndPossibleValuesDecide) {
+    EXPECT_EQ(CGPSData(GetParam().sentence, 0).IsUsable(), GetParam().usable)
+        << GetParam().sentence;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FixUsable,
+    ::testing::Values(UsableRow{kSample, true},
+                      UsableRow{"G$GPRMC,1,A,3733.99,S,07001.00,W,10,0,010126", true},
+                      UsableRow{"G$GPRMC,1,A,8959.99,N,17959.99,W,0,0,010126", true},
+                      UsableRow{"G$GPRMC,1,V,3733.99,N,12658.68,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,9959.99,N,12658.68,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,3733.99,N,18059.40,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,3775.00,N,12658.68,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,3733.99,N,12658.68,E,1e308,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,3733.99,N,12658.68,E,-50,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,3733.99,N,12658.68,E,900,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,nan,N,12658.68,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,3733.99,N,inf,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,1,A,,N,,E,10,0,010126", false},
+                      UsableRow{"G$GPRMC,123519,A,4807.038,N", false},
+                      UsableRow{"G$GPRMC,1,A,1e999,N,12658.68,E,10,0,010126", false}));
+
 }  // namespace
