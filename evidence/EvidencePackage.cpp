@@ -1,7 +1,6 @@
 #include "evidence/EvidencePackage.h"
 
-#include <signal.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +19,7 @@ extern "C" {
 }
 
 #include "evidence/MomentStills.h"
+#include "evidence/PackageScratch.h"
 #include "evidence/Sha256.h"
 #include "library/CardRoot.h"
 #include "library/TripCatalogue.h"
@@ -73,47 +73,10 @@ std::string UtcText(std::time_t t) {
     return text;
 }
 
-std::string ModifiedUtc(const std::string& path) {
-    std::error_code ec;
-    const auto written = fs::last_write_time(path, ec);
-    if (ec) return {};
-    const auto sys = std::chrono::file_clock::to_sys(written);
-    return UtcText(std::chrono::system_clock::to_time_t(
-        std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys)));
-}
-
-// Removes the folder being built unless it was moved into place.
-struct Scratch {
-    fs::path path;
-    bool kept = false;
-    ~Scratch() {
-        std::error_code ec;
-        if (!kept && !path.empty()) fs::remove_all(path, ec);
-    }
-};
-
-// The temporary folder of this process for target.
-fs::path ScratchPath(const fs::path& target, pid_t pid) {
-    return target.parent_path() /
-           ("." + target.filename().string() + ".partial-" + std::to_string(pid));
-}
-
-// Temporary folders for target that a process no longer alive left behind (killed, or the
-// power went): nothing else will ever remove them.
-void RemoveStaleScratch(const fs::path& target) {
-    const std::string prefix = "." + target.filename().string() + ".partial-";
-    std::error_code ec;
-    for (const fs::directory_entry& e : fs::directory_iterator(target.parent_path(), ec)) {
-        const std::string name = e.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        const std::string digits = name.substr(prefix.size());
-        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-        const long pid = std::strtol(digits.c_str(), nullptr, 10);
-        if (pid <= 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
-            std::error_code removeError;
-            fs::remove_all(e.path(), removeError);
-        }
-    }
+// The time of writing a stamp holds, to the second.
+std::string ModifiedUtc(const FileStamp& stamp) {
+    constexpr int64_t kNsPerSecond = 1000000000;
+    return UtcText(static_cast<std::time_t>(stamp.modifiedNs / kNsPerSecond));
 }
 
 bool Cancelled(const PackageRequest& r) {
@@ -126,6 +89,7 @@ constexpr double kCopiedShare = 0.1, kLosslessShare = 0.2, kComposedShare = 0.85
 
 struct Source {
     std::string path;
+    FileStamp stamp;  // as it was walked; its copy must hold these very bytes
     RecordingTelemetry telemetry;
     int64_t startSec = -1;
     int64_t timelineMs = 0;  // where it starts on the joined timeline
@@ -139,8 +103,12 @@ bool ReadSources(const PackageRequest& r, std::vector<Source>& sources, std::str
         s.path = path;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) return Fail(error, "cannot read " + path);
+        if (!StampOfFile(path, &s.stamp, error)) return false;
         if (!WalkTelemetry(path, s.telemetry) || s.telemetry.durationMs <= 0)
             return Fail(error, "not a recording the reader accepts: " + path);
+        FileStamp walked;
+        if (!StampOfFile(path, &walked, error)) return false;
+        if (!(walked == s.stamp)) return Fail(error, path + " changed while it was read");
         if (!ParseRecordingStart(fs::path(path).filename().string(), s.startSec))
             return Fail(error, path + ": the name carries no start time, so it cannot be placed");
         if (!sources.empty()) {
@@ -158,11 +126,31 @@ bool ReadSources(const PackageRequest& r, std::vector<Source>& sources, std::str
     return true;
 }
 
-bool CheckTarget(const fs::path& target, std::string* error) {
+// The package's folder: outDir made absolute, without a trailing "/" or "/.". Refused before
+// any work when it names no folder of its own, is a symbolic link (even one to an empty
+// folder: the link is the user's), is anything but a missing name or an empty folder, or the
+// folder it goes in does not exist.
+bool ResolveTarget(const std::string& outDir, fs::path* target, std::string* error) {
+    if (outDir.empty()) return Fail(error, "no package folder given");
     std::error_code ec;
-    if (!fs::exists(target, ec)) return true;
-    if (!fs::is_directory(target, ec) || !fs::is_empty(target, ec))
-        return Fail(error, target.string() + " exists and is not an empty folder");
+    fs::path p = fs::absolute(outDir, ec);
+    if (ec) return Fail(error, "cannot place " + outDir + ": " + ec.message());
+    while ((!p.has_filename() || p.filename() == ".") && p != p.root_path()) p = p.parent_path();
+    if (!p.has_filename() || p.filename() == "..")
+        return Fail(error, outDir + " names no folder of its own for the package");
+    *target = p;
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            return Fail(error, "cannot use " + outDir + ": " + std::strerror(errno));
+        if (!fs::is_directory(p.parent_path(), ec))
+            return Fail(error, "the folder " + p.parent_path().string() + " does not exist");
+        return true;
+    }
+    if (S_ISLNK(st.st_mode))
+        return Fail(error, outDir + " is a symbolic link; name the folder itself");
+    if (!S_ISDIR(st.st_mode) || !fs::is_empty(p, ec) || ec)
+        return Fail(error, p.string() + " exists and is not an empty folder");
     return true;
 }
 
@@ -198,10 +186,12 @@ bool HashAll(const fs::path& folder, HashCache& cache, std::vector<PackageFacts:
              std::string* error) {
     files.clear();
     for (const std::string& rel : FilesUnder(folder)) {
+        if (PackageScratch::IsMarker(rel)) continue;
         PackageFacts::File f;
         f.path = rel;
         std::error_code ec;
         f.size = fs::file_size(folder / rel, ec);
+        if (ec) return Fail(error, "cannot read " + (folder / rel).string() + ": " + ec.message());
         const auto written = fs::last_write_time(folder / rel, ec);
         const auto it = cache.known.find(rel);
         if (!ec && it != cache.known.end() && it->second.size == f.size &&
@@ -269,9 +259,9 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
             .Key("path")
             .String(fs::absolute(sources[i].path, ec).string())
             .Key("size")
-            .UInt(fs::file_size(sources[i].path, ec))
+            .UInt(sources[i].stamp.size)
             .Key("modified_utc")
-            .String(ModifiedUtc(sources[i].path))
+            .String(ModifiedUtc(sources[i].stamp))
             .Key("start_camera_clock")
             .String(FormatClockIso(sources[i].startSec))
             .Key("length_ms")
@@ -351,6 +341,41 @@ int CountValidFixes(const RecordingTelemetry& t) {
     }));
 }
 
+// Copies the recordings the clip touches and the card's configuration file into the
+// package's originals; each recording must still be the file that was walked.
+bool CopyOriginals(const PackageRequest& r, const std::vector<Source>& sources, size_t first,
+                   size_t last, const fs::path& scratch, HashCache& hashes, std::string* error) {
+    uint64_t total = 0, before = 0;
+    for (size_t i = first; i <= last; ++i) total += sources[i].stamp.size;
+    // Originals of a gigabyte take a while: the share moves, and a cancel is heard, per block.
+    const CopyProgress progress = [&r, &total, &before](uint64_t done, uint64_t) {
+        if (Cancelled(r)) return false;
+        if (r.fraction && total > 0)
+            r.fraction(kCopiedShare * static_cast<double>(std::min(before + done, total)) /
+                       static_cast<double>(total));
+        return true;
+    };
+    auto copy = [&](const std::string& from, const FileStamp* expected, const fs::path& rel) {
+        CopiedFile copied;
+        if (!CopyAndHash(from, (scratch / rel).string(), expected, progress, &copied, error)) {
+            if (Cancelled(r)) *error = "cancelled";
+            return false;
+        }
+        hashes.Remember(scratch, rel.string(), copied.sha256);
+        return true;
+    };
+    for (size_t i = first; i <= last; ++i) {
+        const fs::path rel = fs::path(kOriginals) / fs::path(sources[i].path).filename();
+        if (!copy(sources[i].path, &sources[i].stamp, rel)) return false;
+        before += sources[i].stamp.size;
+    }
+    const std::string config = CardConfigPath(
+        CardRoot(fs::path(sources[first].path).parent_path().parent_path().string()));
+    std::error_code ec;
+    if (!fs::is_regular_file(config, ec)) return true;
+    return copy(config, nullptr, fs::path(kOriginals) / kConfigCopy);
+}
+
 }  // namespace
 
 bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageResult* result,
@@ -364,11 +389,12 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     };
     if (r.paths.empty()) return Fail(error, "no recording given");
     if (r.toMs <= r.fromMs) return Fail(error, "the end of the range must come after its start");
-    const fs::path target = fs::absolute(r.outDir).lexically_normal();
-    if (!CheckTarget(target, error)) return false;
+    fs::path target;
+    if (!ResolveTarget(r.outDir, &target, error)) return false;
     for (const std::string& path : r.paths) {
         std::error_code ec;
-        if (fs::equivalent(path, target, ec) || fs::path(path).lexically_normal() == target)
+        if (fs::equivalent(path, target, ec) ||
+            fs::absolute(path, ec).lexically_normal() == target.lexically_normal())
             return Fail(error, "the package folder cannot be a recording: " + path);
     }
     std::vector<Source> sources;
@@ -391,37 +417,25 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
             return Fail(error, "two recordings share the name " +
                                    fs::path(sources[i].path).filename().string());
 
-    RemoveStaleScratch(target);
-    Scratch scratch;
-    scratch.path = ScratchPath(target, getpid());
+    PackageScratch::RemoveLeftovers(target.parent_path());
+    PackageScratch scratchFolder;
+    if (!scratchFolder.Create(target, error)) return false;
+    const fs::path& scratch = scratchFolder.Path();
     std::error_code ec;
-    fs::remove_all(scratch.path, ec);
-    if (!fs::create_directories(scratch.path / kOriginals, ec))
-        return Fail(error, "cannot create " + scratch.path.string() + ": " + ec.message());
+    if (!fs::create_directory(scratch / kOriginals, ec))
+        return Fail(error,
+                    "cannot create " + (scratch / kOriginals).string() + ": " + ec.message());
 
     if (!step("copying the originals", 0)) return false;
     PackageFacts& facts = result->facts;
     facts = PackageFacts();
     facts.request = &r;
     HashCache hashes;
+    if (!CopyOriginals(r, sources, first, last, scratch, hashes, error)) return false;
     for (size_t i = first; i <= last; ++i) {
-        const fs::path copy = scratch.path / kOriginals / fs::path(sources[i].path).filename();
-        std::string hex;
-        uint64_t bytes = 0;
-        if (!CopyAndHash(sources[i].path, copy.string(), &hex, &bytes, error)) return false;
-        hashes.Remember(scratch.path, fs::relative(copy, scratch.path).string(), hex);
-        facts.originals.push_back(copy.string());
+        facts.originals.push_back(
+            (scratch / kOriginals / fs::path(sources[i].path).filename()).string());
         facts.startsMs.push_back(sources[i].timelineMs - sources[first].timelineMs);
-    }
-    const std::string config = CardConfigPath(
-        CardRoot(fs::path(sources[first].path).parent_path().parent_path().string()));
-    if (fs::is_regular_file(config, ec)) {
-        std::string hex;
-        uint64_t bytes = 0;
-        if (!CopyAndHash(config, (scratch.path / kOriginals / kConfigCopy).string(), &hex, &bytes,
-                         error))
-            return false;
-        hashes.Remember(scratch.path, (fs::path(kOriginals) / kConfigCopy).string(), hex);
     }
     const int64_t offset = sources[first].timelineMs;
     facts.clipFromMs = r.fromMs - offset;
@@ -441,12 +455,12 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
 
     av_log_set_level(AV_LOG_ERROR);
     if (!step("writing the lossless clip", kCopiedShare)) return false;
-    const fs::path gpx = r.noPosition ? fs::path() : scratch.path / kTrack;
-    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch.path / kLosslessClip,
-                    gpx, ClipCompose::None, r, {kCopiedShare, kLosslessShare}, error))
+    const fs::path gpx = r.noPosition ? fs::path() : scratch / kTrack;
+    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch / kLosslessClip, gpx,
+                    ClipCompose::None, r, {kCopiedShare, kLosslessShare}, error))
         return false;
     if (!step("writing the composed clip", kLosslessShare)) return false;
-    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch.path / kComposedClip,
+    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch / kComposedClip,
                     fs::path(), ClipCompose::PictureInPicture, r, {kLosslessShare, kComposedShare},
                     error))
         return false;
@@ -457,7 +471,7 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     const Source& moment = sources[first + k];
     MomentStillsResult stills;
     if (!WriteMomentStills(facts.originals[k], moment.telemetry, facts.momentMs - facts.startsMs[k],
-                           scratch.path.string(), !r.noPosition, &stills, error))
+                           scratch.string(), !r.noPosition, &stills, error))
         return false;
     for (const StillTarget& t : stills.stills) facts.stills.push_back(t.path);
     facts.cameraMs = stills.moment.cameraMs;
@@ -467,31 +481,25 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
 
     if (!step("comparing the clip with the originals", kComposedShare)) return false;
     std::vector<std::string> recordings(facts.originals.begin(), facts.originals.end());
-    if (!ProveClip((scratch.path / kLosslessClip).string(), recordings, &facts.proof, error))
+    if (!ProveClip((scratch / kLosslessClip).string(), recordings, &facts.proof, error))
         return false;
 
-    if (!HashAll(scratch.path, hashes, facts.files, error)) return false;
+    if (!HashAll(scratch, hashes, facts.files, error)) return false;
     if (report) {
         if (!step("writing the report", kProvenShare)) return false;
-        if (!report(facts, (scratch.path / kReport).string(), error)) return false;
-        if (!HashAll(scratch.path, hashes, facts.files, error)) return false;
+        if (!report(facts, (scratch / kReport).string(), error)) return false;
+        if (!HashAll(scratch, hashes, facts.files, error)) return false;
     }
     if (!step("writing the manifest", kProvenShare)) return false;
-    if (!WriteText(scratch.path / kManifest, Manifest(facts, sources, first, last), error))
-        return false;
+    if (!WriteText(scratch / kManifest, Manifest(facts, sources, first, last), error)) return false;
     std::vector<PackageFacts::File> all;
-    if (!HashAll(scratch.path, hashes, all, error)) return false;
+    if (!HashAll(scratch, hashes, all, error)) return false;
     std::string sums;
-    for (const PackageFacts::File& f : all) sums += f.sha256 + "  " + f.path + "\n";
-    if (!WriteText(scratch.path / kSums, sums, error)) return false;
+    for (const PackageFacts::File& f : all) sums += Sha256SumsLine(f.sha256, f.path);
+    if (!WriteText(scratch / kSums, sums, error)) return false;
 
     // Into place: an empty folder at the target gives way to the whole package.
-    if (fs::exists(target, ec) && !fs::remove(target, ec))
-        return Fail(error, "cannot replace the empty folder " + target.string());
-    fs::rename(scratch.path, target, ec);
-    if (ec)
-        return Fail(error, "cannot move the package to " + target.string() + ": " + ec.message());
-    scratch.kept = true;
+    if (!scratchFolder.MoveOnto(target, error)) return false;
     if (r.fraction) r.fraction(1.0);
     result->folder = target.string();
     // The paths now lie in the package's own folder.
@@ -514,9 +522,8 @@ bool VerifyPackage(const std::string& dir, VerifyReport* report, std::string* er
     std::set<std::string> listed;
     std::string line;
     while (std::getline(sums, line)) {
-        if (line.size() < 67 || line[64] != ' ') continue;
-        const std::string expected = line.substr(0, 64);
-        const std::string rel = line.substr(line[65] == '*' || line[65] == ' ' ? 66 : 65);
+        std::string expected, rel;
+        if (!ParseSha256SumsLine(line, &expected, &rel)) continue;
         listed.insert(rel);
         std::string actual, why;
         if (!Sha256OfFile((folder / rel).string(), &actual, &why) || actual != expected)

@@ -14,10 +14,13 @@
 // The lossless clip is proven against the copied originals (see PacketProof.h) before the
 // manifest is written.
 //
-// The folder is built under a temporary name beside the target and renamed onto it only when
-// whole; a target that exists and is not an empty folder is refused. A temporary folder left
-// beside the target by a process that is gone (a kill, a power cut) is removed first. Verify checks
-// a package: every hash and the packet comparison again.
+// The folder is built under a temporary name beside the target (see PackageScratch.h), every
+// file flushed to the device, and renamed onto the target only when whole. The target is
+// checked before any work: one that exists and is not an empty folder, a symbolic link, or
+// one whose folder does not exist is refused. Each source is copied as it was when it was
+// walked: one that changes or goes away meanwhile fails the package, named, and the manifest
+// gives the size and time of the bytes copied. Verify checks a package: every hash and the
+// packet comparison again.
 //
 // No Qt. Runs on the caller's thread.
 

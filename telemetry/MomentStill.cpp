@@ -1,9 +1,13 @@
 #include "telemetry/MomentStill.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -19,6 +23,7 @@ constexpr const char* kModel = "K310VZN";
 // Rationals of the degrees' minutes and seconds keep this many decimal places.
 constexpr int64_t kSecondsDenominator = 10000;
 constexpr int64_t kSpeedDenominator = 10;
+constexpr size_t kReadBlockBytes = 64 * 1024;
 
 const char* CameraName(int camera) {
     return kCameraNames[camera == 1 ? 1 : 0];
@@ -78,14 +83,44 @@ void AddPosition(Exiv2::ExifData& exif, const CGPSData& fix) {
     exif["Exif.GPSInfo.GPSMapDatum"] = "WGS-84";
 }
 
-bool ReadWhole(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    bytes = buffer.str();
-    return !in.bad();
-}
+// A file in memory that the picture class can open by a path and write its JPEG into. The
+// disk then sees only the finished stills, through writes that name their file and the cause:
+// a full disk reads "No space left on device", not as if the camera had no picture.
+class MemoryFile {
+public:
+    MemoryFile() = default;
+    ~MemoryFile() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    bool Create(std::string* error) {
+        m_fd = ::memfd_create("tarvex-still", MFD_CLOEXEC);
+        if (m_fd >= 0) return true;
+        if (error) *error = std::string("cannot hold a picture in memory: ") + std::strerror(errno);
+        return false;
+    }
+    std::string Path() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+    bool ReadAll(std::string& bytes, std::string* error) const {
+        bytes.clear();
+        char block[kReadBlockBytes];
+        for (;;) {
+            const ssize_t n = ::pread(m_fd, block, sizeof block, static_cast<off_t>(bytes.size()));
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0) return true;
+            if (n < 0) {
+                if (error)
+                    *error = std::string("cannot read a picture back: ") + std::strerror(errno);
+                return false;
+            }
+            bytes.append(block, static_cast<size_t>(n));
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
 
 }  // namespace
 
@@ -172,19 +207,16 @@ bool WriteStills(const std::vector<StillTarget>& targets, const StillMoment& mom
     }
     std::vector<std::unique_ptr<PendingFile>> outputs;
     for (const StillTarget& target : targets) {
-        // The picture class writes the JPEG to a file of its own; a second hidden temporary
-        // beside the target holds it until the EXIF is added.
-        PendingFile scratch;
-        if (!scratch.Create(target.path, error) || !scratch.Close(error)) return false;
-        if (!capture(target.camera, scratch.TempPath())) {
+        // The picture class writes the JPEG to a file of its own, held in memory until the
+        // EXIF is added.
+        MemoryFile picture;
+        if (!picture.Create(error)) return false;
+        if (!capture(target.camera, picture.Path())) {
             if (error) *error = std::string("no ") + CameraName(target.camera) + " picture to save";
             return false;
         }
         std::string jpeg;
-        if (!ReadWhole(scratch.TempPath(), jpeg)) {
-            if (error) *error = "cannot read back " + scratch.TempPath();
-            return false;
-        }
+        if (!picture.ReadAll(jpeg, error)) return false;
         if (!AddStillExif(jpeg, moment, target.camera, error)) return false;
         auto output = std::make_unique<PendingFile>();
         if (!output->Create(target.path, error) || !output->WriteAll(jpeg, error)) return false;

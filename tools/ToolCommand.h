@@ -22,9 +22,7 @@ struct ToolCommand {
 std::vector<ToolCommand>& ToolCommands();
 
 struct ToolCommandRegistrar {
-    explicit ToolCommandRegistrar(const ToolCommand& command) {
-        ToolCommands().push_back(command);
-    }
+    explicit ToolCommandRegistrar(const ToolCommand& command) { ToolCommands().push_back(command); }
 };
 
 #define TARVEX_TOOL_COMMAND(ident, name, usage, fn) \
@@ -34,8 +32,8 @@ struct ToolCommandRegistrar {
 int ToolUsageError(const char* command, const std::string& message);
 // Reports a rejected or unreadable input on stderr and returns kToolRejected.
 int ToolFailure(const std::string& message);
-// Parses a whole decimal integer; false for anything else.
+// Parses a whole decimal integer (digits, a leading minus allowed); false for anything else.
 bool ToolParseInt(const std::string& text, long long& value);
-// Parses a number of seconds (0 or more, fractions allowed) into milliseconds; false for
-// anything else.
+// Parses a number of seconds written as plain decimal digits with an optional fraction
+// ("12", "12.5", ".5") into milliseconds; false for anything else (signs, exponents, hex).
 bool ToolParseSeconds(const std::string& text, int64_t& ms);

@@ -4,7 +4,6 @@
 //
 //   still FILE --at SECONDS OUT_DIR [--no-position]
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,12 +19,12 @@
 namespace {
 
 constexpr const char* kName = "still";
-constexpr double kLongestAtSec = 24 * 3600;
+constexpr int64_t kLongestAtMs = int64_t{24} * 3600 * 1000;
 
 struct StillOptions {
     std::string path;
     std::string folder;
-    double atSec = -1;
+    int64_t atMs = -1;
     bool withPosition = true;
 };
 
@@ -33,11 +32,8 @@ int ParseOptions(const std::vector<std::string>& args, StillOptions& o) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--at") {
-            char* end = nullptr;
             if (i + 1 >= args.size()) return ToolUsageError(kName, "--at needs SECONDS");
-            o.atSec = std::strtod(args[i + 1].c_str(), &end);
-            if (args[i + 1].empty() || !end || *end != '\0' || !(o.atSec >= 0) ||
-                o.atSec > kLongestAtSec)
+            if (!ToolParseSeconds(args[i + 1], o.atMs) || o.atMs > kLongestAtMs)
                 return ToolUsageError(kName, "--at needs SECONDS of 0 or more");
             ++i;
         } else if (a == "--no-position") {
@@ -54,7 +50,7 @@ int ParseOptions(const std::vector<std::string>& args, StillOptions& o) {
     }
     if (o.path.empty() || o.folder.empty())
         return ToolUsageError(kName, "expected FILE and OUT_DIR");
-    if (o.atSec < 0) return ToolUsageError(kName, "--at SECONDS is required");
+    if (o.atMs < 0) return ToolUsageError(kName, "--at SECONDS is required");
     return kToolOk;
 }
 
@@ -98,11 +94,9 @@ int RunStill(const std::vector<std::string>& args) {
     RecordingTelemetry telemetry;
     if (!WalkTelemetry(o.path, telemetry))
         return ToolFailure("still: not a recording the reader accepts: " + o.path);
-    const int64_t atMs = std::llround(o.atSec * 1000);
-
     MomentStillsResult result;
     std::string error;
-    if (!WriteMomentStills(o.path, telemetry, atMs, o.folder, o.withPosition, &result, &error))
+    if (!WriteMomentStills(o.path, telemetry, o.atMs, o.folder, o.withPosition, &result, &error))
         return ToolFailure("still: " + error);
     PrintResult(result.moment, result.stills, result.positionMs);
     return kToolOk;

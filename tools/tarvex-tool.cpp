@@ -1,5 +1,7 @@
 // tarvex-tool: drives the engine without a window, for automation, tests and benchmarks.
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,20 +32,42 @@ int ToolFailure(const std::string& message) {
     return kToolRejected;
 }
 
+namespace {
+
+constexpr double kLongestSeconds = 1e9;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+// Plain decimals only: strtod would also take "0x10" as sixteen seconds, "1e3", "inf" and
+// leading blanks, none of which a person means as a number of seconds.
 bool ToolParseSeconds(const std::string& text, int64_t& ms) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || !end || *end != '\0' || !(v >= 0) || v > 1e9) return false;
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    const auto digits = [](const std::string& part) {
+        return std::all_of(part.begin(), part.end(), IsDigit);
+    };
+    if (whole.empty() && fraction.empty()) return false;
+    if (!digits(whole) || !digits(fraction)) return false;
+    double v = 0;
+    const auto [end, code] =
+        std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+    if (code != std::errc() || end != text.data() + text.size() || v > kLongestSeconds)
+        return false;
     ms = static_cast<int64_t>(v * 1000 + 0.5);
     return true;
 }
 
 bool ToolParseInt(const std::string& text, long long& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && end && *end == '\0';
+    const size_t digitsAt = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() == digitsAt || !std::all_of(text.begin() + digitsAt, text.end(), IsDigit))
+        return false;
+    const auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return code == std::errc() && end == text.data() + text.size();
 }
 
 static void PrintHelp(FILE* out) {

@@ -1,11 +1,14 @@
 // The still command end to end: both cameras' stills of the moment asked for, named after the
 // camera clock, their EXIF read back with Exiv2, the frame read off the picture's pattern;
-// without the position no GPS tag; a rejected input leaves the folder as it was.
+// without the position no GPS tag; a rejected input leaves the folder as it was; a full disk
+// is named with the still and the cause.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -106,6 +109,32 @@ TEST_F(StillCommandTest, RejectedInputsLeaveTheFolderEmpty) {
     EXPECT_EQ(RunToolCommand("still '" + Recording() + "' --at -1" + out).status, 2);
     EXPECT_EQ(RunToolCommand("still '" + Recording() + "'" + out).status, 2);
     EXPECT_TRUE(fs::is_empty(Out()));
+}
+
+// A disk that fills while the stills are written: the message names the still and the cause,
+// and nothing is left behind. Needs a small file system of its own (a tmpfs, mounted as root).
+TEST_F(StillCommandTest, AFullDiskNamesTheStillAndTheCause) {
+    const fs::path small = Folder() / "small";
+    fs::create_directories(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount(at.c_str()); }
+    } unmount{small};
+    {
+        std::ofstream filler(small / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    const ToolOutput run =
+        RunToolCommand("still '" + Recording() + "' --at 1 '" + small.string() + "' 2>&1");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find((small / "20260314_182510.000_front.jpg").string()), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("No space left on device"), std::string::npos) << run.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 1);
 }
 
 }  // namespace
