@@ -154,12 +154,15 @@ void CEvidenceDlg::OnFinished(bool succeeded, const std::string& error) {
     m_error = error;
     if (succeeded) {
         m_pProgress->setValue(JobDialogParts::kMax);
-        m_pText->setText(Text(IDS_EVIDENCE_DONE_KO, IDS_EVIDENCE_DONE_EN, m_request.outDir));
+        ShowJobDialogText(*this, m_pText,
+                          Text(IDS_EVIDENCE_DONE_KO, IDS_EVIDENCE_DONE_EN, m_request.outDir));
         m_pOpenFolder->show();
     } else if (m_cancelled->load()) {
-        m_pText->setText(Text(IDS_EVIDENCE_CANCELLED_KO, IDS_EVIDENCE_CANCELLED_EN));
+        ShowJobDialogText(*this, m_pText,
+                          Text(IDS_EVIDENCE_CANCELLED_KO, IDS_EVIDENCE_CANCELLED_EN));
     } else {
-        m_pText->setText(Text(IDS_EVIDENCE_FAILED_KO, IDS_EVIDENCE_FAILED_EN, error));
+        ShowJobDialogText(*this, m_pText,
+                          Text(IDS_EVIDENCE_FAILED_KO, IDS_EVIDENCE_FAILED_EN, error));
     }
     m_pButton->setText(Text(IDS_CLOSE_KO, IDS_CLOSE_EN));
     emit finished(succeeded);

@@ -209,15 +209,18 @@ void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string 
     switch (result) {
         case ClipResult::Done:
             m_pProgress->setValue(JobDialogParts::kMax);
-            m_pText->setText(
+            ShowJobDialogText(
+                *this, m_pText,
                 Format(IDS_EXPORT_DONE_KO, IDS_EXPORT_DONE_EN, m_request.outPath.c_str()));
             m_pOpenFolder->show();
             break;
         case ClipResult::Cancelled:
-            m_pText->setText(Text(IDS_EXPORT_CANCELLED_KO, IDS_EXPORT_CANCELLED_EN));
+            ShowJobDialogText(*this, m_pText,
+                              Text(IDS_EXPORT_CANCELLED_KO, IDS_EXPORT_CANCELLED_EN));
             break;
         case ClipResult::Failed:
-            m_pText->setText(Format(IDS_EXPORT_FAILED_KO, IDS_EXPORT_FAILED_EN, m_error.c_str()));
+            ShowJobDialogText(*this, m_pText,
+                              Format(IDS_EXPORT_FAILED_KO, IDS_EXPORT_FAILED_EN, m_error.c_str()));
             break;
     }
     m_pButton->setText(Text(IDS_CLOSE_KO, IDS_CLOSE_EN));

@@ -1,5 +1,6 @@
 // Following the playback controller: the position slider and what the telemetry panel shows
 // of the moment, the recording on screen, its end and failures.
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTreeWidget>
 #include <algorithm>
@@ -31,14 +32,18 @@ void CSamplePlayerDlg::ConnectPlayback() {
     connect(playback, &PlaybackController::durationChanged, this,
             [this](qint64 ms) { OnPlaybackLength(ms); });
     connect(playback, &PlaybackController::rateChanged, this, [this] { m_telemetry->ShowRate(); });
+    connect(playback, &PlaybackController::cutShort, this, [this](const QString& path, qint64 ms) {
+        m_listFilename->Model()->MarkCutShort(path, ms, QFileInfo(path).size());
+        if (path.toStdString() == m_strCurrentPath) ShowNote(RecordingListModel::CutShortText(ms));
+    });
     connect(playback, &PlaybackController::ended, this, [this] { OnPlaybackEnded(); });
     connect(playback, &PlaybackController::opened, this,
             [this](const QString& path) { ShowOpened(path.toStdString()); });
     connect(playback, &PlaybackController::failed, this,
             [this](const QString& path) { OnPlaybackFailed(path); });
     connect(playback, &PlaybackController::droppingFrames, this, [this] {
-        ShowNote(QString::fromStdString(FormatResourceString(
-            PickStringId(IDS_DROPPING_FRAMES_KO, IDS_DROPPING_FRAMES_EN))));
+        ShowNote(QString::fromStdString(
+            FormatResourceString(PickStringId(IDS_DROPPING_FRAMES_KO, IDS_DROPPING_FRAMES_EN))));
     });
 }
 

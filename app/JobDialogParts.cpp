@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -38,4 +39,16 @@ JobDialogParts MakeJobDialogParts(QDialog& dialog, const QString& doing) {
     row->addWidget(parts.button);
     layout->addLayout(row);
     return parts;
+}
+
+void ShowJobDialogText(QDialog& dialog, QLabel* label, const QString& text) {
+    label->setText(text);
+    // The dialog's minimum width is its own, so its layout does not keep its height in step
+    // with a word-wrapped text: work out the height the text needs at this width.
+    QLayout* layout = dialog.layout();
+    layout->activate();
+    const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(dialog.width())
+                                                   : layout->totalMinimumSize().height();
+    dialog.setMinimumHeight(needed);
+    if (dialog.height() < needed) dialog.resize(dialog.width(), needed);
 }

@@ -20,3 +20,7 @@ struct JobDialogParts {
 
 // Lays them out in dialog (which owns them), the text starting as `doing`.
 JobDialogParts MakeJobDialogParts(QDialog& dialog, const QString& doing);
+
+// Shows text, growing the dialog to hold all of its lines at the dialog's width: a message
+// of several lines (a failure naming a file and its cause) is never cut at the top or bottom.
+void ShowJobDialogText(QDialog& dialog, QLabel* label, const QString& text);

@@ -147,8 +147,11 @@ void PlaybackController::OnEnded(uint32_t serial) {
         PlayTripAt(m_tripIndex + 1);
         return;
     }
-    // Played out, the last picture stays and the position reads the whole length.
-    SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+    // Played out, the last picture stays and the position reads the whole length (or where
+    // the pictures of a file cut while it played ended).
+    const int32_t endsAtMs = m_session.Player().GetPositionMs();
+    SetPosition(RecordingStartMs() + endsAtMs);
+    if (endsAtMs < m_session.Player().GetDuration()) emit cutShort(m_path, endsAtMs);
     SetState(PlaybackState::Ended);
     emit ended(m_path);
 }

@@ -122,6 +122,9 @@ signals:
     void seeked(qint64 ms);
     // What plays was played out (a trip: its last recording).
     void ended(const QString& path);
+    // The file was cut while it played: its pictures ended at endsAtMs (in the recording),
+    // well before the length its index gave at the open. Comes just before ended.
+    void cutShort(const QString& path, qint64 endsAtMs);
     void failed(const QString& path, const QString& reason);
     // Playing has let more than 1 % of its pictures go unshown for lateness over the last
     // 5 s (see FrameDropMeter): the machine cannot keep up. At most once per 5 s.

@@ -1,8 +1,8 @@
 #include "app/RecordingListModel.h"
 
 #include <QColor>
-#include <QFont>
 #include <QFileInfo>
+#include <QFont>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -29,6 +29,7 @@ constexpr QChar kNoLength(0x2013);
 
 constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
 constexpr int IDS_ENDS_EARLY_KO = 988, IDS_ENDS_EARLY_EN = 989;
+constexpr int IDS_CUT_SHORT_KO = 1424, IDS_CUT_SHORT_EN = 1425;
 constexpr int IDS_REAR_CAMERA_KO = 1382, IDS_REAR_CAMERA_EN = 1383;
 constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
 constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
@@ -308,16 +309,38 @@ QString RecordingListModel::EndsEarlyNote(const QString& path) const {
     const QList<Place>& places = PlacesOf(path);
     if (places.isEmpty()) return {};
     const Entry& row = m_rows[static_cast<size_t>(places.front().row)];
-    return places.front().child < 0 ? row.endsEarly
-                                    : row.children[static_cast<size_t>(places.front().child)].endsEarly;
+    return places.front().child < 0
+               ? row.endsEarly
+               : row.children[static_cast<size_t>(places.front().child)].endsEarly;
 }
 
-QString RecordingListModel::EndsEarlyText(int64_t endsAtMs) {
-    const int64_t seconds = std::max<int64_t>(endsAtMs, 0) / 1000;
+namespace {
+
+QString NoteAt(int koId, int enId, int64_t atMs) {
+    const int64_t seconds = std::max<int64_t>(atMs, 0) / 1000;
     const std::string at = std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
                            std::to_string(seconds % 60);
-    return QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_ENDS_EARLY_KO, IDS_ENDS_EARLY_EN), at.c_str()));
+    return QString::fromStdString(FormatResourceString(PickStringId(koId, enId), at.c_str()));
+}
+
+}  // namespace
+
+QString RecordingListModel::EndsEarlyText(int64_t endsAtMs) {
+    return NoteAt(IDS_ENDS_EARLY_KO, IDS_ENDS_EARLY_EN, endsAtMs);
+}
+
+QString RecordingListModel::CutShortText(int64_t endsAtMs) {
+    return NoteAt(IDS_CUT_SHORT_KO, IDS_CUT_SHORT_EN, endsAtMs);
+}
+
+bool RecordingListModel::MarkCutShort(const QString& path, int64_t endsAtMs, int64_t sizeBytes) {
+    const QString note = CutShortText(endsAtMs);
+    const QString size = QString::fromStdString(
+        SizeCell(static_cast<uint64_t>(std::max<int64_t>(sizeBytes, 0))) + kSizeUnit);
+    return MarkPlaces(path, [&](Entry& entry) {
+        entry.endsEarly = note;
+        entry.cells[kSizeColumn] = size;
+    });
 }
 
 bool RecordingListModel::IsUnplayable(int row) const {
@@ -375,14 +398,15 @@ QVariant RecordingListModel::ToolTip(const Entry& entry, int column) const {
     if (column == kRearColumn && !m_trips && !entry.cells[kRearColumn].isEmpty())
         return Text(IDS_REAR_CAMERA_KO, IDS_REAR_CAMERA_EN);
     const QString events =
-        entry.eventCount <= 0   ? QString()
-        : entry.eventCount == 1 ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
-                                : QString::fromStdString(FormatResourceString(
-                                      PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN),
-                                      entry.eventCount));
+        entry.eventCount <= 0 ? QString()
+        : entry.eventCount == 1
+            ? Text(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
+            : QString::fromStdString(FormatResourceString(
+                  PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), entry.eventCount));
     if (column == kDateColumn && !entry.dateTip.isEmpty())
         return events.isEmpty() ? entry.dateTip : events + QLatin1Char('\n') + entry.dateTip;
-    if (column == kTypeColumn || column == kDateColumn) return events.isEmpty() ? QVariant() : events;
+    if (column == kTypeColumn || column == kDateColumn)
+        return events.isEmpty() ? QVariant() : events;
     return {};
 }
 

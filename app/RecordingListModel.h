@@ -71,6 +71,9 @@ public:
     bool MarkUnplayable(const QString& path, const QString& reason);
     // A recording cut short by a power loss: marked with where it ends.
     bool MarkEndsEarly(const QString& path, int64_t endsAtMs);
+    // A file cut while it played: the note says where it now ends, the size cell what it holds.
+    bool MarkCutShort(const QString& path, int64_t endsAtMs, int64_t sizeBytes);
+    static QString CutShortText(int64_t endsAtMs);
     // "Recording ends early at 0:30 (power loss?)" for a recording so marked; empty otherwise.
     QString EndsEarlyNote(const QString& path) const;
     static QString EndsEarlyText(int64_t endsAtMs);

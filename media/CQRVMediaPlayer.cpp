@@ -244,13 +244,19 @@ int CQRVMediaPlayer::StepRate(int direction) {
 
 int32_t CQRVMediaPlayer::GetPositionMs() const {
     const bool seeking = m_seeksAsked.load() != m_seeksDone.load();
-    // Played out, the last picture stays on screen and the position reads the whole length.
-    if (m_ended.load() && !seeking) return m_duration.load();
     int32_t rate = m_frontFrameRate.load();
     if (rate <= 0) rate = kFallbackFrameRate;
     const int64_t counter =
         std::max<int64_t>(seeking ? m_seekTarget.load() : m_frameCounter.load(), 0);
-    return static_cast<int32_t>(counter * 1000 / rate);
+    const int32_t picture = static_cast<int32_t>(counter * 1000 / rate);
+    // Played out, the last picture stays on screen and the position reads the whole length;
+    // unless the file was cut while it played and its pictures end well before the length its
+    // index gave: then the position stays with the last picture.
+    if (m_ended.load() && !seeking) {
+        const int32_t duration = m_duration.load();
+        return picture + 1000 / rate + kCutShortSlackMs < duration ? picture : duration;
+    }
+    return picture;
 }
 
 bool CQRVMediaPlayer::Capture(int camera, const char* path) {

@@ -236,6 +236,8 @@ public:
     int GetRatePercent() const { return m_ratePercent.load(); }
 
     // Right after a seek is asked for, the position already reads its target.
+    // A recording that ends this much before its length was cut short while it played.
+    static constexpr int32_t kCutShortSlackMs = 1000;
     int32_t GetPositionMs() const;
     // A seek asked for has not been run by the worker yet: a frame reported now was shown
     // before it.

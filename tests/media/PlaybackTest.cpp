@@ -317,6 +317,26 @@ TEST_F(PlaybackTest, DamagedAndCutRecordingPlaysWhatItCanAndEnds) {
     std::filesystem::remove(damaged);
 }
 
+// A file cut while it plays (a card pulled, a copy overwritten) ends where its pictures end:
+// the position reads the last picture's time, not the length the index gave at the open.
+TEST_F(PlaybackTest, AFileCutWhilePlayingEndsOnItsLastPictureNotItsOldLength) {
+    const std::string source = Recording("4s_D.AVI", 4);
+    const std::string cut = DataPath("cut_" + std::to_string(getpid()) + "_D.AVI");
+    std::filesystem::copy_file(source, cut, std::filesystem::copy_options::overwrite_existing);
+    const auto keep = static_cast<off_t>(std::filesystem::file_size(cut) * 4 / 10);
+    // Cut as soon as the first picture is on screen; once is enough, again does no harm.
+    onFront = [&](const Seen&) { EXPECT_EQ(truncate(cut.c_str(), keep), 0); };
+    Start(nullptr, true);
+    ASSERT_TRUE(player.Open(cut.c_str()));
+    EXPECT_EQ(player.GetDuration(), 4000);
+    ASSERT_TRUE(WaitForEnd());
+    const std::vector<Seen> seen = FrontSeen();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_LT(seen.back().index, 100) << "the cut did not take";
+    EXPECT_EQ(player.GetPositionMs(), seen.back().index * 1000 / 30);
+    std::filesystem::remove(cut);
+}
+
 TEST_F(PlaybackTest, PausedSeekStepsAndMirrorShowTheirFrameOnBothCameras) {
     const std::string path = Recording("4s_D.AVI", 4);
     onFront = [&](const Seen& s) {
