@@ -51,10 +51,27 @@ function(tarvex_engine_libraries out)
     set(${out} ${libs} PARENT_SCOPE)
 endfunction()
 
-# tarvex_glob_tests(PREFIX [LIBS ...]): one test program per *Test.cpp file of the current
-# folder, linked with every engine library that exists, labelled PREFIX.
+# Time limits of one test case, in seconds. A case that waits on the player's threads gets the
+# short one: a lost wake-up there fails the case within a minute instead of holding the whole
+# run for ten. Sanitizer builds run several times slower and scale both limits.
+set(TARVEX_TEST_TIMEOUT_SCALE 1 CACHE STRING "Factor on the test cases' time limits")
+set(TARVEX_TEST_TIMEOUT_S 600)
+set(TARVEX_PLAYER_TEST_TIMEOUT_S 60)
+# The window's cases play too, but some also export a clip or build a package.
+set(TARVEX_WINDOW_TEST_TIMEOUT_S 180)
+
+# tarvex_test_timeout(OUT SECONDS): SECONDS scaled for this build.
+function(tarvex_test_timeout out seconds)
+    math(EXPR scaled "${seconds} * ${TARVEX_TEST_TIMEOUT_SCALE}")
+    set(${out} ${scaled} PARENT_SCOPE)
+endfunction()
+
+# tarvex_glob_tests(PREFIX [LIBS ...] [PLAYER_TESTS ...]): one test program per *Test.cpp file
+# of the current folder, linked with every engine library that exists, labelled PREFIX. The
+# programs named in PLAYER_TESTS (by file name, without .cpp) drive the player and get the
+# short time limit.
 function(tarvex_glob_tests prefix)
-    cmake_parse_arguments(G "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(G "" "" "LIBS;PLAYER_TESTS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
     tarvex_engine_libraries(libs WITH_CARDGEN)
     foreach(src ${tests})
@@ -72,8 +89,13 @@ function(tarvex_glob_tests prefix)
         # gtest_discover_tests flattens list-valued properties, so every property here has
         # one value; the environment the tests need comes from TestEnvironment.cpp. The cases
         # of one program share its files in the test data folder, so they never run at once.
+        if(base IN_LIST G_PLAYER_TESTS)
+            tarvex_test_timeout(timeout ${TARVEX_PLAYER_TEST_TIMEOUT_S})
+        else()
+            tarvex_test_timeout(timeout ${TARVEX_TEST_TIMEOUT_S})
+        endif()
         gtest_discover_tests(${exe}
             DISCOVERY_TIMEOUT 120
-            PROPERTIES TIMEOUT 600 LABELS ${prefix} RESOURCE_LOCK ${exe})
+            PROPERTIES TIMEOUT ${timeout} LABELS ${prefix} RESOURCE_LOCK ${exe})
     endforeach()
 endfunction()

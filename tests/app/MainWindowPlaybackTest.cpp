@@ -3,6 +3,8 @@
 #include <QTimer>
 
 #include "app/CSamplePlayerApp.h"
+#include "app/TimelinePanel.h"
+#include "tests/GeneratedRecording.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -231,4 +233,35 @@ TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
     Window().OnBnClickedButtonStop();
     EXPECT_EQ(Window().Telemetry().ClockText(), "");
     EXPECT_EQ(Window().windowTitle(), "Tarvex K310VZN PC Viewer");
+}
+
+// A recording with nothing to check its clock against says so, whatever the one before said.
+TEST_F(MainWindowFixture, TheClocksOffsetIsTheOpenRecordingsOwn) {
+    const QString withFix = QStringLiteral("+09:00:20");
+    const QString noFix = QStringLiteral("No GPS fix in this recording");
+    const struct {
+        const char* name;
+        bool telemetry;
+        int noFixSeconds;
+    } rows[] = {{"REC_20260314_190009_D.AVI", false, 0}, {"REC_20260314_191009_D.AVI", true, 3}};
+    QWidget* clock = Window().GetDlgItem(IDC_STATIC_CLOCK);
+    for (const auto& row : rows) {
+        RecordingOptions o;
+        o.durationSec = 3;
+        o.frontWidth = 320, o.frontHeight = 180, o.rearWidth = 160, o.rearHeight = 90;
+        o.telemetry = row.telemetry;
+        o.noFixSeconds = row.noFixSeconds;
+        const std::string unfixed = GeneratedRecording(
+            std::string(TARVEX_TEST_DATA_DIR) + "/app-unfixed/DRIVING/" + row.name, o);
+        ASSERT_TRUE(Open(Card().driving[1]));
+        ASSERT_TRUE(WaitUntil([&] { return clock->toolTip().contains(withFix); }))
+            << clock->toolTip().toStdString();
+        ASSERT_TRUE(Open(unfixed)) << row.name;
+        EXPECT_TRUE(clock->toolTip().contains(noFix))
+            << row.name << ": " << clock->toolTip().toStdString();
+        ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().IsTimelineLoading(); }));
+        EXPECT_TRUE(clock->toolTip().contains(noFix))
+            << row.name << ": " << clock->toolTip().toStdString();
+        EXPECT_FALSE(clock->toolTip().contains(withFix));
+    }
 }

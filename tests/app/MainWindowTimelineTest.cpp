@@ -295,6 +295,17 @@ TEST_F(MainWindowTimelineTest, InAndOutMarksExportTheClip) {
     EXPECT_EQ(QFileInfo(window->exportProposed).fileName().toStdString(),
               FormatClockStem(RecordingStartSec(recording).value_or(0) + in / 1000) + "_clip.mp4");
     EXPECT_NEAR(window->exportSummary.endMs, out, 1000.0 / kRate);
+
+    // The marks belong to the recording they were set on: another one starts without them,
+    // on its slider and in its export, which then covers all of it.
+    OpenAndWalk(0);
+    EXPECT_EQ(window->PositionSlider()->InMark(), -1);
+    EXPECT_EQ(window->PositionSlider()->OutMark(), -1);
+    window->exportAnswer = QString::fromStdString((workDir / "whole.mp4").string());
+    Key(Qt::Key_X);
+    ASSERT_EQ(window->exportResult, ClipResult::Done);
+    EXPECT_EQ(window->exportSummary.startMs, 0);
+    EXPECT_NEAR(window->exportSummary.endMs, kSeconds * 1000, 1000.0 / kRate);
 }
 
 // The tier and options picked in the dialog reach the clip: one composed picture, no sound

@@ -109,19 +109,34 @@ TEST_F(ControllerTest, ATripIsOneTimelineAcrossItsHandOver) {
     }
     EXPECT_GT(highest, kLengthMs + kLengthMs / 2);
 
-    // Seeks on the trip's timeline: into the other recording, and within the one on screen.
+    // Seeks on the trip's timeline: into the other recording, and within the one on screen;
+    // the join itself is the next recording's first picture. Whole-second skips (deltaMs)
+    // count frames within one recording and must still cross the join.
     const struct {
         int64_t targetMs;
+        int64_t deltaMs;  // 0: a seek to targetMs; else a skip by deltaMs from targetMs
         int tripIndex;
-    } rows[] = {{500, 0}, {kLengthMs + 1000, 1}, {kLengthMs + 200, 1}, {0, 0}};
+    } rows[] = {{500, 0, 0},
+                {kLengthMs + 1000, 0, 1},
+                {kLengthMs + 200, 0, 1},
+                {0, 0, 0},
+                {kLengthMs, 0, 1},
+                {kLengthMs - 1000, 1000, 1},
+                {kLengthMs - 500, 1000, 1},
+                {kLengthMs + 500, -1000, 0}};
     for (const auto& row : rows) {
+        const int64_t landing = row.targetMs + row.deltaMs;
         ASSERT_TRUE(controller.SeekTo(row.targetMs)) << row.targetMs;
-        EXPECT_EQ(controller.TripIndex(), row.tripIndex) << row.targetMs;
-        EXPECT_EQ(controller.Position(), row.targetMs);
         ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
+        if (row.deltaMs != 0) {
+            ASSERT_TRUE(controller.SeekBy(row.deltaMs)) << row.targetMs << " " << row.deltaMs;
+            ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
+        }
+        EXPECT_EQ(controller.TripIndex(), row.tripIndex) << row.targetMs << " " << row.deltaMs;
+        EXPECT_EQ(controller.Position(), landing) << row.targetMs << " " << row.deltaMs;
         EXPECT_EQ(controller.State(), PlaybackState::Paused) << "a trip held at its end waits";
         Pump(150);
-        EXPECT_EQ(controller.Position(), row.targetMs) << "and stays put";
+        EXPECT_EQ(controller.Position(), landing) << "and stays put";
         EXPECT_EQ(controller.Path(), trip[row.tripIndex]);
     }
 }
@@ -189,6 +204,11 @@ TEST(FrameDropMeterTest, TellsOfDroppingOncePerSpanAboveOnePercent) {
         {15000, 1450, 8, 1},                          // 2 of 150: over 1 %
         {20000, 1450, 8, 0},                          // nothing played
         {25000, 1600, 10, 1},
+        // Each judged span starts the next: a single late picture among a few more, sampled
+        // right after, is not a span of its own.
+        {25040, 1601, 11, -1},
+        {29999, 1740, 11, -1},
+        {30000, 1750, 11, 0},
     };
     FrameDropMeter meter;
     for (const Step& s : steps) {
@@ -196,6 +216,6 @@ TEST(FrameDropMeterTest, TellsOfDroppingOncePerSpanAboveOnePercent) {
         EXPECT_EQ(said ? int(*said) : -1, s.said) << "at " << s.ms << " ms";
     }
     meter.Reset();
-    EXPECT_FALSE(meter.Sample(30000, 1900, 500));
-    EXPECT_EQ(meter.Sample(35000, 1900, 500), std::optional<bool>(false));
+    EXPECT_FALSE(meter.Sample(40000, 1900, 500));
+    EXPECT_EQ(meter.Sample(45000, 1900, 500), std::optional<bool>(false));
 }

@@ -293,6 +293,37 @@ TEST_F(RecordingListModelTest, TripsExpandIntoTheirRecordingsInPlayingOrder) {
     EXPECT_FALSE(model.IsTrips()) << "an empty list is no trips view";
 }
 
+// Lengths read as a clock does: minutes and seconds, and hours once there is one, the minutes
+// then within their hour; a trip reads the same way as a recording.
+TEST_F(RecordingListModelTest, LengthsOfAnHourOrMoreShowHoursMinutesAndSeconds) {
+    const struct {
+        int64_t ms;
+        const char* cell;
+    } rows[] = {
+        {59 * 60 * 1000 + 59999, "59:59"},       {3600 * 1000, "1:00:00"},
+        {(3600 + 5 * 60) * 1000, "1:05:00"},     {(2 * 3600 + 5 * 60 + 7) * 1000 + 999, "2:05:07"},
+        {(10 * 3600 + 59 * 60 + 59) * 1000, "10:59:59"},
+    };
+    std::vector<Trip> trips;
+    for (const auto& row : rows) {
+        TripRecording r;
+        r.fileName = "REC_20260314_120000_D.AVI";
+        r.path = "/card/DRIVING/" + std::to_string(trips.size()) + "/" + r.fileName;
+        r.startSec = 0;
+        r.durationMs = row.ms;
+        r.opens = true;
+        trips.push_back({"DRIVING", {r}});
+    }
+    model.SetTrips(trips);
+    ASSERT_EQ(model.RowCount(), static_cast<int>(std::size(rows)));
+    for (int row = 0; row < model.RowCount(); ++row) {
+        const char* cell = rows[row].cell;
+        EXPECT_EQ(Cell(model, row, Model::kLengthColumn).toStdString(), cell) << rows[row].ms;
+        EXPECT_EQ(Cell(model, 0, Model::kLengthColumn, model.index(row, 0)).toStdString(), cell)
+            << rows[row].ms;
+    }
+}
+
 // In the trips view the marks go to the recordings under their trips; a trip sums its
 // recordings' events and is unplayable when none of them plays. A file whose header cannot be
 // read is marked at listing, with no length.

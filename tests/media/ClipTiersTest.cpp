@@ -51,12 +51,13 @@ std::string Streams(const std::string& mp4) {
         mp4);
 }
 
-// Picture kPicture of a video track, the top left width x height of it, as BGR.
-CPixImgBase Picture(const std::string& mp4, int track, int width, int height) {
-    const std::string raw = Shell(
-        "ffmpeg -v error -nostdin -i " + mp4 + " -map 0:v:" + std::to_string(track) +
-        " -vf 'select=eq(n\\," + std::to_string(kPicture) + "),crop=" + std::to_string(width) +
-        ":" + std::to_string(height) + ":0:0' -frames:v 1 -f rawvideo -pix_fmt bgr24 -");
+// Picture `picture` of a video track, the top left width x height of it, as BGR.
+CPixImgBase Picture(const std::string& mp4, int track, int width, int height,
+                    int picture = kPicture) {
+    const std::string raw =
+        Shell("ffmpeg -v error -nostdin -i " + mp4 + " -map 0:v:" + std::to_string(track) +
+              " -vf 'select=eq(n\\," + std::to_string(picture) + "),crop=" + std::to_string(width) +
+              ":" + std::to_string(height) + ":0:0' -frames:v 1 -f rawvideo -pix_fmt bgr24 -");
     CPixImgBase image(width, height);
     if (raw.size() != static_cast<size_t>(width) * height * 3) return CPixImgBase();
     for (int y = 0; y < height; ++y)
@@ -72,6 +73,20 @@ double Difference(const CPixImgBase& a, const CPixImgBase& b, int top, int botto
     for (int y = top; y < bottom; ++y)
         for (int x = 0; x < right; ++x) sum += std::abs(a.Row(y)[3 * x + 1] - b.Row(y)[3 * x + 1]);
     return sum / ((bottom - top) * right);
+}
+
+// Pixels of the caption band whose luma differs by more than a glyph's stroke against the box:
+// two encodes of one caption differ in next to none, captions one digit apart in about 20.
+constexpr int kStrokeDifference = 60;
+constexpr int kSameCaptionMaxPixels = 5;
+constexpr int kOtherCaptionMinPixels = 15;
+
+int CaptionPixelsChanged(const CPixImgBase& a, const CPixImgBase& b) {
+    int changed = 0;
+    for (int y = kCaptionTop; y < kCaptionBottom; ++y)
+        for (int x = 0; x < kFrontWidth; ++x)
+            changed += std::abs(a.Row(y)[3 * x + 1] - b.Row(y)[3 * x + 1]) > kStrokeDifference;
+    return changed;
 }
 
 class ClipTiersTest : public ::testing::Test {
@@ -173,6 +188,53 @@ TEST_F(ClipTiersTest, NoPositionWritesNoTrackAndLeavesTheCoordinatesOut) {
     const CPixImgBase unplaced = Picture(Mp4("unplaced"), 0, kFrontWidth, kFrontHeight);
     EXPECT_GT(Difference(placed, unplaced, kCaptionTop, kCaptionBottom, kFrontWidth / 2),
               kCaptionMinDifference / 4);
+}
+
+}  // namespace
+
+namespace {
+
+// The caption of a picture in a clip across a trip's join says what the same picture says in a
+// clip of its own recording: the clock from that recording's name, its speed and axes. Read off
+// the composed pictures: 2.5 s into the second recording in both clips, against 0.5 s into it.
+TEST_F(ClipTiersTest, TheCaptionAfterATripsJoinReadsTheSecondRecordingsMoment) {
+    const fs::path dir = s_dir / "trip";
+    fs::create_directories(dir);
+    std::string recordings[2];
+    for (int i = 0; i < 2; ++i) {
+        RecordingOptions o;
+        o.durationSec = 3 + i;
+        o.frontWidth = kFrontWidth, o.frontHeight = kFrontHeight;
+        o.rearWidth = kRearWidth, o.rearHeight = kRearHeight;
+        o.hour = 18, o.minute = 30, o.second = 3 * i;
+        o.seed = static_cast<uint32_t>(i + 1);
+        recordings[i] =
+            (dir / RecordingFileName("REC", {2026, 3, 14, 18, 30, 3 * i}, true)).string();
+        std::string error;
+        if (!fs::exists(recordings[i])) {
+            ASSERT_TRUE(WriteRecording(recordings[i], o, &error)) << error;
+        }
+    }
+    const std::string joined = (dir / "joined.mp4").string(), own = (dir / "own.mp4").string();
+    // From the first recording's key frame at 2 s: picture 30 + n is the second's frame n.
+    ToolOutput run = RunToolCommand("export " + recordings[0] + " " + recordings[1] +
+                                    " --from 2 --to 6 --compose pip " + joined + " 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    run = RunToolCommand("export " + recordings[1] + " --from 0 --to 3 --compose pip " + own +
+                         " 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    constexpr int kFrame = 75, kEarlierFrame = 15;
+    const CPixImgBase acrossJoin = Picture(joined, 0, kFrontWidth, kFrontHeight, 30 + kFrame);
+    const CPixImgBase alone = Picture(own, 0, kFrontWidth, kFrontHeight, kFrame);
+    const CPixImgBase earlier = Picture(own, 0, kFrontWidth, kFrontHeight, kEarlierFrame);
+    ASSERT_EQ(ReadFramePattern(acrossJoin).frameIndex, kFrame);
+    ASSERT_EQ(ReadFramePattern(alone).frameIndex, kFrame);
+    ASSERT_EQ(ReadFramePattern(earlier).frameIndex, kEarlierFrame);
+    const int later = CaptionPixelsChanged(alone, earlier);
+    const int joinedAgainstOwn = CaptionPixelsChanged(acrossJoin, alone);
+    EXPECT_GT(later, kOtherCaptionMinPixels) << "two seconds later the caption reads otherwise";
+    EXPECT_LE(joinedAgainstOwn, kSameCaptionMaxPixels)
+        << "the same moment reads the same across the join; two seconds apart: " << later;
 }
 
 }  // namespace

@@ -140,13 +140,23 @@ TEST_F(CSettingDlgFormatTest, TheRealFormatDialogDefaultsToCancel) {
         QTest::keyClick(&confirm, static_cast<Qt::Key>(key));
         EXPECT_EQ(confirm.result(), QDialog::Rejected) << key;
     }
+    {
+        // The title bar's close button before the format: the answer is Cancel.
+        CFormatDialog asked(nullptr, facts);
+        asked.show();
+        EXPECT_TRUE(asked.close());
+        EXPECT_FALSE(asked.isVisible());
+        EXPECT_EQ(asked.result(), QDialog::Rejected);
+    }
     CFormatDialog confirm(nullptr, facts);
     confirm.show();
     QTest::mouseClick(confirm.StartButton(), Qt::LeftButton);
     EXPECT_EQ(confirm.result(), QDialog::Accepted);
-    // While it runs the dialog cannot be sent away.
+    // While it runs the dialog cannot be sent away, by Escape or by its close button.
     confirm.ShowRunning();
     QTest::keyClick(&confirm, Qt::Key_Escape);
+    EXPECT_TRUE(confirm.isVisible());
+    EXPECT_FALSE(confirm.close());
     EXPECT_TRUE(confirm.isVisible());
     EXPECT_FALSE(confirm.StartButton()->isVisible());
 }

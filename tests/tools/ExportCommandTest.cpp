@@ -145,6 +145,12 @@ std::string ExportCommandTest::s_error;
 TEST_F(ExportCommandTest, OutputsThatAreInputsOrRecordingsAreRefusedAndNothingChanges) {
     fs::create_symlink(Rec(0), dir / "link.mp4");
     fs::copy_file(Rec(2), dir / "old.mp4");  // a recording kept under a clip's name
+    // The camera's own MP4 recordings: refused by their names, whatever they hold.
+    for (const char* name : {"REC_20260314_182509_D.MP4", "EVENT_20260314_182609_N.mp4"})
+        std::ofstream(dir / name) << std::string(
+            "\0\0\0\x18"
+            "ftypmp42",
+            12);
     const std::vector<std::string> span{"--from", "0", "--to", "1"};
     struct Row {
         const char* what;
@@ -184,6 +190,16 @@ TEST_F(ExportCommandTest, OutputsThatAreInputsOrRecordingsAreRefusedAndNothingCh
          {},
          1,
          "is the same file as " + Rec(0)},
+        {"the clip over the camera's MP4 recording",
+         {Rec(0), In("REC_20260314_182509_D.MP4")},
+         {},
+         2,
+         In("REC_20260314_182509_D.MP4") + ", is a recording; the output file is missing"},
+        {"the GPX over the camera's MP4 recording",
+         {Rec(0), In("c.mp4")},
+         {"--gpx", In("EVENT_20260314_182609_N.mp4")},
+         1,
+         In("EVENT_20260314_182609_N.mp4") + " is a recording"},
         {"the clip over a recording by its content",
          {Rec(0), In("old.mp4")},
          {},

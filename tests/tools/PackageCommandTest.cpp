@@ -14,9 +14,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -107,6 +109,13 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("\"all_equal\": true"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"clock_offset_s\": 32400"), std::string::npos) << run.out;
+    // The moment in the manifest: the camera clock, and UTC nine hours behind it.
+    std::ifstream manifestFile(out / "manifest.json");
+    const std::string manifest((std::istreambuf_iterator<char>(manifestFile)), {});
+    for (const char* says :
+         {"\"camera_clock\": \"2018-08-20T18:48:45.000\"", "\"utc\": \"2018-08-20T09:48:45.000Z\"",
+          "\"offset_from_utc_s\": 32400"})
+        EXPECT_NE(manifest.find(says), std::string::npos) << says << "\n" << manifest;
     for (const char* name :
          {"originals/REC_20180820_184830_D.AVI", "originals/REC_20180820_184843_D.AVI",
           "originals/blackbox.cfg", "clip.mp4", "clip_composed.mp4", "track.gpx",
@@ -148,6 +157,38 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
         << changed.out;
     EXPECT_EQ(RunToolCommand("verify").status, 2);
 }
+
+#if TARVEX_WITH_REPORT
+// Asked in mph, the report gives the speeds in mph: a steady drive reads in the report as the
+// viewer's speed box reads it in that unit.
+TEST_F(PackageCommandTest, TheReportGivesSpeedsInTheUnitAsked) {
+    RecordingOptions o;
+    o.durationSec = 20;  // long enough to reach its cruising speed
+    o.calmDrive = true;
+    o.frontWidth = 160, o.frontHeight = 90, o.rearWidth = 160, o.rearHeight = 90;
+    const std::string steady = (Root() / "steady" / "REC_20260314_182509_D.AVI").string();
+    fs::create_directories(Root() / "steady");
+    std::string error;
+    ASSERT_TRUE(WriteRecording(steady, o, &error)) << error;
+    const ToolOutput shown = RunToolCommand("telemetry '" + steady + "' --speed-unit mph");
+    const std::string key = "\"speed_shown\": ";
+    const size_t at = shown.out.find(key);
+    ASSERT_NE(at, std::string::npos) << shown.out;
+    const long mph = std::lround(std::stod(shown.out.substr(at + key.size())));
+    ASSERT_GT(mph, 20) << "a speed at which the units differ plainly";
+
+    const fs::path out = Root() / "in-mph";
+    fs::remove_all(out);
+    const ToolOutput run =
+        Package("'" + steady + "' --from 2 --to 4 --at 3 --mph --lang en --no-sound", out);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
+    for (const std::string& says : {"At the moment: " + std::to_string(mph) + " mph",
+                                    "Highest in the clip: " + std::to_string(mph) + " mph"})
+        EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
+    EXPECT_EQ(report.find("km/h"), std::string::npos) << report;
+}
+#endif
 
 TEST_F(PackageCommandTest, WrongInputsAreRefusedAndLeaveNothing) {
     const fs::path full = Root() / "full";

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <cstdio>
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +82,49 @@ TEST_F(StillCommandTest, BothCamerasCarryTheCameraTimeOffsetAndPosition) {
         EXPECT_EQ(FrameMark(still), 165) << camera;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(Out()), fs::directory_iterator()), 2);
+}
+
+// Each hemisphere's sign goes into its own reference tag, the degrees into the value.
+TEST_F(StillCommandTest, PositionReferencesFollowTheirOwnHemisphere) {
+    const struct {
+        double latitude, longitude;
+        const char *latitudeRef, *longitudeRef, *latitudeDegrees, *longitudeDegrees;
+    } rows[] = {
+        {37.57, 126.98, "N", "E", "37/1 ", "126/1 "},
+        {40.71, -74.01, "N", "W", "40/1 ", "74/1 "},
+        {-33.87, 151.21, "S", "E", "33/1 ", "151/1 "},
+        {-34.60, -58.38, "S", "W", "34/1 ", "58/1 "},
+    };
+    int second = 0;
+    for (const auto& row : rows) {
+        RecordingOptions o;
+        o.durationSec = 2;
+        o.frontWidth = o.rearWidth = 160;
+        o.frontHeight = o.rearHeight = 90;
+        o.startLatitude = row.latitude;
+        o.startLongitude = row.longitude;
+        o.minute = 0, o.second = ++second;
+        const std::string name = RecordingFileName("REC", {2026, 3, 14, 18, 0, second}, true);
+        const fs::path recording = Folder() / "hemispheres" / name;
+        fs::create_directories(recording.parent_path());
+        std::string error;
+        ASSERT_TRUE(WriteRecording(recording.string(), o, &error)) << error;
+        const fs::path out = Out() / std::to_string(second);
+        fs::create_directories(out);
+        const ToolOutput run =
+            RunToolCommand("still '" + recording.string() + "' --at 1 '" + out.string() + "'");
+        ASSERT_EQ(run.status, 0) << run.out;
+        char stem[32];
+        std::snprintf(stem, sizeof stem, "20260314_1800%02d.000_front.jpg", second + 1);
+        ASSERT_TRUE(fs::exists(out / stem)) << run.out;
+        std::map<std::string, std::string> tags = Exif(out / stem);
+        EXPECT_EQ(tags["Exif.GPSInfo.GPSLatitudeRef"], row.latitudeRef) << name;
+        EXPECT_EQ(tags["Exif.GPSInfo.GPSLongitudeRef"], row.longitudeRef) << name;
+        EXPECT_EQ(tags["Exif.GPSInfo.GPSLatitude"].rfind(row.latitudeDegrees, 0), 0u)
+            << name << " " << tags["Exif.GPSInfo.GPSLatitude"];
+        EXPECT_EQ(tags["Exif.GPSInfo.GPSLongitude"].rfind(row.longitudeDegrees, 0), 0u)
+            << name << " " << tags["Exif.GPSInfo.GPSLongitude"];
+    }
 }
 
 TEST_F(StillCommandTest, NoPositionLeavesNoGpsTag) {
