@@ -1,5 +1,6 @@
 #include "media/ClipComposer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <initializer_list>
 #include <utility>
@@ -32,6 +33,9 @@ constexpr int kMinComposedSide = 64;
 constexpr int kMinRearSide = 16;
 constexpr int kMaxComposedSide = 4096;
 constexpr int kMaxAspect = 4;  // width at most 4 heights, height at most 4 widths
+// Front pictures held while their rear picture has not come, in seconds of video: a rear
+// stream that stops or is damaged must not hold the whole clip in memory.
+constexpr int kMaxHeldSeconds = 1;
 
 using Options = std::initializer_list<std::pair<const char*, std::string>>;
 
@@ -153,14 +157,18 @@ bool ClipComposer::Open(const std::string& path, const std::string& name, const 
         if (error) *error = "out of memory";
         return false;
     }
-    const AVCodec* h264 = avcodec_find_decoder(AV_CODEC_ID_H264);
     for (int c = 0; c < (layout.hasRear ? 2 : 1); ++c) {
-        m_decoder[c].reset(h264 ? avcodec_alloc_context3(h264) : nullptr);
-        // One thread gives one picture per packet, so a front frame pairs with the rear
-        // frame recorded beside it.
+        // Each camera is decoded with its own stream's codec (H.264 or H.265).
+        const VideoCodec codec = c == 0 ? layout.front.codec : layout.rear.codec;
+        const AVCodec* decoder = avcodec_find_decoder(AvCodecId(codec));
+        m_decoder[c].reset(decoder ? avcodec_alloc_context3(decoder) : nullptr);
+        // One thread: x264 keeps the other core busy already, and pictures are paired by
+        // their numbers, not by when they come out.
         if (m_decoder[c]) m_decoder[c]->thread_count = 1;
-        if (!m_decoder[c] || avcodec_open2(m_decoder[c].get(), h264, nullptr) < 0) {
-            if (error) *error = "cannot open the H.264 decoder";
+        if (!m_decoder[c] || avcodec_open2(m_decoder[c].get(), decoder, nullptr) < 0) {
+            if (error)
+                *error = std::string("cannot open the ") + VideoCodecName(codec) +
+                         " decoder for the " + (c == 0 ? "front" : "rear") + " camera";
             return false;
         }
     }
@@ -171,6 +179,7 @@ bool ClipComposer::Open(const std::string& path, const std::string& name, const 
     ClipLayout out;
     out.front = {m_width, m_height, layout.front.frameRate, "Front and rear cameras"};
     out.audioRate = layout.audioRate;
+    out.creationTime = layout.creationTime;
     return m_muxer.Open(path, name, out, error);
 }
 
@@ -281,24 +290,84 @@ bool ClipComposer::WriteVideo(int camera, const uint8_t* data, size_t size, int6
     const int sent = avcodec_send_packet(decoder, p);
     av_packet_unref(p);
     if (sent < 0) return true;  // damaged data: the picture is left out
-    while (avcodec_receive_frame(decoder, m_decoded.get()) >= 0) {
-        if (camera == 1) {
-            av_frame_unref(m_rear.get());
-            av_frame_move_ref(m_rear.get(), m_decoded.get());
-        } else if (!Compose(m_decoded.get())) {
-            return false;
-        }
-        av_frame_unref(m_decoded.get());
+    while (avcodec_receive_frame(decoder, m_decoded.get()) >= 0)
+        if (!Decoded(camera, m_decoded.get())) return false;
+    return ComposeReady(false);
+}
+
+// Takes a decoded picture into the waiting front queue or the rear pictures by number.
+bool ClipComposer::Decoded(int camera, AVFrame* picture) {
+    AVFramePtr held(av_frame_alloc());
+    if (!held) return m_error = "out of memory", false;
+    av_frame_move_ref(held.get(), picture);
+    held->pts = held->best_effort_timestamp;
+    if (held->pts == AV_NOPTS_VALUE) return true;  // no number to pair it by: left out
+    if (camera == 0) {
+        m_fronts.push_back(std::move(held));
+        return true;
+    }
+    m_rears[held->pts] = std::move(held);
+    // Rear pictures with no front left to take them (the front stream stopped).
+    const size_t limit =
+        static_cast<size_t>(std::max(1, m_layout.rear.frameRate) * kMaxHeldSeconds);
+    while (m_rears.size() > limit) m_rears.erase(m_rears.begin());
+    return true;
+}
+
+// Composes the waiting front pictures whose rear picture is known: it has come, a later one
+// has, the front queue is full, or the clip is ending.
+bool ClipComposer::ComposeReady(bool ending) {
+    const size_t limit =
+        static_cast<size_t>(std::max(1, m_layout.front.frameRate) * kMaxHeldSeconds);
+    while (!m_fronts.empty()) {
+        AVFrame* front = m_fronts.front().get();
+        const int64_t rearFrame =
+            m_layout.rear.frameRate > 0
+                ? front->pts * m_layout.rear.frameRate / std::max(1, m_layout.front.frameRate)
+                : 0;
+        const bool known = !m_layout.hasRear || ending || m_fronts.size() > limit ||
+                           (!m_rears.empty() && m_rears.rbegin()->first >= rearFrame);
+        if (!known) break;
+        const AVFrame* rear = m_layout.hasRear ? RearFor(rearFrame) : nullptr;
+        if (!Compose(front, rear)) return false;
+        m_fronts.pop_front();
     }
     return true;
 }
 
-bool ClipComposer::Compose(AVFrame* front) {
+// The rear picture of rear frame `frame`: the newest one at or before it, else the one shown
+// last; null before the rear's first picture.
+const AVFrame* ClipComposer::RearFor(int64_t frame) {
+    auto after = m_rears.upper_bound(frame);
+    if (after != m_rears.begin()) {
+        auto at = std::prev(after);
+        av_frame_unref(m_rear.get());
+        av_frame_move_ref(m_rear.get(), at->second.get());
+        m_rears.erase(m_rears.begin(), after);
+    }
+    return m_rear->data[0] ? m_rear.get() : nullptr;
+}
+
+bool ClipComposer::BlackRear(AVFrame* rear) {
+    const AVFilterLink* link = m_rearIn->outputs[0];
+    rear->width = link->w;
+    rear->height = link->h;
+    rear->format = link->format;
+    int r = av_frame_get_buffer(rear, 0);
+    ptrdiff_t strides[4] = {rear->linesize[0], rear->linesize[1], rear->linesize[2],
+                            rear->linesize[3]};
+    if (r >= 0)
+        r = av_image_fill_black(rear->data, strides, static_cast<AVPixelFormat>(rear->format),
+                                AVCOL_RANGE_MPEG, rear->width, rear->height);
+    return r >= 0 || Failed("cannot compose the picture", r);
+}
+
+bool ClipComposer::Compose(AVFrame* front, const AVFrame* rearPicture) {
     if (!m_graph && !BuildGraph(front)) return false;
     const AVFilterLink* in = m_frontIn->outputs[0];
     if (front->width != in->w || front->height != in->h || front->format != in->format)
         return true;  // a picture of another shape than the clip's: left out
-    const int64_t pts = front->pts = front->best_effort_timestamp;
+    const int64_t pts = front->pts;
     if (m_options.caption) {
         const int64_t ms = front->pts * 1000 / m_layout.front.frameRate;
         av_dict_set(&front->metadata, kCaptionKey, m_options.caption(ms).c_str(), 0);
@@ -309,22 +378,13 @@ bool ClipComposer::Compose(AVFrame* front) {
         AVFramePtr rear(av_frame_alloc());
         if (!rear) return m_error = "out of memory", false;
         const AVFilterLink* link = m_rearIn->outputs[0];
-        if (m_rear->data[0] && m_rear->width == link->w && m_rear->height == link->h &&
-            m_rear->format == link->format) {
-            r = av_frame_ref(rear.get(), m_rear.get());
-        } else {  // no rear picture yet: black
-            rear->width = link->w;
-            rear->height = link->h;
-            rear->format = link->format;
-            r = av_frame_get_buffer(rear.get(), 0);
-            ptrdiff_t strides[4] = {rear->linesize[0], rear->linesize[1], rear->linesize[2],
-                                    rear->linesize[3]};
-            if (r >= 0)
-                r = av_image_fill_black(rear->data, strides,
-                                        static_cast<AVPixelFormat>(rear->format), AVCOL_RANGE_MPEG,
-                                        rear->width, rear->height);
+        if (rearPicture && rearPicture->width == link->w && rearPicture->height == link->h &&
+            rearPicture->format == link->format) {
+            r = av_frame_ref(rear.get(), rearPicture);
+            if (r < 0) return Failed("cannot compose the picture", r);
+        } else if (!BlackRear(rear.get())) {
+            return false;
         }
-        if (r < 0) return Failed("cannot compose the picture", r);
         rear->pts = pts;  // front was handed over to the graph
         r = av_buffersrc_add_frame(m_rearIn, rear.get());
         if (r < 0) return Failed("cannot compose the picture", r);
@@ -370,13 +430,13 @@ bool ClipComposer::Finish(std::string* error) {
         if (error) *error = m_error;
         return false;
     };
-    // Pictures the front decoder still holds, then the end of each input.
-    if (avcodec_send_packet(m_decoder[0].get(), nullptr) >= 0)
-        while (avcodec_receive_frame(m_decoder[0].get(), m_decoded.get()) >= 0) {
-            const bool ok = Compose(m_decoded.get());
-            av_frame_unref(m_decoded.get());
-            if (!ok) return fail();
-        }
+    // Pictures the decoders still hold, then the end of each input.
+    for (int c = 0; c < 2; ++c) {
+        if (!m_decoder[c] || avcodec_send_packet(m_decoder[c].get(), nullptr) < 0) continue;
+        while (avcodec_receive_frame(m_decoder[c].get(), m_decoded.get()) >= 0)
+            if (!Decoded(c, m_decoded.get())) return fail();
+    }
+    if (!ComposeReady(true)) return fail();
     if (!m_graph) return m_error = "no picture of the span could be decoded", fail();
     if (av_buffersrc_add_frame(m_frontIn, nullptr) < 0 ||
         (m_rearIn && av_buffersrc_add_frame(m_rearIn, nullptr) < 0))

@@ -4,8 +4,13 @@
 // height, with a caption line burned into the front's bottom edge, encoded to H.264 with
 // libx264 and written as one video track beside the AAC sound (see ClipMuxer).
 //
-// Each front frame is decoded, paired with the newest rear frame decoded so far (a black
-// picture until the rear's first one), captioned and composed through a libavfilter graph
+// Each front frame is decoded and paired with the rear frame recorded beside it: front frame N
+// with rear frame N * rear rate / front rate, both counted from the clip's start. A recording
+// may store a frame's rear chunk after its front one, and a decoder with B-frames gives its
+// pictures out a few packets late, so decoded front pictures wait (up to a second's worth)
+// until their rear picture or a later one has come; a front with no rear picture at or before
+// its moment shows the last one, or black before the rear's first. The pair is captioned and
+// composed through a libavfilter graph
 // (scale, overlay or hstack, drawtext), then encoded. The caption text of a frame travels as
 // the frame's metadata, which drawtext expands, so a changing caption never rebuilds a filter.
 // The graph is built at the first decoded front frame, when the decoder's pixel format is
@@ -15,7 +20,9 @@
 //
 // Threads: one caller at a time (the exporter's thread).
 
+#include <deque>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "media/ClipMuxer.h"
@@ -61,7 +68,11 @@ public:
 private:
     bool OpenEncoder();
     bool BuildGraph(const AVFrame* front);
-    bool Compose(AVFrame* front);
+    bool Decoded(int camera, AVFrame* picture);
+    bool ComposeReady(bool ending);
+    const AVFrame* RearFor(int64_t frontFrame);
+    bool Compose(AVFrame* front, const AVFrame* rear);
+    bool BlackRear(AVFrame* rear);
     bool Pull(bool flush);
     bool Encode(const AVFrame* picture);
     bool Failed(const std::string& what, int code);
@@ -76,7 +87,9 @@ private:
     AVFilterContext* m_frontIn = nullptr;  // owned by m_graph
     AVFilterContext* m_rearIn = nullptr;
     AVFilterContext* m_out = nullptr;
-    AVFramePtr m_decoded, m_rear, m_filtered;
+    AVFramePtr m_decoded, m_rear, m_filtered;  // m_rear: the rear picture shown last
+    std::deque<AVFramePtr> m_fronts;           // decoded, waiting for their rear picture
+    std::map<int64_t, AVFramePtr> m_rears;     // decoded, by frame number
     AVPacketPtr m_packet;
     int64_t m_encoded = 0;  // frames given to the encoder
     std::string m_error;

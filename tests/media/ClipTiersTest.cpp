@@ -171,6 +171,88 @@ TEST_F(ClipTiersTest, ComposedPictureKeepsTheFrontAndCarriesTheCaption) {
     }
 }
 
+// Every picture of a region of a video track (x, y, width, height), as BGR.
+std::vector<CPixImgBase> Region(const std::string& mp4, int x, int y, int width, int height) {
+    const std::string raw =
+        Shell("ffmpeg -v error -nostdin -i " + mp4 +
+              " -map 0:v:0 -vf 'crop=" + std::to_string(width) + ":" + std::to_string(height) +
+              ":" + std::to_string(x) + ":" + std::to_string(y) + "' -f rawvideo -pix_fmt bgr24 -");
+    const size_t bytes = static_cast<size_t>(width) * height * 3;
+    std::vector<CPixImgBase> pictures;
+    for (size_t at = 0; at + bytes <= raw.size(); at += bytes) {
+        CPixImgBase image(width, height);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(image.Row(y), raw.data() + at + static_cast<size_t>(y) * width * 3,
+                        static_cast<size_t>(width) * 3);
+        pictures.push_back(std::move(image));
+    }
+    return pictures;
+}
+
+// Both cameras of every composed picture are one moment, from the first picture on, for
+// either codec and for a camera's encoding with B-frames (whose decoder gives pictures out
+// late). The clip from 1 s starts on recorded frame 30.
+TEST_F(ClipTiersTest, ComposedPicturesShowFrontAndRearOfOneMoment) {
+    struct Row {
+        const char* name;
+        VideoCodec codec;
+        bool cameraLike;
+        const char* layout;
+        int rearX, rearY, rearWidth, rearHeight;  // where the rear lies in the picture
+    };
+    // Picture in picture: a quarter of the width, above the caption line at the right with
+    // a margin of half a caption line (12 pixels at 360 lines).
+    const std::vector<Row> rows = {
+        {"h264", VideoCodec::H264, false, "pip", 474, 240, 160, 90},
+        {"h264_camera", VideoCodec::H264, true, "side", 640, 0, 640, 360},
+        {"hevc", VideoCodec::Hevc, true, "pip", 474, 240, 160, 90},
+        {"hevc_side", VideoCodec::Hevc, true, "side", 640, 0, 640, 360},
+    };
+    for (const Row& row : rows) {
+        RecordingOptions o;
+        o.durationSec = 3;
+        o.frontWidth = kFrontWidth, o.frontHeight = kFrontHeight;
+        o.rearWidth = kRearWidth, o.rearHeight = kRearHeight;
+        o.codec = row.codec;
+        o.cameraLike = row.cameraLike;
+        const fs::path dir = s_dir / (std::string("moment_") + row.name);
+        fs::create_directories(dir);
+        const std::string recording =
+            (dir / RecordingFileName("REC", {2026, 3, 14, 18, 25, 9}, true)).string();
+        std::string error;
+        if (!fs::exists(recording)) {
+            ASSERT_TRUE(WriteRecording(recording, o, &error)) << row.name << ": " << error;
+        }
+        const std::string mp4 = (dir / "composed.mp4").string();
+        fs::remove(mp4);
+        const ToolOutput run =
+            RunToolCommand("export " + recording + " --from 1 --to 2 --compose " + row.layout +
+                           " " + mp4 + " 2>&1");
+        ASSERT_EQ(run.status, 0) << row.name << ": " << run.out;
+        const std::vector<CPixImgBase> fronts = Region(mp4, 0, 0, kFrontWidth, kFrontHeight);
+        const std::vector<CPixImgBase> rears =
+            Region(mp4, row.rearX, row.rearY, row.rearWidth, row.rearHeight);
+        ASSERT_EQ(fronts.size(), 30u) << row.name;
+        ASSERT_EQ(rears.size(), fronts.size()) << row.name;
+        for (size_t n = 0; n < fronts.size(); ++n) {
+            const FrameMark front = ReadFramePattern(fronts[n]);
+            const FrameMark rear = ReadFramePattern(rears[n]);
+            EXPECT_EQ(front.frameIndex, 30 + static_cast<int>(n)) << row.name << " picture " << n;
+            EXPECT_EQ(rear.camera, 1) << row.name << " picture " << n;
+            EXPECT_EQ(rear.frameIndex, front.frameIndex) << row.name << " picture " << n;
+        }
+        // The composed clip carries its moment like the lossless one.
+        EXPECT_NE(run.out.find("\"creation_time\": \"2026-03-14T09:25:10.000Z\""),
+                  std::string::npos)
+            << run.out;
+        EXPECT_NE(
+            Shell("ffprobe -v error -show_entries format_tags=creation_time -of csv=p=0 " + mp4)
+                .find("2026-03-14T09:25:10"),
+            std::string::npos)
+            << row.name;
+    }
+}
+
 // --no-position: no GPS track is written, whatever --gpx says, and the caption changes (the
 // coordinates are gone; what the line then says is ClipCaptionTest's).
 TEST_F(ClipTiersTest, NoPositionWritesNoTrackAndLeavesTheCoordinatesOut) {
