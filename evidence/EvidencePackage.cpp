@@ -20,9 +20,11 @@ extern "C" {
 
 #include "evidence/MomentStills.h"
 #include "evidence/PackageScratch.h"
+#include "evidence/PdfCheck.h"
 #include "evidence/Sha256.h"
 #include "library/CardRoot.h"
 #include "library/TripCatalogue.h"
+#include "media/ClipCheck.h"
 #include "media/ClipExporter.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
@@ -206,6 +208,17 @@ bool HashAll(const fs::path& folder, HashCache& cache, std::vector<PackageFacts:
     return true;
 }
 
+// A clip of the package is read back to its end: every video track holds the packets the
+// exporter wrote.
+bool ClipHoldsWhatWasWritten(const fs::path& path, const ClipSummary& written, std::string* error) {
+    const std::string name = path.filename().string();
+    std::vector<int64_t> packets;
+    if (!ClipVideoPackets(path.string(), name, &packets, error)) return false;
+    if (packets != written.videoPackets)
+        return Fail(error, name + " was written but does not read back with the pictures written");
+    return true;
+}
+
 bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t toMs,
                 const fs::path& out, const fs::path& gpx, ClipCompose compose,
                 const PackageRequest& r, std::pair<double, double> share, std::string* error) {
@@ -243,7 +256,7 @@ bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t 
     ClipSummary summary;
     const ClipResult result = exporter.Export(clip, &summary, error);
     if (result == ClipResult::Cancelled) *error = "cancelled";
-    return result == ClipResult::Done;
+    return result == ClipResult::Done && ClipHoldsWhatWasWritten(out, summary, error);
 }
 
 std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sources, size_t first,
@@ -488,6 +501,7 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     if (report) {
         if (!step("writing the report", kProvenShare)) return false;
         if (!report(facts, (scratch / kReport).string(), error)) return false;
+        if (!PdfIsWhole((scratch / kReport).string(), kReport, error)) return false;
         if (!HashAll(scratch, hashes, facts.files, error)) return false;
     }
     if (!step("writing the manifest", kProvenShare)) return false;

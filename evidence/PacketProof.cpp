@@ -54,8 +54,7 @@ Units LengthPrefixedUnits(const uint8_t* data, size_t size) {
 bool SameUnits(const Units& a, const Units& b) {
     if (a.size() != b.size() || a.empty()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (a[i].second != b[i].second ||
-            std::memcmp(a[i].first, b[i].first, a[i].second) != 0)
+        if (a[i].second != b[i].second || std::memcmp(a[i].first, b[i].first, a[i].second) != 0)
             return false;
     return true;
 }
@@ -89,8 +88,8 @@ public:
                 continue;
             }
             const AviChunkKind kind = ClassifyChunk(id);
-            const bool mine = kind == (m_camera == 0 ? AviChunkKind::FrontVideo
-                                                     : AviChunkKind::RearVideo);
+            const bool mine =
+                kind == (m_camera == 0 ? AviChunkKind::FrontVideo : AviChunkKind::RearVideo);
             if (!mine) continue;
             ++m_chunk;
             // Room for the pad byte a chunk of odd size carries.

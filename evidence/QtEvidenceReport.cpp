@@ -22,9 +22,32 @@ constexpr double kMetresPerDegree = 111320.0;
 
 // The report's texts: English, Korean.
 enum Text {
-    kTitle, kMoment, kCameraClock, kUtc, kOffset, kOffsetHow, kNoOffset, kPlace, kNoPlace,
-    kRouteNote, kSpeed, kSpeedAtMoment, kHighest, kFixValid, kFixInvalid, kGraph, kGForce,
-    kEvents, kNoEvents, kStills, kFiles, kVerified, kVerifiedAll, kVerifiedNot, kHashes, kPage,
+    kTitle,
+    kMoment,
+    kCameraClock,
+    kUtc,
+    kOffset,
+    kOffsetHow,
+    kNoOffset,
+    kPlace,
+    kNoPlace,
+    kRouteNote,
+    kSpeed,
+    kSpeedAtMoment,
+    kHighest,
+    kFixValid,
+    kFixInvalid,
+    kGraph,
+    kGForce,
+    kEvents,
+    kNoEvents,
+    kStills,
+    kFiles,
+    kVerified,
+    kVerifiedAll,
+    kVerifiedNot,
+    kHashes,
+    kPage,
     kTextCount
 };
 const char* const kTexts[kTextCount][2] = {
@@ -38,8 +61,10 @@ const char* const kTexts[kTextCount][2] = {
     {"No valid GPS fix: the camera clock could not be checked; UTC unknown.",
      "유효한 GPS 수신 없음: 카메라 시계를 확인할 수 없으며 UTC는 알 수 없습니다."},
     {"The place", "장소"},
-    {"Position left out, or no valid fix at the moment.", "위치 제외 또는 이 순간의 유효한 수신 없음."},
-    {"Route of the clip from its GPS fixes; no map tiles used.", "GPS 수신으로 그린 구간의 경로 (지도 타일 없음)."},
+    {"Position left out, or no valid fix at the moment.",
+     "위치 제외 또는 이 순간의 유효한 수신 없음."},
+    {"Route of the clip from its GPS fixes; no map tiles used.",
+     "GPS 수신으로 그린 구간의 경로 (지도 타일 없음)."},
     {"Speed", "속도"},
     {"At the moment: %1", "이 순간: %1"},
     {"Highest in the clip: %1", "구간 최고: %1"},
@@ -68,8 +93,8 @@ struct Writer {
     bool korean;
     QPdfWriter& pdf;
     QPainter p;
-    double y = 0;           // next line, in page units
-    double width = 0;       // the printable width
+    double y = 0;      // next line, in page units
+    double width = 0;  // the printable width
     double height = 0;
     int page = 1;
 
@@ -105,8 +130,7 @@ struct Writer {
     }
     void Footer() {
         p.setFont(Font(8));
-        p.drawText(QRectF(0, height - Px(4), width, Px(4)), Qt::AlignRight,
-                   T(kPage).arg(page));
+        p.drawText(QRectF(0, height - Px(4), width, Px(4)), Qt::AlignRight, T(kPage).arg(page));
     }
     void Need(double space) {
         if (y + space > height - Px(6)) NewPage();
@@ -135,12 +159,14 @@ struct Writer {
     void Moment() {
         Heading(kMoment);
         Line(T(kCameraClock) + ": " +
-             QString::fromStdString(FormatClockIsoMs(facts.cameraMs)).replace('T', ' '), 12, true);
+                 QString::fromStdString(FormatClockIsoMs(facts.cameraMs)).replace('T', ' '),
+             12, true);
         if (facts.clockOffsetSec) {
             Line(T(kUtc) + ": " +
                  QString::fromStdString(
                      FormatClockIsoMs(facts.cameraMs - *facts.clockOffsetSec * 1000))
-                     .replace('T', ' ') + " Z");
+                     .replace('T', ' ') +
+                 " Z");
             Line(T(kOffset).arg(*facts.clockOffsetSec));
             Line(T(kOffsetHow).arg(facts.clockFixes), 9);
         } else {
@@ -181,12 +207,10 @@ struct Writer {
         p.setPen(QPen(QColor(190, 190, 190), Px(0.2)));
         p.drawRect(frame);
         auto place = [&](const TimedFix* f) {
-            return QPointF(frame.center().x() +
-                               (f->fix.GetLongitude() - (minLon + maxLon) / 2) * kMetresPerDegree *
-                                   cosLat * scale,
-                           frame.center().y() -
-                               (f->fix.GetLatitude() - (minLat + maxLat) / 2) * kMetresPerDegree *
-                                   scale);
+            return QPointF(frame.center().x() + (f->fix.GetLongitude() - (minLon + maxLon) / 2) *
+                                                    kMetresPerDegree * cosLat * scale,
+                           frame.center().y() - (f->fix.GetLatitude() - (minLat + maxLat) / 2) *
+                                                    kMetresPerDegree * scale);
         };
         QPainterPath path(place(fixes.front()));
         for (const TimedFix* f : fixes) path.lineTo(place(f));
@@ -204,9 +228,8 @@ struct Writer {
         p.setPen(QPen(Qt::black, Px(0.4)));
         p.drawLine(bar, bar + QPointF(metres * scale, 0));
         p.setFont(Font(7));
-        p.drawText(bar + QPointF(0, -Px(1)),
-                   metres >= 1000 ? QString::number(metres / 1000) + " km"
-                                  : QString::number(metres) + " m");
+        p.drawText(bar + QPointF(0, -Px(1)), metres >= 1000 ? QString::number(metres / 1000) + " km"
+                                                            : QString::number(metres) + " m");
         y += box + Px(2);
         Line(T(kRouteNote), 8);
     }
@@ -230,7 +253,9 @@ struct Writer {
         p.setPen(QPen(QColor(180, 180, 180), Px(0.2)));
         p.drawRect(frame);
         const double span = std::max<double>(1, facts.clipToMs - facts.clipFromMs);
-        auto xAt = [&](int64_t ms) { return frame.left() + (ms - facts.clipFromMs) / span * frame.width(); };
+        auto xAt = [&](int64_t ms) {
+            return frame.left() + (ms - facts.clipFromMs) / span * frame.width();
+        };
         double top = 10;
         for (const TimedFix* f : ClipFixes()) top = std::max(top, Unit(f->fix.GetSpeed()));
         QPainterPath speed;
@@ -255,7 +280,8 @@ struct Writer {
         p.setPen(QPen(QColor(210, 60, 40), Px(0.4)));
         p.drawPath(g);
         p.setPen(QPen(Qt::black, Px(0.3), Qt::DashLine));
-        p.drawLine(QPointF(xAt(facts.momentMs), frame.top()), QPointF(xAt(facts.momentMs), frame.bottom()));
+        p.drawLine(QPointF(xAt(facts.momentMs), frame.top()),
+                   QPointF(xAt(facts.momentMs), frame.bottom()));
         p.setFont(Font(7));
         p.setPen(QColor(40, 90, 200));
         p.drawText(QPointF(0, frame.top() + Px(3)),
@@ -301,8 +327,7 @@ struct Writer {
     void Files() {
         Heading(kFiles);
         for (const PackageFacts::File& f : facts.files) {
-            Line(QString::fromStdString(f.path) + "  (" + QString::number(f.size) + " B)", 8,
-                 true);
+            Line(QString::fromStdString(f.path) + "  (" + QString::number(f.size) + " B)", 8, true);
             Line(QString::fromStdString(f.sha256), 7);
         }
     }
@@ -313,7 +338,8 @@ struct Writer {
         QString mismatch;
         for (const TrackProof& t : facts.proof) {
             compared += t.compared;
-            if (!t.Holds()) mismatch = QString::fromStdString(t.mismatch.empty() ? "-" : t.mismatch);
+            if (!t.Holds())
+                mismatch = QString::fromStdString(t.mismatch.empty() ? "-" : t.mismatch);
         }
         Line(mismatch.isEmpty() && !facts.proof.empty() ? T(kVerifiedAll).arg(compared)
                                                         : T(kVerifiedNot).arg(mismatch));

@@ -13,8 +13,7 @@
 
 #include "evidence/EvidencePackage.h"
 
-bool WriteEvidenceReport(const PackageFacts& facts, const std::string& pdfPath,
-                         std::string* error);
+bool WriteEvidenceReport(const PackageFacts& facts, const std::string& pdfPath, std::string* error);
 
 // Creates the process's QGuiApplication if there is none yet.
 void EnsureGuiApplication();

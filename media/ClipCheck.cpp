@@ -111,3 +111,29 @@ bool ClipReadsBack(const std::string& path, const std::string& name, int videoTr
     if (waiting > 0) return Refuse(error, unreadable + ": a video track holds no picture");
     return true;
 }
+
+bool ClipVideoPackets(const std::string& path, const std::string& name,
+                      std::vector<int64_t>* packets, std::string* error) {
+    packets->clear();
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, nullptr) < 0)
+        return Refuse(error, name + " does not read as an MP4");
+    InputPtr input(raw);
+    std::vector<int> track(input->nb_streams, -1);
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            track[i] = static_cast<int>(packets->size());
+            packets->push_back(0);
+        }
+    AVPacketPtr packet(av_packet_alloc());
+    if (!packet) return Refuse(error, "out of memory");
+    int r;
+    while ((r = av_read_frame(input.get(), packet.get())) >= 0) {
+        const int s = packet->stream_index;
+        if (s >= 0 && static_cast<size_t>(s) < track.size() && track[s] >= 0)
+            ++(*packets)[static_cast<size_t>(track[s])];
+        av_packet_unref(packet.get());
+    }
+    if (r != AVERROR_EOF) return Refuse(error, name + " cannot be read to its end");
+    return true;
+}

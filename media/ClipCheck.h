@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "media/VideoCodec.h"
 
@@ -24,3 +25,8 @@ bool KeyFrameDecodesAlone(VideoCodec codec, const uint8_t* data, size_t size);
 // with a sentence naming `name` (what the user calls the file) in *error.
 bool ClipReadsBack(const std::string& path, const std::string& name, int videoTracks,
                    std::string* error);
+
+// The packets of each video track of the MP4 at path, in track order, read to its end; false
+// with a sentence naming `name` in *error when it does not read as an MP4.
+bool ClipVideoPackets(const std::string& path, const std::string& name,
+                      std::vector<int64_t>* packets, std::string* error);

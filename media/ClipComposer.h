@@ -64,6 +64,8 @@ public:
     bool WriteAudio(const int16_t* samples, size_t count) override;
     bool Finish(std::string* error) override;
     const std::string& Error() const override { return m_error; }
+    // Composed pictures given to the encoder, each one packet of the file.
+    int64_t Encoded() const { return m_encoded; }
 
 private:
     bool OpenEncoder();

@@ -424,6 +424,12 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
     if (result != ClipResult::Done) return result;  // the temporaries go with mp4 and gpx
     if (done.frontFrames == 0) return Fail(error, "no picture in the span"), ClipResult::Failed;
     if (!muxer.Finish(error)) return ClipResult::Failed;
+    if (request.compose != ClipCompose::None)
+        done.videoPackets = {composer.Encoded()};
+    else if (layout.hasRear)
+        done.videoPackets = {done.frontFrames, done.rearFrames};
+    else
+        done.videoPackets = {done.frontFrames};
     const int videoTracks = request.compose == ClipCompose::None && layout.hasRear ? 2 : 1;
     if (!ClipReadsBack(mp4.TempPath(), request.outPath, videoTracks, error))
         return ClipResult::Failed;

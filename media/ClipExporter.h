@@ -62,6 +62,8 @@ struct ClipSummary {
     int32_t rearFrames = 0;
     int64_t audioSamples = 0;
     int32_t audioRate = 0;
+    // The packets written to each video track of the MP4, in track order.
+    std::vector<int64_t> videoPackets;
 };
 
 enum class ClipResult { Done, Cancelled, Failed };
