@@ -19,6 +19,8 @@ extern "C" {
 }
 
 #include "evidence/MomentStills.h"
+#include "evidence/PackageNames.h"
+#include "evidence/PackageReadme.h"
 #include "evidence/PackageScratch.h"
 #include "evidence/PdfCheck.h"
 #include "evidence/Sha256.h"
@@ -37,14 +39,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kOriginals = "originals";
-constexpr const char* kLosslessClip = "clip.mp4";
-constexpr const char* kComposedClip = "clip_composed.mp4";
-constexpr const char* kTrack = "track.gpx";
-constexpr const char* kReport = "report.pdf";
-constexpr const char* kManifest = "manifest.json";
-constexpr const char* kSums = "SHA256SUMS";
-constexpr const char* kConfigCopy = "blackbox.cfg";
+constexpr const char* kOriginals = kPackageOriginals;
+constexpr const char* kLosslessClip = kPackageLosslessClip;
+constexpr const char* kComposedClip = kPackageComposedClip;
+constexpr const char* kTrack = kPackageTrack;
+constexpr const char* kReport = kPackageReport;
+constexpr const char* kManifest = kPackageManifest;
+constexpr const char* kSums = kPackageSums;
+constexpr const char* kConfigCopy = kPackageConfigCopy;
 // A recording whose name says it started this much before the end of the one before it still
 // follows it (the names keep whole seconds).
 constexpr int64_t kOverlapToleranceMs = 2000;
@@ -504,6 +506,12 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         if (!PdfIsWhole((scratch / kReport).string(), kReport, error)) return false;
         if (!HashAll(scratch, hashes, facts.files, error)) return false;
     }
+    if (!WriteText(scratch / kPackageReadme,
+                   PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
+                                 r.signer != nullptr),
+                   error))
+        return false;
+    if (!HashAll(scratch, hashes, facts.files, error)) return false;
     if (!step("writing the manifest", kProvenShare)) return false;
     if (!WriteText(scratch / kManifest, Manifest(facts, sources, first, last), error)) return false;
     std::vector<PackageFacts::File> all;
@@ -511,6 +519,13 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     std::string sums;
     for (const PackageFacts::File& f : all) sums += Sha256SumsLine(f.sha256, f.path);
     if (!WriteText(scratch / kSums, sums, error)) return false;
+    if (r.signer) {
+        std::string signature;
+        if (!r.signer->Sign(sums, &signature, error) ||
+            !WriteText(scratch / kPackageSignature, signature, error))
+            return false;
+    }
+    result->fingerprint = Sha256OfBytes(sums);
 
     // Into place: an empty folder at the target gives way to the whole package.
     if (!scratchFolder.MoveOnto(target, error)) return false;
@@ -520,37 +535,5 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     for (std::string& p : facts.originals)
         p = (target / kOriginals / fs::path(p).filename()).string();
     for (std::string& p : facts.stills) p = (target / fs::path(p).filename()).string();
-    return true;
-}
-
-bool VerifyReport::Holds() const {
-    if (!changed.empty() || !unlisted.empty() || !proofError.empty() || proof.empty()) return false;
-    return std::all_of(proof.begin(), proof.end(), [](const TrackProof& t) { return t.Holds(); });
-}
-
-bool VerifyPackage(const std::string& dir, VerifyReport* report, std::string* error) {
-    *report = VerifyReport();
-    const fs::path folder(dir);
-    std::ifstream sums(folder / kSums);
-    if (!sums) return Fail(error, dir + " is not an evidence package (no " + kSums + ")");
-    std::set<std::string> listed;
-    std::string line;
-    while (std::getline(sums, line)) {
-        std::string expected, rel;
-        if (!ParseSha256SumsLine(line, &expected, &rel)) continue;
-        listed.insert(rel);
-        std::string actual, why;
-        if (!Sha256OfFile((folder / rel).string(), &actual, &why) || actual != expected)
-            report->changed.push_back(rel);
-    }
-    for (const std::string& rel : FilesUnder(folder))
-        if (rel != kSums && !listed.count(rel)) report->unlisted.push_back(rel);
-    std::vector<std::string> originals;
-    for (const std::string& rel : FilesUnder(folder / kOriginals))
-        if (HasRecordingName(rel)) originals.push_back((folder / kOriginals / rel).string());
-    if (!ProveClip((folder / kLosslessClip).string(), originals, &report->proof,
-                   &report->proofError) &&
-        report->proofError.empty())
-        report->proofError = "cannot read the clip";
     return true;
 }

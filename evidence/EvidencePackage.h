@@ -10,7 +10,10 @@
 //   report.pdf          when a report writer is given (it needs Qt, this library does not);
 //   manifest.json       what made it, the sources, every file with its SHA-256, the camera
 //                       clock's statement and what was verified;
-//   SHA256SUMS          every other file, as `sha256sum -c` reads it.
+//   README.txt          what each file is and how to check the package, in the report's
+//                       language and in English;
+//   SHA256SUMS          every other file, as `sha256sum -c` reads it;
+//   SHA256SUMS.p7s      the signature of SHA256SUMS, when the package is signed.
 // The lossless clip is proven against the copied originals (see PacketProof.h) before the
 // manifest is written.
 //
@@ -19,8 +22,9 @@
 // checked before any work: one that exists and is not an empty folder, a symbolic link, or
 // one whose folder does not exist is refused. Each source is copied as it was when it was
 // walked: one that changes or goes away meanwhile fails the package, named, and the manifest
-// gives the size and time of the bytes copied. Verify checks a package: every hash and the
-// packet comparison again.
+// gives the size and time of the bytes copied. Every clip and the report are read back once
+// written. With a signer, SHA256SUMS is signed (SHA256SUMS.p7s, see PackageSignature.h); a
+// README.txt says what each file is and how to check them. PackageVerify.h checks a package.
 //
 // No Qt. Runs on the caller's thread.
 
@@ -31,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "evidence/PackageSignature.h"
 #include "evidence/PacketProof.h"
 #include "telemetry/TelemetryWalk.h"
 
@@ -50,6 +55,9 @@ struct PackageRequest {
     std::function<void(double fraction)> fraction{};
     // Set from any thread to stop: WritePackage then fails with "cancelled" and leaves nothing.
     const std::atomic<bool>* cancel = nullptr;
+    // Signs SHA256SUMS when given (loaded before the package is asked for, so that a key that
+    // cannot sign is refused before anything is written).
+    const PackageSigner* signer = nullptr;
 };
 
 // What the report needs to know, gathered while the package is written.
@@ -78,6 +86,7 @@ using ReportWriter =
 
 struct PackageResult {
     std::string folder;
+    std::string fingerprint;  // SHA-256 of SHA256SUMS
     PackageFacts facts;
 };
 
@@ -85,14 +94,3 @@ struct PackageResult {
 // after a cancel).
 bool WritePackage(const PackageRequest& request, const ReportWriter& report, PackageResult* result,
                   std::string* error);
-
-struct VerifyReport {
-    std::vector<std::string> changed;   // files whose hash differs, or that are missing
-    std::vector<std::string> unlisted;  // files in the folder that SHA256SUMS does not name
-    std::vector<TrackProof> proof;
-    std::string proofError;  // the clip or an original could not be read
-    bool Holds() const;
-};
-
-// False, with the cause in *error, when dir is not a package (no SHA256SUMS).
-bool VerifyPackage(const std::string& dir, VerifyReport* report, std::string* error);

@@ -136,6 +136,27 @@ bool Sha256OfFile(const std::string& path, std::string* hex, std::string* error)
         error);
 }
 
+bool Sha256OfDescriptor(int fd, const std::string& name, std::string* hex, uint64_t* bytes,
+                        std::string* error) {
+    const int own = ::dup(fd);
+    File in(own >= 0 ? ::fdopen(own, "rb") : nullptr);
+    if (!in) {
+        if (own >= 0) ::close(own);
+        *error = Why("read", name);
+        return false;
+    }
+    return HashStream(
+        in.get(), name, [](const unsigned char*, size_t, uint64_t) { return true; }, hex, bytes,
+        error);
+}
+
+std::string Sha256OfBytes(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    return Hex(digest, length);
+}
+
 bool StampOfFile(const std::string& path, FileStamp* stamp, std::string* error) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {

@@ -11,6 +11,13 @@
 // regular file is refused before it is opened, so a FIFO never blocks the reader.
 bool Sha256OfFile(const std::string& path, std::string* hex, std::string* error);
 
+// The same for a file already open (read from its current position to its end); *bytes (may
+// be null) gets how many were read. The descriptor stays open.
+bool Sha256OfDescriptor(int fd, const std::string& name, std::string* hex, uint64_t* bytes,
+                        std::string* error);
+// The SHA-256 of bytes held in memory, as Sha256OfFile gives it.
+std::string Sha256OfBytes(const std::string& bytes);
+
 // One state of a file: the same stamp before the first byte is read and after the last means
 // the bytes read are the file as it was.
 struct FileStamp {

@@ -3,12 +3,13 @@
 // manifest and SHA256SUMS, the lossless clip proven against the originals.
 //
 //   package FILE... --from S --to S [--at S] OUT_DIR [--no-sound] [--no-position] [--mph]
-//           [--lang ko|en] [--progress]
+//           [--lang ko|en] [--progress] [--sign KEY.pem --cert CERT.pem]
 //
-// verify: checks a package again (every hash and the packet comparison); exit 0 when all
-// holds, 1 naming every file that changed, 2 for usage.
+// verify: checks a package again (see evidence/PackageVerify.h); exit 0 when all holds, 1
+// naming every file that is missing, changed, added, listed differently or refused, 2 for
+// usage. Both print the package's fingerprint, the SHA-256 of its SHA256SUMS.
 //
-//   verify DIR
+//   verify DIR [--ca CA.pem]
 
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "evidence/EvidencePackage.h"
+#include "evidence/PackageVerify.h"
 #if TARVEX_WITH_REPORT
 #include "evidence/QtEvidenceReport.h"
 #endif
@@ -25,7 +27,12 @@
 
 namespace {
 
-int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& progress) {
+struct SigningFiles {
+    std::string key, cert;
+};
+
+int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& progress,
+                 SigningFiles& signing) {
     constexpr const char* kName = "package";
     bool haveFrom = false, haveTo = false;
     std::vector<std::string> plain;
@@ -43,6 +50,10 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
             if (i + 1 >= args.size() || (args[i + 1] != "ko" && args[i + 1] != "en"))
                 return ToolUsageError(kName, "--lang takes ko or en");
             r.language = args[++i];
+        } else if (a == "--sign" || a == "--cert") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return ToolUsageError(kName, a + " needs a PEM file");
+            (a == "--sign" ? signing.key : signing.cert) = args[++i];
         } else if (a == "--no-sound") {
             r.noSound = true;
         } else if (a == "--no-position") {
@@ -60,6 +71,8 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
     if (plain.size() < 2) return ToolUsageError(kName, "needs a recording and the package folder");
     if (!haveFrom || !haveTo) return ToolUsageError(kName, "--from and --to are required");
     if (r.toMs <= r.fromMs) return ToolUsageError(kName, "--to must be after --from");
+    if (signing.key.empty() != signing.cert.empty())
+        return ToolUsageError(kName, "--sign and --cert go together");
     r.outDir = plain.back();
     plain.pop_back();
     r.paths = plain;
@@ -69,20 +82,27 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
 int RunPackage(const std::vector<std::string>& args) {
     PackageRequest request;
     bool progress = false;
-    if (const int usage = ParsePackage(args, request, progress); usage != kToolOk) return usage;
+    SigningFiles signing;
+    if (const int usage = ParsePackage(args, request, progress, signing); usage != kToolOk)
+        return usage;
+    PackageSigner signer;
+    std::string error;
+    if (!signing.key.empty()) {
+        if (!signer.Load(signing.key, signing.cert, &error))
+            return ToolFailure("package: " + error);
+        request.signer = &signer;
+    }
     if (progress)
         request.progress = [](const std::string& step) {
             std::fprintf(stderr, "%s\n", step.c_str());
         };
     PackageResult result;
-    std::string error;
 #if TARVEX_WITH_REPORT
     const ReportWriter report = WriteEvidenceReport;
 #else
     const ReportWriter report;
 #endif
-    if (!WritePackage(request, report, &result, &error))
-        return ToolFailure("package: " + error);
+    if (!WritePackage(request, report, &result, &error)) return ToolFailure("package: " + error);
     const PackageFacts& f = result.facts;
     int64_t compared = 0;
     bool equal = !f.proof.empty();
@@ -91,9 +111,13 @@ int RunPackage(const std::vector<std::string>& args) {
         equal = equal && t.Holds();
     }
     JsonWriter j;
-    j.BeginObject().Key("folder").String(result.folder).Key("files").Int(
-        static_cast<int64_t>(f.files.size()) + 2);
+    j.BeginObject()
+        .Key("folder")
+        .String(result.folder)
+        .Key("files")
+        .Int(static_cast<int64_t>(f.files.size()) + 2);
     j.Key("packets_compared").Int(compared).Key("all_equal").Bool(equal);
+    j.Key("fingerprint").String(result.fingerprint).Key("signed").Bool(request.signer != nullptr);
     j.Key("clock_offset_s");
     if (f.clockOffsetSec)
         j.Int(*f.clockOffsetSec);
@@ -104,14 +128,46 @@ int RunPackage(const std::vector<std::string>& args) {
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }
 
+// What a check that held proves, and what it cannot.
+void PrintVerified(const VerifyReport& report, int64_t compared) {
+    std::printf(
+        "verified: %lld files agree with SHA256SUMS and manifest.json, the originals whole; "
+        "%lld video packets of clip.mp4 equal to their source chunks\n",
+        static_cast<long long>(report.filesChecked), static_cast<long long>(compared));
+    if (!report.isSigned) {
+        std::printf(
+            "unsigned: this shows the package is consistent as it stands, not who made it; "
+            "anyone could have rebuilt it whole\n");
+        return;
+    }
+    const SignatureCheck& s = report.signature;
+    std::printf("signed by %s%s%s\n", s.signer.c_str(), s.signedAt.empty() ? "" : " at ",
+                s.signedAt.c_str());
+    std::printf(s.chainChecked
+                    ? "the signer's certificate leads to the CA given\n"
+                    : "the signer's certificate was not checked against a CA (give --ca CA.pem): "
+                      "the signature proves the key's holder made it, not who that is\n");
+}
+
 int RunVerify(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
-        return ToolUsageError("verify", "expected the package folder");
+    std::string dir, ca;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--ca" && i + 1 < args.size() && !args[i + 1].empty()) {
+            ca = args[++i];
+        } else if (args[i].empty() || args[i][0] == '-' || !dir.empty()) {
+            return ToolUsageError("verify", "expected the package folder and at most --ca CA.pem");
+        } else {
+            dir = args[i];
+        }
+    }
+    if (dir.empty()) return ToolUsageError("verify", "expected the package folder");
     VerifyReport report;
     std::string error;
-    if (!VerifyPackage(args[0], &report, &error)) return ToolFailure("verify: " + error);
-    for (const std::string& f : report.changed) std::printf("changed: %s\n", f.c_str());
-    for (const std::string& f : report.unlisted) std::printf("not listed: %s\n", f.c_str());
+    if (!VerifyPackage(dir, ca, &report, &error)) return ToolFailure("verify: " + error);
+    std::printf("fingerprint: %s\n", report.fingerprint.c_str());
+    for (const VerifyProblem& p : report.problems)
+        std::printf("%s: %s%s%s%s\n", VerifyProblemWord(p.kind), p.file.c_str(),
+                    p.detail.empty() ? "" : " (", p.detail.c_str(), p.detail.empty() ? "" : ")");
     if (!report.proofError.empty()) std::printf("clip: %s\n", report.proofError.c_str());
     int64_t compared = 0;
     for (const TrackProof& t : report.proof) {
@@ -124,8 +180,7 @@ int RunVerify(const std::vector<std::string>& args) {
         std::fflush(stdout);
         return kToolRejected;
     }
-    std::printf("verified: every hash holds; %lld video packets equal to their source chunks\n",
-                static_cast<long long>(compared));
+    PrintVerified(report, compared);
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }
 
@@ -133,6 +188,7 @@ int RunVerify(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(package, "package",
                     "FILE [FILE...] --from SECONDS --to SECONDS [--at SECONDS] OUT_DIR "
-                    "[--no-sound] [--no-position] [--mph] [--lang ko|en] [--progress]",
+                    "[--no-sound] [--no-position] [--mph] [--lang ko|en] [--progress] "
+                    "[--sign KEY.pem --cert CERT.pem]",
                     RunPackage);
-TARVEX_TOOL_COMMAND(verify, "verify", "DIR", RunVerify);
+TARVEX_TOOL_COMMAND(verify, "verify", "DIR [--ca CA.pem]", RunVerify);

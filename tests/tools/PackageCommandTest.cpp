@@ -119,7 +119,8 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
     for (const char* name :
          {"originals/REC_20180820_184830_D.AVI", "originals/REC_20180820_184843_D.AVI",
           "originals/blackbox.cfg", "clip.mp4", "clip_composed.mp4", "track.gpx",
-          "20180820_184845.000_front.jpg", "20180820_184845.000_rear.jpg", "manifest.json"})
+          "20180820_184845.000_front.jpg", "20180820_184845.000_rear.jpg", "manifest.json",
+          "README.txt"})
         EXPECT_TRUE(fs::is_regular_file(out / name)) << name;
     EXPECT_EQ(fs::file_size(out / "originals/REC_20180820_184843_D.AVI"), fs::file_size(Second()));
 
@@ -141,7 +142,12 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
 
     const ToolOutput verified = RunToolCommand("verify '" + out.string() + "'");
     EXPECT_EQ(verified.status, 0) << verified.out;
-    EXPECT_NE(verified.out.find("packets equal"), std::string::npos) << verified.out;
+    EXPECT_NE(verified.out.find("packets of clip.mp4 equal"), std::string::npos) << verified.out;
+    // Both name the package by one fingerprint.
+    const size_t at = run.out.find("\"fingerprint\": \"");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    EXPECT_NE(verified.out.find("fingerprint: " + run.out.substr(at + 16, 64)), std::string::npos)
+        << verified.out;
 
     {
         std::fstream f(out / "originals/REC_20180820_184843_D.AVI",

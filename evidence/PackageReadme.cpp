@@ -1,0 +1,87 @@
+#include "evidence/PackageReadme.h"
+
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+struct Texts {
+    const char* title;
+    const char* originals;
+    const char* lossless;
+    const char* composed;
+    const char* stills;
+    const char* track;
+    const char* report;
+    const char* manifest;
+    const char* sums;
+    const char* signature;
+    const char* open;
+    const char* check;
+    const char* checkSignature;
+    const char* unsigned_;
+};
+
+constexpr Texts kEnglish = {
+    "Evidence package: what each file is",
+    "originals/          the dashcam's recordings, copied byte for byte, and its settings file",
+    "clip.mp4            the clip as recorded: front and rear camera as two tracks, not re-encoded",
+    "clip_composed.mp4   both cameras in one picture with date, time, speed and position",
+    "*_front.jpg, *_rear.jpg  stills of the moment from both cameras",
+    "track.gpx           the GPS track of the clip",
+    "report.pdf          the report: the moment, the place, the speed, the checks made",
+    "manifest.json       what made the package, its sources, every file's size and SHA-256",
+    "SHA256SUMS          the SHA-256 of every other file",
+    "SHA256SUMS.p7s      the signature of SHA256SUMS (CMS, DER)",
+    "To watch the clip, open clip_composed.mp4: every player shows it. clip.mp4 holds the\n"
+    "cameras as recorded; most players show only its front camera track.",
+    "To check that no file changed, in this folder:\n    sha256sum -c SHA256SUMS",
+    "To check the signature (CA.pem: the certificate of whoever vouches for the signer):\n"
+    "    openssl cms -verify -binary -content SHA256SUMS -inform DER -in SHA256SUMS.p7s \\\n"
+    "        -CAfile CA.pem -out /dev/null",
+    "This package is not signed: the checks show that its files agree with each other, not\n"
+    "who made it.",
+};
+
+constexpr Texts kKorean = {
+    "증거 패키지: 각 파일 설명",
+    "originals/          블랙박스 원본 녹화 파일(바이트 단위 복사)과 설정 파일",
+    "clip.mp4            녹화된 그대로의 영상: 전방과 후방 카메라를 두 트랙으로, 재인코딩 없음",
+    "clip_composed.mp4   두 카메라를 한 화면에 날짜, 시각, 속도, 위치와 함께 담은 영상",
+    "*_front.jpg, *_rear.jpg  해당 순간의 전방, 후방 정지 화면",
+    "track.gpx           영상 구간의 GPS 경로",
+    "report.pdf          보고서: 순간, 장소, 속도, 수행한 검증",
+    "manifest.json       패키지를 만든 프로그램, 원본, 모든 파일의 크기와 SHA-256",
+    "SHA256SUMS          다른 모든 파일의 SHA-256",
+    "SHA256SUMS.p7s      SHA256SUMS의 전자 서명(CMS, DER)",
+    "영상을 보려면 clip_composed.mp4를 여십시오. 모든 플레이어에서 재생됩니다. clip.mp4는\n"
+    "녹화된 그대로의 카메라 트랙을 담고 있으며, 대부분의 플레이어는 전방 트랙만 보여 줍니다.",
+    "파일이 바뀌지 않았는지 확인하려면 이 폴더에서:\n    sha256sum -c SHA256SUMS",
+    "서명을 확인하려면 (CA.pem: 서명자를 보증하는 기관의 인증서):\n"
+    "    openssl cms -verify -binary -content SHA256SUMS -inform DER -in SHA256SUMS.p7s \\\n"
+    "        -CAfile CA.pem -out /dev/null",
+    "이 패키지는 서명되지 않았습니다: 검증은 파일들이 서로 일치함을 보여 줄 뿐, 누가 만들었는지는\n"
+    "보여 주지 않습니다.",
+};
+
+std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned) {
+    std::string s = std::string(t.title) + "\n\n";
+    for (const char* line : {t.originals, t.lossless, t.composed, t.stills}) s += line + "\n"s;
+    if (hasTrack) s += t.track + "\n"s;
+    if (hasReport) s += t.report + "\n"s;
+    s += t.manifest + "\n"s + t.sums + "\n";
+    if (isSigned) s += t.signature + "\n"s;
+    s += "\n"s + t.open + "\n\n" + t.check + "\n\n";
+    s += (isSigned ? t.checkSignature : t.unsigned_) + "\n"s;
+    return s;
+}
+
+}  // namespace
+
+std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport,
+                          bool isSigned) {
+    const std::string english = Section(kEnglish, hasTrack, hasReport, isSigned);
+    if (language != "ko") return english;
+    return Section(kKorean, hasTrack, hasReport, isSigned) + "\n\n" + english;
+}

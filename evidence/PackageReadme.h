@@ -1,0 +1,10 @@
+#pragma once
+// The guide inside a package (README.txt): what each file is, which clip to open, and how to
+// check the package with the standard tools alone. In the report's language first, then in
+// English (a Korean package is often handed on to someone who reads English).
+
+#include <string>
+
+// language: "ko" or "en"; the flags say which optional files the package holds.
+std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport,
+                          bool isSigned);
