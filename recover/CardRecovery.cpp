@@ -28,9 +28,11 @@ bool HasRecordingExtension(const std::string& name) {
 
 class Recovery {
 public:
-    Recovery(Fat32Volume& volume, const std::string& outDir, const RecoveryOptions& options,
+    Recovery(Fat32Volume& volume, Fat32Volume& sectors, const std::string& outDir,
+             const RecoveryOptions& options,
              const std::function<void(const FoundRecording&)>& onFound, RecoverySummary& summary)
         : m_volume(volume),
+          m_sectors(sectors),
           m_outDir(outDir),
           m_options(options),
           m_onFound(onFound),
@@ -41,16 +43,18 @@ public:
     void ReportLostEntries();
 
 private:
-    void Found(uint32_t cluster, uint64_t riffBytes);
+    void Found(uint64_t offset, uint64_t riffBytes);
     const FatEntry* EntryFor(uint32_t cluster, uint64_t riffBytes, FoundSource* source);
     // Reads the recording's bytes once: into the hash, and into the output when writing.
     bool CopyOut(ClusterStream& stream, FoundRecording& found, bool write);
     void Report(FoundRecording& found);
-    void Cover(uint64_t first, uint64_t count) { m_covered[first] = first + count; }
-    // The end of the covered range holding cluster, or 0 when it is not covered.
-    uint64_t CoveredUntil(uint64_t cluster) const;
+    // Byte ranges of the card that recordings found so far hold.
+    void Cover(uint64_t from, uint64_t to) { m_covered[from] = to; }
+    // The end of the covered range holding offset, or 0 when it is not covered.
+    uint64_t CoveredUntil(uint64_t offset) const;
 
     Fat32Volume& m_volume;
+    Fat32Volume& m_sectors;  // the whole card in 512-byte units
     std::string m_outDir;
     const RecoveryOptions& m_options;
     const std::function<void(const FoundRecording&)>& m_onFound;
@@ -58,7 +62,7 @@ private:
     std::vector<FatEntry> m_entries;
     std::multimap<uint32_t, size_t> m_byCluster;  // start cluster -> file entry
     std::set<size_t> m_matched;
-    std::map<uint64_t, uint64_t> m_covered;  // first cluster -> one past the last
+    std::map<uint64_t, uint64_t> m_covered;  // first byte -> one past the last
     std::set<std::string> m_taken;
 };
 
@@ -71,41 +75,39 @@ void Recovery::IndexEntries(std::vector<FatEntry> entries) {
     }
 }
 
-uint64_t Recovery::CoveredUntil(uint64_t cluster) const {
-    auto it = m_covered.upper_bound(cluster);
+uint64_t Recovery::CoveredUntil(uint64_t offset) const {
+    auto it = m_covered.upper_bound(offset);
     if (it == m_covered.begin()) return 0;
     --it;
-    return cluster < it->second ? it->second : 0;
+    return offset < it->second ? it->second : 0;
 }
 
+// Every sector of the card is looked at, not only the file system's cluster starts: a card
+// formatted with another geometry keeps its old recordings at other boundaries.
 void Recovery::Scan() {
-    const uint64_t clusterBytes = m_volume.ClusterBytes();
-    const uint64_t perBlock = std::max<uint64_t>(1, kScanBlockBytes / clusterBytes);
-    const uint64_t last = Fat32Volume::kFirstCluster + m_volume.ClusterCount();
-    const uint64_t total = m_volume.ClusterCount() * clusterBytes;
-    std::vector<uint8_t> block(perBlock * clusterBytes);
-    for (uint64_t c = Fat32Volume::kFirstCluster; c < last;) {
-        if (const uint64_t until = CoveredUntil(c)) {
-            c = until;
+    const uint64_t unit = m_sectors.ClusterBytes();
+    const uint64_t total = m_sectors.ClusterCount() * unit;
+    std::vector<uint8_t> block(kScanBlockBytes);
+    for (uint64_t at = 0; at < total;) {
+        if (const uint64_t until = CoveredUntil(at)) {
+            at = (until + unit - 1) / unit * unit;
             continue;
         }
-        const uint64_t n = std::min(perBlock, last - c);
-        const size_t want = static_cast<size_t>(n * clusterBytes);
-        const size_t got = m_volume.Source().ReadAt(m_volume.ClusterOffset(c), block.data(), want);
-        for (uint64_t i = 0; i < n && (i * clusterBytes + kRiffHeadBytes) <= got; ++i) {
-            const uint8_t* p = block.data() + i * clusterBytes;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(block.size(), total - at));
+        const size_t got = m_sectors.Source().ReadAt(at, block.data(), want);
+        for (size_t i = 0; i + kRiffHeadBytes <= got; i += unit) {
+            const uint8_t* p = block.data() + i;
             if (IsFourCC(reinterpret_cast<const char*>(p), "RIFF") &&
-                IsFourCC(reinterpret_cast<const char*>(p + 8), "AVI ") && CoveredUntil(c + i) == 0)
-                Found(static_cast<uint32_t>(c + i), uint64_t{ReadLe32(p + 4)} + 8);
+                IsFourCC(reinterpret_cast<const char*>(p + 8), "AVI ") && CoveredUntil(at + i) == 0)
+                Found(at + i, uint64_t{ReadLe32(p + 4)} + 8);
         }
         if (got != want) {
             m_summary.note =
-                m_volume.Source().Failed() ? "the card stopped answering" : "the card ended early";
+                m_sectors.Source().Failed() ? "the card stopped answering" : "the card ended early";
             break;
         }
-        c += n;
-        if (m_options.progress)
-            m_options.progress((c - Fat32Volume::kFirstCluster) * clusterBytes, total);
+        at += want;
+        if (m_options.progress) m_options.progress(at, total);
     }
 }
 
@@ -136,20 +138,29 @@ const FatEntry* Recovery::EntryFor(uint32_t cluster, uint64_t riffBytes, FoundSo
     return deleted;
 }
 
-void Recovery::Found(uint32_t cluster, uint64_t riffBytes) {
+void Recovery::Found(uint64_t offset, uint64_t riffBytes) {
     FoundRecording found;
-    found.startCluster = cluster;
-    const FatEntry* entry = EntryFor(cluster, riffBytes, &found.source);
-    ClusterStream stream(m_volume, cluster,
+    found.offset = offset;
+    // On the file system's cluster grid the FAT and the folders speak for it; off the grid it
+    // is a recording of an earlier file system, read sector after sector.
+    const bool onGrid = m_volume.HasFileSystem() && offset >= m_volume.DataStart() &&
+                        (offset - m_volume.DataStart()) % m_volume.ClusterBytes() == 0;
+    Fat32Volume& volume = onGrid ? m_volume : m_sectors;
+    const uint32_t cluster = static_cast<uint32_t>(
+        (offset - volume.DataStart()) / volume.ClusterBytes() + Fat32Volume::kFirstCluster);
+    if (onGrid) found.startCluster = cluster;
+    const FatEntry* entry = onGrid ? EntryFor(cluster, riffBytes, &found.source) : nullptr;
+    ClusterStream stream(volume, cluster,
                          found.source == FoundSource::Live ? ClusterStream::Follow::Chain
                                                            : ClusterStream::Follow::Contiguous);
     const RecordingWalk walk = WalkRecording(stream);
     const std::string safe = entry ? SafeCardName(entry->name) : "";
-    found.name = safe.empty() ? RecoveredName(walk, cluster) : safe;
+    found.name =
+        safe.empty() ? RecoveredName(walk, offset / Fat32Volume::kFallbackUnitBytes) : safe;
     if (entry)
         found.cardPath = entry->folder.empty() ? entry->name : entry->folder + "/" + entry->name;
     if (!walk.recognised) {
-        Cover(cluster, 1);
+        Cover(offset, offset + volume.ClusterBytes());
         found.state = FoundState::Unreadable;
         Report(found);
         return;
@@ -160,7 +171,15 @@ void Recovery::Found(uint32_t cluster, uint64_t riffBytes) {
     found.rearFrames = walk.rearFrames;
     const std::vector<ClusterStream::Run> runs = stream.RunsFor(walk.length);
     found.fragments = static_cast<uint32_t>(runs.size());
-    for (const ClusterStream::Run& run : runs) Cover(run.first, run.count);
+    // Only the bytes it holds: the rest of its last cluster may hold the start of a recording
+    // an earlier file system placed at a finer grid.
+    uint64_t left = walk.length;
+    for (const ClusterStream::Run& run : runs) {
+        const uint64_t from = volume.ClusterOffset(run.first);
+        const uint64_t bytes = std::min(left, run.count * volume.ClusterBytes());
+        Cover(from, from + bytes);
+        left -= bytes;
+    }
     const bool write = m_options.all || found.source != FoundSource::Live;
     if (!CopyOut(stream, found, write)) found.state = FoundState::Unreadable;
     Report(found);
@@ -278,8 +297,13 @@ bool RecoverCard(const std::string& sourcePath, const std::string& outDir,
     Fat32Volume volume(source);
     std::string why;
     summary->fileSystem = volume.Load(&why);
-    if (!summary->fileSystem) summary->note = why + "; every sector scanned instead";
-    Recovery recovery(volume, outDir, options, onFound, *summary);
+    if (!summary->fileSystem) summary->note = why + "; recordings found by the scan alone";
+    if (summary->fileSystem &&
+        volume.ClusterOffset(Fat32Volume::kFirstCluster + volume.ClusterCount()) > source.Size())
+        summary->note = "the card ends before its file system does";
+    Fat32Volume sectors(source);
+    sectors.DescribeSectors();
+    Recovery recovery(volume, sectors, outDir, options, onFound, *summary);
     recovery.IndexEntries(ReadFatDirectories(volume));
     recovery.Scan();
     recovery.ReportLostEntries();

@@ -28,7 +28,8 @@ struct FoundRecording {
     std::string cardPath;  // folder/name on the card, "" without a directory entry
     FoundSource source = FoundSource::Carved;
     FoundState state = FoundState::Unreadable;
-    uint32_t startCluster = 0;
+    uint32_t startCluster = 0;  // 0 for a recording off the file system's cluster grid
+    uint64_t offset = 0;        // of its first byte on the card
     uint64_t bytes = 0;
     uint32_t frontFrames = 0;
     uint32_t rearFrames = 0;

@@ -17,11 +17,15 @@ bool IsPowerOfTwo(uint32_t v) {
 
 }  // namespace
 
-bool Fat32Volume::Load(std::string* why) {
+void Fat32Volume::DescribeSectors() {
     m_fat = false;
     m_clusterBytes = kFallbackUnitBytes;
     m_dataStart = 0;
     m_clusterCount = m_source.Size() / kFallbackUnitBytes;
+}
+
+bool Fat32Volume::Load(std::string* why) {
+    DescribeSectors();
     uint8_t b[kBootSectorBytes];
     if (m_source.ReadAt(0, b, sizeof b) != sizeof b) {
         *why = "the card is too short for a boot sector";

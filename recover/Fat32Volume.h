@@ -5,7 +5,8 @@
 //
 // Clusters are numbered as FAT32 numbers them, the first data cluster being 2. Without a
 // readable FAT32 boot sector the volume still describes the card as a run of 512-byte units
-// from its first byte, numbered from 2 too, so the cluster scan works the same on any card.
+// from its first byte, numbered from 2 too; so does a second volume over the same card that
+// the scan uses for recordings an earlier file system left at other cluster boundaries.
 //
 // Threads: one thread at a time (the cache is not guarded).
 
@@ -28,6 +29,8 @@ public:
     // file system this reader trusts; the volume then describes 512-byte units.
     bool Load(std::string* why);
     bool HasFileSystem() const { return m_fat; }
+    // Describes the card as 512-byte units from its first byte, whatever it holds.
+    void DescribeSectors();
 
     uint32_t ClusterBytes() const { return m_clusterBytes; }
     // Clusters numbered kFirstCluster ... kFirstCluster + ClusterCount() - 1.
@@ -36,6 +39,7 @@ public:
     bool IsCluster(uint64_t cluster) const {
         return cluster >= kFirstCluster && cluster - kFirstCluster < m_clusterCount;
     }
+    uint64_t DataStart() const { return m_dataStart; }
     uint64_t ClusterOffset(uint64_t cluster) const {
         return m_dataStart + (cluster - kFirstCluster) * m_clusterBytes;
     }

@@ -23,7 +23,7 @@ std::string SafeCardName(const std::string& name) {
     return safe;
 }
 
-std::string RecoveredName(const RecordingWalk& walk, uint64_t startCluster) {
+std::string RecoveredName(const RecordingWalk& walk, uint64_t sector) {
     int videoStreams = 0;
     for (const WalkStream& s : walk.streams) videoStreams += s.kind == WalkStreamKind::Video;
     const char* flag = videoStreams >= 2 ? "D" : "N";
@@ -39,7 +39,7 @@ std::string RecoveredName(const RecordingWalk& walk, uint64_t startCluster) {
             fix.hour * 3600 + fix.minute * 60 + fix.second;
         return "RECOVERED_" + FormatClockStem(seconds) + "_" + flag + ".AVI";
     }
-    return "RECOVERED_C" + std::to_string(startCluster) + "_" + flag + ".AVI";
+    return "RECOVERED_S" + std::to_string(sector) + "_" + flag + ".AVI";
 }
 
 std::string FreeOutputPath(const std::string& folder, const std::string& name,

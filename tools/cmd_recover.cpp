@@ -24,7 +24,12 @@ std::string FoundJson(const FoundRecording& f) {
     else
         j.String(f.cardPath);
     j.Key("source").String(FoundSourceName(f.source));
-    j.Key("start_cluster").UInt(f.startCluster);
+    j.Key("start_cluster");
+    if (f.startCluster != 0)
+        j.UInt(f.startCluster);
+    else
+        j.Null();
+    j.Key("offset").UInt(f.offset);
     j.Key("state").String(FoundStateName(f.state));
     j.Key("bytes").UInt(f.bytes);
     j.Key("frames").UInt(f.frontFrames).Key("rear_frames").UInt(f.rearFrames);
