@@ -9,6 +9,7 @@ ClusterStream::ClusterStream(Fat32Volume& volume, uint32_t firstCluster, Follow 
     : m_volume(volume), m_follow(follow) {
     if (volume.IsCluster(firstCluster)) {
         m_runs.push_back({firstCluster, 1});
+        m_held[firstCluster] = firstCluster + 1;
         m_taken = 1;
     } else {
         m_ended = true;
@@ -26,26 +27,41 @@ bool ClusterStream::Reach(uint64_t index) {
         } else if (m_volume.HasFileSystem() && m_volume.IsAllocated(static_cast<uint32_t>(next))) {
             next = 0;
         }
-        if (!m_volume.IsCluster(next)) {
+        // A cluster belongs to a file once: a chain that comes back to one is damage.
+        if (!m_volume.IsCluster(next) || Holds(next)) {
             m_ended = true;
             return false;
         }
-        if (next == last + 1)
+        if (next == last + 1) {
             m_runs.back().count++;
-        else
+            m_held[m_runs.back().first]++;
+        } else {
             m_runs.push_back({next, 1});
+            m_held[next] = next + 1;
+        }
         m_taken++;
     }
     return true;
 }
 
-uint64_t ClusterStream::ClusterAt(uint64_t index) const {
-    // Reads move forward, and a recording has few runs: a plain walk is quick enough.
-    for (const Run& run : m_runs) {
-        if (index < run.count) return run.first + index;
-        index -= run.count;
+bool ClusterStream::Holds(uint64_t cluster) const {
+    auto it = m_held.upper_bound(cluster);
+    if (it == m_held.begin()) return false;
+    --it;
+    return cluster < it->second;
+}
+
+uint64_t ClusterStream::ClusterAt(uint64_t index) {
+    // Reads mostly move forward: start from the run the last one ended in.
+    if (index < m_hintStart) {
+        m_hintRun = 0;
+        m_hintStart = 0;
     }
-    return 0;
+    while (m_hintRun < m_runs.size() && index - m_hintStart >= m_runs[m_hintRun].count) {
+        m_hintStart += m_runs[m_hintRun].count;
+        ++m_hintRun;
+    }
+    return m_hintRun < m_runs.size() ? m_runs[m_hintRun].first + (index - m_hintStart) : 0;
 }
 
 size_t ClusterStream::ReadAt(uint64_t offset, void* buffer, size_t length) {

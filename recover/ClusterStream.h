@@ -7,6 +7,7 @@
 // walk asks for them, so a stream costs nothing past where its recording stops.
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "recover/Fat32Volume.h"
@@ -35,11 +36,16 @@ public:
 private:
     // Makes sure cluster number `index` of the stream is known; false past the stream's end.
     bool Reach(uint64_t index);
-    uint64_t ClusterAt(uint64_t index) const;
+    uint64_t ClusterAt(uint64_t index);
+    // True when the stream already took the cluster.
+    bool Holds(uint64_t cluster) const;
 
     Fat32Volume& m_volume;
     Follow m_follow;
     std::vector<Run> m_runs;
+    std::map<uint64_t, uint64_t> m_held;  // the runs by first cluster: first -> one past last
+    size_t m_hintRun = 0;                 // the run the last lookup ended in
+    uint64_t m_hintStart = 0;             // its first cluster's index in the stream
     uint64_t m_taken = 0;
     bool m_ended = false;
 };
