@@ -96,6 +96,9 @@ void Recovery::Scan() {
     if (!buffer) return;
     uint8_t* const block = buffer.get();
     for (uint64_t at = 0; at < total;) {
+        // Only what lies ahead of the scan is worth remembering.
+        while (!m_covered.empty() && m_covered.begin()->second <= at)
+            m_covered.erase(m_covered.begin());
         if (const uint64_t until = CoveredUntil(at)) {
             at = (until + unit - 1) / unit * unit;
             continue;

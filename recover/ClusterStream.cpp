@@ -65,17 +65,21 @@ uint64_t ClusterStream::ClusterAt(uint64_t index) {
 }
 
 size_t ClusterStream::ReadAt(uint64_t offset, void* buffer, size_t length) {
+    if (length == 0) return 0;
     const uint64_t clusterBytes = m_volume.ClusterBytes();
+    Reach((offset + length - 1) / clusterBytes);  // as far as it goes
+    const uint64_t end = std::min<uint64_t>(offset + length, m_taken * clusterBytes);
     size_t done = 0;
-    while (done < length) {
+    // One read per run of consecutive clusters, not one per cluster.
+    while (offset + done < end) {
         const uint64_t at = offset + done;
         const uint64_t index = at / clusterBytes;
-        if (!Reach(index)) break;
-        const uint64_t within = at % clusterBytes;
-        const size_t want =
-            static_cast<size_t>(std::min<uint64_t>(length - done, clusterBytes - within));
+        const uint64_t cluster = ClusterAt(index);
+        const uint64_t runLeft = m_runs[m_hintRun].count - (index - m_hintStart);
+        const size_t want = static_cast<size_t>(
+            std::min<uint64_t>(end - at, runLeft * clusterBytes - at % clusterBytes));
         const size_t got =
-            m_volume.Source().ReadAt(m_volume.ClusterOffset(ClusterAt(index)) + within,
+            m_volume.Source().ReadAt(m_volume.ClusterOffset(cluster) + at % clusterBytes,
                                      static_cast<char*>(buffer) + done, want);
         done += got;
         if (got != want) break;

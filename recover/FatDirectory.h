@@ -25,4 +25,4 @@ struct FatEntry {
 
 // Every file and folder entry of the volume, in the order the folders were read. Stops after
 // maxEntries entries.
-std::vector<FatEntry> ReadFatDirectories(Fat32Volume& volume, size_t maxEntries = 1 << 20);
+std::vector<FatEntry> ReadFatDirectories(Fat32Volume& volume, size_t maxEntries = 1 << 18);

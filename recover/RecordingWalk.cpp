@@ -7,10 +7,13 @@
 
 namespace {
 
-// A header list larger than this is not one a camera writes.
-constexpr uint32_t kMaxHeaderListBytes = 1 << 20;
-// How far chunks (JUNK) may push the movie list back from the start.
+// A header list larger than this is not one a camera writes (theirs take a few hundred
+// bytes). Kept small, as every sector of a card that starts with "RIFF" may cost one read of
+// it.
+constexpr uint32_t kMaxHeaderListBytes = 16 << 10;
+// How far chunks (JUNK) may push the movie list back from the start, and how many.
 constexpr uint64_t kMaxMovieListStart = 16 << 20;
+constexpr int kMaxChunksBeforeMovie = 64;
 constexpr size_t kMaxStreams = 100;
 constexpr size_t kFirstFixBytes = 256;
 constexpr size_t kStreamHeaderBytes = 48;
@@ -116,7 +119,8 @@ bool WalkHeader(RecordingBytes& bytes, RecordingWalk* walk) {
         return false;
     const uint64_t declared = uint64_t{ReadLe32(riff + 4)} + 8;
     bool haveHeader = false;
-    for (uint64_t at = 12; at < kMaxMovieListStart;) {
+    int chunks = 0;
+    for (uint64_t at = 12; at < kMaxMovieListStart && chunks++ < kMaxChunksBeforeMovie;) {
         ChunkHead head;
         char type[4];
         if (!ReadHead(bytes, at, &head) || !IsPrintableFourCC(head.id) ||
