@@ -193,7 +193,7 @@ public:
     void SeekToRecordingMs(int64_t ms);
     // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
     void SeekOnTimeline(int64_t timelineMs);
-    std::vector<std::string> TripPaths() const;
+    const std::vector<std::string>& TripPaths() const;
     // The trip's recording on screen (0 outside a trip).
     size_t TripIndex() const;
 
@@ -376,6 +376,17 @@ private:
 
     // Opening, faults and the way out (GUI thread only).
     std::string m_strCurrentPath;  // the open recording; empty when none
+    // The controller's trip as std::strings and the shown recording's place in it, worked out
+    // again only when one of them changes: a trip may hold thousands of recordings, and the
+    // timeline asks on every picture.
+    struct TripView {
+        QStringList trip;
+        std::vector<std::string> paths;
+        std::string shown;
+        qsizetype index = -1;
+        bool indexKnown = false;
+    };
+    mutable TripView m_tripView;
     // Tells when the open recording (or its card) goes, also while paused; child.
     QFileSystemWatcher* m_pRecordingWatcher = nullptr;
     std::unique_ptr<RecordingNavigator> m_navigator;  // made with the list (CreateNavigator)

@@ -10,7 +10,7 @@
 
 void CSamplePlayerDlg::CreateTimeline() {
     TimelinePanel::Host host;
-    host.tripPaths = [this] { return TripPaths(); };
+    host.tripPaths = [this] { return &TripPaths(); };
     host.tripIndex = [this] { return TripIndex(); };
     host.currentPath = [this] { return m_strCurrentPath; };
     host.configPath = [] { return ConfigPath(); };
@@ -55,17 +55,28 @@ void CSamplePlayerDlg::CreateTimeline() {
                                                   std::move(host));
 }
 
-std::vector<std::string> CSamplePlayerDlg::TripPaths() const {
-    std::vector<std::string> paths;
-    for (const QString& p : m_playback.TripPaths()) paths.push_back(p.toStdString());
-    return paths;
+const std::vector<std::string>& CSamplePlayerDlg::TripPaths() const {
+    // Lists that share their data compare at once; a new trip is converted once.
+    if (m_tripView.trip != m_playback.TripPaths() ||
+        m_tripView.paths.size() != size_t(m_playback.TripPaths().size())) {
+        m_tripView.paths.clear();
+        for (const QString& p : m_playback.TripPaths()) m_tripView.paths.push_back(p.toStdString());
+        m_tripView.indexKnown = false;
+    }
+    m_tripView.trip = m_playback.TripPaths();
+    return m_tripView.paths;
 }
 
 size_t CSamplePlayerDlg::TripIndex() const {
     // The recording the window shows: during a hand-over the controller is a step ahead.
-    const QStringList& trip = m_playback.TripPaths();
-    const qsizetype shown = trip.indexOf(QString::fromStdString(m_strCurrentPath));
-    if (shown >= 0) return static_cast<size_t>(shown);
+    const std::vector<std::string>& trip = TripPaths();
+    if (!m_tripView.indexKnown || m_tripView.shown != m_strCurrentPath) {
+        const auto at = std::find(trip.begin(), trip.end(), m_strCurrentPath);
+        m_tripView.index = at == trip.end() ? -1 : at - trip.begin();
+        m_tripView.shown = m_strCurrentPath;
+        m_tripView.indexKnown = true;
+    }
+    if (m_tripView.index >= 0) return static_cast<size_t>(m_tripView.index);
     return static_cast<size_t>(std::max(m_playback.TripIndex(), 0));
 }
 

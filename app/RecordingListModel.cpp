@@ -269,8 +269,12 @@ bool RecordingListModel::MarkPlaces(const QString& path, Mark mark) {
             ChangedRow(place.row);
             continue;
         }
-        mark(row.children[static_cast<size_t>(place.child)]);
-        SumTrip(row);
+        Entry& recording = row.children[static_cast<size_t>(place.child)];
+        Entry before;
+        before.eventCount = recording.eventCount;
+        before.unplayable = recording.unplayable;
+        mark(recording);
+        UpdateTrip(row, before, recording);
         const QModelIndex trip = index(place.row, 0);
         emit dataChanged(index(place.child, 0, trip), index(place.child, kColumnCount - 1, trip));
         ChangedRow(place.row);
@@ -280,11 +284,19 @@ bool RecordingListModel::MarkPlaces(const QString& path, Mark mark) {
 
 void RecordingListModel::SumTrip(Entry& trip) const {
     trip.eventCount = 0;
-    trip.unplayable = !trip.children.empty();
+    trip.unplayableCount = 0;
     for (const Entry& recording : trip.children) {
         trip.eventCount += recording.eventCount;
-        trip.unplayable = trip.unplayable && recording.unplayable;
+        trip.unplayableCount += recording.unplayable ? 1 : 0;
     }
+    UpdateTrip(trip, Entry(), Entry());
+}
+
+void RecordingListModel::UpdateTrip(Entry& trip, const Entry& before, const Entry& after) const {
+    trip.eventCount += after.eventCount - before.eventCount;
+    trip.unplayableCount += (after.unplayable ? 1 : 0) - (before.unplayable ? 1 : 0);
+    trip.unplayable =
+        !trip.children.empty() && trip.unplayableCount == static_cast<int>(trip.children.size());
     // The trip says why when none of it plays (the first recording's reason).
     trip.unplayableReason = trip.unplayable ? trip.children.front().unplayableReason : QString();
 }

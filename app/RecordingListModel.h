@@ -100,6 +100,7 @@ private:
         std::vector<Entry> children;
         int eventCount = 0;
         bool unplayable = false;
+        int unplayableCount = 0;  // a trip: how many of its recordings are unplayable
         QString unplayableReason;
         QString endsEarly;  // the note of a recording cut short; empty otherwise
     };
@@ -115,6 +116,9 @@ private:
     template <typename Mark>
     bool MarkPlaces(const QString& path, Mark mark);
     void SumTrip(Entry& trip) const;
+    // Keeps a trip's sums after one of its recordings changed from `before`: a trip may hold
+    // thousands, each marked as the scan reaches it.
+    void UpdateTrip(Entry& trip, const Entry& before, const Entry& after) const;
     QVariant ToolTip(const Entry& entry, int column) const;
     void ChangedRow(int row);
     void Invalidate() { m_placesStale = true; }

@@ -1,15 +1,19 @@
 #include "app/RecordingNavigator.h"
 
 #include <filesystem>
+#include <memory>
 
 #include "app/PlaybackController.h"
 #include "app/RecordingListView.h"
 #include "library/CardRoot.h"
 #include "library/TripCatalogue.h"
+#include "support/StringTable.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr int IDS_FINDING_TRIPS_KO = 1426, IDS_FINDING_TRIPS_EN = 1427;
 
 // The given path made absolute and without "." or ".." parts or a trailing '/'.
 fs::path Normalised(const QString& path) {
@@ -254,6 +258,9 @@ void RecordingNavigator::OnToggleTrips() {
     // The category shown, not the folder scanned last: the all view ends with USER's folder.
     const CatalogueView view = m_cards.ListedView();
     if (IsTripsView()) {
+        m_tripsJob.Cancel();
+        m_bListingTrips = false;
+        m_cards.UpdateListPlaceholder();
         m_cards.ShowCategory(view);
         return;
     }
@@ -261,11 +268,28 @@ void RecordingNavigator::OnToggleTrips() {
 }
 
 void RecordingNavigator::FillTrips(CatalogueView view) {
-    std::vector<Trip> trips;
-    if (!ListTrips(CardRoot(m_cards.DrivePath()), view, trips)) return;
     m_nCurIndex = -1;
-    m_list.ShowTrips(trips);
-    m_list.ScanEvents(ReadEventThresholds(m_hooks.configPath()));
+    m_list.ShowTrips({});
+    m_list.SetPlaceholderText(QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_FINDING_TRIPS_KO, IDS_FINDING_TRIPS_EN))));
+    m_bListingTrips = true;
+    m_tripsJob.Start([this, root = CardRoot(m_cards.DrivePath()), view](JobContext& job) {
+        auto trips = std::make_shared<std::vector<Trip>>();
+        const bool listed = ListTrips(root, view, *trips);
+        if (job.IsCancelled()) return;
+        // Delivered only while this listing is the latest and this navigator lives.
+        job.Post([this, listed, trips, view] {
+            m_bListingTrips = false;
+            m_cards.UpdateListPlaceholder();
+            if (!IsTripsView()) return;  // the list was given something else meanwhile
+            if (!listed) {
+                m_cards.ShowCategory(view);  // the card cannot be read as trips: its recordings
+                return;
+            }
+            m_list.ShowTrips(*trips);
+            m_list.ScanEvents(ReadEventThresholds(m_hooks.configPath()));
+        });
+    });
 }
 
 bool RecordingNavigator::OnTripDoubleClick(int row) {

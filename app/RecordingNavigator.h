@@ -6,13 +6,16 @@
 //
 // The list's rows run newest first: "newer" is the row above, "older" the row below.
 //
-// Threads: the GUI thread only.
+// Threads: the GUI thread only. The trips of a card are worked out on a background job (each
+// recording's header is read for its length, and a card may hold thousands): the trips view
+// shows at once, empty, and its rows arrive when the job is done (IsListingTrips until then).
 
 #include <QObject>
 #include <QString>
 #include <cstddef>
 #include <string>
 
+#include "app/BackgroundJob.h"
 #include "app/CardOpener.h"
 #include "app/NavigatorHooks.h"
 #include "app/UnplayableNotes.h"
@@ -69,6 +72,8 @@ public:
     void LeaveUnplayable(const std::string& path);
 
     bool IsTripsView() const;
+    // The trips view waits for its rows.
+    bool IsListingTrips() const { return m_bListingTrips; }
     // The list as trips of the category shown last, or back to its recordings.
     void OnToggleTrips();
     // Plays the trip of list row `row` from its recording `index`.
@@ -106,4 +111,6 @@ private:
     // A run of recordings that fail to open is walked by the outermost open, one row at a time.
     bool m_bHandingOver = false;
     bool m_bOpenFailedInHandOver = false;
+    bool m_bListingTrips = false;
+    BackgroundJob m_tripsJob;  // lists the trips; last, so it goes before what its posts use
 };

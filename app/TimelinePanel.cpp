@@ -59,7 +59,7 @@ TimelinePanel::~TimelinePanel() {
 
 void TimelinePanel::LoadTimeline(const std::string& path) {
     // The controller left the trip when anything but one of its recordings was opened.
-    std::vector<std::string> paths = m_host.tripPaths();
+    std::vector<std::string> paths = *m_host.tripPaths();
     if (paths.empty()) paths.push_back(path);
     if (paths != m_timelinePaths) {
         // What belonged to the walk before goes now; the new walk fills it in when it arrives.
@@ -67,6 +67,7 @@ void TimelinePanel::LoadTimeline(const std::string& path) {
         m_eventThresholds = ReadEventThresholds(m_host.configPath());
         m_timeline = {};
         m_events.clear();
+        m_eventLines.clear();
         m_tripStartsMs.clear();
         m_nInMs = m_nOutMs = -1;
         m_nLastJumpMs = -1;
@@ -96,6 +97,7 @@ void TimelinePanel::OnTimelineLoaded(const TimelineResult& result) {
     if (result.paths != m_timelinePaths) return;  // belongs to what was open before
     m_timeline = result.timeline;
     m_events = result.events;
+    m_eventLines.clear();
     m_tripStartsMs = result.startsMs;
     ApplyClockFixes();
     ShowRoute();
@@ -112,19 +114,20 @@ void TimelinePanel::ShowRoute() {
             route.push_back({f.fix.GetLatitude(), f.fix.GetLongitude(), f.fix.GetSpeed()});
     // Each event where the car was then: at the valid fix nearest its time.
     std::vector<CMapView::RouteEvent> places;
-    for (const DrivingEvent& e : m_events) {
+    for (size_t i = 0; i < m_events.size(); ++i) {
+        const DrivingEvent& e = m_events[i];
         const int64_t nearest = NearestValidFix(m_timeline.fixes, e.timeMs);
         if (nearest < 0) continue;
         const CGPSData& fix = m_timeline.fixes[static_cast<size_t>(nearest)].fix;
         places.push_back({fix.GetLatitude(), fix.GetLongitude(), EventColour(e.kind),
-                          EventLine(e).toStdString()});
+                          CachedEventLine(i).toStdString()});
     }
     map->SetRoute(std::move(route), std::move(places));
 }
 
 void TimelinePanel::ApplyClockFixes() {
     if (m_timelinePaths.empty() || m_timeline.fixes.empty()) return;
-    const std::vector<std::string> trip = m_host.tripPaths();
+    const std::vector<std::string>& trip = *m_host.tripPaths();
     if (trip.empty()) {
         if (m_timelinePaths.front() == m_host.currentPath()) m_host.clockFixes(m_timeline.fixes);
     } else if (m_timelinePaths == trip) {
@@ -145,12 +148,12 @@ RecordingTelemetry TimelinePanel::PartOf(const std::string& path) const {
 
 int64_t TimelinePanel::TimelineOffsetMs() const {
     const size_t index = m_host.tripIndex();
-    return (!m_host.tripPaths().empty() && index < m_tripStartsMs.size()) ? m_tripStartsMs[index]
-                                                                          : 0;
+    return (!m_host.tripPaths()->empty() && index < m_tripStartsMs.size()) ? m_tripStartsMs[index]
+                                                                           : 0;
 }
 
 bool TimelinePanel::IsTimelineOffsetKnown() const {
-    return m_host.tripPaths().empty() || m_host.tripIndex() < m_tripStartsMs.size();
+    return m_host.tripPaths()->empty() || m_host.tripIndex() < m_tripStartsMs.size();
 }
 
 int64_t TimelinePanel::NowMs() const {
@@ -163,22 +166,22 @@ void TimelinePanel::ShowTimelineMarks() {
     const int64_t offset = TimelineOffsetMs() - m_playback.RecordingStartMs();
     const int64_t length = m_playback.Duration();
     // The graph shows the whole walked timeline once it is there.
-    m_nGraphMsPerValue =
-        m_timeline.samples.empty() || !m_host.plotGraph
-            ? 0
-            : m_host.plotGraph(m_timeline.samples, m_timeline.durationMs,
-                               [this](int64_t ms) { return TimeOfDayAt(ms); });
+    m_nGraphMsPerValue = m_timeline.samples.empty() || !m_host.plotGraph
+                             ? 0
+                             : m_host.plotGraph(m_timeline.samples, m_timeline.durationMs,
+                                                [this](int64_t ms) { return TimeOfDayAt(ms); });
     std::vector<CBitmapSlider::Mark> sliderMarks;
     std::vector<CGraphStatic::Mark> graphMarks;
     for (const DrivingEvent& e : m_events) {
         if (m_nGraphMsPerValue > 0)
-            graphMarks.push_back({static_cast<int>(e.timeMs / m_nGraphMsPerValue),
-                                  EventColour(e.kind)});
+            graphMarks.push_back(
+                {static_cast<int>(e.timeMs / m_nGraphMsPerValue), EventColour(e.kind)});
         const int64_t ms = e.timeMs - offset;
         if (ms < 0 || ms >= length) continue;
         const int second = static_cast<int>(ms / kMsPerSec);
         // Resting the pointer on a tick names its event, as a jump to it does.
-        sliderMarks.push_back({second, EventColour(e.kind), EventLine(e)});
+        sliderMarks.push_back({second, EventColour(e.kind),
+                               CachedEventLine(static_cast<size_t>(&e - m_events.data()))});
         // Scrolling, the graph holds one sample per second played, the first for second 1.
         if (m_nGraphMsPerValue == 0 && second >= 1)
             graphMarks.push_back({second - 1, EventColour(e.kind)});
@@ -240,22 +243,23 @@ void TimelinePanel::OnRouteClicked(double latitude, double longitude) {
     const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
     if (nearest < 0 || m_timelinePaths.empty()) return;
     int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
-    const std::vector<std::string> trip = m_host.tripPaths();
+    const std::vector<std::string>& trip = *m_host.tripPaths();
     if (!trip.empty() && !m_tripStartsMs.empty()) {
         const size_t index = TripRecordingAt(m_tripStartsMs, ms);
         ms -= m_tripStartsMs[index];
         if (index != m_host.tripIndex() &&
-            !m_host.openRecording(trip[index], static_cast<int>(index)))
+            !m_host.openRecording(std::string(trip[index]), static_cast<int>(index)))
             return;
     }
     m_host.seekToRecordingMs(ms);
 }
 
+// The path is copied for the open: opening may change the trip the list comes from.
 bool TimelinePanel::JumpTo(int64_t ms) {
-    const std::vector<std::string> trip = m_host.tripPaths();
+    const std::vector<std::string>& trip = *m_host.tripPaths();
     const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, ms);
     if (!trip.empty() && index != m_host.tripIndex() &&
-        !m_host.openRecording(trip[index], static_cast<int>(index)))
+        !m_host.openRecording(std::string(trip[index]), static_cast<int>(index)))
         return false;
     m_nLastJumpMs = ms;
     m_host.seekToRecordingMs(ms - TimelineOffsetMs());
@@ -280,6 +284,17 @@ void TimelinePanel::OnPreviousEvent() {
                      [&](const DrivingEvent& e) { return e.timeMs < now - kPreviousEventLagMs; });
     if (previous != m_events.rend() && JumpTo(previous->timeMs) && m_host.showNote)
         m_host.showNote(EventLine(*previous));
+}
+
+const QString& TimelinePanel::CachedEventLine(size_t index) const {
+    const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
+    if (m_eventLines.size() != m_events.size() || unit != m_eventLinesUnit) {
+        m_eventLines.clear();
+        m_eventLines.reserve(m_events.size());
+        for (const DrivingEvent& e : m_events) m_eventLines.push_back(EventLine(e));
+        m_eventLinesUnit = unit;
+    }
+    return m_eventLines[index];
 }
 
 QString TimelinePanel::EventLine(const DrivingEvent& event) const {

@@ -38,7 +38,8 @@ class TimelinePanel : public QObject {
 public:
     struct Host {
         // The trip set on the controller (empty outside one) and its recording on screen.
-        std::function<std::vector<std::string>()> tripPaths;
+        // A pointer, so that a callable returning a temporary does not compile.
+        std::function<const std::vector<std::string>*()> tripPaths;
         std::function<size_t()> tripIndex;
         // The recording on screen; empty when none.
         std::function<std::string()> currentPath;
@@ -152,6 +153,9 @@ private:
     // Opens the trip's recording holding timeline time ms when another is on screen, then
     // seeks there; false when that recording could not be opened.
     bool JumpTo(int64_t ms);
+    // EventLine of event index, worked out once per walk and speed unit: a trip may hold
+    // thousands of events, and the marks are laid again at every change of recording.
+    const QString& CachedEventLine(size_t index) const;
 
     PlaybackController& m_playback;
     CBitmapSlider& m_slider;
@@ -164,6 +168,8 @@ private:
     // m_pTimelineLoader delivers the walk of m_timelinePaths.
     RecordingTelemetry m_timeline;
     std::vector<DrivingEvent> m_events;
+    mutable std::vector<QString> m_eventLines;  // EventLine of each of m_events; see above
+    mutable SpeedUnit m_eventLinesUnit = SpeedUnit::Kmh;
     EventThresholds m_eventThresholds;
     int64_t m_nInMs = -1;
     int64_t m_nOutMs = -1;

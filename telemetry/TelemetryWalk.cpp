@@ -1,5 +1,6 @@
 #include "telemetry/TelemetryWalk.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -88,18 +89,30 @@ bool WalkTelemetry(const std::vector<std::string>& paths, RecordingTelemetry& ou
 }
 
 int64_t NearestValidFix(const std::vector<TimedFix>& fixes, int64_t timeMs) {
-    int64_t best = -1;
-    int64_t bestDistance = 0;
-    for (size_t i = 0; i < fixes.size(); ++i) {
-        if (!fixes[i].fix.IsUsable()) continue;
-        const int64_t d =
-            fixes[i].timeMs > timeMs ? fixes[i].timeMs - timeMs : timeMs - fixes[i].timeMs;
-        if (best < 0 || d < bestDistance) {
-            best = static_cast<int64_t>(i);
-            bestDistance = d;
+    const auto at = std::lower_bound(fixes.begin(), fixes.end(), timeMs,
+                                     [](const TimedFix& f, int64_t t) { return f.timeMs < t; });
+    // The nearest usable fix at or after timeMs, and the nearest before it.
+    auto after = at;
+    while (after != fixes.end() && !after->fix.IsUsable()) ++after;
+    auto before = at;
+    bool hasBefore = false;
+    while (before != fixes.begin()) {
+        --before;
+        if (before->fix.IsUsable()) {
+            hasBefore = true;
+            break;
         }
     }
-    return best;
+    // Of several usable fixes at that same time, the first.
+    for (auto earlier = before; hasBefore && earlier != fixes.begin();) {
+        --earlier;
+        if (earlier->timeMs != before->timeMs) break;
+        if (earlier->fix.IsUsable()) before = earlier;
+    }
+    if (!hasBefore && after == fixes.end()) return -1;
+    const bool takeBefore =
+        hasBefore && (after == fixes.end() || timeMs - before->timeMs <= after->timeMs - timeMs);
+    return (takeBefore ? before : after) - fixes.begin();
 }
 
 int64_t NearestValidFixTo(const std::vector<TimedFix>& fixes, double latitude, double longitude) {

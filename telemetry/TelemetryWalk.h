@@ -42,7 +42,9 @@ bool WalkTelemetry(const std::string& path, RecordingTelemetry& out,
 // are moved by the lengths of the recordings before it. False when any file is rejected.
 bool WalkTelemetry(const std::vector<std::string>& paths, RecordingTelemetry& out);
 
-// Index of the valid fix nearest in time to timeMs, or -1 when there is none.
+// Index of the valid fix nearest in time to timeMs, or -1 when there is none; of two as near,
+// the earlier. fixes are in time order, as a walk gives them (a trip may hold tens of
+// thousands, and the window asks for each event).
 int64_t NearestValidFix(const std::vector<TimedFix>& fixes, int64_t timeMs);
 
 // Index of the valid fix nearest to a place (decimal degrees), or -1 when there is none.

@@ -138,6 +138,7 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         SCOPED_TRACE(trips ? "trips view" : "recordings");
         ShowCard(card);
         if (trips) Key(Qt::Key_T);
+        ASSERT_TRUE(WaitUntil([&] { return !Window().Navigator().IsListingTrips(); }));
         ASSERT_EQ(Window().Navigator().IsTripsView(), trips);
         const int rows = Window().List()->RowCount();
         DoubleClickRow(0);

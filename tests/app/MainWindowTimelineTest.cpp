@@ -127,6 +127,8 @@ protected:
     void Key(Qt::Key key) {
         QTest::keyClick(window.get(), key);
         apptest::WaitOpened(*window);
+        // T shows the trips view at once and lists its rows in the background.
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->Navigator().IsListingTrips(); }));
     }
     int FrontFrame() const { return ReadFramePattern(window->FrontArea()->LastImage()).frameIndex; }
     // Opens a list row and waits for the walk of its telemetry (events, route).

@@ -176,7 +176,9 @@ TEST_F(RecordingNavigatorTest, TheTripsToggleKeepsTheCategoryShown) {
         std::vector<Trip> trips;
         ASSERT_TRUE(ListTrips(CardRoot(Card().root), view, trips));
         navigator->OnToggleTrips();
+        // The trips view shows at once; its rows come from a background listing.
         EXPECT_TRUE(navigator->IsTripsView()) << button;
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !navigator->IsListingTrips(); }));
         EXPECT_EQ(list->RowCount(), static_cast<int>(trips.size())) << button;
         navigator->OnToggleTrips();
         EXPECT_FALSE(navigator->IsTripsView()) << button;

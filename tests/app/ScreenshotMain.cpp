@@ -20,8 +20,8 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QPixmap>
@@ -222,6 +222,7 @@ int main(int argc, char** argv) {
 
     // The trips view at the normal size, the first trip expanded into its recordings.
     window.Navigator().OnToggleTrips();
+    apptest::WaitUntil([&] { return !window.Navigator().IsListingTrips(); }, 20000);
     window.List()->expand(window.List()->model()->index(0, 0));
     apptest::Pump(1500);
     ok = SaveScreen(window.frameGeometry(), base + "-trips.png") && ok;

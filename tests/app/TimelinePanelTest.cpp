@@ -30,7 +30,7 @@ class TimelinePanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TimelinePanel::Host host;
-        host.tripPaths = [this] { return trip; };
+        host.tripPaths = [this] { return &trip; };
         host.tripIndex = [this] { return tripIndex; };
         host.currentPath = [this] { return trip.empty() ? std::string() : trip[tripIndex]; };
         host.configPath = [] { return std::string("/nowhere/config.cfg"); };

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 
 #include "telemetry/TelemetryLogic.h"
+#include "telemetry/TelemetryWalk.h"
 
 namespace {
 
@@ -162,6 +165,32 @@ TEST(CTextDataTest, ReadsStayWholeWhileTheWorkerAppends) {
     EXPECT_EQ(data.GetGpsCount(), 9999u);
     CGPSData out;
     EXPECT_FALSE(data.GetGps(9999, out));
+}
+
+// The nearest usable fix, searched from where the time falls, is the one a look at every fix
+// finds: the nearest, the earlier of two as near, none without a usable one. Fixes in time
+// order with repeated times and runs of unusable ones, as a damaged trip gives them.
+TEST(NearestValidFixTest, AgreesWithALookAtEveryFix) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<TimedFix> fixes(random() % 12);
+        int64_t t = 0;
+        for (TimedFix& f : fixes) {
+            t += random() % 3 * 500;
+            f.timeMs = t;
+            f.fix.valid = random() % 3 != 0 ? 1 : 0;
+        }
+        for (int64_t ask = -700; ask <= t + 700; ask += 250) {
+            int64_t expected = -1;
+            for (size_t i = 0; i < fixes.size(); ++i)
+                if (fixes[i].fix.IsUsable() &&
+                    (expected < 0 ||
+                     std::llabs(fixes[i].timeMs - ask) <
+                         std::llabs(fixes[static_cast<size_t>(expected)].timeMs - ask)))
+                    expected = static_cast<int64_t>(i);
+            ASSERT_EQ(NearestValidFix(fixes, ask), expected) << "round " << round << " at " << ask;
+        }
+    }
 }
 
 }  // namespace
