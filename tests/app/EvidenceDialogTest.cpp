@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLabel>
 #include <filesystem>
 
 #include "app/CEvidenceDlg.h"
@@ -65,6 +66,26 @@ TEST(EvidenceDialogTest, TheProposedFolderIsNamedAfterTheClipsStart) {
                   QDir::home().filePath(c.name))
             << c.fromMs;
     EXPECT_EQ(CEvidenceDlg::StepText("writing the report"), "Writing the report…");
+}
+
+// A failure names the folder and its cause in several lines: the dialog grows to show them
+// all, none cut at the top or bottom.
+TEST(EvidenceDialogTest, ALongFailureIsShownWhole) {
+    const fs::path out = fs::path(TARVEX_TEST_DATA_DIR) / "evidence-dialog" /
+                         (std::string(12, 'x') + " no such folder " + std::string(60, 'y')) /
+                         "a package whose folder has a long name to wrap over several lines";
+    CEvidenceDlg dialog(nullptr, Request(out));
+    dialog.show();
+    dialog.Start();
+    ASSERT_TRUE(apptest::WaitUntil([&] { return dialog.IsFinished(); }, 60000));
+    ASSERT_FALSE(dialog.Succeeded());
+    apptest::Pump(50);
+    QLabel* text = nullptr;
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->text() == dialog.StatusText()) text = label;
+    ASSERT_NE(text, nullptr);
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+    EXPECT_TRUE(dialog.rect().contains(QRect(text->mapTo(&dialog, QPoint()), text->size())));
 }
 
 }  // namespace

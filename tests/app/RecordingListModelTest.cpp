@@ -300,8 +300,10 @@ TEST_F(RecordingListModelTest, LengthsOfAnHourOrMoreShowHoursMinutesAndSeconds) 
         int64_t ms;
         const char* cell;
     } rows[] = {
-        {59 * 60 * 1000 + 59999, "59:59"},       {3600 * 1000, "1:00:00"},
-        {(3600 + 5 * 60) * 1000, "1:05:00"},     {(2 * 3600 + 5 * 60 + 7) * 1000 + 999, "2:05:07"},
+        {59 * 60 * 1000 + 59999, "59:59"},
+        {3600 * 1000, "1:00:00"},
+        {(3600 + 5 * 60) * 1000, "1:05:00"},
+        {(2 * 3600 + 5 * 60 + 7) * 1000 + 999, "2:05:07"},
         {(10 * 3600 + 59 * 60 + 59) * 1000, "10:59:59"},
     };
     std::vector<Trip> trips;
@@ -365,13 +367,23 @@ TEST_F(RecordingListModelTest, TripsCarryTheirRecordingsMarks) {
     // The mark with its count sits in the date column (the type column holds the expand mark).
     EXPECT_FALSE(model.index(2, Model::kDateColumn).data(Qt::DecorationRole).isNull());
     EXPECT_FALSE(model.index(2, Model::kTypeColumn).data(Qt::DecorationRole).isValid());
-    EXPECT_TRUE(model.index(2, Model::kDateColumn).data(Qt::ToolTipRole).toString().startsWith(
-        "5 events\n"));
+    EXPECT_TRUE(model.index(2, Model::kDateColumn)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .startsWith("5 events\n"));
     EXPECT_EQ(model.index(1, Model::kTypeColumn, pair).data(Model::EventCountRole).toInt(), 3);
+    // A later scan's count replaces the recording's own, and the trip's sum follows.
+    EXPECT_TRUE(model.MarkEvents(first, 4));
+    EXPECT_EQ(model.index(2, Model::kTypeColumn).data(Model::EventCountRole).toInt(), 7);
 
     EXPECT_TRUE(model.MarkEndsEarly(second, 30000));
     EXPECT_EQ(model.EndsEarlyNote(second), "Recording ends early at 0:30 (power loss?)");
     EXPECT_TRUE(model.index(1, Model::kDateColumn, pair).data(Qt::ForegroundRole).isValid());
+    // Cut while it played: the note says where it ends now, the size cell what it holds.
+    EXPECT_TRUE(model.MarkCutShort(second, 3000, 2097152));
+    EXPECT_EQ(model.EndsEarlyNote(second), "The file was cut while it played: it now ends at 0:03");
+    EXPECT_EQ(Cell(model, 1, Model::kSizeColumn, pair),
+              QString::fromStdString(SizeCell(2097152)) + " KB");
 
     EXPECT_TRUE(model.MarkUnplayable(first, "Cannot play it."));
     EXPECT_FALSE(model.IsUnplayable(2)) << "one recording of the trip still plays";
