@@ -70,8 +70,8 @@ private:
                 return Fail("expected a key");
             Space();
             if (m_at >= m_text.size() || m_text[m_at++] != ':') return Fail("expected ':'");
-            v->members.emplace_back(std::move(key), JsonValue());
-            if (!Value(&v->members.back().second, depth + 1)) return false;
+            v->members.push_back({std::move(key), JsonValue()});
+            if (!Value(&v->members.back().value, depth + 1)) return false;
             Space();
             if (m_at >= m_text.size()) return Fail("unexpected end");
             const char c = m_text[m_at++];

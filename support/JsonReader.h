@@ -11,6 +11,8 @@
 
 constexpr int kMaxJsonDepth = 64;
 
+struct JsonMember;
+
 struct JsonValue {
     enum class Type { Null, Bool, Number, String, Array, Object };
     Type type = Type::Null;
@@ -20,13 +22,19 @@ struct JsonValue {
     int64_t integer = 0;    // its value, when integral
     std::string text;
     std::vector<JsonValue> items;                            // Array
-    std::vector<std::pair<std::string, JsonValue>> members;  // Object, in the order written
+    std::vector<JsonMember> members;  // Object, in the order written
 
     // The member named key of an object; null when there is none (or this is no object).
     const JsonValue* Find(const std::string& key) const;
     bool IsString() const { return type == Type::String; }
     bool IsInteger() const { return type == Type::Number && integral; }
     bool IsArray() const { return type == Type::Array; }
+};
+
+// A pair would need JsonValue complete where the vector is declared; this may wait.
+struct JsonMember {
+    std::string name;
+    JsonValue value;
 };
 
 // False, with where and why in *error, when text is not one JSON value.
