@@ -75,10 +75,13 @@ void CSamplePlayerDlg::CreateTelemetryAndCapture() {
     const auto currentPath = [this]() -> const std::string& { return m_strCurrentPath; };
     m_telemetry = std::make_unique<TelemetryPanel>(
         *this, *m_ui, m_playback, m_textData,
-        TelemetryPanel::Host{currentPath, [this] {
-                                 m_nShownSecond = -1;
-                                 OnPlaybackPosition(m_playback.Position());
-                             }});
+        TelemetryPanel::Host{
+            currentPath,
+            [this] {
+                m_nShownSecond = -1;
+                OnPlaybackPosition(m_playback.Position());
+            },
+            [this](CGPSData* fix) { return m_pTimeline ? m_pTimeline->FixOnScreen(fix) : -1; }});
     // The unit picked in the speed box's menu is the viewer's from then on (events, export).
     m_telemetry->InstallSpeedUnitMenu([this](SpeedUnit) { SaveConfig(); });
     m_capture = std::make_unique<StillCapture>(static_cast<Host&>(*this), *this, m_playback);

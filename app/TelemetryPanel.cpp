@@ -59,7 +59,8 @@ void TelemetryPanel::ShowMoment(int64_t timelineMs, int64_t sliderSec) {
     ShowSpeedAndPosition(recordingSec, std::max<int64_t>(sliderSec - startSec, 0));
     ReplotGraph(recordingSec);
     if (m_nGraphMsPerValue > 0)
-        m_ui.graph->SetPlayhead(static_cast<int>(std::max<int64_t>(timelineMs, 0) / m_nGraphMsPerValue));
+        m_ui.graph->SetPlayhead(
+            static_cast<int>(std::max<int64_t>(timelineMs, 0) / m_nGraphMsPerValue));
     else  // value k is the sample of second k + 1; after a seek back it stands inside the plot
         m_ui.graph->SetPlayhead(static_cast<int>(recordingSec) - 1);
     ShowClock(timelineMs - m_playback.RecordingStartMs());
@@ -155,7 +156,14 @@ QMenu* TelemetryPanel::MakeSpeedUnitMenu(QWidget* parent) {
 
 void TelemetryPanel::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec) {
     CGPSData fix;
-    if (!ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
+    // The speed and place of the picture shown, also right after a jump (the player's own
+    // arrays hold only what it has read since): from the walk once it is there.
+    const int walked = m_host.fixOnScreen ? m_host.fixOnScreen(&fix) : -1;
+    if (walked == 0) {
+        m_ui.SetLabelText(m_ui.speed, QString());
+        return;
+    }
+    if (walked < 0 && !ChooseDisplayFix(m_textData, positionSec, sliderSec, fix)) return;
     m_ui.SetLabelText(m_ui.speed, QString::fromStdString(FormatSpeedLabel(fix, m_eSpeedUnit)));
     // Sent on every tick, also while paused or while the map is not shown; before the page
     // is bound the view keeps the positions for the track it draws once shown.
@@ -269,14 +277,15 @@ std::vector<CGSensorData> TelemetryPanel::PickWholeTimeline(const std::vector<Ti
     }
     for (double& m : mean) m /= static_cast<double>(samples.size());
     const auto distance = [&](const CGSensorData& d) {
-        return std::max({std::abs(d.x - mean[0]), std::abs(d.y - mean[1]), std::abs(d.z - mean[2])});
+        return std::max(
+            {std::abs(d.x - mean[0]), std::abs(d.y - mean[1]), std::abs(d.z - mean[2])});
     };
     // A stretch without a sample (a gap between a trip's recordings) keeps the one before.
     std::vector<CGSensorData> picked(count);
     std::vector<bool> filled(count, false);
     for (const TimedSample& t : samples) {
-        const size_t i = static_cast<size_t>(std::clamp<int64_t>(t.timeMs / msPerValue, 0,
-                                                                 static_cast<int64_t>(count) - 1));
+        const size_t i = static_cast<size_t>(
+            std::clamp<int64_t>(t.timeMs / msPerValue, 0, static_cast<int64_t>(count) - 1));
         if (!filled[i] || distance(t.sample) > distance(picked[i])) picked[i] = t.sample;
         filled[i] = true;
     }

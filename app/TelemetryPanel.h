@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/PictureClock.h"
+#include "telemetry/CGPSData.h"
 #include "telemetry/CGSensorData.h"
 #include "telemetry/EventDetector.h"
 #include "telemetry/TelemetryLogic.h"
@@ -40,6 +41,10 @@ public:
         // The map page has just become able to take the marker: show the moment on screen
         // again (a paused picture sends no further positions).
         std::function<void()> showMomentAgain;
+        // The valid fix of the picture on screen, from the walk of what plays: 1 with *fix set,
+        // 0 when none lies near it, -1 until the walk is there (the fix is then chosen from
+        // what the player has read so far). Unset: always -1.
+        std::function<int(CGPSData* fix)> fixOnScreen{};
     };
 
     // window: whose title carries the picture's time.

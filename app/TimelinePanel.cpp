@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/EventKinds.h"
 #include "app/EventListPanel.h"
@@ -20,8 +21,11 @@ namespace {
 constexpr int64_t kMsPerSec = 1000;
 // An event this close ahead of the position is the one being watched: "next" skips it.
 constexpr int64_t kNextEventLeadMs = 500;
-// Seeks land on whole seconds, so "previous" looks this far back to get past the current one.
-constexpr int64_t kPreviousEventLagMs = 1500;
+// A seek lands at most this far before the time it was asked for (the whole second before it).
+constexpr int64_t kJumpLandingMs = 1000;
+// An event this close behind the position is the one being watched: "previous" skips it (the
+// landing of a jump counts as its event's time, see EventSearchFromMs).
+constexpr int64_t kPreviousEventLagMs = 500;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
 constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
@@ -156,6 +160,17 @@ bool TimelinePanel::IsTimelineOffsetKnown() const {
     return m_host.tripPaths()->empty() || m_host.tripIndex() < m_tripStartsMs.size();
 }
 
+int TimelinePanel::FixOnScreen(CGPSData* fix) const {
+    if (m_timelinePaths.empty() || IsTimelineLoading() || !IsTimelineOffsetKnown()) return -1;
+    const int64_t now = NowMs();
+    const int64_t nearest = NearestValidFix(m_timeline.fixes, now);
+    if (nearest < 0) return 0;
+    const TimedFix& found = m_timeline.fixes[static_cast<size_t>(nearest)];
+    if (std::llabs(found.timeMs - now) > kEventFixToleranceMs) return 0;
+    *fix = found.fix;
+    return 1;
+}
+
 int64_t TimelinePanel::NowMs() const {
     return TimelineOffsetMs() + m_playback.Player().GetPositionMs();
 }
@@ -254,22 +269,35 @@ void TimelinePanel::OnRouteClicked(double latitude, double longitude) {
     m_host.seekToRecordingMs(ms);
 }
 
-// The path is copied for the open: opening may change the trip the list comes from.
+// The path is copied for the open: opening may change the trip the list comes from. A jump
+// leaves play or pause as it was, also into another recording of the trip (which opens playing).
 bool TimelinePanel::JumpTo(int64_t ms) {
     const std::vector<std::string>& trip = *m_host.tripPaths();
     const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, ms);
-    if (!trip.empty() && index != m_host.tripIndex() &&
-        !m_host.openRecording(std::string(trip[index]), static_cast<int>(index)))
-        return false;
+    if (!trip.empty() && index != m_host.tripIndex()) {
+        const bool paused = m_playback.State() != PlaybackState::Playing;
+        if (!m_host.openRecording(std::string(trip[index]), static_cast<int>(index))) return false;
+        if (paused) m_host.pause();
+    }
     m_nLastJumpMs = ms;
     m_host.seekToRecordingMs(ms - TimelineOffsetMs());
     return true;
 }
 
+// Where the next and previous event are searched from: the picture on screen. A seek lands on
+// the whole second before the time asked, so right after a jump the event jumped to stands for
+// "now"; once the picture is elsewhere (played on, or moved by any other means) it does not.
+int64_t TimelinePanel::EventSearchFromMs() {
+    const int64_t now = NowMs();
+    if (m_nLastJumpMs >= 0 && (now < m_nLastJumpMs - kJumpLandingMs || now > m_nLastJumpMs))
+        m_nLastJumpMs = -1;
+    return std::max(now, m_nLastJumpMs);
+}
+
 // After a seek the player counts from a second before the second it landed on, so the time
 // of the event jumped to stands for "now" until the position has passed it.
 void TimelinePanel::OnNextEvent() {
-    const int64_t now = std::max(NowMs(), m_nLastJumpMs);
+    const int64_t now = EventSearchFromMs();
     const auto next = std::find_if(m_events.begin(), m_events.end(), [&](const DrivingEvent& e) {
         return e.timeMs > now + kNextEventLeadMs;
     });
@@ -278,7 +306,7 @@ void TimelinePanel::OnNextEvent() {
 }
 
 void TimelinePanel::OnPreviousEvent() {
-    const int64_t now = std::max(NowMs(), m_nLastJumpMs);
+    const int64_t now = EventSearchFromMs();
     const auto previous =
         std::find_if(m_events.rbegin(), m_events.rend(),
                      [&](const DrivingEvent& e) { return e.timeMs < now - kPreviousEventLagMs; });

@@ -122,6 +122,10 @@ public:
     void OnGraphValueClicked(int valueIndex);
     void OnRouteClicked(double latitude, double longitude);
 
+    // The valid fix of the walk nearest the picture on screen (within 1.5 s): 1 with *fix set;
+    // 0 when there is none; -1 until the walk of what plays has arrived.
+    int FixOnScreen(CGPSData* fix) const;
+
     const std::vector<DrivingEvent>& Events() const { return m_events; }
     const RecordingTelemetry& Telemetry() const { return m_timeline; }
     // The part of the walk that belongs to one of its recordings, on that recording's own
@@ -153,6 +157,7 @@ private:
     // Opens the trip's recording holding timeline time ms when another is on screen, then
     // seeks there; false when that recording could not be opened.
     bool JumpTo(int64_t ms);
+    int64_t EventSearchFromMs();
     // EventLine of event index, worked out once per walk and speed unit: a trip may hold
     // thousands of events, and the marks are laid again at every change of recording.
     const QString& CachedEventLine(size_t index) const;

@@ -1,9 +1,12 @@
 // Listing, opening, the transport commands and the display that follows playback, on the
 // generated card.
 #include <QTimer>
+#include <set>
 
 #include "app/CSamplePlayerApp.h"
 #include "app/TimelinePanel.h"
+#include "telemetry/TelemetryLogic.h"
+#include "telemetry/TelemetryWalk.h"
 #include "tests/GeneratedRecording.h"
 #include "tests/app/MainWindowFixture.h"
 
@@ -233,6 +236,35 @@ TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
     Window().OnBnClickedButtonStop();
     EXPECT_EQ(Window().Telemetry().ClockText(), "");
     EXPECT_EQ(Window().windowTitle(), "Tarvex K310VZN PC Viewer");
+}
+
+// Paused, after each jump the speed box reads the speed of the picture on screen: that of the
+// recording's valid fix nearest the picture's time (to the km/h), also far ahead of what the
+// player has read since the open.
+TEST_F(MainWindowFixture, TheSpeedBoxReadsThePicturesSpeedAfterEachJump) {
+    ShowCard();
+    DoubleClickRow(1);  // REC_20260314_182529_D.AVI, 60 s of a drive whose speed changes
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    Window().OnBnClickedButtonPause();
+    RecordingTelemetry walked;
+    ASSERT_TRUE(WalkTelemetry(Window().CurrentPath(), walked));
+    ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().IsTimelineLoading(); }));
+    std::set<int> speeds;
+    for (const int64_t targetMs : {45000, 12000, 58000, 3000, 30000, 52000}) {
+        Window().SeekToRecordingMs(targetMs);
+        ASSERT_TRUE(WaitUntil([&] { return FrontFrame() == targetMs * 30 / 1000; })) << targetMs;
+        const int64_t pictureMs = FrontFrame() * 1000 / 30;
+        const int64_t nearest = NearestValidFix(walked.fixes, pictureMs);
+        ASSERT_GE(nearest, 0);
+        const QString expected = QString::fromStdString(
+            FormatSpeedLabel(walked.fixes[static_cast<size_t>(nearest)].fix, SpeedUnit::Kmh));
+        EXPECT_TRUE(WaitUntil([&] { return LabelText(IDC_STATIC_SPEED) == expected; }, 3000))
+            << "at " << pictureMs << " ms the box reads "
+            << LabelText(IDC_STATIC_SPEED).toStdString() << ", the picture's fix "
+            << expected.toStdString();
+        speeds.insert(expected.section(QLatin1Char(' '), 0, 0).toInt());
+    }
+    EXPECT_GT(speeds.size(), 2u) << "the drive's speed should change between the jumps";
 }
 
 // A recording with nothing to check its clock against says so, whatever the one before said.

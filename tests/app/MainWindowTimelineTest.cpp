@@ -435,6 +435,42 @@ TEST_F(MainWindowTimelineTest, TripsViewPlaysTheTripAcrossItsRecordings) {
     EXPECT_EQ(list->RowCount(), 2);
 }
 
+// N and P search from the picture on screen across the whole trip, whatever moved it there,
+// and leave a paused trip paused, also when they open its other recording.
+TEST_F(MainWindowTimelineTest, NextAndPreviousSearchFromThePictureAndKeepThePause) {
+    Key(Qt::Key_T);
+    OpenAndWalk(0);
+    ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    window->OnBnClickedButtonPause();
+    // The picture's time on the trip's timeline, once the picture has settled there.
+    const auto pictureMs = [&] {
+        return static_cast<int64_t>(window->TripIndex()) * kSeconds * 1000 +
+               FrontFrame() * 1000 / kRate;
+    };
+    const auto landsNear = [&](int64_t ms) {
+        return apptest::WaitUntil([&] { return std::llabs(pictureMs() - ms) <= 1000; }, 10000);
+    };
+    // Events: braking 2 s, impact 4 s, turn 6 + 3 s.
+    const struct {
+        int64_t fromMs;  // where another kind of jump put the picture first; -1: stay
+        Qt::Key key;
+        int64_t landsMs;
+    } steps[] = {{-1, Qt::Key_N, 2000},    {-1, Qt::Key_N, 4000},    {-1, Qt::Key_N, 9000},
+                 {-1, Qt::Key_P, 4000},    {11000, Qt::Key_P, 9000}, {1000, Qt::Key_N, 2000},
+                 {10000, Qt::Key_P, 9000}, {5000, Qt::Key_N, 9000}};
+    for (const auto& step : steps) {
+        if (step.fromMs >= 0) {
+            window->SeekOnTimeline(step.fromMs);
+            apptest::WaitOpened(*window);
+            ASSERT_TRUE(landsNear(step.fromMs)) << step.fromMs;
+        }
+        Key(step.key);
+        EXPECT_TRUE(landsNear(step.landsMs))
+            << "from " << step.fromMs << " to " << step.landsMs << ", at " << pictureMs();
+        EXPECT_EQ(window->Playback().State(), PlaybackState::Paused) << step.landsMs;
+    }
+}
+
 TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOneChosen) {
     Key(Qt::Key_T);
     RecordingListView* list = window->List();
