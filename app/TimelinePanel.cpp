@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "app/EventKinds.h"
 #include "app/EventListPanel.h"
@@ -21,8 +22,6 @@ namespace {
 constexpr int64_t kMsPerSec = 1000;
 // An event this close ahead of the position is the one being watched: "next" skips it.
 constexpr int64_t kNextEventLeadMs = 500;
-// A seek lands at most this far before the time it was asked for (the whole second before it).
-constexpr int64_t kJumpLandingMs = 1000;
 // An event this close behind the position is the one being watched: "previous" skips it (the
 // landing of a jump counts as its event's time, see EventSearchFromMs).
 constexpr int64_t kPreviousEventLagMs = 500;
@@ -53,7 +52,15 @@ TimelinePanel::TimelinePanel(PlaybackController& playback, CBitmapSlider& slider
       m_graph(graph),
       m_window(window),
       m_host(std::move(host)),
-      m_exporter(window, m_host.exportDialogs) {}
+      m_exporter(window, m_host.exportDialogs) {
+    // The event jumped to stands for "now" until the picture is moved by any other means.
+    connect(&m_playback, &PlaybackController::seeked, this, [this] {
+        if (!m_bJumping) m_nLastJumpMs = -1;
+    });
+    connect(&m_playback, &PlaybackController::opened, this, [this] {
+        if (!std::exchange(m_bJumpOpening, false)) m_nLastJumpMs = -1;
+    });
+}
 
 TimelinePanel::~TimelinePanel() {
     delete m_pEventList;
@@ -276,22 +283,25 @@ bool TimelinePanel::JumpTo(int64_t ms) {
     const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, ms);
     if (!trip.empty() && index != m_host.tripIndex()) {
         const bool paused = m_playback.State() != PlaybackState::Playing;
-        if (!m_host.openRecording(std::string(trip[index]), static_cast<int>(index))) return false;
+        m_bJumpOpening = true;
+        if (!m_host.openRecording(std::string(trip[index]), static_cast<int>(index))) {
+            m_bJumpOpening = false;
+            return false;
+        }
         if (paused) m_host.pause();
     }
     m_nLastJumpMs = ms;
+    m_bJumping = true;
     m_host.seekToRecordingMs(ms - TimelineOffsetMs());
+    m_bJumping = false;
     return true;
 }
 
 // Where the next and previous event are searched from: the picture on screen. A seek lands on
-// the whole second before the time asked, so right after a jump the event jumped to stands for
-// "now"; once the picture is elsewhere (played on, or moved by any other means) it does not.
-int64_t TimelinePanel::EventSearchFromMs() {
-    const int64_t now = NowMs();
-    if (m_nLastJumpMs >= 0 && (now < m_nLastJumpMs - kJumpLandingMs || now > m_nLastJumpMs))
-        m_nLastJumpMs = -1;
-    return std::max(now, m_nLastJumpMs);
+// the whole second before the time asked, so after a jump the event jumped to stands for "now"
+// until the picture is moved by other means (see the constructor) or plays past it.
+int64_t TimelinePanel::EventSearchFromMs() const {
+    return std::max(NowMs(), m_nLastJumpMs);
 }
 
 // After a seek the player counts from a second before the second it landed on, so the time

@@ -157,7 +157,7 @@ private:
     // Opens the trip's recording holding timeline time ms when another is on screen, then
     // seeks there; false when that recording could not be opened.
     bool JumpTo(int64_t ms);
-    int64_t EventSearchFromMs();
+    int64_t EventSearchFromMs() const;
     // EventLine of event index, worked out once per walk and speed unit: a trip may hold
     // thousands of events, and the marks are laid again at every change of recording.
     const QString& CachedEventLine(size_t index) const;
@@ -179,6 +179,8 @@ private:
     int64_t m_nInMs = -1;
     int64_t m_nOutMs = -1;
     int64_t m_nLastJumpMs = -1;                // the event last jumped to
+    bool m_bJumping = false;                   // the seek asked is the jump's own
+    bool m_bJumpOpening = false;               // the open asked is the jump's own
     int64_t m_nGraphMsPerValue = 0;            // the graph holds the whole timeline: a value's
                                                // stretch; 0: it scrolls with what plays
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
