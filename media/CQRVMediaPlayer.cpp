@@ -123,9 +123,11 @@ bool CQRVMediaPlayer::Call(Command command) {
     return reply.result;
 }
 
-bool CQRVMediaPlayer::Open(const char* path, int32_t startMs) {
+bool CQRVMediaPlayer::Open(const char* path, int32_t startMs, const char* next) {
     m_run.store(1);
-    return Call(Command(CommandKind::Open, std::max(startMs, 0), path ? path : ""));
+    Command command(CommandKind::Open, std::max(startMs, 0), path ? path : "");
+    if (next) command.next = next;
+    return Call(std::move(command));
 }
 
 uint32_t CQRVMediaPlayer::PostOpen(const char* path, int32_t startMs, bool play) {

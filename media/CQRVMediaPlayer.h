@@ -194,7 +194,9 @@ public:
     // out (kStateStopped, Ended()).
     // startMs: where to start, as SeekToMs would land, before anything is shown (a seek
     // asked for after Open may come when the first frames are already out).
-    bool Open(const char* path, int32_t startMs = 0);
+    // next: queued as QueueNext would, in the same step as the open, so that a short recording
+    // cannot play out before its next is queued.
+    bool Open(const char* path, int32_t startMs = 0, const char* next = nullptr);
     // Opens as Open does without waiting: returns at once with the serial the open's events
     // will carry. The worker reports the outcome as an Opened or a Failed event; playing or
     // paused as `play` says from the first picture on (paused, the picture at startMs is
@@ -204,7 +206,9 @@ public:
     void Close();
     // Opens path as the recording that plays right after the current one (see Seamless
     // hand-over above); returns at once. Replaces a next queued before that is not yet being
-    // read. Ignored while nothing is open.
+    // read. Ignored while nothing is open. Queued after the current recording's data ran out
+    // it still takes over as long as a frame of the current one is left to show; once the
+    // end is reported it is dropped (the caller opens it, as for a next that cannot queue).
     void QueueNext(const char* path);
     // True while a queued next recording is open and not yet on screen.
     bool HasQueuedNext() const { return m_nextQueued.load(); }
@@ -324,6 +328,7 @@ private:
         MediaInfo* info = nullptr;  // BuildIndex: the caller's record
         uint32_t serial = 0;        // Open and Close: given when queued (see m_serialsGiven)
         bool paused = false;        // Open: stay paused on the first picture
+        std::string next;           // Open: queued as QueueNext right after the open
     };
     struct QueuedPacket {
         int camera = 0;

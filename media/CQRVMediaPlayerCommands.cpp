@@ -22,6 +22,7 @@ void CQRVMediaPlayer::Execute(Command& command) {
         case CommandKind::Open:
             result = DoOpen(command.text, command.serial);
             if (result) FinishOpen(command);
+            if (result && !command.next.empty()) DoQueueNext(command.next);
             break;
         case CommandKind::Close:
             DoClose(command.serial);

@@ -40,6 +40,9 @@ bool CQRVMediaPlayer::DoQueueNext(const std::string& path) {
     m_nextPath = path;
     m_nextOpen = true;
     m_nextQueued.store(true);
+    // Queued late: the current reader already ran out, but frames of it are still to be shown,
+    // so the next one reads on behind them as if it had been queued in time.
+    if (m_endOfData && !m_ended.load() && BeginReadingNext()) m_endOfData = false;
     return true;
 }
 

@@ -214,15 +214,16 @@ int RunPlay(const std::vector<std::string>& args) {
 
     s.paths = o.paths;
 
-    // The start goes with the open, so no frame of the file's start is shown before it.
-    if (!s.player.Open(o.paths.front().c_str(), static_cast<int32_t>(o.seekMs))) {
+    // The start goes with the open, so no frame of the file's start is shown before it; so
+    // does the next recording, so that a short one cannot play out before it is queued.
+    s.queueNext = !o.oneByOne;
+    const char* next = o.paths.size() > 1 && s.queueNext ? o.paths[1].c_str() : nullptr;
+    if (!s.player.Open(o.paths.front().c_str(), static_cast<int32_t>(o.seekMs), next)) {
         const std::string why = s.player.GetOpenError();
         s.engine.Stop();
         return ToolFailure("play: not a playable recording: " + o.paths.front() +
                            (why.empty() ? "" : ": " + why));
     }
-    s.queueNext = !o.oneByOne;
-    if (o.paths.size() > 1 && s.queueNext) s.player.QueueNext(o.paths[1].c_str());
     if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
 
     // The worker comes to rest when the trip has played out (its sound included) or when
