@@ -147,14 +147,22 @@ void CSamplePlayerDlg::OnBnClickedButtonNext() {
     m_navigator->PlayNewer();
 }
 
+// Closer to an end than a whole step, the step goes to that end: the first picture, or the
+// last one (the trip's, in a trip).
 void CSamplePlayerDlg::OnBnClickedButtonBackward() {
-    if (CanSeek() && m_playback.Position() > kBackMinimumMs)
+    if (!CanSeek()) return;
+    if (m_playback.Position() > kBackMinimumMs)
         SeekOnTimeline([this] { return m_playback.SeekBy(-kSeekStepSec * kMsPerSec); });
+    else
+        SeekOnTimeline(0);
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonForward() {
-    if (IsPlayerActive() && m_playback.Duration() - m_playback.Position() > kForwardMinimumMs)
+    if (!IsPlayerActive()) return;
+    if (m_playback.Duration() - m_playback.Position() > kForwardMinimumMs)
         SeekOnTimeline([this] { return m_playback.SeekBy(kSeekStepSec * kMsPerSec); });
+    else
+        SeekOnTimeline(m_playback.Duration());
 }
 
 void CSamplePlayerDlg::ApplyVolume(int value) {

@@ -394,6 +394,13 @@ bool PlaybackController::SeekBy(int64_t deltaMs) {
 
 void PlaybackController::StepFrame(int direction) {
     if (!HasMedia()) return;
+    // Back from a recording's first picture: the last picture of the one before it in the trip.
+    if (direction < 0 && m_state != PlaybackState::Loading && m_tripIndex > 0 &&
+        m_session.Player().GetPositionMs() <= 0) {
+        Pause();
+        SeekTo(RecordingStartMs() - 1);
+        return;
+    }
     m_session.Player().StepFrame(direction);
     SetState(PlaybackState::Paused);
 }

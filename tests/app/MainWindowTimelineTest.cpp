@@ -471,6 +471,37 @@ TEST_F(MainWindowTimelineTest, NextAndPreviousSearchFromThePictureAndKeepThePaus
     }
 }
 
+// Paused in a trip: a step back from a recording's first picture goes on to the last picture
+// of the one before it, and the ten-second keys closer to an end than ten seconds go to that end.
+TEST_F(MainWindowTimelineTest, StepsAndTenSecondKeysReachAcrossTheJoinAndToTheEnds) {
+    Key(Qt::Key_T);
+    OpenAndWalk(0);
+    ASSERT_TRUE(WaitForFrameIn(1, kRate));
+    window->OnBnClickedButtonPause();
+    const int last = kSeconds * kRate - 1;
+    const struct {
+        int64_t fromMs;
+        Qt::Key key;
+        size_t recording;
+        int frame;
+    } steps[] = {{kSeconds * 1000, Qt::Key_Comma, 0, last},
+                 {3000, Qt::Key_Left, 0, 0},
+                 {3000, Qt::Key_Right, 1, last}};
+    for (const auto& step : steps) {
+        window->SeekOnTimeline(step.fromMs);
+        apptest::WaitOpened(*window);
+        ASSERT_TRUE(apptest::WaitUntil([&] {
+            return window->Playback().Position() / 100 == step.fromMs / 100;
+        }));
+        Key(step.key);
+        EXPECT_TRUE(apptest::WaitUntil([&] {
+            return window->TripIndex() == step.recording && FrontFrame() == step.frame;
+        })) << "from " << step.fromMs << ": recording " << window->TripIndex() << ", frame "
+            << FrontFrame();
+        EXPECT_EQ(window->Playback().State(), PlaybackState::Paused) << step.fromMs;
+    }
+}
+
 TEST_F(MainWindowTimelineTest, ATripRowExpandsIntoItsRecordingsAndPlaysFromTheOneChosen) {
     Key(Qt::Key_T);
     RecordingListView* list = window->List();
