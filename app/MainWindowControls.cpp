@@ -325,6 +325,8 @@ void MainWindowControls::EnableViewButtons(bool enable) {
 void MainWindowControls::SetLabelText(QLabel* label, const QString& text) {
     if (label->text() == text) return;
     label->setText(text);
+    // The name says what the box is ("Speed"); a screen reader reads what it shows from here.
+    label->setAccessibleDescription(text);
     ApplyLabelColours(label);
 }
 

@@ -1,5 +1,6 @@
 // Listing, opening, the transport commands and the display that follows playback, on the
 // generated card.
+#include <QAccessible>
 #include <QTimer>
 #include <set>
 
@@ -263,6 +264,13 @@ TEST_F(MainWindowFixture, TheSpeedBoxReadsThePicturesSpeedAfterEachJump) {
             << LabelText(IDC_STATIC_SPEED).toStdString() << ", the picture's fix "
             << expected.toStdString();
         speeds.insert(expected.section(QLatin1Char(' '), 0, 0).toInt());
+        // What a screen reader is given: the box's name and what it shows.
+        for (const int id : {IDC_STATIC_SPEED, IDC_STATIC_CURTIME, IDC_STATIC_CLOCK}) {
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(Window().GetDlgItem(id));
+            ASSERT_NE(read, nullptr);
+            EXPECT_FALSE(read->text(QAccessible::Name).isEmpty()) << id;
+            EXPECT_EQ(read->text(QAccessible::Description), LabelText(id)) << id;
+        }
     }
     EXPECT_GT(speeds.size(), 2u) << "the drive's speed should change between the jumps";
 }
