@@ -60,7 +60,10 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
     }
     CSettingDlg dialog(this, config, drive, CardFormatter());
     // The volume cannot be unmounted while a recording on it is open.
-    dialog.SetBeforeFormat([this] { OnBnClickedButtonStop(); });
+    dialog.SetBeforeFormat([this] {
+        OnBnClickedButtonStop();
+        m_playback.WaitUntilClosed();
+    });
     RunSettingsDialog(dialog);
     if (!dialog.m_bCardChanged) return;
     m_navigator->Cards().SetDrivePath(dialog.DrivePath());

@@ -307,10 +307,9 @@ void PlaybackController::Pause() {
 }
 
 void PlaybackController::Stop() {
-    CQRVMediaPlayer& player = m_session.Player();
-    player.Pause();
-    player.Close();
-    m_openSerial = player.GetOpenSerial();
+    // Posted like an open: a stop during a slow open returns at once, and whatever the worker
+    // still reports of the recording closed carries the old serial and is dropped.
+    m_openSerial = m_session.Player().PostClose();
     LeaveTrip();
     m_seekWhenOpenedMs = -1;
     const bool hadMedia = !m_path.isEmpty();
@@ -321,6 +320,10 @@ void PlaybackController::Stop() {
         emit recordingChanged(QString(), -1);
         emit durationChanged(0);
     }
+}
+
+void PlaybackController::WaitUntilClosed() {
+    m_session.Player().WaitForWorker();
 }
 
 int PlaybackController::TripRecordingAt(int64_t timelineMs) const {

@@ -68,8 +68,11 @@ public:
     void LeaveTrip();
     void Play();
     void Pause();
-    // Closes what is open; the state becomes NoMedia and the trip is forgotten.
+    // Closes what is open without waiting for the worker (it may be busy opening); the state
+    // becomes NoMedia at once and the trip is forgotten.
     void Stop();
+    // Returns once the worker has closed the file (before its volume is unmounted).
+    void WaitUntilClosed();
     // Seeks to a time on the timeline of what plays; in a trip, a time in another recording
     // opens that one there. Playing or paused stays as it was; a recording held at its end is
     // paused on the picture sought. False when nothing is open or the open fails.

@@ -134,8 +134,12 @@ uint32_t CQRVMediaPlayer::PostOpen(const char* path, int32_t startMs, bool play)
     m_run.store(play ? 1 : 0);
     Command command(CommandKind::Open, std::max(startMs, 0), path ? path : "");
     command.paused = !play;
+    return PostSerial(std::move(command));
+}
+
+uint32_t CQRVMediaPlayer::PostSerial(Command command) {
     {
-        // Not started: run here, as Open would.
+        // Not started: run here, as the waiting call would.
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_started && !m_stopping && !m_worker.IsWorkerThread()) {
             const uint32_t serial = GiveSerial(command);
@@ -145,13 +149,18 @@ uint32_t CQRVMediaPlayer::PostOpen(const char* path, int32_t startMs, bool play)
             return serial;
         }
     }
-    Call(command);
+    Call(std::move(command));
     return m_openSerial.load();
 }
 
 void CQRVMediaPlayer::Close() {
     m_run.store(0);
     Call(Command(CommandKind::Close));
+}
+
+uint32_t CQRVMediaPlayer::PostClose() {
+    m_run.store(0);
+    return PostSerial(Command(CommandKind::Close));
 }
 
 void CQRVMediaPlayer::QueueNext(const char* path) {

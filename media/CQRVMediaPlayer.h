@@ -204,6 +204,9 @@ public:
     uint32_t PostOpen(const char* path, int32_t startMs, bool play);
     // Returns once the file is closed and the queues are empty.
     void Close();
+    // Closes as Close does without waiting: returns at once with the serial the close gives
+    // the player's events from then on, so that a late report of what was open is told apart.
+    uint32_t PostClose();
     // Opens path as the recording that plays right after the current one (see Seamless
     // hand-over above); returns at once. Replaces a next queued before that is not yet being
     // read. Ignored while nothing is open. Queued after the current recording's data ran out
@@ -341,6 +344,7 @@ private:
     // Commands (CQRVMediaPlayerCommands.cpp).
     void Post(Command command);
     bool Call(Command command);  // posts and waits for the answer
+    uint32_t PostSerial(Command command);  // an Open or Close posted: returns its serial
     void Execute(Command& command);
     bool DoOpen(const std::string& path, uint32_t serial);
     // The rest of an Open once the file is accepted: the start picture, the play state, the
