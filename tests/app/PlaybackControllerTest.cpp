@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <filesystem>
 #include <string>
@@ -187,6 +188,24 @@ TEST_F(ControllerTest, WhatIsAskedWhileOpeningTakesEffectOnceOpen) {
     EXPECT_EQ(controller.Path(), second);
     EXPECT_EQ(controller.Position(), 1500);
     EXPECT_EQ(controller.Session().Player().GetFrameCounter(), 45) << "the picture is the time";
+    EXPECT_TRUE(failures.isEmpty());
+}
+
+// A stop does not wait for the open it interrupts: the state is NoMedia at once, and what the
+// worker still reports of that open (it is done by the time the worker has closed) is dropped.
+TEST_F(ControllerTest, AStopDuringAnOpenReturnsAtOnceAndDropsItsLateReport) {
+    const QString first = Recording("A_D.AVI", 0, 0);
+    QSignalSpy opens{&controller, &PlaybackController::opened};
+    ASSERT_TRUE(controller.PlayRecording(first));
+    controller.Stop();
+    EXPECT_EQ(controller.State(), PlaybackState::NoMedia);
+    EXPECT_TRUE(controller.Path().isEmpty());
+    controller.WaitUntilClosed();
+    QCoreApplication::processEvents();  // the worker's reports up to its close
+    EXPECT_EQ(opens.count(), 0);
+    EXPECT_EQ(controller.State(), PlaybackState::NoMedia);
+    EXPECT_EQ(controller.Position(), 0);
+    EXPECT_FALSE(controller.Session().Player().IsRunning());
     EXPECT_TRUE(failures.isEmpty());
 }
 
