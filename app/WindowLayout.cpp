@@ -309,22 +309,27 @@ bool WindowLayout::PictureAt(QPoint global, CZoomDlg::RecordingPicture* out) {
     if (camera < 0 || (state != PlaybackState::Playing && state != PlaybackState::Paused &&
                        state != PlaybackState::Ended))
         return false;
-    const int frame = m_playback.Player().GetFrameCounter();
+    // Asked for, never waited for: the picture follows one request later.
+    CQRVMediaPlayer& player = m_playback.Player();
     PictureCache& cache = m_pictureCache[camera];
-    // Converted again for a new frame, or now and then while paused (a colour or mirror
-    // change shows without a new frame).
-    if (cache.image.isNull() || cache.frame != frame || !cache.age.isValid() ||
+    int32_t publishedFrame = -1;
+    std::shared_ptr<CPixImgBase> picture = player.PublishedPicture(camera, &publishedFrame);
+    // Asked again for a new frame, or now and then while paused (a colour or mirror change
+    // shows without a new frame).
+    if (!picture || publishedFrame != player.GetFrameCounter() || !cache.age.isValid() ||
         cache.age.elapsed() > kPictureRecopyMs) {
-        std::shared_ptr<CPixImgBase> picture = m_playback.Session().Decoder().CopyPicture(camera);
-        if (!picture) return false;
+        player.RequestPicture(camera);
+        cache.age.start();
+    }
+    if (!picture) return false;
+    if (cache.source != picture.get()) {
         // The picture's own rows, kept alive by the image (no second copy of a 4K frame).
         const CPixImgBase& rows = *picture;
+        cache.source = picture.get();
         cache.image = QImage(
             rows.Pixels(), rows.Width(), rows.Height(), rows.Stride(), QImage::Format_RGB32,
             [](void* held) { delete static_cast<std::shared_ptr<CPixImgBase>*>(held); },
             new std::shared_ptr<CPixImgBase>(std::move(picture)));
-        cache.frame = frame;
-        cache.age.start();
     }
     QWidget* area = camera == 0 ? static_cast<QWidget*>(m_controls.front) : m_controls.rear;
     out->image = cache.image;

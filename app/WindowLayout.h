@@ -20,6 +20,7 @@
 #include "app/WindowFrame.h"
 
 class CMapView;
+class CPixImgBase;
 class ControlsAutoHide;
 class PlaybackController;
 class QWidget;
@@ -116,14 +117,14 @@ private:
     int m_nShownCameras = 0;         // camera count of the recording the views were laid out for
     CMapView* m_pMapView = nullptr;  // the window's child; deleted by DestroyViews
     CZoomDlg* m_pZoomDlg = nullptr;  // created on the first press of the zoom button
-    // The zoom window's source over a camera's picture: that camera's decoded picture, kept
-    // while it is the one shown.
+    // The zoom window's source over a camera's picture: the full-size picture the player
+    // publishes, asked for again when the frame moved on or now and then while paused.
     bool PictureAt(QPoint global, CZoomDlg::RecordingPicture* out);
     static constexpr int kPictureRecopyMs = 500;
     struct PictureCache {
         QImage image;
-        int frame = -1;
-        QElapsedTimer age;
+        const CPixImgBase* source = nullptr;  // the published picture the image shows
+        QElapsedTimer age;                    // since the last request
     };
     PictureCache m_pictureCache[2];
     ControlsAutoHide* m_autoHide;    // the window's child: full screen's controls

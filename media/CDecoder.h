@@ -44,7 +44,7 @@ public:
     bool Represent(int camera, VideoWindow* window) override;
     // The camera's last decoded picture as 32-bit RGB at its own size, mirrored as it is
     // shown; null before the first picture. Any thread: it waits for a decode under way.
-    std::shared_ptr<CPixImgBase> CopyPicture(int camera);
+    std::shared_ptr<CPixImgBase> CopyPicture(int camera) override;
 
     // level / 10 + 1 limited to 0.01 ... 2.0; level / 10 without a limit.
     static float ContrastForLevel(int level);

@@ -177,6 +177,19 @@ void CQRVMediaPlayer::Pause() {
     Post(Command(CommandKind::Pause));
 }
 
+void CQRVMediaPlayer::RequestPicture(int camera) {
+    if (camera != 0 && camera != 1) return;
+    if (m_pictureAsked[camera].exchange(true)) return;
+    Post(Command(CommandKind::Publish, camera));
+}
+
+std::shared_ptr<CPixImgBase> CQRVMediaPlayer::PublishedPicture(int camera, int32_t* frame) const {
+    if (camera != 0 && camera != 1) return nullptr;
+    std::lock_guard<std::mutex> lock(m_publishLock);
+    if (frame) *frame = m_published[camera].frame;
+    return m_published[camera].picture;
+}
+
 void CQRVMediaPlayer::WaitForWorker() {
     Call(Command(CommandKind::Sync));
 }

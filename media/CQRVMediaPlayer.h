@@ -83,6 +83,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -273,6 +274,12 @@ public:
     // Saves the camera's current picture (camera 0 front, 1 rear). False when nothing is
     // playing (state 2) or nothing was decoded yet.
     bool Capture(int camera, const char* path);
+    // The picture on screen at full size for a magnifier, without ever waiting for the worker:
+    // RequestPicture asks the worker to publish the camera's current picture (once; a request
+    // still open is not repeated), PublishedPicture gives the last one published (null before
+    // any) and the frame counter it was taken at. Any thread.
+    void RequestPicture(int camera);
+    std::shared_ptr<CPixImgBase> PublishedPicture(int camera, int32_t* frame) const;
     // The colour and mirror settings take effect on the next picture; while paused the
     // current picture is shown again with them.
     void SetBrightness(int camera, int level);
@@ -314,7 +321,8 @@ private:
         Represent,
         Sync,
         BuildIndex,
-        QueueNext
+        QueueNext,
+        Publish
     };
     struct Reply {
         bool done = false;
@@ -359,6 +367,8 @@ private:
     void DoStep(int direction);
     void DoRate(int percent);
     bool DoCapture(int camera, const std::string& path);
+    void DoPublish(int camera);
+    void ForgetPublished();
     void DoRepresent();
     bool DoQueueNext(const std::string& path);
     // Takes each camera's codec from the reader and sets the decoder up for it; false (with
@@ -497,6 +507,14 @@ private:
     std::atomic<int64_t> m_seeksAsked{0};
     std::atomic<int64_t> m_seeksDone{0};
     std::atomic<int32_t> m_frameCounter{0};  // written by the worker
+    // Pictures published for a magnifier (RequestPicture): taken by the worker, read anywhere.
+    struct Published {
+        std::shared_ptr<CPixImgBase> picture;
+        int32_t frame = -1;
+    };
+    mutable std::mutex m_publishLock;  // guards m_published only, never held over work
+    Published m_published[2];
+    std::atomic<bool> m_pictureAsked[2] = {false, false};
     std::atomic<int> m_cameraCount{1};       // written by the worker
     std::atomic<int> m_ratePercent{100};     // written by the owner's calls
     std::atomic<bool> m_noClock{false};      // any thread

@@ -65,6 +65,9 @@ void CQRVMediaPlayer::Execute(Command& command) {
         case CommandKind::QueueNext:
             result = DoQueueNext(command.text);
             break;
+        case CommandKind::Publish:
+            DoPublish(static_cast<int>(command.value));
+            break;
     }
     if (!command.reply) return;
     if (!command.fromOtherThread) {
@@ -98,6 +101,7 @@ void CQRVMediaPlayer::FinishOpen(const Command& command) {
 
 bool CQRVMediaPlayer::DoOpen(const std::string& path, uint32_t serial) {
     m_openSerial.store(serial);
+    ForgetPublished();
     DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;
@@ -193,6 +197,7 @@ std::string CQRVMediaPlayer::GetOpenError() const {
 
 void CQRVMediaPlayer::DoClose(uint32_t serial) {
     m_openSerial.store(serial);
+    ForgetPublished();
     DropNext();
     if (m_fileOpen && m_parser) m_parser->CloseFile();
     m_fileOpen = false;
@@ -297,6 +302,22 @@ void CQRVMediaPlayer::DoRate(int percent) {
 bool CQRVMediaPlayer::DoCapture(int camera, const std::string& path) {
     if (m_state.load() == kStateStopped || !m_decoder) return false;
     return m_decoder->SaveCapture(camera, path.c_str());
+}
+
+void CQRVMediaPlayer::ForgetPublished() {
+    std::lock_guard<std::mutex> lock(m_publishLock);
+    m_published[0] = m_published[1] = Published();
+}
+
+void CQRVMediaPlayer::DoPublish(int camera) {
+    // Cleared first: a request made while this one is taken is served by the next command.
+    m_pictureAsked[camera].store(false);
+    if (!m_fileOpen || !m_decoder) return;
+    const int32_t frame = m_frameCounter.load();
+    std::shared_ptr<CPixImgBase> picture = m_decoder->CopyPicture(camera);
+    if (!picture) return;
+    std::lock_guard<std::mutex> lock(m_publishLock);
+    m_published[camera] = {std::move(picture), frame};
 }
 
 void CQRVMediaPlayer::DoRepresent() {

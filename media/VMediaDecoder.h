@@ -10,9 +10,11 @@
 // SetBrightness, SetContrast and SetMirror may be called from the UI thread at any time.
 
 #include <cstdint>
+#include <memory>
 
 #include "media/VideoCodec.h"
 
+class CPixImgBase;
 class VideoWindow;
 
 class VMediaDecoder {
@@ -65,6 +67,12 @@ public:
     virtual void SetMirror(int camera, bool on) = 0;
     // Writes the camera's last decoded picture, at its decoded size, as a JPEG file.
     virtual bool SaveCapture(int camera, const char* path) = 0;
+    // The camera's last decoded picture as 32-bit RGB at its own size, mirrored as shown;
+    // null before the first picture (and where the decoder keeps none). Worker thread.
+    virtual std::shared_ptr<CPixImgBase> CopyPicture(int camera) {
+        (void)camera;
+        return nullptr;
+    }
 
 protected:
     ~VMediaDecoder() = default;

@@ -80,20 +80,25 @@ public:
     void Start() {
         m_worst = 0;
         m_run = true;
+        m_done = false;
         m_thread = std::thread([this] {
             while (m_run) {
                 QElapsedTimer t;
                 t.start();
                 if (std::system("playerctl --player=tarvex status >/dev/null 2>&1") == -1) return;
                 const double ms = t.nsecsElapsed() / 1e6;
+                if (std::getenv("BENCH_TRACE")) std::fprintf(stderr, "playerctl %.1f ms\n", ms);
                 double seen = m_worst.load();
                 while (ms > seen && !m_worst.compare_exchange_weak(seen, ms)) {
                 }
             }
+            m_done = true;
         });
     }
+    // The window answers on this thread: it keeps answering until the last call is back.
     double Stop() {
         m_run = false;
+        while (!m_done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (m_thread.joinable()) m_thread.join();
         return m_worst;
     }
@@ -101,6 +106,7 @@ public:
 private:
     std::thread m_thread;
     std::atomic<bool> m_run{false};
+    std::atomic<bool> m_done{true};
     std::atomic<double> m_worst{0};
 };
 
@@ -266,8 +272,8 @@ int main(int argc, char** argv) {
         if (playerctl) probe.Start();
         meter.Start();
         c.run();
-        const double stall = meter.Stop();
         const double answer = playerctl ? probe.Stop() : 0;
+        const double stall = meter.Stop();
         std::printf("  %-32s %7.1f ms", c.name, stall);
         if (playerctl) std::printf("   playerctl %7.1f ms", answer);
         if (!c.note.empty()) std::printf("   (%s)", c.note.c_str());

@@ -385,8 +385,11 @@ TEST_F(MainWindowFixture, ZoomOverTheRearPictureShowsTheRecordingsOwnPixels) {
     CZoomDlg* zoom = Window().Layout().ZoomDialog();
     zoom->move(Window().frameGeometry().bottomRight() + QPoint(50, 50));
     QCursor::setPos(rear->mapToGlobal(rear->rect().center()));
-    zoom->Refresh();
-    ASSERT_TRUE(zoom->IsMagnifyingRecording());
+    // The picture is asked of the player and shows from a later refresh on.
+    ASSERT_TRUE(WaitUntil([&] {
+        zoom->Refresh();
+        return zoom->IsMagnifyingRecording();
+    }));
     int width = 0, height = 0;
     Window().Playback().Session().Decoder().CameraDecoder(1).GetPictureSize(&width, &height);
     EXPECT_EQ(zoom->Source().size(), QSize(width, height)) << "the decoded picture's size";

@@ -11,6 +11,7 @@
 
 #include "FakeMedia.h"
 #include "media/CPlaybackSession.h"
+#include "support/CPixImg.h"
 #include "support/HeadlessVideoWindow.h"
 #include "tests/GeneratedRecording.h"
 #include "tools/cardgen/CardGenerator.h"
@@ -159,4 +160,28 @@ TEST(PlayerEvents, ARefusedOpenReportsAFailureOfThatOpen) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].kind, Kind::Failed);
     EXPECT_EQ(seen[0].serial, log.Player().GetOpenSerial());
+}
+
+// A magnifier's picture is asked for and taken later, never waited for: the worker publishes
+// the camera's picture at its own size with the frame it was taken at, and forgets it on close.
+TEST(PlayerEvents, APublishedPictureIsTheFrameOnScreenAtItsOwnSize) {
+    const std::string a = Recording("D_D.AVI", 2, 0);
+    EventLog log;
+    ASSERT_TRUE(log.Player().Open(a.c_str(), 1000));
+    log.Player().Pause();
+    log.Player().WaitForWorker();
+    int32_t frame = 0;
+    EXPECT_EQ(log.Player().PublishedPicture(0, &frame), nullptr);
+    for (const int camera : {0, 1}) {
+        log.Player().RequestPicture(camera);
+        log.Player().WaitForWorker();
+        const std::shared_ptr<CPixImgBase> picture = log.Player().PublishedPicture(camera, &frame);
+        ASSERT_NE(picture, nullptr) << camera;
+        EXPECT_EQ(picture->Width(), 160);
+        EXPECT_EQ(picture->Height(), 90);
+        EXPECT_EQ(frame, log.Player().GetFrameCounter());
+    }
+    log.Player().Close();
+    EXPECT_EQ(log.Player().PublishedPicture(0, &frame), nullptr);
+    EXPECT_EQ(frame, -1);
 }
