@@ -61,6 +61,8 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
     CSettingDlg dialog(this, config, drive, CardFormatter());
     // The volume cannot be unmounted while a recording on it is open.
     dialog.SetBeforeFormat([this] { OnBnClickedButtonStop(); });
+    dialog.SetRecoverFirst(
+        [this, &dialog](const std::string& card) { RecoverFromCard(card, &dialog); });
     RunSettingsDialog(dialog);
     if (!dialog.m_bCardChanged) return;
     m_navigator->Cards().SetDrivePath(dialog.DrivePath());
