@@ -26,8 +26,6 @@ TEST_F(FormatDialogCardCheckTest, AFolderThatIsNoCardGetsTheReasonAndNoStart) {
     } rows[] = {
         {FormatRefusal::NotRemovable, kLangEnglish,
          "This folder is not on a removable card; it cannot be formatted here."},
-        {FormatRefusal::NotAMountPoint, kLangEnglish,
-         "This folder is not on a removable card; it cannot be formatted here."},
         {FormatRefusal::SystemDisk, kLangEnglish,
          "This folder is on the disk the system runs from; it cannot be formatted here."},
         {FormatRefusal::NotRemovable, kLangKorean,
@@ -65,7 +63,6 @@ TEST_F(FormatDialogCardCheckTest, DeletedRecordingsCanBeRecoveredBeforeTheFormat
     } rows[] = {
         {3, true, "Deleted recordings: 3 still recoverable (a quick check of the card's folders)",
          true},
-        {3, false, "Deleted recordings: 3 still recoverable", false},
         {0, true, "Deleted recordings: none found by a quick check of the card's folders", false},
         {-1, true, nullptr, false},
     };
