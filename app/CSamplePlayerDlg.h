@@ -37,6 +37,7 @@
 // Engine parts; the player header pulls in the media interfaces.
 #include "app/CEvidenceDlg.h"
 #include "app/CExportDlg.h"
+#include "app/CRecoverDlg.h"
 #include "app/MainWindowControls.h"
 #include "app/PlaybackController.h"
 #include "app/RecordingNavigator.h"
@@ -167,6 +168,14 @@ public:
     // The card whose settings are edited: the one listed, or the one the user picks now.
     bool ChooseSettingsDrive();
 
+    // ---- the card's deleted recordings, repaired copies (…Recover.cpp) ----
+    // Recovers the deleted recordings of the card in the reader at drive into a folder the
+    // user picks; the dialog (child of parent) can list that folder in the window.
+    void RecoverFromCard(const std::string& drive, QWidget* parent);
+    // Writes a copy of a recording cut short that other players open, into a folder the
+    // user picks, in the background; a message says where it went or why it did not.
+    void RepairForOtherPlayers(const QString& path);
+
     // ---- following playback (…Display.cpp) ----
     // The time labels, the picture's clock, speed, graph, map marker and rate.
     TelemetryPanel& Telemetry() const { return *m_telemetry; }
@@ -279,6 +288,13 @@ protected:
     virtual QString RunEvidenceFolderDialog(const QString& proposedPath);
     // Runs the started evidence package dialog modally.
     virtual void RunEvidenceDialog(CEvidenceDlg& dialog) { dialog.exec(); }
+    // How the card at drive is read for a recovery (the desktop's disk service, read-only);
+    // empty when drive is no removable card.
+    virtual CRecoverDlg::SourceOpener RecoverySource(const std::string& drive);
+    // A folder for recovered recordings or a repaired copy: the chosen one, or empty.
+    virtual QString RunOutputFolderDialog(const QString& caption);
+    // Runs the started recovery dialog modally.
+    virtual void RunRecoverDialog(CRecoverDlg& dialog) { dialog.exec(); }
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -298,6 +314,8 @@ private:
     void CreateActions();
     // Makes the list's navigator, which follows what the user asks of the list.
     void CreateNavigator();
+    // The list menu's recovery and repair commands (…Recover.cpp).
+    void ConnectRecoveryCommands();
 
     void ShowPlayButton(bool showPlay) { m_ui->ShowPlayButton(showPlay); }
     // PLAY stands wherever the controller is not playing; the buttons follow its state.
@@ -407,4 +425,5 @@ private:
 
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;
+    BackgroundJob m_repairJob;  // the repaired copy being written; GUI thread only
 };

@@ -36,6 +36,7 @@ void CSamplePlayerDlg::CreateControls() {
                 if (path.toStdString() == m_strCurrentPath) ShowNote(note);
             });
     CreateNavigator();
+    ConnectRecoveryCommands();
     setMouseTracking(true);  // the resize cursor over the right and bottom edges
     CreateActions();
 }

@@ -64,6 +64,8 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
         OnBnClickedButtonStop();
         m_playback.WaitUntilClosed();
     });
+    dialog.SetRecoverFirst(
+        [this, &dialog](const std::string& card) { RecoverFromCard(card, &dialog); });
     RunSettingsDialog(dialog);
     if (!dialog.m_bCardChanged) return;
     m_navigator->Cards().SetDrivePath(dialog.DrivePath());

@@ -26,6 +26,8 @@ constexpr int kListIconSize = 11;
 
 constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
 constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
+constexpr int IDS_RECOVER_KO = 1714, IDS_RECOVER_EN = 1715;
+constexpr int IDS_REPAIR_KO = 1716, IDS_REPAIR_EN = 1717;
 
 QString Text(int koreanId, int englishId) {
     return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
@@ -49,8 +51,7 @@ RecordingListView::RecordingListView(QWidget* parent)
         if (count > 0) m_model->MarkEvents(path, count);
     });
     connect(m_scanner, &EventScanner::endsEarly, this, [this](const QString& path, qint64 ms) {
-        if (m_model->MarkEndsEarly(path, ms))
-            emit endsEarly(path, m_model->EndsEarlyNote(path));
+        if (m_model->MarkEndsEarly(path, ms)) emit endsEarly(path, m_model->EndsEarlyNote(path));
     });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
@@ -246,10 +247,23 @@ bool RecordingListView::HandleKey(int qtKey) {
 
 void RecordingListView::ShowMenu(const QPoint& at) {
     QMenu menu(this);
+    FillMenu(menu, at);
+    menu.exec(viewport()->mapToGlobal(at));
+}
+
+void RecordingListView::FillMenu(QMenu& menu, const QPoint& at) {
     menu.addAction(m_model->IsTrips() ? Text(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
                                       : Text(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
                    this, [this] { emit tripsToggleRequested(); });
-    menu.exec(viewport()->mapToGlobal(at));
+    // A recording cut short by a power loss (not a trip row, which stands for several).
+    const QModelIndex index = indexAt(at);
+    const bool tripRow = m_model->IsTrips() && !index.parent().isValid();
+    const QString path = index.data(RecordingListModel::PathRole).toString();
+    if (!tripRow && !path.isEmpty() && !m_model->EndsEarlyNote(path).isEmpty())
+        menu.addAction(Text(IDS_REPAIR_KO, IDS_REPAIR_EN), this,
+                       [this, path] { emit repairRequested(path); });
+    menu.addSeparator();
+    menu.addAction(Text(IDS_RECOVER_KO, IDS_RECOVER_EN), this, [this] { emit recoverRequested(); });
 }
 
 // ---- the placeholder ----

@@ -5,7 +5,7 @@
 //
 // It says what the user asked for and leaves the doing to the window: rowActivated for a
 // double click or Return on a row, tripRecordingActivated for one on a recording under a
-// trip, tripsToggleRequested from its menu.
+// trip, tripsToggleRequested, repairRequested and recoverRequested from its menu.
 //
 // Threads: the GUI thread only.
 
@@ -55,6 +55,8 @@ public:
     void SetPlaceholderText(const QString& text);
     QString PlaceholderText() const;
     bool IsPlaceholderShown() const;
+    // The menu the list shows for a right click at `at` (viewport coordinates).
+    void FillMenu(class QMenu& menu, const QPoint& at);
 
 signals:
     // A listed recording was found cut short by a power loss; note says where it ends.
@@ -62,6 +64,10 @@ signals:
     void rowActivated(int row);
     void tripRecordingActivated(int row, int index);
     void tripsToggleRequested();
+    // From its menu: a repaired copy of a recording cut short, and the card's deleted
+    // recordings brought back.
+    void repairRequested(const QString& path);
+    void recoverRequested();
 
 private:
     void CreateColumns();

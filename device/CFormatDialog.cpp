@@ -29,6 +29,14 @@ constexpr int IDS_START_KO = 880, IDS_START_EN = 881;
 constexpr int IDS_FORMATTING_KO = 882, IDS_FORMATTING_EN = 883;
 constexpr int IDS_UNKNOWN_KO = 884, IDS_UNKNOWN_EN = 885;
 constexpr int IDS_NO_LABEL_KO = 886, IDS_NO_LABEL_EN = 887;
+constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
+constexpr int IDS_NOT_REMOVABLE_KO = 1700, IDS_NOT_REMOVABLE_EN = 1701;
+constexpr int IDS_SYSTEM_DISK_KO = 1702, IDS_SYSTEM_DISK_EN = 1703;
+constexpr int IDS_FOLDER_KO = 1704, IDS_FOLDER_EN = 1705;
+constexpr int IDS_DELETED_KO = 1706, IDS_DELETED_EN = 1707;
+constexpr int IDS_DELETED_COUNT_KO = 1708, IDS_DELETED_COUNT_EN = 1709;
+constexpr int IDS_DELETED_NONE_KO = 1710, IDS_DELETED_NONE_EN = 1711;
+constexpr int IDS_RECOVER_FIRST_KO = 1712, IDS_RECOVER_FIRST_EN = 1713;
 
 constexpr int kButtonWidthPx = 110;
 constexpr int kValueWidthPx = 300;
@@ -51,9 +59,11 @@ QString DeviceText(const CardVolumeFacts& volume) {
 
 }  // namespace
 
-CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts) : QDialog(parent) {
+CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery)
+    : QDialog(parent) {
     setWindowTitle(Text(IDS_FORMAT_KO, IDS_FORMAT_EN));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    const bool card = facts.refusal == FormatRefusal::None;
 
     auto* heading = new QLabel(Text(IDS_CHECK_CARD_KO, IDS_CHECK_CARD_EN), this);
     QFont bold = heading->font();
@@ -64,6 +74,41 @@ CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts) : QD
     m_rows = new QFormLayout;
     m_rows->setLabelAlignment(Qt::AlignLeft);
     m_rows->setHorizontalSpacing(16);
+    if (card)
+        AddCardRows(facts);
+    else
+        AddRow(Text(IDS_FOLDER_KO, IDS_FOLDER_EN), QString::fromStdString(facts.mountPoint));
+
+    const bool system = facts.refusal == FormatRefusal::SystemDisk;
+    m_warning = new QLabel(card     ? Text(IDS_ERASE_WARNING_KO, IDS_ERASE_WARNING_EN)
+                           : system ? Text(IDS_SYSTEM_DISK_KO, IDS_SYSTEM_DISK_EN)
+                                    : Text(IDS_NOT_REMOVABLE_KO, IDS_NOT_REMOVABLE_EN),
+                           this);
+    m_warning->setWordWrap(true);
+    m_warning->setFont(bold);
+    m_summary += m_warning->text();
+
+    m_progressNote = new QLabel(Text(IDS_FORMATTING_KO, IDS_FORMATTING_EN), this);
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 0);  // UDisks2 reports no fraction done: a busy bar
+    m_progress->setTextVisible(false);
+    m_progressNote->hide();
+    m_progress->hide();
+    AddButtons(facts, offerRecovery);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(18, 16, 18, 14);
+    column->setSpacing(12);
+    column->addWidget(heading);
+    column->addLayout(m_rows);
+    column->addWidget(m_warning);
+    column->addWidget(m_progressNote);
+    column->addWidget(m_progress);
+    column->addWidget(m_buttons);
+    ApplySkin(parent);
+}
+
+void CFormatDialog::AddCardRows(const CardFormatFacts& facts) {
     AddRow(Text(IDS_DEVICE_KO, IDS_DEVICE_EN), DeviceText(facts.volume));
     AddRow(Text(IDS_LABEL_KO, IDS_LABEL_EN),
            Or(facts.volume.label, IDS_NO_LABEL_KO, IDS_NO_LABEL_EN));
@@ -77,42 +122,39 @@ CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts) : QD
            QString::fromStdString(FormatResourceString(
                PickStringId(IDS_RECORDING_COUNT_KO, IDS_RECORDING_COUNT_EN), facts.recordings,
                SizeText(facts.recordingBytes).toUtf8().constData())));
+    if (facts.recoverableDeleted >= 0)
+        AddRow(Text(IDS_DELETED_KO, IDS_DELETED_EN),
+               facts.recoverableDeleted == 0
+                   ? Text(IDS_DELETED_NONE_KO, IDS_DELETED_NONE_EN)
+                   : QString::fromStdString(FormatResourceString(
+                         PickStringId(IDS_DELETED_COUNT_KO, IDS_DELETED_COUNT_EN),
+                         facts.recoverableDeleted)));
     AddRow(Text(IDS_FS_AFTER_KO, IDS_FS_AFTER_EN), QString::fromLatin1(kCardFileSystemName));
+}
 
-    m_warning = new QLabel(Text(IDS_ERASE_WARNING_KO, IDS_ERASE_WARNING_EN), this);
-    m_warning->setWordWrap(true);
-    m_warning->setFont(bold);
-    m_summary += m_warning->text();
-
-    m_progressNote = new QLabel(Text(IDS_FORMATTING_KO, IDS_FORMATTING_EN), this);
-    m_progress = new QProgressBar(this);
-    m_progress->setRange(0, 0);  // UDisks2 reports no fraction done: a busy bar
-    m_progress->setTextVisible(false);
-    m_progressNote->hide();
-    m_progress->hide();
-
-    auto* buttons = new QDialogButtonBox(this);
-    m_start = buttons->addButton(Text(IDS_START_KO, IDS_START_EN), QDialogButtonBox::AcceptRole);
-    m_cancel = buttons->addButton(Text(IDS_CANCEL_KO, IDS_CANCEL_EN), QDialogButtonBox::RejectRole);
-    for (QPushButton* button : {m_start, m_cancel}) {
+void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery) {
+    m_buttons = new QDialogButtonBox(this);
+    const bool card = facts.refusal == FormatRefusal::None;
+    if (card && offerRecovery && facts.recoverableDeleted > 0) {
+        m_recover = m_buttons->addButton(Text(IDS_RECOVER_FIRST_KO, IDS_RECOVER_FIRST_EN),
+                                         QDialogButtonBox::ActionRole);
+        connect(m_recover, &QPushButton::clicked, this, [this] { done(kRecoverFirst); });
+    }
+    if (card)
+        m_start =
+            m_buttons->addButton(Text(IDS_START_KO, IDS_START_EN), QDialogButtonBox::AcceptRole);
+    m_cancel = m_buttons->addButton(
+        card ? Text(IDS_CANCEL_KO, IDS_CANCEL_EN) : Text(IDS_CLOSE_KO, IDS_CLOSE_EN),
+        QDialogButtonBox::RejectRole);
+    for (QPushButton* button : {m_recover, m_start, m_cancel}) {
+        if (!button) continue;
         button->setMinimumWidth(kButtonWidthPx);
         button->setAutoDefault(false);
     }
     m_cancel->setDefault(true);
     m_cancel->setFocus();
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(18, 16, 18, 14);
-    column->setSpacing(12);
-    column->addWidget(heading);
-    column->addLayout(m_rows);
-    column->addWidget(m_warning);
-    column->addWidget(m_progressNote);
-    column->addWidget(m_progress);
-    column->addWidget(buttons);
-    ApplySkin(parent);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void CFormatDialog::AddRow(const QString& name, const QString& value) {
@@ -141,8 +183,7 @@ void CFormatDialog::closeEvent(QCloseEvent* event) {
 
 void CFormatDialog::ShowRunning() {
     m_running = true;
-    m_start->hide();
-    m_cancel->hide();
+    m_buttons->hide();
     m_progressNote->show();
     m_progress->show();
     setWindowFlag(Qt::WindowCloseButtonHint, false);

@@ -4,6 +4,11 @@
 // will get, and that every recording goes while the dashcam's settings file stays. Start
 // and Cancel, Cancel the default, so a stray Enter erases nothing.
 //
+// A folder that is no removable card (CardFormatFacts::refusal) gets the reason in words, the
+// folder, and Close alone: no Start. Where deleted recordings are still recoverable the
+// dialog says how many and, when offered, has "Recover them first…", which ends it with
+// kRecoverFirst.
+//
 // Use from the settings dialog:
 //     CFormatDialog dlg(this, GatherCardFormatFacts(drive, formatter));
 //     if (dlg.exec() != QDialog::Accepted) return;
@@ -25,7 +30,10 @@ class QPushButton;
 class CFormatDialog : public QDialog {
     Q_OBJECT
 public:
-    CFormatDialog(QWidget* parent, const CardFormatFacts& facts);
+    // The result of exec() when the user chose to recover the deleted recordings first.
+    static constexpr int kRecoverFirst = 2;
+
+    CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery = false);
 
     // Every line the dialog shows, label and value, one per line (for the message-box hook
     // of the tests and for the trace).
@@ -36,8 +44,11 @@ public:
     // While it runs, Escape and the window manager's close do nothing.
     void reject() override;
 
+    // Null for a folder that may not be formatted.
     QPushButton* StartButton() const { return m_start; }
     QPushButton* CancelButton() const { return m_cancel; }
+    // Null unless recovery was offered and some deleted recording is still recoverable.
+    QPushButton* RecoverButton() const { return m_recover; }
 
     // "7.4 GB", "512 MB", "12 KB": binary units, as file managers and the camera count.
     static QString SizeText(std::uint64_t bytes);
@@ -47,6 +58,8 @@ protected:
 
 private:
     void AddRow(const QString& name, const QString& value);
+    void AddCardRows(const CardFormatFacts& facts);
+    void AddButtons(const CardFormatFacts& facts, bool offerRecovery);
     void ApplySkin(QWidget* parent);
 
     QString m_summary;
@@ -57,4 +70,6 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_start = nullptr;
     QPushButton* m_cancel = nullptr;
+    QPushButton* m_recover = nullptr;
+    class QDialogButtonBox* m_buttons = nullptr;
 };

@@ -230,8 +230,13 @@ void CSettingDlg::OnBnClickedButtonFormat() {
         m_ownFormatter = std::make_unique<QtUDisks2Formatter>();
         m_pFormatter = m_ownFormatter.get();
     }
-    CFormatDialog confirm(this, GatherCardFormatFacts(m_strDrivePath, *m_pFormatter));
-    if (!ExecFormatDialog(confirm)) return;
+    const CardFormatFacts facts = GatherCardFormatFacts(m_strDrivePath, *m_pFormatter);
+    CFormatDialog confirm(this, facts, static_cast<bool>(m_fnRecoverFirst));
+    const bool confirmed = ExecFormatDialog(confirm);
+    if (confirm.result() == CFormatDialog::kRecoverFirst && m_fnRecoverFirst)
+        m_fnRecoverFirst(m_strDrivePath);
+    // Whatever the answer, a folder that is no card is never formatted.
+    if (!confirmed || facts.refusal != FormatRefusal::None) return;
     m_bCardChanged = 1;
     if (m_fnBeforeFormat) m_fnBeforeFormat();
     // The format may take a while and prompts for authorisation: the running dialog is

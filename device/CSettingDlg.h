@@ -87,6 +87,12 @@ public:
     // Run once the user has confirmed a format, before anything is touched: the window closes
     // the open recording so the volume can be unmounted.
     void SetBeforeFormat(std::function<void()> fn) { m_fnBeforeFormat = std::move(fn); }
+    // Offered in the format dialog where deleted recordings are still recoverable: run with
+    // the drive string instead of the format (the window recovers them; the user may format
+    // afterwards).
+    void SetRecoverFirst(std::function<void(const std::string&)> fn) {
+        m_fnRecoverFirst = std::move(fn);
+    }
 
     // Message boxes of every dialog built afterwards, process-wide (window tests); empty
     // restores the real boxes. The hook answers the format dialog too: its SummaryText as the
@@ -142,6 +148,7 @@ private:
     std::string m_strBackupPath;  // empty: a fresh one for each format
     VCardFormatter* m_pFormatter = nullptr;
     std::unique_ptr<VCardFormatter> m_ownFormatter;
+    std::function<void(const std::string&)> m_fnRecoverFirst;
     std::function<void()> m_fnBeforeFormat;
     std::optional<CardFormatStatus> m_lastFormat;
     std::map<int, QWidget*> m_items;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-class VCardFormatter;
+#include "device/VCardFormatter.h"
 
 // The folders a card needs, in the order they are created.
 const std::vector<std::string>& CardFolderNames();
@@ -60,14 +60,6 @@ struct FormatGuardSources {
     // Paths whose disk must never be formatted, besides the working directory.
     std::vector<std::string> systemPaths = {"/", "/boot", "/home", "/usr"};
     std::string workingDirectory;  // empty: the process's current directory
-};
-
-enum class FormatRefusal {
-    None,
-    NotAMountPoint,   // a folder inside some volume, not the volume itself
-    NotABlockDevice,  // tmpfs, network or overlay file systems
-    NotRemovable,     // a fixed disk (mounting it under /media does not make it a card)
-    SystemDisk,       // the disk holding /, /boot, /home, /usr or the working directory
 };
 
 struct FormatTarget {

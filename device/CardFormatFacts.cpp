@@ -50,7 +50,10 @@ CardFormatFacts GatherCardFormatFacts(const std::string& drivePath, VCardFormatt
     const std::string root = CardRoot(drivePath);
     facts.mountPoint =
         root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
-    if (root.empty()) return facts;
+    facts.refusal =
+        root.empty() ? FormatRefusal::NotAMountPoint : formatter.Check(facts.mountPoint);
+    // Nothing about a disk that is not a card: its size would read as the card's.
+    if (facts.refusal != FormatRefusal::None) return facts;
     facts.volume = formatter.Describe(facts.mountPoint);
     FillFromMountTable(mountInfoPath, &facts);
     if (facts.volume.sizeBytes == 0) {
@@ -59,5 +62,6 @@ CardFormatFacts GatherCardFormatFacts(const std::string& drivePath, VCardFormatt
         if (!ec) facts.volume.sizeBytes = space.capacity;
     }
     CountRecordings(root, &facts);
+    facts.recoverableDeleted = formatter.CountRecoverableDeleted(facts.mountPoint);
     return facts;
 }

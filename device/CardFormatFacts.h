@@ -18,10 +18,15 @@ struct CardFormatFacts {
     std::string mountPoint;
     int recordings = 0;  // recordings in the four category folders
     std::uint64_t recordingBytes = 0;
+    // Not None: the folder is no card this dialog may format, and nothing else was gathered.
+    FormatRefusal refusal = FormatRefusal::None;
+    // Deleted recordings still recoverable, by a quick look at the card's folders; -1 unknown.
+    int recoverableDeleted = -1;
 };
 
-// drivePath: the selected drive string. Asks formatter.Describe, then fills what it left
-// empty from the mount table (device, file system) and the file system (capacity), and
-// counts the recordings.
+// drivePath: the selected drive string. Asks formatter.Check first: a folder that is no
+// removable card is described no further. Otherwise asks formatter.Describe, then fills what it
+// left empty from the mount table (device, file system) and the file system (capacity), and counts
+// the recordings, live and (through the formatter) deleted.
 CardFormatFacts GatherCardFormatFacts(const std::string& drivePath, VCardFormatter& formatter,
                                       const std::string& mountInfoPath = "/proc/self/mountinfo");

@@ -1,18 +1,25 @@
 #include "device/QtUDisks2Formatter.h"
 
+#include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMap>
+#include <QThread>
 #include <QTimer>
 
+#include "recover/CardRecovery.h"
+#include "recover/CardSource.h"
 #include "support/Trace.h"
 
 namespace {
@@ -64,7 +71,10 @@ QDBusMessage Call(const QDBusConnection& bus, const QString& path, const QString
                   const QString& method, const QVariantList& args, int timeoutMs) {
     QDBusMessage msg = QDBusMessage::createMethodCall(kService, path, interface, method);
     msg.setArguments(args);
-    return bus.call(msg, QDBus::BlockWithGui, timeoutMs);
+    // Off the GUI thread there are no window events to keep alive, and no loop to run them.
+    const bool gui = QCoreApplication::instance() &&
+                     QThread::currentThread() == QCoreApplication::instance()->thread();
+    return bus.call(msg, gui ? QDBus::BlockWithGui : QDBus::Block, timeoutMs);
 }
 
 // The block object with the given device number whose file system is mounted at mountPoint.
@@ -222,4 +232,50 @@ CardFormatOutcome QtUDisks2Formatter::Format(const std::string& mountPoint) {
     outcome.result = CardFormatResult::Formatted;
     outcome.mountPoint = mountPath.toStdString();
     return outcome;
+}
+
+FormatRefusal QtUDisks2Formatter::Check(const std::string& mountPoint) {
+    return CheckFormatTarget(mountPoint, nullptr, m_sources);
+}
+
+int QtUDisks2Formatter::OpenDeviceReadOnly(const std::string& mountPoint, std::string* error) {
+    FormatTarget target;
+    const FormatRefusal refusal = CheckFormatTarget(mountPoint, &target, m_sources);
+    if (refusal != FormatRefusal::None) {
+        *error = mountPoint + ": not a removable card (" + FormatRefusalName(refusal) + ")";
+        return -1;
+    }
+    const QDBusConnection bus = Bus();
+    if (!bus.isConnected()) {
+        *error = "no D-Bus: " + bus.lastError().message().toStdString();
+        return -1;
+    }
+    BlockObject object;
+    QString why;
+    if (!FindBlockObject(bus, target, &object, &why)) {
+        *error = why.toStdString();
+        return -1;
+    }
+    const QDBusMessage reply = Call(bus, object.path, kBlock, QStringLiteral("OpenDevice"),
+                                    {QStringLiteral("r"), PromptOptions()}, kPromptedCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        *error = ErrorText(reply).toStdString();
+        return -1;
+    }
+    const auto handed = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().first());
+    // The message's copy closes with it; ours stays open for the caller.
+    const int fd = handed.isValid() ? fcntl(handed.fileDescriptor(), F_DUPFD_CLOEXEC, 0) : -1;
+    if (fd < 0) *error = "UDisks2 handed over no usable descriptor";
+    return fd;
+}
+
+int QtUDisks2Formatter::CountRecoverableDeleted(const std::string& mountPoint) {
+    std::string error;
+    const int fd = OpenDeviceReadOnly(mountPoint, &error);
+    CardSource source;
+    if (fd < 0 || !source.Adopt(fd, mountPoint, &error)) {
+        Trace("UDisks2 read: %s\n", error.c_str());
+        return -1;
+    }
+    return ::CountRecoverableDeleted(source);
 }

@@ -21,6 +21,15 @@ public:
     // private bus with a stand-in service).
     explicit QtUDisks2Formatter(FormatGuardSources sources = {}, QString busAddress = {});
     CardFormatOutcome Format(const std::string& mountPoint) override;
+    FormatRefusal Check(const std::string& mountPoint) override;
+    // Opens the device read-only and looks through its folders (CountRecoverableDeleted of
+    // the recovery library).
+    int CountRecoverableDeleted(const std::string& mountPoint) override;
+    // A read-only descriptor of the card's block device, from UDisks2's OpenDevice (mode "r",
+    // the desktop asking for the password as for any disk tool); -1 with the cause in *error.
+    // The caller owns the descriptor. Also callable from a worker thread, where it blocks
+    // without dispatching events.
+    int OpenDeviceReadOnly(const std::string& mountPoint, std::string* error);
     // The drive's vendor and model, the volume's device, label, file system and size.
     CardVolumeFacts Describe(const std::string& mountPoint) override;
 

@@ -25,6 +25,15 @@ struct CardFormatOutcome {
     std::string detail;      // for the trace: why it failed or was refused
 };
 
+// Why a volume may not be formatted; None when it may.
+enum class FormatRefusal {
+    None,
+    NotAMountPoint,   // a folder inside some volume, not the volume itself
+    NotABlockDevice,  // tmpfs, network or overlay file systems
+    NotRemovable,     // a fixed disk (mounting it under /media does not make it a card)
+    SystemDisk,       // the disk holding /, /boot, /home, /usr or the working directory
+};
+
 // What the system knows of the volume behind a mount point; empty fields are unknown.
 struct CardVolumeFacts {
     std::string vendor, model;  // of the drive (reader or stick) holding the volume
@@ -40,6 +49,17 @@ public:
     virtual CardVolumeFacts Describe(const std::string& mountPoint) {
         (void)mountPoint;
         return {};
+    }
+    // Whether the volume at mountPoint is a card this formatter would format.
+    virtual FormatRefusal Check(const std::string& mountPoint) {
+        (void)mountPoint;
+        return FormatRefusal::None;
+    }
+    // Deleted recordings the card's folders still name and that could be brought back; -1
+    // when unknown. May ask the desktop for the password to read the device.
+    virtual int CountRecoverableDeleted(const std::string& mountPoint) {
+        (void)mountPoint;
+        return -1;
     }
     // mountPoint: the volume's mount point as the drive dialog gave it ("/media/me/CARD").
     virtual CardFormatOutcome Format(const std::string& mountPoint) = 0;

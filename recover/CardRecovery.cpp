@@ -44,6 +44,11 @@ public:
     void IndexEntries(std::vector<FatEntry> entries);
     void Scan();
     void ReportLostEntries();
+    bool Cancelled() {
+        if (!m_options.cancel || !m_options.cancel->load()) return false;
+        m_summary.cancelled = true;
+        return true;
+    }
 
 private:
     void Found(uint64_t offset, uint64_t riffBytes);
@@ -105,12 +110,13 @@ void Recovery::Scan() {
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kScanBlockBytes, total - at));
         const size_t got = m_sectors.Source().ReadAt(at, block, want);
-        for (size_t i = 0; i + kRiffHeadBytes <= got; i += unit) {
+        for (size_t i = 0; i + kRiffHeadBytes <= got && !m_summary.cancelled; i += unit) {
             const uint8_t* p = block + i;
             if (IsFourCC(reinterpret_cast<const char*>(p), "RIFF") &&
                 IsFourCC(reinterpret_cast<const char*>(p + 8), "AVI ") && CoveredUntil(at + i) == 0)
                 Found(at + i, uint64_t{ReadLe32(p + 4)} + 8);
         }
+        if (Cancelled()) return;
         if (got != want) {
             m_summary.note =
                 m_sectors.Source().Failed() ? "the card stopped answering" : "the card ended early";
@@ -192,6 +198,7 @@ void Recovery::Found(uint64_t offset, uint64_t riffBytes) {
     }
     const bool write = m_options.all || found.source != FoundSource::Live;
     if (!CopyOut(stream, found, write)) found.state = FoundState::Unreadable;
+    if (m_summary.cancelled) return;
     Report(found);
 }
 
@@ -217,6 +224,8 @@ bool Recovery::CopyOut(ClusterStream& stream, FoundRecording& found, bool write)
             return false;
         }
         at += got;
+        // Dropped unfinished: the pending file goes with it, nothing half-written appears.
+        if (Cancelled()) return false;
         if (got == 0) {
             // The card ended between the walk and the copy: keep what came, as cut.
             found.bytes = at;
@@ -295,6 +304,13 @@ bool RecoverCard(const std::string& sourcePath, const std::string& outDir,
     *summary = RecoverySummary{};
     CardSource source;
     if (!source.Open(sourcePath, error)) return false;
+    return RecoverCardFrom(source, outDir, options, onFound, summary, error);
+}
+
+bool RecoverCardFrom(CardSource& source, const std::string& outDir, const RecoveryOptions& options,
+                     const std::function<void(const FoundRecording&)>& onFound,
+                     RecoverySummary* summary, std::string* error) {
+    *summary = RecoverySummary{};
     struct stat st {};
     if (stat(outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         *error = outDir + ": not a folder";
@@ -316,6 +332,26 @@ bool RecoverCard(const std::string& sourcePath, const std::string& outDir,
     Recovery recovery(volume, sectors, outDir, options, onFound, *summary);
     recovery.IndexEntries(ReadFatDirectories(volume));
     recovery.Scan();
-    recovery.ReportLostEntries();
+    if (!summary->cancelled) recovery.ReportLostEntries();
     return true;
+}
+
+int CountRecoverableDeleted(CardSource& source) {
+    Fat32Volume volume(source);
+    std::string why;
+    if (!volume.Load(&why)) return -1;
+    int count = 0;
+    for (const FatEntry& e : ReadFatDirectories(volume)) {
+        if (!e.deleted || e.directory || e.size == 0 || !HasRecordingExtension(e.name) ||
+            !volume.IsCluster(e.startCluster))
+            continue;
+        uint8_t head[kRiffHeadBytes] = {};
+        if (source.ReadAt(volume.ClusterOffset(e.startCluster), head, sizeof head) != sizeof head)
+            continue;
+        const char* p = reinterpret_cast<const char*>(head);
+        if (IsFourCC(p, "RIFF") && IsFourCC(p + 8, "AVI ") &&
+            uint64_t{ReadLe32(head + 4)} + 8 == e.size)
+            ++count;
+    }
+    return count;
 }

@@ -13,6 +13,7 @@
 //
 // Threads: one call runs on the caller's thread.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,6 +41,7 @@ struct FoundRecording {
 
 struct RecoverySummary {
     bool fileSystem = false;  // a FAT32 file system was read
+    bool cancelled = false;   // stopped on request; what was found so far is reported
     std::string note;         // why there was none, or how the source ended early
     uint64_t found = 0, whole = 0, cut = 0, unreadable = 0, written = 0;
 };
@@ -48,7 +50,12 @@ struct RecoveryOptions {
     bool all = false;  // copy live recordings too
     // Bytes of the card scanned so far and its size.
     std::function<void(uint64_t done, uint64_t total)> progress;
+    // Set from another thread to stop soon: between blocks of the scan or of a copy. A copy
+    // cut off so is not kept.
+    const std::atomic<bool>* cancel = nullptr;
 };
+
+class CardSource;
 
 // False, with the reason in *error, when the source cannot be opened read-only or the output
 // folder is missing or lies on the source; otherwise true, whatever was found (each
@@ -57,3 +64,14 @@ bool RecoverCard(const std::string& source, const std::string& outDir,
                  const RecoveryOptions& options,
                  const std::function<void(const FoundRecording&)>& onFound,
                  RecoverySummary* summary, std::string* error);
+
+// The same from a source already open (a descriptor the desktop's disk service handed over).
+bool RecoverCardFrom(CardSource& source, const std::string& outDir, const RecoveryOptions& options,
+                     const std::function<void(const FoundRecording&)>& onFound,
+                     RecoverySummary* summary, std::string* error);
+
+// A quick look before a format: the deleted recordings the directories still name whose first
+// cluster still starts with a recording of the size the entry gives. Reads the folders and
+// one cluster per entry, not the whole card, so recordings only a full scan finds (a quick
+// format's leftovers, a deleted folder's) are not counted. -1 without a FAT32 file system.
+int CountRecoverableDeleted(CardSource& source);

@@ -22,6 +22,25 @@ bool CardSource::Open(const std::string& path, std::string* error) {
         *error = path + ": " + strerror(errno);
         return false;
     }
+    return Describe(path, error);
+}
+
+bool CardSource::Adopt(int fd, const std::string& name, std::string* error) {
+    if (m_fd >= 0) close(m_fd);
+    m_fd = fd;
+    const int flags = fd >= 0 ? fcntl(fd, F_GETFL) : -1;
+    if (flags < 0) {
+        *error = name + ": " + strerror(errno ? errno : EBADF);
+        return false;
+    }
+    if ((flags & O_ACCMODE) != O_RDONLY) {
+        *error = name + ": handed over open for writing; a card is only ever read";
+        return false;
+    }
+    return Describe(name, error);
+}
+
+bool CardSource::Describe(const std::string& path, std::string* error) {
     struct stat st {};
     if (fstat(m_fd, &st) != 0) {
         *error = path + ": " + strerror(errno);
@@ -70,47 +89,61 @@ size_t CardSource::ReadAt(uint64_t position, void* buffer, size_t length) {
 
 namespace {
 
-// The whole disk a partition belongs to, from sysfs; the device itself when it is a disk.
-uint64_t WholeDisk(uint64_t device) {
-    const std::string base =
-        "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    std::ifstream partition(base + "/partition");
-    if (!partition) return device;
-    std::ifstream parent(base + "/../dev");
+std::string DeviceFolder(const std::string& sysRoot, uint64_t device) {
+    return sysRoot + "/dev/block/" + std::to_string(major(device)) + ":" +
+           std::to_string(minor(device));
+}
+
+bool ReadDeviceNumber(const std::string& path, uint64_t* device) {
+    std::ifstream in(path);
     unsigned maj = 0, min = 0;
     char colon = 0;
-    if (parent >> maj >> colon >> min && colon == ':') return makedev(maj, min);
-    return device;
+    if (!(in >> maj >> colon >> min) || colon != ':') return false;
+    *device = makedev(maj, min);
+    return true;
+}
+
+// The whole disk a partition belongs to, from sysfs; the device itself when it is a disk.
+uint64_t WholeDisk(const std::string& sysRoot, uint64_t device) {
+    const std::string base = DeviceFolder(sysRoot, device);
+    std::ifstream partition(base + "/partition");
+    if (!partition) return device;
+    uint64_t parent = device;
+    return ReadDeviceNumber(base + "/../dev", &parent) ? parent : device;
 }
 
 // The loop device an image is attached to (mounted, perhaps), or 0.
-uint64_t LoopDeviceOf(uint64_t imageDevice, uint64_t imageInode) {
+uint64_t LoopDeviceOf(const std::string& sysRoot, uint64_t imageDevice, uint64_t imageInode) {
     for (int n = 0; n < 256; ++n) {
-        const std::string base = "/sys/block/loop" + std::to_string(n);
+        const std::string base = sysRoot + "/block/loop" + std::to_string(n);
         std::ifstream backing(base + "/loop/backing_file");
         std::string path;
         if (!backing || !std::getline(backing, path)) continue;
         struct stat st {};
         if (stat(path.c_str(), &st) != 0 || st.st_dev != imageDevice || st.st_ino != imageInode)
             continue;
-        std::ifstream dev(base + "/dev");
-        unsigned maj = 0, min = 0;
-        char colon = 0;
-        if (dev >> maj >> colon >> min && colon == ':') return makedev(maj, min);
+        uint64_t loop = 0;
+        if (ReadDeviceNumber(base + "/dev", &loop)) return loop;
     }
     return 0;
 }
 
 }  // namespace
 
+bool DeviceIsOnSource(uint64_t folderDevice, bool sourceIsBlock, uint64_t sourceDevice,
+                      uint64_t sourceInode, const std::string& sysRoot) {
+    const uint64_t folderDisk = WholeDisk(sysRoot, folderDevice);
+    if (!sourceIsBlock) {
+        // An image is only written through when it is attached (and mounted) as a loop device.
+        const uint64_t loop = LoopDeviceOf(sysRoot, sourceDevice, sourceInode);
+        return loop != 0 && (folderDevice == loop || folderDisk == loop);
+    }
+    return folderDevice == sourceDevice || folderDisk == sourceDevice ||
+           folderDisk == WholeDisk(sysRoot, sourceDevice);
+}
+
 bool FolderIsOnSource(const std::string& folder, const CardSource& source) {
     struct stat st {};
     if (stat(folder.c_str(), &st) != 0) return false;
-    if (!source.IsBlockDevice()) {
-        // An image is only written through when it is attached (and mounted) as a loop device.
-        const uint64_t loop = LoopDeviceOf(source.Device(), source.Inode());
-        return loop != 0 && WholeDisk(st.st_dev) == loop;
-    }
-    return st.st_dev == source.Device() || WholeDisk(st.st_dev) == source.Device() ||
-           WholeDisk(st.st_dev) == WholeDisk(source.Device());
+    return DeviceIsOnSource(st.st_dev, source.IsBlockDevice(), source.Device(), source.Inode());
 }

@@ -21,6 +21,10 @@ public:
     // A regular file or a block device; false with the cause in *error for anything else,
     // and for a source that cannot be opened read-only.
     bool Open(const std::string& path, std::string* error);
+    // A descriptor opened elsewhere (the desktop's disk service hands one over after asking
+    // for the password); the source owns it from now on and closes it, also on failure. It
+    // must be open read-only: one that could write is refused. name is for messages.
+    bool Adopt(int fd, const std::string& name, std::string* error);
 
     uint64_t Size() const { return m_size; }
     bool IsBlockDevice() const { return m_blockDevice; }
@@ -35,6 +39,9 @@ public:
     bool Failed() const { return m_failed; }
 
 private:
+    // Size, device and kind of the open descriptor.
+    bool Describe(const std::string& name, std::string* error);
+
     int m_fd = -1;
     uint64_t m_size = 0;
     uint64_t m_device = 0;
@@ -47,3 +54,9 @@ private:
 // on the block device (or on a partition of the disk) the source is. Writing there could
 // overwrite the very clusters being recovered.
 bool FolderIsOnSource(const std::string& folder, const CardSource& source);
+
+// The same decision from device numbers: a folder on file system folderDevice, and a source
+// that is a block device (sourceDevice its st_rdev) or an image (lying on sourceDevice as
+// inode sourceInode). sysRoot is where the kernel's /sys is read.
+bool DeviceIsOnSource(uint64_t folderDevice, bool sourceIsBlock, uint64_t sourceDevice,
+                      uint64_t sourceInode, const std::string& sysRoot = "/sys");

@@ -1,15 +1,22 @@
 // The desktop formatter: volumes it refuses before any D-Bus call, and its conversation with
 // UDisks2, played against a stand-in service on a private bus.
 
+#include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
+#include <fstream>
+#include <thread>
 
 #include "device/QtUDisks2Formatter.h"
 #include "tests/settings/SettingsTestSupport.h"
@@ -37,6 +44,7 @@ public:
     QString formatError;    // D-Bus error name Format answers with, empty for success
     int mountFailures = 0;  // Mount fails this often first (the new file system not seen yet)
     QString newMountPath = QStringLiteral("/media/me/CARD1");
+    std::string image;  // what OpenDevice hands over, opened as the mode asks
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& msg, const QDBusConnection& bus) override {
@@ -46,6 +54,11 @@ public:
             reply = msg.createReply(QVariant::fromValue(Objects()));
         } else if (msg.member() == QLatin1String("Format") && !formatError.isEmpty()) {
             reply = msg.createErrorReply(formatError, QStringLiteral("the prompt was dismissed"));
+        } else if (msg.member() == QLatin1String("OpenDevice")) {
+            const bool readOnly = msg.arguments().value(0).toString() == QLatin1String("r");
+            const int fd = open(image.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+            reply = msg.createReply(QVariant::fromValue(QDBusUnixFileDescriptor(fd)));
+            close(fd);
         } else if (msg.member() == QLatin1String("Mount")) {
             reply =
                 mountFailures-- > 0
@@ -191,6 +204,48 @@ TEST_F(UDisks2ConversationTest, AnObjectForAnotherDeviceAtThatPlaceIsNotTouched)
     QtUDisks2Formatter formatter(sources, address);
     EXPECT_EQ(formatter.Format("/media/me/CARD").result, CardFormatResult::Failed);
     EXPECT_EQ(Members(), (std::vector<QString>{"GetManagedObjects"}));
+}
+
+// The card read for a recovery: opened read-only by UDisks2 (the desktop may ask), from the
+// recovery's own thread, and its folders looked through for deleted recordings.
+TEST_F(UDisks2ConversationTest, TheCardIsOpenedReadOnlyAndItsDeletedRecordingsCounted) {
+    if (!QDBusConnection(*serviceBus)
+             .connectionCapabilities()
+             .testFlag(QDBusConnection::UnixFileDescriptorPassing))
+        GTEST_SKIP() << "the bus passes no descriptors";
+    service.image = folder.path().toStdString() + "/card.img";
+    const std::string recording = folder.path().toStdString() + "/R.AVI";
+    // A recording's header stating its 500 bytes (500 - 8 = 0x1ec), as the camera writes it.
+    const std::string head = std::string("RIFF\xec\x01\0\0", 8) + "AVI ";
+    std::ofstream(recording, std::ios::binary) << head << std::string(500 - head.size(), '\0');
+    ASSERT_EQ(std::system(("mkfs.vfat -F 32 -C " + service.image + " 65536 >/dev/null && " +
+                           "mcopy -i " + service.image + " " + recording + " ::/A.AVI && " +
+                           "mcopy -i " + service.image + " " + recording + " ::/B.AVI && " +
+                           "mdel -i " + service.image + " ::/A.AVI")
+                              .c_str()),
+              0);
+    QtUDisks2Formatter formatter(sources, address);
+    int fd = -1;
+    std::string error;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        fd = formatter.OpenDeviceReadOnly("/media/me/CARD", &error);
+        done = true;
+    });
+    // The stand-in service answers on this thread.
+    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    worker.join();
+    ASSERT_GE(fd, 0) << error;
+    EXPECT_EQ(fcntl(fd, F_GETFL) & O_ACCMODE, O_RDONLY);
+    close(fd);
+    ASSERT_EQ(Members(), (std::vector<QString>{"GetManagedObjects", "OpenDevice"}));
+    const auto& openDevice = service.calls[1];
+    EXPECT_EQ(openDevice.path, kCardObject);
+    EXPECT_EQ(openDevice.args.value(0).toString(), "r");
+    EXPECT_FALSE(
+        qdbus_cast<QVariantMap>(openDevice.args.value(1))["auth.no_user_interaction"].toBool());
+
+    EXPECT_EQ(formatter.CountRecoverableDeleted("/media/me/CARD"), 1);
 }
 
 TEST(QtUDisks2Formatter, RefusesFoldersAndTheSystemsOwnVolumeBeforeAskingUDisks2) {

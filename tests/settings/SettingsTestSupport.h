@@ -36,13 +36,18 @@ public:
     using CSettingDlg::CSettingDlg;
     std::vector<MessageRecord> messages;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
-    bool start = true;  // the format dialog's answer
+    bool start = true;          // the format dialog's answer
+    bool recoverFirst = false;  // ... or its "Recover them first…", where it has one
 
 protected:
     // Recorded as a message with the dialog's summary, Yes for Start.
     bool ExecFormatDialog(CFormatDialog& dlg) override {
         messages.push_back(
             {dlg.SummaryText(), dlg.windowTitle(), QMessageBox::Yes | QMessageBox::No});
+        if (recoverFirst && dlg.RecoverButton()) {
+            dlg.RecoverButton()->click();
+            return false;
+        }
         return start;
     }
     QMessageBox::StandardButton ShowMessageBox(const QString& text, const QString& caption,
@@ -57,10 +62,18 @@ class FakeFormatter : public VCardFormatter {
 public:
     CardFormatResult result = CardFormatResult::Formatted;
     int calls = 0;
-    CardVolumeFacts facts;                 // what Describe answers
+    CardVolumeFacts facts;                        // what Describe answers
+    FormatRefusal refusal = FormatRefusal::None;  // what Check answers
+    int recoverable = -1;                         // what CountRecoverableDeleted answers
+    int describeCalls = 0;
     bool modalDialogDuringFormat = false;  // the running format dialog held the input
     CardFormatOutcome Format(const std::string& mountPoint) override;
-    CardVolumeFacts Describe(const std::string&) override { return facts; }
+    CardVolumeFacts Describe(const std::string&) override {
+        ++describeCalls;
+        return facts;
+    }
+    FormatRefusal Check(const std::string&) override { return refusal; }
+    int CountRecoverableDeleted(const std::string&) override { return recoverable; }
 };
 
 class SettingsDialogTest : public ::testing::Test {
