@@ -1,0 +1,248 @@
+#include "archive/ArchiveFind.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <numbers>
+
+#include "support/CivilDate.h"
+
+namespace {
+
+constexpr double kEarthRadiusM = 6371008.8;
+constexpr double kMetresPerDegree = kEarthRadiusM * std::numbers::pi / 180.0;
+
+double Radians(double degrees) {
+    return degrees * std::numbers::pi / 180.0;
+}
+
+// The filters every kind of match shares, on the match's own time column.
+struct Filter {
+    std::string sql;
+    SqlParams params;
+};
+
+Filter CommonFilter(const FindQuery& q, const std::string& cameraColumn,
+                    const std::string& utcColumn) {
+    Filter f{" AND r.state = 'ready'", {}};
+    const std::string column = q.zoned ? utcColumn : cameraColumn;
+    if (q.fromMs) f.sql += " AND " + column + " >= ?", f.params.push_back(*q.fromMs);
+    if (q.toMs) f.sql += " AND " + column + " <= ?", f.params.push_back(*q.toMs);
+    if (q.category) f.sql += " AND r.category = ?", f.params.push_back(*q.category);
+    return f;
+}
+
+bool NearestWaypoint(SqlConnection& db, int64_t recordingId, FindMatch& m, std::string* error) {
+    std::vector<SqlRow> rows;
+    if (!db.Run("SELECT latitude, longitude, speed_kmh FROM waypoints WHERE recording_id = ? "
+                "ORDER BY abs(offset_ms - ?) LIMIT 1",
+                {recordingId, m.offsetMs}, &rows, error))
+        return false;
+    if (!rows.empty()) {
+        m.latitude = rows[0].Double(0);
+        m.longitude = rows[0].Double(1);
+        m.speedKmh = rows[0].Double(2);
+    }
+    return true;
+}
+
+// Fills position and speed; drops the match when a place was asked for and it lies further.
+bool Locate(SqlConnection& db, const FindQuery& q, int64_t recordingId, FindMatch m,
+            std::vector<FindMatch>* out, std::string* error) {
+    if (!NearestWaypoint(db, recordingId, m, error)) return false;
+    if (q.latitude) {
+        if (!m.latitude) return true;
+        m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
+        if (*m.distanceM > q.radiusM) return true;
+    }
+    out->push_back(std::move(m));
+    return true;
+}
+
+std::optional<int64_t> Optional(const SqlRow& r, size_t i) {
+    if (r.IsNull(i)) return std::nullopt;
+    return r.Int(i);
+}
+
+// A match from a row whose columns 1-4 are path, offset, camera time and UTC time.
+FindMatch MatchOf(const SqlRow& r, const char* kind) {
+    FindMatch m;
+    m.path = r.Text(1);
+    m.offsetMs = r.Int(2);
+    m.cameraMs = Optional(r, 3);
+    m.utcMs = Optional(r, 4);
+    m.kind = kind;
+    return m;
+}
+
+bool FindEvents(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
+                std::string* error) {
+    Filter f = CommonFilter(q, "e.time_camera_ms", "e.time_utc_ms");
+    std::string sql =
+        "SELECT r.id, r.path, e.offset_ms, e.time_camera_ms, e.time_utc_ms, e.kind, e.peak_g "
+        "FROM events e JOIN recordings r ON r.id = e.recording_id WHERE e.kind = ?" + f.sql;
+    if (q.bookmarked) sql += " AND EXISTS (SELECT 1 FROM bookmarks b WHERE b.recording_id = r.id)";
+    f.params.insert(f.params.begin(), *q.eventKind);
+    std::vector<SqlRow> rows;
+    if (!db.Run(sql + " ORDER BY e.time_camera_ms, r.id", f.params, &rows, error)) return false;
+    for (const SqlRow& r : rows) {
+        FindMatch m = MatchOf(r, "event");
+        m.event = r.Text(5);
+        m.peakG = r.Double(6);
+        if (!Locate(db, q, r.Int(0), std::move(m), out, error)) return false;
+    }
+    return true;
+}
+
+bool FindBookmarks(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
+                   std::string* error) {
+    const std::string camera = "(r.start_camera * 1000 + b.offset_ms)";
+    const std::string utc = "(r.start_utc * 1000 + b.offset_ms)";
+    const Filter f = CommonFilter(q, camera, utc);
+    std::vector<SqlRow> rows;
+    if (!db.Run("SELECT r.id, r.path, b.offset_ms, " + camera + ", " + utc +
+                    ", b.note FROM bookmarks b JOIN recordings r ON r.id = b.recording_id "
+                    "WHERE 1 = 1" + f.sql + " ORDER BY 4, b.id",
+                f.params, &rows, error))
+        return false;
+    for (const SqlRow& r : rows) {
+        FindMatch m = MatchOf(r, "bookmark");
+        m.note = r.Text(5);
+        if (!Locate(db, q, r.Int(0), std::move(m), out, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// The waypoints inside the box around the circle, through each engine's own place index.
+Filter PlaceBox(SqlEngine engine, const FindQuery& q) {
+    const double dLat = q.radiusM / kMetresPerDegree;
+    const double cosLat = std::max(0.01, std::cos(Radians(*q.latitude)));
+    const double dLon = std::min(180.0, dLat / cosLat);
+    const double s = *q.latitude - dLat, n = *q.latitude + dLat;
+    const double w = *q.longitude - dLon, e = *q.longitude + dLon;
+    if (engine == SqlEngine::Sqlite)
+        return {"FROM waypoint_places p JOIN waypoints w ON w.id = p.id JOIN recordings r ON "
+                "r.id = w.recording_id WHERE p.min_lat <= ? AND p.max_lat >= ? AND "
+                "p.min_lon <= ? AND p.max_lon >= ?",
+                {n, s, e, w}};
+    return {"FROM waypoints w JOIN recordings r ON r.id = w.recording_id WHERE "
+            "box(point(w.longitude, w.latitude), point(w.longitude, w.latitude)) && "
+            "box(point(?, ?), point(?, ?))",
+            {w, s, e, n}};
+}
+
+// Per recording, the moment it passed nearest the place.
+bool FindPlaces(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
+                std::string* error) {
+    Filter box = PlaceBox(db.Engine(), q);
+    const Filter f = CommonFilter(q, "w.time_camera_ms", "w.time_utc_ms");
+    box.params.insert(box.params.end(), f.params.begin(), f.params.end());
+    std::vector<SqlRow> rows;
+    if (!db.Run("SELECT r.id, r.path, w.offset_ms, w.time_camera_ms, w.time_utc_ms, w.latitude, "
+                "w.longitude, w.speed_kmh " + box.sql + f.sql,
+                box.params, &rows, error))
+        return false;
+    std::map<int64_t, FindMatch> nearest;
+    for (const SqlRow& r : rows) {
+        const double d = DistanceM(*q.latitude, *q.longitude, r.Double(5), r.Double(6));
+        auto it = nearest.find(r.Int(0));
+        if (d > q.radiusM || (it != nearest.end() && *it->second.distanceM <= d)) continue;
+        FindMatch m = MatchOf(r, "place");
+        m.latitude = r.Double(5);
+        m.longitude = r.Double(6);
+        m.speedKmh = r.Double(7);
+        m.distanceM = d;
+        nearest[r.Int(0)] = std::move(m);
+    }
+    for (auto& [id, m] : nearest) out->push_back(std::move(m));
+    return true;
+}
+
+// Recordings that overlap the range, each at the range's start (or its own).
+bool FindRecordings(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
+                    std::string* error) {
+    const std::string start = q.zoned ? "r.start_utc * 1000" : "r.start_camera * 1000";
+    std::string sql = "SELECT r.id, r.path, r.start_camera, r.start_utc FROM recordings r "
+                      "WHERE r.state = 'ready'";
+    SqlParams params;
+    if (q.fromMs) sql += " AND " + start + " + r.length_ms >= ?", params.push_back(*q.fromMs);
+    if (q.toMs) sql += " AND " + start + " <= ?", params.push_back(*q.toMs);
+    if (q.category) sql += " AND r.category = ?", params.push_back(*q.category);
+    std::vector<SqlRow> rows;
+    if (!db.Run(sql + " ORDER BY r.start_camera, r.id", params, &rows, error)) return false;
+    for (const SqlRow& r : rows) {
+        const std::optional<int64_t> startMs =
+            q.zoned ? (r.IsNull(3) ? std::nullopt : std::optional(r.Int(3) * 1000))
+                    : (r.IsNull(2) ? std::nullopt : std::optional(r.Int(2) * 1000));
+        FindMatch m;
+        m.path = r.Text(1);
+        m.offsetMs = q.fromMs && startMs ? std::max<int64_t>(0, *q.fromMs - *startMs) : 0;
+        if (!r.IsNull(2)) m.cameraMs = r.Int(2) * 1000 + m.offsetMs;
+        if (!r.IsNull(3)) m.utcMs = r.Int(3) * 1000 + m.offsetMs;
+        m.kind = "recording";
+        if (!Locate(db, q, r.Int(0), std::move(m), out, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+double DistanceM(double lat1, double lon1, double lat2, double lon2) {
+    const double dLat = Radians(lat2 - lat1), dLon = Radians(lon2 - lon1);
+    const double a = std::sin(dLat / 2) * std::sin(dLat / 2) +
+                     std::cos(Radians(lat1)) * std::cos(Radians(lat2)) * std::sin(dLon / 2) *
+                         std::sin(dLon / 2);
+    return 2 * kEarthRadiusM * std::asin(std::min(1.0, std::sqrt(a)));
+}
+
+bool FindInArchive(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
+                   std::string* error) {
+    bool ok;
+    if (q.eventKind)
+        ok = FindEvents(db, q, out, error);
+    else if (q.bookmarked)
+        ok = FindBookmarks(db, q, out, error);
+    else if (q.latitude)
+        ok = FindPlaces(db, q, out, error);
+    else
+        ok = FindRecordings(db, q, out, error);
+    if (!ok) return false;
+    std::stable_sort(out->begin(), out->end(), [](const FindMatch& a, const FindMatch& b) {
+        return a.cameraMs.value_or(0) < b.cameraMs.value_or(0);
+    });
+    return true;
+}
+
+bool ParseFindTime(const std::string& text, int64_t* ms, bool* zoned) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &used) != 3) return false;
+    std::string rest = text.substr(used);
+    if (!rest.empty() && (rest[0] == 'T' || rest[0] == ' ')) {
+        int more = 0;
+        if (std::sscanf(rest.c_str() + 1, "%2d:%2d%n", &h, &mi, &more) != 2) return false;
+        rest = rest.substr(1 + more);
+        if (rest.size() >= 3 && rest[0] == ':' && std::sscanf(rest.c_str(), ":%2d%n", &s, &more) == 1)
+            rest = rest.substr(more);
+    }
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
+    int64_t zoneS = 0;
+    *zoned = !rest.empty();
+    if (rest == "Z") {
+        zoneS = 0;
+    } else if (!rest.empty()) {
+        int zh = 0, zm = 0;
+        char sign = 0, tail = 0;
+        if (std::sscanf(rest.c_str(), "%c%2d:%2d%c", &sign, &zh, &zm, &tail) != 3 ||
+            (sign != '+' && sign != '-') || zh > 23 || zm > 59)
+            return false;
+        zoneS = (sign == '-' ? -1 : 1) * (zh * 3600 + zm * 60);
+    }
+    const int64_t seconds = DaysFromCivil(y, mo, d) * kSecondsPerDay + h * 3600 + mi * 60 + s;
+    *ms = (seconds - zoneS) * 1000;
+    return true;
+}
