@@ -23,7 +23,14 @@ SqlRow ReadRow(sqlite3_stmt* statement) {
     const int columns = sqlite3_column_count(statement);
     row.cells.resize(columns);
     for (int c = 0; c < columns; ++c) {
-        if (sqlite3_column_type(statement, c) == SQLITE_NULL) continue;
+        const int type = sqlite3_column_type(statement, c);
+        if (type == SQLITE_NULL) continue;
+        // SQLite prints a real with 15 digits; the shortest exact form keeps every bit, as
+        // PostgreSQL gives it.
+        if (type == SQLITE_FLOAT) {
+            row.cells[c] = SqlParam(sqlite3_column_double(statement, c)).Text();
+            continue;
+        }
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
         row.cells[c] = std::string(text, sqlite3_column_bytes(statement, c));
     }

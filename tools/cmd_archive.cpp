@@ -79,6 +79,11 @@ bool OpenExisting(const ArchiveArgs& a, ArchiveCatalogue& catalogue, std::string
     return catalogue.Open(a.catalogue, error);
 }
 
+// The shortest text that reads back as the same number ("3.9", not "3.8999999999999999").
+std::string Shortest(double value) {
+    return SqlParam(value).Text();
+}
+
 std::string ImportSummary(const ImportReport& r) {
     JsonWriter j;
     j.BeginObject().Key("summary").BeginObject();
@@ -86,7 +91,8 @@ std::string ImportSummary(const ImportReport& r) {
     j.Key("failed").Int(r.totals.failed).Key("failures").BeginArray();
     for (const ImportFailure& f : r.failures)
         j.BeginObject().Key("file").String(f.file).Key("reason").String(f.reason).EndObject();
-    j.EndArray().Key("bytes").UInt(r.totals.bytes).Key("seconds").Double(std::round(r.seconds * 1000) / 1000);
+    j.EndArray().Key("bytes").UInt(r.totals.bytes);
+    j.Key("seconds").Raw(Shortest(std::round(r.seconds * 1000) / 1000));
     j.EndObject().EndObject();
     return j.Text();
 }
@@ -121,7 +127,7 @@ std::string MatchJson(const std::string& folder, const FindMatch& m) {
     JsonWriter j;
     j.BeginObject().Key("path").String(
         (std::filesystem::absolute(folder) / m.path).lexically_normal().string());
-    j.Key("offset_s").Double(static_cast<double>(m.offsetMs) / 1000.0);
+    j.Key("offset_s").Raw(Shortest(static_cast<double>(m.offsetMs) / 1000.0));
     j.Key("time_of_day");
     m.cameraMs ? j.String(FormatTimeOfDay(*m.cameraMs)) : j.Null();
     j.Key("camera_time");
@@ -130,14 +136,14 @@ std::string MatchJson(const std::string& folder, const FindMatch& m) {
     m.utcMs ? j.String(FormatClockIso(*m.utcMs / 1000) + "Z") : j.Null();
     j.Key("position");
     if (m.latitude)
-        j.BeginObject().Key("latitude").Double(*m.latitude).Key("longitude").Double(*m.longitude)
-            .EndObject();
+        j.BeginObject().Key("latitude").Raw(Shortest(*m.latitude)).Key("longitude")
+            .Raw(Shortest(*m.longitude)).EndObject();
     else
         j.Null();
     j.Key("speed");
     m.speedKmh ? j.Int(static_cast<int64_t>(*m.speedKmh)) : j.Null();
     j.Key("match").BeginObject().Key("kind").String(m.kind);
-    if (m.kind == "event") j.Key("event").String(m.event).Key("peak_g").Double(m.peakG);
+    if (m.kind == "event") j.Key("event").String(m.event).Key("peak_g").Raw(Shortest(m.peakG));
     if (m.kind == "bookmark") j.Key("note").String(m.note);
     if (m.distanceM) j.Key("distance_m").Int(static_cast<int64_t>(*m.distanceM + 0.5));
     j.EndObject().EndObject();
