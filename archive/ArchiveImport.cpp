@@ -119,7 +119,11 @@ ArchiveImport::Outcome ArchiveImport::ImportOne(const Source& s, ImportReport* r
                 return CopyClaimed(s, r, *id, report);
             if (!error.empty()) break;
         } else if (e->ready) {
-            if (SameContent(s, *e, &error)) return Outcome::Skipped;
+            if (SameContent(s, *e, &error)) {
+                std::error_code ec;
+                if (fs::exists(fs::path(m_folder) / e->path, ec)) return Outcome::Skipped;
+                return Restore(s, *e, report);
+            }
             if (!error.empty()) break;
             ++suffix;
         } else if (!IsStale(*e)) {
@@ -135,6 +139,23 @@ ArchiveImport::Outcome ArchiveImport::ImportOne(const Source& s, ImportReport* r
     return Outcome::Failed;
 }
 
+// Copies source to temp (hashed on the way, flushed), then reads the copy back: true only
+// when both hashes agree. A failed copy leaves no temp behind.
+static bool CopyVerified(const std::string& source, const std::string& temp, CopiedFile* copied,
+                  std::string* error) {
+    ::unlink(temp.c_str());  // a dead import's leftover of this very claim
+    std::string readBack;
+    if (!CopyAndHash(source, temp, nullptr, nullptr, copied, error)) return false;
+    if (!Sha256OfFile(temp, &readBack, error))
+        *error = "cannot read the copy back: " + *error;
+    else if (readBack != copied->sha256)
+        *error = "the copy read back differs from what was written";
+    else
+        return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
 ArchiveImport::Outcome ArchiveImport::CopyClaimed(const Source& s, ArchivedRecording& r,
                                                   int64_t claimId, ImportReport* report) {
     const fs::path final = fs::path(m_folder) / r.path;
@@ -143,18 +164,13 @@ ArchiveImport::Outcome ArchiveImport::CopyClaimed(const Source& s, ArchivedRecor
                                  .string();
     std::error_code ec;
     fs::create_directories(final.parent_path(), ec);
-    ::unlink(temp.c_str());  // a dead import's leftover of this very claim
+    if (m_progress) m_progress("copying " + s.category + "/" + s.name);
     std::string error;
     CopiedFile copied;
-    std::string readBack;
     if (ec) {
         error = "cannot create " + final.parent_path().string() + ": " + ec.message();
-    } else if (CopyAndHash(s.file, temp, nullptr, nullptr, &copied, &error)) {
-        if (!Sha256OfFile(temp, &readBack, &error))
-            error = "cannot read the copy back: " + error;
-        else if (readBack != copied.sha256)
-            error = "the copy read back differs from what was written";
-        else if (!m_sourceSha.empty() && m_sourceSha != copied.sha256)
+    } else if (CopyVerified(s.file, temp, &copied, &error)) {
+        if (!m_sourceSha.empty() && m_sourceSha != copied.sha256)
             error = "the recording changed on the card while it was imported";
         else if (r.sha256 = copied.sha256, r.size = copied.stamp.size; Place(claimId, r, temp, &error))
             return report->totals.bytes += r.size, Outcome::Copied;
@@ -163,6 +179,30 @@ ArchiveImport::Outcome ArchiveImport::CopyClaimed(const Source& s, ArchivedRecor
     // Only a claim still ours is given up; a row whose file is already in place stays claimed
     // for the next import to finish.
     if (!fs::exists(final)) m_catalogue.Release(claimId, m_owner);
+    report->failures.push_back({s.file, error});
+    return Outcome::Failed;
+}
+
+// A catalogued recording whose file has gone from the archive (removed by hand) is put back
+// from the card when the card still holds the same bytes.
+ArchiveImport::Outcome ArchiveImport::Restore(const Source& s, const CatalogueEntry& e,
+                                              ImportReport* report) {
+    const fs::path final = fs::path(m_folder) / e.path;
+    const std::string temp = (final.parent_path() / ("." + final.filename().string() + ".pid" +
+                                                     std::to_string(::getpid()) + ".part"))
+                                 .string();
+    std::error_code ec;
+    fs::create_directories(final.parent_path(), ec);
+    if (m_progress) m_progress("copying " + s.category + "/" + s.name);
+    std::string error;
+    CopiedFile copied;
+    if (CopyVerified(s.file, temp, &copied, &error)) {
+        if (copied.sha256 == e.sha256 && ::rename(temp.c_str(), final.c_str()) == 0 &&
+            SyncFolder(final.parent_path().string()))
+            return report->totals.bytes += copied.stamp.size, Outcome::Copied;
+        error = "cannot put " + e.path + " back";
+        ::unlink(temp.c_str());
+    }
     report->failures.push_back({s.file, error});
     return Outcome::Failed;
 }
@@ -247,6 +287,7 @@ bool ArchiveImport::Run(const ImportProgress& progress, ImportReport* report, st
     const std::optional<int64_t> importId = m_catalogue.BeginImport(m_label, m_host, error);
     if (!importId) return false;
     m_importId = *importId;
+    m_progress = progress;
     const std::string configSha = ArchiveSettings();
     ImportAll(sources, progress, report);
     report->seconds =

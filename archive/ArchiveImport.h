@@ -9,7 +9,8 @@
 // takes the claim over and finishes the job. A recording whose name is archived with the same
 // SHA-256 is skipped; one whose name is taken by other content is kept as NAME_2 (_3 ...).
 // A recording another running import has claimed is left to it, and looked at again at the
-// end: once that import is done, or has died, this one copies what is still missing.
+// end: once that import is done, or has died, this one copies what is still missing. A
+// catalogued recording whose file was removed from the archive is put back from the card.
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,7 @@ private:
     Outcome ImportOne(const Source& s, ImportReport* report);
     Outcome CopyClaimed(const Source& s, ArchivedRecording& r, int64_t claimId,
                         ImportReport* report);
+    Outcome Restore(const Source& s, const CatalogueEntry& e, ImportReport* report);
     bool Place(int64_t claimId, ArchivedRecording& r, const std::string& temp, std::string* error);
     bool SameContent(const Source& s, const CatalogueEntry& e, std::string* error);
     bool IsStale(const CatalogueEntry& e) const;
@@ -64,4 +66,5 @@ private:
     std::string m_owner;  // host:pid, written into this run's claims
     int64_t m_importId = 0;
     std::string m_sourceSha;  // the current recording's, once computed
+    ImportProgress m_progress;
 };

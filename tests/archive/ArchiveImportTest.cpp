@@ -114,7 +114,7 @@ TEST_P(ArchiveTest, ImportCopiesEachRecordingOnceAndASecondImportNothing) {
 }
 
 // Starts an import with progress on a pipe and kills it (SIGKILL: no handler runs) as soon as
-// it reports its first archived recording, while it copies the next.
+// it has archived one recording and started to copy the next.
 void KillImportMidway(const std::vector<std::string>& args) {
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
@@ -135,14 +135,14 @@ void KillImportMidway(const std::vector<std::string>& args) {
     std::string seen;
     char buffer[256];
     ssize_t n;
-    while (seen.find("copied") == std::string::npos &&
+    while (seen.find("copying", seen.find("copied")) == std::string::npos &&
            (n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
         seen.append(buffer, static_cast<size_t>(n));
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
     close(pipeFds[0]);
-    EXPECT_NE(seen.find("copied"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("copying", seen.find("copied")), std::string::npos) << seen;
 }
 
 TEST_P(ArchiveTest, ImportKilledMidwayIsFinishedByTheNextOne) {
@@ -192,6 +192,14 @@ TEST_P(ArchiveTest, CheckNamesMissingAndChangedFiles) {
         if (!Field(line, "state").empty()) states[FileName(Field(line, "path"))] = Field(line, "state");
     EXPECT_EQ(states, (std::map<std::string, std::string>{
                           {FileName(kRecordings[0]), "missing"}, {FileName(kRecordings[3]), "changed"}}));
+
+    // The card still holds the missing one: the next import puts it back.
+    const ToolOutput again = Tool("import " + m_card);
+    EXPECT_EQ(Field(Summary(again), "copied"), "1") << again.out;
+    EXPECT_EQ(Hash(Archive() + kDay + FileName(kRecordings[0])), Hash(m_card + "/" + kRecordings[0]));
+    const ToolOutput recheck = Tool("check");
+    EXPECT_EQ(Field(recheck.out, "state"), "changed");
+    EXPECT_EQ(Field(recheck.out, "problems"), "1");
 }
 
 TEST_P(ArchiveTest, PruneRemovesOnlyUnlockedDrivingAndParkingOldestFirst) {
