@@ -33,31 +33,33 @@ Filter CommonFilter(const FindQuery& q, const std::string& cameraColumn,
     return f;
 }
 
-bool NearestWaypoint(SqlConnection& db, int64_t recordingId, FindMatch& m, std::string* error) {
-    std::vector<SqlRow> rows;
-    if (!db.Run("SELECT latitude, longitude, speed_kmh FROM waypoints WHERE recording_id = ? "
-                "ORDER BY abs(offset_ms - ?) LIMIT 1",
-                {recordingId, m.offsetMs}, &rows, error))
-        return false;
-    if (!rows.empty()) {
-        m.latitude = rows[0].Double(0);
-        m.longitude = rows[0].Double(1);
-        m.speedKmh = rows[0].Double(2);
-    }
-    return true;
+// Wraps a select of (rid, path, offset_ms, cam, utc, x1, x2) with its recording's waypoints
+// just before and just after the offset (the nearer one is the match's position), in the
+// same statement: one round trip for all matches, each found by the index on
+// (recording_id, offset_ms).
+std::string WithNearestWaypoints(const std::string& inner) {
+    const auto side = [](const char* op, const char* order) {
+        return std::string("(SELECT n.id FROM waypoints n WHERE n.recording_id = i.rid AND "
+                           "n.offset_ms ") + op + " i.offset_ms ORDER BY n.offset_ms " + order +
+               " LIMIT 1)";
+    };
+    return "SELECT m.rid, m.path, m.offset_ms, m.cam, m.utc, m.x1, m.x2, b.offset_ms, "
+           "b.latitude, b.longitude, b.speed_kmh, a.offset_ms, a.latitude, a.longitude, "
+           "a.speed_kmh FROM (SELECT i.*, " + side("<=", "DESC") + " AS before_id, " +
+           side(">", "ASC") + " AS after_id FROM (" + inner + ") i) m "
+           "LEFT JOIN waypoints b ON b.id = m.before_id LEFT JOIN waypoints a ON a.id = "
+           "m.after_id ORDER BY m.cam, m.rid";
 }
 
-// Fills position and speed; drops the match when a place was asked for and it lies further.
-bool Locate(SqlConnection& db, const FindQuery& q, int64_t recordingId, FindMatch m,
-            std::vector<FindMatch>* out, std::string* error) {
-    if (!NearestWaypoint(db, recordingId, m, error)) return false;
-    if (q.latitude) {
-        if (!m.latitude) return true;
-        m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
-        if (*m.distanceM > q.radiusM) return true;
-    }
-    out->push_back(std::move(m));
-    return true;
+// Position and speed of the nearer of the two waypoints (columns 7-10 and 11-14).
+void PlaceMatch(const SqlRow& r, FindMatch& m) {
+    const bool before = !r.IsNull(7), after = !r.IsNull(11);
+    if (!before && !after) return;
+    const bool useAfter = after && (!before || r.Int(11) - m.offsetMs < m.offsetMs - r.Int(7));
+    const size_t at = useAfter ? 11 : 7;
+    m.latitude = r.Double(at + 1);
+    m.longitude = r.Double(at + 2);
+    m.speedKmh = r.Double(at + 3);
 }
 
 std::optional<int64_t> Optional(const SqlRow& r, size_t i) {
@@ -65,34 +67,46 @@ std::optional<int64_t> Optional(const SqlRow& r, size_t i) {
     return r.Int(i);
 }
 
-// A match from a row whose columns 1-4 are path, offset, camera time and UTC time.
-FindMatch MatchOf(const SqlRow& r, const char* kind) {
-    FindMatch m;
-    m.path = r.Text(1);
-    m.offsetMs = r.Int(2);
-    m.cameraMs = Optional(r, 3);
-    m.utcMs = Optional(r, 4);
-    m.kind = kind;
-    return m;
+// Runs a select of WithNearestWaypoints' shape and keeps the matches that lie within the
+// place asked for (all of them when none was); fill sets what x1 and x2 mean.
+template <typename Fill>
+bool CollectMatches(SqlConnection& db, const FindQuery& q, const std::string& inner,
+                    const SqlParams& params, const char* kind, Fill fill,
+                    std::vector<FindMatch>* out, std::string* error) {
+    std::vector<SqlRow> rows;
+    if (!db.Run(WithNearestWaypoints(inner), params, &rows, error)) return false;
+    for (const SqlRow& r : rows) {
+        FindMatch m;
+        m.path = r.Text(1);
+        m.offsetMs = r.Int(2);
+        m.cameraMs = Optional(r, 3);
+        m.utcMs = Optional(r, 4);
+        m.kind = kind;
+        fill(r, m);
+        PlaceMatch(r, m);
+        if (q.latitude) {
+            if (!m.latitude) continue;
+            m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
+            if (*m.distanceM > q.radiusM) continue;
+        }
+        out->push_back(std::move(m));
+    }
+    return true;
 }
 
 bool FindEvents(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
                 std::string* error) {
     Filter f = CommonFilter(q, "e.time_camera_ms", "e.time_utc_ms");
     std::string sql =
-        "SELECT r.id, r.path, e.offset_ms, e.time_camera_ms, e.time_utc_ms, e.kind, e.peak_g "
+        "SELECT r.id AS rid, r.path AS path, e.offset_ms AS offset_ms, e.time_camera_ms AS cam, "
+        "e.time_utc_ms AS utc, e.kind AS x1, e.peak_g AS x2 "
         "FROM events e JOIN recordings r ON r.id = e.recording_id WHERE e.kind = ?" + f.sql;
     if (q.bookmarked) sql += " AND EXISTS (SELECT 1 FROM bookmarks b WHERE b.recording_id = r.id)";
     f.params.insert(f.params.begin(), *q.eventKind);
-    std::vector<SqlRow> rows;
-    if (!db.Run(sql + " ORDER BY e.time_camera_ms, r.id", f.params, &rows, error)) return false;
-    for (const SqlRow& r : rows) {
-        FindMatch m = MatchOf(r, "event");
-        m.event = r.Text(5);
-        m.peakG = r.Double(6);
-        if (!Locate(db, q, r.Int(0), std::move(m), out, error)) return false;
-    }
-    return true;
+    return CollectMatches(
+        db, q, sql, f.params, "event",
+        [](const SqlRow& r, FindMatch& m) { m.event = r.Text(5), m.peakG = r.Double(6); }, out,
+        error);
 }
 
 bool FindBookmarks(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
@@ -100,18 +114,13 @@ bool FindBookmarks(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>
     const std::string camera = "(r.start_camera * 1000 + b.offset_ms)";
     const std::string utc = "(r.start_utc * 1000 + b.offset_ms)";
     const Filter f = CommonFilter(q, camera, utc);
-    std::vector<SqlRow> rows;
-    if (!db.Run("SELECT r.id, r.path, b.offset_ms, " + camera + ", " + utc +
-                    ", b.note FROM bookmarks b JOIN recordings r ON r.id = b.recording_id "
-                    "WHERE 1 = 1" + f.sql + " ORDER BY 4, b.id",
-                f.params, &rows, error))
-        return false;
-    for (const SqlRow& r : rows) {
-        FindMatch m = MatchOf(r, "bookmark");
-        m.note = r.Text(5);
-        if (!Locate(db, q, r.Int(0), std::move(m), out, error)) return false;
-    }
-    return true;
+    return CollectMatches(
+        db, q,
+        "SELECT r.id AS rid, r.path AS path, b.offset_ms AS offset_ms, " + camera + " AS cam, " +
+            utc + " AS utc, b.note AS x1, b.id AS x2 FROM bookmarks b JOIN recordings r ON "
+            "r.id = b.recording_id WHERE 1 = 1" + f.sql,
+        f.params, "bookmark", [](const SqlRow& r, FindMatch& m) { m.note = r.Text(5); }, out,
+        error);
 }
 
 }  // namespace
@@ -152,7 +161,12 @@ bool FindPlaces(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* o
         const double d = DistanceM(*q.latitude, *q.longitude, r.Double(5), r.Double(6));
         auto it = nearest.find(r.Int(0));
         if (d > q.radiusM || (it != nearest.end() && *it->second.distanceM <= d)) continue;
-        FindMatch m = MatchOf(r, "place");
+        FindMatch m;
+        m.path = r.Text(1);
+        m.offsetMs = r.Int(2);
+        m.cameraMs = Optional(r, 3);
+        m.utcMs = Optional(r, 4);
+        m.kind = "place";
         m.latitude = r.Double(5);
         m.longitude = r.Double(6);
         m.speedKmh = r.Double(7);
@@ -167,27 +181,22 @@ bool FindPlaces(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* o
 bool FindRecordings(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
                     std::string* error) {
     const std::string start = q.zoned ? "r.start_utc * 1000" : "r.start_camera * 1000";
-    std::string sql = "SELECT r.id, r.path, r.start_camera, r.start_utc FROM recordings r "
-                      "WHERE r.state = 'ready'";
+    std::string offset = "0";
     SqlParams params;
+    if (q.fromMs) {
+        offset = "(CASE WHEN " + start + " < ? THEN ? - " + start + " ELSE 0 END)";
+        // Once for each of the three columns below that use it.
+        params = SqlParams(6, SqlParam(*q.fromMs));
+    }
+    std::string sql = "SELECT r.id AS rid, r.path AS path, " + offset + " AS offset_ms, "
+                      "r.start_camera * 1000 + " + offset + " AS cam, r.start_utc * 1000 + " +
+                      offset + " AS utc, NULL AS x1, NULL AS x2 FROM recordings r "
+                      "WHERE r.state = 'ready'";
     if (q.fromMs) sql += " AND " + start + " + r.length_ms >= ?", params.push_back(*q.fromMs);
     if (q.toMs) sql += " AND " + start + " <= ?", params.push_back(*q.toMs);
     if (q.category) sql += " AND r.category = ?", params.push_back(*q.category);
-    std::vector<SqlRow> rows;
-    if (!db.Run(sql + " ORDER BY r.start_camera, r.id", params, &rows, error)) return false;
-    for (const SqlRow& r : rows) {
-        const std::optional<int64_t> startMs =
-            q.zoned ? (r.IsNull(3) ? std::nullopt : std::optional(r.Int(3) * 1000))
-                    : (r.IsNull(2) ? std::nullopt : std::optional(r.Int(2) * 1000));
-        FindMatch m;
-        m.path = r.Text(1);
-        m.offsetMs = q.fromMs && startMs ? std::max<int64_t>(0, *q.fromMs - *startMs) : 0;
-        if (!r.IsNull(2)) m.cameraMs = r.Int(2) * 1000 + m.offsetMs;
-        if (!r.IsNull(3)) m.utcMs = r.Int(3) * 1000 + m.offsetMs;
-        m.kind = "recording";
-        if (!Locate(db, q, r.Int(0), std::move(m), out, error)) return false;
-    }
-    return true;
+    return CollectMatches(
+        db, q, sql, params, "recording", [](const SqlRow&, FindMatch&) {}, out, error);
 }
 
 }  // namespace
