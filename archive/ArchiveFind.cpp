@@ -11,6 +11,8 @@
 namespace {
 
 constexpr double kEarthRadiusM = 6371008.8;
+// No recording runs longer; a dashcam cuts its recordings into minutes.
+constexpr int64_t kLongestRecordingMs = 24 * 3600 * 1000LL;
 constexpr double kMetresPerDegree = kEarthRadiusM * std::numbers::pi / 180.0;
 
 double Radians(double degrees) {
@@ -135,9 +137,11 @@ Filter PlaceBox(SqlEngine engine, const FindQuery& q) {
     const double s = *q.latitude - dLat, n = *q.latitude + dLat;
     const double w = *q.longitude - dLon, e = *q.longitude + dLon;
     if (engine == SqlEngine::Sqlite)
-        return {"FROM waypoint_places p JOIN waypoints w ON w.id = p.id JOIN recordings r ON "
-                "r.id = w.recording_id WHERE p.min_lat <= ? AND p.max_lat >= ? AND "
-                "p.min_lon <= ? AND p.max_lon >= ?",
+        // CROSS JOIN fixes SQLite's join order: the R*Tree first, however few recordings
+        // its statistics count (else it may walk every waypoint of every recording).
+        return {"FROM waypoint_places p CROSS JOIN waypoints w CROSS JOIN recordings r WHERE "
+                "w.id = p.id AND r.id = w.recording_id AND p.min_lat <= ? AND p.max_lat >= ? "
+                "AND p.min_lon <= ? AND p.max_lon >= ?",
                 {n, s, e, w}};
     return {"FROM waypoints w JOIN recordings r ON r.id = w.recording_id WHERE "
             "box(point(w.longitude, w.latitude), point(w.longitude, w.latitude)) && "
@@ -192,8 +196,15 @@ bool FindRecordings(SqlConnection& db, const FindQuery& q, std::vector<FindMatch
                       "r.start_camera * 1000 + " + offset + " AS cam, r.start_utc * 1000 + " +
                       offset + " AS utc, NULL AS x1, NULL AS x2 FROM recordings r "
                       "WHERE r.state = 'ready'";
-    if (q.fromMs) sql += " AND " + start + " + r.length_ms >= ?", params.push_back(*q.fromMs);
-    if (q.toMs) sql += " AND " + start + " <= ?", params.push_back(*q.toMs);
+    // The plain column bounds let the index on the start narrow the search; the exact test
+    // follows them.
+    const std::string column = q.zoned ? "r.start_utc" : "r.start_camera";
+    if (q.fromMs) {
+        sql += " AND " + column + " >= ? AND " + start + " + r.length_ms >= ?";
+        params.push_back((*q.fromMs - kLongestRecordingMs) / 1000);
+        params.push_back(*q.fromMs);
+    }
+    if (q.toMs) sql += " AND " + column + " <= ?", params.push_back(*q.toMs / 1000);
     if (q.category) sql += " AND r.category = ?", params.push_back(*q.category);
     return CollectMatches(
         db, q, sql, params, "recording", [](const SqlRow&, FindMatch&) {}, out, error);
