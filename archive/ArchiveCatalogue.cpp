@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
 
 #include "archive/ArchiveSchema.h"
 
@@ -109,6 +110,14 @@ void ArchiveCatalogue::Release(int64_t id, const std::string& owner) {
 bool ArchiveCatalogue::Complete(int64_t id, const std::string& owner, int64_t importId,
                                 const ArchivedRecording& r, std::string* error) {
     if (!m_db->BeginWrite(error)) return false;
+    // Two imports from one card would otherwise both find no trip to join and start one each;
+    // SQLite's write lock already keeps them apart.
+    if (m_db->Engine() == SqlEngine::Postgres &&
+        !m_db->Run("SELECT pg_advisory_xact_lock(?)",
+                   {static_cast<int64_t>(std::hash<std::string>()(r.card) >> 1)}, nullptr, error)) {
+        m_db->Rollback();
+        return false;
+    }
     std::vector<SqlRow> rows;
     bool ok = m_db->Run(
         "UPDATE recordings SET start_camera = ?, start_utc = ?, clock_offset_s = ?, "

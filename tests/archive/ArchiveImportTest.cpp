@@ -249,6 +249,20 @@ TEST_P(ArchiveTest, TwoImportsAtOnceArchiveEachRecordingOnce) {
     EXPECT_EQ(copied, 6);
     EXPECT_EQ(skipped, 6);
     ExpectArchiveHoldsCardOnce();
+
+    // The three driving recordings make one trip, whichever import catalogued each.
+    std::string error;
+    auto db = OpenSqlConnection(m_catalogue.empty() ? Archive() + "/catalogue.sqlite" : m_catalogue,
+                                &error);
+    ASSERT_TRUE(db) << error;
+    std::vector<SqlRow> rows;
+    ASSERT_TRUE(db->Run("SELECT category, count(DISTINCT trip_id) FROM recordings GROUP BY category "
+                        "ORDER BY category",
+                        {}, &rows, &error))
+        << error;
+    std::vector<std::string> trips;
+    for (const SqlRow& r : rows) trips.push_back(r.Text(0) + " " + r.Text(1));
+    EXPECT_EQ(trips, (std::vector<std::string>{"DRIVING 1", "EVENT 1", "PARKING 1", "USER 1"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest, ::testing::Values("sqlite", "postgres"),
