@@ -80,8 +80,8 @@ std::optional<CatalogueEntry> ArchiveCatalogue::Lookup(const std::string& path,
     return found[0];
 }
 
-std::optional<int64_t> ArchiveCatalogue::Claim(const ArchivedRecording& r,
-                                               const std::string& owner, std::string* error) {
+std::optional<int64_t> ArchiveCatalogue::Claim(const ArchivedRecording& r, const std::string& owner,
+                                               std::string* error) {
     std::vector<SqlRow> rows;
     if (!m_db->Run("INSERT INTO recordings (path, name, card, category, state, claim_owner, "
                    "claimed_utc) VALUES (?, ?, ?, ?, 'claimed', ?, ?) "
@@ -95,9 +95,10 @@ std::optional<int64_t> ArchiveCatalogue::Claim(const ArchivedRecording& r,
 bool ArchiveCatalogue::TakeOver(const CatalogueEntry& e, const std::string& owner,
                                 std::string* error) {
     std::vector<SqlRow> rows;
-    return m_db->Run("UPDATE recordings SET claim_owner = ?, claimed_utc = ? WHERE id = ? AND "
-                     "state = 'claimed' AND claim_owner = ? AND claimed_utc = ? RETURNING id",
-                     {owner, NowUtcSeconds(), e.id, e.claimOwner, e.claimedUtc}, &rows, error) &&
+    return m_db->Run(
+               "UPDATE recordings SET claim_owner = ?, claimed_utc = ? WHERE id = ? AND "
+               "state = 'claimed' AND claim_owner = ? AND claimed_utc = ? RETURNING id",
+               {owner, NowUtcSeconds(), e.id, e.claimOwner, e.claimedUtc}, &rows, error) &&
            !rows.empty();
 }
 
@@ -154,9 +155,10 @@ bool ArchiveCatalogue::StoreFindings(int64_t id, const ArchivedRecording& r, std
             return false;
     // Event and user recordings are the ones a driver kept on purpose.
     if (r.category == "EVENT" || r.category == "USER")
-        return m_db->Run("INSERT INTO locks (recording_id, reason) VALUES (?, ?) "
-                         "ON CONFLICT DO NOTHING",
-                         {id, r.category == "EVENT" ? "event" : "user"}, nullptr, error);
+        return m_db->Run(
+            "INSERT INTO locks (recording_id, reason) VALUES (?, ?) "
+            "ON CONFLICT DO NOTHING",
+            {id, r.category == "EVENT" ? "event" : "user"}, nullptr, error);
     return true;
 }
 
@@ -168,8 +170,7 @@ bool ArchiveCatalogue::JoinTrip(int64_t id, const ArchivedRecording& r, std::str
     std::vector<SqlRow> trips;
     if (!m_db->Run("SELECT id, start_camera, end_camera_ms FROM trips WHERE card = ? AND "
                    "category = ? AND end_camera_ms >= ? AND start_camera * 1000 <= ? ORDER BY id",
-                   {r.card, r.category, startMs - kTripJoinMs, endMs + kTripJoinMs}, &trips,
-                   error))
+                   {r.card, r.category, startMs - kTripJoinMs, endMs + kTripJoinMs}, &trips, error))
         return false;
     std::optional<int64_t> trip;
     for (const SqlRow& t : trips) {
@@ -216,13 +217,14 @@ std::optional<CatalogueEntry> ArchiveCatalogue::FindRecording(const std::string&
 bool ArchiveCatalogue::AddBookmark(int64_t recordingId, int64_t offsetMs, const std::string& note,
                                    std::string* error) {
     if (!m_db->BeginWrite(error)) return false;
-    const bool ok =
-        m_db->Run("INSERT INTO bookmarks (recording_id, offset_ms, note, created_utc) "
-                  "VALUES (?, ?, ?, ?)",
-                  {recordingId, offsetMs, note, NowUtcSeconds()}, nullptr, error) &&
-        m_db->Run("INSERT INTO locks (recording_id, reason) VALUES (?, 'bookmark') "
-                  "ON CONFLICT DO NOTHING",
-                  {recordingId}, nullptr, error);
+    const bool ok = m_db->Run(
+                        "INSERT INTO bookmarks (recording_id, offset_ms, note, created_utc) "
+                        "VALUES (?, ?, ?, ?)",
+                        {recordingId, offsetMs, note, NowUtcSeconds()}, nullptr, error) &&
+                    m_db->Run(
+                        "INSERT INTO locks (recording_id, reason) VALUES (?, 'bookmark') "
+                        "ON CONFLICT DO NOTHING",
+                        {recordingId}, nullptr, error);
     if (ok) return m_db->Commit(error);
     m_db->Rollback();
     return false;
@@ -238,8 +240,9 @@ bool ArchiveCatalogue::PruneCandidates(std::vector<CatalogueEntry>* out, std::st
 
 bool ArchiveCatalogue::RemoveUnlocked(int64_t id, std::string* error) {
     std::vector<SqlRow> rows;
-    return m_db->Run("DELETE FROM recordings WHERE id = ? AND NOT EXISTS (SELECT 1 FROM locks "
-                     "WHERE locks.recording_id = ?) RETURNING id",
-                     {id, id}, &rows, error) &&
+    return m_db->Run(
+               "DELETE FROM recordings WHERE id = ? AND NOT EXISTS (SELECT 1 FROM locks "
+               "WHERE locks.recording_id = ?) RETURNING id",
+               {id, id}, &rows, error) &&
            !rows.empty();
 }

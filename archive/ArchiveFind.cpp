@@ -41,14 +41,17 @@ Filter CommonFilter(const FindQuery& q, const std::string& cameraColumn,
 // (recording_id, offset_ms).
 std::string WithNearestWaypoints(const std::string& inner) {
     const auto side = [](const char* op, const char* order) {
-        return std::string("(SELECT n.id FROM waypoints n WHERE n.recording_id = i.rid AND "
-                           "n.offset_ms ") + op + " i.offset_ms ORDER BY n.offset_ms " + order +
-               " LIMIT 1)";
+        return std::string(
+                   "(SELECT n.id FROM waypoints n WHERE n.recording_id = i.rid AND "
+                   "n.offset_ms ") +
+               op + " i.offset_ms ORDER BY n.offset_ms " + order + " LIMIT 1)";
     };
     return "SELECT m.rid, m.path, m.offset_ms, m.cam, m.utc, m.x1, m.x2, b.offset_ms, "
            "b.latitude, b.longitude, b.speed_kmh, a.offset_ms, a.latitude, a.longitude, "
-           "a.speed_kmh FROM (SELECT i.*, " + side("<=", "DESC") + " AS before_id, " +
-           side(">", "ASC") + " AS after_id FROM (" + inner + ") i) m "
+           "a.speed_kmh FROM (SELECT i.*, " +
+           side("<=", "DESC") + " AS before_id, " + side(">", "ASC") + " AS after_id FROM (" +
+           inner +
+           ") i) m "
            "LEFT JOIN waypoints b ON b.id = m.before_id LEFT JOIN waypoints a ON a.id = "
            "m.after_id ORDER BY m.cam, m.rid";
 }
@@ -102,7 +105,8 @@ bool FindEvents(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* o
     std::string sql =
         "SELECT r.id AS rid, r.path AS path, e.offset_ms AS offset_ms, e.time_camera_ms AS cam, "
         "e.time_utc_ms AS utc, e.kind AS x1, e.peak_g AS x2 "
-        "FROM events e JOIN recordings r ON r.id = e.recording_id WHERE e.kind = ?" + f.sql;
+        "FROM events e JOIN recordings r ON r.id = e.recording_id WHERE e.kind = ?" +
+        f.sql;
     if (q.bookmarked) sql += " AND EXISTS (SELECT 1 FROM bookmarks b WHERE b.recording_id = r.id)";
     f.params.insert(f.params.begin(), *q.eventKind);
     return CollectMatches(
@@ -119,8 +123,10 @@ bool FindBookmarks(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>
     return CollectMatches(
         db, q,
         "SELECT r.id AS rid, r.path AS path, b.offset_ms AS offset_ms, " + camera + " AS cam, " +
-            utc + " AS utc, b.note AS x1, b.id AS x2 FROM bookmarks b JOIN recordings r ON "
-            "r.id = b.recording_id WHERE 1 = 1" + f.sql,
+            utc +
+            " AS utc, b.note AS x1, b.id AS x2 FROM bookmarks b JOIN recordings r ON "
+            "r.id = b.recording_id WHERE 1 = 1" +
+            f.sql,
         f.params, "bookmark", [](const SqlRow& r, FindMatch& m) { m.note = r.Text(5); }, out,
         error);
 }
@@ -139,14 +145,16 @@ Filter PlaceBox(SqlEngine engine, const FindQuery& q) {
     if (engine == SqlEngine::Sqlite)
         // CROSS JOIN fixes SQLite's join order: the R*Tree first, however few recordings
         // its statistics count (else it may walk every waypoint of every recording).
-        return {"FROM waypoint_places p CROSS JOIN waypoints w CROSS JOIN recordings r WHERE "
-                "w.id = p.id AND r.id = w.recording_id AND p.min_lat <= ? AND p.max_lat >= ? "
-                "AND p.min_lon <= ? AND p.max_lon >= ?",
-                {n, s, e, w}};
-    return {"FROM waypoints w JOIN recordings r ON r.id = w.recording_id WHERE "
-            "box(point(w.longitude, w.latitude), point(w.longitude, w.latitude)) && "
-            "box(point(?, ?), point(?, ?))",
-            {w, s, e, n}};
+        return {
+            "FROM waypoint_places p CROSS JOIN waypoints w CROSS JOIN recordings r WHERE "
+            "w.id = p.id AND r.id = w.recording_id AND p.min_lat <= ? AND p.max_lat >= ? "
+            "AND p.min_lon <= ? AND p.max_lon >= ?",
+            {n, s, e, w}};
+    return {
+        "FROM waypoints w JOIN recordings r ON r.id = w.recording_id WHERE "
+        "box(point(w.longitude, w.latitude), point(w.longitude, w.latitude)) && "
+        "box(point(?, ?), point(?, ?))",
+        {w, s, e, n}};
 }
 
 // Per recording, the moment it passed nearest the place.
@@ -157,7 +165,8 @@ bool FindPlaces(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* o
     box.params.insert(box.params.end(), f.params.begin(), f.params.end());
     std::vector<SqlRow> rows;
     if (!db.Run("SELECT r.id, r.path, w.offset_ms, w.time_camera_ms, w.time_utc_ms, w.latitude, "
-                "w.longitude, w.speed_kmh " + box.sql + f.sql,
+                "w.longitude, w.speed_kmh " +
+                    box.sql + f.sql,
                 box.params, &rows, error))
         return false;
     std::map<int64_t, FindMatch> nearest;
@@ -192,9 +201,11 @@ bool FindRecordings(SqlConnection& db, const FindQuery& q, std::vector<FindMatch
         // Once for each of the three columns below that use it.
         params = SqlParams(6, SqlParam(*q.fromMs));
     }
-    std::string sql = "SELECT r.id AS rid, r.path AS path, " + offset + " AS offset_ms, "
-                      "r.start_camera * 1000 + " + offset + " AS cam, r.start_utc * 1000 + " +
-                      offset + " AS utc, NULL AS x1, NULL AS x2 FROM recordings r "
+    std::string sql = "SELECT r.id AS rid, r.path AS path, " + offset +
+                      " AS offset_ms, "
+                      "r.start_camera * 1000 + " +
+                      offset + " AS cam, r.start_utc * 1000 + " + offset +
+                      " AS utc, NULL AS x1, NULL AS x2 FROM recordings r "
                       "WHERE r.state = 'ready'";
     // The plain column bounds let the index on the start narrow the search; the exact test
     // follows them.
@@ -214,9 +225,9 @@ bool FindRecordings(SqlConnection& db, const FindQuery& q, std::vector<FindMatch
 
 double DistanceM(double lat1, double lon1, double lat2, double lon2) {
     const double dLat = Radians(lat2 - lat1), dLon = Radians(lon2 - lon1);
-    const double a = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                     std::cos(Radians(lat1)) * std::cos(Radians(lat2)) * std::sin(dLon / 2) *
-                         std::sin(dLon / 2);
+    const double a =
+        std::sin(dLat / 2) * std::sin(dLat / 2) +
+        std::cos(Radians(lat1)) * std::cos(Radians(lat2)) * std::sin(dLon / 2) * std::sin(dLon / 2);
     return 2 * kEarthRadiusM * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
@@ -246,7 +257,8 @@ bool ParseFindTime(const std::string& text, int64_t* ms, bool* zoned) {
         int more = 0;
         if (std::sscanf(rest.c_str() + 1, "%2d:%2d%n", &h, &mi, &more) != 2) return false;
         rest = rest.substr(1 + more);
-        if (rest.size() >= 3 && rest[0] == ':' && std::sscanf(rest.c_str(), ":%2d%n", &s, &more) == 1)
+        if (rest.size() >= 3 && rest[0] == ':' &&
+            std::sscanf(rest.c_str(), ":%2d%n", &s, &more) == 1)
             rest = rest.substr(more);
     }
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;

@@ -60,8 +60,12 @@ std::string ReadSmallFile(const std::string& path, bool* ok) {
 
 ArchiveImport::ArchiveImport(ArchiveCatalogue& catalogue, std::string archiveFolder,
                              std::string card)
-    : m_catalogue(catalogue), m_folder(std::move(archiveFolder)), m_card(std::move(card)),
-      m_label(CardLabel(m_card)), m_host(HostName()), m_owner(m_host + ":" + std::to_string(::getpid())) {}
+    : m_catalogue(catalogue),
+      m_folder(std::move(archiveFolder)),
+      m_card(std::move(card)),
+      m_label(CardLabel(m_card)),
+      m_host(HostName()),
+      m_owner(m_host + ":" + std::to_string(::getpid())) {}
 
 bool ArchiveImport::ListCard(std::vector<Source>* sources, std::string* error) const {
     const std::string root = CardRoot(m_card);
@@ -142,7 +146,7 @@ ArchiveImport::Outcome ArchiveImport::ImportOne(const Source& s, ImportReport* r
 // Copies source to temp (hashed on the way, flushed), then reads the copy back: true only
 // when both hashes agree. A failed copy leaves no temp behind.
 static bool CopyVerified(const std::string& source, const std::string& temp, CopiedFile* copied,
-                  std::string* error) {
+                         std::string* error) {
     ::unlink(temp.c_str());  // a dead import's leftover of this very claim
     std::string readBack;
     if (!CopyAndHash(source, temp, nullptr, nullptr, copied, error)) return false;
@@ -172,7 +176,8 @@ ArchiveImport::Outcome ArchiveImport::CopyClaimed(const Source& s, ArchivedRecor
     } else if (CopyVerified(s.file, temp, &copied, &error)) {
         if (!m_sourceSha.empty() && m_sourceSha != copied.sha256)
             error = "the recording changed on the card while it was imported";
-        else if (r.sha256 = copied.sha256, r.size = copied.stamp.size; Place(claimId, r, temp, &error))
+        else if (r.sha256 = copied.sha256, r.size = copied.stamp.size;
+                 Place(claimId, r, temp, &error))
             return report->totals.bytes += r.size, Outcome::Copied;
         ::unlink(temp.c_str());
     }
@@ -212,8 +217,7 @@ bool ArchiveImport::Place(int64_t claimId, ArchivedRecording& r, const std::stri
     // A copy the reader does not accept is archived all the same, with what its name says.
     ReadRecordingFacts(temp, r);
     const fs::path final = fs::path(m_folder) / r.path;
-    if (::rename(temp.c_str(), final.c_str()) != 0 ||
-        !SyncFolder(final.parent_path().string())) {
+    if (::rename(temp.c_str(), final.c_str()) != 0 || !SyncFolder(final.parent_path().string())) {
         *error = "cannot place " + final.string() + ": " + std::strerror(errno);
         return false;
     }
@@ -233,8 +237,8 @@ std::string ArchiveImport::ArchiveSettings() {
         const std::string sha = Sha256OfBytes(text);
         const std::string name = e.path().filename().string();
         if (name == "blackbox.cfg") configSha = sha;
-        const fs::path target = fs::path(m_folder) / kSettingsFolder /
-                                (sha.substr(0, kSettingsHashChars) + "_" + name);
+        const fs::path target =
+            fs::path(m_folder) / kSettingsFolder / (sha.substr(0, kSettingsHashChars) + "_" + name);
         if (fs::exists(target, typeEc)) continue;
         fs::create_directories(target.parent_path(), typeEc);
         PendingFile out;
@@ -280,8 +284,8 @@ bool ArchiveImport::Run(const ImportProgress& progress, ImportReport* report, st
     std::error_code ec;
     fs::create_directories(m_folder, ec);
     if (ec || ::access(m_folder.c_str(), W_OK) != 0) {
-        *error = "archive " + m_folder + " cannot be written: " +
-                 (ec ? ec.message() : std::string(std::strerror(errno)));
+        *error = "archive " + m_folder +
+                 " cannot be written: " + (ec ? ec.message() : std::string(std::strerror(errno)));
         return false;
     }
     const std::optional<int64_t> importId = m_catalogue.BeginImport(m_label, m_host, error);

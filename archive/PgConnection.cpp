@@ -95,8 +95,8 @@ bool PgConnection::Run(const std::string& sql, const SqlParams& params, std::vec
         row.cells.resize(columns);
         for (int c = 0; c < columns; ++c)
             if (!PQgetisnull(result.get(), r, c))
-                row.cells[c] = std::string(PQgetvalue(result.get(), r, c),
-                                           PQgetlength(result.get(), r, c));
+                row.cells[c] =
+                    std::string(PQgetvalue(result.get(), r, c), PQgetlength(result.get(), r, c));
         rows->push_back(std::move(row));
     }
     return true;

@@ -48,29 +48,35 @@ bool Fill(SqlConnection& db, int64_t recordings) {
     const std::string day = std::to_string(kRecordingsPerDay);
     const std::string start = "(" + std::to_string(kFirstDaySec) + " + (i / " + day +
                               ") * 86400 + 8 * 3600 + (i % " + day + ") * 60)";
-    if (!Run(db, Sequence("seq", recordings) +
-                     "INSERT INTO recordings (path, name, card, category, start_camera, "
-                     "start_utc, clock_offset_s, length_ms, size, sha256, cameras, codec, state) "
-                     "SELECT 'bench/' || i || '.AVI', 'REC_' || i || '.AVI', 'bench', "
-                     "'DRIVING', " + start + ", " + start + " - ?, ?, 60000, 75000000, '', 2, "
-                     "'H.264', 'ready' FROM seq",
+    if (!Run(db,
+             Sequence("seq", recordings) +
+                 "INSERT INTO recordings (path, name, card, category, start_camera, "
+                 "start_utc, clock_offset_s, length_ms, size, sha256, cameras, codec, state) "
+                 "SELECT 'bench/' || i || '.AVI', 'REC_' || i || '.AVI', 'bench', "
+                 "'DRIVING', " +
+                 start + ", " + start +
+                 " - ?, ?, 60000, 75000000, '', 2, "
+                 "'H.264', 'ready' FROM seq",
              {kClockOffsetSec, kClockOffsetSec}))
         return false;
     // Each recording drives about 900 m north-east from its own start in the region.
-    if (!Run(db, Sequence("s", kWaypointsPerRecording) +
-                     "INSERT INTO waypoints (recording_id, offset_ms, time_camera_ms, "
-                     "time_utc_ms, latitude, longitude, speed_kmh, heading) "
-                     "SELECT r.id, s.i * 1000, r.start_camera * 1000 + s.i * 1000, "
-                     "r.start_utc * 1000 + s.i * 1000, "
-                     "37.0 + CAST((r.id * 7919) % 10000 AS DOUBLE PRECISION) / 10000 + s.i * 0.00012, "
-                     "126.5 + CAST((r.id * 104729) % 10000 AS DOUBLE PRECISION) / 10000 + s.i * 0.00009, "
-                     "54.0, 37.0 FROM recordings r CROSS JOIN s"))
+    if (!Run(db,
+             Sequence("s", kWaypointsPerRecording) +
+                 "INSERT INTO waypoints (recording_id, offset_ms, time_camera_ms, "
+                 "time_utc_ms, latitude, longitude, speed_kmh, heading) "
+                 "SELECT r.id, s.i * 1000, r.start_camera * 1000 + s.i * 1000, "
+                 "r.start_utc * 1000 + s.i * 1000, "
+                 "37.0 + CAST((r.id * 7919) % 10000 AS DOUBLE PRECISION) / 10000 + s.i * 0.00012, "
+                 "126.5 + CAST((r.id * 104729) % 10000 AS DOUBLE PRECISION) / 10000 + s.i * "
+                 "0.00009, "
+                 "54.0, 37.0 FROM recordings r CROSS JOIN s"))
         return false;
-    return Run(db, "INSERT INTO events (recording_id, kind, offset_ms, time_camera_ms, "
-                   "time_utc_ms, peak_g, speed_kmh) SELECT id, CASE (id / 10) % 4 "
-                   "WHEN 0 THEN 'harsh_braking' WHEN 1 THEN 'hard_acceleration' "
-                   "WHEN 2 THEN 'sharp_turn' ELSE 'impact' END, 30000, start_camera * 1000 + "
-                   "30000, start_utc * 1000 + 30000, 0.6, 54.0 FROM recordings WHERE id % 10 = 0") &&
+    return Run(db,
+               "INSERT INTO events (recording_id, kind, offset_ms, time_camera_ms, "
+               "time_utc_ms, peak_g, speed_kmh) SELECT id, CASE (id / 10) % 4 "
+               "WHEN 0 THEN 'harsh_braking' WHEN 1 THEN 'hard_acceleration' "
+               "WHEN 2 THEN 'sharp_turn' ELSE 'impact' END, 30000, start_camera * 1000 + "
+               "30000, start_utc * 1000 + 30000, 0.6, 54.0 FROM recordings WHERE id % 10 = 0") &&
            Run(db, "ANALYZE");
 }
 
@@ -88,43 +94,7 @@ double MedianMs(SqlConnection& db, const FindQuery& q, int runs, size_t* matches
     return times[times.size() / 2];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::string location;
-    double scale = 1.0;
-    int runs = 7;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string a = argv[i];
-        if (a == "--catalogue") location = argv[i + 1];
-        if (a == "--scale") scale = std::atof(argv[i + 1]);
-        if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-    }
-    if (location.empty() || scale <= 0) {
-        std::fprintf(stderr, "usage: bench_archive_find --catalogue LOCATION [--scale F] [--runs N]\n");
-        return 2;
-    }
-    const int64_t recordings = static_cast<int64_t>(kFullRecordings * scale);
-    ArchiveCatalogue catalogue;
-    std::string error;
-    if (!catalogue.Open(location, &error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
-    SqlConnection& db = catalogue.Db();
-    std::vector<SqlRow> rows;
-    db.Run("SELECT count(*) FROM recordings", {}, &rows, &error);
-    const auto t0 = Clock::now();
-    if (rows.empty() || rows[0].Int(0) != recordings) {
-        if (rows.empty() || rows[0].Int(0) != 0) {
-            std::fprintf(stderr, "%s holds another catalogue; give an empty one\n", location.c_str());
-            return 1;
-        }
-        if (!Fill(db, recordings)) return 1;
-    }
-    const double fillS = std::chrono::duration<double>(Clock::now() - t0).count();
-    const char* engine = db.Engine() == SqlEngine::Sqlite ? "sqlite" : "postgresql";
-    std::printf("%s: %lld recordings, %lld waypoints, filled in %.1f s\n", engine,
-                static_cast<long long>(recordings),
-                static_cast<long long>(recordings * kWaypointsPerRecording), fillS);
-
+void RunQueries(SqlConnection& db, const char* engine, int64_t recordings, int runs) {
     const int64_t midDay = kFirstDaySec + (recordings / kRecordingsPerDay / 2) * 86400;
     FindQuery byDate;
     byDate.fromMs = midDay * kMsPerSecond;
@@ -138,7 +108,8 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         const FindQuery& query;
-    } queries[] = {{"date range (one day)", byDate}, {"place (1 km radius)", byPlace},
+    } queries[] = {{"date range (one day)", byDate},
+                   {"place (1 km radius)", byPlace},
                    {"event kind (impact, whole archive)", byEvent}};
     for (const auto& q : queries) {
         size_t matches = 0;
@@ -146,5 +117,47 @@ int main(int argc, char** argv) {
         std::printf("%s: find by %s: %.1f ms median of %d, %zu matches (goal < 100 ms)\n", engine,
                     q.name, ms, runs, matches);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string location;
+    double scale = 1.0;
+    int runs = 7;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--catalogue") location = argv[i + 1];
+        if (a == "--scale") scale = std::atof(argv[i + 1]);
+        if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+    }
+    if (location.empty() || scale <= 0) {
+        std::fprintf(stderr,
+                     "usage: bench_archive_find --catalogue LOCATION [--scale F] [--runs N]\n");
+        return 2;
+    }
+    const int64_t recordings = static_cast<int64_t>(kFullRecordings * scale);
+    ArchiveCatalogue catalogue;
+    std::string error;
+    if (!catalogue.Open(location, &error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
+    SqlConnection& db = catalogue.Db();
+    std::vector<SqlRow> rows;
+    db.Run("SELECT count(*) FROM recordings", {}, &rows, &error);
+    const auto t0 = Clock::now();
+    if (rows.empty() || rows[0].Int(0) != recordings) {
+        if (rows.empty() || rows[0].Int(0) != 0) {
+            std::fprintf(stderr, "%s holds another catalogue; give an empty one\n",
+                         location.c_str());
+            return 1;
+        }
+        if (!Fill(db, recordings)) return 1;
+    }
+    const double fillS = std::chrono::duration<double>(Clock::now() - t0).count();
+    const char* engine = db.Engine() == SqlEngine::Sqlite ? "sqlite" : "postgresql";
+    std::printf("%s: %lld recordings, %lld waypoints, filled in %.1f s\n", engine,
+                static_cast<long long>(recordings),
+                static_cast<long long>(recordings * kWaypointsPerRecording), fillS);
+
+    RunQueries(db, engine, recordings, runs);
     return 0;
 }

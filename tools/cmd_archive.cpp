@@ -42,10 +42,9 @@ struct ArchiveArgs {
 };
 
 // Options that take a value; every other --name is a flag of the sub-command.
-const std::set<std::string> kValueOptions = {"--archive", "--catalogue", "--from", "--to",
-                                             "--near",    "--radius",    "--event", "--category",
-                                             "--at",      "--note",      "--keep-gb",
-                                             "--keep-days"};
+const std::set<std::string> kValueOptions = {
+    "--archive", "--catalogue", "--from", "--to",   "--near",    "--radius",
+    "--event",   "--category",  "--at",   "--note", "--keep-gb", "--keep-days"};
 
 int ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& allowed,
               ArchiveArgs* out) {
@@ -62,8 +61,8 @@ int ParseArgs(const std::vector<std::string>& args, const std::set<std::string>&
             out->flags.insert(a);
         }
     }
-    out->folder = out->options.count("--archive") ? out->options["--archive"]
-                                                  : DefaultArchiveFolder();
+    out->folder =
+        out->options.count("--archive") ? out->options["--archive"] : DefaultArchiveFolder();
     out->catalogue = out->options.count("--catalogue") ? out->options["--catalogue"]
                                                        : DefaultCatalogue(out->folder);
     return kToolOk;
@@ -136,8 +135,12 @@ std::string MatchJson(const std::string& folder, const FindMatch& m) {
     m.utcMs ? j.String(FormatClockIso(*m.utcMs / 1000) + "Z") : j.Null();
     j.Key("position");
     if (m.latitude)
-        j.BeginObject().Key("latitude").Raw(Shortest(*m.latitude)).Key("longitude")
-            .Raw(Shortest(*m.longitude)).EndObject();
+        j.BeginObject()
+            .Key("latitude")
+            .Raw(Shortest(*m.latitude))
+            .Key("longitude")
+            .Raw(Shortest(*m.longitude))
+            .EndObject();
     else
         j.Null();
     j.Key("speed");
@@ -193,9 +196,9 @@ int ParseFindQuery(ArchiveArgs& a, FindQuery* q) {
 
 int RunFind(const std::vector<std::string>& args) {
     ArchiveArgs a;
-    if (int s = ParseArgs(args, {"--from", "--to", "--near", "--radius", "--event", "--category",
-                                 "--bookmarked"},
-                          &a);
+    if (int s = ParseArgs(
+            args, {"--from", "--to", "--near", "--radius", "--event", "--category", "--bookmarked"},
+            &a);
         s != kToolOk)
         return s;
     if (!a.positional.empty()) return ToolUsageError(kName, "find takes no FILE");
@@ -204,8 +207,7 @@ int RunFind(const std::vector<std::string>& args) {
     ArchiveCatalogue catalogue;
     std::string error;
     std::vector<FindMatch> matches;
-    if (!OpenExisting(a, catalogue, &error) ||
-        !FindInArchive(catalogue.Db(), q, &matches, &error))
+    if (!OpenExisting(a, catalogue, &error) || !FindInArchive(catalogue.Db(), q, &matches, &error))
         return ToolFailure("archive find: " + error);
     for (const FindMatch& m : matches) std::printf("%s\n", MatchJson(a.folder, m).c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
@@ -304,8 +306,11 @@ int RunPrune(const std::vector<std::string>& args) {
 
 int RunArchive(const std::vector<std::string>& args) {
     static const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands = {
-        {"import", RunImport}, {"find", RunFind},   {"bookmark", RunBookmark},
-        {"check", RunCheck},   {"prune", RunPrune}};
+        {"import", RunImport},
+        {"find", RunFind},
+        {"bookmark", RunBookmark},
+        {"check", RunCheck},
+        {"prune", RunPrune}};
     if (args.empty() || !kCommands.count(args[0]))
         return ToolUsageError(kName, "expected import, find, bookmark, check or prune");
     return kCommands.at(args[0])(args);

@@ -101,9 +101,13 @@ TEST(ArchiveBadInputTest, CardPulledMidImportLosesNothing) {
     ASSERT_TRUE(catalogue.Open(dir + "/archive/catalogue.sqlite", &error)) << error;
     ImportReport report;
     ArchiveImport first(catalogue, dir + "/archive", card);
-    ASSERT_TRUE(first.Run([&](const std::string& line) {
-        if (line.find(" copied ") != std::string::npos && !fs::exists(held)) fs::rename(card, held);
-    }, &report, &error)) << error;
+    ASSERT_TRUE(first.Run(
+        [&](const std::string& line) {
+            if (line.find(" copied ") != std::string::npos && !fs::exists(held))
+                fs::rename(card, held);
+        },
+        &report, &error))
+        << error;
     EXPECT_EQ(report.totals.copied, 1);
     EXPECT_EQ(report.totals.failed, 5);
     ASSERT_EQ(report.failures.size(), 5u);

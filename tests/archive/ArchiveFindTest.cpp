@@ -40,7 +40,8 @@ std::vector<std::string> FindLines(const std::string& where, const std::string& 
     std::vector<std::string> lines;
     std::istringstream in(out.out);
     for (std::string line; std::getline(in, line);)
-        lines.push_back(std::regex_replace(line, std::regex("\"path\": \"[^\"]*/"), "\"path\": \""));
+        lines.push_back(
+            std::regex_replace(line, std::regex("\"path\": \"[^\"]*/"), "\"path\": \""));
     return lines;
 }
 
@@ -95,10 +96,11 @@ protected:
 
 TEST_F(ArchiveFindTest, DateRangeOnTheCameraClockOrInAZone) {
     const Match third{kSecond, 3};
-    for (const char* query : {"--from 2026-03-14T18:25:20 --to 2026-03-14T18:25:21",
-                              "--from 2026-03-14T09:25:20Z --to 2026-03-14T09:25:21Z",
-                              "--from 2026-03-14T18:25:20+09:00 --to 2026-03-14T18:25:21+09:00",
-                              "--from '2026-03-14 18:25:20' --to 2026-03-14T18:25:20 --category driving"})
+    for (const char* query :
+         {"--from 2026-03-14T18:25:20 --to 2026-03-14T18:25:21",
+          "--from 2026-03-14T09:25:20Z --to 2026-03-14T09:25:21Z",
+          "--from 2026-03-14T18:25:20+09:00 --to 2026-03-14T18:25:21+09:00",
+          "--from '2026-03-14 18:25:20' --to 2026-03-14T18:25:20 --category driving"})
         ExpectFound(query, third);
     EXPECT_TRUE(FindLines(s_sqlite, "--from 2026-03-15").empty());
 }
@@ -110,12 +112,13 @@ TEST_F(ArchiveFindTest, EventKindFindsEachEventAtItsOffset) {
     for (const JsonValue& e : list->items) {
         const std::string kind = e.Find("kind")->text;
         ExpectFound("--event " + kind, {kTrip, e.Find("time_ms")->number / 1000.0});
-        ExpectFound("--event " + kind + " --category driving --from 2026-03-14T18:25:09 "
-                    "--to 2026-03-14T18:25:16",
+        ExpectFound("--event " + kind +
+                        " --category driving --from 2026-03-14T18:25:09 "
+                        "--to 2026-03-14T18:25:16",
                     {kTrip, e.Find("time_ms")->number / 1000.0});
     }
-    EXPECT_TRUE(FindLines(s_sqlite, "--event impact --category user --to 2026-03-14T18:25:30")
-                    .empty());
+    EXPECT_TRUE(
+        FindLines(s_sqlite, "--event impact --category user --to 2026-03-14T18:25:30").empty());
 }
 
 TEST_F(ArchiveFindTest, PlaceFindsTheMomentARecordingPassedNearest) {

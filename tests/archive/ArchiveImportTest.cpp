@@ -19,8 +19,8 @@ using namespace archive_test;
 namespace {
 
 const char* const kRecordings[] = {
-    "DRIVING/REC_20260314_182509_D.AVI",  "DRIVING/REC_20260314_182517_D.AVI",
-    "DRIVING/REC_20260314_182525_D.AVI",  "EVENT/EVENT_20260314_182533_D.AVI",
+    "DRIVING/REC_20260314_182509_D.AVI",     "DRIVING/REC_20260314_182517_D.AVI",
+    "DRIVING/REC_20260314_182525_D.AVI",     "EVENT/EVENT_20260314_182533_D.AVI",
     "PARKING/PARKING_20260314_182541_D.AVI", "USER/USER_20260314_182549_D.AVI"};
 constexpr const char* kDay = "/2026/03/14/";
 
@@ -70,7 +70,8 @@ protected:
 
     std::string Archive() const { return m_dir + "/archive"; }
     std::string Where() const {
-        return "--archive " + Archive() + (m_catalogue.empty() ? "" : " --catalogue '" + m_catalogue + "'");
+        return "--archive " + Archive() +
+               (m_catalogue.empty() ? "" : " --catalogue '" + m_catalogue + "'");
     }
     ToolOutput Tool(const std::string& args) const {
         return RunToolCommand("archive " + args + " " + Where() + " 2>" + m_dir + "/stderr");
@@ -146,7 +147,7 @@ void KillImportMidway(const std::vector<std::string>& args) {
 }
 
 TEST_P(ArchiveTest, ImportKilledMidwayIsFinishedByTheNextOne) {
-    std::vector<std::string> args = {TARVEX_TOOL_PATH, "archive", "import", m_card,
+    std::vector<std::string> args = {TARVEX_TOOL_PATH, "archive", "import",    m_card,
                                      "--archive",      Archive(), "--progress"};
     if (!m_catalogue.empty()) args.insert(args.end(), {"--catalogue", m_catalogue});
     KillImportMidway(args);
@@ -178,7 +179,8 @@ TEST_P(ArchiveTest, SameNameWithOtherContentIsKeptUnderASuffix) {
     EXPECT_EQ(Field(Summary(out), "copied"), "1");
     EXPECT_EQ(Field(Summary(out), "skipped"), "5");
     EXPECT_EQ(Hash(Archive() + kDay + "REC_20260314_182517_D_2.AVI"), Hash(changed));
-    EXPECT_EQ(Hash(Archive() + kDay + FileName(kRecordings[1])), Hash(m_card + "/" + kRecordings[1]));
+    EXPECT_EQ(Hash(Archive() + kDay + FileName(kRecordings[1])),
+              Hash(m_card + "/" + kRecordings[1]));
 }
 
 TEST_P(ArchiveTest, CheckNamesMissingAndChangedFiles) {
@@ -189,14 +191,16 @@ TEST_P(ArchiveTest, CheckNamesMissingAndChangedFiles) {
     EXPECT_EQ(check.status, 1);
     std::map<std::string, std::string> states;
     for (const std::string& line : Lines(check.out))
-        if (!Field(line, "state").empty()) states[FileName(Field(line, "path"))] = Field(line, "state");
-    EXPECT_EQ(states, (std::map<std::string, std::string>{
-                          {FileName(kRecordings[0]), "missing"}, {FileName(kRecordings[3]), "changed"}}));
+        if (!Field(line, "state").empty())
+            states[FileName(Field(line, "path"))] = Field(line, "state");
+    EXPECT_EQ(states, (std::map<std::string, std::string>{{FileName(kRecordings[0]), "missing"},
+                                                          {FileName(kRecordings[3]), "changed"}}));
 
     // The card still holds the missing one: the next import puts it back.
     const ToolOutput again = Tool("import " + m_card);
     EXPECT_EQ(Field(Summary(again), "copied"), "1") << again.out;
-    EXPECT_EQ(Hash(Archive() + kDay + FileName(kRecordings[0])), Hash(m_card + "/" + kRecordings[0]));
+    EXPECT_EQ(Hash(Archive() + kDay + FileName(kRecordings[0])),
+              Hash(m_card + "/" + kRecordings[0]));
     const ToolOutput recheck = Tool("check");
     EXPECT_EQ(Field(recheck.out, "state"), "changed");
     EXPECT_EQ(Field(recheck.out, "problems"), "1");
@@ -215,13 +219,15 @@ TEST_P(ArchiveTest, PruneRemovesOnlyUnlockedDrivingAndParkingOldestFirst) {
     const ToolOutput prune = Tool("prune --keep-gb 0");
     ASSERT_EQ(prune.status, 0) << Stderr();
     std::vector<std::string> removed;
-    for (const std::string& line : Lines(prune.out)) removed.push_back(FileName(Field(line, "removed")));
+    for (const std::string& line : Lines(prune.out))
+        removed.push_back(FileName(Field(line, "removed")));
     const std::vector<std::string> expected = {FileName(kRecordings[1]), FileName(kRecordings[2]),
                                                FileName(kRecordings[4])};
     EXPECT_EQ(removed, expected);
     EXPECT_EQ(Lines(dry.out).size(), expected.size());
     for (const std::string& name : expected) EXPECT_FALSE(fs::exists(Archive() + kDay + name));
-    for (int kept : {0, 3, 5}) EXPECT_TRUE(fs::exists(Archive() + kDay + FileName(kRecordings[kept])));
+    for (int kept : {0, 3, 5})
+        EXPECT_TRUE(fs::exists(Archive() + kDay + FileName(kRecordings[kept])));
     EXPECT_EQ(Tool("check").status, 0);
     const ToolOutput marks = Tool("find --bookmarked");
     EXPECT_EQ(Field(marks.out, "note"), "keep");
@@ -233,8 +239,8 @@ TEST_P(ArchiveTest, PruneRemovesOnlyUnlockedDrivingAndParkingOldestFirst) {
 TEST_P(ArchiveTest, TwoImportsAtOnceArchiveEachRecordingOnce) {
     const std::string tool = TARVEX_TOOL_PATH;
     const std::string run = tool + " archive import " + m_card + " " + Where();
-    const std::string both = "(" + run + " >" + m_dir + "/a.out 2>&1 & " + run + " >" + m_dir +
-                             "/b.out 2>&1 & wait)";
+    const std::string both =
+        "(" + run + " >" + m_dir + "/a.out 2>&1 & " + run + " >" + m_dir + "/b.out 2>&1 & wait)";
     ASSERT_EQ(std::system(both.c_str()), 0);
     int copied = 0, skipped = 0;
     for (const char* out : {"/a.out", "/b.out"}) {
@@ -256,9 +262,10 @@ TEST_P(ArchiveTest, TwoImportsAtOnceArchiveEachRecordingOnce) {
                                 &error);
     ASSERT_TRUE(db) << error;
     std::vector<SqlRow> rows;
-    ASSERT_TRUE(db->Run("SELECT category, count(DISTINCT trip_id) FROM recordings GROUP BY category "
-                        "ORDER BY category",
-                        {}, &rows, &error))
+    ASSERT_TRUE(
+        db->Run("SELECT category, count(DISTINCT trip_id) FROM recordings GROUP BY category "
+                "ORDER BY category",
+                {}, &rows, &error))
         << error;
     std::vector<std::string> trips;
     for (const SqlRow& r : rows) trips.push_back(r.Text(0) + " " + r.Text(1));

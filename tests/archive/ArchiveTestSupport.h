@@ -42,7 +42,8 @@ public:
         if (!mkdtemp(pattern)) return *why = "no temporary folder", false;
         m_dir = pattern;
         fs::create_directories(m_dir + "/sock");
-        fs::permissions(m_dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        fs::permissions(m_dir,
+                        fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
         // The server refuses to run as root: it runs as the postgres user, which must own
         // the folder; the socket folder stays reachable for the tests' own user.
         m_prefix = geteuid() == 0 ? "runuser -u postgres -- " : "";
