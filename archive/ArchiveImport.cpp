@@ -270,8 +270,9 @@ void ArchiveImport::ImportAll(const std::vector<Source>& sources, const ImportPr
                 progress(std::to_string(done) + "/" + std::to_string(sources.size()) + " " +
                          kWords[static_cast<int>(outcome)] + " " + s.category + "/" + s.name);
         }
-        // What another import holds is its to finish; once it has (or has died), whatever it
-        // left is ours. There is nothing to be told about that but the catalogue itself.
+        // A recording another import holds is looked at again after a pause: by then that
+        // import has archived it, or has died and left it to this one. Only the catalogue
+        // can tell, and it tells nobody; so it is asked again.
         if (!deferred.empty()) std::this_thread::sleep_for(kClaimRecheck);
         pending = std::move(deferred);
     }
