@@ -72,6 +72,9 @@ public:
     std::optional<CatalogueEntry> FindRecording(const std::string& pathOrName, std::string* error);
     bool AddBookmark(int64_t recordingId, int64_t offsetMs, const std::string& note,
                      std::string* error);
+    // Keeps a recording from every prune; reason names why ("package" for one that went into
+    // an evidence package). Locking twice for one reason is no error.
+    bool AddLock(int64_t recordingId, const std::string& reason, std::string* error);
     // Unlocked DRIVING and PARKING recordings, oldest first.
     bool PruneCandidates(std::vector<CatalogueEntry>* out, std::string* error);
     // Removes a recording's rows unless it has become locked meanwhile; false when it has.
