@@ -221,13 +221,16 @@ bool ArchiveCatalogue::AddBookmark(int64_t recordingId, int64_t offsetMs, const 
                         "INSERT INTO bookmarks (recording_id, offset_ms, note, created_utc) "
                         "VALUES (?, ?, ?, ?)",
                         {recordingId, offsetMs, note, NowUtcSeconds()}, nullptr, error) &&
-                    m_db->Run(
-                        "INSERT INTO locks (recording_id, reason) VALUES (?, 'bookmark') "
-                        "ON CONFLICT DO NOTHING",
-                        {recordingId}, nullptr, error);
+                    AddLock(recordingId, "bookmark", error);
     if (ok) return m_db->Commit(error);
     m_db->Rollback();
     return false;
+}
+
+bool ArchiveCatalogue::AddLock(int64_t recordingId, const std::string& reason, std::string* error) {
+    return m_db->Run(
+        "INSERT INTO locks (recording_id, reason) VALUES (?, ?) ON CONFLICT DO NOTHING",
+        {recordingId, reason}, nullptr, error);
 }
 
 bool ArchiveCatalogue::PruneCandidates(std::vector<CatalogueEntry>* out, std::string* error) {
