@@ -149,8 +149,10 @@ bool ArchiveCatalogue::StoreFindings(int64_t id, const ArchivedRecording& r, std
             return false;
     for (const ArchivedEvent& e : r.events)
         if (!m_db->Run("INSERT INTO events (recording_id, kind, offset_ms, time_camera_ms, "
-                       "time_utc_ms, peak_g, speed_kmh) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                       {id, e.kind, e.offsetMs, e.timeCameraMs, e.timeUtcMs, e.peakG, e.speedKmh},
+                       "time_utc_ms, peak_g, speed_kmh, latitude, longitude) VALUES (?, ?, ?, ?, "
+                       "?, ?, ?, ?, ?)",
+                       {id, e.kind, e.offsetMs, e.timeCameraMs, e.timeUtcMs, e.peakG, e.speedKmh,
+                        e.latitude, e.longitude},
                        nullptr, error))
             return false;
     // Event and user recordings are the ones a driver kept on purpose.

@@ -99,20 +99,67 @@ bool CollectMatches(SqlConnection& db, const FindQuery& q, const std::string& in
     return true;
 }
 
+// The recording's path when it is ready and in the category asked for, else null: a scalar
+// subquery by the primary key, so a find over thousands of rows never joins (or scans) the
+// whole list of recordings.
+Filter RecordingPath(const FindQuery& q, const std::string& idColumn) {
+    Filter f{"(SELECT r.path FROM recordings r WHERE r.id = " + idColumn + " AND r.state = 'ready'",
+             {}};
+    if (q.category) f.sql += " AND r.category = ?", f.params.push_back(*q.category);
+    f.sql += ")";
+    return f;
+}
+
+Filter TimeFilter(const FindQuery& q, const std::string& cameraColumn,
+                  const std::string& utcColumn) {
+    Filter f;
+    const std::string column = q.zoned ? utcColumn : cameraColumn;
+    if (q.fromMs) f.sql += " AND " + column + " >= ?", f.params.push_back(*q.fromMs);
+    if (q.toMs) f.sql += " AND " + column + " <= ?", f.params.push_back(*q.toMs);
+    return f;
+}
+
+SqlParams Joined(SqlParams a, const SqlParams& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Events carry their own position (the nearest fix's, stored at import), so they need no
+// waypoint here.
 bool FindEvents(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
                 std::string* error) {
-    Filter f = CommonFilter(q, "e.time_camera_ms", "e.time_utc_ms");
-    std::string sql =
-        "SELECT r.id AS rid, r.path AS path, e.offset_ms AS offset_ms, e.time_camera_ms AS cam, "
-        "e.time_utc_ms AS utc, e.kind AS x1, e.peak_g AS x2 "
-        "FROM events e JOIN recordings r ON r.id = e.recording_id WHERE e.kind = ?" +
-        f.sql;
-    if (q.bookmarked) sql += " AND EXISTS (SELECT 1 FROM bookmarks b WHERE b.recording_id = r.id)";
-    f.params.insert(f.params.begin(), *q.eventKind);
-    return CollectMatches(
-        db, q, sql, f.params, "event",
-        [](const SqlRow& r, FindMatch& m) { m.event = r.Text(5), m.peakG = r.Double(6); }, out,
-        error);
+    const Filter path = RecordingPath(q, "e.recording_id");
+    const Filter time = TimeFilter(q, "e.time_camera_ms", "e.time_utc_ms");
+    std::string sql = "SELECT e.recording_id, " + path.sql +
+                      ", e.offset_ms, e.time_camera_ms, e.time_utc_ms, e.kind, e.peak_g, "
+                      "e.latitude, e.longitude, e.speed_kmh FROM events e WHERE e.kind = ?" +
+                      time.sql;
+    if (q.bookmarked)
+        sql += " AND EXISTS (SELECT 1 FROM bookmarks b WHERE b.recording_id = e.recording_id)";
+    std::vector<SqlRow> rows;
+    if (!db.Run(sql + " ORDER BY e.time_camera_ms, e.recording_id",
+                Joined(Joined(path.params, {*q.eventKind}), time.params), &rows, error))
+        return false;
+    for (const SqlRow& r : rows) {
+        if (r.IsNull(1)) continue;
+        FindMatch m;
+        m.path = r.Text(1);
+        m.offsetMs = r.Int(2);
+        m.cameraMs = Optional(r, 3);
+        m.utcMs = Optional(r, 4);
+        m.kind = "event";
+        m.event = r.Text(5);
+        m.peakG = r.Double(6);
+        if (!r.IsNull(7)) m.latitude = r.Double(7), m.longitude = r.Double(8);
+        if (!r.IsNull(9)) m.speedKmh = r.Double(9);
+        if (q.latitude) {
+            if (!m.latitude) continue;
+            m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
+            if (*m.distanceM > q.radiusM) continue;
+        }
+        out->push_back(std::move(m));
+    }
+    return true;
 }
 
 bool FindBookmarks(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
@@ -146,31 +193,30 @@ Filter PlaceBox(SqlEngine engine, const FindQuery& q) {
         // CROSS JOIN fixes SQLite's join order: the R*Tree first, however few recordings
         // its statistics count (else it may walk every waypoint of every recording).
         return {
-            "FROM waypoint_places p CROSS JOIN waypoints w CROSS JOIN recordings r WHERE "
-            "w.id = p.id AND r.id = w.recording_id AND p.min_lat <= ? AND p.max_lat >= ? "
-            "AND p.min_lon <= ? AND p.max_lon >= ?",
+            "FROM waypoint_places p CROSS JOIN waypoints w WHERE w.id = p.id AND "
+            "p.min_lat <= ? AND p.max_lat >= ? AND p.min_lon <= ? AND p.max_lon >= ?",
             {n, s, e, w}};
     return {
-        "FROM waypoints w JOIN recordings r ON r.id = w.recording_id WHERE "
-        "box(point(w.longitude, w.latitude), point(w.longitude, w.latitude)) && "
-        "box(point(?, ?), point(?, ?))",
+        "FROM waypoints w WHERE box(point(w.longitude, w.latitude), "
+        "point(w.longitude, w.latitude)) && box(point(?, ?), point(?, ?))",
         {w, s, e, n}};
 }
 
-// Per recording, the moment it passed nearest the place.
 bool FindPlaces(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* out,
                 std::string* error) {
-    Filter box = PlaceBox(db.Engine(), q);
-    const Filter f = CommonFilter(q, "w.time_camera_ms", "w.time_utc_ms");
-    box.params.insert(box.params.end(), f.params.begin(), f.params.end());
+    const Filter path = RecordingPath(q, "w.recording_id");
+    const Filter box = PlaceBox(db.Engine(), q);
+    const Filter time = TimeFilter(q, "w.time_camera_ms", "w.time_utc_ms");
     std::vector<SqlRow> rows;
-    if (!db.Run("SELECT r.id, r.path, w.offset_ms, w.time_camera_ms, w.time_utc_ms, w.latitude, "
-                "w.longitude, w.speed_kmh " +
-                    box.sql + f.sql,
-                box.params, &rows, error))
+    if (!db.Run("SELECT w.recording_id, " + path.sql +
+                    ", w.offset_ms, w.time_camera_ms, w.time_utc_ms, w.latitude, w.longitude, "
+                    "w.speed_kmh " +
+                    box.sql + time.sql,
+                Joined(Joined(path.params, box.params), time.params), &rows, error))
         return false;
     std::map<int64_t, FindMatch> nearest;
     for (const SqlRow& r : rows) {
+        if (r.IsNull(1)) continue;
         const double d = DistanceM(*q.latitude, *q.longitude, r.Double(5), r.Double(6));
         auto it = nearest.find(r.Int(0));
         if (d > q.radiusM || (it != nearest.end() && *it->second.distanceM <= d)) continue;

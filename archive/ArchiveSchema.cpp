@@ -36,7 +36,8 @@ CREATE INDEX waypoints_recording ON waypoints(recording_id, offset_ms);
 CREATE TABLE events (id @ID@,
   recording_id BIGINT NOT NULL REFERENCES recordings(id) ON DELETE CASCADE,
   kind TEXT NOT NULL, offset_ms BIGINT NOT NULL, time_camera_ms BIGINT, time_utc_ms BIGINT,
-  peak_g DOUBLE PRECISION NOT NULL, speed_kmh DOUBLE PRECISION);
+  peak_g DOUBLE PRECISION NOT NULL, speed_kmh DOUBLE PRECISION,
+  latitude DOUBLE PRECISION, longitude DOUBLE PRECISION);
 CREATE INDEX events_kind ON events(kind, time_camera_ms);
 CREATE TABLE bookmarks (id @ID@,
   recording_id BIGINT NOT NULL REFERENCES recordings(id) ON DELETE CASCADE,

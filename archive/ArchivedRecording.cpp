@@ -42,6 +42,10 @@ std::vector<ArchivedEvent> EventsOf(const RecordingTelemetry& t, const ArchivedR
         if (m.cameraMs && r.clockOffsetS) e.timeUtcMs = *m.cameraMs - *r.clockOffsetS * 1000;
         e.peakG = m.event.peakG;
         e.speedKmh = m.speedKmh;
+        if (const int64_t at = NearestValidFix(t.fixes, m.event.timeMs); at >= 0) {
+            e.latitude = t.fixes[at].fix.GetLatitude();
+            e.longitude = t.fixes[at].fix.GetLongitude();
+        }
         out.push_back(e);
     }
     return out;

@@ -19,6 +19,7 @@ struct ArchivedEvent {
     std::optional<int64_t> timeCameraMs, timeUtcMs;
     double peakG = 0;
     std::optional<double> speedKmh;
+    std::optional<double> latitude, longitude;  // the nearest valid fix's, however far
 };
 
 struct ArchivedRecording {

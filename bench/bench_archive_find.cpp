@@ -44,6 +44,14 @@ std::string Sequence(const char* name, int64_t count) {
            "SELECT i + 1 FROM " + name + " WHERE i < " + std::to_string(count - 1) + ") ";
 }
 
+// Latitude and longitude of a recording's waypoint at a second: each recording drives about
+// 900 m north-east from its own start in the region.
+std::string Position(const std::string& id, const std::string& second) {
+    return "37.0 + CAST((" + id + " * 7919) % 10000 AS DOUBLE PRECISION) / 10000 + " + second +
+           " * 0.00012, 126.5 + CAST((" + id +
+           " * 104729) % 10000 AS DOUBLE PRECISION) / 10000 + " + second + " * 0.00009";
+}
+
 bool Fill(SqlConnection& db, int64_t recordings) {
     const std::string day = std::to_string(kRecordingsPerDay);
     const std::string start = "(" + std::to_string(kFirstDaySec) + " + (i / " + day +
@@ -59,24 +67,22 @@ bool Fill(SqlConnection& db, int64_t recordings) {
                  "'H.264', 'ready' FROM seq",
              {kClockOffsetSec, kClockOffsetSec}))
         return false;
-    // Each recording drives about 900 m north-east from its own start in the region.
-    if (!Run(db,
-             Sequence("s", kWaypointsPerRecording) +
-                 "INSERT INTO waypoints (recording_id, offset_ms, time_camera_ms, "
-                 "time_utc_ms, latitude, longitude, speed_kmh, heading) "
-                 "SELECT r.id, s.i * 1000, r.start_camera * 1000 + s.i * 1000, "
-                 "r.start_utc * 1000 + s.i * 1000, "
-                 "37.0 + CAST((r.id * 7919) % 10000 AS DOUBLE PRECISION) / 10000 + s.i * 0.00012, "
-                 "126.5 + CAST((r.id * 104729) % 10000 AS DOUBLE PRECISION) / 10000 + s.i * "
-                 "0.00009, "
-                 "54.0, 37.0 FROM recordings r CROSS JOIN s"))
+    if (!Run(db, Sequence("s", kWaypointsPerRecording) +
+                     "INSERT INTO waypoints (recording_id, offset_ms, time_camera_ms, "
+                     "time_utc_ms, latitude, longitude, speed_kmh, heading) "
+                     "SELECT r.id, s.i * 1000, r.start_camera * 1000 + s.i * 1000, "
+                     "r.start_utc * 1000 + s.i * 1000, " +
+                     Position("r.id", "s.i") +
+                     ", "
+                     "54.0, 37.0 FROM recordings r CROSS JOIN s"))
         return false;
     return Run(db,
                "INSERT INTO events (recording_id, kind, offset_ms, time_camera_ms, "
-               "time_utc_ms, peak_g, speed_kmh) SELECT id, CASE (id / 10) % 4 "
+               "time_utc_ms, peak_g, speed_kmh, latitude, longitude) SELECT id, CASE (id / 10) % 4 "
                "WHEN 0 THEN 'harsh_braking' WHEN 1 THEN 'hard_acceleration' "
                "WHEN 2 THEN 'sharp_turn' ELSE 'impact' END, 30000, start_camera * 1000 + "
-               "30000, start_utc * 1000 + 30000, 0.6, 54.0 FROM recordings WHERE id % 10 = 0") &&
+               "30000, start_utc * 1000 + 30000, 0.6, 54.0, " +
+                   Position("id", "30") + " FROM recordings WHERE id % 10 = 0") &&
            Run(db, "ANALYZE");
 }
 
