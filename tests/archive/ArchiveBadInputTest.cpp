@@ -131,3 +131,56 @@ TEST(ArchiveBadInputTest, CardPulledMidImportLosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file system of its own for the archive, mounted for one case (needs the right to mount).
+class TmpfsMount {
+public:
+    TmpfsMount(const std::string& dir, const std::string& options) : m_dir(dir) {
+        fs::create_directories(dir);
+        m_mounted =
+            std::system(
+                ("mount -t tmpfs -o " + options + " tmpfs " + dir + " >/dev/null 2>&1").c_str()) ==
+            0;
+    }
+    ~TmpfsMount() {
+        if (m_mounted) std::system(("umount " + m_dir + " >/dev/null 2>&1").c_str());
+    }
+    bool Mounted() const { return m_mounted; }
+
+private:
+    std::string m_dir;
+    bool m_mounted = false;
+};
+
+// An archive that fills up keeps what it archived whole and catalogued, and names each
+// recording it could not take; a read-only one is refused before anything.
+TEST(ArchiveBadInputTest, FullOrReadOnlyArchive) {
+    const std::string card = GeneratedCard();
+    const std::string dir = kRoot + "/mounts";
+    fs::remove_all(dir);
+    {
+        TmpfsMount full(dir + "/full", "size=600k");
+        if (!full.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+        const ToolOutput out =
+            RunToolCommand("archive import " + card + " --archive " + dir + "/full/a 2>&1");
+        EXPECT_EQ(out.status, 1) << out.out;
+        EXPECT_NE(out.out.find("No space left on device"), std::string::npos) << out.out;
+        for (const auto& e : fs::recursive_directory_iterator(dir + "/full/a/2026")) {
+            if (!e.is_regular_file()) continue;
+            EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
+            EXPECT_EQ(Hash(e.path()), Hash(card + "/DRIVING/" + e.path().filename().string()));
+        }
+        const ToolOutput check = RunToolCommand("archive check --archive " + dir + "/full/a");
+        EXPECT_EQ(check.status, 0) << check.out;
+    }
+    TmpfsMount readOnly(dir + "/ro", "ro,size=1m");
+    ASSERT_TRUE(readOnly.Mounted());
+    const ToolOutput out =
+        RunToolCommand("archive import " + card + " --archive " + dir + "/ro/a 2>&1");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_NE(out.out.find("cannot be written"), std::string::npos) << out.out;
+}
+
+}  // namespace
