@@ -11,7 +11,7 @@ namespace {
 constexpr int64_t kTripJoinMs = 5000;
 constexpr const char* kEntryColumns =
     "id, path, name, category, state, sha256, size, claim_owner, claimed_utc, start_camera, "
-    "start_utc";
+    "start_utc, length_ms";
 
 CatalogueEntry EntryOf(const SqlRow& r) {
     CatalogueEntry e;
@@ -26,6 +26,7 @@ CatalogueEntry EntryOf(const SqlRow& r) {
     e.claimedUtc = r.Int(8);
     if (!r.IsNull(9)) e.startCamera = r.Int(9);
     if (!r.IsNull(10)) e.startUtc = r.Int(10);
+    e.lengthMs = r.Int(11);
     return e;
 }
 

@@ -34,6 +34,7 @@ struct CatalogueEntry {
     std::string claimOwner;
     int64_t claimedUtc = 0;
     std::optional<int64_t> startCamera, startUtc;
+    int64_t lengthMs = 0;
 };
 
 struct ImportTotals {

@@ -32,6 +32,8 @@ namespace {
 
 constexpr const char* kName = "archive";
 constexpr uint64_t kBytesPerGb = 1000ull * 1000 * 1000;
+constexpr size_t kDateOnlyChars = 10;  // "2026-03-14"
+constexpr int64_t kMsPerDay = 86400 * 1000LL;
 
 struct ArchiveArgs {
     std::string folder;
@@ -171,6 +173,9 @@ int ParseFindQuery(ArchiveArgs& a, FindQuery* q) {
         bool zoned = false;
         if (!ParseFindTime(a.options[bound], &ms, &zoned))
             return ToolUsageError(kName, std::string(bound) + " needs an ISO 8601 time");
+        // A day alone as the end of a range takes in that whole day.
+        if (std::string(bound) == "--to" && a.options[bound].size() == kDateOnlyChars)
+            ms += kMsPerDay - 1;
         (std::string(bound) == "--from" ? q->fromMs : q->toMs) = ms;
         if ((q->fromMs && q->toMs) && zoned != q->zoned)
             return ToolUsageError(kName, "--from and --to must both have a zone or neither");
@@ -240,6 +245,9 @@ int RunBookmark(const std::vector<std::string>& args) {
     if (!e)
         return ToolFailure("archive bookmark: " +
                            (error.empty() ? a.positional[0] + " is not in the archive" : error));
+    if (atMs > e->lengthMs)
+        return ToolFailure("archive bookmark: " + e->path + " is " +
+                           Shortest(e->lengthMs / 1000.0) + " s long");
     if (!catalogue.AddBookmark(e->id, atMs, a.options["--note"], &error))
         return ToolFailure("archive bookmark: " + error);
     JsonWriter j;

@@ -103,6 +103,7 @@ TEST_F(ArchiveFindTest, DateRangeOnTheCameraClockOrInAZone) {
           "--from '2026-03-14 18:25:20' --to 2026-03-14T18:25:20 --category driving"})
         ExpectFound(query, third);
     EXPECT_TRUE(FindLines(s_sqlite, "--from 2026-03-15").empty());
+    EXPECT_EQ(FindLines(s_sqlite, "--from 2026-03-14 --to 2026-03-14").size(), 6u);
 }
 
 TEST_F(ArchiveFindTest, EventKindFindsEachEventAtItsOffset) {

@@ -211,6 +211,8 @@ TEST_P(ArchiveTest, PruneRemovesOnlyUnlockedDrivingAndParkingOldestFirst) {
     const ToolOutput mark =
         Tool("bookmark " + Archive() + kDay + FileName(kRecordings[0]) + " --at 2 --note 'keep'");
     ASSERT_EQ(mark.status, 0) << mark.out << Stderr();
+    EXPECT_EQ(Tool("bookmark " + FileName(kRecordings[2]) + " --at 9 --note late").status, 1)
+        << "past the recording's end";
 
     const ToolOutput dry = Tool("prune --keep-gb 0 --dry-run");
     ASSERT_EQ(dry.status, 0) << Stderr();
