@@ -246,9 +246,15 @@ bool ArchiveCatalogue::PruneCandidates(std::vector<CatalogueEntry>* out, std::st
 
 bool ArchiveCatalogue::RemoveUnlocked(int64_t id, std::string* error) {
     std::vector<SqlRow> rows;
-    return m_db->Run(
-               "DELETE FROM recordings WHERE id = ? AND NOT EXISTS (SELECT 1 FROM locks "
-               "WHERE locks.recording_id = ?) RETURNING id",
-               {id, id}, &rows, error) &&
-           !rows.empty();
+    if (!m_db->Run("DELETE FROM recordings WHERE id = ? AND NOT EXISTS (SELECT 1 FROM locks "
+                   "WHERE locks.recording_id = ?) RETURNING trip_id",
+                   {id, id}, &rows, error) ||
+        rows.empty())
+        return false;
+    // A trip whose last recording went goes with it.
+    return rows[0].IsNull(0) ||
+           m_db->Run(
+               "DELETE FROM trips WHERE id = ? AND NOT EXISTS (SELECT 1 FROM recordings "
+               "WHERE recordings.trip_id = ?)",
+               {rows[0].Int(0), rows[0].Int(0)}, nullptr, error);
 }

@@ -231,6 +231,14 @@ TEST_P(ArchiveTest, PruneRemovesOnlyUnlockedDrivingAndParkingOldestFirst) {
     for (int kept : {0, 3, 5})
         EXPECT_TRUE(fs::exists(Archive() + kDay + FileName(kRecordings[kept])));
     EXPECT_EQ(Tool("check").status, 0);
+    std::string error;
+    auto db = OpenSqlConnection(m_catalogue.empty() ? Archive() + "/catalogue.sqlite" : m_catalogue,
+                                &error);
+    ASSERT_TRUE(db) << error;
+    std::vector<SqlRow> trips;
+    ASSERT_TRUE(db->Run("SELECT category FROM trips ORDER BY category", {}, &trips, &error));
+    ASSERT_EQ(trips.size(), 3u) << "the parking trip went with its recording";
+    EXPECT_EQ(trips[2].Text(0), "USER");
     const ToolOutput marks = Tool("find --bookmarked");
     EXPECT_EQ(Field(marks.out, "note"), "keep");
     EXPECT_EQ(Field(marks.out, "offset_s"), "2");
