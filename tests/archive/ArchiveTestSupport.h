@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "archive/SqlConnection.h"
@@ -38,15 +41,17 @@ public:
     bool Start(std::string* why) {
         const std::string bin = PostgresBin();
         if (bin.empty()) return *why = "no PostgreSQL server programs installed", false;
+        m_prefix = geteuid() == 0 ? "runuser -u postgres -- " : "";
+        SweepOrphans(bin);
         char pattern[] = "/tmp/tarvex-pg-XXXXXX";
         if (!mkdtemp(pattern)) return *why = "no temporary folder", false;
         m_dir = pattern;
+        std::ofstream(m_dir + "/owner") << getpid();
         fs::create_directories(m_dir + "/sock");
         fs::permissions(m_dir,
                         fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
         // The server refuses to run as root: it runs as the postgres user, which must own
         // the folder; the socket folder stays reachable for the tests' own user.
-        m_prefix = geteuid() == 0 ? "runuser -u postgres -- " : "";
         if (geteuid() == 0) {
             const passwd* pg = getpwnam("postgres");
             if (!pg) return *why = "running as root and there is no postgres user", false;
@@ -85,6 +90,23 @@ public:
     }
 
 private:
+    // A test program killed before its exit (a time limit, a closed pipe) leaves its server
+    // running; the next one stops it. Servers of programs still running are left alone.
+    void SweepOrphans(const std::string& bin) const {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator("/tmp", ec)) {
+            const std::string dir = e.path().string();
+            if (e.path().filename().string().rfind("tarvex-pg-", 0) != 0) continue;
+            pid_t owner = 0;
+            std::ifstream(dir + "/owner") >> owner;
+            // Without an owner yet, the folder is another program's, being set up.
+            if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) {
+                Shell(bin + "/pg_ctl -D " + dir + "/data -m immediate -w stop");
+                fs::remove_all(dir, ec);
+            }
+        }
+    }
+
     bool Shell(const std::string& command) const {
         return std::system((m_prefix + command + " >/dev/null 2>&1").c_str()) == 0;
     }
