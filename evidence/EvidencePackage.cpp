@@ -30,6 +30,7 @@ extern "C" {
 #include "media/ClipExporter.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
+#include "support/ProgramVersion.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
@@ -265,8 +266,8 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
                      size_t last) {
     const PackageRequest& r = *facts.request;
     JsonWriter j;
-    j.BeginObject().Key("program").String(r.program).Key("version").String(TARVEX_VERSION);
-    j.Key("created_utc").String(UtcText(std::time(nullptr)));
+    j.BeginObject().Key("program").String(r.program).Key("version").String(kProgramVersion);
+    j.Key("created_utc").String(UtcText(static_cast<std::time_t>(facts.createdUtcSec)));
     j.Key("sources").BeginArray();
     for (size_t i = first; i <= last; ++i) {
         std::error_code ec;
@@ -393,6 +394,13 @@ bool CopyOriginals(const PackageRequest& r, const std::vector<Source>& sources, 
 
 }  // namespace
 
+int64_t PackageFacts::CameraMsAt(int64_t timelineMs) const {
+    size_t k = 0;
+    while (k + 1 < startsMs.size() && startsMs[k + 1] <= timelineMs) ++k;
+    if (k >= startsCameraMs.size()) return cameraMs + (timelineMs - momentMs);
+    return startsCameraMs[k] + (timelineMs - startsMs[k]);
+}
+
 bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageResult* result,
                   std::string* error) {
     // Each step says what it does; false once a cancel has come.
@@ -445,12 +453,14 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     PackageFacts& facts = result->facts;
     facts = PackageFacts();
     facts.request = &r;
+    facts.createdUtcSec = static_cast<int64_t>(std::time(nullptr));
     HashCache hashes;
     if (!CopyOriginals(r, sources, first, last, scratch, hashes, error)) return false;
     for (size_t i = first; i <= last; ++i) {
         facts.originals.push_back(
             (scratch / kOriginals / fs::path(sources[i].path).filename()).string());
         facts.startsMs.push_back(sources[i].timelineMs - sources[first].timelineMs);
+        facts.startsCameraMs.push_back(sources[i].startSec * 1000);
     }
     const int64_t offset = sources[first].timelineMs;
     facts.clipFromMs = r.fromMs - offset;
@@ -499,6 +509,12 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     if (!ProveClip((scratch / kLosslessClip).string(), recordings, &facts.proof, error))
         return false;
 
+    // The guide goes first, so that the report lists every file but itself and the manifest.
+    if (!WriteText(scratch / kPackageReadme,
+                   PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
+                                 r.signer != nullptr),
+                   error))
+        return false;
     if (!HashAll(scratch, hashes, facts.files, error)) return false;
     if (report) {
         if (!step("writing the report", kProvenShare)) return false;
@@ -506,12 +522,6 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         if (!PdfIsWhole((scratch / kReport).string(), kReport, error)) return false;
         if (!HashAll(scratch, hashes, facts.files, error)) return false;
     }
-    if (!WriteText(scratch / kPackageReadme,
-                   PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
-                                 r.signer != nullptr),
-                   error))
-        return false;
-    if (!HashAll(scratch, hashes, facts.files, error)) return false;
     if (!step("writing the manifest", kProvenShare)) return false;
     if (!WriteText(scratch / kManifest, Manifest(facts, sources, first, last), error)) return false;
     std::vector<PackageFacts::File> all;

@@ -66,6 +66,7 @@ struct PackageFacts {
     std::vector<std::string> originals;    // copied recordings, in the package
     RecordingTelemetry timeline;           // the originals' telemetry, joined
     std::vector<int64_t> startsMs;         // each original's start on the joined timeline
+    std::vector<int64_t> startsCameraMs;   // and on the camera clock (from its name)
     int64_t clipFromMs = 0, clipToMs = 0;  // the clip on that timeline
     int64_t momentMs = 0;                  // the stills' moment on that timeline
     int64_t cameraMs = 0;                  // the moment on the camera clock
@@ -79,6 +80,11 @@ struct PackageFacts {
         std::string sha256;
     };
     std::vector<File> files;  // every file written before the report
+    int64_t createdUtcSec = 0;  // when the package was made, seconds since 1970
+
+    // A time on the joined timeline read on the camera clock (the recording it falls in
+    // gives the clock; the seconds between two recordings are not on the timeline).
+    int64_t CameraMsAt(int64_t timelineMs) const;
 };
 
 using ReportWriter =

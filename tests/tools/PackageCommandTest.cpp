@@ -194,6 +194,36 @@ TEST_F(PackageCommandTest, TheReportGivesSpeedsInTheUnitAsked) {
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_EQ(report.find("km/h"), std::string::npos) << report;
 }
+
+// The Korean report keeps its figures copyable: every hash a reader would compare, the clock's
+// zone, the clip's ends in UTC, the events by name, the pages counted, and the one version
+// the tool and the manifest also give.
+TEST_F(PackageCommandTest, TheKoreanReportsTextHoldsItsFiguresAndHashes) {
+    const fs::path out = Root() / "korean";
+    fs::remove_all(out);
+    const ToolOutput run = Package("'" + First() + "' --from 8 --to 12 --lang ko", out);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
+    std::istringstream sums(Read(out / "SHA256SUMS"));
+    int hashes = 0;
+    for (std::string hash, name; sums >> hash >> name;) {
+        if (name == "report.pdf" || name == "manifest.json") continue;  // cannot hold their own
+        EXPECT_NE(report.find(hash), std::string::npos) << name << "\n" << report;
+        ++hashes;
+    }
+    EXPECT_GE(hashes, 6);
+    const std::string version = RunToolCommand("--version").out;
+    ASSERT_EQ(version.rfind("tarvex-tool ", 0), 0u) << version;
+    const std::string number = version.substr(12, version.find('\n') - 12);
+    EXPECT_NE(Read(out / "manifest.json").find("\"version\": \"" + number + "\""),
+              std::string::npos);
+    for (const std::string& says :
+         {std::string("UTC+09:00"), std::string("2018-08-20 09:48:38.000 Z"),
+          std::string("2018-08-20 18:48:42.000"), std::string("급제동 · 18:48:39"),
+          std::string("증거 보고서"), "tarvex-tool " + number, std::string("2쪽 중 2쪽")})
+        EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
+    EXPECT_EQ(report.find("harsh_braking"), std::string::npos) << report;
+}
 #endif
 
 TEST_F(PackageCommandTest, WrongInputsAreRefusedAndLeaveNothing) {
