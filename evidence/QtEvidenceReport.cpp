@@ -231,6 +231,37 @@ struct Writer {
         page.Line(T(ReportText::FilesSelf), 8);
     }
 
+    const PackageFacts::File* FileNamed(const std::string& path) const {
+        for (const PackageFacts::File& f : facts.files)
+            if (f.path == path) return &f;
+        return nullptr;
+    }
+
+    // Each part with its stretch on the camera clock and in UTC, and its hash.
+    void Parts() {
+        if (facts.composedParts.empty()) return;
+        page.Heading(T(ReportText::Parts));
+        page.Line(T(ReportText::PartsRate)
+                      .arg(facts.composedParts.size())
+                      .arg(facts.composedBitsPerSecond / 1000),
+                  9);
+        if (!facts.composedLowered.empty())
+            page.Line(T(ReportText::PartsLowered)
+                          .arg(facts.composedWidth)
+                          .arg(facts.composedHeight),
+                      9);
+        for (const PackageFacts::Part& part : facts.composedParts) {
+            const int64_t from = facts.CameraMsAt(part.fromMs), to = facts.CameraMsAt(part.toMs);
+            QString text = QString::fromStdString(part.path) + "   " + Clock(from) + " - " +
+                           Clock(to).mid(11);
+            if (const std::optional<int64_t> utc = UtcMs(from))
+                text += "   UTC " + Clock(*utc).mid(11) + " - " + Clock(*UtcMs(to)).mid(11);
+            page.Line(text, 8, true);
+            if (const PackageFacts::File* f = FileNamed(part.path))
+                page.MonoLine(QString::fromStdString(f->sha256), 8);
+        }
+    }
+
     void Verified() {
         page.Heading(T(ReportText::Verified));
         int64_t compared = 0;
@@ -362,6 +393,7 @@ struct Writer {
         page.NewPage();
         Graph();
         Events();
+        Parts();
         Verified();
         Files();
     }

@@ -46,6 +46,13 @@ const char* const kWords[static_cast<int>(ReportText::Count)][2] = {
      "the manifest lists this report's.",
      "report.pdf와 manifest.json도 SHA256SUMS에 있습니다. 파일은 자신의 해시를 담을 수 없고, "
      "manifest.json이 이 보고서의 해시를 담습니다."},
+    {"The composed clip, in parts", "합성 영상의 나눈 파일"},
+    {"Cut into %1 parts for the size asked for, each encoded at %2 kbit/s; together they cover "
+     "the clip in order.",
+     "요청한 크기에 맞추어 %1개로 나누어 각각 %2 kbit/s로 인코딩했습니다. 차례로 구간 전체를 "
+     "담습니다."},
+    {"The picture was made smaller, to %1x%2, to keep at least 0.05 bits per pixel.",
+     "픽셀당 0.05비트 이상을 지키려고 화면을 %1x%2로 줄였습니다."},
     {"What was verified", "확인한 내용"},
     {"Every one of the %1 video packets of clip.mp4 is equal, byte for byte, to the chunk of the "
      "original recording it was copied from.",
