@@ -37,6 +37,7 @@
 // Engine parts; the player header pulls in the media interfaces.
 #include "app/CEvidenceDlg.h"
 #include "app/CExportDlg.h"
+#include "app/ClipExportCommand.h"
 #include "app/MainWindowControls.h"
 #include "app/PlaybackController.h"
 #include "app/RecordingNavigator.h"
@@ -279,6 +280,8 @@ protected:
     virtual QString RunEvidenceFolderDialog(const QString& proposedPath);
     // Runs the started evidence package dialog modally.
     virtual void RunEvidenceDialog(CEvidenceDlg& dialog) { dialog.exec(); }
+    // The evidence package's stretch around the picture on screen; false when cancelled.
+    virtual bool RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch);
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
