@@ -64,6 +64,13 @@ struct Input {
         const AVRational r = format->streams[video]->avg_frame_rate;
         return r.num > 0 && r.den > 0 ? static_cast<int>(std::lround(av_q2d(r))) : 30;
     }
+    // To the key frame at or before fromMs (from the working copy's start).
+    void SeekBefore(int64_t fromMs) {
+        const AVStream* v = format->streams[video];
+        av_seek_frame(format.get(), video,
+                      videoStart + av_rescale_q(fromMs, AVRational{1, 1000}, v->time_base),
+                      AVSEEK_FLAG_BACKWARD);
+    }
     // A picture's number from the working copy's first.
     int64_t FrameIndex(int64_t pts) const {
         const AVRational tb = format->streams[video]->time_base;
@@ -141,6 +148,16 @@ struct PartWriter {
             return Fail(error, "cannot write " + path, r);
         r = avformat_write_header(raw, nullptr);
         return r >= 0 || Fail(error, "cannot write " + path, r);
+    }
+
+    // A sound packet of the working copy, moved to start at the part's start.
+    bool CopyAudio(AVPacket* packet, int64_t from, AVRational timeBase, std::string* error) {
+        packet->pts -= from;
+        packet->dts -= from;
+        packet->stream_index = audioOut;
+        av_packet_rescale_ts(packet, timeBase, output->streams[audioOut]->time_base);
+        const int r = av_interleaved_write_frame(output.get(), packet);
+        return r >= 0 || Fail(error, "cannot write the clip's sound", r);
     }
 
     // Hands a picture (null: the end) to the encoder and writes what comes out.
@@ -262,12 +279,7 @@ bool ClipFitter::EncodePart(const std::string& inPath, const FitPlan& plan, size
     if (!w.OpenEncoder(plan, in.FrameRate(), m_rate, pass, stats, pass == 2, error)) return false;
     if (pass == 2 && !w.OpenOutput(in, out, part.fromMs, error)) return false;
     const AVRational ms{1, 1000};
-    if (part.firstFrame > 0) {
-        const AVStream* v = in.format->streams[in.video];
-        av_seek_frame(in.format.get(), in.video,
-                      in.videoStart + av_rescale_q(part.fromMs, ms, v->time_base),
-                      AVSEEK_FLAG_BACKWARD);
-    }
+    if (part.firstFrame > 0) in.SeekBefore(part.fromMs);
     const AVRational atb = in.audio >= 0 ? in.format->streams[in.audio]->time_base : ms;
     const int64_t audioFrom = in.audioStart + av_rescale_q(part.fromMs, ms, atb);
     const int64_t audioTo = in.audioStart + av_rescale_q(part.toMs, ms, atb);
@@ -298,14 +310,9 @@ bool ClipFitter::EncodePart(const std::string& inPath, const FitPlan& plan, size
             if (avcodec_send_packet(in.decoder.get(), packet.get()) >= 0 && !drain()) return false;
         } else if (!audioDone && packet->stream_index == in.audio) {
             if (packet->pts >= audioTo) audioDone = true;
-            if (packet->pts >= audioFrom && packet->pts < audioTo) {
-                packet->pts -= audioFrom;
-                packet->dts -= audioFrom;
-                packet->stream_index = w.audioOut;
-                av_packet_rescale_ts(packet.get(), atb, w.output->streams[w.audioOut]->time_base);
-                const int r = av_interleaved_write_frame(w.output.get(), packet.get());
-                if (r < 0) return Fail(error, "cannot write " + out, r);
-            }
+            if (packet->pts >= audioFrom && packet->pts < audioTo &&
+                !w.CopyAudio(packet.get(), audioFrom, atb, error))
+                return false;
         }
         av_packet_unref(packet.get());
     }

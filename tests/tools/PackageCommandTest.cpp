@@ -131,10 +131,12 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
 #if TARVEX_WITH_REPORT
     EXPECT_NE(listed.find("report.pdf: OK"), std::string::npos) << listed;
 
-    // The report: the moment on the camera clock, in UTC, the speed's unit, two pages or more.
+    // The report: the moment on the camera clock, in UTC, the clock's zone, the speed's unit,
+    // two pages counted, words whole in the text layer (no "fi" ligature).
     const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
     for (const char* says :
-         {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h", "360 video packets"})
+         {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h", "360 video packets",
+          "UTC+09:00", "valid GPS fixes", "Page 2 of 2"})
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_NE(Shell("pdfinfo '" + (out / "report.pdf").string() + "'").find("Pages:           2"),
               std::string::npos);
