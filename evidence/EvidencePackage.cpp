@@ -584,7 +584,7 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     // The guide goes first, so that the report lists every file but itself and the manifest.
     if (!WriteText(scratch / kPackageReadme,
                    PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
-                                 r.signer != nullptr),
+                                 r.signer != nullptr, facts.composedParts.size()),
                    error))
         return false;
     if (!HashAll(scratch, hashes, facts.files, error)) return false;
