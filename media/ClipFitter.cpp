@@ -56,6 +56,7 @@ struct Input {
         decoder.reset(avcodec_alloc_context3(codec));
         if (!decoder) return Fail(error, "out of memory");
         avcodec_parameters_to_context(decoder.get(), v->codecpar);
+        decoder->thread_count = 0;
         if ((r = avcodec_open2(decoder.get(), codec, nullptr)) < 0)
             return Fail(error, "cannot decode " + path, r);
         return true;
@@ -115,6 +116,7 @@ struct PartWriter {
         c->time_base = AVRational{1, rate};
         c->framerate = AVRational{rate, 1};
         c->bit_rate = bitRate;
+        c->thread_count = 0;  // x264's own choice: every core (the passes are the long part)
         c->flags |= pass == 1 ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
         if (globalHeader) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         av_opt_set(c->priv_data, "preset", kPreset, 0);
