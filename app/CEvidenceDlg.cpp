@@ -3,14 +3,14 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFormLayout>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/JobDialogParts.h"
@@ -208,4 +208,3 @@ bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, i
     *toMs = std::min(lengthMs, atMs + after->value() * kMsPerSecond);
     return true;
 }
-

@@ -1,12 +1,11 @@
 #include "evidence/PackageReadme.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "evidence/PackageNames.h"
 #include "media/ClipFitter.h"
-
-#include <string>
 
 using namespace std::string_literals;
 
@@ -75,8 +74,7 @@ constexpr Texts kKorean = {
     "                    요청한 크기에 맞추어 %zu개로 나누었습니다, %s … %s: 차례로 보십시오",
 };
 
-std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned,
-                    size_t parts) {
+std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned, size_t parts) {
     std::string s = std::string(t.title) + "\n\n";
     for (const char* line : {t.originals, t.lossless, t.composed}) s += line + "\n"s;
     if (parts > 1) {
@@ -98,8 +96,8 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
 
 }  // namespace
 
-std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport,
-                          bool isSigned, size_t composedParts) {
+std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport, bool isSigned,
+                          size_t composedParts) {
     const std::string english = Section(kEnglish, hasTrack, hasReport, isSigned, composedParts);
     if (language != "ko") return english;
     return Section(kKorean, hasTrack, hasReport, isSigned, composedParts) + "\n\n" + english;

@@ -94,9 +94,9 @@ struct Writer {
             page.Line(T(ReportText::NoOffset));
             return;
         }
-        page.Line(T(ReportText::Offset).arg(QString::fromStdString(
-                      UtcOffsetText(*facts.clockOffsetSec))),
-                  11, true);
+        page.Line(
+            T(ReportText::Offset).arg(QString::fromStdString(UtcOffsetText(*facts.clockOffsetSec))),
+            11, true);
         page.Line(T(ReportText::OffsetHow).arg(facts.clockFixes), 9);
     }
 
@@ -246,14 +246,12 @@ struct Writer {
                       .arg(facts.composedBitsPerSecond / 1000),
                   9);
         if (!facts.composedLowered.empty())
-            page.Line(T(ReportText::PartsLowered)
-                          .arg(facts.composedWidth)
-                          .arg(facts.composedHeight),
-                      9);
+            page.Line(
+                T(ReportText::PartsLowered).arg(facts.composedWidth).arg(facts.composedHeight), 9);
         for (const PackageFacts::Part& part : facts.composedParts) {
             const int64_t from = facts.CameraMsAt(part.fromMs), to = facts.CameraMsAt(part.toMs);
-            QString text = QString::fromStdString(part.path) + "   " + Clock(from) + " - " +
-                           Clock(to).mid(11);
+            QString text =
+                QString::fromStdString(part.path) + "   " + Clock(from) + " - " + Clock(to).mid(11);
             if (const std::optional<int64_t> utc = UtcMs(from))
                 text += "   UTC " + Clock(*utc).mid(11) + " - " + Clock(*UtcMs(to)).mid(11);
             page.Line(text, 8, true);

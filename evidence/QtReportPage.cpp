@@ -102,6 +102,5 @@ void ReportPage::Footer() {
     const QRectF box(0, m_bottom + Px(2), m_width, Px(kFooterMm - 2));
     m_painter.drawText(box, Qt::AlignLeft | Qt::AlignBottom, m_footer);
     const QString total = m_total > 0 ? QString::number(m_total) : QStringLiteral("?");
-    m_painter.drawText(box, Qt::AlignRight | Qt::AlignBottom,
-                       m_pageOf.arg(m_page).arg(total));
+    m_painter.drawText(box, Qt::AlignRight | Qt::AlignBottom, m_pageOf.arg(m_page).arg(total));
 }

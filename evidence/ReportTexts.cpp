@@ -91,8 +91,7 @@ std::string LengthText(int64_t ms) {
     if (tenths < 600)
         std::snprintf(text, sizeof text, tenths % 10 ? "%.1f s" : "%.0f s", tenths / 10.0);
     else
-        std::snprintf(text, sizeof text, "%lld min %02lld s",
-                      static_cast<long long>(tenths / 600),
+        std::snprintf(text, sizeof text, "%lld min %02lld s", static_cast<long long>(tenths / 600),
                       static_cast<long long>(tenths / 10 % 60));
     return text;
 }

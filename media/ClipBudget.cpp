@@ -59,16 +59,16 @@ void FitPicture(const FitSource& s, FitPlan* plan) {
     scale = std::max(scale, static_cast<double>(kSmallestSide) / std::min(s.width, s.height));
     plan->width = Even(s.width * scale);
     plan->height = Even(s.height * scale);
-    plan->bitsPerPixel = plan->videoBitsPerSecond /
-                         (static_cast<double>(plan->width) * plan->height * s.frameRate);
+    plan->bitsPerPixel =
+        plan->videoBitsPerSecond / (static_cast<double>(plan->width) * plan->height * s.frameRate);
     char text[256];
-    std::snprintf(text, sizeof text,
-                  "the picture was made smaller, %dx%d to %dx%d, so that %lld kbit/s give %.3f "
-                  "bits per pixel%s",
-                  s.width, s.height, plan->width, plan->height,
-                  static_cast<long long>(plan->videoBitsPerSecond / 1000), plan->bitsPerPixel,
-                  plan->bitsPerPixel < kLeastBitsPerPixel ? " (the smallest picture it takes)"
-                                                          : "");
+    std::snprintf(
+        text, sizeof text,
+        "the picture was made smaller, %dx%d to %dx%d, so that %lld kbit/s give %.3f "
+        "bits per pixel%s",
+        s.width, s.height, plan->width, plan->height,
+        static_cast<long long>(plan->videoBitsPerSecond / 1000), plan->bitsPerPixel,
+        plan->bitsPerPixel < kLeastBitsPerPixel ? " (the smallest picture it takes)" : "");
     plan->lowered = text;
 }
 
@@ -114,7 +114,8 @@ bool PlanFit(const FitSource& s, const ClipBudget& budget, FitPlan* plan, std::s
         if (left < oneSecond)
             return Fail(error, std::to_string(budget.maxBytes) +
                                    " bytes cannot hold one second of the picture beside the "
-                                   "sound of the " + Seconds(s.durationMs) + " stretch");
+                                   "sound of the " +
+                                   Seconds(s.durationMs) + " stretch");
         rate = std::min<int64_t>(rate, static_cast<int64_t>(left * 8 / seconds * kRateMargin));
     }
     if (rate == INT64_MAX) return Fail(error, "no bit rate to aim at: the recordings' is unknown");
@@ -138,4 +139,3 @@ bool BudgetHoldsStretch(const ClipBudget& budget, int64_t durationMs, int soundB
     *parts = plan.parts.size();
     return true;
 }
-

@@ -32,8 +32,8 @@ struct FitSource {
     int frameRate = 30;
     int64_t frames = 0;
     int width = 0, height = 0;
-    int64_t audioBytes = 0;         // the sound's packets, all of them
-    int64_t capBitsPerSecond = 0;   // the recordings' own rate; 0: no cap
+    int64_t audioBytes = 0;        // the sound's packets, all of them
+    int64_t capBitsPerSecond = 0;  // the recordings' own rate; 0: no cap
 };
 
 struct FitPart {
@@ -53,12 +53,10 @@ struct FitPlan {
 constexpr double kLeastBitsPerPixel = 0.05;
 
 // False, with the reason in *error, when the budget cannot be met.
-bool PlanFit(const FitSource& source, const ClipBudget& budget, FitPlan* plan,
-             std::string* error);
+bool PlanFit(const FitSource& source, const ClipBudget& budget, FitPlan* plan, std::string* error);
 
 // The check made before any work: false, with the reason, when the budget cannot hold a
 // stretch of durationMs even at the smallest picture (with the sound at soundBitsPerSecond,
 // 0 without sound). *parts gets the number of parts it would be cut into.
 bool BudgetHoldsStretch(const ClipBudget& budget, int64_t durationMs, int soundBitsPerSecond,
                         size_t* parts, std::string* error);
-

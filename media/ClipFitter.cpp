@@ -125,8 +125,7 @@ struct PartWriter {
         return r >= 0 || Fail(error, "cannot open the libx264 encoder", r);
     }
 
-    bool OpenOutput(const Input& in, const std::string& path, int64_t fromMs,
-                    std::string* error) {
+    bool OpenOutput(const Input& in, const std::string& path, int64_t fromMs, std::string* error) {
         AVFormatContext* raw = nullptr;
         int r = avformat_alloc_output_context2(&raw, nullptr, "mp4", path.c_str());
         if (r < 0 || !raw) return Fail(error, "cannot write " + path, r);
@@ -186,13 +185,14 @@ struct PartWriter {
             return in;
         scaler.reset(sws_getCachedContext(scaler.release(), in->width, in->height,
                                           static_cast<AVPixelFormat>(in->format), encoder->width,
-                                          encoder->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC,
-                                          nullptr, nullptr, nullptr));
+                                          encoder->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
+                                          nullptr, nullptr));
         if (!scaler) return Fail(error, "cannot scale the pictures"), nullptr;
         if (!scaled->data[0]) {
             scaled->format = AV_PIX_FMT_YUV420P;
             scaled->width = encoder->width, scaled->height = encoder->height;
-            if (av_frame_get_buffer(scaled.get(), 0) < 0) return Fail(error, "out of memory"), nullptr;
+            if (av_frame_get_buffer(scaled.get(), 0) < 0)
+                return Fail(error, "out of memory"), nullptr;
         }
         if (av_frame_make_writable(scaled.get()) < 0) return Fail(error, "out of memory"), nullptr;
         sws_scale(scaler.get(), in->data, in->linesize, 0, in->height, scaled->data,
@@ -264,16 +264,15 @@ bool ClipFitter::Write(const std::string& workingCopy, const FitPlan& plan, int6
         }
         if (maxBytes <= 0 || total <= maxBytes) return true;
         // Over by a few percent: the second passes again, at a rate lowered by as much.
-        m_rate = static_cast<int64_t>(m_rate * (static_cast<double>(maxBytes) / total) *
-                                      kRetryMargin);
+        m_rate =
+            static_cast<int64_t>(m_rate * (static_cast<double>(maxBytes) / total) * kRetryMargin);
         for (const FitPart& p : plan.parts) m_framesAll += p.frames;
     }
     return Fail(error, "the parts stay larger than " + std::to_string(maxBytes) + " bytes");
 }
 
-bool ClipFitter::EncodePart(const std::string& inPath, const FitPlan& plan, size_t index,
-                            int pass, const std::string& stats, const std::string& out,
-                            std::string* error) {
+bool ClipFitter::EncodePart(const std::string& inPath, const FitPlan& plan, size_t index, int pass,
+                            const std::string& stats, const std::string& out, std::string* error) {
     Input in;
     if (!in.Open(inPath, error)) return false;
     const FitPart& part = plan.parts[index];
@@ -335,10 +334,10 @@ std::vector<std::string> FitPartPaths(const std::string& base, size_t count) {
     const std::filesystem::path path(base);
     std::vector<std::string> paths;
     for (size_t i = 1; i <= count; ++i)
-        paths.push_back((path.parent_path() / (path.stem().string() + "_" + std::to_string(i) +
-                                               "of" + std::to_string(count) +
-                                               path.extension().string()))
-                            .string());
+        paths.push_back(
+            (path.parent_path() / (path.stem().string() + "_" + std::to_string(i) + "of" +
+                                   std::to_string(count) + path.extension().string()))
+                .string());
     return paths;
 }
 

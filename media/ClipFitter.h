@@ -67,4 +67,3 @@ std::vector<std::string> FitPartPaths(const std::string& base, size_t count);
 bool FitWorkingCopy(const std::string& workingCopy, const ClipBudget& budget,
                     int64_t capBitsPerSecond, const std::string& base,
                     const ClipFitter::Progress& progress, FitResult* result, std::string* error);
-

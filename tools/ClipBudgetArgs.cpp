@@ -28,7 +28,9 @@ int ParseClipBudgetOption(const std::vector<std::string>& args, size_t* i, ClipB
         return 1;
     }
     long long n = 0;
-    const long long most = a == "--max-mb" ? kMostMb : a == "--max-files" ? kMostFiles : kMostSeconds;
+    const long long most = a == "--max-mb"      ? kMostMb
+                           : a == "--max-files" ? kMostFiles
+                                                : kMostSeconds;
     if (!ToolParseInt(value, n) || n < 1 || n > most)
         return *error = a + " takes a whole number from 1 to " + std::to_string(most), -1;
     if (a == "--max-mb") out->budget.maxBytes = n * kBytesPerMb;

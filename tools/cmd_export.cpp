@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,8 +21,8 @@ extern "C" {
 #include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
-#include "telemetry/ClipCaption.h"
 #include "telemetry/CameraClock.h"
+#include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
 #include "tools/ClipBudgetArgs.h"
 #include "tools/ToolCommand.h"
@@ -154,8 +154,8 @@ int RunExport(const std::vector<std::string>& args) {
             if (progress) std::fprintf(stderr, "fitting %.2f\n", f);
             return true;
         };
-        if (!FitWorkingCopy(request.outPath, budget, RecordingsBitsPerSecond(files),
-                            working.target, fitProgress, &fit, &error))
+        if (!FitWorkingCopy(request.outPath, budget, RecordingsBitsPerSecond(files), working.target,
+                            fitProgress, &fit, &error))
             return ToolFailure("export: " + error);
     }
 

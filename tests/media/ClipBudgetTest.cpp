@@ -97,8 +97,7 @@ TEST(ClipBudgetTest, BudgetsThatCannotHoldTheStretchAreRefused) {
     for (const auto& row : rows) {
         size_t parts = 0;
         std::string error;
-        EXPECT_FALSE(BudgetHoldsStretch(row.budget, 10 * 60000, 32000, &parts, &error))
-            << row.name;
+        EXPECT_FALSE(BudgetHoldsStretch(row.budget, 10 * 60000, 32000, &parts, &error)) << row.name;
         EXPECT_NE(error.find(row.says), std::string::npos) << row.name << ": " << error;
     }
     size_t parts = 0;

@@ -75,7 +75,8 @@ TEST_F(FittedExportTest, PartsFitTheBudgetAndCoverTheStretchFrameByFrame) {
     fs::create_directories(out.parent_path());
     const ToolOutput run = RunToolCommand("export '" + Recording(0) + "' '" + Recording(1) +
                                           "' --from 1 --to 7 --portal kr --max-seconds 2 "
-                                          "--max-mb 1 '" + out.string() + "' 2>&1");
+                                          "--max-mb 1 '" +
+                                          out.string() + "' 2>&1");
     ASSERT_EQ(run.status, 0) << run.out;
     std::vector<fs::path> parts;
     uintmax_t bytes = 0;
@@ -110,9 +111,10 @@ TEST_F(FittedExportTest, ABudgetThatCannotBeMetLeavesNothing) {
     const fs::path out = Root() / "refused" / "clip.mp4";
     fs::remove_all(out.parent_path());
     fs::create_directories(out.parent_path());
-    const ToolOutput run =
-        RunToolCommand("export '" + Recording(0) + "' --from 0 --to 4 --max-files 1 "
-                       "--max-seconds 2 '" + out.string() + "' 2>&1");
+    const ToolOutput run = RunToolCommand("export '" + Recording(0) +
+                                          "' --from 0 --to 4 --max-files 1 "
+                                          "--max-seconds 2 '" +
+                                          out.string() + "' 2>&1");
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(run.out.find("more than the 1 allowed"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::is_empty(out.parent_path()));
