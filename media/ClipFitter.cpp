@@ -343,7 +343,8 @@ std::vector<std::string> FitPartPaths(const std::string& base, size_t count) {
 
 bool FitWorkingCopy(const std::string& workingCopy, const ClipBudget& budget,
                     int64_t capBitsPerSecond, const std::string& base,
-                    const ClipFitter::Progress& progress, FitResult* result, std::string* error) {
+                    const ClipFitter::Progress& progress, FitResult* result, std::string* error,
+                    const std::vector<PendingFile*>& alongside) {
     FitSource source;
     if (!ClipFitter::Probe(workingCopy, &source, error)) return false;
     source.capBitsPerSecond = capBitsPerSecond;
@@ -363,6 +364,7 @@ bool FitWorkingCopy(const std::string& workingCopy, const ClipBudget& budget,
     std::vector<int64_t> sizes;
     if (!fitter.Write(workingCopy, result->plan, budget.maxBytes, temps, &sizes, error))
         return false;
+    files.insert(files.end(), alongside.begin(), alongside.end());
     if (!PendingFile::CommitAll(files, error)) return false;
     result->bitsPerSecond = fitter.BitsPerSecond();
     result->parts.clear();

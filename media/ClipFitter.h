@@ -19,6 +19,8 @@
 
 #include "media/ClipBudget.h"
 
+class PendingFile;
+
 class ClipFitter {
 public:
     using Progress = std::function<bool(double fraction)>;
@@ -63,7 +65,9 @@ std::vector<std::string> FitPartPaths(const std::string& base, size_t count);
 
 // Plans the working copy's parts for budget (capped at capBitsPerSecond, the recordings' own
 // rate) and writes them under FitPartPaths(base): each under a temporary name, all moved into
-// place only when every one is whole. False with the cause in *error, nothing left behind.
+// place, with the files alongside (written already, a clip's GPS track), only when every one
+// is whole. False with the cause in *error, nothing left behind.
 bool FitWorkingCopy(const std::string& workingCopy, const ClipBudget& budget,
                     int64_t capBitsPerSecond, const std::string& base,
-                    const ClipFitter::Progress& progress, FitResult* result, std::string* error);
+                    const ClipFitter::Progress& progress, FitResult* result, std::string* error,
+                    const std::vector<PendingFile*>& alongside = {});

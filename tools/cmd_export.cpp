@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ extern "C" {
 #include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
+#include "support/PendingFile.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
@@ -35,7 +38,9 @@ constexpr const char* kName = "export";
 // with it; the user's target is where the parts go.
 struct WorkingCopy {
     std::string target;
+    std::string gpxTarget;  // empty: no track
     std::filesystem::path folder;
+    PendingFile gpx;
 
     // Refuses, before anything is written, a budget that cannot hold the stretch even at the
     // smallest picture, and targets the parts may not take.
@@ -52,7 +57,19 @@ struct WorkingCopy {
         folder = name;
         target = request.outPath;
         request.outPath = (folder / "working.mp4").string();
+        // The track goes in place with the parts, not with the working copy.
+        if (!request.noPosition && !request.gpxPath.empty()) {
+            gpxTarget = request.gpxPath;
+            request.gpxPath = (folder / "track.gpx").string();
+        }
         return true;
+    }
+    // The track written beside the working copy, readied to go in place with the parts.
+    bool ReadyTrack(std::string* error) {
+        if (gpxTarget.empty()) return true;
+        std::ifstream in(folder / "track.gpx", std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        return gpx.Create(gpxTarget, error) && gpx.WriteAll(text, error);
     }
     ~WorkingCopy() {
         std::error_code ec;
@@ -154,8 +171,11 @@ int RunExport(const std::vector<std::string>& args) {
             if (progress) std::fprintf(stderr, "fitting %.2f\n", f);
             return true;
         };
-        if (!FitWorkingCopy(request.outPath, budget, RecordingsBitsPerSecond(files), working.target,
-                            fitProgress, &fit, &error))
+        std::vector<PendingFile*> alongside;
+        if (!working.gpxTarget.empty()) alongside.push_back(&working.gpx);
+        if (!working.ReadyTrack(&error) ||
+            !FitWorkingCopy(request.outPath, budget, RecordingsBitsPerSecond(files), working.target,
+                            fitProgress, &fit, &error, alongside))
             return ToolFailure("export: " + error);
     }
 

@@ -73,10 +73,12 @@ TEST_F(FittedExportTest, PartsFitTheBudgetAndCoverTheStretchFrameByFrame) {
     const fs::path out = Root() / "portal" / "clip.mp4";
     fs::remove_all(out.parent_path());
     fs::create_directories(out.parent_path());
+    const fs::path track = Root() / "portal.gpx";
+    fs::remove(track);
     const ToolOutput run = RunToolCommand("export '" + Recording(0) + "' '" + Recording(1) +
                                           "' --from 1 --to 7 --portal kr --max-seconds 2 "
-                                          "--max-mb 1 '" +
-                                          out.string() + "' 2>&1");
+                                          "--max-mb 1 --gpx '" +
+                                          track.string() + "' '" + out.string() + "' 2>&1");
     ASSERT_EQ(run.status, 0) << run.out;
     std::vector<fs::path> parts;
     uintmax_t bytes = 0;
@@ -88,6 +90,7 @@ TEST_F(FittedExportTest, PartsFitTheBudgetAndCoverTheStretchFrameByFrame) {
     ASSERT_EQ(parts.size(), 3u) << run.out;
     EXPECT_EQ(parts[0].filename(), "clip_1of3.mp4");
     EXPECT_LE(bytes, 1000000u);
+    EXPECT_TRUE(fs::is_regular_file(track));  // in place with the parts
 
     // Front frames 30 ... 119 of the first recording, then 0 ... 89 of the second (the clip
     // starts on the key frame at or before 1 s, the first picture of that second).
