@@ -134,9 +134,8 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
     // The report: the moment on the camera clock, in UTC, the clock's zone, the speed's unit,
     // two pages counted, words whole in the text layer (no "fi" ligature).
     const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
-    for (const char* says :
-         {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h", "360 video packets",
-          "UTC+09:00", "valid GPS fixes", "Page 2 of 2"})
+    for (const char* says : {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h",
+                             "360 video packets", "UTC+09:00", "valid GPS fixes", "Page 2 of 2"})
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_NE(Shell("pdfinfo '" + (out / "report.pdf").string() + "'").find("Pages:           2"),
               std::string::npos);
@@ -225,6 +224,39 @@ TEST_F(PackageCommandTest, TheKoreanReportsTextHoldsItsFiguresAndHashes) {
           std::string("증거 보고서"), "tarvex-tool " + number, std::string("2쪽 중 2쪽")})
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_EQ(report.find("harsh_braking"), std::string::npos) << report;
+}
+
+// A package for a portal: the composed clip in parts within its limits, over the join of the
+// two recordings, each part named with its stretch and hash in the report and the manifest,
+// and the package still verifies.
+TEST_F(PackageCommandTest, APortalsPackageListsEveryPartWithItsStretchAndHash) {
+    const fs::path out = Root() / "portal";
+    fs::remove_all(out);
+    const ToolOutput run = Package("'" + First() + "' '" + Second() +
+                                       "' --from 2 --to 17 --lang ko --portal kr --max-seconds 5",
+                                   out);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
+    const std::string manifest = Read(out / "manifest.json");
+    const std::string sums = Read(out / "SHA256SUMS");
+    uintmax_t bytes = 0;
+    for (const char* name :
+         {"clip_composed_1of3.mp4", "clip_composed_2of3.mp4", "clip_composed_3of3.mp4"}) {
+        ASSERT_TRUE(fs::is_regular_file(out / name)) << name << "\n" << run.out;
+        bytes += fs::file_size(out / name);
+        const size_t at = sums.find(std::string("  ") + name);
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_NE(report.find(sums.substr(at - 64, 64)), std::string::npos) << name;
+        EXPECT_NE(report.find(name), std::string::npos) << name;
+        EXPECT_NE(manifest.find(std::string("\"path\": \"") + name + "\", \"from_camera_clock"),
+                  std::string::npos)
+            << name;
+    }
+    EXPECT_LE(bytes, 50000000u);
+    EXPECT_FALSE(fs::exists(out / "clip_composed.mp4"));
+    EXPECT_NE(report.find("18:48:32.000 - 18:48:37.000"), std::string::npos) << report;
+    EXPECT_NE(Read(out / "README.txt").find("clip_composed_1of3.mp4"), std::string::npos);
+    EXPECT_EQ(RunToolCommand("verify '" + out.string() + "'").status, 0);
 }
 #endif
 
