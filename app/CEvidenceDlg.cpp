@@ -1,12 +1,16 @@
 #include "app/CEvidenceDlg.h"
 
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/JobDialogParts.h"
@@ -22,6 +26,10 @@ constexpr int IDS_EVIDENCE_DONE_KO = 968, IDS_EVIDENCE_DONE_EN = 969;
 constexpr int IDS_EVIDENCE_FAILED_KO = 970, IDS_EVIDENCE_FAILED_EN = 971;
 constexpr int IDS_EVIDENCE_CANCELLED_KO = 972, IDS_EVIDENCE_CANCELLED_EN = 973;
 constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
+constexpr int IDS_STRETCH_KO = 1428, IDS_STRETCH_EN = 1429;
+constexpr int IDS_BEFORE_KO = 1430, IDS_BEFORE_EN = 1431;
+constexpr int IDS_AFTER_KO = 1432, IDS_AFTER_EN = 1433;
+constexpr int64_t kMsPerSecond = 1000;
 constexpr int kDialogWidth = 440;
 // Numbered alternatives tried when the proposed folder is taken.
 constexpr int kProposalAttempts = 100;
@@ -167,4 +175,36 @@ void CEvidenceDlg::OnFinished(bool succeeded, const std::string& error) {
     m_pButton->setText(Text(IDS_CLOSE_KO, IDS_CLOSE_EN));
     emit finished(succeeded);
     if (m_bCloseWhenFinished) QDialog::reject();
+}
+
+bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, int64_t* fromMs,
+                              int64_t* toMs) {
+    auto text = [](int ko, int en) {
+        return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
+    };
+    QDialog dialog(parent);
+    dialog.setWindowTitle(Title());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* note = new QLabel(text(IDS_STRETCH_KO, IDS_STRETCH_EN), &dialog);
+    note->setWordWrap(true);
+    layout->addWidget(note);
+    auto* form = new QFormLayout;
+    auto* before = new QSpinBox(&dialog);
+    auto* after = new QSpinBox(&dialog);
+    // Whole seconds, as far as the timeline reaches on either side of the picture.
+    before->setRange(0, static_cast<int>(atMs / kMsPerSecond));
+    before->setValue(static_cast<int>((atMs - *fromMs) / kMsPerSecond));
+    after->setRange(1, static_cast<int>(std::max<int64_t>(1, (lengthMs - atMs) / kMsPerSecond)));
+    after->setValue(static_cast<int>(std::max<int64_t>(1, (*toMs - atMs) / kMsPerSecond)));
+    form->addRow(text(IDS_BEFORE_KO, IDS_BEFORE_EN), before);
+    form->addRow(text(IDS_AFTER_KO, IDS_AFTER_EN), after);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    *fromMs = std::max<int64_t>(0, atMs - before->value() * kMsPerSecond);
+    *toMs = std::min(lengthMs, atMs + after->value() * kMsPerSecond);
+    return true;
 }

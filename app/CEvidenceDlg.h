@@ -35,6 +35,10 @@ public:
     // start on the camera clock, never an existing one.
     static QString ProposedFolder(const std::vector<std::string>& inputs,
                                   const std::vector<int64_t>& startsMs, int64_t fromMs);
+    // Asks for the package's stretch as seconds before and after the picture at atMs (the
+    // stills' moment), within a timeline of lengthMs; false when cancelled. Modal.
+    static bool AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, int64_t* fromMs,
+                           int64_t* toMs);
     // "Evidence package…", the command's name and the dialogs' title.
     static QString Title();
     // The step the package library reports, in the user's language.

@@ -38,6 +38,7 @@
 #include "app/CEvidenceDlg.h"
 #include "app/CExportDlg.h"
 #include "app/CRecoverDlg.h"
+#include "app/ClipExportCommand.h"
 #include "app/MainWindowControls.h"
 #include "app/PlaybackController.h"
 #include "app/RecordingNavigator.h"
@@ -295,6 +296,8 @@ protected:
     virtual QString RunOutputFolderDialog(const QString& caption);
     // Runs the started recovery dialog modally.
     virtual void RunRecoverDialog(CRecoverDlg& dialog) { dialog.exec(); }
+    // The evidence package's stretch around the picture on screen; false when cancelled.
+    virtual bool RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch);
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

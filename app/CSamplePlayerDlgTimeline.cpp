@@ -40,7 +40,8 @@ void CSamplePlayerDlg::CreateTimeline() {
         [this](CExportDlg& dialog) { RunExportDialog(dialog); },
         [this](const QString& text) { ShowMessage(text); },
         [this](const QString& proposed) { return RunEvidenceFolderDialog(proposed); },
-        [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); }};
+        [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); },
+        [this](ClipExportCommand::Stretch* s) { return RunEvidenceStretchDialog(s); }};
     host.showNote = [this](const QString& text) { ShowNote(text); };
     host.speedUnit = [this] { return m_telemetry->GetSpeedUnit(); };
     host.plotGraph = [this](const std::vector<TimedSample>& samples, int64_t durationMs,
@@ -111,6 +112,11 @@ QString CSamplePlayerDlg::RunExportPathDialog(const QString& proposedPath) {
 
 bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {
     return CExportDlg::ChooseOptions(this, choice);
+}
+
+bool CSamplePlayerDlg::RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch) {
+    return CEvidenceDlg::AskStretch(this, stretch->atMs, stretch->lengthMs, &stretch->fromMs,
+                                    &stretch->toMs);
 }
 
 QString CSamplePlayerDlg::RunEvidenceFolderDialog(const QString& proposedPath) {

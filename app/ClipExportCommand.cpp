@@ -60,14 +60,28 @@ QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inpu
     return QString::fromStdString(path);
 }
 
+ClipExportCommand::Stretch ClipExportCommand::MomentStretch(int64_t atMs, int64_t lengthMs) {
+    Stretch s;
+    s.lengthMs = std::max<int64_t>(lengthMs, 0);
+    s.atMs = std::clamp<int64_t>(atMs, 0, std::max<int64_t>(s.lengthMs - 1, 0));
+    s.fromMs = std::max<int64_t>(s.atMs - kMomentStretchMs, 0);
+    s.toMs = std::min(s.atMs + kMomentStretchMs, s.lengthMs);
+    return s;
+}
+
 void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& startsMs,
-                               double unitsPerG) {
+                               double unitsPerG, int64_t atMs, bool marked) {
     CExportDlg::Choice choice = m_choice;
     if (!m_dialogs.options(&choice)) return;
     if (choice.evidencePackage) {
         choice.evidencePackage = false;
         m_choice = choice;
-        Package(request, startsMs, -1);
+        const int64_t length = request.toMs;  // unmarked: the span is the whole timeline
+        if (!marked && atMs >= 0) {
+            const Stretch moment = MomentStretch(atMs, length);
+            request.fromMs = moment.fromMs, request.toMs = moment.toMs;
+        }
+        Package(request, startsMs, atMs, marked ? -1 : length);
         return;
     }
     const QString chosen =
@@ -91,16 +105,25 @@ void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& 
 }
 
 void ClipExportCommand::Package(const ClipRequest& span, const std::vector<int64_t>& startsMs,
-                                int64_t atMs) {
+                                int64_t atMs, int64_t lengthMs) {
     if (!m_dialogs.evidenceFolder || !m_dialogs.runEvidence) return;
-    const QString folder =
-        m_dialogs.evidenceFolder(CEvidenceDlg::ProposedFolder(span.paths, startsMs, span.fromMs));
+    Stretch stretch;
+    stretch.fromMs = span.fromMs, stretch.toMs = span.toMs;
+    stretch.atMs = atMs >= span.fromMs && atMs < span.toMs ? atMs : (span.fromMs + span.toMs) / 2;
+    stretch.lengthMs = lengthMs >= span.toMs ? lengthMs : span.toMs;
+    if (m_dialogs.evidenceStretch && !m_dialogs.evidenceStretch(&stretch)) return;
+    // Whatever the answer, the stretch stays within the timeline and holds its picture.
+    stretch.fromMs = std::clamp<int64_t>(stretch.fromMs, 0, stretch.atMs);
+    stretch.toMs = std::clamp<int64_t>(stretch.toMs, stretch.atMs + 1,
+                                       std::max(stretch.lengthMs, stretch.atMs + 1));
+    const QString folder = m_dialogs.evidenceFolder(
+        CEvidenceDlg::ProposedFolder(span.paths, startsMs, stretch.fromMs));
     if (folder.isEmpty()) return;
     PackageRequest request;
     request.paths = span.paths;
-    request.fromMs = span.fromMs;
-    request.toMs = span.toMs;
-    request.atMs = atMs >= span.fromMs && atMs < span.toMs ? atMs : -1;
+    request.fromMs = stretch.fromMs;
+    request.toMs = stretch.toMs;
+    request.atMs = stretch.atMs;
     request.outDir = folder.toStdString();
     request.noSound = m_choice.noSound;
     request.noPosition = m_choice.noPosition;

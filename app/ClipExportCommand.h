@@ -20,6 +20,15 @@ class CEvidenceDlg;
 
 class ClipExportCommand {
 public:
+    // A stretch of the timeline around a moment: the package's span and the picture its
+    // stills are taken of. lengthMs is the timeline's (the trip's) length.
+    struct Stretch {
+        int64_t fromMs = 0, toMs = 0, atMs = 0, lengthMs = 0;
+    };
+    // The moment on screen +-kMomentStretchMs, within the trip.
+    static Stretch MomentStretch(int64_t atMs, int64_t lengthMs);
+    static constexpr int64_t kMomentStretchMs = 60000;
+
     struct Dialogs {
         // The tier and options, asked before the file; false when cancelled.
         std::function<bool(CExportDlg::Choice*)> options;
@@ -33,18 +42,27 @@ public:
         std::function<QString(const QString&)> evidenceFolder;
         // Runs the started evidence package dialog modally.
         std::function<void(CEvidenceDlg&)> runEvidence;
+        // Offers the evidence package's stretch (see Stretch), which the answer may change;
+        // false when cancelled. None: the stretch offered is taken.
+        std::function<bool(Stretch*)> evidenceStretch;
     };
+
 
     // parent: the window the export dialog belongs to (a quit closes it with the window).
     ClipExportCommand(QWidget& parent, Dialogs dialogs);
 
     // request.paths and its span are filled in; startsMs gives each recording's start on the
     // timeline the span is measured on; unitsPerG is the G-sensor's reading for 1 g.
-    void Export(ClipRequest request, const std::vector<int64_t>& startsMs, double unitsPerG);
-    // The evidence package of the same span (see CEvidenceDlg) with its stills at atMs on that
-    // timeline (-1: the span's middle), with the sound and position options of the last
-    // export; offered from the export's options too.
-    void Package(const ClipRequest& span, const std::vector<int64_t>& startsMs, int64_t atMs);
+    // atMs: the picture on screen; marked: whether the span comes from in and out marks (an
+    // evidence package chosen from the options is then of that span, else of the moment).
+    void Export(ClipRequest request, const std::vector<int64_t>& startsMs, double unitsPerG,
+                int64_t atMs = -1, bool marked = true);
+    // The evidence package (see CEvidenceDlg) of the span offered, which the stretch question
+    // may change, with its stills at atMs on that timeline (-1: the span's middle; the
+    // picture on screen when the window asks), with the sound and position options of the
+    // last export; offered from the export's options too.
+    void Package(const ClipRequest& span, const std::vector<int64_t>& startsMs, int64_t atMs,
+                 int64_t lengthMs = -1);
 
     // The dialogs' title, also the name of the command.
     static QString Title();

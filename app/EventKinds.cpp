@@ -3,14 +3,6 @@
 #include "controls/ColorRef.h"
 #include "support/StringTable.h"
 
-namespace {
-
-// The Korean name's id; the English one follows it.
-constexpr int IDS_HARSH_BRAKING_KO = 990, IDS_HARD_ACCELERATION_KO = 992;
-constexpr int IDS_SHARP_TURN_KO = 994, IDS_IMPACT_KO = 996;
-
-}  // namespace
-
 uint32_t EventColour(DrivingEventKind kind) {
     switch (kind) {
         case DrivingEventKind::HarshBraking:
@@ -26,19 +18,6 @@ uint32_t EventColour(DrivingEventKind kind) {
 }
 
 QString EventKindName(DrivingEventKind kind) {
-    int ko = IDS_IMPACT_KO;
-    switch (kind) {
-        case DrivingEventKind::HarshBraking:
-            ko = IDS_HARSH_BRAKING_KO;
-            break;
-        case DrivingEventKind::HardAcceleration:
-            ko = IDS_HARD_ACCELERATION_KO;
-            break;
-        case DrivingEventKind::SharpTurn:
-            ko = IDS_SHARP_TURN_KO;
-            break;
-        case DrivingEventKind::Impact:
-            break;
-    }
+    const int ko = DrivingEventStringId(kind);
     return QString::fromStdString(FormatResourceString(PickStringId(ko, ko + 1)));
 }

@@ -425,13 +425,24 @@ void TimelinePanel::RunPaused(const std::function<void()>& command) {
 void TimelinePanel::OnExportClip() {
     std::optional<ClipRequest> span = MarkedSpan();
     if (!span) return;
-    RunPaused(
-        [&] { m_exporter.Export(std::move(*span), m_tripStartsMs, m_eventThresholds.unitsPerG); });
+    const int64_t picture = EventSearchFromMs();
+    const bool marked = m_nInMs >= 0 || m_nOutMs >= 0;
+    RunPaused([&] {
+        m_exporter.Export(std::move(*span), m_tripStartsMs, m_eventThresholds.unitsPerG, picture,
+                          marked);
+    });
 }
 
+// The package's stretch offered: the marks when set, else the picture on screen +-60 s
+// within the trip; its stills are of the picture on screen.
 void TimelinePanel::OnEvidencePackage() {
-    const std::optional<ClipRequest> span = MarkedSpan();
+    std::optional<ClipRequest> span = MarkedSpan();
     if (!span) return;
-    const int64_t now = NowMs();
-    RunPaused([&] { m_exporter.Package(*span, m_tripStartsMs, now); });
+    const int64_t picture = EventSearchFromMs();
+    if (m_nInMs < 0 && m_nOutMs < 0) {
+        const ClipExportCommand::Stretch moment =
+            ClipExportCommand::MomentStretch(picture, m_timeline.durationMs);
+        span->fromMs = moment.fromMs, span->toMs = moment.toMs;
+    }
+    RunPaused([&] { m_exporter.Package(*span, m_tripStartsMs, picture, m_timeline.durationMs); });
 }

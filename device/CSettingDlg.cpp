@@ -10,6 +10,7 @@
 #include "device/CFormatDialog.h"
 #include "device/CardFormat.h"
 #include "device/CardFormatFacts.h"
+#include "support/ProgramVersion.h"
 #include "device/QtUDisks2Formatter.h"
 #include "library/CardRoot.h"
 #include "support/RegularFile.h"
@@ -112,7 +113,7 @@ QPushButton* CSettingDlg::Button(int id) const {
 
 void CSettingDlg::OnInitDialog() {
     SetTexts();
-    Label(IDC_STATIC_VIEWER_VERSION)->setText(QString::fromLatin1(kViewerVersion));
+    Label(IDC_STATIC_VIEWER_VERSION)->setText(QString::fromLatin1(kProgramVersion));
     Label(IDC_STATIC_FW_VERSION)->setText(QString());
     for (int id : {IDC_SLIDER_MIC, IDC_SLIDER_SPEAKER, IDC_SLIDER_MOTION, IDC_SLIDER_GSENSOR})
         Slider(id)->setRange(1, 5);

@@ -59,8 +59,6 @@ public:
     // The running total of the four storage shares, under the notice.
     static constexpr int IDC_STATIC_STORAGE_TOTAL = 1199;
 
-    static constexpr const char* kViewerVersion = "2.1.9";
-
     // formatter: the card formatter to use; null gives the desktop's (UDisks2).
     CSettingDlg(QWidget* parent, std::string configPath, std::string drivePath,
                 VCardFormatter* formatter = nullptr);

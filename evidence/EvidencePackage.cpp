@@ -28,8 +28,11 @@ extern "C" {
 #include "library/TripCatalogue.h"
 #include "media/ClipCheck.h"
 #include "media/ClipExporter.h"
+#include "media/ClipFitter.h"
+#include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
+#include "support/ProgramVersion.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
@@ -223,7 +226,8 @@ bool ClipHoldsWhatWasWritten(const fs::path& path, const ClipSummary& written, s
 
 bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t toMs,
                 const fs::path& out, const fs::path& gpx, ClipCompose compose,
-                const PackageRequest& r, std::pair<double, double> share, std::string* error) {
+                const PackageRequest& r, std::pair<double, double> share, std::string* error,
+                int64_t* startMs = nullptr) {
     ClipRequest clip;
     clip.paths = copies;
     clip.fromMs = fromMs;
@@ -258,6 +262,7 @@ bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t 
     ClipSummary summary;
     const ClipResult result = exporter.Export(clip, &summary, error);
     if (result == ClipResult::Cancelled) *error = "cancelled";
+    if (startMs) *startMs = summary.startMs;
     return result == ClipResult::Done && ClipHoldsWhatWasWritten(out, summary, error);
 }
 
@@ -265,8 +270,8 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
                      size_t last) {
     const PackageRequest& r = *facts.request;
     JsonWriter j;
-    j.BeginObject().Key("program").String(r.program).Key("version").String(TARVEX_VERSION);
-    j.Key("created_utc").String(UtcText(std::time(nullptr)));
+    j.BeginObject().Key("program").String(r.program).Key("version").String(kProgramVersion);
+    j.Key("created_utc").String(UtcText(static_cast<std::time_t>(facts.createdUtcSec)));
     j.Key("sources").BeginArray();
     for (size_t i = first; i <= last; ++i) {
         std::error_code ec;
@@ -290,7 +295,21 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
         .Int(facts.clipFromMs)
         .Key("to_ms")
         .Int(facts.clipToMs);
-    j.Key("sound").Bool(!r.noSound).Key("position").Bool(!r.noPosition).EndObject();
+    j.Key("sound").Bool(!r.noSound).Key("position").Bool(!r.noPosition);
+    if (!facts.composedParts.empty()) {
+        j.Key("composed_parts").BeginArray();
+        for (const PackageFacts::Part& p : facts.composedParts)
+            j.BeginObject()
+                .Key("path")
+                .String(p.path)
+                .Key("from_camera_clock")
+                .String(FormatClockIsoMs(facts.CameraMsAt(p.fromMs)))
+                .Key("to_camera_clock")
+                .String(FormatClockIsoMs(facts.CameraMsAt(p.toMs)))
+                .EndObject();
+        j.EndArray().Key("composed_bit_rate").Int(facts.composedBitsPerSecond);
+    }
+    j.EndObject();
     j.Key("moment").BeginObject().Key("timeline_ms").Int(facts.momentMs);
     j.Key("camera_clock").String(FormatClockIsoMs(facts.cameraMs)).Key("utc");
     if (facts.clockOffsetSec)
@@ -391,7 +410,60 @@ bool CopyOriginals(const PackageRequest& r, const std::vector<Source>& sources, 
     return copy(config, nullptr, fs::path(kOriginals) / kConfigCopy);
 }
 
+// The composed clip cut into the parts the request's budget allows: a working copy composed
+// at the usual quality, then the parts encoded from it at the rate the budget leaves (capped
+// at the originals' own); each part is read back whole.
+bool ComposeFitted(const std::vector<Source>& sources, size_t first, size_t last,
+                   const fs::path& scratch, PackageFacts& facts, std::string* error) {
+    const PackageRequest& r = *facts.request;
+    const fs::path working = scratch / ".composed-working.mp4";
+    const double middle = (kLosslessShare + kComposedShare) / 2;
+    int64_t from = facts.clipFromMs;  // the key frame at or before the range's start
+    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, working, fs::path(),
+                    ClipCompose::PictureInPicture, r, {kLosslessShare, middle}, error, &from))
+        return false;
+    uint64_t bytes = 0;
+    int64_t ms = 0;
+    for (size_t i = first; i <= last; ++i) {
+        bytes += sources[i].stamp.size;
+        ms += sources[i].telemetry.durationMs;
+    }
+    const int64_t cap = ms > 0 ? static_cast<int64_t>(bytes * 8 * 1000 / ms) : 0;
+    const ClipFitter::Progress progress = [&r, middle](double done) {
+        if (r.fraction) r.fraction(middle + (kComposedShare - middle) * done);
+        return !Cancelled(r);
+    };
+    FitResult fit;
+    const bool fitted = FitWorkingCopy(working.string(), r.budget, cap,
+                                       (scratch / kComposedClip).string(), progress, &fit, error);
+    std::error_code ec;
+    fs::remove(working, ec);
+    if (!fitted) {
+        if (Cancelled(r)) *error = "cancelled";
+        return false;
+    }
+    for (const FittedPart& p : fit.parts) {
+        std::vector<int64_t> packets;
+        const std::string name = fs::path(p.path).filename().string();
+        if (!ClipVideoPackets(p.path, name, &packets, error)) return false;
+        if (packets.size() != 1 || packets[0] != p.part.frames)
+            return Fail(error, name + " was written but does not read back with its pictures");
+        facts.composedParts.push_back({name, from + p.part.fromMs, from + p.part.toMs});
+    }
+    facts.composedBitsPerSecond = fit.bitsPerSecond;
+    facts.composedLowered = fit.plan.lowered;
+    facts.composedWidth = fit.plan.width, facts.composedHeight = fit.plan.height;
+    return true;
+}
+
 }  // namespace
+
+int64_t PackageFacts::CameraMsAt(int64_t timelineMs) const {
+    size_t k = 0;
+    while (k + 1 < startsMs.size() && startsMs[k + 1] <= timelineMs) ++k;
+    if (k >= startsCameraMs.size()) return cameraMs + (timelineMs - momentMs);
+    return startsCameraMs[k] + (timelineMs - startsMs[k]);
+}
 
 bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageResult* result,
                   std::string* error) {
@@ -421,6 +493,11 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     const int64_t atMs = r.atMs < 0 ? (r.fromMs + r.toMs) / 2 : r.atMs;
     if (atMs < r.fromMs || atMs >= r.toMs)
         return Fail(error, "the moment of the stills lies outside the range");
+    size_t parts = 0;
+    if (r.budget.Any() &&
+        !BudgetHoldsStretch(r.budget, r.toMs - r.fromMs, r.noSound ? 0 : ClipMuxer::kAacBitRate,
+                            &parts, error))
+        return false;
 
     // The recordings the clip touches.
     size_t first = 0, last = sources.size() - 1;
@@ -445,12 +522,14 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     PackageFacts& facts = result->facts;
     facts = PackageFacts();
     facts.request = &r;
+    facts.createdUtcSec = static_cast<int64_t>(std::time(nullptr));
     HashCache hashes;
     if (!CopyOriginals(r, sources, first, last, scratch, hashes, error)) return false;
     for (size_t i = first; i <= last; ++i) {
         facts.originals.push_back(
             (scratch / kOriginals / fs::path(sources[i].path).filename()).string());
         facts.startsMs.push_back(sources[i].timelineMs - sources[first].timelineMs);
+        facts.startsCameraMs.push_back(sources[i].startSec * 1000);
     }
     const int64_t offset = sources[first].timelineMs;
     facts.clipFromMs = r.fromMs - offset;
@@ -475,10 +554,13 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
                     ClipCompose::None, r, {kCopiedShare, kLosslessShare}, error))
         return false;
     if (!step("writing the composed clip", kLosslessShare)) return false;
-    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch / kComposedClip,
-                    fs::path(), ClipCompose::PictureInPicture, r, {kLosslessShare, kComposedShare},
-                    error))
+    if (r.budget.Any()) {
+        if (!ComposeFitted(sources, first, last, scratch, facts, error)) return false;
+    } else if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs,
+                           scratch / kComposedClip, fs::path(), ClipCompose::PictureInPicture, r,
+                           {kLosslessShare, kComposedShare}, error)) {
         return false;
+    }
 
     if (!step("taking the stills", kComposedShare)) return false;
     size_t k = facts.startsMs.size() - 1;
@@ -499,6 +581,12 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     if (!ProveClip((scratch / kLosslessClip).string(), recordings, &facts.proof, error))
         return false;
 
+    // The guide goes first, so that the report lists every file but itself and the manifest.
+    if (!WriteText(scratch / kPackageReadme,
+                   PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
+                                 r.signer != nullptr, facts.composedParts.size()),
+                   error))
+        return false;
     if (!HashAll(scratch, hashes, facts.files, error)) return false;
     if (report) {
         if (!step("writing the report", kProvenShare)) return false;
@@ -506,12 +594,6 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         if (!PdfIsWhole((scratch / kReport).string(), kReport, error)) return false;
         if (!HashAll(scratch, hashes, facts.files, error)) return false;
     }
-    if (!WriteText(scratch / kPackageReadme,
-                   PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
-                                 r.signer != nullptr),
-                   error))
-        return false;
-    if (!HashAll(scratch, hashes, facts.files, error)) return false;
     if (!step("writing the manifest", kProvenShare)) return false;
     if (!WriteText(scratch / kManifest, Manifest(facts, sources, first, last), error)) return false;
     std::vector<PackageFacts::File> all;

@@ -4,7 +4,9 @@
 //   originals/          the recordings the clip touches, byte for byte, and the card's
 //                       configuration file (SETTING/blackbox.cfg) when the card has one;
 //   clip.mp4            the lossless clip (both cameras as recorded);
-//   clip_composed.mp4   both cameras in one picture with the caption line;
+//   clip_composed.mp4   both cameras in one picture with the caption line; with a budget
+//                       (see ClipBudget.h) the parts that fit it instead, clip_composed.mp4
+//                       alone or clip_composed_1of3.mp4, clip_composed_2of3.mp4, ...;
 //   <moment>_front.jpg, <moment>_rear.jpg  the stills of the moment, with their EXIF;
 //   track.gpx           the GPS track of the clip (left out with the position);
 //   report.pdf          when a report writer is given (it needs Qt, this library does not);
@@ -37,6 +39,7 @@
 
 #include "evidence/PackageSignature.h"
 #include "evidence/PacketProof.h"
+#include "media/ClipBudget.h"
 #include "telemetry/TelemetryWalk.h"
 
 struct PackageRequest {
@@ -58,6 +61,8 @@ struct PackageRequest {
     // Signs SHA256SUMS when given (loaded before the package is asked for, so that a key that
     // cannot sign is refused before anything is written).
     const PackageSigner* signer = nullptr;
+    // Sizes the composed clip for where it goes; none: one clip of the composer's quality.
+    ClipBudget budget;
 };
 
 // What the report needs to know, gathered while the package is written.
@@ -66,6 +71,7 @@ struct PackageFacts {
     std::vector<std::string> originals;    // copied recordings, in the package
     RecordingTelemetry timeline;           // the originals' telemetry, joined
     std::vector<int64_t> startsMs;         // each original's start on the joined timeline
+    std::vector<int64_t> startsCameraMs;   // and on the camera clock (from its name)
     int64_t clipFromMs = 0, clipToMs = 0;  // the clip on that timeline
     int64_t momentMs = 0;                  // the stills' moment on that timeline
     int64_t cameraMs = 0;                  // the moment on the camera clock
@@ -79,6 +85,20 @@ struct PackageFacts {
         std::string sha256;
     };
     std::vector<File> files;  // every file written before the report
+    int64_t createdUtcSec = 0;  // when the package was made, seconds since 1970
+    // The composed clip's parts when a budget was given, in order, on the joined timeline.
+    struct Part {
+        std::string path;  // relative to the package
+        int64_t fromMs = 0, toMs = 0;
+    };
+    std::vector<Part> composedParts;
+    int64_t composedBitsPerSecond = 0;
+    std::string composedLowered;  // what the budget lowered, in a sentence; empty: nothing
+    int composedWidth = 0, composedHeight = 0;
+
+    // A time on the joined timeline read on the camera clock (the recording it falls in
+    // gives the clock; the seconds between two recordings are not on the timeline).
+    int64_t CameraMsAt(int64_t timelineMs) const;
 };
 
 using ReportWriter =

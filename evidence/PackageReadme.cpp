@@ -1,6 +1,11 @@
 #include "evidence/PackageReadme.h"
 
+#include <cstdio>
 #include <string>
+#include <vector>
+
+#include "evidence/PackageNames.h"
+#include "media/ClipFitter.h"
 
 using namespace std::string_literals;
 
@@ -21,6 +26,7 @@ struct Texts {
     const char* check;
     const char* checkSignature;
     const char* unsigned_;
+    const char* parts;  // %zu parts, the first and the last name
 };
 
 constexpr Texts kEnglish = {
@@ -42,6 +48,8 @@ constexpr Texts kEnglish = {
     "        -CAfile CA.pem -out /dev/null",
     "This package is not signed: the checks show that its files agree with each other, not\n"
     "who made it.",
+    "                    here cut into %zu parts for the size asked for, %s ... %s: watch them in\n"
+    "                    that order",
 };
 
 constexpr Texts kKorean = {
@@ -63,11 +71,20 @@ constexpr Texts kKorean = {
     "        -CAfile CA.pem -out /dev/null",
     "이 패키지는 서명되지 않았습니다: 검증은 파일들이 서로 일치함을 보여 줄 뿐, 누가 만들었는지는\n"
     "보여 주지 않습니다.",
+    "                    요청한 크기에 맞추어 %zu개로 나누었습니다, %s … %s: 차례로 보십시오",
 };
 
-std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned) {
+std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned, size_t parts) {
     std::string s = std::string(t.title) + "\n\n";
-    for (const char* line : {t.originals, t.lossless, t.composed, t.stills}) s += line + "\n"s;
+    for (const char* line : {t.originals, t.lossless, t.composed}) s += line + "\n"s;
+    if (parts > 1) {
+        const std::vector<std::string> names = FitPartPaths(kPackageComposedClip, parts);
+        char text[512];
+        std::snprintf(text, sizeof text, t.parts, parts, names.front().c_str(),
+                      names.back().c_str());
+        s += text + "\n"s;
+    }
+    s += t.stills + "\n"s;
     if (hasTrack) s += t.track + "\n"s;
     if (hasReport) s += t.report + "\n"s;
     s += t.manifest + "\n"s + t.sums + "\n";
@@ -79,9 +96,9 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
 
 }  // namespace
 
-std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport,
-                          bool isSigned) {
-    const std::string english = Section(kEnglish, hasTrack, hasReport, isSigned);
+std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport, bool isSigned,
+                          size_t composedParts) {
+    const std::string english = Section(kEnglish, hasTrack, hasReport, isSigned, composedParts);
     if (language != "ko") return english;
-    return Section(kKorean, hasTrack, hasReport, isSigned) + "\n\n" + english;
+    return Section(kKorean, hasTrack, hasReport, isSigned, composedParts) + "\n\n" + english;
 }

@@ -3,8 +3,10 @@
 // check the package with the standard tools alone. In the report's language first, then in
 // English (a Korean package is often handed on to someone who reads English).
 
+#include <cstddef>
 #include <string>
 
-// language: "ko" or "en"; the flags say which optional files the package holds.
+// language: "ko" or "en"; the flags say which optional files the package holds;
+// composedParts: how many files the composed clip was cut into (0 or 1: one).
 std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport,
-                          bool isSigned);
+                          bool isSigned, size_t composedParts = 0);

@@ -36,3 +36,21 @@ struct AVFilterGraphDeleter {
     void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
 };
 using AVFilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphDeleter>;
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+// A file opened for reading by avformat_open_input.
+struct AVInputDeleter {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using AVInputPtr = std::unique_ptr<AVFormatContext, AVInputDeleter>;
+// A file being written: its I/O context is closed with it.
+struct AVOutputDeleter {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb && !(context->oformat->flags & AVFMT_NOFILE)) avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+using AVOutputPtr = std::unique_ptr<AVFormatContext, AVOutputDeleter>;

@@ -181,6 +181,10 @@ void PendingFile::Discard() {
 }
 
 bool PendingFile::CommitAll(std::initializer_list<PendingFile*> files, std::string* error) {
+    return CommitAll(std::vector<PendingFile*>(files), error);
+}
+
+bool PendingFile::CommitAll(const std::vector<PendingFile*>& files, std::string* error) {
     bool whole = true;
     for (PendingFile* f : files) {
         if (!f || !whole) continue;

@@ -17,6 +17,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 class PendingFile {
 public:
@@ -41,6 +42,7 @@ public:
     // failure none of them is left under its target's name. Null entries are skipped. The
     // quit signals are held back during the renames, so a signal never splits the set.
     static bool CommitAll(std::initializer_list<PendingFile*> files, std::string* error);
+    static bool CommitAll(const std::vector<PendingFile*>& files, std::string* error);
 
 private:
     std::string m_target;

@@ -62,6 +62,22 @@ const char* DrivingEventName(DrivingEventKind kind) {
     return "impact";
 }
 
+int DrivingEventStringId(DrivingEventKind kind) {
+    constexpr int kHarshBrakingKo = 990, kHardAccelerationKo = 992, kSharpTurnKo = 994,
+                  kImpactKo = 996;
+    switch (kind) {
+        case DrivingEventKind::HarshBraking:
+            return kHarshBrakingKo;
+        case DrivingEventKind::HardAcceleration:
+            return kHardAccelerationKo;
+        case DrivingEventKind::SharpTurn:
+            return kSharpTurnKo;
+        case DrivingEventKind::Impact:
+            return kImpactKo;
+    }
+    return kImpactKo;
+}
+
 EventThresholds ReadEventThresholds(const std::string& profilePath) {
     EventThresholds t;
     ProfileDocument doc;

@@ -52,6 +52,9 @@ struct DrivingEvent {
 
 // "harsh_braking", "hard_acceleration", "sharp_turn", "impact".
 const char* DrivingEventName(DrivingEventKind kind);
+// The id of the kind's Korean name in the string table ("급제동"); the English name
+// ("Hard braking") follows it. The window and the evidence report both name events by it.
+int DrivingEventStringId(DrivingEventKind kind);
 
 // The thresholds in the settings file at profilePath, the defaults for keys that are missing
 // or do not hold a positive number.

@@ -1,11 +1,16 @@
 // export: a clip of one recording, or of several played one after another, as an MP4 with
 // both cameras copied as recorded (or, with --compose, in one picture with a caption) and the
-// sound in AAC, and optionally its GPS track as GPX.
+// sound in AAC, and optionally its GPS track as GPX. With a budget (--max-mb, --max-files,
+// --max-seconds, --portal) the composed clip is cut into parts that fit it (see ClipBudget.h).
 // Prints what was written as JSON; progress goes to stderr with --progress. Refuses outputs
 // that are inputs or recordings; writes nothing unless everything is written.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,16 +19,63 @@ extern "C" {
 }
 
 #include "media/ClipExporter.h"
+#include "media/ClipFitter.h"
+#include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
 #include "support/JsonWriter.h"
-#include "telemetry/ClipCaption.h"
+#include "support/PendingFile.h"
 #include "telemetry/CameraClock.h"
+#include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
+#include "tools/ClipBudgetArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
 
 constexpr const char* kName = "export";
+
+// The composed copy a budgeted export encodes its parts from, in a folder of its own that goes
+// with it; the user's target is where the parts go.
+struct WorkingCopy {
+    std::string target;
+    std::string gpxTarget;  // empty: no track
+    std::filesystem::path folder;
+    PendingFile gpx;
+
+    // Refuses, before anything is written, a budget that cannot hold the stretch even at the
+    // smallest picture, and targets the parts may not take.
+    bool Prepare(ClipRequest& request, const ClipBudget& budget, std::string* error) {
+        size_t parts = 0;
+        if (!BudgetHoldsStretch(budget, request.toMs - request.fromMs,
+                                request.noSound ? 0 : ClipMuxer::kAacBitRate, &parts, error))
+            return false;
+        std::vector<std::string> outputs = FitPartPaths(request.outPath, parts);
+        if (!request.noPosition && !request.gpxPath.empty()) outputs.push_back(request.gpxPath);
+        if (!CheckExportTargets(request.paths, outputs, error)) return false;
+        std::string name = (std::filesystem::temp_directory_path() / "tarvex-clip-XXXXXX").string();
+        if (!mkdtemp(name.data())) return *error = "cannot make a temporary folder", false;
+        folder = name;
+        target = request.outPath;
+        request.outPath = (folder / "working.mp4").string();
+        // The track goes in place with the parts, not with the working copy.
+        if (!request.noPosition && !request.gpxPath.empty()) {
+            gpxTarget = request.gpxPath;
+            request.gpxPath = (folder / "track.gpx").string();
+        }
+        return true;
+    }
+    // The track written beside the working copy, readied to go in place with the parts.
+    bool ReadyTrack(std::string* error) {
+        if (gpxTarget.empty()) return true;
+        std::ifstream in(folder / "track.gpx", std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        return gpx.Create(gpxTarget, error) && gpx.WriteAll(text, error);
+    }
+    ~WorkingCopy() {
+        std::error_code ec;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+    }
+};
 
 int RunExport(const std::vector<std::string>& args) {
     std::vector<std::string> files;
@@ -31,6 +83,8 @@ int RunExport(const std::vector<std::string>& args) {
     std::string gpxPath;
     bool haveFrom = false, haveTo = false, progress = false;
     CaptionOptions captionOptions;
+    ClipBudgetArgs budgetArgs;
+    std::string budgetError;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--from" || a == "--to") {
@@ -60,6 +114,8 @@ int RunExport(const std::vector<std::string>& args) {
             captionOptions.mph = true;
         } else if (a == "--progress") {
             progress = true;
+        } else if (const int b = ParseClipBudgetOption(args, &i, &budgetArgs, &budgetError)) {
+            if (b < 0) return ToolUsageError(kName, budgetError);
         } else if (!a.empty() && a[0] == '-') {
             return ToolUsageError(kName, "unknown option " + a);
         } else {
@@ -78,6 +134,14 @@ int RunExport(const std::vector<std::string>& args) {
     request.paths = files;
     request.gpxPath = gpxPath;
     if (request.noPosition) gpxPath.clear();
+    const ClipBudget budget = FinalBudget(budgetArgs);
+    WorkingCopy working;
+    if (budget.Any()) {
+        // The budget is met by parts encoded from a composed working copy.
+        if (request.compose == ClipCompose::None) request.compose = ClipCompose::PictureInPicture;
+        std::string error;
+        if (!working.Prepare(request, budget, &error)) return ToolFailure("export: " + error);
+    }
 
     // The AAC encoder reports its statistics at the information level when it closes.
     av_log_set_level(AV_LOG_ERROR);
@@ -101,11 +165,24 @@ int RunExport(const std::vector<std::string>& args) {
     }
     if (exporter.Export(request, &summary, &error) != ClipResult::Done)
         return ToolFailure("export: " + error);
+    FitResult fit;
+    if (budget.Any()) {
+        const ClipFitter::Progress fitProgress = [progress](double f) {
+            if (progress) std::fprintf(stderr, "fitting %.2f\n", f);
+            return true;
+        };
+        std::vector<PendingFile*> alongside;
+        if (!working.gpxTarget.empty()) alongside.push_back(&working.gpx);
+        if (!working.ReadyTrack(&error) ||
+            !FitWorkingCopy(request.outPath, budget, RecordingsBitsPerSecond(files), working.target,
+                            fitProgress, &fit, &error, alongside))
+            return ToolFailure("export: " + error);
+    }
 
     JsonWriter j;
     j.BeginObject()
         .Key("output")
-        .String(request.outPath)
+        .String(budget.Any() ? working.target : request.outPath)
         .Key("start_ms")
         .Int(summary.startMs)
         .Key("end_ms")
@@ -131,6 +208,7 @@ int RunExport(const std::vector<std::string>& args) {
         j.String(created->text).Key("creation_time_zone").String(created->utc ? "utc" : "local");
     else
         j.Null().Key("creation_time_zone").Null();
+    if (budget.Any()) WriteFitJson(fit, summary.startMs, j);
     j.EndObject();
     std::printf("%s\n", j.Text().c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
@@ -140,5 +218,6 @@ int RunExport(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(export_clip, "export",
                     "FILE [FILE...] --from SECONDS --to SECONDS OUT.mp4 [--gpx OUT.gpx] "
-                    "[--compose pip|side] [--mph] [--no-sound] [--no-position] [--progress]",
+                    "[--compose pip|side] [--mph] [--no-sound] [--no-position] [--progress] "
+                    "[--max-mb N] [--max-files N] [--max-seconds N] [--portal kr|uk]",
                     RunExport);

@@ -4,6 +4,7 @@
 //
 //   package FILE... --from S --to S [--at S] OUT_DIR [--no-sound] [--no-position] [--mph]
 //           [--lang ko|en] [--progress] [--sign KEY.pem --cert CERT.pem]
+//           [--max-mb N] [--max-files N] [--max-seconds N] [--portal kr|uk]
 //
 // verify: checks a package again (see evidence/PackageVerify.h); exit 0 when all holds, 1
 // naming every file that is missing, changed, added, listed differently or refused, 2 for
@@ -23,6 +24,7 @@
 #include "evidence/QtEvidenceReport.h"
 #endif
 #include "support/JsonWriter.h"
+#include "tools/ClipBudgetArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -36,6 +38,8 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
     constexpr const char* kName = "package";
     bool haveFrom = false, haveTo = false;
     std::vector<std::string> plain;
+    ClipBudgetArgs budgetArgs;
+    std::string budgetError;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--from" || a == "--to" || a == "--at") {
@@ -62,6 +66,8 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
             r.mph = true;
         } else if (a == "--progress") {
             progress = true;
+        } else if (const int b = ParseClipBudgetOption(args, &i, &budgetArgs, &budgetError)) {
+            if (b < 0) return ToolUsageError(kName, budgetError);
         } else if (!a.empty() && a[0] == '-') {
             return ToolUsageError(kName, "unknown option " + a);
         } else {
@@ -73,6 +79,7 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
     if (r.toMs <= r.fromMs) return ToolUsageError(kName, "--to must be after --from");
     if (signing.key.empty() != signing.cert.empty())
         return ToolUsageError(kName, "--sign and --cert go together");
+    r.budget = FinalBudget(budgetArgs);
     r.outDir = plain.back();
     plain.pop_back();
     r.paths = plain;
@@ -123,6 +130,11 @@ int RunPackage(const std::vector<std::string>& args) {
         j.Int(*f.clockOffsetSec);
     else
         j.Null();
+    if (!f.composedParts.empty()) {
+        j.Key("composed_parts").BeginArray();
+        for (const PackageFacts::Part& p : f.composedParts) j.String(p.path);
+        j.EndArray().Key("composed_bit_rate").Int(f.composedBitsPerSecond);
+    }
     j.EndObject();
     std::printf("%s\n", j.Text().c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
@@ -189,6 +201,7 @@ int RunVerify(const std::vector<std::string>& args) {
 TARVEX_TOOL_COMMAND(package, "package",
                     "FILE [FILE...] --from SECONDS --to SECONDS [--at SECONDS] OUT_DIR "
                     "[--no-sound] [--no-position] [--mph] [--lang ko|en] [--progress] "
-                    "[--sign KEY.pem --cert CERT.pem]",
+                    "[--sign KEY.pem --cert CERT.pem] [--max-mb N] [--max-files N] "
+                    "[--max-seconds N] [--portal kr|uk]",
                     RunPackage);
 TARVEX_TOOL_COMMAND(verify, "verify", "DIR [--ca CA.pem]", RunVerify);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "support/PendingFile.h"
+#include "support/ProgramVersion.h"
 #include "support/Trace.h"
 #include "tools/ToolCommand.h"
 
@@ -71,7 +72,7 @@ bool ToolParseInt(const std::string& text, long long& value) {
 }
 
 static void PrintHelp(FILE* out) {
-    fprintf(out, "usage: tarvex-tool COMMAND [ARGS]\n\ncommands:\n");
+    fprintf(out, "usage: tarvex-tool COMMAND [ARGS]   (tarvex-tool --version)\n\ncommands:\n");
     for (const ToolCommand& c : ToolCommands()) fprintf(out, "  %s %s\n", c.name, c.usage);
 }
 
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
         PrintHelp(stdout);
+        return kToolOk;
+    }
+    if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "version") == 0) {
+        std::printf("tarvex-tool %s\n", kProgramVersion);
         return kToolOk;
     }
     for (const ToolCommand& c : ToolCommands()) {

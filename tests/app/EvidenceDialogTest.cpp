@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/CEvidenceDlg.h"
+#include "app/ClipExportCommand.h"
 #include "tests/GeneratedRecording.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -89,3 +90,22 @@ TEST(EvidenceDialogTest, ALongFailureIsShownWhole) {
 }
 
 }  // namespace
+
+TEST(EvidenceDialogTest, TheMomentsStretchStaysWithinTheTrip) {
+    const struct {
+        int64_t atMs, lengthMs, fromMs, toMs;
+    } rows[] = {
+        {300000, 600000, 240000, 360000},  // a minute either side
+        {20000, 600000, 0, 80000},         // near the start
+        {590000, 600000, 530000, 600000},  // near the end
+        {5000, 12000, 0, 12000},           // a trip shorter than the stretch
+        {15000, 12000, 0, 12000},          // a picture past the end is the last one
+    };
+    for (const auto& r : rows) {
+        const ClipExportCommand::Stretch s = ClipExportCommand::MomentStretch(r.atMs, r.lengthMs);
+        EXPECT_EQ(s.fromMs, r.fromMs) << r.atMs;
+        EXPECT_EQ(s.toMs, r.toMs) << r.atMs;
+        EXPECT_TRUE(s.atMs >= s.fromMs && s.atMs < s.toMs) << r.atMs;
+    }
+}
+

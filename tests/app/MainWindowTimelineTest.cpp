@@ -76,11 +76,17 @@ public:
     QString evidenceAnswer;
     QString evidenceProposed;
     bool evidenceWritten = false;
+    std::vector<ClipExportCommand::Stretch> stretchesOffered;
+    bool stretchAnswer = true;
 
 protected:
     QString RunEvidenceFolderDialog(const QString& proposed) override {
         evidenceProposed = proposed;
         return evidenceAnswer;
+    }
+    bool RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch) override {
+        stretchesOffered.push_back(*stretch);
+        return stretchAnswer;
     }
     void RunEvidenceDialog(CEvidenceDlg& dialog) override {
         apptest::WaitUntil([&] { return dialog.IsFinished(); }, 120000);
@@ -359,6 +365,26 @@ TEST_F(MainWindowTimelineTest, TheEvidencePackageHoldsTheMarkedStretch) {
     const std::string stem =
         FormatClockStem(RecordingStartSec(recording).value_or(0) + in / 1000 + 1);
     EXPECT_TRUE(fs::exists(workDir / "at-picture" / (stem + ".000_front.jpg"))) << stem;
+}
+
+// Without marks the package offers the picture on screen +-60 s, cut to the trip, with its
+// stills at that picture; cancelling the offer asks nothing more.
+TEST_F(MainWindowTimelineTest, TheEvidencePackageOffersTheMomentOnScreen) {
+    OpenAndWalk(1);
+    window->OnBnClickedButtonPause();
+    window->Playback().SeekTo(3000);
+    ASSERT_TRUE(WaitForFrameIn(2 * kRate, 3 * kRate + 1));
+    window->stretchAnswer = false;
+    window->evidenceProposed.clear();
+    window->Timeline().OnEvidencePackage();
+    ASSERT_EQ(window->stretchesOffered.size(), 1u);
+    const ClipExportCommand::Stretch offered = window->stretchesOffered.back();
+    EXPECT_EQ(offered.fromMs, 0);
+    EXPECT_GE(offered.lengthMs, kSeconds * 1000);
+    EXPECT_EQ(offered.toMs, offered.lengthMs);  // the trip is shorter than a minute after
+    EXPECT_GE(offered.atMs, 2000);
+    EXPECT_LE(offered.atMs, 3000);
+    EXPECT_TRUE(window->evidenceProposed.isEmpty());
 }
 
 TEST_F(MainWindowTimelineTest, ExportRefusesTheRecordingItIsMadeFromAsTheTarget) {

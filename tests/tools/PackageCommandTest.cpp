@@ -131,10 +131,11 @@ TEST_F(PackageCommandTest, AWholePackageChecksAndAChangedByteIsNamed) {
 #if TARVEX_WITH_REPORT
     EXPECT_NE(listed.find("report.pdf: OK"), std::string::npos) << listed;
 
-    // The report: the moment on the camera clock, in UTC, the speed's unit, two pages or more.
+    // The report: the moment on the camera clock, in UTC, the clock's zone, the speed's unit,
+    // two pages counted, words whole in the text layer (no "fi" ligature).
     const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
-    for (const char* says :
-         {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h", "360 video packets"})
+    for (const char* says : {"2018-08-20 18:48:45.000", "09:48:45.000 Z", "km/h",
+                             "360 video packets", "UTC+09:00", "valid GPS fixes", "Page 2 of 2"})
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_NE(Shell("pdfinfo '" + (out / "report.pdf").string() + "'").find("Pages:           2"),
               std::string::npos);
@@ -193,6 +194,69 @@ TEST_F(PackageCommandTest, TheReportGivesSpeedsInTheUnitAsked) {
                                     "Highest in the clip: " + std::to_string(mph) + " mph"})
         EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
     EXPECT_EQ(report.find("km/h"), std::string::npos) << report;
+}
+
+// The Korean report keeps its figures copyable: every hash a reader would compare, the clock's
+// zone, the clip's ends in UTC, the events by name, the pages counted, and the one version
+// the tool and the manifest also give.
+TEST_F(PackageCommandTest, TheKoreanReportsTextHoldsItsFiguresAndHashes) {
+    const fs::path out = Root() / "korean";
+    fs::remove_all(out);
+    const ToolOutput run = Package("'" + First() + "' --from 8 --to 12 --lang ko", out);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
+    std::istringstream sums(Read(out / "SHA256SUMS"));
+    int hashes = 0;
+    for (std::string hash, name; sums >> hash >> name;) {
+        if (name == "report.pdf" || name == "manifest.json") continue;  // cannot hold their own
+        EXPECT_NE(report.find(hash), std::string::npos) << name << "\n" << report;
+        ++hashes;
+    }
+    EXPECT_GE(hashes, 6);
+    const std::string version = RunToolCommand("--version").out;
+    ASSERT_EQ(version.rfind("tarvex-tool ", 0), 0u) << version;
+    const std::string number = version.substr(12, version.find('\n') - 12);
+    EXPECT_NE(Read(out / "manifest.json").find("\"version\": \"" + number + "\""),
+              std::string::npos);
+    for (const std::string& says :
+         {std::string("UTC+09:00"), std::string("2018-08-20 09:48:38.000 Z"),
+          std::string("2018-08-20 18:48:42.000"), std::string("급제동 · 18:48:39"),
+          std::string("증거 보고서"), "tarvex-tool " + number, std::string("2쪽 중 2쪽")})
+        EXPECT_NE(report.find(says), std::string::npos) << says << "\n" << report;
+    EXPECT_EQ(report.find("harsh_braking"), std::string::npos) << report;
+}
+
+// A package for a portal: the composed clip in parts within its limits, over the join of the
+// two recordings, each part named with its stretch and hash in the report and the manifest,
+// and the package still verifies.
+TEST_F(PackageCommandTest, APortalsPackageListsEveryPartWithItsStretchAndHash) {
+    const fs::path out = Root() / "portal";
+    fs::remove_all(out);
+    const ToolOutput run = Package("'" + First() + "' '" + Second() +
+                                       "' --from 2 --to 17 --lang ko --portal kr --max-seconds 5",
+                                   out);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string report = Shell("pdftotext '" + (out / "report.pdf").string() + "' -");
+    const std::string manifest = Read(out / "manifest.json");
+    const std::string sums = Read(out / "SHA256SUMS");
+    uintmax_t bytes = 0;
+    for (const char* name :
+         {"clip_composed_1of3.mp4", "clip_composed_2of3.mp4", "clip_composed_3of3.mp4"}) {
+        ASSERT_TRUE(fs::is_regular_file(out / name)) << name << "\n" << run.out;
+        bytes += fs::file_size(out / name);
+        const size_t at = sums.find(std::string("  ") + name);
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_NE(report.find(sums.substr(at - 64, 64)), std::string::npos) << name;
+        EXPECT_NE(report.find(name), std::string::npos) << name;
+        EXPECT_NE(manifest.find(std::string("\"path\": \"") + name + "\", \"from_camera_clock"),
+                  std::string::npos)
+            << name;
+    }
+    EXPECT_LE(bytes, 50000000u);
+    EXPECT_FALSE(fs::exists(out / "clip_composed.mp4"));
+    EXPECT_NE(report.find("18:48:32.000 - 18:48:37.000"), std::string::npos) << report;
+    EXPECT_NE(Read(out / "README.txt").find("clip_composed_1of3.mp4"), std::string::npos);
+    EXPECT_EQ(RunToolCommand("verify '" + out.string() + "'").status, 0);
 }
 #endif
 
