@@ -125,8 +125,12 @@ TEST_F(MainWindowFixture, CloseButtonSavesAndAsksAndClosesOnlyOnYes) {
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_TRUE(Window().IsFollowingPlayback());
     const std::string text = ReadFile(Config());
-    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nspeed_unit=kmh\r\nlast_card=" +
-                        Card().root + "\r\n");
+    const QRect place = Window().geometry();
+    const std::string placeText = std::to_string(place.x()) + "," + std::to_string(place.y()) +
+                                  "," + std::to_string(place.width()) + "," +
+                                  std::to_string(place.height());
+    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nspeed_unit=kmh\r\nwindow=" +
+                        placeText + "\r\nlast_card=" + Card().root + "\r\n");
 
     window.reset();  // read back by the next start
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 35);
