@@ -139,7 +139,9 @@ void TelemetryPanel::ShowClock(int64_t positionMs) {
     QString title = product;
     if (!path.empty()) {
         title = QString::fromStdString(std::filesystem::path(path).filename().string());
-        if (!text.empty()) title += QStringLiteral(" \u2014 ") + QString::fromStdString(text);
+        // The task bar's title keeps to whole seconds.
+        if (!text.empty())
+            title += QStringLiteral(" \u2014 ") + QString::fromStdString(m_clock.TextAt(positionMs));
         title += QStringLiteral(" - ") + product;
     }
     if (m_window.windowTitle() != title) m_window.setWindowTitle(title);
