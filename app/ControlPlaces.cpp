@@ -106,8 +106,8 @@ namespace {
 
 // The main and small areas' widths: at 975 x 635 and larger both scale by one factor (each a
 // multiple of 16 x 9, so they stay exactly 16:9) as far as the width and the height allow;
-// smaller, the small area and the list column keep their width (the category tabs above it
-// need all of it) and the main area takes what the width and the height leave.
+// smaller, the main area takes what the width and the height leave, and the small area keeps
+// its size (the category tabs above the list column need all of it) or fills a wider column.
 std::pair<int, int> AreaWidths(int w, int h) {
     constexpr int kAreasWidth = 960;  // main plus small area at 975 x 635
     constexpr int kSideMargins = kNormalWidth - kAreasWidth;
@@ -121,7 +121,14 @@ std::pair<int, int> AreaWidths(int w, int h) {
     }
     const int byWidth = w - (kNormalWidth - kMainArea.width());
     const int byHeight = (h - kAboveAndBelow) * 16 / 9;
-    return {std::min({byWidth, byHeight, kMainArea.width()}) / kStep * kStep, kSmallArea.width()};
+    const int mainWidth = std::min({byWidth, byHeight, kMainArea.width()}) / kStep * kStep;
+    // The small area fills a wider column as far as the list keeps four rows above it.
+    constexpr int kBelowSmallPx = kNormalHeight - kSmallArea.bottom() - 1;
+    constexpr int kListTopPx = 65, kListFourRowsPx = 83, kTogglesPx = 25;
+    const int smallByHeight =
+        (h - kBelowSmallPx - kTogglesPx - kListFourRowsPx - kListTopPx) * 16 / 9;
+    const int smallWidth = std::min(w - kSideMargins - mainWidth, smallByHeight) / kStep * kStep;
+    return {mainWidth, std::max(smallWidth, int(kSmallArea.width()))};
 }
 
 int TransportGap(int dxRight) {

@@ -41,8 +41,9 @@ TEST(NormalLayout, AreasGrowTogetherKeeping16By9AndTheListTakesTheRest) {
         QRect main, small, list;
     } rows[] = {
         {{975, 635}, {4, 64, 640, 360}, {650, 268, 320, 180}, {650, 65, 320, 178}},
-        // Smaller: the main area gives way, the small area keeps its size, the list shortens.
-        {{975, 600}, {4, 64, 576, 324}, {586, 233, 320, 180}, {586, 65, 384, 143}},
+        // Smaller: the main area gives way, the list shortens and the small area keeps its
+        // size, or fills a column left wider.
+        {{975, 600}, {4, 64, 576, 324}, {586, 197, 384, 216}, {586, 65, 384, 107}},
         {{800, 560}, {4, 64, 464, 261}, {474, 193, 320, 180}, {474, 65, 321, 103}},
         {{700, 500}, {4, 64, 432, 243}, {442, 173, 320, 180}, {442, 65, 333, 83}},  // minimum
         // Wider only: the height holds the areas back, the column and the list widen.
