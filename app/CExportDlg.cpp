@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/JobDialogParts.h"
 #include "support/StringTable.h"
@@ -34,8 +35,19 @@ constexpr int IDS_EXPORT_NO_POSITION_KO = 950, IDS_EXPORT_NO_POSITION_EN = 951;
 constexpr int IDS_EXPORT_MPH_KO = 952, IDS_EXPORT_MPH_EN = 953;
 constexpr int IDS_EXPORT_KO = 954, IDS_EXPORT_EN = 955;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
-constexpr ClipCompose kTiers[] = {ClipCompose::None, ClipCompose::PictureInPicture,
+constexpr int IDS_EXPORT_PIP_HINT_KO = 1480, IDS_EXPORT_PIP_HINT_EN = 1481;
+constexpr int IDS_EXPORT_LOSSLESS_HINT_KO = 1482, IDS_EXPORT_LOSSLESS_HINT_EN = 1483;
+// In the order offered: the composed picture first (every player shows both cameras), the
+// lossless two-track copy second.
+constexpr ClipCompose kTiers[] = {ClipCompose::PictureInPicture, ClipCompose::None,
                                   ClipCompose::SideBySide};
+constexpr int kTierCount = 3;
+
+int TierIndex(ClipCompose compose) {
+    for (int i = 0; i < kTierCount; ++i)
+        if (kTiers[i] == compose) return i;
+    return 0;
+}
 constexpr int kDialogWidth = 420;
 
 QString Text(int ko, int en) {
@@ -54,10 +66,15 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     dialog.setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
     auto* form = new QFormLayout(&dialog);
     auto* tier = new QComboBox(&dialog);
-    tier->addItem(Text(IDS_EXPORT_LOSSLESS_KO, IDS_EXPORT_LOSSLESS_EN));
+    tier->setObjectName(QStringLiteral("tier"));
     tier->addItem(Text(IDS_EXPORT_PIP_KO, IDS_EXPORT_PIP_EN));
+    tier->addItem(Text(IDS_EXPORT_LOSSLESS_KO, IDS_EXPORT_LOSSLESS_EN));
     tier->addItem(Text(IDS_EXPORT_SIDE_KO, IDS_EXPORT_SIDE_EN));
-    tier->setCurrentIndex(static_cast<int>(choice->compose));
+    tier->setCurrentIndex(TierIndex(choice->compose));
+    // What the chosen kind of clip is for.
+    auto* hint = new QLabel(&dialog);
+    hint->setObjectName(QStringLiteral("tierHint"));
+    hint->setWordWrap(true);
     auto* noSound = new QCheckBox(Text(IDS_EXPORT_NO_SOUND_KO, IDS_EXPORT_NO_SOUND_EN), &dialog);
     noSound->setChecked(choice->noSound);
     auto* noPosition =
@@ -66,7 +83,13 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     auto* mph = new QCheckBox(Text(IDS_EXPORT_MPH_KO, IDS_EXPORT_MPH_EN), &dialog);
     mph->setChecked(choice->mph);
     // Only the composed picture shows a speed.
-    const auto composed = [tier, mph] { mph->setEnabled(tier->currentIndex() != 0); };
+    const auto composed = [tier, mph, hint] {
+        const bool lossless = kTiers[std::clamp(tier->currentIndex(), 0, kTierCount - 1)] ==
+                              ClipCompose::None;
+        mph->setEnabled(!lossless);
+        hint->setText(lossless ? Text(IDS_EXPORT_LOSSLESS_HINT_KO, IDS_EXPORT_LOSSLESS_HINT_EN)
+                               : Text(IDS_EXPORT_PIP_HINT_KO, IDS_EXPORT_PIP_HINT_EN));
+    };
     composed();
     connect(tier, &QComboBox::currentIndexChanged, &dialog, composed);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
@@ -83,12 +106,13 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
         dialog.accept();
     });
     form->addRow(Text(IDS_EXPORT_TIER_KO, IDS_EXPORT_TIER_EN), tier);
+    form->addRow(hint);
     form->addRow(noSound);
     form->addRow(noPosition);
     form->addRow(mph);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return false;
-    choice->compose = kTiers[std::clamp(tier->currentIndex(), 0, 2)];
+    choice->compose = kTiers[std::clamp(tier->currentIndex(), 0, kTierCount - 1)];
     choice->noSound = noSound->isChecked();
     choice->noPosition = noPosition->isChecked();
     choice->mph = mph->isChecked();

@@ -29,6 +29,16 @@
 namespace {
 
 constexpr int kConfigValueChars = 10;  // value buffer, so nine characters are seen
+constexpr int kWindowValueChars = 64;
+
+// "x,y,width,height"; null for anything else.
+QRect ParseWindowPlace(const char* text) {
+    int x = 0, y = 0, w = 0, h = 0;
+    char end = 0;
+    if (std::sscanf(text, "%d,%d,%d,%d%c", &x, &y, &w, &h, &end) != 4 || w <= 0 || h <= 0)
+        return QRect();
+    return QRect(x, y, w, h);
+}
 
 }  // namespace
 
@@ -172,6 +182,9 @@ void CSamplePlayerDlg::InitConfig() {
     GetPrivateProfileString("config", kSpeedUnitKey, "kmh", text, sizeof text, path.c_str());
     m_telemetry->SetSpeedUnit(ParseSpeedUnit(text));
     m_telemetry->SetUnitsPerG(ReadEventThresholds(path).unitsPerG);
+    char place[kWindowValueChars] = {};
+    GetPrivateProfileString("config", kWindowKey, "", place, sizeof place, path.c_str());
+    Layout().Frame().PlaceRemembered(ParseWindowPlace(place));
 }
 
 void CSamplePlayerDlg::SaveConfig() {
@@ -188,6 +201,11 @@ void CSamplePlayerDlg::SaveConfig() {
     WritePrivateProfileString("config", "volume", text, path.c_str());
     WritePrivateProfileString("config", kSpeedUnitKey, SpeedUnitName(m_telemetry->GetSpeedUnit()),
                               path.c_str());
+    const QRect place = Layout().Frame().NormalGeometry();
+    char placeText[kWindowValueChars];
+    std::snprintf(placeText, sizeof placeText, "%d,%d,%d,%d", place.x(), place.y(), place.width(),
+                  place.height());
+    WritePrivateProfileString("config", kWindowKey, placeText, path.c_str());
     m_navigator->Cards().SaveLastCard();
 }
 

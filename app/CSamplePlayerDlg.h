@@ -88,6 +88,8 @@ public:
     static constexpr int kMissingConfigValue = -200;
     // Settings key: 0 leaves the GPS position out of saved stills.
     static constexpr const char* kStillsPositionKey = "stills_position";
+    // Settings key: the normal window's place and size, "x,y,width,height".
+    static constexpr const char* kWindowKey = "window";
     // The settings file of earlier versions, read from the working folder.
     static constexpr const char* kLegacyConfigPath = "./config.cfg";
 

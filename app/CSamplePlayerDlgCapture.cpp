@@ -3,6 +3,13 @@
 #include <QFileInfo>
 
 #include "app/CSamplePlayerDlg.h"
+#include "support/StringTable.h"
+
+namespace {
+
+constexpr int IDS_JPEG_FILTER_KO = 1484, IDS_JPEG_FILTER_EN = 1485;
+
+}  // namespace
 
 std::tm CSamplePlayerDlg::LocalTime() const {
     const std::time_t now = std::time(nullptr);
@@ -15,7 +22,8 @@ QString CSamplePlayerDlg::RunCaptureDialog(const QString& proposedPath) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("jpeg file (*.jpg)"));
+    dialog.setNameFilter(QString::fromStdString(
+        FormatResourceString(PickStringId(IDS_JPEG_FILTER_KO, IDS_JPEG_FILTER_EN))));
     const QFileInfo proposed(proposedPath);
     dialog.setDirectory(proposed.absolutePath());
     dialog.selectFile(proposed.fileName());  // no default extension; overwriting is asked about

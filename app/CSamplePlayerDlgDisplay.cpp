@@ -34,7 +34,8 @@ void CSamplePlayerDlg::ConnectPlayback() {
     connect(playback, &PlaybackController::rateChanged, this, [this] { m_telemetry->ShowRate(); });
     connect(playback, &PlaybackController::cutShort, this, [this](const QString& path, qint64 ms) {
         m_listFilename->Model()->MarkCutShort(path, ms, QFileInfo(path).size());
-        if (path.toStdString() == m_strCurrentPath) ShowNote(RecordingListModel::CutShortText(ms));
+        if (path.toStdString() == m_strCurrentPath)
+            ShowNote(RecordingListModel::CutShortText(ms), true);
     });
     connect(playback, &PlaybackController::ended, this, [this] { OnPlaybackEnded(); });
     connect(playback, &PlaybackController::opened, this,
@@ -64,6 +65,9 @@ void CSamplePlayerDlg::OnPlaybackPosition(int64_t timelineMs) {
 void CSamplePlayerDlg::OnPlaybackState(PlaybackState state) {
     if (state == PlaybackState::Loading) return;
     ShowPlayButton(state != PlaybackState::Playing);
+    // The times gain or lose their tenths with the state.
+    if (state == PlaybackState::Paused || state == PlaybackState::Playing)
+        OnPlaybackPosition(m_playback.Position());
 }
 
 void CSamplePlayerDlg::OnPlaybackLength(int64_t ms) {

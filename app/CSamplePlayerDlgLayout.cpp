@@ -33,7 +33,7 @@ void CSamplePlayerDlg::CreateControls() {
     // A recording found cut short while it plays says so at once.
     connect(m_listFilename, &RecordingListView::endsEarly, this,
             [this](const QString& path, const QString& note) {
-                if (path.toStdString() == m_strCurrentPath) ShowNote(note);
+                if (path.toStdString() == m_strCurrentPath) ShowNote(note, true);
             });
     CreateNavigator();
     ConnectRecoveryCommands();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/CSamplePlayerDlg.h"
+#include "app/QtNoteLabel.h"
 #include "app/QtVideoArea.h"
 #include "app/RecordingListView.h"
 #include "app/Resource.h"
@@ -64,6 +65,8 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 }
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
+    // A lasting note belongs to the recording it is about.
+    if (m_pNote && path != m_strCurrentPath) m_pNote->ClearPersistent();
     m_strCurrentPath = path;
     WatchRecording(path);
     m_navigator->FollowTripRow(path);
@@ -76,9 +79,9 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
 
     Layout().OpenViews(keepLayout);
     m_pTimeline->LoadTimeline(path);
-    // A recording cut short by a power loss says where it ends.
+    // A recording cut short by a power loss says where it ends, for as long as it is on screen.
     const QString early = m_listFilename->Model()->EndsEarlyNote(QString::fromStdString(path));
-    if (!early.isEmpty()) ShowNote(early);
+    if (!early.isEmpty()) ShowNote(early, true);
 }
 
 // Play and pause only flip the player's run flag, which the worker samples at the top of
@@ -114,6 +117,7 @@ void CSamplePlayerDlg::WatchRecording(const std::string& path) {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
+    if (m_pNote) m_pNote->ClearPersistent();
     m_strCurrentPath.clear();
     WatchRecording({});
     m_playback.Stop();

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <algorithm>
 #include <optional>
 
@@ -36,8 +37,20 @@ QString ClipExportCommand::FileFilter() {
         FormatResourceString(PickStringId(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN)));
 }
 
+QString ClipExportCommand::VideosFolder() {
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!videos.isEmpty() && QFileInfo(videos).isDir()) return videos;
+    return QDir::homePath();
+}
+
+QString ClipExportCommand::ClipFolder() const {
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir()) return m_lastFolder;
+    return VideosFolder();
+}
+
 QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inputs,
-                                            const std::vector<int64_t>& startsMs, int64_t fromMs) {
+                                            const std::vector<int64_t>& startsMs, int64_t fromMs,
+                                            const QString& folder) {
     // The in point lies in the recording holding it.
     size_t index = 0;
     while (index + 1 < inputs.size() && index + 1 < startsMs.size() &&
@@ -49,7 +62,8 @@ QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inpu
     const int64_t offsetMs = index < startsMs.size() ? fromMs - startsMs[index] : fromMs;
     if (const std::optional<int64_t> start = RecordingStartSec(inputs[index]))
         stem = FormatClockStem(*start + std::max<int64_t>(0, offsetMs) / kMsPerSec);
-    const std::string base = QDir::homePath().toStdString() + "/" + stem + "_clip";
+    const QString where = folder.isEmpty() ? VideosFolder() : folder;
+    const std::string base = where.toStdString() + "/" + stem + "_clip";
     std::string path = base + ".mp4";
     for (int n = 2; n <= kProposalAttempts; ++n) {
         if (!QFileInfo::exists(QString::fromStdString(path)) &&
@@ -85,8 +99,9 @@ void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& 
         return;
     }
     const QString chosen =
-        m_dialogs.path(ProposedClipPath(request.paths, startsMs, request.fromMs));
+        m_dialogs.path(ProposedClipPath(request.paths, startsMs, request.fromMs, ClipFolder()));
     if (chosen.isEmpty()) return;
+    m_lastFolder = QFileInfo(chosen).absolutePath();
     request.outPath = chosen.toStdString();
     const std::string gpxPath = ClipGpx::PathBeside(request.outPath);
     // The file dialog's own "replace?" question knows nothing of recordings: a recording

@@ -68,11 +68,16 @@ public:
     static QString Title();
     // The file question's filter.
     static QString FileFilter();
-    // Where the file question starts: a new file in the home folder named after the clip's
-    // start on the camera clock (the first recording's name when that carries no time), never
-    // a recording, an input or an existing file.
+    // Where the file question starts: a new file in folder (empty: the user's videos folder)
+    // named after the clip's start on the camera clock (the first recording's name when that
+    // carries no time), never a recording, an input or an existing file.
     static QString ProposedClipPath(const std::vector<std::string>& inputs,
-                                    const std::vector<int64_t>& startsMs, int64_t fromMs);
+                                    const std::vector<int64_t>& startsMs, int64_t fromMs,
+                                    const QString& folder = QString());
+    // The user's videos folder (XDG), else the home folder.
+    static QString VideosFolder();
+    // The folder of the last clip while it is there, else VideosFolder.
+    QString ClipFolder() const;
     // The viewer's speed unit: what the captions and the report use unless the export's
     // options say otherwise for that export.
     void UseMph(bool mph) { m_choice.mph = mph; }
@@ -80,5 +85,8 @@ public:
 private:
     QWidget& m_parent;
     Dialogs m_dialogs;
-    CExportDlg::Choice m_choice;  // the last export's tier and options, offered again
+    // The last export's tier and options, offered again; at first the composed picture, which
+    // every player shows whole.
+    CExportDlg::Choice m_choice{ClipCompose::PictureInPicture};
+    QString m_lastFolder;  // where the last clip went
 };

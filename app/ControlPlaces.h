@@ -1,8 +1,10 @@
 #pragma once
 // Where the main window's controls stand. The normal window's places are those of the
 // background picture at 975 x 635; a larger window grows the picture areas and moves each
-// control with the part of the window it belongs to. Full screen counts its places from the
-// screen's edges. Pure geometry, no widgets.
+// control with the part of the window it belongs to, a smaller one (down to 780 x 540, so
+// that an 800 x 600 screen with a panel holds it) shrinks the main picture, shortens the list
+// and draws the transport closer together. Full screen counts its places from the screen's
+// edges. Pure geometry, no widgets.
 
 #include <QRect>
 #include <QSize>
@@ -14,6 +16,8 @@ namespace ControlPlaces {
 
 constexpr int kNormalWidth = 975;  // the background picture's size
 constexpr int kNormalHeight = 635;
+constexpr int kMinWidth = 780;  // the smallest normal window
+constexpr int kMinHeight = 540;
 constexpr QRect kMainArea{4, 64, 640, 360};
 constexpr QRect kSmallArea{650, 268, 320, 180};
 constexpr QRect kGraphArea{30, 520, 760, 104};
@@ -22,17 +26,23 @@ constexpr QRect kEventLegendArea{876, 528, 96, 93};
 constexpr QRect kPlayPlace{244, 457, 54, 54};  // PLAY and PAUSE share it
 
 // Where the picture areas and the list go in a normal window of the given client size
-// (never smaller than 975 x 635): main and small area grow together keeping 16:9, the
-// list takes the height left over; dy is how far the bands below the pictures move down
-// and dxRight how far the controls held to the right edge move right.
+// (never smaller than kMinWidth x kMinHeight): main and small area grow together keeping
+// 16:9, the list takes the height left over; below 975 x 635 only the main area shrinks.
+// dy is how far the bands below the pictures move down and dxRight how far the controls
+// held to the right edge move right (both negative in a smaller window).
 struct NormalAreas {
     QRect main, small, list;
     int column = 0;  // left edge of the list column
     int dy = 0;
     int dxRight = 0;
+    // The gap between the transport's buttons (24 at 975 wide and more, less in a narrower
+    // window) and whether the clock stands in the title bar (no room left in the view row).
+    int transportGap = 24;
+    bool clockInTitle = false;
 };
 NormalAreas NormalLayout(QSize client);
-// The video rectangle of the full-screen layout for a client of w x h.
+// The video rectangle of the full-screen layout for a client of w x h: as large as 16:9 goes,
+// centred, moved clear of the control bands where the screen leaves room for them.
 QRect FullScreenVideoRect(int w, int h);
 
 struct ControlPlace {

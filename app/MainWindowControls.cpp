@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int kSizeGripPx = 14;
-constexpr int kPositionSliderWidth = 398;  // normal window at 975 x 635 (see ControlPlaces)
+constexpr int kPositionSliderWidth = 394;  // normal window at 975 x 635 (see ControlPlaces)
 constexpr int kLabelFontPx = 11;
 // One notch of the mouse wheel: ten seconds on the position slider, five steps on the
 // volume and brightness sliders.

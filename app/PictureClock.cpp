@@ -28,13 +28,14 @@ void PictureClock::SetTripFixes(const std::vector<TimedFix>& fixes,
     SetFixes(own);
 }
 
-std::string PictureClock::TextAt(int64_t positionMs) const {
+std::string PictureClock::TextAt(int64_t positionMs, bool tenths) const {
     if (!m_startSec) return {};
     const ClockFields f = SplitClockMs(CameraTimeMs(*m_startSec, std::max<int64_t>(positionMs, 0)));
     char text[48];
     std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d",
                   static_cast<long long>(f.year), f.month, f.day, f.hour, f.minute, f.second);
-    return text;
+    if (!tenths) return text;
+    return std::string(text) + "." + std::to_string(f.millisecond / 100);
 }
 
 std::string PictureClock::FormatOffset(int64_t offsetSec) {

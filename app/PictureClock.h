@@ -25,8 +25,9 @@ public:
 
     bool Known() const { return m_startSec.has_value(); }
     std::optional<int64_t> OffsetSec() const { return m_offsetSec; }
-    // "2026-03-14 18:25:14" of the picture at positionMs; empty when the name has no start.
-    std::string TextAt(int64_t positionMs) const;
+    // "2026-03-14 18:25:14" of the picture at positionMs ("2026-03-14 18:25:14.4" with
+    // tenths); empty when the name has no start.
+    std::string TextAt(int64_t positionMs, bool tenths = false) const;
     // "+09:00:03": an offset from UTC to the second.
     static std::string FormatOffset(int64_t offsetSec);
 

@@ -3,6 +3,7 @@
 
 #include <QLinearGradient>
 #include <QPainter>
+#include <algorithm>
 
 #include "support/StringTable.h"
 
@@ -20,7 +21,8 @@ constexpr int kTitleBarHeight = 36;
 constexpr int kTitleFixedWidth = 600;     // the product name; the rest of the bar is plain
 constexpr int kPicturesBandBottom = 452;  // below: timeline, transport and graph bands
 constexpr int kGraphBandTop = 518;        // the transport band above, the graph band below
-constexpr int kTransportSplitX = 630;     // between the tools and the sound and picture group
+constexpr int kTransportBarTop = 454, kTransportBarHeight = 63;
+constexpr int kDividerTop = 466, kDividerBottom = 504;
 constexpr int kGraphSplitX = 400;         // inside the graph, which stretches with the window
 
 void Panel(QPainter& p, const QRect& r) {
@@ -45,6 +47,15 @@ void Well(QPainter& p, const QRect& r, const QPixmap& skin, const QRect& skinWel
     p.drawPixmap(QRect(r.center() - QPoint(side / 2, side / 2), QSize(side, side)), skin, from);
 }
 
+void Divider(QPainter& p, int x, int top, int bottom) {
+    p.save();
+    p.setPen(kHairline);
+    p.drawLine(x, top, x, bottom);
+    p.setPen(QColor(20, 24, 29));
+    p.drawLine(x + 1, top, x + 1, bottom);
+    p.restore();
+}
+
 void TimePlate(QPainter& p, const QRect& label) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -54,25 +65,8 @@ void TimePlate(QPainter& p, const QRect& label) {
     p.restore();
 }
 
-}  // namespace
-
-QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const std::vector<QRect>& plates) {
-    constexpr int kNormalHeight = MainWindowControls::kNormalHeight;
-    constexpr int kNormalWidth = MainWindowControls::kNormalWidth;
-    const MainWindowControls::NormalAreas areas = MainWindowControls::NormalLayout(client);
-    QPixmap out(client);
-    QPainter p(&out);
-    QLinearGradient ground(0, 0, 0, client.height());
-    ground.setColorAt(0, kGround);
-    ground.setColorAt(1, kGround.darker(112));
-    p.fillRect(out.rect(), ground);
-
-    // Title bar: the product name as drawn, the plain rest of the bar stretched.
-    p.drawPixmap(0, 0, skin, 0, 0, kTitleFixedWidth, kTitleBarHeight);
-    p.drawPixmap(QRect(kTitleFixedWidth, 0, client.width() - kTitleFixedWidth, kTitleBarHeight),
-                 skin, QRect(kTitleFixedWidth, 0, 1, kTitleBarHeight));
-
-    // Pictures band: the two panels, the wells, the list's frame and the time plates.
+void PicturesBand(QPainter& p, const QPixmap& skin, QSize client,
+                  const MainWindowControls::NormalAreas& areas) {
     const int bandBottom = kPicturesBandBottom + areas.dy;
     Panel(p, QRect(1, 37, areas.main.right() + 4, bandBottom - 37));
     Panel(p, QRect(areas.column - 2, 37, client.width() - areas.column + 1, bandBottom - 37));
@@ -92,18 +86,41 @@ QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const std::vect
     p.fillRect(areas.list, Qt::black);
     p.setPen(kHairline);
     p.drawRect(areas.list.adjusted(-1, -1, 0, 0));
-    for (const QRect& plate : plates) TimePlate(p, plate);
+}
 
-    // Transport and graph bands as drawn, moved down; each is cut where it is plain (the
-    // transport between its tool and sound groups, the graph band inside the graph's plot),
-    // the part right of the cut moves with the right edge and the plain column stretches.
-    auto band = [&](int top, int bottom, int splitX) {
-        const int height = bottom - top, y = top + areas.dy;
-        p.drawPixmap(0, y, skin, 0, top, splitX, height);
-        p.drawPixmap(QRect(splitX, y, areas.dxRight, height), skin, QRect(splitX, top, 1, height));
-        p.drawPixmap(splitX + areas.dxRight, y, skin, splitX, top, kNormalWidth - splitX, height);
-    };
-    band(kPicturesBandBottom, kGraphBandTop, kTransportSplitX);
-    band(kGraphBandTop, kNormalHeight, kGraphSplitX);
+}  // namespace
+
+QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const SkinMarks& marks) {
+    constexpr int kNormalWidth = MainWindowControls::kNormalWidth;
+    constexpr int kNormalHeight = MainWindowControls::kNormalHeight;
+    const MainWindowControls::NormalAreas areas = MainWindowControls::NormalLayout(client);
+    QPixmap out(client);
+    QPainter p(&out);
+    QLinearGradient ground(0, 0, 0, client.height());
+    ground.setColorAt(0, kGround);
+    ground.setColorAt(1, kGround.darker(112));
+    p.fillRect(out.rect(), ground);
+
+    // Title bar: the product name as drawn, the plain rest of the bar stretched.
+    p.drawPixmap(0, 0, skin, 0, 0, kTitleFixedWidth, kTitleBarHeight);
+    p.drawPixmap(QRect(kTitleFixedWidth, 0, client.width() - kTitleFixedWidth, kTitleBarHeight),
+                 skin, QRect(kTitleFixedWidth, 0, 1, kTitleBarHeight));
+
+    PicturesBand(p, skin, client, areas);
+    for (const QRect& plate : marks.plates) TimePlate(p, plate);
+
+    // The transport bar across the window, its groups divided where the layout puts them.
+    Panel(p, QRect(1, kTransportBarTop + areas.dy, client.width() - 2, kTransportBarHeight));
+    for (int x : marks.dividers)
+        Divider(p, x, kDividerTop + areas.dy, kDividerBottom + areas.dy);
+
+    // The graph band as drawn, moved down and cut inside the graph's plot: the part right of
+    // the cut moves with the right edge, the plain column between stretches (or is cut away
+    // in a narrower window).
+    const int top = kGraphBandTop, height = kNormalHeight - top, y = top + areas.dy;
+    const int split = kGraphSplitX, dx = areas.dxRight;
+    p.drawPixmap(0, y, skin, 0, top, split + std::min(dx, 0), height);
+    if (dx > 0) p.drawPixmap(QRect(split, y, dx, height), skin, QRect(split, top, 1, height));
+    p.drawPixmap(split + dx, y, skin, split, top, kNormalWidth - split, height);
     return out;
 }

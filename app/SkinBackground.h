@@ -1,7 +1,7 @@
 #pragma once
-// The normal window's background at a size larger than the background picture, built from
-// the picture: its title bar and bands stretched where they are plain, the panels, wells
-// and plates drawn around the areas the larger layout gives.
+// The normal window's background at any size, built from the background picture: its title
+// bar and graph band stretched or cut where they are plain, the panels, wells, plates and
+// the transport bar drawn around the places the layout gives.
 
 #include <QPixmap>
 #include <QRect>
@@ -10,5 +10,9 @@
 
 #include "app/MainWindowControls.h"
 
-// skin: the background picture at 975 x 635; plates: the time and speed labels' places.
-QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const std::vector<QRect>& plates);
+struct SkinMarks {
+    std::vector<QRect> plates;  // the time and speed labels' places
+    std::vector<int> dividers;  // x of the transport bar's group dividers
+};
+// skin: the background picture at 975 x 635.
+QPixmap ComposeSkinBackground(const QPixmap& skin, QSize client, const SkinMarks& marks);

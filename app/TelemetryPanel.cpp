@@ -12,6 +12,7 @@
 #include "app/MainWindowControls.h"
 #include "app/PlaybackController.h"
 #include "app/Resource.h"
+#include "controls/CBitmapSlider.h"
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -48,12 +49,19 @@ TelemetryPanel::TelemetryPanel(QWidget& window, MainWindowControls& controls,
     connect(&m_mapTimer, &QTimer::timeout, this, [this] { OnMapTimer(); });
 }
 
+bool TelemetryPanel::ShowsTenths() const {
+    // Paused, stepping or dragging the eye looks for the moment within the second; playing,
+    // a tenth that changes ten times a second is only noise.
+    return m_playback.State() != PlaybackState::Playing ||
+           (m_ui.position && m_ui.position->IsDragging());
+}
+
 void TelemetryPanel::ShowMoment(int64_t timelineMs, int64_t sliderSec) {
     const int64_t positionSec = std::max<int64_t>(timelineMs / kMsPerSec, 0);
     // A recording still being written can play past the length its index gave at open.
     const int64_t totalSec = std::max<int64_t>(m_playback.Duration() / kMsPerSec, positionSec);
     const int64_t startSec = m_playback.RecordingStartMs() / kMsPerSec;
-    UpdateTimeLabels(positionSec, totalSec);
+    ShowTimes(std::max<int64_t>(timelineMs, 0), totalSec);
     // The telemetry and the graph belong to the recording on screen.
     const int64_t recordingSec = std::max<int64_t>(positionSec - startSec, 0);
     ShowSpeedAndPosition(recordingSec, std::max<int64_t>(sliderSec - startSec, 0));
@@ -68,7 +76,8 @@ void TelemetryPanel::ShowMoment(int64_t timelineMs, int64_t sliderSec) {
 
 void TelemetryPanel::ShowEnd() {
     const int64_t positionSec = m_playback.Position() / kMsPerSec;
-    UpdateTimeLabels(positionSec, std::max(m_playback.Duration() / kMsPerSec, positionSec));
+    ShowTimes(std::max<int64_t>(m_playback.Position(), 0),
+              std::max(m_playback.Duration() / kMsPerSec, positionSec));
     ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
 }
 
@@ -87,6 +96,17 @@ std::string TelemetryPanel::FormatHms(int64_t seconds) {
     return text;
 }
 
+std::string TelemetryPanel::FormatHmsTenths(int64_t ms) {
+    return FormatHms(ms / kMsPerSec) + "." + std::to_string(ms % kMsPerSec / 100);
+}
+
+void TelemetryPanel::ShowTimes(int64_t elapsedMs, int64_t totalSec) {
+    const std::string elapsed =
+        ShowsTenths() ? FormatHmsTenths(elapsedMs) : FormatHms(elapsedMs / kMsPerSec);
+    m_ui.SetLabelText(m_ui.curTime, QString::fromStdString(elapsed));
+    ShowTotalTime(totalSec);
+}
+
 void TelemetryPanel::UpdateTimeLabels(int64_t current, int64_t total) {
     // The controls only repaint a label whose text changed.
     m_ui.SetLabelText(m_ui.curTime, QString::fromStdString(FormatHms(current)));
@@ -103,7 +123,8 @@ QString TelemetryPanel::ClockText() const {
 
 void TelemetryPanel::ShowClock(int64_t positionMs) {
     const std::string& path = m_host.currentPath();
-    const std::string text = path.empty() ? std::string() : m_clock.TextAt(positionMs);
+    const std::string text =
+        path.empty() ? std::string() : m_clock.TextAt(positionMs, ShowsTenths());
     m_ui.SetLabelText(m_ui.clock, QString::fromStdString(text));
     QString tip;
     if (!text.empty()) {
@@ -118,7 +139,9 @@ void TelemetryPanel::ShowClock(int64_t positionMs) {
     QString title = product;
     if (!path.empty()) {
         title = QString::fromStdString(std::filesystem::path(path).filename().string());
-        if (!text.empty()) title += QStringLiteral(" \u2014 ") + QString::fromStdString(text);
+        // The task bar's title keeps to whole seconds.
+        if (!text.empty())
+            title += QStringLiteral(" \u2014 ") + QString::fromStdString(m_clock.TextAt(positionMs));
         title += QStringLiteral(" - ") + product;
     }
     if (m_window.windowTitle() != title) m_window.setWindowTitle(title);

@@ -61,7 +61,13 @@ public:
 
     // "hh:mm:ss" of a count of seconds (hours past 99 keep all their digits).
     static std::string FormatHms(int64_t seconds);
+    // "hh:mm:ss.t" of a count of milliseconds (the tenth cut, not rounded).
+    static std::string FormatHmsTenths(int64_t ms);
+    // Whether the times show tenths: whenever not simply playing.
+    bool ShowsTenths() const;
     void UpdateTimeLabels(int64_t current, int64_t total);
+    // The elapsed time (to the tenth where ShowsTenths) and the length.
+    void ShowTimes(int64_t elapsedMs, int64_t totalSec);
     void ShowTotalTime(int64_t seconds);
 
     PictureClock& Clock() { return m_clock; }

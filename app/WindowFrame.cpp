@@ -8,11 +8,16 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
+#include "app/ControlPlaces.h"
 #include "app/MainWindowControls.h"
 #include "app/Resource.h"
 #include "app/SkinBackground.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/CBitmapButtonTrans.h"
+#include "controls/CxSkinButton.h"
 #include "res/SkinBitmaps.h"
 
 namespace {
@@ -27,26 +32,59 @@ WindowFrame::WindowFrame(QWidget& window, const MainWindowControls& controls,
                          std::function<bool()> isFullScreen)
     : m_window(window), m_controls(controls), m_isFullScreen(std::move(isFullScreen)) {}
 
-void WindowFrame::CenterDefaultSize() {
-    constexpr int w = MainWindowControls::kNormalWidth;
-    constexpr int h = MainWindowControls::kNormalHeight;
-    m_window.resize(w, h);
-    if (const QScreen* screen = ScreenOf(m_window)) {
-        m_window.move(screen->availableGeometry().center() - QPoint(w / 2, h / 2));
+QRect WindowFrame::FirstPlace(const QRect& available, const QRect& remembered) {
+    constexpr int minWidth = ControlPlaces::kMinWidth, minHeight = ControlPlaces::kMinHeight;
+    if (remembered.isValid() && remembered.width() >= minWidth &&
+        remembered.height() >= minHeight && available.contains(remembered))
+        return remembered;
+    const QSize size =
+        QSize(MainWindowControls::kNormalWidth, MainWindowControls::kNormalHeight)
+            .boundedTo(available.size())
+            .expandedTo(QSize(minWidth, minHeight));
+    QRect place(QPoint(), size);
+    place.moveCenter(available.center());
+    // A free area smaller than the smallest window: its top left corner stays on screen.
+    place.moveLeft(std::max(place.left(), available.left()));
+    place.moveTop(std::max(place.top(), available.top()));
+    return place;
+}
+
+void WindowFrame::PlaceFirst(const QRect& remembered) {
+    const QScreen* screen = ScreenOf(m_window);
+    if (!screen) {
+        m_window.resize(MainWindowControls::kNormalWidth, MainWindowControls::kNormalHeight);
+        return;
     }
+    // The place left last time counts on whichever screen holds it now.
+    QRect available = screen->availableGeometry();
+    if (remembered.isValid()) {
+        for (const QScreen* other : QGuiApplication::screens())
+            if (other->availableGeometry().contains(remembered))
+                available = other->availableGeometry();
+    }
+    m_window.setGeometry(FirstPlace(available, remembered));
+}
+
+void WindowFrame::PlaceRemembered(const QRect& remembered) {
+    if (m_isFullScreen() || !remembered.isValid()) return;
+    PlaceFirst(remembered);
+}
+
+QRect WindowFrame::NormalGeometry() const {
+    return m_isFullScreen() && m_rcRestore.isValid() ? m_rcRestore : m_window.geometry();
 }
 
 void WindowFrame::LoadBackground() {
     m_bmpBackground = LoadSkinBitmap(IDB_BACKGROUND);
     m_bmpComposed = QPixmap();
-    // The background's size is the smallest and the first size; the user may enlarge it.
-    m_window.setMinimumSize(MainWindowControls::kNormalWidth, MainWindowControls::kNormalHeight);
+    // The smallest window still shows every control; the user may enlarge it.
+    m_window.setMinimumSize(ControlPlaces::kMinWidth, ControlPlaces::kMinHeight);
     m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (m_rcRestore.isValid()) {
         m_window.setGeometry(m_rcRestore);
         m_rcRestore = QRect();
     } else {
-        CenterDefaultSize();
+        PlaceFirst(QRect());
     }
 }
 
@@ -67,16 +105,17 @@ void WindowFrame::Paint() {
     QPainter painter(&m_window);
     painter.fillRect(m_window.rect(), Qt::black);
     if (m_isFullScreen() || m_bmpBackground.isNull()) return;
+    // Composed at every size: the plates and the transport's dividers follow the controls.
     const QSize size = m_window.size();
-    if (size == m_bmpBackground.size()) {
-        painter.drawPixmap(0, 0, m_bmpBackground);
-        return;
-    }
     if (m_bmpComposed.size() != size) {
-        m_bmpComposed =
-            ComposeSkinBackground(m_bmpBackground, size,
-                                  {m_controls.curTime->geometry(), m_controls.totalTime->geometry(),
-                                   m_controls.speed->geometry()});
+        const MainWindowControls& c = m_controls;
+        SkinMarks marks;
+        marks.plates = {c.curTime->geometry(), c.totalTime->geometry(), c.speed->geometry()};
+        const auto between = [](const QWidget* left, const QWidget* right) {
+            return (left->geometry().right() + right->geometry().left()) / 2;
+        };
+        marks.dividers = {between(c.mirror, c.mute), between(c.volume, c.brightIcon)};
+        m_bmpComposed = ComposeSkinBackground(m_bmpBackground, size, marks);
     }
     painter.drawPixmap(0, 0, m_bmpComposed);
 }

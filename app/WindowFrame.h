@@ -24,9 +24,18 @@ public:
     WindowFrame(const WindowFrame&) = delete;
     WindowFrame& operator=(const WindowFrame&) = delete;
 
-    // The normal window: the skin's background, the background's size as the smallest, and
-    // the size and place the window had before full screen (centred at first).
+    // The normal window: the skin's background, kMinWidth x kMinHeight as the smallest, and
+    // the size and place the window had before full screen (at first FirstPlace's).
     void LoadBackground();
+    // Where the window opens on a screen whose free area is `available`: the place it was left
+    // at when that still lies inside, else the background's size (as far as the area allows)
+    // centred in it. Never outside the area where the area holds the smallest window.
+    static QRect FirstPlace(const QRect& available, const QRect& remembered);
+    // The place the window was left at last time (null: none); moves the window there when it
+    // fits the screen's free area.
+    void PlaceRemembered(const QRect& remembered);
+    // The normal window's size and place, also while in full screen.
+    QRect NormalGeometry() const;
     // Keeps the normal window's geometry for LoadBackground and covers the screen.
     void EnterFullScreen();
     // The window's size changed: a composed background no longer fits.
@@ -42,7 +51,7 @@ public:
     const QPixmap& Background() const { return m_bmpBackground; }
 
 private:
-    void CenterDefaultSize();
+    void PlaceFirst(const QRect& remembered);
 
     QWidget& m_window;
     const MainWindowControls& m_controls;

@@ -239,10 +239,23 @@
         if (run.length > 0)
             L.polyline(run, { className: 'route', color: colour, weight: 5, opacity: 0.9 })
                 .on('click', onRouteClick).addTo(routeLayer);
-        if (routePoints.length > 1 && !centred) map.fitBounds(L.latLngBounds(routePoints.map(
-            function (p) { return [p[0], p[1]]; })), { animate: false });
+        // A new route is shown whole first; the marker is then followed at that scale.
+        routeFitPending = routePoints.length > 1;
+        fitRoute();
         return true;
     }
+
+    var routeFitPending = false;
+    function fitRoute() {
+        var size = map.getSize();
+        // A map not on screen has no size to fit into: it fits once it is shown.
+        if (!routeFitPending || size.x < 2 || size.y < 2) return;
+        routeFitPending = false;
+        map.fitBounds(L.latLngBounds(routePoints.map(function (p) { return [p[0], p[1]]; })),
+                      { animate: false, maxZoom: FIRST_FIX_ZOOM });
+        centred = true;
+    }
+    map.on('resize', fitRoute);
 
     function onRouteClick(e) {
         console.info('tarvex-route-click ' + e.latlng.lat + ' ' + e.latlng.lng);

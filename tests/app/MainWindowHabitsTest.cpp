@@ -41,7 +41,11 @@ TEST(NormalLayout, AreasGrowTogetherKeeping16By9AndTheListTakesTheRest) {
         QRect main, small, list;
     } rows[] = {
         {{975, 635}, {4, 64, 640, 360}, {650, 268, 320, 180}, {650, 65, 320, 178}},
-        {{800, 500}, {4, 64, 640, 360}, {650, 268, 320, 180}, {650, 65, 320, 178}},  // minimum
+        // Smaller: the main area gives way, the list shortens and the small area keeps its
+        // size, or fills a column left wider.
+        {{975, 600}, {4, 64, 576, 324}, {586, 197, 384, 216}, {586, 65, 384, 107}},
+        {{800, 560}, {4, 64, 464, 261}, {474, 193, 320, 180}, {474, 65, 321, 103}},
+        {{700, 500}, {4, 64, 432, 243}, {442, 173, 320, 180}, {442, 65, 333, 83}},  // minimum
         // Wider only: the height holds the areas back, the column and the list widen.
         {{1400, 635}, {4, 64, 640, 360}, {650, 268, 320, 180}, {650, 65, 745, 178}},
         // Taller only: the width holds them back, the list takes the height.
@@ -59,15 +63,15 @@ TEST(NormalLayout, AreasGrowTogetherKeeping16By9AndTheListTakesTheRest) {
         EXPECT_EQ(areas.list, row.list) << what;
         EXPECT_EQ(areas.main.width() * 9, areas.main.height() * 16) << what;
         EXPECT_EQ(areas.small.width() * 9, areas.small.height() * 16) << what;
-        const int w = std::max(row.client.width(), 975), h = std::max(row.client.height(), 635);
+        const int w = std::max(row.client.width(), 780), h = std::max(row.client.height(), 540);
         EXPECT_LE(areas.list.right(), w - 1) << what;
         EXPECT_LE(areas.small.bottom(), h - 188) << what << ": clear of the timeline";
     }
 }
 
-TEST_F(MainWindowFixture, TheWindowOpensAtItsBackgroundSizeAndGrowsButNeverShrinksBelowIt) {
+TEST_F(MainWindowFixture, TheWindowOpensAtItsBackgroundSizeAndGrowsButNeverShrinksBelowTheSmallest) {
     EXPECT_EQ(Window().size(), QSize(975, 635));
-    EXPECT_EQ(Window().minimumSize(), QSize(975, 635));
+    EXPECT_EQ(Window().minimumSize(), QSize(780, 540));
     ShowCard();
     DoubleClickRow(0);
     ASSERT_EQ(Window().FrontView(), 1);
@@ -85,15 +89,15 @@ TEST_F(MainWindowFixture, TheWindowOpensAtItsBackgroundSizeAndGrowsButNeverShrin
     EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_GRAPH)->geometry(), QRect(30, 700, 760 + 320, 104));
     EXPECT_EQ(Window().Graph()->PlotRect().width(), 760 + 320 - 6) << "the plot follows";
     // The position slider as long as the main picture grew, the time after it.
-    EXPECT_EQ(Window().PositionSlider()->geometry(), QRect(92, 612, 398 + 208, 16));
+    EXPECT_EQ(Window().PositionSlider()->geometry(), QRect(92, 612, 394 + 208, 16));
     EXPECT_EQ(Window().GetDlgItem(IDC_STATIC_TOTALTIME)->geometry(), QRect(487 + 208, 613, 56, 14));
     // The map follows the areas too.
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_MAPVIEW), Qt::LeftButton);
     EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW)->geometry(), areas.main);
 
     Window().resize(600, 400);
-    EXPECT_EQ(Window().size(), QSize(975, 635)) << "975 x 635 is the smallest";
-    EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW)->geometry(), CSamplePlayerDlg::kMainArea);
+    EXPECT_EQ(Window().size(), QSize(780, 540)) << "780 x 540 is the smallest";
+    EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW)->geometry(), QRect(4, 64, 432, 243));
 }
 
 TEST_F(MainWindowFixture, FullScreenCoversTheScreenAndLeavingItRestoresTheEnlargedWindow) {

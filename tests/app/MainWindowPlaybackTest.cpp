@@ -115,7 +115,7 @@ TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverAtItsEnd
     ASSERT_TRUE(WaitUntil([&] { return Window().IsHeldAtEnd(); }));
     EXPECT_EQ(Window().CurIndex(), 0);
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
-    EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:08");
+    EXPECT_EQ(LabelText(IDC_STATIC_CURTIME), "00:00:08.0") << "held, to the tenth";
     EXPECT_EQ(Window().PositionSlider()->GetPos(), 8);
     EXPECT_EQ(FrontFrame(), 239) << "the last picture stays";
     EXPECT_NE(Window().CurrentPath().find("182549_D.AVI"), std::string::npos);
@@ -225,7 +225,7 @@ TEST_F(MainWindowFixture, TheTimeOfDayIsThePictures) {
     ASSERT_TRUE(WaitForFrontFrame(1));
     Window().OnBnClickedButtonPause();
     Window().SeekToRecordingMs(10000);
-    EXPECT_EQ(Window().Telemetry().ClockText(), "2026-03-14 18:25:39");
+    EXPECT_EQ(Window().Telemetry().ClockText(), "2026-03-14 18:25:39.0") << "paused: tenths";
     EXPECT_EQ(Window().windowTitle(), QString::fromUtf8("REC_20260314_182529_D.AVI \u2014 "
                                                         "2026-03-14 18:25:39 - Tarvex K310VZN PC "
                                                         "Viewer"));

@@ -125,8 +125,12 @@ TEST_F(MainWindowFixture, CloseButtonSavesAndAsksAndClosesOnlyOnYes) {
     EXPECT_TRUE(Window().IsPlayerActive());
     EXPECT_TRUE(Window().IsFollowingPlayback());
     const std::string text = ReadFile(Config());
-    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nspeed_unit=kmh\r\nlast_card=" +
-                        Card().root + "\r\n");
+    const QRect place = Window().geometry();
+    const std::string placeText = std::to_string(place.x()) + "," + std::to_string(place.y()) +
+                                  "," + std::to_string(place.width()) + "," +
+                                  std::to_string(place.height());
+    EXPECT_EQ(text, "[config]\r\nbrightness=-2\r\nvolume=35\r\nspeed_unit=kmh\r\nwindow=" +
+                        placeText + "\r\nlast_card=" + Card().root + "\r\n");
 
     window.reset();  // read back by the next start
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 35);
@@ -145,7 +149,7 @@ TEST_F(MainWindowFixture, NormalLayoutPutsTheControlsAtTheirRectangles) {
     } rows[] = {
         {IDC_BUTTON_CLOSE, {946, 5, 25, 25}},    {IDC_BUTTON_DRIVING, {649, 39, 65, 24}},
         {IDC_BUTTON_ALL, {907, 39, 64, 24}},     {IDC_LIST_FILENAME, {650, 65, 320, 178}},
-        {IDC_STATIC_CURTIME, {25, 433, 56, 14}}, {IDC_BUTTON_PLAY, {244, 457, 54, 54}},
+        {IDC_STATIC_CURTIME, {20, 433, 68, 14}}, {IDC_BUTTON_PLAY, {244, 457, 54, 54}},
         {IDC_BUTTON_PAUSE, {244, 457, 54, 54}},  {IDC_BUTTON_NEXT, {376, 470, 30, 30}},
         {IDC_BUTTON_MUTE, {679, 470, 30, 30}},   {IDC_SLIDER_BRIGHT, {860, 477, 81, 16}},
         {IDC_STATIC_GRAPH, {30, 520, 760, 104}},
@@ -170,6 +174,8 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         {1920, 1080, {0, 0, 1920, 1080}},   {1280, 800, {0, 40, 1280, 720}},
         {1280, 829, {0, 54, 1280, 720}},    {1279, 1080, {0, 180, 1279, 719}},
         {2560, 1080, {320, 0, 1920, 1080}}, {0, 0, {0, 0, 0, 0}},
+        // Room for the control bands above and below: the picture keeps clear of them.
+        {800, 600, {0, 51, 800, 450}},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(CSamplePlayerDlg::FullScreenVideoRect(row.w, row.h), row.video)
@@ -185,7 +191,7 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         EXPECT_FALSE(Window().RearArea()->isVisible()) << "the rear camera is in the small area";
         EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_CLOSE)->geometry(), QRect(row.w - 45, 10, 25, 25));
         EXPECT_EQ(Window().GetDlgItem(IDC_BUTTON_PLAY)->geometry(),
-                  QRect(row.w - 236, row.h - 53, 54, 54));
+                  QRect(row.w - 236, row.h - 54, 54, 54));
     }
 }
 
@@ -288,4 +294,24 @@ TEST_F(MainWindowFixture, TheSpeedBoxMenuPicksTheUnitTheViewerKeeps) {
     Window().Telemetry().MakeSpeedUnitMenu(&Window())->actions()[1]->trigger();
     window.reset();
     EXPECT_EQ(Window().Telemetry().GetSpeedUnit(), SpeedUnit::Mph) << "read again at start";
+}
+
+TEST_F(MainWindowFixture, TheNextStartOpensWhereTheWindowWasLeftWhileThatFitsTheScreen) {
+    const QRect screen = Window().screen()->availableGeometry();
+    const struct {
+        const char* what;
+        QRect left;
+        bool kept;
+    } rows[] = {
+        {"inside the screen", QRect(screen.topLeft() + QPoint(30, 20), QSize(900, 600)), true},
+        {"partly off it", QRect(screen.bottomRight() - QPoint(400, 300), QSize(900, 600)), false},
+    };
+    for (const auto& row : rows) {
+        Window().setGeometry(row.left);
+        Window().SaveConfig();
+        window.reset();
+        const QRect opened = Window().geometry();
+        EXPECT_EQ(opened == row.left, row.kept) << row.what;
+        EXPECT_TRUE(screen.contains(opened)) << row.what;
+    }
 }

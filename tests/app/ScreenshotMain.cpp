@@ -75,6 +75,38 @@ protected:
     }
 };
 
+// On a small screen (run with a fourth argument "small" on an 800 x 600 display): the window as
+// it opens there, playing, paused after a frame step (the times to the tenth), with the map in
+// the small area and in full screen (PREFIX-small-*.png).
+int SmallScreenShots(ScreenshotWindow& window, const char* card, const QString& base) {
+    const auto shot = [&](const char* name) {
+        return SaveScreen(QRect(), base + "-small-" + QString::fromLatin1(name) + ".png");
+    };
+    bool ok = shot("empty");
+    window.Navigator().Cards().SetDrivePath(card);
+    window.Navigator().Cards().ShowCategory(CatalogueView::Driving);
+    apptest::Pump(500);
+    if (window.List()->RowCount() == 0) return 1;
+    window.Navigator().OnListDoubleClick(0);
+    apptest::Pump(3000);
+    ok = shot("normal") && ok;
+    QTest::keyClick(&window, Qt::Key_Period);  // pauses, then steps
+    QTest::keyClick(&window, Qt::Key_Period);
+    apptest::Pump(800);
+    ok = shot("step") && ok;
+    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);
+    apptest::WaitUntil([&] { return window.Telemetry().IsMapReady(); }, 30000);
+    apptest::Pump(2500);
+    ok = shot("map") && ok;
+    QTest::mouseClick(window.GetDlgItem(IDC_CHECK_CAMSMALL), Qt::LeftButton);
+    QTest::keyClick(&window, Qt::Key_Return);  // Enter: full screen
+    apptest::Pump(1500);
+    ok = shot("fullscreen") && ok;
+    QTest::keyClick(&window, Qt::Key_Escape);
+    apptest::Pump(300);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +125,7 @@ int main(int argc, char** argv) {
     ScreenshotWindow window;
     window.show();
     apptest::Pump(800);
+    if (argc > 4 && QByteArray(argv[4]) == "small") return SmallScreenShots(window, argv[1], base);
     bool ok = SaveScreen(window.frameGeometry(), base + "-empty.png");
 
     // The card folder chooser OPEN offers, with Qt's own words in the user's language.

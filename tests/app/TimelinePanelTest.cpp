@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
@@ -241,6 +247,57 @@ TEST(ClipExportCommandTest, ARecordingAsTheTargetIsRefusedBeforeTheExportStarts)
     exporter.Export(request, {0, 6000}, 64.0);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(runs, 0);
+}
+
+
+// The first export offers the composed picture, the lossless copy second with a line on what
+// it is for; the file question starts in the videos folder, then where the last clip went.
+TEST(ClipExportCommandTest, TheFirstExportOffersTheComposedClipInTheVideosFolder) {
+    const fs::path home = fs::path(TARVEX_TEST_DATA_DIR) / "exporter-videos";
+    fs::remove_all(home);
+    fs::create_directories(home / "Videos");
+    fs::create_directories(home / "elsewhere");
+    qputenv("HOME", QByteArray::fromStdString(home.string()));
+    QWidget window;
+    std::vector<ClipCompose> offered;
+    QStringList proposed;
+    ClipExportCommand exporter(
+        window, {[&](CExportDlg::Choice* c) {
+                     offered.push_back(c->compose);
+                     return true;
+                 },
+                 [&](const QString& path) {
+                     proposed << QFileInfo(path).absolutePath();
+                     return QString::fromStdString((home / "elsewhere" / "a.mp4").string());
+                 },
+                 [](CExportDlg&) {}, [](const QString&) {}, {}, {}});
+    ClipRequest request;
+    request.paths = {kFirst};
+    request.toMs = 4000;
+    exporter.Export(request, {0}, 64.0);
+    exporter.Export(request, {0}, 64.0);
+    ASSERT_EQ(proposed.size(), 2);
+    EXPECT_EQ(offered.front(), ClipCompose::PictureInPicture);
+    EXPECT_EQ(proposed[0].toStdString(), (home / "Videos").string());
+    EXPECT_EQ(proposed[1].toStdString(), (home / "elsewhere").string());
+
+    // The options dialog itself, as the person sees it.
+    CExportDlg::Choice choice{ClipCompose::PictureInPicture};
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        auto* tier = dialog->findChild<QComboBox*>(QStringLiteral("tier"));
+        auto* hint = dialog->findChild<QLabel*>(QStringLiteral("tierHint"));
+        ASSERT_TRUE(tier && hint);
+        EXPECT_EQ(tier->currentIndex(), 0);
+        EXPECT_TRUE(tier->itemText(0).startsWith("One picture")) << tier->itemText(0).toStdString();
+        EXPECT_TRUE(tier->itemText(1).startsWith("Lossless")) << tier->itemText(1).toStdString();
+        tier->setCurrentIndex(1);
+        EXPECT_TRUE(hint->text().contains("evidence")) << hint->text().toStdString();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    ASSERT_TRUE(CExportDlg::ChooseOptions(&window, &choice));
+    EXPECT_EQ(choice.compose, ClipCompose::None);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/ControlPlaces.h"
 #include "app/MainWindowControls.h"
 #include "app/WindowFrame.h"
 
@@ -95,11 +96,37 @@ TEST_F(WindowFrameTest, LeavingFullScreenRestoresTheNormalWindowOnce) {
     window.showNormal();
     frame.LoadBackground();
     EXPECT_EQ(window.geometry(), normal);
-    EXPECT_EQ(window.minimumSize(), QSize(kWidth, kHeight));
+    EXPECT_EQ(window.minimumSize(), QSize(ControlPlaces::kMinWidth, ControlPlaces::kMinHeight));
 
     // The kept place is used up: the next load starts from the default size again.
     frame.LoadBackground();
     EXPECT_EQ(window.size(), QSize(kWidth, kHeight));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowFramePlace, TheFirstPlaceLiesInsideTheFreeAreaAndKeepsAPlaceThatStillFits) {
+    const struct {
+        const char* what;
+        QRect available, remembered, place;
+    } rows[] = {
+        {"large screen: the background's size, centred", {0, 0, 1920, 1080}, {},
+         {472, 222, 975, 635}},
+        {"800 x 600: as large as the screen", {0, 0, 800, 600}, {}, {0, 0, 800, 600}},
+        {"800 x 600 under a panel", {0, 32, 800, 568}, {}, {0, 32, 800, 568}},
+        {"a free area below the smallest: its corner on screen", {0, 0, 640, 480}, {},
+         {0, 0, 780, 540}},
+        {"the place left last time", {0, 0, 1920, 1080}, {100, 50, 900, 600},
+         {100, 50, 900, 600}},
+        {"a place now partly off the screen", {0, 0, 1280, 1024}, {1000, 800, 975, 635},
+         {152, 194, 975, 635}},
+        {"a place smaller than the smallest", {0, 0, 1920, 1080}, {10, 10, 300, 200},
+         {472, 222, 975, 635}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(WindowFrame::FirstPlace(row.available, row.remembered), row.place) << row.what;
 }
 
 }  // namespace

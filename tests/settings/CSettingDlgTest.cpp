@@ -309,7 +309,7 @@ TEST_F(CSettingDlgTest, TextsFollowTheLanguage) {
         {kLangEnglish, "BlackBox Configuration", "Notice) Total Size = 95%", "Save",
          "SD Card Format", "TUNE"},
         {kLangKorean, "블랙박스 설정", "(주의) 저장 공간의 합은 95% 입니다.", "저장",
-         "SD Card 포맷", "최적"},
+         "SD 카드 포맷", "최적"},
     };
     for (const Row& row : rows) {
         g_wLanguage = row.language;
