@@ -11,15 +11,8 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds="${1:-30}"
 rounds="${2:-5}"
-if [ -z "${TARVEX_TOOL:-}" ]; then
-    build="$here/build/bench-compose"
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-          -DTARVEX_WITH_UI=OFF >/dev/null
-    cmake --build "$build" --target tarvex-tool -j2 >/dev/null
-    TARVEX_TOOL="$build/tools/tarvex-tool"
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$here/bench/common.sh"
+bench_tool bench-compose -DTARVEX_WITH_UI=OFF
 rec="$work/REC_20260314_182509_D.AVI"
 "$TARVEX_TOOL" make-recording "$rec" --duration "$seconds" --full-hd --rear-size 640x360 \
     >/dev/null

@@ -17,15 +17,8 @@
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 rounds="${1:-3}"
-if [ -z "${TARVEX_TOOL:-}" ]; then
-    build="$here/build/release"
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-          >/dev/null
-    cmake --build "$build" --target tarvex-tool -j2 >/dev/null
-    TARVEX_TOOL="$build/tools/tarvex-tool"
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$here/bench/common.sh"
+bench_tool release
 mkdir -p "$work/card/DRIVING" "$work/card/SETTING"
 echo "VOLUME=3" >"$work/card/SETTING/blackbox.cfg"
 set -- REC_20260314_180000_D.AVI REC_20260314_180101_D.AVI REC_20260314_180202_D.AVI

@@ -18,15 +18,8 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 rounds="${1:-3}"
 size_mb="${2:-1024}"
-if [ -z "${TARVEX_TOOL:-}" ]; then
-    build="$here/build/release"
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-          >/dev/null
-    cmake --build "$build" --target tarvex-tool -j2 >/dev/null
-    TARVEX_TOOL="$build/tools/tarvex-tool"
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$here/bench/common.sh"
+bench_tool release
 mkfs.vfat -F 32 -C "$work/card.img" $((size_mb * 1024)) >/dev/null
 mmd -i "$work/card.img" ::/DRIVING
 for seed in 1 2 3; do

@@ -13,15 +13,8 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 size_mb="${1:-1024}"
 rounds="${2:-3}"
-if [ -z "${TARVEX_TOOL:-}" ]; then
-    build="$here/build/bench-compose"
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-          -DTARVEX_WITH_UI=OFF >/dev/null
-    cmake --build "$build" --target tarvex-tool -j2 >/dev/null
-    TARVEX_TOOL="$build/tools/tarvex-tool"
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$here/bench/common.sh"
+bench_tool bench-compose -DTARVEX_WITH_UI=OFF
 mkdir -p "$work/card/DRIVING"
 rec="$work/card/DRIVING/REC_20260314_180000_D.AVI"
 # About 6.2 MB a second at these rates.
