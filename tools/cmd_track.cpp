@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "redact/RecordingShape.h"
 #include "redact/vision/RecordingFrames.h"
 #include "redact/vision/RegionTracker.h"
 #include "support/Profile.h"
@@ -86,15 +87,18 @@ int ParseArgs(const std::vector<std::string>& args, TrackArgs& t) {
 }
 
 // The masks the new region joins: the file given with --add-to, or a new one.
-bool StartingSet(const TrackArgs& t, const RecordingFrames& frames, MaskSet* set,
-                 std::string* error) {
+bool StartingSet(const TrackArgs& t, MaskSet* set, std::string* error) {
     if (!t.addTo.empty()) {
-        if (!LoadMaskSet(t.addTo, set, error)) return false;
-        return MaskSetFits(*set, frames.Cameras(), error);
+        RecordingShape shape;
+        if (!LoadMaskSet(t.addTo, set, error) || !ReadRecordingShape(t.path, &shape, error))
+            return false;
+        return MaskSetFits(*set, shape.cameras, error);
     }
+    RecordingShape shape;
+    if (!ReadRecordingShape(t.path, &shape, error)) return false;
     set->file = std::filesystem::path(t.path).filename().string();
-    set->durationMs = frames.DurationMs();
-    set->cameras = frames.Cameras();
+    set->durationMs = shape.durationMs;
+    set->cameras = shape.cameras;
     return true;
 }
 
@@ -116,7 +120,7 @@ int RunTrack(const std::vector<std::string>& args) {
     RecordingFrames frames;
     std::string error;
     MaskSet set;
-    if (!frames.Open(t.path, &error) || !StartingSet(t, frames, &set, &error))
+    if (!frames.Open(t.path, &error) || !StartingSet(t, &set, &error))
         return ToolFailure("track: " + error);
     const MaskCamera* camera = set.Camera(t.camera);
     if (!camera)

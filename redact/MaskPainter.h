@@ -1,0 +1,25 @@
+#pragma once
+// Lays a masks file's regions over decoded camera pictures: every box of the picture's camera
+// and frame is blurred (PictureRedactor.h). Counts what it blurred, for the report.
+//
+// Threads: one caller at a time.
+
+#include <cstdint>
+
+#include "redact/MaskFile.h"
+
+struct AVFrame;
+
+class MaskPainter {
+public:
+    explicit MaskPainter(const MaskSet& set) : m_set(set) {}
+
+    // False when the picture is not of its camera's size or of a format the blur takes; the
+    // picture must then not leave.
+    bool Paint(int camera, int64_t frame, AVFrame* picture);
+    int64_t BoxesPainted() const { return m_painted; }
+
+private:
+    const MaskSet& m_set;
+    int64_t m_painted = 0;
+};
