@@ -5,6 +5,7 @@
 // Threads: one caller at a time.
 
 #include <cstdint>
+#include <string>
 
 #include "redact/MaskFile.h"
 
@@ -17,6 +18,9 @@ public:
     // False when the picture is not of its camera's size or of a format the blur takes; the
     // picture must then not leave.
     bool Paint(int camera, int64_t frame, AVFrame* picture);
+    // The same for a saved picture (a still, BGR): the JPEG at jpegPath is blurred and
+    // written back. False when it cannot be read, is of another size, or cannot be written.
+    bool PaintJpeg(int camera, int64_t frame, const std::string& jpegPath);
     int64_t BoxesPainted() const { return m_painted; }
 
 private:

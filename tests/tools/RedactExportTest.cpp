@@ -13,6 +13,7 @@
 
 #include "redact/MaskFile.h"
 #include "redact/RecordingShape.h"
+#include "support/CPixImg.h"
 #include "tests/ToolRun.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/MovingPlate.h"
@@ -126,6 +127,47 @@ TEST_F(RedactExportTest, RefusesMasksOfAnotherRecording) {
               std::string::npos)
         << run.out;
     EXPECT_FALSE(fs::exists(Folder() / "refused.mp4"));
+}
+
+// Stills are blurred in the same place: the front still's plate differs from the plain still
+// while the rest of the picture is the same JPEG, and the rear still is untouched.
+TEST_F(RedactExportTest, BlursThePlateInStills) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    for (const char* sub : {"plain", "blurred"}) {
+        fs::remove_all(Folder() / sub);
+        fs::create_directories(Folder() / sub);
+    }
+    const std::string still = "still " + Recording() + " --at 3 ";
+    ASSERT_EQ(RunToolCommand(still + (Folder() / "plain").string()).status, 0);
+    ASSERT_EQ(RunToolCommand(still + (Folder() / "blurred").string() + " --redact " + masks).status,
+              0);
+    const PlateBox box = MovingPlate(kWidth, kHeight, 30).BoxAt(90);
+    for (const char* camera : {"front", "rear"}) {
+        const std::string name = std::string("20260314_182512.000_") + camera + ".jpg";
+        CPixImage plain, blurred;
+        ASSERT_TRUE(plain.LoadImage((Folder() / "plain" / name).string()));
+        ASSERT_TRUE(blurred.LoadImage((Folder() / "blurred" / name).string()));
+        double inside = 0, outside = 0;
+        int64_t in = 0, out = 0;
+        for (int y = 0; y < plain.Height(); ++y)
+            for (int x = 0; x < plain.Width() * 3; ++x) {
+                const int d = std::abs(plain.Row(y)[x] - blurred.Row(y)[x]);
+                const int px = x / 3;
+                if (px >= box.x && px < box.x + box.width && y >= box.y && y < box.y + box.height) {
+                    inside += d;
+                    ++in;
+                } else if (px < box.x - 24 || px >= box.x + box.width + 24 || y < box.y - 16 ||
+                           y >= box.y + box.height + 16) {
+                    outside += d;
+                    ++out;
+                }
+            }
+        if (std::string(camera) == "front") {
+            EXPECT_GT(inside / in, 20.0);
+        }
+        EXPECT_LT(outside / out, 1.0) << camera;
+    }
 }
 
 }  // namespace
