@@ -13,7 +13,9 @@ struct AVFrame;
 
 class MaskPainter {
 public:
+    // set must outlive the painter.
     explicit MaskPainter(const MaskSet& set) : m_set(set) {}
+    explicit MaskPainter(MaskSet&&) = delete;
 
     // False when the picture is not of its camera's size or of a format the blur takes; the
     // picture must then not leave.
