@@ -14,6 +14,7 @@
 #include "redact/MaskFile.h"
 #include "redact/RecordingShape.h"
 #include "support/CPixImg.h"
+#include "support/JsonReader.h"
 #include "tests/ToolRun.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "tools/cardgen/MovingPlate.h"
@@ -168,6 +169,35 @@ TEST_F(RedactExportTest, BlursThePlateInStills) {
         }
         EXPECT_LT(outside / out, 1.0) << camera;
     }
+}
+
+// A package with regions keeps the unedited record and says what it blurred, and still
+// verifies.
+TEST_F(RedactExportTest, PackageDeclaresItsRegions) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    const fs::path package = Folder() / "package";
+    fs::remove_all(package);
+    const ToolOutput run = RunToolCommand("package " + Recording() + " --from 2 --to 4 --at 3 " +
+                                          package.string() + " --redact " + masks);
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::ifstream in(package / "manifest.json");
+    JsonValue manifest;
+    std::string error;
+    ASSERT_TRUE(ParseJson(std::string(std::istreambuf_iterator<char>(in), {}), &manifest, &error));
+    const JsonValue* r = manifest.Find("redactions");
+    ASSERT_NE(r, nullptr);
+    const JsonValue& region = r->Find("regions")->items.at(0);
+    EXPECT_EQ(region.Find("kind")->text, "plate");
+    EXPECT_EQ(region.Find("first_frame")->integer, 60);
+    EXPECT_EQ(region.Find("hand")->integer, 60);
+    EXPECT_EQ(r->Find("boxes_blurred")->integer, 61);  // every clip picture and the still
+    std::vector<std::string> redacted, unedited;
+    for (const JsonValue& f : r->Find("redacted_files")->items) redacted.push_back(f.text);
+    for (const JsonValue& f : r->Find("unedited_files")->items) unedited.push_back(f.text);
+    EXPECT_EQ(redacted.front(), "clip_composed.mp4");
+    EXPECT_EQ(unedited.front(), "clip.mp4");
+    EXPECT_EQ(RunToolCommand("verify " + package.string() + " >/dev/null 2>&1").status, 0);
 }
 
 }  // namespace
