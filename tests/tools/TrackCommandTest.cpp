@@ -30,6 +30,16 @@ double Iou(const MaskBox& a, const MaskBox& b) {
     return i / (double(a.width) * a.height + double(b.width) * b.height - i);
 }
 
+// Most of the true box lies inside the suggested one, and the suggestion is not the picture.
+bool Covers(const MaskBox& suggested, const MaskBox& truth) {
+    const int x0 = std::max(suggested.x, truth.x), y0 = std::max(suggested.y, truth.y);
+    const int x1 = std::min(suggested.x + suggested.width, truth.x + truth.width);
+    const int y1 = std::min(suggested.y + suggested.height, truth.y + truth.height);
+    const double inside = std::max(0, x1 - x0) * double(std::max(0, y1 - y0));
+    return inside >= 0.8 * truth.width * truth.height &&
+           suggested.width * double(suggested.height) <= 4.0 * truth.width * truth.height;
+}
+
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path);
     std::stringstream s;
@@ -124,6 +134,28 @@ TEST_F(TrackCommandTest, RefusesBadInputAndWritesNothing) {
         EXPECT_NE(run.out.find(c.message), std::string::npos) << run.out;
         EXPECT_FALSE(fs::exists(Out())) << c.args;
     }
+}
+
+// detect offers the plate among its suggestions (the cascades find other things too: they
+// suggest, a person decides), every box marked as detected.
+TEST_F(TrackCommandTest, DetectSuggestsThePlate) {
+    const Truth truth = LoadTruth();
+    const ToolOutput run = RunToolCommand(
+        "detect " + Recording() + " --from 2 --to 4 --camera front --kinds plate --out " + Out());
+    ASSERT_EQ(run.status, 0);
+    MaskSet set;
+    std::string error;
+    ASSERT_TRUE(LoadMaskSet(Out(), &set, &error)) << error;
+    int onThePlate = 0;
+    for (const MaskRegion& r : set.regions) {
+        EXPECT_EQ(r.kind, MaskKind::Plate);
+        for (const MaskBox& b : r.boxes) {
+            EXPECT_EQ(b.source, MaskSource::Detected);
+            EXPECT_TRUE(b.frame >= 60 && b.frame < 120) << b.frame;
+            if (Covers(b, truth.boxes[b.frame])) ++onThePlate;
+        }
+    }
+    EXPECT_GE(onThePlate, 5);
 }
 
 }  // namespace
