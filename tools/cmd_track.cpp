@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kName = "track";
 // The tracker sees pictures no larger than this; a plate keeps enough pixels to follow.
-constexpr int kTrackingSidePixels = 1280;
+constexpr int kTrackingSidePixels = 960;
 
 struct TrackArgs {
     std::string path, out, addTo;
@@ -26,7 +26,7 @@ struct TrackArgs {
     int64_t atMs = -1, fromMs = -1, toMs = -1;
     MaskBox box;
     MaskKind kind = MaskKind::Plate;
-    TrackerKind tracker = TrackerKind::Csrt;
+    TrackerKind tracker = TrackerKind::Kcf;
 };
 
 bool ParseBox(const std::string& text, MaskBox* box) {
