@@ -38,7 +38,7 @@ endfunction()
 # link order, for programs that may use any of them.
 function(tarvex_engine_libraries out)
     cmake_parse_arguments(E "WITH_CARDGEN" "" "" ${ARGN})
-    set(candidates tarvex_media tarvex_telemetry tarvex_library tarvex_device tarvex_evidence
+    set(candidates tarvex_media tarvex_redact tarvex_redact_vision tarvex_telemetry tarvex_library tarvex_device tarvex_evidence
                    tarvex_recover tarvex_archive)
     if(E_WITH_CARDGEN)
         list(APPEND candidates tarvex_cardgen)

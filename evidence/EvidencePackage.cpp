@@ -31,6 +31,7 @@ extern "C" {
 #include "media/ClipFitter.h"
 #include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
+#include "redact/MaskPainter.h"
 #include "support/JsonWriter.h"
 #include "support/ProgramVersion.h"
 #include "telemetry/CameraClock.h"
@@ -227,7 +228,7 @@ bool ClipHoldsWhatWasWritten(const fs::path& path, const ClipSummary& written, s
 bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t toMs,
                 const fs::path& out, const fs::path& gpx, ClipCompose compose,
                 const PackageRequest& r, std::pair<double, double> share, std::string* error,
-                int64_t* startMs = nullptr) {
+                int64_t* startMs = nullptr, int64_t* redactedBoxes = nullptr) {
     ClipRequest clip;
     clip.paths = copies;
     clip.fromMs = fromMs;
@@ -259,11 +260,57 @@ bool ExportClip(const std::vector<std::string>& copies, int64_t fromMs, int64_t 
         if (!caption.Load(copies, options, error)) return false;
         clip.caption = [&caption](int64_t ms) { return caption.Text(ms); };
     }
+    const MaskSet none;
+    MaskPainter painter(r.redact ? *r.redact : none);
+    if (compose != ClipCompose::None && r.redact)
+        clip.retouch = [&painter](int camera, int64_t frame, AVFrame* picture) {
+            return painter.Paint(camera, frame, picture);
+        };
     ClipSummary summary;
     const ClipResult result = exporter.Export(clip, &summary, error);
+    if (redactedBoxes) *redactedBoxes += painter.BoxesPainted();
     if (result == ClipResult::Cancelled) *error = "cancelled";
     if (startMs) *startMs = summary.startMs;
     return result == ClipResult::Done && ClipHoldsWhatWasWritten(out, summary, error);
+}
+
+// The frame of camera's picture shown beside front frame frontFrame, at the rear's rate.
+int64_t RedactedFrame(const MaskSet& masks, int camera, int64_t frontFrame) {
+    const MaskCamera* front = masks.Camera(0);
+    const MaskCamera* rear = masks.Camera(1);
+    if (camera == 0 || !front || !rear) return frontFrame;
+    return frontFrame * rear->frames / front->frames;
+}
+
+// The files that left blurred: the composed clip (or its parts) and the stills.
+void NoteRedactedFiles(const fs::path& scratch, const std::vector<StillTarget>& stills,
+                       PackageFacts& facts) {
+    if (facts.composedParts.empty()) facts.redactedFiles.push_back(kComposedClip);
+    for (const PackageFacts::Part& p : facts.composedParts) facts.redactedFiles.push_back(p.path);
+    for (const StillTarget& t : stills)
+        facts.redactedFiles.push_back(fs::relative(t.path, scratch).string());
+}
+
+// Every region and what was blurred, and what stays unedited.
+void WriteRedactions(const PackageFacts& facts, JsonWriter& j) {
+    const PackageRequest& r = *facts.request;
+    if (!r.redact) return;
+    j.Key("redactions").BeginObject().Key("regions").BeginArray();
+    for (const MaskRegion& region : r.redact->regions) {
+        int64_t count[3] = {0, 0, 0};
+        for (const MaskBox& b : region.boxes) ++count[static_cast<int>(b.source)];
+        j.BeginObject().Key("id").Int(region.id).Key("camera").String(
+            MaskCameraName(region.camera));
+        j.Key("kind").String(MaskKindName(region.kind)).Key("first_frame").Int(region.FirstFrame());
+        j.Key("last_frame").Int(region.LastFrame()).Key("hand").Int(count[0]);
+        j.Key("tracked").Int(count[1]).Key("detected").Int(count[2]).EndObject();
+    }
+    j.EndArray().Key("boxes_blurred").Int(facts.redactedBoxes).Key("redacted_files").BeginArray();
+    for (const std::string& f : facts.redactedFiles) j.String(f);
+    j.EndArray().Key("unedited_files").BeginArray().String(kLosslessClip);
+    for (const std::string& o : facts.originals)
+        j.String((fs::path(kOriginals) / fs::path(o).filename()).string());
+    j.EndArray().EndObject();
 }
 
 std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sources, size_t first,
@@ -310,6 +357,7 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
         j.EndArray().Key("composed_bit_rate").Int(facts.composedBitsPerSecond);
     }
     j.EndObject();
+    WriteRedactions(facts, j);
     j.Key("moment").BeginObject().Key("timeline_ms").Int(facts.momentMs);
     j.Key("camera_clock").String(FormatClockIsoMs(facts.cameraMs)).Key("utc");
     if (facts.clockOffsetSec)
@@ -420,7 +468,8 @@ bool ComposeFitted(const std::vector<Source>& sources, size_t first, size_t last
     const double middle = (kLosslessShare + kComposedShare) / 2;
     int64_t from = facts.clipFromMs;  // the key frame at or before the range's start
     if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, working, fs::path(),
-                    ClipCompose::PictureInPicture, r, {kLosslessShare, middle}, error, &from))
+                    ClipCompose::PictureInPicture, r, {kLosslessShare, middle}, error, &from,
+                    &facts.redactedBoxes))
         return false;
     uint64_t bytes = 0;
     int64_t ms = 0;
@@ -476,6 +525,8 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     };
     if (r.paths.empty()) return Fail(error, "no recording given");
     if (r.toMs <= r.fromMs) return Fail(error, "the end of the range must come after its start");
+    if (r.redact && r.paths.size() != 1)
+        return Fail(error, "marked regions can only be blurred in a package of one recording");
     fs::path target;
     if (!ResolveTarget(r.outDir, &target, error)) return false;
     for (const std::string& path : r.paths) {
@@ -558,7 +609,8 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         if (!ComposeFitted(sources, first, last, scratch, facts, error)) return false;
     } else if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs,
                            scratch / kComposedClip, fs::path(), ClipCompose::PictureInPicture, r,
-                           {kLosslessShare, kComposedShare}, error)) {
+                           {kLosslessShare, kComposedShare}, error, nullptr,
+                           &facts.redactedBoxes)) {
         return false;
     }
 
@@ -567,9 +619,19 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     while (k > 0 && facts.startsMs[k] > facts.momentMs) --k;
     const Source& moment = sources[first + k];
     MomentStillsResult stills;
+    const MaskSet none;
+    MaskPainter stillPainter(r.redact ? *r.redact : none);
+    StillRetouch retouch;
+    if (r.redact)
+        retouch = [&stillPainter, &r](int camera, int64_t frontFrame, const std::string& jpeg) {
+            return stillPainter.PaintJpeg(camera, RedactedFrame(*r.redact, camera, frontFrame),
+                                          jpeg);
+        };
     if (!WriteMomentStills(facts.originals[k], moment.telemetry, facts.momentMs - facts.startsMs[k],
-                           scratch.string(), !r.noPosition, &stills, error))
+                           scratch.string(), !r.noPosition, &stills, error, retouch))
         return false;
+    facts.redactedBoxes += stillPainter.BoxesPainted();
+    if (r.redact) NoteRedactedFiles(scratch, stills.stills, facts);
     for (const StillTarget& t : stills.stills) facts.stills.push_back(t.path);
     facts.cameraMs = stills.moment.cameraMs;
     facts.momentMs = facts.startsMs[k] + stills.positionMs;

@@ -16,6 +16,8 @@
 //                       language and in English;
 //   SHA256SUMS          every other file, as `sha256sum -c` reads it;
 //   SHA256SUMS.p7s      the signature of SHA256SUMS, when the package is signed.
+// With regions to blur, the composed clip and the stills are blurred at them, while the
+// originals and the lossless clip stay the unedited record; the manifest says which is which.
 // The lossless clip is proven against the copied originals (see PacketProof.h) before the
 // manifest is written.
 //
@@ -40,6 +42,7 @@
 #include "evidence/PackageSignature.h"
 #include "evidence/PacketProof.h"
 #include "media/ClipBudget.h"
+#include "redact/MaskFile.h"
 #include "telemetry/TelemetryWalk.h"
 
 struct PackageRequest {
@@ -63,6 +66,10 @@ struct PackageRequest {
     const PackageSigner* signer = nullptr;
     // Sizes the composed clip for where it goes; none: one clip of the composer's quality.
     ClipBudget budget;
+    // Regions blurred in the composed clip and the stills (one recording only; checked
+    // against it by the caller). The originals and the lossless clip stay as recorded beside
+    // them, and the manifest lists every region.
+    const MaskSet* redact = nullptr;
 };
 
 // What the report needs to know, gathered while the package is written.
@@ -84,7 +91,7 @@ struct PackageFacts {
         uint64_t size = 0;
         std::string sha256;
     };
-    std::vector<File> files;  // every file written before the report
+    std::vector<File> files;    // every file written before the report
     int64_t createdUtcSec = 0;  // when the package was made, seconds since 1970
     // The composed clip's parts when a budget was given, in order, on the joined timeline.
     struct Part {
@@ -95,6 +102,8 @@ struct PackageFacts {
     int64_t composedBitsPerSecond = 0;
     std::string composedLowered;  // what the budget lowered, in a sentence; empty: nothing
     int composedWidth = 0, composedHeight = 0;
+    int64_t redactedBoxes = 0;               // boxes blurred over all pictures that left
+    std::vector<std::string> redactedFiles;  // relative to the package
 
     // A time on the joined timeline read on the camera clock (the recording it falls in
     // gives the clock; the seconds between two recordings are not on the timeline).

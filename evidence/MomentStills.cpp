@@ -8,7 +8,7 @@
 
 bool WriteMomentStills(const std::string& path, const RecordingTelemetry& telemetry, int64_t atMs,
                        const std::string& folder, bool withPosition, MomentStillsResult* result,
-                       std::string* error) {
+                       std::string* error, const StillRetouch& retouch) {
     if (!RecordingStartSec(path)) {
         *error = path + ": the name carries no start time";
         return false;
@@ -47,8 +47,9 @@ bool WriteMomentStills(const std::string& path, const RecordingTelemetry& teleme
              (std::filesystem::path(folder) / StillFileName(moment->cameraMs, camera)).string()});
     const bool ok = WriteStills(
         result->stills, *moment,
-        [&player](int camera, const std::string& target) {
-            return player.Capture(camera, target.c_str());
+        [&player, &retouch, frame = moment->frameIndex](int camera, const std::string& target) {
+            return player.Capture(camera, target.c_str()) &&
+                   (!retouch || retouch(camera, frame, target));
         },
         error);
     engine.Stop();

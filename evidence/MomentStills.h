@@ -5,6 +5,7 @@
 // No Qt; runs a playback session of its own on the caller's thread.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct MomentStillsResult {
 };
 
 // telemetry: the recording's own walk. False with the cause in *error (nothing written).
+// retouch, when given, is called with each camera's picture as saved (a JPEG at jpegPath)
+// and the front frame shown, before the EXIF is added; false fails the stills.
+using StillRetouch =
+    std::function<bool(int camera, int64_t frontFrame, const std::string& jpegPath)>;
 bool WriteMomentStills(const std::string& path, const RecordingTelemetry& telemetry, int64_t atMs,
                        const std::string& folder, bool withPosition, MomentStillsResult* result,
-                       std::string* error);
+                       std::string* error, const StillRetouch& retouch = {});

@@ -8,12 +8,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <iterator>
 #include <optional>
 
+#include "evidence/PackageNames.h"
 #include "evidence/QtReportPage.h"
 #include "evidence/ReportTexts.h"
 #include "support/ProgramVersion.h"
@@ -238,6 +240,35 @@ struct Writer {
     }
 
     // Each part with its stretch on the camera clock and in UTC, and its hash.
+    // What was blurred, where and why, and which files are the unedited record.
+    void Redactions() {
+        const MaskSet* masks = facts.request->redact;
+        if (!masks) return;
+        page.Heading(T(ReportText::Redactions));
+        page.Line(T(ReportText::RedactionsWhy).arg(facts.redactedBoxes), 9);
+        for (const MaskRegion& r : masks->regions) {
+            int64_t count[3] = {0, 0, 0};
+            for (const MaskBox& b : r.boxes) ++count[static_cast<int>(b.source)];
+            page.Line(T(ReportText::RedactionsRegion)
+                          .arg(r.id)
+                          .arg(MaskKindName(r.kind))
+                          .arg(MaskCameraName(r.camera))
+                          .arg(r.FirstFrame())
+                          .arg(r.LastFrame())
+                          .arg(count[0])
+                          .arg(count[1])
+                          .arg(count[2]),
+                      8);
+        }
+        QStringList blurred, unedited{QString(kPackageLosslessClip)};
+        for (const std::string& f : facts.redactedFiles) blurred << QString::fromStdString(f);
+        for (const std::string& o : facts.originals)
+            unedited << QString::fromStdString("originals/" +
+                                               std::filesystem::path(o).filename().string());
+        page.Line(T(ReportText::RedactionsFiles) + "  " + blurred.join(", "), 8, true);
+        page.Line(T(ReportText::RedactionsUnedited) + "  " + unedited.join(", "), 8);
+    }
+
     void Parts() {
         if (facts.composedParts.empty()) return;
         page.Heading(T(ReportText::Parts));
@@ -392,6 +423,7 @@ struct Writer {
         Graph();
         Events();
         Parts();
+        Redactions();
         Verified();
         Files();
     }

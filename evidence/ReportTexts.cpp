@@ -62,6 +62,17 @@ const char* const kWords[static_cast<int>(ReportText::Count)][2] = {
      "verify` check them again.",
      "SHA256SUMS에 모든 파일의 SHA-256이 있습니다. `sha256sum -c SHA256SUMS`와 `tarvex-tool "
      "verify`로 다시 확인할 수 있습니다."},
+    {"Redactions", "가림 처리"},
+    {"Number plates and faces of people not concerned are blurred in the files below, so that "
+     "they cannot be read; %1 boxes in all, each grown by a tenth and blurred in blocks of at "
+     "least an eighth of its size. The caption is never covered.",
+     "관계없는 사람의 번호판과 얼굴을 알아볼 수 없도록 아래 파일에서 흐리게 했습니다. 모두 %1개의 "
+     "상자를 10% 넓혀 크기의 8분의 1 이상인 블록으로 흐리게 했습니다. 자막은 가리지 않습니다."},
+    {"Region %1: %2, %3 camera, frames %4 to %5 (%6 drawn by hand, %7 followed by the tracker, "
+     "%8 detected)",
+     "영역 %1: %2, %3 카메라, 프레임 %4부터 %5까지 (손으로 그림 %6, 추적 %7, 검출 %8)"},
+    {"Blurred:", "흐리게 한 파일:"},
+    {"Unedited, as recorded:", "원본 그대로:"},
 };
 
 }  // namespace

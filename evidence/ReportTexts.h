@@ -44,6 +44,11 @@ enum class ReportText {
     VerifiedAll,
     VerifiedNot,
     Hashes,
+    Redactions,
+    RedactionsWhy,
+    RedactionsRegion,
+    RedactionsFiles,
+    RedactionsUnedited,
     Count
 };
 

@@ -302,6 +302,8 @@ bool ClipComposer::Decoded(int camera, AVFrame* picture) {
     av_frame_move_ref(held.get(), picture);
     held->pts = held->best_effort_timestamp;
     if (held->pts == AV_NOPTS_VALUE) return true;  // no number to pair it by: left out
+    if (m_options.retouch && !m_options.retouch(camera, held->pts, held.get()))
+        return m_error = "cannot blur the marked regions of a picture", false;
     if (camera == 0) {
         m_fronts.push_back(std::move(held));
         return true;

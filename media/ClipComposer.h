@@ -36,6 +36,10 @@ struct ClipComposeOptions {
     // The caption of the frame shown at clipMs from the clip's start; empty: no caption.
     std::function<std::string(int64_t clipMs)> caption;
     std::string fontPath;  // empty: the first installed of a few common fonts
+    // Called with each decoded camera picture (camera 0 front, 1 rear; frame counted from the
+    // clip's start at that camera's rate) before it is composed, so that what it draws stays
+    // under the caption; false fails the clip rather than let the picture through unchanged.
+    std::function<bool(int camera, int64_t clipFrame, AVFrame* picture)> retouch;
     std::string preset = "veryfast";
     int crf = 23;
 };

@@ -366,6 +366,11 @@ ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary
 
 ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, std::string* error) {
     if (request.paths.empty()) return Fail(error, "no recording given"), ClipResult::Failed;
+    // A picture's frame number in a recording is only known for a clip of that one recording.
+    if (request.retouch && (request.paths.size() != 1 || request.compose == ClipCompose::None))
+        return Fail(error,
+                    "marked regions can only be blurred in a composed clip of one recording"),
+               ClipResult::Failed;
     const bool withGpx = !request.gpxPath.empty() && !request.noPosition;
     std::vector<std::string> outputs{request.outPath};
     if (withGpx) outputs.push_back(request.gpxPath);
@@ -413,6 +418,11 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
         if (request.caption)
             options.caption = [&request, startMs = key * 1000 / rate](int64_t clipMs) {
                 return request.caption(startMs + clipMs);
+            };
+        if (request.retouch)
+            options.retouch = [&request, front = key, rear = key * layout.rear.frameRate / rate](
+                                  int camera, int64_t clipFrame, AVFrame* picture) {
+                return request.retouch(camera, clipFrame + (camera == 0 ? front : rear), picture);
             };
         if (!composer.Open(mp4.TempPath(), request.outPath, layout, options, error))
             return ClipResult::Failed;

@@ -53,6 +53,10 @@ struct ClipRequest {
     // Composed tier: the caption of the moment at timelineMs on the joined timeline; empty:
     // no caption. The caller leaves the position out of it when noPosition is set.
     std::function<std::string(int64_t timelineMs)> caption{};
+    // Composed tier of one recording: called with each decoded camera picture and its frame
+    // number in the recording (that camera's own count) before the caption is drawn; false
+    // fails the export. The lossless tier copies packets and cannot take it.
+    std::function<bool(int camera, int64_t frame, AVFrame* picture)> retouch{};
 };
 
 struct ClipSummary {

@@ -22,12 +22,14 @@ extern "C" {
 #include "media/ClipFitter.h"
 #include "media/ClipMuxer.h"
 #include "media/ExportTargets.h"
+#include "redact/MaskPainter.h"
 #include "support/JsonWriter.h"
 #include "support/PendingFile.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipCaption.h"
 #include "telemetry/ClipGpx.h"
 #include "tools/ClipBudgetArgs.h"
+#include "tools/RedactArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -84,7 +86,7 @@ int RunExport(const std::vector<std::string>& args) {
     bool haveFrom = false, haveTo = false, progress = false;
     CaptionOptions captionOptions;
     ClipBudgetArgs budgetArgs;
-    std::string budgetError;
+    std::string budgetError, masksPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--from" || a == "--to") {
@@ -112,6 +114,9 @@ int RunExport(const std::vector<std::string>& args) {
             captionOptions.position = false;
         } else if (a == "--mph") {
             captionOptions.mph = true;
+        } else if (a == "--redact") {
+            if (i + 1 >= args.size()) return ToolUsageError(kName, "--redact needs a masks file");
+            masksPath = args[++i];
         } else if (a == "--progress") {
             progress = true;
         } else if (const int b = ParseClipBudgetOption(args, &i, &budgetArgs, &budgetError)) {
@@ -135,6 +140,20 @@ int RunExport(const std::vector<std::string>& args) {
     request.gpxPath = gpxPath;
     if (request.noPosition) gpxPath.clear();
     const ClipBudget budget = FinalBudget(budgetArgs);
+    if (!masksPath.empty() &&
+        (files.size() != 1 || (request.compose == ClipCompose::None && !budget.Any())))
+        return ToolUsageError(kName,
+                              "--redact needs --compose and one recording: the lossless clip "
+                              "copies the recording's packets and cannot be blurred");
+    MaskSet masks;
+    std::string masksError;
+    if (!masksPath.empty() && !LoadRedaction(files[0], masksPath, &masks, &masksError))
+        return ToolFailure("export: " + masksError);
+    MaskPainter painter(masks);
+    if (!masksPath.empty())
+        request.retouch = [&painter](int camera, int64_t frame, AVFrame* picture) {
+            return painter.Paint(camera, frame, picture);
+        };
     WorkingCopy working;
     if (budget.Any()) {
         // The budget is met by parts encoded from a composed working copy.
@@ -209,6 +228,7 @@ int RunExport(const std::vector<std::string>& args) {
     else
         j.Null().Key("creation_time_zone").Null();
     if (budget.Any()) WriteFitJson(fit, summary.startMs, j);
+    if (!masksPath.empty()) j.Key("redacted_boxes").Int(painter.BoxesPainted());
     j.EndObject();
     std::printf("%s\n", j.Text().c_str());
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
@@ -218,6 +238,7 @@ int RunExport(const std::vector<std::string>& args) {
 
 TARVEX_TOOL_COMMAND(export_clip, "export",
                     "FILE [FILE...] --from SECONDS --to SECONDS OUT.mp4 [--gpx OUT.gpx] "
-                    "[--compose pip|side] [--mph] [--no-sound] [--no-position] [--progress] "
+                    "[--compose pip|side] [--redact MASKS] [--mph] [--no-sound] [--no-position] "
+                    "[--progress] "
                     "[--max-mb N] [--max-files N] [--max-seconds N] [--portal kr|uk]",
                     RunExport);

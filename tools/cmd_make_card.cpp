@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/Profile.h"
 #include "telemetry/CameraClock.h"
 #include "tools/ToolCommand.h"
 #include "tools/cardgen/CardGenerator.h"
@@ -146,7 +147,7 @@ int RunMakeRecording(const std::vector<std::string>& args) {
     RecordingOptions options;
     VideoArgs video;
     bool fullHd = false;
-    std::string path;
+    std::string path, truthPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool ok = true, handled = false;
@@ -184,7 +185,12 @@ int RunMakeRecording(const std::vector<std::string>& args) {
             options.telemetry = false;
         else if (a == "--calm")
             options.calmDrive = true;
-        else if (a == "--g-event") {
+        else if (a == "--plate")
+            options.plate = true;
+        else if (a == "--plate-truth") {
+            if (i + 1 >= args.size()) return ToolUsageError(name, "--plate-truth needs a file");
+            truthPath = args[++i];
+        } else if (a == "--g-event") {
             ok = i + 1 < args.size() && ParseGEvent(args[i + 1], options.gEvents);
             if (!ok)
                 return ToolUsageError(name, "--g-event needs KIND@SECONDS, KIND one of b a t i");
@@ -220,7 +226,11 @@ int RunMakeRecording(const std::vector<std::string>& args) {
         options.second = f.second;
     }
     std::string error;
+    if (!truthPath.empty() && !options.plate)
+        return ToolUsageError(name, "--plate-truth needs --plate");
     if (!WriteRecording(path, options, &error)) return ToolFailure("make-recording: " + error);
+    if (!truthPath.empty() && !WriteFileWhole(truthPath, PlateTruthJson(options) + "\n"))
+        return ToolFailure("make-recording: cannot write " + truthPath);
     return kToolOk;
 }
 
@@ -259,6 +269,6 @@ TARVEX_TOOL_COMMAND(make_recording, "make-recording",
                     "[--one-camera] [--fps N] [--rear-size WxH] "
                     "[--no-index] [--no-audio] [--no-telemetry] [--no-fix S] [--seed N] "
                     "[--bit-rate KBPS] [--rear-bit-rate KBPS] [--calm] [--g-event KIND@S ...] "
-                    "[--clock-offset S]",
+                    "[--clock-offset S] [--plate [--plate-truth FILE]]",
                     RunMakeRecording);
 TARVEX_TOOL_COMMAND(frame_mark, "frame-mark", "PICTURE.jpg [--mirrored]", RunFrameMark);

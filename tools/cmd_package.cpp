@@ -3,6 +3,7 @@
 // manifest and SHA256SUMS, the lossless clip proven against the originals.
 //
 //   package FILE... --from S --to S [--at S] OUT_DIR [--no-sound] [--no-position] [--mph]
+//           [--redact MASKS]
 //           [--lang ko|en] [--progress] [--sign KEY.pem --cert CERT.pem]
 //           [--max-mb N] [--max-files N] [--max-seconds N] [--portal kr|uk]
 //
@@ -25,6 +26,7 @@
 #endif
 #include "support/JsonWriter.h"
 #include "tools/ClipBudgetArgs.h"
+#include "tools/RedactArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -34,7 +36,7 @@ struct SigningFiles {
 };
 
 int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& progress,
-                 SigningFiles& signing) {
+                 SigningFiles& signing, std::string& masks) {
     constexpr const char* kName = "package";
     bool haveFrom = false, haveTo = false;
     std::vector<std::string> plain;
@@ -58,6 +60,9 @@ int ParsePackage(const std::vector<std::string>& args, PackageRequest& r, bool& 
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return ToolUsageError(kName, a + " needs a PEM file");
             (a == "--sign" ? signing.key : signing.cert) = args[++i];
+        } else if (a == "--redact") {
+            if (i + 1 >= args.size()) return ToolUsageError(kName, "--redact needs a masks file");
+            masks = args[++i];
         } else if (a == "--no-sound") {
             r.noSound = true;
         } else if (a == "--no-position") {
@@ -90,10 +95,20 @@ int RunPackage(const std::vector<std::string>& args) {
     PackageRequest request;
     bool progress = false;
     SigningFiles signing;
-    if (const int usage = ParsePackage(args, request, progress, signing); usage != kToolOk)
+    std::string masksPath;
+    if (const int usage = ParsePackage(args, request, progress, signing, masksPath);
+        usage != kToolOk)
         return usage;
     PackageSigner signer;
     std::string error;
+    MaskSet masks;
+    if (!masksPath.empty()) {
+        if (request.paths.size() != 1)
+            return ToolUsageError("package", "--redact needs a package of one recording");
+        if (!LoadRedaction(request.paths[0], masksPath, &masks, &error))
+            return ToolFailure("package: " + error);
+        request.redact = &masks;
+    }
     if (!signing.key.empty()) {
         if (!signer.Load(signing.key, signing.cert, &error))
             return ToolFailure("package: " + error);
@@ -198,10 +213,11 @@ int RunVerify(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TARVEX_TOOL_COMMAND(package, "package",
-                    "FILE [FILE...] --from SECONDS --to SECONDS [--at SECONDS] OUT_DIR "
-                    "[--no-sound] [--no-position] [--mph] [--lang ko|en] [--progress] "
-                    "[--sign KEY.pem --cert CERT.pem] [--max-mb N] [--max-files N] "
-                    "[--max-seconds N] [--portal kr|uk]",
-                    RunPackage);
+TARVEX_TOOL_COMMAND(
+    package, "package",
+    "FILE [FILE...] --from SECONDS --to SECONDS [--at SECONDS] OUT_DIR "
+    "[--no-sound] [--no-position] [--mph] [--redact MASKS] [--lang ko|en] [--progress] "
+    "[--sign KEY.pem --cert CERT.pem] [--max-mb N] [--max-files N] "
+    "[--max-seconds N] [--portal kr|uk]",
+    RunPackage);
 TARVEX_TOOL_COMMAND(verify, "verify", "DIR [--ca CA.pem]", RunVerify);

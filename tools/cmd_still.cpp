@@ -2,7 +2,7 @@
 // picture's time on the camera clock, with that time, the clock's offset from UTC, the GPS
 // fix and the frame in their EXIF.
 //
-//   still FILE --at SECONDS OUT_DIR [--no-position]
+//   still FILE --at SECONDS OUT_DIR [--no-position] [--redact MASKS]
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "evidence/MomentStills.h"
+#include "redact/MaskPainter.h"
 #include "support/JsonWriter.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/MomentStill.h"
+#include "tools/RedactArgs.h"
 #include "tools/ToolCommand.h"
 
 namespace {
@@ -24,6 +26,7 @@ constexpr int64_t kLongestAtMs = int64_t{24} * 3600 * 1000;
 struct StillOptions {
     std::string path;
     std::string folder;
+    std::string masks;  // --redact
     int64_t atMs = -1;
     bool withPosition = true;
 };
@@ -36,6 +39,9 @@ int ParseOptions(const std::vector<std::string>& args, StillOptions& o) {
             if (!ToolParseSeconds(args[i + 1], o.atMs) || o.atMs > kLongestAtMs)
                 return ToolUsageError(kName, "--at needs SECONDS of 0 or more");
             ++i;
+        } else if (a == "--redact") {
+            if (i + 1 >= args.size()) return ToolUsageError(kName, "--redact needs a masks file");
+            o.masks = args[++i];
         } else if (a == "--no-position") {
             o.withPosition = false;
         } else if (!a.empty() && a[0] == '-') {
@@ -52,6 +58,14 @@ int ParseOptions(const std::vector<std::string>& args, StillOptions& o) {
         return ToolUsageError(kName, "expected FILE and OUT_DIR");
     if (o.atMs < 0) return ToolUsageError(kName, "--at SECONDS is required");
     return kToolOk;
+}
+
+// The rear picture shown beside front frame frontFrame: the same moment at the rear's rate.
+int64_t RearFrameFor(const MaskSet& masks, int camera, int64_t frontFrame) {
+    const MaskCamera* front = masks.Camera(0);
+    const MaskCamera* rear = masks.Camera(1);
+    if (camera == 0 || !front || !rear) return frontFrame;
+    return frontFrame * rear->frames / front->frames;
 }
 
 void PrintResult(const StillMoment& moment, const std::vector<StillTarget>& targets,
@@ -96,12 +110,25 @@ int RunStill(const std::vector<std::string>& args) {
         return ToolFailure("still: not a recording the reader accepts: " + o.path);
     MomentStillsResult result;
     std::string error;
-    if (!WriteMomentStills(o.path, telemetry, o.atMs, o.folder, o.withPosition, &result, &error))
+    MaskSet masks;
+    if (!o.masks.empty() && !LoadRedaction(o.path, o.masks, &masks, &error))
         return ToolFailure("still: " + error);
+    MaskPainter painter(masks);
+    StillRetouch retouch;
+    bool blurFailed = false;
+    if (!o.masks.empty())
+        retouch = [&](int camera, int64_t frontFrame, const std::string& jpeg) {
+            blurFailed = !painter.PaintJpeg(camera, RearFrameFor(masks, camera, frontFrame), jpeg);
+            return !blurFailed;
+        };
+    if (!WriteMomentStills(o.path, telemetry, o.atMs, o.folder, o.withPosition, &result, &error,
+                           retouch))
+        return ToolFailure("still: " + (blurFailed ? "cannot blur the marked regions" : error));
     PrintResult(result.moment, result.stills, result.positionMs);
     return kToolOk;
 }
 
 }  // namespace
 
-TARVEX_TOOL_COMMAND(still, "still", "FILE --at SECONDS OUT_DIR [--no-position]", RunStill);
+TARVEX_TOOL_COMMAND(still, "still", "FILE --at SECONDS OUT_DIR [--no-position] [--redact MASKS]",
+                    RunStill);

@@ -1,12 +1,16 @@
 #include "tools/cardgen/CardGenerator.h"
 
+#include <cmath>
 #include <deque>
+#include <optional>
 #include <vector>
 
+#include "support/JsonWriter.h"
 #include "tools/cardgen/AviWriter.h"
 #include "tools/cardgen/BeepTone.h"
 #include "tools/cardgen/DriveTrack.h"
 #include "tools/cardgen/FramePattern.h"
+#include "tools/cardgen/MovingPlate.h"
 #include "tools/cardgen/TestPicture.h"
 #include "tools/cardgen/VideoEncoder.h"
 
@@ -89,6 +93,7 @@ public:
             if (!m_cameras[c].encoder.Open(s, error)) return false;
             m_cameras[c].picture.Prepare(s.width, s.height, static_cast<int>(c), m_o.frameRate);
         }
+        if (m_o.plate) m_plate.emplace(m_o.frontWidth, m_o.frontHeight, m_o.frameRate);
         if (m_o.telemetry) m_telemetry = m_track.Payloads();
         if (!m_avi.Open(path, layout, error)) return false;
 
@@ -99,6 +104,7 @@ public:
                 AVFrame* picture = camera.encoder.Picture();
                 if (!picture) return Fail(error, "cannot get a picture to draw into");
                 camera.picture.Draw(picture, i);
+                if (m_plate && &camera == &m_cameras.front()) m_plate->Draw(picture, i);
                 out.clear();
                 if (!camera.encoder.Encode(out, error)) return Fail(error, nullptr);
                 for (EncodedFrame& f : out) camera.pending.push_back(std::move(f));
@@ -181,6 +187,7 @@ private:
     DriveTrack m_track;
     AviWriter m_avi;
     std::vector<Camera> m_cameras;
+    std::optional<MovingPlate> m_plate;  // front camera only
     std::vector<TelemetryPayload> m_telemetry;
     size_t m_nextText = 0;
     int64_t m_audioSample = 0;
@@ -203,4 +210,22 @@ bool WriteRecording(const std::string& path, const RecordingOptions& options, st
     if (!CheckOptions(options, error) || !CheckGEvents(options, error)) return false;
     RecordingWriter writer(options);
     return writer.Run(path, error);
+}
+
+std::string PlateTruthJson(const RecordingOptions& options) {
+    const MovingPlate plate(options.frontWidth, options.frontHeight, options.frameRate);
+    JsonWriter j;
+    j.BeginObject().Key("version").Int(1).Key("camera").String("front").Key("kind").String("plate");
+    j.Key("width").Int(options.frontWidth).Key("height").Int(options.frontHeight);
+    j.Key("frames").BeginArray();
+    const int frames = options.durationSec * options.frameRate;
+    for (int i = 0; i < frames; ++i) {
+        const PlateBox b = plate.BoxAt(i);
+        j.BeginObject().Key("frame").Int(i);
+        j.Key("time_ms").Int(std::llround(i * 1000.0 / options.frameRate));
+        j.Key("box").BeginArray().Int(b.x).Int(b.y).Int(b.width).Int(b.height).EndArray();
+        j.EndObject();
+    }
+    j.EndArray().EndObject();
+    return j.Text();
 }

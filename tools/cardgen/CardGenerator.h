@@ -74,10 +74,18 @@ struct RecordingOptions {
     // G-sensor shows only the events below.
     bool calmDrive = false;
     std::vector<GeneratedGEvent> gEvents;  // any drive; times from the recording's start
+
+    // A number plate crossing the front picture (MovingPlate.h).
+    bool plate = false;
 };
 
 // Writes one recording; false with a message in *error on failure.
 bool WriteRecording(const std::string& path, const RecordingOptions& options, std::string* error);
+
+// Where the moving plate of a recording written with options is, frame by frame, as JSON:
+// {"version": 1, "camera": "front", "kind": "plate", "width": W, "height": H,
+//  "frames": [{"frame": N, "time_ms": T, "box": [x, y, w, h]}, ...]}.
+std::string PlateTruthJson(const RecordingOptions& options);
 
 struct CardOptions {
     int drivingCount = 3;  // recordings in DRIVING

@@ -1,0 +1,16 @@
+#pragma once
+// The cameras of a recording as a masks file describes them: picture size and frame count of
+// each, read by the engine's own container reader, and the recording's length.
+
+#include <string>
+#include <vector>
+
+#include "redact/MaskFile.h"
+
+struct RecordingShape {
+    std::vector<MaskCamera> cameras;
+    int64_t durationMs = 0;
+    int frameRate = 0;  // front camera
+};
+
+bool ReadRecordingShape(const std::string& path, RecordingShape* shape, std::string* error);

@@ -1,0 +1,203 @@
+// export --compose --redact end to end on a recording with a generated number plate, its box
+// known in every frame: the plate is unreadable in the clip (far from the plain clip inside
+// its box), everything else is the plain clip up to the encoder's loss; masks of another
+// recording are refused and nothing is written.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "redact/MaskFile.h"
+#include "redact/RecordingShape.h"
+#include "support/CPixImg.h"
+#include "support/JsonReader.h"
+#include "tests/ToolRun.h"
+#include "tools/cardgen/CardGenerator.h"
+#include "tools/cardgen/MovingPlate.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 360;
+constexpr int kFromSec = 2, kToSec = 4;
+constexpr int kCheckedClipFrame = 30;  // recording frame 90
+
+fs::path Folder() {
+    return fs::path(TARVEX_TEST_DATA_DIR) / "redact_export";
+}
+std::string Recording() {
+    return (Folder() / "DRIVING_20260314_182509_D.AVI").string();
+}
+
+// The plate's true boxes as hand-drawn regions, over the exported span.
+MaskSet PlateMasks() {
+    RecordingShape shape;
+    std::string error;
+    EXPECT_TRUE(ReadRecordingShape(Recording(), &shape, &error)) << error;
+    MaskSet set;
+    set.durationMs = shape.durationMs;
+    set.cameras = shape.cameras;
+    const MovingPlate plate(kWidth, kHeight, 30);
+    MaskRegion region{1, 0, MaskKind::Plate, {}};
+    for (int f = kFromSec * 30; f < kToSec * 30; ++f) {
+        const PlateBox b = plate.BoxAt(f);
+        region.boxes.push_back({f, f * 1000 / 30, b.x, b.y, b.width, b.height, MaskSource::Hand});
+    }
+    set.regions.push_back(region);
+    return set;
+}
+
+// The luma of one picture of an MP4.
+std::string Luma(const std::string& mp4, int frame) {
+    const std::string raw = mp4 + ".gray";
+    const std::string command = "ffmpeg -v error -nostdin -y -i '" + mp4 + "' -vf 'select=eq(n\\," +
+                                std::to_string(frame) +
+                                ")' -frames:v 1 -pix_fmt gray -f rawvideo '" + raw + "'";
+    if (std::system(command.c_str()) != 0) return {};
+    std::ifstream in(raw, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+double Psnr(const std::string& a, const std::string& b, bool inside, const PlateBox& box,
+            int margin) {
+    double sum = 0;
+    int64_t count = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const bool in = x >= box.x - margin && x < box.x + box.width + margin &&
+                            y >= box.y - margin && y < box.y + box.height + margin;
+            if (in != inside) continue;
+            const double d = uint8_t(a[y * kWidth + x]) - double(uint8_t(b[y * kWidth + x]));
+            sum += d * d;
+            ++count;
+        }
+    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * count / sum);
+}
+
+class RedactExportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        fs::create_directories(Folder());
+        if (fs::exists(Recording())) return;
+        RecordingOptions o;
+        o.durationSec = 6;
+        o.frontWidth = kWidth, o.frontHeight = kHeight, o.rearWidth = 320, o.rearHeight = 180;
+        o.plate = true;
+        std::string error;
+        ASSERT_TRUE(WriteRecording(Recording(), o, &error)) << error;
+    }
+    static std::string Export(const std::string& out, const std::string& extra) {
+        return "export " + Recording() + " --from " + std::to_string(kFromSec) + " --to " +
+               std::to_string(kToSec) + " --compose pip --no-sound " + extra + " " +
+               (Folder() / out).string();
+    }
+};
+
+TEST_F(RedactExportTest, BlursThePlateAndNothingElse) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    ASSERT_EQ(RunToolCommand(Export("plain.mp4", "")).status, 0);
+    const ToolOutput run = RunToolCommand(Export("blurred.mp4", "--redact " + masks));
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\"redacted_boxes\": 60"), std::string::npos) << run.out;
+    const std::string plain = Luma((Folder() / "plain.mp4").string(), kCheckedClipFrame);
+    const std::string blurred = Luma((Folder() / "blurred.mp4").string(), kCheckedClipFrame);
+    ASSERT_EQ(plain.size(), size_t(kWidth) * kHeight);
+    ASSERT_EQ(blurred.size(), plain.size());
+    const PlateBox box = MovingPlate(kWidth, kHeight, 30).BoxAt(kFromSec * 30 + kCheckedClipFrame);
+    // Outside: beyond the grown box and the encoder's block that straddles its edge.
+    EXPECT_LE(Psnr(plain, blurred, true, box, 0), 15.0);
+    EXPECT_GE(Psnr(plain, blurred, false, box, box.width / 10 + 16), 35.0);
+}
+
+TEST_F(RedactExportTest, RefusesMasksOfAnotherRecording) {
+    MaskSet other = PlateMasks();
+    other.cameras[0].frames += 30;
+    other.durationMs += 1000;
+    const std::string masks = (Folder() / "other.json").string();
+    std::ofstream(masks) << MaskSetJson(other);
+    fs::remove(Folder() / "refused.mp4");
+    const ToolOutput run = RunToolCommand(Export("refused.mp4", "--redact " + masks) + " 2>&1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("region 1 (plate, front camera) was drawn on another recording"),
+              std::string::npos)
+        << run.out;
+    EXPECT_FALSE(fs::exists(Folder() / "refused.mp4"));
+}
+
+// Stills are blurred in the same place: the front still's plate differs from the plain still
+// while the rest of the picture is the same JPEG, and the rear still is untouched.
+TEST_F(RedactExportTest, BlursThePlateInStills) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    for (const char* sub : {"plain", "blurred"}) {
+        fs::remove_all(Folder() / sub);
+        fs::create_directories(Folder() / sub);
+    }
+    const std::string still = "still " + Recording() + " --at 3 ";
+    ASSERT_EQ(RunToolCommand(still + (Folder() / "plain").string()).status, 0);
+    ASSERT_EQ(RunToolCommand(still + (Folder() / "blurred").string() + " --redact " + masks).status,
+              0);
+    const PlateBox box = MovingPlate(kWidth, kHeight, 30).BoxAt(90);
+    for (const char* camera : {"front", "rear"}) {
+        const std::string name = std::string("20260314_182512.000_") + camera + ".jpg";
+        CPixImage plain, blurred;
+        ASSERT_TRUE(plain.LoadImage((Folder() / "plain" / name).string()));
+        ASSERT_TRUE(blurred.LoadImage((Folder() / "blurred" / name).string()));
+        double inside = 0, outside = 0;
+        int64_t in = 0, out = 0;
+        for (int y = 0; y < plain.Height(); ++y)
+            for (int x = 0; x < plain.Width() * 3; ++x) {
+                const int d = std::abs(plain.Row(y)[x] - blurred.Row(y)[x]);
+                const int px = x / 3;
+                if (px >= box.x && px < box.x + box.width && y >= box.y && y < box.y + box.height) {
+                    inside += d;
+                    ++in;
+                } else if (px < box.x - 24 || px >= box.x + box.width + 24 || y < box.y - 16 ||
+                           y >= box.y + box.height + 16) {
+                    outside += d;
+                    ++out;
+                }
+            }
+        if (std::string(camera) == "front") {
+            EXPECT_GT(inside / in, 20.0);
+        }
+        EXPECT_LT(outside / out, 1.0) << camera;
+    }
+}
+
+// A package with regions keeps the unedited record and says what it blurred, and still
+// verifies.
+TEST_F(RedactExportTest, PackageDeclaresItsRegions) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    const fs::path package = Folder() / "package";
+    fs::remove_all(package);
+    const ToolOutput run = RunToolCommand("package " + Recording() + " --from 2 --to 4 --at 3 " +
+                                          package.string() + " --redact " + masks);
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::ifstream in(package / "manifest.json");
+    JsonValue manifest;
+    std::string error;
+    ASSERT_TRUE(ParseJson(std::string(std::istreambuf_iterator<char>(in), {}), &manifest, &error));
+    const JsonValue* r = manifest.Find("redactions");
+    ASSERT_NE(r, nullptr);
+    const JsonValue& region = r->Find("regions")->items.at(0);
+    EXPECT_EQ(region.Find("kind")->text, "plate");
+    EXPECT_EQ(region.Find("first_frame")->integer, 60);
+    EXPECT_EQ(region.Find("hand")->integer, 60);
+    EXPECT_EQ(r->Find("boxes_blurred")->integer, 61);  // every clip picture and the still
+    std::vector<std::string> redacted, unedited;
+    for (const JsonValue& f : r->Find("redacted_files")->items) redacted.push_back(f.text);
+    for (const JsonValue& f : r->Find("unedited_files")->items) unedited.push_back(f.text);
+    EXPECT_EQ(redacted.front(), "clip_composed.mp4");
+    EXPECT_EQ(unedited.front(), "clip.mp4");
+    EXPECT_EQ(RunToolCommand("verify " + package.string() + " >/dev/null 2>&1").status, 0);
+}
+
+}  // namespace
