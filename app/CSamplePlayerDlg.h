@@ -64,6 +64,10 @@ class QtVideoArea;
 class QLabel;
 class QtVideoClickFilter;
 class QtNoteLabel;
+class ArchiveAccess;
+class ArchiveImportBar;
+class CardInsertWatcher;
+struct CardImportSummary;
 class RecordingListView;
 class QKeyEvent;
 
@@ -175,6 +179,16 @@ public:
     // Recovers the deleted recordings of the card in the reader at drive into a folder the
     // user picks; the dialog (child of parent) can list that folder in the window.
     void RecoverFromCard(const std::string& drive, QWidget* parent);
+
+    // ---- the archive on the PC (…Archive.cpp) ----
+    // Imports the card's recordings missing from the archive, a busy bar over parent meanwhile.
+    void ImportBeforeFormat(const std::string& drive, QWidget* parent);
+    // A volume was mounted: when it is a dashcam card with recordings the archive lacks, the
+    // window offers to import them (or imports them, or does nothing: the archive_import key
+    // of the settings, ask, always or never).
+    void OnVolumeMounted(const QString& mountPoint);
+    ArchiveImportBar* ImportBar() const { return m_pImportBar; }
+    static constexpr const char* kArchiveImportKey = "archive_import";
     // Writes a copy of a recording cut short that other players open, into a folder the
     // user picks, in the background; a message says where it went or why it did not.
     void RepairForOtherPlayers(const QString& path);
@@ -431,4 +445,11 @@ private:
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;
     BackgroundJob m_repairJob;  // the repaired copy being written; GUI thread only
+    BackgroundJob m_archiveJob;  // an import before a format; GUI thread only
+    ArchiveAccess* m_pArchive = nullptr;           // child
+    CardInsertWatcher* m_pCardWatcher = nullptr;   // child
+    ArchiveImportBar* m_pImportBar = nullptr;      // child
+    void SetUpArchive();
+    void StartArchiveImport(const QString& card);
+    void OnArchiveImportFinished(const CardImportSummary& summary);
 };
