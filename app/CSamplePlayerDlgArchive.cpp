@@ -24,10 +24,10 @@ enum class ImportChoice { Ask, Always, Never };
 
 ImportChoice ReadImportChoice(const std::string& configPath) {
     char text[16] = {};
-    GetPrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, "ask", text,
-                            sizeof text, configPath.c_str());
+    GetPrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, "ask", text, sizeof text,
+                            configPath.c_str());
     const std::string choice = text;
-    return choice == "always" ? ImportChoice::Always
+    return choice == "always"  ? ImportChoice::Always
            : choice == "never" ? ImportChoice::Never
                                : ImportChoice::Ask;
 }
@@ -37,8 +37,7 @@ std::string SummaryText(const CardImportSummary& summary) {
         return FormatResourceString(PickStringId(IDS_IMPORT_FAILED_KO, IDS_IMPORT_FAILED_EN),
                                     summary.error.c_str());
     return FormatResourceString(PickStringId(IDS_IMPORTED_KO, IDS_IMPORTED_EN),
-                                static_cast<int>(summary.copied),
-                                static_cast<int>(summary.skipped),
+                                static_cast<int>(summary.copied), static_cast<int>(summary.skipped),
                                 static_cast<int>(summary.failed));
 }
 
@@ -48,8 +47,7 @@ void CSamplePlayerDlg::SetUpArchive() {
     m_pArchive = new ArchiveAccess(DefaultArchiveFolder(), this);
     m_pImportBar = new ArchiveImportBar(this);
     m_pCardWatcher = new CardInsertWatcher(this);
-    connect(m_pCardWatcher, &CardInsertWatcher::mounted, this,
-            &CSamplePlayerDlg::OnVolumeMounted);
+    connect(m_pCardWatcher, &CardInsertWatcher::mounted, this, &CSamplePlayerDlg::OnVolumeMounted);
     connect(m_pArchive, &ArchiveAccess::newFound, this,
             [this](const QString& card, int count, qulonglong bytes) {
                 if (count <= 0) return;
@@ -68,8 +66,8 @@ void CSamplePlayerDlg::SetUpArchive() {
             &CSamplePlayerDlg::StartArchiveImport);
     connect(m_pImportBar, &ArchiveImportBar::cancelAsked, this, [this] {
         m_pArchive->Cancel();
-        ShowNote(QString::fromStdString(FormatResourceString(
-            PickStringId(IDS_IMPORT_CANCELLED_KO, IDS_IMPORT_CANCELLED_EN))));
+        ShowNote(QString::fromStdString(
+            FormatResourceString(PickStringId(IDS_IMPORT_CANCELLED_KO, IDS_IMPORT_CANCELLED_EN))));
     });
 }
 
@@ -91,10 +89,9 @@ void CSamplePlayerDlg::OnArchiveImportFinished(const CardImportSummary& summary)
 }
 
 void CSamplePlayerDlg::ImportBeforeFormat(const std::string& drive, QWidget* parent) {
-    QProgressDialog busy(
-        QString::fromStdString(
-            FormatResourceString(PickStringId(IDS_IMPORTING_KO, IDS_IMPORTING_EN))),
-        QString(), 0, 0, parent);
+    QProgressDialog busy(QString::fromStdString(FormatResourceString(
+                             PickStringId(IDS_IMPORTING_KO, IDS_IMPORTING_EN))),
+                         QString(), 0, 0, parent);
     busy.setWindowModality(Qt::WindowModal);
     busy.setMinimumDuration(0);
     auto summary = std::make_shared<CardImportSummary>();

@@ -36,10 +36,11 @@ QStringList MountPoints(const QVariant& value) {
 CardInsertWatcher::CardInsertWatcher(QObject* parent) : QObject(parent) {
     QDBusConnection bus = QDBusConnection::systemBus();
     // Every object of the service: the path is left open.
-    m_listening = bus.isConnected() &&
-                  bus.connect(kService, QString(), QStringLiteral("org.freedesktop.DBus.Properties"),
-                              QStringLiteral("PropertiesChanged"), this,
-                              SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
+    m_listening =
+        bus.isConnected() &&
+        bus.connect(kService, QString(), QStringLiteral("org.freedesktop.DBus.Properties"),
+                    QStringLiteral("PropertiesChanged"), this,
+                    SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
 }
 
 void CardInsertWatcher::OnPropertiesChanged(const QString& interfaceName,

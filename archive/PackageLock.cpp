@@ -24,7 +24,8 @@ std::optional<std::string> InsideFolder(const std::string& folder, const std::st
 
 }  // namespace
 
-int LockPackagedRecordings(const std::vector<std::string>& files, const std::string& archiveFolder) {
+int LockPackagedRecordings(const std::vector<std::string>& files,
+                           const std::string& archiveFolder) {
     std::vector<std::string> inside;
     for (const std::string& file : files)
         if (auto rel = InsideFolder(archiveFolder, file)) inside.push_back(*rel);

@@ -146,10 +146,9 @@ void CFormatDialog::AddCardRows(const CardFormatFacts& facts) {
 void CFormatDialog::AddArchiveRow(const CardFormatFacts& facts) {
     const QString name = Text(IDS_UNARCHIVED_KO, IDS_UNARCHIVED_EN);
     if (!facts.archiveError.empty()) {
-        AddRow(name, QString::fromStdString(
-                         FormatResourceString(PickStringId(IDS_ARCHIVE_UNREADABLE_KO,
-                                                           IDS_ARCHIVE_UNREADABLE_EN),
-                                              facts.archiveError.c_str())));
+        AddRow(name, QString::fromStdString(FormatResourceString(
+                         PickStringId(IDS_ARCHIVE_UNREADABLE_KO, IDS_ARCHIVE_UNREADABLE_EN),
+                         facts.archiveError.c_str())));
         return;
     }
     if (facts.unarchived < 0) return;
@@ -185,8 +184,7 @@ void CFormatDialog::accept() {
     QDialog::accept();
 }
 
-void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery,
-                               bool offerImport) {
+void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery, bool offerImport) {
     m_buttons = new QDialogButtonBox(this);
     const bool card = facts.refusal == FormatRefusal::None;
     if (card && offerImport && facts.unarchived > 0) {

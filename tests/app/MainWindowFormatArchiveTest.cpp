@@ -44,7 +44,7 @@ protected:
                 boxes << text;
                 // Yes to the first question, No to the format dialog itself.
                 return buttons & QMessageBox::Yes && boxes.size() == 1 ? QMessageBox::Yes
-                                                                        : QMessageBox::No;
+                                                                       : QMessageBox::No;
             });
         savedDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString((workDir / "data").string()));
