@@ -3,7 +3,7 @@
 #include <utility>
 
 ArchiveAccess::ArchiveAccess(std::string archiveFolder, QObject* parent)
-    : QObject(parent), m_folder(std::move(archiveFolder)), m_job(this) {}
+    : QObject(parent), m_folder(std::move(archiveFolder)), m_job(this), m_bookmarkJob(this) {}
 
 void ArchiveAccess::CountNew(const QString& card) {
     m_job.Start([this, card, folder = m_folder](JobContext& job) {
@@ -22,6 +22,17 @@ void ArchiveAccess::Import(const QString& card) {
                 job.Post([this, done, total] { emit importProgress(done, total); });
             });
         job.Post([this, card, summary] { emit importFinished(card, summary); });
+    });
+}
+
+void ArchiveAccess::Bookmark(const QString& file, qint64 offsetMs, const QString& note) {
+    m_bookmarkJob.Start([this, file, offsetMs, note, folder = m_folder](JobContext& job) {
+        std::string error;
+        const BookmarkResult result =
+            BookmarkRecording(file.toStdString(), folder, offsetMs, note.toStdString(), &error);
+        job.Post([this, offsetMs, result, error] {
+            emit bookmarked(offsetMs, result, QString::fromStdString(error));
+        });
     });
 }
 

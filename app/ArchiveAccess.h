@@ -24,14 +24,19 @@ public:
     void Import(const QString& card);
     // Stops the import before its next recording; nothing more of it is delivered.
     void Cancel();
+    // Bookmarks a moment of a recording (see BookmarkRecording): bookmarked at the end. Runs
+    // beside an import.
+    void Bookmark(const QString& file, qint64 offsetMs, const QString& note);
     bool IsBusy() const { return m_job.IsRunning(); }
 
 signals:
     void newFound(const QString& card, int count, qulonglong bytes);
     void importProgress(int done, int total);
     void importFinished(const QString& card, const CardImportSummary& summary);
+    void bookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);
 
 private:
     std::string m_folder;
     BackgroundJob m_job;
+    BackgroundJob m_bookmarkJob;
 };

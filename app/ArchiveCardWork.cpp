@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "archive/ArchiveCardCheck.h"
@@ -40,6 +41,40 @@ NewOnCard CountNewOnCard(const std::string& card, const std::string& archiveFold
     found.count = static_cast<int>(missing.size());
     for (const UnarchivedRecording& r : missing) found.bytes += r.size;
     return found;
+}
+
+namespace {
+
+// The catalogue's row for file: by its path when it lies in the archive, else by its name
+// with the same size.
+std::optional<CatalogueEntry> ArchivedEntry(ArchiveCatalogue& catalogue, const std::string& file,
+                                            const std::string& archiveFolder, std::string* error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path rel =
+        fs::weakly_canonical(file, ec).lexically_relative(fs::weakly_canonical(archiveFolder, ec));
+    if (!rel.empty() && rel.begin()->string() != "..")
+        return catalogue.FindRecording(rel.string(), error);
+    std::optional<CatalogueEntry> e =
+        catalogue.FindRecording(fs::path(file).filename().string(), error);
+    if (e && e->size != fs::file_size(file, ec)) return std::nullopt;
+    return e;
+}
+
+}  // namespace
+
+BookmarkResult BookmarkRecording(const std::string& file, const std::string& archiveFolder,
+                                 int64_t offsetMs, const std::string& note, std::string* error) {
+    std::error_code ec;
+    const std::string location = DefaultCatalogue(archiveFolder);
+    if (!std::filesystem::exists(location, ec)) return BookmarkResult::NotArchived;
+    ArchiveCatalogue catalogue;
+    if (!catalogue.Open(location, error)) return BookmarkResult::Failed;
+    error->clear();
+    const std::optional<CatalogueEntry> e = ArchivedEntry(catalogue, file, archiveFolder, error);
+    if (!e) return error->empty() ? BookmarkResult::NotArchived : BookmarkResult::Failed;
+    return catalogue.AddBookmark(e->id, offsetMs, note, error) ? BookmarkResult::Made
+                                                               : BookmarkResult::Failed;
 }
 
 CardImportSummary ImportCardIntoArchive(const std::string& card, const std::string& archiveFolder,

@@ -25,6 +25,14 @@ struct NewOnCard {
 // The card's recordings the archive lacks, counted.
 NewOnCard CountNewOnCard(const std::string& card, const std::string& archiveFolder);
 
+enum class BookmarkResult { Made, NotArchived, Failed };
+
+// Bookmarks offsetMs of a recording with note: the archived copy itself (a file in
+// archiveFolder) or, for a recording elsewhere (on the card), the archived recording of its
+// name and size. The bookmark also keeps the recording from every prune.
+BookmarkResult BookmarkRecording(const std::string& file, const std::string& archiveFolder,
+                                 int64_t offsetMs, const std::string& note, std::string* error);
+
 struct CardImportSummary {
     bool started = false;  // else error says why nothing was imported
     bool cancelled = false;

@@ -68,6 +68,7 @@ class ArchiveAccess;
 class ArchiveImportBar;
 class CardInsertWatcher;
 struct CardImportSummary;
+enum class BookmarkResult;
 class RecordingListView;
 class QKeyEvent;
 
@@ -189,6 +190,8 @@ public:
     void OnVolumeMounted(const QString& mountPoint);
     ArchiveImportBar* ImportBar() const { return m_pImportBar; }
     static constexpr const char* kArchiveImportKey = "archive_import";
+    // B: bookmarks the moment on screen in the archive, with a note the user gives.
+    void OnBookmark();
     // Writes a copy of a recording cut short that other players open, into a folder the
     // user picks, in the background; a message says where it went or why it did not.
     void RepairForOtherPlayers(const QString& path);
@@ -289,6 +292,8 @@ protected:
     // The capture's save dialog, starting at the proposed full path: the chosen full path, or
     // empty when cancelled.
     virtual QString RunCaptureDialog(const QString& proposedPath);
+    // The bookmark's note for the moment at (a clock text); false when cancelled.
+    virtual bool AskBookmarkNote(const QString& at, QString* note);
     // Runs the settings dialog modally and returns its result.
     virtual int RunSettingsDialog(CSettingDlg& dialog);
     // The card formatter the settings dialog uses; null: the desktop's.
@@ -452,4 +457,5 @@ private:
     void SetUpArchive();
     void StartArchiveImport(const QString& card);
     void OnArchiveImportFinished(const CardImportSummary& summary);
+    void OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);
 };

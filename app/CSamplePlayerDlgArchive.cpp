@@ -1,6 +1,8 @@
 // The archive on the PC from the window: the offer to import a card's new recordings when it
 // is mounted, the import's strip, and the import a format may ask for first.
+#include <QInputDialog>
 #include <QProgressDialog>
+#include <algorithm>
 
 #include "app/ArchiveAccess.h"
 #include "app/ArchiveCardWork.h"
@@ -62,6 +64,7 @@ void CSamplePlayerDlg::SetUpArchive() {
             [this](const QString&, const CardImportSummary& summary) {
                 OnArchiveImportFinished(summary);
             });
+    connect(m_pArchive, &ArchiveAccess::bookmarked, this, &CSamplePlayerDlg::OnBookmarked);
     connect(m_pImportBar, &ArchiveImportBar::importAsked, this,
             &CSamplePlayerDlg::StartArchiveImport);
     connect(m_pImportBar, &ArchiveImportBar::cancelAsked, this, [this] {
@@ -105,4 +108,61 @@ void CSamplePlayerDlg::ImportBeforeFormat(const std::string& drive, QWidget* par
     busy.exec();
     m_archiveJob.Cancel();  // nothing may reach the dialog once it is gone
     ShowMessage(QString::fromStdString(SummaryText(*summary)));
+}
+
+namespace {
+
+constexpr int IDS_BOOKMARK_KO = 1990, IDS_BOOKMARK_EN = 1991;
+constexpr int IDS_BOOKMARK_NOTE_KO = 1992, IDS_BOOKMARK_NOTE_EN = 1993;
+constexpr int IDS_BOOKMARKED_KO = 1994, IDS_BOOKMARKED_EN = 1995;
+constexpr int IDS_NOT_ARCHIVED_KO = 1996, IDS_NOT_ARCHIVED_EN = 1997;
+constexpr int IDS_BOOKMARK_FAILED_KO = 1998, IDS_BOOKMARK_FAILED_EN = 1999;
+
+// "1:02:03" or "02:03" into the recording.
+QString OffsetText(int64_t ms) {
+    const int64_t s = ms / 1000;
+    return s >= 3600
+               ? QString::asprintf("%d:%02d:%02d", int(s / 3600), int(s / 60 % 60), int(s % 60))
+               : QString::asprintf("%02d:%02d", int(s / 60), int(s % 60));
+}
+
+}  // namespace
+
+bool CSamplePlayerDlg::AskBookmarkNote(const QString& at, QString* note) {
+    bool ok = false;
+    *note = QInputDialog::getText(
+        this,
+        QString::fromStdString(
+            FormatResourceString(PickStringId(IDS_BOOKMARK_KO, IDS_BOOKMARK_EN))),
+        QString::fromStdString(FormatResourceString(
+            PickStringId(IDS_BOOKMARK_NOTE_KO, IDS_BOOKMARK_NOTE_EN), at.toUtf8().constData())),
+        QLineEdit::Normal, QString(), &ok);
+    return ok;
+}
+
+void CSamplePlayerDlg::OnBookmark() {
+    if (m_strCurrentPath.empty() || !CanSeek()) return;
+    // On a trip the position runs over the whole trip; the bookmark is in its recording.
+    int64_t offsetMs = m_playback.Position();
+    const int trip = m_playback.TripIndex();
+    if (trip >= 0 && size_t(trip) < m_playback.TripStartsMs().size())
+        offsetMs -= m_playback.TripStartsMs()[size_t(trip)];
+    offsetMs = std::max<int64_t>(offsetMs, 0);
+    const std::string path = m_strCurrentPath;
+    QString note;
+    if (!AskBookmarkNote(OffsetText(offsetMs), &note)) return;
+    m_pArchive->Bookmark(QString::fromStdString(path), offsetMs, note);
+}
+
+void CSamplePlayerDlg::OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error) {
+    std::string text;
+    if (result == BookmarkResult::Made)
+        text = FormatResourceString(PickStringId(IDS_BOOKMARKED_KO, IDS_BOOKMARKED_EN),
+                                    OffsetText(offsetMs).toUtf8().constData());
+    else if (result == BookmarkResult::NotArchived)
+        text = FormatResourceString(PickStringId(IDS_NOT_ARCHIVED_KO, IDS_NOT_ARCHIVED_EN));
+    else
+        text = FormatResourceString(PickStringId(IDS_BOOKMARK_FAILED_KO, IDS_BOOKMARK_FAILED_EN),
+                                    error.toUtf8().constData());
+    ShowNote(QString::fromStdString(text));
 }

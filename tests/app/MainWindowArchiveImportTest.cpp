@@ -1,6 +1,7 @@
 // A dashcam card mounted while the window is open: its recordings the archive lacks are
 // offered for import in a strip over the window (or imported at once, or ignored, as the
 // settings say), the import runs beside playback with its progress, and a cancel stops it.
+// B bookmarks the moment on screen in the archive with a note.
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -8,6 +9,7 @@
 #include "app/ArchiveCardWork.h"
 #include "app/ArchiveImportBar.h"
 #include "app/CardInsertWatcher.h"
+#include "archive/ArchiveFind.h"
 #include "archive/ArchiveLayout.h"
 #include "support/Profile.h"
 #include "tests/app/MainWindowFixture.h"
@@ -17,8 +19,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Answers the bookmark's question with a note of the test's.
+class BookmarkWindow : public TestWindow {
+public:
+    QStringList asked;  // the moments the note was asked for
+    QString note = "dent on the left door";
+
+protected:
+    bool AskBookmarkNote(const QString& at, QString* answer) override {
+        asked << at;
+        *answer = note;
+        return true;
+    }
+};
+
 class MainWindowArchiveImportTest : public MainWindowFixture {
 protected:
+    BookmarkWindow& Bookmarking() {
+        if (!window) {
+            window = std::make_unique<BookmarkWindow>();
+            window->show();
+        }
+        return static_cast<BookmarkWindow&>(*window);
+    }
     void SetUp() override {
         MainWindowFixture::SetUp();
         card = CopyCard(::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -109,4 +132,33 @@ TEST_F(MainWindowArchiveImportTest, UDisksMountSignalsNameTheMountPoint) {
     watcher.OnPropertiesChanged(filesystem, {{"Size", 1}}, {});
     ASSERT_EQ(mounted.size(), 1) << "an unmount and other properties name nothing";
     EXPECT_EQ(mounted[0][0].toString(), "/media/me/CARD");
+}
+
+TEST_F(MainWindowArchiveImportTest, TheBookmarkKeyMarksTheArchivedMomentOnScreen) {
+    BookmarkWindow& w = Bookmarking();
+    ShowCard(card);
+    DoubleClickRow(0);
+    ASSERT_TRUE(WaitForFrontFrame(1));
+    // Not archived yet: nothing is bookmarked, and the note says why.
+    QTest::keyClick(&w, Qt::Key_B);
+    ASSERT_TRUE(WaitUntil([&] { return !w.notes.isEmpty(); }));
+    EXPECT_EQ(w.notes.back(), "This recording is not in the archive; import the card first.");
+
+    ASSERT_TRUE(ImportCardIntoArchive(card, DefaultArchiveFolder()).started);
+    w.notes.clear();
+    QTest::keyClick(&w, Qt::Key_B);
+    ASSERT_TRUE(WaitUntil([&] { return !w.notes.isEmpty(); }));
+    ASSERT_EQ(w.asked.size(), 2);
+    EXPECT_EQ(w.notes.back(), "Bookmarked at " + w.asked.back() + ".");
+
+    std::string error;
+    auto db = OpenSqlConnection(DefaultCatalogue(DefaultArchiveFolder()), &error);
+    ASSERT_TRUE(db) << error;
+    FindQuery query;
+    query.bookmarked = true;
+    std::vector<FindMatch> found;
+    ASSERT_TRUE(FindInArchive(*db, query, &found, &error)) << error;
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].note, "dent on the left door");
+    EXPECT_EQ(fs::path(found[0].path).filename(), fs::path(w.CurrentPath()).filename());
 }
