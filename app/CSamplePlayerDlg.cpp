@@ -77,6 +77,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     ApplyBrightness(m_sliderBright->GetPos());
 
     ConnectPlayback();
+    SetUpArchive();
     qApp->installEventFilter(this);
     return true;
 }

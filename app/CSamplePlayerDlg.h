@@ -64,6 +64,11 @@ class QtVideoArea;
 class QLabel;
 class QtVideoClickFilter;
 class QtNoteLabel;
+class ArchiveAccess;
+class ArchiveImportBar;
+class CardInsertWatcher;
+struct CardImportSummary;
+enum class BookmarkResult;
 class RecordingListView;
 class QKeyEvent;
 
@@ -175,6 +180,18 @@ public:
     // Recovers the deleted recordings of the card in the reader at drive into a folder the
     // user picks; the dialog (child of parent) can list that folder in the window.
     void RecoverFromCard(const std::string& drive, QWidget* parent);
+
+    // ---- the archive on the PC (…Archive.cpp) ----
+    // Imports the card's recordings missing from the archive, a busy bar over parent meanwhile.
+    void ImportBeforeFormat(const std::string& drive, QWidget* parent);
+    // A volume was mounted: when it is a dashcam card with recordings the archive lacks, the
+    // window offers to import them (or imports them, or does nothing: the archive_import key
+    // of the settings, ask, always or never).
+    void OnVolumeMounted(const QString& mountPoint);
+    ArchiveImportBar* ImportBar() const { return m_pImportBar; }
+    static constexpr const char* kArchiveImportKey = "archive_import";
+    // B: bookmarks the moment on screen in the archive, with a note the user gives.
+    void OnBookmark();
     // Writes a copy of a recording cut short that other players open, into a folder the
     // user picks, in the background; a message says where it went or why it did not.
     void RepairForOtherPlayers(const QString& path);
@@ -275,6 +292,8 @@ protected:
     // The capture's save dialog, starting at the proposed full path: the chosen full path, or
     // empty when cancelled.
     virtual QString RunCaptureDialog(const QString& proposedPath);
+    // The bookmark's note for the moment at (a clock text); false when cancelled.
+    virtual bool AskBookmarkNote(const QString& at, QString* note);
     // Runs the settings dialog modally and returns its result.
     virtual int RunSettingsDialog(CSettingDlg& dialog);
     // The card formatter the settings dialog uses; null: the desktop's.
@@ -431,4 +450,12 @@ private:
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;
     BackgroundJob m_repairJob;  // the repaired copy being written; GUI thread only
+    BackgroundJob m_archiveJob;  // an import before a format; GUI thread only
+    ArchiveAccess* m_pArchive = nullptr;           // child
+    CardInsertWatcher* m_pCardWatcher = nullptr;   // child
+    ArchiveImportBar* m_pImportBar = nullptr;      // child
+    void SetUpArchive();
+    void StartArchiveImport(const QString& card);
+    void OnArchiveImportFinished(const CardImportSummary& summary);
+    void OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);
 };

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <filesystem>
 
+#include "app/ArchiveCardWork.h"
 #include "app/CSamplePlayerDlg.h"
 #include "app/Resource.h"
+#include "archive/ArchiveLayout.h"
 #include "device/CSettingDlg.h"
 #include "library/CardRoot.h"
 #include "support/StringTable.h"
@@ -66,6 +68,11 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
     });
     dialog.SetRecoverFirst(
         [this, &dialog](const std::string& card) { RecoverFromCard(card, &dialog); });
+    dialog.SetArchiveCheck([drive](CardFormatFacts& facts) {
+        AddArchiveFacts(drive, DefaultArchiveFolder(), facts);
+    });
+    dialog.SetImportFirst(
+        [this, &dialog](const std::string& card) { ImportBeforeFormat(card, &dialog); });
     RunSettingsDialog(dialog);
     if (!dialog.m_bCardChanged) return;
     m_navigator->Cards().SetDrivePath(dialog.DrivePath());

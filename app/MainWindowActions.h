@@ -59,6 +59,7 @@ enum class WindowCommand {
     MarkOut,
     ExportClip,
     ToggleTrips,
+    Bookmark,
 };
 
 class MainWindowActions : public QObject {

@@ -119,6 +119,7 @@ const CommandRow kCommands[] = {
      [](D& d) { d.Navigator().OnToggleTrips(); },
      nullptr,
      true},
+    {C::Bookmark, {Qt::Key_B}, IDS_TIP_BOOKMARK, &D::OnBookmark, nullptr, true},
 };
 
 }  // namespace

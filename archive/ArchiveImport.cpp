@@ -256,6 +256,10 @@ void ArchiveImport::ImportAll(const std::vector<Source>& sources, const ImportPr
     while (!pending.empty()) {
         std::vector<Source> deferred;
         for (const Source& s : pending) {
+            if (m_cancel && m_cancel->load()) {
+                report->cancelled = true;
+                return;
+            }
             const Outcome outcome = ImportOne(s, report);
             if (outcome == Outcome::Deferred) {
                 deferred.push_back(s);

@@ -12,6 +12,7 @@
 // end: once that import is done, or has died, this one copies what is still missing. A
 // catalogued recording whose file was removed from the archive is put back from the card.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,6 +29,7 @@ struct ImportReport {
     ImportTotals totals;
     std::vector<ImportFailure> failures;
     double seconds = 0;
+    bool cancelled = false;  // stopped between two recordings at the owner's request
 };
 
 // One line of progress for a person watching (stderr).
@@ -39,6 +41,9 @@ public:
     // False with the cause in *error when the import could not start (no card, an archive
     // that cannot be written); failures of single recordings are in the report instead.
     bool Run(const ImportProgress& progress, ImportReport* report, std::string* error);
+    // Once *cancel is set, the import stops before its next recording (the one being copied
+    // is finished first); what is archived stays archived.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
 private:
     enum class Outcome { Copied, Skipped, Deferred, Failed };
@@ -67,4 +72,5 @@ private:
     int64_t m_importId = 0;
     std::string m_sourceSha;  // the current recording's, once computed
     ImportProgress m_progress;
+    const std::atomic<bool>* m_cancel = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "device/CFormatDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -37,6 +38,12 @@ constexpr int IDS_DELETED_KO = 1706, IDS_DELETED_EN = 1707;
 constexpr int IDS_DELETED_COUNT_KO = 1708, IDS_DELETED_COUNT_EN = 1709;
 constexpr int IDS_DELETED_NONE_KO = 1710, IDS_DELETED_NONE_EN = 1711;
 constexpr int IDS_RECOVER_FIRST_KO = 1712, IDS_RECOVER_FIRST_EN = 1713;
+constexpr int IDS_UNARCHIVED_KO = 1960, IDS_UNARCHIVED_EN = 1961;
+constexpr int IDS_UNARCHIVED_COUNT_KO = 1962, IDS_UNARCHIVED_COUNT_EN = 1963;
+constexpr int IDS_UNARCHIVED_NONE_KO = 1964, IDS_UNARCHIVED_NONE_EN = 1965;
+constexpr int IDS_ERASE_UNARCHIVED_KO = 1966, IDS_ERASE_UNARCHIVED_EN = 1967;
+constexpr int IDS_IMPORT_FIRST_KO = 1968, IDS_IMPORT_FIRST_EN = 1969;
+constexpr int IDS_ARCHIVE_UNREADABLE_KO = 1970, IDS_ARCHIVE_UNREADABLE_EN = 1971;
 
 constexpr int kButtonWidthPx = 110;
 constexpr int kValueWidthPx = 300;
@@ -59,7 +66,8 @@ QString DeviceText(const CardVolumeFacts& volume) {
 
 }  // namespace
 
-CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery)
+CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery,
+                             bool offerImport)
     : QDialog(parent) {
     setWindowTitle(Text(IDS_FORMAT_KO, IDS_FORMAT_EN));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -94,7 +102,8 @@ CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool
     m_progress->setTextVisible(false);
     m_progressNote->hide();
     m_progress->hide();
-    AddButtons(facts, offerRecovery);
+    AddButtons(facts, offerRecovery, offerImport);
+    AddEraseTick(facts);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(18, 16, 18, 14);
@@ -102,6 +111,7 @@ CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool
     column->addWidget(heading);
     column->addLayout(m_rows);
     column->addWidget(m_warning);
+    if (m_eraseUnarchived) column->addWidget(m_eraseUnarchived);
     column->addWidget(m_progressNote);
     column->addWidget(m_progress);
     column->addWidget(m_buttons);
@@ -129,12 +139,59 @@ void CFormatDialog::AddCardRows(const CardFormatFacts& facts) {
                    : QString::fromStdString(FormatResourceString(
                          PickStringId(IDS_DELETED_COUNT_KO, IDS_DELETED_COUNT_EN),
                          facts.recoverableDeleted)));
+    AddArchiveRow(facts);
     AddRow(Text(IDS_FS_AFTER_KO, IDS_FS_AFTER_EN), QString::fromLatin1(kCardFileSystemName));
 }
 
-void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery) {
+void CFormatDialog::AddArchiveRow(const CardFormatFacts& facts) {
+    const QString name = Text(IDS_UNARCHIVED_KO, IDS_UNARCHIVED_EN);
+    if (!facts.archiveError.empty()) {
+        AddRow(name, QString::fromStdString(FormatResourceString(
+                         PickStringId(IDS_ARCHIVE_UNREADABLE_KO, IDS_ARCHIVE_UNREADABLE_EN),
+                         facts.archiveError.c_str())));
+        return;
+    }
+    if (facts.unarchived < 0) return;
+    if (facts.unarchived == 0) {
+        AddRow(name, Text(IDS_UNARCHIVED_NONE_KO, IDS_UNARCHIVED_NONE_EN));
+        return;
+    }
+    QStringList groups;
+    for (const CardFormatFacts::Unarchived& group : facts.unarchivedByCategory)
+        groups << QStringLiteral("%1 %2, %3")
+                      .arg(QString::fromStdString(group.category))
+                      .arg(group.count)
+                      .arg(SizeText(group.bytes));
+    AddRow(name, QString::fromStdString(FormatResourceString(
+                     PickStringId(IDS_UNARCHIVED_COUNT_KO, IDS_UNARCHIVED_COUNT_EN),
+                     facts.unarchived, SizeText(facts.unarchivedBytes).toUtf8().constData(),
+                     groups.join(QStringLiteral("; ")).toUtf8().constData())));
+}
+
+void CFormatDialog::AddEraseTick(const CardFormatFacts& facts) {
+    if (!m_start || facts.unarchived <= 0) return;
+    m_eraseUnarchived = new QCheckBox(
+        QString::fromStdString(FormatResourceString(
+            PickStringId(IDS_ERASE_UNARCHIVED_KO, IDS_ERASE_UNARCHIVED_EN), facts.unarchived)),
+        this);
+    m_summary += QLatin1Char('\n') + m_eraseUnarchived->text();
+    m_start->setEnabled(false);
+    connect(m_eraseUnarchived, &QCheckBox::toggled, m_start, &QPushButton::setEnabled);
+}
+
+void CFormatDialog::accept() {
+    if (m_eraseUnarchived && !m_eraseUnarchived->isChecked()) return;
+    QDialog::accept();
+}
+
+void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery, bool offerImport) {
     m_buttons = new QDialogButtonBox(this);
     const bool card = facts.refusal == FormatRefusal::None;
+    if (card && offerImport && facts.unarchived > 0) {
+        m_import = m_buttons->addButton(Text(IDS_IMPORT_FIRST_KO, IDS_IMPORT_FIRST_EN),
+                                        QDialogButtonBox::ActionRole);
+        connect(m_import, &QPushButton::clicked, this, [this] { done(kImportFirst); });
+    }
     if (card && offerRecovery && facts.recoverableDeleted > 0) {
         m_recover = m_buttons->addButton(Text(IDS_RECOVER_FIRST_KO, IDS_RECOVER_FIRST_EN),
                                          QDialogButtonBox::ActionRole);
@@ -146,7 +203,7 @@ void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery)
     m_cancel = m_buttons->addButton(
         card ? Text(IDS_CANCEL_KO, IDS_CANCEL_EN) : Text(IDS_CLOSE_KO, IDS_CLOSE_EN),
         QDialogButtonBox::RejectRole);
-    for (QPushButton* button : {m_recover, m_start, m_cancel}) {
+    for (QPushButton* button : {m_import, m_recover, m_start, m_cancel}) {
         if (!button) continue;
         button->setMinimumWidth(kButtonWidthPx);
         button->setAutoDefault(false);

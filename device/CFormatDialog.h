@@ -9,6 +9,11 @@
 // dialog says how many and, when offered, has "Recover them first…", which ends it with
 // kRecoverFirst.
 //
+// Where the caller looked into the PC's archive (CardFormatFacts::unarchived), the dialog
+// says how many recordings the archive lacks, by category, and Start stays disabled until the
+// user ticks "Erase N recordings that are not in the archive"; when offered, "Import first…"
+// ends it with kImportFirst.
+//
 // Use from the settings dialog:
 //     CFormatDialog dlg(this, GatherCardFormatFacts(drive, formatter));
 //     if (dlg.exec() != QDialog::Accepted) return;
@@ -32,8 +37,14 @@ class CFormatDialog : public QDialog {
 public:
     // The result of exec() when the user chose to recover the deleted recordings first.
     static constexpr int kRecoverFirst = 2;
+    // ... when the user chose to import the recordings missing from the archive first.
+    static constexpr int kImportFirst = 3;
 
-    CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery = false);
+    CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery = false,
+                  bool offerImport = false);
+
+    // Start only counts once recordings missing from the archive are agreed to go.
+    void accept() override;
 
     // Every line the dialog shows, label and value, one per line (for the message-box hook
     // of the tests and for the trace).
@@ -49,6 +60,10 @@ public:
     QPushButton* CancelButton() const { return m_cancel; }
     // Null unless recovery was offered and some deleted recording is still recoverable.
     QPushButton* RecoverButton() const { return m_recover; }
+    // Null unless import was offered and the archive lacks some of the card's recordings.
+    QPushButton* ImportButton() const { return m_import; }
+    // Null unless the archive lacks some of the card's recordings.
+    class QCheckBox* EraseUnarchivedBox() const { return m_eraseUnarchived; }
 
     // "7.4 GB", "512 MB", "12 KB": binary units, as file managers and the camera count.
     static QString SizeText(std::uint64_t bytes);
@@ -59,7 +74,9 @@ protected:
 private:
     void AddRow(const QString& name, const QString& value);
     void AddCardRows(const CardFormatFacts& facts);
-    void AddButtons(const CardFormatFacts& facts, bool offerRecovery);
+    void AddArchiveRow(const CardFormatFacts& facts);
+    void AddButtons(const CardFormatFacts& facts, bool offerRecovery, bool offerImport);
+    void AddEraseTick(const CardFormatFacts& facts);
     void ApplySkin(QWidget* parent);
 
     QString m_summary;
@@ -71,5 +88,7 @@ private:
     QPushButton* m_start = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_recover = nullptr;
+    QPushButton* m_import = nullptr;
+    class QCheckBox* m_eraseUnarchived = nullptr;
     class QDialogButtonBox* m_buttons = nullptr;
 };

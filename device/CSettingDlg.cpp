@@ -231,11 +231,15 @@ void CSettingDlg::OnBnClickedButtonFormat() {
         m_ownFormatter = std::make_unique<QtUDisks2Formatter>();
         m_pFormatter = m_ownFormatter.get();
     }
-    const CardFormatFacts facts = GatherCardFormatFacts(m_strDrivePath, *m_pFormatter);
-    CFormatDialog confirm(this, facts, static_cast<bool>(m_fnRecoverFirst));
+    CardFormatFacts facts = GatherCardFormatFacts(m_strDrivePath, *m_pFormatter);
+    if (m_fnArchiveCheck && facts.refusal == FormatRefusal::None) m_fnArchiveCheck(facts);
+    CFormatDialog confirm(this, facts, static_cast<bool>(m_fnRecoverFirst),
+                          static_cast<bool>(m_fnImportFirst));
     const bool confirmed = ExecFormatDialog(confirm);
     if (confirm.result() == CFormatDialog::kRecoverFirst && m_fnRecoverFirst)
         m_fnRecoverFirst(m_strDrivePath);
+    if (confirm.result() == CFormatDialog::kImportFirst && m_fnImportFirst)
+        m_fnImportFirst(m_strDrivePath);
     // Whatever the answer, a folder that is no card is never formatted.
     if (!confirmed || facts.refusal != FormatRefusal::None) return;
     m_bCardChanged = 1;

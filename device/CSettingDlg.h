@@ -27,6 +27,7 @@
 #include <string>
 
 #include "device/CardFormat.h"
+#include "device/CardFormatFacts.h"
 #include "device/DeviceSettings.h"
 
 class CFormatDialog;
@@ -88,6 +89,15 @@ public:
     // Offered in the format dialog where deleted recordings are still recoverable: run with
     // the drive string instead of the format (the window recovers them; the user may format
     // afterwards).
+    // Looks up which of the card's recordings the PC's archive lacks, into the facts the format
+    // dialog shows; and, when the user chooses so there, imports them (the format then waits
+    // for another go).
+    void SetArchiveCheck(std::function<void(CardFormatFacts&)> fn) {
+        m_fnArchiveCheck = std::move(fn);
+    }
+    void SetImportFirst(std::function<void(const std::string&)> fn) {
+        m_fnImportFirst = std::move(fn);
+    }
     void SetRecoverFirst(std::function<void(const std::string&)> fn) {
         m_fnRecoverFirst = std::move(fn);
     }
@@ -147,6 +157,8 @@ private:
     VCardFormatter* m_pFormatter = nullptr;
     std::unique_ptr<VCardFormatter> m_ownFormatter;
     std::function<void(const std::string&)> m_fnRecoverFirst;
+    std::function<void(CardFormatFacts&)> m_fnArchiveCheck;
+    std::function<void(const std::string&)> m_fnImportFirst;
     std::function<void()> m_fnBeforeFormat;
     std::optional<CardFormatStatus> m_lastFormat;
     std::map<int, QWidget*> m_items;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "device/VCardFormatter.h"
 
@@ -22,6 +23,18 @@ struct CardFormatFacts {
     FormatRefusal refusal = FormatRefusal::None;
     // Deleted recordings still recoverable, by a quick look at the card's folders; -1 unknown.
     int recoverableDeleted = -1;
+    // The recordings the PC's archive does not hold, by category, EVENT and USER first; filled
+    // by whoever knows the archive. unarchived is -1 when nobody looked, archiveError set when
+    // the archive could not be read.
+    struct Unarchived {
+        std::string category;
+        int count = 0;
+        std::uint64_t bytes = 0;
+    };
+    int unarchived = -1;
+    std::uint64_t unarchivedBytes = 0;
+    std::vector<Unarchived> unarchivedByCategory;
+    std::string archiveError;
 };
 
 // drivePath: the selected drive string. Asks formatter.Check first: a folder that is no

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/ArchiveLayout.h"
+#include "archive/PackageLock.h"
 #include "evidence/EvidencePackage.h"
 #include "evidence/PackageVerify.h"
 #if TARVEX_WITH_REPORT
@@ -125,6 +127,7 @@ int RunPackage(const std::vector<std::string>& args) {
     const ReportWriter report;
 #endif
     if (!WritePackage(request, report, &result, &error)) return ToolFailure("package: " + error);
+    LockPackagedRecordings(request.paths, DefaultArchiveFolder());  // kept from every prune
     const PackageFacts& f = result.facts;
     int64_t compared = 0;
     bool equal = !f.proof.empty();

@@ -1,0 +1,168 @@
+// The archive on the PC from the window: the offer to import a card's new recordings when it
+// is mounted, the import's strip, and the import a format may ask for first.
+#include <QInputDialog>
+#include <QProgressDialog>
+#include <algorithm>
+
+#include "app/ArchiveAccess.h"
+#include "app/ArchiveCardWork.h"
+#include "app/ArchiveImportBar.h"
+#include "app/CSamplePlayerDlg.h"
+#include "app/CardInsertWatcher.h"
+#include "archive/ArchiveLayout.h"
+#include "library/CardRoot.h"
+#include "library/RecordingCatalogue.h"
+#include "support/Profile.h"
+#include "support/StringTable.h"
+
+namespace {
+
+constexpr int IDS_IMPORTING_KO = 1972, IDS_IMPORTING_EN = 1973;
+constexpr int IDS_IMPORTED_KO = 1974, IDS_IMPORTED_EN = 1975;
+constexpr int IDS_IMPORT_FAILED_KO = 1976, IDS_IMPORT_FAILED_EN = 1977;
+constexpr int IDS_IMPORT_CANCELLED_KO = 1986, IDS_IMPORT_CANCELLED_EN = 1987;
+
+enum class ImportChoice { Ask, Always, Never };
+
+ImportChoice ReadImportChoice(const std::string& configPath) {
+    char text[16] = {};
+    GetPrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, "ask", text, sizeof text,
+                            configPath.c_str());
+    const std::string choice = text;
+    return choice == "always"  ? ImportChoice::Always
+           : choice == "never" ? ImportChoice::Never
+                               : ImportChoice::Ask;
+}
+
+std::string SummaryText(const CardImportSummary& summary) {
+    if (!summary.started)
+        return FormatResourceString(PickStringId(IDS_IMPORT_FAILED_KO, IDS_IMPORT_FAILED_EN),
+                                    summary.error.c_str());
+    return FormatResourceString(PickStringId(IDS_IMPORTED_KO, IDS_IMPORTED_EN),
+                                static_cast<int>(summary.copied), static_cast<int>(summary.skipped),
+                                static_cast<int>(summary.failed));
+}
+
+}  // namespace
+
+void CSamplePlayerDlg::SetUpArchive() {
+    m_pArchive = new ArchiveAccess(DefaultArchiveFolder(), this);
+    m_pImportBar = new ArchiveImportBar(this);
+    m_pCardWatcher = new CardInsertWatcher(this);
+    connect(m_pCardWatcher, &CardInsertWatcher::mounted, this, &CSamplePlayerDlg::OnVolumeMounted);
+    connect(m_pArchive, &ArchiveAccess::newFound, this,
+            [this](const QString& card, int count, qulonglong bytes) {
+                if (count <= 0) return;
+                if (ReadImportChoice(ConfigPath()) == ImportChoice::Always)
+                    StartArchiveImport(card);
+                else
+                    m_pImportBar->ShowOffer(card, count, bytes);
+            });
+    connect(m_pArchive, &ArchiveAccess::importProgress, m_pImportBar,
+            &ArchiveImportBar::SetProgress);
+    connect(m_pArchive, &ArchiveAccess::importFinished, this,
+            [this](const QString&, const CardImportSummary& summary) {
+                OnArchiveImportFinished(summary);
+            });
+    connect(m_pArchive, &ArchiveAccess::bookmarked, this, &CSamplePlayerDlg::OnBookmarked);
+    connect(m_pImportBar, &ArchiveImportBar::importAsked, this,
+            &CSamplePlayerDlg::StartArchiveImport);
+    connect(m_pImportBar, &ArchiveImportBar::cancelAsked, this, [this] {
+        m_pArchive->Cancel();
+        ShowNote(QString::fromStdString(
+            FormatResourceString(PickStringId(IDS_IMPORT_CANCELLED_KO, IDS_IMPORT_CANCELLED_EN))));
+    });
+}
+
+void CSamplePlayerDlg::OnVolumeMounted(const QString& mountPoint) {
+    if (ReadImportChoice(ConfigPath()) == ImportChoice::Never) return;
+    if (!HasCardLayout(CardRoot(mountPoint.toStdString()))) return;
+    if (m_pArchive->IsBusy()) return;  // an import runs: it is not interrupted by a count
+    m_pArchive->CountNew(mountPoint);
+}
+
+void CSamplePlayerDlg::StartArchiveImport(const QString& card) {
+    m_pImportBar->ShowRunning(card);
+    m_pArchive->Import(card);
+}
+
+void CSamplePlayerDlg::OnArchiveImportFinished(const CardImportSummary& summary) {
+    m_pImportBar->hide();
+    ShowNote(QString::fromStdString(SummaryText(summary)));
+}
+
+void CSamplePlayerDlg::ImportBeforeFormat(const std::string& drive, QWidget* parent) {
+    QProgressDialog busy(QString::fromStdString(FormatResourceString(
+                             PickStringId(IDS_IMPORTING_KO, IDS_IMPORTING_EN))),
+                         QString(), 0, 0, parent);
+    busy.setWindowModality(Qt::WindowModal);
+    busy.setMinimumDuration(0);
+    auto summary = std::make_shared<CardImportSummary>();
+    m_archiveJob.Start([drive, folder = DefaultArchiveFolder(), summary, &busy](JobContext& job) {
+        CardImportSummary done = ImportCardIntoArchive(drive, folder, job.CancelFlag());
+        job.Post([summary, done, &busy] {
+            *summary = done;
+            busy.accept();
+        });
+    });
+    busy.exec();
+    m_archiveJob.Cancel();  // nothing may reach the dialog once it is gone
+    ShowMessage(QString::fromStdString(SummaryText(*summary)));
+}
+
+namespace {
+
+constexpr int IDS_BOOKMARK_KO = 1990, IDS_BOOKMARK_EN = 1991;
+constexpr int IDS_BOOKMARK_NOTE_KO = 1992, IDS_BOOKMARK_NOTE_EN = 1993;
+constexpr int IDS_BOOKMARKED_KO = 1994, IDS_BOOKMARKED_EN = 1995;
+constexpr int IDS_NOT_ARCHIVED_KO = 1996, IDS_NOT_ARCHIVED_EN = 1997;
+constexpr int IDS_BOOKMARK_FAILED_KO = 1998, IDS_BOOKMARK_FAILED_EN = 1999;
+
+// "1:02:03" or "02:03" into the recording.
+QString OffsetText(int64_t ms) {
+    const int64_t s = ms / 1000;
+    return s >= 3600
+               ? QString::asprintf("%d:%02d:%02d", int(s / 3600), int(s / 60 % 60), int(s % 60))
+               : QString::asprintf("%02d:%02d", int(s / 60), int(s % 60));
+}
+
+}  // namespace
+
+bool CSamplePlayerDlg::AskBookmarkNote(const QString& at, QString* note) {
+    bool ok = false;
+    *note = QInputDialog::getText(
+        this,
+        QString::fromStdString(
+            FormatResourceString(PickStringId(IDS_BOOKMARK_KO, IDS_BOOKMARK_EN))),
+        QString::fromStdString(FormatResourceString(
+            PickStringId(IDS_BOOKMARK_NOTE_KO, IDS_BOOKMARK_NOTE_EN), at.toUtf8().constData())),
+        QLineEdit::Normal, QString(), &ok);
+    return ok;
+}
+
+void CSamplePlayerDlg::OnBookmark() {
+    if (m_strCurrentPath.empty() || !CanSeek()) return;
+    // On a trip the position runs over the whole trip; the bookmark is in its recording.
+    int64_t offsetMs = m_playback.Position();
+    const int trip = m_playback.TripIndex();
+    if (trip >= 0 && size_t(trip) < m_playback.TripStartsMs().size())
+        offsetMs -= m_playback.TripStartsMs()[size_t(trip)];
+    offsetMs = std::max<int64_t>(offsetMs, 0);
+    const std::string path = m_strCurrentPath;
+    QString note;
+    if (!AskBookmarkNote(OffsetText(offsetMs), &note)) return;
+    m_pArchive->Bookmark(QString::fromStdString(path), offsetMs, note);
+}
+
+void CSamplePlayerDlg::OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error) {
+    std::string text;
+    if (result == BookmarkResult::Made)
+        text = FormatResourceString(PickStringId(IDS_BOOKMARKED_KO, IDS_BOOKMARKED_EN),
+                                    OffsetText(offsetMs).toUtf8().constData());
+    else if (result == BookmarkResult::NotArchived)
+        text = FormatResourceString(PickStringId(IDS_NOT_ARCHIVED_KO, IDS_NOT_ARCHIVED_EN));
+    else
+        text = FormatResourceString(PickStringId(IDS_BOOKMARK_FAILED_KO, IDS_BOOKMARK_FAILED_EN),
+                                    error.toUtf8().constData());
+    ShowNote(QString::fromStdString(text));
+}
