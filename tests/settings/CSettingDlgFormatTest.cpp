@@ -178,11 +178,11 @@ TEST_F(CSettingDlgFormatTest, KoreanQuestionAndAnswer) {
     Open(kCardFile);
     Click(CSettingDlg::IDC_BUTTON_FORMAT);
     ASSERT_EQ(dlg->messages.size(), 3u);
-    EXPECT_EQ(dlg->messages[0].caption, QString::fromUtf8("SD Card 포맷"));
-    EXPECT_EQ(dlg->messages[0].text, QString::fromUtf8("SD Card를 포맷 하시겠습니까?"));
+    EXPECT_EQ(dlg->messages[0].caption, QString::fromUtf8("SD 카드 포맷"));
+    EXPECT_EQ(dlg->messages[0].text, QString::fromUtf8("SD 카드를 포맷하시겠습니까?"));
     EXPECT_TRUE(dlg->messages[1].text.contains(QString::fromUtf8(
         "이 카드의 모든 녹화 파일이 지워집니다. 블랙박스 설정 파일은 보존됩니다.")));
-    EXPECT_EQ(dlg->messages[2].text, QString::fromUtf8("SD Card 포맷이 완료되었습니다."));
+    EXPECT_EQ(dlg->messages[2].text, QString::fromUtf8("SD 카드 포맷이 완료되었습니다."));
 }
 
 TEST_F(CSettingDlgFormatTest, TheProcessWideHookAnswersDialogsTheWindowBuilds) {
