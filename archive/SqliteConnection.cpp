@@ -2,10 +2,25 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 // Another import holding the write lock finishes one recording well within this.
 constexpr int kBusyTimeoutMs = 60000;
+constexpr int kBusyRetryMs = 20;
+
+// SQLite answers "busy" without waiting in a few cases its busy handler does not cover (two
+// processes opening a new catalogue at once, switching it to WAL and creating its tables):
+// outside a transaction the statement is simply tried again, up to the same time limit.
+bool RetryBusy(sqlite3* db, int code, int* waitedMs) {
+    if ((code & 0xff) != SQLITE_BUSY && (code & 0xff) != SQLITE_LOCKED) return false;
+    if (!sqlite3_get_autocommit(db) || *waitedMs >= kBusyTimeoutMs) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryMs));
+    *waitedMs += kBusyRetryMs;
+    return true;
+}
 
 bool Bind(sqlite3_stmt* statement, int index, const SqlParam& p) {
     if (const auto* i = std::get_if<int64_t>(&p.value))
@@ -84,8 +99,14 @@ bool SqliteConnection::Run(const std::string& sql, const SqlParams& params,
             return false;
         }
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
-        if (rows) rows->push_back(ReadRow(statement));
+    int waitedMs = 0;
+    for (;;) {
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+            if (rows) rows->push_back(ReadRow(statement));
+        // Rows are only read once the statement got past its lock.
+        if ((rows && !rows->empty()) || !RetryBusy(m_db, step, &waitedMs)) break;
+        sqlite3_reset(statement);
+    }
     const bool done = step == SQLITE_DONE;
     if (!done) *error = Failure(sql.substr(0, 60));
     sqlite3_reset(statement);
@@ -94,7 +115,14 @@ bool SqliteConnection::Run(const std::string& sql, const SqlParams& params,
 
 bool SqliteConnection::RunScript(const std::string& sql, std::string* error) {
     char* message = nullptr;
-    if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+    int code;
+    int waitedMs = 0;
+    while ((code = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message)) != SQLITE_OK &&
+           RetryBusy(m_db, code, &waitedMs)) {
+        sqlite3_free(message);
+        message = nullptr;
+    }
+    if (code == SQLITE_OK) return true;
     *error = "catalogue " + m_path + ": " + (message ? message : sqlite3_errmsg(m_db));
     sqlite3_free(message);
     return false;
