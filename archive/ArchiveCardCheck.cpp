@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "archive/ArchiveCatalogue.h"
+#include "archive/ArchiveLayout.h"
 #include "library/CardRoot.h"
 #include "library/RecordingCatalogue.h"
 
@@ -18,22 +19,14 @@ int Rank(const std::string& category) {
 }
 
 bool ListCard(const std::string& card, std::vector<UnarchivedRecording>* out, std::string* error) {
-    const std::string root = CardRoot(card);
-    if (!HasCardLayout(root)) {
-        *error = card + ": not a dashcam card (no DRIVING folder)";
-        return false;
-    }
-    for (const char* category : kCategoryFolders) {
-        std::error_code ec;
-        for (const fs::directory_entry& e : fs::directory_iterator(root + category, ec)) {
-            const std::string name = e.path().filename().string();
-            std::error_code typeEc;
-            if (!IsRecordingName(name) || !e.is_regular_file(typeEc)) continue;
-            const uint64_t size = e.file_size(typeEc);
-            out->push_back({name, category, typeEc ? 0 : size});
-        }
-    }
-    return true;
+    return ForEachCardRecording(
+        card,
+        [out](const fs::directory_entry& e, const char* category) {
+            std::error_code ec;
+            const uint64_t size = e.file_size(ec);
+            out->push_back({e.path().filename().string(), category, ec ? 0 : size});
+        },
+        error);
 }
 
 // A catalogue named by a plain path that is not there: nothing is archived yet.

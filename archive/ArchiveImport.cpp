@@ -68,20 +68,13 @@ ArchiveImport::ArchiveImport(ArchiveCatalogue& catalogue, std::string archiveFol
       m_owner(m_host + ":" + std::to_string(::getpid())) {}
 
 bool ArchiveImport::ListCard(std::vector<Source>* sources, std::string* error) const {
-    const std::string root = CardRoot(m_card);
-    if (!HasCardLayout(root)) {
-        *error = m_card + ": not a dashcam card (no DRIVING folder)";
-        return false;
-    }
-    for (const char* category : kCategoryFolders) {
-        std::error_code ec;
-        for (const fs::directory_entry& e : fs::directory_iterator(root + category, ec)) {
-            const std::string name = e.path().filename().string();
-            std::error_code typeEc;
-            if (IsRecordingName(name) && e.is_regular_file(typeEc))
-                sources->push_back({e.path().string(), name, category});
-        }
-    }
+    const bool isCard = ForEachCardRecording(
+        m_card,
+        [sources](const fs::directory_entry& e, const char* category) {
+            sources->push_back({e.path().string(), e.path().filename().string(), category});
+        },
+        error);
+    if (!isCard) return false;
     // Oldest first, so that trips grow at their end and an interrupted import has archived
     // the oldest recordings, the ones the camera overwrites next.
     std::sort(sources->begin(), sources->end(), [](const Source& a, const Source& b) {

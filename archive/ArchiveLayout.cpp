@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "library/CardRoot.h"
+#include "library/RecordingCatalogue.h"
 #include "telemetry/CameraClock.h"
 
 std::string DefaultArchiveFolder() {
@@ -41,4 +43,25 @@ bool SyncFolder(const std::string& folder) {
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+bool ForEachCardRecording(
+    const std::string& card,
+    const std::function<void(const std::filesystem::directory_entry&, const char* category)>& visit,
+    std::string* error) {
+    const std::string root = CardRoot(card);
+    if (!HasCardLayout(root)) {
+        *error = card + ": not a dashcam card (no DRIVING folder)";
+        return false;
+    }
+    for (const char* category : kCategoryFolders) {
+        std::error_code ec;
+        for (const std::filesystem::directory_entry& e :
+             std::filesystem::directory_iterator(root + category, ec)) {
+            std::error_code typeEc;
+            if (IsRecordingName(e.path().filename().string()) && e.is_regular_file(typeEc))
+                visit(e, category);
+        }
+    }
+    return true;
 }

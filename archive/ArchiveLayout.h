@@ -7,6 +7,8 @@
 //   settings/SHA_NAME        each card settings file met, once per content
 //   catalogue.sqlite         the catalogue, unless it lives on a server
 
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,3 +25,10 @@ std::string ArchivePathOf(const std::string& name, int suffix);
 
 // Flushes a folder's entries (a rename in it) to the device.
 bool SyncFolder(const std::string& folder);
+
+// Calls visit for every recording file on a card (its category folders, regular files with a
+// recording's name); false with a message when the folder is not a dashcam card.
+bool ForEachCardRecording(
+    const std::string& card,
+    const std::function<void(const std::filesystem::directory_entry&, const char* category)>& visit,
+    std::string* error);
