@@ -72,6 +72,15 @@ std::optional<int64_t> Optional(const SqlRow& r, size_t i) {
     return r.Int(i);
 }
 
+// With a place asked for: a match without a position, or farther than the radius, is left out;
+// the distance is noted on the others.
+bool WithinRadius(const FindQuery& q, FindMatch& m) {
+    if (!q.latitude) return true;
+    if (!m.latitude) return false;
+    m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
+    return *m.distanceM <= q.radiusM;
+}
+
 // Runs a select of WithNearestWaypoints' shape and keeps the matches that lie within the
 // place asked for (all of them when none was); fill sets what x1 and x2 mean.
 template <typename Fill>
@@ -89,11 +98,7 @@ bool CollectMatches(SqlConnection& db, const FindQuery& q, const std::string& in
         m.kind = kind;
         fill(r, m);
         PlaceMatch(r, m);
-        if (q.latitude) {
-            if (!m.latitude) continue;
-            m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
-            if (*m.distanceM > q.radiusM) continue;
-        }
+        if (!WithinRadius(q, m)) continue;
         out->push_back(std::move(m));
     }
     return true;
@@ -152,11 +157,7 @@ bool FindEvents(SqlConnection& db, const FindQuery& q, std::vector<FindMatch>* o
         m.peakG = r.Double(6);
         if (!r.IsNull(7)) m.latitude = r.Double(7), m.longitude = r.Double(8);
         if (!r.IsNull(9)) m.speedKmh = r.Double(9);
-        if (q.latitude) {
-            if (!m.latitude) continue;
-            m.distanceM = DistanceM(*q.latitude, *q.longitude, *m.latitude, *m.longitude);
-            if (*m.distanceM > q.radiusM) continue;
-        }
+        if (!WithinRadius(q, m)) continue;
         out->push_back(std::move(m));
     }
     return true;
