@@ -20,25 +20,17 @@ rec="$work/REC_20260314_182509_D.AVI"
 # The same placement as the export's: 480x270 at 18 px from the right edge, above the caption
 # line (36 px text, 18 px margins).
 pip='[0:v:1]scale=480:270:flags=bilinear[r];[0:v:0][r]overlay=x=1422:y=720,format=yuv420p[v]'
-cpu() {  # runs the command, appends "cpu wall" seconds to file $1
-    out="$1"; shift
-    /usr/bin/time -f '%U %S %e' -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ printf "%.3f %.3f\n", $1 + $2, $3 }' "$work/t" >>"$out"
-}
 i=0
 while [ "$i" -lt "$rounds" ]; do
-    cpu "$work/ffmpeg" ffmpeg -v error -nostdin -y -i "$rec" -filter_complex "$pip" \
+    cpu_wall "$work/ffmpeg" ffmpeg -v error -nostdin -y -i "$rec" -filter_complex "$pip" \
         -map '[v]' -map 0:a -c:v libx264 -preset veryfast -crf 23 -c:a aac -b:a 32k \
         "$work/ref.mp4"
-    cpu "$work/ours" "$TARVEX_TOOL" export "$rec" --from 0 --to "$seconds" --compose pip \
+    cpu_wall "$work/ours" "$TARVEX_TOOL" export "$rec" --from 0 --to "$seconds" --compose pip \
         "$work/ours.mp4"
     i=$((i + 1))
 done
-median() {  # column $2 of file $1
-    sort -n -k"$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
-}
-fc=$(median "$work/ffmpeg" 1); fw=$(median "$work/ffmpeg" 2)
-oc=$(median "$work/ours" 1); ow=$(median "$work/ours" 2)
+fc=$(median_of "$work/ffmpeg" 1); fw=$(median_of "$work/ffmpeg" 2)
+oc=$(median_of "$work/ours" 1); ow=$(median_of "$work/ours" 2)
 echo "composed export of $seconds s, 1080p front + 360p rear, median of $rounds interleaved runs"
 echo "ffmpeg:  cpu ${fc} s  wall ${fw} s"
 echo "tarvex:  cpu ${oc} s  wall ${ow} s"

@@ -26,28 +26,20 @@ mb=$(( $(stat -c %s "$rec") / 4000000 ))
 rate=$(sed 's/.*"bit_rate": \([0-9]*\).*/\1/' "$work/probe.json")
 size=$(sed 's/.*"width": \([0-9]*\), "height": \([0-9]*\).*/\1:\2/' "$work/probe.json")
 pip='[0:v:1]scale=480:270:flags=bilinear[r];[0:v:0][r]overlay=x=1422:y=720,scale='"$size"',format=yuv420p[v]'
-cpu() {  # runs the command, appends "cpu wall" seconds to file $1
-    out="$1"; shift
-    /usr/bin/time -f '%U %S %e' -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ printf "%.3f %.3f\n", $1 + $2, $3 }' "$work/t" >>"$out"
-}
 i=0
 while [ "$i" -lt "$rounds" ]; do
-    cpu "$work/ffmpeg" sh -c "cd '$work' && \
+    cpu_wall "$work/ffmpeg" sh -c "cd '$work' && \
         ffmpeg -v error -nostdin -y -i '$rec' -filter_complex '$pip' -map '[v]' \
             -c:v libx264 -preset veryfast -b:v $rate -pass 1 -an -f null /dev/null && \
         ffmpeg -v error -nostdin -y -i '$rec' -filter_complex '$pip' -map '[v]' -map 0:a \
             -c:v libx264 -preset veryfast -b:v $rate -pass 2 -c:a aac -b:a 32k ref.mp4"
     rm -f "$work/ours.mp4"
-    cpu "$work/ours" "$TARVEX_TOOL" export "$rec" --from 0 --to "$seconds" --max-mb "$mb" \
+    cpu_wall "$work/ours" "$TARVEX_TOOL" export "$rec" --from 0 --to "$seconds" --max-mb "$mb" \
         "$work/ours.mp4"
     i=$((i + 1))
 done
-median() {  # column $2 of file $1
-    awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
-fc=$(median "$work/ffmpeg" 1); fw=$(median "$work/ffmpeg" 2)
-oc=$(median "$work/ours" 1); ow=$(median "$work/ours" 2)
+fc=$(median_of "$work/ffmpeg" 1); fw=$(median_of "$work/ffmpeg" 2)
+oc=$(median_of "$work/ours" 1); ow=$(median_of "$work/ours" 2)
 awk -v s="$seconds" -v mb="$mb" -v r="$rate" -v fc="$fc" -v fw="$fw" -v oc="$oc" -v ow="$ow" \
     -v n="$rounds" -v os="$(stat -c %s "$work/ours.mp4")" 'BEGIN {
     printf "%d s of 1080p + 360p fitted to %d MB (%d kbit/s), median of %d runs\n", s, mb, r / 1000, n

@@ -23,25 +23,17 @@ seconds=$(( (size_mb * 10 + 61) / 62 ))
     --bit-rate 40000 --rear-size 320x180 --rear-bit-rate 10000 >/dev/null
 "$TARVEX_TOOL" package "$rec" --from 0 --to 2 --no-position "$work/pkg" >/dev/null
 bytes=$(du -sb "$work/pkg" | cut -f1)
-cpu() {  # runs the command, appends "cpu wall" seconds to file $1
-    out="$1"; shift
-    /usr/bin/time -f '%U %S %e' -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ printf "%.3f %.3f\n", $1 + $2, $3 }' "$work/t" >>"$out"
-}
 # Warm the cache for both.
 ( cd "$work/pkg" && sha256sum -c SHA256SUMS >/dev/null )
 "$TARVEX_TOOL" verify "$work/pkg" >/dev/null
 i=0
 while [ "$i" -lt "$rounds" ]; do
-    cpu "$work/ref" sh -c "cd '$work/pkg' && sha256sum -c SHA256SUMS"
-    cpu "$work/ours" "$TARVEX_TOOL" verify "$work/pkg"
+    cpu_wall "$work/ref" sh -c "cd '$work/pkg' && sha256sum -c SHA256SUMS"
+    cpu_wall "$work/ours" "$TARVEX_TOOL" verify "$work/pkg"
     i=$((i + 1))
 done
-median() {  # column $2 of file $1
-    awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
-rc=$(median "$work/ref" 1); rw=$(median "$work/ref" 2)
-oc=$(median "$work/ours" 1); ow=$(median "$work/ours" 2)
+rc=$(median_of "$work/ref" 1); rw=$(median_of "$work/ref" 2)
+oc=$(median_of "$work/ours" 1); ow=$(median_of "$work/ours" 2)
 awk -v b="$bytes" -v rc="$rc" -v rw="$rw" -v oc="$oc" -v ow="$ow" -v n="$rounds" 'BEGIN {
     printf "verify of a %.0f MB package, median of %d runs (warm cache)\n", b / 1e6, n
     printf "sha256sum -c: %.2f s wall, %.2f s CPU\n", rw, rc

@@ -14,3 +14,17 @@ bench_tool() {
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
 }
+
+# cpu_wall FILE COMMAND...: runs the command (output dropped) and appends "cpu wall" seconds
+# (CPU = user + system) to FILE.
+cpu_wall() {
+    local out="$1"
+    shift
+    /usr/bin/time -f '%U %S %e' -o "$work/t" "$@" >/dev/null 2>&1
+    awk '{ printf "%.3f %.3f\n", $1 + $2, $3 }' "$work/t" >>"$out"
+}
+
+# median_of FILE COLUMN: the median of that column of the file's lines.
+median_of() {
+    awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}

@@ -31,6 +31,7 @@
 #include "device/DeviceSettings.h"
 
 class CFormatDialog;
+class QGroupBox;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -141,6 +142,10 @@ protected:
 private:
     void BuildControls();
     void LayOutControls();
+    void LayOutStorageAndBattery();
+    void LayOutAudioAndCamera();
+    void LayOutClockAndVersion();
+    QGroupBox* Group(int id);
     void ApplySkin();
     void OnInitDialog();
     void SetTexts();

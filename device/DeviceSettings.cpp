@@ -1,9 +1,11 @@
 #include "device/DeviceSettings.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "support/Profile.h"
 #include "support/Trace.h"
@@ -157,39 +159,49 @@ void PresetClock(DeviceSettings& s, const std::tm& now) {
     s.secondIndex = std::min(now.tm_sec, 59);  // a leap second shows as 59
 }
 
-DeviceSaveStatus SaveDeviceSettings(const std::string& path, const DeviceSettings& s) {
-    const int capacity[] = {CapacityPercent(s.constIndex), CapacityPercent(s.eventIndex),
-                            CapacityPercent(s.manualIndex), CapacityPercent(s.parkIndex)};
+namespace {
+
+// The clock's lists and the chosen entry of each, year to second.
+struct ClockChoice {
+    const std::vector<std::string>* list;
+    int index;
+};
+
+std::array<ClockChoice, 6> ClockChoices(const DeviceSettings& s) {
+    return {{{&YearEntries(), s.yearIndex},
+             {&MonthEntries(), s.monthIndex},
+             {&DayEntries(), s.dayIndex},
+             {&HourEntries(), s.hourIndex},
+             {&MinuteEntries(), s.minuteIndex},
+             {&MinuteEntries(), s.secondIndex}}};
+}
+
+// Saved when every value the file needs has one chosen and the shares add up.
+DeviceSaveStatus CheckSavable(const DeviceSettings& s) {
     int sum = 0;
-    for (int percent : capacity) {
+    for (int index : {s.constIndex, s.eventIndex, s.manualIndex, s.parkIndex}) {
+        const int percent = CapacityPercent(index);
         if (percent < 0) return DeviceSaveStatus::NoSelection;
         sum += percent;
     }
     if (sum != kCapacityTotalPercent) return DeviceSaveStatus::CapacityNot95;
     if (s.voltageChecked && VoltageMillivolts(s.voltageIndex) < 0)
         return DeviceSaveStatus::NoSelection;
-    const std::vector<std::string>* clockLists[] = {&YearEntries(),   &MonthEntries(),
-                                                    &DayEntries(),    &HourEntries(),
-                                                    &MinuteEntries(), &MinuteEntries()};
-    const int clockIndices[] = {s.yearIndex, s.monthIndex,  s.dayIndex,
-                                s.hourIndex, s.minuteIndex, s.secondIndex};
     if (s.timeSyncChecked) {
-        for (int i = 0; i < 6; ++i)
-            if (!ValidIndex(clockIndices[i], *clockLists[i])) return DeviceSaveStatus::NoSelection;
+        for (const ClockChoice& c : ClockChoices(s))
+            if (!ValidIndex(c.index, *c.list)) return DeviceSaveStatus::NoSelection;
     }
+    return DeviceSaveStatus::Saved;
+}
 
-    // The device owns the file: it is edited, never made from nothing.
-    ProfileDocument doc;
-    bool existed = false;
-    if (!LoadProfileDocument(path, doc, &existed) || !existed) return DeviceSaveStatus::WriteFailed;
+void WriteSettingsInto(ProfileDocument& doc, const DeviceSettings& s) {
     auto write = [&doc](const char* section, const char* key, int value) {
         doc.Set(section, key, std::to_string(value).c_str());
     };
-
-    write(kCapacity, "const", capacity[0]);
-    write(kCapacity, "event", capacity[1]);
-    write(kCapacity, "manual", capacity[2]);
-    write(kCapacity, "park", capacity[3]);
+    write(kCapacity, "const", CapacityPercent(s.constIndex));
+    write(kCapacity, "event", CapacityPercent(s.eventIndex));
+    write(kCapacity, "manual", CapacityPercent(s.manualIndex));
+    write(kCapacity, "park", CapacityPercent(s.parkIndex));
 
     std::string voltage = "0";
     if (s.voltageChecked) {
@@ -210,30 +222,33 @@ DeviceSaveStatus SaveDeviceSettings(const std::string& path, const DeviceSetting
     write(kBlackbox, "brightness", s.brightness);
     write(kBlackbox, "contrast", s.contrast);
 
+    write(kTime, "set", s.timeSyncChecked ? 1 : 0);
     if (s.timeSyncChecked) {
-        write(kTime, "set", 1);
         const char* keys[] = {"year", "month", "day", "hour", "min", "sec"};
+        const std::array<ClockChoice, 6> clock = ClockChoices(s);
         for (int i = 0; i < 6; ++i)
-            write(kTime, keys[i], std::atoi((*clockLists[i])[clockIndices[i]].c_str()));
-    } else {
-        write(kTime, "set", 0);
+            write(kTime, keys[i], std::atoi((*clock[i].list)[clock[i].index].c_str()));
     }
+}
+
+}  // namespace
+
+DeviceSaveStatus SaveDeviceSettings(const std::string& path, const DeviceSettings& s) {
+    if (const DeviceSaveStatus status = CheckSavable(s); status != DeviceSaveStatus::Saved)
+        return status;
+    // The device owns the file: it is edited, never made from nothing.
+    ProfileDocument doc;
+    bool existed = false;
+    if (!LoadProfileDocument(path, doc, &existed) || !existed) return DeviceSaveStatus::WriteFailed;
+    WriteSettingsInto(doc, s);
     return SaveProfileDocument(path, doc) ? DeviceSaveStatus::Saved : DeviceSaveStatus::WriteFailed;
 }
 
-bool ApplyDeviceSetting(DeviceSettings& s, const std::string& key, const std::string& value,
-                        std::string* error) {
-    auto fail = [&](const std::string& message) {
-        if (error) *error = message;
-        return false;
-    };
-    int v = 0;
-    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
-    if (ec != std::errc() || end != value.data() + value.size())
-        return fail("'" + value + "' is not a whole number for " + key);
-    auto inRange = [&](int lo, int hi) { return v >= lo && v <= hi; };
-    auto badValue = [&]() { return fail(key + "=" + value + " is not a value the device offers"); };
+namespace {
 
+// Each Set* below answers for the keys of its kind: nullopt for a key that is not of it, else
+// whether the value was taken.
+std::optional<bool> SetListEntry(DeviceSettings& s, const std::string& key, int v) {
     struct ListKey {
         const char* name;
         int DeviceSettings::*index;
@@ -254,13 +269,16 @@ bool ApplyDeviceSetting(DeviceSettings& s, const std::string& key, const std::st
     for (const ListKey& list : kLists) {
         if (key != list.name) continue;
         int index = IndexOfNumber(list.entries(), v);
-        if (index == kNoSelection) return badValue();
+        if (index == kNoSelection) return false;
         s.*list.index = index;
         // Choosing a clock entry means asking the device to set its clock.
         if (list.entries != CapacityEntries) s.timeSyncChecked = true;
         return true;
     }
+    return std::nullopt;
+}
 
+std::optional<bool> SetLevelOrCheck(DeviceSettings& s, const std::string& key, int v) {
     struct LevelKey {
         const char* name;
         int DeviceSettings::*level;
@@ -276,11 +294,10 @@ bool ApplyDeviceSetting(DeviceSettings& s, const std::string& key, const std::st
     };
     for (const LevelKey& level : kLevels) {
         if (key != level.name) continue;
-        if (!inRange(level.lo, level.hi)) return badValue();
+        if (v < level.lo || v > level.hi) return false;
         s.*level.level = v;
         return true;
     }
-
     struct CheckKey {
         const char* name;
         bool DeviceSettings::*checked;
@@ -290,24 +307,44 @@ bool ApplyDeviceSetting(DeviceSettings& s, const std::string& key, const std::st
                                        {"set", &DeviceSettings::timeSyncChecked}};
     for (const CheckKey& check : kChecks) {
         if (key != check.name) continue;
-        if (!inRange(0, 1)) return badValue();
+        if (v < 0 || v > 1) return false;
         s.*check.checked = v == 1;
         return true;
     }
+    return std::nullopt;
+}
 
-    if (key == "power_off_vlt") {
-        if (v == 0) {
-            s.voltageChecked = false;
+std::optional<bool> SetVoltage(DeviceSettings& s, const std::string& key, int v) {
+    if (key != "power_off_vlt") return std::nullopt;
+    if (v == 0) {
+        s.voltageChecked = false;
+        return true;
+    }
+    for (int i = 0; i < static_cast<int>(VoltageEntries().size()); ++i) {
+        if (VoltageMillivolts(i) == v) {
+            s.voltageChecked = true;
+            s.voltageIndex = i;
             return true;
         }
-        for (int i = 0; i < static_cast<int>(VoltageEntries().size()); ++i) {
-            if (VoltageMillivolts(i) == v) {
-                s.voltageChecked = true;
-                s.voltageIndex = i;
-                return true;
-            }
-        }
-        return badValue();
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ApplyDeviceSetting(DeviceSettings& s, const std::string& key, const std::string& value,
+                        std::string* error) {
+    auto fail = [&](const std::string& message) {
+        if (error) *error = message;
+        return false;
+    };
+    int v = 0;
+    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+    if (ec != std::errc() || end != value.data() + value.size())
+        return fail("'" + value + "' is not a whole number for " + key);
+    for (auto set : {SetListEntry, SetLevelOrCheck, SetVoltage}) {
+        if (const std::optional<bool> taken = set(s, key, v))
+            return *taken || fail(key + "=" + value + " is not a value the device offers");
     }
     return fail("unknown setting '" + key + "'");
 }

@@ -193,9 +193,12 @@ void CSettingDlg::SetTexts() {
     }
 }
 
-void CSettingDlg::LayOutControls() {
-    auto group = [this](int id) { return static_cast<QGroupBox*>(GetDlgItem(id)); };
+QGroupBox* CSettingDlg::Group(int id) {
+    return static_cast<QGroupBox*>(GetDlgItem(id));
+}
 
+void CSettingDlg::LayOutStorageAndBattery() {
+    auto group = [this](int id) { return Group(id); };
     // Storage: the four shares beneath each other, the reminder under them.
     auto* storage = new QGridLayout(group(1200));
     const int shareRows[][2] = {{1201, IDC_COMBO_CONST},
@@ -216,7 +219,10 @@ void CSettingDlg::LayOutControls() {
     battery->addWidget(Label(1206));
     battery->addWidget(Check(IDC_CHECK_VOLTAGE));
     battery->addWidget(Combo(IDC_COMBO_VOLTAGE), 1);
+}
 
+void CSettingDlg::LayOutAudioAndCamera() {
+    auto group = [this](int id) { return Group(id); };
     // Audio and sensors: two switchable volume rows, then two sensitivity rows.
     auto* audio = new QGridLayout(group(1166));
     audio->addWidget(EndLabels(Label(1220), nullptr, Label(1221)), 0, 2);
@@ -241,7 +247,10 @@ void CSettingDlg::LayOutControls() {
     camera->addWidget(Label(1226), 3, 0);
     camera->addWidget(Slider(IDC_SLIDER_CONTRAST), 3, 1);
     camera->setColumnStretch(1, 1);
+}
 
+void CSettingDlg::LayOutClockAndVersion() {
+    auto group = [this](int id) { return Group(id); };
     // Clock request: the switch, then year ... second in one row.
     auto* clock = new QVBoxLayout(group(1208));
     auto* clockSwitch = new QHBoxLayout;
@@ -257,12 +266,19 @@ void CSettingDlg::LayOutControls() {
     auto* version = new QGridLayout(group(1212));
     const int versionRows[][2] = {
         {1213, IDC_STATIC_VIEWER_VERSION}, {1214, IDC_STATIC_MODEL}, {1215, IDC_STATIC_FW_VERSION}};
-    row = 0;
+    int row = 0;
     for (const auto& r : versionRows) {
         version->addWidget(Label(r[0]), row, 0);
         version->addWidget(Label(r[1]), row++, 1);
     }
     version->setColumnStretch(1, 1);
+}
+
+void CSettingDlg::LayOutControls() {
+    auto group = [this](int id) { return Group(id); };
+    LayOutStorageAndBattery();
+    LayOutAudioAndCamera();
+    LayOutClockAndVersion();
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -292,10 +308,12 @@ void CSettingDlg::LayOutControls() {
     columns->addLayout(right, 0);
 }
 
-void CSettingDlg::ApplySkin() {
-    // The main window's colours: blue-grey ground, panels one step lighter, amber accent.
+namespace {
+
+// The main window's colours: blue-grey ground, panels one step lighter, amber accent.
+QPalette DialogPalette(const QColor& quiet) {
     const QColor ground(24, 29, 35), panel(32, 38, 46), face(42, 49, 59), text(201, 209, 217),
-        quiet(132, 141, 152), dim(89, 96, 106), accent(245, 165, 36);
+        dim(89, 96, 106), accent(245, 165, 36);
     QPalette pal;
     pal.setColor(QPalette::Window, ground);
     pal.setColor(QPalette::WindowText, text);
@@ -319,6 +337,14 @@ void CSettingDlg::ApplySkin() {
     pal.setColor(QPalette::Disabled, QPalette::Highlight, dim);
     pal.setColor(QPalette::Disabled, QPalette::Base, panel);
     pal.setColor(QPalette::Disabled, QPalette::Button, panel);
+    return pal;
+}
+
+}  // namespace
+
+void CSettingDlg::ApplySkin() {
+    const QColor quiet(132, 141, 152);
+    const QPalette pal = DialogPalette(quiet);
     setPalette(pal);
 
     // One style for every control, whatever the desktop's, so the palette reads the same.

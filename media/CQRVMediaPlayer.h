@@ -458,6 +458,7 @@ private:
     // Exact positioning (CQRVMediaPlayerSeek.cpp).
     // Shows the frame at target (decoded from the key frame before it); the index shown, or -1.
     int32_t ShowFrameAt(int32_t target);
+    int32_t DecodeThrough(int32_t target, int32_t start, bool* rearDecoded);
     // Shows the camera's newly decoded picture in its window.
     void PresentDecoded(int camera, VideoWindow* window);
     int32_t FindKeyFrameAtOrBefore(int32_t target);

@@ -53,8 +53,27 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
     if (m_parser->Seek(m_framePositions[static_cast<size_t>(start)], 0) != 0) return -1;
     m_nextReadIndex = start;
 
-    int32_t shown = -1;
     bool rearDecoded = false;
+    const int32_t shown = DecodeThrough(target, start, &rearDecoded);
+    if (shown < 0) return -1;
+    m_shownIndex = shown;
+    // Set before the picture goes out, so whoever watches it reads the position it shows.
+    m_frameCounter.store(shown);
+    BeginPair();
+    PresentDecoded(0, m_frontWindow);
+    if (rearDecoded) {
+        PresentDecoded(1, m_rearWindow);
+        m_rearShown = true;
+    }
+    EndPair();
+    Notify(PlayerEvent::Kind::FrameShown);
+    return shown;
+}
+
+// Reads from the key frame at start and decodes both cameras up to the target's front frame;
+// the front frame after it waits in the queue for Play. The index decoded for the target, or -1.
+int32_t CQRVMediaPlayer::DecodeThrough(int32_t target, int32_t start, bool* rearDecoded) {
+    int32_t shown = -1;
     // A decoder that takes packets ahead gets the target's picture out with the packet after
     // it, or by finishing when none follows.
     const bool ahead = m_decoder->TakesPacketAhead(0);
@@ -75,7 +94,6 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
                 m_waitFrontKey = false;
             }
             if (shown >= 0) {
-                // The frame after the target waits in the queue for Play.
                 if (ahead) {
                     m_decoder->TakeAhead(0, data, size, PacketKey(m_readSerial, index));
                     aheadTaken = true;
@@ -96,24 +114,12 @@ int32_t CQRVMediaPlayer::ShowFrameAt(int32_t target) {
             }
             // The rear frames up to the next front frame belong to the target's moment.
             m_decoder->DecodeOnly(1, data, size);
-            rearDecoded = true;
+            *rearDecoded = true;
         } else if (id[2] == 't' && id[3] == 'x') {
             DeliverText(size);
         }
     }
     if (ahead && !aheadTaken) m_decoder->Finish(0);
-    if (shown < 0) return -1;
-    m_shownIndex = shown;
-    // Set before the picture goes out, so whoever watches it reads the position it shows.
-    m_frameCounter.store(shown);
-    BeginPair();
-    PresentDecoded(0, m_frontWindow);
-    if (rearDecoded) {
-        PresentDecoded(1, m_rearWindow);
-        m_rearShown = true;
-    }
-    EndPair();
-    Notify(PlayerEvent::Kind::FrameShown);
     return shown;
 }
 

@@ -43,25 +43,14 @@ bool ClipMuxer::EncoderFailed(int code) {
     return false;
 }
 
-bool ClipMuxer::Open(const std::string& path, const std::string& name, const ClipLayout& layout,
-                     std::string* error) {
-    if (layout.front.frameRate <= 0 || layout.front.width <= 0 || layout.front.height <= 0)
-        return Fail(error, "the recording has no front camera picture to export");
-    m_name = name;
-    const AVOutputFormat* mp4 = av_guess_format("mp4", nullptr, nullptr);
-    AVFormatContext* raw = nullptr;
-    if (!mp4 || avformat_alloc_output_context2(&raw, mp4, nullptr, nullptr) < 0)
-        return Fail(error, "cannot create an MP4 writer");
-    m_format.reset(raw);
-    m_packet.reset(av_packet_alloc());
-    if (!m_packet) return Fail(error, "out of memory");
-
+// A track per camera with a picture, the front one the default.
+bool ClipMuxer::AddVideoTracks(const ClipLayout& layout, std::string* error) {
     const ClipVideoTrack* tracks[2] = {&layout.front, layout.hasRear ? &layout.rear : nullptr};
     for (int c = 0; c < 2; ++c) {
         if (!tracks[c] || tracks[c]->frameRate <= 0) continue;
         if (AvCodecId(tracks[c]->codec) == AV_CODEC_ID_NONE)
             return Fail(error, "the recording's video is in a codec the clip cannot carry");
-        AVStream* st = avformat_new_stream(raw, nullptr);
+        AVStream* st = avformat_new_stream(m_format.get(), nullptr);
         if (!st) return Fail(error, "cannot add a video track");
         st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
         st->codecpar->codec_id = AvCodecId(tracks[c]->codec);
@@ -79,28 +68,48 @@ bool ClipMuxer::Open(const std::string& path, const std::string& name, const Cli
         m_video[c] = st;
         m_frameRate[c] = tracks[c]->frameRate;
     }
+    return true;
+}
 
-    if (layout.audioRate > 0) {
-        const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (!aac) return Fail(error, "FFmpeg has no AAC encoder");
-        m_aac.reset(avcodec_alloc_context3(aac));
-        if (!m_aac) return Fail(error, "out of memory");
-        m_aac->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        m_aac->sample_rate = layout.audioRate;
-        av_channel_layout_default(&m_aac->ch_layout, 1);
-        m_aac->bit_rate = kAacBitRate;
-        m_aac->time_base = AVRational{1, layout.audioRate};
-        if (raw->oformat->flags & AVFMT_GLOBALHEADER) m_aac->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if (avcodec_open2(m_aac.get(), aac, nullptr) < 0)
-            return Fail(error, "cannot open the AAC encoder at " +
-                                   std::to_string(layout.audioRate) + " Hz");
-        m_audio = avformat_new_stream(raw, nullptr);
-        if (!m_audio || avcodec_parameters_from_context(m_audio->codecpar, m_aac.get()) < 0)
-            return Fail(error, "cannot add the sound track");
-        m_audio->time_base = m_aac->time_base;
-        m_audioFrame.reset(av_frame_alloc());
-        if (!m_audioFrame) return Fail(error, "out of memory");
-    }
+// The sound as mono AAC at the recording's rate; nothing without sound (rate 0).
+bool ClipMuxer::AddSoundTrack(int rate, std::string* error) {
+    if (rate <= 0) return true;
+    const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
+    if (!aac) return Fail(error, "FFmpeg has no AAC encoder");
+    m_aac.reset(avcodec_alloc_context3(aac));
+    if (!m_aac) return Fail(error, "out of memory");
+    m_aac->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    m_aac->sample_rate = rate;
+    av_channel_layout_default(&m_aac->ch_layout, 1);
+    m_aac->bit_rate = kAacBitRate;
+    m_aac->time_base = AVRational{1, rate};
+    if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
+        m_aac->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(m_aac.get(), aac, nullptr) < 0)
+        return Fail(error, "cannot open the AAC encoder at " + std::to_string(rate) + " Hz");
+    m_audio = avformat_new_stream(m_format.get(), nullptr);
+    if (!m_audio || avcodec_parameters_from_context(m_audio->codecpar, m_aac.get()) < 0)
+        return Fail(error, "cannot add the sound track");
+    m_audio->time_base = m_aac->time_base;
+    m_audioFrame.reset(av_frame_alloc());
+    if (!m_audioFrame) return Fail(error, "out of memory");
+    return true;
+}
+
+bool ClipMuxer::Open(const std::string& path, const std::string& name, const ClipLayout& layout,
+                     std::string* error) {
+    if (layout.front.frameRate <= 0 || layout.front.width <= 0 || layout.front.height <= 0)
+        return Fail(error, "the recording has no front camera picture to export");
+    m_name = name;
+    const AVOutputFormat* mp4 = av_guess_format("mp4", nullptr, nullptr);
+    AVFormatContext* raw = nullptr;
+    if (!mp4 || avformat_alloc_output_context2(&raw, mp4, nullptr, nullptr) < 0)
+        return Fail(error, "cannot create an MP4 writer");
+    m_format.reset(raw);
+    m_packet.reset(av_packet_alloc());
+    if (!m_packet) return Fail(error, "out of memory");
+
+    if (!AddVideoTracks(layout, error) || !AddSoundTrack(layout.audioRate, error)) return false;
 
     if (!layout.creationTime.empty() &&
         av_dict_set(&raw->metadata, "creation_time", layout.creationTime.c_str(), 0) < 0)

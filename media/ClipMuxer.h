@@ -74,6 +74,8 @@ private:
     struct FormatContextDeleter {
         void operator()(AVFormatContext* c) const;
     };
+    bool AddVideoTracks(const ClipLayout& layout, std::string* error);
+    bool AddSoundTrack(int rate, std::string* error);
     bool EncodeAudioFrame(bool flush);
     bool Drain();
     bool WriteFailed(int code);

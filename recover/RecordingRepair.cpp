@@ -118,6 +118,58 @@ bool CheckTarget(const std::string& input, const std::string& out, std::string* 
     return true;
 }
 
+// Marks each video chunk as a key picture or not, now that the streams' codecs are known.
+void MarkKeyPictures(FileBytes& bytes, const RecordingWalk& walk, std::vector<IndexedChunk>& index) {
+    std::vector<uint8_t> probe(kKeyProbeBytes);
+    for (IndexedChunk& e : index) {
+        const WalkStream& s = walk.streams[e.stream];
+        if (s.kind != WalkStreamKind::Video) continue;
+        const size_t n =
+            bytes.ReadAt(e.offset + 8, probe.data(), std::min<size_t>(e.size, probe.size()));
+        e.flags = IsKeyPicture(probe.data(), n, s.hevc) ? kKeyFrameFlag : 0;
+    }
+}
+
+// The idx1 chunk: one 16-byte entry per chunk, offsets from the movie list's type.
+std::vector<uint8_t> IndexChunk(const std::vector<IndexedChunk>& index, uint64_t moviAt) {
+    const uint64_t indexBytes = 8 + index.size() * 16;
+    std::vector<uint8_t> idx(indexBytes);
+    std::memcpy(idx.data(), "idx1", 4);
+    for (int i = 0; i < 4; ++i) idx[4 + i] = static_cast<uint8_t>((indexBytes - 8) >> (8 * i));
+    for (size_t i = 0; i < index.size(); ++i) {
+        uint8_t* p = idx.data() + 8 + i * 16;
+        std::memcpy(p, index[i].id, 4);
+        const uint32_t fields[3] = {index[i].flags, static_cast<uint32_t>(index[i].offset - moviAt),
+                                    index[i].size};
+        for (int f = 0; f < 3; ++f)
+            for (int b = 0; b < 4; ++b)
+                p[4 + f * 4 + b] = static_cast<uint8_t>(fields[f] >> (8 * b));
+    }
+    return idx;
+}
+
+// Writes the patched header, the movie list as it is and the new index; the digest of all.
+bool WriteRepaired(FileBytes& bytes, const std::string& input, const std::vector<uint8_t>& header,
+                   uint64_t moviEnd, const std::vector<uint8_t>& idx, PendingFile& file,
+                   Sha256Digest& digest, std::string* error) {
+    auto put = [&](const void* data, size_t n) {
+        digest.Add(data, n);
+        return file.WriteAll(std::string(static_cast<const char*>(data), n), error);
+    };
+    if (!put(header.data(), header.size())) return false;
+    std::vector<uint8_t> block(kCopyBlockBytes);
+    for (uint64_t at = header.size(); at < moviEnd;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(block.size(), moviEnd - at));
+        if (bytes.ReadAt(at, block.data(), want) != want) {
+            *error = input + ": changed while it was read";
+            return false;
+        }
+        if (!put(block.data(), want)) return false;
+        at += want;
+    }
+    return put(idx.data(), idx.size());
+}
+
 }  // namespace
 
 bool RepairRecording(const std::string& input, const std::string& out, RepairReport* report,
@@ -132,7 +184,6 @@ bool RepairRecording(const std::string& input, const std::string& out, RepairRep
     } closer{fd};
     FileBytes bytes(fd);
     std::vector<IndexedChunk> index;
-    std::vector<uint8_t> probe(kKeyProbeBytes);
     const RecordingWalk walk = WalkRecording(bytes, [&](const WalkedChunk& c) {
         if (c.stream >= 0)
             index.push_back(
@@ -146,18 +197,11 @@ bool RepairRecording(const std::string& input, const std::string& out, RepairRep
         *error = input + ": larger than a RIFF file can be";
         return false;
     }
-    // Key pictures, now that the streams' codecs are known.
-    for (IndexedChunk& e : index) {
-        const WalkStream& s = walk.streams[e.stream];
-        if (s.kind != WalkStreamKind::Video) continue;
-        const size_t n =
-            bytes.ReadAt(e.offset + 8, probe.data(), std::min<size_t>(e.size, probe.size()));
-        e.flags = IsKeyPicture(probe.data(), n, s.hevc) ? kKeyFrameFlag : 0;
-    }
+    MarkKeyPictures(bytes, walk, index);
     struct stat st {};
     fstat(fd, &st);
-    const uint64_t indexBytes = 8 + index.size() * 16;
-    const uint64_t total = walk.moviEnd + indexBytes;
+    const std::vector<uint8_t> idx = IndexChunk(index, walk.moviAt);
+    const uint64_t total = walk.moviEnd + idx.size();
     std::vector<uint8_t> header(walk.moviAt + 4);
     if (bytes.ReadAt(0, header.data(), header.size()) != header.size()) {
         *error = input + ": cannot read its header";
@@ -166,38 +210,11 @@ bool RepairRecording(const std::string& input, const std::string& out, RepairRep
     PatchHeader(header, walk, total, *report);
 
     PendingFile file;
-    if (!file.Create(out, error)) return false;
     Sha256Digest digest;
-    auto put = [&](const void* data, size_t n) {
-        digest.Add(data, n);
-        return file.WriteAll(std::string(static_cast<const char*>(data), n), error);
-    };
-    if (!put(header.data(), header.size())) return false;
-    std::vector<uint8_t> block(kCopyBlockBytes);
-    for (uint64_t at = header.size(); at < walk.moviEnd;) {
-        const size_t want =
-            static_cast<size_t>(std::min<uint64_t>(block.size(), walk.moviEnd - at));
-        if (bytes.ReadAt(at, block.data(), want) != want) {
-            *error = input + ": changed while it was read";
-            return false;
-        }
-        if (!put(block.data(), want)) return false;
-        at += want;
-    }
-    std::vector<uint8_t> idx(indexBytes);
-    std::memcpy(idx.data(), "idx1", 4);
-    for (int i = 0; i < 4; ++i) idx[4 + i] = static_cast<uint8_t>((indexBytes - 8) >> (8 * i));
-    for (size_t i = 0; i < index.size(); ++i) {
-        uint8_t* p = idx.data() + 8 + i * 16;
-        std::memcpy(p, index[i].id, 4);
-        const uint32_t fields[3] = {
-            index[i].flags, static_cast<uint32_t>(index[i].offset - walk.moviAt), index[i].size};
-        for (int f = 0; f < 3; ++f)
-            for (int b = 0; b < 4; ++b)
-                p[4 + f * 4 + b] = static_cast<uint8_t>(fields[f] >> (8 * b));
-    }
-    if (!put(idx.data(), idx.size())) return false;
-    if (!PendingFile::CommitAll({&file}, error)) return false;
+    if (!file.Create(out, error) ||
+        !WriteRepaired(bytes, input, header, walk.moviEnd, idx, file, digest, error) ||
+        !PendingFile::CommitAll({&file}, error))
+        return false;
     report->keptBytes = walk.moviEnd;
     report->droppedBytes = static_cast<uint64_t>(st.st_size) - walk.moviEnd;
     report->indexEntries = index.size();

@@ -66,6 +66,43 @@ std::string SettingsJson(const DeviceSettings& s) {
     return j.Text();
 }
 
+// Sets each key=value (the clock preset to now first), writes the file and reads it back into
+// settings; a failure's exit status otherwise.
+int ApplyAndSave(const std::string& path,
+                 const std::vector<std::pair<std::string, std::string>>& changes,
+                 DeviceSettings& settings) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    PresetClock(settings, local);
+    for (const auto& [key, value] : changes) {
+        std::string error;
+        if (!ApplyDeviceSetting(settings, key, value, &error)) return ToolUsageError(kName, error);
+    }
+    switch (SaveDeviceSettings(path, settings)) {
+        case DeviceSaveStatus::Saved:
+            break;
+        case DeviceSaveStatus::CapacityNot95: {
+            const int sum =
+                CapacityPercent(settings.constIndex) + CapacityPercent(settings.parkIndex) +
+                CapacityPercent(settings.eventIndex) + CapacityPercent(settings.manualIndex);
+            return ToolFailure("config: storage shares add up to " + std::to_string(sum) +
+                               "%, they must add up to 95%; nothing written");
+        }
+        case DeviceSaveStatus::NoSelection:
+            return ToolFailure(
+                "config: a value the file needs has none chosen (a storage "
+                "share, the voltage or the clock); nothing written");
+        case DeviceSaveStatus::WriteFailed:
+            return ToolFailure("config: cannot write " + path);
+    }
+    DeviceSettings written;
+    if (!LoadDeviceSettings(path, written)) return ToolFailure("config: cannot read " + path);
+    written.timeSyncChecked = settings.timeSyncChecked;
+    settings = written;
+    return kToolOk;
+}
+
 int RunConfig(const std::vector<std::string>& args) {
     std::string card;
     std::vector<std::pair<std::string, std::string>> changes;
@@ -97,36 +134,8 @@ int RunConfig(const std::vector<std::string>& args) {
         return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
 
     if (setting) {
-        std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        PresetClock(settings, local);
-        for (const auto& [key, value] : changes) {
-            std::string error;
-            if (!ApplyDeviceSetting(settings, key, value, &error))
-                return ToolUsageError(kName, error);
-        }
-        switch (SaveDeviceSettings(path, settings)) {
-            case DeviceSaveStatus::Saved:
-                break;
-            case DeviceSaveStatus::CapacityNot95: {
-                const int sum =
-                    CapacityPercent(settings.constIndex) + CapacityPercent(settings.parkIndex) +
-                    CapacityPercent(settings.eventIndex) + CapacityPercent(settings.manualIndex);
-                return ToolFailure("config: storage shares add up to " + std::to_string(sum) +
-                                   "%, they must add up to 95%; nothing written");
-            }
-            case DeviceSaveStatus::NoSelection:
-                return ToolFailure(
-                    "config: a value the file needs has none chosen (a storage "
-                    "share, the voltage or the clock); nothing written");
-            case DeviceSaveStatus::WriteFailed:
-                return ToolFailure("config: cannot write " + path);
-        }
-        DeviceSettings written;
-        if (!LoadDeviceSettings(path, written)) return ToolFailure("config: cannot read " + path);
-        written.timeSyncChecked = settings.timeSyncChecked;
-        settings = written;
+        if (const int status = ApplyAndSave(path, changes, settings); status != kToolOk)
+            return status;
     }
     std::printf("%s\n", SettingsJson(settings).c_str());
     return kToolOk;

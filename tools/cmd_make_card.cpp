@@ -142,95 +142,110 @@ int RunMakeCard(const std::vector<std::string>& args) {
     return kToolOk;
 }
 
-int RunMakeRecording(const std::vector<std::string>& args) {
-    const char* name = "make-recording";
+// make-recording's command line, read into the generator's options.
+struct MakeRecordingArgs {
     RecordingOptions options;
     VideoArgs video;
     bool fullHd = false;
     std::string path, truthPath;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        bool ok = true, handled = false;
-        std::string usage;
-        if (!VideoOption(args, i, video, &handled, &usage)) return ToolUsageError(name, usage);
-        if (handled) continue;
-        if (a == "--duration")
-            ok = NumberAfter(args, i, 1, 3600, options.durationSec);
-        else if (a == "--fps")
-            ok = NumberAfter(args, i, 1, 120, options.frameRate);
-        else if (a == "--seed") {
-            int seed = 0;
-            ok = NumberAfter(args, i, 0, 0x7FFFFFFF, seed);
-            options.seed = static_cast<uint32_t>(seed);
-        } else if (a == "--full-hd")
-            fullHd = true;
-        else if (a == "--one-camera")
-            options.rearCamera = false;
-        else if (a == "--rear-size") {
-            ok = i + 1 < args.size() &&
-                 ParseSize(args[i + 1], options.rearWidth, options.rearHeight);
-            if (ok)
-                ++i;
-            else
-                return ToolUsageError(name, "--rear-size needs WxH with even sizes of 16 to 4096");
-        } else if (a == "--no-fix")
-            ok = NumberAfter(args, i, 0, 3600, options.noFixSeconds);
-        else if (a == "--clock-offset")
-            ok = NumberAfter(args, i, -14 * 86400, 14 * 86400, options.clockOffsetSec);
-        else if (a == "--no-index")
-            options.writeIndex = false;
-        else if (a == "--no-audio")
-            options.audio = false;
-        else if (a == "--no-telemetry")
-            options.telemetry = false;
-        else if (a == "--calm")
-            options.calmDrive = true;
-        else if (a == "--plate")
-            options.plate = true;
-        else if (a == "--plate-truth") {
-            if (i + 1 >= args.size()) return ToolUsageError(name, "--plate-truth needs a file");
-            truthPath = args[++i];
-        } else if (a == "--g-event") {
-            ok = i + 1 < args.size() && ParseGEvent(args[i + 1], options.gEvents);
-            if (!ok)
-                return ToolUsageError(name, "--g-event needs KIND@SECONDS, KIND one of b a t i");
-            ++i;
-        } else if (!a.empty() && a[0] == '-')
-            return ToolUsageError(name, "unknown option " + a);
-        else if (path.empty())
-            path = a;
-        else
-            return ToolUsageError(name, "more than one file given");
-        if (!ok) return ToolUsageError(name, a + " needs a number in range");
+};
+
+// Reads one option at args[i] (moving i past its value); false with *usage on a bad one.
+bool MakeRecordingOption(const std::vector<std::string>& args, size_t& i, MakeRecordingArgs& m,
+                         std::string* usage) {
+    const std::string& a = args[i];
+    RecordingOptions& o = m.options;
+    bool ok = true;
+    if (a == "--duration")
+        ok = NumberAfter(args, i, 1, 3600, o.durationSec);
+    else if (a == "--fps")
+        ok = NumberAfter(args, i, 1, 120, o.frameRate);
+    else if (a == "--seed") {
+        int seed = 0;
+        ok = NumberAfter(args, i, 0, 0x7FFFFFFF, seed);
+        o.seed = static_cast<uint32_t>(seed);
+    } else if (a == "--full-hd")
+        m.fullHd = true;
+    else if (a == "--one-camera")
+        o.rearCamera = false;
+    else if (a == "--rear-size") {
+        if (i + 1 >= args.size() || !ParseSize(args[i + 1], o.rearWidth, o.rearHeight))
+            return (*usage = "--rear-size needs WxH with even sizes of 16 to 4096"), false;
+        ++i;
+    } else if (a == "--no-fix")
+        ok = NumberAfter(args, i, 0, 3600, o.noFixSeconds);
+    else if (a == "--clock-offset")
+        ok = NumberAfter(args, i, -14 * 86400, 14 * 86400, o.clockOffsetSec);
+    else if (a == "--no-index")
+        o.writeIndex = false;
+    else if (a == "--no-audio")
+        o.audio = false;
+    else if (a == "--no-telemetry")
+        o.telemetry = false;
+    else if (a == "--calm")
+        o.calmDrive = true;
+    else if (a == "--plate")
+        o.plate = true;
+    else if (a == "--plate-truth") {
+        if (i + 1 >= args.size()) return (*usage = "--plate-truth needs a file"), false;
+        m.truthPath = args[++i];
+    } else if (a == "--g-event") {
+        if (i + 1 >= args.size() || !ParseGEvent(args[i + 1], o.gEvents))
+            return (*usage = "--g-event needs KIND@SECONDS, KIND one of b a t i"), false;
+        ++i;
+    } else if (!a.empty() && a[0] == '-')
+        return (*usage = "unknown option " + a), false;
+    else if (m.path.empty())
+        m.path = a;
+    else
+        return (*usage = "more than one file given"), false;
+    if (!ok) *usage = a + " needs a number in range";
+    return ok;
+}
+
+// The picture options, and the start time a name that carries one gives: the fixes follow it.
+void FinishRecordingOptions(MakeRecordingArgs& m) {
+    RecordingOptions& o = m.options;
+    if (m.video.frontWidth > 0) {
+        o.frontWidth = m.video.frontWidth;
+        o.frontHeight = m.video.frontHeight;
+    } else if (m.fullHd) {
+        o.frontWidth = 1920;
+        o.frontHeight = 1080;
     }
-    if (path.empty()) return ToolUsageError(name, "no file given");
-    if (video.frontWidth > 0) {
-        options.frontWidth = video.frontWidth;
-        options.frontHeight = video.frontHeight;
-    } else if (fullHd) {
-        options.frontWidth = 1920;
-        options.frontHeight = 1080;
-    }
-    options.codec = video.codec;
-    options.cameraLike = video.cameraLike;
-    options.frontBitRateKbps = video.frontBitRateKbps;
-    options.rearBitRateKbps = video.rearBitRateKbps;
-    // A name that carries a start time is when the camera started: its fixes follow from it.
-    if (const std::optional<int64_t> start = RecordingStartSec(path)) {
+    o.codec = m.video.codec;
+    o.cameraLike = m.video.cameraLike;
+    o.frontBitRateKbps = m.video.frontBitRateKbps;
+    o.rearBitRateKbps = m.video.rearBitRateKbps;
+    if (const std::optional<int64_t> start = RecordingStartSec(m.path)) {
         const ClockFields f = SplitClockMs(*start * kMsPerSecondClock);
-        options.year = static_cast<int>(f.year);
-        options.month = f.month;
-        options.day = f.day;
-        options.hour = f.hour;
-        options.minute = f.minute;
-        options.second = f.second;
+        o.year = static_cast<int>(f.year);
+        o.month = f.month;
+        o.day = f.day;
+        o.hour = f.hour;
+        o.minute = f.minute;
+        o.second = f.second;
     }
-    std::string error;
-    if (!truthPath.empty() && !options.plate)
+}
+
+int RunMakeRecording(const std::vector<std::string>& args) {
+    const char* name = "make-recording";
+    MakeRecordingArgs m;
+    for (size_t i = 0; i < args.size(); ++i) {
+        bool handled = false;
+        std::string usage;
+        if (!VideoOption(args, i, m.video, &handled, &usage)) return ToolUsageError(name, usage);
+        if (handled) continue;
+        if (!MakeRecordingOption(args, i, m, &usage)) return ToolUsageError(name, usage);
+    }
+    if (m.path.empty()) return ToolUsageError(name, "no file given");
+    if (!m.truthPath.empty() && !m.options.plate)
         return ToolUsageError(name, "--plate-truth needs --plate");
-    if (!WriteRecording(path, options, &error)) return ToolFailure("make-recording: " + error);
-    if (!truthPath.empty() && !WriteFileWhole(truthPath, PlateTruthJson(options) + "\n"))
-        return ToolFailure("make-recording: cannot write " + truthPath);
+    FinishRecordingOptions(m);
+    std::string error;
+    if (!WriteRecording(m.path, m.options, &error)) return ToolFailure("make-recording: " + error);
+    if (!m.truthPath.empty() && !WriteFileWhole(m.truthPath, PlateTruthJson(m.options) + "\n"))
+        return ToolFailure("make-recording: cannot write " + m.truthPath);
     return kToolOk;
 }
 

@@ -33,7 +33,7 @@ protected:
     }
 };
 
-class MainWindowArchiveImportTest : public MainWindowFixture {
+class MainWindowArchiveImportTest : public CopiedCardFixture {
 protected:
     BookmarkWindow& Bookmarking() {
         if (!window) {
@@ -42,30 +42,12 @@ protected:
         }
         return static_cast<BookmarkWindow&>(*window);
     }
-    void SetUp() override {
-        MainWindowFixture::SetUp();
-        card = CopyCard(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((workDir / "data").string()));
-    }
-    void TearDown() override {
-        if (savedDataHome.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", savedDataHome);
-        MainWindowFixture::TearDown();
-        std::error_code ec;
-        fs::remove_all(card, ec);
-    }
     void Choose(const char* choice) {
         const std::string path = CSamplePlayerDlg::ConfigPath();
         fs::create_directories(fs::path(path).parent_path());
         WritePrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, choice,
                                   path.c_str());
     }
-
-    std::string card;
-    QByteArray savedDataHome;
 };
 
 }  // namespace

@@ -34,11 +34,10 @@ public:
     }
 };
 
-class MainWindowDeviceSettingsTest : public MainWindowFixture {
+class MainWindowDeviceSettingsTest : public CopiedCardFixture {
 protected:
     void SetUp() override {
-        MainWindowFixture::SetUp();
-        card = CopyCard(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CopiedCardFixture::SetUp();
         std::ofstream(fs::path(card) / "SETTING" / "blackbox.cfg", std::ios::binary)
             << BlackboxConfigText(CivilTime{2026, 3, 14, 18, 0, 0});
         CSettingDlg::SetMessageBoxHook(
@@ -47,18 +46,10 @@ protected:
                 return buttons & QMessageBox::Yes ? answer : QMessageBox::Ok;
             });
         formatter.playerActive = [this] { return Window().IsPlayerActive(); };
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((workDir / "data").string()));
     }
     void TearDown() override {
-        if (savedDataHome.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", savedDataHome);
         CSettingDlg::SetMessageBoxHook(nullptr);
-        MainWindowFixture::TearDown();
-        std::error_code ec;
-        fs::remove_all(card, ec);
+        CopiedCardFixture::TearDown();
     }
 
     // A recording newer than every other, so a reloaded list shows it on top.
@@ -79,12 +70,10 @@ protected:
 
     void FormatWhilePlaying(CardFormatResult result, int rowsAfter, const char* report);
 
-    std::string card;
     FakeFormatter formatter;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
     QStringList boxes;
     std::string configSeen;
-    QByteArray savedDataHome;
 };
 
 }  // namespace

@@ -140,4 +140,32 @@ protected:
     std::vector<std::string> traces;
 };
 
+// A window fixture with a copy of the card of its own (removed afterwards) and a private data
+// folder (XDG_DATA_HOME under the working folder) for the archive and what the window keeps.
+class CopiedCardFixture : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        card = CopyCard(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((workDir / "data").string()));
+    }
+    void TearDown() override {
+        if (hadDataHome)
+            qputenv("XDG_DATA_HOME", savedDataHome);
+        else
+            qunsetenv("XDG_DATA_HOME");
+        MainWindowFixture::TearDown();
+        std::error_code ec;
+        std::filesystem::remove_all(card, ec);
+    }
+
+    std::string card;
+
+private:
+    QByteArray savedDataHome;
+    bool hadDataHome = false;
+};
+
 }  // namespace apptest

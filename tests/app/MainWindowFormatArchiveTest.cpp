@@ -32,11 +32,10 @@ public:
     }
 };
 
-class MainWindowFormatArchiveTest : public MainWindowFixture {
+class MainWindowFormatArchiveTest : public CopiedCardFixture {
 protected:
     void SetUp() override {
-        MainWindowFixture::SetUp();
-        card = CopyCard(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CopiedCardFixture::SetUp();
         std::ofstream(fs::path(card) / "SETTING" / "blackbox.cfg", std::ios::binary)
             << BlackboxConfigText(CivilTime{2026, 3, 14, 18, 0, 0});
         CSettingDlg::SetMessageBoxHook(
@@ -46,18 +45,10 @@ protected:
                 return buttons & QMessageBox::Yes && boxes.size() == 1 ? QMessageBox::Yes
                                                                        : QMessageBox::No;
             });
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((workDir / "data").string()));
     }
     void TearDown() override {
-        if (savedDataHome.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", savedDataHome);
         CSettingDlg::SetMessageBoxHook(nullptr);
-        MainWindowFixture::TearDown();
-        std::error_code ec;
-        fs::remove_all(card, ec);
+        CopiedCardFixture::TearDown();
     }
 
     // Opens the settings, presses Format and returns what the format dialog said.
@@ -72,10 +63,8 @@ protected:
         return boxes.size() >= 2 ? boxes[1] : QString();
     }
 
-    std::string card;
     CountingFormatter formatter;
     QStringList boxes;
-    QByteArray savedDataHome;
 };
 
 }  // namespace

@@ -89,10 +89,97 @@ bool AviWriter::Open(const std::string& path, const AviLayout& layout, std::stri
     return true;
 }
 
-// Builds the header from the layout and the counts so far; its length never depends on the
-// counts, so Finish can write it again over the first version.
-void AviWriter::WriteHeader() {
-    m_header.clear();
+namespace {
+
+// The fields of one stream header ("strh") that differ between streams.
+struct StreamHeaderFields {
+    const char* type;
+    const char* handler;
+    uint32_t scale;
+    uint32_t rate;
+    uint32_t length;
+    uint32_t bufferSize;
+    uint32_t sampleSize;
+    int width;
+    int height;
+};
+
+void PutStreamHeader(Bytes& b, const StreamHeaderFields& f) {
+    b.FourCC("strh");
+    b.U32(AviWriter::kStreamHeaderSize);
+    b.FourCC(f.type);
+    b.FourCC(f.handler);
+    b.U32(0);  // dwFlags
+    b.U16(0);  // wPriority
+    b.U16(0);  // wLanguage
+    b.U32(0);  // dwInitialFrames
+    b.U32(f.scale);
+    b.U32(f.rate);
+    b.U32(0);  // dwStart
+    b.U32(f.length);
+    b.U32(f.bufferSize);
+    b.U32(0xFFFFFFFFu);  // dwQuality: default
+    b.U32(f.sampleSize);
+    b.U16(0);
+    b.U16(0);
+    b.U16(static_cast<uint16_t>(f.width));
+    b.U16(static_cast<uint16_t>(f.height));
+}
+
+void PutVideoStream(Bytes& b, const AviVideoStream& s, VideoCodec codec, uint32_t chunks,
+                    uint32_t largest) {
+    b.FourCC("LIST");
+    size_t strl = b.SizeSlot();
+    b.FourCC("strl");
+    // The frame rate is dwRate / dwScale with dwScale 1000 (30 fps is 30000).
+    const char* code = codec == VideoCodec::Hevc ? "HEVC" : "H264";
+    PutStreamHeader(b, {"vids", code, 1000, static_cast<uint32_t>(s.frameRate) * 1000, chunks,
+                        largest, 0, s.width, s.height});
+    b.FourCC("strf");
+    b.U32(AviWriter::kBitmapInfoSize);
+    b.U32(AviWriter::kBitmapInfoSize);  // biSize
+    b.U32(s.width);
+    b.U32(s.height);
+    b.U16(1);   // biPlanes
+    b.U16(24);  // biBitCount
+    b.FourCC(code);
+    b.U32(static_cast<uint32_t>(s.width * s.height * 3));  // biSizeImage
+    for (int i = 0; i < 4; ++i) b.U32(0);
+    b.PatchSize(strl);
+}
+
+void PutAudioStream(Bytes& b, uint32_t rate, uint64_t bytes, uint32_t largest) {
+    b.FourCC("LIST");
+    size_t strl = b.SizeSlot();
+    b.FourCC("strl");
+    PutStreamHeader(b, {"auds", "\0\0\0\0", 1, rate, static_cast<uint32_t>(bytes / 2), largest, 2,
+                        0, 0});
+    b.FourCC("strf");
+    b.U32(AviWriter::kWaveFormatSize);
+    b.U16(1);  // WAVE_FORMAT_PCM
+    b.U16(1);  // mono
+    b.U32(rate);
+    b.U32(rate * 2);  // nAvgBytesPerSec
+    b.U16(2);         // nBlockAlign
+    b.U16(16);        // wBitsPerSample
+    b.PatchSize(strl);
+}
+
+void PutTextStream(Bytes& b, uint32_t chunks, uint32_t largest) {
+    b.FourCC("LIST");
+    size_t strl = b.SizeSlot();
+    b.FourCC("strl");
+    PutStreamHeader(b, {"txts", "\0\0\0\0", 1000, 1000 * 1000, chunks, largest, 0, 0, 0});
+    b.FourCC("strf");
+    b.U32(AviWriter::kTextFormatSize);
+    b.U32(0);
+    b.PatchSize(strl);
+}
+
+}  // namespace
+
+// The main AVI header ("avih") from the front camera's layout and the counts so far.
+void AviWriter::WriteMainHeader() {
     Bytes b(m_header);
     const AviVideoStream& front = m_layout.video[0];
     const uint32_t streams = static_cast<uint32_t>(m_layout.video.size()) +
@@ -107,13 +194,6 @@ void AviWriter::WriteHeader() {
     const uint32_t durationMs =
         front.frameRate > 0 ? static_cast<uint32_t>(uint64_t(frontFrames) * 1000 / front.frameRate)
                             : 0;
-
-    b.FourCC("RIFF");
-    size_t riff = b.SizeSlot();
-    b.FourCC("AVI ");
-    b.FourCC("LIST");
-    size_t hdrl = b.SizeSlot();
-    b.FourCC("hdrl");
     b.FourCC("avih");
     b.U32(kMainHeaderSize);
     b.U32(front.frameRate > 0 ? 1000000u / front.frameRate : 0);  // dwMicroSecPerFrame
@@ -127,84 +207,29 @@ void AviWriter::WriteHeader() {
     b.U32(front.width);
     b.U32(front.height);
     for (int i = 0; i < 4; ++i) b.U32(0);
+}
 
-    auto streamHeader = [&](const char* type, const char* handler, uint32_t scale, uint32_t rate,
-                            uint32_t length, uint32_t bufferSize, uint32_t sampleSize, int width,
-                            int height) {
-        b.FourCC("strh");
-        b.U32(kStreamHeaderSize);
-        b.FourCC(type);
-        b.FourCC(handler);
-        b.U32(0);  // dwFlags
-        b.U16(0);  // wPriority
-        b.U16(0);  // wLanguage
-        b.U32(0);  // dwInitialFrames
-        b.U32(scale);
-        b.U32(rate);
-        b.U32(0);  // dwStart
-        b.U32(length);
-        b.U32(bufferSize);
-        b.U32(0xFFFFFFFFu);  // dwQuality: default
-        b.U32(sampleSize);
-        b.U16(0);
-        b.U16(0);
-        b.U16(static_cast<uint16_t>(width));
-        b.U16(static_cast<uint16_t>(height));
-    };
-
-    for (size_t v = 0; v < m_layout.video.size(); ++v) {
-        const AviVideoStream& s = m_layout.video[v];
-        const StreamCount& c = m_counts[v];
-        b.FourCC("LIST");
-        size_t strl = b.SizeSlot();
-        b.FourCC("strl");
-        // The frame rate is dwRate / dwScale with dwScale 1000 (30 fps is 30000).
-        const char* code = m_layout.codec == VideoCodec::Hevc ? "HEVC" : "H264";
-        streamHeader("vids", code, 1000, static_cast<uint32_t>(s.frameRate) * 1000, c.chunks,
-                     c.largest, 0, s.width, s.height);
-        b.FourCC("strf");
-        b.U32(kBitmapInfoSize);
-        b.U32(kBitmapInfoSize);  // biSize
-        b.U32(s.width);
-        b.U32(s.height);
-        b.U16(1);   // biPlanes
-        b.U16(24);  // biBitCount
-        b.FourCC(code);
-        b.U32(static_cast<uint32_t>(s.width * s.height * 3));  // biSizeImage
-        b.U32(0);
-        b.U32(0);
-        b.U32(0);
-        b.U32(0);
-        b.PatchSize(strl);
-    }
+// Builds the header from the layout and the counts so far; its length never depends on the
+// counts, so Finish can write it again over the first version.
+void AviWriter::WriteHeader() {
+    m_header.clear();
+    Bytes b(m_header);
+    b.FourCC("RIFF");
+    b.SizeSlot();  // RIFF size, patched in Finish
+    b.FourCC("AVI ");
+    b.FourCC("LIST");
+    size_t hdrl = b.SizeSlot();
+    b.FourCC("hdrl");
+    WriteMainHeader();
+    for (size_t v = 0; v < m_layout.video.size(); ++v)
+        PutVideoStream(b, m_layout.video[v], m_layout.codec, m_counts[v].chunks, m_counts[v].largest);
     if (m_layout.audio) {
         const StreamCount& c = m_counts[m_layout.video.size()];
-        const uint32_t rate = static_cast<uint32_t>(m_layout.audioRate);
-        b.FourCC("LIST");
-        size_t strl = b.SizeSlot();
-        b.FourCC("strl");
-        streamHeader("auds", "\0\0\0\0", 1, rate, static_cast<uint32_t>(c.bytes / 2), c.largest, 2,
-                     0, 0);
-        b.FourCC("strf");
-        b.U32(kWaveFormatSize);
-        b.U16(1);  // WAVE_FORMAT_PCM
-        b.U16(1);  // mono
-        b.U32(rate);
-        b.U32(rate * 2);  // nAvgBytesPerSec
-        b.U16(2);         // nBlockAlign
-        b.U16(16);        // wBitsPerSample
-        b.PatchSize(strl);
+        PutAudioStream(b, static_cast<uint32_t>(m_layout.audioRate), c.bytes, c.largest);
     }
     if (m_layout.text) {
         const StreamCount& c = m_counts[m_layout.video.size() + 1];
-        b.FourCC("LIST");
-        size_t strl = b.SizeSlot();
-        b.FourCC("strl");
-        streamHeader("txts", "\0\0\0\0", 1000, 1000 * 1000, c.chunks, c.largest, 0, 0, 0);
-        b.FourCC("strf");
-        b.U32(kTextFormatSize);
-        b.U32(0);
-        b.PatchSize(strl);
+        PutTextStream(b, c.chunks, c.largest);
     }
     b.PatchSize(hdrl);
 
@@ -212,7 +237,6 @@ void AviWriter::WriteHeader() {
     b.U32(0);  // movie list size, patched in Finish
     m_moviFourccPos = b.Size();
     b.FourCC("movi");
-    (void)riff;  // RIFF size, patched in Finish
 }
 
 bool AviWriter::WriteChunk(const char id[4], const uint8_t* data, size_t size, uint32_t flags,

@@ -69,6 +69,7 @@ private:
     bool WriteChunk(const char id[4], const uint8_t* data, size_t size, uint32_t flags,
                     StreamCount& count);
     void WriteHeader();
+    void WriteMainHeader();
     bool Fail(const std::string& message, std::string* error);
 
     FILE* m_file = nullptr;

@@ -81,6 +81,55 @@ int NormalizeAccessUnit(const uint8_t* data, size_t size, std::vector<uint8_t>& 
     return firstType;
 }
 
+namespace {
+
+// Rate control: a camera's encoder spends its bit rate whatever the picture, like a constant
+// rate (the encoder may otherwise keep a simple picture far below it); else a constant quality.
+void SetRate(AVCodecContext* c, const VideoEncoderSettings& s, bool hevc) {
+    if (s.bitRateKbps > 0) {
+        c->bit_rate = static_cast<int64_t>(s.bitRateKbps) * 1000;
+        c->rc_max_rate = c->bit_rate;
+        c->rc_min_rate = c->bit_rate;
+        c->rc_buffer_size = static_cast<int>(c->bit_rate);
+        c->qmin = 0;
+        if (!hevc) av_opt_set(c->priv_data, "nal-hrd", "cbr", 0);
+    } else {
+        av_opt_set_int(c->priv_data, "crf", s.crf, 0);
+    }
+}
+
+// The encoder's own options: no global header (the parameter sets travel in the stream, in front
+// of every IDR frame), no B pictures, key pictures only at the fixed interval.
+void SetEncoderOptions(AVCodecContext* c, const VideoEncoderSettings& s, bool hevc) {
+    if (hevc) {
+        av_opt_set(c->priv_data, "preset", kCameraPreset, 0);
+        // pools: the worker threads for wavefront rows; one frame thread keeps the output the
+        // same from run to run.
+        const std::string params =
+            "log-level=error:info=0:repeat-headers=1:annexb=1:scenecut=0:open-gop=0:bframes=0:"
+            "frame-threads=1:pools=" +
+            std::to_string(s.threads) + ":keyint=" + std::to_string(s.keyFrameInterval) +
+            ":min-keyint=" + std::to_string(s.keyFrameInterval);
+        av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
+    } else if (s.cameraLike) {
+        av_opt_set(c->priv_data, "preset", kCameraPreset, 0);
+        av_opt_set(c->priv_data, "profile", "high", 0);
+        av_opt_set(c->priv_data, "x264-params",
+                   "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:"
+                   "annexb=1:cabac=1:deblock=1",
+                   0);
+    } else {
+        av_opt_set(c->priv_data, "preset", kQuickPreset, 0);
+        av_opt_set(c->priv_data, "tune", "zerolatency", 0);
+        av_opt_set(c->priv_data, "x264-params",
+                   "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:"
+                   "annexb=1",
+                   0);
+    }
+}
+
+}  // namespace
+
 bool VideoEncoder::Open(const VideoEncoderSettings& s, std::string* error) {
     const bool hevc = s.codec == VideoCodec::Hevc;
     const char* name = hevc ? "libx265" : "libx264";
@@ -107,44 +156,8 @@ bool VideoEncoder::Open(const VideoEncoderSettings& s, std::string* error) {
     c->keyint_min = s.keyFrameInterval;
     c->max_b_frames = 0;
     c->thread_count = s.threads;
-    // No global header: the parameter sets travel in the stream, in front of every IDR frame.
-    if (s.bitRateKbps > 0) {
-        // A camera's encoder spends its bit rate whatever the picture, like a constant rate;
-        // the encoder may otherwise keep a simple picture far below it.
-        c->bit_rate = static_cast<int64_t>(s.bitRateKbps) * 1000;
-        c->rc_max_rate = c->bit_rate;
-        c->rc_min_rate = c->bit_rate;
-        c->rc_buffer_size = static_cast<int>(c->bit_rate);
-        c->qmin = 0;
-        if (!hevc) av_opt_set(c->priv_data, "nal-hrd", "cbr", 0);
-    } else {
-        av_opt_set_int(c->priv_data, "crf", s.crf, 0);
-    }
-    if (hevc) {
-        av_opt_set(c->priv_data, "preset", kCameraPreset, 0);
-        // pools: the worker threads for wavefront rows; one frame thread keeps the output the
-        // same from run to run.
-        const std::string params =
-            "log-level=error:info=0:repeat-headers=1:annexb=1:scenecut=0:open-gop=0:bframes=0:"
-            "frame-threads=1:pools=" +
-            std::to_string(s.threads) + ":keyint=" + std::to_string(s.keyFrameInterval) +
-            ":min-keyint=" + std::to_string(s.keyFrameInterval);
-        av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
-    } else if (s.cameraLike) {
-        av_opt_set(c->priv_data, "preset", kCameraPreset, 0);
-        av_opt_set(c->priv_data, "profile", "high", 0);
-        av_opt_set(c->priv_data, "x264-params",
-                   "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:"
-                   "annexb=1:cabac=1:deblock=1",
-                   0);
-    } else {
-        av_opt_set(c->priv_data, "preset", kQuickPreset, 0);
-        av_opt_set(c->priv_data, "tune", "zerolatency", 0);
-        av_opt_set(c->priv_data, "x264-params",
-                   "log=-1:repeat-headers=1:scenecut=0:open-gop=0:bframes=0:sliced-threads=0:"
-                   "annexb=1",
-                   0);
-    }
+    SetRate(c, s, hevc);
+    SetEncoderOptions(c, s, hevc);
     int rc = avcodec_open2(c, codec, nullptr);
     if (rc < 0) {
         if (error) *error = std::string("cannot open ") + name + ": " + AvError(rc);
