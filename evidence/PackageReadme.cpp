@@ -27,6 +27,8 @@ struct Texts {
     const char* checkSignature;
     const char* unsigned_;
     const char* parts;  // %zu parts, the first and the last name
+    const char* shareCopy;
+    const char* openShare;
 };
 
 constexpr Texts kEnglish = {
@@ -50,6 +52,10 @@ constexpr Texts kEnglish = {
     "who made it.",
     "                    here cut into %zu parts for the size asked for, %s ... %s: watch them in\n"
     "                    that order",
+    "This is a share copy: number plates and faces are blurred in every picture, and it holds\n"
+    "neither the original recordings nor the clip as recorded. The package that holds them is\n"
+    "the record.",
+    "To watch the clip, open clip_composed.mp4: every player shows it.",
 };
 
 constexpr Texts kKorean = {
@@ -72,11 +78,17 @@ constexpr Texts kKorean = {
     "이 패키지는 서명되지 않았습니다: 검증은 파일들이 서로 일치함을 보여 줄 뿐, 누가 만들었는지는\n"
     "보여 주지 않습니다.",
     "                    요청한 크기에 맞추어 %zu개로 나누었습니다, %s … %s: 차례로 보십시오",
+    "공유용 사본입니다: 모든 화면에서 번호판과 얼굴을 흐리게 했으며, 원본 녹화 파일과 녹화된\n"
+    "그대로의 영상은 들어 있지 않습니다. 그 파일들을 담은 패키지가 원본 기록입니다.",
+    "영상을 보려면 clip_composed.mp4를 여십시오. 모든 플레이어에서 재생됩니다.",
 };
 
-std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned, size_t parts) {
+std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned, size_t parts,
+                    bool shareCopy) {
     std::string s = std::string(t.title) + "\n\n";
-    for (const char* line : {t.originals, t.lossless, t.composed}) s += line + "\n"s;
+    if (shareCopy) s += t.shareCopy + "\n\n"s;
+    if (!shareCopy) s += t.originals + "\n"s + t.lossless + "\n";
+    s += t.composed + "\n"s;
     if (parts > 1) {
         const std::vector<std::string> names = FitPartPaths(kPackageComposedClip, parts);
         char text[512];
@@ -89,7 +101,7 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
     if (hasReport) s += t.report + "\n"s;
     s += t.manifest + "\n"s + t.sums + "\n";
     if (isSigned) s += t.signature + "\n"s;
-    s += "\n"s + t.open + "\n\n" + t.check + "\n\n";
+    s += "\n"s + (shareCopy ? t.openShare : t.open) + "\n\n" + t.check + "\n\n";
     s += (isSigned ? t.checkSignature : t.unsigned_) + "\n"s;
     return s;
 }
@@ -97,8 +109,10 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
 }  // namespace
 
 std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport, bool isSigned,
-                          size_t composedParts) {
-    const std::string english = Section(kEnglish, hasTrack, hasReport, isSigned, composedParts);
+                          size_t composedParts, bool shareCopy) {
+    const std::string english =
+        Section(kEnglish, hasTrack, hasReport, isSigned, composedParts, shareCopy);
     if (language != "ko") return english;
-    return Section(kKorean, hasTrack, hasReport, isSigned, composedParts) + "\n\n" + english;
+    return Section(kKorean, hasTrack, hasReport, isSigned, composedParts, shareCopy) + "\n\n" +
+           english;
 }
