@@ -407,7 +407,11 @@ void WriteVerified(const PackageFacts& facts, JsonWriter& j) {
             .Int(t.firstChunk)
             .EndObject();
     }
-    j.EndArray().Key("packets_compared").Int(compared).Key("all_equal").Bool(equal);
+    j.EndArray().Key("packets_compared").Int(compared).Key("all_equal");
+    if (facts.request->shareCopy)
+        j.Null();  // nothing was compared, so nothing was found equal or unequal
+    else
+        j.Bool(equal);
     j.Key("what").String(facts.request->shareCopy
                              ? "a share copy: no original and no lossless clip to compare; "
                                "SHA-256 of every file in SHA256SUMS"

@@ -151,9 +151,14 @@ void PrintPackage(const PackageResult& result, bool isSigned) {
         .String(result.folder)
         .Key("files")
         .Int(static_cast<int64_t>(f.files.size()) + 2);
-    j.Key("packets_compared").Int(compared).Key("all_equal").Bool(equal);
+    const bool shareCopy = f.request && f.request->shareCopy;
+    j.Key("packets_compared").Int(compared).Key("all_equal");
+    if (shareCopy)
+        j.Null();  // no clip.mp4 in a share copy: nothing compared
+    else
+        j.Bool(equal);
     j.Key("fingerprint").String(result.fingerprint).Key("signed").Bool(isSigned);
-    j.Key("share_copy").Bool(f.request && f.request->shareCopy);
+    j.Key("share_copy").Bool(shareCopy);
     j.Key("clock_offset_s");
     if (f.clockOffsetSec)
         j.Int(*f.clockOffsetSec);
