@@ -16,6 +16,7 @@ struct Texts {
     const char* originals;
     const char* lossless;
     const char* composed;
+    const char* composedNoPosition;
     const char* stills;
     const char* track;
     const char* report;
@@ -36,6 +37,7 @@ constexpr Texts kEnglish = {
     "originals/          the dashcam's recordings, copied byte for byte, and its settings file",
     "clip.mp4            the clip as recorded: front and rear camera as two tracks, not re-encoded",
     "clip_composed.mp4   both cameras in one picture with date, time, speed and position",
+    "clip_composed.mp4   both cameras in one picture with date, time and speed",
     "*_front.jpg, *_rear.jpg  stills of the moment from both cameras",
     "track.gpx           the GPS track of the clip",
     "report.pdf          the report: the moment, the place, the speed, the checks made",
@@ -63,6 +65,7 @@ constexpr Texts kKorean = {
     "originals/          블랙박스 원본 녹화 파일(바이트 단위 복사)과 설정 파일",
     "clip.mp4            녹화된 그대로의 영상: 전방과 후방 카메라를 두 트랙으로, 재인코딩 없음",
     "clip_composed.mp4   두 카메라를 한 화면에 날짜, 시각, 속도, 위치와 함께 담은 영상",
+    "clip_composed.mp4   두 카메라를 한 화면에 날짜, 시각, 속도와 함께 담은 영상",
     "*_front.jpg, *_rear.jpg  해당 순간의 전방, 후방 정지 화면",
     "track.gpx           영상 구간의 GPS 경로",
     "report.pdf          보고서: 순간, 장소, 속도, 수행한 검증",
@@ -88,7 +91,8 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
     std::string s = std::string(t.title) + "\n\n";
     if (shareCopy) s += t.shareCopy + "\n\n"s;
     if (!shareCopy) s += t.originals + "\n"s + t.lossless + "\n";
-    s += t.composed + "\n"s;
+    // Without the position the caption holds none either.
+    s += (hasTrack ? t.composed : t.composedNoPosition) + "\n"s;
     if (parts > 1) {
         const std::vector<std::string> names = FitPartPaths(kPackageComposedClip, parts);
         char text[512];

@@ -277,6 +277,13 @@ TEST_F(RedactExportTest, ShareCopyOptionsThatDoNotAgreeAreRefused) {
         EXPECT_EQ(run.status, 2) << options << ": " << run.out;
         EXPECT_FALSE(fs::exists(package)) << options;
     }
+    // The lossless clip is the recording's packets: export blurs only a composed clip.
+    const ToolOutput lossless = RunToolCommand(
+        "export " + Recording() + " --from 2 --to 4 --redact " + masks + " " +
+        (Folder() / "lossless.mp4").string() + " 2>&1");
+    EXPECT_EQ(lossless.status, 2);
+    EXPECT_NE(lossless.out.find("--redact needs --compose"), std::string::npos) << lossless.out;
+    EXPECT_FALSE(fs::exists(Folder() / "lossless.mp4"));
 }
 
 // A still that cannot be blurred fails the package naming that still and why, and leaves
