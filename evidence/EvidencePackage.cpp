@@ -346,8 +346,12 @@ void WriteSources(const PackageFacts& facts, const std::vector<Source>& sources,
 
 void WriteClip(const PackageFacts& facts, JsonWriter& j) {
     const PackageRequest& r = *facts.request;
-    j.Key("clip").BeginObject().Key("from_ms").Int(facts.clipFromMs).Key("to_ms").Int(
-        facts.clipToMs);
+    j.Key("clip")
+        .BeginObject()
+        .Key("from_ms")
+        .Int(facts.clipFromMs)
+        .Key("to_ms")
+        .Int(facts.clipToMs);
     j.Key("sound").Bool(!r.noSound).Key("position").Bool(!r.noPosition);
     if (!facts.composedParts.empty()) {
         j.Key("composed_parts").BeginArray();
@@ -614,8 +618,7 @@ bool PickTouched(PackageBuild& b, std::string* error) {
     std::set<std::string> names;
     for (size_t i = b.first; i <= b.last; ++i) {
         const std::string name = fs::path(sources[i].path).filename().string();
-        if (!names.insert(name).second)
-            return Fail(error, "two recordings share the name " + name);
+        if (!names.insert(name).second) return Fail(error, "two recordings share the name " + name);
     }
     return true;
 }
@@ -703,8 +706,8 @@ bool TakeStills(PackageBuild& b, std::string* error) {
             blurError = "cannot blur the marked regions in the still " + name + ": " + why;
             return false;
         };
-    if (!WriteMomentStills(facts.originals[k], moment.telemetry,
-                           facts.momentMs - facts.startsMs[k], b.scratch.string(), !r.noPosition, &stills, error, retouch)) {
+    if (!WriteMomentStills(facts.originals[k], moment.telemetry, facts.momentMs - facts.startsMs[k],
+                           b.scratch.string(), !r.noPosition, &stills, error, retouch)) {
         if (!blurError.empty()) *error = blurError;
         return false;
     }
@@ -724,8 +727,9 @@ bool ProveOrWithdraw(PackageBuild& b, std::string* error) {
     if (b.r.shareCopy) {
         std::error_code ec;
         fs::remove_all(b.OriginalsFolder(), ec);
-        if (ec) return Fail(error, "cannot remove " + b.OriginalsFolder().string() + ": " +
-                                       ec.message());
+        if (ec)
+            return Fail(error,
+                        "cannot remove " + b.OriginalsFolder().string() + ": " + ec.message());
         b.facts.originals.clear();
         return true;
     }
@@ -790,12 +794,10 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
     facts = PackageFacts();
     facts.request = &r;
     PackageBuild b(r, facts);
-    if (!CheckRequest(b, error) || !PickTouched(b, error) || !StartScratch(b, error))
-        return false;
+    if (!CheckRequest(b, error) || !PickTouched(b, error) || !StartScratch(b, error)) return false;
     if (!b.Step("copying the originals", 0, error)) return false;
     facts.createdUtcSec = static_cast<int64_t>(std::time(nullptr));
-    if (!CopyOriginals(r, b.sources, b.first, b.last, b.scratch, b.hashes, error))
-        return false;
+    if (!CopyOriginals(r, b.sources, b.first, b.last, b.scratch, b.hashes, error)) return false;
     JoinTimeline(b);
     return WriteClips(b, error) && TakeStills(b, error) && ProveOrWithdraw(b, error) &&
            WriteRecords(b, report, result, error) && MoveIntoPlace(b, result, error);

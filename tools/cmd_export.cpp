@@ -106,7 +106,8 @@ std::string TakeOption(const std::vector<std::string>& args, size_t& i, ExportAr
         return "";
     }
     if (a == "--gpx" || a == "--redact") {
-        if (i + 1 >= args.size()) return a == "--gpx" ? "--gpx needs a file" : "--redact needs a masks file";
+        if (i + 1 >= args.size())
+            return a == "--gpx" ? "--gpx needs a file" : "--redact needs a masks file";
         return (a == "--gpx" ? e.gpxPath : e.masksPath) = args[++i], "";
     }
     if (a == "--compose") {
@@ -120,8 +121,8 @@ std::string TakeOption(const std::vector<std::string>& args, size_t& i, ExportAr
         e.captionOptions.position = false;
         return "";
     }
-    bool* flag = a == "--no-sound" ? &request.noSound
-                 : a == "--mph"    ? &e.captionOptions.mph
+    bool* flag = a == "--no-sound"   ? &request.noSound
+                 : a == "--mph"      ? &e.captionOptions.mph
                  : a == "--progress" ? &e.progress
                                      : nullptr;
     if (!flag) return "unknown option " + a;

@@ -52,15 +52,15 @@ std::string TakeOption(const std::vector<std::string>& args, size_t& i, PackageA
                        ClipBudgetArgs& budget) {
     const std::string& a = args[i];
     PackageRequest& r = p.request;
-    bool* flag = a == "--no-sound"         ? &r.noSound
-                 : a == "--no-position"    ? &r.noPosition
-                 : a == "--mph"            ? &r.mph
-                 : a == "--progress"       ? &p.progress
-                 : a == "--keep-original"  ? &p.keepOriginal
-                 : a == "--redact-only"    ? &p.redactOnly
-                 : a == "--with-position"  ? &p.withPosition
-                 : a == "--with-sound"     ? &p.withSound
-                                           : nullptr;
+    bool* flag = a == "--no-sound"        ? &r.noSound
+                 : a == "--no-position"   ? &r.noPosition
+                 : a == "--mph"           ? &r.mph
+                 : a == "--progress"      ? &p.progress
+                 : a == "--keep-original" ? &p.keepOriginal
+                 : a == "--redact-only"   ? &p.redactOnly
+                 : a == "--with-position" ? &p.withPosition
+                 : a == "--with-sound"    ? &p.withSound
+                                          : nullptr;
     if (flag) return *flag = true, "";
     std::string budgetError;
     if (const int b = ParseClipBudgetOption(args, &i, &budget, &budgetError))
@@ -95,13 +95,15 @@ std::string SettleRedaction(PackageArgs& p) {
     if (p.masks.empty() && (p.keepOriginal || p.redactOnly))
         return std::string(p.keepOriginal ? "--keep-original" : "--redact-only") +
                " goes with --redact";
-    if (p.keepOriginal && p.redactOnly) return "--keep-original and --redact-only exclude each other";
+    if (p.keepOriginal && p.redactOnly)
+        return "--keep-original and --redact-only exclude each other";
     if (!p.redactOnly && (p.withPosition || p.withSound))
         return std::string(p.withPosition ? "--with-position" : "--with-sound") +
                " goes with --redact-only";
     if ((p.withPosition && r.noPosition) || (p.withSound && r.noSound))
-        return p.withPosition && r.noPosition ? "--with-position and --no-position exclude each other"
-                                              : "--with-sound and --no-sound exclude each other";
+        return p.withPosition && r.noPosition
+                   ? "--with-position and --no-position exclude each other"
+                   : "--with-sound and --no-sound exclude each other";
     // A share copy carries neither where it was nor what was said unless asked.
     if (p.redactOnly) {
         r.shareCopy = true;

@@ -88,8 +88,8 @@ void FillRegion(MaskRegion& region, int64_t first, int64_t last, double rate) {
         for (int64_t f = a.frame + 1; f < b.frame; ++f) {
             const double t = double(f - a.frame) / double(b.frame - a.frame);
             auto mix = [t](int u, int v) { return int(std::lround(u + (v - u) * t)); };
-            add({0, 0, mix(a.x, b.x), mix(a.y, b.y), mix(a.width, b.width),
-                 mix(a.height, b.height), MaskSource::Detected},
+            add({0, 0, mix(a.x, b.x), mix(a.y, b.y), mix(a.width, b.width), mix(a.height, b.height),
+                 MaskSource::Detected},
                 f);
         }
     }
@@ -135,8 +135,8 @@ bool LoadFinders(const std::vector<MaskKind>& kinds, std::vector<Finder>& finder
 bool LookAtCamera(RecordingFrames& frames, int camera, const MaskCamera& shape, int64_t first,
                   int64_t last, std::vector<Finder>& finders, std::string* error) {
     const double scale = frames.Scale(camera), rate = frames.FrameRate(camera);
-    const int widest = std::max(kMinObjectPixels + 1,
-                                int(shape.width * scale * kMaxPlateWidthShare));
+    const int widest =
+        std::max(kMinObjectPixels + 1, int(shape.width * scale * kMaxPlateWidthShare));
     cv::Mat gray;
     std::vector<cv::Rect> found;
     auto box = [&](int64_t frame, const cv::Rect& r) {
@@ -144,7 +144,12 @@ bool LookAtCamera(RecordingFrames& frames, int camera, const MaskCamera& shape, 
         const int y0 = std::clamp(int(std::lround(r.y / scale)), 0, shape.height - 1);
         const int x1 = std::clamp(int(std::lround(r.br().x / scale)), x0 + 1, shape.width);
         const int y1 = std::clamp(int(std::lround(r.br().y / scale)), y0 + 1, shape.height);
-        return MaskBox{frame, std::llround(frame * 1000.0 / rate), x0, y0, x1 - x0, y1 - y0,
+        return MaskBox{frame,
+                       std::llround(frame * 1000.0 / rate),
+                       x0,
+                       y0,
+                       x1 - x0,
+                       y1 - y0,
                        MaskSource::Detected};
     };
     auto look = [&](int64_t frame, const cv::Mat& bgr) {
@@ -152,8 +157,8 @@ bool LookAtCamera(RecordingFrames& frames, int camera, const MaskCamera& shape, 
         cv::cvtColor(bgr, gray, cv::COLOR_BGR2GRAY);
         cv::equalizeHist(gray, gray);
         for (Finder& f : finders) {
-            const cv::Size largest = f.kind == MaskKind::Plate ? cv::Size(widest, widest)
-                                                               : cv::Size();
+            const cv::Size largest =
+                f.kind == MaskKind::Plate ? cv::Size(widest, widest) : cv::Size();
             f.cascade.detectMultiScale(gray, found, 1.1, 4, 0,
                                        cv::Size(kMinObjectPixels, kMinObjectPixels), largest);
             for (const cv::Rect& r : Suppress(found)) f.Join(box(frame, r), camera);
@@ -175,8 +180,7 @@ bool DetectRegions(RecordingFrames& frames, const DetectRequest& q, MaskSet* set
         const MaskCamera* shape = set->Camera(camera);
         if (!shape) continue;
         const int64_t last = std::min(q.lastFrame, shape->frames - 1);
-        if (!LookAtCamera(frames, camera, *shape, q.firstFrame, last, finders, error))
-            return false;
+        if (!LookAtCamera(frames, camera, *shape, q.firstFrame, last, finders, error)) return false;
         // A span too short for kMinLooks looks keeps what it saw.
         const int64_t looks = (last - q.firstFrame) / kStrideFrames + 1;
         const size_t needed = static_cast<size_t>(std::clamp<int64_t>(looks, 1, kMinLooks));

@@ -130,6 +130,15 @@ TEST_F(RedactExportTest, RefusesMasksOfAnotherRecording) {
               std::string::npos)
         << run.out;
     EXPECT_FALSE(fs::exists(Folder() / "refused.mp4"));
+    // A package is refused the same way, before its folder is made.
+    const fs::path package = Folder() / "refused_masks_package";
+    fs::remove_all(package);
+    const ToolOutput packaged = RunToolCommand("package " + Recording() + " --from 2 --to 4 " +
+                                               package.string() + " --redact " + masks + " 2>&1");
+    EXPECT_EQ(packaged.status, 1);
+    EXPECT_NE(packaged.out.find("region 1 (plate, front camera)"), std::string::npos)
+        << packaged.out;
+    EXPECT_FALSE(fs::exists(package));
 }
 
 // Stills are blurred in the same place: the front still's plate differs from the plain still
@@ -212,8 +221,10 @@ JsonValue ReadManifest(const fs::path& package) {
 }
 
 bool HasSound(const fs::path& mp4) {
-    const std::string command = "ffprobe -v error -select_streams a -show_entries "
-                                "stream=codec_type -of csv=p=0 '" + mp4.string() + "'";
+    const std::string command =
+        "ffprobe -v error -select_streams a -show_entries "
+        "stream=codec_type -of csv=p=0 '" +
+        mp4.string() + "'";
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[256];
@@ -278,9 +289,9 @@ TEST_F(RedactExportTest, ShareCopyOptionsThatDoNotAgreeAreRefused) {
         EXPECT_FALSE(fs::exists(package)) << options;
     }
     // The lossless clip is the recording's packets: export blurs only a composed clip.
-    const ToolOutput lossless = RunToolCommand(
-        "export " + Recording() + " --from 2 --to 4 --redact " + masks + " " +
-        (Folder() / "lossless.mp4").string() + " 2>&1");
+    const ToolOutput lossless =
+        RunToolCommand("export " + Recording() + " --from 2 --to 4 --redact " + masks + " " +
+                       (Folder() / "lossless.mp4").string() + " 2>&1");
     EXPECT_EQ(lossless.status, 2);
     EXPECT_NE(lossless.out.find("--redact needs --compose"), std::string::npos) << lossless.out;
     EXPECT_FALSE(fs::exists(Folder() / "lossless.mp4"));
