@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -259,6 +260,12 @@ TEST_F(RedactExportTest, APackageKeepsTheOriginalsOrIsAShareCopyAndVerifies) {
         EXPECT_EQ(fs::exists(package / "originals"), c.original);
         EXPECT_EQ(fs::exists(package / "track.gpx"), c.position);
         EXPECT_EQ(HasSound(package / "clip_composed.mp4"), c.sound);
+        auto still =
+            Exiv2::ImageFactory::open((package / "20260314_182512.000_front.jpg").string());
+        still->readMetadata();
+        const Exiv2::ExifData& exif = still->exifData();
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude")) != exif.end(),
+                  c.position);
         const JsonValue manifest = ReadManifest(package);
         const JsonValue* share = manifest.Find("share_copy");
         EXPECT_EQ(share && share->boolean, !c.original);
