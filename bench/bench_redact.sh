@@ -3,6 +3,8 @@
 # recording whose number plate's true box is known in every frame:
 #  - track: the plate followed from one box drawn at 0 s over 10 s; median and lowest IoU
 #    with the truth, CPU time and speed against real time;
+#  - detect: the plate cascade over the same 10 s; the frames where a suggestion holds at
+#    least half the plate, the boxes that miss it altogether, the regions and the CPU time;
 #  - export: the composed clip of those 10 s with the plate's region and without; the ratio
 #    of CPU times (medians of ROUNDS, 3 unless given), and the PSNR of the blurred clip
 #    against the plain one inside the plate's boxes and outside their grown boxes.
@@ -29,6 +31,9 @@ box=$(python3 -c 'import json,sys; print(",".join(map(str, json.load(open(sys.ar
 /usr/bin/time -f '%U %S' -o "$work/t" "$TARVEX_TOOL" track "$rec" --camera front --at 0 \
     --from 0 --to 10 --box "$box" --out "$work/masks.json"
 track_cpu=$(awk '{ printf "%.2f", $1 + $2 }' "$work/t")
+/usr/bin/time -f '%U %S' -o "$work/t" "$TARVEX_TOOL" detect "$rec" --from 0 --to 10 \
+    --camera front --kinds plate --out "$work/detected.json"
+detect_cpu=$(awk '{ printf "%.2f", $1 + $2 }' "$work/t")
 
 cpu() {  # runs the command, appends its CPU seconds to file $1
     out="$1"; shift
@@ -47,4 +52,4 @@ for f in plain blurred; do
     ffmpeg -v error -nostdin -y -i "$work/$f.mp4" -frames:v 300 -pix_fmt gray -f rawvideo \
         "$work/$f.gray"
 done
-python3 "$here/bench/redact_figures.py" "$work" "$track_cpu"
+python3 "$here/bench/redact_figures.py" "$work" "$track_cpu" "$detect_cpu"

@@ -87,6 +87,11 @@ std::string ModifiedUtc(const FileStamp& stamp) {
     return UtcText(static_cast<std::time_t>(stamp.modifiedNs / kNsPerSecond));
 }
 
+// A share copy reads the originals from a hidden working folder that leaves before the hashes.
+fs::path OriginalsName(const PackageRequest& r) {
+    return r.shareCopy ? ".originals-working" : kOriginals;
+}
+
 bool Cancelled(const PackageRequest& r) {
     return r.cancel && r.cancel->load();
 }
@@ -307,24 +312,25 @@ void WriteRedactions(const PackageFacts& facts, JsonWriter& j) {
     }
     j.EndArray().Key("boxes_blurred").Int(facts.redactedBoxes).Key("redacted_files").BeginArray();
     for (const std::string& f : facts.redactedFiles) j.String(f);
-    j.EndArray().Key("unedited_files").BeginArray().String(kLosslessClip);
+    // A share copy holds no unedited file: the originals were read and left behind.
+    j.EndArray().Key("unedited_files").BeginArray();
+    if (!r.shareCopy) j.String(kLosslessClip);
     for (const std::string& o : facts.originals)
         j.String((fs::path(kOriginals) / fs::path(o).filename()).string());
     j.EndArray().EndObject();
 }
 
-std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sources, size_t first,
-                     size_t last) {
-    const PackageRequest& r = *facts.request;
-    JsonWriter j;
-    j.BeginObject().Key("program").String(r.program).Key("version").String(kProgramVersion);
-    j.Key("created_utc").String(UtcText(static_cast<std::time_t>(facts.createdUtcSec)));
+void WriteSources(const PackageFacts& facts, const std::vector<Source>& sources, size_t first,
+                  size_t last, JsonWriter& j) {
     j.Key("sources").BeginArray();
     for (size_t i = first; i <= last; ++i) {
+        // A share copy goes to strangers: the recording's name, not the folders of the PC.
         std::error_code ec;
+        const fs::path path = facts.request->shareCopy ? fs::path(sources[i].path).filename()
+                                                       : fs::absolute(sources[i].path, ec);
         j.BeginObject()
             .Key("path")
-            .String(fs::absolute(sources[i].path, ec).string())
+            .String(path.string())
             .Key("size")
             .UInt(sources[i].stamp.size)
             .Key("modified_utc")
@@ -336,6 +342,10 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
             .EndObject();
     }
     j.EndArray();
+}
+
+void WriteClip(const PackageFacts& facts, JsonWriter& j) {
+    const PackageRequest& r = *facts.request;
     j.Key("clip")
         .BeginObject()
         .Key("from_ms")
@@ -357,7 +367,9 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
         j.EndArray().Key("composed_bit_rate").Int(facts.composedBitsPerSecond);
     }
     j.EndObject();
-    WriteRedactions(facts, j);
+}
+
+void WriteMomentAndClock(const PackageFacts& facts, JsonWriter& j) {
     j.Key("moment").BeginObject().Key("timeline_ms").Int(facts.momentMs);
     j.Key("camera_clock").String(FormatClockIsoMs(facts.cameraMs)).Key("utc");
     if (facts.clockOffsetSec)
@@ -377,6 +389,9 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
         .Key("fixes")
         .Int(facts.clockFixes)
         .EndObject();
+}
+
+void WriteVerified(const PackageFacts& facts, JsonWriter& j) {
     int64_t compared = 0;
     bool equal = !facts.proof.empty();
     j.Key("verified").BeginObject().Key("tracks").BeginArray();
@@ -396,12 +411,31 @@ std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sourc
             .Int(t.firstChunk)
             .EndObject();
     }
-    j.EndArray().Key("packets_compared").Int(compared).Key("all_equal").Bool(equal);
-    j.Key("what")
-        .String(
-            "every video packet of clip.mp4 compared with the recording chunk it was copied "
-            "from; SHA-256 of every file in SHA256SUMS")
-        .EndObject();
+    j.EndArray().Key("packets_compared").Int(compared).Key("all_equal");
+    if (facts.request->shareCopy)
+        j.Null();  // nothing was compared, so nothing was found equal or unequal
+    else
+        j.Bool(equal);
+    j.Key("what").String(facts.request->shareCopy
+                             ? "a share copy: no original and no lossless clip to compare; "
+                               "SHA-256 of every file in SHA256SUMS"
+                             : "every video packet of clip.mp4 compared with the recording "
+                               "chunk it was copied from; SHA-256 of every file in SHA256SUMS");
+    j.EndObject();
+}
+
+std::string Manifest(const PackageFacts& facts, const std::vector<Source>& sources, size_t first,
+                     size_t last) {
+    const PackageRequest& r = *facts.request;
+    JsonWriter j;
+    j.BeginObject().Key("program").String(r.program).Key("version").String(kProgramVersion);
+    j.Key("created_utc").String(UtcText(static_cast<std::time_t>(facts.createdUtcSec)));
+    if (r.shareCopy) j.Key("share_copy").Bool(true);
+    WriteSources(facts, sources, first, last, j);
+    WriteClip(facts, j);
+    WriteRedactions(facts, j);
+    WriteMomentAndClock(facts, j);
+    WriteVerified(facts, j);
     j.Key("files").BeginArray();
     for (const PackageFacts::File& f : facts.files)
         j.BeginObject()
@@ -427,6 +461,7 @@ int CountValidFixes(const RecordingTelemetry& t) {
 // package's originals; each recording must still be the file that was walked.
 bool CopyOriginals(const PackageRequest& r, const std::vector<Source>& sources, size_t first,
                    size_t last, const fs::path& scratch, HashCache& hashes, std::string* error) {
+    const fs::path folder = OriginalsName(r);
     uint64_t total = 0, before = 0;
     for (size_t i = first; i <= last; ++i) total += sources[i].stamp.size;
     // Originals of a gigabyte take a while: the share moves, and a cancel is heard, per block.
@@ -447,7 +482,7 @@ bool CopyOriginals(const PackageRequest& r, const std::vector<Source>& sources, 
         return true;
     };
     for (size_t i = first; i <= last; ++i) {
-        const fs::path rel = fs::path(kOriginals) / fs::path(sources[i].path).filename();
+        const fs::path rel = folder / fs::path(sources[i].path).filename();
         if (!copy(sources[i].path, &sources[i].stamp, rel)) return false;
         before += sources[i].stamp.size;
     }
@@ -455,19 +490,20 @@ bool CopyOriginals(const PackageRequest& r, const std::vector<Source>& sources, 
         CardRoot(fs::path(sources[first].path).parent_path().parent_path().string()));
     std::error_code ec;
     if (!fs::is_regular_file(config, ec)) return true;
-    return copy(config, nullptr, fs::path(kOriginals) / kConfigCopy);
+    return copy(config, nullptr, folder / kConfigCopy);
 }
 
 // The composed clip cut into the parts the request's budget allows: a working copy composed
 // at the usual quality, then the parts encoded from it at the rate the budget leaves (capped
 // at the originals' own); each part is read back whole.
 bool ComposeFitted(const std::vector<Source>& sources, size_t first, size_t last,
-                   const fs::path& scratch, PackageFacts& facts, std::string* error) {
+                   const fs::path& scratch, const fs::path& gpx, PackageFacts& facts,
+                   std::string* error) {
     const PackageRequest& r = *facts.request;
     const fs::path working = scratch / ".composed-working.mp4";
     const double middle = (kLosslessShare + kComposedShare) / 2;
     int64_t from = facts.clipFromMs;  // the key frame at or before the range's start
-    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, working, fs::path(),
+    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, working, gpx,
                     ClipCompose::PictureInPicture, r, {kLosslessShare, middle}, error, &from,
                     &facts.redactedBoxes))
         return false;
@@ -514,82 +550,102 @@ int64_t PackageFacts::CameraMsAt(int64_t timelineMs) const {
     return startsCameraMs[k] + (timelineMs - startsMs[k]);
 }
 
-bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageResult* result,
-                  std::string* error) {
+namespace {
+
+// One package on its way: what was read of the sources and where the folder is being built.
+struct PackageBuild {
+    PackageBuild(const PackageRequest& request, PackageFacts& f) : r(request), facts(f) {}
+
+    const PackageRequest& r;
+    PackageFacts& facts;
+    std::vector<Source> sources;
+    size_t first = 0, last = 0;  // the sources the clip touches
+    int64_t atMs = 0;            // the stills' moment on the sources' joined timeline
+    fs::path target;
+    PackageScratch scratchFolder;
+    fs::path scratch;
+    HashCache hashes;
+
     // Each step says what it does; false once a cancel has come.
-    auto step = [&r, error](const char* what, double fraction) {
+    bool Step(const char* what, double fraction, std::string* error) const {
         if (Cancelled(r)) return Fail(error, "cancelled");
         if (r.progress) r.progress(what);
         if (r.fraction) r.fraction(fraction);
         return true;
-    };
+    }
+    fs::path OriginalsFolder() const { return scratch / OriginalsName(r); }
+};
+
+// The request's own sense, the target and the sources, all before anything is written.
+bool CheckRequest(PackageBuild& b, std::string* error) {
+    const PackageRequest& r = b.r;
     if (r.paths.empty()) return Fail(error, "no recording given");
     if (r.toMs <= r.fromMs) return Fail(error, "the end of the range must come after its start");
     if (r.redact && r.paths.size() != 1)
         return Fail(error, "marked regions can only be blurred in a package of one recording");
-    fs::path target;
-    if (!ResolveTarget(r.outDir, &target, error)) return false;
+    if (r.shareCopy && !r.redact)
+        return Fail(error, "a share copy is made only with regions to blur");
+    if (!ResolveTarget(r.outDir, &b.target, error)) return false;
     for (const std::string& path : r.paths) {
         std::error_code ec;
-        if (fs::equivalent(path, target, ec) ||
-            fs::absolute(path, ec).lexically_normal() == target.lexically_normal())
+        if (fs::equivalent(path, b.target, ec) ||
+            fs::absolute(path, ec).lexically_normal() == b.target.lexically_normal())
             return Fail(error, "the package folder cannot be a recording: " + path);
     }
-    std::vector<Source> sources;
-    if (!ReadSources(r, sources, error)) return false;
-    const int64_t total = sources.back().timelineMs + sources.back().telemetry.durationMs;
+    if (!ReadSources(r, b.sources, error)) return false;
+    const int64_t total = b.sources.back().timelineMs + b.sources.back().telemetry.durationMs;
     if (r.fromMs >= total || r.toMs > total)
         return Fail(error, "the range lies outside the recordings, which play " +
                                std::to_string(total) + " ms");
-    const int64_t atMs = r.atMs < 0 ? (r.fromMs + r.toMs) / 2 : r.atMs;
-    if (atMs < r.fromMs || atMs >= r.toMs)
+    b.atMs = r.atMs < 0 ? (r.fromMs + r.toMs) / 2 : r.atMs;
+    if (b.atMs < r.fromMs || b.atMs >= r.toMs)
         return Fail(error, "the moment of the stills lies outside the range");
     size_t parts = 0;
     if (r.budget.Any() &&
         !BudgetHoldsStretch(r.budget, r.toMs - r.fromMs, r.noSound ? 0 : ClipMuxer::kAacBitRate,
                             &parts, error))
         return false;
+    return true;
+}
 
-    // The recordings the clip touches.
-    size_t first = 0, last = sources.size() - 1;
-    while (sources[first].timelineMs + sources[first].telemetry.durationMs <= r.fromMs) ++first;
-    while (sources[last].timelineMs >= r.toMs) --last;
+// The recordings the clip touches, which must not share a name in the originals folder.
+bool PickTouched(PackageBuild& b, std::string* error) {
+    const std::vector<Source>& sources = b.sources;
+    b.first = 0, b.last = sources.size() - 1;
+    while (sources[b.first].timelineMs + sources[b.first].telemetry.durationMs <= b.r.fromMs)
+        ++b.first;
+    while (sources[b.last].timelineMs >= b.r.toMs) --b.last;
     std::set<std::string> names;
-    for (size_t i = first; i <= last; ++i)
-        if (!names.insert(fs::path(sources[i].path).filename().string()).second)
-            return Fail(error, "two recordings share the name " +
-                                   fs::path(sources[i].path).filename().string());
-
-    PackageScratch::RemoveLeftovers(target.parent_path());
-    PackageScratch scratchFolder;
-    if (!scratchFolder.Create(target, error)) return false;
-    const fs::path& scratch = scratchFolder.Path();
-    std::error_code ec;
-    if (!fs::create_directory(scratch / kOriginals, ec))
-        return Fail(error,
-                    "cannot create " + (scratch / kOriginals).string() + ": " + ec.message());
-
-    if (!step("copying the originals", 0)) return false;
-    PackageFacts& facts = result->facts;
-    facts = PackageFacts();
-    facts.request = &r;
-    facts.createdUtcSec = static_cast<int64_t>(std::time(nullptr));
-    HashCache hashes;
-    if (!CopyOriginals(r, sources, first, last, scratch, hashes, error)) return false;
-    for (size_t i = first; i <= last; ++i) {
-        facts.originals.push_back(
-            (scratch / kOriginals / fs::path(sources[i].path).filename()).string());
-        facts.startsMs.push_back(sources[i].timelineMs - sources[first].timelineMs);
-        facts.startsCameraMs.push_back(sources[i].startSec * 1000);
+    for (size_t i = b.first; i <= b.last; ++i) {
+        const std::string name = fs::path(sources[i].path).filename().string();
+        if (!names.insert(name).second) return Fail(error, "two recordings share the name " + name);
     }
-    const int64_t offset = sources[first].timelineMs;
-    facts.clipFromMs = r.fromMs - offset;
-    facts.clipToMs = r.toMs - offset;
-    facts.momentMs = atMs - offset;
-    for (size_t i = first; i <= last; ++i) {
-        RecordingTelemetry moved = sources[i].telemetry;
-        for (TimedFix& f : moved.fixes) f.timeMs += sources[i].timelineMs - offset;
-        for (TimedSample& s : moved.samples) s.timeMs += sources[i].timelineMs - offset;
+    return true;
+}
+
+bool StartScratch(PackageBuild& b, std::string* error) {
+    PackageScratch::RemoveLeftovers(b.target.parent_path());
+    if (!b.scratchFolder.Create(b.target, error)) return false;
+    b.scratch = b.scratchFolder.Path();
+    std::error_code ec;
+    if (!fs::create_directory(b.OriginalsFolder(), ec))
+        return Fail(error, "cannot create " + b.OriginalsFolder().string() + ": " + ec.message());
+    return true;
+}
+
+// The copied originals' places and telemetry on the clip's own timeline, which starts with
+// the first recording the clip touches.
+void JoinTimeline(PackageBuild& b) {
+    PackageFacts& facts = b.facts;
+    const int64_t offset = b.sources[b.first].timelineMs;
+    for (size_t i = b.first; i <= b.last; ++i) {
+        const Source& s = b.sources[i];
+        facts.originals.push_back((b.OriginalsFolder() / fs::path(s.path).filename()).string());
+        facts.startsMs.push_back(s.timelineMs - offset);
+        facts.startsCameraMs.push_back(s.startSec * 1000);
+        RecordingTelemetry moved = s.telemetry;
+        for (TimedFix& f : moved.fixes) f.timeMs += s.timelineMs - offset;
+        for (TimedSample& t : moved.samples) t.timeMs += s.timelineMs - offset;
         facts.timeline.durationMs += moved.durationMs;
         facts.timeline.frameRate = moved.frameRate;
         facts.timeline.fixes.insert(facts.timeline.fixes.end(), moved.fixes.begin(),
@@ -597,69 +653,114 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
         facts.timeline.samples.insert(facts.timeline.samples.end(), moved.samples.begin(),
                                       moved.samples.end());
     }
+    facts.clipFromMs = b.r.fromMs - offset;
+    facts.clipToMs = b.r.toMs - offset;
+    facts.momentMs = b.atMs - offset;
+}
 
+// The lossless clip (not in a share copy) and the composed one; the track goes with the first.
+bool WriteClips(PackageBuild& b, std::string* error) {
+    const PackageRequest& r = b.r;
+    PackageFacts& facts = b.facts;
     av_log_set_level(AV_LOG_ERROR);
-    if (!step("writing the lossless clip", kCopiedShare)) return false;
-    const fs::path gpx = r.noPosition ? fs::path() : scratch / kTrack;
-    if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, scratch / kLosslessClip, gpx,
-                    ClipCompose::None, r, {kCopiedShare, kLosslessShare}, error))
-        return false;
-    if (!step("writing the composed clip", kLosslessShare)) return false;
-    if (r.budget.Any()) {
-        if (!ComposeFitted(sources, first, last, scratch, facts, error)) return false;
-    } else if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs,
-                           scratch / kComposedClip, fs::path(), ClipCompose::PictureInPicture, r,
-                           {kLosslessShare, kComposedShare}, error, nullptr,
-                           &facts.redactedBoxes)) {
-        return false;
+    const fs::path gpx = r.noPosition ? fs::path() : b.scratch / kTrack;
+    if (!r.shareCopy) {
+        if (!b.Step("writing the lossless clip", kCopiedShare, error)) return false;
+        if (!ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs,
+                        b.scratch / kLosslessClip, gpx, ClipCompose::None, r,
+                        {kCopiedShare, kLosslessShare}, error))
+            return false;
     }
+    const fs::path composedGpx = r.shareCopy ? gpx : fs::path();
+    if (!b.Step("writing the composed clip", kLosslessShare, error)) return false;
+    if (r.budget.Any())
+        return ComposeFitted(b.sources, b.first, b.last, b.scratch, composedGpx, facts, error);
+    return ExportClip(facts.originals, facts.clipFromMs, facts.clipToMs, b.scratch / kComposedClip,
+                      composedGpx, ClipCompose::PictureInPicture, r,
+                      {kLosslessShare, kComposedShare}, error, nullptr, &facts.redactedBoxes);
+}
 
-    if (!step("taking the stills", kComposedShare)) return false;
+// Both cameras' stills of the moment, blurred at the regions; a still that cannot be blurred
+// fails the package naming it and why.
+bool TakeStills(PackageBuild& b, std::string* error) {
+    const PackageRequest& r = b.r;
+    PackageFacts& facts = b.facts;
+    if (!b.Step("taking the stills", kComposedShare, error)) return false;
     size_t k = facts.startsMs.size() - 1;
     while (k > 0 && facts.startsMs[k] > facts.momentMs) --k;
-    const Source& moment = sources[first + k];
+    const Source& moment = b.sources[b.first + k];
     MomentStillsResult stills;
     const MaskSet none;
-    MaskPainter stillPainter(r.redact ? *r.redact : none);
+    MaskPainter painter(r.redact ? *r.redact : none);
     StillRetouch retouch;
+    std::string blurError;
     if (r.redact)
-        retouch = [&stillPainter, &r](int camera, int64_t frontFrame, const std::string& jpeg) {
-            return stillPainter.PaintJpeg(camera, RedactedFrame(*r.redact, camera, frontFrame),
-                                          jpeg);
+        retouch = [&](int camera, int64_t frontFrame, const std::string& jpeg) {
+            std::string why;
+            const int64_t frame = RedactedFrame(*r.redact, camera, frontFrame);
+            if (painter.PaintJpeg(camera, frame, jpeg, &why)) return true;
+            const size_t i = static_cast<size_t>(camera);
+            const std::string name = i < stills.stills.size()
+                                         ? fs::path(stills.stills[i].path).filename().string()
+                                         : std::string(MaskCameraName(camera)) + " camera's still";
+            blurError = "cannot blur the marked regions in the still " + name + ": " + why;
+            return false;
         };
     if (!WriteMomentStills(facts.originals[k], moment.telemetry, facts.momentMs - facts.startsMs[k],
-                           scratch.string(), !r.noPosition, &stills, error, retouch))
+                           b.scratch.string(), !r.noPosition, &stills, error, retouch)) {
+        if (!blurError.empty()) *error = blurError;
         return false;
-    facts.redactedBoxes += stillPainter.BoxesPainted();
-    if (r.redact) NoteRedactedFiles(scratch, stills.stills, facts);
+    }
+    facts.redactedBoxes += painter.BoxesPainted();
+    if (r.redact) NoteRedactedFiles(b.scratch, stills.stills, facts);
     for (const StillTarget& t : stills.stills) facts.stills.push_back(t.path);
     facts.cameraMs = stills.moment.cameraMs;
     facts.momentMs = facts.startsMs[k] + stills.positionMs;
     facts.clockOffsetSec = ClockOffsetSec(moment.startSec, moment.telemetry.fixes);
     facts.clockFixes = CountValidFixes(moment.telemetry);
+    return true;
+}
 
-    if (!step("comparing the clip with the originals", kComposedShare)) return false;
-    std::vector<std::string> recordings(facts.originals.begin(), facts.originals.end());
-    if (!ProveClip((scratch / kLosslessClip).string(), recordings, &facts.proof, error))
-        return false;
+// The lossless clip against the copied originals; a share copy holds neither, and its working
+// copies of the originals leave here, before anything is hashed.
+bool ProveOrWithdraw(PackageBuild& b, std::string* error) {
+    if (b.r.shareCopy) {
+        std::error_code ec;
+        fs::remove_all(b.OriginalsFolder(), ec);
+        if (ec)
+            return Fail(error,
+                        "cannot remove " + b.OriginalsFolder().string() + ": " + ec.message());
+        b.facts.originals.clear();
+        return true;
+    }
+    if (!b.Step("comparing the clip with the originals", kComposedShare, error)) return false;
+    std::vector<std::string> recordings(b.facts.originals.begin(), b.facts.originals.end());
+    return ProveClip((b.scratch / kLosslessClip).string(), recordings, &b.facts.proof, error);
+}
 
-    // The guide goes first, so that the report lists every file but itself and the manifest.
-    if (!WriteText(scratch / kPackageReadme,
-                   PackageReadme(r.language, !r.noPosition, static_cast<bool>(report),
-                                 r.signer != nullptr, facts.composedParts.size()),
-                   error))
-        return false;
-    if (!HashAll(scratch, hashes, facts.files, error)) return false;
+// README.txt, the report, manifest.json, SHA256SUMS and its signature, in that order: each
+// lists or hashes what came before it.
+bool WriteRecords(PackageBuild& b, const ReportWriter& report, PackageResult* result,
+                  std::string* error) {
+    const PackageRequest& r = b.r;
+    PackageFacts& facts = b.facts;
+    const fs::path& scratch = b.scratch;
+    const std::string readme =
+        PackageReadme(r.language, !r.noPosition, static_cast<bool>(report), r.signer != nullptr,
+                      facts.composedParts.size(), r.shareCopy);
+    if (!WriteText(scratch / kPackageReadme, readme, error)) return false;
+    if (!HashAll(scratch, b.hashes, facts.files, error)) return false;
     if (report) {
-        if (!step("writing the report", kProvenShare)) return false;
+        if (!b.Step("writing the report", kProvenShare, error)) return false;
         if (!report(facts, (scratch / kReport).string(), error)) return false;
         if (!PdfIsWhole((scratch / kReport).string(), kReport, error)) return false;
-        if (!HashAll(scratch, hashes, facts.files, error)) return false;
+        if (!HashAll(scratch, b.hashes, facts.files, error)) return false;
     }
-    if (!step("writing the manifest", kProvenShare)) return false;
-    if (!WriteText(scratch / kManifest, Manifest(facts, sources, first, last), error)) return false;
+    if (!b.Step("writing the manifest", kProvenShare, error)) return false;
+    if (!WriteText(scratch / kManifest, Manifest(facts, b.sources, b.first, b.last), error))
+        return false;
     std::vector<PackageFacts::File> all;
-    if (!HashAll(scratch, hashes, all, error)) return false;
+    if (!HashAll(scratch, b.hashes, all, error)) return false;
     std::string sums;
     for (const PackageFacts::File& f : all) sums += Sha256SumsLine(f.sha256, f.path);
     if (!WriteText(scratch / kSums, sums, error)) return false;
@@ -670,14 +771,34 @@ bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageRe
             return false;
     }
     result->fingerprint = Sha256OfBytes(sums);
-
-    // Into place: an empty folder at the target gives way to the whole package.
-    if (!scratchFolder.MoveOnto(target, error)) return false;
-    if (r.fraction) r.fraction(1.0);
-    result->folder = target.string();
-    // The paths now lie in the package's own folder.
-    for (std::string& p : facts.originals)
-        p = (target / kOriginals / fs::path(p).filename()).string();
-    for (std::string& p : facts.stills) p = (target / fs::path(p).filename()).string();
     return true;
+}
+
+// Into place: an empty folder at the target gives way to the whole package, and the paths
+// now lie in the package's own folder.
+bool MoveIntoPlace(PackageBuild& b, PackageResult* result, std::string* error) {
+    if (!b.scratchFolder.MoveOnto(b.target, error)) return false;
+    if (b.r.fraction) b.r.fraction(1.0);
+    result->folder = b.target.string();
+    for (std::string& p : b.facts.originals)
+        p = (b.target / kOriginals / fs::path(p).filename()).string();
+    for (std::string& p : b.facts.stills) p = (b.target / fs::path(p).filename()).string();
+    return true;
+}
+
+}  // namespace
+
+bool WritePackage(const PackageRequest& r, const ReportWriter& report, PackageResult* result,
+                  std::string* error) {
+    PackageFacts& facts = result->facts;
+    facts = PackageFacts();
+    facts.request = &r;
+    PackageBuild b(r, facts);
+    if (!CheckRequest(b, error) || !PickTouched(b, error) || !StartScratch(b, error)) return false;
+    if (!b.Step("copying the originals", 0, error)) return false;
+    facts.createdUtcSec = static_cast<int64_t>(std::time(nullptr));
+    if (!CopyOriginals(r, b.sources, b.first, b.last, b.scratch, b.hashes, error)) return false;
+    JoinTimeline(b);
+    return WriteClips(b, error) && TakeStills(b, error) && ProveOrWithdraw(b, error) &&
+           WriteRecords(b, report, result, error) && MoveIntoPlace(b, result, error);
 }

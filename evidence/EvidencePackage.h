@@ -18,6 +18,8 @@
 //   SHA256SUMS.p7s      the signature of SHA256SUMS, when the package is signed.
 // With regions to blur, the composed clip and the stills are blurred at them, while the
 // originals and the lossless clip stay the unedited record; the manifest says which is which.
+// A share copy holds only the blurred files and the records: no originals, no lossless clip
+// (so no packet comparison), the sources named without their folders; the manifest says so.
 // The lossless clip is proven against the copied originals (see PacketProof.h) before the
 // manifest is written.
 //
@@ -70,6 +72,9 @@ struct PackageRequest {
     // against it by the caller). The originals and the lossless clip stay as recorded beside
     // them, and the manifest lists every region.
     const MaskSet* redact = nullptr;
+    // The blurred copy for handing out (needs redact): the originals are read, not kept, and
+    // no lossless clip is made. Position and sound follow noPosition and noSound as ever.
+    bool shareCopy = false;
 };
 
 // What the report needs to know, gathered while the package is written.

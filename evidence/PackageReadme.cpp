@@ -16,6 +16,7 @@ struct Texts {
     const char* originals;
     const char* lossless;
     const char* composed;
+    const char* composedNoPosition;
     const char* stills;
     const char* track;
     const char* report;
@@ -27,6 +28,8 @@ struct Texts {
     const char* checkSignature;
     const char* unsigned_;
     const char* parts;  // %zu parts, the first and the last name
+    const char* shareCopy;
+    const char* openShare;
 };
 
 constexpr Texts kEnglish = {
@@ -34,6 +37,7 @@ constexpr Texts kEnglish = {
     "originals/          the dashcam's recordings, copied byte for byte, and its settings file",
     "clip.mp4            the clip as recorded: front and rear camera as two tracks, not re-encoded",
     "clip_composed.mp4   both cameras in one picture with date, time, speed and position",
+    "clip_composed.mp4   both cameras in one picture with date, time and speed",
     "*_front.jpg, *_rear.jpg  stills of the moment from both cameras",
     "track.gpx           the GPS track of the clip",
     "report.pdf          the report: the moment, the place, the speed, the checks made",
@@ -50,6 +54,10 @@ constexpr Texts kEnglish = {
     "who made it.",
     "                    here cut into %zu parts for the size asked for, %s ... %s: watch them in\n"
     "                    that order",
+    "This is a share copy: number plates and faces are blurred in every picture, and it holds\n"
+    "neither the original recordings nor the clip as recorded. The package that holds them is\n"
+    "the record.",
+    "To watch the clip, open clip_composed.mp4: every player shows it.",
 };
 
 constexpr Texts kKorean = {
@@ -57,6 +65,7 @@ constexpr Texts kKorean = {
     "originals/          블랙박스 원본 녹화 파일(바이트 단위 복사)과 설정 파일",
     "clip.mp4            녹화된 그대로의 영상: 전방과 후방 카메라를 두 트랙으로, 재인코딩 없음",
     "clip_composed.mp4   두 카메라를 한 화면에 날짜, 시각, 속도, 위치와 함께 담은 영상",
+    "clip_composed.mp4   두 카메라를 한 화면에 날짜, 시각, 속도와 함께 담은 영상",
     "*_front.jpg, *_rear.jpg  해당 순간의 전방, 후방 정지 화면",
     "track.gpx           영상 구간의 GPS 경로",
     "report.pdf          보고서: 순간, 장소, 속도, 수행한 검증",
@@ -72,11 +81,18 @@ constexpr Texts kKorean = {
     "이 패키지는 서명되지 않았습니다: 검증은 파일들이 서로 일치함을 보여 줄 뿐, 누가 만들었는지는\n"
     "보여 주지 않습니다.",
     "                    요청한 크기에 맞추어 %zu개로 나누었습니다, %s … %s: 차례로 보십시오",
+    "공유용 사본입니다: 모든 화면에서 번호판과 얼굴을 흐리게 했으며, 원본 녹화 파일과 녹화된\n"
+    "그대로의 영상은 들어 있지 않습니다. 그 파일들을 담은 패키지가 원본 기록입니다.",
+    "영상을 보려면 clip_composed.mp4를 여십시오. 모든 플레이어에서 재생됩니다.",
 };
 
-std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned, size_t parts) {
+std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned, size_t parts,
+                    bool shareCopy) {
     std::string s = std::string(t.title) + "\n\n";
-    for (const char* line : {t.originals, t.lossless, t.composed}) s += line + "\n"s;
+    if (shareCopy) s += t.shareCopy + "\n\n"s;
+    if (!shareCopy) s += t.originals + "\n"s + t.lossless + "\n";
+    // Without the position the caption holds none either.
+    s += (hasTrack ? t.composed : t.composedNoPosition) + "\n"s;
     if (parts > 1) {
         const std::vector<std::string> names = FitPartPaths(kPackageComposedClip, parts);
         char text[512];
@@ -89,7 +105,7 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
     if (hasReport) s += t.report + "\n"s;
     s += t.manifest + "\n"s + t.sums + "\n";
     if (isSigned) s += t.signature + "\n"s;
-    s += "\n"s + t.open + "\n\n" + t.check + "\n\n";
+    s += "\n"s + (shareCopy ? t.openShare : t.open) + "\n\n" + t.check + "\n\n";
     s += (isSigned ? t.checkSignature : t.unsigned_) + "\n"s;
     return s;
 }
@@ -97,8 +113,10 @@ std::string Section(const Texts& t, bool hasTrack, bool hasReport, bool isSigned
 }  // namespace
 
 std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport, bool isSigned,
-                          size_t composedParts) {
-    const std::string english = Section(kEnglish, hasTrack, hasReport, isSigned, composedParts);
+                          size_t composedParts, bool shareCopy) {
+    const std::string english =
+        Section(kEnglish, hasTrack, hasReport, isSigned, composedParts, shareCopy);
     if (language != "ko") return english;
-    return Section(kKorean, hasTrack, hasReport, isSigned, composedParts) + "\n\n" + english;
+    return Section(kKorean, hasTrack, hasReport, isSigned, composedParts, shareCopy) + "\n\n" +
+           english;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 // language: "ko" or "en"; the flags say which optional files the package holds;
-// composedParts: how many files the composed clip was cut into (0 or 1: one).
-std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport,
-                          bool isSigned, size_t composedParts = 0);
+// composedParts: how many files the composed clip was cut into (0 or 1: one); shareCopy: the
+// blurred copy without the originals and the lossless clip.
+std::string PackageReadme(const std::string& language, bool hasTrack, bool hasReport, bool isSigned,
+                          size_t composedParts = 0, bool shareCopy = false);

@@ -10,6 +10,8 @@
 // with "..", or passes through a symbolic link, and anything that is not a regular file, is
 // refused by its own name without being opened, so a FIFO or a device never blocks the check.
 // SHA256SUMS is read as `sha256sum -c` reads it (either case of hex digits, CRLF line ends).
+// A share copy (manifest.json says so, and lists no lossless clip and no packets) holds
+// neither originals nor clip.mp4: its files are checked against both records, nothing more.
 //
 // The fingerprint is the SHA-256 of SHA256SUMS: whoever holds it can tell this package from
 // any other. Without a signature (SHA256SUMS.p7s, see PackageSignature.h) the check proves
@@ -37,6 +39,7 @@ struct VerifyReport {
     std::vector<VerifyProblem> problems;
     std::vector<TrackProof> proof;
     std::string proofError;  // the clip or an original could not be read
+    bool shareCopy = false;  // a blurred copy without originals: nothing to compare packets of
     bool isSigned = false;
     SignatureCheck signature;
     bool Holds() const;

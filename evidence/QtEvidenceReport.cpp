@@ -266,7 +266,10 @@ struct Writer {
             unedited << QString::fromStdString("originals/" +
                                                std::filesystem::path(o).filename().string());
         page.Line(T(ReportText::RedactionsFiles) + "  " + blurred.join(", "), 8, true);
-        page.Line(T(ReportText::RedactionsUnedited) + "  " + unedited.join(", "), 8);
+        if (facts.request->shareCopy)
+            page.Line(T(ReportText::ShareCopyUnedited), 8);
+        else
+            page.Line(T(ReportText::RedactionsUnedited) + "  " + unedited.join(", "), 8);
     }
 
     void Parts() {
@@ -293,6 +296,11 @@ struct Writer {
 
     void Verified() {
         page.Heading(T(ReportText::Verified));
+        if (facts.request->shareCopy) {
+            page.Line(T(ReportText::ShareCopy));
+            page.Line(T(ReportText::Hashes), 9);
+            return;
+        }
         int64_t compared = 0;
         QString mismatch;
         for (const TrackProof& t : facts.proof) {

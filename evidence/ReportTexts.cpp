@@ -73,6 +73,11 @@ const char* const kWords[static_cast<int>(ReportText::Count)][2] = {
      "영역 %1: %2, %3 카메라, 프레임 %4부터 %5까지 (손으로 그림 %6, 추적 %7, 검출 %8)"},
     {"Blurred:", "흐리게 한 파일:"},
     {"Unedited, as recorded:", "원본 그대로:"},
+    {"This is a share copy: it holds neither the original recordings nor the clip as recorded, "
+     "so no packet comparison was made here. The package that holds them is the record.",
+     "공유용 사본입니다: 원본 녹화 파일과 녹화된 그대로의 영상이 없어 패킷 비교를 하지 "
+     "않았습니다. 그 파일들을 담은 패키지가 원본 기록입니다."},
+    {"Unedited, as recorded: not in this share copy.", "원본 그대로: 이 공유용 사본에는 없음."},
 };
 
 }  // namespace

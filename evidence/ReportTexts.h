@@ -49,6 +49,8 @@ enum class ReportText {
     RedactionsRegion,
     RedactionsFiles,
     RedactionsUnedited,
+    ShareCopy,
+    ShareCopyUnedited,
     Count
 };
 

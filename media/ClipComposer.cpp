@@ -210,9 +210,20 @@ bool ClipComposer::BuildGraph(const AVFrame* front) {
     // slice threads pass pooled frame buffers through atomics that ThreadSanitizer cannot see,
     // so the sanitizer runs would report FFmpeg's own hand-overs as races.
     g->nb_threads = 1;
-    const int rate = m_layout.front.frameRate;
-    m_frontIn = AddFilter(g, "buffer", "front", {}, BufferArgs(front, rate));
+    m_frontIn = AddFilter(g, "buffer", "front", {}, BufferArgs(front, m_layout.front.frameRate));
     AVFilterContext* tail = m_frontIn;
+    if (!AddFrontFilters(front, &tail)) return false;
+    if (m_layout.hasRear && !AddRearFilters(front, &tail)) return false;
+    AVFilterContext* format = AddFilter(g, "format", "out_format", {{"pix_fmts", "yuv420p"}});
+    m_out = AddFilter(g, "buffersink", "out", {});
+    if (!Link(tail, format) || !Link(format, m_out))
+        return m_error = "cannot set up the picture composition", false;
+    const int r = avfilter_graph_config(g, nullptr);
+    return r >= 0 || Failed("cannot set up the picture composition", r);
+}
+
+bool ClipComposer::AddFrontFilters(const AVFrame* front, AVFilterContext** tail) {
+    AVFilterGraph* g = m_graph.get();
     // The encoder was opened for the header's sizes, made even for 4:2:0; a decoded picture
     // of another size (an odd side, or a header that says otherwise) is scaled to them.
     const int frontW = Even(m_layout.front.width), frontH = Even(m_layout.front.height);
@@ -220,64 +231,60 @@ bool ClipComposer::BuildGraph(const AVFrame* front) {
         AVFilterContext* fit = AddFilter(
             g, "scale", "front_fit",
             {{"w", std::to_string(frontW)}, {"h", std::to_string(frontH)}, {"flags", "bilinear"}});
-        if (!Link(tail, fit)) return m_error = "cannot set up the picture composition", false;
-        tail = fit;
+        if (!Link(*tail, fit)) return m_error = "cannot set up the picture composition", false;
+        *tail = fit;
     }
-    if (m_options.caption) {
-        const int size = CaptionPixels(frontH);
-        AVFilterContext* text = AddFilter(g, "drawtext", "caption",
-                                          {{"fontfile", m_options.fontPath},
-                                           {"text", std::string("%{metadata:") + kCaptionKey + "}"},
-                                           {"fontsize", std::to_string(size)},
-                                           {"fontcolor", "white"},
-                                           {"box", "1"},
-                                           {"boxcolor", "black@0.6"},
-                                           {"boxborderw", std::to_string(size / 4)},
-                                           {"x", std::to_string(size / 2)},
-                                           {"y", std::to_string(frontH - size - size / 2)}});
-        if (!Link(tail, text)) return m_error = "cannot set up the caption", false;
-        tail = text;
+    if (!m_options.caption) return true;
+    const int size = CaptionPixels(frontH);
+    AVFilterContext* text = AddFilter(g, "drawtext", "caption",
+                                      {{"fontfile", m_options.fontPath},
+                                       {"text", std::string("%{metadata:") + kCaptionKey + "}"},
+                                       {"fontsize", std::to_string(size)},
+                                       {"fontcolor", "white"},
+                                       {"box", "1"},
+                                       {"boxcolor", "black@0.6"},
+                                       {"boxborderw", std::to_string(size / 4)},
+                                       {"x", std::to_string(size / 2)},
+                                       {"y", std::to_string(frontH - size - size / 2)}});
+    if (!Link(*tail, text)) return m_error = "cannot set up the caption", false;
+    *tail = text;
+    return true;
+}
+
+bool ClipComposer::AddRearFilters(const AVFrame* front, AVFilterContext** tail) {
+    AVFilterGraph* g = m_graph.get();
+    const int frontW = Even(m_layout.front.width), frontH = Even(m_layout.front.height);
+    int w = Even(m_layout.rear.width * frontH / std::max(1, m_layout.rear.height));
+    int h = frontH;
+    if (m_options.mode == ClipCompose::PictureInPicture) {
+        w = Even(frontW / kPipWidthDivisor);
+        h = Even(w * m_layout.rear.height / std::max(1, m_layout.rear.width));
     }
-    AVFilterContext* mix = nullptr;
-    if (m_layout.hasRear) {
-        int w = Even(m_layout.rear.width * frontH / std::max(1, m_layout.rear.height));
-        int h = frontH;
-        if (m_options.mode == ClipCompose::PictureInPicture) {
-            w = Even(frontW / kPipWidthDivisor);
-            h = Even(w * m_layout.rear.height / std::max(1, m_layout.rear.width));
-        }
-        AVFrame rearShape = *front;
-        rearShape.width = m_layout.rear.width;
-        rearShape.height = m_layout.rear.height;
-        m_rearIn = AddFilter(g, "buffer", "rear", {}, BufferArgs(&rearShape, rate));
-        AVFilterContext* scale =
-            AddFilter(g, "scale", "rear_scale",
-                      {{"w", std::to_string(w)}, {"h", std::to_string(h)}, {"flags", "bilinear"}});
-        AVFilterContext* rearFormat =
-            AddFilter(g, "format", "rear_format", {{"pix_fmts", "yuv420p"}});
-        AVFilterContext* frontFormat =
-            AddFilter(g, "format", "front_format", {{"pix_fmts", "yuv420p"}});
-        // Above the caption line, in the bottom right corner: the front's frame pattern and
-        // the caption stay uncovered.
-        const int margin = CaptionPixels(frontH) / 2;
-        const int bottom = frontH - h - 3 * margin - CaptionPixels(frontH);
-        mix = m_options.mode == ClipCompose::PictureInPicture
-                  ? AddFilter(g, "overlay", "pip",
-                              {{"x", std::to_string(frontW - w - margin)},
-                               {"y", std::to_string(std::max(0, bottom))},
-                               {"eof_action", "pass"}})
-                  : AddFilter(g, "hstack", "side", {{"inputs", "2"}});
-        if (!Link(m_rearIn, scale) || !Link(scale, rearFormat) || !Link(tail, frontFormat) ||
-            !Link(frontFormat, mix, 0) || !Link(rearFormat, mix, 1))
-            return m_error = "cannot set up the picture composition", false;
-        tail = mix;
-    }
-    AVFilterContext* format = AddFilter(g, "format", "out_format", {{"pix_fmts", "yuv420p"}});
-    m_out = AddFilter(g, "buffersink", "out", {});
-    if (!Link(tail, format) || !Link(format, m_out))
+    AVFrame rearShape = *front;
+    rearShape.width = m_layout.rear.width;
+    rearShape.height = m_layout.rear.height;
+    m_rearIn = AddFilter(g, "buffer", "rear", {}, BufferArgs(&rearShape, m_layout.front.frameRate));
+    AVFilterContext* scale =
+        AddFilter(g, "scale", "rear_scale",
+                  {{"w", std::to_string(w)}, {"h", std::to_string(h)}, {"flags", "bilinear"}});
+    AVFilterContext* rearFormat = AddFilter(g, "format", "rear_format", {{"pix_fmts", "yuv420p"}});
+    AVFilterContext* frontFormat =
+        AddFilter(g, "format", "front_format", {{"pix_fmts", "yuv420p"}});
+    // Above the caption line, in the bottom right corner: the front's frame pattern and the
+    // caption stay uncovered.
+    const int margin = CaptionPixels(frontH) / 2;
+    const int bottom = frontH - h - 3 * margin - CaptionPixels(frontH);
+    AVFilterContext* mix = m_options.mode == ClipCompose::PictureInPicture
+                               ? AddFilter(g, "overlay", "pip",
+                                           {{"x", std::to_string(frontW - w - margin)},
+                                            {"y", std::to_string(std::max(0, bottom))},
+                                            {"eof_action", "pass"}})
+                               : AddFilter(g, "hstack", "side", {{"inputs", "2"}});
+    if (!Link(m_rearIn, scale) || !Link(scale, rearFormat) || !Link(*tail, frontFormat) ||
+        !Link(frontFormat, mix, 0) || !Link(rearFormat, mix, 1))
         return m_error = "cannot set up the picture composition", false;
-    const int r = avfilter_graph_config(g, nullptr);
-    return r >= 0 || Failed("cannot set up the picture composition", r);
+    *tail = mix;
+    return true;
 }
 
 bool ClipComposer::WriteVideo(int camera, const uint8_t* data, size_t size, int64_t frame, bool) {

@@ -74,6 +74,10 @@ public:
 private:
     bool OpenEncoder();
     bool BuildGraph(const AVFrame* front);
+    // The front's fitting and caption, then the rear's scaling and its place; each moves
+    // *tail on to its last filter.
+    bool AddFrontFilters(const AVFrame* front, AVFilterContext** tail);
+    bool AddRearFilters(const AVFrame* front, AVFilterContext** tail);
     bool Decoded(int camera, AVFrame* picture);
     bool ComposeReady(bool ending);
     const AVFrame* RearFor(int64_t frontFrame);

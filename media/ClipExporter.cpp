@@ -220,6 +220,11 @@ public:
     }
 
 private:
+    // Where the walk is in one recording, on the joined timeline.
+    struct Cursor {
+        int64_t front = 0, rear = 0, audio = 0;  // the next frame of each camera, sample
+    };
+
     ClipResult WalkFile(size_t index, std::string* error) {
         const SourceFile& f = m_files[index];
         CAVIExtractor reader;
@@ -227,9 +232,8 @@ private:
             Fail(error, "cannot read " + f.path);
             return ClipResult::Failed;
         }
-        int64_t front = f.firstFrame;  // timeline number of the next front frame
-        int64_t rear = f.firstFrame * m_rearRate / m_rate;
-        int64_t audio = f.firstFrame * m_audioRate / m_rate;
+        Cursor at{f.firstFrame, f.firstFrame * m_rearRate / m_rate,
+                  f.firstFrame * m_audioRate / m_rate};
         // Sound of the first frame is stored up to a fraction of a second before it.
         const int64_t readFrom = m_first - std::max<int64_t>(1, m_rate);
         char id[4];
@@ -239,12 +243,12 @@ private:
             const int64_t position = reader.SkipChunk(id, &size);
             if (position < 0) break;
             const AviChunkKind kind = ClassifyChunk(id);
-            if (kind == AviChunkKind::FrontVideo && front >= m_end) {
+            if (kind == AviChunkKind::FrontVideo && at.front >= m_end) {
                 m_done = true;
                 break;
             }
             const bool wanted =
-                front >= readFrom && kind != AviChunkKind::Other && size <= kChunkCapacityBytes;
+                at.front >= readFrom && kind != AviChunkKind::Other && size <= kChunkCapacityBytes;
             int32_t length = 0;
             if (wanted) {
                 reader.Seek(position, 0);
@@ -252,30 +256,8 @@ private:
                 if (reader.ParseMedia(id, m_buffer.data(), &length) < 0) break;
                 m_buffer[static_cast<size_t>(length)] = 0;
             }
-            const uint8_t* data = m_buffer.data();
-            switch (kind) {
-                case AviChunkKind::FrontVideo:
-                    if (front >= m_first && wanted && !WriteFront(data, length, front))
-                        return Fail(error, m_muxer.Error()), ClipResult::Failed;
-                    ++front;
-                    break;
-                case AviChunkKind::RearVideo:
-                    if (wanted && !WriteRear(data, length, rear))
-                        return Fail(error, m_muxer.Error()), ClipResult::Failed;
-                    ++rear;
-                    break;
-                case AviChunkKind::Audio:
-                    if (wanted && !WriteSound(data, length, audio))
-                        return Fail(error, m_muxer.Error()), ClipResult::Failed;
-                    audio += size / 2;
-                    break;
-                case AviChunkKind::Text:
-                    if (wanted && m_sink && front >= m_first && front < m_end)
-                        m_sink(data, length, (front - m_first) * 1000 / m_rate, index);
-                    break;
-                case AviChunkKind::Other:
-                    break;
-            }
+            if (!Hand(kind, wanted ? length : -1, size, index, at))
+                return Fail(error, m_muxer.Error()), ClipResult::Failed;
         }
         // Keep the sound in step with the pictures across the join to the next recording.
         if (!m_done && m_audioRate > 0) {
@@ -284,6 +266,35 @@ private:
             if (!PadSilence(fileEnd)) return Fail(error, m_muxer.Error()), ClipResult::Failed;
         }
         return ClipResult::Done;
+    }
+
+    // One chunk of the recording, read into the buffer (length < 0: not read, only counted);
+    // false when the muxer failed.
+    bool Hand(AviChunkKind kind, int32_t length, uint32_t size, size_t index, Cursor& at) {
+        const bool wanted = length >= 0;
+        const uint8_t* data = m_buffer.data();
+        switch (kind) {
+            case AviChunkKind::FrontVideo:
+                if (at.front >= m_first && wanted && !WriteFront(data, length, at.front))
+                    return false;
+                ++at.front;
+                break;
+            case AviChunkKind::RearVideo:
+                if (wanted && !WriteRear(data, length, at.rear)) return false;
+                ++at.rear;
+                break;
+            case AviChunkKind::Audio:
+                if (wanted && !WriteSound(data, length, at.audio)) return false;
+                at.audio += size / 2;
+                break;
+            case AviChunkKind::Text:
+                if (wanted && m_sink && at.front >= m_first && at.front < m_end)
+                    m_sink(data, length, (at.front - m_first) * 1000 / m_rate, index);
+                break;
+            case AviChunkKind::Other:
+                break;
+        }
+        return true;
     }
 
     bool WriteFront(const uint8_t* data, int32_t length, int64_t frame) {
@@ -364,6 +375,71 @@ ClipResult ClipExporter::Export(const ClipRequest& request, ClipSummary* summary
     return result;
 }
 
+namespace {
+
+// The front frames of the clip: from the key frame at or before the start, to the end.
+bool ClipSpan(const ClipRequest& request, const std::vector<SourceFile>& files, int64_t total,
+              int64_t* key, int64_t* end, std::string* error) {
+    const int64_t rate = files[0].frontRate;
+    const int64_t from = std::max<int64_t>(0, request.fromMs) * rate / 1000;
+    *end = std::min(total, (request.toMs * rate + 999) / 1000);
+    if (from >= *end) return Fail(error, "the clip is empty");
+    *key = FindStartKeyFrame(files, from);
+    if (*key < 0 || *key >= *end) return Fail(error, "no key frame to start the clip on");
+    return true;
+}
+
+ClipLayout LayoutOf(const std::vector<SourceFile>& files, const ClipRequest& request) {
+    const SourceFile& lead = files[0];
+    ClipLayout layout;
+    layout.front = {lead.front.width, lead.front.height, lead.frontRate, "Front camera"};
+    layout.front.codec = lead.codec[0];
+    layout.hasRear = lead.rearRate > 0;
+    layout.rear = {lead.rear.width, lead.rear.height, lead.rearRate, "Rear camera"};
+    layout.rear.codec = lead.codec[1];
+    layout.audioRate = lead.audioBits == 16 && !request.noSound ? lead.audioRate : 0;
+    return layout;
+}
+
+// The composer's caption and retouch read the recording's own time and frame numbers.
+ClipComposeOptions ComposeOptions(const ClipRequest& request, const ClipLayout& layout,
+                                  int64_t key) {
+    const int64_t rate = layout.front.frameRate;
+    ClipComposeOptions options;
+    options.mode = request.compose;
+    if (request.caption)
+        options.caption = [&request, startMs = key * 1000 / rate](int64_t clipMs) {
+            return request.caption(startMs + clipMs);
+        };
+    if (request.retouch)
+        options.retouch = [&request, front = key, rear = key * layout.rear.frameRate / rate](
+                              int camera, int64_t clipFrame, AVFrame* picture) {
+            return request.retouch(camera, clipFrame + (camera == 0 ? front : rear), picture);
+        };
+    return options;
+}
+
+// The packets of each video track the finished clip must hold.
+std::vector<int64_t> WrittenPackets(const ClipRequest& request, const ClipLayout& layout,
+                                    const ClipSummary& done, const ClipComposer& composer) {
+    if (request.compose != ClipCompose::None) return {composer.Encoded()};
+    if (layout.hasRear) return {done.frontFrames, done.rearFrames};
+    return {done.frontFrames};
+}
+
+// The creation time of the clip from the recording its first frame, key, comes from.
+std::string CreationTimeAt(const ClipExporter::CreationTime& creationTime,
+                           const std::vector<SourceFile>& files, int64_t key) {
+    if (!creationTime) return {};
+    const int64_t rate = files[0].frontRate;
+    for (const SourceFile& f : files)
+        if (key >= f.firstFrame && key < f.firstFrame + f.frontCount)
+            return creationTime(f.path, (key - f.firstFrame) * 1000 / rate);
+    return {};
+}
+
+}  // namespace
+
 ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, std::string* error) {
     if (request.paths.empty()) return Fail(error, "no recording given"), ClipResult::Failed;
     // A picture's frame number in a recording is only known for a clip of that one recording.
@@ -375,72 +451,33 @@ ClipResult ClipExporter::Run(const ClipRequest& request, ClipSummary* summary, s
     std::vector<std::string> outputs{request.outPath};
     if (withGpx) outputs.push_back(request.gpxPath);
     if (!CheckExportTargets(request.paths, outputs, error)) return ClipResult::Failed;
-
     std::vector<SourceFile> files;
-    int64_t total = 0;
-    if (!ProbeAll(request.paths, files, &total, error)) return ClipResult::Failed;
-    const int64_t rate = files[0].frontRate;
-    const int64_t from = std::max<int64_t>(0, request.fromMs) * rate / 1000;
-    const int64_t end = std::min(total, (request.toMs * rate + 999) / 1000);
-    if (from >= end) return Fail(error, "the clip is empty"), ClipResult::Failed;
-    const int64_t key = FindStartKeyFrame(files, from);
-    if (key < 0 || key >= end)
-        return Fail(error, "no key frame to start the clip on"), ClipResult::Failed;
-
-    ClipLayout layout;
-    layout.front = {files[0].front.width, files[0].front.height, files[0].frontRate,
-                    "Front camera"};
-    layout.front.codec = files[0].codec[0];
-    layout.hasRear = files[0].rearRate > 0;
-    layout.rear = {files[0].rear.width, files[0].rear.height, files[0].rearRate, "Rear camera"};
-    layout.rear.codec = files[0].codec[1];
-    layout.audioRate = files[0].audioBits == 16 && !request.noSound ? files[0].audioRate : 0;
-    if (m_creationTime) {
-        for (const SourceFile& f : files) {
-            if (key < f.firstFrame || key >= f.firstFrame + f.frontCount) continue;
-            layout.creationTime = m_creationTime(f.path, (key - f.firstFrame) * 1000 / rate);
-            break;
-        }
-    }
+    int64_t total = 0, key = 0, end = 0;
+    if (!ProbeAll(request.paths, files, &total, error) ||
+        !ClipSpan(request, files, total, &key, &end, error))
+        return ClipResult::Failed;
+    ClipLayout layout = LayoutOf(files, request);
+    layout.creationTime = CreationTimeAt(m_creationTime, files, key);
     // Declared before the muxer, so that the muxer has closed the file before it goes.
     PendingFile mp4, gpx;
     if (!mp4.Create(request.outPath, error)) return ClipResult::Failed;
     if (withGpx && !gpx.Create(request.gpxPath, error)) return ClipResult::Failed;
     ClipMuxer copier;
     ClipComposer composer;
-    VClipSink& muxer = request.compose == ClipCompose::None ? static_cast<VClipSink&>(copier)
-                                                            : static_cast<VClipSink&>(composer);
-    if (request.compose == ClipCompose::None) {
-        if (!copier.Open(mp4.TempPath(), request.outPath, layout, error)) return ClipResult::Failed;
-    } else {
-        ClipComposeOptions options;
-        options.mode = request.compose;
-        if (request.caption)
-            options.caption = [&request, startMs = key * 1000 / rate](int64_t clipMs) {
-                return request.caption(startMs + clipMs);
-            };
-        if (request.retouch)
-            options.retouch = [&request, front = key, rear = key * layout.rear.frameRate / rate](
-                                  int camera, int64_t clipFrame, AVFrame* picture) {
-                return request.retouch(camera, clipFrame + (camera == 0 ? front : rear), picture);
-            };
-        if (!composer.Open(mp4.TempPath(), request.outPath, layout, options, error))
-            return ClipResult::Failed;
-    }
-
+    const bool copying = request.compose == ClipCompose::None;
+    VClipSink& muxer = copying ? static_cast<VClipSink&>(copier) : composer;
+    if (copying ? !copier.Open(mp4.TempPath(), request.outPath, layout, error)
+                : !composer.Open(mp4.TempPath(), request.outPath, layout,
+                                 ComposeOptions(request, layout, key), error))
+        return ClipResult::Failed;
     ClipWalk walk(files, key, end, layout.audioRate, muxer, m_progress, m_textSink, m_cancel);
     ClipSummary done;
     const ClipResult result = walk.Run(done, error);
     if (result != ClipResult::Done) return result;  // the temporaries go with mp4 and gpx
     if (done.frontFrames == 0) return Fail(error, "no picture in the span"), ClipResult::Failed;
     if (!muxer.Finish(error)) return ClipResult::Failed;
-    if (request.compose != ClipCompose::None)
-        done.videoPackets = {composer.Encoded()};
-    else if (layout.hasRear)
-        done.videoPackets = {done.frontFrames, done.rearFrames};
-    else
-        done.videoPackets = {done.frontFrames};
-    const int videoTracks = request.compose == ClipCompose::None && layout.hasRear ? 2 : 1;
+    done.videoPackets = WrittenPackets(request, layout, done, composer);
+    const int videoTracks = copying && layout.hasRear ? 2 : 1;
     if (!ClipReadsBack(mp4.TempPath(), request.outPath, videoTracks, error))
         return ClipResult::Failed;
     if (withGpx && !gpx.WriteAll(m_gpxDocument ? m_gpxDocument() : std::string(), error))

@@ -26,23 +26,38 @@ bool MaskPainter::Paint(int camera, int64_t frame, AVFrame* picture) {
     return true;
 }
 
-bool MaskPainter::PaintJpeg(int camera, int64_t frame, const std::string& jpegPath) {
+bool MaskPainter::PaintJpeg(int camera, int64_t frame, const std::string& jpegPath,
+                            std::string* why) {
     const MaskCamera* shape = m_set.Camera(camera);
     CPixImage image;
     bool loaded = false;
+    auto fail = [why](const std::string& cause) {
+        if (why) *why = cause;
+        return false;
+    };
     for (const MaskRegion& region : m_set.regions) {
         const MaskBox* box = region.camera == camera ? region.BoxAt(frame) : nullptr;
         if (!box) continue;
-        if (!loaded && (!image.LoadImage(jpegPath) || !shape || image.Width() != shape->width ||
-                        image.Height() != shape->height))
-            return false;
+        if (!loaded) {
+            if (!shape) return fail(MaskRegionName(region) + " is on a camera the file lacks");
+            if (!image.LoadImage(jpegPath)) return fail("the saved picture cannot be read");
+            if (image.Width() != shape->width || image.Height() != shape->height)
+                return fail("the picture is " + std::to_string(image.Width()) + "x" +
+                            std::to_string(image.Height()) + ", the regions were drawn on " +
+                            std::to_string(shape->width) + "x" + std::to_string(shape->height));
+        }
         loaded = true;
-        const RedactRect grown = GrownRedactBox({box->x, box->y, box->width, box->height},
-                                                image.Width(), image.Height());
-        const int block = RedactBlockSide({box->x, box->y, box->width, box->height});
+        const RedactRect rect{box->x, box->y, box->width, box->height};
+        if (box->x < 0 || box->y < 0 || box->width <= 0 || box->height <= 0 ||
+            box->x + box->width > image.Width() || box->y + box->height > image.Height())
+            return fail(MaskRegionName(region) + "'s box at frame " + std::to_string(frame) +
+                        " lies outside the picture");
+        const RedactRect grown = GrownRedactBox(rect, image.Width(), image.Height());
+        const int block = RedactBlockSide(rect);
         for (int channel = 0; channel < 3; ++channel)
             RedactPlane(image.Pixels() + channel, image.Stride(), 3, grown, block);
         ++m_painted;
     }
-    return !loaded || image.SaveImage(jpegPath);
+    if (loaded && !image.SaveImage(jpegPath)) return fail("the blurred picture cannot be saved");
+    return true;
 }

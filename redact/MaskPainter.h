@@ -21,8 +21,10 @@ public:
     // picture must then not leave.
     bool Paint(int camera, int64_t frame, AVFrame* picture);
     // The same for a saved picture (a still, BGR): the JPEG at jpegPath is blurred and
-    // written back. False when it cannot be read, is of another size, or cannot be written.
-    bool PaintJpeg(int camera, int64_t frame, const std::string& jpegPath);
+    // written back. False, with the cause in *why, when it cannot be read, is of another size,
+    // a box leaves it, or it cannot be written.
+    bool PaintJpeg(int camera, int64_t frame, const std::string& jpegPath,
+                   std::string* why = nullptr);
     int64_t BoxesPainted() const { return m_painted; }
 
 private:

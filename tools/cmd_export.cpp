@@ -79,147 +79,103 @@ struct WorkingCopy {
     }
 };
 
-int RunExport(const std::vector<std::string>& args) {
+struct ExportArgs {
     std::vector<std::string> files;
     ClipRequest request;
-    std::string gpxPath;
-    bool haveFrom = false, haveTo = false, progress = false;
+    std::string gpxPath;  // empty: no track, also with --no-position
+    bool progress = false;
     CaptionOptions captionOptions;
-    ClipBudgetArgs budgetArgs;
-    std::string budgetError, masksPath;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--from" || a == "--to") {
-            int64_t ms = 0;
-            if (i + 1 >= args.size() || !ToolParseSeconds(args[i + 1], ms))
-                return ToolUsageError(kName, a + " needs a number of seconds");
-            ++i;
-            (a == "--from" ? request.fromMs : request.toMs) = ms;
-            (a == "--from" ? haveFrom : haveTo) = true;
-        } else if (a == "--gpx") {
-            if (i + 1 >= args.size()) return ToolUsageError(kName, "--gpx needs a file");
-            gpxPath = args[++i];
-        } else if (a == "--compose") {
-            const std::string mode = i + 1 < args.size() ? args[++i] : std::string();
-            if (mode == "pip")
-                request.compose = ClipCompose::PictureInPicture;
-            else if (mode == "side")
-                request.compose = ClipCompose::SideBySide;
-            else
-                return ToolUsageError(kName, "--compose takes pip or side");
-        } else if (a == "--no-sound") {
-            request.noSound = true;
-        } else if (a == "--no-position") {
-            request.noPosition = true;
-            captionOptions.position = false;
-        } else if (a == "--mph") {
-            captionOptions.mph = true;
-        } else if (a == "--redact") {
-            if (i + 1 >= args.size()) return ToolUsageError(kName, "--redact needs a masks file");
-            masksPath = args[++i];
-        } else if (a == "--progress") {
-            progress = true;
-        } else if (const int b = ParseClipBudgetOption(args, &i, &budgetArgs, &budgetError)) {
-            if (b < 0) return ToolUsageError(kName, budgetError);
-        } else if (!a.empty() && a[0] == '-') {
-            return ToolUsageError(kName, "unknown option " + a);
-        } else {
-            files.push_back(a);
-        }
+    ClipBudget budget;
+    std::string masksPath;
+};
+
+// One option of the export command; "" when taken, else what is wrong with it.
+std::string TakeOption(const std::vector<std::string>& args, size_t& i, ExportArgs& e,
+                       ClipBudgetArgs& budget) {
+    const std::string& a = args[i];
+    ClipRequest& request = e.request;
+    std::string budgetError;
+    if (const int b = ParseClipBudgetOption(args, &i, &budget, &budgetError))
+        return b < 0 ? budgetError : "";
+    if (a == "--from" || a == "--to") {
+        int64_t ms = 0;
+        if (i + 1 >= args.size() || !ToolParseSeconds(args[i + 1], ms))
+            return a + " needs a number of seconds";
+        ++i;
+        (a == "--from" ? request.fromMs : request.toMs) = ms;
+        return "";
     }
-    if (files.size() < 2) return ToolUsageError(kName, "needs a recording and the output file");
-    if (!haveFrom || !haveTo) return ToolUsageError(kName, "--from and --to are required");
+    if (a == "--gpx" || a == "--redact") {
+        if (i + 1 >= args.size())
+            return a == "--gpx" ? "--gpx needs a file" : "--redact needs a masks file";
+        return (a == "--gpx" ? e.gpxPath : e.masksPath) = args[++i], "";
+    }
+    if (a == "--compose") {
+        const std::string mode = i + 1 < args.size() ? args[++i] : std::string();
+        if (mode != "pip" && mode != "side") return "--compose takes pip or side";
+        request.compose = mode == "pip" ? ClipCompose::PictureInPicture : ClipCompose::SideBySide;
+        return "";
+    }
+    if (a == "--no-position") {
+        request.noPosition = true;
+        e.captionOptions.position = false;
+        return "";
+    }
+    bool* flag = a == "--no-sound"   ? &request.noSound
+                 : a == "--mph"      ? &e.captionOptions.mph
+                 : a == "--progress" ? &e.progress
+                                     : nullptr;
+    if (!flag) return "unknown option " + a;
+    return *flag = true, "";
+}
+
+int ParseExport(const std::vector<std::string>& args, ExportArgs& e) {
+    ClipRequest& request = e.request;
+    request.fromMs = request.toMs = -1;
+    ClipBudgetArgs budgetArgs;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i].empty() || args[i][0] != '-')
+            e.files.push_back(args[i]);
+        else if (const std::string usage = TakeOption(args, i, e, budgetArgs); !usage.empty())
+            return ToolUsageError(kName, usage);
+    }
+    if (e.files.size() < 2) return ToolUsageError(kName, "needs a recording and the output file");
+    if (request.fromMs < 0 || request.toMs < 0)
+        return ToolUsageError(kName, "--from and --to are required");
     if (request.toMs <= request.fromMs) return ToolUsageError(kName, "--to must be after --from");
-    request.outPath = files.back();
+    request.outPath = e.files.back();
     // "export *.AVI ..." without the output: the newest recording would take its place.
     if (HasRecordingName(request.outPath))
         return ToolUsageError(kName, "the last file, " + request.outPath +
                                          ", is a recording; the output file is missing");
-    files.pop_back();
-    request.paths = files;
-    request.gpxPath = gpxPath;
-    if (request.noPosition) gpxPath.clear();
-    const ClipBudget budget = FinalBudget(budgetArgs);
-    if (!masksPath.empty() &&
-        (files.size() != 1 || (request.compose == ClipCompose::None && !budget.Any())))
+    e.files.pop_back();
+    request.paths = e.files;
+    request.gpxPath = e.gpxPath;
+    if (request.noPosition) e.gpxPath.clear();
+    e.budget = FinalBudget(budgetArgs);
+    if (!e.masksPath.empty() &&
+        (e.files.size() != 1 || (request.compose == ClipCompose::None && !e.budget.Any())))
         return ToolUsageError(kName,
                               "--redact needs --compose and one recording: the lossless clip "
                               "copies the recording's packets and cannot be blurred");
-    MaskSet masks;
-    std::string masksError;
-    if (!masksPath.empty() && !LoadRedaction(files[0], masksPath, &masks, &masksError))
-        return ToolFailure("export: " + masksError);
-    MaskPainter painter(masks);
-    if (!masksPath.empty())
-        request.retouch = [&painter](int camera, int64_t frame, AVFrame* picture) {
-            return painter.Paint(camera, frame, picture);
-        };
-    WorkingCopy working;
-    if (budget.Any()) {
-        // The budget is met by parts encoded from a composed working copy.
-        if (request.compose == ClipCompose::None) request.compose = ClipCompose::PictureInPicture;
-        std::string error;
-        if (!working.Prepare(request, budget, &error)) return ToolFailure("export: " + error);
-    }
+    return kToolOk;
+}
 
-    // The AAC encoder reports its statistics at the information level when it closes.
-    av_log_set_level(AV_LOG_ERROR);
-    ClipExporter exporter;
-    ClipGpx gpx(files);
-    exporter.SetTextSink(gpx.Sink());
-    exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
-    std::optional<CreationTime> created;
-    exporter.SetCreationTime([&created](const std::string& path, int64_t positionMs) {
-        created = PictureCreationTime(path, positionMs);
-        return created ? created->text : std::string();
-    });
-    if (progress)
-        exporter.SetProgress([](double f) { std::fprintf(stderr, "progress %.2f\n", f); });
-    ClipSummary summary;
-    std::string error;
-    ClipCaption caption;
-    if (request.compose != ClipCompose::None) {
-        if (!caption.Load(files, captionOptions, &error)) return ToolFailure("export: " + error);
-        request.caption = [&caption](int64_t ms) { return caption.Text(ms); };
-    }
-    if (exporter.Export(request, &summary, &error) != ClipResult::Done)
-        return ToolFailure("export: " + error);
-    FitResult fit;
-    if (budget.Any()) {
-        const ClipFitter::Progress fitProgress = [progress](double f) {
-            if (progress) std::fprintf(stderr, "fitting %.2f\n", f);
-            return true;
-        };
-        std::vector<PendingFile*> alongside;
-        if (!working.gpxTarget.empty()) alongside.push_back(&working.gpx);
-        if (!working.ReadyTrack(&error) ||
-            !FitWorkingCopy(request.outPath, budget, RecordingsBitsPerSecond(files), working.target,
-                            fitProgress, &fit, &error, alongside))
-            return ToolFailure("export: " + error);
-    }
-
+// What was written, as one JSON line.
+void PrintExport(const ExportArgs& e, const std::string& output, const ClipSummary& summary,
+                 int64_t gpxPoints, const std::optional<CreationTime>& created,
+                 const FitResult* fit, const MaskPainter& painter) {
     JsonWriter j;
-    j.BeginObject()
-        .Key("output")
-        .String(budget.Any() ? working.target : request.outPath)
-        .Key("start_ms")
-        .Int(summary.startMs)
-        .Key("end_ms")
-        .Int(summary.endMs)
-        .Key("front_frames")
-        .Int(summary.frontFrames)
-        .Key("rear_frames")
-        .Int(summary.rearFrames)
-        .Key("audio_samples")
-        .Int(summary.audioSamples)
-        .Key("audio_rate")
-        .Int(summary.audioRate)
-        .Key("gpx");
-    if (gpxPath.empty())
+    j.BeginObject().Key("output").String(output);
+    j.Key("start_ms").Int(summary.startMs).Key("end_ms").Int(summary.endMs);
+    j.Key("front_frames").Int(summary.frontFrames).Key("rear_frames").Int(summary.rearFrames);
+    j.Key("audio_samples").Int(summary.audioSamples).Key("audio_rate").Int(summary.audioRate);
+    j.Key("gpx");
+    if (e.gpxPath.empty())
         j.Null();
     else
-        j.String(gpxPath);
-    j.Key("gpx_points").Int(request.noPosition ? 0 : gpx.PointCount());
+        j.String(e.gpxPath);
+    j.Key("gpx_points").Int(e.request.noPosition ? 0 : gpxPoints);
     // "utc" where the fixes gave the camera clock's offset; "local": the camera clock as it
     // read, taken as the local time.
     j.Key("creation_time");
@@ -227,10 +183,72 @@ int RunExport(const std::vector<std::string>& args) {
         j.String(created->text).Key("creation_time_zone").String(created->utc ? "utc" : "local");
     else
         j.Null().Key("creation_time_zone").Null();
-    if (budget.Any()) WriteFitJson(fit, summary.startMs, j);
-    if (!masksPath.empty()) j.Key("redacted_boxes").Int(painter.BoxesPainted());
+    if (fit) WriteFitJson(*fit, summary.startMs, j);
+    if (!e.masksPath.empty()) j.Key("redacted_boxes").Int(painter.BoxesPainted());
     j.EndObject();
     std::printf("%s\n", j.Text().c_str());
+}
+
+// The budgeted parts encoded from the working copy, the track going in place with them.
+bool FitParts(const ExportArgs& e, WorkingCopy& working, FitResult* fit, std::string* error) {
+    const bool progress = e.progress;
+    const ClipFitter::Progress fitProgress = [progress](double f) {
+        if (progress) std::fprintf(stderr, "fitting %.2f\n", f);
+        return true;
+    };
+    std::vector<PendingFile*> alongside;
+    if (!working.gpxTarget.empty()) alongside.push_back(&working.gpx);
+    return working.ReadyTrack(error) &&
+           FitWorkingCopy(e.request.outPath, e.budget, RecordingsBitsPerSecond(e.files),
+                          working.target, fitProgress, fit, error, alongside);
+}
+
+int RunExport(const std::vector<std::string>& args) {
+    ExportArgs e;
+    if (const int usage = ParseExport(args, e); usage != kToolOk) return usage;
+    ClipRequest& request = e.request;
+    MaskSet masks;
+    std::string error;
+    if (!e.masksPath.empty() && !LoadRedaction(e.files[0], e.masksPath, &masks, &error))
+        return ToolFailure("export: " + error);
+    MaskPainter painter(masks);
+    if (!e.masksPath.empty())
+        request.retouch = [&painter](int camera, int64_t frame, AVFrame* picture) {
+            return painter.Paint(camera, frame, picture);
+        };
+    WorkingCopy working;
+    if (e.budget.Any()) {
+        // The budget is met by parts encoded from a composed working copy.
+        if (request.compose == ClipCompose::None) request.compose = ClipCompose::PictureInPicture;
+        if (!working.Prepare(request, e.budget, &error)) return ToolFailure("export: " + error);
+    }
+    // The AAC encoder reports its statistics at the information level when it closes.
+    av_log_set_level(AV_LOG_ERROR);
+    ClipExporter exporter;
+    ClipGpx gpx(e.files);
+    exporter.SetTextSink(gpx.Sink());
+    exporter.SetGpxDocument([&gpx] { return gpx.Document(); });
+    std::optional<CreationTime> created;
+    exporter.SetCreationTime([&created](const std::string& path, int64_t positionMs) {
+        created = PictureCreationTime(path, positionMs);
+        return created ? created->text : std::string();
+    });
+    if (e.progress)
+        exporter.SetProgress([](double f) { std::fprintf(stderr, "progress %.2f\n", f); });
+    ClipCaption caption;
+    if (request.compose != ClipCompose::None) {
+        if (!caption.Load(e.files, e.captionOptions, &error))
+            return ToolFailure("export: " + error);
+        request.caption = [&caption](int64_t ms) { return caption.Text(ms); };
+    }
+    ClipSummary summary;
+    if (exporter.Export(request, &summary, &error) != ClipResult::Done)
+        return ToolFailure("export: " + error);
+    FitResult fit;
+    if (e.budget.Any() && !FitParts(e, working, &fit, &error))
+        return ToolFailure("export: " + error);
+    PrintExport(e, e.budget.Any() ? working.target : request.outPath, summary, gpx.PointCount(),
+                created, e.budget.Any() ? &fit : nullptr, painter);
     return std::fflush(stdout) == 0 ? kToolOk : kToolRejected;
 }
 

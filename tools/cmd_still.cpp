@@ -115,15 +115,19 @@ int RunStill(const std::vector<std::string>& args) {
         return ToolFailure("still: " + error);
     MaskPainter painter(masks);
     StillRetouch retouch;
-    bool blurFailed = false;
+    std::string blurError;
     if (!o.masks.empty())
         retouch = [&](int camera, int64_t frontFrame, const std::string& jpeg) {
-            blurFailed = !painter.PaintJpeg(camera, RearFrameFor(masks, camera, frontFrame), jpeg);
-            return !blurFailed;
+            std::string why;
+            if (painter.PaintJpeg(camera, RearFrameFor(masks, camera, frontFrame), jpeg, &why))
+                return true;
+            blurError = std::string("cannot blur the marked regions in the ") +
+                        MaskCameraName(camera) + " still: " + why;
+            return false;
         };
     if (!WriteMomentStills(o.path, telemetry, o.atMs, o.folder, o.withPosition, &result, &error,
                            retouch))
-        return ToolFailure("still: " + (blurFailed ? "cannot blur the marked regions" : error));
+        return ToolFailure("still: " + (blurError.empty() ? error : blurError));
     PrintResult(result.moment, result.stills, result.positionMs);
     return kToolOk;
 }

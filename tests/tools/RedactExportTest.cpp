@@ -1,16 +1,19 @@
 // export --compose --redact end to end on a recording with a generated number plate, its box
 // known in every frame: the plate is unreadable in the clip (far from the plain clip inside
 // its box), everything else is the plain clip up to the encoder's loss; masks of another
-// recording are refused and nothing is written.
+// recording are refused and nothing is written. A package keeps the originals beside the
+// blurred files, or leaves them out as a share copy; both verify.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "evidence/EvidencePackage.h"
 #include "redact/MaskFile.h"
 #include "redact/RecordingShape.h"
 #include "support/CPixImg.h"
@@ -128,6 +131,15 @@ TEST_F(RedactExportTest, RefusesMasksOfAnotherRecording) {
               std::string::npos)
         << run.out;
     EXPECT_FALSE(fs::exists(Folder() / "refused.mp4"));
+    // A package is refused the same way, before its folder is made.
+    const fs::path package = Folder() / "refused_masks_package";
+    fs::remove_all(package);
+    const ToolOutput packaged = RunToolCommand("package " + Recording() + " --from 2 --to 4 " +
+                                               package.string() + " --redact " + masks + " 2>&1");
+    EXPECT_EQ(packaged.status, 1);
+    EXPECT_NE(packaged.out.find("region 1 (plate, front camera)"), std::string::npos)
+        << packaged.out;
+    EXPECT_FALSE(fs::exists(package));
 }
 
 // Stills are blurred in the same place: the front still's plate differs from the plain still
@@ -198,6 +210,122 @@ TEST_F(RedactExportTest, PackageDeclaresItsRegions) {
     EXPECT_EQ(redacted.front(), "clip_composed.mp4");
     EXPECT_EQ(unedited.front(), "clip.mp4");
     EXPECT_EQ(RunToolCommand("verify " + package.string() + " >/dev/null 2>&1").status, 0);
+}
+
+JsonValue ReadManifest(const fs::path& package) {
+    std::ifstream in(package / "manifest.json");
+    JsonValue manifest;
+    std::string error;
+    EXPECT_TRUE(ParseJson(std::string(std::istreambuf_iterator<char>(in), {}), &manifest, &error))
+        << error;
+    return manifest;
+}
+
+bool HasSound(const fs::path& mp4) {
+    const std::string command =
+        "ffprobe -v error -select_streams a -show_entries "
+        "stream=codec_type -of csv=p=0 '" +
+        mp4.string() + "'";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out.find("audio") != std::string::npos;
+}
+
+// The unedited record kept beside the blurred copy (asked for, or by default), or left out of
+// a share copy with position and sound unless those are asked back; each verifies.
+TEST_F(RedactExportTest, APackageKeepsTheOriginalsOrIsAShareCopyAndVerifies) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    const struct {
+        const char* options;
+        bool original, position, sound;
+    } cases[] = {
+        {"--keep-original", true, true, true},
+        {"--redact-only", false, false, false},
+        {"--redact-only --with-position --with-sound", false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const fs::path package = Folder() / "copies";
+        fs::remove_all(package);
+        const ToolOutput run =
+            RunToolCommand("package " + Recording() + " --from 2 --to 4 --at 3 " +
+                           package.string() + " --redact " + masks + " " + c.options + " 2>&1");
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(fs::exists(package / "clip.mp4"), c.original);
+        EXPECT_EQ(fs::exists(package / "originals"), c.original);
+        EXPECT_EQ(fs::exists(package / "track.gpx"), c.position);
+        EXPECT_EQ(HasSound(package / "clip_composed.mp4"), c.sound);
+        auto still =
+            Exiv2::ImageFactory::open((package / "20260314_182512.000_front.jpg").string());
+        still->readMetadata();
+        const Exiv2::ExifData& exif = still->exifData();
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude")) != exif.end(),
+                  c.position);
+        const JsonValue manifest = ReadManifest(package);
+        const JsonValue* share = manifest.Find("share_copy");
+        EXPECT_EQ(share && share->boolean, !c.original);
+        EXPECT_EQ(manifest.Find("clip")->Find("position")->boolean, c.position);
+        const JsonValue* redactions = manifest.Find("redactions");
+        ASSERT_NE(redactions, nullptr);
+        EXPECT_EQ(redactions->Find("unedited_files")->items.empty(), !c.original);
+        // A share copy names its source without the folders of the PC it was made on.
+        const std::string source = manifest.Find("sources")->items.at(0).Find("path")->text;
+        EXPECT_EQ(source.find('/') == std::string::npos, !c.original) << source;
+        const ToolOutput verify = RunToolCommand("verify " + package.string() + " 2>&1");
+        EXPECT_EQ(verify.status, 0) << verify.out;
+    }
+}
+
+TEST_F(RedactExportTest, ShareCopyOptionsThatDoNotAgreeAreRefused) {
+    const std::string masks = (Folder() / "masks.json").string();
+    std::ofstream(masks) << MaskSetJson(PlateMasks());
+    const fs::path package = Folder() / "refused_package";
+    for (const std::string& options :
+         {std::string("--redact-only"), "--redact " + masks + " --keep-original --redact-only",
+          "--redact " + masks + " --with-sound",
+          "--redact " + masks + " --redact-only --with-position --no-position"}) {
+        fs::remove_all(package);
+        const ToolOutput run = RunToolCommand("package " + Recording() + " --from 2 --to 4 " +
+                                              package.string() + " " + options + " 2>&1");
+        EXPECT_EQ(run.status, 2) << options << ": " << run.out;
+        EXPECT_FALSE(fs::exists(package)) << options;
+    }
+    // The lossless clip is the recording's packets: export blurs only a composed clip.
+    const ToolOutput lossless =
+        RunToolCommand("export " + Recording() + " --from 2 --to 4 --redact " + masks + " " +
+                       (Folder() / "lossless.mp4").string() + " 2>&1");
+    EXPECT_EQ(lossless.status, 2);
+    EXPECT_NE(lossless.out.find("--redact needs --compose"), std::string::npos) << lossless.out;
+    EXPECT_FALSE(fs::exists(Folder() / "lossless.mp4"));
+}
+
+// A still that cannot be blurred fails the package naming that still and why, and leaves
+// nothing (the regions reach the package unchecked here, as they may from the window).
+TEST_F(RedactExportTest, AStillThatCannotBeBlurredIsNamedWithItsCause) {
+    MaskSet masks = PlateMasks();
+    const MaskCamera* rear = masks.Camera(1);
+    ASSERT_NE(rear, nullptr);
+    MaskRegion outside{2, 1, MaskKind::Face, {}};
+    for (int f = 0; f < rear->frames; ++f)
+        outside.boxes.push_back({f, f * 1000 / 30, rear->width - 8, 0, 32, 16, MaskSource::Hand});
+    masks.regions.push_back(outside);
+    PackageRequest request;
+    request.paths = {Recording()};
+    request.fromMs = 2000, request.toMs = 4000, request.atMs = 3000;
+    request.outDir = (Folder() / "unblurred_package").string();
+    request.redact = &masks;
+    fs::remove_all(request.outDir);
+    PackageResult result;
+    std::string error;
+    ASSERT_FALSE(WritePackage(request, {}, &result, &error));
+    EXPECT_NE(error.find("still 20260314_182512.000_rear.jpg"), std::string::npos) << error;
+    EXPECT_NE(error.find("region 2 (face, rear camera)"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(request.outDir));
 }
 
 }  // namespace
