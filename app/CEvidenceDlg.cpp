@@ -62,7 +62,8 @@ QString CEvidenceDlg::ProposedFolder(const std::vector<std::string>& inputs,
     std::string stem = inputs[index].substr(inputs[index].find_last_of('/') + 1);
     stem = stem.substr(0, stem.find_last_of('.'));
     // Never before the start of the recording holding the moment.
-    if (const std::optional<int64_t> ms = timeline.ClockMsAt(fromMs - std::min<int64_t>(at.offsetMs, 0)))
+    if (const std::optional<int64_t> ms =
+            timeline.ClockMsAt(fromMs - std::min<int64_t>(at.offsetMs, 0)))
         stem = FormatClockStem(*ms / 1000);
     const QString base = QDir::home().filePath(QString::fromStdString(stem + "_evidence"));
     QString path = base;

@@ -79,8 +79,8 @@ ClipExportCommand::Stretch ClipExportCommand::MomentStretch(int64_t atMs, int64_
     return s;
 }
 
-void ClipExportCommand::Export(ClipRequest request, const TripTimeline& timeline,
-                               double unitsPerG, int64_t atMs, bool marked) {
+void ClipExportCommand::Export(ClipRequest request, const TripTimeline& timeline, double unitsPerG,
+                               int64_t atMs, bool marked) {
     CExportDlg::Choice choice = m_choice;
     if (!m_dialogs.options(&choice)) return;
     if (choice.evidencePackage) {
@@ -115,8 +115,8 @@ void ClipExportCommand::Export(ClipRequest request, const TripTimeline& timeline
     m_dialogs.run(dialog);
 }
 
-void ClipExportCommand::Package(const ClipRequest& span, const TripTimeline& timeline,
-                                int64_t atMs, int64_t lengthMs) {
+void ClipExportCommand::Package(const ClipRequest& span, const TripTimeline& timeline, int64_t atMs,
+                                int64_t lengthMs) {
     if (!m_dialogs.evidenceFolder || !m_dialogs.runEvidence) return;
     Stretch stretch;
     stretch.fromMs = span.fromMs, stretch.toMs = span.toMs;

@@ -116,9 +116,7 @@ public:
     const QString& Path() const { return m_path; }
     const QStringList& TripPaths() const { return m_trip; }
     // The recording on screen in the trip; -1 outside a trip.
-    int TripIndex() const {
-        return m_trip.isEmpty() ? -1 : static_cast<int>(m_sequence.Index());
-    }
+    int TripIndex() const { return m_trip.isEmpty() ? -1 : static_cast<int>(m_sequence.Index()); }
     int Rate() const { return m_player->RatePercent(); }
     QString LastError() const { return m_lastError; }
 

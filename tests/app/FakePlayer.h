@@ -51,7 +51,9 @@ public:
     void SeekSeconds(int seconds) override { SeekToMs(m_positionMs + seconds * 1000); }
     void StepFrame(int direction) override;
     void SetRatePercent(int percent) override { m_rate = percent; }
-    int StepRate(int direction) override { return m_rate = direction > 0 ? m_rate * 2 : m_rate / 2; }
+    int StepRate(int direction) override {
+        return m_rate = direction > 0 ? m_rate * 2 : m_rate / 2;
+    }
     int RatePercent() const override { return m_rate; }
     void WaitForWorker() override {}
 

@@ -128,9 +128,9 @@ TEST_F(ControllerTest, SeeksAndSkipsLandOnTheTripsTimeline) {
         int64_t targetMs;
         int64_t deltaMs;  // 0: a seek to targetMs; else a skip by deltaMs from targetMs
         int tripIndex;
-    } rows[] = {{500, 0, 0},      {2500, 0, 1},     {2200, 0, 1},    {0, 0, 0},
-                {2000, 0, 1},     {4000, 0, 2},     {500, 1000, 0},  {1000, 1000, 1},
-                {1500, 1000, 1},  {2500, -1000, 0}, {5500, -2000, 1}, {3000, 2000, 2}};
+    } rows[] = {{500, 0, 0},     {2500, 0, 1},     {2200, 0, 1},     {0, 0, 0},
+                {2000, 0, 1},    {4000, 0, 2},     {500, 1000, 0},   {1000, 1000, 1},
+                {1500, 1000, 1}, {2500, -1000, 0}, {5500, -2000, 1}, {3000, 2000, 2}};
     for (const auto& row : rows) {
         ASSERT_TRUE(controller->SeekTo(row.targetMs)) << row.targetMs;
         Deliver();
@@ -247,11 +247,12 @@ TEST(FrameDropMeterTest, TellsOfDroppingOncePerSpanAboveOnePercent) {
         int said;  // -1 nothing yet, 0 keeping up, 1 dropping
     };
     const Step steps[] = {
-        {0, 1000, 10, -1},     {4999, 1150, 40, -1},  // the span is not over
-        {5000, 1150, 5, -1},                          // late went back: a new span
-        {10000, 1300, 6, 0},                          // 1 of 150: under 1 %
-        {15000, 1450, 8, 1},                          // 2 of 150: over 1 %
-        {20000, 1450, 8, 0},                          // nothing played
+        {0, 1000, 10, -1},
+        {4999, 1150, 40, -1},  // the span is not over
+        {5000, 1150, 5, -1},   // late went back: a new span
+        {10000, 1300, 6, 0},   // 1 of 150: under 1 %
+        {15000, 1450, 8, 1},   // 2 of 150: over 1 %
+        {20000, 1450, 8, 0},   // nothing played
         {25000, 1600, 10, 1},
         // Each judged span starts the next: a single late picture among a few more, sampled
         // right after, is not a span of its own.
