@@ -55,17 +55,16 @@ QString Text(int ko, int en, const std::string& argument = {}) {
 }  // namespace
 
 QString CEvidenceDlg::ProposedFolder(const std::vector<std::string>& inputs,
-                                     const std::vector<int64_t>& startsMs, int64_t fromMs) {
+                                     const TripTimeline& timeline, int64_t fromMs) {
     if (inputs.empty()) return QDir::homePath();
-    size_t index = 0;
-    while (index + 1 < inputs.size() && index + 1 < startsMs.size() &&
-           startsMs[index + 1] <= fromMs)
-        ++index;
+    const TripTimeline::Place at = timeline.At(fromMs);
+    const size_t index = std::min(at.index, inputs.size() - 1);
     std::string stem = inputs[index].substr(inputs[index].find_last_of('/') + 1);
     stem = stem.substr(0, stem.find_last_of('.'));
-    const int64_t offsetMs = index < startsMs.size() ? fromMs - startsMs[index] : fromMs;
-    if (const std::optional<int64_t> start = RecordingStartSec(inputs[index]))
-        stem = FormatClockStem(*start + std::max<int64_t>(0, offsetMs) / 1000);
+    // Never before the start of the recording holding the moment.
+    if (const std::optional<int64_t> ms =
+            timeline.ClockMsAt(fromMs - std::min<int64_t>(at.offsetMs, 0)))
+        stem = FormatClockStem(*ms / 1000);
     const QString base = QDir::home().filePath(QString::fromStdString(stem + "_evidence"));
     QString path = base;
     for (int n = 2; n <= kProposalAttempts && QFileInfo::exists(path); ++n)

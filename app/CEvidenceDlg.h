@@ -18,6 +18,7 @@
 
 #include "app/BackgroundJob.h"
 #include "evidence/EvidencePackage.h"
+#include "library/TripTimeline.h"
 
 class QLabel;
 class QProgressBar;
@@ -34,7 +35,7 @@ public:
     // Where the folder dialog starts: a new folder in the home folder named after the clip's
     // start on the camera clock, never an existing one.
     static QString ProposedFolder(const std::vector<std::string>& inputs,
-                                  const std::vector<int64_t>& startsMs, int64_t fromMs);
+                                  const TripTimeline& timeline, int64_t fromMs);
     // Asks for the package's stretch as seconds before and after the picture at atMs (the
     // stills' moment), within a timeline of lengthMs; false when cancelled. Modal.
     static bool AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, int64_t* fromMs,

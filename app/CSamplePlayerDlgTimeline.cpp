@@ -19,6 +19,10 @@ void CSamplePlayerDlg::CreateTimeline() {
         return OpenRecording(path, index);
     };
     host.seekToRecordingMs = [this](int64_t ms) { SeekToRecordingMs(ms); };
+    host.seekOnTimeline = [this](int64_t ms) {
+        SeekOnTimeline(ms);
+        return m_playback.State() != PlaybackState::Failed;
+    };
     host.pause = [this] { OnBnClickedButtonPause(); };
     host.play = [this] { OnBnClickedButtonPlay(); };
     host.quitConfirmed = [this] { return m_bQuitConfirmed; };

@@ -49,19 +49,15 @@ QString ClipExportCommand::ClipFolder() const {
 }
 
 QString ClipExportCommand::ProposedClipPath(const std::vector<std::string>& inputs,
-                                            const std::vector<int64_t>& startsMs, int64_t fromMs,
+                                            const TripTimeline& timeline, int64_t fromMs,
                                             const QString& folder) {
-    // The in point lies in the recording holding it.
-    size_t index = 0;
-    while (index + 1 < inputs.size() && index + 1 < startsMs.size() &&
-           startsMs[index + 1] <= fromMs)
-        ++index;
     const std::string& first = inputs.front();
     std::string stem = first.substr(first.find_last_of('/') + 1);
     stem = stem.substr(0, stem.find_last_of('.'));
-    const int64_t offsetMs = index < startsMs.size() ? fromMs - startsMs[index] : fromMs;
-    if (const std::optional<int64_t> start = RecordingStartSec(inputs[index]))
-        stem = FormatClockStem(*start + std::max<int64_t>(0, offsetMs) / kMsPerSec);
+    // The in point on the camera clock of the recording holding it, never before its start.
+    const int64_t before = std::min<int64_t>(timeline.At(fromMs).offsetMs, 0);
+    if (const std::optional<int64_t> ms = timeline.ClockMsAt(fromMs - before))
+        stem = FormatClockStem(*ms / kMsPerSec);
     const QString where = folder.isEmpty() ? VideosFolder() : folder;
     const std::string base = where.toStdString() + "/" + stem + "_clip";
     std::string path = base + ".mp4";
@@ -83,8 +79,8 @@ ClipExportCommand::Stretch ClipExportCommand::MomentStretch(int64_t atMs, int64_
     return s;
 }
 
-void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& startsMs,
-                               double unitsPerG, int64_t atMs, bool marked) {
+void ClipExportCommand::Export(ClipRequest request, const TripTimeline& timeline, double unitsPerG,
+                               int64_t atMs, bool marked) {
     CExportDlg::Choice choice = m_choice;
     if (!m_dialogs.options(&choice)) return;
     if (choice.evidencePackage) {
@@ -95,11 +91,11 @@ void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& 
             const Stretch moment = MomentStretch(atMs, length);
             request.fromMs = moment.fromMs, request.toMs = moment.toMs;
         }
-        Package(request, startsMs, atMs, marked ? -1 : length);
+        Package(request, timeline, atMs, marked ? -1 : length);
         return;
     }
     const QString chosen =
-        m_dialogs.path(ProposedClipPath(request.paths, startsMs, request.fromMs, ClipFolder()));
+        m_dialogs.path(ProposedClipPath(request.paths, timeline, request.fromMs, ClipFolder()));
     if (chosen.isEmpty()) return;
     m_lastFolder = QFileInfo(chosen).absolutePath();
     request.outPath = chosen.toStdString();
@@ -119,8 +115,8 @@ void ClipExportCommand::Export(ClipRequest request, const std::vector<int64_t>& 
     m_dialogs.run(dialog);
 }
 
-void ClipExportCommand::Package(const ClipRequest& span, const std::vector<int64_t>& startsMs,
-                                int64_t atMs, int64_t lengthMs) {
+void ClipExportCommand::Package(const ClipRequest& span, const TripTimeline& timeline, int64_t atMs,
+                                int64_t lengthMs) {
     if (!m_dialogs.evidenceFolder || !m_dialogs.runEvidence) return;
     Stretch stretch;
     stretch.fromMs = span.fromMs, stretch.toMs = span.toMs;
@@ -132,7 +128,7 @@ void ClipExportCommand::Package(const ClipRequest& span, const std::vector<int64
     stretch.toMs = std::clamp<int64_t>(stretch.toMs, stretch.atMs + 1,
                                        std::max(stretch.lengthMs, stretch.atMs + 1));
     const QString folder = m_dialogs.evidenceFolder(
-        CEvidenceDlg::ProposedFolder(span.paths, startsMs, stretch.fromMs));
+        CEvidenceDlg::ProposedFolder(span.paths, timeline, stretch.fromMs));
     if (folder.isEmpty()) return;
     PackageRequest request;
     request.paths = span.paths;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/CExportDlg.h"
+#include "library/TripTimeline.h"
 
 class CEvidenceDlg;
 
@@ -51,17 +52,17 @@ public:
     // parent: the window the export dialog belongs to (a quit closes it with the window).
     ClipExportCommand(QWidget& parent, Dialogs dialogs);
 
-    // request.paths and its span are filled in; startsMs gives each recording's start on the
-    // timeline the span is measured on; unitsPerG is the G-sensor's reading for 1 g.
+    // request.paths and its span are filled in; timeline is the one the span is measured on
+    // (its recordings' starts and camera clock); unitsPerG is the G-sensor's reading for 1 g.
     // atMs: the picture on screen; marked: whether the span comes from in and out marks (an
     // evidence package chosen from the options is then of that span, else of the moment).
-    void Export(ClipRequest request, const std::vector<int64_t>& startsMs, double unitsPerG,
+    void Export(ClipRequest request, const TripTimeline& timeline, double unitsPerG,
                 int64_t atMs = -1, bool marked = true);
     // The evidence package (see CEvidenceDlg) of the span offered, which the stretch question
     // may change, with its stills at atMs on that timeline (-1: the span's middle; the
     // picture on screen when the window asks), with the sound and position options of the
     // last export; offered from the export's options too.
-    void Package(const ClipRequest& span, const std::vector<int64_t>& startsMs, int64_t atMs,
+    void Package(const ClipRequest& span, const TripTimeline& timeline, int64_t atMs,
                  int64_t lengthMs = -1);
 
     // The dialogs' title, also the name of the command.
@@ -72,7 +73,7 @@ public:
     // named after the clip's start on the camera clock (the first recording's name when that
     // carries no time), never a recording, an input or an existing file.
     static QString ProposedClipPath(const std::vector<std::string>& inputs,
-                                    const std::vector<int64_t>& startsMs, int64_t fromMs,
+                                    const TripTimeline& timeline, int64_t fromMs,
                                     const QString& folder = QString());
     // The user's videos folder (XDG), else the home folder.
     static QString VideosFolder();

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "media/CAVIExtractor.h"
+#include "app/SessionPlayerPort.h"
 #include "support/Trace.h"
 
 namespace {
@@ -14,23 +14,50 @@ namespace {
 using Kind = PlayerEvent::Kind;
 constexpr int64_t kMsPerSecond = 1000;
 
+std::vector<std::string> ToStd(const QStringList& paths) {
+    std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(paths.size()));
+    for (const QString& p : paths) out.push_back(p.toStdString());
+    return out;
+}
+
 }  // namespace
 
-PlaybackController::PlaybackController(QObject* parent) : QObject(parent) {}
+PlaybackController::PlaybackController(QObject* parent)
+    : PlaybackController(std::make_unique<SessionPlayerPort>(), parent) {}
+
+PlaybackController::PlaybackController(std::unique_ptr<PlayerPort> player, QObject* parent)
+    : QObject(parent),
+      m_session(dynamic_cast<SessionPlayerPort*>(player.get())),
+      m_player(std::move(player)) {}
 
 PlaybackController::~PlaybackController() {
     Shutdown();
 }
 
 bool PlaybackController::Start(VideoWindow* front, VideoWindow* rear, bool withSound) {
-    m_session.Player().SetEventCallback(&PlaybackController::OnPlayerEvent, this);
-    return m_session.Start(front, rear, withSound);
+    m_player->SetEventCallback(&PlaybackController::OnPlayerEvent, this);
+    return m_player->Start(front, rear, withSound);
 }
 
 void PlaybackController::Shutdown() {
     m_probe.Cancel();
-    m_session.Player().SetEventCallback(nullptr, nullptr);
-    m_session.Stop();
+    m_player->SetEventCallback(nullptr, nullptr);
+    m_player->Stop();
+}
+
+CPlaybackSession& PlaybackController::Session() {
+    return m_session->Session();
+}
+
+const std::vector<int64_t>& PlaybackController::TripStartsMs() const {
+    static const std::vector<int64_t> kNone;
+    return m_sequence.IsTimelineKnown() ? m_sequence.Timeline().StartsMs() : kNone;
+}
+
+const TripTimeline& PlaybackController::Timeline() const {
+    static const TripTimeline kNone;
+    return m_sequence.IsTimelineKnown() ? m_sequence.Timeline() : kNone;
 }
 
 const char* PlaybackController::StateName(PlaybackState state) {
@@ -110,48 +137,48 @@ void PlaybackController::OnFramePosted() {
     }
     if (frame.openSerial != m_openSerial || !HasMedia()) return;  // from what was open before
     // The frame may be the first of a recording whose hand-over is still queued behind it.
-    if (frame.handOvers > m_handOvers) OnHandOver(frame.openSerial, frame.handOvers);
+    if (frame.handOvers > m_sequence.HandOvers()) OnHandOver(frame.openSerial, frame.handOvers);
     // A seek asked for since: the position already reads its target.
-    if (m_session.Player().IsSeekPending()) return;
+    if (m_player->IsSeekPending()) return;
     SetPosition(RecordingStartMs() + frame.positionMs);
     if (m_state == PlaybackState::Playing) {
-        const CQRVMediaPlayer& player = m_session.Player();
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
         const std::optional<bool> dropping =
             m_drops.Sample(std::chrono::duration_cast<std::chrono::milliseconds>(now).count(),
-                           player.GetPlayedFrames(), player.GetLateFrames());
+                           m_player->PlayedFrames(), m_player->LateFrames());
         if (dropping.value_or(false)) emit droppingFrames();
     }
 }
 
 void PlaybackController::OnHandOver(uint32_t serial, int32_t handOvers) {
-    // A frame may have brought the news first; short recordings may pass two at once.
-    if (serial != m_openSerial || handOvers <= m_handOvers) return;
-    const int32_t steps = handOvers - m_handOvers;
-    m_handOvers = handOvers;
-    // Only a trip queues a next recording, and an open in between drops it.
-    if (m_trip.isEmpty() || m_tripIndex + 1 >= m_trip.size()) return;
-    m_tripIndex = std::min(m_tripIndex + steps, static_cast<int>(m_trip.size()) - 1);
-    m_path = m_trip[m_tripIndex];
-    emit recordingChanged(m_path, m_tripIndex);
-    if (m_tripStartsMs.empty()) emit durationChanged(Duration());
+    // A frame may have brought the news first; short recordings may pass two at once, and
+    // an open in between drops what was queued.
+    if (serial != m_openSerial) return;
+    FollowHandOver(m_sequence.FollowHandOvers(handOvers));
+}
+
+void PlaybackController::FollowHandOver(int steps) {
+    if (steps <= 0) return;
+    m_path = m_trip[static_cast<qsizetype>(m_sequence.Index())];
+    emit recordingChanged(m_path, TripIndex());
+    if (!m_sequence.IsTimelineKnown()) emit durationChanged(Duration());
     SetPosition(RecordingStartMs());
     QueueNextInTrip();
 }
 
 void PlaybackController::OnEnded(uint32_t serial) {
-    if (serial != m_openSerial || !m_session.Player().Ended()) return;
-    if (!m_trip.isEmpty() && m_tripIndex + 1 < m_trip.size()) {
+    if (serial != m_openSerial || !m_player->Ended()) return;
+    if (const std::optional<size_t> next = m_sequence.NextAfterEnd()) {
         // The next recording could not be joined on (another sound format or frame rate):
         // it opens as the trip goes on.
-        PlayTripAt(m_tripIndex + 1);
+        PlayTripAt(static_cast<int>(*next));
         return;
     }
     // Played out, the last picture stays and the position reads the whole length (or where
     // the pictures of a file cut while it played ended).
-    const int32_t endsAtMs = m_session.Player().GetPositionMs();
+    const int32_t endsAtMs = m_player->PositionMs();
     SetPosition(RecordingStartMs() + endsAtMs);
-    if (endsAtMs < m_session.Player().GetDuration()) emit cutShort(m_path, endsAtMs);
+    if (endsAtMs < m_player->DurationMs()) emit cutShort(m_path, endsAtMs);
     SetState(PlaybackState::Ended);
     emit ended(m_path);
 }
@@ -159,7 +186,7 @@ void PlaybackController::OnEnded(uint32_t serial) {
 void PlaybackController::OnOpened(const PlayerEvent& event) {
     // An open asked for since replaces this one.
     if (event.openSerial != m_openSerial || m_state != PlaybackState::Loading) return;
-    m_handOvers = event.handOvers;
+    m_sequence.NoteHandOvers(event.handOvers);
     m_lastError.clear();
     SetState(m_playWhenOpened ? PlaybackState::Playing : PlaybackState::Paused);
     emit opened(m_path, TripIndex());
@@ -183,8 +210,7 @@ void PlaybackController::OnFailed(uint32_t serial, const QString& reason) {
 // ---- opening ----
 
 bool PlaybackController::PlayRecording(const QString& path, int64_t startMs) {
-    if (!m_trip.isEmpty() && (m_tripIndex >= m_trip.size() || m_trip[m_tripIndex] != path))
-        LeaveTrip();
+    if (!m_trip.isEmpty() && m_trip[TripIndex()] != path) LeaveTrip();
     return OpenAt(path, startMs, true);
 }
 
@@ -201,14 +227,13 @@ void PlaybackController::SetTrip(const QStringList& paths) {
         return;
     }
     m_trip = paths;
-    m_tripIndex = 0;
-    m_tripStartsMs.clear();
+    m_sequence.SetTrip(ToStd(paths));
     ProbeTrip();
 }
 
 bool PlaybackController::PlayTripAt(int index, int64_t startMs) {
     if (index < 0 || index >= m_trip.size()) return false;
-    m_tripIndex = index;
+    m_sequence.OpenedAt(static_cast<size_t>(index), m_sequence.HandOvers());
     return OpenAt(m_trip[index], startMs, true);
 }
 
@@ -216,27 +241,25 @@ void PlaybackController::LeaveTrip() {
     if (m_trip.isEmpty()) return;
     m_probe.Cancel();
     m_trip.clear();
-    m_tripStartsMs.clear();
-    m_tripIndex = 0;
+    m_sequence.Clear();
     if (HasMedia()) {
         emit durationChanged(Duration());
-        SetPosition(m_session.Player().GetPositionMs());
+        SetPosition(m_player->PositionMs());
     }
 }
 
 bool PlaybackController::OpenAt(const QString& path, int64_t startMs, bool play) {
-    CQRVMediaPlayer& player = m_session.Player();
     m_path = path;
     m_seekWhenOpenedMs = -1;
     m_playWhenOpened = play;
-    if (!m_session.Started()) {
+    if (!m_player->Started()) {
         m_lastError.clear();
         Fail(path);
         return false;
     }
     const int64_t start = std::clamp<int64_t>(startMs, 0, INT32_MAX);
     SetState(PlaybackState::Loading);
-    m_openSerial = player.PostOpen(path.toUtf8().constData(), static_cast<int32_t>(start), play);
+    m_openSerial = m_player->PostOpen(path.toStdString(), static_cast<int32_t>(start), play);
     // Runs after the open on the worker; a refused open leaves nothing to queue it behind.
     QueueNextInTrip();
     SetPosition(RecordingStartMs() + start);
@@ -251,28 +274,26 @@ void PlaybackController::Fail(const QString& path) {
 }
 
 void PlaybackController::QueueNextInTrip() {
-    if (!m_trip.isEmpty() && m_tripIndex + 1 < m_trip.size())
-        m_session.Player().QueueNext(m_trip[m_tripIndex + 1].toUtf8().constData());
+    if (const std::string* next = m_sequence.NextToQueue()) m_player->QueueNext(*next);
 }
 
 void PlaybackController::ProbeTrip() {
     const QStringList paths = m_trip;
-    m_probe.Start([this, paths](JobContext& job) {
-        std::vector<int64_t> starts{0};
-        for (const QString& path : paths) {
+    const std::vector<std::string> files = m_sequence.Paths();
+    const PlayerPort* player = m_player.get();  // its probe may be called from any thread
+    m_probe.Start([this, paths, files, player](JobContext& job) {
+        std::vector<int64_t> lengths;
+        for (const std::string& path : files) {
             if (job.IsCancelled()) return;
-            CAVIExtractor reader;
-            int32_t length = 0;
             // A recording that cannot be read takes no time on the timeline.
-            if (!CQRVMediaPlayer::ProbeFile(path.toUtf8().constData(), reader, &length, nullptr))
-                length = 0;
-            starts.push_back(starts.back() + length);
+            lengths.push_back(std::max(player->ProbeLengthMs(path), 0));
         }
-        job.Post([this, paths, starts] {
+        TripTimeline timeline(std::move(lengths), TripTimeline::ClockStartsFromNames(files));
+        job.Post([this, paths, timeline] {
             if (paths != m_trip) return;
-            m_tripStartsMs = starts;
+            m_sequence.SetTimeline(timeline);
             emit durationChanged(Duration());
-            if (HasMedia()) SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+            if (HasMedia()) SetPosition(RecordingStartMs() + m_player->PositionMs());
         });
     });
 }
@@ -282,34 +303,34 @@ void PlaybackController::ProbeTrip() {
 void PlaybackController::Play() {
     if (m_state == PlaybackState::Loading) {
         m_playWhenOpened = true;
-        m_session.Player().Play();
+        m_player->Play();
         return;
     }
     if (m_state != PlaybackState::Paused && m_state != PlaybackState::Ended) return;
     // A trip played out plays again from its start.
-    if (m_state == PlaybackState::Ended && !m_trip.isEmpty() && m_tripIndex > 0) {
+    if (m_state == PlaybackState::Ended && TripIndex() > 0) {
         PlayTripAt(0);
         return;
     }
-    m_session.Player().Play();
+    m_player->Play();
     SetState(PlaybackState::Playing);
 }
 
 void PlaybackController::Pause() {
     if (m_state == PlaybackState::Loading) {
         m_playWhenOpened = false;
-        m_session.Player().Pause();
+        m_player->Pause();
         return;
     }
     if (m_state != PlaybackState::Playing) return;
-    m_session.Player().Pause();
+    m_player->Pause();
     SetState(PlaybackState::Paused);
 }
 
 void PlaybackController::Stop() {
     // Posted like an open: a stop during a slow open returns at once, and whatever the worker
     // still reports of the recording closed carries the old serial and is dropped.
-    m_openSerial = m_session.Player().PostClose();
+    m_openSerial = m_player->PostClose();
     LeaveTrip();
     m_seekWhenOpenedMs = -1;
     const bool hadMedia = !m_path.isEmpty();
@@ -323,24 +344,14 @@ void PlaybackController::Stop() {
 }
 
 void PlaybackController::WaitUntilClosed() {
-    m_session.Player().WaitForWorker();
-}
-
-int PlaybackController::TripRecordingAt(int64_t timelineMs) const {
-    int index = 0;
-    while (index + 1 < m_trip.size() && static_cast<size_t>(index + 1) < m_tripStartsMs.size() &&
-           m_tripStartsMs[static_cast<size_t>(index) + 1] <= timelineMs)
-        ++index;
-    return index;
+    m_player->WaitForWorker();
 }
 
 int PlaybackController::SeekIntoOtherRecording(int64_t target, bool play) {
-    if (m_trip.isEmpty() || m_tripStartsMs.empty()) return -1;
-    const int index = TripRecordingAt(target);
-    if (index == m_tripIndex) return -1;
-    m_tripIndex = index;
-    const int64_t within = target - m_tripStartsMs[static_cast<size_t>(index)];
-    if (!OpenAt(m_trip[index], within, play)) return 0;
+    const std::optional<TripTimeline::Place> place = m_sequence.PlaceOf(target);
+    if (!place || place->index == m_sequence.Index()) return -1;
+    m_sequence.OpenedAt(place->index, m_sequence.HandOvers());
+    if (!OpenAt(m_trip[static_cast<qsizetype>(place->index)], place->offsetMs, play)) return 0;
     m_drops.Reset();
     emit seeked(m_positionMs);
     return 1;
@@ -364,10 +375,10 @@ bool PlaybackController::SeekTo(int64_t timelineMs) {
     const bool playing = m_state == PlaybackState::Playing;
     if (const int other = SeekIntoOtherRecording(target, playing); other >= 0) return other == 1;
     const int64_t within = std::max<int64_t>(target - RecordingStartMs(), 0);
-    m_session.Player().SeekToMs(static_cast<int32_t>(std::min<int64_t>(within, INT32_MAX)));
+    m_player->SeekToMs(static_cast<int32_t>(std::min<int64_t>(within, INT32_MAX)));
     // A recording held at its end shows the picture sought and waits there.
     if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
-    SetPosition(RecordingStartMs() + m_session.Player().GetPositionMs());
+    SetPosition(RecordingStartMs() + m_player->PositionMs());
     m_drops.Reset();
     emit seeked(m_positionMs);
     return true;
@@ -378,16 +389,11 @@ bool PlaybackController::SeekBy(int64_t deltaMs) {
     if (!HasMedia()) return false;
     const int64_t target = std::max<int64_t>(Position() + deltaMs, 0);
     const int64_t within = target - RecordingStartMs();
-    CQRVMediaPlayer& player = m_session.Player();
-    if (deltaMs % kMsPerSecond != 0 || within < 0 || within >= player.GetDuration())
+    if (deltaMs % kMsPerSecond != 0 || within < 0 || within >= m_player->DurationMs())
         return SeekTo(target);
     // Whole seconds within the recording on screen: counted in frames from the frame shown,
     // so no rounding of milliseconds moves the landing frame.
-    const int seconds = static_cast<int>(deltaMs / kMsPerSecond);
-    if (seconds >= 0)
-        player.SeekForward(seconds);
-    else
-        player.SeekBackward(-seconds);
+    m_player->SeekSeconds(static_cast<int>(deltaMs / kMsPerSecond));
     if (m_state == PlaybackState::Ended) SetState(PlaybackState::Paused);
     SetPosition(Position());
     m_drops.Reset();
@@ -398,25 +404,25 @@ bool PlaybackController::SeekBy(int64_t deltaMs) {
 void PlaybackController::StepFrame(int direction) {
     if (!HasMedia()) return;
     // Back from a recording's first picture: the last picture of the one before it in the trip.
-    if (direction < 0 && m_state != PlaybackState::Loading && m_tripIndex > 0 &&
-        m_session.Player().GetPositionMs() <= 0) {
+    if (direction < 0 && m_state != PlaybackState::Loading && TripIndex() > 0 &&
+        m_player->PositionMs() <= 0) {
         Pause();
         SeekTo(RecordingStartMs() - 1);
         return;
     }
-    m_session.Player().StepFrame(direction);
+    m_player->StepFrame(direction);
     SetState(PlaybackState::Paused);
 }
 
 void PlaybackController::SetRate(int percent) {
     const int before = Rate();
-    m_session.Player().SetRatePercent(percent);
+    m_player->SetRatePercent(percent);
     if (Rate() != before) emit rateChanged(Rate());
 }
 
 int PlaybackController::StepRate(int direction) {
     const int before = Rate();
-    const int now = m_session.Player().StepRate(direction);
+    const int now = m_player->StepRate(direction);
     if (now != before) emit rateChanged(now);
     return now;
 }
@@ -425,27 +431,24 @@ int PlaybackController::StepRate(int direction) {
 
 int64_t PlaybackController::Position() const {
     if (!HasMedia()) return m_positionMs;
-    const CQRVMediaPlayer& player = m_session.Player();
-    const int32_t handOvers = player.GetHandOvers();
-    const int64_t ms = player.GetPositionMs();
+    const int32_t handOvers = m_player->HandOvers();
+    const int64_t ms = m_player->PositionMs();
     // A recording handed over to and not yet followed would read from its own start.
-    if (handOvers != m_handOvers || player.GetHandOvers() != handOvers) return m_positionMs;
+    if (handOvers != m_sequence.HandOvers() || m_player->HandOvers() != handOvers)
+        return m_positionMs;
     return RecordingStartMs() + ms;
 }
 
 int64_t PlaybackController::Duration() const {
-    const CQRVMediaPlayer& player = m_session.Player();
-    if (!m_trip.isEmpty() && m_tripStartsMs.size() == static_cast<size_t>(m_trip.size()) + 1)
-        return m_tripStartsMs.back();
+    if (m_sequence.IsTimelineKnown()) return m_sequence.Timeline().LengthMs();
     if (m_path.isEmpty()) return 0;
     // Until the open is done the player still knows the recording before.
     if (!HasMedia()) return RecordingStartMs();
-    return RecordingStartMs() + player.GetDuration();
+    return RecordingStartMs() + m_player->DurationMs();
 }
 
 int64_t PlaybackController::RecordingStartMs() const {
-    if (m_trip.isEmpty() || static_cast<size_t>(m_tripIndex) >= m_tripStartsMs.size()) return 0;
-    return m_tripStartsMs[static_cast<size_t>(m_tripIndex)];
+    return m_sequence.RecordingStartMs();
 }
 
 void PlaybackController::SetState(PlaybackState state) {

@@ -1,42 +1,52 @@
 #pragma once
 // What plays, and how far it has got: the one owner of the playback session and of what
 // plays next (one recording, or a trip played recording after recording as one timeline).
-// The window, the desktop's media controls and the tool observe it through its signals;
-// none of them keeps a copy of the play state or asks the player for it on a timer.
+// The window, its timeline and telemetry panels and the desktop's media controls observe it
+// through its signals and read its position and trip from it; none of them keeps a copy of
+// the play state or asks the player for it on a timer.
+//
+// The player: a PlayerPort. The viewer's controller makes its own over the real engine
+// (SessionPlayerPort); a test hands it one that answers at once. The trip's hand-overs (which
+// recording comes next, when it is queued, where the timeline stands after one) are worked out
+// by a TripSequencer, the same one the tool's play drives, over the trip's TripTimeline.
 //
 // Threads: every operation and every signal is on the thread that owns this object (the GUI
 // thread), which never waits for a file to open or an index to be built. An open is asked of
-// the player's worker and returns at once (state Loading); the worker reports it done or
-// refused, with frames, hand-overs and the end, through its event callback; OnPlayerEvent only
-// notes them and posts them here as queued calls. Frame
+// the player and returns at once (state Loading); the player reports it done or refused,
+// with frames, hand-overs and the end, through its event callback, possibly on a thread of
+// its own; OnPlayerEvent only notes them and posts them here as queued calls. Frame
 // events are coalesced: at most one is outstanding, carrying the newest frame, so a busy GUI
-// thread is never flooded. While paused the worker reports nothing and nothing is posted.
+// thread is never flooded. While paused the player reports nothing and nothing is posted.
 // Trip lengths are probed by a background job and posted back the same way.
 //
 // Position: on the timeline of what plays. For a trip it is the time since the trip's start
 // (each recording starts where the one before it ends), once the lengths of its recordings
-// are known; until then the recording on screen counts from the trip's start of it as far as
-// known (0 for the first one).
+// are known; until then the recording on screen counts from 0.
 //
 // Loading: what is asked meanwhile waits for the open. Play and Pause set how it starts, a
 // seek is made once it is open (another trip recording is opened at once instead), and the
 // position reads the time asked for. An open asked for while another loads replaces it: the
 // first one's report is dropped by its serial.
 //
-// Shutdown: Shutdown (or the destructor) drops the event callback, then stops and joins the
-// player's threads; posted events still queued for a destroyed controller are dropped by Qt.
+// Shutdown: Shutdown (or the destructor) drops the event callback, then stops the player (the
+// engine joins its threads); posted events still queued for a destroyed controller are
+// dropped by Qt.
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "app/BackgroundJob.h"
 #include "app/FrameDropMeter.h"
+#include "app/PlayerPort.h"
+#include "library/TripSequencer.h"
 #include "media/CPlaybackSession.h"
 
+class SessionPlayerPort;
 class VideoWindow;
 
 enum class PlaybackState { NoMedia, Loading, Playing, Paused, Ended, Failed };
@@ -44,7 +54,10 @@ enum class PlaybackState { NoMedia, Loading, Playing, Paused, Ended, Failed };
 class PlaybackController : public QObject {
     Q_OBJECT
 public:
+    // Over the real engine, made here.
     explicit PlaybackController(QObject* parent = nullptr);
+    // Over another player (a test's).
+    explicit PlaybackController(std::unique_ptr<PlayerPort> player, QObject* parent = nullptr);
     ~PlaybackController() override;
 
     // Starts the session's threads with the two picture areas; false when the player
@@ -95,17 +108,22 @@ public:
     int64_t Duration() const;
     // Where the recording on screen starts on the timeline (0 outside a trip).
     int64_t RecordingStartMs() const;
-    // Each trip recording's start on the timeline; empty until probed or outside a trip.
-    const std::vector<int64_t>& TripStartsMs() const { return m_tripStartsMs; }
+    // Each trip recording's start on the timeline, then its end; empty until probed or
+    // outside a trip.
+    const std::vector<int64_t>& TripStartsMs() const;
+    // The trip's timeline; empty until probed or outside a trip.
+    const TripTimeline& Timeline() const;
     const QString& Path() const { return m_path; }
     const QStringList& TripPaths() const { return m_trip; }
     // The recording on screen in the trip; -1 outside a trip.
-    int TripIndex() const { return m_trip.isEmpty() ? -1 : m_tripIndex; }
-    int Rate() const { return m_session.Player().GetRatePercent(); }
+    int TripIndex() const { return m_trip.isEmpty() ? -1 : static_cast<int>(m_sequence.Index()); }
+    int Rate() const { return m_player->RatePercent(); }
     QString LastError() const { return m_lastError; }
 
-    CPlaybackSession& Session() { return m_session; }
-    CQRVMediaPlayer& Player() { return m_session.Player(); }
+    // The engine, for what the controller does not carry (stills, picture settings, volume);
+    // only on a controller made over the real engine.
+    CPlaybackSession& Session();
+    CQRVMediaPlayer& Player() { return Session().Player(); }
 
     static const char* StateName(PlaybackState state);
 
@@ -151,7 +169,7 @@ private:
     void SetPosition(int64_t ms);
     void QueueNextInTrip();
     void ProbeTrip();
-    int TripRecordingAt(int64_t timelineMs) const;
+    void FollowHandOver(int steps);
 
     // Written by the worker's event callback, taken by OnFramePosted.
     std::mutex m_frameLock;
@@ -161,17 +179,16 @@ private:
     // Owner's thread only.
     PlaybackState m_state = PlaybackState::NoMedia;
     QString m_path;
-    QStringList m_trip;
-    int m_tripIndex = 0;
-    std::vector<int64_t> m_tripStartsMs;  // one per trip recording, plus the trip's end
+    QStringList m_trip;        // as given; m_sequence holds the same paths
+    TripSequencer m_sequence;  // the recording on screen, the hand-overs, the timeline
     int64_t m_positionMs = 0;
     int64_t m_durationMs = 0;         // last announced
     uint32_t m_openSerial = 0;        // the player's serial of what is open, or is being opened
     bool m_playWhenOpened = true;     // Loading: playing or paused once open
     int64_t m_seekWhenOpenedMs = -1;  // Loading: a seek asked for meanwhile (timeline ms)
-    int32_t m_handOvers = 0;          // the player's hand-overs this controller has followed
     QString m_lastError;
     FrameDropMeter m_drops;           // spans of playing only
     BackgroundJob m_probe;
-    CPlaybackSession m_session;  // last: its threads are joined before the rest goes
+    SessionPlayerPort* m_session = nullptr;  // m_player over the real engine; else null
+    std::unique_ptr<PlayerPort> m_player;    // last: stopped before the rest goes
 };

@@ -36,13 +36,6 @@ QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
 }
 
-// The recording of a trip that holds a time on its timeline.
-size_t TripRecordingAt(const std::vector<int64_t>& starts, int64_t ms) {
-    size_t index = 0;
-    while (index + 1 < starts.size() && starts[index + 1] <= ms) ++index;
-    return index;
-}
-
 }  // namespace
 
 TimelinePanel::TimelinePanel(PlaybackController& playback, CBitmapSlider& slider,
@@ -79,7 +72,8 @@ void TimelinePanel::LoadTimeline(const std::string& path) {
         m_timeline = {};
         m_events.clear();
         m_eventLines.clear();
-        m_tripStartsMs.clear();
+        // Until the walk gives the lengths, a moment counts from the first recording's start.
+        m_trip = TripTimeline({}, TripTimeline::ClockStartsFromNames(paths));
         m_nInMs = m_nOutMs = -1;
         m_nLastJumpMs = -1;
         ConnectTimelineViews();
@@ -109,7 +103,7 @@ void TimelinePanel::OnTimelineLoaded(const TimelineResult& result) {
     m_timeline = result.timeline;
     m_events = result.events;
     m_eventLines.clear();
-    m_tripStartsMs = result.startsMs;
+    m_trip = TripTimeline::FromStarts(result.startsMs, result.timeline.durationMs, result.paths);
     ApplyClockFixes();
     ShowRoute();
     ShowTimelineMarks();
@@ -142,29 +136,28 @@ void TimelinePanel::ApplyClockFixes() {
     if (trip.empty()) {
         if (m_timelinePaths.front() == m_host.currentPath()) m_host.clockFixes(m_timeline.fixes);
     } else if (m_timelinePaths == trip) {
-        m_host.tripClockFixes(m_timeline.fixes, m_tripStartsMs, m_host.tripIndex());
+        const std::vector<int64_t>& withEnd = m_trip.StartsMs();
+        m_host.tripClockFixes(m_timeline.fixes, {withEnd.begin(), withEnd.end() - 1},
+                              m_host.tripIndex());
     }
     m_host.showClock();
 }
 
 RecordingTelemetry TimelinePanel::PartOf(const std::string& path) const {
-    for (size_t i = 0; i < m_timelinePaths.size() && i < m_tripStartsMs.size(); ++i) {
-        if (m_timelinePaths[i] != path) continue;
-        const int64_t end =
-            i + 1 < m_tripStartsMs.size() ? m_tripStartsMs[i + 1] : m_timeline.durationMs;
-        return RecordingPart(m_timeline, m_tripStartsMs[i], end - m_tripStartsMs[i]);
+    for (size_t i = 0; i < m_timelinePaths.size() && i < m_trip.Count(); ++i) {
+        if (m_timelinePaths[i] == path)
+            return RecordingPart(m_timeline, m_trip.StartMs(i), m_trip.LengthMs(i));
     }
     return {};
 }
 
 int64_t TimelinePanel::TimelineOffsetMs() const {
     const size_t index = m_host.tripIndex();
-    return (!m_host.tripPaths()->empty() && index < m_tripStartsMs.size()) ? m_tripStartsMs[index]
-                                                                           : 0;
+    return (!m_host.tripPaths()->empty() && index < m_trip.Count()) ? m_trip.StartMs(index) : 0;
 }
 
 bool TimelinePanel::IsTimelineOffsetKnown() const {
-    return m_host.tripPaths()->empty() || m_host.tripIndex() < m_tripStartsMs.size();
+    return m_host.tripPaths()->empty() || m_host.tripIndex() < m_trip.Count();
 }
 
 int TimelinePanel::FixOnScreen(CGPSData* fix) const {
@@ -179,7 +172,7 @@ int TimelinePanel::FixOnScreen(CGPSData* fix) const {
 }
 
 int64_t TimelinePanel::NowMs() const {
-    return TimelineOffsetMs() + m_playback.Player().GetPositionMs();
+    return TimelineOffsetMs() + m_playback.Position() - m_playback.RecordingStartMs();
 }
 
 // ---- slider, graph and map ----
@@ -264,37 +257,46 @@ void TimelinePanel::OnGraphValueClicked(int valueIndex) {
 void TimelinePanel::OnRouteClicked(double latitude, double longitude) {
     const int64_t nearest = NearestValidFixTo(m_timeline.fixes, latitude, longitude);
     if (nearest < 0 || m_timelinePaths.empty()) return;
-    int64_t ms = m_timeline.fixes[static_cast<size_t>(nearest)].timeMs;
-    const std::vector<std::string>& trip = *m_host.tripPaths();
-    if (!trip.empty() && !m_tripStartsMs.empty()) {
-        const size_t index = TripRecordingAt(m_tripStartsMs, ms);
-        ms -= m_tripStartsMs[index];
-        if (index != m_host.tripIndex() &&
-            !m_host.openRecording(std::string(trip[index]), static_cast<int>(index)))
-            return;
-    }
-    m_host.seekToRecordingMs(ms);
+    SeekOnTimeline(m_timeline.fixes[static_cast<size_t>(nearest)].timeMs);
 }
 
-// The path is copied for the open: opening may change the trip the list comes from. A jump
-// leaves play or pause as it was, also into another recording of the trip (which opens playing).
-bool TimelinePanel::JumpTo(int64_t ms) {
+// The controller opens another recording of the trip itself once it knows the trip's lengths;
+// until then the window is asked to open it. Play or pause stays as it was.
+bool TimelinePanel::SeekOnTimeline(int64_t ms) {
     const std::vector<std::string>& trip = *m_host.tripPaths();
-    const size_t index = trip.empty() ? 0 : TripRecordingAt(m_tripStartsMs, ms);
-    if (!trip.empty() && index != m_host.tripIndex()) {
+    if (trip.empty() || !m_playback.Timeline().Empty()) return m_host.seekOnTimeline(ms);
+    return OpenAndSeek(ms);
+}
+
+// The path is copied for the open: opening may change the trip the list comes from. The
+// recording opened plays, so a jump from pause pauses it again.
+bool TimelinePanel::OpenAndSeek(int64_t ms) {
+    const std::vector<std::string>& trip = *m_host.tripPaths();
+    const size_t index = m_trip.RecordingAt(ms);
+    if (index != m_host.tripIndex()) {
         const bool paused = m_playback.State() != PlaybackState::Playing;
-        m_bJumpOpening = true;
+        m_bJumpOpening = m_bJumping;
         if (!m_host.openRecording(std::string(trip[index]), static_cast<int>(index))) {
             m_bJumpOpening = false;
             return false;
         }
         if (paused) m_host.pause();
     }
+    m_host.seekToRecordingMs(ms - TimelineOffsetMs());
+    return true;
+}
+
+bool TimelinePanel::JumpTo(int64_t ms) {
+    const int64_t before = m_nLastJumpMs;
     m_nLastJumpMs = ms;
     m_bJumping = true;
-    m_host.seekToRecordingMs(ms - TimelineOffsetMs());
+    const bool landed = SeekOnTimeline(ms);
     m_bJumping = false;
-    return true;
+    // The controller went on into another recording: the event jumped to stays "now" once
+    // that is open.
+    if (landed && m_playback.State() == PlaybackState::Loading) m_bJumpOpening = true;
+    if (!landed) m_nLastJumpMs = before;
+    return landed;
 }
 
 // Where the next and previous event are searched from: the picture on screen. A seek lands on
@@ -359,13 +361,8 @@ TimelinePanel::EventFields TimelinePanel::DescribeEvent(const DrivingEvent& even
 
 QString TimelinePanel::TimeOfDayAt(int64_t timelineMs) const {
     // The time of day comes from the name of the recording the moment lies in.
-    const size_t index = m_tripStartsMs.empty() ? 0 : TripRecordingAt(m_tripStartsMs, timelineMs);
-    DrivingEvent own;
-    own.timeMs = timelineMs - (index < m_tripStartsMs.size() ? m_tripStartsMs[index] : 0);
-    const std::optional<int64_t> start =
-        index < m_timelinePaths.size() ? RecordingStartSec(m_timelinePaths[index]) : std::nullopt;
-    const EventMoment moment = DescribeEvents({own}, start, {}).front();
-    return moment.cameraMs ? QString::fromStdString(FormatTimeOfDay(*moment.cameraMs)) : QString();
+    const std::optional<int64_t> clockMs = m_trip.ClockMsAt(timelineMs);
+    return clockMs ? QString::fromStdString(FormatTimeOfDay(*clockMs)) : QString();
 }
 
 void TimelinePanel::JumpToEvent(size_t index) {
@@ -428,8 +425,7 @@ void TimelinePanel::OnExportClip() {
     const int64_t picture = EventSearchFromMs();
     const bool marked = m_nInMs >= 0 || m_nOutMs >= 0;
     RunPaused([&] {
-        m_exporter.Export(std::move(*span), m_tripStartsMs, m_eventThresholds.unitsPerG, picture,
-                          marked);
+        m_exporter.Export(std::move(*span), m_trip, m_eventThresholds.unitsPerG, picture, marked);
     });
 }
 
@@ -444,5 +440,5 @@ void TimelinePanel::OnEvidencePackage() {
             ClipExportCommand::MomentStretch(picture, m_timeline.durationMs);
         span->fromMs = moment.fromMs, span->toMs = moment.toMs;
     }
-    RunPaused([&] { m_exporter.Package(*span, m_tripStartsMs, picture, m_timeline.durationMs); });
+    RunPaused([&] { m_exporter.Package(*span, m_trip, picture, m_timeline.durationMs); });
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/ClipExportCommand.h"
+#include "library/TripTimeline.h"
 #include "telemetry/EventDetector.h"
 #include "telemetry/TelemetryLogic.h"
 #include "telemetry/TelemetryWalk.h"
@@ -49,6 +50,10 @@ public:
         std::function<bool(const std::string&, int)> openRecording;
         // Seeks to a time of the recording on screen and shows where it landed.
         std::function<void(int64_t)> seekToRecordingMs;
+        // Seeks to a time on the timeline of what plays (the controller opens another
+        // recording of the trip when it lies there) and shows where it landed; false when
+        // nothing could be sought or the recording failed.
+        std::function<bool(int64_t)> seekOnTimeline;
         std::function<void()> pause;
         std::function<void()> play;
         // The user confirmed quitting: the player is closed for good.
@@ -154,8 +159,10 @@ private:
     // Known once the walk has arrived (at once for a single recording, which starts at 0).
     bool IsTimelineOffsetKnown() const;
     int64_t NowMs() const;
-    // Opens the trip's recording holding timeline time ms when another is on screen, then
-    // seeks there; false when that recording could not be opened.
+    // Seeks to timeline time ms, in another recording of the trip when it lies there; false
+    // when that recording could not be opened. JumpTo is the same for a jump to an event.
+    bool SeekOnTimeline(int64_t ms);
+    bool OpenAndSeek(int64_t ms);
     bool JumpTo(int64_t ms);
     int64_t EventSearchFromMs() const;
     // EventLine of event index, worked out once per walk and speed unit: a trip may hold
@@ -169,7 +176,7 @@ private:
     Host m_host;
     ClipExportCommand m_exporter;
 
-    // m_timeline, m_events and m_tripStartsMs belong to what plays; they are empty until
+    // m_timeline, m_events and m_trip belong to what plays; they are empty until
     // m_pTimelineLoader delivers the walk of m_timelinePaths.
     RecordingTelemetry m_timeline;
     std::vector<DrivingEvent> m_events;
@@ -184,7 +191,7 @@ private:
     int64_t m_nGraphMsPerValue = 0;            // the graph holds the whole timeline: a value's
                                                // stretch; 0: it scrolls with what plays
     std::vector<std::string> m_timelinePaths;  // what m_timeline was read from
-    std::vector<int64_t> m_tripStartsMs;       // each recording's start on the trip's timeline
+    TripTimeline m_trip;                       // the recordings of m_timeline end to end
     QPointer<CMapView> m_pConnectedMap;        // the map view whose clicks reach OnRouteClicked
     bool m_bGraphConnected = false;
     TimelineLoader* m_pTimelineLoader = nullptr;  // child; walks what opens, off this thread

@@ -126,9 +126,9 @@ bool ReadSources(const PackageRequest& r, std::vector<Source>& sources, std::str
             return Fail(error, path + ": the name carries no start time, so it cannot be placed");
         if (!sources.empty()) {
             const Source& before = sources.back();
-            const int64_t gap =
-                s.startSec * 1000 - (before.startSec * 1000 + before.telemetry.durationMs);
-            if (gap > kTripJoinGapMs || gap < -kOverlapToleranceMs)
+            const int64_t beforeEndMs = before.startSec * 1000 + before.telemetry.durationMs;
+            if (!TripTimeline::Joins(beforeEndMs, s.startSec * 1000) ||
+                s.startSec * 1000 - beforeEndMs < -kOverlapToleranceMs)
                 return Fail(error, path + " does not follow " + before.path +
                                        " (recordings of one package must be consecutive)");
         }
@@ -543,11 +543,19 @@ bool ComposeFitted(const std::vector<Source>& sources, size_t first, size_t last
 
 }  // namespace
 
+TripTimeline PackageFacts::Originals() const {
+    std::vector<int64_t> lengths, clockSec;
+    for (size_t k = 0; k < startsMs.size(); ++k) {
+        lengths.push_back((k + 1 < startsMs.size() ? startsMs[k + 1] : timeline.durationMs) -
+                          startsMs[k]);
+        clockSec.push_back(k < startsCameraMs.size() ? startsCameraMs[k] / 1000 : -1);
+    }
+    return TripTimeline(std::move(lengths), std::move(clockSec));
+}
+
 int64_t PackageFacts::CameraMsAt(int64_t timelineMs) const {
-    size_t k = 0;
-    while (k + 1 < startsMs.size() && startsMs[k + 1] <= timelineMs) ++k;
-    if (k >= startsCameraMs.size()) return cameraMs + (timelineMs - momentMs);
-    return startsCameraMs[k] + (timelineMs - startsMs[k]);
+    if (const std::optional<int64_t> ms = Originals().ClockMsAt(timelineMs)) return *ms;
+    return cameraMs + (timelineMs - momentMs);
 }
 
 namespace {
@@ -686,8 +694,7 @@ bool TakeStills(PackageBuild& b, std::string* error) {
     const PackageRequest& r = b.r;
     PackageFacts& facts = b.facts;
     if (!b.Step("taking the stills", kComposedShare, error)) return false;
-    size_t k = facts.startsMs.size() - 1;
-    while (k > 0 && facts.startsMs[k] > facts.momentMs) --k;
+    const size_t k = facts.Originals().RecordingAt(facts.momentMs);
     const Source& moment = b.sources[b.first + k];
     MomentStillsResult stills;
     const MaskSet none;

@@ -43,6 +43,7 @@
 
 #include "evidence/PackageSignature.h"
 #include "evidence/PacketProof.h"
+#include "library/TripTimeline.h"
 #include "media/ClipBudget.h"
 #include "redact/MaskFile.h"
 #include "telemetry/TelemetryWalk.h"
@@ -113,6 +114,8 @@ struct PackageFacts {
     // A time on the joined timeline read on the camera clock (the recording it falls in
     // gives the clock; the seconds between two recordings are not on the timeline).
     int64_t CameraMsAt(int64_t timelineMs) const;
+    // The originals end to end, from startsMs, startsCameraMs and the joined length.
+    TripTimeline Originals() const;
 };
 
 using ReportWriter =

@@ -107,7 +107,7 @@ std::vector<Trip> GroupTrips(const std::string& folder, std::vector<TripRecordin
     for (TripRecording& r : recordings) {
         const bool joins =
             !trips.empty() && r.startSec >= 0 && trips.back().recordings.back().startSec >= 0 &&
-            r.startSec * 1000 - trips.back().recordings.back().EndMs() <= kTripJoinGapMs;
+            TripTimeline::Joins(trips.back().recordings.back().EndMs(), r.startSec * 1000);
         if (!joins) trips.push_back(Trip{folder, {}});
         trips.back().recordings.push_back(std::move(r));
     }

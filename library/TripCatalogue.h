@@ -11,10 +11,7 @@
 #include <vector>
 
 #include "library/RecordingCatalogue.h"
-
-// A recording that starts this long after the end of the one before it, or sooner, continues
-// its trip.
-constexpr int64_t kTripJoinGapMs = 5000;
+#include "library/TripTimeline.h"
 
 struct TripRecording {
     std::string path;

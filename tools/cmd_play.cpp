@@ -14,9 +14,11 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "library/TripSequencer.h"
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "support/JsonWriter.h"
@@ -50,13 +52,10 @@ struct PlaySession {
     std::atomic<int> frontShown{0};
     std::atomic<int> rearShown{0};
     std::atomic<bool> stoppedEarly{false};
-    // The trip: written by the worker's present callback while playing, read by the main
-    // thread once the worker is held.
-    std::vector<std::string> paths;
-    bool queueNext = true;      // false: --one-by-one
-    size_t current = 0;         // the recording on screen
-    int32_t handOversSeen = 0;  // the player's count at the last frame shown
-    bool joinPending = false;   // the next frame shown starts a recording opened anew
+    // The trip: followed by the worker's present callback while playing, by the main thread
+    // once the worker is held.
+    TripSequencer trip;
+    bool joinPending = false;  // the next frame shown starts a recording opened anew
     int64_t lastPresentUs = 0;
     int32_t lastPositionMs = 0;
     std::vector<std::pair<double, bool>> joins;  // gap in ms, seamless
@@ -88,7 +87,7 @@ void NoteJoin(PlaySession& s, int64_t nowUs, bool seamless) {
     s.firstPositionMs -= s.lastPositionMs;
     JsonWriter j;
     j.BeginObject().Key("join").Int(static_cast<int64_t>(s.joins.size()));
-    j.Key("file").String(s.paths[s.current]).Key("seamless").Bool(seamless);
+    j.Key("file").String(s.trip.Paths()[s.trip.Index()]).Key("seamless").Bool(seamless);
     j.Key("gap_ms").Raw(Fixed(gapMs, 1));
     j.Key("gap_frames").Raw(Fixed(gapMs / FramePeriodMs(s), 2)).EndObject();
     std::printf("%s\n", j.Text().c_str());
@@ -113,12 +112,10 @@ void OnText(void* user, const uint8_t* payload, int32_t length, int32_t position
 // Runs on the player's worker, inside the presentation of a front frame.
 void OnFrontPresented(PlaySession& s) {
     const int64_t nowUs = NowUs();
-    if (s.player.GetHandOvers() != s.handOversSeen) {
+    if (s.trip.FollowHandOvers(s.player.GetHandOvers()) > 0) {
         // The player went on into the queued next recording; queue the one after it.
-        s.handOversSeen = s.player.GetHandOvers();
-        ++s.current;
         NoteJoin(s, nowUs, true);
-        if (s.current + 1 < s.paths.size()) s.player.QueueNext(s.paths[s.current + 1].c_str());
+        if (const std::string* next = s.trip.NextToQueue()) s.player.QueueNext(next->c_str());
     } else if (s.joinPending) {
         NoteJoin(s, nowUs, false);
     }
@@ -188,16 +185,16 @@ int ParseOptions(const std::vector<std::string>& args, PlayOptions& o) {
     return kToolOk;
 }
 
-int RunPlay(const std::vector<std::string>& args) {
-    PlayOptions o;
-    if (const int usage = ParseOptions(args, o); usage != kToolOk) return usage;
-    // A FIFO among the files would be refused by the reader; say why before the engine starts.
-    for (const std::string& path : o.paths) {
+// A FIFO among the files would be refused by the reader; says why before the engine starts.
+int RefuseSpecialFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
         if (std::string why; !IsReadableRegularFile(path, &why) && errno == EINVAL)
             return ToolFailure("play: " + why);
     }
+    return kToolOk;
+}
 
-    PlaySession s;
+void StartSession(PlaySession& s, const PlayOptions& o) {
     s.forMs = o.forMs;
     if (o.width > 0) {
         s.front.SetSize(o.width, o.height);
@@ -211,72 +208,65 @@ int RunPlay(const std::vector<std::string>& args) {
     s.player.SetDropLateFrames(!o.everyFrame);
     s.engine.Start(&s.front, &s.rear);
     s.player.SetTextCallback(&OnText, &s);
+    s.trip.SetTrip(o.paths);
+    s.trip.SetQueueAhead(!o.oneByOne);
+}
 
-    s.paths = o.paths;
+// Opens the trip's recording `index` with the one after it queued in the same step, so that a
+// short recording cannot play out before its next is queued.
+bool OpenInTrip(PlaySession& s, size_t index, int32_t startMs) {
+    s.trip.OpenedAt(index, s.player.GetHandOvers());
+    const std::string* next = s.trip.NextToQueue();
+    return s.player.Open(s.trip.Paths()[index].c_str(), startMs, next ? next->c_str() : nullptr);
+}
 
-    // The start goes with the open, so no frame of the file's start is shown before it; so
-    // does the next recording, so that a short one cannot play out before it is queued.
-    s.queueNext = !o.oneByOne;
-    const char* next = o.paths.size() > 1 && s.queueNext ? o.paths[1].c_str() : nullptr;
-    if (!s.player.Open(o.paths.front().c_str(), static_cast<int32_t>(o.seekMs), next)) {
-        const std::string why = s.player.GetOpenError();
-        s.engine.Stop();
-        return ToolFailure("play: not a playable recording: " + o.paths.front() +
-                           (why.empty() ? "" : ": " + why));
-    }
-    if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
+std::string NotPlayable(const PlaySession& s, const std::string& path) {
+    const std::string why = s.player.GetOpenError();
+    return "not a playable recording: " + path + (why.empty() ? "" : ": " + why);
+}
 
-    // The worker comes to rest when the trip has played out (its sound included) or when
-    // --for-ms paused it. A recording the player could not queue (another sound format or
-    // frame rate) is opened here when the one before has ended, and a file that cannot be
-    // played is reported and stepped over.
+// The worker comes to rest when the trip has played out (its sound included) or when --for-ms
+// paused it. A recording the player could not queue (another sound format or frame rate) is
+// opened here when the one before has ended, and a file that cannot be played is reported and
+// stepped over.
+void PlayToEnd(PlaySession& s) {
     for (;;) {
         s.player.WaitUntilHeld();
-        if (s.stoppedEarly.load() || !s.player.Ended()) break;
+        if (s.stoppedEarly.load() || !s.player.Ended()) return;
         bool opened = false;
-        while (!opened && s.current + 1 < s.paths.size()) {
-            const std::string& path = s.paths[++s.current];
+        while (!opened) {
+            const std::optional<size_t> next = s.trip.NextAfterEnd();
+            if (!next) return;
             s.joinPending = true;
-            opened = s.player.Open(path.c_str());
-            if (!opened) {
-                const std::string why = s.player.GetOpenError();
-                std::fprintf(stderr, "play: not a playable recording: %s%s%s\n", path.c_str(),
-                             why.empty() ? "" : ": ", why.c_str());
-            }
+            opened = OpenInTrip(s, *next, 0);
+            if (!opened)
+                std::fprintf(stderr, "play: %s\n", NotPlayable(s, s.trip.Paths()[*next]).c_str());
         }
-        if (!opened) break;
-        if (s.current + 1 < s.paths.size() && s.queueNext)
-            s.player.QueueNext(s.paths[s.current + 1].c_str());
     }
+}
 
-    if (!o.capturePrefix.empty()) {
-        s.player.Capture(0, (o.capturePrefix + "_front.jpg").c_str());
-        if (s.player.GetCameraCount() > 1 && s.rearShown.load() > 0)
-            s.player.Capture(1, (o.capturePrefix + "_rear.jpg").c_str());
-    }
+void CaptureStills(PlaySession& s, const std::string& prefix) {
+    if (prefix.empty()) return;
+    s.player.Capture(0, (prefix + "_front.jpg").c_str());
+    if (s.player.GetCameraCount() > 1 && s.rearShown.load() > 0)
+        s.player.Capture(1, (prefix + "_rear.jpg").c_str());
+}
 
+void PrintSummary(PlaySession& s) {
     JsonWriter j;
-    j.BeginObject()
-        .Key("front_shown")
-        .Int(s.frontShown.load())
-        .Key("rear_shown")
-        .Int(s.rearShown.load())
-        .Key("audio_bytes")
-        .Int(s.engine.Output().BytesConsumed())
-        .Key("late_frames")
-        .Int(s.player.GetLateFrames())
-        .Key("state")
-        .Int(s.player.GetState())
-        .Key("duration_ms")
-        .Int(s.player.GetDuration());
-    if (s.paths.size() > 1) {
+    j.BeginObject().Key("front_shown").Int(s.frontShown.load());
+    j.Key("rear_shown").Int(s.rearShown.load());
+    j.Key("audio_bytes").Int(s.engine.Output().BytesConsumed());
+    j.Key("late_frames").Int(s.player.GetLateFrames());
+    j.Key("state").Int(s.player.GetState()).Key("duration_ms").Int(s.player.GetDuration());
+    if (s.trip.Count() > 1) {
         double largest = 0;
         int seamless = 0;
         for (const auto& [gapMs, smooth] : s.joins) {
             largest = std::max(largest, gapMs);
             seamless += smooth ? 1 : 0;
         }
-        j.Key("recordings").Int(static_cast<int64_t>(s.paths.size()));
+        j.Key("recordings").Int(static_cast<int64_t>(s.trip.Count()));
         j.Key("joins").Int(static_cast<int64_t>(s.joins.size())).Key("seamless").Int(seamless);
         j.Key("largest_gap_ms").Raw(Fixed(largest, 1));
         j.Key("largest_gap_frames").Raw(Fixed(largest / FramePeriodMs(s), 2));
@@ -284,6 +274,24 @@ int RunPlay(const std::vector<std::string>& args) {
     j.EndObject();
     std::printf("%s\n", j.Text().c_str());
     std::fflush(stdout);
+}
+
+int RunPlay(const std::vector<std::string>& args) {
+    PlayOptions o;
+    if (const int usage = ParseOptions(args, o); usage != kToolOk) return usage;
+    if (const int refused = RefuseSpecialFiles(o.paths); refused != kToolOk) return refused;
+    PlaySession s;
+    StartSession(s, o);
+    // The start goes with the open, so no frame of the file's start is shown before it.
+    if (!OpenInTrip(s, 0, static_cast<int32_t>(o.seekMs))) {
+        const std::string why = NotPlayable(s, o.paths.front());
+        s.engine.Stop();
+        return ToolFailure("play: " + why);
+    }
+    if (o.seekForward > 0) s.player.SeekForward(static_cast<int>(o.seekForward));
+    PlayToEnd(s);
+    CaptureStills(s, o.capturePrefix);
+    PrintSummary(s);
     s.engine.Stop();
     return kToolOk;
 }

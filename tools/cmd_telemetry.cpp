@@ -2,7 +2,9 @@
 // chunks through the window's own OnTextChunk logic and prints the GPS fixes and G-sensor
 // samples that end up stored.
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,18 +13,38 @@
 #include "media/CQRVMediaPlayer.h"
 #include "support/HeadlessVideoWindow.h"
 #include "support/JsonWriter.h"
-#include "support/Ticks.h"
 #include "telemetry/TelemetryLogic.h"
 #include "tools/ToolCommand.h"
 
 namespace {
 
 constexpr const char* kName = "telemetry";
-constexpr int kPollMs = 5;
-
 void OnText(void* user, const uint8_t* payload, int32_t length, int32_t positionMs) {
     OnTextChunk(*static_cast<CTextData*>(user), payload, length, positionMs);
 }
+
+// The player's report that the recording was played out, waited for on the main thread.
+class EndWaiter {
+public:
+    static void OnEvent(void* user, const PlayerEvent& event) {
+        if (event.kind != PlayerEvent::Kind::Ended) return;
+        auto* self = static_cast<EndWaiter*>(user);
+        {
+            std::lock_guard<std::mutex> lock(self->m_lock);
+            self->m_ended = true;
+        }
+        self->m_changed.notify_all();
+    }
+    void Wait() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_ended; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_ended = false;  // guarded by m_lock
+};
 
 // "speed" stays the stored km/h; "speed_shown" is the speed in the unit asked for, as the
 // window's speed box shows it.
@@ -89,6 +111,7 @@ int RunTelemetry(const std::vector<std::string>& args) {
     if (path.empty()) return ToolUsageError(kName, "no file given");
 
     CTextData textData;
+    EndWaiter end;
     CAVIExtractor reader;
     CDecoder decoder;
     // Hidden video areas: the player runs its whole step, the decoder draws nothing.
@@ -101,6 +124,7 @@ int RunTelemetry(const std::vector<std::string>& args) {
     player.SetNoClock(true);
     if (!player.Start(&front, &rear)) return ToolFailure("telemetry: the player did not start");
     player.SetTextCallback(&OnText, &textData);
+    player.SetEventCallback(&EndWaiter::OnEvent, &end);
 
     // As the window opens a recording: the arrays start empty for every file.
     textData.RemoveAll();
@@ -109,7 +133,7 @@ int RunTelemetry(const std::vector<std::string>& args) {
         return ToolFailure("telemetry: not a playable recording: " + path);
     }
     player.Play();
-    while (player.GetState() != CQRVMediaPlayer::kStateStopped) SleepMs(kPollMs);
+    end.Wait();
     player.StopThreads();
 
     std::printf("%s\n", TelemetryJson(textData, unit).c_str());

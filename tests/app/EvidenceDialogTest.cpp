@@ -63,7 +63,8 @@ TEST(EvidenceDialogTest, TheProposedFolderIsNamedAfterTheClipsStart) {
                  {10500, "20180820_184840_evidence"},
                  {14000, "20180820_184844_evidence"}};
     for (const auto& c : cases)
-        EXPECT_EQ(CEvidenceDlg::ProposedFolder(trip, {0, 13000}, c.fromMs),
+        EXPECT_EQ(CEvidenceDlg::ProposedFolder(trip, TripTimeline::FromStarts({0, 13000}, 26000, trip),
+                                               c.fromMs),
                   QDir::home().filePath(c.name))
             << c.fromMs;
     EXPECT_EQ(CEvidenceDlg::StepText("writing the report"), "Writing the report…");

@@ -1,212 +1,242 @@
-// The playback controller on generated recordings: the state it announces from open to the
-// end, a trip as one timeline across its hand-over, and what a refused file reports.
+// The playback controller on a player that answers at once (FakePlayer): the state it
+// announces from open to the end, a trip as one timeline across its hand-overs and seeks,
+// what is asked while a recording opens, and what a refused or cut file reports. Every check
+// follows a sync point: the controller's posted reports are delivered before it looks.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSignalSpy>
-#include <filesystem>
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/PlaybackController.h"
-#include "support/HeadlessVideoWindow.h"
-#include "tests/GeneratedRecording.h"
 #include "tests/app/AppTestSupport.h"
-#include "tools/cardgen/CardGenerator.h"
-
-namespace fs = std::filesystem;
-using apptest::Pump;
-using apptest::WaitUntil;
+#include "tests/app/FakePlayer.h"
 
 namespace {
 
-constexpr int kSeconds = 2;
-constexpr int64_t kLengthMs = kSeconds * 1000;
+constexpr int32_t kLengthMs = 2000;
+const std::string kA = "/card/DRIVING/REC_20260314_120000_D.AVI";
+const std::string kB = "/card/DRIVING/REC_20260314_120002_D.AVI";
+const std::string kC = "/card/DRIVING/REC_20260314_120004_D.AVI";
 
-// A small two-camera recording starting at hh:mm:ss of one day; made once per test run.
-QString Recording(const char* name, int minute, int second) {
-    RecordingOptions o;
-    o.durationSec = kSeconds;
-    o.frontWidth = o.rearWidth = 160;
-    o.frontHeight = o.rearHeight = 90;
-    o.minute = minute;
-    o.second = second;
-    return QString::fromStdString(
-        GeneratedRecording(std::string(TARVEX_TEST_DATA_DIR) + "/controller/" + name, o));
+QString Q(const std::string& path) {
+    return QString::fromStdString(path);
+}
+
+// A controller over a fake player that knows kA, kB and kC; *player is set to the fake.
+std::unique_ptr<PlaybackController> OverFake(FakePlayer*& player) {
+    auto fake = std::make_unique<FakePlayer>();
+    player = fake.get();
+    for (const std::string& path : {kA, kB, kC}) player->Add(path, {kLengthMs});
+    return std::make_unique<PlaybackController>(std::move(fake));
 }
 
 class ControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(controller.Start(&front, &rear, false)); }
+    void SetUp() override { ASSERT_TRUE(controller->Start(nullptr, nullptr, false)); }
 
+    // What the player reported so far reaches the controller.
+    static void Deliver() { QCoreApplication::sendPostedEvents(); }
+    void Play(int32_t ms) {
+        player->Advance(ms);
+        Deliver();
+    }
+    // The trip's lengths are probed on a thread of their own.
+    void WaitForTimeline() {
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !controller->Timeline().Empty(); }));
+    }
     std::vector<PlaybackState> States() const {
         std::vector<PlaybackState> seen;
         for (const QList<QVariant>& args : states) seen.push_back(args[0].value<PlaybackState>());
         return seen;
     }
 
-    HeadlessVideoWindow front{160, 90}, rear{160, 90};
-    PlaybackController controller;
-    QSignalSpy states{&controller, &PlaybackController::stateChanged};
-    QSignalSpy positions{&controller, &PlaybackController::positionChanged};
-    QSignalSpy recordings{&controller, &PlaybackController::recordingChanged};
-    QSignalSpy endings{&controller, &PlaybackController::ended};
-    QSignalSpy failures{&controller, &PlaybackController::failed};
+    FakePlayer* player = nullptr;  // owned by the controller
+    std::unique_ptr<PlaybackController> controller = OverFake(player);
+    QSignalSpy states{controller.get(), &PlaybackController::stateChanged};
+    QSignalSpy positions{controller.get(), &PlaybackController::positionChanged};
+    QSignalSpy recordings{controller.get(), &PlaybackController::recordingChanged};
+    QSignalSpy endings{controller.get(), &PlaybackController::ended};
+    QSignalSpy failures{controller.get(), &PlaybackController::failed};
 };
 
 }  // namespace
 
 TEST_F(ControllerTest, OpenPlaysPausesStaysStillAndEndsOnce) {
-    const QString path = Recording("A_D.AVI", 0, 0);
-    ASSERT_TRUE(controller.PlayRecording(path));
-    EXPECT_EQ(controller.State(), PlaybackState::Loading) << "the open is asked, not waited for";
-    ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
-    EXPECT_EQ(controller.Duration(), kLengthMs);
-    ASSERT_TRUE(WaitUntil([&] { return controller.Position() >= 500; }, 10000));
-    controller.Pause();
-    Pump(100);  // a frame posted before the pause may still arrive
+    ASSERT_TRUE(controller->PlayRecording(Q(kA)));
+    EXPECT_EQ(controller->State(), PlaybackState::Loading) << "the open is asked, not waited for";
+    Deliver();
+    EXPECT_EQ(controller->Duration(), kLengthMs);
+    Play(500);
+    EXPECT_EQ(controller->Position(), 500);
+    controller->Pause();
     const int positionsWhenPaused = positions.count();
-    const int64_t pausedAt = controller.Position();
-    Pump(400);
+    Play(1000);
     EXPECT_EQ(positions.count(), positionsWhenPaused) << "nothing moves while paused";
-    EXPECT_EQ(controller.Position(), pausedAt);
+    EXPECT_EQ(controller->Position(), 500);
 
-    controller.Play();
-    ASSERT_TRUE(WaitUntil([&] { return endings.count() > 0; }, 10000));
-    Pump(200);
+    controller->Play();
+    Play(kLengthMs);
     const std::vector<PlaybackState> expected{PlaybackState::Loading, PlaybackState::Playing,
                                               PlaybackState::Paused, PlaybackState::Playing,
                                               PlaybackState::Ended};
     EXPECT_EQ(States(), expected);
-    EXPECT_EQ(endings.count(), 1);
-    EXPECT_EQ(endings[0][0].toString(), path);
-    EXPECT_GE(controller.Position(), kLengthMs - 100) << "held on its last picture";
+    ASSERT_EQ(endings.count(), 1);
+    EXPECT_EQ(endings[0][0].toString(), Q(kA));
+    EXPECT_EQ(controller->Position(), kLengthMs) << "held on its last picture";
     EXPECT_TRUE(failures.isEmpty());
 }
 
-TEST_F(ControllerTest, ATripIsOneTimelineAcrossItsHandOver) {
-    const QStringList trip{Recording("T1_D.AVI", 10, 0), Recording("T2_D.AVI", 10, kSeconds)};
-    ASSERT_TRUE(controller.PlayTrip(trip, 0));
-    ASSERT_TRUE(WaitUntil([&] { return controller.Duration() == 2 * kLengthMs; }, 10000))
-        << controller.Duration();
-    ASSERT_TRUE(WaitUntil([&] { return endings.count() > 0; }, 15000));
+TEST_F(ControllerTest, ATripIsOneTimelineAcrossItsHandOvers) {
+    const QStringList trip{Q(kA), Q(kB), Q(kC)};
+    ASSERT_TRUE(controller->PlayTrip(trip, 0));
+    WaitForTimeline();
+    EXPECT_EQ(controller->Duration(), 3 * kLengthMs);
+    EXPECT_EQ(controller->TripStartsMs(), (std::vector<int64_t>{0, 2000, 4000, 6000}));
+    for (int i = 0; i < 8; ++i) Play(kLengthMs / 2);
 
-    ASSERT_EQ(recordings.count(), 2);
-    EXPECT_EQ(recordings[0][0].toString(), trip[0]);
-    EXPECT_EQ(recordings[0][1].toInt(), 0);
-    EXPECT_EQ(recordings[1][0].toString(), trip[1]);
-    EXPECT_EQ(recordings[1][1].toInt(), 1);
-    EXPECT_EQ(endings.count(), 1);
-    EXPECT_EQ(endings[0][0].toString(), trip[1]);
-    // The position runs on past the join and never goes back.
-    qint64 last = -1, highest = 0;
-    for (const QList<QVariant>& args : positions) {
-        const qint64 ms = args[0].toLongLong();
-        EXPECT_GE(ms, last);
-        last = ms;
-        highest = std::max(highest, ms);
+    ASSERT_EQ(recordings.count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(recordings[i][0].toString(), trip[i]);
+        EXPECT_EQ(recordings[i][1].toInt(), i);
     }
-    EXPECT_GT(highest, kLengthMs + kLengthMs / 2);
+    EXPECT_EQ(player->Queued(), (std::vector<std::string>{kB, kC})) << "each queued once";
+    EXPECT_EQ(player->Opens().size(), 1u) << "the hand-overs need no open";
+    ASSERT_EQ(endings.count(), 1);
+    EXPECT_EQ(endings[0][0].toString(), trip[2]);
+    qint64 last = -1;
+    for (const QList<QVariant>& args : positions) {
+        EXPECT_GE(args[0].toLongLong(), last) << "the position never goes back";
+        last = args[0].toLongLong();
+    }
+    EXPECT_EQ(last, 3 * kLengthMs);
+}
 
-    // Seeks on the trip's timeline: into the other recording, and within the one on screen;
-    // the join itself is the next recording's first picture. Whole-second skips (deltaMs)
-    // count frames within one recording and must still cross the join.
+// Seeks on the trip's timeline, from its end: into another recording (opened there, paused as
+// a trip held at its end waits), within the one on screen, onto a join (the next recording's
+// first picture); whole-second skips count frames within one recording and still cross joins.
+TEST_F(ControllerTest, SeeksAndSkipsLandOnTheTripsTimeline) {
+    ASSERT_TRUE(controller->PlayTrip({Q(kA), Q(kB), Q(kC)}, 0));
+    WaitForTimeline();
+    for (int i = 0; i < 3; ++i) Play(kLengthMs);
+    ASSERT_EQ(controller->State(), PlaybackState::Ended);
     const struct {
         int64_t targetMs;
         int64_t deltaMs;  // 0: a seek to targetMs; else a skip by deltaMs from targetMs
         int tripIndex;
-    } rows[] = {{500, 0, 0},
-                {kLengthMs + 1000, 0, 1},
-                {kLengthMs + 200, 0, 1},
-                {0, 0, 0},
-                {kLengthMs, 0, 1},
-                {kLengthMs - 1000, 1000, 1},
-                {kLengthMs - 500, 1000, 1},
-                {kLengthMs + 500, -1000, 0}};
+    } rows[] = {{500, 0, 0},     {2500, 0, 1},     {2200, 0, 1},     {0, 0, 0},
+                {2000, 0, 1},    {4000, 0, 2},     {500, 1000, 0},   {1000, 1000, 1},
+                {1500, 1000, 1}, {2500, -1000, 0}, {5500, -2000, 1}, {3000, 2000, 2}};
     for (const auto& row : rows) {
-        const int64_t landing = row.targetMs + row.deltaMs;
-        ASSERT_TRUE(controller.SeekTo(row.targetMs)) << row.targetMs;
-        ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
+        ASSERT_TRUE(controller->SeekTo(row.targetMs)) << row.targetMs;
+        Deliver();
         if (row.deltaMs != 0) {
-            ASSERT_TRUE(controller.SeekBy(row.deltaMs)) << row.targetMs << " " << row.deltaMs;
-            ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
+            ASSERT_TRUE(controller->SeekBy(row.deltaMs)) << row.targetMs << " " << row.deltaMs;
+            Deliver();
         }
-        EXPECT_EQ(controller.TripIndex(), row.tripIndex) << row.targetMs << " " << row.deltaMs;
-        EXPECT_EQ(controller.Position(), landing) << row.targetMs << " " << row.deltaMs;
-        EXPECT_EQ(controller.State(), PlaybackState::Paused) << "a trip held at its end waits";
-        Pump(150);
-        EXPECT_EQ(controller.Position(), landing) << "and stays put";
-        EXPECT_EQ(controller.Path(), trip[row.tripIndex]);
+        const int64_t landing = row.targetMs + row.deltaMs;
+        EXPECT_EQ(controller->TripIndex(), row.tripIndex) << row.targetMs << " " << row.deltaMs;
+        EXPECT_EQ(controller->Position(), landing) << row.targetMs << " " << row.deltaMs;
+        EXPECT_EQ(controller->State(), PlaybackState::Paused);
+        EXPECT_EQ(controller->Path(), Q(std::vector<std::string>{kA, kB, kC}[row.tripIndex]));
     }
+    // A frame back from a recording's first picture shows the last one of the recording before.
+    ASSERT_TRUE(controller->SeekTo(2000));
+    Deliver();
+    controller->StepFrame(-1);
+    Deliver();
+    EXPECT_EQ(controller->TripIndex(), 0);
+    EXPECT_EQ(controller->Position(), kLengthMs - FakePlayer::kFrameMs);
 }
 
-TEST_F(ControllerTest, ARefusedFileFailsWithItsReasonAndPlaysNothing) {
-    const std::string dir = std::string(TARVEX_TEST_DATA_DIR) + "/controller";
-    fs::create_directories(dir);
-    const std::string bogus = dir + "/bogus_D.AVI";
-    {
-        std::FILE* f = std::fopen(bogus.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("RIFF\x10\0\0\0AVI not really", f);
-        std::fclose(f);
-    }
-    const QString path = QString::fromStdString(bogus);
-    EXPECT_TRUE(controller.PlayRecording(path));
-    ASSERT_TRUE(WaitUntil([&] { return controller.State() == PlaybackState::Failed; }));
-    ASSERT_EQ(failures.count(), 1);
-    EXPECT_EQ(failures[0][0].toString(), path);
-    EXPECT_FALSE(failures[0][1].toString().isEmpty()) << "a failure always says why";
-    EXPECT_FALSE(controller.SeekTo(0));
-    Pump(200);
-    EXPECT_EQ(failures.count(), 1) << "reported once";
-    EXPECT_TRUE(endings.isEmpty());
+// A next recording the player cannot join on (another sound format or frame rate) is opened
+// when the one before has ended; the trip goes on playing on its timeline.
+TEST_F(ControllerTest, ANextThatCannotBeJoinedOpensAtTheEnd) {
+    player->Add(kB, {kLengthMs, false});
+    ASSERT_TRUE(controller->PlayTrip({Q(kA), Q(kB)}, 0));
+    WaitForTimeline();
+    Deliver();
+    Play(kLengthMs);
+    EXPECT_EQ(player->Opens(), (std::vector<std::string>{kA, kB}));
+    EXPECT_EQ(controller->TripIndex(), 1);
+    EXPECT_TRUE(endings.isEmpty()) << "the trip is not over";
+    Deliver();
+    EXPECT_EQ(controller->State(), PlaybackState::Playing);
+    Play(500);
+    EXPECT_EQ(controller->Position(), kLengthMs + 500);
+    Play(kLengthMs);
+    EXPECT_EQ(endings.count(), 1);
 
-    // A good file after it plays as usual.
-    EXPECT_TRUE(controller.PlayRecording(Recording("A_D.AVI", 0, 0)));
-    ASSERT_TRUE(WaitUntil([&] { return controller.State() == PlaybackState::Playing; }));
+    // Played out, Play starts the trip again from its first recording.
+    controller->Play();
+    Deliver();
+    EXPECT_EQ(player->Opens().back(), kA);
+    EXPECT_EQ(controller->Position(), 0);
 }
 
 // What is asked while a recording opens waits for it: the last open asked for is the one that
 // shows, paused if Pause came meanwhile, at the time a seek asked for meanwhile.
 TEST_F(ControllerTest, WhatIsAskedWhileOpeningTakesEffectOnceOpen) {
-    const QString first = Recording("A_D.AVI", 0, 0);
-    const QString second = Recording("B_D.AVI", 0, kSeconds);
-    QSignalSpy opens{&controller, &PlaybackController::opened};
-    ASSERT_TRUE(controller.PlayRecording(first));
-    ASSERT_TRUE(controller.PlayRecording(second, 300));
-    EXPECT_EQ(controller.Position(), 300) << "the position reads the time asked for at once";
-    controller.Pause();
-    ASSERT_TRUE(controller.SeekTo(1500));
-    EXPECT_EQ(controller.Position(), 1500);
-    ASSERT_TRUE(WaitUntil([&] { return controller.State() != PlaybackState::Loading; }));
-    Pump(300);
-    EXPECT_EQ(controller.State(), PlaybackState::Paused);
+    QSignalSpy opens{controller.get(), &PlaybackController::opened};
+    ASSERT_TRUE(controller->PlayRecording(Q(kA)));
+    ASSERT_TRUE(controller->PlayRecording(Q(kB), 300));
+    EXPECT_EQ(controller->Position(), 300) << "the position reads the time asked for at once";
+    controller->Pause();
+    ASSERT_TRUE(controller->SeekTo(1500));
+    EXPECT_EQ(controller->Position(), 1500);
+    Deliver();
+    EXPECT_EQ(controller->State(), PlaybackState::Paused);
     ASSERT_EQ(opens.count(), 1) << "the open replaced reports nothing";
-    EXPECT_EQ(opens[0][0].toString(), second);
-    EXPECT_EQ(controller.Path(), second);
-    EXPECT_EQ(controller.Position(), 1500);
-    EXPECT_EQ(controller.Session().Player().GetFrameCounter(), 45) << "the picture is the time";
-    EXPECT_TRUE(failures.isEmpty());
+    EXPECT_EQ(opens[0][0].toString(), Q(kB));
+    EXPECT_EQ(controller->Position(), 1500);
+    EXPECT_EQ(player->PositionMs(), 1500) << "the player was sought once open";
+    EXPECT_FALSE(player->IsPlaying());
 }
 
-// A stop does not wait for the open it interrupts: the state is NoMedia at once, and what the
-// worker still reports of that open (it is done by the time the worker has closed) is dropped.
-TEST_F(ControllerTest, AStopDuringAnOpenReturnsAtOnceAndDropsItsLateReport) {
-    const QString first = Recording("A_D.AVI", 0, 0);
-    QSignalSpy opens{&controller, &PlaybackController::opened};
-    ASSERT_TRUE(controller.PlayRecording(first));
-    controller.Stop();
-    EXPECT_EQ(controller.State(), PlaybackState::NoMedia);
-    EXPECT_TRUE(controller.Path().isEmpty());
-    controller.WaitUntilClosed();
-    QCoreApplication::processEvents();  // the worker's reports up to its close
+// A stop does not wait for the open it interrupts: the state is NoMedia at once, and the
+// open's late report is dropped.
+TEST_F(ControllerTest, AStopDuringAnOpenDropsItsLateReport) {
+    QSignalSpy opens{controller.get(), &PlaybackController::opened};
+    ASSERT_TRUE(controller->PlayRecording(Q(kA)));
+    controller->Stop();
+    EXPECT_EQ(controller->State(), PlaybackState::NoMedia);
+    EXPECT_TRUE(controller->Path().isEmpty());
+    Deliver();
     EXPECT_EQ(opens.count(), 0);
-    EXPECT_EQ(controller.State(), PlaybackState::NoMedia);
-    EXPECT_EQ(controller.Position(), 0);
-    EXPECT_FALSE(controller.Session().Player().IsRunning());
-    EXPECT_TRUE(failures.isEmpty());
+    EXPECT_EQ(controller->State(), PlaybackState::NoMedia);
+    EXPECT_EQ(controller->Position(), 0);
+}
+
+TEST_F(ControllerTest, ARefusedFileFailsOnceWithItsReason) {
+    EXPECT_TRUE(controller->PlayRecording("/card/DRIVING/bogus_D.AVI"));
+    Deliver();
+    EXPECT_EQ(controller->State(), PlaybackState::Failed);
+    ASSERT_EQ(failures.count(), 1);
+    EXPECT_EQ(failures[0][1].toString(), "not a recording");
+    EXPECT_FALSE(controller->SeekTo(0));
+    Play(500);
+    EXPECT_EQ(failures.count(), 1) << "reported once";
+    EXPECT_TRUE(endings.isEmpty());
+
+    EXPECT_TRUE(controller->PlayRecording(Q(kA)));
+    Deliver();
+    EXPECT_EQ(controller->State(), PlaybackState::Playing);
+}
+
+TEST_F(ControllerTest, AFileCutWhilePlayingEndsWhereItsPicturesEnd) {
+    player->Add(kA, {kLengthMs, true, 1000});
+    QSignalSpy cuts{controller.get(), &PlaybackController::cutShort};
+    ASSERT_TRUE(controller->PlayRecording(Q(kA)));
+    Deliver();
+    Play(kLengthMs);
+    ASSERT_EQ(cuts.count(), 1);
+    EXPECT_EQ(cuts[0][1].toLongLong(), 1000 - FakePlayer::kFrameMs);
+    EXPECT_EQ(endings.count(), 1);
+    EXPECT_EQ(controller->Position(), 1000 - FakePlayer::kFrameMs);
 }
 
 // Spans of 5 s of the player's counters: only a span with more than 1 % of its pictures
@@ -217,11 +247,12 @@ TEST(FrameDropMeterTest, TellsOfDroppingOncePerSpanAboveOnePercent) {
         int said;  // -1 nothing yet, 0 keeping up, 1 dropping
     };
     const Step steps[] = {
-        {0, 1000, 10, -1},     {4999, 1150, 40, -1},  // the span is not over
-        {5000, 1150, 5, -1},                          // late went back: a new span
-        {10000, 1300, 6, 0},                          // 1 of 150: under 1 %
-        {15000, 1450, 8, 1},                          // 2 of 150: over 1 %
-        {20000, 1450, 8, 0},                          // nothing played
+        {0, 1000, 10, -1},
+        {4999, 1150, 40, -1},  // the span is not over
+        {5000, 1150, 5, -1},   // late went back: a new span
+        {10000, 1300, 6, 0},   // 1 of 150: under 1 %
+        {15000, 1450, 8, 1},   // 2 of 150: over 1 %
+        {20000, 1450, 8, 0},   // nothing played
         {25000, 1600, 10, 1},
         // Each judged span starts the next: a single late picture among a few more, sampled
         // right after, is not a span of its own.

@@ -23,6 +23,8 @@
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CameraClock.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/app/FakePlayer.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace fs = std::filesystem;
@@ -54,18 +56,21 @@ protected:
                                  size_t) {};
         host.quitConfirmed = [] { return false; };
         host.mapView = [] { return nullptr; };
+        host.seekOnTimeline = [](int64_t) { return false; };
+        panelHost = host;
         panel = std::make_unique<TimelinePanel>(playback, slider, graph, window, host);
         panel->LoadTimeline(kFirst);
     }
     // The walk of the trip arrives: events at 2 s, 4 s and 9 s (the second recording's 3 s).
-    void Walked() {
+    void Walked() { Walked(*panel); }
+    void Walked(TimelinePanel& to) {
         TimelineResult walk;
         walk.paths = trip;
         walk.startsMs = {0, 6000};
         walk.timeline.durationMs = 12000;
         for (int64_t ms : {1000, 5000, 7000, 11000}) walk.timeline.fixes.push_back({ms, {}});
         for (int64_t ms : {2000, 4000, 9000}) walk.events.push_back({{}, ms, ms, 1.0});
-        panel->OnTimelineLoaded(walk);
+        to.OnTimelineLoaded(walk);
     }
 
     std::vector<std::string> trip{kFirst, kSecond};
@@ -77,6 +82,7 @@ protected:
     CBitmapSlider slider{&window};
     CGraphStatic graph{&window};
     PlaybackController playback;
+    TimelinePanel::Host panelHost;
     std::unique_ptr<TimelinePanel> panel;
 };
 
@@ -99,6 +105,33 @@ TEST_F(TimelinePanelTest, EventJumpsOpenTheTripRecordingHoldingTheEvent) {
         EXPECT_EQ(opened, row.opened);
         EXPECT_EQ(seeks, std::vector<int64_t>{row.seekMs});
     }
+}
+
+// Once the controller knows the trip's lengths a jump is a seek on its timeline: the controller
+// opens the recording holding the event itself.
+TEST_F(TimelinePanelTest, EventJumpsAreTimelineSeeksOnceTheControllerKnowsTheTrip) {
+    auto fake = std::make_unique<FakePlayer>();
+    fake->Add(kFirst, {6000});
+    fake->Add(kSecond, {6000});
+    PlaybackController controller(std::move(fake));
+    ASSERT_TRUE(controller.Start(nullptr, nullptr, false));
+    ASSERT_TRUE(controller.PlayTrip(
+        {QString::fromStdString(kFirst), QString::fromStdString(kSecond)}, 0));
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !controller.Timeline().Empty(); }));
+    std::vector<int64_t> timelineSeeks;
+    TimelinePanel::Host host = panelHost;
+    host.seekOnTimeline = [&](int64_t ms) {
+        timelineSeeks.push_back(ms);
+        return controller.SeekTo(ms);
+    };
+    TimelinePanel onController(controller, slider, graph, window, host);
+    onController.LoadTimeline(kFirst);
+    Walked(onController);
+    for (int i = 0; i < 3; ++i) onController.OnNextEvent();
+    EXPECT_EQ(timelineSeeks, (std::vector<int64_t>{2000, 4000, 9000}));
+    EXPECT_TRUE(opened.empty()) << "the window is not asked to open anything";
+    EXPECT_EQ(controller.Path().toStdString(), kSecond);
+    EXPECT_EQ(controller.Position(), 9000);
 }
 
 TEST_F(TimelinePanelTest, AJumpWhoseRecordingFailsToOpenSeeksNowhere) {
@@ -221,7 +254,9 @@ TEST(ClipExportCommandTest, ProposesTheInPointsCameraTimeAndAFreeName) {
     };
     for (const auto& row : rows) {
         const QString proposed =
-            ClipExportCommand::ProposedClipPath(row.inputs, row.startsMs, row.fromMs);
+            ClipExportCommand::ProposedClipPath(
+                row.inputs, TripTimeline::FromStarts(row.startsMs, INT64_MAX, row.inputs),
+                row.fromMs);
         EXPECT_EQ(proposed.toStdString(), (home / row.name).string());
     }
 }
@@ -241,10 +276,10 @@ TEST(ClipExportCommandTest, ARecordingAsTheTargetIsRefusedBeforeTheExportStarts)
     ClipRequest request;
     request.paths = {kFirst, kSecond};
     request.toMs = 12000;
-    exporter.Export(request, {0, 6000}, 64.0);
+    exporter.Export(request, TripTimeline({6000, 6000}), 64.0);
     EXPECT_EQ(messages.size(), 1);
     asked = false;  // cancelled options: the file is not asked for
-    exporter.Export(request, {0, 6000}, 64.0);
+    exporter.Export(request, TripTimeline({6000, 6000}), 64.0);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(runs, 0);
 }
@@ -274,8 +309,8 @@ TEST(ClipExportCommandTest, TheFirstExportOffersTheComposedClipInTheVideosFolder
     ClipRequest request;
     request.paths = {kFirst};
     request.toMs = 4000;
-    exporter.Export(request, {0}, 64.0);
-    exporter.Export(request, {0}, 64.0);
+    exporter.Export(request, TripTimeline({4000}), 64.0);
+    exporter.Export(request, TripTimeline({4000}), 64.0);
     ASSERT_EQ(proposed.size(), 2);
     EXPECT_EQ(offered.front(), ClipCompose::PictureInPicture);
     EXPECT_EQ(proposed[0].toStdString(), (home / "Videos").string());
