@@ -45,6 +45,7 @@ constexpr int IDS_RECORDING_KO = 2636, IDS_RECORDING_EN = 2637;
 constexpr int IDS_PLACE_KO = 2638, IDS_PLACE_EN = 2639;
 constexpr int IDS_NO_ROUTE_HERE_KO = 2640, IDS_NO_ROUTE_HERE_EN = 2641;
 
+constexpr int kInitialWidth = 960, kInitialHeight = 600;
 constexpr int kMaxRadiusM = 100000;
 constexpr int kRadiusStepM = 100;
 constexpr int64_t kMsPerDay = kSecondsPerDay * 1000;
@@ -109,7 +110,7 @@ ArchiveView::ArchiveView(QWidget* parent, bool withMap)
     connect(m_model, &ArchiveViewModel::found, this, &ArchiveView::OnFound);
     connect(m_model, &ArchiveViewModel::routesLoaded, this, &ArchiveView::OnRoutesLoaded);
     connect(m_model, &ArchiveViewModel::failed, this, &ArchiveView::SetStatus);
-    resize(960, 600);
+    resize(kInitialWidth, kInitialHeight);
 }
 
 void ArchiveView::BuildSearchRow() {
@@ -171,6 +172,10 @@ void ArchiveView::BuildBody(bool withMap) {
         connect(m_map, &CMapView::routeClicked, this, &ArchiveView::OnRouteClicked);
         connect(m_map, &CMapView::mapClicked, this, &ArchiveView::OnMapClicked);
         split->setStretchFactor(1, 1);
+    } else {
+        // No map to pick a place on.
+        m_near->hide();
+        m_radius->hide();
     }
     auto* bottom = new QHBoxLayout;
     m_status = new QLabel(this);
@@ -207,11 +212,10 @@ void ArchiveView::ShowAllDays() {
 }
 
 void ArchiveView::OnMore() {
-    if (m_searching)
-        ShowMoreResults();
-    else if (m_nextBeforeDay)
-        m_model->LoadDays(m_nextBeforeDay);
-    m_more->setEnabled(!m_searching);  // a page of days comes later; matches are here
+    if (m_searching) return ShowMoreResults();
+    if (!m_nextBeforeDay) return;
+    m_model->LoadDays(m_nextBeforeDay);
+    m_more->setEnabled(false);  // until the page has come
 }
 
 QTreeWidgetItem* ArchiveView::DayItem(int64_t day) {
