@@ -2,11 +2,11 @@
 
 #include <utility>
 
-ArchiveAccess::ArchiveAccess(std::string archiveFolder, QObject* parent)
-    : QObject(parent), m_folder(std::move(archiveFolder)), m_job(this), m_bookmarkJob(this) {}
+ArchiveAccess::ArchiveAccess(ArchivePlace archive, QObject* parent)
+    : QObject(parent), m_place(std::move(archive)), m_job(this), m_bookmarkJob(this) {}
 
 void ArchiveAccess::CountNew(const QString& card) {
-    m_job.Start([this, card, folder = m_folder](JobContext& job) {
+    m_job.Start([this, card, folder = m_place](JobContext& job) {
         const NewOnCard found = CountNewOnCard(card.toStdString(), folder);
         if (found.count < 0) return;
         job.Post([this, card, found] {
@@ -16,7 +16,7 @@ void ArchiveAccess::CountNew(const QString& card) {
 }
 
 void ArchiveAccess::Import(const QString& card) {
-    m_job.Start([this, card, folder = m_folder](JobContext& job) {
+    m_job.Start([this, card, folder = m_place](JobContext& job) {
         const CardImportSummary summary = ImportCardIntoArchive(
             card.toStdString(), folder, job.CancelFlag(), [this, job](int done, int total) {
                 job.Post([this, done, total] { emit importProgress(done, total); });
@@ -26,7 +26,7 @@ void ArchiveAccess::Import(const QString& card) {
 }
 
 void ArchiveAccess::Bookmark(const QString& file, qint64 offsetMs, const QString& note) {
-    m_bookmarkJob.Start([this, file, offsetMs, note, folder = m_folder](JobContext& job) {
+    m_bookmarkJob.Start([this, file, offsetMs, note, folder = m_place](JobContext& job) {
         std::string error;
         const BookmarkResult result =
             BookmarkRecording(file.toStdString(), folder, offsetMs, note.toStdString(), &error);

@@ -15,9 +15,12 @@
 class ArchiveAccess : public QObject {
     Q_OBJECT
 public:
-    explicit ArchiveAccess(std::string archiveFolder, QObject* parent = nullptr);
+    explicit ArchiveAccess(ArchivePlace archive, QObject* parent = nullptr);
 
-    const std::string& Folder() const { return m_folder; }
+    const std::string& Folder() const { return m_place.folder; }
+    const ArchivePlace& Place() const { return m_place; }
+    // Another archive from now on (the settings changed); work running goes on with the old.
+    void SetPlace(ArchivePlace archive) { m_place = std::move(archive); }
     // Counts the card's recordings the archive lacks: newFound, or nothing on failure.
     void CountNew(const QString& card);
     // Imports them: importProgress now and then, importFinished at the end.
@@ -36,7 +39,7 @@ signals:
     void bookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);
 
 private:
-    std::string m_folder;
+    ArchivePlace m_place;
     BackgroundJob m_job;
     BackgroundJob m_bookmarkJob;
 };

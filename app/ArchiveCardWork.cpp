@@ -10,11 +10,10 @@
 #include "archive/ArchiveImport.h"
 #include "archive/ArchiveLayout.h"
 
-void AddArchiveFacts(const std::string& card, const std::string& archiveFolder,
-                     CardFormatFacts& facts) {
+void AddArchiveFacts(const std::string& card, const ArchivePlace& archive, CardFormatFacts& facts) {
     std::vector<UnarchivedRecording> missing;
     std::string error;
-    if (!ListUnarchived(card, DefaultCatalogue(archiveFolder), &missing, &error)) {
+    if (!ListUnarchived(card, archive.catalogue, &missing, &error)) {
         facts.archiveError = error;
         return;
     }
@@ -33,11 +32,10 @@ void AddArchiveFacts(const std::string& card, const std::string& archiveFolder,
     }
 }
 
-NewOnCard CountNewOnCard(const std::string& card, const std::string& archiveFolder) {
+NewOnCard CountNewOnCard(const std::string& card, const ArchivePlace& archive) {
     std::vector<UnarchivedRecording> missing;
     NewOnCard found;
-    if (!ListUnarchived(card, DefaultCatalogue(archiveFolder), &missing, &found.error))
-        return found;
+    if (!ListUnarchived(card, archive.catalogue, &missing, &found.error)) return found;
     found.count = static_cast<int>(missing.size());
     for (const UnarchivedRecording& r : missing) found.bytes += r.size;
     return found;
@@ -48,11 +46,11 @@ namespace {
 // The catalogue's row for file: by its path when it lies in the archive, else by its name
 // with the same size.
 std::optional<CatalogueEntry> ArchivedEntry(ArchiveCatalogue& catalogue, const std::string& file,
-                                            const std::string& archiveFolder, std::string* error) {
+                                            const ArchivePlace& archive, std::string* error) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path rel =
-        fs::weakly_canonical(file, ec).lexically_relative(fs::weakly_canonical(archiveFolder, ec));
+        fs::weakly_canonical(file, ec).lexically_relative(fs::weakly_canonical(archive.folder, ec));
     if (!rel.empty() && rel.begin()->string() != "..")
         return catalogue.FindRecording(rel.string(), error);
     std::optional<CatalogueEntry> e =
@@ -63,29 +61,30 @@ std::optional<CatalogueEntry> ArchivedEntry(ArchiveCatalogue& catalogue, const s
 
 }  // namespace
 
-BookmarkResult BookmarkRecording(const std::string& file, const std::string& archiveFolder,
+BookmarkResult BookmarkRecording(const std::string& file, const ArchivePlace& archive,
                                  int64_t offsetMs, const std::string& note, std::string* error) {
     std::error_code ec;
-    const std::string location = DefaultCatalogue(archiveFolder);
-    if (!std::filesystem::exists(location, ec)) return BookmarkResult::NotArchived;
+    const std::string& location = archive.catalogue;
+    if (!IsServerCatalogue(location) && !std::filesystem::exists(location, ec))
+        return BookmarkResult::NotArchived;
     ArchiveCatalogue catalogue;
     if (!catalogue.Open(location, error)) return BookmarkResult::Failed;
     error->clear();
-    const std::optional<CatalogueEntry> e = ArchivedEntry(catalogue, file, archiveFolder, error);
+    const std::optional<CatalogueEntry> e = ArchivedEntry(catalogue, file, archive, error);
     if (!e) return error->empty() ? BookmarkResult::NotArchived : BookmarkResult::Failed;
     return catalogue.AddBookmark(e->id, offsetMs, note, error) ? BookmarkResult::Made
                                                                : BookmarkResult::Failed;
 }
 
-CardImportSummary ImportCardIntoArchive(const std::string& card, const std::string& archiveFolder,
+CardImportSummary ImportCardIntoArchive(const std::string& card, const ArchivePlace& archive,
                                         const std::atomic<bool>* cancel,
                                         const CardImportProgress& progress) {
     CardImportSummary summary;
     std::error_code ec;
-    std::filesystem::create_directories(archiveFolder, ec);  // the catalogue lives in it
+    std::filesystem::create_directories(archive.folder, ec);  // the catalogue lives in it
     ArchiveCatalogue catalogue;
-    if (!catalogue.Open(DefaultCatalogue(archiveFolder), &summary.error)) return summary;
-    ArchiveImport import(catalogue, archiveFolder, card);
+    if (!catalogue.Open(archive.catalogue, &summary.error)) return summary;
+    ArchiveImport import(catalogue, archive.folder, card);
     import.SetCancelFlag(cancel);
     ImportReport report;
     // The import's lines after each recording begin "DONE/TOTAL ".

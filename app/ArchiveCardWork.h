@@ -9,12 +9,23 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
+#include "archive/ArchiveLayout.h"
 #include "device/CardFormatFacts.h"
 
-// Fills facts.unarchived* from the catalogue of archiveFolder, or facts.archiveError.
-void AddArchiveFacts(const std::string& card, const std::string& archiveFolder,
-                     CardFormatFacts& facts);
+// An archive folder and its catalogue: the SQLite file in the folder unless another is named
+// (a file elsewhere or a server).
+struct ArchivePlace {
+    std::string folder, catalogue;
+    ArchivePlace(std::string archiveFolder)  // NOLINT: a folder alone is its own place
+        : folder(std::move(archiveFolder)), catalogue(DefaultCatalogue(folder)) {}
+    ArchivePlace(std::string archiveFolder, std::string location)
+        : folder(std::move(archiveFolder)), catalogue(std::move(location)) {}
+};
+
+// Fills facts.unarchived* from the archive's catalogue, or facts.archiveError.
+void AddArchiveFacts(const std::string& card, const ArchivePlace& archive, CardFormatFacts& facts);
 
 struct NewOnCard {
     int count = -1;  // -1: not known (error says why)
@@ -23,14 +34,14 @@ struct NewOnCard {
 };
 
 // The card's recordings the archive lacks, counted.
-NewOnCard CountNewOnCard(const std::string& card, const std::string& archiveFolder);
+NewOnCard CountNewOnCard(const std::string& card, const ArchivePlace& archive);
 
 enum class BookmarkResult { Made, NotArchived, Failed };
 
 // Bookmarks offsetMs of a recording with note: the archived copy itself (a file in
-// archiveFolder) or, for a recording elsewhere (on the card), the archived recording of its
+// the archive folder) or, for a recording elsewhere (on the card), the archived recording of its
 // name and size. The bookmark also keeps the recording from every prune.
-BookmarkResult BookmarkRecording(const std::string& file, const std::string& archiveFolder,
+BookmarkResult BookmarkRecording(const std::string& file, const ArchivePlace& archive,
                                  int64_t offsetMs, const std::string& note, std::string* error);
 
 struct CardImportSummary {
@@ -45,6 +56,6 @@ using CardImportProgress = std::function<void(int done, int total)>;
 
 // Imports every recording of card not archived yet (see ArchiveImport); stops between two
 // recordings once *cancel is set.
-CardImportSummary ImportCardIntoArchive(const std::string& card, const std::string& archiveFolder,
+CardImportSummary ImportCardIntoArchive(const std::string& card, const ArchivePlace& archive,
                                         const std::atomic<bool>* cancel = nullptr,
                                         const CardImportProgress& progress = {});

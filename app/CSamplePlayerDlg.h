@@ -66,6 +66,8 @@ class QtVideoClickFilter;
 class QtNoteLabel;
 class ArchiveAccess;
 class ArchiveImportBar;
+class ArchiveSettingsDlg;
+class ArchiveView;
 class CardInsertWatcher;
 struct CardImportSummary;
 enum class BookmarkResult;
@@ -192,6 +194,12 @@ public:
     static constexpr const char* kArchiveImportKey = "archive_import";
     // B: bookmarks the moment on screen in the archive, with a note the user gives.
     void OnBookmark();
+    // The Archive view (H): the archive's days, trips and bookmarks, its search and routes;
+    // made when first asked for. Null until then.
+    void OpenArchiveView();
+    ArchiveView* ArchiveViewWindow() const { return m_pArchiveView; }
+    // Plays an archived recording from offsetMs, listed in its own folder as a dropped file is.
+    void PlayArchived(const QString& path, qint64 offsetMs);
     // Writes a copy of a recording cut short that other players open, into a folder the
     // user picks, in the background; a message says where it went or why it did not.
     void RepairForOtherPlayers(const QString& path);
@@ -296,6 +304,8 @@ protected:
     virtual bool AskBookmarkNote(const QString& at, QString* note);
     // Runs the settings dialog modally and returns its result.
     virtual int RunSettingsDialog(CSettingDlg& dialog);
+    // Runs the archive's settings modally; true when they were accepted.
+    virtual bool RunArchiveSettingsDialog(ArchiveSettingsDlg& dialog);
     // The card formatter the settings dialog uses; null: the desktop's.
     virtual VCardFormatter* CardFormatter() { return nullptr; }
     virtual std::tm LocalTime() const;
@@ -449,12 +459,14 @@ private:
 
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;
-    BackgroundJob m_repairJob;  // the repaired copy being written; GUI thread only
-    BackgroundJob m_archiveJob;  // an import before a format; GUI thread only
-    ArchiveAccess* m_pArchive = nullptr;           // child
-    CardInsertWatcher* m_pCardWatcher = nullptr;   // child
-    ArchiveImportBar* m_pImportBar = nullptr;      // child
+    BackgroundJob m_repairJob;            // the repaired copy being written; GUI thread only
+    BackgroundJob m_archiveJob;           // an import before a format; GUI thread only
+    ArchiveAccess* m_pArchive = nullptr;  // child
+    CardInsertWatcher* m_pCardWatcher = nullptr;  // child
+    ArchiveImportBar* m_pImportBar = nullptr;     // child
+    ArchiveView* m_pArchiveView = nullptr;        // child window, made when first opened
     void SetUpArchive();
+    void OnArchiveSettings();
     void StartArchiveImport(const QString& card);
     void OnArchiveImportFinished(const CardImportSummary& summary);
     void OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);

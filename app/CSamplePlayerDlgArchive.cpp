@@ -7,8 +7,13 @@
 #include "app/ArchiveAccess.h"
 #include "app/ArchiveCardWork.h"
 #include "app/ArchiveImportBar.h"
+#include "app/ArchiveSettings.h"
+#include "app/ArchiveSettingsDlg.h"
+#include "app/ArchiveView.h"
+#include "app/ArchiveViewModel.h"
 #include "app/CSamplePlayerDlg.h"
 #include "app/CardInsertWatcher.h"
+#include "app/RecordingListView.h"
 #include "archive/ArchiveLayout.h"
 #include "library/CardRoot.h"
 #include "library/RecordingCatalogue.h"
@@ -21,17 +26,10 @@ constexpr int IDS_IMPORTING_KO = 1972, IDS_IMPORTING_EN = 1973;
 constexpr int IDS_IMPORTED_KO = 1974, IDS_IMPORTED_EN = 1975;
 constexpr int IDS_IMPORT_FAILED_KO = 1976, IDS_IMPORT_FAILED_EN = 1977;
 constexpr int IDS_IMPORT_CANCELLED_KO = 1986, IDS_IMPORT_CANCELLED_EN = 1987;
-
-enum class ImportChoice { Ask, Always, Never };
+constexpr int IDS_SETTINGS_UNWRITABLE_KO = 2660, IDS_SETTINGS_UNWRITABLE_EN = 2661;
 
 ImportChoice ReadImportChoice(const std::string& configPath) {
-    char text[16] = {};
-    GetPrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, "ask", text, sizeof text,
-                            configPath.c_str());
-    const std::string choice = text;
-    return choice == "always"  ? ImportChoice::Always
-           : choice == "never" ? ImportChoice::Never
-                               : ImportChoice::Ask;
+    return ReadArchiveSettings(configPath).import;
 }
 
 std::string SummaryText(const CardImportSummary& summary) {
@@ -46,7 +44,8 @@ std::string SummaryText(const CardImportSummary& summary) {
 }  // namespace
 
 void CSamplePlayerDlg::SetUpArchive() {
-    m_pArchive = new ArchiveAccess(DefaultArchiveFolder(), this);
+    const ArchiveSettings settings = ReadArchiveSettings(ConfigPath());
+    m_pArchive = new ArchiveAccess({settings.Folder(), settings.Catalogue()}, this);
     m_pImportBar = new ArchiveImportBar(this);
     m_pCardWatcher = new CardInsertWatcher(this);
     connect(m_pCardWatcher, &CardInsertWatcher::mounted, this, &CSamplePlayerDlg::OnVolumeMounted);
@@ -65,6 +64,8 @@ void CSamplePlayerDlg::SetUpArchive() {
                 OnArchiveImportFinished(summary);
             });
     connect(m_pArchive, &ArchiveAccess::bookmarked, this, &CSamplePlayerDlg::OnBookmarked);
+    connect(m_listFilename, &RecordingListView::archiveRequested, this,
+            &CSamplePlayerDlg::OpenArchiveView);
     connect(m_pImportBar, &ArchiveImportBar::importAsked, this,
             &CSamplePlayerDlg::StartArchiveImport);
     connect(m_pImportBar, &ArchiveImportBar::cancelAsked, this, [this] {
@@ -98,7 +99,7 @@ void CSamplePlayerDlg::ImportBeforeFormat(const std::string& drive, QWidget* par
     busy.setWindowModality(Qt::WindowModal);
     busy.setMinimumDuration(0);
     auto summary = std::make_shared<CardImportSummary>();
-    m_archiveJob.Start([drive, folder = DefaultArchiveFolder(), summary, &busy](JobContext& job) {
+    m_archiveJob.Start([drive, folder = m_pArchive->Place(), summary, &busy](JobContext& job) {
         CardImportSummary done = ImportCardIntoArchive(drive, folder, job.CancelFlag());
         job.Post([summary, done, &busy] {
             *summary = done;
@@ -165,4 +166,44 @@ void CSamplePlayerDlg::OnBookmarked(qint64 offsetMs, BookmarkResult result, cons
         text = FormatResourceString(PickStringId(IDS_BOOKMARK_FAILED_KO, IDS_BOOKMARK_FAILED_EN),
                                     error.toUtf8().constData());
     ShowNote(QString::fromStdString(text));
+}
+
+// ---- the Archive view ----
+
+void CSamplePlayerDlg::OpenArchiveView() {
+    if (!m_pArchiveView) {
+        m_pArchiveView = new ArchiveView(this);
+        connect(m_pArchiveView, &ArchiveView::playRequested, this, &CSamplePlayerDlg::PlayArchived);
+        connect(m_pArchiveView, &ArchiveView::settingsRequested, this,
+                &CSamplePlayerDlg::OnArchiveSettings);
+    }
+    const ArchivePlace& place = m_pArchive->Place();
+    m_pArchiveView->ShowArchive(place.folder, place.catalogue);
+    m_pArchiveView->show();
+    m_pArchiveView->raise();
+    m_pArchiveView->activateWindow();
+}
+
+void CSamplePlayerDlg::PlayArchived(const QString& path, qint64 offsetMs) {
+    if (!m_navigator->OpenPath(path)) return;
+    // The open is under way; the seek is taken once it is open, as after a dialog.
+    if (offsetMs > 0) SeekToRecordingMs(offsetMs);
+}
+
+bool CSamplePlayerDlg::RunArchiveSettingsDialog(ArchiveSettingsDlg& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void CSamplePlayerDlg::OnArchiveSettings() {
+    const std::string config = ConfigPath();
+    ArchiveSettingsDlg dialog(ReadArchiveSettings(config), m_pArchiveView);
+    if (!RunArchiveSettingsDialog(dialog)) return;
+    const ArchiveSettings settings = dialog.Settings();
+    if (m_bConfigUnreadable || !WriteArchiveSettings(config, settings)) {
+        ShowMessage(QString::fromStdString(FormatResourceString(
+            PickStringId(IDS_SETTINGS_UNWRITABLE_KO, IDS_SETTINGS_UNWRITABLE_EN), config.c_str())));
+        return;
+    }
+    m_pArchive->SetPlace({settings.Folder(), settings.Catalogue()});
+    if (m_pArchiveView) m_pArchiveView->ShowArchive(settings.Folder(), settings.Catalogue());
 }

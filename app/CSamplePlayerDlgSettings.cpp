@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <filesystem>
 
+#include "app/ArchiveAccess.h"
 #include "app/ArchiveCardWork.h"
 #include "app/CSamplePlayerDlg.h"
 #include "app/Resource.h"
@@ -68,8 +69,8 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
     });
     dialog.SetRecoverFirst(
         [this, &dialog](const std::string& card) { RecoverFromCard(card, &dialog); });
-    dialog.SetArchiveCheck([drive](CardFormatFacts& facts) {
-        AddArchiveFacts(drive, DefaultArchiveFolder(), facts);
+    dialog.SetArchiveCheck([drive, archive = m_pArchive->Place()](CardFormatFacts& facts) {
+        AddArchiveFacts(drive, archive, facts);
     });
     dialog.SetImportFirst(
         [this, &dialog](const std::string& card) { ImportBeforeFormat(card, &dialog); });

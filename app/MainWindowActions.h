@@ -60,6 +60,7 @@ enum class WindowCommand {
     ExportClip,
     ToggleTrips,
     Bookmark,
+    Archive,
 };
 
 class MainWindowActions : public QObject {

@@ -120,6 +120,7 @@ const CommandRow kCommands[] = {
      nullptr,
      true},
     {C::Bookmark, {Qt::Key_B}, IDS_TIP_BOOKMARK, &D::OnBookmark, nullptr, true},
+    {C::Archive, {Qt::Key_H}, IDS_TIP_ARCHIVE, &D::OpenArchiveView, nullptr, true},
 };
 
 }  // namespace

@@ -27,6 +27,7 @@ constexpr int kListIconSize = 11;
 constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
 constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
 constexpr int IDS_RECOVER_KO = 1714, IDS_RECOVER_EN = 1715;
+constexpr int IDS_ARCHIVE_KO = 2664, IDS_ARCHIVE_EN = 2665;
 constexpr int IDS_REPAIR_KO = 1716, IDS_REPAIR_EN = 1717;
 
 QString Text(int koreanId, int englishId) {
@@ -264,6 +265,7 @@ void RecordingListView::FillMenu(QMenu& menu, const QPoint& at) {
                        [this, path] { emit repairRequested(path); });
     menu.addSeparator();
     menu.addAction(Text(IDS_RECOVER_KO, IDS_RECOVER_EN), this, [this] { emit recoverRequested(); });
+    menu.addAction(Text(IDS_ARCHIVE_KO, IDS_ARCHIVE_EN), this, [this] { emit archiveRequested(); });
 }
 
 // ---- the placeholder ----

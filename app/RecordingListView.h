@@ -5,7 +5,8 @@
 //
 // It says what the user asked for and leaves the doing to the window: rowActivated for a
 // double click or Return on a row, tripRecordingActivated for one on a recording under a
-// trip, tripsToggleRequested, repairRequested and recoverRequested from its menu.
+// trip, tripsToggleRequested, repairRequested, recoverRequested and archiveRequested from its
+// menu.
 //
 // Threads: the GUI thread only.
 
@@ -68,6 +69,8 @@ signals:
     // recordings brought back.
     void repairRequested(const QString& path);
     void recoverRequested();
+    // From its menu: the Archive view, the recordings kept on this PC.
+    void archiveRequested();
 
 private:
     void CreateColumns();

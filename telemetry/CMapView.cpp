@@ -510,6 +510,10 @@ void CMapView::SendRoute() {
     const auto fixed = FixedText;
     std::string points;
     for (const RoutePoint& p : m_route) {
+        if (std::isnan(p.latitude)) {
+            points += points.empty() ? "[]" : ",[]";  // the page starts a new line
+            continue;
+        }
         if (!IsOnGlobe(static_cast<float>(p.latitude), static_cast<float>(p.longitude))) continue;
         points += (points.empty() ? "[" : ",[") + fixed(p.latitude, 7) + "," +
                   fixed(p.longitude, 7) + "," + fixed(p.speedKmh, 1) + "]";
@@ -523,11 +527,18 @@ void CMapView::SendRoute() {
 }
 
 void CMapView::OnPageConsole(const QString& message) {
-    static const QString kPrefix = QStringLiteral("tarvex-route-click ");
-    if (!message.startsWith(kPrefix)) return;
-    const QStringList parts = message.mid(kPrefix.size()).split(QLatin1Char(' '));
+    static const QString kRoutePrefix = QStringLiteral("tarvex-route-click ");
+    static const QString kMapPrefix = QStringLiteral("tarvex-map-click ");
+    const bool route = message.startsWith(kRoutePrefix);
+    if (!route && !message.startsWith(kMapPrefix)) return;
+    const QStringList parts =
+        message.mid((route ? kRoutePrefix : kMapPrefix).size()).split(QLatin1Char(' '));
     bool latOk = false, lonOk = false;
     const double lat = parts.value(0).toDouble(&latOk);
     const double lon = parts.value(1).toDouble(&lonOk);
-    if (latOk && lonOk) emit routeClicked(lat, lon);
+    if (!latOk || !lonOk) return;
+    if (route)
+        emit routeClicked(lat, lon);
+    else
+        emit mapClicked(lat, lon);
 }

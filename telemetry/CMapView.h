@@ -153,6 +153,8 @@ public:
         uint32_t colour = 0;  // 0x00BBGGRR
         std::string text;     // what the dot's tooltip says
     };
+    // A point whose latitude is not a number ends one line and starts the next (the routes
+    // of several drives at once).
     void SetRoute(std::vector<RoutePoint> route, std::vector<RouteEvent> events = {});
     const std::vector<RoutePoint>& Route() const { return m_route; }
     const std::vector<RouteEvent>& RouteEvents() const { return m_routeEvents; }
@@ -171,6 +173,8 @@ signals:
     void scriptBound();
     // The user clicked on the route, at this place.
     void routeClicked(double latitude, double longitude);
+    // The user clicked anywhere on the map (on the route too, after routeClicked).
+    void mapClicked(double latitude, double longitude);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

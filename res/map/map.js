@@ -218,14 +218,30 @@
         eventTexts = [];
         routePoints = [];
         if (!Array.isArray(points)) return false;
+        // An empty point ends a line: the routes of several drives are drawn apart.
+        var lines = [[]];
         points.forEach(function (p) {
-            if (Array.isArray(p) && isPosition(p[1], p[0])) routePoints.push([p[0], p[1], +p[2] || 0]);
+            if (Array.isArray(p) && p.length === 0 && lines[lines.length - 1].length > 0)
+                lines.push([]);
+            else if (Array.isArray(p) && isPosition(p[1], p[0]))
+                lines[lines.length - 1].push([p[0], p[1], +p[2] || 0]);
         });
-        // One line per run of points in the same speed band, each sharing its end with the
-        // next run so that the route has no holes.
+        lines.forEach(function (line) {
+            routePoints = routePoints.concat(line);
+            drawLine(line);
+        });
+        // A new route is shown whole first; the marker is then followed at that scale.
+        routeFitPending = routePoints.length > 1;
+        fitRoute();
+        return true;
+    }
+
+    // One line per run of points in the same speed band, each sharing its end with the
+    // next run so that the route has no holes.
+    function drawLine(line) {
         var run = [];
         var colour = null;
-        routePoints.forEach(function (p) {
+        line.forEach(function (p) {
             var c = routeColour(p[2]);
             if (colour !== null && c !== colour) {
                 run.push([p[0], p[1]]);
@@ -239,10 +255,6 @@
         if (run.length > 0)
             L.polyline(run, { className: 'route', color: colour, weight: 5, opacity: 0.9 })
                 .on('click', onRouteClick).addTo(routeLayer);
-        // A new route is shown whole first; the marker is then followed at that scale.
-        routeFitPending = routePoints.length > 1;
-        fitRoute();
-        return true;
     }
 
     var routeFitPending = false;
@@ -260,6 +272,11 @@
     function onRouteClick(e) {
         console.info('tarvex-route-click ' + e.latlng.lat + ' ' + e.latlng.lng);
     }
+
+    // Any click on the map, for the viewer to pick a place with.
+    map.on('click', function (e) {
+        console.info('tarvex-map-click ' + e.latlng.lat + ' ' + e.latlng.lng);
+    });
 
     // The places of the driving events on the route: a dot in the event's colour, its name
     // in the tooltip; a click goes there as a click on the route does. points:

@@ -182,6 +182,20 @@ TEST_F(MapViewFixture, EventPlacesSitOnTheRouteAndGoWithIt) {
     EXPECT_TRUE(m_view->RouteEvents().empty());
 }
 
+// The routes of several drives at once: a point without a latitude ends one line, so no
+// straight line joins one drive's end to the next one's start.
+TEST_F(MapViewFixture, SeveralDrivesAreDrawnApart) {
+    LoadAndBind(OfflineTiles());
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    m_view->SetRoute({{37.5, 127.0, 30},
+                      {37.5005, 127.0005, 30},
+                      {gap, 0, 0},
+                      {37.6, 127.1, 30},
+                      {37.6005, 127.1005, 30}});
+    EXPECT_EQ(RunScript(*m_view, "tarvexMap.routeSize()").toInt(), 4);
+    EXPECT_EQ(RunScript(*m_view, "document.querySelectorAll('path.route').length").toInt(), 2);
+}
+
 TEST_F(MapViewFixture, SouthernWesternFixPassesNegativeValues) {
     LoadAndBind(OfflineTiles());
     m_view->ShowPosition(-33.4489f, -70.6693f);
