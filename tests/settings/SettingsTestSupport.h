@@ -84,7 +84,9 @@ protected:
     // Writes the card's file and opens a dialog on it (at the clock time `now`).
     RecordingSettingDlg& Open(const std::string& config);
     std::string CardFile() const { return ReadAll(configPath); }
+    // A click on Format returns once the format it started has reported back.
     void Click(int id);
+    static constexpr int kFormatWaitMs = 30000;
 
     std::filesystem::path dir, card, configPath, backupPath;
     std::tm now{};
