@@ -16,15 +16,15 @@
 // - Commands. Every request (Open, Close, Play, Pause, seeks, frame steps, rate, Capture,
 //   stills, a published picture, a repaint of the current picture) is a command queued under
 //   m_lock and signalled on m_wake. Open, Close, Capture, BuildIndex and WaitForWorker wait
-//   for the worker's answer (for the tool, the tests and the window's unmount, never for a
-//   picture on screen); the others (PostOpen, PostClose, RequestStills, RequestPicture among
-//   them) return at once and are answered, where they need an answer, by an event or a
-//   published picture. The worker never waits for a caller: it gives its answer and goes on.
-//   No callback runs inside a posted call: its answer comes from the worker later (only
-//   while no worker runs, before Start or after StopThreads, is a posted command run in
-//   place). A caller that must have its next command run before the first
-//   picture gives it with the open (PostOpen's start and play state, Open's start). The
-//   worker takes the whole queue under m_lock and runs the commands with
+//   for the worker's answer, and WaitUntilHeld for it to be idle (for the tool, the tests and
+//   the format's job before an unmount, never on the window's thread); the others (PostOpen,
+//   PostClose, RequestStills, RequestPicture among them) return at once and are answered,
+//   where they need an answer, by an event or a published picture. The worker never waits
+//   for a caller: it gives its answer and goes on. No callback runs inside a posted call:
+//   its answer comes from the worker later (only while no worker runs, before Start or after
+//   StopThreads, is a posted command run in place). A caller that must have its next command
+//   run before the first picture gives it with the open (PostOpen's start and play state,
+//   Open's start). The worker takes the whole queue under m_lock and runs the commands with
 //   the lock released. Called from the worker itself (a text or present callback) a waiting
 //   command runs in place.
 // - The lock. m_lock guards only the command queue, the answers, the text callback and the

@@ -24,6 +24,7 @@ void WriteAll(const fs::path& path, const std::string& text) {
 
 CardFormatOutcome FakeFormatter::Format(const std::string& mountPoint) {
     ++calls;
+    if (duringFormat) duringFormat();
     CardFormatOutcome outcome;
     outcome.result = result;
     if (result == CardFormatResult::Formatted || result == CardFormatResult::FormattedNotMounted) {

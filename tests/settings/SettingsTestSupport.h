@@ -67,6 +67,7 @@ public:
     int recoverable = -1;                         // what CountRecoverableDeleted answers
     int describeCalls = 0;
     bool modalDialogDuringFormat = false;  // the running format dialog held the input
+    std::function<void()> duringFormat;    // run inside Format, on the thread that formats
     CardFormatOutcome Format(const std::string& mountPoint) override;
     CardVolumeFacts Describe(const std::string&) override {
         ++describeCalls;
