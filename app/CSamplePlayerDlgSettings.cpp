@@ -62,11 +62,11 @@ void CSamplePlayerDlg::OpenDeviceSettings(const std::string& drive, const Playba
         return;
     }
     CSettingDlg dialog(this, config, drive, CardFormatter());
-    // The volume cannot be unmounted while a recording on it is open.
-    dialog.SetBeforeFormat([this] {
-        OnBnClickedButtonStop();
-        m_playback.WaitUntilClosed();
-    });
+    // The volume cannot be unmounted while a recording on it is open: the stop is posted here,
+    // and the format's job waits for the worker to have closed the file (which may be busy
+    // opening a recording whose index takes seconds).
+    dialog.SetBeforeFormat([this] { OnBnClickedButtonStop(); });
+    dialog.SetWaitBeforeFormat([this] { m_playback.WaitUntilClosed(); });
     dialog.SetRecoverFirst(
         [this, &dialog](const std::string& card) { RecoverFromCard(card, &dialog); });
     dialog.SetArchiveCheck([drive, archive = m_pArchive->Place()](CardFormatFacts& facts) {

@@ -118,6 +118,12 @@ void PlaybackController::OnPlayerEvent(void* user, const PlayerEvent& event) {
             QMetaObject::invokeMethod(
                 self, [self, event] { self->OnOpened(event); }, Qt::QueuedConnection);
             break;
+        case Kind::Stills: {
+            std::shared_ptr<const StillPictures> stills = event.stills;
+            QMetaObject::invokeMethod(
+                self, [self, stills] { emit self->stillsTaken(stills); }, Qt::QueuedConnection);
+            break;
+        }
         case Kind::Failed: {
             const QString reason = QString::fromUtf8(event.reason ? event.reason : "");
             QMetaObject::invokeMethod(

@@ -11,12 +11,15 @@
 // by a TripSequencer, the same one the tool's play drives, over the trip's TripTimeline.
 //
 // Threads: every operation and every signal is on the thread that owns this object (the GUI
-// thread), which never waits for a file to open or an index to be built. An open is asked of
-// the player and returns at once (state Loading); the player reports it done or refused,
-// with frames, hand-overs and the end, through its event callback, possibly on a thread of
-// its own; OnPlayerEvent only notes them and posts them here as queued calls. Frame
-// events are coalesced: at most one is outstanding, carrying the newest frame, so a busy GUI
-// thread is never flooded. While paused the player reports nothing and nothing is posted.
+// thread), which never waits for the player's worker: not for a file to open or an index to
+// be built, nor for a picture. An open, a close and a still are asked of the player and return
+// at once (state Loading for an open); the player reports them done or refused, with frames,
+// hand-overs and the end, through its event callback, possibly on a thread of its own;
+// OnPlayerEvent only notes them and posts them here as queued calls, so no signal comes from
+// inside the player's call. The one call that waits is WaitUntilClosed, for a thread other
+// than the GUI thread (the card format's job, before the volume is unmounted). Frame events
+// are coalesced: at most one is outstanding, carrying the newest frame, so a busy GUI thread
+// is never flooded. While paused the player reports nothing and nothing is posted.
 // Trip lengths are probed by a background job and posted back the same way.
 //
 // Position: on the timeline of what plays. For a trip it is the time since the trip's start
@@ -84,7 +87,8 @@ public:
     // Closes what is open without waiting for the worker (it may be busy opening); the state
     // becomes NoMedia at once and the trip is forgotten.
     void Stop();
-    // Returns once the worker has closed the file (before its volume is unmounted).
+    // Returns once the worker has closed the file (before its volume is unmounted). Waits for
+    // the worker: called off the GUI thread (a background job), any thread may.
     void WaitUntilClosed();
     // Seeks to a time on the timeline of what plays; in a trip, a time in another recording
     // opens that one there. Playing or paused stays as it was; a recording held at its end is
@@ -150,6 +154,8 @@ signals:
     // Playing has let more than 1 % of its pictures go unshown for lateness over the last
     // 5 s (see FrameDropMeter): the machine cannot keep up. At most once per 5 s.
     void droppingFrames();
+    // The player's answer to a RequestStills (see CQRVMediaPlayer), whoever asked.
+    void stillsTaken(std::shared_ptr<const StillPictures> stills);
 
 private:
     static void OnPlayerEvent(void* user, const PlayerEvent& event);

@@ -7,9 +7,11 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "app/PlaybackController.h"
+#include "support/CPixImg.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
 #include "telemetry/CameraClock.h"
@@ -31,10 +33,34 @@ QString FileNameOf(const StillTarget& target) {
     return QFileInfo(QString::fromStdString(target.path)).fileName();
 }
 
+// Encodes and writes the pictures (off the GUI thread); the file names saved and not saved.
+void WriteStillFiles(const std::vector<StillTarget>& targets,
+                     const std::optional<StillMoment>& moment, const StillPictures& stills,
+                     QStringList* saved, QStringList* failed) {
+    const auto capture = [&stills](int camera, const std::string& path) {
+        const std::shared_ptr<const CPixImgBase>& picture = stills.pictures[camera];
+        return picture && picture->SaveImage(path);
+    };
+    if (moment) {
+        // Both stills appear together, with their moment, or neither does.
+        std::string error;
+        const bool ok = WriteStills(targets, *moment, capture, &error);
+        if (!ok) Trace("Capture: %s\n", error.c_str());
+        for (const StillTarget& t : targets) *(ok ? saved : failed) << FileNameOf(t);
+        return;
+    }
+    for (const StillTarget& t : targets)
+        *(capture(t.camera, t.path) ? saved : failed) << FileNameOf(t);
+}
+
 }  // namespace
 
 StillCapture::StillCapture(Host& host, QWidget& window, PlaybackController& playback)
-    : m_host(host), m_window(window), m_playback(playback) {}
+    : m_host(host), m_window(window), m_playback(playback) {
+    QObject::connect(
+        &playback, &PlaybackController::stillsTaken, &window,
+        [this](const std::shared_ptr<const StillPictures>& stills) { OnStills(stills); });
+}
 
 std::string StillCapture::CaptureFileName(const std::tm& local) {
     // Zero-padded, so the files sort by the time they were taken.
@@ -62,11 +88,14 @@ void StillCapture::SetTelemetrySource(std::function<RecordingTelemetry()> source
 }
 
 std::optional<StillMoment> StillCapture::CaptureMoment() const {
+    CQRVMediaPlayer& player = m_playback.Player();
+    return MomentAt(player.GetPositionMs(), player.GetFrameCounter());
+}
+
+std::optional<StillMoment> StillCapture::MomentAt(int32_t positionMs, int32_t frame) const {
     // Until the walk of what plays has arrived the still carries the time alone.
     const RecordingTelemetry own = m_telemetry ? m_telemetry() : RecordingTelemetry();
-    CQRVMediaPlayer& player = m_playback.Player();
-    return MakeStillMoment(m_host.CurrentPath(), player.GetPositionMs(), player.GetFrameCounter(),
-                           own, m_bStillsPosition);
+    return MakeStillMoment(m_host.CurrentPath(), positionMs, frame, own, m_bStillsPosition);
 }
 
 QString StillCapture::CaptureFolder() const {
@@ -85,49 +114,60 @@ void StillCapture::OnCapture() {
         return;
     }
     if (m_host.DrivePath().empty()) return;
-    const bool wasPlaying = state == PlaybackState::Playing;
-    // Paused first, so the picture saved is the one on the screen.
+    // A capture asked for again before the first one's pictures came replaces it; playback
+    // resumes after the question if it played when the first one began.
+    m_resume = m_resume || state == PlaybackState::Playing;
+    // Paused first, so the pictures taken are the ones on the screen: the worker runs the
+    // pause before it takes them.
     m_playback.Pause();
-    // The worker has shown what it was showing when the pause came; that is the moment.
-    m_playback.Player().WaitForWorker();
-    const std::optional<StillMoment> moment = CaptureMoment();
+    CQRVMediaPlayer& player = m_playback.Player();
+    m_request = player.RequestStills(player.GetOpenSerial(), player.GetCameraCount() > 1);
+}
+
+void StillCapture::OnStills(const std::shared_ptr<const StillPictures>& stills) {
+    if (!stills || m_request == 0 || stills->request != m_request) return;  // not ours
+    m_request = 0;
+    const bool resume = std::exchange(m_resume, false);
+    if (!stills->ok || !m_playback.HasMedia()) {
+        // Closed or replaced while the pictures were asked for: nothing on screen to save.
+        Trace("Capture: %s\n", stills->ok ? "closed meanwhile" : stills->error.c_str());
+        m_host.ShowNote(Text(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        return;
+    }
+    const std::optional<StillMoment> moment = MomentAt(stills->positionMs, stills->frame);
     const std::string name =
         moment ? CaptureFileName(moment->cameraMs) : CaptureFileName(m_host.LocalTime());
     const QString proposed = QDir(CaptureFolder()).filePath(QString::fromStdString(name));
     const QString chosen = m_host.RunCaptureDialog(proposed);
-    if (!chosen.isEmpty()) SaveStills(chosen, moment);
-    if (wasPlaying) {
-        m_playback.Play();
-        m_window.update();
-    }
+    if (!chosen.isEmpty()) SaveStills(chosen, moment, stills);
+    if (resume) Resume();
 }
 
-void StillCapture::SaveStills(const QString& chosen, const std::optional<StillMoment>& moment) {
+void StillCapture::Resume() {
+    m_playback.Play();
+    m_window.update();
+}
+
+void StillCapture::SaveStills(const QString& chosen, const std::optional<StillMoment>& moment,
+                              std::shared_ptr<const StillPictures> stills) {
     m_strCaptureDir = QFileInfo(chosen).absolutePath();
     const QString base = CaptureBasePath(chosen);
-    CQRVMediaPlayer& player = m_playback.Player();
     std::vector<StillTarget> targets{{0, (base + QStringLiteral("_front.jpg")).toStdString()}};
-    if (player.GetCameraCount() > 1)
+    if (stills->pictures[1])
         targets.push_back({1, (base + QStringLiteral("_rear.jpg")).toStdString()});
-    const auto capture = [&player](int camera, const std::string& path) {
-        return player.Capture(camera, path.c_str());
-    };
-    QStringList saved, failed;
-    if (moment) {
-        // Both stills appear together, with their moment, or neither does.
-        std::string error;
-        const bool ok = WriteStills(targets, *moment, capture, &error);
-        if (!ok) Trace("Capture: %s\n", error.c_str());
-        for (const StillTarget& t : targets) (ok ? saved : failed) << FileNameOf(t);
-    } else {
-        for (const StillTarget& t : targets)
-            (capture(t.camera, t.path) ? saved : failed) << FileNameOf(t);
-    }
-    // Say what was written, and what could not be (a read-only or vanished folder).
-    QStringList lines;
-    if (!saved.isEmpty())
-        lines << Text(IDS_CAPTURE_SAVED_KO, IDS_CAPTURE_SAVED_EN, saved.join(", "));
-    if (!failed.isEmpty())
-        lines << Text(IDS_CAPTURE_FAILED_KO, IDS_CAPTURE_FAILED_EN, failed.join(", "));
-    m_host.ShowNote(lines.join(QLatin1Char('\n')));
+    m_writing = true;
+    m_writer.Start([this, targets, moment, stills = std::move(stills)](JobContext& job) {
+        QStringList saved, failed;
+        WriteStillFiles(targets, moment, *stills, &saved, &failed);
+        job.Post([this, saved, failed] {
+            m_writing = false;
+            // Say what was written, and what could not be (a read-only or vanished folder).
+            QStringList lines;
+            if (!saved.isEmpty())
+                lines << Text(IDS_CAPTURE_SAVED_KO, IDS_CAPTURE_SAVED_EN, saved.join(", "));
+            if (!failed.isEmpty())
+                lines << Text(IDS_CAPTURE_FAILED_KO, IDS_CAPTURE_FAILED_EN, failed.join(", "));
+            m_host.ShowNote(lines.join(QLatin1Char('\n')));
+        });
+    });
 }

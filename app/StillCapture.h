@@ -3,20 +3,26 @@
 // their moment (the camera clock's time, with the GPS fix when the settings allow), in the
 // folder the user picks, starting where the last capture went.
 //
-// GUI thread only. The questions and notes are the window's (Host); the player is the
+// GUI thread only, and it never waits for the player or the disk: the pictures are asked of
+// the player's worker (RequestStills) and the question comes when they are there; the JPEG
+// files are encoded and written by a background job, and the note saying what was written
+// comes when it is done. The questions and notes are the window's (Host); the player is the
 // playback controller's.
 
 #include <QString>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/BackgroundJob.h"
 #include "telemetry/MomentStill.h"
 #include "telemetry/TelemetryWalk.h"
 
 class PlaybackController;
 class QWidget;
+struct StillPictures;
 
 class StillCapture {
 public:
@@ -61,11 +67,18 @@ public:
     // Where the save dialog starts.
     QString CaptureFolder() const;
 
-    // Pauses, asks where, saves the stills, says what was written and resumes.
+    // Pauses and asks the player for the pictures on screen; when they come, asks where,
+    // resumes and has the stills written, then says what was written.
     void OnCapture();
+    // A capture is under way: its pictures are still to come or its files being written.
+    bool Busy() const { return m_request != 0 || m_writing; }
 
 private:
-    void SaveStills(const QString& chosen, const std::optional<StillMoment>& moment);
+    void OnStills(const std::shared_ptr<const StillPictures>& stills);
+    std::optional<StillMoment> MomentAt(int32_t positionMs, int32_t frame) const;
+    void SaveStills(const QString& chosen, const std::optional<StillMoment>& moment,
+                    std::shared_ptr<const StillPictures> stills);
+    void Resume();
 
     Host& m_host;
     QWidget& m_window;
@@ -73,4 +86,8 @@ private:
     std::function<RecordingTelemetry()> m_telemetry;
     QString m_strCaptureDir;        // folder of the last capture saved
     bool m_bStillsPosition = true;  // stills carry the GPS position
+    uint32_t m_request = 0;         // the player's still request awaited; 0 when none
+    bool m_resume = false;          // playing when the capture began: resumes after the question
+    bool m_writing = false;         // the writer's note is still to come
+    BackgroundJob m_writer;         // encodes and writes the JPEG files
 };

@@ -1,6 +1,5 @@
 #include "device/CFormatDialog.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -246,7 +245,6 @@ void CFormatDialog::ShowRunning() {
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     setWindowModality(Qt::ApplicationModal);
     show();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QString CFormatDialog::SizeText(std::uint64_t bytes) {

@@ -15,11 +15,12 @@
 // ends it with kImportFirst.
 //
 // Use from the settings dialog:
-//     CFormatDialog dlg(this, GatherCardFormatFacts(drive, formatter));
-//     if (dlg.exec() != QDialog::Accepted) return;
-//     dlg.ShowRunning();      // shown again, modal, with a busy bar and no buttons
-//     ... format ...
-//     dlg.close();
+//     auto dlg = std::make_unique<CFormatDialog>(this, GatherCardFormatFacts(drive, formatter));
+//     if (dlg->exec() != QDialog::Accepted) return;
+//     dlg->ShowRunning();     // shown again, modal, with a busy bar and no buttons
+//     ... start the format on a background job; when its report comes back ...
+//     dlg.reset();
+// ShowRunning returns at once: the window keeps running its own event loop meanwhile.
 //
 // User-interface thread only.
 

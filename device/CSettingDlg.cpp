@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/BackgroundJob.h"
 #include "device/CFormatDialog.h"
 #include "device/CardFormat.h"
 #include "device/CardFormatFacts.h"
@@ -223,36 +224,54 @@ void CSettingDlg::OnBnClickedButtonSave() {
 }
 
 void CSettingDlg::OnBnClickedButtonFormat() {
+    if (FormatRunning()) return;
     const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
     if (ShowMessageBox(Text(IDS_FORMAT_ASK_KO, IDS_FORMAT_ASK_EN), caption,
                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     if (!m_pFormatter) {
-        m_ownFormatter = std::make_unique<QtUDisks2Formatter>();
+        m_ownFormatter = std::make_shared<QtUDisks2Formatter>();
         m_pFormatter = m_ownFormatter.get();
     }
     CardFormatFacts facts = GatherCardFormatFacts(m_strDrivePath, *m_pFormatter);
     if (m_fnArchiveCheck && facts.refusal == FormatRefusal::None) m_fnArchiveCheck(facts);
-    CFormatDialog confirm(this, facts, static_cast<bool>(m_fnRecoverFirst),
-                          static_cast<bool>(m_fnImportFirst));
-    const bool confirmed = ExecFormatDialog(confirm);
-    if (confirm.result() == CFormatDialog::kRecoverFirst && m_fnRecoverFirst)
+    auto confirm = std::make_unique<CFormatDialog>(this, facts, static_cast<bool>(m_fnRecoverFirst),
+                                                   static_cast<bool>(m_fnImportFirst));
+    const bool confirmed = ExecFormatDialog(*confirm);
+    if (confirm->result() == CFormatDialog::kRecoverFirst && m_fnRecoverFirst)
         m_fnRecoverFirst(m_strDrivePath);
-    if (confirm.result() == CFormatDialog::kImportFirst && m_fnImportFirst)
+    if (confirm->result() == CFormatDialog::kImportFirst && m_fnImportFirst)
         m_fnImportFirst(m_strDrivePath);
     // Whatever the answer, a folder that is no card is never formatted.
     if (!confirmed || facts.refusal != FormatRefusal::None) return;
     m_bCardChanged = 1;
     if (m_fnBeforeFormat) m_fnBeforeFormat();
     // The format may take a while and prompts for authorisation: the running dialog is
-    // application-modal, so nothing else takes input meanwhile. (Disabling this dialog would
-    // grey out that one too, as a child window.)
-    confirm.ShowRunning();
+    // application-modal, so nothing else takes input meanwhile, while the window stays alive.
+    // (Disabling this dialog would grey out that one too, as a child window.)
+    m_formatRun = std::move(confirm);
+    m_formatRun->ShowRunning();
+    StartFormat();
+}
+
+void CSettingDlg::StartFormat() {
+    if (!m_formatJob) m_formatJob = new BackgroundJob(this);
+    const std::string drive = m_strDrivePath;
     const std::string backupPath =
         m_strBackupPath.empty() ? NewFormatBackupPath() : m_strBackupPath;
-    const CardFormatReport report =
-        FormatCardKeepingConfig(m_strDrivePath, backupPath, *m_pFormatter);
-    confirm.hide();
+    // The dialog's own formatter goes with the job; one given by the caller outlives both.
+    std::shared_ptr<VCardFormatter> own = m_ownFormatter;
+    VCardFormatter* formatter = m_pFormatter;
+    std::function<void()> wait = m_fnWaitBeforeFormat;
+    m_formatJob->Start([this, drive, backupPath, own, formatter, wait](JobContext& job) {
+        if (wait) wait();
+        const CardFormatReport report = FormatCardKeepingConfig(drive, backupPath, *formatter);
+        job.Post([this, report] { FinishFormat(report); });
+    });
+}
+
+void CSettingDlg::FinishFormat(const CardFormatReport& report) {
+    m_formatRun.reset();
     m_lastFormat = report.status;
     if (report.drivePath != m_strDrivePath) {
         m_strDrivePath = report.drivePath;

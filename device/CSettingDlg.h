@@ -14,8 +14,12 @@
 //     if (dlg.m_bCardChanged) { m_strDrivePath = dlg.DrivePath(); OnBnClickedButtonDriving(); }
 // CanOpen(configPath) tells beforehand whether the file is there to be read.
 //
-// User-interface thread only. Message boxes go through ShowMessageBox, which a subclass (or
-// the process-wide hook, for tests of the window) answers without showing anything.
+// User-interface thread only, which never waits for the format: once confirmed it runs on a
+// background job (the formatter's calls, the copy of the configuration file and its return)
+// while the format dialog shows it running, application-modal; the result comes back as a
+// message when the job is done (FormatRunning until then). Message boxes go through
+// ShowMessageBox, which a subclass (or the process-wide hook, for tests of the window)
+// answers without showing anything.
 
 #include <QDialog>
 #include <QMessageBox>
@@ -30,6 +34,7 @@
 #include "device/CardFormatFacts.h"
 #include "device/DeviceSettings.h"
 
+class BackgroundJob;
 class CFormatDialog;
 class QGroupBox;
 class QCheckBox;
@@ -87,6 +92,11 @@ public:
     // Run once the user has confirmed a format, before anything is touched: the window closes
     // the open recording so the volume can be unmounted.
     void SetBeforeFormat(std::function<void()> fn) { m_fnBeforeFormat = std::move(fn); }
+    // Run on the format's job before the card is touched, off the GUI thread: the window waits
+    // there for the recording to be closed.
+    void SetWaitBeforeFormat(std::function<void()> fn) { m_fnWaitBeforeFormat = std::move(fn); }
+    // A confirmed format has not reported back yet.
+    bool FormatRunning() const { return m_formatRun != nullptr; }
     // Offered in the format dialog where deleted recordings are still recoverable: run with
     // the drive string instead of the format (the window recovers them; the user may format
     // afterwards).
@@ -152,6 +162,9 @@ private:
     void ShowSettings(const DeviceSettings& s);
     DeviceSettings ReadControls() const;
     void ShowFormatResult(const CardFormatReport& report);
+    // Runs the confirmed format on m_formatJob; FinishFormat takes its report back.
+    void StartFormat();
+    void FinishFormat(const CardFormatReport& report);
     void UpdateStorageTotal();
     template <class T>
     T* Add(int id, T* widget);
@@ -160,11 +173,15 @@ private:
     std::string m_strDrivePath;
     std::string m_strBackupPath;  // empty: a fresh one for each format
     VCardFormatter* m_pFormatter = nullptr;
-    std::unique_ptr<VCardFormatter> m_ownFormatter;
+    // Shared with a format's job, which may outlive the dialog.
+    std::shared_ptr<VCardFormatter> m_ownFormatter;
     std::function<void(const std::string&)> m_fnRecoverFirst;
     std::function<void(CardFormatFacts&)> m_fnArchiveCheck;
     std::function<void(const std::string&)> m_fnImportFirst;
     std::function<void()> m_fnBeforeFormat;
+    std::function<void()> m_fnWaitBeforeFormat;
+    std::unique_ptr<CFormatDialog> m_formatRun;  // the format dialog while its format runs
+    BackgroundJob* m_formatJob = nullptr;        // a child of the dialog
     std::optional<CardFormatStatus> m_lastFormat;
     std::map<int, QWidget*> m_items;
     std::string m_strFirmwareVersion;

@@ -13,10 +13,8 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QMap>
 #include <QThread>
-#include <QTimer>
 
 #include "recover/CardRecovery.h"
 #include "recover/CardSource.h"
@@ -115,10 +113,10 @@ bool FindBlockObject(const QDBusConnection& bus, const FormatTarget& target, Blo
     return false;
 }
 
+// A pause between two tries of the remount. Format runs on a background job, where nothing
+// waits for events meanwhile.
 void WaitMs(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 // The file system type UDisks2 sees on the block object now; empty when it sees none.

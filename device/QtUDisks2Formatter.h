@@ -5,9 +5,11 @@
 // the volume's label) and mounted again. Every call lets UDisks2 ask for authorisation
 // through the desktop's prompt.
 //
-// User-interface thread only. The D-Bus calls block while still dispatching window events,
-// so the caller keeps input away meanwhile (the settings dialog shows a modal progress
-// dialog).
+// Threads: Format may take minutes (the authorisation prompt, the format itself) and runs on
+// a background job (the settings dialog's), where each D-Bus call blocks that thread alone;
+// the settings dialog holds input away meanwhile with a modal progress dialog. The short
+// queries (Check, Describe, CountRecoverableDeleted) may run on the user-interface thread,
+// where a call blocks while still dispatching window events.
 
 #include <QDBusConnection>
 #include <QString>

@@ -111,6 +111,15 @@ bool CDecoder::SaveCapture(int camera, const char* path) {
 
 std::shared_ptr<CPixImgBase> CDecoder::CopyPicture(int camera) {
     if (camera != 0 && camera != 1) return nullptr;
+    return CopyConverted(camera, m_mirror[camera].load(std::memory_order_relaxed));
+}
+
+std::shared_ptr<CPixImgBase> CDecoder::CopyStill(int camera) {
+    if (camera != 0 && camera != 1) return nullptr;
+    return CopyConverted(camera, false);
+}
+
+std::shared_ptr<CPixImgBase> CDecoder::CopyConverted(int camera, bool mirror) {
     // The decode lock keeps the picture (and an open or close) from changing under the copy;
     // the conversion itself shares the decoder's converter lock with the worker's.
     CSyncLock lock(m_decodeLock[camera]);
@@ -119,7 +128,6 @@ std::shared_ptr<CPixImgBase> CDecoder::CopyPicture(int camera) {
     decoder.GetPictureSize(&width, &height);
     if (width <= 0 || height <= 0) return nullptr;
     auto picture = std::make_shared<CPixImage>(width, height, CPixImgBase::kRgb32Channels);
-    const bool mirror = m_mirror[camera].load(std::memory_order_relaxed);
     return decoder.ConvertInto(*picture, mirror) ? picture : nullptr;
 }
 

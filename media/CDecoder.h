@@ -45,6 +45,7 @@ public:
     // The camera's last decoded picture as 32-bit RGB at its own size, mirrored as it is
     // shown; null before the first picture. Any thread: it waits for a decode under way.
     std::shared_ptr<CPixImgBase> CopyPicture(int camera) override;
+    std::shared_ptr<CPixImgBase> CopyStill(int camera) override;
 
     // level / 10 + 1 limited to 0.01 ... 2.0; level / 10 without a limit.
     static float ContrastForLevel(int level);
@@ -54,6 +55,8 @@ public:
     CFFMH264_Decoder& CameraDecoder(int camera) { return m_decoders[ClampCamera(camera)]; }
 
 private:
+    // The camera's last decoded picture at its own size, under its decode lock.
+    std::shared_ptr<CPixImgBase> CopyConverted(int camera, bool mirror);
     static int ClampCamera(int camera) { return camera < 0 ? 0 : (camera > 1 ? 1 : camera); }
 
     CFFMH264_Decoder m_decoders[kCameraCount];  // see CFFMH264_Decoder for its threads

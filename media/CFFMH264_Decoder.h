@@ -3,10 +3,13 @@
 // converts the decoded picture, on request, to 32-bit RGB at any size (CPictureConverter), into
 // pictures from a small pool that a window may hold while it paints them.
 //
-// Threads: DecodePacket and ConvertPicture run on the player's worker (or, for a capture, on
-// the UI thread under the player lock, so never at the same time). ConvertInto may also run
-// on the UI thread beside the worker's conversions (CDecoder::CopyPicture, which holds off
-// DecodePacket meanwhile). SetBrightness and SetContrast may come from the UI thread at any
+// Threads: in the player one thread at a time decodes a camera and converts its pictures: the
+// worker, or for the rear camera of a picture above 1080p its decode lane (DecodeLane), the two
+// taking turns (the worker waits for the lane before it touches the camera again; CDecoder
+// holds a per-camera lock around each decode call); libavcodec's slice or frame threads work
+// inside a decode call only. ConvertInto runs on the worker too, for a still, a capture or a
+// published picture (CDecoder::CopyStill, SaveCapture, CopyPicture); no window thread calls
+// in here. SetBrightness and SetContrast may come from the UI thread at any
 // time; they and the conversions share m_scaleLock, so the colour never changes under a
 // running conversion and two conversions never share the converter at once.
 
@@ -98,17 +101,19 @@ private:
     bool ReceiveAll();
     bool Drain();
 
-    AVPacketPtr m_packet;                     // worker only (reused for every decode)
+    // "Decoding thread" below: the worker, or the decode lane for a rear camera above 1080p,
+    // one at a time under CDecoder's decode lock (see Threads above).
+    AVPacketPtr m_packet;                     // decoding thread (reused for every decode)
     const AVCodec* m_codec = nullptr;         // set by Open
     VideoCodec m_codecId = VideoCodec::H264;  // set by Open
     int m_width = 0;                          // set by Open
     int m_height = 0;                         // set by Open
-    AVCodecContextPtr m_context;              // worker only
-    AVFramePtr m_frame;  // worker only (UI thread for captures, under the player lock)
-    AVFramePtr m_spare;  // worker only; receives the next picture, then swaps places
+    AVCodecContextPtr m_context;              // decoding thread
+    AVFramePtr m_frame;  // decoding thread (converted for stills there too)
+    AVFramePtr m_spare;  // decoding thread; receives the next picture, then swaps places
     bool m_frameThreads = false;       // set by Open
     bool m_allowFrameThreads = false;  // set by Open
-    // Frame threads, worker only: the key of the packet taken ahead (-1: none), whether
+    // Frame threads, decoding thread: the key of the packet taken ahead (-1: none), whether
     // packets are in flight whose pictures have not come out, and whether the last call
     // left its picture in flight on purpose.
     int64_t m_aheadKey = -1;

@@ -49,11 +49,13 @@ void CQRVMediaPlayer::StopThreads() {
     m_wake.notify_all();
     m_worker.StopThread();
     m_lane.Stop();
+    std::vector<uint32_t> unansweredStills;
     {
         // Answers nobody will give any more.
         std::lock_guard<std::mutex> lock(m_lock);
         for (Command& command : m_commands) {
             if (command.reply) command.reply->done = true;
+            if (command.kind == CommandKind::Stills) unansweredStills.push_back(command.request);
         }
         m_commands.clear();
         m_pendingCommands.store(0);
@@ -61,6 +63,9 @@ void CQRVMediaPlayer::StopThreads() {
         m_held = false;
     }
     m_replied.notify_all();
+    // A still request is never left without an answer.
+    for (uint32_t request : unansweredStills)
+        AnswerStills(request, "the player stopped before the stills were taken");
     // Closing the output frees a feeder waiting for a free buffer, so its join is quick.
     if (m_output) m_output->Close();
     m_sync.StopFeeding();
@@ -188,6 +193,27 @@ std::shared_ptr<CPixImgBase> CQRVMediaPlayer::PublishedPicture(int camera, int32
     std::lock_guard<std::mutex> lock(m_publishLock);
     if (frame) *frame = m_published[camera].frame;
     return m_published[camera].picture;
+}
+
+uint32_t CQRVMediaPlayer::RequestStills(uint32_t openSerial, bool rear) {
+    Command command(CommandKind::Stills, rear ? 2 : 1);
+    command.serial = openSerial;
+    bool inPlace;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        command.request = ++m_stillsAsked;
+        inPlace = !m_started || m_stopping;
+        if (!inPlace) {
+            m_commands.push_back(command);
+            m_pendingCommands.store(static_cast<int>(m_commands.size()));
+        }
+    }
+    // Without a worker nothing is on screen: the answer is a failure, given here.
+    if (inPlace)
+        AnswerStills(command.request, "nothing is playing");
+    else
+        m_wake.notify_one();
+    return command.request;
 }
 
 void CQRVMediaPlayer::WaitForWorker() {

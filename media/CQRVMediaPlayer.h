@@ -3,19 +3,28 @@
 //
 // Design
 // - Threads. The owner's thread (the UI thread in the viewer) calls the public operations.
-//   The worker (m_worker, owned here) is the only thread that touches the reader, the
-//   decoder, the frame queue and the playback state: it reads chunks, queues video packets,
-//   pushes PCM into m_sync, decodes and presents pictures into the two VideoWindows and calls
-//   the text and event callbacks (PlayerEvent: a frame shown, a hand-over, the end, a refused
-//   open), without m_lock held. m_sync owns the "MediaSync" thread that feeds the sound output; the
+//   The worker (m_worker, owned here) owns the reader, the frame queue and the playback
+//   state: it reads chunks, queues video packets, pushes PCM into m_sync, decodes and presents
+//   pictures into the two VideoWindows and calls the text and event callbacks (PlayerEvent: a
+//   frame shown, a hand-over, the end, a refused open, stills taken), without m_lock held. It
+//   is not the only thread that decodes: above 1080p the rear camera decodes on m_lane while
+//   the worker decodes the front (see Codecs below), the worker waiting for the lane before
+//   the pair is shown, and libavcodec's own slice or frame threads work inside a decode call.
+//   m_sync owns the "MediaSync" thread that feeds the sound output; the
 //   output runs its own device callback thread. The reader, decoder and output are not owned
 //   (CPlaybackSession owns all four); they must outlive the threads.
-// - Commands. Every request (Open, Close, Play, Pause, seeks, frame steps, rate, Capture, a
-//   repaint of the current picture) is a command queued under m_lock and signalled on
-//   m_wake. Open, Close, Capture and WaitForWorker wait for the worker's answer; the others
-//   (PostOpen among them) return at once. The worker never waits for a caller: it gives its
-//   answer and goes on. A caller that must have its next command run before the first
-//   picture gives it with the open (PostOpen's start and play state, Open's start). The worker takes the whole queue under m_lock and runs the commands with
+// - Commands. Every request (Open, Close, Play, Pause, seeks, frame steps, rate, Capture,
+//   stills, a published picture, a repaint of the current picture) is a command queued under
+//   m_lock and signalled on m_wake. Open, Close, Capture, BuildIndex and WaitForWorker wait
+//   for the worker's answer, and WaitUntilHeld for it to be idle (for the tool, the tests and
+//   the format's job before an unmount, never on the window's thread); the others (PostOpen,
+//   PostClose, RequestStills, RequestPicture among them) return at once and are answered,
+//   where they need an answer, by an event or a published picture. The worker never waits
+//   for a caller: it gives its answer and goes on. No callback runs inside a posted call:
+//   its answer comes from the worker later (only while no worker runs, before Start or after
+//   StopThreads, is a posted command run in place). A caller that must have its next command
+//   run before the first picture gives it with the open (PostOpen's start and play state,
+//   Open's start). The worker takes the whole queue under m_lock and runs the commands with
 //   the lock released. Called from the worker itself (a text or present callback) a waiting
 //   command runs in place.
 // - The lock. m_lock guards only the command queue, the answers, the text callback and the
@@ -97,7 +106,19 @@
 #include "media/VMediaParser.h"
 #include "support/CSingleThread.h"
 
+class CPixImgBase;
 class VideoWindow;
+
+// The answer to RequestStills: the pictures of the moment on screen at their decoded size,
+// unmirrored (as a saved still shows them), or why there are none.
+struct StillPictures {
+    uint32_t request = 0;  // as RequestStills returned it
+    bool ok = false;
+    std::string error;        // !ok: why (the recording was closed, nothing decoded yet)
+    int32_t frame = 0;        // the front frame the pictures are of
+    int32_t positionMs = 0;   // its time in the recording
+    std::shared_ptr<const CPixImgBase> pictures[2];  // front, rear (null when not asked)
+};
 
 // Receives every telemetry chunk of the playing recording, on the player's worker thread
 // without any player lock held (it may post commands, but Open, Close and Capture then run
@@ -118,7 +139,8 @@ struct PlayerEvent {
         HandOver,    // the queued next recording is on screen now
         Ended,       // the recording was played out (as Ended() turning true)
         Failed,      // an Open was refused; reason says why when the reader knew
-        Opened       // an Open was done: positionMs is where it starts, durationMs its length
+        Opened,      // an Open was done: positionMs is where it starts, durationMs its length
+        Stills       // a RequestStills answered: see stills
     };
     Kind kind = Kind::FrameShown;
     // The Open or Close the event belongs to: GetOpenSerial() read once that call returned.
@@ -128,6 +150,7 @@ struct PlayerEvent {
     int32_t positionMs = 0;   // the position in the recording on screen
     int32_t durationMs = 0;   // Opened: the recording's length
     const char* reason = "";  // valid during the call only
+    std::shared_ptr<const StillPictures> stills;  // Stills: the answer, shared with the receiver
 };
 using PlayerEventCallback = void (*)(void* user, const PlayerEvent& event);
 
@@ -272,8 +295,15 @@ public:
     bool WaitUntilHeld(int timeoutMs = -1);
 
     // Saves the camera's current picture (camera 0 front, 1 rear). False when nothing is
-    // playing (state 2) or nothing was decoded yet.
+    // playing (state 2) or nothing was decoded yet. Waits for the worker (for the tool).
     bool Capture(int camera, const char* path);
+    // Asks the worker for the pictures on screen, of the front camera and, with rear, the rear
+    // one too, without waiting: returns a request number at once, and the answer comes as a
+    // Stills event carrying it (after every command given before, a pause included). openSerial
+    // names the recording the caller sees (GetOpenSerial or PostOpen's serial): when another
+    // was opened or it was closed meanwhile, the answer is a failure. Every request is
+    // answered, also one still queued when the threads stop (from StopThreads).
+    uint32_t RequestStills(uint32_t openSerial, bool rear);
     // The picture on screen at full size for a magnifier, without ever waiting for the worker:
     // RequestPicture asks the worker to publish the camera's current picture (once; a request
     // still open is not repeated), PublishedPicture gives the last one published (null before
@@ -322,7 +352,8 @@ private:
         Sync,
         BuildIndex,
         QueueNext,
-        Publish
+        Publish,
+        Stills
     };
     struct Reply {
         bool done = false;
@@ -340,6 +371,7 @@ private:
         uint32_t serial = 0;        // Open and Close: given when queued (see m_serialsGiven)
         bool paused = false;        // Open: stay paused on the first picture
         std::string next;           // Open: queued as QueueNext right after the open
+        uint32_t request = 0;       // Stills: the request number; serial: the open it is for
     };
     struct QueuedPacket {
         int camera = 0;
@@ -354,7 +386,16 @@ private:
     bool Call(Command command);  // posts and waits for the answer
     uint32_t PostSerial(Command command);  // an Open or Close posted: returns its serial
     void Execute(Command& command);
+    // The commands that change what is shown or how it plays; false when not one of them.
+    bool ExecuteTransport(const Command& command);
+    // Gives a waiting caller its answer.
+    void Answer(Command& command, bool result);
     bool DoOpen(const std::string& path, uint32_t serial);
+    // Reads what the recording just opened declares (sound format, frame rates, length,
+    // cameras) into the playback state.
+    void AdoptRecording(const std::string& path, MediaInfo& info);
+    // The open was refused: stopped, with the reason reported.
+    void RefuseOpen(const std::string& openError);
     // The rest of an Open once the file is accepted: the start picture, the play state, the
     // Opened event.
     void FinishOpen(const Command& command);
@@ -368,6 +409,9 @@ private:
     void DoRate(int percent);
     bool DoCapture(int camera, const std::string& path);
     void DoPublish(int camera);
+    // Answers a still request (worker; or the owner's thread when the threads have stopped).
+    void DoStills(const Command& command);
+    void AnswerStills(uint32_t request, const char* error);
     void ForgetPublished();
     void DoRepresent();
     bool DoQueueNext(const std::string& path);
@@ -496,6 +540,7 @@ private:
     // Serials handed to Open and Close commands as they are queued, so a caller that does
     // not wait knows which events are its own.
     uint32_t m_serialsGiven = 0;                  // guarded by m_lock
+    uint32_t m_stillsAsked = 0;                   // guarded by m_lock: the last request number
     std::atomic<int> m_pendingCommands{0};        // written under m_lock, read by the worker
     std::atomic<int32_t> m_run{0};                // wish of the owner; any thread
     std::atomic<int32_t> m_state{kStateStopped};  // written by the worker

@@ -1,6 +1,6 @@
 // The worker's side of the commands: what Open, Close, Play, Pause, seeks, steps, rate,
-// Capture and a repaint do to the playback state. Everything here runs on the worker thread
-// (or on the owner's thread while no worker runs), without m_lock.
+// Capture, stills and a repaint do to the playback state. Everything here runs on the worker
+// thread (or on the owner's thread while no worker runs), without m_lock.
 
 #include <algorithm>
 
@@ -17,6 +17,10 @@ int64_t NowUs() {
 }  // namespace
 
 void CQRVMediaPlayer::Execute(Command& command) {
+    if (ExecuteTransport(command)) {
+        Answer(command, true);
+        return;
+    }
     bool result = true;
     switch (command.kind) {
         case CommandKind::Open:
@@ -27,33 +31,8 @@ void CQRVMediaPlayer::Execute(Command& command) {
         case CommandKind::Close:
             DoClose(command.serial);
             break;
-        case CommandKind::Play:
-            DoPlay();
-            break;
-        case CommandKind::Pause:
-            DoPause();
-            break;
-        case CommandKind::SeekRelative:
-            DoSeek(std::max<int64_t>(0, m_frameCounter.load() + command.value));
-            m_seeksDone.fetch_add(1);
-            break;
-        case CommandKind::SeekAbsolute:
-            DoSeek(command.value);
-            m_seeksDone.fetch_add(1);
-            break;
-        case CommandKind::Step:
-            DoStep(static_cast<int>(command.value));
-            break;
-        case CommandKind::Rate:
-            DoRate(static_cast<int>(command.value));
-            break;
         case CommandKind::Capture:
             result = DoCapture(static_cast<int>(command.value), command.text);
-            break;
-        case CommandKind::Represent:
-            DoRepresent();
-            break;
-        case CommandKind::Sync:
             break;
         case CommandKind::BuildIndex: {
             MediaInfo scratch;
@@ -68,7 +47,46 @@ void CQRVMediaPlayer::Execute(Command& command) {
         case CommandKind::Publish:
             DoPublish(static_cast<int>(command.value));
             break;
+        case CommandKind::Stills:
+            DoStills(command);
+            break;
+        default:  // Sync, and the transport commands taken above
+            break;
     }
+    Answer(command, result);
+}
+
+bool CQRVMediaPlayer::ExecuteTransport(const Command& command) {
+    switch (command.kind) {
+        case CommandKind::Play:
+            DoPlay();
+            return true;
+        case CommandKind::Pause:
+            DoPause();
+            return true;
+        case CommandKind::SeekRelative:
+            DoSeek(std::max<int64_t>(0, m_frameCounter.load() + command.value));
+            m_seeksDone.fetch_add(1);
+            return true;
+        case CommandKind::SeekAbsolute:
+            DoSeek(command.value);
+            m_seeksDone.fetch_add(1);
+            return true;
+        case CommandKind::Step:
+            DoStep(static_cast<int>(command.value));
+            return true;
+        case CommandKind::Rate:
+            DoRate(static_cast<int>(command.value));
+            return true;
+        case CommandKind::Represent:
+            DoRepresent();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CQRVMediaPlayer::Answer(Command& command, bool result) {
     if (!command.reply) return;
     if (!command.fromOtherThread) {
         command.reply->result = result;
@@ -129,14 +147,23 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path, uint32_t serial) {
         m_openError = openError;
     }
     if (!accepted) {
-        // Nothing to play: stopped, as after the end of a recording that yields nothing.
-        m_state.store(kStateStopped);
-        m_run.store(0);
-        m_playing = false;
-        m_sync.FlushAll();
-        Notify(PlayerEvent::Kind::Failed, openError.c_str());
+        RefuseOpen(openError);
         return false;
     }
+    AdoptRecording(path, info);
+    return true;
+}
+
+void CQRVMediaPlayer::RefuseOpen(const std::string& openError) {
+    // Nothing to play: stopped, as after the end of a recording that yields nothing.
+    m_state.store(kStateStopped);
+    m_run.store(0);
+    m_playing = false;
+    m_sync.FlushAll();
+    Notify(PlayerEvent::Kind::Failed, openError.c_str());
+}
+
+void CQRVMediaPlayer::AdoptRecording(const std::string& path, MediaInfo& info) {
     m_fileOpen = true;
     m_path = path;
     int32_t bits = 0, rate = 0;
@@ -168,7 +195,6 @@ bool CQRVMediaPlayer::DoOpen(const std::string& path, uint32_t serial) {
     // before the first picture for it.
     m_state.store(kStatePlaying);
     m_playing = true;
-    return true;
 }
 
 bool CQRVMediaPlayer::AdoptCodecs(std::string* error) {
@@ -318,6 +344,44 @@ void CQRVMediaPlayer::DoPublish(int camera) {
     if (!picture) return;
     std::lock_guard<std::mutex> lock(m_publishLock);
     m_published[camera] = {std::move(picture), frame};
+}
+
+void CQRVMediaPlayer::DoStills(const Command& command) {
+    // Another recording opened, or this one closed, since the request was made: the pictures
+    // on screen now are not the ones asked for.
+    if (!m_fileOpen || m_openSerial.load() != command.serial) {
+        AnswerStills(command.request, "the recording was closed before its stills were taken");
+        return;
+    }
+    auto answer = std::make_shared<StillPictures>();
+    answer->request = command.request;
+    answer->frame = m_frameCounter.load();
+    answer->positionMs = static_cast<int32_t>(int64_t{answer->frame} * 1000 / Rate());
+    const int cameras = command.value > 1 ? 2 : 1;
+    for (int camera = 0; camera < cameras; ++camera) {
+        answer->pictures[camera] = m_decoder ? m_decoder->CopyStill(camera) : nullptr;
+        if (!answer->pictures[camera]) {
+            AnswerStills(command.request,
+                         camera == 0 ? "no front picture to save" : "no rear picture to save");
+            return;
+        }
+    }
+    answer->ok = true;
+    PlayerEvent event;
+    event.kind = PlayerEvent::Kind::Stills;
+    event.stills = std::move(answer);
+    Notify(std::move(event));
+}
+
+void CQRVMediaPlayer::AnswerStills(uint32_t request, const char* error) {
+    auto answer = std::make_shared<StillPictures>();
+    answer->request = request;
+    answer->error = error;
+    PlayerEvent event;
+    event.kind = PlayerEvent::Kind::Stills;
+    event.reason = answer->error.c_str();
+    event.stills = std::move(answer);
+    Notify(std::move(event));
 }
 
 void CQRVMediaPlayer::DoRepresent() {

@@ -4,7 +4,8 @@
 // Lifecycle: Initialize once when the player starts; DecodeFrame for every video packet in
 // file order; Shutdown (optional) when nothing will be decoded any more.
 //
-// Threads: DecodeFrame, DecodeOnly, Represent and SaveCapture run on the player's worker, one
+// Threads: DecodeFrame, DecodeOnly, Represent, SaveCapture, CopyPicture and CopyStill run on the
+// player's worker (or its decode lane), one
 // at a time per camera: when the front picture is above 1080p the player decodes the rear
 // camera's packet on a second thread while the front one decodes (see CQRVMediaPlayer.h).
 // SetBrightness, SetContrast and SetMirror may be called from the UI thread at any time.
@@ -70,6 +71,13 @@ public:
     // The camera's last decoded picture as 32-bit RGB at its own size, mirrored as shown;
     // null before the first picture (and where the decoder keeps none). Worker thread.
     virtual std::shared_ptr<CPixImgBase> CopyPicture(int camera) {
+        (void)camera;
+        return nullptr;
+    }
+    // The camera's last decoded picture as 32-bit RGB at its decoded size, unmirrored: what
+    // SaveCapture writes, for a caller that encodes and writes it elsewhere. Null before the
+    // first picture. Worker thread.
+    virtual std::shared_ptr<CPixImgBase> CopyStill(int camera) {
         (void)camera;
         return nullptr;
     }

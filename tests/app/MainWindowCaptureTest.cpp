@@ -84,6 +84,15 @@ protected:
     // Any frame under way when the pause came has been shown once the worker has taken the
     // pause; from then on the pictures shown stay as they are.
     void WaitUntilHeld() { Window().Player().WaitForWorker(); }
+    // A capture asks the player for its pictures and writes the files on a job: done once the
+    // note says what was written (or that nothing could be).
+    void Capture() {
+        Window().OnBnClickedButtonCapture();
+        WaitForCapture();
+    }
+    void WaitForCapture() {
+        ASSERT_TRUE(WaitUntil([&] { return !Window().Capture().Busy(); }));
+    }
     fs::path shots;
 };
 
@@ -104,6 +113,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     };
     Window().captureAnswer = QString::fromStdString((shots / "x.jpg").string());
     QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_CAPTURE), Qt::LeftButton);
+    WaitForCapture();
 
     ASSERT_EQ(Window().captureQuestions.size(), 1);
     // Named after the picture's time on the camera clock: the recording's start plus the
@@ -145,7 +155,7 @@ TEST_F(MainWindowCaptureTest, CancelledCaptureResumesAndWritesNothing) {
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(2));
     Window().captureAnswer.clear();
-    Window().OnBnClickedButtonCapture();
+    Capture();
     EXPECT_EQ(Window().captureQuestions.size(), 1);
     EXPECT_TRUE(fs::is_empty(shots));
     EXPECT_TRUE(Window().Player().IsRunning());
@@ -160,7 +170,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePausedStaysPausedAndNamesWithoutExtens
     WaitUntilHeld();
     const int shown = FrontFrame();
     Window().captureAnswer = QString::fromStdString((shots / "still").string());
-    Window().OnBnClickedButtonCapture();
+    Capture();
     EXPECT_EQ(SavedMark(shots / "still_front.jpg").frameIndex, shown);
     EXPECT_FALSE(fs::exists(shots / "still_rear.jpg")) << "one camera: no rear file";
     EXPECT_FALSE(Window().Player().IsRunning());
@@ -175,7 +185,7 @@ TEST_F(MainWindowCaptureTest, StillsPositionZeroLeavesTheGpsTagsOut) {
     ASSERT_TRUE(WaitForFrontFrame(2));
     ASSERT_TRUE(WaitUntil([&] { return !Window().Timeline().Telemetry().fixes.empty(); }));
     Window().captureAnswer = QString::fromStdString((shots / "p.jpg").string());
-    Window().OnBnClickedButtonCapture();
+    Capture();
     std::map<std::string, std::string> tags = ExifOf(shots / "p_front.jpg");
     EXPECT_FALSE(tags["Exif.Photo.DateTimeOriginal"].empty());
     for (const auto& [key, value] : tags)
@@ -193,6 +203,20 @@ TEST_F(MainWindowCaptureTest, CaptureAsksNothingWithoutADriveOrARecording) {
     Window().OnBnClickedButtonCapture();  // no drive
     EXPECT_TRUE(Window().captureQuestions.isEmpty());
     EXPECT_TRUE(Window().Player().IsRunning());
+}
+
+TEST_F(MainWindowCaptureTest, AStopBeforeThePicturesComeAsksNothingAndSaysSo) {
+    ShowCard();
+    DoubleClickRow(1);
+    ASSERT_TRUE(WaitForFrontFrame(2));
+    Window().captureAnswer = QString::fromStdString((shots / "s.jpg").string());
+    Window().OnBnClickedButtonCapture();
+    Window().OnBnClickedButtonStop();
+    WaitForCapture();
+    EXPECT_TRUE(Window().captureQuestions.isEmpty());
+    EXPECT_TRUE(fs::is_empty(shots));
+    ASSERT_NE(Window().Note(), nullptr);
+    EXPECT_EQ(Window().Note()->text(), "Nothing to capture: play a recording first.");
 }
 
 TEST_F(MainWindowCaptureTest,
@@ -219,7 +243,7 @@ TEST_F(MainWindowCaptureTest,
     for (const Row& row : rows) {
         Window().captureQuestions.clear();
         Window().captureAnswer = QString::fromStdString(row.answer.string());
-        Window().OnBnClickedButtonCapture();
+        Capture();
         ASSERT_EQ(Window().captureQuestions.size(), 1) << row.what;
         EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).absolutePath(),
                   QFileInfo(row.folderAsked).absoluteFilePath())

@@ -64,6 +64,8 @@ protected:
             configSeen = dialog.ConfigPath();
             AddNewerRecording();
             dialog.OnBnClickedButtonFormat();
+            // The format runs on its own job; the dialog is closed once it has reported.
+            EXPECT_TRUE(WaitUntil([&] { return !dialog.FormatRunning(); }));
             return static_cast<int>(QDialog::Rejected);
         };
     }

@@ -198,6 +198,66 @@ TEST_F(PlaybackTest, CaptureSavesThePicturesThatWereShown) {
     EXPECT_EQ(ReadFramePattern(still).frameIndex, RearIndices().back());
 }
 
+// The answers to RequestStills, as the event callback hands them over.
+struct StillAnswers {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<const StillPictures>> answers;
+    static void OnEvent(void* user, const PlayerEvent& event) {
+        if (event.kind != PlayerEvent::Kind::Stills) return;
+        auto* self = static_cast<StillAnswers*>(user);
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->answers.push_back(event.stills);
+    }
+    std::shared_ptr<const StillPictures> For(uint32_t request) {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto& answer : answers)
+            if (answer && answer->request == request) return answer;
+        return nullptr;
+    }
+};
+
+TEST_F(PlaybackTest, StillsAreAnsweredByAnEventWithBothPicturesOrAFailureOnceClosed) {
+    const std::string path = Recording("4s_D.AVI", 4);
+    std::atomic<bool> paused{false};
+    onFront = [&](const Seen& s) {
+        if (s.index >= 45 && !paused) {
+            player.Pause();
+            paused = true;
+        }
+    };
+    StillAnswers stills;
+    player.SetEventCallback(&StillAnswers::OnEvent, &stills);
+    Start(nullptr, true);
+    ASSERT_TRUE(player.Open(path.c_str()));
+    ASSERT_TRUE(WaitFor([&] { return paused.load(); }));
+    const uint32_t serial = player.GetOpenSerial();
+
+    const uint32_t taken = player.RequestStills(serial, true);
+    ASSERT_TRUE(WaitFor([&] { return stills.For(taken) != nullptr; }));
+    const auto answer = stills.For(taken);
+    ASSERT_TRUE(answer->ok) << answer->error;
+    EXPECT_EQ(answer->frame, 45);
+    ASSERT_TRUE(answer->pictures[0] && answer->pictures[1]);
+    EXPECT_EQ(answer->pictures[0]->Width(), 320) << "at the decoded size";
+    EXPECT_EQ(answer->pictures[1]->Width(), 192);
+    EXPECT_EQ(ReadFramePattern(*answer->pictures[0]).frameIndex, FrontIndices().back());
+    EXPECT_EQ(ReadFramePattern(*answer->pictures[1]).frameIndex, RearIndices().back());
+
+    // Asked for the recording just closed, and once the player has stopped: still answered.
+    player.PostClose();
+    const uint32_t crossed = player.RequestStills(serial, true);
+    ASSERT_TRUE(WaitFor([&] { return stills.For(crossed) != nullptr; }));
+    player.StopThreads();
+    const uint32_t stopped = player.RequestStills(serial, false);
+    for (uint32_t request : {crossed, stopped}) {
+        const auto failure = stills.For(request);
+        ASSERT_NE(failure, nullptr) << request;
+        EXPECT_FALSE(failure->ok);
+        EXPECT_FALSE(failure->error.empty());
+        EXPECT_EQ(failure->pictures[0], nullptr);
+    }
+}
+
 TEST_F(PlaybackTest, MirrorFlipsOnlyTheRearPicture) {
     const std::string path = Recording("4s_D.AVI", 4);
     mirroredRear = true;

@@ -2,6 +2,10 @@
 // across the format, the messages, and the report that tells the window to reload.
 
 #include <QApplication>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <future>
 
 #include "device/CFormatDialog.h"
 #include "support/StringTable.h"
@@ -68,6 +72,32 @@ TEST_F(CSettingDlgFormatTest, ASuccessfulFormatKeepsTheFileAndRecreatesTheFolder
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_NE(CardFile().find("voice_volume=5\r\n"), std::string::npos);
     EXPECT_NE(CardFile().find("firmware_flag=7\r\n"), std::string::npos);
+}
+
+TEST_F(CSettingDlgFormatTest, TheWindowRunsOnWhileTheCardIsFormatted) {
+    Open(kCardFile);
+    // The format is held inside the formatter until the GUI thread has run a timer meanwhile.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> formatting{false};
+    formatter.duringFormat = [&] {
+        formatting = true;
+        released.wait_for(std::chrono::seconds(kFormatWaitMs / 1000));
+    };
+    bool servedWhileFormatting = false;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        if (!formatting || servedWhileFormatting) return;
+        servedWhileFormatting = dlg->FormatRunning();
+        release.set_value();
+    });
+    ticks.start(5);
+    Click(CSettingDlg::IDC_BUTTON_FORMAT);
+    EXPECT_TRUE(servedWhileFormatting) << "the GUI thread waited for the formatter";
+    EXPECT_TRUE(formatter.modalDialogDuringFormat);
+    ASSERT_EQ(dlg->messages.size(), 3u);
+    EXPECT_EQ(dlg->messages[2].text, "SD Card format has been completed.");
+    EXPECT_EQ(dlg->LastFormatStatus(), CardFormatStatus::Formatted);
 }
 
 TEST_F(CSettingDlgFormatTest, AFailedOrRefusedFormatIsReportedAndStillAsksForAReload) {

@@ -24,7 +24,7 @@ void WriteAll(const fs::path& path, const std::string& text) {
 
 CardFormatOutcome FakeFormatter::Format(const std::string& mountPoint) {
     ++calls;
-    modalDialogDuringFormat = qobject_cast<CFormatDialog*>(QApplication::activeModalWidget());
+    if (duringFormat) duringFormat();
     CardFormatOutcome outcome;
     outcome.result = result;
     if (result == CardFormatResult::Formatted || result == CardFormatResult::FormattedNotMounted) {
@@ -84,6 +84,12 @@ void SettingsDialogTest::Click(int id) {
     } else {
         QTest::mouseClick(item, Qt::LeftButton);
     }
+    if (id != CSettingDlg::IDC_BUTTON_FORMAT || !dlg->FormatRunning()) return;
+    // The format runs on its own job: the running dialog holds the input until its report
+    // comes back.
+    formatter.modalDialogDuringFormat =
+        qobject_cast<CFormatDialog*>(QApplication::activeModalWidget()) != nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->FormatRunning(); }, kFormatWaitMs));
 }
 
 }  // namespace settingstest

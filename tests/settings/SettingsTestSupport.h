@@ -67,6 +67,7 @@ public:
     int recoverable = -1;                         // what CountRecoverableDeleted answers
     int describeCalls = 0;
     bool modalDialogDuringFormat = false;  // the running format dialog held the input
+    std::function<void()> duringFormat;    // run inside Format, on the thread that formats
     CardFormatOutcome Format(const std::string& mountPoint) override;
     CardVolumeFacts Describe(const std::string&) override {
         ++describeCalls;
@@ -84,7 +85,9 @@ protected:
     // Writes the card's file and opens a dialog on it (at the clock time `now`).
     RecordingSettingDlg& Open(const std::string& config);
     std::string CardFile() const { return ReadAll(configPath); }
+    // A click on Format returns once the format it started has reported back.
     void Click(int id);
+    static constexpr int kFormatWaitMs = 30000;
 
     std::filesystem::path dir, card, configPath, backupPath;
     std::tm now{};
