@@ -60,6 +60,7 @@ enum class WindowCommand {
     ExportClip,
     ToggleTrips,
     Bookmark,
+    Redact,
 };
 
 class MainWindowActions : public QObject {

@@ -9,6 +9,7 @@
 #include "app/MainWindowActions.h"
 #include "app/RecordingNavigator.h"
 #include "app/Resource.h"
+#include "app/RedactionTool.h"
 #include "app/TimelinePanel.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
@@ -120,6 +121,7 @@ const CommandRow kCommands[] = {
      nullptr,
      true},
     {C::Bookmark, {Qt::Key_B}, IDS_TIP_BOOKMARK, &D::OnBookmark, nullptr, true},
+    {C::Redact, {Qt::Key_R}, IDS_TIP_REDACT, [](D& d) { d.Redaction().Toggle(); }, nullptr, true},
 };
 
 }  // namespace
