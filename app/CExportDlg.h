@@ -32,7 +32,7 @@ struct ClipExportChoice {
     bool evidencePackage = false;  // the options' "Evidence package…" was chosen instead
     // The masks file of the clip's recording, offered as "Blur the marked regions" (empty:
     // none), and the tick: the composed clip blurs what the file marks.
-    std::string masks;
+    std::string masks{};
     bool blur = true;
 };
 

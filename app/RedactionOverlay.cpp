@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #include "redact/RegionEdit.h"
@@ -179,13 +180,16 @@ void RedactionOverlay::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     const QPoint moved = at - m_pressAt;
     if (m_drag == Drag::Draw) {
-        m_dragRect = QRect(m_pressAt, at).normalized();
+        // From the press to the pointer, the pointer's own pixel left out.
+        m_dragRect = QRect(QPoint(std::min(m_pressAt.x(), at.x()), std::min(m_pressAt.y(), at.y())),
+                           QSize(std::abs(moved.x()), std::abs(moved.y())));
     } else if (m_drag == Drag::Move) {
         const QRect start = SelectedBox(m_dragFrame);
         m_dragRect = start.translated(moved);
     } else {
         const QRect start = SelectedBox(m_dragFrame);
-        m_dragRect = QRect(start.topLeft(), start.bottomRight() + moved).normalized();
+        m_dragRect =
+            QRect(start.topLeft(), start.size() + QSize(moved.x(), moved.y())).normalized();
     }
     update();
 }

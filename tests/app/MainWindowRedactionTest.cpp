@@ -9,6 +9,7 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/CExportDlg.h"
@@ -158,6 +159,41 @@ TEST_F(MainWindowRedactionTest, DrawnBoxFollowsThePlateIntoTheMasksFileTheExport
     EXPECT_EQ(window->exportResult, ClipResult::Done);
     window->Timeline().OnEvidencePackage();
     EXPECT_EQ(window->packageMasks, tool.MasksPath());
+}
+
+}  // namespace
+
+namespace {
+
+// Asked to blur with a file made on another recording, the export writes no clip at all
+// rather than one with the regions left readable.
+TEST(ClipExportBlur, AMasksFileOfAnotherRecordingFailsTheExportAndWritesNothing) {
+    const fs::path folder =
+        fs::path(TARVEX_TEST_DATA_DIR) / ("redaction-other-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    MaskSet other;
+    other.durationMs = kSeconds * 1000;
+    other.cameras = {{0, 1920, 1080, kSeconds * kRate}};
+    other.regions = {{1, 0, MaskKind::Plate, {{3, 100, 10, 10, 80, 20, MaskSource::Hand}}}};
+    const std::string masks = (folder / "other.masks.json").string();
+    std::ofstream(masks) << MaskSetJson(other);
+
+    ClipRequest request;
+    request.paths = {PlateRecording()};
+    request.toMs = 1000;
+    request.outPath = (folder / "clip.mp4").string();
+    CExportDlg::Choice choice;
+    choice.compose = ClipCompose::PictureInPicture;
+    choice.masks = masks;
+    CExportDlg dialog(nullptr, request, (folder / "clip.gpx").string(), choice);
+    EXPECT_EQ(dialog.MasksPath(), masks);
+    dialog.Start();
+    ASSERT_TRUE(apptest::WaitUntil([&] { return dialog.IsFinished(); }, 60000));
+    EXPECT_EQ(dialog.Result(), ClipResult::Failed);
+    EXPECT_NE(dialog.Error().find("region 1"), std::string::npos) << dialog.Error();
+    EXPECT_FALSE(fs::exists(request.outPath));
+    fs::remove_all(folder);
 }
 
 }  // namespace
