@@ -138,8 +138,7 @@ void CEvidenceDlg::Start() {
             masksPath.empty() || (request.paths.size() == 1 &&
                                   LoadMaskSetFor(request.paths[0], masksPath, &masks, &error));
         if (!masksPath.empty()) request.redact = &masks;
-        const bool written =
-            masked && WritePackage(request, WriteEvidenceReport, &result, &error);
+        const bool written = masked && WritePackage(request, WriteEvidenceReport, &result, &error);
         job.Post([this, written, error] { OnFinished(written, error); });
     });
 }

@@ -120,7 +120,8 @@ bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {
 
 bool CSamplePlayerDlg::RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch) {
     return CEvidenceDlg::AskStretch(this, stretch->atMs, stretch->lengthMs, &stretch->fromMs,
-                                    &stretch->toMs, stretch->masks.empty() ? nullptr : &stretch->blur);
+                                    &stretch->toMs,
+                                    stretch->masks.empty() ? nullptr : &stretch->blur);
 }
 
 QString CSamplePlayerDlg::RunEvidenceFolderDialog(const QString& proposedPath) {
