@@ -100,6 +100,7 @@ void RedactionTool::OnRecordingChanged(const QString& path) {
     const std::string shown = path.toStdString();
     if (shown == m_path) return;
     m_job.Cancel();
+    m_busy = false;
     if (m_panel) m_panel->ShowIdle();
     m_path = shown;
     m_masksPath = shown.empty() ? std::string() : MasksPathFor(shown);
@@ -257,16 +258,18 @@ void RedactionTool::DismissSuggestion(int index) {
 
 void RedactionTool::StartJob(const QString& text, BackgroundJob::Work work) {
     ShowPanel().ShowBusy(text);
+    m_busy = true;
     m_job.Start(std::move(work));
 }
 
 void RedactionTool::EndJob(bool succeeded, const QString& note) {
+    m_busy = false;
     if (m_panel) m_panel->ShowIdle(note);
     emit jobFinished(succeeded);
 }
 
 void RedactionTool::OnBoxDrawn(int camera, int64_t frame, const QRect& picture) {
-    if (!m_loaded || m_job.IsRunning() || !m_edit.Set().Camera(camera)) return;
+    if (!m_loaded || m_busy || !m_edit.Set().Camera(camera)) return;
     TrackRequest q;
     q.camera = camera;
     q.atFrame = frame;
@@ -296,7 +299,7 @@ void RedactionTool::OnTracked(MaskRegion region, bool succeeded, const std::stri
 }
 
 void RedactionTool::Detect() {
-    if (!m_loaded || m_job.IsRunning()) return;
+    if (!m_loaded || m_busy) return;
     m_host.pause();
     DetectRequest q;
     q.cameras.clear();

@@ -70,8 +70,8 @@ public:
     const std::string& MasksPath() const { return m_masksPath; }
     // The recording's shape and saved regions have arrived.
     bool IsLoaded() const { return m_loaded; }
-    // Following or detecting runs.
-    bool IsBusy() const { return m_job.IsRunning(); }
+    // Following or detecting runs (until its result is shown).
+    bool IsBusy() const { return m_busy; }
     RegionListPanel* Panel() const;
     RedactionOverlay* Overlay(int camera) const { return m_overlays[camera]; }
     // The frame of a camera on screen (the rear's is the front's moment at the rear's rate).
@@ -116,6 +116,7 @@ private:
     std::string m_masksPath;  // its masks file
     bool m_loaded = false;
     bool m_on = false;
+    bool m_busy = false;  // from StartJob to EndJob
     int m_selected = 0;
     RedactionOverlay* m_overlays[2] = {nullptr, nullptr};  // children of the picture areas
     QPointer<RegionListPanel> m_panel;                     // child of the window, made at first use

@@ -16,6 +16,7 @@
 #include "app/PlaybackController.h"
 #include "app/RedactionOverlay.h"
 #include "app/RedactionTool.h"
+#include "app/RegionListPanel.h"
 #include "app/TimelinePanel.h"
 #include "redact/MaskFile.h"
 #include "tests/app/AppTestSupport.h"
@@ -159,6 +160,23 @@ TEST_F(MainWindowRedactionTest, DrawnBoxFollowsThePlateIntoTheMasksFileTheExport
     EXPECT_EQ(window->exportResult, ClipResult::Done);
     window->Timeline().OnEvidencePackage();
     EXPECT_EQ(window->packageMasks, tool.MasksPath());
+
+    // Detection over the same stretch offers suggestions apart from the regions, and says it
+    // is no complete answer; an accepted one joins the regions file as detected.
+    tool.Detect();
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !tool.IsBusy(); }, 120000));
+    ASSERT_NE(tool.Panel(), nullptr);
+    const QString note = tool.Panel()->NoteText();
+    EXPECT_TRUE(note.startsWith("Suggestions only") ||
+                note.contains("that does not mean there is nothing to blur"))
+        << note.toStdString();
+    ASSERT_EQ(tool.Edit().Regions().size(), 1u);
+    if (!tool.Edit().Suggestions().empty()) {
+        tool.AcceptSuggestion(0);
+        ASSERT_EQ(tool.Edit().Regions().size(), 2u);
+        ASSERT_TRUE(LoadMaskSet(tool.MasksPath(), &saved, &error)) << error;
+        EXPECT_EQ(saved.regions.back().boxes.front().source, MaskSource::Detected);
+    }
 }
 
 }  // namespace
