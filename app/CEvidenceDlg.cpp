@@ -1,5 +1,6 @@
 #include "app/CEvidenceDlg.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -15,6 +16,7 @@
 
 #include "app/JobDialogParts.h"
 #include "evidence/QtEvidenceReport.h"
+#include "redact/RecordingShape.h"
 #include "support/StringTable.h"
 #include "telemetry/CameraClock.h"
 
@@ -29,6 +31,7 @@ constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
 constexpr int IDS_STRETCH_KO = 1428, IDS_STRETCH_EN = 1429;
 constexpr int IDS_BEFORE_KO = 1430, IDS_BEFORE_EN = 1431;
 constexpr int IDS_AFTER_KO = 1432, IDS_AFTER_EN = 1433;
+constexpr int IDS_BLUR_REGIONS_KO = 2454, IDS_BLUR_REGIONS_EN = 2455;
 constexpr int64_t kMsPerSecond = 1000;
 constexpr int kDialogWidth = 440;
 // Numbered alternatives tried when the proposed folder is taken.
@@ -117,7 +120,8 @@ void CEvidenceDlg::Start() {
         if (!m_bFinished)
             m_pProgress->setValue(static_cast<int>(fraction * JobDialogParts::kMax + 0.5));
     });
-    m_job.Start([this, request = m_request, cancelled = m_cancelled](JobContext& job) mutable {
+    m_job.Start([this, request = m_request, cancelled = m_cancelled,
+                 masksPath = m_masksPath](JobContext& job) mutable {
         request.cancel = cancelled.get();
         request.fraction = [job](double fraction) { job.Progress(fraction); };
         request.progress = [this, job](const std::string& step) {
@@ -127,7 +131,13 @@ void CEvidenceDlg::Start() {
         };
         PackageResult result;
         std::string error;
-        const bool written = WritePackage(request, WriteEvidenceReport, &result, &error);
+        // Asked to blur, the package is written blurred or not at all.
+        MaskSet masks;
+        const bool masked =
+            masksPath.empty() || (request.paths.size() == 1 &&
+                                  LoadMaskSetFor(request.paths[0], masksPath, &masks, &error));
+        if (!masksPath.empty()) request.redact = &masks;
+        const bool written = masked && WritePackage(request, WriteEvidenceReport, &result, &error);
         job.Post([this, written, error] { OnFinished(written, error); });
     });
 }
@@ -177,7 +187,7 @@ void CEvidenceDlg::OnFinished(bool succeeded, const std::string& error) {
 }
 
 bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, int64_t* fromMs,
-                              int64_t* toMs) {
+                              int64_t* toMs, bool* blur) {
     auto text = [](int ko, int en) {
         return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
     };
@@ -198,6 +208,11 @@ bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, i
     form->addRow(text(IDS_BEFORE_KO, IDS_BEFORE_EN), before);
     form->addRow(text(IDS_AFTER_KO, IDS_AFTER_EN), after);
     layout->addLayout(form);
+    auto* blurBox = new QCheckBox(text(IDS_BLUR_REGIONS_KO, IDS_BLUR_REGIONS_EN), &dialog);
+    blurBox->setObjectName(QStringLiteral("blurRegions"));
+    blurBox->setChecked(blur && *blur);
+    blurBox->setVisible(blur != nullptr);
+    layout->addWidget(blurBox);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -205,5 +220,6 @@ bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, i
     if (dialog.exec() != QDialog::Accepted) return false;
     *fromMs = std::max<int64_t>(0, atMs - before->value() * kMsPerSecond);
     *toMs = std::min(lengthMs, atMs + after->value() * kMsPerSecond);
+    if (blur) *blur = blurBox->isChecked();
     return true;
 }

@@ -38,13 +38,18 @@ public:
                                   const TripTimeline& timeline, int64_t fromMs);
     // Asks for the package's stretch as seconds before and after the picture at atMs (the
     // stills' moment), within a timeline of lengthMs; false when cancelled. Modal.
+    // With blur, "Blur the marked regions" is offered ticked as *blur says.
     static bool AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, int64_t* fromMs,
-                           int64_t* toMs);
+                           int64_t* toMs, bool* blur = nullptr);
     // "Evidence package…", the command's name and the dialogs' title.
     static QString Title();
     // The step the package library reports, in the user's language.
     static QString StepText(const std::string& step);
 
+    // Blurs the composed clip and the stills with the regions of this masks file (made on the
+    // package's one recording); before Start. Empty: nothing is blurred.
+    void SetRedaction(std::string masksPath) { m_masksPath = std::move(masksPath); }
+    const std::string& MasksPath() const { return m_masksPath; }
     // Starts writing (once); the dialog may then be shown or run modally.
     void Start();
     void Cancel();
@@ -64,6 +69,7 @@ private:
     void OnFinished(bool succeeded, const std::string& error);
 
     PackageRequest m_request;
+    std::string m_masksPath;
     // Shared with the job; outlives a cancel that came before it started.
     std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
     BackgroundJob m_job;

@@ -13,6 +13,8 @@
 #include <algorithm>
 
 #include "app/JobDialogParts.h"
+#include "redact/MaskPainter.h"
+#include "redact/RecordingShape.h"
 #include "support/StringTable.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
@@ -37,6 +39,7 @@ constexpr int IDS_EXPORT_KO = 954, IDS_EXPORT_EN = 955;
 constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
 constexpr int IDS_EXPORT_PIP_HINT_KO = 1480, IDS_EXPORT_PIP_HINT_EN = 1481;
 constexpr int IDS_EXPORT_LOSSLESS_HINT_KO = 1482, IDS_EXPORT_LOSSLESS_HINT_EN = 1483;
+constexpr int IDS_BLUR_REGIONS_KO = 2454, IDS_BLUR_REGIONS_EN = 2455;
 // In the order offered: the composed picture first (every player shows both cameras), the
 // lossless two-track copy second.
 constexpr ClipCompose kTiers[] = {ClipCompose::PictureInPicture, ClipCompose::None,
@@ -57,6 +60,15 @@ QString Text(int ko, int en) {
 template <typename... Args>
 QString Format(int ko, int en, Args... args) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en), args...));
+}
+
+// "Blur the marked regions", offered where the clip's recording has regions to blur.
+QCheckBox* MakeBlurTick(QDialog& dialog, const ClipExportChoice& choice) {
+    auto* blur = new QCheckBox(Text(IDS_BLUR_REGIONS_KO, IDS_BLUR_REGIONS_EN), &dialog);
+    blur->setObjectName(QStringLiteral("blurRegions"));
+    blur->setChecked(choice.blur);
+    blur->setVisible(!choice.masks.empty());
+    return blur;
 }
 
 }  // namespace
@@ -82,11 +94,14 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     noPosition->setChecked(choice->noPosition);
     auto* mph = new QCheckBox(Text(IDS_EXPORT_MPH_KO, IDS_EXPORT_MPH_EN), &dialog);
     mph->setChecked(choice->mph);
-    // Only the composed picture shows a speed.
-    const auto composed = [tier, mph, hint] {
+    QCheckBox* blur = MakeBlurTick(dialog, *choice);
+    // Only the composed picture shows a speed, and only it can be blurred: the lossless
+    // clip copies the recording's packets.
+    const auto composed = [tier, mph, hint, blur] {
         const bool lossless = kTiers[std::clamp(tier->currentIndex(), 0, kTierCount - 1)] ==
                               ClipCompose::None;
         mph->setEnabled(!lossless);
+        blur->setEnabled(!lossless);
         hint->setText(lossless ? Text(IDS_EXPORT_LOSSLESS_HINT_KO, IDS_EXPORT_LOSSLESS_HINT_EN)
                                : Text(IDS_EXPORT_PIP_HINT_KO, IDS_EXPORT_PIP_HINT_EN));
     };
@@ -110,12 +125,14 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     form->addRow(noSound);
     form->addRow(noPosition);
     form->addRow(mph);
+    if (!choice->masks.empty()) form->addRow(blur);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return false;
     choice->compose = kTiers[std::clamp(tier->currentIndex(), 0, kTierCount - 1)];
     choice->noSound = noSound->isChecked();
     choice->noPosition = noPosition->isChecked();
     choice->mph = mph->isChecked();
+    choice->blur = blur->isChecked();
     choice->evidencePackage = packageChosen;
     return true;
 }
@@ -129,6 +146,8 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
     m_captionOptions.mph = choice.mph;
     m_captionOptions.position = !choice.noPosition;
     m_captionOptions.unitsPerG = choice.unitsPerG;
+    if (choice.blur && choice.compose != ClipCompose::None && m_request.paths.size() == 1)
+        m_masksPath = choice.masks;
     setWindowTitle(Text(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
     setMinimumWidth(kDialogWidth);
     const JobDialogParts parts =
@@ -160,7 +179,7 @@ void CExportDlg::Start() {
     connect(&m_job, &BackgroundJob::progress, this, &CExportDlg::OnProgress);
     // The job holds its own copies and the exporter, so it may outlive this dialog.
     m_job.Start([this, exporter = m_exporter, cancelled = m_cancelled, request = m_request,
-                 captionOptions = m_captionOptions](JobContext& job) {
+                 captionOptions = m_captionOptions, masksPath = m_masksPath](JobContext& job) {
         // Export clears the exporter's cancel flag as it starts, so a cancel that came
         // before is applied again at the first progress step.
         ClipExporter* running = exporter.get();
@@ -184,7 +203,16 @@ void CExportDlg::Start() {
         if (composed.compose != ClipCompose::None &&
             caption.Load(composed.paths, captionOptions, &error))
             composed.caption = [&caption](int64_t ms) { return caption.Text(ms); };
-        if (composed.compose == ClipCompose::None || composed.caption)
+        // Asked to blur, the clip is written blurred or not at all.
+        MaskSet masks;
+        MaskPainter painter(masks);
+        const bool masked =
+            masksPath.empty() || LoadMaskSetFor(composed.paths[0], masksPath, &masks, &error);
+        if (!masksPath.empty() && masked)
+            composed.retouch = [&painter](int camera, int64_t frame, AVFrame* picture) {
+                return painter.Paint(camera, frame, picture);
+            };
+        if (masked && (composed.compose == ClipCompose::None || composed.caption))
             result = exporter->Export(composed, &summary, &error);
         exporter->SetProgress(nullptr);
         exporter->SetTextSink(nullptr);

@@ -30,6 +30,10 @@ struct ClipExportChoice {
     bool mph = false;
     double unitsPerG = 64.0;       // the G-sensor's reading for 1 g, for the composed caption
     bool evidencePackage = false;  // the options' "Evidence package…" was chosen instead
+    // The masks file of the clip's recording, offered as "Blur the marked regions" (empty:
+    // none), and the tick: the composed clip blurs what the file marks.
+    std::string masks{};
+    bool blur = true;
 };
 
 class CExportDlg : public QDialog {
@@ -55,6 +59,8 @@ public:
     const std::string& Error() const { return m_error; }
     int ProgressPercent() const;
     const std::string& GpxPath() const { return m_request.gpxPath; }
+    // The masks file the composed clip is blurred with; empty: none.
+    const std::string& MasksPath() const { return m_masksPath; }
 
 protected:
     void reject() override;
@@ -65,6 +71,7 @@ private:
 
     ClipRequest m_request;
     CaptionOptions m_captionOptions;
+    std::string m_masksPath;
     // Shared with the job; its Cancel is safe from the GUI thread.
     std::shared_ptr<ClipExporter> m_exporter = std::make_shared<ClipExporter>();
     // Set by Cancel, shared with the job; outlives a cancel that came before Export started.

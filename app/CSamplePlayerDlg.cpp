@@ -64,6 +64,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     CreateTelemetryAndCapture();
     CreateTimeline();
     InitControls();
+    CreateRedaction();
     Layout().LayoutControls(ScreenMode());
     Layout().LoadBackground();
     m_telemetry->SetUpGraph();

@@ -72,6 +72,7 @@ class CardInsertWatcher;
 struct CardImportSummary;
 enum class BookmarkResult;
 class RecordingListView;
+class RedactionTool;
 class QKeyEvent;
 
 class CSamplePlayerDlg : public QDialog, private StillCapture::Host {
@@ -233,6 +234,9 @@ public:
     const std::vector<std::string>& TripPaths() const;
     // The trip's recording on screen (0 outside a trip).
     size_t TripIndex() const;
+
+    // ---- the regions to blur of the recording on screen (…Redaction.cpp) ----
+    RedactionTool& Redaction() const { return *m_pRedaction; }
 
     // ---- state, for the window's own parts and its tests ----
     // The control of a numeric id, as the slider notices and the tests name them.
@@ -467,6 +471,8 @@ private:
     ArchiveView* m_pArchiveView = nullptr;        // child window, made when first opened
     void SetUpArchive();
     void OnArchiveSettings();
+    RedactionTool* m_pRedaction = nullptr;  // child; made with the timeline
+    void CreateRedaction();
     void StartArchiveImport(const QString& card);
     void OnArchiveImportFinished(const CardImportSummary& summary);
     void OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);

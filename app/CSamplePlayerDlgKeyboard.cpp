@@ -11,6 +11,7 @@
 #include "app/MainWindowActions.h"
 #include "app/MainWindowCommands.h"
 #include "app/RecordingListView.h"
+#include "app/RedactionTool.h"
 #include "app/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
@@ -28,6 +29,8 @@ bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {
     Trace("Press Button => %d\n", WindowKeyTraceCode(event->key()));
     // The list, while it has the focus, takes Up, Down and Enter as a list does.
     if (m_listFilename->HandleKey(event->key())) return true;
+    // Delete and Escape edit the regions while the redaction tool is on.
+    if (m_pRedaction && m_pRedaction->HandleKey(event->key())) return true;
     m_pActions->TriggerKey(event->key(), event->modifiers());
     return true;
 }

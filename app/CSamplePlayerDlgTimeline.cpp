@@ -6,6 +6,7 @@
 
 #include "app/CSamplePlayerDlg.h"
 #include "app/ClipExportCommand.h"
+#include "app/RedactionTool.h"
 #include "app/TimelinePanel.h"
 
 void CSamplePlayerDlg::CreateTimeline() {
@@ -45,7 +46,10 @@ void CSamplePlayerDlg::CreateTimeline() {
         [this](const QString& text) { ShowMessage(text); },
         [this](const QString& proposed) { return RunEvidenceFolderDialog(proposed); },
         [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); },
-        [this](ClipExportCommand::Stretch* s) { return RunEvidenceStretchDialog(s); }};
+        [this](ClipExportCommand::Stretch* s) { return RunEvidenceStretchDialog(s); },
+        [this](const std::vector<std::string>& paths) {
+            return m_pRedaction ? m_pRedaction->MasksForClip(paths) : std::string();
+        }};
     host.showNote = [this](const QString& text) { ShowNote(text); };
     host.speedUnit = [this] { return m_telemetry->GetSpeedUnit(); };
     host.plotGraph = [this](const std::vector<TimedSample>& samples, int64_t durationMs,
@@ -120,7 +124,8 @@ bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {
 
 bool CSamplePlayerDlg::RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch) {
     return CEvidenceDlg::AskStretch(this, stretch->atMs, stretch->lengthMs, &stretch->fromMs,
-                                    &stretch->toMs);
+                                    &stretch->toMs,
+                                    stretch->masks.empty() ? nullptr : &stretch->blur);
 }
 
 QString CSamplePlayerDlg::RunEvidenceFolderDialog(const QString& proposedPath) {

@@ -82,6 +82,7 @@ ClipExportCommand::Stretch ClipExportCommand::MomentStretch(int64_t atMs, int64_
 void ClipExportCommand::Export(ClipRequest request, const TripTimeline& timeline, double unitsPerG,
                                int64_t atMs, bool marked) {
     CExportDlg::Choice choice = m_choice;
+    choice.masks = m_dialogs.masksFor ? m_dialogs.masksFor(request.paths) : std::string();
     if (!m_dialogs.options(&choice)) return;
     if (choice.evidencePackage) {
         choice.evidencePackage = false;
@@ -122,6 +123,8 @@ void ClipExportCommand::Package(const ClipRequest& span, const TripTimeline& tim
     stretch.fromMs = span.fromMs, stretch.toMs = span.toMs;
     stretch.atMs = atMs >= span.fromMs && atMs < span.toMs ? atMs : (span.fromMs + span.toMs) / 2;
     stretch.lengthMs = lengthMs >= span.toMs ? lengthMs : span.toMs;
+    stretch.masks = m_dialogs.masksFor ? m_dialogs.masksFor(span.paths) : std::string();
+    stretch.blur = m_choice.blur;
     if (m_dialogs.evidenceStretch && !m_dialogs.evidenceStretch(&stretch)) return;
     // Whatever the answer, the stretch stays within the timeline and holds its picture.
     stretch.fromMs = std::clamp<int64_t>(stretch.fromMs, 0, stretch.atMs);
@@ -139,7 +142,9 @@ void ClipExportCommand::Package(const ClipRequest& span, const TripTimeline& tim
     request.noSound = m_choice.noSound;
     request.noPosition = m_choice.noPosition;
     request.mph = m_choice.mph;
+    if (!stretch.masks.empty()) m_choice.blur = stretch.blur;
     CEvidenceDlg dialog(&m_parent, std::move(request));
+    if (stretch.blur) dialog.SetRedaction(stretch.masks);
     dialog.Start();
     m_dialogs.runEvidence(dialog);
 }

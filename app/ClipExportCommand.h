@@ -25,6 +25,10 @@ public:
     // stills are taken of. lengthMs is the timeline's (the trip's) length.
     struct Stretch {
         int64_t fromMs = 0, toMs = 0, atMs = 0, lengthMs = 0;
+        // The masks file of the package's recording (empty: none) and whether its composed
+        // clip and stills are blurred with it; the question may change the tick.
+        std::string masks;
+        bool blur = true;
     };
     // The moment on screen +-kMomentStretchMs, within the trip.
     static Stretch MomentStretch(int64_t atMs, int64_t lengthMs);
@@ -46,6 +50,9 @@ public:
         // Offers the evidence package's stretch (see Stretch), which the answer may change;
         // false when cancelled. None: the stretch offered is taken.
         std::function<bool(Stretch*)> evidenceStretch;
+        // The masks file of the regions to blur in a clip of these recordings; empty (or
+        // none): nothing to offer.
+        std::function<std::string(const std::vector<std::string>&)> masksFor;
     };
 
 
@@ -88,6 +95,10 @@ private:
     Dialogs m_dialogs;
     // The last export's tier and options, offered again; at first the composed picture, which
     // every player shows whole.
-    CExportDlg::Choice m_choice{ClipCompose::PictureInPicture};
+    CExportDlg::Choice m_choice = [] {
+        CExportDlg::Choice choice;
+        choice.compose = ClipCompose::PictureInPicture;
+        return choice;
+    }();
     QString m_lastFolder;  // where the last clip went
 };

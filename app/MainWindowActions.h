@@ -61,6 +61,7 @@ enum class WindowCommand {
     ToggleTrips,
     Bookmark,
     Archive,
+    Redact,
 };
 
 class MainWindowActions : public QObject {

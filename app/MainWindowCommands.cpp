@@ -8,6 +8,7 @@
 #include "app/CSamplePlayerDlg.h"
 #include "app/MainWindowActions.h"
 #include "app/RecordingNavigator.h"
+#include "app/RedactionTool.h"
 #include "app/Resource.h"
 #include "app/TimelinePanel.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -121,6 +122,7 @@ const CommandRow kCommands[] = {
      true},
     {C::Bookmark, {Qt::Key_B}, IDS_TIP_BOOKMARK, &D::OnBookmark, nullptr, true},
     {C::Archive, {Qt::Key_H}, IDS_TIP_ARCHIVE, &D::OpenArchiveView, nullptr, true},
+    {C::Redact, {Qt::Key_R}, IDS_TIP_REDACT, [](D& d) { d.Redaction().Toggle(); }, nullptr, true},
 };
 
 }  // namespace

@@ -209,6 +209,7 @@ constexpr int IDS_TIP_EXPORT = 1408;
 constexpr int IDS_TIP_TRIPS = 1410;
 constexpr int IDS_TIP_BOOKMARK = 1988;
 constexpr int IDS_TIP_ARCHIVE = 2662;
+constexpr int IDS_TIP_REDACT = 2400;
 // Screen-reader names of the controls that have no command (Korean; English at +1).
 constexpr int IDS_NAME_FRONT = 1380;
 constexpr int IDS_NAME_REAR = 1382;

@@ -31,6 +31,7 @@ constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
 constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
 constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
 constexpr int IDS_EVENT_LIST_KO = 1000;  // the English text follows
+constexpr int IDS_REDACTION_TOOL_KO = 2402;  // the English text follows
 
 QString Text(int ko, int en) {
     return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
@@ -241,6 +242,9 @@ void TimelinePanel::ShowSliderMenu(const QPoint& at) {
     menu.addAction(Text(IDS_NEXT_EVENT_KO, IDS_NEXT_EVENT_EN), this, [this] { OnNextEvent(); });
     menu.addAction(Text(IDS_EVENT_LIST_KO, IDS_EVENT_LIST_KO + 1), this,
                    [this] { ShowEventList(); });
+    menu.addSeparator();
+    menu.addAction(Text(IDS_REDACTION_TOOL_KO, IDS_REDACTION_TOOL_KO + 1), this,
+                   [this] { emit redactionToolAsked(); });
     menu.exec(m_slider.mapToGlobal(at));
 }
 

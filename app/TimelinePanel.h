@@ -146,6 +146,8 @@ public:
 signals:
     // Events() changed: the walk arrived, or what plays changed.
     void eventsChanged();
+    // The slider's menu asked for the redaction tool.
+    void redactionToolAsked();
 
 private:
     std::optional<ClipRequest> MarkedSpan() const;

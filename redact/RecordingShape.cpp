@@ -22,3 +22,19 @@ bool ReadRecordingShape(const std::string& path, RecordingShape* shape, std::str
         shape->durationMs = int64_t{info.frontFrameCount} * 1000 / shape->frameRate;
     return true;
 }
+
+bool LoadMaskSetFor(const std::string& recording, const std::string& masksPath, MaskSet* set,
+                    std::string* error) {
+    RecordingShape shape;
+    if (!LoadMaskSet(masksPath, set, error) || !ReadRecordingShape(recording, &shape, error) ||
+        !MaskSetFits(*set, shape.cameras, error))
+        return false;
+    if (set->durationMs != shape.durationMs && !set->regions.empty()) {
+        if (error)
+            *error = MaskRegionName(set->regions.front()) + " was drawn on a recording of " +
+                     std::to_string(set->durationMs) + " ms; this one lasts " +
+                     std::to_string(shape.durationMs) + " ms";
+        return false;
+    }
+    return true;
+}

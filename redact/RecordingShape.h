@@ -14,3 +14,9 @@ struct RecordingShape {
 };
 
 bool ReadRecordingShape(const std::string& path, RecordingShape* shape, std::string* error);
+
+// Reads a masks file and checks it against the recording it is to be laid over: false, with a
+// sentence naming the region at fault, when it cannot be read, is of a newer version, or was
+// made on another recording (other cameras, picture sizes or length).
+bool LoadMaskSetFor(const std::string& recording, const std::string& masksPath, MaskSet* set,
+                    std::string* error);

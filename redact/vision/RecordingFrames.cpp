@@ -29,6 +29,7 @@ struct RecordingFrames::State {
     std::vector<double> rates;
     int64_t durationMs = 0;
     int workingSide = 0;
+    RecordingFrames::Watch watch;
 };
 
 RecordingFrames::RecordingFrames() : m_state(new State) {}
@@ -164,5 +165,19 @@ bool RecordingFrames::Walk(int camera, int64_t first, int64_t last, const Pictur
         return Fail(error,
                     std::string("the recording has no ") + MaskCameraName(camera) + " camera");
     StreamWalk walk(m_state->input.get(), m_state->streams[camera], Scale(camera));
-    return walk.Run(first, last, picture, error);
+    if (!m_state->watch) return walk.Run(first, last, picture, error);
+    bool stopped = false;
+    const Picture watched = [&](int64_t frame, const cv::Mat& bgr) {
+        if (!m_state->watch(frame)) {
+            stopped = true;
+            return false;
+        }
+        return picture(frame, bgr);
+    };
+    if (!walk.Run(first, last, watched, error)) return false;
+    return stopped ? Fail(error, kStoppedError) : true;
+}
+
+void RecordingFrames::SetWatch(Watch watch) {
+    m_state->watch = std::move(watch);
 }

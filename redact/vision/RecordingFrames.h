@@ -40,6 +40,12 @@ public:
     using Picture = std::function<bool(int64_t frame, const cv::Mat& bgr)>;
     bool Walk(int camera, int64_t first, int64_t last, const Picture& picture, std::string* error);
 
+    // Called before each picture is handed over; false ends the walk, which then fails with
+    // kStoppedError (a cancel asked from another thread, or a progress count).
+    using Watch = std::function<bool(int64_t frame)>;
+    void SetWatch(Watch watch);
+    static constexpr const char* kStoppedError = "stopped";
+
 private:
     struct State;
     State* m_state;
