@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/BackgroundJob.h"
-#include "app/CSamplePlayerApp.h"
-#include "app/QuitSignals.h"
+#include "app/desktop/QuitSignals.h"
+#include "app/jobs/BackgroundJob.h"
+#include "app/window/CSamplePlayerApp.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -47,19 +48,15 @@ constexpr int IDS_ARCHIVE_UNREADABLE_KO = 1970, IDS_ARCHIVE_UNREADABLE_EN = 1971
 constexpr int kButtonWidthPx = 110;
 constexpr int kValueWidthPx = 300;
 
-QString Text(int koreanId, int englishId) {
-    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
-}
-
 QString Or(const std::string& value, int koreanId, int englishId) {
-    return value.empty() ? Text(koreanId, englishId) : QString::fromStdString(value);
+    return value.empty() ? TrPair(koreanId, englishId) : QString::fromStdString(value);
 }
 
 // "SanDisk Extreme (/dev/sdb1)"; the device file alone when the drive is not named.
 QString DeviceText(const CardVolumeFacts& volume) {
     QString name = QString::fromStdString(volume.vendor + " " + volume.model).trimmed();
     const QString device = QString::fromStdString(volume.device);
-    if (name.isEmpty()) return device.isEmpty() ? Text(IDS_UNKNOWN_KO, IDS_UNKNOWN_EN) : device;
+    if (name.isEmpty()) return device.isEmpty() ? TrPair(IDS_UNKNOWN_KO, IDS_UNKNOWN_EN) : device;
     return device.isEmpty() ? name : name + QStringLiteral(" (") + device + QLatin1Char(')');
 }
 
@@ -68,11 +65,11 @@ QString DeviceText(const CardVolumeFacts& volume) {
 CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool offerRecovery,
                              bool offerImport)
     : QDialog(parent) {
-    setWindowTitle(Text(IDS_FORMAT_KO, IDS_FORMAT_EN));
+    setWindowTitle(TrPair(IDS_FORMAT_KO, IDS_FORMAT_EN));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     const bool card = facts.refusal == FormatRefusal::None;
 
-    auto* heading = new QLabel(Text(IDS_CHECK_CARD_KO, IDS_CHECK_CARD_EN), this);
+    auto* heading = new QLabel(TrPair(IDS_CHECK_CARD_KO, IDS_CHECK_CARD_EN), this);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
@@ -84,18 +81,18 @@ CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool
     if (card)
         AddCardRows(facts);
     else
-        AddRow(Text(IDS_FOLDER_KO, IDS_FOLDER_EN), QString::fromStdString(facts.mountPoint));
+        AddRow(TrPair(IDS_FOLDER_KO, IDS_FOLDER_EN), QString::fromStdString(facts.mountPoint));
 
     const bool system = facts.refusal == FormatRefusal::SystemDisk;
-    m_warning = new QLabel(card     ? Text(IDS_ERASE_WARNING_KO, IDS_ERASE_WARNING_EN)
-                           : system ? Text(IDS_SYSTEM_DISK_KO, IDS_SYSTEM_DISK_EN)
-                                    : Text(IDS_NOT_REMOVABLE_KO, IDS_NOT_REMOVABLE_EN),
+    m_warning = new QLabel(card     ? TrPair(IDS_ERASE_WARNING_KO, IDS_ERASE_WARNING_EN)
+                           : system ? TrPair(IDS_SYSTEM_DISK_KO, IDS_SYSTEM_DISK_EN)
+                                    : TrPair(IDS_NOT_REMOVABLE_KO, IDS_NOT_REMOVABLE_EN),
                            this);
     m_warning->setWordWrap(true);
     m_warning->setFont(bold);
     m_summary += m_warning->text();
 
-    m_progressNote = new QLabel(Text(IDS_FORMATTING_KO, IDS_FORMATTING_EN), this);
+    m_progressNote = new QLabel(TrPair(IDS_FORMATTING_KO, IDS_FORMATTING_EN), this);
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 0);  // UDisks2 reports no fraction done: a busy bar
     m_progress->setTextVisible(false);
@@ -118,32 +115,32 @@ CFormatDialog::CFormatDialog(QWidget* parent, const CardFormatFacts& facts, bool
 }
 
 void CFormatDialog::AddCardRows(const CardFormatFacts& facts) {
-    AddRow(Text(IDS_DEVICE_KO, IDS_DEVICE_EN), DeviceText(facts.volume));
-    AddRow(Text(IDS_LABEL_KO, IDS_LABEL_EN),
+    AddRow(TrPair(IDS_DEVICE_KO, IDS_DEVICE_EN), DeviceText(facts.volume));
+    AddRow(TrPair(IDS_LABEL_KO, IDS_LABEL_EN),
            Or(facts.volume.label, IDS_NO_LABEL_KO, IDS_NO_LABEL_EN));
-    AddRow(Text(IDS_CAPACITY_KO, IDS_CAPACITY_EN), facts.volume.sizeBytes
-                                                       ? SizeText(facts.volume.sizeBytes)
-                                                       : Text(IDS_UNKNOWN_KO, IDS_UNKNOWN_EN));
-    AddRow(Text(IDS_FS_NOW_KO, IDS_FS_NOW_EN),
+    AddRow(TrPair(IDS_CAPACITY_KO, IDS_CAPACITY_EN), facts.volume.sizeBytes
+                                                         ? SizeText(facts.volume.sizeBytes)
+                                                         : TrPair(IDS_UNKNOWN_KO, IDS_UNKNOWN_EN));
+    AddRow(TrPair(IDS_FS_NOW_KO, IDS_FS_NOW_EN),
            Or(facts.volume.fileSystem, IDS_UNKNOWN_KO, IDS_UNKNOWN_EN));
-    AddRow(Text(IDS_MOUNTED_AT_KO, IDS_MOUNTED_AT_EN), QString::fromStdString(facts.mountPoint));
-    AddRow(Text(IDS_RECORDINGS_KO, IDS_RECORDINGS_EN),
+    AddRow(TrPair(IDS_MOUNTED_AT_KO, IDS_MOUNTED_AT_EN), QString::fromStdString(facts.mountPoint));
+    AddRow(TrPair(IDS_RECORDINGS_KO, IDS_RECORDINGS_EN),
            QString::fromStdString(FormatResourceString(
                PickStringId(IDS_RECORDING_COUNT_KO, IDS_RECORDING_COUNT_EN), facts.recordings,
                SizeText(facts.recordingBytes).toUtf8().constData())));
     if (facts.recoverableDeleted >= 0)
-        AddRow(Text(IDS_DELETED_KO, IDS_DELETED_EN),
+        AddRow(TrPair(IDS_DELETED_KO, IDS_DELETED_EN),
                facts.recoverableDeleted == 0
-                   ? Text(IDS_DELETED_NONE_KO, IDS_DELETED_NONE_EN)
+                   ? TrPair(IDS_DELETED_NONE_KO, IDS_DELETED_NONE_EN)
                    : QString::fromStdString(FormatResourceString(
                          PickStringId(IDS_DELETED_COUNT_KO, IDS_DELETED_COUNT_EN),
                          facts.recoverableDeleted)));
     AddArchiveRow(facts);
-    AddRow(Text(IDS_FS_AFTER_KO, IDS_FS_AFTER_EN), QString::fromLatin1(kCardFileSystemName));
+    AddRow(TrPair(IDS_FS_AFTER_KO, IDS_FS_AFTER_EN), QString::fromLatin1(kCardFileSystemName));
 }
 
 void CFormatDialog::AddArchiveRow(const CardFormatFacts& facts) {
-    const QString name = Text(IDS_UNARCHIVED_KO, IDS_UNARCHIVED_EN);
+    const QString name = TrPair(IDS_UNARCHIVED_KO, IDS_UNARCHIVED_EN);
     if (!facts.archiveError.empty()) {
         AddRow(name, QString::fromStdString(FormatResourceString(
                          PickStringId(IDS_ARCHIVE_UNREADABLE_KO, IDS_ARCHIVE_UNREADABLE_EN),
@@ -152,7 +149,7 @@ void CFormatDialog::AddArchiveRow(const CardFormatFacts& facts) {
     }
     if (facts.unarchived < 0) return;
     if (facts.unarchived == 0) {
-        AddRow(name, Text(IDS_UNARCHIVED_NONE_KO, IDS_UNARCHIVED_NONE_EN));
+        AddRow(name, TrPair(IDS_UNARCHIVED_NONE_KO, IDS_UNARCHIVED_NONE_EN));
         return;
     }
     QStringList groups;
@@ -187,20 +184,20 @@ void CFormatDialog::AddButtons(const CardFormatFacts& facts, bool offerRecovery,
     m_buttons = new QDialogButtonBox(this);
     const bool card = facts.refusal == FormatRefusal::None;
     if (card && offerImport && facts.unarchived > 0) {
-        m_import = m_buttons->addButton(Text(IDS_IMPORT_FIRST_KO, IDS_IMPORT_FIRST_EN),
+        m_import = m_buttons->addButton(TrPair(IDS_IMPORT_FIRST_KO, IDS_IMPORT_FIRST_EN),
                                         QDialogButtonBox::ActionRole);
         connect(m_import, &QPushButton::clicked, this, [this] { done(kImportFirst); });
     }
     if (card && offerRecovery && facts.recoverableDeleted > 0) {
-        m_recover = m_buttons->addButton(Text(IDS_RECOVER_FIRST_KO, IDS_RECOVER_FIRST_EN),
+        m_recover = m_buttons->addButton(TrPair(IDS_RECOVER_FIRST_KO, IDS_RECOVER_FIRST_EN),
                                          QDialogButtonBox::ActionRole);
         connect(m_recover, &QPushButton::clicked, this, [this] { done(kRecoverFirst); });
     }
     if (card)
         m_start =
-            m_buttons->addButton(Text(IDS_START_KO, IDS_START_EN), QDialogButtonBox::AcceptRole);
+            m_buttons->addButton(TrPair(IDS_START_KO, IDS_START_EN), QDialogButtonBox::AcceptRole);
     m_cancel = m_buttons->addButton(
-        card ? Text(IDS_CANCEL_KO, IDS_CANCEL_EN) : Text(IDS_CLOSE_KO, IDS_CLOSE_EN),
+        card ? TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN) : TrPair(IDS_CLOSE_KO, IDS_CLOSE_EN),
         QDialogButtonBox::RejectRole);
     for (QPushButton* button : {m_import, m_recover, m_start, m_cancel}) {
         if (!button) continue;

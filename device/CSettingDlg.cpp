@@ -7,13 +7,14 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "app/BackgroundJob.h"
+#include "app/jobs/BackgroundJob.h"
 #include "device/CFormatDialog.h"
 #include "device/CardFormat.h"
 #include "device/CardFormatFacts.h"
-#include "support/ProgramVersion.h"
 #include "device/QtUDisks2Formatter.h"
 #include "library/CardRoot.h"
+#include "support/ProgramVersion.h"
+#include "support/QtText.h"
 #include "support/RegularFile.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
@@ -32,10 +33,6 @@ constexpr int IDS_NOT_A_CARD_KO = 474, IDS_NOT_A_CARD_EN = 475;
 constexpr int IDS_STORAGE_TOTAL_KO = 570, IDS_STORAGE_TOTAL_EN = 571;
 constexpr int IDS_COPY_KEPT_KO = 888, IDS_COPY_KEPT_EN = 889;
 constexpr int IDS_FAILED_COPY_KEPT_KO = 890, IDS_FAILED_COPY_KEPT_EN = 891;
-
-QString Text(int koreanId, int englishId) {
-    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
-}
 
 // The skin's quiet text and its accent, for a total that is right and one that is not.
 const QColor kTotalRight(132, 141, 152);
@@ -215,18 +212,18 @@ void CSettingDlg::OnBnClickedButtonSave() {
     for (int id : shares) sharesChosen = sharesChosen && Combo(id)->currentIndex() >= 0;
     QString text;
     if (status == DeviceSaveStatus::CapacityNot95 || !sharesChosen)
-        text = Text(IDS_CAPACITY_SUM_KO, IDS_CAPACITY_SUM_EN);
+        text = TrPair(IDS_CAPACITY_SUM_KO, IDS_CAPACITY_SUM_EN);
     else if (status == DeviceSaveStatus::NoSelection)
-        text = Text(IDS_CHOOSE_VALUE_KO, IDS_CHOOSE_VALUE_EN);
+        text = TrPair(IDS_CHOOSE_VALUE_KO, IDS_CHOOSE_VALUE_EN);
     else
-        text = Text(IDS_WRITE_FAILED_KO, IDS_WRITE_FAILED_EN);
-    ShowMessageBox(text, Text(IDS_CONFIG_ERROR_KO, IDS_CONFIG_ERROR_EN), QMessageBox::Ok);
+        text = TrPair(IDS_WRITE_FAILED_KO, IDS_WRITE_FAILED_EN);
+    ShowMessageBox(text, TrPair(IDS_CONFIG_ERROR_KO, IDS_CONFIG_ERROR_EN), QMessageBox::Ok);
 }
 
 void CSettingDlg::OnBnClickedButtonFormat() {
     if (FormatRunning()) return;
-    const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
-    if (ShowMessageBox(Text(IDS_FORMAT_ASK_KO, IDS_FORMAT_ASK_EN), caption,
+    const QString caption = TrPair(IDS_FORMAT_KO, IDS_FORMAT_EN);
+    if (ShowMessageBox(TrPair(IDS_FORMAT_ASK_KO, IDS_FORMAT_ASK_EN), caption,
                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     if (!m_pFormatter) {
@@ -288,15 +285,15 @@ bool CSettingDlg::ExecFormatDialog(CFormatDialog& dlg) {
 }
 
 void CSettingDlg::ShowFormatResult(const CardFormatReport& report) {
-    const QString caption = Text(IDS_FORMAT_KO, IDS_FORMAT_EN);
+    const QString caption = TrPair(IDS_FORMAT_KO, IDS_FORMAT_EN);
     const std::string& kept = report.keptCopyPath;
     QString text;
     switch (report.status) {
         case CardFormatStatus::Formatted:
-            text = Text(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN);
+            text = TrPair(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN);
             break;
         case CardFormatStatus::Refused:
-            text = Text(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN);
+            text = TrPair(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN);
             break;
         case CardFormatStatus::RestoreFailed:
         case CardFormatStatus::FormatFailed:
@@ -310,7 +307,7 @@ void CSettingDlg::ShowFormatResult(const CardFormatReport& report) {
             }
             [[fallthrough]];
         default:
-            text = Text(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN);
+            text = TrPair(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN);
             break;
     }
     ShowMessageBox(text, caption, QMessageBox::Ok);

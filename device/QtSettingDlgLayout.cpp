@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "device/CSettingDlg.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -80,10 +81,6 @@ public:
 private:
     QColor m_tick;
 };
-
-QString Text(int koreanId, int englishId) {
-    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
-}
 
 QComboBox* MakeCombo(QWidget* parent, const std::vector<std::string>& entries) {
     auto* combo = new QComboBox(parent);
@@ -179,10 +176,10 @@ void CSettingDlg::BuildControls() {
 }
 
 void CSettingDlg::SetTexts() {
-    setWindowTitle(Text(IDS_CAPTION_KO, IDS_CAPTION_EN));
-    Button(IDC_BUTTON_CANCEL)->setText(Text(IDS_CANCEL_KO, IDS_CANCEL_EN));
+    setWindowTitle(TrPair(IDS_CAPTION_KO, IDS_CAPTION_EN));
+    Button(IDC_BUTTON_CANCEL)->setText(TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN));
     for (const TextEntry& t : kTexts) {
-        const QString text = Text(t.korean, t.english);
+        const QString text = TrPair(t.korean, t.english);
         QWidget* item = GetDlgItem(t.id);
         if (auto* group = qobject_cast<QGroupBox*>(item))
             group->setTitle(text);

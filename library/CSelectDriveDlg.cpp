@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "library/RemovableDrives.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -16,10 +17,6 @@ constexpr int IDS_SELECT_DRIVE_KO = 403, IDS_SELECT_DRIVE_EN = 404;
 constexpr int IDS_DRIVE_GUIDE_KO = 429, IDS_DRIVE_GUIDE_EN = 430;
 constexpr int IDS_OK_KO = 432, IDS_OK_EN = 433;
 constexpr int IDS_CHOOSE_FOLDER_KO = 516, IDS_CHOOSE_FOLDER_EN = 517;
-
-QString Text(int koreanId, int englishId) {
-    return QString::fromStdString(FormatResourceString(PickStringId(koreanId, englishId)));
-}
 
 }  // namespace
 
@@ -60,11 +57,11 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent, std::vector<std::string> drive
 
 void CSelectDriveDlg::OnInitDialog() {
     InitUiLanguage();
-    setWindowTitle(Text(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
-    m_labelDrive->setText(Text(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
-    m_labelGuide->setText(Text(IDS_DRIVE_GUIDE_KO, IDS_DRIVE_GUIDE_EN));
-    m_buttonOk->setText(Text(IDS_OK_KO, IDS_OK_EN));
-    m_buttonFolder->setText(Text(IDS_CHOOSE_FOLDER_KO, IDS_CHOOSE_FOLDER_EN));
+    setWindowTitle(TrPair(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
+    m_labelDrive->setText(TrPair(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
+    m_labelGuide->setText(TrPair(IDS_DRIVE_GUIDE_KO, IDS_DRIVE_GUIDE_EN));
+    m_buttonOk->setText(TrPair(IDS_OK_KO, IDS_OK_EN));
+    m_buttonFolder->setText(TrPair(IDS_CHOOSE_FOLDER_KO, IDS_CHOOSE_FOLDER_EN));
     // The entries are sorted, so entry 0 is the first volume in name order.
     std::vector<std::string> sorted = m_drives;
     std::sort(sorted.begin(), sorted.end());

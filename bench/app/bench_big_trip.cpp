@@ -26,10 +26,10 @@
 #include <memory>
 #include <string>
 
-#include "app/CSamplePlayerDlg.h"
-#include "app/PlaybackController.h"
-#include "app/RecordingListView.h"
-#include "app/RecordingNavigator.h"
+#include "app/list/RecordingListView.h"
+#include "app/list/RecordingNavigator.h"
+#include "app/playback/PlaybackController.h"
+#include "app/window/CSamplePlayerDlg.h"
 #include "library/CardRoot.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -46,9 +46,8 @@ class StallMeter {
 public:
     StallMeter() {
         m_timer.setInterval(kTickMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_clock.restart());
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_clock.restart()); });
     }
     void Start() {
         m_longest = 0;
@@ -127,7 +126,8 @@ Figures Measure(int recordings) {
     meter.Start();
     PlaybackController& playback = window->Playback();
     window->Navigator().OnListDoubleClick(0);
-    if (!WaitUntil([&] { return playback.State() != PlaybackState::Loading && playback.HasMedia(); }))
+    if (!WaitUntil(
+            [&] { return playback.State() != PlaybackState::Loading && playback.HasMedia(); }))
         return f;
     playback.Pause();
     f.open = meter.Stop();
@@ -172,7 +172,8 @@ int main(int argc, char** argv) {
                 recordings / 10);
     std::printf("1. listing the card: %lld ms (%lld ms)\n", big.list, reference.list);
     std::printf("   the trips view: %lld ms (%lld ms)\n", big.trips, reference.trips);
-    std::printf("   opening the trip, first picture: %lld ms (%lld ms)\n", big.open, reference.open);
+    std::printf("   opening the trip, first picture: %lld ms (%lld ms)\n", big.open,
+                reference.open);
     std::printf("2. a jump into another recording: %lld ms (%lld ms)\n", big.jump, reference.jump);
     std::printf("3. closing the window: %lld ms (%lld ms)\n", big.close, reference.close);
     std::printf("ratio long/short: open %.1f, jump %.1f; goal: each stall under 100 ms\n",

@@ -30,11 +30,11 @@
 #include <string>
 #include <thread>
 
-#include "app/CSamplePlayerDlg.h"
-#include "app/MprisService.h"
-#include "app/QtVideoArea.h"
-#include "app/RecordingNavigator.h"
-#include "app/WindowLayout.h"
+#include "app/desktop/MprisService.h"
+#include "app/list/RecordingNavigator.h"
+#include "app/view/QtVideoArea.h"
+#include "app/view/WindowLayout.h"
+#include "app/window/CSamplePlayerDlg.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RecordingListView.h"
+#include "app/list/RecordingListView.h"
 
 namespace {
 

@@ -27,8 +27,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/CSamplePlayerDlg.h"
-#include "app/QtVideoArea.h"
+#include "app/view/QtVideoArea.h"
+#include "app/window/CSamplePlayerDlg.h"
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "tools/cardgen/CardGenerator.h"

@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "app/CSamplePlayerDlg.h"
-#include "app/RecordingListView.h"
+#include "app/list/RecordingListView.h"
+#include "app/window/CSamplePlayerDlg.h"
 
 namespace apptest {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/BackgroundJob.h"
+#include "app/jobs/BackgroundJob.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/ControlPlaces.h"
-#include "app/EventKinds.h"
-#include "app/EventLegend.h"
+#include "app/panels/EventKinds.h"
+#include "app/panels/EventLegend.h"
+#include "app/view/ControlPlaces.h"
 #include "controls/ColorRef.h"
 #include "support/StringTable.h"
 

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <filesystem>
 
-#include "app/CEvidenceDlg.h"
-#include "app/ClipExportCommand.h"
+#include "app/dialogs/CEvidenceDlg.h"
+#include "app/dialogs/ClipExportCommand.h"
 #include "tests/GeneratedRecording.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -63,8 +63,8 @@ TEST(EvidenceDialogTest, TheProposedFolderIsNamedAfterTheClipsStart) {
                  {10500, "20180820_184840_evidence"},
                  {14000, "20180820_184844_evidence"}};
     for (const auto& c : cases)
-        EXPECT_EQ(CEvidenceDlg::ProposedFolder(trip, TripTimeline::FromStarts({0, 13000}, 26000, trip),
-                                               c.fromMs),
+        EXPECT_EQ(CEvidenceDlg::ProposedFolder(
+                      trip, TripTimeline::FromStarts({0, 13000}, 26000, trip), c.fromMs),
                   QDir::home().filePath(c.name))
             << c.fromMs;
     EXPECT_EQ(CEvidenceDlg::StepText("writing the report"), "Writing the report…");
@@ -109,4 +109,3 @@ TEST(EvidenceDialogTest, TheMomentsStretchStaysWithinTheTrip) {
         EXPECT_TRUE(s.atMs >= s.fromMs && s.atMs < s.toMs) << r.atMs;
     }
 }
-

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PlayerPort.h"
+#include "app/playback/PlayerPort.h"
 
 class FakePlayer : public PlayerPort {
 public:

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include "app/ArchiveCardWork.h"
-#include "app/ArchiveImportBar.h"
-#include "app/CardInsertWatcher.h"
+#include "app/archive/ArchiveCardWork.h"
+#include "app/archive/ArchiveImportBar.h"
+#include "app/desktop/CardInsertWatcher.h"
 #include "archive/ArchiveFind.h"
 #include "archive/ArchiveLayout.h"
 #include "support/Profile.h"

@@ -8,12 +8,12 @@
 #include <QTreeWidget>
 #include <cstdlib>
 
-#include "app/ArchiveCardWork.h"
-#include "app/ArchiveSettings.h"
-#include "app/ArchiveSettingsDlg.h"
-#include "app/ArchiveView.h"
-#include "app/ArchiveViewModel.h"
-#include "app/RecordingListView.h"
+#include "app/archive/ArchiveCardWork.h"
+#include "app/archive/ArchiveSettings.h"
+#include "app/archive/ArchiveSettingsDlg.h"
+#include "app/archive/ArchiveView.h"
+#include "app/archive/ArchiveViewModel.h"
+#include "app/list/RecordingListView.h"
 #include "archive/ArchiveLayout.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tools/cardgen/CardGenerator.h"

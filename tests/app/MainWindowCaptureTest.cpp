@@ -8,8 +8,8 @@
 #include <exiv2/exiv2.hpp>
 #include <fstream>
 
-#include "app/CZoomDlg.h"
-#include "app/QtNoteLabel.h"
+#include "app/dialogs/CZoomDlg.h"
+#include "app/view/QtNoteLabel.h"
 #include "telemetry/CameraClock.h"
 #include "tests/app/MainWindowFixture.h"
 
@@ -288,12 +288,24 @@ TEST(ZoomSource, OverAPictureTheSourceIsInItsOwnPixels) {
         QRectF source;
     } rows[] = {
         {"rear shown at half its size: 1:1",
-         {810, 410}, {650, 320, 320, 180}, {640, 360}, {116.5, 35.5, 409, 291}},
-        {"front shown at its size: 2x", {320, 180}, {0, 0, 640, 360}, {640, 360},
+         {810, 410},
+         {650, 320, 320, 180},
+         {640, 360},
+         {116.5, 35.5, 409, 291}},
+        {"front shown at its size: 2x",
+         {320, 180},
+         {0, 0, 640, 360},
+         {640, 360},
          {218.25, 107.75, 204.5, 145.5}},
-        {"near the edge: kept inside", {652, 322}, {650, 320, 320, 180}, {640, 360},
+        {"near the edge: kept inside",
+         {652, 322},
+         {650, 320, 320, 180},
+         {640, 360},
          {0, 0, 409, 291}},
-        {"picture smaller than the part asked", {10, 10}, {0, 0, 100, 50}, {100, 50},
+        {"picture smaller than the part asked",
+         {10, 10},
+         {0, 0, 100, 50},
+         {100, 50},
          {0, 0, 100, 50}},
     };
     for (const Row& row : rows) {

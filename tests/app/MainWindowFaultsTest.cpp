@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/CSamplePlayerApp.h"
+#include "app/window/CSamplePlayerApp.h"
 #include "device/CSettingDlg.h"
 #include "library/CardRoot.h"
 #include "telemetry/CGraphStatic.h"

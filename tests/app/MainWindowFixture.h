@@ -12,8 +12,8 @@
 #include <memory>
 #include <mutex>
 
-#include "app/QtVideoArea.h"
-#include "app/Resource.h"
+#include "app/view/QtVideoArea.h"
+#include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "controls/CxSkinButton.h"
 #include "support/Trace.h"

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <fstream>
 
-#include "app/ArchiveCardWork.h"
+#include "app/archive/ArchiveCardWork.h"
 #include "archive/ArchiveCatalogue.h"
 #include "archive/ArchiveLayout.h"
 #include "archive/PackageLock.h"

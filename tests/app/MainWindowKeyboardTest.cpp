@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "app/MainWindowActions.h"
+#include "app/view/MainWindowActions.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;

@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <set>
 
-#include "app/CSamplePlayerApp.h"
-#include "app/TimelinePanel.h"
+#include "app/panels/TimelinePanel.h"
+#include "app/window/CSamplePlayerApp.h"
 #include "telemetry/TelemetryLogic.h"
 #include "telemetry/TelemetryWalk.h"
 #include "tests/GeneratedRecording.h"
@@ -266,7 +266,8 @@ TEST_F(MainWindowFixture, TheSpeedBoxReadsThePicturesSpeedAfterEachJump) {
         speeds.insert(expected.section(QLatin1Char(' '), 0, 0).toInt());
         // What a screen reader is given: the box's name and what it shows.
         for (const int id : {IDC_STATIC_SPEED, IDC_STATIC_CURTIME, IDC_STATIC_CLOCK}) {
-            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(Window().GetDlgItem(id));
+            QAccessibleInterface* read =
+                QAccessible::queryAccessibleInterface(Window().GetDlgItem(id));
             ASSERT_NE(read, nullptr);
             EXPECT_FALSE(read->text(QAccessible::Name).isEmpty()) << id;
             EXPECT_EQ(read->text(QAccessible::Description), LabelText(id)) << id;

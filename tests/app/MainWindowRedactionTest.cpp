@@ -12,12 +12,12 @@
 #include <fstream>
 #include <memory>
 
-#include "app/CExportDlg.h"
-#include "app/PlaybackController.h"
-#include "app/RedactionOverlay.h"
-#include "app/RedactionTool.h"
-#include "app/RegionListPanel.h"
-#include "app/TimelinePanel.h"
+#include "app/dialogs/CExportDlg.h"
+#include "app/panels/TimelinePanel.h"
+#include "app/playback/PlaybackController.h"
+#include "app/redaction/RedactionOverlay.h"
+#include "app/redaction/RedactionTool.h"
+#include "app/redaction/RegionListPanel.h"
 #include "redact/MaskFile.h"
 #include "tests/app/AppTestSupport.h"
 #include "tools/cardgen/CardGenerator.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/TelemetryPanel.h"
+#include "app/panels/TelemetryPanel.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace apptest;
@@ -171,9 +171,12 @@ TEST_F(MainWindowFixture, FullScreenVideoRectangleFollowsTheClientSize) {
         QRect video;
     } rows[] = {
         // The whole screen as far as 16:9 goes, centred.
-        {1920, 1080, {0, 0, 1920, 1080}},   {1280, 800, {0, 40, 1280, 720}},
-        {1280, 829, {0, 54, 1280, 720}},    {1279, 1080, {0, 180, 1279, 719}},
-        {2560, 1080, {320, 0, 1920, 1080}}, {0, 0, {0, 0, 0, 0}},
+        {1920, 1080, {0, 0, 1920, 1080}},
+        {1280, 800, {0, 40, 1280, 720}},
+        {1280, 829, {0, 54, 1280, 720}},
+        {1279, 1080, {0, 180, 1279, 719}},
+        {2560, 1080, {320, 0, 1920, 1080}},
+        {0, 0, {0, 0, 0, 0}},
         // Room for the control bands above and below: the picture keeps clear of them.
         {800, 600, {0, 51, 800, 450}},
     };

@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <vector>
 
-#include "app/ControlPlaces.h"
-#include "app/QtNoteLabel.h"
+#include "app/view/ControlPlaces.h"
+#include "app/view/QtNoteLabel.h"
 #include "support/StringTable.h"
 #include "tests/app/MainWindowFixture.h"
 
@@ -37,8 +37,8 @@ std::vector<Named> NamedControls(QWidget& window) {
 // abbreviations, not English words.
 bool IsAllowedLatinWord(const QString& word) {
     static const QStringList allowed = {
-        "Tarvex", "km", "mph", "kbps", "fps", "ms", "Enter", "Esc", "Page", "Up", "Down",
-        "Space", "Home", "End", "Shift", "Ctrl", "Alt", "Tab", "Del", "Backspace"};
+        "Tarvex", "km",    "mph",  "kbps", "fps",   "ms",   "Enter", "Esc", "Page", "Up",
+        "Down",   "Space", "Home", "End",  "Shift", "Ctrl", "Alt",   "Tab", "Del",  "Backspace"};
     return word == word.toUpper() || allowed.contains(word);
 }
 

@@ -13,11 +13,11 @@
 #include <iterator>
 #include <memory>
 
-#include "app/BackgroundJob.h"
-#include "app/CEvidenceDlg.h"
-#include "app/CExportDlg.h"
-#include "app/QtVideoArea.h"
-#include "app/TimelineLoader.h"
+#include "app/dialogs/CEvidenceDlg.h"
+#include "app/dialogs/CExportDlg.h"
+#include "app/jobs/BackgroundJob.h"
+#include "app/panels/TimelineLoader.h"
+#include "app/view/QtVideoArea.h"
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -516,14 +516,13 @@ TEST_F(MainWindowTimelineTest, StepsAndTenSecondKeysReachAcrossTheJoinAndToTheEn
     for (const auto& step : steps) {
         window->SeekOnTimeline(step.fromMs);
         apptest::WaitOpened(*window);
-        ASSERT_TRUE(apptest::WaitUntil([&] {
-            return window->Playback().Position() / 100 == step.fromMs / 100;
-        }));
+        ASSERT_TRUE(apptest::WaitUntil(
+            [&] { return window->Playback().Position() / 100 == step.fromMs / 100; }));
         Key(step.key);
         EXPECT_TRUE(apptest::WaitUntil([&] {
             return window->TripIndex() == step.recording && FrontFrame() == step.frame;
-        })) << "from " << step.fromMs << ": recording " << window->TripIndex() << ", frame "
-            << FrontFrame();
+        })) << "from "
+            << step.fromMs << ": recording " << window->TripIndex() << ", frame " << FrontFrame();
         EXPECT_EQ(window->Playback().State(), PlaybackState::Paused) << step.fromMs;
     }
 }

@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/MprisService.h"
+#include "app/desktop/MprisService.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tools/cardgen/CardGenerator.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PlaybackController.h"
+#include "app/playback/PlaybackController.h"
 #include "support/HeadlessVideoWindow.h"
 #include "tests/GeneratedRecording.h"
 #include "tests/app/AppTestSupport.h"

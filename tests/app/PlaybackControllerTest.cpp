@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PlaybackController.h"
+#include "app/playback/PlaybackController.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/FakePlayer.h"
 

@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 
-#include "app/QtTranslations.h"
+#include "app/text/QtTranslations.h"
 
 namespace {
 

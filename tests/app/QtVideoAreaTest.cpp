@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/QtVideoArea.h"
+#include "app/view/QtVideoArea.h"
 #include "media/CPlaybackSession.h"
 #include "support/CPixImagePool.h"
 #include "tests/app/AppTestSupport.h"

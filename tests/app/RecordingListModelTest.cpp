@@ -6,8 +6,8 @@
 #include <QPersistentModelIndex>
 #include <filesystem>
 
-#include "app/RecordingListModel.h"
-#include "app/RecordingListView.h"
+#include "app/list/RecordingListModel.h"
+#include "app/list/RecordingListView.h"
 #include "library/CardRoot.h"
 #include "library/RecordingCatalogue.h"
 #include "library/TripCatalogue.h"

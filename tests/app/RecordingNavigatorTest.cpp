@@ -11,11 +11,11 @@
 #include <memory>
 #include <set>
 
-#include "app/MainWindowControls.h"
-#include "app/PlaybackController.h"
-#include "app/RecordingListView.h"
-#include "app/RecordingNavigator.h"
-#include "app/Resource.h"
+#include "app/list/RecordingListView.h"
+#include "app/list/RecordingNavigator.h"
+#include "app/playback/PlaybackController.h"
+#include "app/view/MainWindowControls.h"
+#include "app/window/Resource.h"
 #include "library/CardRoot.h"
 #include "library/TripCatalogue.h"
 #include "tests/app/AppTestSupport.h"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QWidget>
 
-#include "app/RedactionOverlay.h"
+#include "app/redaction/RedactionOverlay.h"
 #include "redact/RegionEdit.h"
 
 namespace {

@@ -30,13 +30,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/CSamplePlayerDlg.h"
-#include "app/CZoomDlg.h"
-#include "app/EventListPanel.h"
-#include "app/PlaybackController.h"
-#include "app/QtTranslations.h"
-#include "app/Resource.h"
-#include "app/TimelinePanel.h"
+#include "app/dialogs/CZoomDlg.h"
+#include "app/panels/EventListPanel.h"
+#include "app/panels/TimelinePanel.h"
+#include "app/playback/PlaybackController.h"
+#include "app/text/QtTranslations.h"
+#include "app/window/CSamplePlayerDlg.h"
+#include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "device/CSettingDlg.h"
 #include "telemetry/CGraphStatic.h"

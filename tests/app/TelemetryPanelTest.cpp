@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "app/MainWindowControls.h"
-#include "app/PlaybackController.h"
-#include "app/Resource.h"
-#include "app/TelemetryPanel.h"
+#include "app/panels/TelemetryPanel.h"
+#include "app/playback/PlaybackController.h"
+#include "app/view/MainWindowControls.h"
+#include "app/window/Resource.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
 #include "telemetry/CTextData.h"
@@ -159,7 +159,8 @@ TEST(TelemetryPanelWholeTimeline, EachStretchKeepsItsPeakAndGapsKeepTheValueBefo
     };
     for (const auto& row : rows) {
         std::vector<int> x;
-        for (const CGSensorData& d : TelemetryPanel::PickWholeTimeline(samples, 6000, row.msPerValue))
+        for (const CGSensorData& d :
+             TelemetryPanel::PickWholeTimeline(samples, 6000, row.msPerValue))
             x.push_back(d.x);
         EXPECT_EQ(x, row.x) << row.msPerValue;
     }

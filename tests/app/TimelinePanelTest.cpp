@@ -15,11 +15,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/ClipExportCommand.h"
-#include "app/EventListPanel.h"
-#include "app/PlaybackController.h"
-#include "app/TimelineLoader.h"
-#include "app/TimelinePanel.h"
+#include "app/dialogs/ClipExportCommand.h"
+#include "app/panels/EventListPanel.h"
+#include "app/panels/TimelineLoader.h"
+#include "app/panels/TimelinePanel.h"
+#include "app/playback/PlaybackController.h"
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CameraClock.h"
@@ -115,8 +115,8 @@ TEST_F(TimelinePanelTest, EventJumpsAreTimelineSeeksOnceTheControllerKnowsTheTri
     fake->Add(kSecond, {6000});
     PlaybackController controller(std::move(fake));
     ASSERT_TRUE(controller.Start(nullptr, nullptr, false));
-    ASSERT_TRUE(controller.PlayTrip(
-        {QString::fromStdString(kFirst), QString::fromStdString(kSecond)}, 0));
+    ASSERT_TRUE(
+        controller.PlayTrip({QString::fromStdString(kFirst), QString::fromStdString(kSecond)}, 0));
     ASSERT_TRUE(apptest::WaitUntil([&] { return !controller.Timeline().Empty(); }));
     std::vector<int64_t> timelineSeeks;
     TimelinePanel::Host host = panelHost;
@@ -253,10 +253,8 @@ TEST(ClipExportCommandTest, ProposesTheInPointsCameraTimeAndAFreeName) {
         {{"/nowhere/drive.avi"}, {0}, 3000, "drive_clip.mp4"},
     };
     for (const auto& row : rows) {
-        const QString proposed =
-            ClipExportCommand::ProposedClipPath(
-                row.inputs, TripTimeline::FromStarts(row.startsMs, INT64_MAX, row.inputs),
-                row.fromMs);
+        const QString proposed = ClipExportCommand::ProposedClipPath(
+            row.inputs, TripTimeline::FromStarts(row.startsMs, INT64_MAX, row.inputs), row.fromMs);
         EXPECT_EQ(proposed.toStdString(), (home / row.name).string());
     }
 }
@@ -284,7 +282,6 @@ TEST(ClipExportCommandTest, ARecordingAsTheTargetIsRefusedBeforeTheExportStarts)
     EXPECT_EQ(runs, 0);
 }
 
-
 // The first export offers the composed picture, the lossless copy second with a line on what
 // it is for; the file question starts in the videos folder, then where the last clip went.
 TEST(ClipExportCommandTest, TheFirstExportOffersTheComposedClipInTheVideosFolder) {
@@ -305,7 +302,10 @@ TEST(ClipExportCommandTest, TheFirstExportOffersTheComposedClipInTheVideosFolder
                      proposed << QFileInfo(path).absolutePath();
                      return QString::fromStdString((home / "elsewhere" / "a.mp4").string());
                  },
-                 [](CExportDlg&) {}, [](const QString&) {}, {}, {}});
+                 [](CExportDlg&) {},
+                 [](const QString&) {},
+                 {},
+                 {}});
     ClipRequest request;
     request.paths = {kFirst};
     request.toMs = 4000;

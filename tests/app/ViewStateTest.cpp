@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/ViewState.h"
+#include "app/view/ViewState.h"
 
 namespace {
 

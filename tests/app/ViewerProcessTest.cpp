@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/CSamplePlayerDlg.h"
+#include "app/window/CSamplePlayerDlg.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace apptest;

@@ -6,9 +6,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/ControlPlaces.h"
-#include "app/MainWindowControls.h"
-#include "app/WindowFrame.h"
+#include "app/view/ControlPlaces.h"
+#include "app/view/MainWindowControls.h"
+#include "app/view/WindowFrame.h"
 
 namespace {
 
@@ -112,17 +112,24 @@ TEST(WindowFramePlace, TheFirstPlaceLiesInsideTheFreeAreaAndKeepsAPlaceThatStill
         const char* what;
         QRect available, remembered, place;
     } rows[] = {
-        {"large screen: the background's size, centred", {0, 0, 1920, 1080}, {},
+        {"large screen: the background's size, centred",
+         {0, 0, 1920, 1080},
+         {},
          {472, 222, 975, 635}},
         {"800 x 600: as large as the screen", {0, 0, 800, 600}, {}, {0, 0, 800, 600}},
         {"800 x 600 under a panel", {0, 32, 800, 568}, {}, {0, 32, 800, 568}},
-        {"a free area below the smallest: its corner on screen", {0, 0, 640, 480}, {},
+        {"a free area below the smallest: its corner on screen",
+         {0, 0, 640, 480},
+         {},
          {0, 0, 780, 540}},
-        {"the place left last time", {0, 0, 1920, 1080}, {100, 50, 900, 600},
-         {100, 50, 900, 600}},
-        {"a place now partly off the screen", {0, 0, 1280, 1024}, {1000, 800, 975, 635},
+        {"the place left last time", {0, 0, 1920, 1080}, {100, 50, 900, 600}, {100, 50, 900, 600}},
+        {"a place now partly off the screen",
+         {0, 0, 1280, 1024},
+         {1000, 800, 975, 635},
          {152, 194, 975, 635}},
-        {"a place smaller than the smallest", {0, 0, 1920, 1080}, {10, 10, 300, 200},
+        {"a place smaller than the smallest",
+         {0, 0, 1920, 1080},
+         {10, 10, 300, 200},
          {472, 222, 975, 635}},
     };
     for (const auto& row : rows)

@@ -6,10 +6,10 @@
 #include <QScreen>
 #include <map>
 
-#include "app/CZoomDlg.h"
-#include "app/ControlPlaces.h"
-#include "app/ControlsAutoHide.h"
-#include "app/WindowLayout.h"
+#include "app/dialogs/CZoomDlg.h"
+#include "app/view/ControlPlaces.h"
+#include "app/view/ControlsAutoHide.h"
+#include "app/view/WindowLayout.h"
 #include "telemetry/CMapView.h"
 #include "tests/app/MainWindowFixture.h"
 

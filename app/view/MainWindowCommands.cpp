@@ -1,0 +1,189 @@
+#include "app/view/MainWindowCommands.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <functional>
+#include <initializer_list>
+
+#include "app/list/RecordingNavigator.h"
+#include "app/panels/TimelinePanel.h"
+#include "app/redaction/RedactionTool.h"
+#include "app/view/MainWindowActions.h"
+#include "app/window/CSamplePlayerDlg.h"
+#include "app/window/Resource.h"
+#include "controls/CBitmapButtonTrans.h"
+#include "controls/CBitmapSlider.h"
+#include "controls/CxSkinButton.h"
+
+namespace {
+
+using C = WindowCommand;
+
+// The numbers the key press trace line has always shown for the keys that are not letters
+// or digits (those show their character code).
+struct TraceCode {
+    int key, code;
+};
+constexpr TraceCode kTraceCodes[] = {
+    {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},      {Qt::Key_Backtab, 0x09},
+    {Qt::Key_Return, 0x0D},    {Qt::Key_Enter, 0x0D},    {Qt::Key_Shift, 0x10},
+    {Qt::Key_Control, 0x11},   {Qt::Key_Alt, 0x12},      {Qt::Key_Pause, 0x13},
+    {Qt::Key_CapsLock, 0x14},  {Qt::Key_Escape, 0x1B},   {Qt::Key_Space, 0x20},
+    {Qt::Key_PageUp, 0x21},    {Qt::Key_PageDown, 0x22}, {Qt::Key_End, 0x23},
+    {Qt::Key_Home, 0x24},      {Qt::Key_Left, 0x25},     {Qt::Key_Up, 0x26},
+    {Qt::Key_Right, 0x27},     {Qt::Key_Down, 0x28},     {Qt::Key_Insert, 0x2D},
+    {Qt::Key_Delete, 0x2E},
+};
+constexpr int kTraceCodeF1 = 0x70;
+
+// The window's commands: their keys (Qt keys, modifiers aside), the tooltip naming them and
+// what they do.
+using D = CSamplePlayerDlg;
+using T = TimelinePanel;
+// A command of the timeline's.
+template <void (T::*command)()>
+void On(D& d) {
+    (d.Timeline().*command)();
+}
+using V = CatalogueView;
+struct CommandRow {
+    C command;
+    std::initializer_list<int> keys;
+    int tip;
+    std::function<void(D&)> handler;
+    const char* keyTrace = nullptr;  // see MainWindowActions::Row
+    bool plainOnly = false;
+};
+const CommandRow kCommands[] = {
+    {C::Minimize, {}, IDS_TIP_MINIMIZE, &D::OnBnClickedButtonMinimize},
+    {C::Close, {}, IDS_TIP_CLOSE, &D::OnBnClickedButtonClose},
+    {C::FullScreen,
+     {Qt::Key_Return, Qt::Key_Enter},
+     IDS_TIP_FULLSCREEN,
+     &D::OnBnClickedButtonFullScreen},
+    // The title bar's middle button: maximised and back, as every window's.
+    {C::Maximize, {}, IDS_TIP_MAXIMIZE, [](D& d) { d.Layout().ToggleMaximized(); }},
+    // As in every player, Escape also leaves full screen (and does nothing else).
+    {C::PrevSize,
+     {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape},
+     IDS_TIP_PREVSIZE,
+     &D::OnBnClickedButtonPrevSize},
+    {C::ChangeView, {}, IDS_TIP_CHANGEVIEW, &D::OnBnClickedButtonChangeView},
+    {C::MapLarge, {}, IDS_TIP_MAPVIEW, &D::OnBnClickedButtonMapLarge},
+    {C::SubCamera, {}, IDS_TIP_CAMSMALL, &D::OnBnClickedButtonSubCamera},
+    {C::MapSmall, {}, IDS_TIP_MAPSMALL, &D::OnBnClickedButtonMapSmall},
+    {C::Mirror, {}, IDS_TIP_MIRROR, &D::OnBnClickedCheckMirror},
+    {C::Driving, {}, IDS_TIP_DRIVING, [](D& d) { d.Navigator().Cards().ShowCategory(V::Driving); }},
+    {C::Event, {}, IDS_TIP_EVENT, [](D& d) { d.Navigator().Cards().ShowCategory(V::Event); }},
+    {C::Parking, {}, IDS_TIP_PARKING, [](D& d) { d.Navigator().Cards().ShowCategory(V::Parking); }},
+    {C::User, {}, IDS_TIP_USER, [](D& d) { d.Navigator().Cards().ShowCategory(V::User); }},
+    {C::All, {}, IDS_TIP_ALL, [](D& d) { d.Navigator().Cards().ShowCategory(V::All); }},
+    {C::Open, {Qt::Key_F2}, IDS_TIP_OPEN, &D::OnBnClickedButtonOpen},
+    {C::Stop, {}, IDS_TIP_STOP, &D::OnBnClickedButtonStop},
+    // Page Down goes to the older recording, Page Up to the newer one.
+    {C::Pre, {Qt::Key_PageDown}, IDS_TIP_PRE, &D::OnBnClickedButtonPre},
+    {C::Backward,
+     {Qt::Key_Left},
+     IDS_TIP_BACKWARD,
+     &D::OnBnClickedButtonBackward,
+     "Press Button => VK_LEFT\n"},
+    {C::Play, {Qt::Key_Space}, IDS_TIP_PLAY, &D::OnBnClickedButtonPlay},
+    {C::Pause, {Qt::Key_Space}, IDS_TIP_PAUSE, &D::OnBnClickedButtonPause},
+    {C::Forward,
+     {Qt::Key_Right},
+     IDS_TIP_FORWARD,
+     &D::OnBnClickedButtonForward,
+     "Press Button => VK_RIGHT\n"},
+    {C::Next, {Qt::Key_PageUp}, IDS_TIP_NEXT, &D::OnBnClickedButtonNext},
+    {C::Zoom, {}, IDS_TIP_ZOOM, &D::OnBnClickedButtonZoom},
+    {C::Capture, {}, IDS_TIP_CAPTURE, &D::OnBnClickedButtonCapture},
+    {C::Setting, {Qt::Key_F3}, IDS_TIP_SETTING, &D::OnBnClickedButtonSetting},
+    {C::Mute, {}, IDS_TIP_MUTE, &D::OnBnClickedButtonMute},
+    {C::VolumeUp, {Qt::Key_Up}, IDS_TIP_VOLUME_UP, &D::OnVolumeUp, "Press Button => VK_UP\n"},
+    {C::VolumeDown,
+     {Qt::Key_Down},
+     IDS_TIP_VOLUME_DOWN,
+     &D::OnVolumeDown,
+     "Press Button => VK_DOWN\n"},
+    {C::StepBack, {Qt::Key_Comma}, IDS_TIP_STEP_BACK, [](D& d) { d.OnStepFrame(-1); }},
+    {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [](D& d) { d.OnStepFrame(1); }},
+    {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [](D& d) { d.OnStepRate(-1); }},
+    {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [](D& d) { d.OnStepRate(1); }},
+    {C::PreviousEvent, {Qt::Key_P}, IDS_TIP_PREV_EVENT, On<&T::OnPreviousEvent>, nullptr, true},
+    {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, On<&T::OnNextEvent>, nullptr, true},
+    {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, On<&T::OnMarkIn>, nullptr, true},
+    {C::MarkOut, {Qt::Key_O}, IDS_TIP_MARK_OUT, On<&T::OnMarkOut>, nullptr, true},
+    {C::ExportClip, {Qt::Key_X}, IDS_TIP_EXPORT, On<&T::OnExportClip>, nullptr, true},
+    {C::ToggleTrips,
+     {Qt::Key_T},
+     IDS_TIP_TRIPS,
+     [](D& d) { d.Navigator().OnToggleTrips(); },
+     nullptr,
+     true},
+    {C::Bookmark, {Qt::Key_B}, IDS_TIP_BOOKMARK, &D::OnBookmark, nullptr, true},
+    {C::Archive, {Qt::Key_H}, IDS_TIP_ARCHIVE, &D::OpenArchiveView, nullptr, true},
+    {C::Redact, {Qt::Key_R}, IDS_TIP_REDACT, [](D& d) { d.Redaction().Toggle(); }, nullptr, true},
+};
+
+}  // namespace
+
+void AddWindowCommands(CSamplePlayerDlg& window, MainWindowActions& actions) {
+    for (const CommandRow& row : kCommands) {
+        actions.Add({row.command, row.keys, row.tip,
+                     [&window, handler = row.handler] { handler(window); }, row.keyTrace,
+                     row.plainOnly});
+    }
+}
+
+int WindowKeyTraceCode(int key) {
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        return key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return kTraceCodeF1 + (key - Qt::Key_F1);
+    for (const TraceCode& entry : kTraceCodes) {
+        if (entry.key == key) return entry.code;
+    }
+    return 0;
+}
+
+void BindWindowButtons(MainWindowControls& ui, MainWindowActions& actions) {
+    const std::pair<C, QAbstractButton*> buttons[] = {
+        {C::Minimize, ui.minimize},
+        {C::Close, ui.close},
+        {C::Maximize, ui.fullScreen},
+        {C::PrevSize, ui.prevSize},
+        {C::ChangeView, ui.changeView},
+        {C::MapLarge, ui.mapView},
+        {C::SubCamera, ui.camSmall},
+        {C::MapSmall, ui.mapSmall},
+        {C::Mirror, ui.mirror},
+        {C::Driving, ui.driving},
+        {C::Event, ui.event},
+        {C::Parking, ui.parking},
+        {C::User, ui.user},
+        {C::All, ui.all},
+        {C::Open, ui.open},
+        {C::Stop, ui.stop},
+        {C::Pre, ui.pre},
+        {C::Backward, ui.backward},
+        {C::Play, ui.play},
+        {C::Pause, ui.pause},
+        {C::Forward, ui.forward},
+        {C::Next, ui.next},
+        {C::Zoom, ui.zoom},
+        {C::Capture, ui.capture},
+        {C::Setting, ui.setting},
+        {C::Mute, ui.mute},
+    };
+    for (const auto& [command, button] : buttons) actions.Bind(command, button);
+    // Enter goes full screen from the normal window only, as the maximise button shows there.
+    actions.Gate(C::FullScreen, ui.fullScreen);
+}
+
+void SetWindowControlTips(MainWindowControls& ui, MainWindowActions& actions) {
+    // The sliders and the rate label name the keys of the commands that move them.
+    ui.volume->setToolTip(actions.TipWithKeys(IDS_TIP_VOLUME, {C::VolumeUp, C::VolumeDown}));
+    ui.bright->setToolTip(actions.TipWithKeys(IDS_TIP_BRIGHT, {}));
+    ui.position->setToolTip(actions.TipWithKeys(IDS_TIP_POSITION, {C::Backward, C::Forward}));
+    ui.rate->setToolTip(
+        actions.TipWithKeys(IDS_TIP_RATE, {C::Slower, C::Faster, C::StepBack, C::StepForward}));
+}
