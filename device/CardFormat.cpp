@@ -123,6 +123,33 @@ bool CreateCardFolders(const std::string& cardRoot) {
     return all;
 }
 
+namespace {
+
+// A format refused or failed: the copy goes unless the card may have lost the file.
+void NoteNotFormatted(const CardFormatOutcome& outcome, const std::string& configPath,
+                      const std::string& config, const std::string& backupPath,
+                      CardFormatReport& report) {
+    Trace("FormatCard: %s (%s)\n", outcome.result == CardFormatResult::Refused ? "refused" : "failed",
+          outcome.detail.c_str());
+    std::error_code ec;
+    if (outcome.result == CardFormatResult::Refused) {
+        // Nothing was touched: the file is still on the card.
+        fs::remove(backupPath, ec);
+        report.status = CardFormatStatus::Refused;
+        return;
+    }
+    // Mostly a dismissed prompt with the card as it was; but a format that failed half-way
+    // may have wiped it all the same, and then the copy is all there is.
+    report.status = CardFormatStatus::FormatFailed;
+    std::string still;
+    if (ReadConfigBytes(configPath, &still) && still == config)
+        fs::remove(backupPath, ec);
+    else
+        report.keptCopyPath = backupPath;
+}
+
+}  // namespace
+
 CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
                                          const std::string& backupPath, VCardFormatter& formatter) {
     CardFormatReport report;
@@ -146,24 +173,7 @@ CardFormatReport FormatCardKeepingConfig(const std::string& drivePath,
         return report;
     }
     if (outcome.result != CardFormatResult::Formatted) {
-        Trace("FormatCard: %s (%s)\n",
-              outcome.result == CardFormatResult::Refused ? "refused" : "failed",
-              outcome.detail.c_str());
-        std::error_code ec;
-        if (outcome.result == CardFormatResult::Refused) {
-            // Nothing was touched: the file is still on the card.
-            fs::remove(backupPath, ec);
-            report.status = CardFormatStatus::Refused;
-        } else {
-            // Mostly a dismissed prompt with the card as it was; but a format that failed
-            // half-way may have wiped it all the same, and then the copy is all there is.
-            report.status = CardFormatStatus::FormatFailed;
-            std::string still;
-            if (ReadConfigBytes(configPath, &still) && still == config)
-                fs::remove(backupPath, ec);
-            else
-                report.keptCopyPath = backupPath;
-        }
+        NoteNotFormatted(outcome, configPath, config, backupPath, report);
         return report;
     }
     if (!outcome.mountPoint.empty() && CardRoot(outcome.mountPoint) != CardRoot(drivePath))

@@ -63,6 +63,23 @@ QCheckBox* MakeBlurTick(QDialog& dialog, const ClipExportChoice& choice) {
     return blur;
 }
 
+// Export, Cancel, and the evidence package of the same stretch (with the sound and position
+// options chosen), which accepts the dialog with *packageChosen set.
+QDialogButtonBox* MakeExportButtons(QDialog& dialog, bool* packageChosen) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(TrPair(IDS_EXPORT_KO, IDS_EXPORT_EN));
+    buttons->button(QDialogButtonBox::Cancel)->setText(TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QPushButton* package =
+        buttons->addButton(TrPair(IDS_EVIDENCE_KO, IDS_EVIDENCE_EN), QDialogButtonBox::ActionRole);
+    QObject::connect(package, &QPushButton::clicked, &dialog, [&dialog, packageChosen] {
+        *packageChosen = true;
+        dialog.accept();
+    });
+    return buttons;
+}
+
 }  // namespace
 
 bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
@@ -99,19 +116,8 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     };
     composed();
     connect(tier, &QComboBox::currentIndexChanged, &dialog, composed);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(TrPair(IDS_EXPORT_KO, IDS_EXPORT_EN));
-    buttons->button(QDialogButtonBox::Cancel)->setText(TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN));
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    // The evidence package of the same stretch, with the sound and position options chosen.
-    QPushButton* package =
-        buttons->addButton(TrPair(IDS_EVIDENCE_KO, IDS_EVIDENCE_EN), QDialogButtonBox::ActionRole);
     bool packageChosen = false;
-    connect(package, &QPushButton::clicked, &dialog, [&dialog, &packageChosen] {
-        packageChosen = true;
-        dialog.accept();
-    });
+    QDialogButtonBox* buttons = MakeExportButtons(dialog, &packageChosen);
     form->addRow(TrPair(IDS_EXPORT_TIER_KO, IDS_EXPORT_TIER_EN), tier);
     form->addRow(hint);
     form->addRow(noSound);

@@ -43,8 +43,9 @@ bool IsAllowedLatinWord(const QString& word) {
 }
 
 QStringList EnglishWords(QString text) {
-    // File names and patterns (blackbox.cfg, *.jpg) are names.
+    // File names and patterns (blackbox.cfg, *.jpg) and addresses (postgresql://…) are names.
     text.remove(QRegularExpression(QStringLiteral("[\\w*]*\\.[A-Za-z0-9]+\\b")));
+    text.remove(QRegularExpression(QStringLiteral("[a-z]+://\\S*")));
     QStringList found;
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
     for (auto it = word.globalMatch(text); it.hasNext();) {
