@@ -198,7 +198,7 @@ void TelemetryPanel::ShowSpeedAndPosition(int64_t positionSec, int64_t sliderSec
 }
 
 void TelemetryPanel::ShowRate() {
-    const int percent = m_playback.Player().GetRatePercent();
+    const int percent = m_playback.Rate();
     // "0.25×" .. "4×"; nothing at normal speed.
     m_ui.SetLabelText(m_ui.rate, percent == kNormalRatePercent
                                      ? QString()

@@ -50,6 +50,38 @@ CPlaybackSession& PlaybackController::Session() {
     return m_session->Session();
 }
 
+void PlaybackController::SetVolume(uint32_t volumeWord) {
+    Session().SetVolume(volumeWord);
+}
+
+void PlaybackController::SetMirror(int camera, bool on) {
+    Player().SetMirror(camera, on);
+}
+
+int PlaybackController::CameraCount() {
+    return Player().GetCameraCount();
+}
+
+int32_t PlaybackController::FrameOnScreen() {
+    return Player().GetFrameCounter();
+}
+
+int32_t PlaybackController::RecordingPositionMs() {
+    return Player().GetPositionMs();
+}
+
+void PlaybackController::RequestPicture(int camera) {
+    Player().RequestPicture(camera);
+}
+
+std::shared_ptr<CPixImgBase> PlaybackController::PublishedPicture(int camera, int32_t* frame) {
+    return Player().PublishedPicture(camera, frame);
+}
+
+uint32_t PlaybackController::RequestStills(bool rear) {
+    return Player().RequestStills(Player().GetOpenSerial(), rear);
+}
+
 const std::vector<int64_t>& PlaybackController::TripStartsMs() const {
     static const std::vector<int64_t> kNone;
     return m_sequence.IsTimelineKnown() ? m_sequence.Timeline().StartsMs() : kNone;

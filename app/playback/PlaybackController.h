@@ -124,8 +124,22 @@ public:
     int Rate() const { return m_player->RatePercent(); }
     QString LastError() const { return m_lastError; }
 
-    // The engine, for what the controller does not carry (stills, picture settings, volume);
-    // only on a controller made over the real engine.
+    // What the window asks of the engine beside play (sound, mirror, the pictures on screen
+    // for the zoom and the stills). None of them waits; see CQRVMediaPlayer. Only over the
+    // real engine: a controller made over another player has none of these.
+    void SetVolume(uint32_t volumeWord);
+    void SetMirror(int camera, bool on);
+    int CameraCount();
+    // The picture on screen: its frame and its position in its recording.
+    int32_t FrameOnScreen();
+    int32_t RecordingPositionMs();
+    void RequestPicture(int camera);
+    std::shared_ptr<CPixImgBase> PublishedPicture(int camera, int32_t* frame);
+    // Both cameras' pictures on screen (the rear when asked and there), answered by
+    // stillsTaken with the number returned.
+    uint32_t RequestStills(bool rear);
+
+    // The engine itself, for tests; product code goes through the calls above.
     CPlaybackSession& Session();
     CQRVMediaPlayer& Player() { return Session().Player(); }
 

@@ -83,8 +83,7 @@ void StillCapture::SetTelemetrySource(std::function<RecordingTelemetry()> source
 }
 
 std::optional<StillMoment> StillCapture::CaptureMoment() const {
-    CQRVMediaPlayer& player = m_playback.Player();
-    return MomentAt(player.GetPositionMs(), player.GetFrameCounter());
+    return MomentAt(m_playback.RecordingPositionMs(), m_playback.FrameOnScreen());
 }
 
 std::optional<StillMoment> StillCapture::MomentAt(int32_t positionMs, int32_t frame) const {
@@ -115,8 +114,7 @@ void StillCapture::OnCapture() {
     // Paused first, so the pictures taken are the ones on the screen: the worker runs the
     // pause before it takes them.
     m_playback.Pause();
-    CQRVMediaPlayer& player = m_playback.Player();
-    m_request = player.RequestStills(player.GetOpenSerial(), player.GetCameraCount() > 1);
+    m_request = m_playback.RequestStills(m_playback.CameraCount() > 1);
 }
 
 void StillCapture::OnStills(const std::shared_ptr<const StillPictures>& stills) {

@@ -31,7 +31,7 @@ WindowLayout::WindowLayout(QWidget& window, MainWindowControls& controls,
                                       [this](bool shown) { m_controls.ShowOverPicture(shown); })) {}
 
 int WindowLayout::CameraCount() const {
-    return m_playback.Player().GetCameraCount();
+    return m_playback.CameraCount();
 }
 
 void WindowLayout::ResetTimeLabels() {
@@ -256,7 +256,7 @@ void WindowLayout::OnBnClickedButtonMapLarge() {
 
 void WindowLayout::OnBnClickedCheckMirror() {
     if (CameraCount() > 1) {
-        m_playback.Player().SetMirror(1, m_controls.mirror->GetCheck() != 0);
+        m_playback.SetMirror(1, m_controls.mirror->GetCheck() != 0);
     } else {
         m_controls.mirror->SetCheck(0);
     }
@@ -310,15 +310,14 @@ bool WindowLayout::PictureAt(QPoint global, CZoomDlg::RecordingPicture* out) {
                        state != PlaybackState::Ended))
         return false;
     // Asked for, never waited for: the picture follows one request later.
-    CQRVMediaPlayer& player = m_playback.Player();
     PictureCache& cache = m_pictureCache[camera];
     int32_t publishedFrame = -1;
-    std::shared_ptr<CPixImgBase> picture = player.PublishedPicture(camera, &publishedFrame);
+    std::shared_ptr<CPixImgBase> picture = m_playback.PublishedPicture(camera, &publishedFrame);
     // Asked again for a new frame, or now and then while paused (a colour or mirror change
     // shows without a new frame).
-    if (!picture || publishedFrame != player.GetFrameCounter() || !cache.age.isValid() ||
+    if (!picture || publishedFrame != m_playback.FrameOnScreen() || !cache.age.isValid() ||
         cache.age.elapsed() > kPictureRecopyMs) {
-        player.RequestPicture(camera);
+        m_playback.RequestPicture(camera);
         cache.age.start();
     }
     if (!picture) return false;

@@ -173,10 +173,10 @@ void CSamplePlayerDlg::ApplyVolume(int value) {
     CxSkinButton* mute = m_ui->mute;
     if (value > 0) {
         mute->SetCheck(0);
-        m_playback.Session().SetVolume(ChannelVolumeWord(value));
+        m_playback.SetVolume(ChannelVolumeWord(value));
     } else {
         mute->SetCheck(1);
-        m_playback.Session().SetVolume(0);
+        m_playback.SetVolume(0);
     }
     emit VolumeChanged();
 }
@@ -209,11 +209,11 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
     // A check box: its state has already flipped when the click arrives.
     CxSkinButton* mute = m_ui->mute;
     if (mute->GetCheck()) {
-        m_playback.Session().SetVolume(0);
+        m_playback.SetVolume(0);
         mute->SetCheck(1);
     } else {
         const int value = m_sliderVolume->GetPos();
-        m_playback.Session().SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
+        m_playback.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
         mute->SetCheck(0);
     }
     emit VolumeChanged();
