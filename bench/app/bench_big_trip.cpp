@@ -30,6 +30,7 @@
 #include "app/list/RecordingNavigator.h"
 #include "app/playback/PlaybackController.h"
 #include "app/window/CSamplePlayerDlg.h"
+#include "bench/app/WindowBench.h"
 #include "library/CardRoot.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -154,17 +155,12 @@ Figures Measure(int recordings) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     int recordings = 10000;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--recordings") == 0)
             recordings = std::max(10, std::atoi(argv[i + 1]));
     const fs::path home = fs::path(TARVEX_BINARY_DIR) / "benchdata" / "trip-home";
-    fs::create_directories(home);
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.string()));
+    PrepareWindowBench(home);
     QApplication application(argc, argv);
     const Figures reference = Measure(recordings / 10);
     const Figures big = Measure(recordings);

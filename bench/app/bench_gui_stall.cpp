@@ -35,6 +35,7 @@
 #include "app/view/QtVideoArea.h"
 #include "app/view/WindowLayout.h"
 #include "app/window/CSamplePlayerDlg.h"
+#include "bench/app/WindowBench.h"
 #include "tools/cardgen/CardGenerator.h"
 
 namespace fs = std::filesystem;
@@ -184,10 +185,6 @@ struct Case {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     bool playerctl = false;
     int seconds = 10;
     for (int i = 1; i < argc; ++i) {
@@ -196,8 +193,7 @@ int main(int argc, char** argv) {
             seconds = std::max(3, std::atoi(argv[++i]));
     }
     const fs::path data = fs::path(TARVEX_BINARY_DIR) / "benchdata" / "gui-stall";
-    fs::create_directories(data / "home");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((data / "home").string()));
+    PrepareWindowBench(data / "home");
     QApplication application(argc, argv);
     const Card card = MakeCard(data / "card", seconds);
     if (card.longNoIndex.empty() || card.big.empty()) return 1;

@@ -23,6 +23,7 @@
 #include "app/archive/ArchiveImportBar.h"
 #include "app/window/CSamplePlayerDlg.h"
 #include "archive/ArchiveLayout.h"
+#include "bench/app/WindowBench.h"
 #include "support/Profile.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -92,10 +93,6 @@ uint64_t CardBytes(const std::string& card) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     int recordings = 4;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--recordings") == 0)
@@ -103,8 +100,7 @@ int main(int argc, char** argv) {
     // Private settings and a fresh archive, so the bench neither reads nor writes the user's.
     const fs::path home = fs::path(TARVEX_BINARY_DIR) / "benchdata" / "import-home";
     fs::remove_all(home);
-    fs::create_directories(home / "config");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home / "config").string()));
+    PrepareWindowBench(home / "config");
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString((home / "data").string()));
     QApplication application(argc, argv);
     const std::string card = BenchCard(recordings);

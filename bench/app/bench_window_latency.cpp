@@ -29,6 +29,7 @@
 
 #include "app/view/QtVideoArea.h"
 #include "app/window/CSamplePlayerDlg.h"
+#include "bench/app/WindowBench.h"
 #include "media/CPlaybackSession.h"
 #include "support/HeadlessVideoWindow.h"
 #include "tools/cardgen/CardGenerator.h"
@@ -158,18 +159,12 @@ void MeasureWindow(const std::string& path, int runs, Figures& out, double* wake
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-    // The map's browser refuses to start as root with its sandbox; the map's cost counts too.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     int runs = 7;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
     // A private settings folder, so the bench neither reads nor writes the user's.
     const fs::path home = fs::path(TARVEX_BINARY_DIR) / "benchdata" / "window-home";
-    fs::create_directories(home);
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.string()));
+    PrepareWindowBench(home);
     QApplication application(argc, argv);
     const std::string path = BenchCard();
     if (path.empty()) return 1;
