@@ -63,39 +63,28 @@ void SeekIcon(QPainter& p, bool forward) {
     p.restore();
 }
 
-}  // namespace
-
-void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, qreal stroke) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(box.topLeft());
-    const qreal unit = box.width() / 24.0;
-    p.scale(unit, box.height() / 24.0);
-    QPen pen = StrokePen(colour, stroke);
-    pen.setCosmetic(true);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-
+// Draws the icon if it is one of this group's; false otherwise.
+bool DrawWindowIcon(QPainter& p, Icon icon) {
     switch (icon) {
         case Icon::Minimize:
             p.drawLine(QPointF(6, 13), QPointF(18, 13));
-            break;
+            return true;
         case Icon::FullScreen:
             p.drawPath(Polyline({{5, 10}, {5, 5}, {10, 5}}));
             p.drawPath(Polyline({{14, 5}, {19, 5}, {19, 10}}));
             p.drawPath(Polyline({{19, 14}, {19, 19}, {14, 19}}));
             p.drawPath(Polyline({{10, 19}, {5, 19}, {5, 14}}));
-            break;
+            return true;
         case Icon::PrevSize:
             p.drawPath(Polyline({{10, 4}, {10, 10}, {4, 10}}));
             p.drawPath(Polyline({{14, 4}, {14, 10}, {20, 10}}));
             p.drawPath(Polyline({{20, 14}, {14, 14}, {14, 20}}));
             p.drawPath(Polyline({{4, 14}, {10, 14}, {10, 20}}));
-            break;
+            return true;
         case Icon::Close:
             p.drawLine(QPointF(6.5, 6.5), QPointF(17.5, 17.5));
             p.drawLine(QPointF(17.5, 6.5), QPointF(6.5, 17.5));
-            break;
+            return true;
         case Icon::Open: {
             QPainterPath folder;
             folder.moveTo(3, 18);
@@ -108,37 +97,45 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
             folder.lineTo(21, 10.5);
             p.drawPath(folder);
             p.drawPath(Polyline({{3, 18}, {6, 11}, {22, 11}, {19, 18.5}, {3.5, 18.5}}, true));
-            break;
+            return true;
         }
+        default:
+            return false;
+    }
+}
+
+// Draws the icon if it is one of this group's; false otherwise.
+bool DrawTransportIcon(QPainter& p, Icon icon, const QPen& pen) {
+    switch (icon) {
         case Icon::Stop:
             p.drawRoundedRect(QRectF(6, 6, 12, 12), 2, 2);
-            break;
+            return true;
         case Icon::Prev:
             p.drawLine(QPointF(6, 6), QPointF(6, 18));
             p.drawPath(Polyline({{18, 6}, {9.5, 12}, {18, 18}}, true));
-            break;
+            return true;
         case Icon::Next:
             p.drawLine(QPointF(18, 6), QPointF(18, 18));
             p.drawPath(Polyline({{6, 6}, {14.5, 12}, {6, 18}}, true));
-            break;
+            return true;
         case Icon::Back10:
         case Icon::Forward10:
             SeekIcon(p, icon == Icon::Forward10);
-            break;
+            return true;
         case Icon::Zoom:
             p.drawEllipse(QPointF(10.5, 10.5), 6.5, 6.5);
             p.drawLine(QPointF(15.5, 15.5), QPointF(20.5, 20.5));
             p.drawLine(QPointF(7.5, 10.5), QPointF(13.5, 10.5));
             p.drawLine(QPointF(10.5, 7.5), QPointF(10.5, 13.5));
-            break;
+            return true;
         case Icon::Capture:
             p.drawPath(Polyline({{8, 7}, {9.5, 4.5}, {14.5, 4.5}, {16, 7}}));
             p.drawRoundedRect(QRectF(3, 7, 18, 12.5), 2.5, 2.5);
             p.drawEllipse(QPointF(12, 13.2), 3.6, 3.6);
-            break;
+            return true;
         case Icon::Settings:
             p.drawPath(Gear());
-            break;
+            return true;
         case Icon::Mirror: {
             QPen dashed = pen;
             dashed.setDashPattern({1.0, 2.0});
@@ -148,8 +145,16 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
             // Two halves pointing away from the axis: the picture flips left to right.
             p.drawPath(Polyline({{9.5, 6.5}, {9.5, 17.5}, {3, 12}}, true));
             p.drawPath(Polyline({{14.5, 6.5}, {14.5, 17.5}, {21, 12}}, true));
-            break;
+            return true;
         }
+        default:
+            return false;
+    }
+}
+
+// Draws the icon if it is one of this group's; false otherwise.
+bool DrawPanelIcon(QPainter& p, Icon icon) {
+    switch (icon) {
         case Icon::SoundOn:
         case Icon::SoundOff: {
             p.drawPath(
@@ -165,7 +170,7 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
                 p.drawLine(QPointF(15.5, 9.5), QPointF(20.5, 14.5));
                 p.drawLine(QPointF(20.5, 9.5), QPointF(15.5, 14.5));
             }
-            break;
+            return true;
         }
         case Icon::Brightness:
             p.drawEllipse(QPointF(12, 12), 4, 4);
@@ -174,13 +179,13 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
                 p.drawLine(QPointF(12 + 7 * qCos(a), 12 + 7 * qSin(a)),
                            QPointF(12 + 9.5 * qCos(a), 12 + 9.5 * qSin(a)));
             }
-            break;
+            return true;
         case Icon::Swap:
             p.drawLine(QPointF(4, 8), QPointF(19, 8));
             p.drawPath(Polyline({{16, 5}, {19.5, 8}, {16, 11}}));
             p.drawLine(QPointF(20, 16), QPointF(5, 16));
             p.drawPath(Polyline({{8, 13}, {4.5, 16}, {8, 19}}));
-            break;
+            return true;
         case Icon::MapSize:
             p.drawPath(Polyline({{3, 6.5},
                                  {9, 4.5},
@@ -193,11 +198,19 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
                                 true));
             p.drawLine(QPointF(9, 4.5), QPointF(9, 17.5));
             p.drawLine(QPointF(15, 6.5), QPointF(15, 19.5));
-            break;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Draws the icon if it is one of this group's; false otherwise.
+bool DrawMarkIcon(QPainter& p, Icon icon, const QColor& colour, qreal unit) {
+    switch (icon) {
         case Icon::PictureInPicture:
             p.drawRoundedRect(QRectF(3, 5, 18, 14), 2, 2);
             p.drawRoundedRect(QRectF(12, 11.5, 6, 4.5), 1, 1);
-            break;
+            return true;
         case Icon::MapPin: {
             QPainterPath pin;
             pin.moveTo(12, 21);
@@ -206,7 +219,7 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
             pin.cubicTo(18.5, 13.5, 15, 17, 12, 21);
             p.drawPath(pin);
             p.drawEllipse(QPointF(12, 9.5), 2.3, 2.3);
-            break;
+            return true;
         }
         case Icon::Play: {
             p.setPen(Qt::NoPen);
@@ -216,22 +229,41 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, q
             round.setJoinStyle(Qt::RoundJoin);
             p.setPen(round);
             p.drawPath(tri);
-            break;
+            return true;
         }
         case Icon::Pause:
             p.setPen(Qt::NoPen);
             p.setBrush(colour);
             p.drawRoundedRect(QRectF(6.5, 5.5, 4, 13), 1, 1);
             p.drawRoundedRect(QRectF(13.5, 5.5, 4, 13), 1, 1);
-            break;
+            return true;
         case Icon::Lens:
             p.drawEllipse(QPointF(12, 12), 9.5, 9.5);
             p.drawEllipse(QPointF(12, 12), 4.5, 4.5);
             p.setPen(Qt::NoPen);
             p.setBrush(colour);
             p.drawEllipse(QPointF(13.4, 10.6), 1.1, 1.1);
-            break;
+            return true;
+        default:
+            return false;
     }
+}
+
+}  // namespace
+
+void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour, qreal stroke) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(box.topLeft());
+    const qreal unit = box.width() / 24.0;
+    p.scale(unit, box.height() / 24.0);
+    QPen pen = StrokePen(colour, stroke);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+
+    DrawWindowIcon(p, icon) || DrawTransportIcon(p, icon, pen) || DrawPanelIcon(p, icon) ||
+        DrawMarkIcon(p, icon, colour, unit);
     p.restore();
 
     if (icon == Icon::Back10 || icon == Icon::Forward10) {
