@@ -132,6 +132,8 @@ public:
     // The map view whose marker and binding this panel keeps; null when it goes. navigated:
     // its page was requested, so a load of it is followed until the page answers.
     void SetMapView(CMapView* view, bool navigated);
+    // The map's page was requested.
+    bool IsMapNavigated() const { return m_bMapNavigated; }
     bool IsMapReady() const { return m_bMapReady; }
 
 private:

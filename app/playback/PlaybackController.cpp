@@ -8,11 +8,11 @@
 
 #include "app/playback/SessionPlayerPort.h"
 #include "support/Trace.h"
+#include "telemetry/TelemetryLogic.h"
 
 namespace {
 
 using Kind = PlayerEvent::Kind;
-constexpr int64_t kMsPerSecond = 1000;
 
 std::vector<std::string> ToStd(const QStringList& paths) {
     std::vector<std::string> out;
@@ -37,7 +37,20 @@ PlaybackController::~PlaybackController() {
 
 bool PlaybackController::Start(VideoWindow* front, VideoWindow* rear, bool withSound) {
     m_player->SetEventCallback(&PlaybackController::OnPlayerEvent, this);
+    if (m_session) Player().SetTextCallback(&PlaybackController::OnTextChunkThunk, this);
     return m_player->Start(front, rear, withSound);
+}
+
+void PlaybackController::OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
+                                          int32_t positionMs) {
+    auto* self = static_cast<PlaybackController*>(user);
+    // The first chunk of a recording opened, or handed over to: the telemetry kept so far
+    // belongs to the one before.
+    CQRVMediaPlayer& player = self->Player();
+    const uint64_t recording = (static_cast<uint64_t>(player.GetOpenSerial()) << 32) |
+                               static_cast<uint32_t>(player.GetHandOvers());
+    if (self->m_textRecording.exchange(recording) != recording) self->m_text.RemoveAll();
+    OnTextChunk(self->m_text, payload, length, positionMs);
 }
 
 void PlaybackController::Shutdown() {
@@ -52,6 +65,11 @@ CPlaybackSession& PlaybackController::Session() {
 
 void PlaybackController::SetVolume(uint32_t volumeWord) {
     Session().SetVolume(volumeWord);
+}
+
+void PlaybackController::SetBrightness(int level) {
+    Player().SetBrightness(0, level);
+    Player().SetBrightness(1, level);
 }
 
 void PlaybackController::SetMirror(int camera, bool on) {

@@ -38,6 +38,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,7 @@
 #include "app/playback/PlayerPort.h"
 #include "library/TripSequencer.h"
 #include "media/CPlaybackSession.h"
+#include "telemetry/CTextData.h"
 
 class SessionPlayerPort;
 class VideoWindow;
@@ -129,6 +131,8 @@ public:
     // real engine: a controller made over another player has none of these.
     void SetVolume(uint32_t volumeWord);
     void SetMirror(int camera, bool on);
+    // Both cameras' brightness (the slider's level).
+    void SetBrightness(int level);
     int CameraCount();
     // The picture on screen: its frame and its position in its recording.
     int32_t FrameOnScreen();
@@ -140,6 +144,10 @@ public:
     uint32_t RequestStills(bool rear);
 
     // The engine itself, for tests; product code goes through the calls above.
+    // The text (telemetry) chunks of what plays, as the player's worker reads them (its own
+    // lock guards them); emptied when a recording is opened or handed over to. Filled on the
+    // real engine only.
+    CTextData& TextData() { return m_text; }
     CPlaybackSession& Session();
     CQRVMediaPlayer& Player() { return Session().Player(); }
 
@@ -173,6 +181,8 @@ signals:
 
 private:
     static void OnPlayerEvent(void* user, const PlayerEvent& event);
+    static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
+                                 int32_t positionMs);
     void OnFramePosted();
     void OnHandOver(uint32_t serial, int32_t handOvers);
     void OnEnded(uint32_t serial);
@@ -191,6 +201,10 @@ private:
     void ProbeTrip();
     void FollowHandOver(int steps);
 
+    // Written by the worker's text callback; the open serial and hand-over count the text
+    // belongs to.
+    CTextData m_text;
+    std::atomic<uint64_t> m_textRecording{0};
     // Written by the worker's event callback, taken by OnFramePosted.
     std::mutex m_frameLock;
     PlayerEvent m_latestFrame;    // guarded by m_frameLock

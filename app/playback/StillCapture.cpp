@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/dialogs/WindowDialogs.h"
 #include "app/playback/PlaybackController.h"
 #include "support/CPixImg.h"
 #include "support/QtText.h"
@@ -50,8 +51,9 @@ void WriteStillFiles(const std::vector<StillTarget>& targets,
 
 }  // namespace
 
-StillCapture::StillCapture(Host& host, QWidget& window, PlaybackController& playback)
-    : m_host(host), m_window(window), m_playback(playback) {
+StillCapture::StillCapture(Host& host, WindowDialogs& dialogs, QWidget& window,
+                           PlaybackController& playback)
+    : m_host(host), m_dialogs(dialogs), m_window(window), m_playback(playback) {
     QObject::connect(
         &playback, &PlaybackController::stillsTaken, &window,
         [this](const std::shared_ptr<const StillPictures>& stills) { OnStills(stills); });
@@ -104,7 +106,7 @@ QString StillCapture::CaptureFolder() const {
 void StillCapture::OnCapture() {
     const PlaybackState state = m_playback.State();
     if (state != PlaybackState::Playing && state != PlaybackState::Paused) {
-        m_host.ShowNote(TrPair(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        m_dialogs.ShowNote(TrPair(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
         return;
     }
     if (m_host.DrivePath().empty()) return;
@@ -124,14 +126,14 @@ void StillCapture::OnStills(const std::shared_ptr<const StillPictures>& stills) 
     if (!stills->ok || !m_playback.HasMedia()) {
         // Closed or replaced while the pictures were asked for: nothing on screen to save.
         Trace("Capture: %s\n", stills->ok ? "closed meanwhile" : stills->error.c_str());
-        m_host.ShowNote(TrPair(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        m_dialogs.ShowNote(TrPair(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
         return;
     }
     const std::optional<StillMoment> moment = MomentAt(stills->positionMs, stills->frame);
     const std::string name =
-        moment ? CaptureFileName(moment->cameraMs) : CaptureFileName(m_host.LocalTime());
+        moment ? CaptureFileName(moment->cameraMs) : CaptureFileName(m_dialogs.LocalTime());
     const QString proposed = QDir(CaptureFolder()).filePath(QString::fromStdString(name));
-    const QString chosen = m_host.RunCaptureDialog(proposed);
+    const QString chosen = m_dialogs.RunCaptureDialog(proposed);
     if (!chosen.isEmpty()) SaveStills(chosen, moment, stills);
     if (resume) Resume();
 }
@@ -160,7 +162,7 @@ void StillCapture::SaveStills(const QString& chosen, const std::optional<StillMo
                 lines << TrPair(IDS_CAPTURE_SAVED_KO, IDS_CAPTURE_SAVED_EN, saved.join(", "));
             if (!failed.isEmpty())
                 lines << TrPair(IDS_CAPTURE_FAILED_KO, IDS_CAPTURE_FAILED_EN, failed.join(", "));
-            m_host.ShowNote(lines.join(QLatin1Char('\n')));
+            m_dialogs.ShowNote(lines.join(QLatin1Char('\n')));
         });
     });
 }

@@ -21,6 +21,7 @@
 #include "telemetry/TelemetryWalk.h"
 
 class PlaybackController;
+class WindowDialogs;
 class QWidget;
 struct StillPictures;
 
@@ -32,18 +33,14 @@ public:
         // The recording on screen and the card listed; empty when none.
         virtual const std::string& CurrentPath() const = 0;
         virtual const std::string& DrivePath() const = 0;
-        // The save dialog, starting at the proposed full path: the chosen full path, or empty
-        // when cancelled.
-        virtual QString RunCaptureDialog(const QString& proposedPath) = 0;
-        virtual std::tm LocalTime() const = 0;
-        virtual void ShowNote(const QString& text, bool persistent = false) = 0;
 
     protected:
         ~Host() = default;
     };
 
-    // window: repainted when playback resumes after the question.
-    StillCapture(Host& host, QWidget& window, PlaybackController& playback);
+    // dialogs: the save dialog, the clock and the notes; window: repainted when playback
+    // resumes after the question.
+    StillCapture(Host& host, WindowDialogs& dialogs, QWidget& window, PlaybackController& playback);
 
     // "Capture_YYYYMMDD_HHMMSS.jpg" of a local time, for a recording whose name carries no
     // start time.
@@ -81,6 +78,7 @@ private:
     void Resume();
 
     Host& m_host;
+    WindowDialogs& m_dialogs;
     QWidget& m_window;
     PlaybackController& m_playback;
     std::function<RecordingTelemetry()> m_telemetry;

@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 
+#include "app/archive/ArchiveCommands.h"
 #include "app/list/RecordingNavigator.h"
 #include "app/panels/TimelinePanel.h"
 #include "app/redaction/RedactionTool.h"
@@ -41,6 +43,18 @@ constexpr int kTraceCodeF1 = 0x70;
 using D = CSamplePlayerDlg;
 using T = TimelinePanel;
 // A command of the timeline's.
+// Up and Down move the volume slider the way a drag would, so the sound follows at once.
+void StepVolume(D& d, int step) {
+    CBitmapSlider* volume = d.VolumeSlider();
+    volume->SetPos(std::clamp(volume->GetPos() + step, 0, D::kVolumeMax));
+    d.OnSliderMoved(IDC_SLIDER_VOLUME, volume->GetPos());
+}
+
+// One frame forward or back; the controller pauses before it steps.
+void StepFrame(D& d, int direction) {
+    if (d.IsPlayerActive()) d.Playback().StepFrame(direction);
+}
+
 template <void (T::*command)()>
 void On(D& d) {
     (d.Timeline().*command)();
@@ -99,16 +113,20 @@ const CommandRow kCommands[] = {
     {C::Capture, {}, IDS_TIP_CAPTURE, &D::OnBnClickedButtonCapture},
     {C::Setting, {Qt::Key_F3}, IDS_TIP_SETTING, &D::OnBnClickedButtonSetting},
     {C::Mute, {}, IDS_TIP_MUTE, &D::OnBnClickedButtonMute},
-    {C::VolumeUp, {Qt::Key_Up}, IDS_TIP_VOLUME_UP, &D::OnVolumeUp, "Press Button => VK_UP\n"},
+    {C::VolumeUp,
+     {Qt::Key_Up},
+     IDS_TIP_VOLUME_UP,
+     [](D& d) { StepVolume(d, D::kVolumeKeyStep); },
+     "Press Button => VK_UP\n"},
     {C::VolumeDown,
      {Qt::Key_Down},
      IDS_TIP_VOLUME_DOWN,
-     &D::OnVolumeDown,
+     [](D& d) { StepVolume(d, -D::kVolumeKeyStep); },
      "Press Button => VK_DOWN\n"},
-    {C::StepBack, {Qt::Key_Comma}, IDS_TIP_STEP_BACK, [](D& d) { d.OnStepFrame(-1); }},
-    {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [](D& d) { d.OnStepFrame(1); }},
-    {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [](D& d) { d.OnStepRate(-1); }},
-    {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [](D& d) { d.OnStepRate(1); }},
+    {C::StepBack, {Qt::Key_Comma}, IDS_TIP_STEP_BACK, [](D& d) { StepFrame(d, -1); }},
+    {C::StepForward, {Qt::Key_Period}, IDS_TIP_STEP_FORWARD, [](D& d) { StepFrame(d, 1); }},
+    {C::Slower, {Qt::Key_BracketLeft}, IDS_TIP_SLOWER, [](D& d) { d.Playback().StepRate(-1); }},
+    {C::Faster, {Qt::Key_BracketRight}, IDS_TIP_FASTER, [](D& d) { d.Playback().StepRate(1); }},
     {C::PreviousEvent, {Qt::Key_P}, IDS_TIP_PREV_EVENT, On<&T::OnPreviousEvent>, nullptr, true},
     {C::NextEvent, {Qt::Key_N}, IDS_TIP_NEXT_EVENT, On<&T::OnNextEvent>, nullptr, true},
     {C::MarkIn, {Qt::Key_I}, IDS_TIP_MARK_IN, On<&T::OnMarkIn>, nullptr, true},
@@ -120,8 +138,13 @@ const CommandRow kCommands[] = {
      [](D& d) { d.Navigator().OnToggleTrips(); },
      nullptr,
      true},
-    {C::Bookmark, {Qt::Key_B}, IDS_TIP_BOOKMARK, &D::OnBookmark, nullptr, true},
-    {C::Archive, {Qt::Key_H}, IDS_TIP_ARCHIVE, &D::OpenArchiveView, nullptr, true},
+    {C::Bookmark,
+     {Qt::Key_B},
+     IDS_TIP_BOOKMARK,
+     [](D& d) { d.Archive().Bookmark(); },
+     nullptr,
+     true},
+    {C::Archive, {Qt::Key_H}, IDS_TIP_ARCHIVE, [](D& d) { d.Archive().OpenView(); }, nullptr, true},
     {C::Redact, {Qt::Key_R}, IDS_TIP_REDACT, [](D& d) { d.Redaction().Toggle(); }, nullptr, true},
 };
 

@@ -1,44 +1,34 @@
 #pragma once
-// The viewer's main window: a caption-less skinned window that owns the player and its
-// parts, the telemetry of the open recording, the recording list and the G-sensor graph.
+// The viewer's main window: a caption-less skinned window that makes the controls and the
+// window's parts and follows the playback controller (m_playback), which alone owns what
+// plays and how far it has got.
 //
-// Threads: everything here runs on the GUI thread except OnTextChunkThunk, which the
-// player's worker calls with the player lock held; it only appends to m_textData, which has
-// its own lock. The player presents pictures straight into the two QtVideoArea children.
-// What plays and how far it has got belongs to the playback controller (m_playback); the
-// window follows its signals (…Display.cpp) and never polls the player.
+// The parts: MainWindowControls makes the skinned controls, WindowLayout places them and the
+// views, MainWindowActions holds the commands and keys, RecordingNavigator what is listed and
+// the row that plays, TelemetryPanel the times, speed, graph and map, TimelinePanel events,
+// marks, clip export and trips, StillCapture the stills, RedactionTool the regions to blur,
+// and ArchiveCommands, RecoveryCommands and DeviceSettingsCommand the archive, the recovery
+// and the device settings. ViewerSettings keeps the settings file; WindowDialogs says and
+// asks what the window says and asks (tests answer there).
 //
+// GUI thread only; the player presents pictures straight into the two QtVideoArea children.
 // Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
-// threads before any member or child widget goes away.
-//
-// The window is split by seam: set-up and settings (CSamplePlayerDlg.cpp), making the controls
-// and the note over the pictures (…Layout.cpp), playback commands (…Playback.cpp), the card
-// dialogs and drops (…Open.cpp), following the playback controller (…Display.cpp), the
-// commands' table and the keys (…Keyboard.cpp), the window's side of the timeline
-// (…Timeline.cpp), still capture (…Capture.cpp) and the device settings (…Settings.cpp).
-// What is listed, the row that plays and trips are the RecordingNavigator's (the list itself
-// is RecordingListView over RecordingListModel); events, marks, the route and clip export are
-// the TimelinePanel's. The skinned controls are made and placed by MainWindowControls, the
-// commands are MainWindowActions, the layouts, the views' places, the map view and the zoom
-// window are WindowLayout's (its WindowFrame paints and drags the window), what plays is the
-// PlaybackController's.
+// threads before any member or child widget goes away. The files: set-up and the way out
+// (CSamplePlayerDlg.cpp), the controls (…Layout.cpp), playback commands (…Playback.cpp),
+// following the controller (…Display.cpp), keys (…Keyboard.cpp), the list's navigator and
+// drops (…Open.cpp), the timeline and trips (…Timeline.cpp), redaction (…Redaction.cpp).
 
 #include <QDialog>
 #include <QRect>
 #include <QString>
-#include <atomic>
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-// Engine parts; the player header pulls in the media interfaces.
-#include "app/dialogs/CEvidenceDlg.h"
-#include "app/dialogs/CExportDlg.h"
-#include "app/dialogs/CRecoverDlg.h"
-#include "app/dialogs/ClipExportCommand.h"
+#include "app/dialogs/DeviceSettingsCommand.h"
+#include "app/dialogs/WindowDialogs.h"
 #include "app/list/RecordingNavigator.h"
 #include "app/panels/TelemetryPanel.h"
 #include "app/panels/TimelinePanel.h"
@@ -47,33 +37,20 @@
 #include "app/view/MainWindowControls.h"
 #include "app/view/ViewState.h"
 #include "app/view/WindowLayout.h"
-#include "library/RecordingCatalogue.h"
-#include "telemetry/CTextData.h"
-#include "telemetry/TelemetryLogic.h"
+#include "app/window/ViewerSettings.h"
 
-class CBitmapButtonTrans;
+class ArchiveCommands;
 class CBitmapSlider;
-class CxSkinButton;
 class CGraphStatic;
 class CMapView;
-class CSettingDlg;
-class QFileSystemWatcher;
 class MainWindowActions;
-class VCardFormatter;
-class QtVideoArea;
-class QLabel;
-class QtVideoClickFilter;
-class QtNoteLabel;
-class ArchiveAccess;
-class ArchiveImportBar;
-class ArchiveSettingsDlg;
-class ArchiveView;
-class CardInsertWatcher;
-struct CardImportSummary;
-enum class BookmarkResult;
-class RecordingListView;
-class RedactionTool;
+class QFileSystemWatcher;
 class QKeyEvent;
+class QLabel;
+class QtVideoArea;
+class RecordingListView;
+class RecoveryCommands;
+class RedactionTool;
 
 class CSamplePlayerDlg : public QDialog, private StillCapture::Host {
     Q_OBJECT
@@ -91,17 +68,10 @@ public:
     static constexpr int kSeekStepSec = 10;
     static constexpr int kVolumeKeyStep = 5;
     static constexpr int kVolumeMax = 99;
-    static constexpr int kDefaultVolume = 50;
-    static constexpr int kDefaultBrightness = 0;
-    static constexpr int kMissingConfigValue = -200;
-    // Settings key: 0 leaves the GPS position out of saved stills.
-    static constexpr const char* kStillsPositionKey = "stills_position";
-    // Settings key: the normal window's place and size, "x,y,width,height".
-    static constexpr const char* kWindowKey = "window";
-    // The settings file of earlier versions, read from the working folder.
-    static constexpr const char* kLegacyConfigPath = "./config.cfg";
 
-    explicit CSamplePlayerDlg(QWidget* parent = nullptr);
+    // dialogs: what answers the window's questions (tests answer in place); null: the
+    // desktop's own dialogs. It must outlive the window.
+    explicit CSamplePlayerDlg(QWidget* parent = nullptr, WindowDialogs* dialogs = nullptr);
     ~CSamplePlayerDlg() override;
 
     // Set-up in its fixed order; run once by the constructor.
@@ -110,13 +80,11 @@ public:
     void OnDestroy();
 
     // ---- settings file ----
-    // $XDG_CONFIG_HOME/tarvex/config.cfg (~/.config when the variable is unset or relative).
-    static std::string ConfigPath();
-    // Copies a settings file of earlier versions from the working folder to ConfigPath() when
-    // there is none there yet; true when it did.
-    static bool ImportLegacyConfig();
-    void InitConfig();
+    static std::string ConfigPath() { return ViewerSettings::Path(); }
+    ViewerSettings& Settings() const { return *m_settings; }
+    // Keeps what the user left (the sliders, the speed unit, the window's place, the card).
     void SaveConfig();
+    WindowDialogs& Dialogs() const { return *m_dialogs; }
 
     // ---- layout and view state ----
     WindowLayout& Layout() const { return *m_layout; }
@@ -155,55 +123,13 @@ public:
     void OnBnClickedButtonCapture() { m_capture->OnCapture(); }
     void OnBnClickedButtonZoom() { m_layout->OnBnClickedButtonZoom(); }
     StillCapture& Capture() const { return *m_capture; }
-    // A short note over the pictures that goes away by itself; null until the first one.
-    QtNoteLabel* Note() const { return m_pNote; }
 
     // ---- device settings ----
-    void OnBnClickedButtonSetting();
-    // What is on screen: the recording (or trip) and its position, play or pause, the views
-    // and the list's category and mode; restored after a dialog that had to close it.
-    struct PlaybackMoment {
-        std::string path;  // empty: nothing open
-        std::vector<std::string> tripPaths;
-        size_t tripIndex = 0;
-        int row = -1;
-        int64_t positionMs = 0;
-        bool playing = false;
-        bool tripsView = false;
-        CatalogueView view = CatalogueView::Driving;
-        int front = kViewHidden, rear = kViewHidden, map = kViewHidden;
-    };
-    PlaybackMoment CurrentMoment() const;
-    void RestoreMoment(const PlaybackMoment& moment);
-    void OpenDeviceSettings(const std::string& drive, const PlaybackMoment& moment);
-    // The card whose settings are edited: the one listed, or the one the user picks now.
-    bool ChooseSettingsDrive();
+    void OnBnClickedButtonSetting() { m_deviceSettings->Run(); }
 
-    // ---- the card's deleted recordings, repaired copies (…Recover.cpp) ----
-    // Recovers the deleted recordings of the card in the reader at drive into a folder the
-    // user picks; the dialog (child of parent) can list that folder in the window.
-    void RecoverFromCard(const std::string& drive, QWidget* parent);
-
-    // ---- the archive on the PC (…Archive.cpp) ----
-    // Imports the card's recordings missing from the archive, a busy bar over parent meanwhile.
-    void ImportBeforeFormat(const std::string& drive, QWidget* parent);
-    // A volume was mounted: when it is a dashcam card with recordings the archive lacks, the
-    // window offers to import them (or imports them, or does nothing: the archive_import key
-    // of the settings, ask, always or never).
-    void OnVolumeMounted(const QString& mountPoint);
-    ArchiveImportBar* ImportBar() const { return m_pImportBar; }
-    static constexpr const char* kArchiveImportKey = "archive_import";
-    // B: bookmarks the moment on screen in the archive, with a note the user gives.
-    void OnBookmark();
-    // The Archive view (H): the archive's days, trips and bookmarks, its search and routes;
-    // made when first asked for. Null until then.
-    void OpenArchiveView();
-    ArchiveView* ArchiveViewWindow() const { return m_pArchiveView; }
-    // Plays an archived recording from offsetMs, listed in its own folder as a dropped file is.
-    void PlayArchived(const QString& path, qint64 offsetMs);
-    // Writes a copy of a recording cut short that other players open, into a folder the
-    // user picks, in the background; a message says where it went or why it did not.
-    void RepairForOtherPlayers(const QString& path);
+    // ---- the card's deleted recordings, repaired copies; the archive on the PC ----
+    RecoveryCommands& Recovery() const { return *m_recovery; }
+    ArchiveCommands& Archive() const { return *m_archive; }
 
     // ---- following playback (…Display.cpp) ----
     // The time labels, the picture's clock, speed, graph, map marker and rate.
@@ -215,11 +141,6 @@ public:
     bool PreTranslateMessage(QKeyEvent* event);
     MainWindowActions& Actions() const { return *m_pActions; }
     MainWindowControls& Controls() const { return *m_ui; }
-    void OnVolumeUp();
-    void OnVolumeDown();
-    // One frame forward or back, paused first; the playback rate a step up or down.
-    void OnStepFrame(int direction);
-    void OnStepRate(int step);
 
     // ---- recording list: what is listed, the row that plays, trips ----
     RecordingNavigator& Navigator() const { return *m_navigator; }
@@ -231,6 +152,9 @@ public:
     void SeekToRecordingMs(int64_t ms);
     // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
     void SeekOnTimeline(int64_t timelineMs);
+    // Runs then once the open asked for last is done (a moment put back after a dialog);
+    // dropped when it fails or another open is asked for.
+    void WhenOpened(std::function<void()> then) { m_whenOpened = std::move(then); }
     const std::vector<std::string>& TripPaths() const;
     // The trip's recording on screen (0 outside a trip).
     size_t TripIndex() const;
@@ -241,17 +165,14 @@ public:
     // ---- state, for the window's own parts and its tests ----
     // The control of a numeric id, as the slider notices and the tests name them.
     QWidget* GetDlgItem(int controlId) const { return m_ui ? m_ui->Item(controlId) : nullptr; }
-    CQRVMediaPlayer& Player() { return m_player; }
     PlaybackController& Playback() { return m_playback; }
-    CWaveBox& WaveBox() { return m_playback.Session().Output(); }
-    CTextData& TextData() { return m_textData; }
-    QtVideoArea* FrontArea() const { return m_pFrontArea; }
-    QtVideoArea* RearArea() const { return m_pRearArea; }
-    RecordingListView* List() const { return m_listFilename; }
-    CGraphStatic* Graph() const { return m_pGraph; }
-    CBitmapSlider* PositionSlider() const { return m_sliderPos; }
-    CBitmapSlider* VolumeSlider() const { return m_sliderVolume; }
-    CBitmapSlider* BrightSlider() const { return m_sliderBright; }
+    QtVideoArea* FrontArea() const { return m_ui->front; }
+    QtVideoArea* RearArea() const { return m_ui->rear; }
+    RecordingListView* List() const;
+    CGraphStatic* Graph() const { return m_ui->graph; }
+    CBitmapSlider* PositionSlider() const { return m_ui->position; }
+    CBitmapSlider* VolumeSlider() const { return m_ui->volume; }
+    CBitmapSlider* BrightSlider() const { return m_ui->bright; }
     int ScreenMode() const { return m_layout->ScreenMode(); }
     int CurIndex() const { return m_navigator->CurIndex(); }
     bool IsPlayerActive() const;
@@ -269,15 +190,15 @@ public:
     int MapView() const { return static_cast<int>(View().Places().map); }
     const ViewState& View() const { return m_layout->View(); }
     CMapView* MapViewWidget() const { return m_layout->MapView(); }
-    bool IsMapNavigated() const { return m_bMapNavigated; }
 
     // ---- the open recording; the way out ----
     // The recording open now; empty when none.
     const std::string& CurrentPath() const { return m_strCurrentPath; }
-    QString NoteText() const;
     // The quiet way out (a quit signal, the session ending): settings saved, player stopped,
     // window closed, without the question.
     void QuitNow();
+    // The quit was confirmed: the window is going.
+    bool IsClosing() const { return m_bQuitConfirmed; }
 
 signals:
     // The player has shown the recording's last frame; the window moves on right after.
@@ -286,54 +207,9 @@ signals:
     void VolumeChanged();
 
 protected:
-    using DriveChoice = ::DriveChoice;
-    // The drive question.
-    virtual DriveChoice RunDriveDialog(std::string* drive);
-    // The card folder chooser: the chosen folder, or empty when cancelled.
-    virtual QString RunFolderDialog(const QString& startFolder);
-    // A short non-modal note over the bottom of the main area; a persistent note stays until
-    // the next one, the others go away by themselves.
-    virtual void ShowNote(const QString& text, bool persistent = false);
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-
-    // Modal questions and choices; tests answer them without a nested event loop.
-    virtual bool AskQuit(const QString& text, const QString& caption);
-    virtual void ShowMessage(const QString& text);
-    // The capture's save dialog, starting at the proposed full path: the chosen full path, or
-    // empty when cancelled.
-    virtual QString RunCaptureDialog(const QString& proposedPath);
-    // The bookmark's note for the moment at (a clock text); false when cancelled.
-    virtual bool AskBookmarkNote(const QString& at, QString* note);
-    // Runs the settings dialog modally and returns its result.
-    virtual int RunSettingsDialog(CSettingDlg& dialog);
-    // Runs the archive's settings modally; true when they were accepted.
-    virtual bool RunArchiveSettingsDialog(ArchiveSettingsDlg& dialog);
-    // The card formatter the settings dialog uses; null: the desktop's.
-    virtual VCardFormatter* CardFormatter() { return nullptr; }
-    virtual std::tm LocalTime() const;
-    // The clip's tier and options, asked before its file; false when cancelled.
-    virtual bool RunExportOptionsDialog(CExportDlg::Choice* choice);
-    // The clip's file (a save dialog): the chosen path, or empty when cancelled.
-    virtual QString RunExportPathDialog(const QString& proposedPath);
-    // Runs the started export dialog modally.
-    virtual void RunExportDialog(CExportDlg& dialog);
-    // The evidence package's folder (a save dialog; the folder is made by the package):
-    // the chosen path, or empty when cancelled.
-    virtual QString RunEvidenceFolderDialog(const QString& proposedPath);
-    // Runs the started evidence package dialog modally.
-    virtual void RunEvidenceDialog(CEvidenceDlg& dialog) { dialog.exec(); }
-    // How the card at drive is read for a recovery (the desktop's disk service, read-only);
-    // empty when drive is no removable card.
-    virtual CRecoverDlg::SourceOpener RecoverySource(const std::string& drive);
-    // A folder for recovered recordings or a repaired copy: the chosen one, or empty.
-    virtual QString RunOutputFolderDialog(const QString& caption);
-    // Runs the started recovery dialog modally.
-    virtual void RunRecoverDialog(CRecoverDlg& dialog) { dialog.exec(); }
-    // The evidence package's stretch around the picture on screen; false when cancelled.
-    virtual bool RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch);
-
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent*) override { m_layout->Frame().Paint(); }
@@ -352,8 +228,6 @@ private:
     void CreateActions();
     // Makes the list's navigator, which follows what the user asks of the list.
     void CreateNavigator();
-    // The list menu's recovery and repair commands (…Recover.cpp).
-    void ConnectRecoveryCommands();
 
     void ShowPlayButton(bool showPlay) { m_ui->ShowPlayButton(showPlay); }
     // PLAY stands wherever the controller is not playing; the buttons follow its state.
@@ -362,7 +236,6 @@ private:
         m_ui->SetLabelText(label, QString::fromStdString(text));
     }
     void ApplyVolume(int value);
-    void ApplyBrightness(int value);
 
     // Opening, failures and the card coming and going.
     bool TryOpen(const std::string& path, int tripIndex = -1);
@@ -398,37 +271,16 @@ private:
     // as the user left them while the camera count is the same).
     void ShowRecording(const std::string& path, bool keepLayout = false);
 
-    static void OnTextChunkThunk(void* user, const uint8_t* payload, int32_t length,
-                                 int32_t positionMs);
-
-    // Members the player's threads use are declared before the player, so they outlive it
-    // even if the threads were not stopped first.
-    CTextData m_textData;
-    // The player's open serial and hand-over count the text in m_textData belongs to (the
-    // worker's text callback empties m_textData when either changes).
-    std::atomic<uint64_t> m_nTextRecording{0};
+    // What answers the window's questions: the desktop's (m_ownDialogs) or the caller's.
+    std::unique_ptr<WindowDialogs> m_ownDialogs;
+    WindowDialogs* m_dialogs = nullptr;
+    ViewerSettings* m_settings = nullptr;  // child
     // The playback session and what plays next; its threads are joined before it goes.
     PlaybackController m_playback;
-    CQRVMediaPlayer& m_player = m_playback.Player();
     bool m_bDestroyed = false;
 
-    QtVideoArea* m_pFrontArea = nullptr;
-    QtVideoArea* m_pRearArea = nullptr;
-    CBitmapSlider* m_sliderPos = nullptr;
-    CBitmapSlider* m_sliderVolume = nullptr;
-    CBitmapSlider* m_sliderBright = nullptr;
-    QLabel* m_pCurTime = nullptr;
-    QLabel* m_pTotalTime = nullptr;
-    QLabel* m_pSpeed = nullptr;
-    RecordingListView* m_listFilename = nullptr;  // the list and its model (rows, marks)
-    CGraphStatic* m_pGraph = nullptr;
-    bool m_bMapNavigated = false;  // the map's page was requested
     std::unique_ptr<TelemetryPanel> m_telemetry;
     std::unique_ptr<StillCapture> m_capture;
-
-    // Video clicks, capture note (GUI thread only).
-    QtVideoClickFilter* m_pVideoClicks = nullptr;
-    QtNoteLabel* m_pNote = nullptr;
 
     // Opening, faults and the way out (GUI thread only).
     std::string m_strCurrentPath;  // the open recording; empty when none
@@ -454,8 +306,6 @@ private:
     // dropped when it fails or another open is asked for.
     std::function<void()> m_whenOpened;
     int64_t m_nShownSecond = -1;  // the second of the timeline last shown
-    // The settings file exists but could not be read at start: it is never written.
-    bool m_bConfigUnreadable = false;
 
     std::unique_ptr<MainWindowControls> m_ui;  // knows the skinned controls; Qt owns them
     std::unique_ptr<WindowLayout> m_layout;    // places them, the views and the frame
@@ -463,17 +313,9 @@ private:
 
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;
-    BackgroundJob m_repairJob;            // the repaired copy being written; GUI thread only
-    BackgroundJob m_archiveJob;           // an import before a format; GUI thread only
-    ArchiveAccess* m_pArchive = nullptr;  // child
-    CardInsertWatcher* m_pCardWatcher = nullptr;  // child
-    ArchiveImportBar* m_pImportBar = nullptr;     // child
-    ArchiveView* m_pArchiveView = nullptr;        // child window, made when first opened
-    void SetUpArchive();
-    void OnArchiveSettings();
     RedactionTool* m_pRedaction = nullptr;  // child; made with the timeline
     void CreateRedaction();
-    void StartArchiveImport(const QString& card);
-    void OnArchiveImportFinished(const CardImportSummary& summary);
-    void OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error);
+    std::unique_ptr<RecoveryCommands> m_recovery;
+    std::unique_ptr<ArchiveCommands> m_archive;
+    std::unique_ptr<DeviceSettingsCommand> m_deviceSettings;
 };

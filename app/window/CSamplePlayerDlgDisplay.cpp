@@ -33,9 +33,9 @@ void CSamplePlayerDlg::ConnectPlayback() {
             [this](qint64 ms) { OnPlaybackLength(ms); });
     connect(playback, &PlaybackController::rateChanged, this, [this] { m_telemetry->ShowRate(); });
     connect(playback, &PlaybackController::cutShort, this, [this](const QString& path, qint64 ms) {
-        m_listFilename->Model()->MarkCutShort(path, ms, QFileInfo(path).size());
+        List()->Model()->MarkCutShort(path, ms, QFileInfo(path).size());
         if (path.toStdString() == m_strCurrentPath)
-            ShowNote(RecordingListModel::CutShortText(ms), true);
+            m_dialogs->ShowNote(RecordingListModel::CutShortText(ms), true);
     });
     connect(playback, &PlaybackController::ended, this, [this] { OnPlaybackEnded(); });
     connect(playback, &PlaybackController::opened, this,
@@ -43,7 +43,7 @@ void CSamplePlayerDlg::ConnectPlayback() {
     connect(playback, &PlaybackController::failed, this,
             [this](const QString& path) { OnPlaybackFailed(path); });
     connect(playback, &PlaybackController::droppingFrames, this, [this] {
-        ShowNote(QString::fromStdString(
+        m_dialogs->ShowNote(QString::fromStdString(
             FormatResourceString(PickStringId(IDS_DROPPING_FRAMES_KO, IDS_DROPPING_FRAMES_EN))));
     });
 }
@@ -51,10 +51,10 @@ void CSamplePlayerDlg::ConnectPlayback() {
 void CSamplePlayerDlg::OnPlaybackPosition(int64_t timelineMs) {
     if (m_bOpening || m_strCurrentPath.empty()) return;
     const int64_t positionSec = std::max<int64_t>(timelineMs / kMsPerSec, 0);
-    const int64_t sliderSec = m_sliderPos->GetPos();
+    const int64_t sliderSec = m_ui->position->GetPos();
     // Holding the left button (on the slider) leaves the slider where the hand put it.
     if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
-        m_sliderPos->SetPos(static_cast<int>(positionSec));
+        m_ui->position->SetPos(static_cast<int>(positionSec));
     m_telemetry->ShowMoment(timelineMs, sliderSec);
     if (positionSec != m_nShownSecond) {
         m_nShownSecond = positionSec;
@@ -73,8 +73,8 @@ void CSamplePlayerDlg::OnPlaybackState(PlaybackState state) {
 void CSamplePlayerDlg::OnPlaybackLength(int64_t ms) {
     if (m_bOpening || m_strCurrentPath.empty()) return;
     const int64_t total = ms / kMsPerSec;
-    m_sliderPos->SetRange(0, static_cast<int>(total), false);
-    m_telemetry->ShowTotalTime(std::max<int64_t>(total, m_sliderPos->GetPos()));
+    m_ui->position->SetRange(0, static_cast<int>(total), false);
+    m_telemetry->ShowTotalTime(std::max<int64_t>(total, m_ui->position->GetPos()));
     m_pTimeline->ShowTimelineMarks();
 }
 
@@ -97,7 +97,7 @@ void CSamplePlayerDlg::OnPlaybackRecording(const QString& path) {
 void CSamplePlayerDlg::OnPlaybackEnded() {
     if (m_strCurrentPath.empty() || !CheckRecordingStillThere()) return;
     const int64_t positionSec = m_playback.Position() / kMsPerSec;
-    m_sliderPos->SetPos(static_cast<int>(positionSec));
+    m_ui->position->SetPos(static_cast<int>(positionSec));
     m_telemetry->ShowEnd();
     emit RecordingEnded(QString::fromStdString(m_strCurrentPath));
     if (!IsNewestPlaying()) OnBnClickedButtonNext();
@@ -138,7 +138,7 @@ bool CSamplePlayerDlg::CheckRecordingStillThere() {
     // again when it comes back.
     OnBnClickedButtonStop();
     m_navigator->Cards().LoseCard();
-    ShowNote(QString::fromStdString(
+    m_dialogs->ShowNote(QString::fromStdString(
         FormatResourceString(PickStringId(IDS_CARD_REMOVED_KO, IDS_CARD_REMOVED_EN))));
     return false;
 }

@@ -1,6 +1,5 @@
-// Making the controls, what clicks on the pictures do and the note over them.
+// Making the controls and what clicks on the pictures do.
 #include "app/list/RecordingListView.h"
-#include "app/view/QtNoteLabel.h"
 #include "app/view/QtVideoArea.h"
 #include "app/view/QtVideoClickFilter.h"
 #include "app/window/CSamplePlayerDlg.h"
@@ -9,39 +8,32 @@ void CSamplePlayerDlg::CreateControls() {
     m_ui = std::make_unique<MainWindowControls>(this);
     m_layout = std::make_unique<WindowLayout>(*this, *m_ui, m_playback,
                                               [this] { return IsPlayerActive(); });
-    m_pFrontArea = m_ui->front;
-    m_pRearArea = m_ui->rear;
-    m_sliderPos = m_ui->position;
-    m_sliderVolume = m_ui->volume;
-    m_sliderBright = m_ui->bright;
-    m_pCurTime = m_ui->curTime;
-    m_pTotalTime = m_ui->totalTime;
-    m_pSpeed = m_ui->speed;
-    m_pGraph = m_ui->graph;
+    m_ui->front = m_ui->front;
+    m_ui->rear = m_ui->rear;
+    m_ui->position = m_ui->position;
+    m_ui->volume = m_ui->volume;
+    m_ui->bright = m_ui->bright;
+    m_ui->curTime = m_ui->curTime;
+    m_ui->totalTime = m_ui->totalTime;
+    m_ui->speed = m_ui->speed;
+    m_ui->graph = m_ui->graph;
     // A click on a picture pauses or resumes, a double click enters or leaves full screen.
-    m_pVideoClicks = new QtVideoClickFilter(this);
-    m_pVideoClicks->Watch(m_pFrontArea);
-    m_pVideoClicks->Watch(m_pRearArea);
-    connect(m_pVideoClicks, &QtVideoClickFilter::clicked, this, [this] {
+    auto* clicks = new QtVideoClickFilter(this);
+    clicks->Watch(m_ui->front);
+    clicks->Watch(m_ui->rear);
+    connect(clicks, &QtVideoClickFilter::clicked, this, [this] {
         if (IsPlayerActive()) IsPlayShown() ? OnBnClickedButtonPlay() : OnBnClickedButtonPause();
     });
-    connect(m_pVideoClicks, &QtVideoClickFilter::doubleClicked, this,
+    connect(clicks, &QtVideoClickFilter::doubleClicked, this,
             [this] { m_layout->ToggleFullScreen(); });
 
-    m_listFilename = new RecordingListView(this);
-    m_ui->AdoptList(m_listFilename);
+    m_ui->AdoptList(new RecordingListView(this));
     // A recording found cut short while it plays says so at once.
-    connect(m_listFilename, &RecordingListView::endsEarly, this,
+    connect(List(), &RecordingListView::endsEarly, this,
             [this](const QString& path, const QString& note) {
-                if (path.toStdString() == m_strCurrentPath) ShowNote(note, true);
+                if (path.toStdString() == m_strCurrentPath) m_dialogs->ShowNote(note, true);
             });
     CreateNavigator();
-    ConnectRecoveryCommands();
     setMouseTracking(true);  // the resize cursor over the right and bottom edges
     CreateActions();
-}
-
-void CSamplePlayerDlg::ShowNote(const QString& text, bool persistent) {
-    if (!m_pNote) m_pNote = new QtNoteLabel(this);
-    m_pNote->ShowNote(text, m_layout->NoteArea(), persistent);
 }

@@ -1,17 +1,10 @@
-// The card dialogs OPEN asks through the navigator, a drop on the window, and the note
-// over the pictures.
-#include <QComboBox>
+// The list's navigator (OPEN's card questions go through it) and a drop on the window.
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QMimeData>
 #include <QUrl>
 
-#include "app/view/QtNoteLabel.h"
 #include "app/window/CSamplePlayerDlg.h"
-#include "app/window/Resource.h"
-#include "library/CSelectDriveDlg.h"
-#include "support/StringTable.h"
 
 void CSamplePlayerDlg::CreateNavigator() {
     NavigatorHooks hooks;
@@ -22,35 +15,19 @@ void CSamplePlayerDlg::CreateNavigator() {
     hooks.isPlayerActive = [this] { return IsPlayerActive(); };
     hooks.currentPath = [this] { return m_strCurrentPath; };
     hooks.tripIndex = [this] { return TripIndex(); };
-    hooks.showNote = [this](const QString& text, bool persistent) { ShowNote(text, persistent); };
-    hooks.hideNote = [this](const QString& text) {
-        if (m_pNote && m_pNote->text() == text) m_pNote->hide();
+    WindowDialogs& dialogs = *m_dialogs;
+    hooks.showNote = [&dialogs](const QString& text, bool persistent) {
+        dialogs.ShowNote(text, persistent);
     };
-    hooks.showMessage = [this](const QString& text) { ShowMessage(text); };
-    hooks.runDriveDialog = [this](std::string* drive) { return RunDriveDialog(drive); };
-    hooks.runFolderDialog = [this](const QString& start) { return RunFolderDialog(start); };
+    hooks.hideNote = [&dialogs](const QString& text) { dialogs.HideNote(text); };
+    hooks.showMessage = [&dialogs](const QString& text) { dialogs.ShowMessage(text); };
+    hooks.runDriveDialog = [&dialogs](std::string* drive) { return dialogs.RunDriveDialog(drive); };
+    hooks.runFolderDialog = [&dialogs](const QString& start) {
+        return dialogs.RunFolderDialog(start);
+    };
     hooks.configPath = [] { return ConfigPath(); };
     m_navigator =
-        std::make_unique<RecordingNavigator>(*m_listFilename, *m_ui, m_playback, std::move(hooks));
-}
-
-CSamplePlayerDlg::DriveChoice CSamplePlayerDlg::RunDriveDialog(std::string* drive) {
-    CSelectDriveDlg dialog(this);
-    // No removable card: asking for one would only show an empty list.
-    if (dialog.Combo()->count() == 0) return DriveChoice::ChooseFolder;
-    const int result = dialog.DoModal();
-    if (result == CSelectDriveDlg::kChooseFolder) return DriveChoice::ChooseFolder;
-    if (result != QDialog::Accepted) return DriveChoice::Cancelled;
-    *drive = dialog.m_strDrive;
-    return DriveChoice::Drive;
-}
-
-QString CSamplePlayerDlg::RunFolderDialog(const QString& startFolder) {
-    return QFileDialog::getExistingDirectory(
-        this,
-        QString::fromStdString(
-            FormatResourceString(PickStringId(IDS_FOLDER_CAPTION_KO, IDS_FOLDER_CAPTION_EN))),
-        startFolder.isEmpty() ? QDir::homePath() : startFolder, QFileDialog::ShowDirsOnly);
+        std::make_unique<RecordingNavigator>(*List(), *m_ui, m_playback, std::move(hooks));
 }
 
 // ---- a drop on the window ----
@@ -65,10 +42,4 @@ void CSamplePlayerDlg::dropEvent(QDropEvent* event) {
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     event->acceptProposedAction();
     m_navigator->OpenPath(urls.first().toLocalFile());
-}
-
-// ---- notes ----
-
-QString CSamplePlayerDlg::NoteText() const {
-    return m_pNote && m_pNote->isVisible() ? m_pNote->text() : QString();
 }

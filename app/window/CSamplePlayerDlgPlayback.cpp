@@ -36,7 +36,7 @@ bool CSamplePlayerDlg::OpenRecording(const std::string& path, int tripIndex) {
 
 bool CSamplePlayerDlg::TryOpen(const std::string& path, int tripIndex) {
     m_strCurrentPath.clear();
-    m_textData.RemoveAll();
+    m_playback.TextData().RemoveAll();
     m_whenOpened = nullptr;
     m_bOpening = true;
     const bool asked = tripIndex >= 0 ? m_playback.PlayTripAt(tripIndex)
@@ -66,7 +66,7 @@ void CSamplePlayerDlg::ShowOpened(const std::string& path) {
 
 void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     // A lasting note belongs to the recording it is about.
-    if (m_pNote && path != m_strCurrentPath) m_pNote->ClearPersistent();
+    if (path != m_strCurrentPath) m_dialogs->ClearPersistentNote();
     m_strCurrentPath = path;
     WatchRecording(path);
     m_navigator->FollowTripRow(path);
@@ -74,14 +74,14 @@ void CSamplePlayerDlg::ShowRecording(const std::string& path, bool keepLayout) {
     m_pTimeline->ApplyClockFixes();
     m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     const int64_t total = m_playback.Duration() / kMsPerSec;
-    m_sliderPos->SetRange(0, static_cast<int>(total), false);
+    m_ui->position->SetRange(0, static_cast<int>(total), false);
     m_telemetry->ShowTotalTime(total);
 
     Layout().OpenViews(keepLayout);
     m_pTimeline->LoadTimeline(path);
     // A recording cut short by a power loss says where it ends, for as long as it is on screen.
-    const QString early = m_listFilename->Model()->EndsEarlyNote(QString::fromStdString(path));
-    if (!early.isEmpty()) ShowNote(early, true);
+    const QString early = List()->Model()->EndsEarlyNote(QString::fromStdString(path));
+    if (!early.isEmpty()) m_dialogs->ShowNote(early, true);
 }
 
 // Play and pause only flip the player's run flag, which the worker samples at the top of
@@ -91,7 +91,7 @@ void CSamplePlayerDlg::OnBnClickedButtonPlay() {
         m_playback.Play();
         return;
     }
-    if (IsHeldAtEnd() && !m_listFilename->HasSelection()) {
+    if (IsHeldAtEnd() && !List()->HasSelection()) {
         // The recording held at its end plays again from its start.
         m_playback.Play();
         return;
@@ -117,14 +117,14 @@ void CSamplePlayerDlg::WatchRecording(const std::string& path) {
 }
 
 void CSamplePlayerDlg::OnBnClickedButtonStop() {
-    if (m_pNote) m_pNote->ClearPersistent();
+    m_dialogs->ClearPersistentNote();
     m_strCurrentPath.clear();
     WatchRecording({});
     m_playback.Stop();
     Layout().HideVideoAreas();
-    m_pFrontArea->Clear();
-    m_pRearArea->Clear();
-    m_sliderPos->SetPos(0);
+    m_ui->front->Clear();
+    m_ui->rear->Clear();
+    m_ui->position->SetPos(0);
     m_navigator->SetCurIndex(-1);
     ShowPlayButton(true);
     m_ui->camSmall->SetCheck(0);
@@ -132,7 +132,7 @@ void CSamplePlayerDlg::OnBnClickedButtonStop() {
     m_ui->mirror->SetCheck(0);
     // The mirror option goes with its check mark, so the next recording's rear picture is
     // not flipped while the button shows it plain.
-    m_player.SetMirror(1, false);
+    m_playback.SetMirror(1, false);
     Layout().CloseViews();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
     m_telemetry->Clear();
@@ -181,11 +181,6 @@ void CSamplePlayerDlg::ApplyVolume(int value) {
     emit VolumeChanged();
 }
 
-void CSamplePlayerDlg::ApplyBrightness(int value) {
-    m_player.SetBrightness(0, value);
-    m_player.SetBrightness(1, value);
-}
-
 int CSamplePlayerDlg::OnSliderMoved(int controlId, int position) {
     switch (controlId) {
         case IDC_SLIDER_POS:
@@ -194,10 +189,10 @@ int CSamplePlayerDlg::OnSliderMoved(int controlId, int position) {
             SeekOnTimeline(int64_t{position} * kMsPerSec);
             break;
         case IDC_SLIDER_VOLUME:  // these two: the slider's own position, whatever was carried
-            ApplyVolume(m_sliderVolume->GetPos());
+            ApplyVolume(m_ui->volume->GetPos());
             break;
         case IDC_SLIDER_BRIGHT:
-            ApplyBrightness(m_sliderBright->GetPos());
+            m_playback.SetBrightness(m_ui->bright->GetPos());
             break;
         default:
             break;
@@ -212,7 +207,7 @@ void CSamplePlayerDlg::OnBnClickedButtonMute() {
         m_playback.SetVolume(0);
         mute->SetCheck(1);
     } else {
-        const int value = m_sliderVolume->GetPos();
+        const int value = m_ui->volume->GetPos();
         m_playback.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
         mute->SetCheck(0);
     }

@@ -12,7 +12,7 @@ void CSamplePlayerDlg::CreateRedaction() {
     RedactionTool::Host host;
     host.pause = [this] { OnBnClickedButtonPause(); };
     host.frontFrame = [this]() -> int64_t {
-        return CanSeek() ? static_cast<int64_t>(m_player.GetFrameCounter()) : -1;
+        return CanSeek() ? static_cast<int64_t>(m_playback.FrameOnScreen()) : -1;
     };
     host.seekToRecordingMs = [this](int64_t ms) { SeekToRecordingMs(ms); };
     host.marksMs = [this] {
@@ -25,8 +25,8 @@ void CSamplePlayerDlg::CreateRedaction() {
                                            own(m_pTimeline->OutMarkMs())};
     };
     host.rearMirrored = [this] { return m_ui->mirror && m_ui->mirror->GetCheck() != 0; };
-    host.message = [this](const QString& text) { ShowMessage(text); };
-    m_pRedaction = new RedactionTool(m_playback, m_pFrontArea, m_pRearArea, *this, std::move(host));
+    host.message = [this](const QString& text) { m_dialogs->ShowMessage(text); };
+    m_pRedaction = new RedactionTool(m_playback, m_ui->front, m_ui->rear, *this, std::move(host));
     connect(m_pTimeline.get(), &TimelinePanel::redactionToolAsked, m_pRedaction,
             &RedactionTool::Toggle);
 }

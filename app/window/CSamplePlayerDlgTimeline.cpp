@@ -1,7 +1,5 @@
 // The window's side of the timeline: the panel that keeps it (TimelinePanel) and what it asks
-// of the window, the trip on screen, seeking and showing where a seek landed, and the export's
-// modal questions.
-#include <QFileDialog>
+// of the window, the trip on screen, seeking and showing where a seek landed.
 #include <algorithm>
 
 #include "app/dialogs/ClipExportCommand.h"
@@ -39,18 +37,10 @@ void CSamplePlayerDlg::CreateTimeline() {
         m_telemetry->ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     };
     host.mapView = [this] { return MapViewWidget(); };
-    host.exportDialogs = {
-        [this](CExportDlg::Choice* c) { return RunExportOptionsDialog(c); },
-        [this](const QString& proposed) { return RunExportPathDialog(proposed); },
-        [this](CExportDlg& dialog) { RunExportDialog(dialog); },
-        [this](const QString& text) { ShowMessage(text); },
-        [this](const QString& proposed) { return RunEvidenceFolderDialog(proposed); },
-        [this](CEvidenceDlg& dialog) { RunEvidenceDialog(dialog); },
-        [this](ClipExportCommand::Stretch* s) { return RunEvidenceStretchDialog(s); },
-        [this](const std::vector<std::string>& paths) {
-            return m_pRedaction ? m_pRedaction->MasksForClip(paths) : std::string();
-        }};
-    host.showNote = [this](const QString& text) { ShowNote(text); };
+    host.exportDialogs = m_dialogs->ForExport([this](const std::vector<std::string>& paths) {
+        return m_pRedaction ? m_pRedaction->MasksForClip(paths) : std::string();
+    });
+    host.showNote = [this](const QString& text) { m_dialogs->ShowNote(text); };
     host.speedUnit = [this] { return m_telemetry->GetSpeedUnit(); };
     host.plotGraph = [this](const std::vector<TimedSample>& samples, int64_t durationMs,
                             std::function<QString(int64_t)> timeOfDay) {
@@ -60,7 +50,7 @@ void CSamplePlayerDlg::CreateTimeline() {
         if (msPerValue > 0) OnPlaybackPosition(m_playback.Position());
         return msPerValue;
     };
-    m_pTimeline = std::make_unique<TimelinePanel>(m_playback, *m_sliderPos, *m_pGraph, *this,
+    m_pTimeline = std::make_unique<TimelinePanel>(m_playback, *m_ui->position, *m_ui->graph, *this,
                                                   std::move(host));
 }
 
@@ -109,30 +99,4 @@ void CSamplePlayerDlg::SeekOnTimeline(const std::function<bool()>& seek) {
     else if (m_playback.State() != PlaybackState::Loading || !m_strCurrentPath.empty())
         OnPlaybackPosition(m_playback.Position());
     // Another recording opening shows itself when it is open (ShowOpened).
-}
-
-// ---- the export's questions ----
-
-QString CSamplePlayerDlg::RunExportPathDialog(const QString& proposedPath) {
-    return QFileDialog::getSaveFileName(this, ClipExportCommand::Title(), proposedPath,
-                                        ClipExportCommand::FileFilter());
-}
-
-bool CSamplePlayerDlg::RunExportOptionsDialog(CExportDlg::Choice* choice) {
-    return CExportDlg::ChooseOptions(this, choice);
-}
-
-bool CSamplePlayerDlg::RunEvidenceStretchDialog(ClipExportCommand::Stretch* stretch) {
-    return CEvidenceDlg::AskStretch(this, stretch->atMs, stretch->lengthMs, &stretch->fromMs,
-                                    &stretch->toMs,
-                                    stretch->masks.empty() ? nullptr : &stretch->blur);
-}
-
-QString CSamplePlayerDlg::RunEvidenceFolderDialog(const QString& proposedPath) {
-    return QFileDialog::getSaveFileName(this, CEvidenceDlg::Title(), proposedPath, QString(),
-                                        nullptr, QFileDialog::ShowDirsOnly);
-}
-
-void CSamplePlayerDlg::RunExportDialog(CExportDlg& dialog) {
-    dialog.exec();
 }

@@ -165,15 +165,19 @@ Card MakeCard(const fs::path& root, int seconds) {
             Generate(root / "DRIVING" / "REC_20260314_183000_D.AVI", big)};
 }
 
-// The window with its capture dialog answered by a path in the bench's folder.
-class BenchWindow : public CSamplePlayerDlg {
+// The capture dialog answered by a path in the bench's folder; no notes, no messages.
+class BenchDialogs : public WindowDialogs {
 public:
     QString stillPath;
 
-protected:
     QString RunCaptureDialog(const QString&) override { return stillPath; }
     void ShowNote(const QString&, bool) override {}
     void ShowMessage(const QString&) override {}
+};
+
+class BenchWindow : public BenchDialogs, public CSamplePlayerDlg {
+public:
+    BenchWindow() : CSamplePlayerDlg(nullptr, this) {}
 };
 
 struct Case {

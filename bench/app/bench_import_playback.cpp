@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 
+#include "app/archive/ArchiveCommands.h"
 #include "app/archive/ArchiveCardWork.h"
 #include "app/archive/ArchiveImportBar.h"
 #include "app/window/CSamplePlayerDlg.h"
@@ -79,7 +80,7 @@ struct Counts {
 };
 
 Counts Read(CSamplePlayerDlg& window) {
-    return {window.Player().GetPlayedFrames(), window.Player().GetLateFrames()};
+    return {window.Playback().Player().GetPlayedFrames(), window.Playback().Player().GetLateFrames()};
 }
 
 uint64_t CardBytes(const std::string& card) {
@@ -107,14 +108,14 @@ int main(int argc, char** argv) {
     if (card.empty()) return 1;
     const std::string config = CSamplePlayerDlg::ConfigPath();
     fs::create_directories(fs::path(config).parent_path());
-    WritePrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, "always",
+    WritePrivateProfileString("config", kArchiveImportSettingKey, "always",
                               config.c_str());
 
     CSamplePlayerDlg window;
     window.show();
     const fs::path first = *fs::directory_iterator(fs::path(card) / "DRIVING");
     window.Navigator().OpenPath(QString::fromStdString(first.string()));
-    if (RunUntil([&] { return window.Player().IsRunning() && Read(window).played > 30; }) < 0) {
+    if (RunUntil([&] { return window.Playback().Player().IsRunning() && Read(window).played > 30; }) < 0) {
         std::fprintf(stderr, "the recording does not play\n");
         return 1;
     }
@@ -123,14 +124,14 @@ int main(int argc, char** argv) {
     const Counts before = Read(window);
     QElapsedTimer clock;
     clock.start();
-    window.OnVolumeMounted(QString::fromStdString(card));
-    RunUntil([&] { return window.ImportBar()->isVisible(); });
+    window.Archive().OnVolumeMounted(QString::fromStdString(card));
+    RunUntil([&] { return window.Archive().ImportBar()->isVisible(); });
     const double importMs = RunUntil([&] {
-        return window.ImportBar()->isHidden() &&
+        return window.Archive().ImportBar()->isHidden() &&
                CountNewOnCard(card, ArchivePlace{DefaultArchiveFolder()}).count == 0;
     });
     const Counts during = Read(window);
-    if (importMs < 0 || !window.Player().IsRunning()) {
+    if (importMs < 0 || !window.Playback().Player().IsRunning()) {
         std::fprintf(stderr, "the import did not finish while the recording played\n");
         return 1;
     }

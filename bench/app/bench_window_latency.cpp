@@ -132,7 +132,7 @@ void MeasureWindow(const std::string& path, int runs, Figures& out, double* wake
         WaitMs([&] { return front->PresentCount() > before; });
         out.opens.push_back(t.nsecsElapsed() / 1e6);
         window.OnBnClickedButtonPause();
-        WaitMs([&] { return !window.Player().IsRunning(); });
+        WaitMs([&] { return !window.Playback().Player().IsRunning(); });
         before = front->PresentCount();
         t.restart();
         window.SeekToRecordingMs((5 + run * 7 % (kSeconds - 8)) * 1000 + 500);
@@ -147,12 +147,12 @@ void MeasureWindow(const std::string& path, int runs, Figures& out, double* wake
     };
     runLoop(1000);
     const long switches0 = VoluntarySwitches();
-    const int64_t worker0 = window.Player().GetWorkerWakeups();
+    const int64_t worker0 = window.Playback().Player().GetWorkerWakeups();
     QElapsedTimer span;
     span.start();
     runLoop(5000);
     *wakeups = (VoluntarySwitches() - switches0) * 1000.0 / span.elapsed();
-    *workerWakeups = static_cast<long long>(window.Player().GetWorkerWakeups() - worker0);
+    *workerWakeups = static_cast<long long>(window.Playback().Player().GetWorkerWakeups() - worker0);
     window.OnDestroy();
 }
 

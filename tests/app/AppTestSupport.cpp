@@ -146,7 +146,7 @@ void Pump(int ms) {
     }
 }
 
-TestWindow::DriveChoice TestWindow::RunDriveDialog(std::string* drive) {
+DriveChoice TestDialogs::RunDriveDialog(std::string* drive) {
     if (noRemovableCard) return DriveChoice::ChooseFolder;
     ++driveDialogs;
     if (driveAnswer.empty()) return DriveChoice::Cancelled;
@@ -154,40 +154,40 @@ TestWindow::DriveChoice TestWindow::RunDriveDialog(std::string* drive) {
     return DriveChoice::Drive;
 }
 
-QString TestWindow::RunFolderDialog(const QString&) {
+QString TestDialogs::RunFolderDialog(const QString&) {
     ++folderDialogs;
     return folderAnswer;
 }
 
-void TestWindow::ShowNote(const QString& text, bool persistent) {
+void TestDialogs::ShowNote(const QString& text, bool persistent) {
     notes << text;
     if (onNote) onNote();
-    CSamplePlayerDlg::ShowNote(text, persistent);
+    WindowDialogs::ShowNote(text, persistent);
 }
 
-bool TestWindow::AskQuit(const QString&, const QString&) {
+bool TestDialogs::AskQuit(const QString&, const QString&) {
     ++quitQuestions;
     return quitAnswer;
 }
 
-void TestWindow::ShowMessage(const QString& text) {
+void TestDialogs::ShowMessage(const QString& text) {
     messages << text;
 }
 
-QString TestWindow::RunCaptureDialog(const QString& proposedName) {
+QString TestDialogs::RunCaptureDialog(const QString& proposedName) {
     captureQuestions << proposedName;
     if (onCapture) onCapture();
     return captureAnswer;
 }
 
-int TestWindow::RunSettingsDialog(CSettingDlg& dialog) {
+int TestDialogs::RunSettingsDialog(CSettingDlg& dialog) {
     ++settingsDialogs;
     if (onSettings) return onSettings(dialog);
     return QDialog::Rejected;
 }
 
-std::tm TestWindow::LocalTime() const {
-    if (localTime.tm_year == 0 && localTime.tm_mday == 0) return CSamplePlayerDlg::LocalTime();
+std::tm TestDialogs::LocalTime() const {
+    if (localTime.tm_year == 0 && localTime.tm_mday == 0) return WindowDialogs::LocalTime();
     return localTime;
 }
 

@@ -57,11 +57,9 @@ bool IsListRowSelected(const RecordingListView* list, int row, int trip = -1);
 void SelectListRow(RecordingListView* list, int row, int trip = -1);
 QString ListHeading(const RecordingListView* list, int column);
 
-// The real main window with its modal questions answered in place.
-class TestWindow : public CSamplePlayerDlg {
+// The main window's questions answered in place.
+class TestDialogs : public WindowDialogs {
 public:
-    using CSamplePlayerDlg::CSamplePlayerDlg;
-
     QStringList messages;
     int quitQuestions = 0;
     bool quitAnswer = false;
@@ -86,7 +84,6 @@ public:
     VCardFormatter* formatter = nullptr;  // null: the desktop's
     std::tm localTime{};                  // all zero: the computer's clock
 
-protected:
     DriveChoice RunDriveDialog(std::string* drive) override;
     QString RunFolderDialog(const QString& startFolder) override;
     void ShowNote(const QString& text, bool persistent) override;
@@ -96,6 +93,13 @@ protected:
     int RunSettingsDialog(CSettingDlg& dialog) override;
     VCardFormatter* CardFormatter() override { return formatter; }
     std::tm LocalTime() const override;
+};
+
+// The real main window with its modal questions answered in place (by its TestDialogs part,
+// made first so that it outlives the window).
+class TestWindow : public TestDialogs, public CSamplePlayerDlg {
+public:
+    TestWindow() : CSamplePlayerDlg(nullptr, this) {}
 };
 
 }  // namespace apptest

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include "app/archive/ArchiveCommands.h"
 #include "app/archive/ArchiveCardWork.h"
 #include "app/archive/ArchiveImportBar.h"
 #include "app/desktop/CardInsertWatcher.h"
@@ -45,7 +46,7 @@ protected:
     void Choose(const char* choice) {
         const std::string path = CSamplePlayerDlg::ConfigPath();
         fs::create_directories(fs::path(path).parent_path());
-        WritePrivateProfileString("config", CSamplePlayerDlg::kArchiveImportKey, choice,
+        WritePrivateProfileString("config", kArchiveImportSettingKey, choice,
                                   path.c_str());
     }
 };
@@ -56,8 +57,8 @@ TEST_F(MainWindowArchiveImportTest, AMountedCardIsOfferedAndImportedWhilePlaying
     ShowCard(card);
     DoubleClickRow(0);
     ASSERT_TRUE(WaitForFrontFrame(1));
-    ArchiveImportBar* bar = Window().ImportBar();
-    Window().OnVolumeMounted(QString::fromStdString(card));
+    ArchiveImportBar* bar = Window().Archive().ImportBar();
+    Window().Archive().OnVolumeMounted(QString::fromStdString(card));
     ASSERT_TRUE(WaitUntil([&] { return bar->isVisible(); }));
     EXPECT_TRUE(bar->Text()->text().startsWith("5 new recordings on the card, "))
         << bar->Text()->text().toStdString();
@@ -72,20 +73,20 @@ TEST_F(MainWindowArchiveImportTest, AMountedCardIsOfferedAndImportedWhilePlaying
               "Imported into the archive: 5 copied, 0 already there, 0 failed.");
     EXPECT_EQ(bar->Progress()->value(), 5);
     EXPECT_EQ(CountNewOnCard(card, DefaultArchiveFolder()).count, 0);
-    EXPECT_TRUE(Window().Player().IsRunning()) << "play went on";
+    EXPECT_TRUE(Window().Playback().Player().IsRunning()) << "play went on";
 }
 
 TEST_F(MainWindowArchiveImportTest, TheSettingDecidesBetweenAskingImportingAndNothing) {
     Choose("never");
-    Window().OnVolumeMounted(QString::fromStdString(card));
-    EXPECT_TRUE(Window().ImportBar()->isHidden());
+    Window().Archive().OnVolumeMounted(QString::fromStdString(card));
+    EXPECT_TRUE(Window().Archive().ImportBar()->isHidden());
     // A folder that is no dashcam card is never offered either.
     Choose("ask");
-    Window().OnVolumeMounted(QString::fromStdString((workDir / "data").string()));
-    EXPECT_TRUE(Window().ImportBar()->isHidden());
+    Window().Archive().OnVolumeMounted(QString::fromStdString((workDir / "data").string()));
+    EXPECT_TRUE(Window().Archive().ImportBar()->isHidden());
 
     Choose("always");
-    Window().OnVolumeMounted(QString::fromStdString(card));
+    Window().Archive().OnVolumeMounted(QString::fromStdString(card));
     ASSERT_TRUE(WaitUntil([&] { return CountNewOnCard(card, DefaultArchiveFolder()).count == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return !Window().notes.isEmpty(); }));
     EXPECT_TRUE(Window().notes.back().startsWith("Imported into the archive: 5 copied"));

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <cstdlib>
 
+#include "app/archive/ArchiveCommands.h"
 #include "app/archive/ArchiveCardWork.h"
 #include "app/archive/ArchiveSettings.h"
 #include "app/archive/ArchiveSettingsDlg.h"
@@ -81,7 +82,7 @@ protected:
 
     ArchiveView& OpenView() {
         QTest::keyClick(&Window(), Qt::Key_H);
-        ArchiveView* view = Window().ArchiveViewWindow();
+        ArchiveView* view = Window().Archive().View();
         EXPECT_TRUE(view && view->isVisible());
         return *view;
     }
@@ -153,8 +154,8 @@ TEST_F(MainWindowArchiveViewTest, AMissingArchiveIsNamedAndTheSettingsChooseAnot
     QAction* archive = menu.actions().isEmpty() ? nullptr : menu.actions().back();
     ASSERT_TRUE(archive && archive->text() == "Archive…");
     archive->trigger();
-    ASSERT_TRUE(Window().ArchiveViewWindow());
-    ArchiveView& view = *Window().ArchiveViewWindow();
+    ASSERT_TRUE(Window().Archive().View());
+    ArchiveView& view = *Window().Archive().View();
     ASSERT_TRUE(Days(view).isEmpty());
     EXPECT_TRUE(view.Status()->text().startsWith("There is no archive in "))
         << view.Status()->text().toStdString();

@@ -83,7 +83,7 @@ protected:
     }
     // Any frame under way when the pause came has been shown once the worker has taken the
     // pause; from then on the pictures shown stay as they are.
-    void WaitUntilHeld() { Window().Player().WaitForWorker(); }
+    void WaitUntilHeld() { Window().Playback().Player().WaitForWorker(); }
     // A capture asks the player for its pictures and writes the files on a job: done once the
     // note says what was written (or that nothing could be).
     void Capture() {
@@ -106,7 +106,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     int frontShown = -1, rearShown = -1;
     bool pausedMeanwhile = false;
     Window().onCapture = [&] {
-        pausedMeanwhile = !Window().Player().IsRunning();
+        pausedMeanwhile = !Window().Playback().Player().IsRunning();
         WaitUntilHeld();
         frontShown = FrontFrame();
         rearShown = ReadFramePattern(Window().RearArea()->LastImage()).frameIndex;
@@ -121,7 +121,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     const std::string recording = Window().windowTitle().section(' ', 0, 0).toStdString();
     const int64_t start = RecordingStartSec(recording).value_or(-1);
     const int64_t pictureMs =
-        CameraTimeMs(start, int64_t{frontShown} * 1000 / Window().Player().GetFrontFrameRate());
+        CameraTimeMs(start, int64_t{frontShown} * 1000 / Window().Playback().Player().GetFrontFrameRate());
     EXPECT_EQ(QFileInfo(Window().captureQuestions[0]).fileName().toStdString(),
               StillCapture::CaptureFileName(pictureMs));
     EXPECT_TRUE(pausedMeanwhile);
@@ -145,7 +145,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePlayingSavesTheShownPicturesAndResumes
     EXPECT_EQ(rear.camera, 1);
     EXPECT_EQ(rear.frameIndex, rearShown);
     EXPECT_FALSE(fs::exists(shots / "x.jpg"));
-    EXPECT_TRUE(Window().Player().IsRunning()) << "playback resumes";
+    EXPECT_TRUE(Window().Playback().Player().IsRunning()) << "playback resumes";
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
     EXPECT_TRUE(WaitForFrontFrame(frontShown + 3));
 }
@@ -158,7 +158,7 @@ TEST_F(MainWindowCaptureTest, CancelledCaptureResumesAndWritesNothing) {
     Capture();
     EXPECT_EQ(Window().captureQuestions.size(), 1);
     EXPECT_TRUE(fs::is_empty(shots));
-    EXPECT_TRUE(Window().Player().IsRunning());
+    EXPECT_TRUE(Window().Playback().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
 }
 
@@ -173,7 +173,7 @@ TEST_F(MainWindowCaptureTest, CaptureWhilePausedStaysPausedAndNamesWithoutExtens
     Capture();
     EXPECT_EQ(SavedMark(shots / "still_front.jpg").frameIndex, shown);
     EXPECT_FALSE(fs::exists(shots / "still_rear.jpg")) << "one camera: no rear file";
-    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_FALSE(Window().Playback().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
 }
 
@@ -202,7 +202,7 @@ TEST_F(MainWindowCaptureTest, CaptureAsksNothingWithoutADriveOrARecording) {
     Window().Navigator().Cards().SetDrivePath("");
     Window().OnBnClickedButtonCapture();  // no drive
     EXPECT_TRUE(Window().captureQuestions.isEmpty());
-    EXPECT_TRUE(Window().Player().IsRunning());
+    EXPECT_TRUE(Window().Playback().Player().IsRunning());
 }
 
 TEST_F(MainWindowCaptureTest, AStopBeforeThePicturesComeAsksNothingAndSaysSo) {

@@ -109,7 +109,7 @@ void MainWindowDeviceSettingsTest::FormatWhilePlaying(CardFormatResult result, i
     EXPECT_EQ(Window().DrivePath(), card);
     // A recording the format left on the card comes back (one row lower under the newer one).
     EXPECT_EQ(Window().CurIndex(), rowsAfter ? 2 : -1);
-    EXPECT_EQ(Window().Player().IsRunning(), rowsAfter != 0);
+    EXPECT_EQ(Window().Playback().Player().IsRunning(), rowsAfter != 0);
     EXPECT_TRUE(Window().messages.isEmpty());
 }
 
@@ -148,8 +148,8 @@ TEST_F(MainWindowDeviceSettingsTest, ARefusedFormatLeavesTheMomentAsItWas) {
         EXPECT_EQ(Window().CurrentPath(), path);
         EXPECT_EQ(Window().Navigator().IsTripsView(), trips);
         EXPECT_EQ(Window().List()->RowCount(), rows) << "no reload";
-        EXPECT_EQ(Window().Player().GetPositionMs(), 5000);
-        EXPECT_FALSE(Window().Player().IsRunning());
+        EXPECT_EQ(Window().Playback().Player().GetPositionMs(), 5000);
+        EXPECT_FALSE(Window().Playback().Player().IsRunning());
         EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
         EXPECT_EQ(Window().FrontView(), front);
         EXPECT_FALSE(fs::exists(workDir / "blackbox.cfg"));
@@ -169,7 +169,7 @@ TEST_F(MainWindowDeviceSettingsTest, AnsweringNoToTheFormatLeavesRecordingAndLis
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(Window().List()->RowCount(), 3) << "no reload";
     EXPECT_TRUE(Window().IsPlayerActive()) << "not closed";
-    EXPECT_TRUE(Window().Player().IsRunning()) << "playing again, as before the dialog";
+    EXPECT_TRUE(Window().Playback().Player().IsRunning()) << "playing again, as before the dialog";
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
     EXPECT_EQ(Window().CurIndex(), 1);
 }
@@ -182,7 +182,7 @@ TEST_F(MainWindowDeviceSettingsTest, TheSettingsLeavePlayOrPauseAsTheyWere) {
     ASSERT_TRUE(WaitForFrontFrame(1));
     bool pausedMeanwhile = false;
     Window().onSettings = [&](CSettingDlg&) {
-        pausedMeanwhile = !Window().Player().IsRunning() && Visible(IDC_BUTTON_PLAY);
+        pausedMeanwhile = !Window().Playback().Player().IsRunning() && Visible(IDC_BUTTON_PLAY);
         return static_cast<int>(QDialog::Rejected);
     };
     for (const bool playing : {true, false}) {
@@ -196,7 +196,7 @@ TEST_F(MainWindowDeviceSettingsTest, TheSettingsLeavePlayOrPauseAsTheyWere) {
             else
                 QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_SETTING), Qt::LeftButton);
             EXPECT_TRUE(pausedMeanwhile);
-            EXPECT_EQ(Window().Player().IsRunning(), playing);
+            EXPECT_EQ(Window().Playback().Player().IsRunning(), playing);
             EXPECT_EQ(Visible(IDC_BUTTON_PAUSE), playing);
             EXPECT_EQ(Window().CurIndex(), 1);
             Window().OnBnClickedButtonPlay();

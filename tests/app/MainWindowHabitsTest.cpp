@@ -157,7 +157,7 @@ TEST_F(MainWindowFixture, ClickOnThePicturePausesAndResumesDoubleClickTogglesFul
     QWidget* front = Window().FrontArea();
     QTest::mouseClick(front, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     ASSERT_TRUE(WaitUntil([&] { return Visible(IDC_BUTTON_PLAY); })) << "a click pauses";
-    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_FALSE(Window().Playback().Player().IsRunning());
     QTest::mouseClick(front, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     ASSERT_TRUE(WaitUntil([&] { return Visible(IDC_BUTTON_PAUSE); })) << "and resumes";
 
@@ -182,11 +182,11 @@ TEST_F(MainWindowFixture, WheelOnTheSlidersSeeksTenSecondsAndStepsVolumeAndBrigh
     Wheel(Window().PositionSlider(), 2);
     EXPECT_EQ(Window().PositionSlider()->GetPos(), start + 20);
     constexpr int kSoonMs = 3000;  // well short of the twenty seconds playing would take
-    EXPECT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() >= (start + 20) * 1000; },
+    EXPECT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() >= (start + 20) * 1000; },
                           kSoonMs));
     const int forward = Window().PositionSlider()->GetPos();
     Wheel(Window().PositionSlider(), -1);
-    EXPECT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() < (forward - 5) * 1000; },
+    EXPECT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() < (forward - 5) * 1000; },
                           kSoonMs));
 
     Window().VolumeSlider()->SetPos(50);

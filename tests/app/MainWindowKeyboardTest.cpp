@@ -14,13 +14,13 @@ TEST_F(MainWindowFixture, SpacePausesAndResumes) {
     DoubleClickRow(1);
     ASSERT_TRUE(WaitForFrontFrame(5));
     Key(Qt::Key_Space);
-    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_FALSE(Window().Playback().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
-    const int paused = Window().Player().GetFrameCounter();
+    const int paused = Window().Playback().Player().GetFrameCounter();
     Pump(300);
-    EXPECT_LE(Window().Player().GetFrameCounter(), paused + 1);
+    EXPECT_LE(Window().Playback().Player().GetFrameCounter(), paused + 1);
     Key(Qt::Key_Space);
-    EXPECT_TRUE(Window().Player().IsRunning());
+    EXPECT_TRUE(Window().Playback().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
     ASSERT_TRUE(WaitForFrontFrame(FrontFrame() + 10));
 }
@@ -35,11 +35,11 @@ TEST_F(MainWindowFixture, RightAndLeftSeekTenSecondsWithTheirTraceLines) {
     EXPECT_EQ(KeyTraces(),
               (std::vector<std::string>{"Press Button => 37\n", "Press Button => VK_LEFT\n",
                                         "Press Button => 39\n", "Press Button => VK_RIGHT\n"}));
-    ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() >= 10000; }));
-    ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() > 11000; }));
-    const int before = Window().Player().GetPositionMs();
+    ASSERT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() >= 10000; }));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() > 11000; }));
+    const int before = Window().Playback().Player().GetPositionMs();
     Key(Qt::Key_Left);
-    ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() < before - 5000; }));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() < before - 5000; }));
 }
 
 TEST_F(MainWindowFixture, PageUpAndPageDownStepThroughRowsAndStopAtTheEnds) {
@@ -72,7 +72,7 @@ TEST_F(MainWindowFixture, UpAndDownMoveTheVolumeByFiveWithinItsRange) {
     for (const Step& step : steps) {
         Key(step.key);
         EXPECT_EQ(Window().VolumeSlider()->GetPos(), step.volume);
-        EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF,
+        EXPECT_EQ(Window().Playback().Session().Output().GetVolume() & 0xFFFF,
                   static_cast<uint32_t>(step.volume * 655.35));
     }
     EXPECT_EQ(KeyTraces()[1], "Press Button => VK_UP\n");
@@ -117,7 +117,7 @@ TEST_F(MainWindowFixture, F3PausesAndAsksForADriveThenTheSpaceActionResumes) {
     ASSERT_TRUE(WaitForFrontFrame(3));
     Key(Qt::Key_F3);  // drive already chosen: no question; pause, then Space resumes
     EXPECT_EQ(Window().driveDialogs, 0);
-    EXPECT_TRUE(Window().Player().IsRunning());
+    EXPECT_TRUE(Window().Playback().Player().IsRunning());
     EXPECT_TRUE(Visible(IDC_BUTTON_PAUSE));
 
     Window().Navigator().Cards().SetDrivePath("");
@@ -132,7 +132,7 @@ TEST_F(MainWindowFixture, CommaAndPeriodStepOneFrameAndBracketsWalkTheRates) {
     ASSERT_TRUE(WaitForFrontFrame(5));
     Key(Qt::Key_Period);  // while playing: pauses first, then steps
     EXPECT_TRUE(Visible(IDC_BUTTON_PLAY));
-    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_FALSE(Window().Playback().Player().IsRunning());
     Pump(300);
     int frame = FrontFrame();
     const struct {
@@ -157,7 +157,7 @@ TEST_F(MainWindowFixture, CommaAndPeriodStepOneFrameAndBracketsWalkTheRates) {
                  {Qt::Key_BracketLeft, 25, "0.25\u00d7"},  {Qt::Key_BracketLeft, 25, "0.25\u00d7"}};
     for (const auto& rate : rates) {
         Key(rate.key);
-        EXPECT_EQ(Window().Player().GetRatePercent(), rate.percent);
+        EXPECT_EQ(Window().Playback().Player().GetRatePercent(), rate.percent);
         EXPECT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8(rate.label)) << rate.percent;
     }
 }

@@ -61,7 +61,7 @@ protected:
 }  // namespace
 
 TEST_F(MainWindowMapTest, ThePageIsRequestedAtSetUpAndLoadedWhenTheMapIsFirstShown) {
-    EXPECT_TRUE(Window().IsMapNavigated());
+    EXPECT_TRUE(Window().Telemetry().IsMapNavigated());
     EXPECT_EQ(Window().GetDlgItem(IDC_MAPVIEW), Window().MapViewWidget());
     EXPECT_EQ(Map().geometry(), QRect(650, 268, 0, 0)) << "hidden until a map state shows it";
     // No browser while the map is hidden: its mere presence makes every repaint expensive.

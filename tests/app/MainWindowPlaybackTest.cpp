@@ -122,7 +122,7 @@ TEST_F(MainWindowFixture, SixtySecondRecordingShowsOneMinuteAndHandsOverAtItsEnd
     // A seek shows another of its pictures, paused; PLAY plays on from there.
     Window().SeekToRecordingMs(4000);
     ASSERT_TRUE(WaitUntil([&] { return FrontFrame() == 120; })) << FrontFrame();
-    EXPECT_FALSE(Window().Player().IsRunning());
+    EXPECT_FALSE(Window().Playback().Player().IsRunning());
     ASSERT_TRUE(WaitUntil([&] { return !Window().IsHeldAtEnd(); }));
     Window().OnBnClickedButtonPlay();
     ASSERT_TRUE(WaitUntil([&] { return FrontFrame() > 130; })) << FrontFrame();
@@ -175,7 +175,7 @@ TEST_F(MainWindowFixture, VolumeSliderReleaseSetsTheChannelVolumeOrMutes) {
     } rows[] = {{1, 655, 0}, {50, 32767, 0}, {99, 64879, 0}, {0, 0, 1}, {50, 32767, 0}};
     for (const Row& row : rows) {
         SendSliderRelease(IDC_SLIDER_VOLUME, row.position);
-        EXPECT_EQ(Window().WaveBox().GetVolume(), row.channel | (row.channel << 16))
+        EXPECT_EQ(Window().Playback().Session().Output().GetVolume(), row.channel | (row.channel << 16))
             << row.position;
         EXPECT_EQ(MuteCheck(), row.mute) << row.position;
     }
@@ -186,19 +186,19 @@ TEST_F(MainWindowFixture, MuteButtonSilencesAndRestoresTheSliderVolume) {
     auto* mute = Window().GetDlgItem(IDC_BUTTON_MUTE);
     QTest::mouseClick(mute, Qt::LeftButton);
     EXPECT_EQ(MuteCheck(), 1);
-    EXPECT_EQ(Window().WaveBox().GetVolume(), 0u);
+    EXPECT_EQ(Window().Playback().Session().Output().GetVolume(), 0u);
     QTest::mouseClick(mute, Qt::LeftButton);
     EXPECT_EQ(MuteCheck(), 0);
-    EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 32767u);
+    EXPECT_EQ(Window().Playback().Session().Output().GetVolume() & 0xFFFF, 32767u);
 }
 
 TEST_F(MainWindowFixture, PositionSliderAtZeroGoesToTheStart) {
     ShowCard();
     DoubleClickRow(1);
     SendSliderRelease(IDC_SLIDER_POS, 20);
-    ASSERT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() >= 20000; }));
+    ASSERT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() >= 20000; }));
     SendSliderRelease(IDC_SLIDER_POS, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Window().Player().GetPositionMs() < 1000; }));
+    EXPECT_TRUE(WaitUntil([&] { return Window().Playback().Player().GetPositionMs() < 1000; }));
 }
 
 TEST_F(MainWindowFixture, StartingWithACardFolderShowsItsDrivingRecordings) {

@@ -117,7 +117,7 @@ TEST_F(MainWindowRedactionTest, DrawnBoxFollowsThePlateIntoTheMasksFileTheExport
     QTest::keyClick(window.get(), Qt::Key_R);
     ASSERT_TRUE(tool.IsOn());
     EXPECT_EQ(window->Playback().State(), PlaybackState::Paused);
-    window->Player().WaitForWorker();  // the picture on screen stays as it is now
+    window->Playback().Player().WaitForWorker();  // the picture on screen stays as it is now
     const int64_t drawnFrame = tool.FrameOnScreen(0);
     const MovingPlate plate(kWidth, kHeight, kRate);
     const PlateBox truth = plate.BoxAt(static_cast<int>(drawnFrame));

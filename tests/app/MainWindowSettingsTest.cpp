@@ -85,7 +85,7 @@ TEST_F(MainWindowFixture, WithoutASettingsFileAnEmptyOneIsMadeAndDefaultsApply) 
     EXPECT_EQ(ReadFile(Config()), "");
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 50);
     EXPECT_EQ(Window().BrightSlider()->GetPos(), 0);
-    EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 32767u) << "restored volume applied";
+    EXPECT_EQ(Window().Playback().Session().Output().GetVolume() & 0xFFFF, 32767u) << "restored volume applied";
 }
 
 TEST_F(MainWindowFixture, StoredValuesAreReadLikeTheProfileFunctionsDo) {

@@ -93,7 +93,7 @@ TEST_F(MainWindowSmallScreenTest, TheWindowFitsTheScreenAndEveryControlHasItsOwn
         << Window().width() << "x" << Window().height();
     ShowCard();
     DoubleClickRow(0);
-    ASSERT_EQ(Window().Player().GetCameraCount(), 2);
+    ASSERT_EQ(Window().Playback().Player().GetCameraCount(), 2);
     ExpectControlsPlaced("normal window");
     // The map in the small area takes the rear camera's place.
     QTest::mouseClick(Window().GetDlgItem(IDC_CHECK_MAPSMALL), Qt::LeftButton);

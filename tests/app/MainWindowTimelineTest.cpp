@@ -607,7 +607,7 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
                 presentsAtHandOver = window->FrontArea()->PresentCount();
                 shownAtHandOver = FrontFrame();
             } while (presentsAtHandOver != window->FrontArea()->PresentCount());
-            playerHandOvers = window->Player().GetHandOvers();
+            playerHandOvers = window->Playback().Player().GetHandOvers();
             endedIndex = window->TripIndex();
         },
         Qt::DirectConnection);
@@ -631,7 +631,7 @@ TEST_F(MainWindowTimelineTest, ATripHandsOverWithoutABreakAndTheWindowFollows) {
     EXPECT_GE(window->PositionSlider()->GetPos(), kSeconds);
     EXPECT_LE(window->PositionSlider()->GetPos(), kSeconds + 1);
     // From there every front frame of the second recording was presented once.
-    ASSERT_TRUE(apptest::WaitUntil([&] { return window->Player().Ended(); }, 20000));
+    ASSERT_TRUE(apptest::WaitUntil([&] { return window->Playback().Player().Ended(); }, 20000));
     EXPECT_EQ(window->FrontArea()->PresentCount() - presentsAtHandOver,
               kSeconds * kRate - 1 - shownAtHandOver);
     EXPECT_EQ(FrontFrame(), kSeconds * kRate - 1);

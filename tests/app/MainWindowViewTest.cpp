@@ -86,7 +86,7 @@ struct Step {
 TEST_F(MainWindowViewTest, EveryCommandFromEveryStateWithTwoCameras) {
     ShowCard();
     DoubleClickRow(0);
-    ASSERT_EQ(Window().Player().GetCameraCount(), 2);
+    ASSERT_EQ(Window().Playback().Player().GetCameraCount(), 2);
     EXPECT_EQ(Current(), FR) << "a two-camera recording opens front main, rear small";
     const int swap = IDC_BUTTON_CHANGEVIEW, mapSmall = IDC_CHECK_MAPSMALL,
               camSmall = IDC_CHECK_CAMSMALL, mapLarge = IDC_BUTTON_MAPVIEW;
@@ -124,7 +124,7 @@ TEST_F(MainWindowViewTest, EveryCommandFromEveryStateWithTwoCameras) {
 TEST_F(MainWindowViewTest, OneCameraOnlyTogglesBetweenFrontMainAndMapMain) {
     ShowCard(OneCamera().root);
     DoubleClickRow(0);
-    ASSERT_EQ(Window().Player().GetCameraCount(), 1);
+    ASSERT_EQ(Window().Playback().Player().GetCameraCount(), 1);
     EXPECT_EQ(Current(), FM) << "a one-camera recording opens with the map small";
     ExpectPlaced(FM, false, "open");
     for (int id : {IDC_BUTTON_CHANGEVIEW, IDC_CHECK_MAPSMALL, IDC_CHECK_CAMSMALL})

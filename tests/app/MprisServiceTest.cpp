@@ -216,7 +216,7 @@ TEST_F(MprisFixture, TransportMethodsActLikeTheWindowsButtons) {
     EXPECT_EQ(metadata.value("xesam:url").toString(),
               QUrl::fromLocalFile(QString::fromStdString(Card().driving[0])).toString());
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(),
-              qlonglong(Window().Player().GetDuration()) * 1000);
+              qlonglong(Window().Playback().Player().GetDuration()) * 1000);
     EXPECT_TRUE(TrackId().startsWith(MprisService::kTrackPrefix));
     ASSERT_TRUE(WaitUntil([&] { return log.Changed("PlaybackStatus", "Playing"); }));
 
@@ -264,7 +264,7 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
     ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(track), 30 * kUs}));
     ASSERT_TRUE(WaitUntil([&] { return !log.seeks.isEmpty(); }))
         << Status().toStdString() << " at " << PositionUs() << " of "
-        << Window().Player().GetDuration() << " ms, track " << track.path().toStdString() << " now "
+        << Window().Playback().Player().GetDuration() << " ms, track " << track.path().toStdString() << " now "
         << TrackId().toStdString();
     EXPECT_TRUE(near(log.seeks.last(), 30)) << log.seeks.last();
     EXPECT_TRUE(near(PositionUs(), 30)) << PositionUs();
@@ -278,7 +278,7 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
         ASSERT_TRUE(Invoke("Seek", {row.offsetSec * kUs}));
         ASSERT_TRUE(WaitUntil([&] { return log.seeks.size() > seen; }))
             << row.offsetSec << " " << Status().toStdString() << " " << PositionUs() << " "
-            << Title().toStdString() << Window().Player().IsRunning();
+            << Title().toStdString() << Window().Playback().Player().IsRunning();
         EXPECT_TRUE(near(log.seeks.last(), row.landSec))
             << row.offsetSec << " " << log.seeks.last();
     }
@@ -385,7 +385,7 @@ TEST_F(MprisFixture, VolumeIsTheVolumeSlider) {
     EXPECT_NEAR(Get(kPlayer, "Volume").toDouble(), 50 / 99.0, 1e-9);
     ASSERT_TRUE(Set("Volume", 0.25));
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 25);
-    EXPECT_EQ(Window().WaveBox().GetVolume() & 0xFFFF, 16383u);
+    EXPECT_EQ(Window().Playback().Session().Output().GetVolume() & 0xFFFF, 16383u);
     ASSERT_TRUE(Set("Volume", -1.0));  // clamped: silence, and the mute button shows it
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 0);
     EXPECT_EQ(MuteCheck(), 1);
@@ -399,7 +399,7 @@ TEST_F(MprisFixture, RateIsThePlayersRateAtItsNearestStep) {
     for (const auto& c : cases) {
         ASSERT_TRUE(Set("Rate", c.asked));
         EXPECT_EQ(Get(kPlayer, "Rate").toDouble(), c.rate) << c.asked;
-        EXPECT_EQ(Window().Player().GetRatePercent(), static_cast<int>(c.rate * 100)) << c.asked;
+        EXPECT_EQ(Window().Playback().Player().GetRatePercent(), static_cast<int>(c.rate * 100)) << c.asked;
     }
     ASSERT_TRUE(Set("Rate", 0.5));
     EXPECT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8("0.5\u00d7"));

@@ -59,13 +59,12 @@ bool SaveScreen(const QRect& area, const QString& path) {
     return saved;
 }
 
-// The window with the settings dialog shown for a picture instead of run modally.
-class ScreenshotWindow : public CSamplePlayerDlg {
+// The settings dialog shown for a picture instead of run modally.
+class ScreenshotDialogs : public WindowDialogs {
 public:
     QString settingsPicture;
     bool settingsSaved = false;
 
-protected:
     int RunSettingsDialog(CSettingDlg& dialog) override {
         dialog.show();
         apptest::Pump(800);
@@ -73,6 +72,11 @@ protected:
         dialog.reject();
         return dialog.result();
     }
+};
+
+class ScreenshotWindow : public ScreenshotDialogs, public CSamplePlayerDlg {
+public:
+    ScreenshotWindow() : CSamplePlayerDlg(nullptr, this) {}
 };
 
 // On a small screen (run with a fourth argument "small" on an 800 x 600 display): the window as

@@ -34,7 +34,7 @@ TEST_F(WindowLayoutTest, AHandOverKeepsTheUsersViewsOnlyForTheSameCameras) {
     };
     ShowCard();
     DoubleClickRow(0);
-    ASSERT_EQ(Window().Player().GetCameraCount(), 2);
+    ASSERT_EQ(Window().Playback().Player().GetCameraCount(), 2);
     for (const auto& row : rows) {
         Window().OnBnClickedButtonChangeView();  // rear main, front small
         ASSERT_EQ(Places().front, ViewPlace::Small) << row.what;

@@ -1,0 +1,74 @@
+#include "app/dialogs/RecoveryCommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/dialogs/WindowDialogs.h"
+#include "app/list/RecordingListView.h"
+#include "app/window/CSamplePlayerDlg.h"
+#include "recover/RecordingRepair.h"
+#include "support/QtText.h"
+
+namespace {
+
+constexpr int IDS_RECOVER_FOLDER_KO = 1728, IDS_RECOVER_FOLDER_EN = 1729;
+constexpr int IDS_NEED_CARD_KO = 1738, IDS_NEED_CARD_EN = 1739;
+constexpr int IDS_REPAIRED_KO = 1740, IDS_REPAIRED_EN = 1741;
+constexpr int IDS_REPAIR_FAILED_KO = 1742, IDS_REPAIR_FAILED_EN = 1743;
+constexpr int IDS_REPAIR_FOLDER_KO = 1744, IDS_REPAIR_FOLDER_EN = 1745;
+// Numbered names tried when the folder holds the recording's name already.
+constexpr int kNameAttempts = 100;
+
+// "REC_..._D.AVI" in folder, else "REC_..._D_2.AVI" and on: a copy never replaces a file.
+QString FreeCopyPath(const QString& folder, const QString& original) {
+    const QFileInfo info(original);
+    const QDir dir(folder);
+    QString path = dir.filePath(info.fileName());
+    for (int n = 2; n <= kNameAttempts && QFileInfo::exists(path); ++n)
+        path = dir.filePath(info.completeBaseName() + QLatin1Char('_') + QString::number(n) +
+                            QLatin1Char('.') + info.suffix());
+    return path;
+}
+
+}  // namespace
+
+RecoveryCommands::RecoveryCommands(CSamplePlayerDlg& window, WindowDialogs& dialogs)
+    : QObject(&window), m_window(window), m_dialogs(dialogs) {
+    connect(window.List(), &RecordingListView::recoverRequested, this,
+            [this] { RecoverFromCard(m_window.DrivePath(), &m_window); });
+    connect(window.List(), &RecordingListView::repairRequested, this,
+            &RecoveryCommands::RepairForOtherPlayers);
+}
+
+void RecoveryCommands::RecoverFromCard(const std::string& drive, QWidget* parent) {
+    CRecoverDlg::SourceOpener opener = m_dialogs.RecoverySource(drive);
+    if (!opener) {
+        m_dialogs.ShowMessage(TrPair(IDS_NEED_CARD_KO, IDS_NEED_CARD_EN));
+        return;
+    }
+    const QString folder =
+        m_dialogs.RunOutputFolderDialog(TrPair(IDS_RECOVER_FOLDER_KO, IDS_RECOVER_FOLDER_EN));
+    if (folder.isEmpty()) return;
+    CRecoverDlg dialog(parent, std::move(opener), QDir(folder).absolutePath().toStdString());
+    connect(&dialog, &CRecoverDlg::showInList, this,
+            [this](const QString& shown) { m_window.Navigator().OpenPath(shown); });
+    dialog.Start();
+    m_dialogs.RunRecoverDialog(dialog);
+}
+
+void RecoveryCommands::RepairForOtherPlayers(const QString& path) {
+    const QString folder =
+        m_dialogs.RunOutputFolderDialog(TrPair(IDS_REPAIR_FOLDER_KO, IDS_REPAIR_FOLDER_EN));
+    if (folder.isEmpty()) return;
+    const std::string out = FreeCopyPath(folder, path).toStdString();
+    m_repairJob.Start([this, input = path.toStdString(), out](JobContext& job) {
+        RepairReport report;
+        std::string error;
+        const bool written = RepairRecording(input, out, &report, &error);
+        job.Post([this, written, out, error] {
+            m_dialogs.ShowMessage(
+                written ? TrPair(IDS_REPAIRED_KO, IDS_REPAIRED_EN, out.c_str())
+                        : TrPair(IDS_REPAIR_FAILED_KO, IDS_REPAIR_FAILED_EN, error.c_str()));
+        });
+    });
+}
