@@ -3,43 +3,17 @@
 // picture and an optional colour-key transparency. With an active channel the part left of
 // the thumb shows the active picture, so the track fills up as the value grows.
 //
-// The slider reports to its parent with two posted SliderNotifyEvent notices carrying the
-// control id and the new position: kMovingMessage while the thumb is dragged, kMovedMessage
-// when the user lets go of it, after every handled key and after every wheel step (when a
-// wheel step is set). Positions are plain ints in
-// minimum..maximum; the pixel mapping uses the channel's size (not the widget's), as set by
-// SetBitmapChannel.
+// The slider reports with two signals carrying the new position: moving while the thumb is
+// dragged, moved when the user lets go of it, after every handled key and after every wheel
+// step (when a wheel step is set). Positions are plain ints in minimum..maximum; the pixel
+// mapping uses the channel's size (not the widget's), as set by SetBitmapChannel.
 
-#include <QEvent>
 #include <QPixmap>
 #include <QWidget>
 
 class QPainter;
 #include <cstdint>
 #include <vector>
-
-class SliderNotifyEvent : public QEvent {
-public:
-    static constexpr int kMovingMessage = 0x28D1;  // 10449: position changed during a drag
-    static constexpr int kMovedMessage = 0x28D2;   // 10450: the user finished (release or key)
-
-    // The registered event types of the two notices (the message numbers themselves when
-    // free in the application's event-type space).
-    static QEvent::Type MovingType();
-    static QEvent::Type MovedType();
-
-    SliderNotifyEvent(int message, int controlId, int position);
-
-    // kMovingMessage or kMovedMessage.
-    int message() const { return m_nMessage; }
-    int controlId() const { return m_nControlId; }
-    int position() const { return m_nPosition; }
-
-private:
-    int m_nMessage;
-    int m_nControlId;
-    int m_nPosition;
-};
 
 class CBitmapSlider : public QWidget {
     Q_OBJECT
@@ -71,7 +45,7 @@ public:
     void GetRange(int& minimum, int& maximum) const;
     int GetRangeMin() const { return m_nMin; }
     int GetRangeMax() const { return m_nMax; }
-    // Clamped to maximum, then to minimum; repaints. Posts nothing.
+    // Clamped to maximum, then to minimum; repaints. Signals nothing.
     void SetPos(int position);
     int GetPos() const { return m_nPos; }
     // Returns the previous page size.
@@ -108,6 +82,12 @@ public:
     int OutMark() const { return m_nOutMark; }
     QSize sizeHint() const override;
 
+signals:
+    // The thumb is being dragged to position.
+    void moving(int position);
+    // The user let go of the thumb, or a key or a wheel step moved it, to position.
+    void moved(int position);
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -129,7 +109,8 @@ private:
                             uint32_t colour, int x, int y);
     void MoveThumbTo(int pointer);
     void PaintMarks(QPainter& p) const;
-    void Notify(int message);
+    // Says the position: moving during a drag, else moved.
+    void Notify(bool dragging);
 
     int m_nControlId;
     int m_nMax = 100;

@@ -1,5 +1,4 @@
-// The slider's pointer and keyboard handling, and the notices they post to the parent.
-#include <QCoreApplication>
+// The slider's pointer and keyboard handling, and the signals they give.
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -10,9 +9,11 @@
 
 #include "controls/CBitmapSlider.h"
 
-void CBitmapSlider::Notify(int message) {
-    if (QWidget* parent = parentWidget())
-        QCoreApplication::postEvent(parent, new SliderNotifyEvent(message, m_nControlId, m_nPos));
+void CBitmapSlider::Notify(bool dragging) {
+    if (dragging)
+        emit moving(m_nPos);
+    else
+        emit moved(m_nPos);
 }
 
 void CBitmapSlider::MoveThumbTo(int pointer) {
@@ -26,7 +27,7 @@ void CBitmapSlider::MoveThumbTo(int pointer) {
     pixel = std::max(std::min(pixel, high), low);
     if (pixel != PosToPixel(m_nPos)) {
         SetPos(PixelToPos(pixel));
-        Notify(SliderNotifyEvent::kMovingMessage);
+        Notify(true);
     }
 }
 
@@ -66,7 +67,7 @@ void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_bDragging = false;
     update();
-    Notify(SliderNotifyEvent::kMovedMessage);
+    Notify(false);
     event->accept();
 }
 
@@ -103,7 +104,7 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
             return;
     }
     SetPos(int(std::clamp<int64_t>(target, INT_MIN, INT_MAX)));
-    Notify(SliderNotifyEvent::kMovedMessage);
+    Notify(false);
     event->accept();
 }
 
@@ -123,7 +124,7 @@ void CBitmapSlider::wheelEvent(QWheelEvent* event) {
     if (notches == 0) return;
     const int64_t target = int64_t(m_nPos) + int64_t(notches) * m_nWheelStep;
     SetPos(int(std::clamp<int64_t>(target, INT_MIN, INT_MAX)));
-    Notify(SliderNotifyEvent::kMovedMessage);
+    Notify(false);
 }
 
 void CBitmapSlider::focusInEvent(QFocusEvent* event) {

@@ -142,7 +142,7 @@ void MprisService::SetVolume(double volume) {
     // As if the user had released the volume slider there: the sound output and the mute
     // button follow.
     m_window.VolumeSlider()->SetPos(position);
-    m_window.OnSliderMoved(IDC_SLIDER_VOLUME, position);
+    m_window.Shown().ApplyVolume(position);
     Refresh();
 }
 

@@ -131,6 +131,8 @@ void DeviceSettingsCommand::Restore(const Moment& moment) {
     if (!moment.playing) m_window.OnBnClickedButtonPause();
     m_window.SeekOnTimeline(moment.positionMs);
     // The views as they were, once the recording shows (its opening lays them out anew).
-    m_window.WhenOpened(
-        [this, moment] { m_window.Layout().SetViewState(moment.front, moment.rear, moment.map); });
+    // The command is gone by then: the window is what is left to ask.
+    m_window.WhenOpened([&window = m_window, moment] {
+        window.Layout().SetViewState(moment.front, moment.rear, moment.map);
+    });
 }

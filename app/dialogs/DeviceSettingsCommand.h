@@ -4,7 +4,7 @@
 // recovery and the archive import it may ask for first. What was on screen comes back
 // afterwards: the recording, its position, play or pause, the views and the list.
 //
-// GUI thread only.
+// GUI thread only. Made for one press: nothing of it outlives Run().
 
 #include <cstddef>
 #include <cstdint>

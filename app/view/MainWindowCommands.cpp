@@ -47,7 +47,7 @@ using T = TimelinePanel;
 void StepVolume(D& d, int step) {
     CBitmapSlider* volume = d.VolumeSlider();
     volume->SetPos(std::clamp(volume->GetPos() + step, 0, D::kVolumeMax));
-    d.OnSliderMoved(IDC_SLIDER_VOLUME, volume->GetPos());
+    d.Shown().ApplyVolume(volume->GetPos());
 }
 
 // One frame forward or back; the controller pauses before it steps.

@@ -13,6 +13,7 @@
 #include "app/dialogs/RecoveryCommands.h"
 #include "app/list/RecordingListView.h"
 #include "app/view/QtVideoArea.h"
+#include "app/window/PlaybackView.h"
 #include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "res/SkinBitmaps.h"
@@ -23,11 +24,12 @@
 #include "telemetry/TelemetryLogic.h"
 
 CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent, WindowDialogs* dialogs)
-    : QDialog(parent), m_dialogs(dialogs), m_settings(new ViewerSettings(this)) {
-    if (!m_dialogs) {
-        m_ownDialogs = std::make_unique<WindowDialogs>();
-        m_dialogs = m_ownDialogs.get();
-    }
+    : QDialog(parent),
+      // The caller's dialogs stay the caller's; the desktop's are the window's own.
+      m_dialogs(dialogs ? std::shared_ptr<WindowDialogs>(dialogs, [](WindowDialogs*) {})
+                        : std::make_shared<WindowDialogs>()),
+      m_settings(new ViewerSettings(this)) {
+    m_view = new PlaybackView(*this, m_playback, *m_dialogs);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
     setAcceptDrops(true);  // a card folder or a recording dropped on the window opens
@@ -66,35 +68,31 @@ bool CSamplePlayerDlg::OnInitDialog() {
     m_telemetry->SetUnitsPerG(m_settings->UnitsPerG());
     Layout().Frame().PlaceRemembered(m_settings->WindowPlace());
     m_navigator->Cards().ReadLastCard();
-    ApplyVolume(m_ui->volume->GetPos());
+    m_view->ApplyVolume(m_ui->volume->GetPos());
     m_playback.SetBrightness(m_ui->bright->GetPos());
 
-    ConnectPlayback();
+    m_view->Connect();
+    connect(m_view, &PlaybackView::recordingEnded, this, &CSamplePlayerDlg::RecordingEnded);
+    connect(m_view, &PlaybackView::volumeChanged, this, &CSamplePlayerDlg::VolumeChanged);
     m_recovery = std::make_unique<RecoveryCommands>(*this, *m_dialogs);
     m_archive = std::make_unique<ArchiveCommands>(*this, *m_settings, *m_dialogs);
-    m_deviceSettings =
-        std::make_unique<DeviceSettingsCommand>(*this, *m_dialogs, *m_recovery, *m_archive);
     qApp->installEventFilter(this);
     return true;
 }
 
 void CSamplePlayerDlg::CreateTelemetryAndCapture() {
-    const auto currentPath = [this]() -> const std::string& { return m_strCurrentPath; };
+    const auto currentPath = [this]() -> const std::string& { return CurrentPath(); };
     m_telemetry = std::make_unique<TelemetryPanel>(
         *this, *m_ui, m_playback, m_playback.TextData(),
         TelemetryPanel::Host{
-            currentPath,
-            [this] {
-                m_nShownSecond = -1;
-                OnPlaybackPosition(m_playback.Position());
-            },
+            currentPath, [this] { m_view->ShowMomentAgain(); },
             [this](CGPSData* fix) { return m_pTimeline ? m_pTimeline->FixOnScreen(fix) : -1; }});
     // The unit picked in the speed box's menu is the viewer's from then on (events, export).
     m_telemetry->InstallSpeedUnitMenu([this](SpeedUnit) { SaveConfig(); });
     m_capture =
         std::make_unique<StillCapture>(static_cast<Host&>(*this), *m_dialogs, *this, m_playback);
     // A trip's walk is cut to the recording on screen.
-    m_capture->SetTelemetrySource([this] { return m_pTimeline->PartOf(m_strCurrentPath); });
+    m_capture->SetTelemetrySource([this] { return m_pTimeline->PartOf(CurrentPath()); });
 }
 
 void CSamplePlayerDlg::InitControls() {
@@ -130,15 +128,14 @@ void CSamplePlayerDlg::OnBnClickedButtonClose() {
 }
 
 void CSamplePlayerDlg::QuitNow() {
-    if (m_bQuitConfirmed) return;
+    if (m_stage != Stage::Open) return;
     SaveConfig();
     CloseDown();
 }
 
 void CSamplePlayerDlg::CloseDown() {
-    m_strCurrentPath.clear();
-    m_playback.Stop();
-    m_bQuitConfirmed = true;
+    m_view->StopQuietly();
+    if (m_stage == Stage::Open) m_stage = Stage::Closing;
     // A dialog of ours may be open (a question, the settings, a chooser, an export); its own
     // loop has to end before the window's can. An export's Cancel keeps its dialog up to show
     // how it ended, so that one is abandoned instead.
@@ -156,7 +153,7 @@ void CSamplePlayerDlg::CloseDown() {
 }
 
 void CSamplePlayerDlg::closeEvent(QCloseEvent* event) {
-    if (m_bQuitConfirmed) {
+    if (m_stage != Stage::Open) {
         QDialog::closeEvent(event);
         return;
     }
@@ -166,13 +163,17 @@ void CSamplePlayerDlg::closeEvent(QCloseEvent* event) {
     QTimer::singleShot(0, this, [this] { OnBnClickedButtonClose(); });
 }
 
+void CSamplePlayerDlg::OnBnClickedButtonSetting() {
+    DeviceSettingsCommand(*this, *m_dialogs, *m_recovery, *m_archive).Run();
+}
+
 void CSamplePlayerDlg::OnBnClickedButtonMinimize() {
     showMinimized();
 }
 
 void CSamplePlayerDlg::OnDestroy() {
-    if (m_bDestroyed) return;
-    m_bDestroyed = true;
+    if (m_stage == Stage::Destroyed) return;
+    m_stage = Stage::Destroyed;
     qApp->removeEventFilter(this);
     if (m_layout) m_layout->DestroyViews();
     m_telemetry->SetMapView(nullptr, false);
@@ -183,33 +184,6 @@ void CSamplePlayerDlg::OnDestroy() {
 }
 
 // ---- plumbing ----
-
-bool CSamplePlayerDlg::IsPlayerActive() const {
-    const PlaybackState state = m_playback.State();
-    return state == PlaybackState::Playing || state == PlaybackState::Paused;
-}
-
-bool CSamplePlayerDlg::CanSeek() const {
-    // Played out, the recording is still open and any of its pictures can be shown; one
-    // opening takes the seek once it is open.
-    if (m_playback.State() == PlaybackState::Loading) return !m_playback.Path().isEmpty();
-    return m_playback.HasMedia() && !m_strCurrentPath.empty();
-}
-
-std::string CSamplePlayerDlg::OpenRecordingPath() const {
-    // The file opened last, also when the list was rebuilt under it or it has no row.
-    return IsPlayerActive() ? m_strCurrentPath : std::string();
-}
-
-bool CSamplePlayerDlg::event(QEvent* event) {
-    if (event->type() == SliderNotifyEvent::MovedType()) {
-        auto* notice = static_cast<SliderNotifyEvent*>(event);
-        OnSliderMoved(notice->controlId(), notice->position());
-        return true;
-    }
-    if (event->type() == SliderNotifyEvent::MovingType()) return true;  // not acted on
-    return QDialog::event(event);
-}
 
 RecordingListView* CSamplePlayerDlg::List() const {
     return static_cast<RecordingListView*>(m_ui->list);

@@ -37,6 +37,7 @@
 #include "app/view/MainWindowControls.h"
 #include "app/view/ViewState.h"
 #include "app/view/WindowLayout.h"
+#include "app/window/PlaybackView.h"
 #include "app/window/ViewerSettings.h"
 
 class ArchiveCommands;
@@ -44,7 +45,6 @@ class CBitmapSlider;
 class CGraphStatic;
 class CMapView;
 class MainWindowActions;
-class QFileSystemWatcher;
 class QKeyEvent;
 class QLabel;
 class QtVideoArea;
@@ -98,21 +98,23 @@ public:
         return MainWindowControls::NormalLayout(client);
     }
 
-    // ---- playback ----
-    // tripIndex: the path is that recording of the trip set on the controller.
-    bool OpenRecording(const std::string& path, int tripIndex = -1);
-    void OnBnClickedButtonPlay();
-    void OnBnClickedButtonPause();
-    void OnBnClickedButtonStop();
-    void OnBnClickedButtonPre();
-    void OnBnClickedButtonNext();
-    void OnBnClickedButtonBackward();
-    void OnBnClickedButtonForward();
-    void OnBnClickedButtonMute();
-    void OnBnClickedButtonOpen();
+    // ---- playback: what is on screen of it (PlaybackView), the list's rows ----
+    PlaybackView& Shown() const { return *m_view; }
+    bool OpenRecording(const std::string& path, int tripIndex = -1) {
+        return m_view->Open(path, tripIndex);
+    }
+    void OnBnClickedButtonPlay() { m_view->Play(); }
+    void OnBnClickedButtonPause() { m_view->Pause(); }
+    void OnBnClickedButtonStop() { m_view->Stop(); }
+    void OnBnClickedButtonPre() { m_navigator->PlayOlder(); }
+    void OnBnClickedButtonNext() { m_navigator->PlayNewer(); }
+    void OnBnClickedButtonBackward() { m_view->Backward(); }
+    void OnBnClickedButtonForward() { m_view->Forward(); }
+    void OnBnClickedButtonMute() { m_view->Mute(); }
+    // OPEN always asks which card (or folder), also while one is listed.
+    void OnBnClickedButtonOpen() { m_navigator->AskForCard(); }
     void OnBnClickedButtonClose();
     void OnBnClickedButtonMinimize();
-    int OnSliderMoved(int controlId, int position);
 
     // ---- view commands, mirror, capture, zoom ----
     void OnBnClickedButtonChangeView() { m_layout->OnBnClickedButtonChangeView(); }
@@ -125,13 +127,12 @@ public:
     StillCapture& Capture() const { return *m_capture; }
 
     // ---- device settings ----
-    void OnBnClickedButtonSetting() { m_deviceSettings->Run(); }
+    void OnBnClickedButtonSetting();
 
     // ---- the card's deleted recordings, repaired copies; the archive on the PC ----
     RecoveryCommands& Recovery() const { return *m_recovery; }
     ArchiveCommands& Archive() const { return *m_archive; }
 
-    // ---- following playback (…Display.cpp) ----
     // The time labels, the picture's clock, speed, graph, map marker and rate.
     TelemetryPanel& Telemetry() const { return *m_telemetry; }
 
@@ -148,16 +149,11 @@ public:
     // ---- timeline: events, in/out marks, the route, clip export, trips (…Timeline.cpp) ----
     // Events, marks, the route and clip export of what plays; made with the controls.
     TimelinePanel& Timeline() const { return *m_pTimeline; }
-    // Seeks to a time of the open recording (whole seconds, as every seek).
-    void SeekToRecordingMs(int64_t ms);
-    // Seeks on the timeline of what plays; a time in another recording of the trip opens it.
-    void SeekOnTimeline(int64_t timelineMs);
-    // Runs then once the open asked for last is done (a moment put back after a dialog);
-    // dropped when it fails or another open is asked for.
-    void WhenOpened(std::function<void()> then) { m_whenOpened = std::move(then); }
-    const std::vector<std::string>& TripPaths() const;
-    // The trip's recording on screen (0 outside a trip).
-    size_t TripIndex() const;
+    void SeekToRecordingMs(int64_t ms) { m_view->SeekToRecordingMs(ms); }
+    void SeekOnTimeline(int64_t timelineMs) { m_view->SeekOnTimeline(timelineMs); }
+    void WhenOpened(std::function<void()> then) { m_view->WhenOpened(std::move(then)); }
+    const std::vector<std::string>& TripPaths() const { return m_view->TripPaths(); }
+    size_t TripIndex() const { return m_view->TripIndex(); }
 
     // ---- the regions to blur of the recording on screen (…Redaction.cpp) ----
     RedactionTool& Redaction() const { return *m_pRedaction; }
@@ -175,13 +171,11 @@ public:
     CBitmapSlider* BrightSlider() const { return m_ui->bright; }
     int ScreenMode() const { return m_layout->ScreenMode(); }
     int CurIndex() const { return m_navigator->CurIndex(); }
-    bool IsPlayerActive() const;
-    // A recording is open, playing, paused or held at its end.
-    bool CanSeek() const;
+    bool IsPlayerActive() const { return m_view->IsPlayerActive(); }
+    bool CanSeek() const { return m_view->CanSeek(); }
     // The recording shown was played out and holds its last picture (the newest one).
     bool IsHeldAtEnd() const { return m_playback.State() == PlaybackState::Ended; }
-    // The file of the open recording's row; empty when nothing is open.
-    std::string OpenRecordingPath() const;
+    std::string OpenRecordingPath() const { return m_view->OpenRecordingPath(); }
     // The window follows an open recording (its position, the end, hand-overs).
     bool IsFollowingPlayback() const { return m_playback.HasMedia(); }
     const std::string& DrivePath() const { return m_navigator->Cards().DrivePath(); }
@@ -192,13 +186,12 @@ public:
     CMapView* MapViewWidget() const { return m_layout->MapView(); }
 
     // ---- the open recording; the way out ----
-    // The recording open now; empty when none.
-    const std::string& CurrentPath() const { return m_strCurrentPath; }
+    const std::string& CurrentPath() const { return m_view->CurrentPath(); }
     // The quiet way out (a quit signal, the session ending): settings saved, player stopped,
     // window closed, without the question.
     void QuitNow();
     // The quit was confirmed: the window is going.
-    bool IsClosing() const { return m_bQuitConfirmed; }
+    bool IsClosing() const { return m_stage != Stage::Open; }
 
 signals:
     // The player has shown the recording's last frame; the window moves on right after.
@@ -210,7 +203,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent*) override { m_layout->Frame().Paint(); }
     void resizeEvent(QResizeEvent* event) override {
@@ -229,83 +221,22 @@ private:
     // Makes the list's navigator, which follows what the user asks of the list.
     void CreateNavigator();
 
-    void ShowPlayButton(bool showPlay) { m_ui->ShowPlayButton(showPlay); }
-    // PLAY stands wherever the controller is not playing; the buttons follow its state.
-    bool IsPlayShown() const { return m_playback.State() != PlaybackState::Playing; }
-    void SetLabelText(QLabel* label, const std::string& text) {
-        m_ui->SetLabelText(label, QString::fromStdString(text));
-    }
-    void ApplyVolume(int value);
-
-    // Opening, failures and the card coming and going.
-    bool TryOpen(const std::string& path, int tripIndex = -1);
-    // An open that will not show: nothing of the recording asked for stays.
-    void ForgetOpened();
-    // False when the open recording (or its card) went away; the window has moved on.
-    bool CheckRecordingStillThere();
-    // Follows path's file (none when empty) so that its going is noticed when it happens.
-    void WatchRecording(const std::string& path);
-    // Nothing newer follows what plays: the top row, at the end of its trip if it is one.
-    bool IsNewestPlaying() const;
     void CloseDown();
-    // Timeline (…Timeline.cpp).
     void CreateTimeline();
-    // Runs a seek of the controller's and shows where it landed (another recording opened, or
-    // a failure to open it, as an open would).
-    void SeekOnTimeline(const std::function<bool()>& seek);
-    // The controller's signals (…Display.cpp).
-    void ConnectPlayback();
-    void OnPlaybackPosition(int64_t timelineMs);
-    void OnPlaybackState(PlaybackState state);
-    // The controller went on into another recording by itself (a trip's hand-over): the
-    // window follows it (slider, times, title, views, timeline marks) as an open shows it.
-    void OnPlaybackRecording(const QString& path);
-    // An open asked for is done (the window's own, or another trip recording a seek opened).
-    void ShowOpened(const std::string& path);
-    void OnPlaybackEnded();
-    void OnPlaybackFailed(const QString& path);
-    // A recording that cannot be played (any more): marked, and the next one tried.
-    void LeaveUnplayable(const std::string& path);
-    void OnPlaybackLength(int64_t ms);
-    // Shows a recording that was just opened, or handed over to (keepLayout: the views stay
-    // as the user left them while the camera count is the same).
-    void ShowRecording(const std::string& path, bool keepLayout = false);
 
-    // What answers the window's questions: the desktop's (m_ownDialogs) or the caller's.
-    std::unique_ptr<WindowDialogs> m_ownDialogs;
-    WindowDialogs* m_dialogs = nullptr;
+    // What answers the window's questions: the desktop's, or the caller's (not owned).
+    std::shared_ptr<WindowDialogs> m_dialogs;
     ViewerSettings* m_settings = nullptr;  // child
     // The playback session and what plays next; its threads are joined before it goes.
     PlaybackController m_playback;
-    bool m_bDestroyed = false;
+    // Open; closing once the quit is confirmed; destroyed once OnDestroy stopped the player.
+    enum class Stage { Open, Closing, Destroyed } m_stage = Stage::Open;
 
     std::unique_ptr<TelemetryPanel> m_telemetry;
     std::unique_ptr<StillCapture> m_capture;
 
-    // Opening, faults and the way out (GUI thread only).
-    std::string m_strCurrentPath;  // the open recording; empty when none
-    // The controller's trip as std::strings and the shown recording's place in it, worked out
-    // again only when one of them changes: a trip may hold thousands of recordings, and the
-    // timeline asks on every picture.
-    struct TripView {
-        QStringList trip;
-        std::vector<std::string> paths;
-        std::string shown;
-        qsizetype index = -1;
-        bool indexKnown = false;
-    };
-    mutable TripView m_tripView;
-    // Tells when the open recording (or its card) goes, also while paused; child.
-    QFileSystemWatcher* m_pRecordingWatcher = nullptr;
+    PlaybackView* m_view = nullptr;                   // child; what is on screen of what plays
     std::unique_ptr<RecordingNavigator> m_navigator;  // made with the list (CreateNavigator)
-    bool m_bQuitConfirmed = false;
-    // The window is asking the controller to open or seek: a refusal the controller gives
-    // before it returns is handled where the window asked, not by the slots.
-    bool m_bOpening = false;
-    // Runs once when the open asked for last is done (a moment put back after a dialog);
-    // dropped when it fails or another open is asked for.
-    std::function<void()> m_whenOpened;
-    int64_t m_nShownSecond = -1;  // the second of the timeline last shown
 
     std::unique_ptr<MainWindowControls> m_ui;  // knows the skinned controls; Qt owns them
     std::unique_ptr<WindowLayout> m_layout;    // places them, the views and the frame
@@ -317,5 +248,4 @@ private:
     void CreateRedaction();
     std::unique_ptr<RecoveryCommands> m_recovery;
     std::unique_ptr<ArchiveCommands> m_archive;
-    std::unique_ptr<DeviceSettingsCommand> m_deviceSettings;
 };

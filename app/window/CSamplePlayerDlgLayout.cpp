@@ -22,7 +22,9 @@ void CSamplePlayerDlg::CreateControls() {
     clicks->Watch(m_ui->front);
     clicks->Watch(m_ui->rear);
     connect(clicks, &QtVideoClickFilter::clicked, this, [this] {
-        if (IsPlayerActive()) IsPlayShown() ? OnBnClickedButtonPlay() : OnBnClickedButtonPause();
+        if (IsPlayerActive())
+            m_playback.State() != PlaybackState::Playing ? OnBnClickedButtonPlay()
+                                                         : OnBnClickedButtonPause();
     });
     connect(clicks, &QtVideoClickFilter::doubleClicked, this,
             [this] { m_layout->ToggleFullScreen(); });
@@ -31,7 +33,7 @@ void CSamplePlayerDlg::CreateControls() {
     // A recording found cut short while it plays says so at once.
     connect(List(), &RecordingListView::endsEarly, this,
             [this](const QString& path, const QString& note) {
-                if (path.toStdString() == m_strCurrentPath) m_dialogs->ShowNote(note, true);
+                if (path.toStdString() == CurrentPath()) m_dialogs->ShowNote(note, true);
             });
     CreateNavigator();
     setMouseTracking(true);  // the resize cursor over the right and bottom edges

@@ -13,7 +13,7 @@ void CSamplePlayerDlg::CreateNavigator() {
     };
     hooks.stop = [this] { OnBnClickedButtonStop(); };
     hooks.isPlayerActive = [this] { return IsPlayerActive(); };
-    hooks.currentPath = [this] { return m_strCurrentPath; };
+    hooks.currentPath = [this] { return CurrentPath(); };
     hooks.tripIndex = [this] { return TripIndex(); };
     WindowDialogs& dialogs = *m_dialogs;
     hooks.showNote = [&dialogs](const QString& text, bool persistent) {

@@ -127,8 +127,7 @@ protected:
     void SendSliderRelease(int id, int position) {
         auto* slider = static_cast<CBitmapSlider*>(Window().GetDlgItem(id));
         slider->SetPos(position);
-        SliderNotifyEvent notice(SliderNotifyEvent::kMovedMessage, id, slider->GetPos());
-        QCoreApplication::sendEvent(&Window(), &notice);
+        emit slider->moved(slider->GetPos());
     }
 
     std::unique_ptr<TestWindow> window;

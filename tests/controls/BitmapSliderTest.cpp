@@ -5,6 +5,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <climits>
+#include <memory>
 #include <vector>
 
 #include "WidgetEvents.h"
@@ -14,8 +15,6 @@
 namespace {
 
 constexpr int kSliderId = 1004;
-constexpr auto kMoving = SliderNotifyEvent::kMovingMessage;
-constexpr auto kMoved = SliderNotifyEvent::kMovedMessage;
 
 // Range 0..99 on a 100-pixel channel with a 10-pixel thumb and no margins.
 class BitmapSliderTest : public ::testing::Test {
@@ -26,21 +25,16 @@ protected:
         ASSERT_TRUE(slider->SetBitmapChannel(Solid({100, 16}, Qt::darkGray), QPixmap()));
         ASSERT_TRUE(slider->SetBitmapThumb(Solid({10, 16}, Qt::white), QPixmap()));
         slider->SetRange(0, 99);
+        notices = std::make_unique<SliderNotices>(*slider);
     }
 
-    Notice Moving(int pos) const {
-        return {SliderNotifyEvent::MovingType(), kMoving, kSliderId, pos};
-    }
-    Notice Moved(int pos) const { return {SliderNotifyEvent::MovedType(), kMoved, kSliderId, pos}; }
+    static Notice Moving(int pos) { return {false, pos}; }
+    static Notice Moved(int pos) { return {true, pos}; }
 
-    RecordingParent parent;
+    QWidget parent;
     CBitmapSlider* slider = nullptr;
+    std::unique_ptr<SliderNotices> notices;
 };
-
-TEST_F(BitmapSliderTest, NoticesCarryTheirMessageNumbersAsEventTypes) {
-    EXPECT_EQ(SliderNotifyEvent::MovingType(), QEvent::Type(0x28D1));
-    EXPECT_EQ(SliderNotifyEvent::MovedType(), QEvent::Type(0x28D2));
-}
 
 TEST_F(BitmapSliderTest, PositionAndThumbCentreMapBothWays) {
     struct Row {
@@ -78,7 +72,7 @@ TEST_F(BitmapSliderTest, SetPosClampsToTheRange) {
     EXPECT_EQ(slider->GetPos(), 99);
     slider->SetPos(-3);
     EXPECT_EQ(slider->GetPos(), 0);
-    EXPECT_TRUE(parent.Take().empty()) << "SetPos is not a user action";
+    EXPECT_TRUE(notices->Take().empty()) << "SetPos is not a user action";
 }
 
 TEST_F(BitmapSliderTest, NarrowingTheRangePullsThePositionIn) {
@@ -109,7 +103,7 @@ TEST_F(BitmapSliderTest, KeysMoveThroughSetPosAndPostMoved) {
         slider->SetPos(row.from);
         Key(slider, row.key);
         EXPECT_EQ(slider->GetPos(), row.expected) << "key " << row.key << " from " << row.from;
-        EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(row.expected)})
+        EXPECT_EQ(notices->Take(), std::vector<Notice>{Moved(row.expected)})
             << "key " << row.key << " from " << row.from;
     }
 }
@@ -118,7 +112,7 @@ TEST_F(BitmapSliderTest, OtherKeysPostNothing) {
     slider->SetPos(40);
     Key(slider, Qt::Key_A);
     EXPECT_EQ(slider->GetPos(), 40);
-    EXPECT_TRUE(parent.Take().empty());
+    EXPECT_TRUE(notices->Take().empty());
 }
 
 TEST_F(BitmapSliderTest, PageStepsAtTheEndsOfTheIntRangeDoNotWrap) {
@@ -136,16 +130,16 @@ TEST_F(BitmapSliderTest, PageStepsAtTheEndsOfTheIntRangeDoNotWrap) {
 TEST_F(BitmapSliderTest, DraggingTheThumbPostsMovingThenMovedOnRelease) {
     Press(slider, {5, 8});  // on the thumb centre at position 0
     EXPECT_TRUE(slider->IsDragging());
-    EXPECT_TRUE(parent.Take().empty()) << "taking hold of the thumb does not move it";
+    EXPECT_TRUE(notices->Take().empty()) << "taking hold of the thumb does not move it";
     DragTo(slider, {50, 8});
     EXPECT_EQ(slider->GetPos(), 49);
-    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moving(49)});
+    EXPECT_EQ(notices->Take(), std::vector<Notice>{Moving(49)});
     DragTo(slider, {60, 8});
     Release(slider, {60, 8});
     EXPECT_FALSE(slider->IsDragging());
     const int pos = slider->GetPos();
     EXPECT_EQ(pos, 60);
-    EXPECT_EQ(parent.Take(), (std::vector<Notice>{Moving(60), Moved(60)}));
+    EXPECT_EQ(notices->Take(), (std::vector<Notice>{Moving(60), Moved(60)}));
 }
 
 TEST_F(BitmapSliderTest, GrabKeepsThePointerOffsetFromTheThumbCentre) {
@@ -158,9 +152,9 @@ TEST_F(BitmapSliderTest, GrabKeepsThePointerOffsetFromTheThumbCentre) {
 TEST_F(BitmapSliderTest, ClickAwayFromTheThumbJumpsItsCentreToThePointer) {
     Press(slider, {70, 8});
     EXPECT_EQ(slider->GetPos(), 71);  // trunc(65 / 90 * 99)
-    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moving(71)});
+    EXPECT_EQ(notices->Take(), std::vector<Notice>{Moving(71)});
     Release(slider, {70, 8});
-    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(71)});
+    EXPECT_EQ(notices->Take(), std::vector<Notice>{Moved(71)});
 }
 
 TEST_F(BitmapSliderTest, DragBeyondTheEndsStopsAtMinimumAndMaximum) {
@@ -177,12 +171,12 @@ TEST_F(BitmapSliderTest, ReleaseWithoutMovingStillPostsMoved) {
     const int centre = slider->PosToPixel(30);
     Press(slider, {centre, 8});
     Release(slider, {centre, 8});
-    EXPECT_EQ(parent.Take(), std::vector<Notice>{Moved(30)});
+    EXPECT_EQ(notices->Take(), std::vector<Notice>{Moved(30)});
 }
 
 TEST_F(BitmapSliderTest, ReleaseWithoutAPressOnTheSliderPostsNothing) {
     Release(slider, {70, 8});
-    EXPECT_TRUE(parent.Take().empty());
+    EXPECT_TRUE(notices->Take().empty());
 }
 
 TEST_F(BitmapSliderTest, DisabledSliderIgnoresPointerAndKeys) {
@@ -191,14 +185,14 @@ TEST_F(BitmapSliderTest, DisabledSliderIgnoresPointerAndKeys) {
     Release(slider, {70, 8});
     Key(slider, Qt::Key_End);
     EXPECT_EQ(slider->GetPos(), 0);
-    EXPECT_TRUE(parent.Take().empty());
+    EXPECT_TRUE(notices->Take().empty());
 }
 
 TEST_F(BitmapSliderTest, RightButtonDoesNotDrag) {
     SendMouse(slider, QEvent::MouseButtonPress, {70, 8}, Qt::RightButton, Qt::RightButton);
     SendMouse(slider, QEvent::MouseButtonRelease, {70, 8}, Qt::RightButton, Qt::NoButton);
     EXPECT_EQ(slider->GetPos(), 0);
-    EXPECT_TRUE(parent.Take().empty());
+    EXPECT_TRUE(notices->Take().empty());
 }
 
 TEST(BitmapSliderBitmaps, ChannelGivesTheSliderItsSizeAndUnloadsOnFailure) {
@@ -320,17 +314,17 @@ TEST_F(BitmapSliderTest, WheelNotchesStepThePositionAndNotifyLikeAKey) {
     for (const Row& row : rows) {
         slider->SetWheelStep(row.step);
         slider->SetPos(row.start);
-        parent.Take();
+        notices->Take();
         for (QPoint delta : row.deltas) {
             QWheelEvent wheel(QPointF(50, 8), QPointF(slider->mapToGlobal(QPoint(50, 8))), QPoint(),
                               delta, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(slider, &wheel);
         }
         EXPECT_EQ(slider->GetPos(), row.position) << row.what;
-        const std::vector<Notice> notices = parent.Take();
-        ASSERT_EQ(notices.size(), row.notices) << row.what;
-        if (!notices.empty()) {
-            EXPECT_EQ(notices.back(), Moved(row.position)) << row.what;
+        const std::vector<Notice> taken = notices->Take();
+        ASSERT_EQ(taken.size(), row.notices) << row.what;
+        if (!taken.empty()) {
+            EXPECT_EQ(taken.back(), Moved(row.position)) << row.what;
         }
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Synthetic input delivered straight to a widget, and a parent that records the notices its
-// children post, so tests do not depend on window activation or the pointer's real position.
+// Synthetic input delivered straight to a widget, and a recorder of a slider's signals, so
+// tests do not depend on window activation or the pointer's real position.
 
 #include <QApplication>
 #include <QImage>
@@ -36,34 +36,32 @@ inline void Key(QWidget* w, int key) {
 }
 
 struct Notice {
-    QEvent::Type type;
-    int message, controlId, position;
+    bool moved;  // false: moving
+    int position;
     bool operator==(const Notice&) const = default;
 };
 
-// A window that keeps every slider notice posted to it.
-class RecordingParent : public QWidget {
+// What a slider signals, in order.
+class SliderNotices {
 public:
-    std::vector<Notice> notices;
+    explicit SliderNotices(CBitmapSlider& slider) {
+        QObject::connect(&slider, &CBitmapSlider::moving, [this](int position) {
+            notices.push_back({false, position});
+        });
+        QObject::connect(&slider, &CBitmapSlider::moved, [this](int position) {
+            notices.push_back({true, position});
+        });
+    }
 
-    // Delivers what has been posted so far and hands it over.
+    // What has been signalled since the last time, handed over.
     std::vector<Notice> Take() {
-        QCoreApplication::sendPostedEvents(this);
         std::vector<Notice> taken;
         taken.swap(notices);
         return taken;
     }
 
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() == SliderNotifyEvent::MovingType() ||
-            e->type() == SliderNotifyEvent::MovedType()) {
-            auto* n = static_cast<SliderNotifyEvent*>(e);
-            notices.push_back({e->type(), n->message(), n->controlId(), n->position()});
-            return true;
-        }
-        return QWidget::event(e);
-    }
+private:
+    std::vector<Notice> notices;
 };
 
 inline QPixmap Solid(QSize size, QColor colour) {

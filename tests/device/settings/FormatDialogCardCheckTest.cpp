@@ -7,7 +7,7 @@
 #include "device/CFormatDialog.h"
 #include "device/CardFormatFacts.h"
 #include "support/StringTable.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 using namespace settingstest;
 

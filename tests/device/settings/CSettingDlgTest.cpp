@@ -8,7 +8,7 @@
 #include <ctime>
 
 #include "support/StringTable.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 using namespace settingstest;
 

@@ -10,7 +10,7 @@
 
 #include "device/CFormatDialog.h"
 #include "support/StringTable.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 namespace {
 

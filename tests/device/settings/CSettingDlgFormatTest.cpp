@@ -9,7 +9,7 @@
 
 #include "device/CFormatDialog.h"
 #include "support/StringTable.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 using namespace settingstest;
 namespace fs = std::filesystem;

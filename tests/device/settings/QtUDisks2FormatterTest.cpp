@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "device/QtUDisks2Formatter.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 namespace fs = std::filesystem;
 using settingstest::WriteAll;

@@ -1,4 +1,4 @@
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 #include <QApplication>
 #include <fstream>

@@ -28,7 +28,7 @@
 #include "device/CardFormatFacts.h"
 #include "device/QtUDisks2Formatter.h"
 #include "library/CardRoot.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "tests/device/settings/SettingsTestSupport.h"
 
 namespace fs = std::filesystem;
 using settingstest::ReadAll;
