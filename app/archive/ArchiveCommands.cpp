@@ -13,7 +13,7 @@
 #include "app/dialogs/WindowDialogs.h"
 #include "app/list/RecordingListView.h"
 #include "app/window/CSamplePlayerDlg.h"
-#include "app/window/ViewerSettings.h"
+#include "app/view/ViewerSettings.h"
 #include "archive/ArchiveLayout.h"
 #include "library/CardRoot.h"
 #include "support/QtText.h"

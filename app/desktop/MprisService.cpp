@@ -132,7 +132,7 @@ int64_t MprisService::PositionUs() const {
 }
 
 double MprisService::Volume() const {
-    return m_window.VolumeSlider()->GetPos() / static_cast<double>(CSamplePlayerDlg::kVolumeMax);
+    return m_window.Settings().Volume() / static_cast<double>(CSamplePlayerDlg::kVolumeMax);
 }
 
 void MprisService::SetVolume(double volume) {
@@ -289,7 +289,7 @@ void MprisService::Refresh() {
     now.status = PlaybackStatus();
     now.path = OpenPath();
     now.lengthMs = now.path.isEmpty() ? 0 : m_window.Playback().Duration();
-    now.volume = m_window.VolumeSlider()->GetPos();
+    now.volume = m_window.Settings().Volume();
     now.ratePercent = m_window.Playback().Rate();
     now.canPlay = CanPlay();
     now.canPause = CanPause();

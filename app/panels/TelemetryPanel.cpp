@@ -11,6 +11,7 @@
 
 #include "app/playback/PlaybackController.h"
 #include "app/view/MainWindowControls.h"
+#include "app/view/ViewerSettings.h"
 #include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "support/StringTable.h"
@@ -148,8 +149,14 @@ void TelemetryPanel::ShowClock(int64_t positionMs) {
     if (m_window.windowTitle() != title) m_window.setWindowTitle(title);
 }
 
-void TelemetryPanel::InstallSpeedUnitMenu(std::function<void(SpeedUnit)> chosen) {
-    m_speedUnitChosen = std::move(chosen);
+void TelemetryPanel::UseSettings(ViewerSettings& settings) {
+    m_settings = &settings;
+    m_eSpeedUnit = settings.Unit();
+    SetUnitsPerG(settings.UnitsPerG());
+    connect(&settings, &ViewerSettings::unitChanged, this, [this](SpeedUnit unit) {
+        m_eSpeedUnit = unit;
+        if (m_host.showMomentAgain) m_host.showMomentAgain();
+    });
     QLabel* box = m_ui.speed;
     if (!box) return;
     box->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -167,9 +174,12 @@ QMenu* TelemetryPanel::MakeSpeedUnitMenu(QWidget* parent) {
     for (const SpeedUnit unit : {SpeedUnit::Kmh, SpeedUnit::Mph}) {
         QAction* action = menu->addAction(
             QString::fromLatin1(unit == SpeedUnit::Kmh ? "km/h" : "mph"), this, [this, unit] {
+                if (m_settings) {
+                    m_settings->SetUnit(unit);  // the panel follows its signal
+                    return;
+                }
                 m_eSpeedUnit = unit;
                 if (m_host.showMomentAgain) m_host.showMomentAgain();
-                if (m_speedUnitChosen) m_speedUnitChosen(unit);
             });
         action->setCheckable(true);
         action->setChecked(unit == m_eSpeedUnit);

@@ -32,6 +32,7 @@ class QMenu;
 class QWidget;
 struct GraphSeries;
 
+class ViewerSettings;
 class TelemetryPanel : public QObject {
 public:
     // What the panel asks of the window.
@@ -76,11 +77,9 @@ public:
     void ShowClock(int64_t positionMs);
     QString ClockText() const;
 
-    // Settings key, read at start.
-    void SetSpeedUnit(SpeedUnit unit) { m_eSpeedUnit = unit; }
-    // The speed box's own menu (its context menu): km/h or mph. chosen is told the unit
-    // picked, after the box shows the speed in it.
-    void InstallSpeedUnitMenu(std::function<void(SpeedUnit)> chosen);
+    // The viewer's settings: the speed unit, which the speed box's own menu (its context
+    // menu) chooses, and the sensor's units in one g. The panel follows their changes.
+    void UseSettings(ViewerSettings& settings);
     // What that menu offers: each unit's label, the one in use checked.
     QMenu* MakeSpeedUnitMenu(QWidget* parent);
     SpeedUnit GetSpeedUnit() const { return m_eSpeedUnit; }
@@ -162,5 +161,5 @@ private:
     bool m_bMapNavigated = false;
     bool m_bMapReady = false;  // the page answered; the marker reaches it
     QTimer m_mapTimer;         // asks the page for its binding while it loads
-    std::function<void(SpeedUnit)> m_speedUnitChosen;
+    ViewerSettings* m_settings = nullptr;
 };

@@ -64,12 +64,12 @@ bool CSamplePlayerDlg::OnInitDialog() {
     m_ui->bright->SetPos(m_settings->Brightness());
     m_ui->volume->SetPos(m_settings->Volume());
     m_capture->SetStillsPosition(m_settings->StillsPosition());
-    m_telemetry->SetSpeedUnit(m_settings->Unit());
-    m_telemetry->SetUnitsPerG(m_settings->UnitsPerG());
+    m_telemetry->UseSettings(*m_settings);
     Layout().Frame().PlaceRemembered(m_settings->WindowPlace());
     m_navigator->Cards().ReadLastCard();
     m_view->ApplyVolume(m_ui->volume->GetPos());
-    m_playback.SetBrightness(m_ui->bright->GetPos());
+    m_settings->SetBrightness(m_ui->bright->GetPos());  // as far as the slider goes
+    m_playback.SetBrightness(m_settings->Brightness());
 
     m_view->Connect();
     connect(m_view, &PlaybackView::recordingEnded, this, &CSamplePlayerDlg::RecordingEnded);
@@ -88,7 +88,7 @@ void CSamplePlayerDlg::CreateTelemetryAndCapture() {
             currentPath, [this] { m_view->ShowMomentAgain(); },
             [this](CGPSData* fix) { return m_pTimeline ? m_pTimeline->FixOnScreen(fix) : -1; }});
     // The unit picked in the speed box's menu is the viewer's from then on (events, export).
-    m_telemetry->InstallSpeedUnitMenu([this](SpeedUnit) { SaveConfig(); });
+    connect(m_settings, &ViewerSettings::unitChanged, this, &CSamplePlayerDlg::SaveConfig);
     m_capture =
         std::make_unique<StillCapture>(static_cast<Host&>(*this), *m_dialogs, *this, m_playback);
     // A trip's walk is cut to the recording on screen.
@@ -106,9 +106,6 @@ void CSamplePlayerDlg::InitControls() {
 // ---- settings file ----
 
 void CSamplePlayerDlg::SaveConfig() {
-    m_settings->SetBrightness(m_ui->bright->GetPos());
-    m_settings->SetVolume(m_ui->volume->GetPos());
-    m_settings->SetUnit(m_telemetry->GetSpeedUnit());
     m_settings->SetWindowPlace(Layout().Frame().NormalGeometry());
     m_settings->Save();
     m_navigator->Cards().SaveLastCard();

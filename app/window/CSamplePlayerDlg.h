@@ -36,9 +36,9 @@
 #include "app/playback/StillCapture.h"
 #include "app/view/MainWindowControls.h"
 #include "app/view/ViewState.h"
+#include "app/view/ViewerSettings.h"
 #include "app/view/WindowLayout.h"
 #include "app/window/PlaybackView.h"
-#include "app/window/ViewerSettings.h"
 
 class ArchiveCommands;
 class CBitmapSlider;

@@ -39,7 +39,7 @@ void CSamplePlayerDlg::CreateTimeline() {
         return m_pRedaction ? m_pRedaction->MasksForClip(paths) : std::string();
     });
     host.showNote = [this](const QString& text) { m_dialogs->ShowNote(text); };
-    host.speedUnit = [this] { return m_telemetry->GetSpeedUnit(); };
+    host.speedUnit = [this] { return m_settings->Unit(); };
     host.plotGraph = [this](const std::vector<TimedSample>& samples, int64_t durationMs,
                             std::function<QString(int64_t)> timeOfDay) {
         const int64_t msPerValue =

@@ -42,8 +42,10 @@ void PlaybackView::Connect() {
     connect(ui.position, &CBitmapSlider::moved, this,
             [this](int second) { SeekOnTimeline(int64_t{second} * kMsPerSec); });
     connect(ui.volume, &CBitmapSlider::moved, this, [this](int value) { ApplyVolume(value); });
-    connect(ui.bright, &CBitmapSlider::moved, this,
-            [this](int level) { m_playback.SetBrightness(level); });
+    connect(ui.bright, &CBitmapSlider::moved, this, [this](int level) {
+        m_window.Settings().SetBrightness(level);
+        m_playback.SetBrightness(level);
+    });
     PlaybackController* playback = &m_playback;
     connect(playback, &PlaybackController::positionChanged, this,
             [this](qint64 ms) { OnPlaybackPosition(ms); });
@@ -303,6 +305,7 @@ void PlaybackView::Forward() {
 }
 
 void PlaybackView::ApplyVolume(int value) {
+    m_window.Settings().SetVolume(value);  // what the user leaves is kept
     CxSkinButton* mute = m_window.Controls().mute;
     if (value > 0) {
         mute->SetCheck(0);

@@ -54,7 +54,7 @@ public:
     void Backward();
     void Forward();
     void Mute();
-    // The sound at the volume slider's value (0: muted).
+    // The sound at the volume slider's value (0: muted), kept in the viewer's settings.
     void ApplyVolume(int value);
 
     // ---- the timeline of what plays ----

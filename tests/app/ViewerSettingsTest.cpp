@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/window/ViewerSettings.h"
+#include "app/view/ViewerSettings.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "app/window/ViewerSettings.h"
+#include "app/view/ViewerSettings.h"
 
 #include <QDir>
 #include <cstdio>
