@@ -1,9 +1,9 @@
 #pragma once
 // What plays, and how far it has got: the one owner of the playback session and of what
 // plays next (one recording, or a trip played recording after recording as one timeline).
-// The window, its timeline and telemetry panels and the desktop's media controls observe it
-// through its signals and read its position and trip from it; none of them keeps a copy of
-// the play state or asks the player for it on a timer.
+// The window's PlaybackView, its timeline and telemetry panels and the desktop's media
+// controls observe it through its signals and read its position and trip from it; none of
+// them keeps a copy of the play state or asks the player for it on a timer.
 //
 // The player: a PlayerPort. The viewer's controller makes its own over the real engine
 // (SessionPlayerPort); a test hands it one that answers at once. The trip's hand-overs (which
@@ -21,6 +21,9 @@
 // are coalesced: at most one is outstanding, carrying the newest frame, so a busy GUI thread
 // is never flooded. While paused the player reports nothing and nothing is posted.
 // Trip lengths are probed by a background job and posted back the same way.
+// The text (telemetry) chunks the worker reads go into TextData() from its text callback,
+// under that store's own lock; the store is emptied when an open or a hand-over brings the
+// next recording's first chunk.
 //
 // Position: on the timeline of what plays. For a trip it is the time since the trip's start
 // (each recording starts where the one before it ends), once the lengths of its recordings
