@@ -42,12 +42,3 @@ QString Tr(TextId text, const Args&... args) {
     return qttext::Format(text, qttext::Hold(args)...);
 }
 
-// The old spellings, kept until every caller names its text.
-template <typename... Args>
-QString TrPair(int koreanId, int englishId, const Args&... args) {
-    return Tr(TextId{koreanId, englishId}, args...);
-}
-template <typename... Args>
-QString Tr(int koreanId, const Args&... args) {
-    return Tr(TextId{koreanId, koreanId + 1}, args...);
-}
