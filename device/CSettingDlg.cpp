@@ -21,19 +21,6 @@
 
 namespace {
 
-constexpr int IDS_CONFIG_ERROR_KO = 423, IDS_CONFIG_ERROR_EN = 424;
-constexpr int IDS_CAPACITY_SUM_KO = 425, IDS_CAPACITY_SUM_EN = 426;
-constexpr int IDS_FORMAT_KO = 434, IDS_FORMAT_EN = 435;
-constexpr int IDS_FORMAT_ASK_KO = 436, IDS_FORMAT_ASK_EN = 437;
-constexpr int IDS_FORMAT_DONE_KO = 438, IDS_FORMAT_DONE_EN = 439;
-constexpr int IDS_FORMAT_FAILED_KO = 440, IDS_FORMAT_FAILED_EN = 441;
-constexpr int IDS_CHOOSE_VALUE_KO = 470, IDS_CHOOSE_VALUE_EN = 471;
-constexpr int IDS_WRITE_FAILED_KO = 472, IDS_WRITE_FAILED_EN = 473;
-constexpr int IDS_NOT_A_CARD_KO = 474, IDS_NOT_A_CARD_EN = 475;
-constexpr int IDS_STORAGE_TOTAL_KO = 570, IDS_STORAGE_TOTAL_EN = 571;
-constexpr int IDS_COPY_KEPT_KO = 888, IDS_COPY_KEPT_EN = 889;
-constexpr int IDS_FAILED_COPY_KEPT_KO = 890, IDS_FAILED_COPY_KEPT_EN = 891;
-
 // The skin's quiet text and its accent, for a total that is right and one that is not.
 const QColor kTotalRight(132, 141, 152);
 const QColor kTotalWrong(245, 165, 36);
@@ -212,19 +199,19 @@ void CSettingDlg::OnBnClickedButtonSave() {
     for (int id : shares) sharesChosen = sharesChosen && Combo(id)->currentIndex() >= 0;
     QString text;
     if (status == DeviceSaveStatus::CapacityNot95 || !sharesChosen)
-        text = TrPair(IDS_CAPACITY_SUM_KO, IDS_CAPACITY_SUM_EN);
+        text = Tr(texts::kCapacitySum);
     else if (status == DeviceSaveStatus::NoSelection)
-        text = TrPair(IDS_CHOOSE_VALUE_KO, IDS_CHOOSE_VALUE_EN);
+        text = Tr(texts::kChooseValue);
     else
-        text = TrPair(IDS_WRITE_FAILED_KO, IDS_WRITE_FAILED_EN);
-    ShowMessageBox(text, TrPair(IDS_CONFIG_ERROR_KO, IDS_CONFIG_ERROR_EN), QMessageBox::Ok);
+        text = Tr(texts::kWriteFailed);
+    ShowMessageBox(text, Tr(texts::kConfigError), QMessageBox::Ok);
 }
 
 void CSettingDlg::OnBnClickedButtonFormat() {
     if (FormatRunning()) return;
-    const QString caption = TrPair(IDS_FORMAT_KO, IDS_FORMAT_EN);
-    if (ShowMessageBox(TrPair(IDS_FORMAT_ASK_KO, IDS_FORMAT_ASK_EN), caption,
-                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    const QString caption = Tr(texts::kFormat);
+    if (ShowMessageBox(Tr(texts::kFormatAsk), caption, QMessageBox::Yes | QMessageBox::No) !=
+        QMessageBox::Yes)
         return;
     if (!m_pFormatter) {
         m_ownFormatter = std::make_shared<QtUDisks2Formatter>();
@@ -285,29 +272,26 @@ bool CSettingDlg::ExecFormatDialog(CFormatDialog& dlg) {
 }
 
 void CSettingDlg::ShowFormatResult(const CardFormatReport& report) {
-    const QString caption = TrPair(IDS_FORMAT_KO, IDS_FORMAT_EN);
+    const QString caption = Tr(texts::kFormat);
     const std::string& kept = report.keptCopyPath;
     QString text;
     switch (report.status) {
         case CardFormatStatus::Formatted:
-            text = TrPair(IDS_FORMAT_DONE_KO, IDS_FORMAT_DONE_EN);
+            text = Tr(texts::kFormatDone);
             break;
         case CardFormatStatus::Refused:
-            text = TrPair(IDS_NOT_A_CARD_KO, IDS_NOT_A_CARD_EN);
+            text = Tr(texts::kNotACard);
             break;
         case CardFormatStatus::RestoreFailed:
         case CardFormatStatus::FormatFailed:
             if (!kept.empty()) {
                 const bool formatted = report.status == CardFormatStatus::RestoreFailed;
-                text = QString::fromStdString(FormatResourceString(
-                    formatted ? PickStringId(IDS_COPY_KEPT_KO, IDS_COPY_KEPT_EN)
-                              : PickStringId(IDS_FAILED_COPY_KEPT_KO, IDS_FAILED_COPY_KEPT_EN),
-                    kept.c_str()));
+                text = Tr(formatted ? texts::kCopyKept : texts::kFailedCopyKept, kept);
                 break;
             }
             [[fallthrough]];
         default:
-            text = TrPair(IDS_FORMAT_FAILED_KO, IDS_FORMAT_FAILED_EN);
+            text = Tr(texts::kFormatFailed);
             break;
     }
     ShowMessageBox(text, caption, QMessageBox::Ok);
@@ -318,8 +302,7 @@ void CSettingDlg::UpdateStorageTotal() {
     for (int id : {IDC_COMBO_CONST, IDC_COMBO_PARK, IDC_COMBO_EVENT, IDC_COMBO_MANUAL})
         total += std::max(0, CapacityPercent(Combo(id)->currentIndex()));
     QLabel* label = Label(IDC_STATIC_STORAGE_TOTAL);
-    label->setText(QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_STORAGE_TOTAL_KO, IDS_STORAGE_TOTAL_EN), total)));
+    label->setText(Tr(texts::kStorageTotal, total));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText,
                      total == kCapacityTotalPercent ? kTotalRight : kTotalWrong);

@@ -22,21 +22,47 @@
 
 namespace {
 
-// Group boxes and labels: id, Korean text id, English text id.
+// Group boxes and labels: control id and text.
 struct TextEntry {
-    int id, korean, english;
+    int id;
+    TextId text;
 };
 constexpr TextEntry kTexts[] = {
-    {1200, 312, 313}, {1201, 314, 315}, {1202, 316, 317}, {1203, 318, 319}, {1204, 320, 321},
-    {1167, 322, 323}, {1205, 324, 325}, {1206, 326, 327}, {1208, 330, 331}, {1210, 338, 339},
-    {1212, 340, 341}, {1213, 400, 401}, {1214, 342, 343}, {1215, 344, 345}, {1166, 346, 347},
-    {1216, 352, 353}, {1217, 354, 355}, {1218, 356, 357}, {1219, 362, 363}, {1220, 348, 349},
-    {1221, 350, 351}, {1222, 358, 359}, {1223, 360, 361}, {1224, 380, 381}, {1225, 388, 389},
-    {1227, 382, 383}, {1228, 384, 385}, {1229, 386, 387}, {1226, 394, 395}, {1230, 390, 391},
-    {1231, 384, 385}, {1192, 392, 393}, {1235, 434, 435}, {1163, 396, 397},
+    {1200, texts::kSettingsStorage},
+    {1201, texts::kSettingsStorageDriving},
+    {1202, texts::kSettingsStorageParking},
+    {1203, texts::kSettingsStorageEvent},
+    {1204, texts::kSettingsStorageUser},
+    {1167, texts::kSettingsStorageNotice},
+    {1205, texts::kSettingsBattery},
+    {1206, texts::kSettingsVoltage},
+    {1208, texts::kSettingsClock},
+    {1210, texts::kSettingsRtcTime},
+    {1212, texts::kSettingsVersion},
+    {1213, texts::kSettingsPcViewer},
+    {1214, texts::kSettingsProduct},
+    {1215, texts::kSettingsFirmware},
+    {1166, texts::kSettingsAudioSensor},
+    {1216, texts::kSettingsMicrophone},
+    {1217, texts::kSettingsSpeaker},
+    {1218, texts::kSettingsGSensor},
+    {1219, texts::kSettingsMotion},
+    {1220, texts::kSettingsMin},
+    {1221, texts::kSettingsMax},
+    {1222, texts::kSettingsInsensitive},
+    {1223, texts::kSettingsSensitive},
+    {1224, texts::kSettingsCamera},
+    {1225, texts::kSettingsBrightness},
+    {1227, texts::kSettingsDark},
+    {1228, texts::kSettingsTune},
+    {1229, texts::kSettingsBright},
+    {1226, texts::kSettingsContrast},
+    {1230, texts::kSettingsBlur},
+    {1231, texts::kSettingsTune},
+    {1192, texts::kSettingsSharp},
+    {1235, texts::kFormat},
+    {1163, texts::kSettingsSave},
 };
-constexpr int IDS_CAPTION_KO = 398, IDS_CAPTION_EN = 399;
-constexpr int IDS_CANCEL_KO = 568, IDS_CANCEL_EN = 569;
 constexpr int kGroupIds[] = {1200, 1205, 1208, 1212, 1166, 1224};
 
 constexpr int kSliderWidthPx = 190;
@@ -176,10 +202,10 @@ void CSettingDlg::BuildControls() {
 }
 
 void CSettingDlg::SetTexts() {
-    setWindowTitle(TrPair(IDS_CAPTION_KO, IDS_CAPTION_EN));
-    Button(IDC_BUTTON_CANCEL)->setText(TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN));
+    setWindowTitle(Tr(texts::kDeviceSettingsCaption));
+    Button(IDC_BUTTON_CANCEL)->setText(Tr(texts::kCancel));
     for (const TextEntry& t : kTexts) {
-        const QString text = TrPair(t.korean, t.english);
+        const QString text = Tr(t.text);
         QWidget* item = GetDlgItem(t.id);
         if (auto* group = qobject_cast<QGroupBox*>(item))
             group->setTitle(text);

@@ -193,9 +193,8 @@ struct Writer {
         const std::vector<DrivingEvent> events = DetectEvents(samples);
         if (events.empty()) page.Line(T(ReportText::NoEvents));
         for (const DrivingEvent& e : events) {
-            const int ko = DrivingEventStringId(e.kind);
             const TimedFix* fix = FixAt(e.timeMs);
-            page.Line(QString::fromStdString(LoadResourceString(korean ? ko : ko + 1)) +
+            page.Line(QString::fromStdString(RawText(DrivingEventText(e.kind), korean)) +
                       QString::fromUtf8(" · ") + TimeOfDay(facts.CameraMsAt(e.timeMs)) +
                       QString::fromUtf8(" · ") + QString::number(e.peakG, 'f', 2) + " g" +
                       QString::fromUtf8(" · ") +

@@ -1,6 +1,6 @@
 #pragma once
-// The words of the evidence report, in English and Korean, and the few figures it spells out
-// the same way in both (no Qt).
+// The words of the evidence report, in English and Korean (from the string table), and the few
+// figures it spells out the same way in both (no Qt).
 
 #include <cstdint>
 #include <string>

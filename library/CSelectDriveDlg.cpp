@@ -11,15 +11,6 @@
 #include "support/QtText.h"
 #include "support/StringTable.h"
 
-namespace {
-
-constexpr int IDS_SELECT_DRIVE_KO = 403, IDS_SELECT_DRIVE_EN = 404;
-constexpr int IDS_DRIVE_GUIDE_KO = 429, IDS_DRIVE_GUIDE_EN = 430;
-constexpr int IDS_OK_KO = 432, IDS_OK_EN = 433;
-constexpr int IDS_CHOOSE_FOLDER_KO = 516, IDS_CHOOSE_FOLDER_EN = 517;
-
-}  // namespace
-
 CSelectDriveDlg::CSelectDriveDlg(QWidget* parent)
     : CSelectDriveDlg(parent, ListRemovableDrives()) {}
 
@@ -57,11 +48,11 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent, std::vector<std::string> drive
 
 void CSelectDriveDlg::OnInitDialog() {
     InitUiLanguage();
-    setWindowTitle(TrPair(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
-    m_labelDrive->setText(TrPair(IDS_SELECT_DRIVE_KO, IDS_SELECT_DRIVE_EN));
-    m_labelGuide->setText(TrPair(IDS_DRIVE_GUIDE_KO, IDS_DRIVE_GUIDE_EN));
-    m_buttonOk->setText(TrPair(IDS_OK_KO, IDS_OK_EN));
-    m_buttonFolder->setText(TrPair(IDS_CHOOSE_FOLDER_KO, IDS_CHOOSE_FOLDER_EN));
+    setWindowTitle(Tr(texts::kSelectDrive));
+    m_labelDrive->setText(Tr(texts::kSelectDrive));
+    m_labelGuide->setText(Tr(texts::kDriveGuide));
+    m_buttonOk->setText(Tr(texts::kOk));
+    m_buttonFolder->setText(Tr(texts::kChooseFolder));
     // The entries are sorted, so entry 0 is the first volume in name order.
     std::vector<std::string> sorted = m_drives;
     std::sort(sorted.begin(), sorted.end());

@@ -1,8 +1,7 @@
 #pragma once
-// The window's way to a text of the string table (StringTable.h) in the user's language,
-// printf-formatted with the arguments; QString and std::string arguments go in as UTF-8.
-//   Tr(koreanId, ...)              the Korean entry, or the English one at the next id
-//   TrPair(koreanId, englishId, ...) a pair whose English entry sits elsewhere
+// The window's way to a text of the string table (StringTable.h, names in res/TextIds.h) in
+// the user's language, printf-formatted with the arguments; QString and std::string arguments
+// go in as UTF-8:  Tr(texts::kQuit), Tr(texts::kCannotOpen, name).
 // Header-only: the string table itself is Qt-free.
 
 #include <QString>
@@ -32,18 +31,14 @@ T Arg(T value) {
     return value;
 }
 template <typename... Held>
-QString Format(int id, const Held&... held) {
-    return QString::fromStdString(FormatResourceString(id, Arg(held)...));
+QString Format(TextId text, const Held&... held) {
+    return QString::fromStdString(Text(text, Arg(held)...));
 }
 
 }  // namespace qttext
 
 template <typename... Args>
-QString TrPair(int koreanId, int englishId, const Args&... args) {
-    return qttext::Format(PickStringId(koreanId, englishId), qttext::Hold(args)...);
+QString Tr(TextId text, const Args&... args) {
+    return qttext::Format(text, qttext::Hold(args)...);
 }
 
-template <typename... Args>
-QString Tr(int koreanId, const Args&... args) {
-    return TrPair(koreanId, koreanId + 1, args...);
-}

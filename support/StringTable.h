@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
+
+#include "res/TextIds.h"
 
 constexpr uint16_t kLangKorean = 0x12;
 constexpr uint16_t kLangEnglish = 0x09;
@@ -25,9 +28,30 @@ inline bool IsKoreanUi() { return g_wLanguage == kLangKorean; }
 inline int PickStringId(int koreanId, int englishId) {
     return IsKoreanUi() ? koreanId : englishId;
 }
+inline int PickStringId(TextId text) {
+    return PickStringId(text.korean, text.english);
+}
 
 // The raw entry (escapes resolved), or an empty string when the id is unknown.
 const std::string& LoadResourceString(int id);
 bool HasResourceString(int id);
 // Loads an entry and formats it printf-style (so a stored "%%" shows as "%").
 std::string FormatResourceString(int id, ...);
+
+// A text in the user's language, printf-formatted with the arguments (C strings and numbers).
+template <typename... Args>
+std::string Text(TextId text, Args... args) {
+    static_assert(((std::is_arithmetic_v<Args> || std::is_pointer_v<Args>) && ...),
+                  "printf arguments: C strings and numbers only");
+    return FormatResourceString(PickStringId(text), args...);
+}
+// A text in the user's language as stored, for texts that are not formats (a '|' list, a
+// tip whose "%s" the caller fills in itself).
+inline const std::string& RawText(TextId text) {
+    return LoadResourceString(PickStringId(text));
+}
+// The same in a language chosen by the caller (the report has its own; the command-line tool
+// speaks English whatever the locale).
+inline const std::string& RawText(TextId text, bool korean) {
+    return LoadResourceString(korean ? text.korean : text.english);
+}

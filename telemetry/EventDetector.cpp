@@ -62,20 +62,18 @@ const char* DrivingEventName(DrivingEventKind kind) {
     return "impact";
 }
 
-int DrivingEventStringId(DrivingEventKind kind) {
-    constexpr int kHarshBrakingKo = 990, kHardAccelerationKo = 992, kSharpTurnKo = 994,
-                  kImpactKo = 996;
+TextId DrivingEventText(DrivingEventKind kind) {
     switch (kind) {
         case DrivingEventKind::HarshBraking:
-            return kHarshBrakingKo;
+            return texts::kHarshBraking;
         case DrivingEventKind::HardAcceleration:
-            return kHardAccelerationKo;
+            return texts::kHardAcceleration;
         case DrivingEventKind::SharpTurn:
-            return kSharpTurnKo;
+            return texts::kSharpTurn;
         case DrivingEventKind::Impact:
-            return kImpactKo;
+            return texts::kImpact;
     }
-    return kImpactKo;
+    return texts::kImpact;
 }
 
 EventThresholds ReadEventThresholds(const std::string& profilePath) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "res/TextIds.h"
 #include "telemetry/TelemetryWalk.h"
 
 enum class DrivingEventKind { HarshBraking, HardAcceleration, SharpTurn, Impact };
@@ -52,9 +53,9 @@ struct DrivingEvent {
 
 // "harsh_braking", "hard_acceleration", "sharp_turn", "impact".
 const char* DrivingEventName(DrivingEventKind kind);
-// The id of the kind's Korean name in the string table ("급제동"); the English name
-// ("Hard braking") follows it. The window and the evidence report both name events by it.
-int DrivingEventStringId(DrivingEventKind kind);
+// The kind's name in the string table ("급제동", "Hard braking"). The window and the evidence
+// report both name events by it.
+TextId DrivingEventText(DrivingEventKind kind);
 
 // The thresholds in the settings file at profilePath, the defaults for keys that are missing
 // or do not hold a positive number.

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr const char* kName = "config";
-constexpr int kBlackboxNotFoundEnglish = 422;
 
 void CapacityValue(JsonWriter& j, const char* key, int index) {
     j.Key(key);
@@ -131,7 +130,7 @@ int RunConfig(const std::vector<std::string>& args) {
         !CardRoot(card).empty() && !IsReadableRegularFile(path, &why) && errno == EINVAL)
         return ToolFailure("config: " + why);
     if (CardRoot(card).empty() || !LoadDeviceSettings(path, settings))
-        return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
+        return ToolFailure(RawText(texts::kNoBlackbox, /*korean=*/false));
 
     if (setting) {
         if (const int status = ApplyAndSave(path, changes, settings); status != kToolOk)

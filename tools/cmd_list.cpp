@@ -15,7 +15,6 @@
 namespace {
 
 constexpr const char* kName = "list";
-constexpr int kBlackboxNotFoundEnglish = 422;
 
 int RunList(const std::vector<std::string>& args) {
     CardCategoryArgs parsed;
@@ -24,7 +23,7 @@ int RunList(const std::vector<std::string>& args) {
 
     std::vector<CatalogueRow> rows;
     if (!ListCatalogue(CardRoot(parsed.card), parsed.view, rows))
-        return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
+        return ToolFailure(RawText(texts::kNoBlackbox, /*korean=*/false));
 
     std::string out;
     out.reserve(rows.size() * 200);

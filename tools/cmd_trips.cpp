@@ -16,7 +16,6 @@
 namespace {
 
 constexpr const char* kName = "trips";
-constexpr int kBlackboxNotFoundEnglish = 422;
 
 std::string TripsJson(const std::vector<Trip>& trips) {
     JsonWriter j;
@@ -70,7 +69,7 @@ int RunTrips(const std::vector<std::string>& args) {
     std::vector<Trip> trips;
     std::vector<std::string> refused;
     if (!ListTrips(CardRoot(parsed.card), parsed.view, trips, &refused))
-        return ToolFailure(LoadResourceString(kBlackboxNotFoundEnglish));
+        return ToolFailure(RawText(texts::kNoBlackbox, /*korean=*/false));
     // The card's trips are listed all the same; a file that could not be read is named, and
     // the exit status says that part of the card was unreadable.
     std::printf("%s\n", TripsJson(trips).c_str());

@@ -20,20 +20,10 @@
 
 namespace {
 
-constexpr int IDS_IMPORTING_KO = 1972, IDS_IMPORTING_EN = 1973;
-constexpr int IDS_IMPORTED_KO = 1974, IDS_IMPORTED_EN = 1975;
-constexpr int IDS_IMPORT_FAILED_KO = 1976, IDS_IMPORT_FAILED_EN = 1977;
-constexpr int IDS_IMPORT_CANCELLED_KO = 1986, IDS_IMPORT_CANCELLED_EN = 1987;
-constexpr int IDS_BOOKMARKED_KO = 1994, IDS_BOOKMARKED_EN = 1995;
-constexpr int IDS_NOT_ARCHIVED_KO = 1996, IDS_NOT_ARCHIVED_EN = 1997;
-constexpr int IDS_BOOKMARK_FAILED_KO = 1998, IDS_BOOKMARK_FAILED_EN = 1999;
-constexpr int IDS_SETTINGS_UNWRITABLE_KO = 2660, IDS_SETTINGS_UNWRITABLE_EN = 2661;
-
 QString SummaryText(const CardImportSummary& summary) {
-    if (!summary.started)
-        return TrPair(IDS_IMPORT_FAILED_KO, IDS_IMPORT_FAILED_EN, summary.error.c_str());
-    return TrPair(IDS_IMPORTED_KO, IDS_IMPORTED_EN, static_cast<int>(summary.copied),
-                  static_cast<int>(summary.skipped), static_cast<int>(summary.failed));
+    if (!summary.started) return Tr(texts::kImportFailed, summary.error.c_str());
+    return Tr(texts::kImported, static_cast<int>(summary.copied), static_cast<int>(summary.skipped),
+              static_cast<int>(summary.failed));
 }
 
 // "1:02:03" or "02:03" into the recording.
@@ -71,7 +61,7 @@ ArchiveCommands::ArchiveCommands(CSamplePlayerDlg& window, ViewerSettings& setti
     connect(m_importBar, &ArchiveImportBar::importAsked, this, &ArchiveCommands::StartImport);
     connect(m_importBar, &ArchiveImportBar::cancelAsked, this, [this] {
         m_access->Cancel();
-        m_dialogs.ShowNote(TrPair(IDS_IMPORT_CANCELLED_KO, IDS_IMPORT_CANCELLED_EN));
+        m_dialogs.ShowNote(Tr(texts::kImportCancelled));
     });
 }
 
@@ -93,7 +83,7 @@ void ArchiveCommands::OnImportFinished(const CardImportSummary& summary) {
 }
 
 void ArchiveCommands::ImportBeforeFormat(const std::string& drive, QWidget* parent) {
-    QProgressDialog busy(TrPair(IDS_IMPORTING_KO, IDS_IMPORTING_EN), QString(), 0, 0, parent);
+    QProgressDialog busy(Tr(texts::kImporting), QString(), 0, 0, parent);
     busy.setWindowModality(Qt::WindowModal);
     busy.setMinimumDuration(0);
     auto summary = std::make_shared<CardImportSummary>();
@@ -128,13 +118,11 @@ void ArchiveCommands::Bookmark() {
 
 void ArchiveCommands::OnBookmarked(qint64 offsetMs, BookmarkResult result, const QString& error) {
     if (result == BookmarkResult::Made)
-        m_dialogs.ShowNote(TrPair(IDS_BOOKMARKED_KO, IDS_BOOKMARKED_EN,
-                                  OffsetText(offsetMs).toUtf8().constData()));
+        m_dialogs.ShowNote(Tr(texts::kBookmarked, OffsetText(offsetMs).toUtf8().constData()));
     else if (result == BookmarkResult::NotArchived)
-        m_dialogs.ShowNote(TrPair(IDS_NOT_ARCHIVED_KO, IDS_NOT_ARCHIVED_EN));
+        m_dialogs.ShowNote(Tr(texts::kNotArchived));
     else
-        m_dialogs.ShowNote(
-            TrPair(IDS_BOOKMARK_FAILED_KO, IDS_BOOKMARK_FAILED_EN, error.toUtf8().constData()));
+        m_dialogs.ShowNote(Tr(texts::kBookmarkFailed, error.toUtf8().constData()));
 }
 
 // ---- the Archive view ----
@@ -163,8 +151,7 @@ void ArchiveCommands::OnSettings() {
     if (!m_dialogs.RunArchiveSettingsDialog(dialog)) return;
     const ArchiveSettings settings = dialog.Settings();
     if (!m_settings.SetArchive(settings)) {
-        m_dialogs.ShowMessage(TrPair(IDS_SETTINGS_UNWRITABLE_KO, IDS_SETTINGS_UNWRITABLE_EN,
-                                     ViewerSettings::Path().c_str()));
+        m_dialogs.ShowMessage(Tr(texts::kSettingsUnwritable, ViewerSettings::Path().c_str()));
         return;
     }
     m_access->SetPlace({settings.Folder(), settings.Catalogue()});

@@ -6,20 +6,11 @@
 #include <QPushButton>
 
 #include "device/CFormatDialog.h"
-#include "support/StringTable.h"
+#include "support/QtText.h"
 
 namespace {
 
-constexpr int IDS_CANCEL_KO = 568, IDS_CANCEL_EN = 569;
-constexpr int IDS_NEW_ON_CARD_KO = 1978, IDS_NEW_ON_CARD_EN = 1979;
-constexpr int IDS_IMPORT_KO = 1980, IDS_IMPORT_EN = 1981;
-constexpr int IDS_NOT_NOW_KO = 1982, IDS_NOT_NOW_EN = 1983;
-constexpr int IDS_IMPORTING_COUNT_KO = 1984, IDS_IMPORTING_COUNT_EN = 1985;
 constexpr int kMarginPx = 8;
-
-QString Words(int ko, int en) {
-    return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
-}
 
 }  // namespace
 
@@ -31,9 +22,9 @@ ArchiveImportBar::ArchiveImportBar(QWidget* parent) : QFrame(parent) {
     m_progress = new QProgressBar(this);
     m_progress->setTextVisible(false);
     m_progress->setFixedWidth(160);
-    m_import = new QPushButton(Words(IDS_IMPORT_KO, IDS_IMPORT_EN), this);
-    m_later = new QPushButton(Words(IDS_NOT_NOW_KO, IDS_NOT_NOW_EN), this);
-    m_cancel = new QPushButton(Words(IDS_CANCEL_KO, IDS_CANCEL_EN), this);
+    m_import = new QPushButton(Tr(texts::kImport), this);
+    m_later = new QPushButton(Tr(texts::kNotNow), this);
+    m_cancel = new QPushButton(Tr(texts::kCancel), this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 6, 10, 6);
     row->addWidget(m_text);
@@ -53,9 +44,8 @@ ArchiveImportBar::ArchiveImportBar(QWidget* parent) : QFrame(parent) {
 
 void ArchiveImportBar::ShowOffer(const QString& card, int count, quint64 bytes) {
     m_card = card;
-    m_text->setText(QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_NEW_ON_CARD_KO, IDS_NEW_ON_CARD_EN), count,
-                             CFormatDialog::SizeText(bytes).toUtf8().constData())));
+    m_text->setText(
+        Tr(texts::kNewOnCard, count, CFormatDialog::SizeText(bytes).toUtf8().constData()));
     m_progress->hide();
     m_cancel->hide();
     m_import->show();
@@ -79,8 +69,7 @@ void ArchiveImportBar::SetProgress(int done, int total) {
         m_progress->setRange(0, total);
         m_progress->setValue(done);
     }
-    m_text->setText(QString::fromStdString(FormatResourceString(
-        PickStringId(IDS_IMPORTING_COUNT_KO, IDS_IMPORTING_COUNT_EN), done, total)));
+    m_text->setText(Tr(texts::kImportingCount, done, total));
     adjustSize();
 }
 

@@ -26,26 +26,6 @@
 
 namespace {
 
-constexpr int IDS_TITLE_KO = 2604, IDS_TITLE_EN = 2605;
-constexpr int IDS_DATES_KO = 2606, IDS_DATES_EN = 2607;
-constexpr int IDS_EVERYTHING_KO = 2608, IDS_EVERYTHING_EN = 2609;
-constexpr int IDS_BOOKMARKS_KO = 2610, IDS_BOOKMARKS_EN = 2611;
-constexpr int IDS_NEAR_KO = 2612, IDS_NEAR_EN = 2613;
-constexpr int IDS_SEARCH_KO = 2614, IDS_SEARCH_EN = 2615;
-constexpr int IDS_ALL_DAYS_KO = 2616, IDS_ALL_DAYS_EN = 2617;
-constexpr int IDS_MORE_KO = 2618, IDS_MORE_EN = 2619;
-constexpr int IDS_SETTINGS_KO = 2620, IDS_SETTINGS_EN = 2621;
-constexpr int IDS_TRIP_ROW_KO = 2622, IDS_TRIP_ROW_EN = 2623;
-constexpr int IDS_BOOKMARK_ROW_KO = 2624, IDS_BOOKMARK_ROW_EN = 2625;
-constexpr int IDS_FOUND_KO = 2626, IDS_FOUND_EN = 2627;
-constexpr int IDS_SEARCHING_KO = 2628, IDS_SEARCHING_EN = 2629;
-constexpr int IDS_EMPTY_KO = 2630, IDS_EMPTY_EN = 2631;
-constexpr int IDS_PICK_PLACE_KO = 2632, IDS_PICK_PLACE_EN = 2633;
-constexpr int IDS_NEAR_PLACE_KO = 2634, IDS_NEAR_PLACE_EN = 2635;
-constexpr int IDS_RECORDING_KO = 2636, IDS_RECORDING_EN = 2637;
-constexpr int IDS_PLACE_KO = 2638, IDS_PLACE_EN = 2639;
-constexpr int IDS_NO_ROUTE_HERE_KO = 2640, IDS_NO_ROUTE_HERE_EN = 2641;
-
 constexpr int kInitialWidth = 960, kInitialHeight = 600;
 constexpr int kMaxRadiusM = 100000;
 constexpr int kRadiusStepM = 100;
@@ -84,17 +64,16 @@ QString MatchText(const FindMatch& m) {
             if (m.event == DrivingEventName(kind)) return EventKindName(kind);
         return QString::fromStdString(m.event);
     }
-    if (m.kind == "bookmark")
-        return TrPair(IDS_BOOKMARKS_KO, IDS_BOOKMARKS_EN) + ": " + QString::fromStdString(m.note);
-    if (m.kind == "place") return TrPair(IDS_PLACE_KO, IDS_PLACE_EN, m.distanceM.value_or(0));
-    return TrPair(IDS_RECORDING_KO, IDS_RECORDING_EN);
+    if (m.kind == "bookmark") return Tr(texts::kBookmarks) + ": " + QString::fromStdString(m.note);
+    if (m.kind == "place") return Tr(texts::kPlace, m.distanceM.value_or(0));
+    return Tr(texts::kRecording);
 }
 
 }  // namespace
 
 ArchiveView::ArchiveView(QWidget* parent, bool withMap)
     : QWidget(parent, Qt::Window), m_model(new ArchiveViewModel(this)) {
-    setWindowTitle(TrPair(IDS_TITLE_KO, IDS_TITLE_EN));
+    setWindowTitle(Tr(texts::kArchiveTitle));
     new QVBoxLayout(this);
     BuildSearchRow();
     BuildBody(withMap && CMapView::Available());
@@ -107,7 +86,7 @@ ArchiveView::ArchiveView(QWidget* parent, bool withMap)
 
 void ArchiveView::BuildSearchRow() {
     auto* row = new QHBoxLayout;
-    m_dates = new QCheckBox(TrPair(IDS_DATES_KO, IDS_DATES_EN), this);
+    m_dates = new QCheckBox(Tr(texts::kDates), this);
     m_from = new QDateEdit(QDate::currentDate().addDays(-7), this);
     m_to = new QDateEdit(QDate::currentDate(), this);
     for (QDateEdit* edit : {m_from, m_to}) {
@@ -117,22 +96,21 @@ void ArchiveView::BuildSearchRow() {
         connect(m_dates, &QCheckBox::toggled, edit, &QWidget::setEnabled);
     }
     m_kind = new QComboBox(this);
-    m_kind->addItem(TrPair(IDS_EVERYTHING_KO, IDS_EVERYTHING_EN), QString());
+    m_kind->addItem(Tr(texts::kEverything), QString());
     for (DrivingEventKind kind : kEventKinds)
         m_kind->addItem(EventKindName(kind), QString::fromLatin1(DrivingEventName(kind)));
-    m_kind->addItem(TrPair(IDS_BOOKMARKS_KO, IDS_BOOKMARKS_EN),
-                    QString::fromLatin1(kBookmarksEntry));
+    m_kind->addItem(Tr(texts::kBookmarks), QString::fromLatin1(kBookmarksEntry));
     m_near = new QToolButton(this);
-    m_near->setText(TrPair(IDS_NEAR_KO, IDS_NEAR_EN));
+    m_near->setText(Tr(texts::kNear));
     m_near->setCheckable(true);
     m_radius = new QSpinBox(this);
     m_radius->setRange(kRadiusStepM, kMaxRadiusM);
     m_radius->setSingleStep(kRadiusStepM);
     m_radius->setValue(kDefaultRadiusM);
     m_radius->setSuffix(QStringLiteral(" m"));
-    m_search = new QPushButton(TrPair(IDS_SEARCH_KO, IDS_SEARCH_EN), this);
-    m_allDays = new QPushButton(TrPair(IDS_ALL_DAYS_KO, IDS_ALL_DAYS_EN), this);
-    auto* settings = new QPushButton(TrPair(IDS_SETTINGS_KO, IDS_SETTINGS_EN), this);
+    m_search = new QPushButton(Tr(texts::kSearch), this);
+    m_allDays = new QPushButton(Tr(texts::kAllDays), this);
+    auto* settings = new QPushButton(Tr(texts::kSettings), this);
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_dates, m_from, new QLabel("–", this), m_to, m_kind,
                                          m_near, m_radius, m_search, m_allDays})
@@ -142,7 +120,7 @@ void ArchiveView::BuildSearchRow() {
     static_cast<QVBoxLayout*>(layout())->addLayout(row);
     connect(m_near, &QToolButton::toggled, this, [this](bool on) {
         if (on)
-            SetStatus(TrPair(IDS_PICK_PLACE_KO, IDS_PICK_PLACE_EN));
+            SetStatus(Tr(texts::kPickPlace));
         else
             SetNear(std::nullopt);
     });
@@ -173,7 +151,7 @@ void ArchiveView::BuildBody(bool withMap) {
     auto* bottom = new QHBoxLayout;
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
-    m_more = new QPushButton(TrPair(IDS_MORE_KO, IDS_MORE_EN), this);
+    m_more = new QPushButton(Tr(texts::kMore), this);
     m_more->hide();
     connect(m_more, &QPushButton::clicked, this, &ArchiveView::OnMore);
     bottom->addWidget(m_status, 1);
@@ -240,21 +218,21 @@ void ArchiveView::OnDaysLoaded(const DayPage& page, bool firstPage) {
         days.push_back(d.day);
         for (const BrowseTrip& t : d.trips) {
             const QString text =
-                TrPair(IDS_TRIP_ROW_KO, IDS_TRIP_ROW_EN, ClockText(t.startMs).toUtf8().constData(),
-                       ClockText(t.endMs).toUtf8().constData(),
-                       LengthText(t.endMs - t.startMs).toUtf8().constData(), t.recordings);
+                Tr(texts::kTripRow, ClockText(t.startMs).toUtf8().constData(),
+                   ClockText(t.endMs).toUtf8().constData(),
+                   LengthText(t.endMs - t.startMs).toUtf8().constData(), t.recordings);
             AddRow(day, text, t.firstPath, 0);
         }
         for (const BrowseBookmark& b : d.bookmarks)
-            AddRow(day,
-                   TrPair(IDS_BOOKMARK_ROW_KO, IDS_BOOKMARK_ROW_EN,
-                          ClockText(b.cameraMs).toUtf8().constData(), b.note.c_str()),
-                   b.path, b.offsetMs);
+            AddRow(
+                day,
+                Tr(texts::kBookmarkRow, ClockText(b.cameraMs).toUtf8().constData(), b.note.c_str()),
+                b.path, b.offsetMs);
     }
     m_nextBeforeDay = page.nextBeforeDay;
     m_more->setVisible(bool(m_nextBeforeDay));
     m_more->setEnabled(true);
-    if (firstPage && page.days.empty()) SetStatus(TrPair(IDS_EMPTY_KO, IDS_EMPTY_EN));
+    if (firstPage && page.days.empty()) SetStatus(Tr(texts::kEmpty));
     if (firstPage) m_model->LoadRoutes(days);
 }
 
@@ -289,7 +267,7 @@ void ArchiveView::StartSearch() {
     m_matches.clear();
     m_tree->clear();
     m_more->hide();
-    SetStatus(TrPair(IDS_SEARCHING_KO, IDS_SEARCHING_EN));
+    SetStatus(Tr(texts::kSearching));
     m_model->Find(q);
 }
 
@@ -298,7 +276,7 @@ void ArchiveView::OnFound(const std::vector<FindMatch>& matches) {
     m_matches = matches;
     m_matchesShown = 0;
     m_tree->clear();
-    SetStatus(TrPair(IDS_FOUND_KO, IDS_FOUND_EN, int(matches.size())));
+    SetStatus(Tr(texts::kArchiveFound, int(matches.size())));
     ShowMoreResults();
     std::set<int64_t> days;
     for (const FindMatch& m : matches)
@@ -340,7 +318,7 @@ void ArchiveView::OnMapClicked(double latitude, double longitude) {
 void ArchiveView::SetNear(std::optional<std::pair<double, double>> place) {
     m_nearPlace = place;
     if (place) {
-        SetStatus(TrPair(IDS_NEAR_PLACE_KO, IDS_NEAR_PLACE_EN, place->first, place->second));
+        SetStatus(Tr(texts::kNearPlace, place->first, place->second));
         if (m_map) m_map->CenterOn(float(place->first), float(place->second));
     }
     const QSignalBlocker quiet(m_near);
@@ -350,7 +328,7 @@ void ArchiveView::SetNear(std::optional<std::pair<double, double>> place) {
 void ArchiveView::OnRouteClicked(double latitude, double longitude) {
     if (m_near->isChecked() && !m_nearPlace) return;  // the click picks a place instead
     const std::optional<RouteMoment> moment = m_model->MomentAt(latitude, longitude);
-    if (!moment) return SetStatus(TrPair(IDS_NO_ROUTE_HERE_KO, IDS_NO_ROUTE_HERE_EN));
+    if (!moment) return SetStatus(Tr(texts::kNoRouteHere));
     emit playRequested(QString::fromStdString(moment->path), moment->offsetMs);
 }
 

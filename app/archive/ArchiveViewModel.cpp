@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int IDS_NO_ARCHIVE_KO = 2600, IDS_NO_ARCHIVE_EN = 2601;
-constexpr int IDS_CATALOGUE_FAILED_KO = 2602, IDS_CATALOGUE_FAILED_EN = 2603;
-
 // Opens the catalogue to read it; a missing catalogue file is an archive not made yet, and
 // is not created here. Null with the message for the window on failure.
 std::unique_ptr<ArchiveCatalogue> OpenForReading(const std::string& folder,
@@ -19,15 +16,13 @@ std::unique_ptr<ArchiveCatalogue> OpenForReading(const std::string& folder,
                                                  std::string* message) {
     std::error_code ec;
     if (!IsServerCatalogue(location) && !std::filesystem::is_regular_file(location, ec)) {
-        *message = FormatResourceString(PickStringId(IDS_NO_ARCHIVE_KO, IDS_NO_ARCHIVE_EN),
-                                        folder.c_str());
+        *message = Text(texts::kNoArchive, folder.c_str());
         return nullptr;
     }
     auto catalogue = std::make_unique<ArchiveCatalogue>();
     std::string error;
     if (catalogue->Open(location, &error)) return catalogue;
-    *message = FormatResourceString(PickStringId(IDS_CATALOGUE_FAILED_KO, IDS_CATALOGUE_FAILED_EN),
-                                    error.c_str());
+    *message = Text(texts::kCatalogueFailed, error.c_str());
     return nullptr;
 }
 
@@ -50,8 +45,7 @@ void ArchiveViewModel::Run(BackgroundJob& job, Read read) {
         std::string message;
         std::unique_ptr<ArchiveCatalogue> catalogue = OpenForReading(folder, location, &message);
         if (catalogue && !read(catalogue->Db(), context, &message)) {
-            message = FormatResourceString(
-                PickStringId(IDS_CATALOGUE_FAILED_KO, IDS_CATALOGUE_FAILED_EN), message.c_str());
+            message = Text(texts::kCatalogueFailed, message.c_str());
             catalogue.reset();
         }
         if (!catalogue)

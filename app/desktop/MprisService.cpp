@@ -17,6 +17,7 @@
 #include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "library/RecordingCatalogue.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
 
@@ -87,7 +88,7 @@ bool MprisService::Register(QDBusConnection bus) {
 // ---- state ----
 
 QString MprisService::Identity() const {
-    return QString::fromStdString(FormatResourceString(IDS_TITLE));
+    return Tr(texts::kTitle);
 }
 
 QString MprisService::OpenPath() const {

@@ -23,33 +23,23 @@
 
 namespace {
 
-constexpr int IDS_EVIDENCE_TITLE_KO = 964, IDS_EVIDENCE_TITLE_EN = 965;
-constexpr int IDS_EVIDENCE_WRITING_KO = 966, IDS_EVIDENCE_WRITING_EN = 967;
-constexpr int IDS_EVIDENCE_DONE_KO = 968, IDS_EVIDENCE_DONE_EN = 969;
-constexpr int IDS_EVIDENCE_FAILED_KO = 970, IDS_EVIDENCE_FAILED_EN = 971;
-constexpr int IDS_EVIDENCE_CANCELLED_KO = 972, IDS_EVIDENCE_CANCELLED_EN = 973;
-constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
-constexpr int IDS_STRETCH_KO = 1428, IDS_STRETCH_EN = 1429;
-constexpr int IDS_BEFORE_KO = 1430, IDS_BEFORE_EN = 1431;
-constexpr int IDS_AFTER_KO = 1432, IDS_AFTER_EN = 1433;
-constexpr int IDS_BLUR_REGIONS_KO = 2454, IDS_BLUR_REGIONS_EN = 2455;
 constexpr int64_t kMsPerSecond = 1000;
 constexpr int kDialogWidth = 440;
 // Numbered alternatives tried when the proposed folder is taken.
 constexpr int kProposalAttempts = 100;
 
-// The library's steps and their texts (Korean id; the English one follows it).
+// The library's steps and their texts.
 constexpr struct {
     const char* step;
-    int koreanId;
+    TextId text;
 } kSteps[] = {
-    {"copying the originals", 974},
-    {"writing the lossless clip", 976},
-    {"writing the composed clip", 978},
-    {"taking the stills", 980},
-    {"comparing the clip with the originals", 982},
-    {"writing the report", 984},
-    {"writing the manifest", 986},
+    {"copying the originals", texts::kStepCopyingOriginals},
+    {"writing the lossless clip", texts::kStepWritingLosslessClip},
+    {"writing the composed clip", texts::kStepWritingComposedClip},
+    {"taking the stills", texts::kStepTakingStills},
+    {"comparing the clip with the originals", texts::kStepComparingClip},
+    {"writing the report", texts::kStepWritingReport},
+    {"writing the manifest", texts::kStepWritingManifest},
 };
 
 }  // namespace
@@ -73,12 +63,12 @@ QString CEvidenceDlg::ProposedFolder(const std::vector<std::string>& inputs,
 }
 
 QString CEvidenceDlg::Title() {
-    return TrPair(IDS_EVIDENCE_TITLE_KO, IDS_EVIDENCE_TITLE_EN);
+    return Tr(texts::kEvidenceTitle);
 }
 
 QString CEvidenceDlg::StepText(const std::string& step) {
     for (const auto& s : kSteps)
-        if (step == s.step) return TrPair(s.koreanId, s.koreanId + 1);
+        if (step == s.step) return Tr(s.text);
     return QString::fromStdString(step);
 }
 
@@ -88,8 +78,7 @@ CEvidenceDlg::CEvidenceDlg(QWidget* parent, PackageRequest request)
     m_request.program = "tarvex-viewer";
     setWindowTitle(Title());
     setMinimumWidth(kDialogWidth);
-    const JobDialogParts parts =
-        MakeJobDialogParts(*this, TrPair(IDS_EVIDENCE_WRITING_KO, IDS_EVIDENCE_WRITING_EN));
+    const JobDialogParts parts = MakeJobDialogParts(*this, Tr(texts::kEvidenceWriting));
     m_pText = parts.text;
     m_pProgress = parts.progress;
     m_pButton = parts.button;
@@ -168,30 +157,24 @@ void CEvidenceDlg::OnFinished(bool succeeded, const std::string& error) {
     m_error = error;
     if (succeeded) {
         m_pProgress->setValue(JobDialogParts::kMax);
-        ShowJobDialogText(*this, m_pText,
-                          TrPair(IDS_EVIDENCE_DONE_KO, IDS_EVIDENCE_DONE_EN, m_request.outDir));
+        ShowJobDialogText(*this, m_pText, Tr(texts::kEvidenceDone, m_request.outDir));
         m_pOpenFolder->show();
     } else if (m_cancelled->load()) {
-        ShowJobDialogText(*this, m_pText,
-                          TrPair(IDS_EVIDENCE_CANCELLED_KO, IDS_EVIDENCE_CANCELLED_EN));
+        ShowJobDialogText(*this, m_pText, Tr(texts::kEvidenceCancelled));
     } else {
-        ShowJobDialogText(*this, m_pText,
-                          TrPair(IDS_EVIDENCE_FAILED_KO, IDS_EVIDENCE_FAILED_EN, error));
+        ShowJobDialogText(*this, m_pText, Tr(texts::kEvidenceFailed, error));
     }
-    m_pButton->setText(TrPair(IDS_CLOSE_KO, IDS_CLOSE_EN));
+    m_pButton->setText(Tr(texts::kClose));
     emit finished(succeeded);
     if (m_bCloseWhenFinished) QDialog::reject();
 }
 
 bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, int64_t* fromMs,
                               int64_t* toMs, bool* blur) {
-    auto text = [](int ko, int en) {
-        return QString::fromStdString(FormatResourceString(PickStringId(ko, en)));
-    };
     QDialog dialog(parent);
     dialog.setWindowTitle(Title());
     auto* layout = new QVBoxLayout(&dialog);
-    auto* note = new QLabel(text(IDS_STRETCH_KO, IDS_STRETCH_EN), &dialog);
+    auto* note = new QLabel(Tr(texts::kStretch), &dialog);
     note->setWordWrap(true);
     layout->addWidget(note);
     auto* form = new QFormLayout;
@@ -202,10 +185,10 @@ bool CEvidenceDlg::AskStretch(QWidget* parent, int64_t atMs, int64_t lengthMs, i
     before->setValue(static_cast<int>((atMs - *fromMs) / kMsPerSecond));
     after->setRange(1, static_cast<int>(std::max<int64_t>(1, (lengthMs - atMs) / kMsPerSecond)));
     after->setValue(static_cast<int>(std::max<int64_t>(1, (*toMs - atMs) / kMsPerSecond)));
-    form->addRow(text(IDS_BEFORE_KO, IDS_BEFORE_EN), before);
-    form->addRow(text(IDS_AFTER_KO, IDS_AFTER_EN), after);
+    form->addRow(Tr(texts::kBefore), before);
+    form->addRow(Tr(texts::kAfter), after);
     layout->addLayout(form);
-    auto* blurBox = new QCheckBox(text(IDS_BLUR_REGIONS_KO, IDS_BLUR_REGIONS_EN), &dialog);
+    auto* blurBox = new QCheckBox(Tr(texts::kBlurRegions), &dialog);
     blurBox->setObjectName(QStringLiteral("blurRegions"));
     blurBox->setChecked(blur && *blur);
     blurBox->setVisible(blur != nullptr);

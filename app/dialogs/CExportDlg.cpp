@@ -22,25 +22,6 @@
 
 namespace {
 
-constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
-constexpr int IDS_EXPORTING_KO = 636, IDS_EXPORTING_EN = 637;
-constexpr int IDS_EXPORT_DONE_KO = 638, IDS_EXPORT_DONE_EN = 639;
-constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
-constexpr int IDS_CANCEL_KO = 642, IDS_CANCEL_EN = 643;
-constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
-constexpr int IDS_EXPORT_CANCELLED_KO = 646, IDS_EXPORT_CANCELLED_EN = 647;
-constexpr int IDS_EXPORT_TIER_KO = 940, IDS_EXPORT_TIER_EN = 941;
-constexpr int IDS_EXPORT_LOSSLESS_KO = 942, IDS_EXPORT_LOSSLESS_EN = 943;
-constexpr int IDS_EXPORT_PIP_KO = 944, IDS_EXPORT_PIP_EN = 945;
-constexpr int IDS_EXPORT_SIDE_KO = 946, IDS_EXPORT_SIDE_EN = 947;
-constexpr int IDS_EXPORT_NO_SOUND_KO = 948, IDS_EXPORT_NO_SOUND_EN = 949;
-constexpr int IDS_EXPORT_NO_POSITION_KO = 950, IDS_EXPORT_NO_POSITION_EN = 951;
-constexpr int IDS_EXPORT_MPH_KO = 952, IDS_EXPORT_MPH_EN = 953;
-constexpr int IDS_EXPORT_KO = 954, IDS_EXPORT_EN = 955;
-constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
-constexpr int IDS_EXPORT_PIP_HINT_KO = 1480, IDS_EXPORT_PIP_HINT_EN = 1481;
-constexpr int IDS_EXPORT_LOSSLESS_HINT_KO = 1482, IDS_EXPORT_LOSSLESS_HINT_EN = 1483;
-constexpr int IDS_BLUR_REGIONS_KO = 2454, IDS_BLUR_REGIONS_EN = 2455;
 // In the order offered: the composed picture first (every player shows both cameras), the
 // lossless two-track copy second.
 constexpr ClipCompose kTiers[] = {ClipCompose::PictureInPicture, ClipCompose::None,
@@ -56,7 +37,7 @@ constexpr int kDialogWidth = 420;
 
 // "Blur the marked regions", offered where the clip's recording has regions to blur.
 QCheckBox* MakeBlurTick(QDialog& dialog, const ClipExportChoice& choice) {
-    auto* blur = new QCheckBox(TrPair(IDS_BLUR_REGIONS_KO, IDS_BLUR_REGIONS_EN), &dialog);
+    auto* blur = new QCheckBox(Tr(texts::kBlurRegions), &dialog);
     blur->setObjectName(QStringLiteral("blurRegions"));
     blur->setChecked(choice.blur);
     blur->setVisible(!choice.masks.empty());
@@ -67,12 +48,12 @@ QCheckBox* MakeBlurTick(QDialog& dialog, const ClipExportChoice& choice) {
 // options chosen), which accepts the dialog with *packageChosen set.
 QDialogButtonBox* MakeExportButtons(QDialog& dialog, bool* packageChosen) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(TrPair(IDS_EXPORT_KO, IDS_EXPORT_EN));
-    buttons->button(QDialogButtonBox::Cancel)->setText(TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN));
+    buttons->button(QDialogButtonBox::Ok)->setText(Tr(texts::kExport));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Tr(texts::kCancel));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QPushButton* package =
-        buttons->addButton(TrPair(IDS_EVIDENCE_KO, IDS_EVIDENCE_EN), QDialogButtonBox::ActionRole);
+        buttons->addButton(Tr(texts::kEvidenceTitle), QDialogButtonBox::ActionRole);
     QObject::connect(package, &QPushButton::clicked, &dialog, [&dialog, packageChosen] {
         *packageChosen = true;
         dialog.accept();
@@ -84,24 +65,23 @@ QDialogButtonBox* MakeExportButtons(QDialog& dialog, bool* packageChosen) {
 
 bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
     QDialog dialog(parent);
-    dialog.setWindowTitle(TrPair(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
+    dialog.setWindowTitle(Tr(texts::kExportTitle));
     auto* form = new QFormLayout(&dialog);
     auto* tier = new QComboBox(&dialog);
     tier->setObjectName(QStringLiteral("tier"));
-    tier->addItem(TrPair(IDS_EXPORT_PIP_KO, IDS_EXPORT_PIP_EN));
-    tier->addItem(TrPair(IDS_EXPORT_LOSSLESS_KO, IDS_EXPORT_LOSSLESS_EN));
-    tier->addItem(TrPair(IDS_EXPORT_SIDE_KO, IDS_EXPORT_SIDE_EN));
+    tier->addItem(Tr(texts::kExportPip));
+    tier->addItem(Tr(texts::kExportLossless));
+    tier->addItem(Tr(texts::kExportSide));
     tier->setCurrentIndex(TierIndex(choice->compose));
     // What the chosen kind of clip is for.
     auto* hint = new QLabel(&dialog);
     hint->setObjectName(QStringLiteral("tierHint"));
     hint->setWordWrap(true);
-    auto* noSound = new QCheckBox(TrPair(IDS_EXPORT_NO_SOUND_KO, IDS_EXPORT_NO_SOUND_EN), &dialog);
+    auto* noSound = new QCheckBox(Tr(texts::kExportNoSound), &dialog);
     noSound->setChecked(choice->noSound);
-    auto* noPosition =
-        new QCheckBox(TrPair(IDS_EXPORT_NO_POSITION_KO, IDS_EXPORT_NO_POSITION_EN), &dialog);
+    auto* noPosition = new QCheckBox(Tr(texts::kExportNoPosition), &dialog);
     noPosition->setChecked(choice->noPosition);
-    auto* mph = new QCheckBox(TrPair(IDS_EXPORT_MPH_KO, IDS_EXPORT_MPH_EN), &dialog);
+    auto* mph = new QCheckBox(Tr(texts::kExportMph), &dialog);
     mph->setChecked(choice->mph);
     QCheckBox* blur = MakeBlurTick(dialog, *choice);
     // Only the composed picture shows a speed, and only it can be blurred: the lossless
@@ -111,14 +91,13 @@ bool CExportDlg::ChooseOptions(QWidget* parent, Choice* choice) {
             kTiers[std::clamp(tier->currentIndex(), 0, kTierCount - 1)] == ClipCompose::None;
         mph->setEnabled(!lossless);
         blur->setEnabled(!lossless);
-        hint->setText(lossless ? TrPair(IDS_EXPORT_LOSSLESS_HINT_KO, IDS_EXPORT_LOSSLESS_HINT_EN)
-                               : TrPair(IDS_EXPORT_PIP_HINT_KO, IDS_EXPORT_PIP_HINT_EN));
+        hint->setText(lossless ? Tr(texts::kExportLosslessHint) : Tr(texts::kExportPipHint));
     };
     composed();
     connect(tier, &QComboBox::currentIndexChanged, &dialog, composed);
     bool packageChosen = false;
     QDialogButtonBox* buttons = MakeExportButtons(dialog, &packageChosen);
-    form->addRow(TrPair(IDS_EXPORT_TIER_KO, IDS_EXPORT_TIER_EN), tier);
+    form->addRow(Tr(texts::kExportTier), tier);
     form->addRow(hint);
     form->addRow(noSound);
     form->addRow(noPosition);
@@ -146,10 +125,9 @@ CExportDlg::CExportDlg(QWidget* parent, ClipRequest request, std::string gpxPath
     m_captionOptions.unitsPerG = choice.unitsPerG;
     if (choice.blur && choice.compose != ClipCompose::None && m_request.paths.size() == 1)
         m_masksPath = choice.masks;
-    setWindowTitle(TrPair(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN));
+    setWindowTitle(Tr(texts::kExportTitle));
     setMinimumWidth(kDialogWidth);
-    const JobDialogParts parts =
-        MakeJobDialogParts(*this, TrPair(IDS_EXPORTING_KO, IDS_EXPORTING_EN));
+    const JobDialogParts parts = MakeJobDialogParts(*this, Tr(texts::kExporting));
     m_pText = parts.text;
     m_pProgress = parts.progress;
     m_pButton = parts.button;
@@ -259,20 +237,16 @@ void CExportDlg::OnFinished(ClipResult result, ClipSummary summary, std::string 
     switch (result) {
         case ClipResult::Done:
             m_pProgress->setValue(JobDialogParts::kMax);
-            ShowJobDialogText(
-                *this, m_pText,
-                TrPair(IDS_EXPORT_DONE_KO, IDS_EXPORT_DONE_EN, m_request.outPath.c_str()));
+            ShowJobDialogText(*this, m_pText, Tr(texts::kExportDone, m_request.outPath.c_str()));
             m_pOpenFolder->show();
             break;
         case ClipResult::Cancelled:
-            ShowJobDialogText(*this, m_pText,
-                              TrPair(IDS_EXPORT_CANCELLED_KO, IDS_EXPORT_CANCELLED_EN));
+            ShowJobDialogText(*this, m_pText, Tr(texts::kExportCancelled));
             break;
         case ClipResult::Failed:
-            ShowJobDialogText(*this, m_pText,
-                              TrPair(IDS_EXPORT_FAILED_KO, IDS_EXPORT_FAILED_EN, m_error.c_str()));
+            ShowJobDialogText(*this, m_pText, Tr(texts::kExportFailed, m_error.c_str()));
             break;
     }
-    m_pButton->setText(TrPair(IDS_CLOSE_KO, IDS_CLOSE_EN));
+    m_pButton->setText(Tr(texts::kClose));
     if (m_bCloseWhenFinished) QDialog::reject();
 }

@@ -16,17 +16,6 @@
 
 namespace {
 
-constexpr int IDS_CLOSE_KO = 644, IDS_CLOSE_EN = 645;
-constexpr int IDS_RECOVER_TITLE_KO = 1714, IDS_RECOVER_TITLE_EN = 1715;
-constexpr int IDS_READING_KO = 1718, IDS_READING_EN = 1719;
-constexpr int IDS_FOUND_KO = 1720, IDS_FOUND_EN = 1721;
-constexpr int IDS_CANCELLED_KO = 1722, IDS_CANCELLED_EN = 1723;
-constexpr int IDS_UNREADABLE_CARD_KO = 1724, IDS_UNREADABLE_CARD_EN = 1725;
-constexpr int IDS_SHOW_IN_LIST_KO = 1726, IDS_SHOW_IN_LIST_EN = 1727;
-constexpr int IDS_WHOLE_KO = 1730, IDS_WHOLE_EN = 1731;
-constexpr int IDS_CUT_KO = 1732, IDS_CUT_EN = 1733;
-constexpr int IDS_UNREADABLE_KO = 1734, IDS_UNREADABLE_EN = 1735;
-constexpr int IDS_LEFT_ON_CARD_KO = 1736, IDS_LEFT_ON_CARD_EN = 1737;
 constexpr int kDialogWidth = 560;
 constexpr int kListHeightPx = 220;
 constexpr int kListPlace = 2;  // in the dialog's column: under the text and the bar
@@ -36,22 +25,20 @@ enum Column { kNameColumn, kStateColumn, kFramesColumn, kColumnCount };
 }  // namespace
 
 QString CRecoverDlg::Title() {
-    return TrPair(IDS_RECOVER_TITLE_KO, IDS_RECOVER_TITLE_EN);
+    return Tr(texts::kRecoverTitle);
 }
 
 QString CRecoverDlg::StateText(const FoundRecording& found) {
-    if (found.state == FoundState::Unreadable) return TrPair(IDS_UNREADABLE_KO, IDS_UNREADABLE_EN);
-    if (found.outputPath.empty()) return TrPair(IDS_LEFT_ON_CARD_KO, IDS_LEFT_ON_CARD_EN);
-    return found.state == FoundState::Whole ? TrPair(IDS_WHOLE_KO, IDS_WHOLE_EN)
-                                            : TrPair(IDS_CUT_KO, IDS_CUT_EN);
+    if (found.state == FoundState::Unreadable) return Tr(texts::kRecoveredUnreadable);
+    if (found.outputPath.empty()) return Tr(texts::kLeftOnCard);
+    return found.state == FoundState::Whole ? Tr(texts::kWhole) : Tr(texts::kRecoveredCut);
 }
 
 CRecoverDlg::CRecoverDlg(QWidget* parent, SourceOpener opener, std::string outDir)
     : QDialog(parent), m_opener(std::move(opener)), m_outDir(std::move(outDir)) {
     setWindowTitle(Title());
     setMinimumWidth(kDialogWidth);
-    const JobDialogParts parts =
-        MakeJobDialogParts(*this, TrPair(IDS_READING_KO, IDS_READING_EN, 0));
+    const JobDialogParts parts = MakeJobDialogParts(*this, Tr(texts::kReading, 0));
     m_text = parts.text;
     m_progress = parts.progress;
     m_button = parts.button;
@@ -66,7 +53,7 @@ CRecoverDlg::CRecoverDlg(QWidget* parent, SourceOpener opener, std::string outDi
     m_list->header()->setStretchLastSection(false);
     auto* column = static_cast<QBoxLayout*>(layout());
     column->insertWidget(kListPlace, m_list);
-    m_showInList = new QPushButton(TrPair(IDS_SHOW_IN_LIST_KO, IDS_SHOW_IN_LIST_EN), this);
+    m_showInList = new QPushButton(Tr(texts::kShowInList), this);
     m_showInList->hide();
     if (auto* row = static_cast<QBoxLayout*>(column->itemAt(column->count() - 1)->layout()))
         row->insertWidget(1, m_showInList);
@@ -97,7 +84,7 @@ void CRecoverDlg::Start() {
         if (m_finished) return;
         const int percent = static_cast<int>(fraction * JobDialogParts::kMax + 0.5);
         m_progress->setValue(percent);
-        m_text->setText(TrPair(IDS_READING_KO, IDS_READING_EN, percent));
+        m_text->setText(Tr(texts::kReading, percent));
     });
     m_job.Start(
         [this, opener = m_opener, outDir = m_outDir, cancelled = m_cancelled](JobContext& job) {
@@ -158,11 +145,11 @@ void CRecoverDlg::OnFinished(bool succeeded, const RecoverySummary& summary,
     m_summary = summary;
     QString text;
     if (!succeeded) {
-        text = TrPair(IDS_UNREADABLE_CARD_KO, IDS_UNREADABLE_CARD_EN, error.c_str());
+        text = Tr(texts::kUnreadableCard, error.c_str());
     } else {
-        text = TrPair(IDS_FOUND_KO, IDS_FOUND_EN, int(summary.found), int(summary.written));
+        text = Tr(texts::kRecoveredFound, int(summary.found), int(summary.written));
         if (summary.cancelled)
-            text += QLatin1Char('\n') + TrPair(IDS_CANCELLED_KO, IDS_CANCELLED_EN);
+            text += QLatin1Char('\n') + Tr(texts::kCancelled);
         else
             m_progress->setValue(JobDialogParts::kMax);
         if (!summary.note.empty()) text += QLatin1Char('\n') + QString::fromStdString(summary.note);
@@ -170,7 +157,7 @@ void CRecoverDlg::OnFinished(bool succeeded, const RecoverySummary& summary,
     ShowJobDialogText(*this, m_text, text);
     m_openFolder->setVisible(summary.written > 0);
     m_showInList->setVisible(summary.written > 0);
-    m_button->setText(TrPair(IDS_CLOSE_KO, IDS_CLOSE_EN));
+    m_button->setText(Tr(texts::kClose));
     emit finished(succeeded);
     if (m_closeWhenFinished) QDialog::reject();
 }

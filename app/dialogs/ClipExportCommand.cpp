@@ -9,15 +9,13 @@
 #include "app/dialogs/CEvidenceDlg.h"
 #include "library/CardRoot.h"
 #include "media/ExportTargets.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 #include "telemetry/CameraClock.h"
 #include "telemetry/ClipGpx.h"
 
 namespace {
 
-constexpr int IDS_EXPORT_TITLE_KO = 630, IDS_EXPORT_TITLE_EN = 631;
-constexpr int IDS_MP4_FILTER_KO = 648, IDS_MP4_FILTER_EN = 649;
-constexpr int IDS_EXPORT_FAILED_KO = 640, IDS_EXPORT_FAILED_EN = 641;
 // Numbered alternatives tried when the proposed clip name is taken.
 constexpr int kProposalAttempts = 100;
 constexpr int64_t kMsPerSec = 1000;
@@ -28,13 +26,11 @@ ClipExportCommand::ClipExportCommand(QWidget& parent, Dialogs dialogs)
     : m_parent(parent), m_dialogs(std::move(dialogs)) {}
 
 QString ClipExportCommand::Title() {
-    return QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_EXPORT_TITLE_KO, IDS_EXPORT_TITLE_EN)));
+    return Tr(texts::kExportTitle);
 }
 
 QString ClipExportCommand::FileFilter() {
-    return QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_MP4_FILTER_KO, IDS_MP4_FILTER_EN)));
+    return Tr(texts::kMp4Filter);
 }
 
 QString ClipExportCommand::VideosFolder() {
@@ -105,8 +101,7 @@ void ClipExportCommand::Export(ClipRequest request, const TripTimeline& timeline
     // chosen anyway is refused here, before anything is written.
     std::string refusal;
     if (!CheckExportTargets(request.paths, {request.outPath, gpxPath}, &refusal)) {
-        m_dialogs.message(QString::fromStdString(FormatResourceString(
-            PickStringId(IDS_EXPORT_FAILED_KO, IDS_EXPORT_FAILED_EN), refusal.c_str())));
+        m_dialogs.message(Tr(texts::kExportFailed, refusal.c_str()));
         return;
     }
     m_choice = choice;

@@ -13,6 +13,7 @@
 #include "archive/ArchiveLayout.h"
 #include "device/CSettingDlg.h"
 #include "library/CardRoot.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -64,8 +65,7 @@ void DeviceSettingsCommand::Open(const std::string& drive, const Moment& moment)
     const std::string config = CardConfigPath(CardRoot(drive));
     if (config.empty() || !CSettingDlg::CanOpen(config)) {
         m_window.Navigator().Cards().SetDrivePath({});
-        m_dialogs.ShowMessage(QString::fromStdString(
-            FormatResourceString(PickStringId(IDS_NO_BLACKBOX_KO, IDS_NO_BLACKBOX_EN))));
+        m_dialogs.ShowMessage(Tr(texts::kNoBlackbox));
         return;
     }
     CSettingDlg dialog(&m_window, config, drive, m_dialogs.CardFormatter());

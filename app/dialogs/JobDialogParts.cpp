@@ -10,13 +10,6 @@
 #include "support/QtText.h"
 #include "support/StringTable.h"
 
-namespace {
-
-constexpr int IDS_CANCEL_KO = 642, IDS_CANCEL_EN = 643;
-constexpr int IDS_OPEN_FOLDER_KO = 956, IDS_OPEN_FOLDER_EN = 957;
-
-}  // namespace
-
 JobDialogParts MakeJobDialogParts(QDialog& dialog, const QString& doing) {
     JobDialogParts parts;
     auto* layout = new QVBoxLayout(&dialog);
@@ -25,8 +18,8 @@ JobDialogParts MakeJobDialogParts(QDialog& dialog, const QString& doing) {
     parts.progress = new QProgressBar(&dialog);
     parts.progress->setRange(0, JobDialogParts::kMax);
     parts.progress->setValue(0);
-    parts.button = new QPushButton(TrPair(IDS_CANCEL_KO, IDS_CANCEL_EN), &dialog);
-    parts.openFolder = new QPushButton(TrPair(IDS_OPEN_FOLDER_KO, IDS_OPEN_FOLDER_EN), &dialog);
+    parts.button = new QPushButton(Tr(texts::kCancel), &dialog);
+    parts.openFolder = new QPushButton(Tr(texts::kOpenFolder), &dialog);
     parts.openFolder->hide();
     layout->addWidget(parts.text);
     layout->addWidget(parts.progress);

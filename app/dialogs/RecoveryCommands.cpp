@@ -11,11 +11,6 @@
 
 namespace {
 
-constexpr int IDS_RECOVER_FOLDER_KO = 1728, IDS_RECOVER_FOLDER_EN = 1729;
-constexpr int IDS_NEED_CARD_KO = 1738, IDS_NEED_CARD_EN = 1739;
-constexpr int IDS_REPAIRED_KO = 1740, IDS_REPAIRED_EN = 1741;
-constexpr int IDS_REPAIR_FAILED_KO = 1742, IDS_REPAIR_FAILED_EN = 1743;
-constexpr int IDS_REPAIR_FOLDER_KO = 1744, IDS_REPAIR_FOLDER_EN = 1745;
 // Numbered names tried when the folder holds the recording's name already.
 constexpr int kNameAttempts = 100;
 
@@ -43,11 +38,10 @@ RecoveryCommands::RecoveryCommands(CSamplePlayerDlg& window, WindowDialogs& dial
 void RecoveryCommands::RecoverFromCard(const std::string& drive, QWidget* parent) {
     CRecoverDlg::SourceOpener opener = m_dialogs.RecoverySource(drive);
     if (!opener) {
-        m_dialogs.ShowMessage(TrPair(IDS_NEED_CARD_KO, IDS_NEED_CARD_EN));
+        m_dialogs.ShowMessage(Tr(texts::kNeedCard));
         return;
     }
-    const QString folder =
-        m_dialogs.RunOutputFolderDialog(TrPair(IDS_RECOVER_FOLDER_KO, IDS_RECOVER_FOLDER_EN));
+    const QString folder = m_dialogs.RunOutputFolderDialog(Tr(texts::kRecoverFolder));
     if (folder.isEmpty()) return;
     CRecoverDlg dialog(parent, std::move(opener), QDir(folder).absolutePath().toStdString());
     connect(&dialog, &CRecoverDlg::showInList, this,
@@ -57,8 +51,7 @@ void RecoveryCommands::RecoverFromCard(const std::string& drive, QWidget* parent
 }
 
 void RecoveryCommands::RepairForOtherPlayers(const QString& path) {
-    const QString folder =
-        m_dialogs.RunOutputFolderDialog(TrPair(IDS_REPAIR_FOLDER_KO, IDS_REPAIR_FOLDER_EN));
+    const QString folder = m_dialogs.RunOutputFolderDialog(Tr(texts::kRepairFolder));
     if (folder.isEmpty()) return;
     const std::string out = FreeCopyPath(folder, path).toStdString();
     m_repairJob.Start([this, input = path.toStdString(), out](JobContext& job) {
@@ -66,9 +59,8 @@ void RecoveryCommands::RepairForOtherPlayers(const QString& path) {
         std::string error;
         const bool written = RepairRecording(input, out, &report, &error);
         job.Post([this, written, out, error] {
-            m_dialogs.ShowMessage(
-                written ? TrPair(IDS_REPAIRED_KO, IDS_REPAIRED_EN, out.c_str())
-                        : TrPair(IDS_REPAIR_FAILED_KO, IDS_REPAIR_FAILED_EN, error.c_str()));
+            m_dialogs.ShowMessage(written ? Tr(texts::kRepaired, out.c_str())
+                                          : Tr(texts::kRepairFailed, error.c_str()));
         });
     });
 }

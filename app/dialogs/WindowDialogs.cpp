@@ -20,14 +20,6 @@
 #include "res/SkinBitmaps.h"
 #include "support/QtText.h"
 
-namespace {
-
-constexpr int IDS_JPEG_FILTER_KO = 1484, IDS_JPEG_FILTER_EN = 1485;
-constexpr int IDS_BOOKMARK_KO = 1990, IDS_BOOKMARK_EN = 1991;
-constexpr int IDS_BOOKMARK_NOTE_KO = 1992, IDS_BOOKMARK_NOTE_EN = 1993;
-
-}  // namespace
-
 void WindowDialogs::Attach(QWidget& window, const WindowLayout& layout) {
     m_window = &window;
     m_layout = &layout;
@@ -71,9 +63,9 @@ DriveChoice WindowDialogs::RunDriveDialog(std::string* drive) {
 }
 
 QString WindowDialogs::RunFolderDialog(const QString& startFolder) {
-    return QFileDialog::getExistingDirectory(
-        m_window, TrPair(IDS_FOLDER_CAPTION_KO, IDS_FOLDER_CAPTION_EN),
-        startFolder.isEmpty() ? QDir::homePath() : startFolder, QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(m_window, Tr(texts::kFolderCaption),
+                                             startFolder.isEmpty() ? QDir::homePath() : startFolder,
+                                             QFileDialog::ShowDirsOnly);
 }
 
 bool WindowDialogs::AskQuit(const QString& text, const QString& caption) {
@@ -89,7 +81,7 @@ QString WindowDialogs::RunCaptureDialog(const QString& proposedPath) {
     QFileDialog dialog(m_window);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(TrPair(IDS_JPEG_FILTER_KO, IDS_JPEG_FILTER_EN));
+    dialog.setNameFilter(Tr(texts::kJpegFilter));
     const QFileInfo proposed(proposedPath);
     dialog.setDirectory(proposed.absolutePath());
     dialog.selectFile(proposed.fileName());  // no default extension; overwriting is asked about
@@ -106,10 +98,9 @@ std::tm WindowDialogs::LocalTime() const {
 
 bool WindowDialogs::AskBookmarkNote(const QString& at, QString* note) {
     bool ok = false;
-    *note = QInputDialog::getText(
-        m_window, TrPair(IDS_BOOKMARK_KO, IDS_BOOKMARK_EN),
-        TrPair(IDS_BOOKMARK_NOTE_KO, IDS_BOOKMARK_NOTE_EN, at.toUtf8().constData()),
-        QLineEdit::Normal, QString(), &ok);
+    *note = QInputDialog::getText(m_window, Tr(texts::kBookmark),
+                                  Tr(texts::kBookmarkNote, at.toUtf8().constData()),
+                                  QLineEdit::Normal, QString(), &ok);
     return ok;
 }
 

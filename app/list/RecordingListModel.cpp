@@ -28,18 +28,9 @@ constexpr int kSecPerHour = 3600;
 // The length cell of a file whose header cannot be read.
 constexpr QChar kNoLength(0x2013);
 
-constexpr int IDS_TRIP_KO = 650, IDS_TRIP_EN = 651;
-constexpr int IDS_ENDS_EARLY_KO = 988, IDS_ENDS_EARLY_EN = 989;
-constexpr int IDS_CUT_SHORT_KO = 1424, IDS_CUT_SHORT_EN = 1425;
-constexpr int IDS_REAR_CAMERA_KO = 1382, IDS_REAR_CAMERA_EN = 1383;
-constexpr int IDS_EVENT_COUNT_KO = 652, IDS_EVENT_COUNT_EN = 653;
-constexpr int IDS_ONE_EVENT_KO = 720, IDS_ONE_EVENT_EN = 721;
-constexpr int IDS_TRIP_COUNT_HEADING_KO = 722, IDS_TRIP_COUNT_HEADING_EN = 723;
-
-const int kHeadingIds[RecordingListModel::kColumnCount][2] = {
-    {IDS_COL_FILENAME_KO, IDS_COL_FILENAME_EN}, {IDS_COL_TYPE_KO, IDS_COL_TYPE_EN},
-    {IDS_COL_DATE_KO, IDS_COL_DATE_EN},         {IDS_COL_LENGTH_KO, IDS_COL_LENGTH_EN},
-    {IDS_COL_REAR_KO, IDS_COL_REAR_EN},         {IDS_COL_SIZE_KO, IDS_COL_SIZE_EN},
+const TextId kHeadings[RecordingListModel::kColumnCount] = {
+    texts::kColFilename, texts::kColType, texts::kColDate,
+    texts::kColLength,   texts::kColRear, texts::kColSize,
 };
 
 const QColor kUnplayableColour(0xff, 0x6b, 0x6b);
@@ -147,7 +138,7 @@ void RecordingListModel::SetTrips(const std::vector<Trip>& trips) {
     beginResetModel();
     m_trips = true;
     m_rows.clear();
-    const QString type = TrPair(IDS_TRIP_KO, IDS_TRIP_EN);
+    const QString type = Tr(texts::kTrip);
     for (const Trip& trip : trips) {
         if (trip.recordings.empty()) continue;
         Entry entry;
@@ -325,21 +316,21 @@ QString RecordingListModel::EndsEarlyNote(const QString& path) const {
 
 namespace {
 
-QString NoteAt(int koId, int enId, int64_t atMs) {
+QString NoteAt(TextId text, int64_t atMs) {
     const int64_t seconds = std::max<int64_t>(atMs, 0) / 1000;
     const std::string at = std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
                            std::to_string(seconds % 60);
-    return QString::fromStdString(FormatResourceString(PickStringId(koId, enId), at.c_str()));
+    return Tr(text, at);
 }
 
 }  // namespace
 
 QString RecordingListModel::EndsEarlyText(int64_t endsAtMs) {
-    return NoteAt(IDS_ENDS_EARLY_KO, IDS_ENDS_EARLY_EN, endsAtMs);
+    return NoteAt(texts::kEndsEarly, endsAtMs);
 }
 
 QString RecordingListModel::CutShortText(int64_t endsAtMs) {
-    return NoteAt(IDS_CUT_SHORT_KO, IDS_CUT_SHORT_EN, endsAtMs);
+    return NoteAt(texts::kCutShort, endsAtMs);
 }
 
 bool RecordingListModel::MarkCutShort(const QString& path, int64_t endsAtMs, int64_t sizeBytes) {
@@ -405,13 +396,10 @@ QVariant RecordingListModel::ToolTip(const Entry& entry, int column) const {
     if (entry.unplayable) return entry.unplayableReason;
     if (!entry.endsEarly.isEmpty()) return entry.endsEarly;
     if (column == kRearColumn && !m_trips && !entry.cells[kRearColumn].isEmpty())
-        return TrPair(IDS_REAR_CAMERA_KO, IDS_REAR_CAMERA_EN);
-    const QString events =
-        entry.eventCount <= 0 ? QString()
-        : entry.eventCount == 1
-            ? TrPair(IDS_ONE_EVENT_KO, IDS_ONE_EVENT_EN)
-            : QString::fromStdString(FormatResourceString(
-                  PickStringId(IDS_EVENT_COUNT_KO, IDS_EVENT_COUNT_EN), entry.eventCount));
+        return Tr(texts::kNameRear);
+    const QString events = entry.eventCount <= 0   ? QString()
+                           : entry.eventCount == 1 ? Tr(texts::kOneEvent)
+                                                   : Tr(texts::kEventCount, entry.eventCount);
     if (column == kDateColumn && !entry.dateTip.isEmpty())
         return events.isEmpty() ? entry.dateTip : events + QLatin1Char('\n') + entry.dateTip;
     if (column == kTypeColumn || column == kDateColumn)
@@ -461,9 +449,8 @@ QVariant RecordingListModel::headerData(int section, Qt::Orientation orientation
                                    Qt::AlignVCenter);
     if (role != Qt::DisplayRole) return {};
     // The trips view counts a trip's recordings where the rear camera is shown otherwise.
-    if (m_trips && section == kRearColumn)
-        return TrPair(IDS_TRIP_COUNT_HEADING_KO, IDS_TRIP_COUNT_HEADING_EN);
-    return TrPair(kHeadingIds[section][0], kHeadingIds[section][1]);
+    if (m_trips && section == kRearColumn) return Tr(texts::kTripCountHeading);
+    return Tr(kHeadings[section]);
 }
 
 Qt::ItemFlags RecordingListModel::flags(const QModelIndex& index) const {

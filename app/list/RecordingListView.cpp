@@ -25,12 +25,6 @@ constexpr int kTripIndent = 12;
 // Marks in the rows (a recording holding events) stay within the 18-pixel row.
 constexpr int kListIconSize = 11;
 
-constexpr int IDS_SHOW_TRIPS_KO = 654, IDS_SHOW_TRIPS_EN = 655;
-constexpr int IDS_SHOW_RECORDINGS_KO = 656, IDS_SHOW_RECORDINGS_EN = 657;
-constexpr int IDS_RECOVER_KO = 1714, IDS_RECOVER_EN = 1715;
-constexpr int IDS_ARCHIVE_KO = 2664, IDS_ARCHIVE_EN = 2665;
-constexpr int IDS_REPAIR_KO = 1716, IDS_REPAIR_EN = 1717;
-
 }  // namespace
 
 RecordingListView::RecordingListView(QWidget* parent)
@@ -250,21 +244,17 @@ void RecordingListView::ShowMenu(const QPoint& at) {
 }
 
 void RecordingListView::FillMenu(QMenu& menu, const QPoint& at) {
-    menu.addAction(m_model->IsTrips() ? TrPair(IDS_SHOW_RECORDINGS_KO, IDS_SHOW_RECORDINGS_EN)
-                                      : TrPair(IDS_SHOW_TRIPS_KO, IDS_SHOW_TRIPS_EN),
-                   this, [this] { emit tripsToggleRequested(); });
+    menu.addAction(m_model->IsTrips() ? Tr(texts::kShowRecordings) : Tr(texts::kShowTrips), this,
+                   [this] { emit tripsToggleRequested(); });
     // A recording cut short by a power loss (not a trip row, which stands for several).
     const QModelIndex index = indexAt(at);
     const bool tripRow = m_model->IsTrips() && !index.parent().isValid();
     const QString path = index.data(RecordingListModel::PathRole).toString();
     if (!tripRow && !path.isEmpty() && !m_model->EndsEarlyNote(path).isEmpty())
-        menu.addAction(TrPair(IDS_REPAIR_KO, IDS_REPAIR_EN), this,
-                       [this, path] { emit repairRequested(path); });
+        menu.addAction(Tr(texts::kRepair), this, [this, path] { emit repairRequested(path); });
     menu.addSeparator();
-    menu.addAction(TrPair(IDS_RECOVER_KO, IDS_RECOVER_EN), this,
-                   [this] { emit recoverRequested(); });
-    menu.addAction(TrPair(IDS_ARCHIVE_KO, IDS_ARCHIVE_EN), this,
-                   [this] { emit archiveRequested(); });
+    menu.addAction(Tr(texts::kRecoverTitle), this, [this] { emit recoverRequested(); });
+    menu.addAction(Tr(texts::kArchive), this, [this] { emit archiveRequested(); });
 }
 
 // ---- the placeholder ----

@@ -7,13 +7,12 @@
 #include "app/playback/PlaybackController.h"
 #include "library/CardRoot.h"
 #include "library/TripCatalogue.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int IDS_FINDING_TRIPS_KO = 1426, IDS_FINDING_TRIPS_EN = 1427;
 
 // The given path made absolute and without "." or ".." parts or a trailing '/'.
 fs::path Normalised(const QString& path) {
@@ -270,8 +269,7 @@ void RecordingNavigator::OnToggleTrips() {
 void RecordingNavigator::FillTrips(CatalogueView view) {
     m_nCurIndex = -1;
     m_list.ShowTrips({});
-    m_list.SetPlaceholderText(QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_FINDING_TRIPS_KO, IDS_FINDING_TRIPS_EN))));
+    m_list.SetPlaceholderText(Tr(texts::kFindingTrips));
     m_bListingTrips = true;
     m_tripsJob.Start([this, root = CardRoot(m_cards.DrivePath()), view](JobContext& job) {
         auto trips = std::make_shared<std::vector<Trip>>();

@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "res/TextIds.h"
+
 class RecordingListModel;
 
 class UnplayableNotes {
@@ -22,9 +24,8 @@ public:
     void Note(const std::string& path);
     // Says what the run held, if anything, and starts a new run.
     void ShowRunNote();
-    // Why a file the player rejected cannot be played, as a string-table pair (Korean,
-    // English).
-    static std::pair<int, int> ReasonIds(const std::string& path);
+    // Why a file the player rejected cannot be played.
+    static TextId Reason(const std::string& path);
     // That reason as the note and the list's tool tip say it, naming the file.
     static QString ReasonText(const std::string& path);
 

@@ -18,6 +18,5 @@ uint32_t EventColour(DrivingEventKind kind) {
 }
 
 QString EventKindName(DrivingEventKind kind) {
-    const int ko = DrivingEventStringId(kind);
-    return QString::fromStdString(FormatResourceString(PickStringId(ko, ko + 1)));
+    return QString::fromStdString(Text(DrivingEventText(kind)));
 }

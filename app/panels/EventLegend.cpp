@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int IDS_EVENTS_CAPTION_KO = 998, IDS_EVENTS_CAPTION_EN = 999;
-constexpr int IDS_NAME_EVENT_LEGEND_KO = 1412;  // the English name follows
 // The skin's caption and text colours, so the legend reads like the graph's axis legend.
 const QColor kCaptionColour(132, 141, 152);
 const QColor kTextColour(201, 209, 217);
@@ -38,13 +36,13 @@ EventLegend::EventLegend(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
-    setAccessibleName(Tr(IDS_NAME_EVENT_LEGEND_KO));
+    setAccessibleName(Tr(texts::kNameEventLegend));
     const std::vector<QString> lines = Lines();
     setAccessibleDescription(QStringList(lines.begin() + 1, lines.end()).join(", "));
 }
 
 std::vector<QString> EventLegend::Lines() const {
-    std::vector<QString> lines{Tr(IDS_EVENTS_CAPTION_KO)};
+    std::vector<QString> lines{Tr(texts::kEventsCaption)};
     for (DrivingEventKind kind : kEventKinds) lines.push_back(EventKindName(kind));
     return lines;
 }

@@ -15,10 +15,8 @@
 
 namespace {
 
-// Korean ids; the English text of each follows it.
-constexpr int IDS_EVENT_LIST_TITLE_KO = 1002;
-constexpr int IDS_EVENT_COLUMN_KO[] = {1004, 1006, 1008, 1010};
-constexpr int IDS_NO_EVENTS_KO = 1012;
+constexpr TextId kColumns[] = {texts::kEventColumnTime, texts::kEventColumnKind,
+                               texts::kEventColumnPeak, texts::kEventColumnSpeed};
 constexpr QSize kPanelSize(420, 260);
 constexpr int kSwatchPx = 10;
 
@@ -37,14 +35,14 @@ QIcon Swatch(uint32_t colour) {
 
 EventListPanel::EventListPanel(TimelinePanel& timeline, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_timeline(timeline), m_pRows(new QTreeWidget(this)) {
-    setWindowTitle(Tr(IDS_EVENT_LIST_TITLE_KO));
+    setWindowTitle(Tr(texts::kEventListTitle));
     setAccessibleName(windowTitle());
     m_pRows->setAccessibleName(windowTitle());
     m_pRows->setRootIsDecorated(false);
     m_pRows->setUniformRowHeights(true);
     m_pRows->setColumnCount(kColumnCount);
     QStringList headers;
-    for (int id : IDS_EVENT_COLUMN_KO) headers << Tr(id);
+    for (TextId column : kColumns) headers << Tr(column);
     m_pRows->setHeaderLabels(headers);
     m_pRows->header()->setStretchLastSection(false);
     m_pRows->header()->setSectionResizeMode(kKindColumn, QHeaderView::Stretch);
@@ -73,7 +71,7 @@ void EventListPanel::Refill() {
     }
     if (events.empty()) {
         // Says so instead of an empty box; it is not an event and jumps nowhere.
-        auto* none = new QTreeWidgetItem(m_pRows, QStringList{Tr(IDS_NO_EVENTS_KO)});
+        auto* none = new QTreeWidgetItem(m_pRows, QStringList{Tr(texts::kNoEvents)});
         none->setFlags(Qt::NoItemFlags);
         none->setFirstColumnSpanned(true);
     }

@@ -14,6 +14,7 @@
 #include "app/view/ViewerSettings.h"
 #include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CMapView.h"
@@ -131,12 +132,11 @@ void TelemetryPanel::ShowClock(int64_t positionMs) {
     if (!text.empty()) {
         const std::optional<int64_t> offset = m_clock.OffsetSec();
         tip = QString::fromStdString(
-            offset ? FormatResourceString(PickStringId(IDS_CLOCK_UTC_KO, IDS_CLOCK_UTC_EN),
-                                          PictureClock::FormatOffset(*offset).c_str())
-                   : FormatResourceString(PickStringId(IDS_CLOCK_NO_FIX_KO, IDS_CLOCK_NO_FIX_EN)));
+            offset ? Text(texts::kClockUtc, PictureClock::FormatOffset(*offset).c_str())
+                   : Text(texts::kClockNoFix));
     }
     if (m_ui.clock->toolTip() != tip) m_ui.clock->setToolTip(tip);
-    const QString product = QString::fromStdString(FormatResourceString(IDS_TITLE));
+    const QString product = Tr(texts::kTitle);
     QString title = product;
     if (!path.empty()) {
         title = QString::fromStdString(std::filesystem::path(path).filename().string());

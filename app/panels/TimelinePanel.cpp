@@ -26,13 +26,6 @@ constexpr int64_t kNextEventLeadMs = 500;
 // An event this close behind the position is the one being watched: "previous" skips it (the
 // landing of a jump counts as its event's time, see EventSearchFromMs).
 constexpr int64_t kPreviousEventLagMs = 500;
-constexpr int IDS_EVIDENCE_KO = 964, IDS_EVIDENCE_EN = 965;
-constexpr int IDS_MARK_IN_KO = 632, IDS_MARK_IN_EN = 633;
-constexpr int IDS_MARK_OUT_KO = 634, IDS_MARK_OUT_EN = 635;
-constexpr int IDS_PREVIOUS_EVENT_KO = 658, IDS_PREVIOUS_EVENT_EN = 659;
-constexpr int IDS_NEXT_EVENT_KO = 660, IDS_NEXT_EVENT_EN = 661;
-constexpr int IDS_EVENT_LIST_KO = 1000;      // the English text follows
-constexpr int IDS_REDACTION_TOOL_KO = 2402;  // the English text follows
 
 }  // namespace
 
@@ -229,19 +222,16 @@ void TimelinePanel::ConnectTimelineViews() {
 
 void TimelinePanel::ShowSliderMenu(const QPoint& at) {
     QMenu menu(&m_window);
-    menu.addAction(TrPair(IDS_MARK_IN_KO, IDS_MARK_IN_EN), this, [this] { OnMarkIn(); });
-    menu.addAction(TrPair(IDS_MARK_OUT_KO, IDS_MARK_OUT_EN), this, [this] { OnMarkOut(); });
+    menu.addAction(Tr(texts::kMarkIn), this, [this] { OnMarkIn(); });
+    menu.addAction(Tr(texts::kMarkOut), this, [this] { OnMarkOut(); });
     menu.addAction(ClipExportCommand::Title(), this, [this] { OnExportClip(); });
-    menu.addAction(TrPair(IDS_EVIDENCE_KO, IDS_EVIDENCE_EN), this, [this] { OnEvidencePackage(); });
+    menu.addAction(Tr(texts::kEvidenceTitle), this, [this] { OnEvidencePackage(); });
     menu.addSeparator();
-    menu.addAction(TrPair(IDS_PREVIOUS_EVENT_KO, IDS_PREVIOUS_EVENT_EN), this,
-                   [this] { OnPreviousEvent(); });
-    menu.addAction(TrPair(IDS_NEXT_EVENT_KO, IDS_NEXT_EVENT_EN), this, [this] { OnNextEvent(); });
-    menu.addAction(TrPair(IDS_EVENT_LIST_KO, IDS_EVENT_LIST_KO + 1), this,
-                   [this] { ShowEventList(); });
+    menu.addAction(Tr(texts::kPreviousEvent), this, [this] { OnPreviousEvent(); });
+    menu.addAction(Tr(texts::kNextEvent), this, [this] { OnNextEvent(); });
+    menu.addAction(Tr(texts::kEventList), this, [this] { ShowEventList(); });
     menu.addSeparator();
-    menu.addAction(TrPair(IDS_REDACTION_TOOL_KO, IDS_REDACTION_TOOL_KO + 1), this,
-                   [this] { emit redactionToolAsked(); });
+    menu.addAction(Tr(texts::kRedactionTool), this, [this] { emit redactionToolAsked(); });
     menu.exec(m_slider.mapToGlobal(at));
 }
 

@@ -55,7 +55,7 @@ void CardOpener::ShowCategory(CatalogueView view) {
         m_strDrivePath.clear();
         MarkCategoryButton(0);
         UpdateListPlaceholder();
-        m_hooks.showMessage(TrPair(IDS_NO_BLACKBOX_KO, IDS_NO_BLACKBOX_EN));
+        m_hooks.showMessage(Tr(texts::kNoBlackbox));
         return;
     }
     m_strLastCard = m_strDrivePath;
@@ -147,8 +147,7 @@ void CardOpener::SaveLastCard() const {
 
 QString CardOpener::ListPlaceholderText() const {
     const bool noCard = m_strDrivePath.empty() && !m_bLooseFolder;
-    return noCard ? TrPair(IDS_INSERT_CARD_KO, IDS_INSERT_CARD_EN)
-                  : TrPair(IDS_NO_RECORDINGS_KO, IDS_NO_RECORDINGS_EN);
+    return noCard ? Tr(texts::kInsertCard) : Tr(texts::kNoRecordings);
 }
 
 void CardOpener::UpdateListPlaceholder() {
@@ -156,9 +155,7 @@ void CardOpener::UpdateListPlaceholder() {
 }
 
 void CardOpener::NoteCannotOpen(const std::string& name) const {
-    m_hooks.showNote(QString::fromStdString(FormatResourceString(
-                         PickStringId(IDS_CANNOT_OPEN_KO, IDS_CANNOT_OPEN_EN), name.c_str())),
-                     false);
+    m_hooks.showNote(Tr(texts::kCannotOpen, name.c_str()), false);
 }
 
 void CardOpener::MarkCategoryButton(int controlId) {
@@ -170,7 +167,7 @@ void CardOpener::MarkCategoryButton(int controlId) {
 }
 
 void CardOpener::HideCardNote() {
-    m_hooks.hideNote(TrPair(IDS_INSERT_CARD_KO, IDS_INSERT_CARD_EN));
+    m_hooks.hideNote(Tr(texts::kInsertCard));
 }
 
 void CardOpener::FillList(const std::vector<CatalogueRow>& rows) {

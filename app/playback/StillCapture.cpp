@@ -21,9 +21,6 @@
 namespace {
 
 constexpr int kExtensionChars = 4;  // ".jpg" or any other four
-constexpr int IDS_CAPTURE_SAVED_KO = 562, IDS_CAPTURE_SAVED_EN = 563;
-constexpr int IDS_CAPTURE_FAILED_KO = 564, IDS_CAPTURE_FAILED_EN = 565;
-constexpr int IDS_CAPTURE_NOTHING_KO = 566, IDS_CAPTURE_NOTHING_EN = 567;
 
 QString FileNameOf(const StillTarget& target) {
     return QFileInfo(QString::fromStdString(target.path)).fileName();
@@ -106,7 +103,7 @@ QString StillCapture::CaptureFolder() const {
 void StillCapture::OnCapture() {
     const PlaybackState state = m_playback.State();
     if (state != PlaybackState::Playing && state != PlaybackState::Paused) {
-        m_dialogs.ShowNote(TrPair(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        m_dialogs.ShowNote(Tr(texts::kCaptureNothing));
         return;
     }
     if (m_host.DrivePath().empty()) return;
@@ -126,7 +123,7 @@ void StillCapture::OnStills(const std::shared_ptr<const StillPictures>& stills) 
     if (!stills->ok || !m_playback.HasMedia()) {
         // Closed or replaced while the pictures were asked for: nothing on screen to save.
         Trace("Capture: %s\n", stills->ok ? "closed meanwhile" : stills->error.c_str());
-        m_dialogs.ShowNote(TrPair(IDS_CAPTURE_NOTHING_KO, IDS_CAPTURE_NOTHING_EN));
+        m_dialogs.ShowNote(Tr(texts::kCaptureNothing));
         return;
     }
     const std::optional<StillMoment> moment = MomentAt(stills->positionMs, stills->frame);
@@ -158,10 +155,8 @@ void StillCapture::SaveStills(const QString& chosen, const std::optional<StillMo
             m_writing = false;
             // Say what was written, and what could not be (a read-only or vanished folder).
             QStringList lines;
-            if (!saved.isEmpty())
-                lines << TrPair(IDS_CAPTURE_SAVED_KO, IDS_CAPTURE_SAVED_EN, saved.join(", "));
-            if (!failed.isEmpty())
-                lines << TrPair(IDS_CAPTURE_FAILED_KO, IDS_CAPTURE_FAILED_EN, failed.join(", "));
+            if (!saved.isEmpty()) lines << Tr(texts::kCaptureSaved, saved.join(", "));
+            if (!failed.isEmpty()) lines << Tr(texts::kCaptureFailed, failed.join(", "));
             m_dialogs.ShowNote(lines.join(QLatin1Char('\n')));
         });
     });

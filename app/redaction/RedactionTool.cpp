@@ -18,10 +18,6 @@
 
 namespace {
 
-// Korean ids; the English text of each follows it.
-constexpr int IDS_TRACKING_KO = 2440, IDS_DETECTING_KO = 2442, IDS_SUGGESTIONS_KO = 2444;
-constexpr int IDS_TRACK_FAILED_KO = 2448, IDS_SAVE_FAILED_KO = 2450, IDS_LOAD_FAILED_KO = 2452;
-constexpr int IDS_NOTHING_FOUND_KO = 2458, IDS_DETECT_FAILED_KO = 2460;
 // A saved file that cannot be laid over the recording is kept beside, under this suffix.
 constexpr const char* kUnreadableSuffix = ".unreadable";
 
@@ -32,14 +28,14 @@ RegionEdit LoadRegions(const std::string& path, const std::string& masksPath, QS
     RecordingShape shape;
     std::string why;
     if (!ReadRecordingShape(path, &shape, &why)) {
-        *error = Tr(IDS_LOAD_FAILED_KO, why);
+        *error = Tr(texts::kLoadFailed, why);
         return edit;
     }
     edit.Reset(std::filesystem::path(path).filename().string(), shape.durationMs, shape.cameras);
     std::error_code ec;
     if (!std::filesystem::exists(masksPath, ec) || edit.Load(masksPath, &why)) return edit;
     std::filesystem::rename(masksPath, masksPath + kUnreadableSuffix, ec);
-    *error = Tr(IDS_LOAD_FAILED_KO, why + " (" + masksPath + kUnreadableSuffix + ")");
+    *error = Tr(texts::kLoadFailed, why + " (" + masksPath + kUnreadableSuffix + ")");
     return edit;
 }
 
@@ -218,7 +214,7 @@ std::pair<int64_t, int64_t> RedactionTool::StretchAround(int camera, int64_t fra
 void RedactionTool::Changed() {
     std::string error;
     if (m_loaded && !m_masksPath.empty() && !m_edit.Save(m_masksPath, &error) && m_host.message)
-        m_host.message(Tr(IDS_SAVE_FAILED_KO, error));
+        m_host.message(Tr(texts::kSaveFailed, error));
     if (!m_edit.Region(m_selected)) m_selected = 0;
     if (m_panel) m_panel->Refill(m_edit, m_selected);
     for (RedactionOverlay* overlay : m_overlays) overlay->update();
@@ -275,7 +271,7 @@ void RedactionTool::OnBoxDrawn(int camera, int64_t frame, const QRect& picture) 
     std::tie(q.firstFrame, q.lastFrame) = StretchAround(camera, frame);
     q.kind = m_panel ? m_panel->NewKind() : MaskKind::Plate;
     q.tracker = TrackerKind::Kcf;
-    StartJob(Tr(IDS_TRACKING_KO), [this, q, path = m_path](JobContext& job) {
+    StartJob(Tr(texts::kTracking), [this, q, path = m_path](JobContext& job) {
         MaskRegion region;
         std::string error;
         const bool tracked = RunRegionTracking(path, q, job, &region, &error);
@@ -287,7 +283,7 @@ void RedactionTool::OnBoxDrawn(int camera, int64_t frame, const QRect& picture) 
 
 void RedactionTool::OnTracked(MaskRegion region, bool succeeded, const std::string& error) {
     if (!succeeded) {
-        EndJob(false, Tr(IDS_TRACK_FAILED_KO, error));
+        EndJob(false, Tr(texts::kTrackFailed, error));
         return;
     }
     m_selected = m_edit.Add(std::move(region));
@@ -303,7 +299,7 @@ void RedactionTool::Detect() {
     for (const MaskCamera& c : m_edit.Set().cameras) q.cameras.push_back(c.camera);
     // The detector counts every camera's pictures on the front's frames.
     std::tie(q.firstFrame, q.lastFrame) = StretchAround(0, std::max<int64_t>(0, FrameOnScreen(0)));
-    StartJob(Tr(IDS_DETECTING_KO), [this, q, path = m_path](JobContext& job) {
+    StartJob(Tr(texts::kDetecting), [this, q, path = m_path](JobContext& job) {
         std::vector<MaskRegion> found;
         std::string error;
         const bool detected = RunRegionDetection(path, q, job, &found, &error);
@@ -316,12 +312,12 @@ void RedactionTool::Detect() {
 void RedactionTool::OnDetected(std::vector<MaskRegion> found, bool succeeded,
                                const std::string& error) {
     if (!succeeded) {
-        EndJob(false, Tr(IDS_DETECT_FAILED_KO, error));
+        EndJob(false, Tr(texts::kDetectFailed, error));
         return;
     }
     const bool none = found.empty();
     m_edit.SetSuggestions(std::move(found));
     Changed();
     // Never a promise that nothing else needs blurring.
-    EndJob(true, Tr(none ? IDS_NOTHING_FOUND_KO : IDS_SUGGESTIONS_KO));
+    EndJob(true, Tr(none ? texts::kNothingFound : texts::kSuggestions));
 }

@@ -17,15 +17,8 @@
 
 namespace {
 
-// Korean ids; the English text of each follows it.
-constexpr int IDS_TITLE_KO = 2404;
-constexpr int IDS_COLUMN_KO[] = {2406, 2408, 2410, 2412};
-constexpr int IDS_FRONT_KO = 2414, IDS_REAR_KO = 2416;
-constexpr int IDS_PLATE_KO = 2418, IDS_FACE_KO = 2420, IDS_OTHER_KO = 2422;
-constexpr int IDS_DETECT_KO = 2424, IDS_CUT_KO = 2426, IDS_DELETE_KO = 2428;
-constexpr int IDS_ACCEPT_KO = 2430, IDS_DISMISS_KO = 2432, IDS_CANCEL_KO = 2434;
-constexpr int IDS_NEW_KIND_KO = 2436, IDS_HINT_KO = 2438;
-constexpr int IDS_SUGGESTION_KO = 2446, IDS_SOURCES_KO = 2456;
+constexpr TextId kColumns[] = {texts::kRegionColumnCamera, texts::kRegionColumnKind,
+                               texts::kRegionColumnTime, texts::kRegionColumnBoxes};
 constexpr QSize kPanelSize(460, 320);
 constexpr int kProgressMax = 1000;
 constexpr MaskKind kKinds[] = {MaskKind::Plate, MaskKind::Face, MaskKind::Other};
@@ -33,13 +26,13 @@ constexpr MaskKind kKinds[] = {MaskKind::Plate, MaskKind::Face, MaskKind::Other}
 }  // namespace
 
 QString RegionListPanel::CameraText(int camera) {
-    return Tr(camera == 0 ? IDS_FRONT_KO : IDS_REAR_KO);
+    return Tr(camera == 0 ? texts::kFront : texts::kRear);
 }
 
 QString RegionListPanel::KindText(MaskKind kind) {
-    return Tr(kind == MaskKind::Plate  ? IDS_PLATE_KO
-              : kind == MaskKind::Face ? IDS_FACE_KO
-                                       : IDS_OTHER_KO);
+    return Tr(kind == MaskKind::Plate  ? texts::kPlate
+              : kind == MaskKind::Face ? texts::kFace
+                                       : texts::kOther);
 }
 
 QString RegionListPanel::TimeText(int64_t ms) {
@@ -52,13 +45,13 @@ QString RegionListPanel::TimeText(int64_t ms) {
 
 RegionListPanel::RegionListPanel(QWidget* parent)
     : QWidget(parent, Qt::Tool), m_pRows(new QTreeWidget(this)) {
-    setWindowTitle(Tr(IDS_TITLE_KO));
+    setWindowTitle(Tr(texts::kRegionsTitle));
     setAccessibleName(windowTitle());
     m_pRows->setRootIsDecorated(false);
     m_pRows->setUniformRowHeights(true);
     m_pRows->setColumnCount(kColumnCount);
     QStringList headers;
-    for (int id : IDS_COLUMN_KO) headers << Tr(id);
+    for (TextId column : kColumns) headers << Tr(column);
     m_pRows->setHeaderLabels(headers);
     m_pRows->header()->setSectionResizeMode(kBoxesColumn, QHeaderView::Stretch);
     m_pKind = new QComboBox(this);
@@ -68,7 +61,7 @@ RegionListPanel::RegionListPanel(QWidget* parent)
     m_pProgress = new QProgressBar(this);
     m_pProgress->setRange(0, kProgressMax);
     auto* kindRow = new QHBoxLayout;
-    kindRow->addWidget(new QLabel(Tr(IDS_NEW_KIND_KO), this));
+    kindRow->addWidget(new QLabel(Tr(texts::kNewKind), this));
     kindRow->addWidget(m_pKind, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pRows, 1);
@@ -91,28 +84,26 @@ QWidget* RegionListPanel::MakeButtons() {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    const auto add = [&](int ko, auto signal) {
-        auto* button = new QPushButton(Tr(ko), row);
+    const auto add = [&](TextId text, auto signal) {
+        auto* button = new QPushButton(Tr(text), row);
         layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, signal);
         return button;
     };
-    m_pDetect = add(IDS_DETECT_KO, [this] { emit detectAsked(); });
-    m_pCut = add(IDS_CUT_KO, [this] { emit cutAsked(); });
-    m_pDelete = add(IDS_DELETE_KO, [this] { emit deleteAsked(); });
-    m_pAccept = add(IDS_ACCEPT_KO, [this] { emit acceptAsked(CurrentSuggestion()); });
-    m_pDismiss = add(IDS_DISMISS_KO, [this] { emit dismissAsked(CurrentSuggestion()); });
-    m_pCancel = add(IDS_CANCEL_KO, [this] { emit cancelAsked(); });
+    m_pDetect = add(texts::kDetect, [this] { emit detectAsked(); });
+    m_pCut = add(texts::kRegionCutHere, [this] { emit cutAsked(); });
+    m_pDelete = add(texts::kDelete, [this] { emit deleteAsked(); });
+    m_pAccept = add(texts::kAccept, [this] { emit acceptAsked(CurrentSuggestion()); });
+    m_pDismiss = add(texts::kDismiss, [this] { emit dismissAsked(CurrentSuggestion()); });
+    m_pCancel = add(texts::kCancel, [this] { emit cancelAsked(); });
     return row;
 }
 
 void RegionListPanel::AddRow(const MaskRegion& region, int data, bool suggestion) {
     int counts[3] = {0, 0, 0};
     for (const MaskBox& b : region.boxes) ++counts[static_cast<int>(b.source)];
-    const QString boxes = suggestion ? Tr(IDS_SUGGESTION_KO)
-                                     : QString::fromStdString(FormatResourceString(
-                                           PickStringId(IDS_SOURCES_KO, IDS_SOURCES_KO + 1),
-                                           counts[0], counts[1], counts[2]));
+    const QString boxes =
+        suggestion ? Tr(texts::kSuggestion) : Tr(texts::kSources, counts[0], counts[1], counts[2]);
     const QString span = region.boxes.empty()
                              ? QString()
                              : TimeText(region.boxes.front().timeMs) + QStringLiteral("–") +
@@ -173,7 +164,7 @@ void RegionListPanel::SetProgress(double fraction) {
 
 void RegionListPanel::ShowIdle(const QString& note) {
     m_bBusy = false;
-    m_pNote->setText(note.isEmpty() ? Tr(IDS_HINT_KO) : note);
+    m_pNote->setText(note.isEmpty() ? Tr(texts::kHint) : note);
     UpdateButtons();
 }
 

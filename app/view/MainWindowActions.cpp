@@ -76,9 +76,8 @@ bool MainWindowActions::TriggerKey(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 QString MainWindowActions::KeyName(const QKeySequence& keys) {
-    const QStringList names = QString::fromStdString(LoadResourceString(PickStringId(
-                                                         IDS_TIP_KEY_NAMES, IDS_TIP_KEY_NAMES + 1)))
-                                  .split(QLatin1Char('|'));
+    const QStringList names =
+        QString::fromStdString(RawText(texts::kTipKeyNames)).split(QLatin1Char('|'));
     const int key = keys.isEmpty() ? 0 : keys[0].key();
     for (size_t i = 0; i < std::size(kNamedKeys); ++i) {
         if (kNamedKeys[i] == key && qsizetype(i) < names.size()) return names[qsizetype(i)];
@@ -97,9 +96,9 @@ QString MainWindowActions::KeyNames(WindowCommand command) const {
     return names.join(QStringLiteral(", "));
 }
 
-QString MainWindowActions::TipWithKeys(int koreanId,
+QString MainWindowActions::TipWithKeys(TextId tip,
                                        std::initializer_list<WindowCommand> commands) const {
-    QString text = QString::fromStdString(LoadResourceString(PickStringId(koreanId, koreanId + 1)));
+    QString text = QString::fromStdString(RawText(tip));
     qsizetype at = 0;
     for (WindowCommand command : commands) {
         at = text.indexOf(QStringLiteral("%s"), at);

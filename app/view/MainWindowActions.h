@@ -15,6 +15,8 @@
 #include <initializer_list>
 #include <map>
 
+#include "res/TextIds.h"
+
 class QAbstractButton;
 class QAction;
 class QKeySequence;
@@ -70,9 +72,8 @@ public:
     struct Row {
         WindowCommand command;
         QList<int> keys;  // Qt keys, without modifiers
-        // The tip's Korean string id, the English one following it; "%s" in the tip stands
-        // for the names of the command's keys.
-        int tip;
+        // The tip; "%s" in it stands for the names of the command's keys.
+        TextId tip;
         std::function<void()> handler;
         // A second trace line a key press writes before it acts (the arrow keys have one).
         const char* keyTrace = nullptr;
@@ -97,9 +98,8 @@ public:
     // The names of a key sequence and of a command's keys, in the interface's language.
     static QString KeyName(const QKeySequence& keys);
     QString KeyNames(WindowCommand command) const;
-    // A string-table text (Korean id; English at the next) with each "%s" replaced by the
-    // key names of the next command.
-    QString TipWithKeys(int koreanId, std::initializer_list<WindowCommand> commands) const;
+    // A tip with each "%s" replaced by the key names of the next command.
+    QString TipWithKeys(TextId tip, std::initializer_list<WindowCommand> commands) const;
 
 private:
     struct Entry {

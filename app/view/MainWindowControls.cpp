@@ -64,16 +64,17 @@ const ButtonSkin kButtonSkins[] = {
 
 // Screen-reader names of the controls that have no action of their own.
 struct ItemName {
-    int id, name;  // the Korean name's string id; the English one follows it
+    int id;
+    TextId name;
 };
 const ItemName kItemNames[] = {
-    {IDC_STATIC_FRONT, IDS_NAME_FRONT},     {IDC_STATIC_REAR, IDS_NAME_REAR},
-    {IDC_STATIC_CURTIME, IDS_NAME_CURTIME}, {IDC_STATIC_TOTALTIME, IDS_NAME_TOTALTIME},
-    {IDC_STATIC_SPEED, IDS_NAME_SPEED},     {IDC_STATIC_RATE, IDS_NAME_RATE},
-    {IDC_STATIC_CLOCK, IDS_CLOCK_NAME_KO},  {IDC_STATIC_GRAPH, IDS_NAME_GRAPH},
-    {IDC_SLIDER_POS, IDS_NAME_POSITION},    {IDC_SLIDER_VOLUME, IDS_NAME_VOLUME},
-    {IDC_SLIDER_BRIGHT, IDS_NAME_BRIGHT},   {IDC_BUTTON_BRIGHT_ICON, IDS_NAME_BRIGHT},
-    {IDC_LIST_FILENAME, IDS_NAME_LIST},     {IDC_MAPVIEW, IDS_NAME_MAP},
+    {IDC_STATIC_FRONT, texts::kNameFront},     {IDC_STATIC_REAR, texts::kNameRear},
+    {IDC_STATIC_CURTIME, texts::kNameCurtime}, {IDC_STATIC_TOTALTIME, texts::kNameTotaltime},
+    {IDC_STATIC_SPEED, texts::kNameSpeed},     {IDC_STATIC_RATE, texts::kNameRate},
+    {IDC_STATIC_CLOCK, texts::kClockName},     {IDC_STATIC_GRAPH, texts::kNameGraph},
+    {IDC_SLIDER_POS, texts::kNamePosition},    {IDC_SLIDER_VOLUME, texts::kNameVolume},
+    {IDC_SLIDER_BRIGHT, texts::kNameBright},   {IDC_BUTTON_BRIGHT_ICON, texts::kNameBright},
+    {IDC_LIST_FILENAME, texts::kNameList},     {IDC_MAPVIEW, texts::kNameMap},
 };
 
 constexpr uint32_t kPlateColour = 0x3D342B;  // time and speed plates (0x00BBGGRR)
@@ -241,8 +242,7 @@ void MainWindowControls::Register(int controlId, QWidget* widget) {
     // Controls without a command of their own are named here; buttons take their action's.
     for (const ItemName& name : kItemNames) {
         if (name.id == controlId)
-            widget->setAccessibleName(
-                QString::fromStdString(LoadResourceString(PickStringId(name.name, name.name + 1))));
+            widget->setAccessibleName(QString::fromStdString(RawText(name.name)));
     }
 }
 

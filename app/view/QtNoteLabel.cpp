@@ -3,13 +3,13 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace {
 
 constexpr int kInsetPx = 10;
 constexpr int kCloseSidePx = 18;
-constexpr int IDS_CLOSE_NOTE_KO = 1486, IDS_CLOSE_NOTE_EN = 1487;
 
 QString StyleSheet(bool closable) {
     // The skin's panel with the accent as its edge, the light text of the controls; a lasting
@@ -35,8 +35,7 @@ QtNoteLabel::QtNoteLabel(QWidget* parent) : QLabel(parent) {
     m_pClose->setFocusPolicy(Qt::NoFocus);
     m_pClose->setStyleSheet(QStringLiteral(
         "QToolButton { color: rgb(201, 209, 217); border: none; background: transparent; }"));
-    const QString name = QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_CLOSE_NOTE_KO, IDS_CLOSE_NOTE_EN)));
+    const QString name = Tr(texts::kCloseNote);
     m_pClose->setAccessibleName(name);
     m_pClose->setToolTip(name);
     m_pClose->hide();

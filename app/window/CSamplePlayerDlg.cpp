@@ -17,6 +17,7 @@
 #include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
 #include "res/SkinBitmaps.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 #include "support/Trace.h"
 #include "telemetry/CGraphStatic.h"
@@ -46,7 +47,7 @@ bool CSamplePlayerDlg::OnInitDialog() {
     ViewerSettings::ImportLegacy();
     InitUiLanguage();
     SetSkinKorean(IsKoreanUi());
-    setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
+    setWindowTitle(Tr(texts::kTitle));
     CreateControls();
     m_dialogs->Attach(*this, *m_layout);
     CreateTelemetryAndCapture();
@@ -116,10 +117,8 @@ void CSamplePlayerDlg::SaveConfig() {
 void CSamplePlayerDlg::OnBnClickedButtonClose() {
     // Saved on every press, whatever the answer.
     SaveConfig();
-    const QString text =
-        QString::fromStdString(FormatResourceString(PickStringId(IDS_QUIT_KO, IDS_QUIT_EN)));
-    const QString caption = QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_QUIT_CAPTION_KO, IDS_QUIT_CAPTION_EN)));
+    const QString text = Tr(texts::kQuit);
+    const QString caption = Tr(texts::kQuitCaption);
     // "No" leaves everything as it was: the recording is only closed once the answer is Yes.
     if (m_dialogs->AskQuit(text, caption)) CloseDown();
 }

@@ -14,6 +14,7 @@
 #include "controls/CBitmapSlider.h"
 #include "controls/CxSkinButton.h"
 #include "library/CardRoot.h"
+#include "support/QtText.h"
 #include "support/StringTable.h"
 
 namespace {
@@ -22,7 +23,6 @@ constexpr int64_t kMsPerSec = 1000;
 constexpr int64_t kBackMinimumMs = 11000;
 constexpr int64_t kForwardMinimumMs = 10000;
 constexpr double kVolumePerStep = 655.35;  // slider 0..99 onto the 16-bit channel volume
-constexpr int IDS_DROPPING_FRAMES_KO = 1414, IDS_DROPPING_FRAMES_EN = 1415;
 
 uint32_t ChannelVolumeWord(int sliderValue) {
     const uint32_t channel = static_cast<uint32_t>(sliderValue * kVolumePerStep) & 0xFFFF;
@@ -67,10 +67,8 @@ void PlaybackView::Connect() {
             [this](const QString& path) { ShowOpened(path.toStdString()); });
     connect(playback, &PlaybackController::failed, this,
             [this](const QString& path) { OnPlaybackFailed(path); });
-    connect(playback, &PlaybackController::droppingFrames, this, [this] {
-        m_dialogs.ShowNote(QString::fromStdString(
-            FormatResourceString(PickStringId(IDS_DROPPING_FRAMES_KO, IDS_DROPPING_FRAMES_EN))));
-    });
+    connect(playback, &PlaybackController::droppingFrames, this,
+            [this] { m_dialogs.ShowNote(Tr(texts::kDroppingFrames)); });
 }
 
 void PlaybackView::OnPlaybackPosition(int64_t timelineMs) {
@@ -164,8 +162,7 @@ bool PlaybackView::CheckRecordingStillThere() {
     // again when it comes back.
     Stop();
     m_window.Navigator().Cards().LoseCard();
-    m_dialogs.ShowNote(QString::fromStdString(
-        FormatResourceString(PickStringId(IDS_CARD_REMOVED_KO, IDS_CARD_REMOVED_EN))));
+    m_dialogs.ShowNote(Tr(texts::kCardRemoved));
     return false;
 }
 
@@ -191,7 +188,7 @@ bool PlaybackView::TryOpen(const std::string& path, int tripIndex) {
 void PlaybackView::ForgetOpened() {
     m_whenOpened = nullptr;
     m_window.Telemetry().ForgetRecording();
-    m_window.setWindowTitle(QString::fromStdString(FormatResourceString(IDS_TITLE)));
+    m_window.setWindowTitle(Tr(texts::kTitle));
 }
 
 void PlaybackView::ShowOpened(const std::string& path) {

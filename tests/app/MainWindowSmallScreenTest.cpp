@@ -37,13 +37,15 @@ std::vector<Named> NamedControls(QWidget& window) {
 // abbreviations, not English words.
 bool IsAllowedLatinWord(const QString& word) {
     static const QStringList allowed = {
-        "Tarvex", "km",    "mph",  "kbps", "fps",   "ms",   "Enter", "Esc", "Page", "Up",
-        "Down",   "Space", "Home", "End",  "Shift", "Ctrl", "Alt",   "Tab", "Del",  "Backspace"};
+        "Tarvex", "km",    "mph",  "kbps", "kbit",  "fps",  "ms",  "Enter", "Esc", "Page",     "Up",
+        "Down",   "Space", "Home", "End",  "Shift", "Ctrl", "Alt", "Tab",   "Del", "Backspace"};
     return word == word.toUpper() || allowed.contains(word);
 }
 
 QStringList EnglishWords(QString text) {
-    // File names and patterns (blackbox.cfg, *.jpg) and addresses (postgresql://…) are names.
+    // File names and patterns (blackbox.cfg, *.jpg), addresses (postgresql://…) and commands
+    // quoted in backticks (`sha256sum -c SHA256SUMS`) are names.
+    text.remove(QRegularExpression(QStringLiteral("`[^`]*`")));
     text.remove(QRegularExpression(QStringLiteral("[\\w*]*\\.[A-Za-z0-9]+\\b")));
     text.remove(QRegularExpression(QStringLiteral("[a-z]+://\\S*")));
     QStringList found;

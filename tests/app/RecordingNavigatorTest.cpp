@@ -191,12 +191,12 @@ TEST_F(RecordingNavigatorTest, TheReasonSaysWhyAFileWillNotPlay) {
     std::ofstream(folder / "empty.avi").close();
     std::ofstream(folder / "noise.avi") << "not a recording at all";
     fs::create_directories(folder / "folder.avi");
-    const std::pair<const char*, int> cases[] = {{"gone.avi", IDS_GONE_EN},
-                                                 {"empty.avi", IDS_EMPTY_FILE_EN},
-                                                 {"folder.avi", IDS_UNREADABLE_EN},
-                                                 {"noise.avi", IDS_NOT_RECORDING_EN}};
-    for (const auto& [name, englishId] : cases)
-        EXPECT_EQ(UnplayableNotes::ReasonIds((folder / name).string()).second, englishId) << name;
+    const std::pair<const char*, TextId> cases[] = {{"gone.avi", texts::kGone},
+                                                    {"empty.avi", texts::kEmptyFile},
+                                                    {"folder.avi", texts::kUnreadable},
+                                                    {"noise.avi", texts::kNotRecording}};
+    for (const auto& [name, text] : cases)
+        EXPECT_EQ(UnplayableNotes::Reason((folder / name).string()).english, text.english) << name;
 }
 
 TEST_F(RecordingNavigatorTest, AFolderIsListedAsWhatItIs) {
