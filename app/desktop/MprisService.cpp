@@ -13,6 +13,7 @@
 #include "app/desktop/MprisPlayerAdaptor.h"
 #include "app/desktop/MprisRootAdaptor.h"
 #include "app/list/RecordingListView.h"
+#include "app/view/ViewerSettings.h"
 #include "app/window/CSamplePlayerDlg.h"
 #include "app/window/Resource.h"
 #include "controls/CBitmapSlider.h"
@@ -133,13 +134,13 @@ int64_t MprisService::PositionUs() const {
 }
 
 double MprisService::Volume() const {
-    return m_window.Settings().Volume() / static_cast<double>(CSamplePlayerDlg::kVolumeMax);
+    return m_window.Settings().Volume() / static_cast<double>(ViewerSettings::kVolumeMax);
 }
 
 void MprisService::SetVolume(double volume) {
     if (!std::isfinite(volume)) return;
     const int position =
-        static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * CSamplePlayerDlg::kVolumeMax));
+        static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * ViewerSettings::kVolumeMax));
     // As if the user had released the volume slider there: the sound output and the mute
     // button follow.
     m_window.VolumeSlider()->SetPos(position);

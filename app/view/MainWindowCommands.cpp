@@ -11,6 +11,7 @@
 #include "app/panels/TimelinePanel.h"
 #include "app/redaction/RedactionTool.h"
 #include "app/view/MainWindowActions.h"
+#include "app/view/ViewerSettings.h"
 #include "app/window/CSamplePlayerDlg.h"
 #include "app/window/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
@@ -43,10 +44,12 @@ constexpr int kTraceCodeF1 = 0x70;
 using D = CSamplePlayerDlg;
 using T = TimelinePanel;
 // A command of the timeline's.
+constexpr int kVolumeKeyStep = 5;
+
 // Up and Down move the volume slider the way a drag would, so the sound follows at once.
 void StepVolume(D& d, int step) {
     CBitmapSlider* volume = d.VolumeSlider();
-    volume->SetPos(std::clamp(volume->GetPos() + step, 0, D::kVolumeMax));
+    volume->SetPos(std::clamp(volume->GetPos() + step, 0, ViewerSettings::kVolumeMax));
     d.Shown().ApplyVolume(volume->GetPos());
 }
 
@@ -122,12 +125,12 @@ const CommandRow kCommands[] = {
     {C::VolumeUp,
      {Qt::Key_Up},
      texts::kTipVolumeUp,
-     [](D& d) { StepVolume(d, D::kVolumeKeyStep); },
+     [](D& d) { StepVolume(d, kVolumeKeyStep); },
      "Press Button => VK_UP\n"},
     {C::VolumeDown,
      {Qt::Key_Down},
      texts::kTipVolumeDown,
-     [](D& d) { StepVolume(d, -D::kVolumeKeyStep); },
+     [](D& d) { StepVolume(d, -kVolumeKeyStep); },
      "Press Button => VK_DOWN\n"},
     {C::StepBack, {Qt::Key_Comma}, texts::kTipStepBack, [](D& d) { StepFrame(d, -1); }},
     {C::StepForward, {Qt::Key_Period}, texts::kTipStepForward, [](D& d) { StepFrame(d, 1); }},

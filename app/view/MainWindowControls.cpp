@@ -8,6 +8,7 @@
 
 #include "app/panels/EventLegend.h"
 #include "app/view/QtVideoArea.h"
+#include "app/view/ViewerSettings.h"
 #include "app/window/Resource.h"
 #include "controls/CBitmapButtonTrans.h"
 #include "controls/CBitmapSlider.h"
@@ -26,7 +27,6 @@ constexpr int kLabelFontPx = 11;
 constexpr int kPositionWheelStepSec = 10;
 constexpr int kLevelWheelStep = 5;
 constexpr int kPageSizeVolume = 25;
-constexpr int kVolumeMax = 99;
 constexpr int kBrightnessMin = -5;
 constexpr int kBrightnessMax = 5;
 using ControlPlaces::ControlPlace;
@@ -219,7 +219,7 @@ void MainWindowControls::SkinSliders() {
         slider->SetBitmapThumb(IDB_THUMB, IDB_THUMB, true, kColorFromPixel, 0, 0);
     }
     volume->SetPageSize(kPageSizeVolume);
-    volume->SetRange(0, kVolumeMax, false);
+    volume->SetRange(0, ViewerSettings::kVolumeMax, false);
     bright->SetRange(kBrightnessMin, kBrightnessMax, false);
     for (CBitmapSlider* slider : {position, volume, bright}) slider->SetDrawFocusRect(false, false);
     position->SetWheelStep(kPositionWheelStepSec);

@@ -17,6 +17,8 @@
 class ViewerSettings : public QObject {
     Q_OBJECT
 public:
+    // The volume runs 0..kVolumeMax (the volume slider's range).
+    static constexpr int kVolumeMax = 99;
     static constexpr int kDefaultVolume = 50;
     static constexpr int kDefaultBrightness = 0;
     // Settings key: 0 leaves the GPS position out of saved stills.

@@ -65,9 +65,6 @@ public:
     static constexpr QRect kMainArea = MainWindowControls::kMainArea;
     static constexpr QRect kSmallArea = MainWindowControls::kSmallArea;
     static constexpr QRect kGraphArea = MainWindowControls::kGraphArea;
-    static constexpr int kSeekStepSec = 10;
-    static constexpr int kVolumeKeyStep = 5;
-    static constexpr int kVolumeMax = 99;
 
     // dialogs: what answers the window's questions (tests answer in place); null: the
     // desktop's own dialogs. It must outlive the window.

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int64_t kMsPerSec = 1000;
+constexpr int64_t kSeekStepSec = 10;  // ← and →
 constexpr int64_t kBackMinimumMs = 11000;
 constexpr int64_t kForwardMinimumMs = 10000;
 constexpr double kVolumePerStep = 655.35;  // slider 0..99 onto the 16-bit channel volume
@@ -286,8 +287,7 @@ void PlaybackView::Stop() {
 void PlaybackView::Backward() {
     if (!CanSeek()) return;
     if (m_playback.Position() > kBackMinimumMs)
-        SeekOnTimeline(
-            [this] { return m_playback.SeekBy(-CSamplePlayerDlg::kSeekStepSec * kMsPerSec); });
+        SeekOnTimeline([this] { return m_playback.SeekBy(-kSeekStepSec * kMsPerSec); });
     else
         SeekOnTimeline(0);
 }
@@ -295,8 +295,7 @@ void PlaybackView::Backward() {
 void PlaybackView::Forward() {
     if (!IsPlayerActive()) return;
     if (m_playback.Duration() - m_playback.Position() > kForwardMinimumMs)
-        SeekOnTimeline(
-            [this] { return m_playback.SeekBy(CSamplePlayerDlg::kSeekStepSec * kMsPerSec); });
+        SeekOnTimeline([this] { return m_playback.SeekBy(kSeekStepSec * kMsPerSec); });
     else
         SeekOnTimeline(m_playback.Duration());
 }
