@@ -217,8 +217,41 @@ void CSettingDlg::OnBnClickedButtonFormat() {
         m_ownFormatter = std::make_shared<QtUDisks2Formatter>();
         m_pFormatter = m_ownFormatter.get();
     }
-    CardFormatFacts facts = GatherCardFormatFacts(m_strDrivePath, *m_pFormatter);
-    if (m_fnArchiveCheck && facts.refusal == FormatRefusal::None) m_fnArchiveCheck(facts);
+    // The look at the card may take a while (the system's disk service, a card full of
+    // recordings): it is gathered off this thread, and the button waits for it meanwhile.
+    if (!m_formatJob) m_formatJob = new BackgroundJob(this);
+    m_bCheckingCard = true;
+    if (QWidget* button = GetDlgItem(IDC_BUTTON_FORMAT)) button->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    const std::string drive = m_strDrivePath;
+    std::shared_ptr<VCardFormatter> own = m_ownFormatter;
+    VCardFormatter* formatter = m_pFormatter;
+    std::function<void(CardFormatFacts&)> archiveCheck = m_fnArchiveCheck;
+    m_formatJob->Start([this, drive, own, formatter, archiveCheck](JobContext& job) {
+        CardFormatFacts facts = GatherCardFormatFacts(drive, *formatter);
+        if (archiveCheck && facts.refusal == FormatRefusal::None && !job.IsCancelled())
+            archiveCheck(facts);
+        job.Post([this, facts] { ConfirmFormat(facts); });
+    });
+}
+
+void CSettingDlg::done(int result) {
+    // Closed while the card is looked at: nothing more is asked.
+    if (m_bCheckingCard) {
+        m_formatJob->Cancel();
+        EndCardCheck();
+    }
+    QDialog::done(result);
+}
+
+void CSettingDlg::EndCardCheck() {
+    m_bCheckingCard = false;
+    if (QWidget* button = GetDlgItem(IDC_BUTTON_FORMAT)) button->setEnabled(true);
+    unsetCursor();
+}
+
+void CSettingDlg::ConfirmFormat(CardFormatFacts facts) {
+    EndCardCheck();
     auto confirm = std::make_unique<CFormatDialog>(this, facts, static_cast<bool>(m_fnRecoverFirst),
                                                    static_cast<bool>(m_fnImportFirst));
     const bool confirmed = ExecFormatDialog(*confirm);
@@ -239,7 +272,6 @@ void CSettingDlg::OnBnClickedButtonFormat() {
 }
 
 void CSettingDlg::StartFormat() {
-    if (!m_formatJob) m_formatJob = new BackgroundJob(this);
     const std::string drive = m_strDrivePath;
     const std::string backupPath =
         m_strBackupPath.empty() ? NewFormatBackupPath() : m_strBackupPath;

@@ -14,11 +14,13 @@
 //     if (dlg.m_bCardChanged) { m_strDrivePath = dlg.DrivePath(); OnBnClickedButtonDriving(); }
 // CanOpen(configPath) tells beforehand whether the file is there to be read.
 //
-// User-interface thread only, which never waits for the format: once confirmed it runs on a
-// background job (the formatter's calls, the copy of the configuration file and its return)
-// while the format dialog shows it running, application-modal; the result comes back as a
-// message when the job is done (FormatRunning until then). Message boxes go through
-// ShowMessageBox, which a subclass (or the process-wide hook, for tests of the window)
+// User-interface thread only, which never waits for the format: what the format dialog tells
+// of the card (the formatter's look at the volume, the deleted recordings, what the archive
+// lacks) is gathered on a background job while the FORMAT button waits, and once confirmed
+// the format runs on one too (the formatter's calls, the copy of the configuration file and
+// its return) while the format dialog shows it running, application-modal; the result comes
+// back as a message when the job is done (FormatRunning from the press until then). Message boxes
+// go through ShowMessageBox, which a subclass (or the process-wide hook, for tests of the window)
 // answers without showing anything.
 
 #include <QDialog>
@@ -95,8 +97,11 @@ public:
     // Run on the format's job before the card is touched, off the GUI thread: the window waits
     // there for the recording to be closed.
     void SetWaitBeforeFormat(std::function<void()> fn) { m_fnWaitBeforeFormat = std::move(fn); }
-    // A confirmed format has not reported back yet.
-    bool FormatRunning() const { return m_formatRun != nullptr; }
+    // FORMAT was pressed and answered Yes: the card is being looked at, the format dialog is
+    // up, or a confirmed format has not reported back yet.
+    bool FormatRunning() const { return m_bCheckingCard || m_formatRun != nullptr; }
+    // What the format dialog tells of the card is still being gathered.
+    bool CheckingCard() const { return m_bCheckingCard; }
     // Offered in the format dialog where deleted recordings are still recoverable: run with
     // the drive string instead of the format (the window recovers them; the user may format
     // afterwards).
@@ -148,6 +153,7 @@ protected:
     virtual bool ExecFormatDialog(CFormatDialog& dlg);
     // Enter while no push button has the focus ends the dialog without writing.
     void keyPressEvent(QKeyEvent* event) override;
+    void done(int result) override;
 
 private:
     void BuildControls();
@@ -162,6 +168,10 @@ private:
     void ShowSettings(const DeviceSettings& s);
     DeviceSettings ReadControls() const;
     void ShowFormatResult(const CardFormatReport& report);
+    // Shows what was gathered of the card in the format dialog and runs what it is answered.
+    void ConfirmFormat(CardFormatFacts facts);
+    // The look at the card is over (answered, or the dialog closed): FORMAT takes presses.
+    void EndCardCheck();
     // Runs the confirmed format on m_formatJob; FinishFormat takes its report back.
     void StartFormat();
     void FinishFormat(const CardFormatReport& report);
@@ -180,6 +190,7 @@ private:
     std::function<void(const std::string&)> m_fnImportFirst;
     std::function<void()> m_fnBeforeFormat;
     std::function<void()> m_fnWaitBeforeFormat;
+    bool m_bCheckingCard = false;  // the card's facts are being gathered on m_formatJob
     std::unique_ptr<CFormatDialog> m_formatRun;  // the format dialog while its format runs
     BackgroundJob* m_formatJob = nullptr;        // a child of the dialog
     std::optional<CardFormatStatus> m_lastFormat;

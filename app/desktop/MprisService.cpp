@@ -50,7 +50,8 @@ void MprisService::FollowWindow() {
         Refresh();  // a seek into another recording of a trip changes the track first
         if (!m_busName.isEmpty()) EmitSeeked(ms);
     });
-    connect(&m_window, &CSamplePlayerDlg::VolumeChanged, this, &MprisService::Refresh);
+    connect(&m_window.Settings(), &ViewerSettings::volumeChanged, this, &MprisService::Refresh);
+    connect(&m_window.Settings(), &ViewerSettings::mutedChanged, this, &MprisService::Refresh);
     // What can be played or gone back to follows the list's rows and selection.
     QAbstractItemModel* rows = m_window.List()->model();
     connect(rows, &QAbstractItemModel::rowsInserted, this, &MprisService::Refresh);
@@ -134,7 +135,10 @@ int64_t MprisService::PositionUs() const {
 }
 
 double MprisService::Volume() const {
-    return m_window.Settings().Volume() / static_cast<double>(ViewerSettings::kVolumeMax);
+    // What is heard: nothing while muted.
+    const ViewerSettings& settings = m_window.Settings();
+    return (settings.Muted() ? 0 : settings.Volume()) /
+           static_cast<double>(ViewerSettings::kVolumeMax);
 }
 
 void MprisService::SetVolume(double volume) {
@@ -291,7 +295,7 @@ void MprisService::Refresh() {
     now.status = PlaybackStatus();
     now.path = OpenPath();
     now.lengthMs = now.path.isEmpty() ? 0 : m_window.Playback().Duration();
-    now.volume = m_window.Settings().Volume();
+    now.volume = m_window.Settings().Muted() ? 0 : m_window.Settings().Volume();
     now.ratePercent = m_window.Playback().Rate();
     now.canPlay = CanPlay();
     now.canPause = CanPause();

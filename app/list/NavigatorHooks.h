@@ -1,9 +1,8 @@
 #pragma once
 // What the recording list's navigation needs of the main window: opening a recording into
-// the player, stopping, the dialogs and notes the window shows (tests answer those without
-// a nested event loop). Set once by the window; every hook runs on the GUI thread.
+// the player, stopping, what is on screen and the settings file. (Its notes and questions go
+// to the window's dialogs.) Set once by the window; every hook runs on the GUI thread.
 
-#include <QString>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -23,12 +22,6 @@ struct NavigatorHooks {
     std::function<std::string()> currentPath;
     // The trip's recording on screen (0 outside a trip).
     std::function<size_t()> tripIndex;
-    std::function<void(const QString& text, bool persistent)> showNote;
-    // Hides the note over the pictures when it says text.
-    std::function<void(const QString& text)> hideNote;
-    std::function<void(const QString& text)> showMessage;
-    std::function<DriveChoice(std::string* drive)> runDriveDialog;
-    std::function<QString(const QString& startFolder)> runFolderDialog;
     // The settings file (the card used last, the event thresholds).
     std::function<std::string()> configPath;
 };

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/dialogs/WindowDialogs.h"
 #include "app/list/RecordingListView.h"
 #include "app/playback/PlaybackController.h"
 #include "library/CardRoot.h"
@@ -33,12 +34,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 RecordingNavigator::RecordingNavigator(RecordingListView& list, MainWindowControls& controls,
-                                       PlaybackController& playback, NavigatorHooks hooks)
+                                       PlaybackController& playback, WindowDialogs& dialogs,
+                                       NavigatorHooks hooks)
     : m_hooks(std::move(hooks)),
+      m_dialogs(dialogs),
       m_list(list),
       m_playback(playback),
-      m_cards(list, controls, m_hooks),
-      m_unplayable(*list.Model(), m_hooks.showNote) {
+      m_cards(list, controls, dialogs, m_hooks),
+      m_unplayable(*list.Model(), dialogs) {
     ConnectList();
 }
 
@@ -111,12 +114,12 @@ bool RecordingNavigator::AskForCard() {
         return m_cards.ShowCardCategory(m_cards.LastCard(), CatalogueView::Driving);
     }
     std::string drive;
-    switch (m_hooks.runDriveDialog(&drive)) {
+    switch (m_dialogs.RunDriveDialog(&drive)) {
         case DriveChoice::Drive:
             return m_cards.ShowCardCategory(drive, CatalogueView::Driving);
         case DriveChoice::ChooseFolder: {
             const QString folder =
-                m_hooks.runFolderDialog(QString::fromStdString(m_cards.LastCard()));
+                m_dialogs.RunFolderDialog(QString::fromStdString(m_cards.LastCard()));
             return !folder.isEmpty() && OpenPath(folder);
         }
         case DriveChoice::Cancelled:

@@ -23,13 +23,14 @@
 class MainWindowControls;
 class PlaybackController;
 class RecordingListView;
+class WindowDialogs;
 
 class RecordingNavigator : public QObject {
 public:
     // The list, the controls and the controller outlive the navigator; it follows what the
     // user asks of the list from now on.
     RecordingNavigator(RecordingListView& list, MainWindowControls& controls,
-                       PlaybackController& playback, NavigatorHooks hooks);
+                       PlaybackController& playback, WindowDialogs& dialogs, NavigatorHooks hooks);
 
     CardOpener& Cards() { return m_cards; }
     const CardOpener& Cards() const { return m_cards; }
@@ -103,6 +104,7 @@ private:
     bool PlayNextInTrip();
 
     const NavigatorHooks m_hooks;
+    WindowDialogs& m_dialogs;
     RecordingListView& m_list;
     PlaybackController& m_playback;
     CardOpener m_cards;

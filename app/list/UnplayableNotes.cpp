@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/dialogs/WindowDialogs.h"
 #include "app/list/RecordingListModel.h"
 #include "app/window/Resource.h"
 #include "support/QtText.h"
@@ -10,8 +11,8 @@
 
 namespace fs = std::filesystem;
 
-UnplayableNotes::UnplayableNotes(RecordingListModel& model, const ShowNote& showNote)
-    : m_model(model), m_showNote(showNote) {}
+UnplayableNotes::UnplayableNotes(RecordingListModel& model, WindowDialogs& dialogs)
+    : m_model(model), m_dialogs(dialogs) {}
 
 TextId UnplayableNotes::Reason(const std::string& path) {
     std::error_code error;
@@ -37,9 +38,10 @@ void UnplayableNotes::Note(const std::string& path) {
 void UnplayableNotes::ShowRunNote() {
     if (m_nUnplayableInRun == 0) return;
     if (m_nUnplayableInRun == 1) {
-        m_showNote(m_strUnplayableReason, false);
+        m_dialogs.ShowNote(m_strUnplayableReason, false);
     } else {
-        m_showNote(Tr(texts::kSkipped, m_nUnplayableInRun, m_strLastUnplayable.c_str()), false);
+        m_dialogs.ShowNote(Tr(texts::kSkipped, m_nUnplayableInRun, m_strLastUnplayable.c_str()),
+                           false);
     }
     m_nUnplayableInRun = 0;
 }

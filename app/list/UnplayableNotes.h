@@ -6,19 +6,18 @@
 // Threads: the GUI thread only.
 
 #include <QString>
-#include <functional>
 #include <string>
 #include <utility>
 
 #include "res/TextIds.h"
 
 class RecordingListModel;
+class WindowDialogs;
 
 class UnplayableNotes {
 public:
-    using ShowNote = std::function<void(const QString& text, bool persistent)>;
-    // The model and the note outlive this.
-    UnplayableNotes(RecordingListModel& model, const ShowNote& showNote);
+    // The model and the dialogs (which show the note) outlive this.
+    UnplayableNotes(RecordingListModel& model, WindowDialogs& dialogs);
 
     // Marks path's row unplayable and counts it in the current run.
     void Note(const std::string& path);
@@ -31,7 +30,7 @@ public:
 
 private:
     RecordingListModel& m_model;
-    const ShowNote& m_showNote;
+    WindowDialogs& m_dialogs;
     int m_nUnplayableInRun = 0;
     std::string m_strLastUnplayable;  // the file name of the last one in the run
     QString m_strUnplayableReason;    // why the last one failed, as the note says it

@@ -345,6 +345,7 @@ int64_t TelemetryPanel::PlotWholeTimeline(const std::vector<TimedSample>& sample
     m_plotted = PickWholeTimeline(samples, durationMs, m_nGraphMsPerValue);
     m_ui.graph->SetSpan(static_cast<int>(m_plotted.size()));
     PlotSamples();
+    if (m_host.showMomentAgain) m_host.showMomentAgain();
     return m_nGraphMsPerValue;
 }
 
@@ -364,6 +365,10 @@ void TelemetryPanel::ForgetRecording(bool redraw) {
     if (m_pMapView) m_pMapView->ClearTrack();
     m_ui.SetLabelText(m_ui.speed, QString());
     ClearGraph(redraw);
+}
+
+CMapView* TelemetryPanel::MapView() const {
+    return m_pMapView.data();
 }
 
 void TelemetryPanel::SetMapView(CMapView* view, bool navigated) {

@@ -110,8 +110,9 @@ public:
     // recordings joined): one value for each stretch of whole seconds (one second while
     // the graph's values last), each stretch drawn by its sample farthest from the timeline's
     // mean. The playhead follows the position on it. timeOfDay: the camera-clock time of a
-    // timeline moment, empty when unknown. Returns the milliseconds a value stands for; 0
-    // when there is no sample (the graph stays as it was).
+    // timeline moment, empty when unknown. The playhead is put on it at once, paused or not.
+    // Returns the milliseconds a value stands for; 0 when there is no sample (the graph
+    // stays as it was).
     int64_t PlotWholeTimeline(const std::vector<TimedSample>& samples, int64_t durationMs,
                               std::function<QString(int64_t timelineMs)> timeOfDay);
     // Milliseconds of the timeline a graph value stands for; 0 while the graph scrolls.
@@ -131,6 +132,7 @@ public:
     // The map view whose marker and binding this panel keeps; null when it goes. navigated:
     // its page was requested, so a load of it is followed until the page answers.
     void SetMapView(CMapView* view, bool navigated);
+    CMapView* MapView() const;
     // The map's page was requested.
     bool IsMapNavigated() const { return m_bMapNavigated; }
     bool IsMapReady() const { return m_bMapReady; }

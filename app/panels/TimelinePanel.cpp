@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/dialogs/WindowDialogs.h"
 #include "app/panels/EventKinds.h"
 #include "app/panels/EventListPanel.h"
+#include "app/panels/TelemetryPanel.h"
 #include "app/panels/TimelineLoader.h"
 #include "app/playback/PlaybackController.h"
+#include "app/view/ViewerSettings.h"
 #include "controls/CBitmapSlider.h"
 #include "support/QtText.h"
 #include "support/StringTable.h"
@@ -29,9 +32,13 @@ constexpr int64_t kPreviousEventLagMs = 500;
 
 }  // namespace
 
-TimelinePanel::TimelinePanel(PlaybackController& playback, CBitmapSlider& slider,
-                             CGraphStatic& graph, QWidget& window, Host host)
+TimelinePanel::TimelinePanel(PlaybackController& playback, ViewerSettings& settings,
+                             TelemetryPanel& telemetry, WindowDialogs& dialogs,
+                             CBitmapSlider& slider, CGraphStatic& graph, QWidget& window, Host host)
     : m_playback(playback),
+      m_settings(settings),
+      m_telemetry(telemetry),
+      m_dialogs(dialogs),
       m_slider(slider),
       m_graph(graph),
       m_window(window),
@@ -59,7 +66,7 @@ void TimelinePanel::LoadTimeline(const std::string& path) {
     if (paths != m_timelinePaths) {
         // What belonged to the walk before goes now; the new walk fills it in when it arrives.
         m_timelinePaths = paths;
-        m_eventThresholds = ReadEventThresholds(m_host.configPath());
+        m_eventThresholds = ReadEventThresholds(ViewerSettings::Path());
         m_timeline = {};
         m_events.clear();
         m_eventLines.clear();
@@ -68,7 +75,7 @@ void TimelinePanel::LoadTimeline(const std::string& path) {
         m_nInMs = m_nOutMs = -1;
         m_nLastJumpMs = -1;
         ConnectTimelineViews();
-        if (CMapView* map = m_host.mapView()) map->SetRoute({});
+        if (CMapView* map = m_telemetry.MapView()) map->SetRoute({});
         if (!m_pTimelineLoader) {
             m_pTimelineLoader = new TimelineLoader(this);
             connect(m_pTimelineLoader, &TimelineLoader::loaded, this,
@@ -102,7 +109,7 @@ void TimelinePanel::OnTimelineLoaded(const TimelineResult& result) {
 }
 
 void TimelinePanel::ShowRoute() {
-    CMapView* map = m_host.mapView();
+    CMapView* map = m_telemetry.MapView();
     if (!map) return;
     std::vector<CMapView::RoutePoint> route;
     for (const TimedFix& f : m_timeline.fixes)
@@ -125,13 +132,15 @@ void TimelinePanel::ApplyClockFixes() {
     if (m_timelinePaths.empty() || m_timeline.fixes.empty()) return;
     const std::vector<std::string>& trip = *m_host.tripPaths();
     if (trip.empty()) {
-        if (m_timelinePaths.front() == m_host.currentPath()) m_host.clockFixes(m_timeline.fixes);
+        if (m_timelinePaths.front() == m_host.currentPath())
+            m_telemetry.Clock().SetFixes(m_timeline.fixes);
     } else if (m_timelinePaths == trip) {
         const std::vector<int64_t>& withEnd = m_trip.StartsMs();
-        m_host.tripClockFixes(m_timeline.fixes, {withEnd.begin(), withEnd.end() - 1},
-                              m_host.tripIndex());
+        m_telemetry.Clock().SetTripFixes(m_timeline.fixes, {withEnd.begin(), withEnd.end() - 1},
+                                         m_host.tripIndex());
     }
-    m_host.showClock();
+    // The picture's time of day again, by the new fixes.
+    m_telemetry.ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
 }
 
 RecordingTelemetry TimelinePanel::PartOf(const std::string& path) const {
@@ -172,10 +181,11 @@ void TimelinePanel::ShowTimelineMarks() {
     const int64_t offset = TimelineOffsetMs() - m_playback.RecordingStartMs();
     const int64_t length = m_playback.Duration();
     // The graph shows the whole walked timeline once it is there.
-    m_nGraphMsPerValue = m_timeline.samples.empty() || !m_host.plotGraph
-                             ? 0
-                             : m_host.plotGraph(m_timeline.samples, m_timeline.durationMs,
-                                                [this](int64_t ms) { return TimeOfDayAt(ms); });
+    m_nGraphMsPerValue =
+        m_timeline.samples.empty()
+            ? 0
+            : m_telemetry.PlotWholeTimeline(m_timeline.samples, m_timeline.durationMs,
+                                            [this](int64_t ms) { return TimeOfDayAt(ms); });
     std::vector<CBitmapSlider::Mark> sliderMarks;
     std::vector<CGraphStatic::Mark> graphMarks;
     for (const DrivingEvent& e : m_events) {
@@ -212,7 +222,7 @@ void TimelinePanel::ConnectTimelineViews() {
                 [this](const QPoint& at) { ShowSliderMenu(at); });
     }
     // The map view may be made (or made again) later than the window.
-    CMapView* map = m_host.mapView();
+    CMapView* map = m_telemetry.MapView();
     if (map && m_pConnectedMap != map) {
         m_pConnectedMap = map;
         connect(map, &CMapView::routeClicked, this,
@@ -304,8 +314,7 @@ void TimelinePanel::OnNextEvent() {
     const auto next = std::find_if(m_events.begin(), m_events.end(), [&](const DrivingEvent& e) {
         return e.timeMs > now + kNextEventLeadMs;
     });
-    if (next != m_events.end() && JumpTo(next->timeMs) && m_host.showNote)
-        m_host.showNote(EventLine(*next));
+    if (next != m_events.end() && JumpTo(next->timeMs)) m_dialogs.ShowNote(EventLine(*next));
 }
 
 void TimelinePanel::OnPreviousEvent() {
@@ -313,12 +322,12 @@ void TimelinePanel::OnPreviousEvent() {
     const auto previous =
         std::find_if(m_events.rbegin(), m_events.rend(),
                      [&](const DrivingEvent& e) { return e.timeMs < now - kPreviousEventLagMs; });
-    if (previous != m_events.rend() && JumpTo(previous->timeMs) && m_host.showNote)
-        m_host.showNote(EventLine(*previous));
+    if (previous != m_events.rend() && JumpTo(previous->timeMs))
+        m_dialogs.ShowNote(EventLine(*previous));
 }
 
 const QString& TimelinePanel::CachedEventLine(size_t index) const {
-    const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
+    const SpeedUnit unit = m_settings.Unit();
     if (m_eventLines.size() != m_events.size() || unit != m_eventLinesUnit) {
         m_eventLines.clear();
         m_eventLines.reserve(m_events.size());
@@ -344,7 +353,7 @@ TimelinePanel::EventFields TimelinePanel::DescribeEvent(const DrivingEvent& even
     fields.timeOfDay = TimeOfDayAt(event.timeMs);
     const EventMoment speed = DescribeEvents({event}, std::nullopt, m_timeline.fixes).front();
     if (speed.speedKmh) {
-        const SpeedUnit unit = m_host.speedUnit ? m_host.speedUnit() : SpeedUnit::Kmh;
+        const SpeedUnit unit = m_settings.Unit();
         fields.speed = QString::fromStdString(FormatEventSpeed(*speed.speedKmh, unit));
     }
     return fields;
@@ -359,7 +368,7 @@ QString TimelinePanel::TimeOfDayAt(int64_t timelineMs) const {
 void TimelinePanel::JumpToEvent(size_t index) {
     if (index >= m_events.size()) return;
     const DrivingEvent event = m_events[index];
-    if (JumpTo(event.timeMs) && m_host.showNote) m_host.showNote(EventLine(event));
+    if (JumpTo(event.timeMs)) m_dialogs.ShowNote(EventLine(event));
 }
 
 EventListPanel* TimelinePanel::EventList() const {
@@ -403,7 +412,7 @@ std::optional<ClipRequest> TimelinePanel::MarkedSpan() const {
 
 void TimelinePanel::RunPaused(const std::function<void()>& command) {
     const bool wasPlaying = m_playback.State() == PlaybackState::Playing;
-    if (m_host.speedUnit) m_exporter.UseMph(m_host.speedUnit() == SpeedUnit::Mph);
+    m_exporter.UseMph(m_settings.Unit() == SpeedUnit::Mph);
     m_host.pause();
     command();
     // A quit during the export has closed the player for good.

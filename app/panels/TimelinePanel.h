@@ -6,9 +6,12 @@
 // owns: EventListPanel), seeks from graph and route clicks and exports the marked stretch as
 // a clip (ClipExportCommand).
 //
-// GUI thread only. What stays with the window (the trip on screen, opening another recording
-// of the trip, seeking and showing where it landed, play and pause, the modal questions) is
-// reached through Host. Times are on the timeline of what plays unless named otherwise.
+// GUI thread only. It shows through the telemetry panel (the camera clock's fixes, the whole
+// timeline's graph, the map's route), says its notes through the window's dialogs and reads
+// the speed unit from the viewer's settings. What stays with the window (the trip on screen,
+// opening another recording of the trip, seeking and showing where it landed, play and pause,
+// the export's questions) is reached through Host. Times are on the timeline of what plays
+// unless named otherwise.
 
 #include <QObject>
 #include <QPointer>
@@ -30,7 +33,10 @@ class CGraphStatic;
 class CMapView;
 class EventListPanel;
 class PlaybackController;
+class TelemetryPanel;
 class TimelineLoader;
+class ViewerSettings;
+class WindowDialogs;
 struct TimelineResult;
 class QWidget;
 
@@ -44,7 +50,6 @@ public:
         std::function<size_t()> tripIndex;
         // The recording on screen; empty when none.
         std::function<std::string()> currentPath;
-        std::function<std::string()> configPath;
         std::function<bool()> isPlayerActive;
         // Opens recording tripIndex of the trip; false when it could not be opened.
         std::function<bool(const std::string&, int)> openRecording;
@@ -59,30 +64,12 @@ public:
         // The user confirmed quitting: the player is closed for good.
         std::function<bool()> quitConfirmed;
         std::function<void()> markTripRecordingInList;
-        // The fixes that set the camera clock's offset from UTC: those of a single recording,
-        // or a trip's joined ones with each recording's start and the one on screen.
-        std::function<void(const std::vector<TimedFix>&)> clockFixes;
-        std::function<void(const std::vector<TimedFix>&, const std::vector<int64_t>&, size_t)>
-            tripClockFixes;
-        // The clock has new fixes: show the picture's time again.
-        std::function<void()> showClock;
-        // The map view; null while there is none (it is made, and made again, later).
-        std::function<CMapView*()> mapView;
         ClipExportCommand::Dialogs exportDialogs;
-        // A short note over the pictures (an event jumped to names itself there).
-        std::function<void(const QString&)> showNote;
-        // The unit speeds are shown in.
-        std::function<SpeedUnit()> speedUnit;
-        // Plots the whole timeline's G-sensor samples on the graph with a way to name a
-        // moment's time of day; returns the milliseconds a graph value stands for (0: the
-        // graph keeps scrolling with what plays).
-        std::function<int64_t(const std::vector<TimedSample>&, int64_t durationMs,
-                              std::function<QString(int64_t)> timeOfDay)>
-            plotGraph;
     };
 
     // window: parent of the slider's menu and of the export dialog.
-    TimelinePanel(PlaybackController& playback, CBitmapSlider& slider, CGraphStatic& graph,
+    TimelinePanel(PlaybackController& playback, ViewerSettings& settings, TelemetryPanel& telemetry,
+                  WindowDialogs& dialogs, CBitmapSlider& slider, CGraphStatic& graph,
                   QWidget& window, Host host);
     ~TimelinePanel() override;
 
@@ -172,6 +159,9 @@ private:
     const QString& CachedEventLine(size_t index) const;
 
     PlaybackController& m_playback;
+    ViewerSettings& m_settings;
+    TelemetryPanel& m_telemetry;
+    WindowDialogs& m_dialogs;
     CBitmapSlider& m_slider;
     CGraphStatic& m_graph;
     QWidget& m_window;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/dialogs/WindowDialogs.h"
 #include "app/list/RecordingListView.h"
 #include "app/view/MainWindowControls.h"
 #include "app/window/Resource.h"
@@ -28,8 +29,8 @@ constexpr int kCategoryButtons[] = {IDC_BUTTON_DRIVING, IDC_BUTTON_EVENT, IDC_BU
 }  // namespace
 
 CardOpener::CardOpener(RecordingListView& list, MainWindowControls& controls,
-                       const NavigatorHooks& hooks)
-    : m_list(list), m_controls(controls), m_hooks(hooks) {}
+                       WindowDialogs& dialogs, const NavigatorHooks& hooks)
+    : m_list(list), m_controls(controls), m_dialogs(dialogs), m_hooks(hooks) {}
 
 void CardOpener::ShowCategory(CatalogueView view) {
     static const std::map<CatalogueView, int> kButtonOf = {
@@ -46,7 +47,7 @@ void CardOpener::ShowCategory(CatalogueView view) {
     if (m_strDrivePath.empty()) {
         MarkCategoryButton(0);
         UpdateListPlaceholder();
-        m_hooks.showNote(ListPlaceholderText(), true);
+        m_dialogs.ShowNote(ListPlaceholderText(), true);
         return;
     }
     std::vector<CatalogueRow> rows;
@@ -55,14 +56,14 @@ void CardOpener::ShowCategory(CatalogueView view) {
         m_strDrivePath.clear();
         MarkCategoryButton(0);
         UpdateListPlaceholder();
-        m_hooks.showMessage(Tr(texts::kNoBlackbox));
+        m_dialogs.ShowMessage(Tr(texts::kNoBlackbox));
         return;
     }
     m_strLastCard = m_strDrivePath;
     m_eView = view;
     m_bCardLost = false;
     MarkCategoryButton(kButtonOf.at(view));
-    m_hooks.hideNote(ListPlaceholderText());
+    m_dialogs.HideNote(ListPlaceholderText());
     FillList(rows);
     UpdateListPlaceholder();
 }
@@ -117,7 +118,7 @@ bool CardOpener::OpenLastCard() {
         return ShowCardCategory(m_strLastCard, CatalogueView::Driving);
     }
     UpdateListPlaceholder();
-    m_hooks.showNote(ListPlaceholderText(), true);
+    m_dialogs.ShowNote(ListPlaceholderText(), true);
     return false;
 }
 
@@ -155,7 +156,7 @@ void CardOpener::UpdateListPlaceholder() {
 }
 
 void CardOpener::NoteCannotOpen(const std::string& name) const {
-    m_hooks.showNote(Tr(texts::kCannotOpen, name.c_str()), false);
+    m_dialogs.ShowNote(Tr(texts::kCannotOpen, name.c_str()), false);
 }
 
 void CardOpener::MarkCategoryButton(int controlId) {
@@ -167,7 +168,7 @@ void CardOpener::MarkCategoryButton(int controlId) {
 }
 
 void CardOpener::HideCardNote() {
-    m_hooks.hideNote(Tr(texts::kInsertCard));
+    m_dialogs.HideNote(Tr(texts::kInsertCard));
 }
 
 void CardOpener::FillList(const std::vector<CatalogueRow>& rows) {

@@ -15,11 +15,14 @@
 
 class MainWindowControls;
 class RecordingListView;
+class WindowDialogs;
 
 class CardOpener {
 public:
-    // The list, the buttons and the hooks outlive the opener.
-    CardOpener(RecordingListView& list, MainWindowControls& controls, const NavigatorHooks& hooks);
+    // The list, the buttons, the dialogs (notes and messages) and the hooks outlive the
+    // opener.
+    CardOpener(RecordingListView& list, MainWindowControls& controls, WindowDialogs& dialogs,
+               const NavigatorHooks& hooks);
 
     // Lists a category of the card chosen, or of the card used last when none is chosen and
     // it is there again. Without a card it says how to open one; a folder that turns out not
@@ -69,6 +72,7 @@ private:
 
     RecordingListView& m_list;
     MainWindowControls& m_controls;
+    WindowDialogs& m_dialogs;
     const NavigatorHooks& m_hooks;
 
     std::string m_strFolderPath;

@@ -43,8 +43,12 @@ public:
 
     bool IsFullScreen() const { return m_bFullScreen; }
     void SetFullScreen(bool full) { m_bFullScreen = full; }
+    // The rear camera's picture is shown mirrored.
+    bool IsRearMirrored() const { return m_bRearMirrored; }
+    void SetRearMirrored(bool mirrored) { m_bRearMirrored = mirrored; }
 
 private:
     std::optional<ViewLayout> m_layout;
     bool m_bFullScreen = false;
+    bool m_bRearMirrored = false;
 };

@@ -125,6 +125,12 @@ void ViewerSettings::SetVolume(int volume) {
     emit volumeChanged(volume);
 }
 
+void ViewerSettings::SetMuted(bool muted) {
+    if (muted == m_muted) return;
+    m_muted = muted;
+    emit mutedChanged(muted);
+}
+
 void ViewerSettings::SetBrightness(int brightness) {
     if (brightness == m_brightness) return;
     m_brightness = brightness;

@@ -45,6 +45,10 @@ public:
 
     int Volume() const { return m_volume; }
     void SetVolume(int volume);
+    // The sound is off (the mute button, or the volume at 0); this session only, never in
+    // the file.
+    bool Muted() const { return m_muted; }
+    void SetMuted(bool muted);
     int Brightness() const { return m_brightness; }
     void SetBrightness(int brightness);
     SpeedUnit Unit() const { return m_unit; }
@@ -61,6 +65,7 @@ public:
 
 signals:
     void volumeChanged(int volume);
+    void mutedChanged(bool muted);
     void brightnessChanged(int brightness);
     void unitChanged(SpeedUnit unit);
     void archiveChanged(const ArchiveSettings& settings);
@@ -68,6 +73,7 @@ signals:
 private:
     bool m_unreadable = false;
     int m_volume = kDefaultVolume;
+    bool m_muted = false;
     int m_brightness = kDefaultBrightness;
     SpeedUnit m_unit = SpeedUnit::Kmh;
     bool m_stillsPosition = true;

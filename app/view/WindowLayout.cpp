@@ -20,13 +20,13 @@
 #include "support/Trace.h"
 #include "telemetry/CMapView.h"
 
-WindowLayout::WindowLayout(QWidget& window, MainWindowControls& controls,
-                           PlaybackController& playback, std::function<bool()> isPlayerActive)
+WindowLayout::WindowLayout(QWidget& window, PlaybackController& playback,
+                           std::function<bool()> isPlayerActive)
     : m_window(window),
-      m_controls(controls),
+      m_controls(&window),
       m_playback(playback),
       m_isPlayerActive(std::move(isPlayerActive)),
-      m_frame(window, controls, [this] { return m_view.IsFullScreen(); }),
+      m_frame(window, m_controls, [this] { return m_view.IsFullScreen(); }),
       m_autoHide(new ControlsAutoHide(window,
                                       [this](bool shown) { m_controls.ShowOverPicture(shown); })) {}
 
@@ -255,11 +255,14 @@ void WindowLayout::OnBnClickedButtonMapLarge() {
 }
 
 void WindowLayout::OnBnClickedCheckMirror() {
-    if (CameraCount() > 1) {
-        m_playback.SetMirror(1, m_controls.mirror->GetCheck() != 0);
-    } else {
-        m_controls.mirror->SetCheck(0);
-    }
+    SetRearMirrored(CameraCount() > 1 && !m_view.IsRearMirrored());
+}
+
+void WindowLayout::SetRearMirrored(bool mirrored) {
+    m_view.SetRearMirrored(mirrored);
+    // The button shows the state; a click has flipped its check already.
+    m_controls.mirror->SetCheck(mirrored ? 1 : 0);
+    m_playback.SetMirror(1, mirrored);
 }
 
 // ---- the map view and the zoom window ----

@@ -4,8 +4,9 @@
 // state and the commands that change it), the rear camera's mirror, the map view itself and
 // the zoom window. The frame (background, dragging, resize edges) is its WindowFrame.
 //
-// The window owns one of these; the controls, the map view and the zoom window are the
-// window's children, this object only places them. GUI thread only.
+// The window owns one of these. It makes the skinned controls (MainWindowControls); they, the
+// map view and the zoom window are the window's children, this object only places them. GUI
+// thread only.
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -35,7 +36,7 @@ public:
     static constexpr const char* kMapSmallText = "지도 작게보기";
 
     // isPlayerActive: a recording plays or is paused (the time labels are kept then).
-    WindowLayout(QWidget& window, MainWindowControls& controls, PlaybackController& playback,
+    WindowLayout(QWidget& window, PlaybackController& playback,
                  std::function<bool()> isPlayerActive);
     WindowLayout(const WindowLayout&) = delete;
     WindowLayout& operator=(const WindowLayout&) = delete;
@@ -69,7 +70,9 @@ public:
     void OnBnClickedButtonMapSmall();
     void OnBnClickedButtonSubCamera();
     void OnBnClickedButtonMapLarge();
+    // Mirrors the rear camera's picture, or stops mirroring it (one camera: never mirrored).
     void OnBnClickedCheckMirror();
+    void SetRearMirrored(bool mirrored);
     void OnBnClickedButtonZoom();
 
     // ---- the map view and the zoom window ----
@@ -85,6 +88,7 @@ public:
     // picture inside the window.
     QRect NoteArea() const;
     const ViewState& View() const { return m_view; }
+    MainWindowControls& Controls() { return m_controls; }
     int ScreenMode() const { return m_view.IsFullScreen() ? kScreenFull : kScreenNormal; }
     QRect MainAreaRect() const { return m_rcMainArea; }
     QRect SmallAreaRect() const { return m_rcSmallArea; }
@@ -104,7 +108,7 @@ private:
     void RunViewCommand(ViewCommand command, int camerasNeeded);
 
     QWidget& m_window;
-    MainWindowControls& m_controls;
+    MainWindowControls m_controls;
     PlaybackController& m_playback;
     std::function<bool()> m_isPlayerActive;
     ViewState m_view;

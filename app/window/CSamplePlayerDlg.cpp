@@ -29,8 +29,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent, WindowDialogs* dialogs)
       // The caller's dialogs stay the caller's; the desktop's are the window's own.
       m_dialogs(dialogs ? std::shared_ptr<WindowDialogs>(dialogs, [](WindowDialogs*) {})
                         : std::make_shared<WindowDialogs>()),
-      m_settings(new ViewerSettings(this)) {
-    m_view = new PlaybackView(*this, m_playback, *m_dialogs);
+      m_settings(new ViewerSettings(this)),
+      m_view(std::make_unique<PlaybackView>(*this, m_playback, *m_dialogs)) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadSkinIcon(IDI_MAINFRAME));
     setAcceptDrops(true);  // a card folder or a recording dropped on the window opens
@@ -50,57 +50,50 @@ bool CSamplePlayerDlg::OnInitDialog() {
     setWindowTitle(Tr(texts::kTitle));
     CreateControls();
     m_dialogs->Attach(*this, *m_layout);
-    CreateTelemetryAndCapture();
+    CreatePanels();
     CreateTimeline();
     InitControls();
     CreateRedaction();
     Layout().LayoutControls(ScreenMode());
     Layout().LoadBackground();
-    m_telemetry->SetUpGraph();
+    Telemetry().SetUpGraph();
 
     // The stored positions are applied only now that the sliders have their real ranges,
     // and handed to the sound output and the decoder, so the first recording already plays
     // at the volume and brightness the user left.
     m_settings->Load();
-    m_ui->bright->SetPos(m_settings->Brightness());
-    m_ui->volume->SetPos(m_settings->Volume());
-    m_capture->SetStillsPosition(m_settings->StillsPosition());
-    m_telemetry->UseSettings(*m_settings);
+    Controls().bright->SetPos(m_settings->Brightness());
+    Controls().volume->SetPos(m_settings->Volume());
+    Capture().SetStillsPosition(m_settings->StillsPosition());
+    Telemetry().UseSettings(*m_settings);
     Layout().Frame().PlaceRemembered(m_settings->WindowPlace());
     m_navigator->Cards().ReadLastCard();
-    m_view->ApplyVolume(m_ui->volume->GetPos());
-    m_settings->SetBrightness(m_ui->bright->GetPos());  // as far as the slider goes
+    m_view->ApplyVolume(Controls().volume->GetPos());
+    m_settings->SetBrightness(Controls().bright->GetPos());  // as far as the slider goes
     m_playback.SetBrightness(m_settings->Brightness());
 
     m_view->Connect();
-    connect(m_view, &PlaybackView::recordingEnded, this, &CSamplePlayerDlg::RecordingEnded);
-    connect(m_view, &PlaybackView::volumeChanged, this, &CSamplePlayerDlg::VolumeChanged);
+    connect(m_view.get(), &PlaybackView::recordingEnded, this, &CSamplePlayerDlg::RecordingEnded);
     m_recovery = std::make_unique<RecoveryCommands>(*this, *m_dialogs);
     m_archive = std::make_unique<ArchiveCommands>(*this, *m_settings, *m_dialogs);
     qApp->installEventFilter(this);
     return true;
 }
 
-void CSamplePlayerDlg::CreateTelemetryAndCapture() {
-    const auto currentPath = [this]() -> const std::string& { return CurrentPath(); };
-    m_telemetry = std::make_unique<TelemetryPanel>(
-        *this, *m_ui, m_playback, m_playback.TextData(),
-        TelemetryPanel::Host{
-            currentPath, [this] { m_view->ShowMomentAgain(); },
-            [this](CGPSData* fix) { return m_pTimeline ? m_pTimeline->FixOnScreen(fix) : -1; }});
+void CSamplePlayerDlg::CreatePanels() {
+    m_view->CreatePanels(
+        [this](CGPSData* fix) { return m_pTimeline ? m_pTimeline->FixOnScreen(fix) : -1; });
     // The unit picked in the speed box's menu is the viewer's from then on (events, export).
     connect(m_settings, &ViewerSettings::unitChanged, this, &CSamplePlayerDlg::SaveConfig);
-    m_capture =
-        std::make_unique<StillCapture>(static_cast<Host&>(*this), *m_dialogs, *this, m_playback);
     // A trip's walk is cut to the recording on screen.
-    m_capture->SetTelemetrySource([this] { return m_pTimeline->PartOf(CurrentPath()); });
+    Capture().SetTelemetrySource([this] { return m_pTimeline->PartOf(CurrentPath()); });
 }
 
 void CSamplePlayerDlg::InitControls() {
     Layout().HideVideoAreas();
-    m_playback.Start(m_ui->front, m_ui->rear);
+    m_playback.Start(Controls().front, Controls().rear);
     const bool mapNavigated = Layout().CreateMapView(ConfigPath());
-    m_telemetry->SetMapView(MapViewWidget(), mapNavigated);
+    Telemetry().SetMapView(MapViewWidget(), mapNavigated);
     List()->setGeometry(650, 65, 320, 178);
 }
 
@@ -172,7 +165,7 @@ void CSamplePlayerDlg::OnDestroy() {
     m_stage = Stage::Destroyed;
     qApp->removeEventFilter(this);
     if (m_layout) m_layout->DestroyViews();
-    m_telemetry->SetMapView(nullptr, false);
+    Telemetry().SetMapView(nullptr, false);
     if (m_pTimeline) m_pTimeline->Stop();
     // The worker presents into the video areas and calls back into the controller: it must be
     // gone before either of them.
@@ -182,5 +175,5 @@ void CSamplePlayerDlg::OnDestroy() {
 // ---- plumbing ----
 
 RecordingListView* CSamplePlayerDlg::List() const {
-    return static_cast<RecordingListView*>(m_ui->list);
+    return static_cast<RecordingListView*>(Controls().list);
 }

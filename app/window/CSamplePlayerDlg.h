@@ -3,10 +3,11 @@
 // window's parts and follows the playback controller (m_playback), which alone owns what
 // plays and how far it has got.
 //
-// The parts: MainWindowControls makes the skinned controls, WindowLayout places them and the
-// views, MainWindowActions holds the commands and keys, RecordingNavigator what is listed and
-// the row that plays, TelemetryPanel the times, speed, graph and map, TimelinePanel events,
-// marks, clip export and trips, StillCapture the stills, RedactionTool the regions to blur,
+// The parts: WindowLayout makes the skinned controls (MainWindowControls) and places them and
+// the views, MainWindowActions holds the commands and keys, RecordingNavigator what is listed
+// and the row that plays, PlaybackView what plays on screen (with its TelemetryPanel: the
+// times, speed, graph and map; and StillCapture: the stills), TimelinePanel events, marks,
+// clip export and trips, RedactionTool the regions to blur,
 // and ArchiveCommands, RecoveryCommands and DeviceSettingsCommand the archive, the recovery
 // and the device settings. ViewerSettings keeps the settings file; WindowDialogs says and
 // asks what the window says and asks (tests answer there).
@@ -14,9 +15,9 @@
 // GUI thread only; the player presents pictures straight into the two QtVideoArea children.
 // Shutdown: OnDestroy (run by the destructor, or earlier by the owner) stops the player's
 // threads before any member or child widget goes away. The files: set-up and the way out
-// (CSamplePlayerDlg.cpp), the controls (…Layout.cpp), playback commands (…Playback.cpp),
-// following the controller (…Display.cpp), keys (…Keyboard.cpp), the list's navigator and
-// drops (…Open.cpp), the timeline and trips (…Timeline.cpp), redaction (…Redaction.cpp).
+// (CSamplePlayerDlg.cpp), making the controls (…Layout.cpp), keys (…Keyboard.cpp), the list's
+// navigator and drops (…Open.cpp), the timeline panel's hooks (…Timeline.cpp), the redaction
+// tool's (…Redaction.cpp). What plays is shown by PlaybackView.
 
 #include <QDialog>
 #include <QRect>
@@ -52,7 +53,7 @@ class RecordingListView;
 class RecoveryCommands;
 class RedactionTool;
 
-class CSamplePlayerDlg : public QDialog, private StillCapture::Host {
+class CSamplePlayerDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kNormalWidth = MainWindowControls::kNormalWidth;
@@ -119,9 +120,9 @@ public:
     void OnBnClickedButtonSubCamera() { m_layout->OnBnClickedButtonSubCamera(); }
     void OnBnClickedButtonMapLarge() { m_layout->OnBnClickedButtonMapLarge(); }
     void OnBnClickedCheckMirror() { m_layout->OnBnClickedCheckMirror(); }
-    void OnBnClickedButtonCapture() { m_capture->OnCapture(); }
+    void OnBnClickedButtonCapture() { Capture().OnCapture(); }
     void OnBnClickedButtonZoom() { m_layout->OnBnClickedButtonZoom(); }
-    StillCapture& Capture() const { return *m_capture; }
+    StillCapture& Capture() const { return m_view->Capture(); }
 
     // ---- device settings ----
     void OnBnClickedButtonSetting();
@@ -131,14 +132,14 @@ public:
     ArchiveCommands& Archive() const { return *m_archive; }
 
     // The time labels, the picture's clock, speed, graph, map marker and rate.
-    TelemetryPanel& Telemetry() const { return *m_telemetry; }
+    TelemetryPanel& Telemetry() const { return m_view->Telemetry(); }
 
     // ---- commands and keys ----
     // Every key press in the window, whichever control has the focus: traced, offered to the
     // list, then to the commands' actions; always consumed.
     bool PreTranslateMessage(QKeyEvent* event);
     MainWindowActions& Actions() const { return *m_pActions; }
-    MainWindowControls& Controls() const { return *m_ui; }
+    MainWindowControls& Controls() const { return m_layout->Controls(); }
 
     // ---- recording list: what is listed, the row that plays, trips ----
     RecordingNavigator& Navigator() const { return *m_navigator; }
@@ -157,15 +158,17 @@ public:
 
     // ---- state, for the window's own parts and its tests ----
     // The control of a numeric id, as the slider notices and the tests name them.
-    QWidget* GetDlgItem(int controlId) const { return m_ui ? m_ui->Item(controlId) : nullptr; }
+    QWidget* GetDlgItem(int controlId) const {
+        return m_layout ? Controls().Item(controlId) : nullptr;
+    }
     PlaybackController& Playback() { return m_playback; }
-    QtVideoArea* FrontArea() const { return m_ui->front; }
-    QtVideoArea* RearArea() const { return m_ui->rear; }
+    QtVideoArea* FrontArea() const { return Controls().front; }
+    QtVideoArea* RearArea() const { return Controls().rear; }
     RecordingListView* List() const;
-    CGraphStatic* Graph() const { return m_ui->graph; }
-    CBitmapSlider* PositionSlider() const { return m_ui->position; }
-    CBitmapSlider* VolumeSlider() const { return m_ui->volume; }
-    CBitmapSlider* BrightSlider() const { return m_ui->bright; }
+    CGraphStatic* Graph() const { return Controls().graph; }
+    CBitmapSlider* PositionSlider() const { return Controls().position; }
+    CBitmapSlider* VolumeSlider() const { return Controls().volume; }
+    CBitmapSlider* BrightSlider() const { return Controls().bright; }
     int ScreenMode() const { return m_layout->ScreenMode(); }
     int CurIndex() const { return m_navigator->CurIndex(); }
     bool IsPlayerActive() const { return m_view->IsPlayerActive(); }
@@ -193,8 +196,6 @@ public:
 signals:
     // The player has shown the recording's last frame; the window moves on right after.
     void RecordingEnded(const QString& path);
-    // The volume slider or the mute button changed the sound's volume.
-    void VolumeChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -212,7 +213,7 @@ protected:
 
 private:
     void InitControls();
-    void CreateTelemetryAndCapture();
+    void CreatePanels();
     void CreateControls();
     void CreateActions();
     // Makes the list's navigator, which follows what the user asks of the list.
@@ -229,15 +230,14 @@ private:
     // Open; closing once the quit is confirmed; destroyed once OnDestroy stopped the player.
     enum class Stage { Open, Closing, Destroyed } m_stage = Stage::Open;
 
-    std::unique_ptr<TelemetryPanel> m_telemetry;
-    std::unique_ptr<StillCapture> m_capture;
-
-    PlaybackView* m_view = nullptr;                   // child; what is on screen of what plays
+    // What is on screen of what plays, its telemetry panel and stills; goes after the
+    // parts below, which may still ask it while they go.
+    std::unique_ptr<PlaybackView> m_view;
     std::unique_ptr<RecordingNavigator> m_navigator;  // made with the list (CreateNavigator)
 
-    std::unique_ptr<MainWindowControls> m_ui;  // knows the skinned controls; Qt owns them
-    std::unique_ptr<WindowLayout> m_layout;    // places them, the views and the frame
-    MainWindowActions* m_pActions = nullptr;   // child
+    // Makes the skinned controls (Qt owns them) and places them, the views and the frame.
+    std::unique_ptr<WindowLayout> m_layout;
+    MainWindowActions* m_pActions = nullptr;  // child
 
     // Timeline (GUI thread only); declared last, so it goes first, before the controller.
     std::unique_ptr<TimelinePanel> m_pTimeline;

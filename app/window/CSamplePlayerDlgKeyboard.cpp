@@ -12,8 +12,8 @@
 void CSamplePlayerDlg::CreateActions() {
     m_pActions = new MainWindowActions(this);
     AddWindowCommands(*this, *m_pActions);
-    BindWindowButtons(*m_ui, *m_pActions);
-    SetWindowControlTips(*m_ui, *m_pActions);
+    BindWindowButtons(Controls(), *m_pActions);
+    SetWindowControlTips(Controls(), *m_pActions);
 }
 
 bool CSamplePlayerDlg::PreTranslateMessage(QKeyEvent* event) {

@@ -5,22 +5,13 @@
 #include "app/window/CSamplePlayerDlg.h"
 
 void CSamplePlayerDlg::CreateControls() {
-    m_ui = std::make_unique<MainWindowControls>(this);
-    m_layout = std::make_unique<WindowLayout>(*this, *m_ui, m_playback,
-                                              [this] { return IsPlayerActive(); });
-    m_ui->front = m_ui->front;
-    m_ui->rear = m_ui->rear;
-    m_ui->position = m_ui->position;
-    m_ui->volume = m_ui->volume;
-    m_ui->bright = m_ui->bright;
-    m_ui->curTime = m_ui->curTime;
-    m_ui->totalTime = m_ui->totalTime;
-    m_ui->speed = m_ui->speed;
-    m_ui->graph = m_ui->graph;
+    m_layout =
+        std::make_unique<WindowLayout>(*this, m_playback, [this] { return IsPlayerActive(); });
+    MainWindowControls& ui = Controls();
     // A click on a picture pauses or resumes, a double click enters or leaves full screen.
     auto* clicks = new QtVideoClickFilter(this);
-    clicks->Watch(m_ui->front);
-    clicks->Watch(m_ui->rear);
+    clicks->Watch(ui.front);
+    clicks->Watch(ui.rear);
     connect(clicks, &QtVideoClickFilter::clicked, this, [this] {
         if (IsPlayerActive())
             m_playback.State() != PlaybackState::Playing ? OnBnClickedButtonPlay()
@@ -29,7 +20,7 @@ void CSamplePlayerDlg::CreateControls() {
     connect(clicks, &QtVideoClickFilter::doubleClicked, this,
             [this] { m_layout->ToggleFullScreen(); });
 
-    m_ui->AdoptList(new RecordingListView(this));
+    ui.AdoptList(new RecordingListView(this));
     // A recording found cut short while it plays says so at once.
     connect(List(), &RecordingListView::endsEarly, this,
             [this](const QString& path, const QString& note) {

@@ -15,19 +15,9 @@ void CSamplePlayerDlg::CreateNavigator() {
     hooks.isPlayerActive = [this] { return IsPlayerActive(); };
     hooks.currentPath = [this] { return CurrentPath(); };
     hooks.tripIndex = [this] { return TripIndex(); };
-    WindowDialogs& dialogs = *m_dialogs;
-    hooks.showNote = [&dialogs](const QString& text, bool persistent) {
-        dialogs.ShowNote(text, persistent);
-    };
-    hooks.hideNote = [&dialogs](const QString& text) { dialogs.HideNote(text); };
-    hooks.showMessage = [&dialogs](const QString& text) { dialogs.ShowMessage(text); };
-    hooks.runDriveDialog = [&dialogs](std::string* drive) { return dialogs.RunDriveDialog(drive); };
-    hooks.runFolderDialog = [&dialogs](const QString& start) {
-        return dialogs.RunFolderDialog(start);
-    };
     hooks.configPath = [] { return ConfigPath(); };
-    m_navigator =
-        std::make_unique<RecordingNavigator>(*List(), *m_ui, m_playback, std::move(hooks));
+    m_navigator = std::make_unique<RecordingNavigator>(*List(), Controls(), m_playback, *m_dialogs,
+                                                       std::move(hooks));
 }
 
 // ---- a drop on the window ----

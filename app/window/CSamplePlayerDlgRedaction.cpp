@@ -24,9 +24,10 @@ void CSamplePlayerDlg::CreateRedaction() {
         return std::pair<int64_t, int64_t>{own(m_pTimeline->InMarkMs()),
                                            own(m_pTimeline->OutMarkMs())};
     };
-    host.rearMirrored = [this] { return m_ui->mirror && m_ui->mirror->GetCheck() != 0; };
+    host.rearMirrored = [this] { return View().IsRearMirrored(); };
     host.message = [this](const QString& text) { m_dialogs->ShowMessage(text); };
-    m_pRedaction = new RedactionTool(m_playback, m_ui->front, m_ui->rear, *this, std::move(host));
+    m_pRedaction =
+        new RedactionTool(m_playback, Controls().front, Controls().rear, *this, std::move(host));
     connect(m_pTimeline.get(), &TimelinePanel::redactionToolAsked, m_pRedaction,
             &RedactionTool::Toggle);
 }

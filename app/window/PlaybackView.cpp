@@ -34,7 +34,22 @@ uint32_t ChannelVolumeWord(int sliderValue) {
 
 PlaybackView::PlaybackView(CSamplePlayerDlg& window, PlaybackController& playback,
                            WindowDialogs& dialogs)
-    : QObject(&window), m_window(window), m_playback(playback), m_dialogs(dialogs) {}
+    : m_window(window), m_playback(playback), m_dialogs(dialogs) {}
+
+PlaybackView::~PlaybackView() = default;
+
+void PlaybackView::CreatePanels(std::function<int(CGPSData*)> fixOnScreen) {
+    m_telemetry = std::make_unique<TelemetryPanel>(
+        m_window, m_window.Controls(), m_playback, m_playback.TextData(),
+        TelemetryPanel::Host{[this]() -> const std::string& { return m_strCurrentPath; },
+                             [this] { ShowMomentAgain(); }, std::move(fixOnScreen)});
+    m_capture = std::make_unique<StillCapture>(static_cast<StillCapture::Host&>(*this), m_dialogs,
+                                               m_window, m_playback);
+}
+
+const std::string& PlaybackView::DrivePath() const {
+    return m_window.DrivePath();
+}
 
 void PlaybackView::Connect() {
     // The sliders the user let go of: the place the hand left the position thumb, the sound
@@ -56,8 +71,7 @@ void PlaybackView::Connect() {
             [this](const QString& path) { OnPlaybackRecording(path); });
     connect(playback, &PlaybackController::durationChanged, this,
             [this](qint64 ms) { OnPlaybackLength(ms); });
-    connect(playback, &PlaybackController::rateChanged, this,
-            [this] { m_window.Telemetry().ShowRate(); });
+    connect(playback, &PlaybackController::rateChanged, this, [this] { Telemetry().ShowRate(); });
     connect(playback, &PlaybackController::cutShort, this, [this](const QString& path, qint64 ms) {
         m_window.List()->Model()->MarkCutShort(path, ms, QFileInfo(path).size());
         if (path.toStdString() == m_strCurrentPath)
@@ -79,7 +93,7 @@ void PlaybackView::OnPlaybackPosition(int64_t timelineMs) {
     // A thumb the hand holds stays where the hand put it.
     if (!m_window.Controls().position->IsDragging())
         m_window.Controls().position->SetPos(static_cast<int>(positionSec));
-    m_window.Telemetry().ShowMoment(timelineMs, sliderSec);
+    Telemetry().ShowMoment(timelineMs, sliderSec);
     if (positionSec != m_nShownSecond) {
         m_nShownSecond = positionSec;
         CheckRecordingStillThere();
@@ -98,8 +112,7 @@ void PlaybackView::OnPlaybackLength(int64_t ms) {
     if (m_bOpening || m_strCurrentPath.empty()) return;
     const int64_t total = ms / kMsPerSec;
     m_window.Controls().position->SetRange(0, static_cast<int>(total), false);
-    m_window.Telemetry().ShowTotalTime(
-        std::max<int64_t>(total, m_window.Controls().position->GetPos()));
+    Telemetry().ShowTotalTime(std::max<int64_t>(total, m_window.Controls().position->GetPos()));
     m_window.Timeline().ShowTimelineMarks();
 }
 
@@ -109,7 +122,7 @@ void PlaybackView::OnPlaybackRecording(const QString& path) {
     emit recordingEnded(QString::fromStdString(m_strCurrentPath));
     // The telemetry of the new recording is already being collected; only what was drawn
     // from the old one goes.
-    m_window.Telemetry().ForgetRecording();
+    Telemetry().ForgetRecording();
     ShowRecording(recording, true);
     OnPlaybackPosition(m_playback.Position());
 }
@@ -123,7 +136,7 @@ void PlaybackView::OnPlaybackEnded() {
     if (m_strCurrentPath.empty() || !CheckRecordingStillThere()) return;
     const int64_t positionSec = m_playback.Position() / kMsPerSec;
     m_window.Controls().position->SetPos(static_cast<int>(positionSec));
-    m_window.Telemetry().ShowEnd();
+    Telemetry().ShowEnd();
     emit recordingEnded(QString::fromStdString(m_strCurrentPath));
     if (!IsNewestPlaying()) m_window.Navigator().PlayNewer();
 }
@@ -188,12 +201,12 @@ bool PlaybackView::TryOpen(const std::string& path, int tripIndex) {
 
 void PlaybackView::ForgetOpened() {
     m_whenOpened = nullptr;
-    m_window.Telemetry().ForgetRecording();
+    Telemetry().ForgetRecording();
     m_window.setWindowTitle(Tr(texts::kTitle));
 }
 
 void PlaybackView::ShowOpened(const std::string& path) {
-    m_window.Telemetry().ForgetRecording(false);
+    Telemetry().ForgetRecording(false);
     ShowRecording(path);
     m_window.Controls().ShowPlayButton(m_playback.State() != PlaybackState::Playing);
     m_nShownSecond = -1;
@@ -209,12 +222,12 @@ void PlaybackView::ShowRecording(const std::string& path, bool keepLayout) {
     m_strCurrentPath = path;
     WatchRecording(path);
     m_window.Navigator().FollowTripRow(path);
-    m_window.Telemetry().Clock().SetRecording(path);
+    Telemetry().Clock().SetRecording(path);
     m_window.Timeline().ApplyClockFixes();
-    m_window.Telemetry().ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
+    Telemetry().ShowClock(m_playback.Position() - m_playback.RecordingStartMs());
     const int64_t total = m_playback.Duration() / kMsPerSec;
     m_window.Controls().position->SetRange(0, static_cast<int>(total), false);
-    m_window.Telemetry().ShowTotalTime(total);
+    Telemetry().ShowTotalTime(total);
 
     m_window.Layout().OpenViews(keepLayout);
     m_window.Timeline().LoadTimeline(path);
@@ -268,13 +281,11 @@ void PlaybackView::Stop() {
     m_window.Controls().ShowPlayButton(true);
     m_window.Controls().camSmall->SetCheck(0);
     m_window.Controls().mapSmall->SetCheck(0);
-    m_window.Controls().mirror->SetCheck(0);
-    // The mirror option goes with its check mark, so the next recording's rear picture is
-    // not flipped while the button shows it plain.
-    m_playback.SetMirror(1, false);
+    // The next recording's rear picture starts plain, as its button shows it.
+    m_window.Layout().SetRearMirrored(false);
     m_window.Layout().CloseViews();
     // Nothing is shown any more, so nothing of it stays: speed, graph, the recording's name.
-    m_window.Telemetry().Clear();
+    Telemetry().Clear();
     // Nothing is open: the map leaves the screen with the pictures, and the view commands
     // wait for the next recording.
     m_window.Layout().PlaceMapView(ViewPlace::Hidden);
@@ -301,30 +312,25 @@ void PlaybackView::Forward() {
 }
 
 void PlaybackView::ApplyVolume(int value) {
-    m_window.Settings().SetVolume(value);  // what the user leaves is kept
-    CxSkinButton* mute = m_window.Controls().mute;
-    if (value > 0) {
-        mute->SetCheck(0);
-        m_playback.SetVolume(ChannelVolumeWord(value));
-    } else {
-        mute->SetCheck(1);
-        m_playback.SetVolume(0);
-    }
-    emit volumeChanged();
+    ViewerSettings& settings = m_window.Settings();
+    settings.SetVolume(value);  // what the user leaves is kept
+    // Turning the volume up brings the sound back; down to 0 is muting.
+    settings.SetMuted(value == 0);
+    ApplySound();
 }
 
 void PlaybackView::Mute() {
-    // A check box: its state has already flipped when the click arrives.
-    CxSkinButton* mute = m_window.Controls().mute;
-    if (mute->GetCheck()) {
-        m_playback.SetVolume(0);
-        mute->SetCheck(1);
-    } else {
-        const int value = m_window.Controls().volume->GetPos();
-        m_playback.SetVolume(value > 0 ? ChannelVolumeWord(value) : 0);
-        mute->SetCheck(0);
-    }
-    emit volumeChanged();
+    ViewerSettings& settings = m_window.Settings();
+    settings.SetMuted(!settings.Muted());
+    ApplySound();
+}
+
+void PlaybackView::ApplySound() {
+    const ViewerSettings& settings = m_window.Settings();
+    const bool silent = settings.Muted() || settings.Volume() <= 0;
+    m_playback.SetVolume(silent ? 0 : ChannelVolumeWord(settings.Volume()));
+    // The mute button shows the state; a click has flipped its check already.
+    m_window.Controls().mute->SetCheck(settings.Muted() ? 1 : 0);
 }
 
 const std::vector<std::string>& PlaybackView::TripPaths() const {

@@ -1,9 +1,10 @@
 #pragma once
 // What the window shows of what plays: the recording on screen and its opening, the position
-// slider and the moment the telemetry panel shows, following the playback controller's
-// signals on every picture, seek, hand-over, end and failure; the transport commands, the
-// volume and seeks on the timeline of what plays. The controller owns what plays; this only
-// keeps what is on screen of it (the recording a hand-over has reached, its trip's place).
+// slider and the moment its telemetry panel shows, following the playback controller's
+// signals on every picture, seek, hand-over, end and failure; the stills of the pictures on
+// screen; the transport commands, the sound (volume and mute, kept in the viewer's settings)
+// and seeks on the timeline of what plays. The controller owns what plays; this only keeps
+// what is on screen of it (the recording a hand-over has reached, its trip's place).
 //
 // GUI thread only.
 
@@ -12,28 +13,39 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/panels/TelemetryPanel.h"
 #include "app/playback/PlaybackController.h"
+#include "app/playback/StillCapture.h"
 
 class CSamplePlayerDlg;
 class QFileSystemWatcher;
 class WindowDialogs;
 
-class PlaybackView : public QObject {
+class PlaybackView : public QObject, private StillCapture::Host {
     Q_OBJECT
 public:
     PlaybackView(CSamplePlayerDlg& window, PlaybackController& playback, WindowDialogs& dialogs);
+    ~PlaybackView() override;
 
+    // Makes the telemetry panel and the stills once the window's controls are there.
+    // fixOnScreen: the valid fix of the picture on screen from the walk of what plays (see
+    // TelemetryPanel::Host).
+    void CreatePanels(std::function<int(CGPSData*)> fixOnScreen);
     // Follows the controller's signals; run once the window's parts are made.
     void Connect();
+    // The time labels, the picture's clock, speed, graph, map marker and rate.
+    TelemetryPanel& Telemetry() const { return *m_telemetry; }
+    StillCapture& Capture() const { return *m_capture; }
 
     // ---- opening ----
     // tripIndex: the path is that recording of the trip set on the controller.
     bool Open(const std::string& path, int tripIndex = -1);
     // The recording on screen; empty when none.
-    const std::string& CurrentPath() const { return m_strCurrentPath; }
+    const std::string& CurrentPath() const override { return m_strCurrentPath; }
     // The file of the open recording; empty when nothing plays or is paused.
     std::string OpenRecordingPath() const;
     // Runs then once the open asked for last is done (a moment put back after a dialog);
@@ -53,6 +65,7 @@ public:
     // Ten seconds back or on; closer to an end than that, to that end.
     void Backward();
     void Forward();
+    // Turns the sound off or back on at the volume kept.
     void Mute();
     // The sound at the volume slider's value (0: muted), kept in the viewer's settings.
     void ApplyVolume(int value);
@@ -73,10 +86,11 @@ public:
 signals:
     // The recording on screen was shown to its end, or handed over from.
     void recordingEnded(const QString& path);
-    // The volume slider or the mute button changed the sound's volume.
-    void volumeChanged();
 
 private:
+    const std::string& DrivePath() const override;
+    // The player's volume and the mute button as the settings have them.
+    void ApplySound();
     void OnPlaybackPosition(int64_t timelineMs);
     void OnPlaybackState(PlaybackState state);
     // The controller went on into another recording by itself (a trip's hand-over): the
@@ -108,6 +122,8 @@ private:
     CSamplePlayerDlg& m_window;
     PlaybackController& m_playback;
     WindowDialogs& m_dialogs;
+    std::unique_ptr<TelemetryPanel> m_telemetry;
+    std::unique_ptr<StillCapture> m_capture;
     std::string m_strCurrentPath;  // the recording on screen; empty when none
     // The controller's trip as std::strings and the shown recording's place in it, worked out
     // again only when one of them changes: a trip may hold thousands of recordings, and the

@@ -57,6 +57,8 @@ protected:
         Window().formatter = &formatter;
         Window().onSettings = [](CSettingDlg& dialog) {
             dialog.OnBnClickedButtonFormat();
+            // What the format dialog tells is gathered on a job.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.FormatRunning(); }, 30000));
             return static_cast<int>(QDialog::Rejected);
         };
         QTest::mouseClick(Window().GetDlgItem(IDC_BUTTON_SETTING), Qt::LeftButton);

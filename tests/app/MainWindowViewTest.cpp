@@ -200,6 +200,7 @@ TEST_F(MainWindowViewTest, MirrorFlipsOnlyTheRearPicture) {
 
     QTest::mouseClick(Window().GetDlgItem(IDC_CHECK_MIRROR), Qt::LeftButton);
     EXPECT_EQ(static_cast<CxSkinButton*>(Window().GetDlgItem(IDC_CHECK_MIRROR))->GetCheck(), 1);
+    EXPECT_TRUE(Window().View().IsRearMirrored());
     ASSERT_TRUE(WaitUntil([&] { return ReadFramePatternMirrored(rear()).frameIndex >= 0; }))
         << "the rear picture never came mirrored";
     const FrameMark mirrored = ReadFramePatternMirrored(rear());
@@ -217,6 +218,7 @@ TEST_F(MainWindowViewTest, MirrorFlipsOnlyTheRearPicture) {
     QTest::mouseClick(Window().GetDlgItem(IDC_CHECK_MIRROR), Qt::LeftButton);
     Window().OnBnClickedButtonStop();
     EXPECT_EQ(static_cast<CxSkinButton*>(Window().GetDlgItem(IDC_CHECK_MIRROR))->GetCheck(), 0);
+    EXPECT_FALSE(Window().View().IsRearMirrored());
     Window().RearArea()->Clear();
     DoubleClickRow(1);
     EXPECT_TRUE(WaitUntil([&] { return ReadFramePattern(rear()).frameIndex >= 0; }));

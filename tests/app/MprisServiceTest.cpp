@@ -264,8 +264,8 @@ TEST_F(MprisFixture, SeekAndSetPositionMoveThePlayerAndAnnounceIt) {
     ASSERT_TRUE(Invoke("SetPosition", {QVariant::fromValue(track), 30 * kUs}));
     ASSERT_TRUE(WaitUntil([&] { return !log.seeks.isEmpty(); }))
         << Status().toStdString() << " at " << PositionUs() << " of "
-        << Window().Playback().Player().GetDuration() << " ms, track " << track.path().toStdString() << " now "
-        << TrackId().toStdString();
+        << Window().Playback().Player().GetDuration() << " ms, track " << track.path().toStdString()
+        << " now " << TrackId().toStdString();
     EXPECT_TRUE(near(log.seeks.last(), 30)) << log.seeks.last();
     EXPECT_TRUE(near(PositionUs(), 30)) << PositionUs();
 
@@ -390,6 +390,16 @@ TEST_F(MprisFixture, VolumeIsTheVolumeSlider) {
     EXPECT_EQ(Window().VolumeSlider()->GetPos(), 0);
     EXPECT_EQ(MuteCheck(), 1);
     ASSERT_TRUE(WaitUntil([&] { return log.Changed("Volume", 0.0); }));
+    // The mute button: what is heard is silence, and the volume kept comes back after.
+    ASSERT_TRUE(Set("Volume", 0.5));
+    Window().OnBnClickedButtonMute();
+    EXPECT_EQ(MuteCheck(), 1);
+    EXPECT_EQ(Get(kPlayer, "Volume").toDouble(), 0.0);
+    EXPECT_EQ(Window().Playback().Session().Output().GetVolume(), 0u);
+    Window().OnBnClickedButtonMute();
+    EXPECT_EQ(MuteCheck(), 0);
+    EXPECT_NEAR(Get(kPlayer, "Volume").toDouble(), 50 / 99.0, 1e-9);
+    EXPECT_TRUE(Window().Settings().Volume() == 50 && !Window().Settings().Muted());
 }
 
 TEST_F(MprisFixture, RateIsThePlayersRateAtItsNearestStep) {
@@ -399,7 +409,8 @@ TEST_F(MprisFixture, RateIsThePlayersRateAtItsNearestStep) {
     for (const auto& c : cases) {
         ASSERT_TRUE(Set("Rate", c.asked));
         EXPECT_EQ(Get(kPlayer, "Rate").toDouble(), c.rate) << c.asked;
-        EXPECT_EQ(Window().Playback().Player().GetRatePercent(), static_cast<int>(c.rate * 100)) << c.asked;
+        EXPECT_EQ(Window().Playback().Player().GetRatePercent(), static_cast<int>(c.rate * 100))
+            << c.asked;
     }
     ASSERT_TRUE(Set("Rate", 0.5));
     EXPECT_EQ(LabelText(IDC_STATIC_RATE), QString::fromUtf8("0.5\u00d7"));

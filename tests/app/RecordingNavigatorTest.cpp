@@ -1,6 +1,6 @@
 // The list's navigation on its own: a bare window with the skinned controls and the list,
-// an idle playback controller, and the main window's part played by hooks that record what
-// they are asked (opening "plays" every file but the ones marked broken).
+// an idle playback controller, and the main window's part played by hooks and dialogs that
+// record what they are asked (opening "plays" every file but the ones marked broken).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 
+#include "app/dialogs/WindowDialogs.h"
 #include "app/list/RecordingListView.h"
 #include "app/list/RecordingNavigator.h"
 #include "app/playback/PlaybackController.h"
@@ -36,6 +37,21 @@ fs::path Scratch(const std::string& name) {
     return folder;
 }
 
+// Notes and messages recorded; the drive question counted and cancelled.
+class NavigatorDialogs : public WindowDialogs {
+public:
+    void ShowNote(const QString& text, bool) override { notes << text; }
+    void ShowMessage(const QString& text) override { messages << text; }
+    DriveChoice RunDriveDialog(std::string*) override {
+        ++driveDialogs;
+        return DriveChoice::Cancelled;
+    }
+    QString RunFolderDialog(const QString&) override { return {}; }
+
+    QStringList notes, messages;
+    int driveDialogs = 0;
+};
+
 class RecordingNavigatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,16 +64,9 @@ protected:
         hooks.isPlayerActive = [this] { return !current.empty(); };
         hooks.currentPath = [this] { return current; };
         hooks.tripIndex = [] { return size_t{0}; };
-        hooks.showNote = [this](const QString& text, bool) { notes << text; };
-        hooks.hideNote = [](const QString&) {};
-        hooks.showMessage = [this](const QString& text) { messages << text; };
-        hooks.runDriveDialog = [this](std::string*) {
-            ++driveDialogs;
-            return DriveChoice::Cancelled;
-        };
-        hooks.runFolderDialog = [](const QString&) { return QString(); };
         hooks.configPath = [this] { return configPath; };
-        navigator = std::make_unique<RecordingNavigator>(*list, *controls, playback, hooks);
+        navigator =
+            std::make_unique<RecordingNavigator>(*list, *controls, playback, dialogs, hooks);
     }
 
     // As the window does: a broken file fails to open and the navigator is told.
@@ -84,14 +93,17 @@ protected:
     std::unique_ptr<MainWindowControls> controls;
     RecordingListView* list = nullptr;  // child of window
     NavigatorHooks hooks;
+    NavigatorDialogs dialogs;
+    QStringList& notes = dialogs.notes;
+    QStringList& messages = dialogs.messages;
+    int& driveDialogs = dialogs.driveDialogs;
     std::unique_ptr<RecordingNavigator> navigator;
     std::string configPath;
 
     std::set<std::string> broken;
     std::string current;
     std::vector<std::string> opened;
-    int depth = 0, maxDepth = 0, stops = 0, driveDialogs = 0;
-    QStringList notes, messages;
+    int depth = 0, maxDepth = 0, stops = 0;
 };
 
 TEST_F(RecordingNavigatorTest, NewerAndOlderWalkTheRowsAndStopPastEitherEnd) {
@@ -259,7 +271,7 @@ TEST_F(RecordingNavigatorTest, TheLastCardIsKeptInTheSettingsFile) {
     EXPECT_FALSE(fs::exists(configPath));
     ASSERT_TRUE(navigator->Cards().ShowCardCategory(Card().root, CatalogueView::Driving));
     navigator->Cards().SaveLastCard();
-    CardOpener later(*list, *controls, hooks);
+    CardOpener later(*list, *controls, dialogs, hooks);
     later.ReadLastCard();
     EXPECT_EQ(later.LastCard(), Card().root);
     EXPECT_TRUE(later.OpenLastCard());

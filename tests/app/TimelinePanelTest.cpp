@@ -16,10 +16,14 @@
 #include <fstream>
 
 #include "app/dialogs/ClipExportCommand.h"
+#include "app/dialogs/WindowDialogs.h"
 #include "app/panels/EventListPanel.h"
+#include "app/panels/TelemetryPanel.h"
 #include "app/panels/TimelineLoader.h"
 #include "app/panels/TimelinePanel.h"
 #include "app/playback/PlaybackController.h"
+#include "app/view/MainWindowControls.h"
+#include "app/view/ViewerSettings.h"
 #include "controls/CBitmapSlider.h"
 #include "telemetry/CGraphStatic.h"
 #include "telemetry/CameraClock.h"
@@ -41,7 +45,6 @@ protected:
         host.tripPaths = [this] { return &trip; };
         host.tripIndex = [this] { return tripIndex; };
         host.currentPath = [this] { return trip.empty() ? std::string() : trip[tripIndex]; };
-        host.configPath = [] { return std::string("/nowhere/config.cfg"); };
         host.isPlayerActive = [] { return true; };
         host.openRecording = [this](const std::string& path, int index) {
             opened.push_back(path);
@@ -50,16 +53,19 @@ protected:
             return true;
         };
         host.seekToRecordingMs = [this](int64_t ms) { seeks.push_back(ms); };
-        host.pause = host.play = host.markTripRecordingInList = host.showClock = [] {};
-        host.clockFixes = [](const std::vector<TimedFix>&) {};
-        host.tripClockFixes = [](const std::vector<TimedFix>&, const std::vector<int64_t>&,
-                                 size_t) {};
+        host.pause = host.play = host.markTripRecordingInList = [] {};
         host.quitConfirmed = [] { return false; };
-        host.mapView = [] { return nullptr; };
         host.seekOnTimeline = [](int64_t) { return false; };
         panelHost = host;
-        panel = std::make_unique<TimelinePanel>(playback, slider, graph, window, host);
+        telemetry = std::make_unique<TelemetryPanel>(
+            window, controls, playback, playback.TextData(),
+            TelemetryPanel::Host{[this]() -> const std::string& { return trip[tripIndex]; }, {}});
+        panel = MakePanel(playback, host);
         panel->LoadTimeline(kFirst);
+    }
+    std::unique_ptr<TimelinePanel> MakePanel(PlaybackController& on, TimelinePanel::Host host) {
+        return std::make_unique<TimelinePanel>(on, settings, *telemetry, dialogs, slider, graph,
+                                               window, std::move(host));
     }
     // The walk of the trip arrives: events at 2 s, 4 s and 9 s (the second recording's 3 s).
     void Walked() { Walked(*panel); }
@@ -82,6 +88,10 @@ protected:
     CBitmapSlider slider{&window};
     CGraphStatic graph{&window};
     PlaybackController playback;
+    MainWindowControls controls{&window};
+    ViewerSettings settings;
+    WindowDialogs dialogs;
+    std::unique_ptr<TelemetryPanel> telemetry;
     TimelinePanel::Host panelHost;
     std::unique_ptr<TimelinePanel> panel;
 };
@@ -124,10 +134,10 @@ TEST_F(TimelinePanelTest, EventJumpsAreTimelineSeeksOnceTheControllerKnowsTheTri
         timelineSeeks.push_back(ms);
         return controller.SeekTo(ms);
     };
-    TimelinePanel onController(controller, slider, graph, window, host);
-    onController.LoadTimeline(kFirst);
-    Walked(onController);
-    for (int i = 0; i < 3; ++i) onController.OnNextEvent();
+    std::unique_ptr<TimelinePanel> onController = MakePanel(controller, host);
+    onController->LoadTimeline(kFirst);
+    Walked(*onController);
+    for (int i = 0; i < 3; ++i) onController->OnNextEvent();
     EXPECT_EQ(timelineSeeks, (std::vector<int64_t>{2000, 4000, 9000}));
     EXPECT_TRUE(opened.empty()) << "the window is not asked to open anything";
     EXPECT_EQ(controller.Path().toStdString(), kSecond);

@@ -59,6 +59,9 @@ TEST_F(ViewerSettingsTest, WhatIsSavedIsReadBackAndOnlyChangesAreSignalled) {
 
     QSignalSpy volume(&settings, &ViewerSettings::volumeChanged);
     QSignalSpy unit(&settings, &ViewerSettings::unitChanged);
+    QSignalSpy muted(&settings, &ViewerSettings::mutedChanged);
+    settings.SetMuted(false);  // no change
+    settings.SetMuted(true);
     settings.SetVolume(ViewerSettings::kDefaultVolume);  // no change
     settings.SetVolume(0);
     settings.SetVolume(0);
@@ -67,6 +70,7 @@ TEST_F(ViewerSettingsTest, WhatIsSavedIsReadBackAndOnlyChangesAreSignalled) {
     settings.SetWindowPlace(QRect(10, 20, 975, 650));
     EXPECT_EQ(volume.count(), 1);
     EXPECT_EQ(unit.count(), 1);
+    EXPECT_EQ(muted.count(), 1);
     settings.Save();
 
     ViewerSettings again;
@@ -75,6 +79,7 @@ TEST_F(ViewerSettingsTest, WhatIsSavedIsReadBackAndOnlyChangesAreSignalled) {
     EXPECT_EQ(again.Brightness(), -3);
     EXPECT_EQ(again.Unit(), SpeedUnit::Mph);
     EXPECT_EQ(again.WindowPlace(), QRect(10, 20, 975, 650));
+    EXPECT_FALSE(again.Muted()) << "muting lasts for the session only";
 }
 
 TEST_F(ViewerSettingsTest, AFileThatCannotBeReadIsNeverWritten) {

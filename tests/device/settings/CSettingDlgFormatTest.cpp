@@ -7,6 +7,7 @@
 #include <chrono>
 #include <future>
 
+#include "app/jobs/BackgroundJob.h"
 #include "device/CFormatDialog.h"
 #include "support/StringTable.h"
 #include "tests/device/settings/SettingsTestSupport.h"
@@ -98,6 +99,28 @@ TEST_F(CSettingDlgFormatTest, TheWindowRunsOnWhileTheCardIsFormatted) {
     ASSERT_EQ(dlg->messages.size(), 3u);
     EXPECT_EQ(dlg->messages[2].text, "SD Card format has been completed.");
     EXPECT_EQ(dlg->LastFormatStatus(), CardFormatStatus::Formatted);
+}
+
+// The card is looked at off the GUI thread while FORMAT waits; a dialog closed meanwhile asks
+// nothing more, and the look's answer is dropped.
+TEST_F(CSettingDlgFormatTest, TheCardIsLookedAtOffTheGuiThreadAndAClosedDialogAsksNoMore) {
+    Open(kCardFile);
+    std::promise<void> release;
+    formatter.describeHold = release.get_future().share();
+    QWidget* format = dlg->GetDlgItem(CSettingDlg::IDC_BUTTON_FORMAT);
+    QTest::mouseClick(format, Qt::LeftButton);
+    EXPECT_TRUE(dlg->CheckingCard()) << "the click returned while the card was looked at";
+    EXPECT_FALSE(format->isEnabled());
+    dlg->reject();
+    EXPECT_FALSE(dlg->FormatRunning());
+    EXPECT_TRUE(format->isEnabled());
+    release.set_value();
+    ASSERT_TRUE(BackgroundJob::WaitForJobs(kFormatWaitMs));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(formatter.describeCalls, 1);
+    EXPECT_EQ(dlg->messages.size(), 1u) << "only the question before the look";
+    EXPECT_EQ(formatter.calls, 0);
+    formatter.describeHold = {};
 }
 
 TEST_F(CSettingDlgFormatTest, AFailedOrRefusedFormatIsReportedAndStillAsksForAReload) {

@@ -24,6 +24,7 @@ void WriteAll(const fs::path& path, const std::string& text) {
 
 CardFormatOutcome FakeFormatter::Format(const std::string& mountPoint) {
     ++calls;
+    if (hold.valid()) hold.wait_for(std::chrono::milliseconds(SettingsDialogTest::kFormatWaitMs));
     if (duringFormat) duringFormat();
     CardFormatOutcome outcome;
     outcome.result = result;
@@ -78,18 +79,26 @@ RecordingSettingDlg& SettingsDialogTest::Open(const std::string& config) {
 void SettingsDialogTest::Click(int id) {
     QWidget* item = dlg->GetDlgItem(id);
     ASSERT_NE(item, nullptr) << id;
+    const bool format = id == CSettingDlg::IDC_BUTTON_FORMAT;
+    // A format is held at its start until the running dialog has been seen.
+    std::promise<void> release;
+    if (format) formatter.hold = release.get_future().share();
     if (auto* check = qobject_cast<QCheckBox*>(item)) {
         // A click in the box itself, wherever the style draws it.
         QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, check->height() / 2));
     } else {
         QTest::mouseClick(item, Qt::LeftButton);
     }
-    if (id != CSettingDlg::IDC_BUTTON_FORMAT || !dlg->FormatRunning()) return;
-    // The format runs on its own job: the running dialog holds the input until its report
-    // comes back.
+    if (!format) return;
+    // What the format dialog tells of the card is gathered on a job first; the format, once
+    // confirmed, runs on one too, the running dialog holding the input until it reports.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->CheckingCard(); }, kFormatWaitMs));
     formatter.modalDialogDuringFormat =
+        dlg->FormatRunning() &&
         qobject_cast<CFormatDialog*>(QApplication::activeModalWidget()) != nullptr;
+    release.set_value();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->FormatRunning(); }, kFormatWaitMs));
+    formatter.hold = {};
 }
 
 }  // namespace settingstest

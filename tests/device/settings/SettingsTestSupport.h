@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,8 +69,11 @@ public:
     int describeCalls = 0;
     bool modalDialogDuringFormat = false;  // the running format dialog held the input
     std::function<void()> duringFormat;    // run inside Format, on the thread that formats
+    std::shared_future<void> hold;         // when valid, Format waits for it before anything
     CardFormatOutcome Format(const std::string& mountPoint) override;
+    std::shared_future<void> describeHold;  // when valid, Describe waits for it
     CardVolumeFacts Describe(const std::string&) override {
+        if (describeHold.valid()) describeHold.wait_for(std::chrono::seconds(30));
         ++describeCalls;
         return facts;
     }
@@ -78,6 +82,10 @@ public:
 };
 
 class SettingsDialogTest : public ::testing::Test {
+public:
+    // How long a format (or the look at the card before it) may take in a test.
+    static constexpr int kFormatWaitMs = 30000;
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -87,7 +95,6 @@ protected:
     std::string CardFile() const { return ReadAll(configPath); }
     // A click on Format returns once the format it started has reported back.
     void Click(int id);
-    static constexpr int kFormatWaitMs = 30000;
 
     std::filesystem::path dir, card, configPath, backupPath;
     std::tm now{};
