@@ -419,6 +419,10 @@ QVariant RecordingListModel::data(const QModelIndex& index, int role) const {
                                        Qt::AlignVCenter);
         case Qt::ToolTipRole:
             return ToolTip(*entry, column);
+        case Qt::AccessibleDescriptionRole:
+            // The name column is hidden: a screen reader hears the file's name with the row's
+            // first cell.
+            return column == kTypeColumn ? QVariant(entry->cells[kNameColumn]) : QVariant();
         case Qt::ForegroundRole:
             if (entry->unplayable) return kUnplayableColour;
             return entry->endsEarly.isEmpty() ? QVariant() : QVariant(kEndsEarlyColour);

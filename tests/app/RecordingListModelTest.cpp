@@ -209,6 +209,9 @@ TEST_F(RecordingListModelTest, MarksBelongToTheirRowAndGoWithANewListing) {
         EXPECT_EQ(!type.data(Qt::DecorationRole).value<QIcon>().isNull(), c.icon) << c.name;
         EXPECT_FALSE(model.index(1, Model::kDateColumn).data(Qt::DecorationRole).isValid());
         EXPECT_EQ(type.data(Qt::ToolTipRole).toString(), QString::fromUtf8(c.typeTip)) << c.name;
+        EXPECT_EQ(type.data(Qt::AccessibleDescriptionRole).toString(),
+                  model.index(1, Model::kNameColumn).data().toString())
+            << "a screen reader hears the hidden name";
         EXPECT_EQ(model.index(1, Model::kSizeColumn).data(Qt::ForegroundRole).isValid(), c.coloured)
             << c.name;
         EXPECT_EQ(model.IsUnplayable(1), c.reason != nullptr) << c.name;
