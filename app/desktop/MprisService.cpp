@@ -135,10 +135,7 @@ int64_t MprisService::PositionUs() const {
 }
 
 double MprisService::Volume() const {
-    // What is heard: nothing while muted.
-    const ViewerSettings& settings = m_window.Settings();
-    return (settings.Muted() ? 0 : settings.Volume()) /
-           static_cast<double>(ViewerSettings::kVolumeMax);
+    return m_window.Settings().HeardVolume() / static_cast<double>(ViewerSettings::kVolumeMax);
 }
 
 void MprisService::SetVolume(double volume) {
@@ -295,7 +292,7 @@ void MprisService::Refresh() {
     now.status = PlaybackStatus();
     now.path = OpenPath();
     now.lengthMs = now.path.isEmpty() ? 0 : m_window.Playback().Duration();
-    now.volume = m_window.Settings().Muted() ? 0 : m_window.Settings().Volume();
+    now.volume = m_window.Settings().HeardVolume();
     now.ratePercent = m_window.Playback().Rate();
     now.canPlay = CanPlay();
     now.canPause = CanPause();

@@ -49,6 +49,8 @@ public:
     // the file.
     bool Muted() const { return m_muted; }
     void SetMuted(bool muted);
+    // The volume that is heard: 0 while muted.
+    int HeardVolume() const { return m_muted ? 0 : m_volume; }
     int Brightness() const { return m_brightness; }
     void SetBrightness(int brightness);
     SpeedUnit Unit() const { return m_unit; }

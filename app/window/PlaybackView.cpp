@@ -327,8 +327,8 @@ void PlaybackView::Mute() {
 
 void PlaybackView::ApplySound() {
     const ViewerSettings& settings = m_window.Settings();
-    const bool silent = settings.Muted() || settings.Volume() <= 0;
-    m_playback.SetVolume(silent ? 0 : ChannelVolumeWord(settings.Volume()));
+    const int heard = settings.HeardVolume();
+    m_playback.SetVolume(heard > 0 ? ChannelVolumeWord(heard) : 0);
     // The mute button shows the state; a click has flipped its check already.
     m_window.Controls().mute->SetCheck(settings.Muted() ? 1 : 0);
 }

@@ -81,7 +81,6 @@ public:
     // Shows the moment now, also in the same second as last shown (the graph was drawn anew,
     // the unit changed).
     void ShowMomentAgain();
-    void ShowMoment() { OnPlaybackPosition(m_playback.Position()); }
 
 signals:
     // The recording on screen was shown to its end, or handed over from.
